@@ -1,0 +1,67 @@
+// The exported operations that drive the guard and hand values in and out. Each one adapts the
+// host's arguments (null pointers, texts) and hands off to the engine; decisions live there.
+#include <string_view>
+
+#include "boundary/terminal_identity.h"
+#include "engine/equity_check.h"
+#include "engine/guard_start.h"
+#include "engine/guard_state.h"
+#include "settings/settings_store.h"
+#include "zentravo.h"
+
+namespace {
+
+// A host's text argument; a null pointer is the empty text.
+std::string_view TextIn(const char* text) { return text == nullptr ? std::string_view() : text; }
+
+}  // namespace
+
+using zt::engine::guard;
+
+// ---- Host to guard ---------------------------------------------------------------------------
+
+extern "C" ZT_EXPORT double ZT_CALL InitZT(int chartHandle, const char* hostTag,
+                                           double* initialEquity, double equity, double margin,
+                                           double freeMargin, const char* takeProfits,
+                                           const char* drawdownTargets,
+                                           const char* increaseTargets, const char* stopLosses) {
+  const double snapshot = zt::engine::GuardStart(
+      TextIn(hostTag), initialEquity, equity, margin, freeMargin, TextIn(takeProfits),
+      TextIn(drawdownTargets), TextIn(increaseTargets), TextIn(stopLosses));
+  if (snapshot > 0.0) zt::boundary::TerminalIdentity(chartHandle);
+  return snapshot;
+}
+
+extern "C" ZT_EXPORT int ZT_CALL SetEquity(double equity, double margin, double freeMargin,
+                                           int mode) {
+  return zt::engine::UpdateEquity(equity, margin, freeMargin, mode);
+}
+
+extern "C" ZT_EXPORT void ZT_CALL SetLastValues(double snapshot, int tpSet, int tpIndex,
+                                                int ddSet, int ddIndex) {
+  zt::settings::WriteLastValues(snapshot, tpSet, tpIndex, ddSet, ddIndex);
+}
+
+extern "C" ZT_EXPORT int ZT_CALL SetTTC(int closeDurationMs, double equity) {
+  guard.closeDurationMs = closeDurationMs;
+  guard.equity = equity;
+  return closeDurationMs;
+}
+
+extern "C" ZT_EXPORT void ZT_CALL SetEmailProp(double equityTarget, double marginPercent,
+                                               double drawdown) {
+  guard.emailEquityTarget = equityTarget;
+  guard.emailMarginPercent = marginPercent;
+  guard.emailDrawdown = drawdown;
+}
+
+// ---- Guard to host ---------------------------------------------------------------------------
+
+extern "C" ZT_EXPORT double ZT_CALL GetEquitySnap(void) { return guard.snapshot; }
+
+extern "C" ZT_EXPORT void ZT_CALL GetIndex(int* tpSet, int* tpIndex, int* ddSet, int* ddIndex) {
+  if (tpSet != nullptr) *tpSet = guard.tpSet;
+  if (tpIndex != nullptr) *tpIndex = guard.tpIndex;
+  if (ddSet != nullptr) *ddSet = guard.ddSet;
+  if (ddIndex != nullptr) *ddIndex = guard.ddIndex;
+}

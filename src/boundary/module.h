@@ -1,0 +1,17 @@
+// Module start-up: where the library keeps its settings file.
+#pragma once
+
+#include <string_view>
+
+namespace zt::boundary {
+
+// Sets guard.settingsPath from the library's own file path: the file name's extension (from its
+// last '.', and only within the file name) becomes ".ini"; a name without one gets ".ini"
+// appended. "C:\T\zentravo.dll" gives "C:\T\zentravo.ini", "/x.dll/ZENTRAVO.DLL" gives
+// "/x.dll/ZENTRAVO.ini", "/opt/zentravo.so" gives "/opt/zentravo.ini". When the module path is
+// empty or the result does not fit the 256-byte field, settingsPath is left empty and the library
+// persists nothing for this load: reads give their defaults and writes are skipped, rather than
+// writing to a cut path.
+void DeriveSettingsPath(std::string_view modulePath);
+
+}  // namespace zt::boundary

@@ -1,0 +1,115 @@
+// GuardState: everything the guard knows between two host calls, in one process-wide record.
+//
+// Invariants:
+// - Zero (empty texts) when the library is loaded; InitZT establishes a guard history.
+// - Every table or list position the engine stores lies inside its table: sets 0-7, positions
+//   0-31, list positions 0-8 (8 is "past the last target", read as a missing entry).
+// - Reads of a table or list go through TableAt/ListAt, which give 0.0 (a missing target) for any
+//   position outside the table, so a position one past the last behaves as a missing entry.
+// - Amounts are doubles in the account currency; drawdowns are <= 0 (equity - reference);
+//   targets and stop losses are positive amounts, 0.0 marking a missing one.
+// - Times are seconds since 1970-01-01 UTC; 0 means "never".
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace zt::engine {
+
+constexpr int kTargetSets = 8;         // sets of take profits / drawdown targets
+constexpr int kSetPositions = 32;      // amounts in one set
+constexpr int kListEntries = 8;        // increase targets and stop losses
+constexpr int kCycleSlots = 512;       // close cycles kept before the statistics file is written
+constexpr int kSettingsPathSize = 256; // bytes, NUL included, as the terminal's path buffers
+constexpr int kHostTagSize = 20;       // up to 19 characters shown in the dashboard title
+constexpr int kSymbolSize = 16;        // up to 15 characters of the chart symbol
+constexpr int kServerNameSize = 256;   // the terminal title's server text
+
+using TargetTable = std::array<std::array<double, kSetPositions>, kTargetSets>;
+using TargetList = std::array<double, kListEntries>;
+using CycleRing = std::array<double, kCycleSlots>;
+
+struct GuardState {
+  // Account figures the host last passed.
+  double equity;      // latest equity (InitZT, SetEquity both modes, SetTTC)
+  double margin;      // margin in use (InitZT, monitoring SetEquity)
+  double freeMargin;  // free margin (InitZT, monitoring SetEquity)
+
+  // Reference equities.
+  double snapshot;                    // equity all targets are measured from
+  double previousSnapshot;            // snapshot before the most recent roll
+  double initialEquity;               // equity at the start of the guard's history
+  std::int64_t snapshotTime;          // when snapshot was taken
+  std::int64_t previousSnapshotTime;  // when previousSnapshot was taken; 0 until the first roll
+
+  // Targets and the positions in them (parsed by InitZT).
+  TargetTable takeProfitTable;    // take-profit amounts above the snapshot, [set][position]
+  TargetTable drawdownTable;      // drawdown-target amounts below the snapshot, [set][position]
+  TargetList increaseTargets;     // equity levels that advance the sets when a snapshot reaches them
+  TargetList stopLosses;          // stop-loss amounts below the snapshot
+  int tpSet;                      // current take-profit set, 0-7
+  int tpIndex;                    // current take-profit position, 0-31
+  int ddSet;                      // current drawdown set, 0-7
+  int ddIndex;                    // current drawdown position, 0-31
+  int increaseIndex;              // position of the next increase target, 0-8
+  int stopLossIndex;              // position of the current stop loss, 0-7
+  double reachedDrawdownTarget;   // drawdown target most recently passed (the alert of kind 4)
+
+  // Running extremes.
+  double periodDrawdown;                    // lowest equity - snapshot since the last roll; <= 0
+  std::int64_t periodDrawdownTime;          // when periodDrawdown was last lowered
+  double previousPeriodDrawdown;            // periodDrawdown of the cycle before
+  std::int64_t previousPeriodDrawdownTime;  // its time; 0 until the first roll
+  double lowestVsInitial;                   // lowest equity - initialEquity ever seen; <= 0
+  std::int64_t lowestVsInitialTime;         // when it was last lowered
+  double lowestFreeMargin;                  // lowest free margin seen since InitZT
+  std::int64_t lowestFreeMarginTime;        // its time
+
+  // Close-cycle statistics.
+  int cycleIndex;             // ring slot of the current close cycle, 0-511
+  CycleRing marginAtClose;    // margin in use at each cycle's close-all
+  CycleRing drawdownAtClose;  // periodDrawdown at each cycle's close-all
+  double lastCloseMargin;     // margin at the most recent close-all
+  double averageCloseMargin;  // mean of marginAtClose[0..cycleIndex]
+  double averageDrawdown;     // mean of drawdownAtClose[0..cycleIndex]
+  double medianDrawdown;      // median of the same
+  double lowestDrawdown;      // smallest (most negative) of the same
+
+  // Values the host hands in for the texts.
+  int closeDurationMs;        // how long the host's last close-all took (SetTTC)
+  double emailEquityTarget;   // equity target named in e-mails (SetEmailProp)
+  double emailMarginPercent;  // margin percentage named in e-mails (SetEmailProp)
+  double emailDrawdown;       // drawdown amount named in e-mails (SetEmailProp)
+
+  // Identity and paths.
+  char settingsPath[kSettingsPathSize];  // the INI file beside the library; empty: persist nothing
+  char hostTag[kHostTagSize];            // the caller's short text for the dashboard title
+  char symbol[kSymbolSize];              // chart symbol, from the chart frame's title
+  char serverName[kServerNameSize];      // trading-server text, from the terminal's title
+  int accountNumber;                     // account number, from the terminal's title
+};
+
+// The one instance, zero when the library is loaded.
+extern GuardState guard;
+
+// The amount at [set][position], or 0.0 (a missing target) outside the table.
+inline double TableAt(const TargetTable& table, int set, int position) {
+  if (set < 0 || set >= kTargetSets || position < 0 || position >= kSetPositions) return 0.0;
+  return table[static_cast<unsigned>(set)][static_cast<unsigned>(position)];
+}
+
+// The amount at position, or 0.0 (a missing entry) outside the list.
+inline double ListAt(const TargetList& list, int position) {
+  if (position < 0 || position >= kListEntries) return 0.0;
+  return list[static_cast<unsigned>(position)];
+}
+
+// The amount the engine and the texts mean by TP, DDT and SL: the current entries.
+inline double CurrentTakeProfit() { return TableAt(guard.takeProfitTable, guard.tpSet, guard.tpIndex); }
+inline double CurrentDrawdownTarget() { return TableAt(guard.drawdownTable, guard.ddSet, guard.ddIndex); }
+inline double CurrentStopLoss() { return ListAt(guard.stopLosses, guard.stopLossIndex); }
+
+// Resets the whole record to its load-time zero, settingsPath included (tests start from here).
+void ResetGuardState();
+
+}  // namespace zt::engine

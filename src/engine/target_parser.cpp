@@ -1,0 +1,76 @@
+#include "engine/target_parser.h"
+
+#include "engine/amounts.h"
+
+namespace zt::engine {
+namespace {
+
+bool IsNumberCharacter(char c) { return (c >= '0' && c <= '9') || c == '.'; }
+
+// A number token: [start, end) of the text. The conversion stops where the decimal reading does,
+// so "1.2.3" reads 1.2 and "." reads 0.
+double TokenValue(std::string_view text, std::size_t start, std::size_t end) {
+  return ParseAmount(text.substr(start, end - start));
+}
+
+}  // namespace
+
+int SetTableParser(std::string_view text, TargetTable& table) {
+  TargetTable work{};
+  int set = 0;
+  int position = 0;
+  int setSeparators = 0;
+  std::size_t tokenStart = 0;
+  bool inToken = false;
+  auto store = [&](std::size_t end) {
+    if (set < kTargetSets && position < kSetPositions) {
+      work[static_cast<unsigned>(set)][static_cast<unsigned>(position)] = TokenValue(text, tokenStart, end);
+    }
+  };
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const char c = text[at];
+    if (IsNumberCharacter(c)) {
+      if (!inToken) tokenStart = at;
+      inToken = true;
+      continue;
+    }
+    if (!inToken) continue;
+    store(at);
+    inToken = false;
+    if (c == ';') {
+      ++setSeparators;
+      if (set < kTargetSets) ++set;  // counts up to one past the last set, where it stays
+      position = 0;
+    } else if (position < kSetPositions) {
+      ++position;
+    }
+  }
+  if (inToken) store(text.size());
+  table = work;
+  return setSeparators + 1;
+}
+
+int PositiveListParser(std::string_view text, TargetList& list) {
+  TargetList work{};
+  int count = 0;
+  std::size_t tokenStart = 0;
+  bool inToken = false;
+  auto store = [&](std::size_t end) {
+    const double value = TokenValue(text, tokenStart, end);
+    if (value > 0.0 && count < kListEntries) work[static_cast<unsigned>(count++)] = value;
+  };
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (IsNumberCharacter(text[at])) {
+      if (!inToken) tokenStart = at;
+      inToken = true;
+    } else if (inToken) {
+      store(at);
+      inToken = false;
+    }
+  }
+  if (inToken) store(text.size());
+  list = work;
+  return count;
+}
+
+}  // namespace zt::engine

@@ -1,0 +1,85 @@
+// The one seam between the guard and the operating system. platform_posix.cpp and
+// platform_win32.cpp define these services; the build compiles exactly one of them. Nothing above
+// this header includes a system header or asks which platform it runs on.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace zt::platform {
+
+// ---- Module start-up -------------------------------------------------------------------------
+
+// Defined above the seam (src/boundary): the platform calls it once when the library is loaded
+// into a process (DllMain's process attach on Windows, a load-time constructor elsewhere).
+void OnLibraryLoad();
+
+// Writes the full file path of the loaded library into out (capacity bytes, NUL included).
+// Returns the length of the path; when the path does not fit, returns capacity or more and the
+// contents of out are not a usable path. Returns 0 when the path cannot be learnt.
+int ModulePath(char* out, int capacity);
+
+// ---- Private-profile (INI) files -------------------------------------------------------------
+
+// Longest text a profile read returns; the Windows service reads into a 64-byte buffer.
+constexpr int kProfileValueCapacity = 64;
+
+// Reads section/key of the INI file at path as text into out (kProfileValueCapacity bytes):
+// the value trimmed of blanks and one pair of matching outer quotes, cut to 63 characters.
+// A missing file, section or key gives fallback (trimmed, cut the same way). Returns the length.
+int ReadProfileString(const char* path, std::string_view section, std::string_view key,
+                      std::string_view fallback, char* out);
+
+// Reads section/key as a decimal (or 0x hexadecimal) integer, stopping at the first character
+// that is not a digit: "2.7" reads 2, "12abc" 12, "abc" 0. A missing or empty value gives fallback.
+int ReadProfileInt(const char* path, std::string_view section, std::string_view key,
+                   int fallback);
+
+struct ProfileEntry {
+  std::string_view key;
+  std::string_view value;
+};
+
+// Writes the entries, in order, into section of the INI file at path, creating the file, the
+// section or a key as needed and replacing existing values; every other line survives. The file
+// ends up exactly as that many single writes in order would leave it. A write never leaves a
+// half-written file behind. Returns false when the file could not be written (it is unchanged).
+bool WriteProfileStrings(const char* path, std::string_view section, const ProfileEntry* entries,
+                         int count);
+
+// ---- Other files -----------------------------------------------------------------------------
+
+// Creates a new file at path holding text, with the platform's text-mode line ends ("\n" in
+// text becomes CR LF on Windows). Never replaces an existing file: returns false, writing nothing,
+// when path exists or cannot be created.
+bool WriteNewTextFile(const char* path, std::string_view text);
+
+// ---- Terminal windows ------------------------------------------------------------------------
+
+// Window handles as a terminal passes them: 32-bit values. 0 is no window.
+int ParentWindow(int window);
+int RootAncestorWindow(int window);
+// Copies the window's title into out (capacity bytes, NUL included, cut to fit); an unknown
+// window or one without a title gives the empty text. Returns the length copied.
+int WindowTitle(int window, char* out, int capacity);
+
+// ---- Clock -----------------------------------------------------------------------------------
+
+// Seconds since 1970-01-01 UTC.
+std::int64_t Now();
+
+struct CalendarTime {
+  int year;        // e.g. 2011
+  int month;       // 1-12
+  int day;         // 1-31
+  int hour;        // 0-23
+  int minute;      // 0-59
+  int second;      // 0-60
+  int weekday;     // 0 = Sunday
+};
+
+// Converts a time to local calendar time with the system's time-zone rules. Returns false (out
+// unspecified) when the platform cannot convert it, e.g. a negative time.
+bool LocalTime(std::int64_t time, CalendarTime* out);
+
+}  // namespace zt::platform

@@ -1,0 +1,90 @@
+#include "settings/settings_store.h"
+
+#include "engine/amounts.h"
+#include "engine/guard_state.h"
+#include "texts/text_builder.h"
+
+namespace zt::settings {
+namespace {
+
+// "%0.2f" of the largest double is 312 characters; "%d" at most 11.
+constexpr int kAmountTextSize = 330;
+constexpr int kIndexTextSize = 16;
+
+const char* Path() { return engine::guard.settingsPath; }
+bool Persisting() { return engine::guard.settingsPath[0] != '\0'; }
+
+struct IndexText {
+  char text[kIndexTextSize];
+};
+
+IndexText FormatIndex(int value) {
+  IndexText out{};
+  texts::TextBuilder builder = texts::StartText(out.text, kIndexTextSize);
+  texts::AppendInt(builder, value);
+  return out;
+}
+
+std::string_view ViewOf(const IndexText& index) { return std::string_view(index.text); }
+
+void WriteIndexEntries(const platform::ProfileEntry* entries, int count) {
+  if (!Persisting()) return;
+  platform::WriteProfileStrings(Path(), kIndexSection, entries, count);
+}
+
+}  // namespace
+
+void ReadAmountText(std::string_view key, char* out) {
+  platform::ReadProfileString(Persisting() ? Path() : "", kSnapSection, key, "0", out);
+}
+
+double ReadAmount(std::string_view key) {
+  char text[platform::kProfileValueCapacity];
+  ReadAmountText(key, text);
+  return engine::ParseAmount(text);
+}
+
+int ReadIndex(std::string_view key) {
+  return platform::ReadProfileInt(Persisting() ? Path() : "", kIndexSection, key, 0);
+}
+
+void WriteAmountText(std::string_view key, std::string_view text) {
+  if (!Persisting()) return;
+  const platform::ProfileEntry entry{key, text};
+  platform::WriteProfileStrings(Path(), kSnapSection, &entry, 1);
+}
+
+void WriteAmount(std::string_view key, double amount) {
+  char text[kAmountTextSize];
+  texts::TextBuilder builder = texts::StartText(text, kAmountTextSize);
+  texts::AppendFixed(builder, amount, 2);
+  WriteAmountText(key, texts::View(builder));
+}
+
+void WriteIndices() {
+  const engine::GuardState& guard = engine::guard;
+  const IndexText tpSet = FormatIndex(guard.tpSet);
+  const IndexText ddSet = FormatIndex(guard.ddSet);
+  const IndexText tpIndex = FormatIndex(guard.tpIndex);
+  const IndexText ddIndex = FormatIndex(guard.ddIndex);
+  const platform::ProfileEntry entries[] = {{kTakeProfitSetKey, ViewOf(tpSet)},
+                                            {kDrawdownSetKey, ViewOf(ddSet)},
+                                            {kTakeProfitIndexKey, ViewOf(tpIndex)},
+                                            {kDrawdownIndexKey, ViewOf(ddIndex)}};
+  WriteIndexEntries(entries, 4);
+}
+
+void WriteLastValues(double snapshot, int tpSet, int tpIndex, int ddSet, int ddIndex) {
+  if (engine::IsUsableEquity(snapshot)) WriteAmount(kEquitySnapKey, snapshot);
+  const IndexText tpSetText = FormatIndex(tpSet);
+  const IndexText tpIndexText = FormatIndex(tpIndex);
+  const IndexText ddSetText = FormatIndex(ddSet);
+  const IndexText ddIndexText = FormatIndex(ddIndex);
+  const platform::ProfileEntry entries[] = {{kTakeProfitSetKey, ViewOf(tpSetText)},
+                                            {kTakeProfitIndexKey, ViewOf(tpIndexText)},
+                                            {kDrawdownSetKey, ViewOf(ddSetText)},
+                                            {kDrawdownIndexKey, ViewOf(ddIndexText)}};
+  WriteIndexEntries(entries, 4);
+}
+
+}  // namespace zt::settings

@@ -1,0 +1,50 @@
+// SettingsStore: the guard's history across restarts of the host, in the INI file beside the
+// library (guard.settingsPath). Two sections, six keys:
+//   [SNAP]  "Equity Snap" the snapshot, "Initial Equity" the initial equity   ("%0.2f")
+//   [INDEX] "TPSet", "TP", "DDSet", "DD": tpSet, tpIndex, ddSet, ddIndex        ("%d")
+// The engine writes each value when it changes and InitZT reads them back. Every read falls back
+// to its default when the file, the section or the key is missing, and every write's failure is
+// ignored: the guard's decisions and in-memory state never depend on the file. With an empty
+// settingsPath (the library could not place its file) reads give their defaults and nothing is
+// written.
+#pragma once
+
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace zt::settings {
+
+constexpr std::string_view kSnapSection = "SNAP";
+constexpr std::string_view kIndexSection = "INDEX";
+constexpr std::string_view kEquitySnapKey = "Equity Snap";
+constexpr std::string_view kInitialEquityKey = "Initial Equity";
+constexpr std::string_view kTakeProfitSetKey = "TPSet";
+constexpr std::string_view kTakeProfitIndexKey = "TP";
+constexpr std::string_view kDrawdownSetKey = "DDSet";
+constexpr std::string_view kDrawdownIndexKey = "DD";
+
+// Reads a [SNAP] key as text, default "0", into out (platform::kProfileValueCapacity bytes).
+void ReadAmountText(std::string_view key, char* out);
+
+// Reads a [SNAP] key as an amount: its text (default "0") read as a decimal number.
+double ReadAmount(std::string_view key);
+
+// Reads an [INDEX] key as an integer, default 0.
+int ReadIndex(std::string_view key);
+
+// Writes text under a [SNAP] key as it stands.
+void WriteAmountText(std::string_view key, std::string_view text);
+
+// Writes an amount under a [SNAP] key, formatted "%0.2f".
+void WriteAmount(std::string_view key, double amount);
+
+// Writes the guard's four positions, as the engine does after a close-all, a drawdown step or a
+// passed increase target: "TPSet", "DDSet", "TP", "DD", in that order, in one rewrite of the file.
+void WriteIndices();
+
+// SetLastValues: the host overwrites the persisted values. "Equity Snap" only when snapshot is a
+// usable equity, then "TPSet", "TP", "DDSet", "DD" in that order. The running guard is unchanged.
+void WriteLastValues(double snapshot, int tpSet, int tpIndex, int ddSet, int ddIndex);
+
+}  // namespace zt::settings

@@ -1,0 +1,305 @@
+#include "texts/dashboard.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "engine/guard_state.h"
+#include "engine/time_text.h"
+#include "platform/platform.h"
+#include "texts/text_builder.h"
+#include "zentravo.h"
+
+namespace zt::texts {
+namespace {
+
+using engine::guard;
+
+constexpr int kFirstColumnRows = 16;
+constexpr int kSecondColumnRows = 14;
+
+// Label texts by row. Row 0 of the first column is built (the title), so its entry stays empty.
+constexpr std::array<std::string_view, kFirstColumnRows> kFirstColumnLabels = {
+    "",
+    "",
+    "",
+    "Take Profit, %, Next Target",
+    "Initial / Curr Snapshot",
+    "Current Equity, Snap Profit",
+    "Equity DD, % DD",
+    "Prev Snapshot / Last Eq DD",
+    "",
+    "Snaps / Avg / Med / Low DD",
+    "Lowest DD, %DD",
+    "Free Margin, %",
+    "Lowest Free Margin, %",
+    "Margin Used; Avg Margin %",
+    "",
+    "Zentravo equity guard",
+};
+
+constexpr std::array<std::string_view, kSecondColumnRows> kSecondColumnLabels = {
+    "",
+    "",
+    "Current DD Target; TP",
+    "Next DD Target; TP",
+    "Current Equity Increase",
+    "Next Equity Increase",
+    "",
+    "",
+    "Equity StopLoss",
+    "Email EquityIncrease",
+    "Email % Margin",
+    "Email current DD",
+    "Account Leverage",
+    "Current Bid/Ask; Spread",
+};
+
+// The "C" locale's names, so the title reads the same in every host locale.
+constexpr std::array<std::string_view, 7> kWeekdays = {"Sun", "Mon", "Tue", "Wed",
+                                                       "Thu", "Fri", "Sat"};
+constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// Same width as a converted time, for a clock the platform cannot convert.
+constexpr std::string_view kUnknownTitleTime = "---, --- --, ---- --:--:--";
+
+// A text field of the state up to its NUL, never past the field.
+template <std::size_t N>
+std::string_view FieldText(const char (&field)[N]) {
+  const void* end = std::memchr(field, '\0', N);
+  return {field, end == nullptr ? N : static_cast<std::size_t>(static_cast<const char*>(end) - field)};
+}
+
+// position + steps without overflow. Every position past a table or list reads as a missing
+// entry, so clamping to one past the longest table changes no reading.
+int Ahead(int position, int steps) {
+  const long long ahead = static_cast<long long>(position) + steps;
+  return ahead > engine::kSetPositions ? engine::kSetPositions : static_cast<int>(ahead);
+}
+
+// The current local time as strftime's "%a, %b %d, %Y %H:%M:%S" writes it in the "C" locale.
+void AppendTitleTime(TextBuilder& text) {
+  platform::CalendarTime local{};
+  if (!engine::CachedLocalTime(platform::Now(), &local) || local.weekday < 0 ||
+      local.weekday > 6 || local.month < 1 || local.month > 12) {
+    Append(text, kUnknownTitleTime);
+    return;
+  }
+  Append(text, kWeekdays[static_cast<std::size_t>(local.weekday)]);
+  Append(text, ", ");
+  Append(text, kMonths[static_cast<std::size_t>(local.month - 1)]);
+  AppendChar(text, ' ');
+  AppendPadded(text, local.day, 2);
+  Append(text, ", ");
+  AppendInt(text, local.year);
+  AppendChar(text, ' ');
+  AppendPadded(text, local.hour, 2);
+  AppendChar(text, ':');
+  AppendPadded(text, local.minute, 2);
+  AppendChar(text, ':');
+  AppendPadded(text, local.second, 2);
+}
+
+// "%0.2f"
+void Amount(TextBuilder& text, double value) { AppendFixed(text, value, 2); }
+
+// "%0.2f %%": part as a percentage of whole.
+void Percent(TextBuilder& text, double part, double whole) {
+  Amount(text, 100.0 * part / whole);
+  Append(text, " %");
+}
+
+// "[%s]" with TimeText(time).
+void BracketedTime(TextBuilder& text, std::int64_t time) {
+  char local[engine::kTimeTextSize];
+  AppendChar(text, '[');
+  Append(text, engine::TimeText(time, local));
+  AppendChar(text, ']');
+}
+
+// "%0.2f, %0.2f; %0.2f": a drawdown target, its equity level and the take profit beside it, or
+// "; --" in place of the take profit when the set holds none there.
+void DrawdownTargetRow(TextBuilder& text, double drawdownTarget, double takeProfit) {
+  Amount(text, drawdownTarget);
+  Append(text, ", ");
+  Amount(text, guard.snapshot - drawdownTarget);
+  Append(text, "; ");
+  if (takeProfit > 0.0) {
+    Amount(text, takeProfit);
+  } else {
+    Append(text, "--");
+  }
+}
+
+// "%0.2f, (%0.2f)": an increase target and the distance from the equity to it; "--, (--)" when
+// there is no target at that position.
+void IncreaseTargetRow(TextBuilder& text, double target) {
+  if (!(target > 0.0)) {
+    Append(text, "--, (--)");
+    return;
+  }
+  Amount(text, target);
+  Append(text, ", (");
+  Amount(text, target - guard.equity);
+  AppendChar(text, ')');
+}
+
+void FirstColumnValue(int row, char* out) {
+  if (row < 3 || row > 13 || row == 8) return;
+  TextBuilder text = StartText(out, ZT_TEXT_CAPACITY);
+  switch (row) {
+    case 3: {  // "%0.2f, %0.2f %%, %0.2f": take profit, as % of the snapshot, the level it fires at
+      const double takeProfit = engine::CurrentTakeProfit();
+      Amount(text, takeProfit);
+      Append(text, ", ");
+      Percent(text, takeProfit, guard.snapshot);
+      Append(text, ", ");
+      Amount(text, guard.snapshot + takeProfit);
+      break;
+    }
+    case 4:  // "%0.2f / %0.2f [%s]"
+      Amount(text, guard.initialEquity);
+      Append(text, " / ");
+      Amount(text, guard.snapshot);
+      AppendChar(text, ' ');
+      BracketedTime(text, guard.snapshotTime);
+      break;
+    case 5:  // "%0.2f, %0.2f"
+      Amount(text, guard.equity);
+      Append(text, ", ");
+      Amount(text, guard.equity - guard.snapshot);
+      break;
+    case 6:  // "%0.2f / %0.2f %% [%s]", against the snapshot
+      Amount(text, guard.periodDrawdown);
+      Append(text, " / ");
+      Percent(text, guard.periodDrawdown, guard.snapshot);
+      AppendChar(text, ' ');
+      BracketedTime(text, guard.periodDrawdownTime);
+      break;
+    case 7:  // "%0.2f [%s] / %0.2f [%s]" once a roll has passed a drawdown on; "- / -" before
+      if (guard.previousPeriodDrawdownTime > 0) {
+        Amount(text, guard.previousSnapshot);
+        AppendChar(text, ' ');
+        BracketedTime(text, guard.previousSnapshotTime);
+        Append(text, " / ");
+        Amount(text, guard.previousPeriodDrawdown);
+        AppendChar(text, ' ');
+        BracketedTime(text, guard.previousPeriodDrawdownTime);
+      } else {
+        Append(text, "- / -");
+      }
+      break;
+    case 9:  // "%d / %0.2f / %0.2f / %0.2f" once a cycle is complete
+      if (guard.cycleIndex > 0) {
+        AppendInt(text, guard.cycleIndex);
+        Append(text, " / ");
+        Amount(text, guard.averageDrawdown);
+        Append(text, " / ");
+        Amount(text, guard.medianDrawdown);
+        Append(text, " / ");
+        Amount(text, guard.lowestDrawdown);
+      } else {
+        Append(text, "0 / - / - / -");
+      }
+      break;
+    case 10:  // "%0.2f / %0.2f %% [%s]", against the initial equity
+      Amount(text, guard.lowestVsInitial);
+      Append(text, " / ");
+      Percent(text, guard.lowestVsInitial, guard.initialEquity);
+      AppendChar(text, ' ');
+      BracketedTime(text, guard.lowestVsInitialTime);
+      break;
+    case 11:  // "%0.2f, %0.2f %%", against the current equity
+      Amount(text, guard.freeMargin);
+      Append(text, ", ");
+      Percent(text, guard.freeMargin, guard.equity);
+      break;
+    case 12:  // "%0.2f, %0.2f %% [%s]", against the snapshot
+      Amount(text, guard.lowestFreeMargin);
+      Append(text, ", ");
+      Percent(text, guard.lowestFreeMargin, guard.snapshot);
+      AppendChar(text, ' ');
+      BracketedTime(text, guard.lowestFreeMarginTime);
+      break;
+    default:  // 13: "%0.2f; %0.2f" once a cycle is complete
+      if (guard.cycleIndex > 0) {
+        Amount(text, guard.lastCloseMargin);
+        Append(text, "; ");
+        Amount(text, guard.averageCloseMargin);
+      } else {
+        Append(text, "- ; -");
+      }
+      break;
+  }
+}
+
+// The take profit beside a drawdown target is one position further on than the target: it is
+// the take profit that becomes current when the target is reached, since a drawdown step
+// advances both positions together.
+void SecondColumnValue(int row, char* out) {
+  if (row != 2 && row != 3 && row != 4 && row != 5 && row != 8 && row != 11) return;
+  TextBuilder text = StartText(out, ZT_TEXT_CAPACITY);
+  switch (row) {
+    case 2:  // the current drawdown target is shown even when the set holds none (0.00)
+      DrawdownTargetRow(text, engine::CurrentDrawdownTarget(),
+                        engine::TableAt(guard.takeProfitTable, guard.tpSet, Ahead(guard.tpIndex, 1)));
+      break;
+    case 3: {
+      const double next = engine::TableAt(guard.drawdownTable, guard.ddSet, Ahead(guard.ddIndex, 1));
+      if (next > 0.0) {
+        DrawdownTargetRow(text, next,
+                          engine::TableAt(guard.takeProfitTable, guard.tpSet, Ahead(guard.tpIndex, 2)));
+      } else {
+        Append(text, "--, --; --");
+      }
+      break;
+    }
+    case 4:
+      IncreaseTargetRow(text, engine::ListAt(guard.increaseTargets, guard.increaseIndex));
+      break;
+    case 5:
+      IncreaseTargetRow(text, engine::ListAt(guard.increaseTargets, Ahead(guard.increaseIndex, 1)));
+      break;
+    case 8:  // "%0.2f": the stop-loss equity level
+      Amount(text, guard.snapshot - engine::CurrentStopLoss());
+      break;
+    default:  // 11: "%0.2f; %0.2f": the host's e-mail drawdown and its equity level
+      Amount(text, guard.emailDrawdown);
+      Append(text, "; ");
+      Amount(text, guard.snapshot - guard.emailDrawdown);
+      break;
+  }
+}
+
+}  // namespace
+
+void WriteLabel(int row, int column, char* out) {
+  TextBuilder text = StartText(out, ZT_TEXT_CAPACITY);
+  if (column == 0) {
+    if (row == 0) {
+      // "Zentravo - 3.0 (%s) %s"
+      Append(text, "Zentravo - 3.0 (");
+      Append(text, FieldText(guard.hostTag));
+      Append(text, ") ");
+      AppendTitleTime(text);
+    } else if (row > 0 && row < kFirstColumnRows) {
+      Append(text, kFirstColumnLabels[static_cast<std::size_t>(row)]);
+    }
+  } else if (row >= 0 && row < kSecondColumnRows) {
+    Append(text, kSecondColumnLabels[static_cast<std::size_t>(row)]);
+  }
+}
+
+void WriteValue(int row, int column, char* out) {
+  if (guard.snapshot == 0.0 || guard.equity == 0.0 || guard.initialEquity == 0.0) return;
+  if (column == 0) {
+    FirstColumnValue(row, out);
+  } else {
+    SecondColumnValue(row, out);
+  }
+}
+
+}  // namespace zt::texts

@@ -1,0 +1,109 @@
+// The library boundary: where the settings file goes, the terminal identity, the plain setters.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include "boundary/module.h"
+#include "boundary/terminal_identity.h"
+#include "engine/guard_state.h"
+#include "test_support.h"
+#include "zentravo.h"
+
+namespace zt::boundary {
+namespace {
+
+using engine::guard;
+
+struct PathCase {
+  std::string modulePath;
+  std::string settingsPath;  // empty: persist nothing
+};
+
+class SettingsPathTest : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(SettingsPathTest, ReplacesTheFileNamesExtension) {
+  std::snprintf(guard.settingsPath, sizeof guard.settingsPath, "stale");
+  DeriveSettingsPath(GetParam().modulePath);
+  EXPECT_EQ(std::string(guard.settingsPath), GetParam().settingsPath);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ModulePaths, SettingsPathTest,
+    ::testing::Values(
+        PathCase{"C:\\Terminal\\experts\\libraries\\zentravo.dll",
+                 "C:\\Terminal\\experts\\libraries\\zentravo.ini"},
+        PathCase{"C:\\my.dll.files\\zentravo.dll", "C:\\my.dll.files\\zentravo.ini"},
+        PathCase{"C:\\T\\ZENTRAVO.DLL", "C:\\T\\ZENTRAVO.ini"},
+        PathCase{"/opt/zt/zentravo.so", "/opt/zt/zentravo.ini"},
+        PathCase{"/opt/zt.d/zentravo", "/opt/zt.d/zentravo.ini"},
+        PathCase{"", ""},
+        PathCase{"/opt/zt/", ""},
+        // 251 characters before the extension: 255 with ".ini" still fits the 256-byte field.
+        PathCase{"/" + std::string(248, 'a') + "/z.so", "/" + std::string(248, 'a') + "/z.ini"},
+        PathCase{"/" + std::string(249, 'a') + "/z.so", ""}));
+
+struct IdentityCase {
+  const char* frameTitle;
+  const char* mainTitle;
+  const char* symbol;
+  int account;
+  const char* server;
+};
+
+class TerminalIdentityTest : public ::testing::TestWithParam<IdentityCase> {};
+
+TEST_P(TerminalIdentityTest, ReadsTheTitles) {
+  const IdentityCase& c = GetParam();
+  SetWindowTitles(4711, c.frameTitle, c.mainTitle);
+  TerminalIdentity(4711);
+  EXPECT_STREQ(guard.symbol, c.symbol);
+  EXPECT_EQ(guard.accountNumber, c.account);
+  EXPECT_STREQ(guard.serverName, c.server);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Titles, TerminalIdentityTest,
+    ::testing::Values(
+        IdentityCase{"EURUSD,H1", "123456: Broker Server - Demo Account", "EURUSD", 123456, " Broker Server"},
+        IdentityCase{"GBPJPY,M5", "1: Alpha-Beta - Live", "GBPJPY", 1, " Alph"},
+        IdentityCase{"X,D1", "Demo: Server - A", "X", 0, " Server"},
+        IdentityCase{"ABCDEFGHIJKLMNOPQRS,H1", "  -42:S - x", "ABCDEFGHIJKLMNO", -42, "S"},
+        IdentityCase{"EURUSD", "99999999999: S - x", "EURUSD", INT_MAX, " S"},
+        IdentityCase{"", "-99999999999:-x", "", INT_MIN, ""},
+        IdentityCase{"A,B", "12 no colon - x", "A", 12, ""},
+        IdentityCase{"A,B", "12: no dash", "A", 12, " no dash"},
+        IdentityCase{nullptr, nullptr, "", 0, ""}));
+
+TEST(TerminalIdentityUnknownChart, GivesAnEmptyIdentity) {
+  TerminalIdentity(-12345);
+  EXPECT_STREQ(guard.symbol, "");
+  EXPECT_EQ(guard.accountNumber, 0);
+  EXPECT_STREQ(guard.serverName, "");
+}
+
+TEST(GuardSetters, HandValuesInAndOut) {
+  engine::ResetGuardState();
+  int values[4] = {-1, -1, -1, -1};
+  GetIndex(&values[0], &values[1], &values[2], &values[3]);
+  EXPECT_EQ(values[0] + values[1] + values[2] + values[3], 0);
+  EXPECT_EQ(GetEquitySnap(), 0.0);
+  guard.tpSet = 1;
+  guard.tpIndex = 2;
+  guard.ddSet = 3;
+  guard.ddIndex = 4;
+  GetIndex(&values[0], &values[1], &values[2], &values[3]);
+  EXPECT_EQ(values[0] * 1000 + values[1] * 100 + values[2] * 10 + values[3], 1234);
+  GetIndex(nullptr, nullptr, nullptr, nullptr);  // receives nothing, does not crash
+  EXPECT_EQ(SetTTC(1500, 1030.5), 1500);
+  EXPECT_EQ(guard.closeDurationMs, 1500);
+  EXPECT_EQ(guard.equity, 1030.5);
+  SetEmailProp(100, 50, -25);
+  EXPECT_EQ(guard.emailEquityTarget, 100.0);
+  EXPECT_EQ(guard.emailMarginPercent, 50.0);
+  EXPECT_EQ(guard.emailDrawdown, -25.0);
+}
+
+}  // namespace
+}  // namespace zt::boundary

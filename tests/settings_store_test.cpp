@@ -1,0 +1,72 @@
+// The guard's use of its settings file: keys, formats, order, and SetLastValues.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+#include "engine/guard_state.h"
+#include "settings/settings_store.h"
+#include "test_support.h"
+#include "zentravo.h"
+
+namespace zt::settings {
+namespace {
+
+using testing::FreshGuard;
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+
+class SettingsStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override { FreshGuard(folder); }
+  std::string Ini() const { return ReadFile(folder.File("zentravo.ini")); }
+  TempFolder folder;
+};
+
+TEST_F(SettingsStoreTest, AFullHistoryFromNothingHasTheWindowsLayout) {
+  double initial = 0.0;
+  InitZT(0, "", &initial, 1000, 0, 0, "50", "20,40", "", "100");
+  SetEquity(980, 0, 0, 0);  // drawdown step: the four indices
+  EXPECT_EQ(Ini(),
+            "[SNAP]\r\nEquity Snap=0\r\nInitial Equity=1000.00\r\n"
+            "[INDEX]\r\nTPSet=0\r\nDDSet=0\r\nTP=0\r\nDD=1\r\n");
+  SetEquity(1010.126, 0, 0, 1);
+  EXPECT_EQ(Ini(),
+            "[SNAP]\r\nEquity Snap=1010.13\r\nInitial Equity=1000.00\r\n"
+            "[INDEX]\r\nTPSet=0\r\nDDSet=0\r\nTP=0\r\nDD=1\r\n");
+}
+
+TEST_F(SettingsStoreTest, SetLastValuesWritesTheFileOnly) {
+  SetLastValues(0, 1, 2, 3, 4);
+  EXPECT_EQ(Ini(), "[INDEX]\r\nTPSet=1\r\nTP=2\r\nDDSet=3\r\nDD=4\r\n");
+  SetLastValues(1234.567, 0, 0, 0, 0);
+  EXPECT_EQ(Ini(), "[INDEX]\r\nTPSet=0\r\nTP=0\r\nDDSet=0\r\nDD=0\r\n[SNAP]\r\nEquity Snap=1234.57\r\n");
+  SetLastValues(std::numeric_limits<double>::infinity(), 5, 5, 5, 5);
+  EXPECT_EQ(Ini().find("inf"), std::string::npos);
+  EXPECT_EQ(engine::guard.tpSet, 0);  // the running guard is not changed
+}
+
+TEST_F(SettingsStoreTest, ReadsKeepToTheFirstNumberAndFallBack) {
+  WriteFile(folder.File("zentravo.ini"),
+            "[snap]\nequity snap = \"1250.50\" \n[Index]\ntpset=2.7\nTP=x\n");
+  EXPECT_EQ(ReadAmount(kEquitySnapKey), 1250.5);
+  EXPECT_EQ(ReadAmount(kInitialEquityKey), 0.0);
+  EXPECT_EQ(ReadIndex(kTakeProfitSetKey), 2);
+  EXPECT_EQ(ReadIndex(kTakeProfitIndexKey), 0);
+  EXPECT_EQ(ReadIndex(kDrawdownSetKey), 0);
+}
+
+TEST_F(SettingsStoreTest, HandEditedLinesSurviveTheGuardsWrites) {
+  WriteFile(folder.File("zentravo.ini"),
+            "; my notes\r\n[SNAP]\r\nEquity Snap=1000\r\n[Other]\r\nKeep=me\r\n");
+  double initial = 0.0;
+  InitZT(0, "", &initial, 900, 0, 0, "50", "20", "", "100");
+  SetEquity(1060, 0, 0, 0);
+  EXPECT_EQ(Ini(),
+            "; my notes\r\n[SNAP]\r\nEquity Snap=1000\r\nInitial Equity=1000.00\r\n[Other]\r\nKeep=me\r\n"
+            "[INDEX]\r\nTPSet=0\r\nDDSet=0\r\nTP=0\r\nDD=0\r\n");
+}
+
+}  // namespace
+}  // namespace zt::settings

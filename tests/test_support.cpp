@@ -1,0 +1,63 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "boundary/module.h"
+#include "engine/guard_state.h"
+#include "engine/time_text.h"
+#include "platform/test_clock.h"
+
+namespace zt::testing {
+
+TempFolder::TempFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zt-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot create a temporary folder";
+  path = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path, ignored);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  return contents.str();
+}
+
+void WriteFile(const std::string& path, const std::string& contents) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << contents;
+}
+
+bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+void FreshGuard(const TempFolder& folder, std::int64_t time) {
+  engine::ResetGuardState();
+  platform::FixClock(time);
+  boundary::DeriveSettingsPath(folder.File("zentravo.so"));
+}
+
+namespace {
+// The whole suite runs in UTC so that local times are known in advance.
+struct UtcEnvironment : ::testing::Environment {
+  void SetUp() override {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    engine::ForgetCachedTimes();
+  }
+};
+const auto* const utc = ::testing::AddGlobalTestEnvironment(new UtcEnvironment);
+}  // namespace
+
+}  // namespace zt::testing

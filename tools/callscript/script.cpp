@@ -1,0 +1,573 @@
+#include "script.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <sstream>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace zt::callscript {
+namespace {
+
+constexpr std::size_t kGuardBytes = 64;             // past the host's buffer, to catch overruns
+constexpr unsigned char kUntouched = 0xA5;          // fill of a buffer before each text call
+constexpr int kMaxRepeat = 100000;                  // a typo guard for repeat counts
+
+struct Word {
+  std::string text;
+  bool quoted;
+};
+
+struct Line {
+  int number;             // 1-based, in the script file
+  std::string source;     // the line as written, trimmed
+  std::vector<Word> words;
+};
+
+struct ScriptError {
+  int line;
+  std::string message;
+};
+
+// ---- Reading the script ----
+
+bool SplitWords(std::string_view text, std::vector<Word>& words, std::string& problem) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    if (text[at] == ' ' || text[at] == '\t') {
+      ++at;
+      continue;
+    }
+    Word word{{}, text[at] == '"'};
+    if (!word.quoted) {
+      while (at < text.size() && text[at] != ' ' && text[at] != '\t') word.text += text[at++];
+      words.push_back(word);
+      continue;
+    }
+    ++at;
+    bool closed = false;
+    while (at < text.size()) {
+      const char c = text[at++];
+      if (c == '"') {
+        closed = true;
+        break;
+      }
+      if (c != '\\') {
+        word.text += c;
+        continue;
+      }
+      if (at >= text.size()) break;
+      const char escaped = text[at++];
+      switch (escaped) {
+        case 'n': word.text += '\n'; break;
+        case 'r': word.text += '\r'; break;
+        case 't': word.text += '\t'; break;
+        case '"': word.text += '"'; break;
+        case '\\': word.text += '\\'; break;
+        default: problem = std::string("unknown escape \\") + escaped; return false;
+      }
+    }
+    if (!closed) {
+      problem = "unterminated text";
+      return false;
+    }
+    words.push_back(word);
+  }
+  return true;
+}
+
+std::string_view Trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(" \t\r\n");
+  return text.substr(first, last - first + 1);
+}
+
+bool ReadLines(const std::string& scriptText, std::vector<Line>& lines, ScriptError& error) {
+  std::istringstream input(scriptText);
+  std::string raw;
+  int number = 0;
+  while (std::getline(input, raw)) {
+    ++number;
+    const std::string_view source = Trimmed(raw);
+    if (source.empty() || source.front() == '#') continue;
+    Line line{number, std::string(source), {}};
+    std::string problem;
+    if (!SplitWords(source, line.words, problem)) {
+      error = {number, problem};
+      return false;
+    }
+    lines.push_back(std::move(line));
+  }
+  return true;
+}
+
+// ---- Writing the transcript ----
+
+std::string Number(double value) {
+  std::array<char, 64> text{};
+  const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
+  return std::string(text.data(), result.ptr);
+}
+
+// Replaces every run of text that fits pattern ('d' a digit, 'A' an upper-case letter, 'a' a
+// lower-case one, anything else itself) by marker.
+void Mask(std::string& text, std::string_view pattern, std::string_view marker) {
+  auto fits = [&](std::size_t at) {
+    if (at + pattern.size() > text.size()) return false;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(text[at + i]);
+      const char p = pattern[i];
+      const bool ok = p == 'd'   ? (c >= '0' && c <= '9')
+                      : p == 'A' ? (c >= 'A' && c <= 'Z')
+                      : p == 'a' ? (c >= 'a' && c <= 'z')
+                                 : c == static_cast<unsigned char>(p);
+      if (!ok) return false;
+    }
+    return true;
+  };
+  for (std::size_t at = 0; at + pattern.size() <= text.size(); ++at) {
+    if (fits(at)) text.replace(at, pattern.size(), marker);
+  }
+}
+
+std::string MaskTimes(std::string text) {
+  Mask(text, "Aaa, Aaa dd, dddd dd:dd:dd", "Www, Mmm DD, YYYY hh:mm:ss");
+  Mask(text, "dddd.dd.dd dd:dd", "YYYY.MM.DD hh:mm");
+  Mask(text, "dddd.dd.dd dd-dd", "YYYY.MM.DD hh-mm");
+  return text;
+}
+
+std::string Quoted(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out = "\"";
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (byte >= 0x20 && byte < 0x7F) {
+          out += c;
+        } else {
+          out += "\\x";
+          out += kHex[byte >> 4];
+          out += kHex[byte & 0x0F];
+        }
+    }
+  }
+  return out + "\"";
+}
+
+// ---- Files beside the library ----
+
+std::filesystem::path FolderOf(const std::string& libraryPath) {
+  return std::filesystem::path(libraryPath).parent_path();
+}
+
+bool ReadWholeFile(const std::filesystem::path& path, std::string& contents) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  contents.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return true;
+}
+
+// The file's lines without their line ends (CR LF, LF or a lone CR).
+std::vector<std::string> LinesOf(const std::string& contents) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (std::size_t at = 0; at < contents.size(); ++at) {
+    const char c = contents[at];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(line);
+      line.clear();
+      if (c == '\r' && at + 1 < contents.size() && contents[at + 1] == '\n') ++at;
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+// ---- Running ----
+
+class Interpreter {
+ public:
+  Interpreter(const Host& host, std::ostream& out) : host_(host), out_(out) {}
+
+  // Runs lines [begin, end); returns false with error set at the first line it cannot run.
+  bool Run(const std::vector<Line>& lines, std::size_t begin, std::size_t end, ScriptError& error);
+
+ private:
+  bool RunLine(const Line& line, std::string& problem);
+  bool TextCall(const Line& line, std::size_t fixedArguments, std::string& problem,
+                void (*call)(const Exports&, const int* arguments, double extra, char* text));
+
+  bool IntAt(const Line& line, std::size_t at, int& value, std::string& problem) const;
+  bool DoubleAt(const Line& line, std::size_t at, double& value, std::string& problem) const;
+  const char* TextAt(const Line& line, std::size_t at) const;
+
+  void Print(const Line& line, const std::string& result) {
+    out_ << MaskTimes(line.source) << " => " << MaskTimes(result) << '\n';
+  }
+  void PrintSettings(const Line& line);
+  void PrintStatistics(const Line& line);
+
+  const Host& host_;
+  std::ostream& out_;
+  double initialEquity_ = 0.0;  // the host's initial-equity variable
+};
+
+std::size_t MatchingEnd(const std::vector<Line>& lines, std::size_t repeatAt, std::size_t end) {
+  int depth = 0;
+  for (std::size_t at = repeatAt; at < end; ++at) {
+    const std::string& command = lines[at].words[0].text;
+    if (command == "repeat") ++depth;
+    if (command == "end" && --depth == 0) return at;
+  }
+  return end;
+}
+
+bool Interpreter::Run(const std::vector<Line>& lines, std::size_t begin, std::size_t end,
+                      ScriptError& error) {
+  for (std::size_t at = begin; at < end; ++at) {
+    const Line& line = lines[at];
+    const std::string& command = line.words[0].text;
+    if (command == "end") {
+      error = {line.number, "end without repeat"};
+      return false;
+    }
+    if (command == "repeat") {
+      int count = 0;
+      std::string problem;
+      if (line.words.size() != 2 || !IntAt(line, 1, count, problem) || count < 0 ||
+          count > kMaxRepeat) {
+        error = {line.number, problem.empty() ? "repeat needs a count" : problem};
+        return false;
+      }
+      const std::size_t blockEnd = MatchingEnd(lines, at, end);
+      if (blockEnd == end) {
+        error = {line.number, "repeat without end"};
+        return false;
+      }
+      for (int pass = 0; pass < count; ++pass) {
+        if (!Run(lines, at + 1, blockEnd, error)) return false;
+      }
+      at = blockEnd;
+      continue;
+    }
+    std::string problem;
+    if (!RunLine(line, problem)) {
+      error = {line.number, problem};
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Interpreter::IntAt(const Line& line, std::size_t at, int& value, std::string& problem) const {
+  if (at >= line.words.size() || line.words[at].quoted) {
+    problem = "argument " + std::to_string(at) + " must be an integer";
+    return false;
+  }
+  const std::string& text = line.words[at].text;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {
+    problem = "not an integer: " + text;
+    return false;
+  }
+  return true;
+}
+
+bool Interpreter::DoubleAt(const Line& line, std::size_t at, double& value,
+                           std::string& problem) const {
+  if (at >= line.words.size() || line.words[at].quoted) {
+    problem = "argument " + std::to_string(at) + " must be a number";
+    return false;
+  }
+  const std::string& text = line.words[at].text;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {
+    problem = "not a number: " + text;
+    return false;
+  }
+  return true;
+}
+
+const char* Interpreter::TextAt(const Line& line, std::size_t at) const {
+  const Word& word = line.words[at];
+  if (!word.quoted && word.text == "null") return nullptr;
+  return word.text.c_str();
+}
+
+// Calls a text export with a buffer that the library must not fill beyond ZT_TEXT_CAPACITY bytes,
+// and prints what it wrote. An extra last word null passes no buffer at all.
+bool Interpreter::TextCall(const Line& line, std::size_t fixedArguments, std::string& problem,
+                           void (*call)(const Exports&, const int* arguments, double extra,
+                                        char* text)) {
+  const std::size_t given = line.words.size() - 1;
+  const bool nullBuffer = given == fixedArguments + 1 && !line.words.back().quoted &&
+                          line.words.back().text == "null";
+  if (given != fixedArguments && !nullBuffer) {
+    problem = line.words[0].text + " takes " + std::to_string(fixedArguments) + " arguments";
+    return false;
+  }
+  // GetEmailText's third argument is a double; every other argument is an int.
+  std::array<int, 2> arguments{};
+  double extra = 0.0;
+  for (std::size_t at = 1; at <= fixedArguments; ++at) {
+    if (at == 3) {
+      if (!DoubleAt(line, at, extra, problem)) return false;
+    } else if (!IntAt(line, at, arguments[at - 1], problem)) {
+      return false;
+    }
+  }
+  if (nullBuffer) {
+    call(host_.exports, arguments.data(), extra, nullptr);
+    Print(line, "(null buffer)");
+    return true;
+  }
+  std::array<char, ZT_TEXT_CAPACITY + kGuardBytes> buffer;
+  std::memset(buffer.data(), kUntouched, buffer.size());
+  call(host_.exports, arguments.data(), extra, buffer.data());
+  const bool guardIntact = std::all_of(buffer.begin() + ZT_TEXT_CAPACITY, buffer.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) == kUntouched; });
+  const bool untouched = std::all_of(buffer.begin(), buffer.begin() + ZT_TEXT_CAPACITY,
+                                     [](char c) { return static_cast<unsigned char>(c) == kUntouched; });
+  const void* terminator = std::memchr(buffer.data(), '\0', ZT_TEXT_CAPACITY);
+  std::string result;
+  if (untouched) {
+    result = "(nothing written)";
+  } else if (terminator == nullptr) {
+    result = "(no terminator within " + std::to_string(ZT_TEXT_CAPACITY) + " bytes)";
+  } else {
+    result = Quoted(std::string_view(buffer.data(),
+                                     static_cast<std::size_t>(static_cast<const char*>(terminator) -
+                                                              buffer.data())));
+  }
+  if (!guardIntact) result += " (WROTE PAST " + std::to_string(ZT_TEXT_CAPACITY) + " BYTES)";
+  Print(line, result);
+  return true;
+}
+
+bool Interpreter::RunLine(const Line& line, std::string& problem) {
+  const std::string& command = line.words[0].text;
+  const std::size_t given = line.words.size() - 1;
+  const Exports& calls = host_.exports;
+  auto needs = [&](std::size_t count) {
+    if (given == count) return true;
+    problem = command + " takes " + std::to_string(count) + " arguments";
+    return false;
+  };
+
+  if (command == "InitZT") {
+    if (!needs(10)) return false;
+    int chart = host_.chartHandle;
+    if (line.words[1].quoted || line.words[1].text != "chart") {
+      if (!IntAt(line, 1, chart, problem)) return false;
+    }
+    double* initial = &initialEquity_;
+    if (!line.words[3].quoted && line.words[3].text == "null") {
+      initial = nullptr;
+    } else if (!DoubleAt(line, 3, initialEquity_, problem)) {
+      return false;
+    }
+    std::array<double, 3> figures{};
+    for (std::size_t i = 0; i < figures.size(); ++i) {
+      if (!DoubleAt(line, 4 + i, figures[i], problem)) return false;
+    }
+    const double result = calls.initZT(chart, TextAt(line, 2), initial, figures[0], figures[1],
+                                       figures[2], TextAt(line, 7), TextAt(line, 8),
+                                       TextAt(line, 9), TextAt(line, 10));
+    Print(line, Number(result) + (initial == nullptr
+                                      ? std::string()
+                                      : ", initial equity " + Number(initialEquity_)));
+    return true;
+  }
+  if (command == "SetEquity") {
+    double equity = 0, margin = 0, freeMargin = 0;
+    int mode = 0;
+    if (!needs(4) || !DoubleAt(line, 1, equity, problem) || !DoubleAt(line, 2, margin, problem) ||
+        !DoubleAt(line, 3, freeMargin, problem) || !IntAt(line, 4, mode, problem)) {
+      return false;
+    }
+    Print(line, std::to_string(calls.setEquity(equity, margin, freeMargin, mode)));
+    return true;
+  }
+  if (command == "SetLastValues") {
+    double snapshot = 0;
+    std::array<int, 4> indices{};
+    if (!needs(5) || !DoubleAt(line, 1, snapshot, problem)) return false;
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+      if (!IntAt(line, 2 + i, indices[i], problem)) return false;
+    }
+    calls.setLastValues(snapshot, indices[0], indices[1], indices[2], indices[3]);
+    Print(line, "done");
+    return true;
+  }
+  if (command == "SetTTC") {
+    int duration = 0;
+    double equity = 0;
+    if (!needs(2) || !IntAt(line, 1, duration, problem) || !DoubleAt(line, 2, equity, problem)) {
+      return false;
+    }
+    Print(line, std::to_string(calls.setTTC(duration, equity)));
+    return true;
+  }
+  if (command == "SetEmailProp") {
+    std::array<double, 3> values{};
+    if (!needs(3)) return false;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (!DoubleAt(line, 1 + i, values[i], problem)) return false;
+    }
+    calls.setEmailProp(values[0], values[1], values[2]);
+    Print(line, "done");
+    return true;
+  }
+  if (command == "GetEquitySnap") {
+    if (!needs(0)) return false;
+    Print(line, Number(calls.getEquitySnap()));
+    return true;
+  }
+  if (command == "GetIndex") {
+    if (!needs(0)) return false;
+    // Start from values the library would never write, so a missed out-parameter shows.
+    int tpSet = -99, tpIndex = -99, ddSet = -99, ddIndex = -99;
+    calls.getIndex(&tpSet, &tpIndex, &ddSet, &ddIndex);
+    Print(line, "tpSet " + std::to_string(tpSet) + ", tpIndex " + std::to_string(tpIndex) +
+                    ", ddSet " + std::to_string(ddSet) + ", ddIndex " + std::to_string(ddIndex));
+    return true;
+  }
+  if (command == "GetAlert" || command == "GetEmailSubject") {
+    const bool alert = command == "GetAlert";
+    return TextCall(line, 1, problem,
+                    alert ? +[](const Exports& e, const int* a, double, char* t) { e.getAlert(a[0], t); }
+                          : +[](const Exports& e, const int* a, double, char* t) {
+                              e.getEmailSubject(a[0], t);
+                            });
+  }
+  if (command == "GetEmailText") {
+    return TextCall(line, 3, problem, [](const Exports& e, const int* a, double extra, char* t) {
+      e.getEmailText(a[0], a[1], extra, t);
+    });
+  }
+  if (command == "GetLabel") {
+    return TextCall(line, 2, problem,
+                    [](const Exports& e, const int* a, double, char* t) { e.getLabel(a[0], a[1], t); });
+  }
+  if (command == "GetValue") {
+    return TextCall(line, 2, problem,
+                    [](const Exports& e, const int* a, double, char* t) { e.getValue(a[0], a[1], t); });
+  }
+  if (command == "titles") {
+    if (!needs(2)) return false;
+    host_.setTitles(TextAt(line, 1), TextAt(line, 2));
+    Print(line, "done");
+    return true;
+  }
+  if (command == "settings") {
+    if (!needs(0)) return false;
+    PrintSettings(line);
+    return true;
+  }
+  if (command == "seed-settings") {
+    if (!needs(1) || !line.words[1].quoted) {
+      problem = "seed-settings takes one text";
+      return false;
+    }
+    std::ofstream file(SettingsPathOf(host_.libraryPath), std::ios::binary | std::ios::trunc);
+    file << line.words[1].text;
+    if (!file.flush()) {
+      problem = "cannot write the settings file";
+      return false;
+    }
+    Print(line, "done");
+    return true;
+  }
+  if (command == "statistics") {
+    if (!needs(0)) return false;
+    PrintStatistics(line);
+    return true;
+  }
+  problem = "unknown command " + command;
+  return false;
+}
+
+// The settings file as the library left it: every non-blank line, trimmed, without its line end.
+// Blank lines and line ends are left out so that a transcript shows what the file holds rather
+// than how one INI service lays it out; the byte-for-byte comparison is the tests' job.
+void Interpreter::PrintSettings(const Line& line) {
+  std::string contents;
+  const std::filesystem::path path = SettingsPathOf(host_.libraryPath);
+  if (!ReadWholeFile(path, contents)) {
+    Print(line, "(no settings file)");
+    return;
+  }
+  Print(line, path.filename().string());
+  for (const std::string& text : LinesOf(contents)) {
+    const std::string_view trimmed = Trimmed(text);
+    if (!trimmed.empty()) out_ << "  " << MaskTimes(std::string(trimmed)) << '\n';
+  }
+}
+
+void Interpreter::PrintStatistics(const Line& line) {
+  const std::filesystem::path library(host_.libraryPath);
+  const std::string prefix = library.stem().string() + "-stat-";
+  std::vector<std::filesystem::path> files;
+  std::error_code failure;
+  for (const auto& entry : std::filesystem::directory_iterator(FolderOf(host_.libraryPath), failure)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(prefix, 0) == 0 && entry.path().extension() == ".csv") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  if (files.empty()) {
+    Print(line, "(no statistics file)");
+    return;
+  }
+  std::string names;
+  for (const auto& file : files) names += (names.empty() ? "" : ", ") + file.filename().string();
+  Print(line, names);
+  for (const auto& file : files) {
+    std::string contents;
+    ReadWholeFile(file, contents);
+    const std::vector<std::string> lines = LinesOf(contents);
+    out_ << "  " << MaskTimes(file.filename().string()) << ": " << lines.size() << " lines\n";
+    for (const std::string& text : lines) out_ << "    " << text << '\n';
+    std::filesystem::remove(file, failure);
+  }
+}
+
+}  // namespace
+
+std::string SettingsPathOf(const std::string& libraryPath) {
+  std::filesystem::path path(libraryPath);
+  path.replace_extension(".ini");
+  return path.string();
+}
+
+int RunScript(const std::string& scriptName, const std::string& scriptText, const Host& host,
+              std::ostream& out, std::ostream& errors) {
+  std::vector<Line> lines;
+  ScriptError error{};
+  Interpreter interpreter(host, out);
+  if (!ReadLines(scriptText, lines, error) || !interpreter.Run(lines, 0, lines.size(), error)) {
+    out.flush();
+    errors << scriptName << ":" << error.line << ": " << error.message << '\n';
+    return 2;
+  }
+  out.flush();
+  return 0;
+}
+
+}  // namespace zt::callscript

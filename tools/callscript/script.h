@@ -1,0 +1,65 @@
+// Call scripts: a host's calls of the library written down one per line, and the interpreter that
+// runs them against a loaded library and prints a transcript. The Linux runner (dlopen of
+// zentravo.so) and the Windows host (LoadLibraryA of zentravo.dll, real terminal windows) share
+// this interpreter; only loading and windows differ, so one script gives the same transcript on
+// every build.
+//
+// Script lines. Blank lines and lines starting with '#' are skipped. Words are separated by
+// blanks; a text argument is written in double quotes with the escapes \" \\ \n \r \t, and the
+// word null passes a null pointer.
+//
+//   InitZT chart "tag" 0 1000 0 1000 "50,30;80,60" "20,40;25,50" "1100,1200" "100,150"
+//       The first argument is the word chart (the runner's chart window) or a number; the third
+//       is the value of the host's initial-equity variable the library reads and writes (or
+//       null). Prints the result and the variable afterwards.
+//   SetEquity 985 10 900 0            SetLastValues 0 1 2 3 4         SetTTC 1500 1030.5
+//   SetEmailProp 100 50 25            GetEquitySnap                   GetIndex
+//       Print the result (GetIndex: the four ints it wrote).
+//   GetAlert 2    GetEmailSubject 0    GetEmailText 3 0 1100    GetLabel 0 0    GetValue 4 1
+//       Print the text written into a ZT_TEXT_CAPACITY-byte buffer, or that nothing was written.
+//       An extra last word null passes a null buffer instead.
+//   titles "EURUSD,H1" "123456: Broker Server - Demo Account"
+//       Names the chart's frame and the terminal's main window (these two are the defaults).
+//   settings                          prints the settings file beside the library, line by line
+//   seed-settings "[SNAP]\r\n..."     replaces the settings file with the text
+//   statistics                        prints every statistics file beside the library, then
+//                                     removes it so the next print shows only new ones
+//   repeat 128 ... end                runs the lines in between that many times (nesting allowed)
+//
+// Transcript: every executed line, then " => " and what it gave. Texts are quoted with the same
+// escapes; bytes outside printable ASCII are written \xHH. Times the script cannot pin (the
+// library reads the system clock) are masked: every "dddd.dd.dd dd:dd" (also "dd-dd" in file
+// names) and the dashboard title's "Www, Mmm dd, dddd dd:dd:dd" become fixed markers.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "exports.h"
+
+namespace zt::callscript {
+
+// What a runner provides: the bound exports, the window a script's "chart" means, and how to
+// name the titles of the chart's frame and main windows.
+struct Host {
+  Exports exports;
+  int chartHandle;
+  void (*setTitles)(const char* frameTitle, const char* mainTitle);
+  std::string libraryPath;  // the loaded library's file; the settings file sits beside it
+};
+
+// The title texts every runner gives its windows before a script starts.
+inline constexpr const char* kDefaultFrameTitle = "EURUSD,H1";
+inline constexpr const char* kDefaultMainTitle = "123456: Broker Server - Demo Account";
+
+// Runs the script text (its file name only names it in error messages) and writes the
+// transcript to out. Returns 0 when every line ran, 2 after the first line that could not be
+// understood (reported on errors, the transcript stops there).
+int RunScript(const std::string& scriptName, const std::string& scriptText, const Host& host,
+              std::ostream& out, std::ostream& errors);
+
+// The settings file the library derives from its own path: the extension of the file name
+// replaced by ".ini".
+std::string SettingsPathOf(const std::string& libraryPath);
+
+}  // namespace zt::callscript

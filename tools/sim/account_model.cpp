@@ -1,0 +1,152 @@
+#include "account_model.h"
+
+#include <charconv>
+#include <cmath>
+#include <numbers>
+#include <string_view>
+
+namespace zt::sim {
+namespace {
+
+std::uint64_t SplitMix64(std::uint64_t& x) {
+  x += 0x9E3779B97F4A7C15ULL;
+  std::uint64_t z = x;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+  return z ^ (z >> 31);
+}
+
+std::uint64_t RotateLeft(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+
+// A close-all closes the open trades one by one; each takes a round trip to the trade server.
+constexpr int kFewestTrades = 2;
+constexpr int kTradeSpread = 4;           // 2..5 trades open at a close
+constexpr int kRoundTripMs = 60;          // fastest close of one trade
+constexpr int kRoundTripSpreadMs = 200;   // slowest is 260 ms
+constexpr double kBusyChance = 0.15;      // the trade context is busy, the host waits and retries
+constexpr int kBusyWaitMs = 500;
+
+template <typename T>
+void Put(std::string& out, std::string_view name, T value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out += ' ';
+  out += name;
+  out += '=';
+  out.append(buffer, result.ptr);
+}
+
+template <typename T>
+bool Take(std::string_view text, std::string_view name, T& value) {
+  const std::string key = " " + std::string(name) + "=";
+  const std::size_t at = text.find(key);
+  if (at == std::string_view::npos) return false;
+  const char* first = text.data() + at + key.size();
+  const char* last = text.data() + text.size();
+  return std::from_chars(first, last, value).ec == std::errc();
+}
+
+constexpr std::string_view kAccountTag = "zt-sim-account-1";
+
+}  // namespace
+
+Prng SeedPrng(std::uint64_t seed) {
+  Prng prng{};
+  std::uint64_t x = seed;
+  for (std::uint64_t& word : prng.state) word = SplitMix64(x);
+  return prng;
+}
+
+std::uint64_t NextBits(Prng& prng) {
+  std::uint64_t* s = prng.state;
+  const std::uint64_t result = RotateLeft(s[1] * 5, 7) * 9;
+  const std::uint64_t t = s[1] << 17;
+  s[2] ^= s[0];
+  s[3] ^= s[1];
+  s[1] ^= s[2];
+  s[0] ^= s[3];
+  s[2] ^= t;
+  s[3] = RotateLeft(s[3], 45);
+  return result;
+}
+
+double NextUniform(Prng& prng) {
+  return static_cast<double>(NextBits(prng) >> 11) * 0x1.0p-53;
+}
+
+double NextNormal(Prng& prng) {
+  // 1 - u lies in (0, 1], so the logarithm is finite.
+  const double u1 = 1.0 - NextUniform(prng);
+  const double u2 = NextUniform(prng);
+  return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
+}
+
+AccountModel NewAccount(const AccountModelOptions& options) {
+  return AccountModel{options, SeedPrng(options.seed), options.balance, 0.0, 0};
+}
+
+AccountFigures CurrentFigures(const AccountModel& account) {
+  const double equity = account.balance + account.floating;
+  const double margin = account.options.margin;
+  return AccountFigures{account.options.startTime + account.tick * account.options.tickSeconds,
+                        equity, margin, equity - margin};
+}
+
+AccountFigures NextTick(AccountModel& account) {
+  account.floating += account.options.drift + account.options.volatility * NextNormal(account.prng);
+  ++account.tick;
+  return CurrentFigures(account);
+}
+
+int CloseDurationMs(Prng& prng) {
+  const int trades = kFewestTrades + static_cast<int>(NextBits(prng) % kTradeSpread);
+  int durationMs = 0;
+  for (int trade = 0; trade < trades; ++trade) {
+    if (NextUniform(prng) < kBusyChance) durationMs += kBusyWaitMs;
+    durationMs += kRoundTripMs + static_cast<int>(NextUniform(prng) * kRoundTripSpreadMs);
+  }
+  return durationMs;
+}
+
+CloseOutcome CloseAll(AccountModel& account) {
+  const int durationMs = CloseDurationMs(account.prng);
+  account.balance += account.floating - account.options.closeCost;
+  account.floating = 0.0;
+  return CloseOutcome{account.balance, durationMs};
+}
+
+std::string FormatAccount(const AccountModel& account) {
+  std::string out(kAccountTag);
+  Put(out, "balance", account.balance);
+  Put(out, "floating", account.floating);
+  Put(out, "tick", account.tick);
+  for (int i = 0; i < 4; ++i) Put(out, "s" + std::to_string(i), account.prng.state[i]);
+  const AccountModelOptions& o = account.options;
+  Put(out, "drift", o.drift);
+  Put(out, "volatility", o.volatility);
+  Put(out, "margin", o.margin);
+  Put(out, "closeCost", o.closeCost);
+  Put(out, "startTime", o.startTime);
+  Put(out, "tickSeconds", o.tickSeconds);
+  Put(out, "seed", o.seed);
+  return out;
+}
+
+bool ParseAccount(const std::string& text, AccountModel& account) {
+  const std::string_view view(text);
+  if (view.substr(0, kAccountTag.size()) != kAccountTag) return false;
+  AccountModel read{};
+  bool ok = Take(view, "balance", read.balance) && Take(view, "floating", read.floating) &&
+            Take(view, "tick", read.tick);
+  for (int i = 0; i < 4; ++i) ok = ok && Take(view, "s" + std::to_string(i), read.prng.state[i]);
+  AccountModelOptions& o = read.options;
+  ok = ok && Take(view, "drift", o.drift) && Take(view, "volatility", o.volatility) &&
+       Take(view, "margin", o.margin) && Take(view, "closeCost", o.closeCost) &&
+       Take(view, "startTime", o.startTime) && Take(view, "tickSeconds", o.tickSeconds) &&
+       Take(view, "seed", o.seed);
+  if (!ok) return false;
+  account = read;
+  return true;
+}
+
+}  // namespace zt::sim

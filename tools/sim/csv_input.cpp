@@ -1,0 +1,295 @@
+#include "csv_input.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace zt::sim {
+namespace {
+
+constexpr int kNoColumn = -1;
+
+std::string_view Trim(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+    text = text.substr(1, text.size() - 2);
+  }
+  return text;
+}
+
+// "<FREE MARGIN>", "Free_Margin" and "free margin" all become "freemargin".
+std::string NormalName(std::string_view name) {
+  std::string out;
+  for (const char c : name) {
+    if (c >= 'A' && c <= 'Z') out += static_cast<char>(c - 'A' + 'a');
+    else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out += c;
+  }
+  return out;
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line, char delimiter) {
+  std::vector<std::string_view> fields;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t at = line.find(delimiter, start);
+    if (at == std::string_view::npos) {
+      fields.push_back(Trim(line.substr(start)));
+      return fields;
+    }
+    fields.push_back(Trim(line.substr(start, at - start)));
+    start = at + 1;
+  }
+}
+
+// The delimiter is whichever of comma, semicolon and tab the header uses most.
+char DetectDelimiter(std::string_view header) {
+  char best = ',';
+  std::ptrdiff_t bestCount = 0;
+  for (const char candidate : {',', ';', '\t'}) {
+    const std::ptrdiff_t count = std::count(header.begin(), header.end(), candidate);
+    if (count > bestCount) {
+      best = candidate;
+      bestCount = count;
+    }
+  }
+  return best;
+}
+
+int FindColumn(const std::vector<std::string_view>& header, const std::string& wanted,
+               std::initializer_list<std::string_view> usualNames, std::string_view figure) {
+  if (!wanted.empty()) {
+    if (wanted.front() == '#') {
+      int number = 0;
+      const auto result = std::from_chars(wanted.data() + 1, wanted.data() + wanted.size(), number);
+      if (result.ec != std::errc() || result.ptr != wanted.data() + wanted.size() || number < 1 ||
+          static_cast<std::size_t>(number) > header.size()) {
+        throw std::invalid_argument("column " + wanted + " for " + std::string(figure) +
+                                    " is not a column of the header");
+      }
+      return number - 1;
+    }
+    const std::string name = NormalName(wanted);
+    for (std::size_t i = 0; i < header.size(); ++i) {
+      if (NormalName(header[i]) == name) return static_cast<int>(i);
+    }
+    throw std::invalid_argument("the header has no column \"" + wanted + "\" for " +
+                                std::string(figure));
+  }
+  for (const std::string_view usual : usualNames) {
+    for (std::size_t i = 0; i < header.size(); ++i) {
+      if (NormalName(header[i]) == usual) return static_cast<int>(i);
+    }
+  }
+  return kNoColumn;
+}
+
+bool ReadNumber(std::string_view text, double& value) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  return result.ec == std::errc() && result.ptr == text.data() + text.size() && std::isfinite(value);
+}
+
+// Days from 1970-01-01 to a proleptic Gregorian date (H. Hinnant's algorithm).
+std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2 ? 1 : 0;
+  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const auto yearOfEra = static_cast<unsigned>(year - era * 400);
+  const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
+}
+
+// Reads exactly `digits` decimal digits from text at position, advancing it.
+bool ReadDigits(std::string_view text, std::size_t& position, std::size_t digits, unsigned& value) {
+  if (position + digits > text.size()) return false;
+  value = 0;
+  for (std::size_t i = 0; i < digits; ++i) {
+    const char c = text[position + i];
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  position += digits;
+  return true;
+}
+
+bool Expect(std::string_view text, std::size_t& position, std::string_view choices) {
+  if (position >= text.size() || choices.find(text[position]) == std::string_view::npos) return false;
+  ++position;
+  return true;
+}
+
+}  // namespace
+
+ColumnMapping ParseColumnMapping(std::string_view text) {
+  ColumnMapping mapping;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(',', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view entry = Trim(text.substr(start, end - start));
+    start = end + 1;
+    if (entry.empty()) continue;
+    const std::size_t equals = entry.find('=');
+    if (equals == std::string_view::npos) {
+      throw std::invalid_argument("column mapping entry \"" + std::string(entry) +
+                                  "\" is not figure=column");
+    }
+    const std::string key = NormalName(entry.substr(0, equals));
+    const std::string column(Trim(entry.substr(equals + 1)));
+    if (column.empty()) {
+      throw std::invalid_argument("column mapping entry \"" + std::string(entry) + "\" names no column");
+    }
+    if (key == "time") mapping.time = column;
+    else if (key == "equity") mapping.equity = column;
+    else if (key == "margin") mapping.margin = column;
+    else if (key == "free" || key == "freemargin") mapping.freeMargin = column;
+    else {
+      throw std::invalid_argument("column mapping key \"" + std::string(entry.substr(0, equals)) +
+                                  "\" is not one of time, equity, margin, free");
+    }
+  }
+  return mapping;
+}
+
+std::optional<std::int64_t> ParseTime(std::string_view text) {
+  text = Trim(text);
+  if (text.empty()) return std::nullopt;
+  if (std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    std::int64_t seconds = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (result.ec != std::errc()) return std::nullopt;
+    return seconds;
+  }
+  std::size_t at = 0;
+  unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  if (!ReadDigits(text, at, 4, year) || !Expect(text, at, ".-/") || !ReadDigits(text, at, 2, month) ||
+      !Expect(text, at, ".-/") || !ReadDigits(text, at, 2, day)) {
+    return std::nullopt;
+  }
+  if (at < text.size()) {
+    if (!Expect(text, at, " T") || !ReadDigits(text, at, 2, hour) || !Expect(text, at, ":") ||
+        !ReadDigits(text, at, 2, minute)) {
+      return std::nullopt;
+    }
+    if (at < text.size() && text[at] == ':') {
+      ++at;
+      if (!ReadDigits(text, at, 2, second)) return std::nullopt;
+      if (at < text.size() && text[at] == '.') {  // fractions of a second are dropped
+        ++at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+      }
+    }
+    if (at < text.size() && text[at] == 'Z') ++at;
+    if (at != text.size()) return std::nullopt;
+  }
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+    return std::nullopt;
+  }
+  return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+std::string FormatTime(std::int64_t time) {
+  // Civil date from days since 1970 (the inverse of DaysFromCivil).
+  std::int64_t days = time >= 0 ? time / 86400 : (time - 86399) / 86400;
+  const std::int64_t secondOfDay = time - days * 86400;
+  days += 719468;
+  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
+  const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const unsigned mp = (5 * dayOfYear + 2) / 153;
+  const unsigned day = dayOfYear - (153 * mp + 2) / 5 + 1;
+  const unsigned month = mp < 10 ? mp + 3 : mp - 9;
+  const std::int64_t year = static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
+  std::array<char, 32> buffer{};
+  std::snprintf(buffer.data(), buffer.size(), "%04lld.%02u.%02u %02lld:%02lld",
+                static_cast<long long>(year), month, day,
+                static_cast<long long>(secondOfDay / 3600),
+                static_cast<long long>(secondOfDay % 3600 / 60));
+  return buffer.data();
+}
+
+CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping) {
+  CsvTable table{{}, {}, ','};
+  std::vector<std::string_view> header;
+  int timeColumn = kNoColumn, equityColumn = kNoColumn, marginColumn = kNoColumn,
+      freeColumn = kNoColumn;
+  int lineNumber = 0;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = Trim(text.substr(start, end - start));
+    start = end + 1;
+    ++lineNumber;
+    if (line.empty() || line.front() == '#') continue;
+
+    if (header.empty()) {
+      table.delimiter = DetectDelimiter(line);
+      header = SplitFields(line, table.delimiter);
+      timeColumn = FindColumn(header, mapping.time, {"time", "date", "datetime", "timestamp"}, "time");
+      equityColumn = FindColumn(header, mapping.equity, {"equity"}, "equity");
+      marginColumn = FindColumn(header, mapping.margin, {"margin", "usedmargin", "marginused"}, "margin");
+      freeColumn = FindColumn(header, mapping.freeMargin, {"freemargin", "free", "marginfree"},
+                              "free margin");
+      if (timeColumn == kNoColumn || equityColumn == kNoColumn) {
+        throw std::invalid_argument(
+            "the header line names no " + std::string(timeColumn == kNoColumn ? "time" : "equity") +
+            " column (map one with --columns, e.g. time=Date,equity=Equity)");
+      }
+      continue;
+    }
+
+    const std::vector<std::string_view> fields = SplitFields(line, table.delimiter);
+    if (fields.size() != header.size()) {
+      table.problems.push_back({lineNumber, std::to_string(fields.size()) + " fields, the header has " +
+                                                std::to_string(header.size())});
+      continue;
+    }
+    const auto field = [&](int column) { return fields[static_cast<std::size_t>(column)]; };
+    const std::optional<std::int64_t> time = ParseTime(field(timeColumn));
+    if (!time) {
+      table.problems.push_back({lineNumber, "time \"" + std::string(field(timeColumn)) + "\" is not a time"});
+      continue;
+    }
+    AccountFigures row{*time, 0.0, 0.0, 0.0};
+    std::string bad;
+    if (!ReadNumber(field(equityColumn), row.equity)) bad = "equity";
+    else if (marginColumn != kNoColumn && !ReadNumber(field(marginColumn), row.margin)) bad = "margin";
+    else if (freeColumn != kNoColumn && !ReadNumber(field(freeColumn), row.freeMargin)) bad = "free margin";
+    if (!bad.empty()) {
+      const int column = bad == "equity" ? equityColumn : bad == "margin" ? marginColumn : freeColumn;
+      table.problems.push_back({lineNumber, bad + " \"" + std::string(field(column)) + "\" is not a number"});
+      continue;
+    }
+    if (freeColumn == kNoColumn) row.freeMargin = row.equity - row.margin;
+    table.rows.push_back(row);
+  }
+  if (header.empty()) throw std::invalid_argument("the file holds no header line");
+  return table;
+}
+
+CsvTable ReadAccountCsv(const std::string& path, const ColumnMapping& mapping) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  std::string text = contents.str();
+  // Terminals export their histories as UTF-16 (little-endian, with a byte-order mark). Figures
+  // and column names are plain ASCII, so dropping the high bytes gives the same file in 8 bits.
+  if (text.size() >= 2 && text[0] == '\xFF' && text[1] == '\xFE') {
+    std::string narrow;
+    for (std::size_t i = 2; i < text.size(); i += 2) narrow += text[i];
+    text = narrow;
+  }
+  return ParseAccountCsv(text, mapping);
+}
+
+}  // namespace zt::sim

@@ -1,0 +1,119 @@
+// The host: drives the guard through its exports in the order a terminal's expert advisor does,
+// over figures from a market (the account model or a recorded history), and keeps a record of
+// everything it saw for the log, the summary and the chart.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "account_model.h"
+#include "dashboard.h"
+#include "guard_api.h"
+
+namespace zt::sim {
+
+// The four target texts, in the syntax InitZT takes: sets of amounts for take profits and
+// drawdown targets ("50,30;80,60"), lists of equity levels / amounts for increase targets and
+// stop losses ("1100,1200").
+struct TargetTexts {
+  std::string takeProfits;
+  std::string drawdownTargets;
+  std::string increaseTargets;
+  std::string stopLosses;
+};
+
+// The host's own e-mail thresholds; 0 turns one off. The guard only names them in the texts:
+// deciding that an e-mail is due is the host's job.
+struct EmailThresholds {
+  double equityTarget = 0.0;   // equity - snapshot at or above this: kind 0
+  double marginPercent = 0.0;  // 100 x margin / free margin at or above this: kind 1
+  double drawdown = 0.0;       // snapshot - equity at or above this: kind 2
+};
+
+struct HostOptions {
+  int chartHandle = 1001;
+  std::string hostTag = "zt-sim";                          // up to 19 characters
+  std::string frameTitle = "EURUSD,H1";                    // the chart frame's title
+  std::string mainTitle = "123456: Demo Server - Demo Account";  // the terminal's main title
+  double initialEquity = 0.0;    // > 0 overrides the initial equity the guard keeps
+  TargetTexts targets;
+  EmailThresholds email;
+};
+
+// Where the figures come from. start feeds InitZT; nextTick gives the following ticks until it
+// returns nothing; closeAll closes every trade at the given figures and says what was left.
+struct Market {
+  AccountFigures start;
+  std::function<std::optional<AccountFigures>()> nextTick;
+  std::function<CloseOutcome(const AccountFigures&)> closeAll;
+};
+
+enum class EventKind {
+  Start,            // InitZT settled the snapshot
+  StopLossClose,    // a close-all on ZT_STOP_LOSS_HIT, with the kind-1 alert
+  TakeProfitClose,  // a close-all on ZT_TAKE_PROFIT_HIT, with the kind-2 alert
+  IncreaseReached,  // the snapshot roll passed an increase target, kind-3 alert
+  DrawdownStep,     // ZT_DRAWDOWN_STEP, kind-4 alert
+  Email,            // one of the host's thresholds was crossed
+};
+
+struct HostEvent {
+  EventKind kind;
+  std::int64_t tick;       // 0 is the start figures, then 1, 2, ... per SetEquity call
+  AccountFigures figures;  // the figures of that tick
+  double snapshot;         // the guard's snapshot after the event
+  std::string text;        // the alert line, or the e-mail subject
+  std::vector<std::string> body;   // e-mail body lines, without their line feeds
+  int closeDurationMs = 0;         // close-all events
+  double equityLeft = 0.0;         // close-all events
+  int emailKind = -1;              // e-mail events
+};
+
+// The guard's levels from one tick on, until the next point.
+struct LevelPoint {
+  std::int64_t time;
+  GuardLevels levels;
+};
+
+// One close cycle, as the host saw it: from a snapshot to the close-all that ended it.
+struct CycleRecord {
+  double snapshot;      // the cycle's snapshot
+  double drawdown;      // lowest equity - snapshot over the cycle's ticks, <= 0
+  double equityLeft;    // after the close-all, the next cycle's snapshot
+  bool stopLoss;        // closed on the stop loss (else on the take profit)
+  std::int64_t closeTime;
+};
+
+struct EquityPoint {
+  std::int64_t time;
+  double equity;
+};
+
+struct HostRun {
+  double startSnapshot = 0.0;      // InitZT's result
+  double initialEquity = 0.0;      // what InitZT wrote back into the host's variable
+  std::int64_t ticks = 0;          // SetEquity calls in monitoring mode
+  std::vector<HostEvent> events;
+  std::vector<EquityPoint> equity; // the start figures and every tick
+  std::vector<LevelPoint> levels;  // at the start and after every event that moves a level
+  std::vector<CycleRecord> cycles; // closed cycles, in order
+  std::int64_t increasesPassed = 0;
+};
+
+// Runs the whole life of a host: SetWindowTitles and InitZT with the start figures, SetEmailProp
+// when a threshold is set, then one monitoring SetEquity per tick; on a close-all result the
+// market closes the trades, then SetTTC, GetAlert(1 or 2) and the snapshot SetEquity (GetAlert(3)
+// on ZT_INCREASE_REACHED); GetAlert(4) on ZT_DRAWDOWN_STEP; each e-mail at most once per cycle.
+// progress, when set, is called now and then with the number of ticks done. Throws
+// std::runtime_error when InitZT does not start the guard.
+HostRun RunHost(const GuardApi& api, const HostOptions& options, const Market& market,
+                const std::function<void(std::int64_t)>& progress = {});
+
+// The amounts of a list text as InitZT reads them: any character other than a digit or '.'
+// separates numbers. The host keeps its own copy of the increase targets this way.
+std::vector<double> AmountsIn(const std::string& text);
+
+}  // namespace zt::sim

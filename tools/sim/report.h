@@ -1,0 +1,60 @@
+// What a run tells the user: the event log, the dashboard as a terminal lays it out, a summary
+// of the closes and cycle drawdowns, and the same in JSON for programs.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "dashboard.h"
+#include "host_driver.h"
+
+namespace zt::sim {
+
+// The host's own account of a run, computed from what it saw, independent of the guard's
+// statistics so that the two can be compared.
+struct Summary {
+  std::int64_t ticks;
+  std::int64_t takeProfitCloses;
+  std::int64_t stopLossCloses;
+  std::int64_t drawdownSteps;
+  std::int64_t increasesPassed;
+  std::int64_t emails;
+  std::int64_t cycles;           // closed cycles (each ends in a close-all and a snapshot roll)
+  double averageDrawdown;        // over the closed cycles; 0 when there are none
+  double medianDrawdown;
+  double lowestDrawdown;
+  double startEquity;
+  double finalEquity;
+  double finalSnapshot;          // the guard's snapshot at the end
+};
+
+Summary Summarise(const HostRun& run);
+
+// The guard's own cycle statistics as its dashboard shows them (first column, row 9,
+// "Snaps / Avg / Med / Low DD"). Drawdowns are empty while it shows "0 / - / - / -".
+struct GuardStatistics {
+  int snaps;
+  std::optional<double> averageDrawdown;
+  std::optional<double> medianDrawdown;
+  std::optional<double> lowestDrawdown;
+};
+// Empty when the text is not such a value.
+std::optional<GuardStatistics> ParseGuardStatistics(const std::string& text);
+constexpr int kStatisticsRow = 9;
+
+// One line of the event log (e-mail bodies follow on indented lines).
+std::string FormatEvent(const HostEvent& event);
+// The log's heading and its last `tail` events (all of them when tail is 0).
+std::string FormatLog(const HostRun& run, std::size_t tail);
+// The panel as two columns of label and value, the title line above them.
+std::string FormatDashboard(const Dashboard& panel);
+std::string FormatSummary(const Summary& summary, const Dashboard& panel);
+// The whole run as one JSON object: events, cycles, summary, the guard's statistics, dashboard.
+std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel);
+
+// Two decimals, the way the guard writes money ("-12.50").
+std::string Money(double amount);
+const char* EventName(EventKind kind);
+
+}  // namespace zt::sim
