@@ -87,6 +87,7 @@ void SetText(char* field, std::size_t size, const char* text) {
 // already taken (both positions at 1), a take profit hit with a drawdown of -22 and the host's
 // close reported as 1500 ms with 1030.5 left.
 void ClosedOnTakeProfit() {
+  zt::engine::ResetGuardState();
   guard.takeProfitTable[0] = {50, 30};
   guard.takeProfitTable[1] = {80, 60};
   guard.drawdownTable[0] = {20, 40};

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -136,7 +138,8 @@ TEST(ProfileRead, LongTextsAreCutTo63Characters) {
     std::size_t length;
     std::size_t expected;
   };
-  for (Row row : {Row{62, 62}, Row{63, 63}, Row{64, 63}, Row{100, 63}, Row{1500, 63}, Row{70000, 63}}) {
+  const Row rows[] = {{62, 62}, {63, 63}, {64, 63}, {100, 63}, {1500, 63}, {70000, 63}};
+  for (Row row : rows) {
     SCOPED_TRACE(row.length);
     const std::string value = Pattern(row.length);
     WriteFile(path, "[S]\r\nV=" + value + "\r\n");
@@ -176,7 +179,9 @@ TEST(ProfileReadInt, ConvertsAsTheWindowsService) {
       {"", 77},       {"\"\"", 77},
   };
   std::string file = "[I]\r\n";
-  for (std::size_t i = 0; i < std::size(rows); ++i) file += "K" + std::to_string(i) + "=" + rows[i].text + "\r\n";
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    file += "K" + std::to_string(i) + "=" + rows[i].text + "\r\n";
+  }
   WriteFile(path, file);
   for (std::size_t i = 0; i < std::size(rows); ++i) {
     SCOPED_TRACE(rows[i].text);
@@ -190,7 +195,8 @@ TEST(ProfileReadInt, ConvertsAsTheWindowsService) {
 
 // The guard's own file, written from nothing: the Windows service gives exactly these bytes.
 constexpr std::string_view kGuardFile =
-    "[SNAP]\r\nEquity Snap=0\r\nInitial Equity=1000.00\r\n[INDEX]\r\nTPSet=1\r\nDDSet=2\r\nTP=3\r\nDD=4\r\n";
+    "[SNAP]\r\nEquity Snap=0\r\nInitial Equity=1000.00\r\n"
+    "[INDEX]\r\nTPSet=1\r\nDDSet=2\r\nTP=3\r\nDD=4\r\n";
 
 TEST(ProfileWrite, NewFileIsTheWindowsServiceFile) {
   TempFolder folder;
@@ -219,21 +225,25 @@ TEST(ProfileWrite, UpdatesPlacementAndNormalisation) {
   const Row rows[] = {
       {"case keeps the file's spelling", "[SNAP]\r\nEquity Snap=1\r\n", "snap", "EQUITY SNAP", "7",
        "[SNAP]\r\nEquity Snap=7\r\n"},
-      {"new key under the existing section", "[SNAP]\r\nEquity Snap=1\r\n[INDEX]\r\nTP=1\r\n", "snap",
-       "Initial Equity", "5", "[SNAP]\r\nEquity Snap=1\r\nInitial Equity=5\r\n[INDEX]\r\nTP=1\r\n"},
+      {"new key under the existing section", "[SNAP]\r\nEquity Snap=1\r\n[INDEX]\r\nTP=1\r\n",
+       "snap", "Initial Equity", "5",
+       "[SNAP]\r\nEquity Snap=1\r\nInitial Equity=5\r\n[INDEX]\r\nTP=1\r\n"},
       {"new section at the end, as spelt", "[SNAP]\r\nA=1\r\n", "Index", "TP", "3",
        "[SNAP]\r\nA=1\r\n[Index]\r\nTP=3\r\n"},
       {"new key after the last line of its section",
        "[S]\r\nA=1\r\n\r\n; trailing comment\r\n\r\n[T]\r\nB=2\r\n", "S", "New", "1",
        "[S]\r\nA=1\r\n; trailing comment\r\nNew=1\r\n[T]\r\nB=2\r\n"},
       {"no final line end, new key", "[S]\r\nA=1", "S", "B", "2", "[S]\r\nA=1\r\nB=2\r\n"},
-      {"no final line end, new section", "[S]\r\nA=1", "T", "K", "v", "[S]\r\nA=1\r\n[T]\r\nK=v\r\n"},
+      {"no final line end, new section", "[S]\r\nA=1", "T", "K", "v",
+       "[S]\r\nA=1\r\n[T]\r\nK=v\r\n"},
       {"rewrite normalises every line",
-       "  ; note  \n\n[ SNAP ]  junk\n  Equity Snap  =  1  \n\n just text \n[X ] \nY = a  b \n", "SNAP",
-       "Equity Snap", "2", "; note\r\n[SNAP]\r\nEquity Snap=2\r\njust text\r\n[X]\r\nY=a  b\r\n"},
+       "  ; note  \n\n[ SNAP ]  junk\n  Equity Snap  =  1  \n\n just text \n[X ] \nY = a  b \n",
+       "SNAP", "Equity Snap", "2",
+       "; note\r\n[SNAP]\r\nEquity Snap=2\r\njust text\r\n[X]\r\nY=a  b\r\n"},
       {"tabs are blanks", "[S]\n\tA\t=\t1\t\n", "S", "B", "2", "[S]\r\nA=1\r\nB=2\r\n"},
       {"lone CR line ends", "[S]\rA=1\rB=2\r", "S", "A", "3", "[S]\r\nA=3\r\nB=2\r\n"},
-      {"byte order mark kept", "\xEF\xBB\xBF[S]\nA=1\n", "S", "A", "2", "\xEF\xBB\xBF[S]\r\nA=2\r\n"},
+      {"byte order mark kept", "\xEF\xBB\xBF[S]\nA=1\n", "S", "A", "2",
+       "\xEF\xBB\xBF[S]\r\nA=2\r\n"},
       {"first of duplicate sections",
        "[SNAP]\r\nA=1\r\n[INDEX]\r\nTP=1\r\n[snap]\r\nA=9\r\nB=9\r\n", "SNAP", "B", "2",
        "[SNAP]\r\nA=1\r\nB=2\r\n[INDEX]\r\nTP=1\r\n[snap]\r\nA=9\r\nB=9\r\n"},
@@ -243,7 +253,8 @@ TEST(ProfileWrite, UpdatesPlacementAndNormalisation) {
       {"names and value trimmed", "", " S ", " Spaced Key ", " spaced value ",
        "[S]\r\nSpaced Key=spaced value\r\n"},
       {"quotes written as given", "[S]\r\n", "S", "Q", "\"quoted\"", "[S]\r\nQ=\"quoted\"\r\n"},
-      {"quotes are part of the stored value", "[S]\r\nA=\"7\"\r\n", "S", "A", "7", "[S]\r\nA=7\r\n"},
+      {"quotes are part of the stored value", "[S]\r\nA=\"7\"\r\n", "S", "A", "7",
+       "[S]\r\nA=7\r\n"},
       {"equals in a value", "[S]\r\n", "S", "Eq", "a=b", "[S]\r\nEq=a=b\r\n"},
       {"empty value", "[S]\r\nA=1\r\n", "S", "A", "", "[S]\r\nA=\r\n"},
       {"key before any section", "A=1\r\n[S]\r\nB=2\r\n", "", "a", "5", "A=5\r\n[S]\r\nB=2\r\n"},
@@ -284,7 +295,8 @@ TEST(ProfileWrite, LongLinesSurviveRewrites) {
   const std::string key = Pattern(1100);
   WriteFile(path, "[S]\n" + comment + "\nLong=" + value + "\n" + key + "=k\n");
   ASSERT_TRUE(Write(path, "S", "New", "1"));
-  EXPECT_EQ(ReadFile(path), "[S]\r\n" + comment + "\r\nLong=" + value + "\r\n" + key + "=k\r\nNew=1\r\n");
+  EXPECT_EQ(ReadFile(path),
+            "[S]\r\n" + comment + "\r\nLong=" + value + "\r\n" + key + "=k\r\nNew=1\r\n");
   EXPECT_EQ(Read(path, "S", "Long"), value.substr(0, 63));
   EXPECT_EQ(Read(path, "S", key), "k");
 }
@@ -297,14 +309,17 @@ TEST(ProfileWrite, BatchEqualsSingleWritesInOrder) {
     std::vector<ProfileEntry> entries;
   };
   const Row rows[] = {
-      {"from nothing", nullptr, "INDEX", {{"TPSet", "1"}, {"DDSet", "2"}, {"TP", "3"}, {"DD", "4"}}},
+      {"from nothing", nullptr, "INDEX",
+       {{"TPSet", "1"}, {"DDSet", "2"}, {"TP", "3"}, {"DD", "4"}}},
       {"guard file, some unchanged", kGuardFile.data(), "INDEX",
        {{"TPSet", "1"}, {"DDSet", "5"}, {"TP", "3"}, {"DD", "0"}}},
-      {"first unchanged, second normalises", "[S]\n A = 1 \n\nB=2\n", "S", {{"A", "1"}, {"B", "3"}}},
+      {"first unchanged, second normalises", "[S]\n A = 1 \n\nB=2\n", "S",
+       {{"A", "1"}, {"B", "3"}}},
       {"set and set back still normalises", "[S]\n A = 1 \n", "S", {{"A", "2"}, {"A", "1"}}},
       {"all unchanged", "\n[S]\n A = 1 \n", "s", {{"a", "1"}, {"A", "1"}}},
       {"one key in two spellings", "[S]\r\n", "S", {{"TP", "1"}, {"tp", "2"}, {"Tp", "3"}}},
-      {"new keys in a new section", "\xEF\xBB\xBF[S]\r\nA=1", "T", {{"K", "1"}, {"L", "2"}, {"K", "3"}}},
+      {"new keys in a new section", "\xEF\xBB\xBF[S]\r\nA=1", "T",
+       {{"K", "1"}, {"L", "2"}, {"K", "3"}}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -317,7 +332,9 @@ TEST(ProfileWrite, BatchEqualsSingleWritesInOrder) {
     }
     EXPECT_TRUE(WriteProfileStrings(batch.c_str(), row.section, row.entries.data(),
                                     static_cast<int>(row.entries.size())));
-    for (const ProfileEntry& entry : row.entries) EXPECT_TRUE(Write(single, row.section, entry.key, entry.value));
+    for (const ProfileEntry& entry : row.entries) {
+      EXPECT_TRUE(Write(single, row.section, entry.key, entry.value));
+    }
     EXPECT_EQ(ReadFile(batch), ReadFile(single));
     EXPECT_EQ(Names(folder), (std::vector<std::string>{"batch.ini", "single.ini"}));
   }
@@ -363,7 +380,8 @@ TEST(ProfileWriteFailure, ReadOnlyFolderAndFile) {
   EXPECT_EQ(Read(path, "S", "A"), "1");
 
   std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-  std::filesystem::permissions(folder.path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  std::filesystem::permissions(folder.path, std::filesystem::perms::owner_read |
+                                                std::filesystem::perms::owner_exec);
   EXPECT_FALSE(Write(path, "S", "A", "2"));
   EXPECT_FALSE(Write(folder.File("new.ini"), "S", "A", "2"));
   std::filesystem::permissions(folder.path, std::filesystem::perms::owner_all);

@@ -88,7 +88,9 @@ bool NamesMatch(std::string_view a, std::string_view b) {
   return true;
 }
 
-bool HasLineEnd(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+bool HasLineEnd(std::string_view text) {
+  return text.find_first_of("\r\n") != std::string_view::npos;
+}
 
 // One pair of matching outer quotes, double or single, is not part of a value.
 std::string_view Unquote(std::string_view value) {
@@ -399,7 +401,9 @@ int ReadProfileInt(const char* path, std::string_view section, std::string_view 
 
 bool WriteProfileStrings(const char* path, std::string_view section, const ProfileEntry* entries,
                          int count) {
-  if (path == nullptr || *path == '\0' || count < 0 || (count > 0 && entries == nullptr)) return false;
+  if (path == nullptr || *path == '\0' || count < 0 || (count > 0 && entries == nullptr)) {
+    return false;
+  }
   // A line end inside a name or value would split its line and break the file's structure.
   section = Trim(section);
   if (HasLineEnd(section)) return false;
@@ -415,7 +419,7 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
     file = open(path, O_RDONLY | O_CLOEXEC);
   }
   std::size_t length = 0;
-  mode_t mode = kNewFileMode;
+  mode_t mode = kNewFileMode;  // a rewrite keeps the old file's permission bits (less the umask)
   if (file >= 0) {
     bool loaded = ReadWhole(file, images[0], length, mode);
     close(file);

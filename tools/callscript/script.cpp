@@ -6,7 +6,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <ostream>
 #include <sstream>
 #include <string_view>
@@ -175,13 +174,6 @@ std::filesystem::path FolderOf(const std::string& libraryPath) {
   return std::filesystem::path(libraryPath).parent_path();
 }
 
-bool ReadWholeFile(const std::filesystem::path& path, std::string& contents) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  contents.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return true;
-}
-
 // The file's lines without their line ends (CR LF, LF or a lone CR).
 std::vector<std::string> LinesOf(const std::string& contents) {
   std::vector<std::string> lines;
@@ -204,7 +196,7 @@ std::vector<std::string> LinesOf(const std::string& contents) {
 
 class Interpreter {
  public:
-  Interpreter(const Host& host, std::ostream& out) : host_(host), out_(out) {}
+  Interpreter(Host& host, std::ostream& out) : host_(host), out_(out) {}
 
   // Runs lines [begin, end); returns false with error set at the first line it cannot run.
   bool Run(const std::vector<Line>& lines, std::size_t begin, std::size_t end, ScriptError& error);
@@ -224,7 +216,7 @@ class Interpreter {
   void PrintSettings(const Line& line);
   void PrintStatistics(const Line& line);
 
-  const Host& host_;
+  Host& host_;
   std::ostream& out_;
   double initialEquity_ = 0.0;  // the host's initial-equity variable
 };
@@ -495,6 +487,15 @@ bool Interpreter::RunLine(const Line& line, std::string& problem) {
     Print(line, "done");
     return true;
   }
+  if (command == "reload") {
+    if (!needs(0)) return false;
+    if (!host_.reload(host_.exports)) {
+      problem = "cannot load the library again";
+      return false;
+    }
+    Print(line, "done");
+    return true;
+  }
   if (command == "statistics") {
     if (!needs(0)) return false;
     PrintStatistics(line);
@@ -550,13 +551,22 @@ void Interpreter::PrintStatistics(const Line& line) {
 
 }  // namespace
 
+bool ReadWholeFile(const std::filesystem::path& path, std::string& contents) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  std::ostringstream text;
+  text << file.rdbuf();
+  contents = text.str();
+  return true;
+}
+
 std::string SettingsPathOf(const std::string& libraryPath) {
   std::filesystem::path path(libraryPath);
   path.replace_extension(".ini");
   return path.string();
 }
 
-int RunScript(const std::string& scriptName, const std::string& scriptText, const Host& host,
+int RunScript(const std::string& scriptName, const std::string& scriptText, Host host,
               std::ostream& out, std::ostream& errors) {
   std::vector<Line> lines;
   ScriptError error{};

@@ -24,6 +24,9 @@
 //   seed-settings "[SNAP]\r\n..."     replaces the settings file with the text
 //   statistics                        prints every statistics file beside the library, then
 //                                     removes it so the next print shows only new ones
+//   reload                            unloads and loads the library again, as a restarted
+//                                     terminal does: the guard starts from zero and only the
+//                                     settings file remembers
 //   repeat 128 ... end                runs the lines in between that many times (nesting allowed)
 //
 // Transcript: every executed line, then " => " and what it gave. Texts are quoted with the same
@@ -32,6 +35,7 @@
 // names) and the dashboard title's "Www, Mmm dd, dddd dd:dd:dd" become fixed markers.
 #pragma once
 
+#include <filesystem>
 #include <iosfwd>
 #include <string>
 
@@ -45,6 +49,9 @@ struct Host {
   Exports exports;
   int chartHandle;
   void (*setTitles)(const char* frameTitle, const char* mainTitle);
+  // Unloads the library and loads it again (a terminal restarted), rebinding exports and naming
+  // the titles again. Returns false when the library cannot be loaded again.
+  bool (*reload)(Exports& exports);
   std::string libraryPath;  // the loaded library's file; the settings file sits beside it
 };
 
@@ -55,8 +62,11 @@ inline constexpr const char* kDefaultMainTitle = "123456: Broker Server - Demo A
 // Runs the script text (its file name only names it in error messages) and writes the
 // transcript to out. Returns 0 when every line ran, 2 after the first line that could not be
 // understood (reported on errors, the transcript stops there).
-int RunScript(const std::string& scriptName, const std::string& scriptText, const Host& host,
+int RunScript(const std::string& scriptName, const std::string& scriptText, Host host,
               std::ostream& out, std::ostream& errors);
+
+// Reads a whole file as bytes; false when it cannot be opened.
+bool ReadWholeFile(const std::filesystem::path& path, std::string& contents);
 
 // The settings file the library derives from its own path: the extension of the file name
 // replaced by ".ini".

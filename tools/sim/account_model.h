@@ -27,8 +27,8 @@ double NextNormal(Prng& prng);
 
 struct AccountModelOptions {
   double balance = 10000.0;      // starting balance, account currency
-  double drift = 0.02;           // mean change of the floating result per tick
-  double volatility = 2.0;       // standard deviation of that change per tick
+  double drift = 0.06;           // mean change of the floating result per tick
+  double volatility = 6.0;       // standard deviation of that change per tick
   double margin = 300.0;         // margin the open trades hold while the account trades
   double closeCost = 0.0;        // spread and slippage paid on every close-all, >= 0
   std::int64_t startTime = 1704153600;  // time of tick 0, seconds since 1970 (2024.01.02 00:00 UTC)

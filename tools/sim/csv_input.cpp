@@ -208,11 +208,11 @@ std::string FormatTime(std::int64_t time) {
   const unsigned day = dayOfYear - (153 * mp + 2) / 5 + 1;
   const unsigned month = mp < 10 ? mp + 3 : mp - 9;
   const std::int64_t year = static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
-  std::array<char, 32> buffer{};
-  std::snprintf(buffer.data(), buffer.size(), "%04lld.%02u.%02u %02lld:%02lld",
+  std::array<char, 64> buffer{};
+  std::snprintf(buffer.data(), buffer.size(), "%04lld.%02u.%02u %02u:%02u",
                 static_cast<long long>(year), month, day,
-                static_cast<long long>(secondOfDay / 3600),
-                static_cast<long long>(secondOfDay % 3600 / 60));
+                static_cast<unsigned>(secondOfDay / 3600),
+                static_cast<unsigned>(secondOfDay % 3600 / 60));
   return buffer.data();
 }
 

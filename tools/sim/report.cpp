@@ -200,7 +200,7 @@ std::string FormatDashboard(const Dashboard& panel) {
 std::string FormatSummary(const Summary& s, const Dashboard& panel) {
   std::string out;
   const auto row = [&out](const std::string& label, const std::string& value) {
-    out += "  " + Padded(label, 30) + value + "\n";
+    out += "  " + Padded(label, 40) + value + "\n";
   };
   row("ticks", std::to_string(s.ticks));
   row("closes on take profit", std::to_string(s.takeProfitCloses));
@@ -274,8 +274,8 @@ std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& pa
   summary.Add("finalSnapshot", JsonNumber(s.finalSnapshot));
 
   JsonObject guard;
-  const DashboardCell& row = panel.first.at(kStatisticsRow);
-  if (const std::optional<GuardStatistics> statistics = ParseGuardStatistics(row.value)) {
+  const DashboardCell& statisticsCell = panel.first.at(kStatisticsRow);
+  if (const std::optional<GuardStatistics> statistics = ParseGuardStatistics(statisticsCell.value)) {
     guard.Add("snaps", JsonNumber(std::int64_t{statistics->snaps}));
     guard.Add("averageDrawdown", JsonOptional(statistics->averageDrawdown));
     guard.Add("medianDrawdown", JsonOptional(statistics->medianDrawdown));

@@ -1,0 +1,48 @@
+# The front door. The real build is CMake with presets (CMakePresets.json); these targets install
+# what is missing on a Debian 12 machine and run the presets in the right order.
+#   make demo   build the simulator and run it on the bundled sample
+#   make test   build all three builds (Linux, 32-bit and 64-bit DLL) and run every test
+
+.PHONY: all deps deps-native native win32 win64 test asan fuzz bench demo clean
+
+all: test
+
+deps:
+	bash cmake/install-deps.sh all
+
+deps-native:
+	bash cmake/install-deps.sh native
+
+native:
+	cmake --preset native >/dev/null
+	cmake --build --preset native
+
+win32:
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32
+
+win64:
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64
+
+test: deps
+	$(MAKE) --no-print-directory win32 win64 native
+	ctest --preset native
+
+asan: deps-native
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan
+	ctest --preset asan
+
+fuzz: deps-native
+	bash fuzz/run-all.sh
+
+bench: deps-native
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench
+
+demo: deps-native native
+	bash tools/sim/demo.sh
+
+clean:
+	rm -rf build

@@ -1,0 +1,105 @@
+# Tests of the built library files as hosts load them: the exports of zentravo.so, the two
+# zentravo.dll builds (exports, imports, resources, reproducibility), and the call scripts run by
+# the Linux runner and, under Wine, by the Windows host against both DLLs.
+#
+# The DLLs come from the win32 and win64 presets; build those first:
+#   cmake --preset win32 && cmake --build --preset win32   (and the same for win64)
+# Tests whose build, tool or Wine is missing report SKIPPED (exit status 77) with the reason.
+
+set(ZT_WIN32_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/win32 CACHE PATH
+  "Build folder of the i686 zentravo.dll (preset win32) that the Windows tests check")
+set(ZT_WIN64_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/win64 CACHE PATH
+  "Build folder of the x86_64 zentravo.dll (preset win64) that the Windows tests check")
+set(ZT_WINE_PREFIX ${PROJECT_BINARY_DIR}/wineprefix CACHE PATH
+  "Wine prefix the Windows host runs in; made by cmake/wine-prefix.sh")
+
+set(ZT_SKIPPED 77)
+set(ZT_CALLSCRIPT_RUN ${CMAKE_CURRENT_SOURCE_DIR}/callscript_run.sh)
+set(ZT_CHECK_BINARY ${CMAKE_CURRENT_SOURCE_DIR}/check_binary.sh)
+set(ZT_CALLSCRIPT_WORK ${PROJECT_BINARY_DIR}/callscript-work)
+
+function(zt_binary_test name)
+  add_test(NAME ${name} COMMAND bash ${ARGN})
+  set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED} LABELS binary)
+endfunction()
+
+# ---- The shared library's exports ----
+zt_binary_test(binary.so.exports ${ZT_CHECK_BINARY} so-exports $<TARGET_FILE:zentravo>)
+
+# ---- The DLLs ----
+set(ZT_ARCH_win32 i686)
+set(ZT_ARCH_win64 x86_64)
+foreach(build win32 win64)
+  set(arch ${ZT_ARCH_${build}})
+  string(TOUPPER ${build} upper)
+  set(dir ${ZT_${upper}_BUILD_DIR})
+  set(dll ${dir}/zentravo.dll)
+  set(objdump ${arch}-w64-mingw32-objdump)
+  zt_binary_test(binary.${build}.exports ${ZT_CHECK_BINARY} dll-exports ${objdump} ${dll})
+  zt_binary_test(binary.${build}.imports ${ZT_CHECK_BINARY} dll-imports ${objdump} ${dll})
+  zt_binary_test(binary.${build}.resources ${ZT_CHECK_BINARY} dll-resources ${objdump} ${dll})
+  # A second, clean build in another folder must give the same bytes.
+  zt_binary_test(binary.${build}.reproducible ${ZT_CHECK_BINARY} dll-reproducible
+    ${PROJECT_SOURCE_DIR}/cmake/toolchain-mingw-${arch}.cmake ${PROJECT_SOURCE_DIR} ${dll}
+    ${PROJECT_BINARY_DIR}/reproducible-${build})
+  set_tests_properties(binary.${build}.reproducible PROPERTIES TIMEOUT 1200 LABELS "binary;slow")
+endforeach()
+zt_binary_test(binary.win32.stdcall ${ZT_CHECK_BINARY} dll-stdcall i686-w64-mingw32-nm
+  ${ZT_WIN32_BUILD_DIR})
+
+# ---- Call scripts ----
+if(NOT TARGET zt_callscript)
+  message(STATUS "call-script tests need ZT_BUILD_TOOLS=ON")
+  return()
+endif()
+
+add_test(NAME wine.prefix COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/wine-prefix.sh ${ZT_WINE_PREFIX})
+set_tests_properties(wine.prefix PROPERTIES
+  FIXTURES_SETUP zt_wine SKIP_RETURN_CODE ${ZT_SKIPPED} TIMEOUT 300 LABELS wine)
+
+set(ZT_NATIVE_RUNNER $<TARGET_FILE:zt_callscript>)
+set(ZT_NATIVE_LIBRARY $<TARGET_FILE:zentravo>)
+
+# zt_callscript_test(NAME build script [options of callscript_run.sh]): build is native, win32 or
+# win64; the Windows builds run under Wine.
+function(zt_callscript_test name build script)
+  if(build STREQUAL "native")
+    set(where --runner ${ZT_NATIVE_RUNNER} --library ${ZT_NATIVE_LIBRARY})
+    set(labels callscript)
+  else()
+    string(TOUPPER ${build} upper)
+    set(where --runner ${ZT_${upper}_BUILD_DIR}/zt_callscript.exe
+      --library ${ZT_${upper}_BUILD_DIR}/zentravo.dll --wine-prefix ${ZT_WINE_PREFIX})
+    set(labels "callscript;wine")
+  endif()
+  add_test(NAME ${name} COMMAND bash ${ZT_CALLSCRIPT_RUN} ${where} --script ${script}
+    --work ${ZT_CALLSCRIPT_WORK}/${name} ${ARGN})
+  set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED} LABELS "${labels}"
+    TIMEOUT 300)
+  if(NOT build STREQUAL "native")
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED zt_wine)
+  endif()
+endfunction()
+
+# Every script has its golden transcript; all three builds must print it byte for byte, and under
+# Wine the settings file the Windows service wrote must match the POSIX store's.
+file(GLOB ZT_CALL_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/scripts/*.zts)
+foreach(script ${ZT_CALL_SCRIPTS})
+  get_filename_component(stem ${script} NAME_WE)
+  set(golden ${CMAKE_CURRENT_SOURCE_DIR}/golden/${stem}.txt)
+  zt_callscript_test(callscript.native.${stem} native ${script} --golden ${golden})
+  foreach(build win32 win64)
+    zt_callscript_test(callscript.${build}.${stem} ${build} ${script} --golden ${golden}
+      --compare-runner ${ZT_NATIVE_RUNNER} --compare-library ${ZT_NATIVE_LIBRARY})
+  endforeach()
+endforeach()
+
+# The settings file stays beside the library wherever a terminal keeps it: in a folder whose name
+# holds ".dll", and when the file was renamed in capitals.
+set(ZT_PATH_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/scripts/settings_path.zts)
+foreach(build native win32 win64)
+  zt_callscript_test(callscript.${build}.settings_in_dll_folder ${build} ${ZT_PATH_SCRIPT}
+    --folder terminal.dll/libraries --expect-settings terminal.dll/libraries/zentravo.ini)
+  zt_callscript_test(callscript.${build}.settings_of_capital_name ${build} ${ZT_PATH_SCRIPT}
+    --as ZENTRAVO.DLL --expect-settings terminal/ZENTRAVO.ini)
+endforeach()

@@ -1,0 +1,90 @@
+// The call-script runner on Linux: loads zentravo.so with dlopen and names the chart's window
+// titles through the Linux-only SetWindowTitles export.
+//
+//   zt_callscript <path of zentravo.so> <script> [transcript file]
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "script.h"
+
+namespace {
+
+// Any handle will do: on Linux the library only uses it to look the titles up again.
+constexpr int kChartHandle = 0x00010042;
+
+void* library = nullptr;
+std::string libraryPath;
+// The titles last named, to name them again after a reload (the library forgets them).
+std::string frameTitle = zt::callscript::kDefaultFrameTitle;
+std::string mainTitle = zt::callscript::kDefaultMainTitle;
+bool frameTitleNull = false;
+bool mainTitleNull = false;
+
+void SetTitles(const char* frame, const char* main) {
+  frameTitleNull = frame == nullptr;
+  mainTitleNull = main == nullptr;
+  frameTitle = frame == nullptr ? "" : frame;
+  mainTitle = main == nullptr ? "" : main;
+  using SetWindowTitlesCall = decltype(&::SetWindowTitles);
+  const auto setWindowTitles =
+      reinterpret_cast<SetWindowTitlesCall>(dlsym(library, "SetWindowTitles"));
+  if (setWindowTitles != nullptr) setWindowTitles(kChartHandle, frame, main);
+}
+
+// Loads the library and binds the exports; prints why not and returns false on failure.
+bool Load(zt::callscript::Exports& exports) {
+  library = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    std::cerr << "cannot load " << libraryPath << ": " << dlerror() << '\n';
+    return false;
+  }
+  const char* missing = zt::callscript::BindExports(exports, [](const char* name) {
+    return reinterpret_cast<void (*)()>(dlsym(library, name));
+  });
+  if (missing != nullptr || dlsym(library, "SetWindowTitles") == nullptr) {
+    std::cerr << libraryPath << " does not export " << (missing ? missing : "SetWindowTitles")
+              << '\n';
+    return false;
+  }
+  const std::string frame = frameTitle, main = mainTitle;
+  SetTitles(frameTitleNull ? nullptr : frame.c_str(), mainTitleNull ? nullptr : main.c_str());
+  return true;
+}
+
+bool Reload(zt::callscript::Exports& exports) {
+  if (dlclose(library) != 0) return false;
+  library = nullptr;
+  return Load(exports);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3 || argc > 4) {
+    std::cerr << "usage: zt_callscript <zentravo.so> <script> [transcript]\n";
+    return 2;
+  }
+  // dlopen searches the library path for a bare name; the settings file must sit beside this file.
+  libraryPath = std::filesystem::absolute(argv[1]).string();
+  zt::callscript::Host host{};
+  if (!Load(host.exports)) return 2;
+  host.chartHandle = kChartHandle;
+  host.setTitles = SetTitles;
+  host.reload = Reload;
+  host.libraryPath = libraryPath;
+
+  std::string script;
+  if (!zt::callscript::ReadWholeFile(argv[2], script)) {
+    std::cerr << "cannot read " << argv[2] << '\n';
+    return 2;
+  }
+  if (argc == 4) {
+    std::ofstream transcript(argv[3], std::ios::binary | std::ios::trunc);
+    return zt::callscript::RunScript(argv[2], script, host, transcript, std::cerr);
+  }
+  return zt::callscript::RunScript(argv[2], script, host, std::cout, std::cerr);
+}

@@ -1,0 +1,13 @@
+// zt-sim: a trading terminal's host, on the command line. See --help.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "sim_app.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv, argv + argc);
+  const zt::sim::ParsedCommandLine parsed = zt::sim::ParseCommandLine(arguments, std::cout, std::cerr);
+  if (!parsed.options) return parsed.exitCode;
+  return zt::sim::RunSimulator(*parsed.options, std::cout, std::cerr);
+}

@@ -1,0 +1,70 @@
+// The simulator as a program: its options (command line or settings file), and one run from
+// options to printed report, shared by main and the end-to-end tests.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "account_model.h"
+#include "csv_input.h"
+#include "dashboard.h"
+#include "host_driver.h"
+#include "report.h"
+
+namespace zt::sim {
+
+struct SimOptions {
+  // Input: a CSV history when csvPath is set, the seeded account model otherwise.
+  std::string csvPath;
+  std::string columns;               // column mapping text for the CSV
+  AccountModelOptions model;
+  std::int64_t ticks = 6000;         // model ticks to run
+
+  HostOptions host;
+
+  std::string library;               // the built zentravo.so to load (copied into the state folder)
+  std::string state;                 // state folder; empty: a fresh zt-state-N in the working folder
+
+  std::size_t tail = 0;              // events of the log to print; 0 all
+  bool quiet = false;                // print no log, only dashboard and summary
+  std::string jsonPath;              // "-" writes JSON to standard output instead of the report
+  std::string chartPath;
+  std::string logPath;               // the whole log, whatever tail says
+  bool progress = true;              // a progress bar when standard error is a terminal
+};
+
+// Parses the command line (and a --config settings file it names). Returns the options, or an
+// exit code when the program should stop at once: 0 after --help, 2 (after printing the
+// message to err) for bad options.
+struct ParsedCommandLine {
+  std::optional<SimOptions> options;
+  int exitCode = 0;
+};
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
+                                   std::ostream& err);
+
+// Everything one run produced.
+struct SimResult {
+  HostRun run;
+  Summary summary;
+  Dashboard dashboard;
+  std::string stateFolder;
+  std::string libraryCopy;           // the library file that was loaded
+  std::vector<CsvProblem> csvProblems;
+  bool resumedAccount = false;       // the model continued an account kept in the state folder
+};
+
+// Loads the library into the state folder, runs the host over the input and reads the panel.
+// Throws std::exception subclasses with a user-readable message.
+SimResult Simulate(const SimOptions& options);
+// Simulate, then prints the report (or JSON) to out and notes to err, writes the files the
+// options name. Returns the program's exit code.
+int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err);
+
+// The account kept beside the guard's files so that a second run resumes it.
+constexpr const char* kAccountFile = "zt-sim-account.txt";
+
+}  // namespace zt::sim

@@ -1,0 +1,475 @@
+#include "svg_chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <stdexcept>
+#include <vector>
+
+#include "csv_input.h"
+#include "report.h"
+
+namespace zt::sim {
+namespace {
+
+// Page geometry in SVG user units (pixels at 100 % zoom).
+constexpr double kWidth = 1100;
+constexpr double kLeft = 84;            // room for the y tick labels and the axis title
+constexpr double kRight = 24;
+constexpr double kTitleY = 28;
+constexpr double kLegendTop = 44;       // first legend row's top edge
+constexpr double kLegendRow = 20;
+constexpr double kPanelGap = 90;        // between the equity panel's x labels and the lower panel
+constexpr double kEquityHeight = 380;
+constexpr double kDrawdownHeight = 150;
+constexpr double kBottom = 50;          // room for the lower panel's x labels and axis title
+constexpr double kFontSize = 12;
+constexpr double kCharWidth = 7.0;      // generous average advance of a 12 px sans-serif glyph
+constexpr double kLabelGap = 18;        // least free space between two tick labels
+constexpr double kTickLength = 5;
+
+const char* const kEquityColour = "#1f5fa8";
+const char* const kSnapshotColour = "#555555";
+const char* const kTakeProfitColour = "#2e9e44";
+const char* const kDrawdownColour = "#e08a00";
+const char* const kStopLossColour = "#d0302b";
+const char* const kIncreaseColour = "#8a3ffc";
+const char* const kGridColour = "#e6e6e6";
+
+double TextWidth(const std::string& text) { return static_cast<double>(text.size()) * kCharWidth; }
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string Num(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.1f", value);
+  return buffer;
+}
+
+std::string Text(double x, double y, const std::string& text, const char* anchor = "start",
+                 const std::string& extra = "") {
+  return "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" text-anchor=\"" + anchor + "\"" +
+         (extra.empty() ? "" : " " + extra) + ">" + Escape(text) + "</text>\n";
+}
+
+std::string Line(double x1, double y1, double x2, double y2, const std::string& style) {
+  return "<line x1=\"" + Num(x1) + "\" y1=\"" + Num(y1) + "\" x2=\"" + Num(x2) + "\" y2=\"" + Num(y2) +
+         "\" " + style + "/>\n";
+}
+
+// Tick label of an amount axis: as many decimals as the step needs.
+std::string AmountLabel(double value, double step) {
+  const int decimals = step >= 1.0 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
+  char buffer[48];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, std::abs(value) < step * 1e-6 ? 0.0 : value);
+  return buffer;
+}
+
+struct Scale {
+  double from, to;      // data range
+  double start, end;    // pixel range
+  double operator()(double value) const {
+    return start + (value - from) / (to - from) * (end - start);
+  }
+};
+
+struct Box {
+  double left, top, right, bottom;
+};
+
+// Horizontal grid lines, tick marks and labels for an amount axis on the left of box.
+std::string AmountAxis(const Scale& y, const Box& box, double step, const std::string& title) {
+  std::string out = "<g class=\"axis\">\n";
+  const double first = std::ceil(y.from / step - 1e-9) * step;
+  for (double value = first; value <= y.to + step * 1e-9; value += step) {
+    const double py = y(value);
+    out += Line(box.left, py, box.right, py, std::string("stroke=\"") + kGridColour + "\"");
+    out += Line(box.left - kTickLength, py, box.left, py, "stroke=\"#333\"");
+    out += Text(box.left - kTickLength - 3, py + 4, AmountLabel(value, step), "end");
+  }
+  const double middle = (box.top + box.bottom) / 2;
+  out += Text(18, middle, title, "middle", "transform=\"rotate(-90 18 " + Num(middle) + ")\"");
+  return out + "</g>\n";
+}
+
+// The smallest step of a fixed ladder whose labels do not collide.
+struct TimeStep {
+  std::int64_t seconds;
+  bool dateOnly;   // labels are dates; otherwise clock times, with the date under each new day
+};
+
+std::string DateText(std::int64_t time) { return FormatTime(time).substr(0, 10); }
+std::string ClockText(std::int64_t time) { return FormatTime(time).substr(11, 5); }
+
+std::string TimeAxis(const Scale& x, const Box& box) {
+  static constexpr TimeStep kLadder[] = {
+      {60, false},      {120, false},     {300, false},     {600, false},      {900, false},
+      {1800, false},    {3600, false},    {7200, false},    {10800, false},    {21600, false},
+      {43200, false},   {86400, true},    {172800, true},   {604800, true},    {1209600, true},
+      {2592000, true},  {7776000, true},  {31536000, true}, {315360000, true}};
+  const double span = x.to - x.from;
+  const double pixels = box.right - box.left;
+  const bool manyDays = span > 86400;
+  TimeStep chosen = kLadder[std::size(kLadder) - 1];
+  for (const TimeStep& step : kLadder) {
+    const double labelWidth = TextWidth(step.dateOnly || manyDays ? "2024.01.02" : "00:00");
+    if (static_cast<double>(step.seconds) / span * pixels >= labelWidth + kLabelGap) {
+      chosen = step;
+      break;
+    }
+  }
+  std::string out = "<g class=\"axis\">\n";
+  const auto step = chosen.seconds;
+  const auto from = static_cast<std::int64_t>(std::ceil(x.from));
+  std::int64_t tick = (from + step - 1) / step * step;
+  if (from < 0) tick = from / step * step;
+  std::string lastDate;
+  for (; static_cast<double>(tick) <= x.to; tick += step) {
+    const double px = x(static_cast<double>(tick));
+    out += Line(px, box.top, px, box.bottom, std::string("stroke=\"") + kGridColour + "\"");
+    out += Line(px, box.bottom, px, box.bottom + kTickLength, "stroke=\"#333\"");
+    if (chosen.dateOnly) {
+      out += Text(px, box.bottom + 18, DateText(tick), "middle");
+      continue;
+    }
+    out += Text(px, box.bottom + 18, ClockText(tick), "middle");
+    if (DateText(tick) != lastDate) {
+      lastDate = DateText(tick);
+      out += Text(px, box.bottom + 32, lastDate, "middle", "fill=\"#666\"");
+    }
+  }
+  return out + "</g>\n";
+}
+
+std::string Frame(const Box& box) {
+  return "<rect x=\"" + Num(box.left) + "\" y=\"" + Num(box.top) + "\" width=\"" +
+         Num(box.right - box.left) + "\" height=\"" + Num(box.bottom - box.top) +
+         "\" fill=\"none\" stroke=\"#333\"/>\n";
+}
+
+// The equity curve thinned to at most the lowest and highest value per pixel column, in the
+// order they happened, so that no spike disappears.
+std::string EquityPath(const HostRun& run, const Scale& x, const Scale& y) {
+  std::string d;
+  const auto add = [&](const EquityPoint& point) {
+    d += (d.empty() ? "M" : " L") + Num(x(static_cast<double>(point.time))) + " " + Num(y(point.equity));
+  };
+  std::size_t i = 0;
+  while (i < run.equity.size()) {
+    const double column = std::floor(x(static_cast<double>(run.equity[i].time)));
+    std::size_t low = i, high = i, j = i;
+    for (; j < run.equity.size() && std::floor(x(static_cast<double>(run.equity[j].time))) == column; ++j) {
+      if (run.equity[j].equity < run.equity[low].equity) low = j;
+      if (run.equity[j].equity > run.equity[high].equity) high = j;
+    }
+    add(run.equity[i]);
+    if (std::min(low, high) != i) add(run.equity[std::min(low, high)]);
+    if (std::max(low, high) != std::min(low, high)) add(run.equity[std::max(low, high)]);
+    if (j - 1 != std::max(low, high) && j - 1 != i) add(run.equity[j - 1]);
+    i = j;
+  }
+  return d;
+}
+
+// A level as a step line: flat from one level point to the next, a vertical where it moves, a
+// gap where the guard holds no such level.
+std::string LevelPath(const HostRun& run, double GuardLevels::*level, const Scale& x, const Scale& y,
+                      double endTime) {
+  std::string d;
+  bool drawing = false;
+  for (std::size_t i = 0; i < run.levels.size(); ++i) {
+    const double value = run.levels[i].levels.*level;
+    const double from = static_cast<double>(run.levels[i].time);
+    const double to = i + 1 < run.levels.size() ? static_cast<double>(run.levels[i + 1].time) : endTime;
+    if (!std::isfinite(value)) {
+      drawing = false;
+      continue;
+    }
+    d += std::string(drawing ? " V" : (d.empty() ? "M" : " M") + Num(x(from))) + " " + Num(y(value));
+    d += " H" + Num(x(to));
+    drawing = true;
+  }
+  return d;
+}
+
+std::string Path(const std::string& id, const std::string& d, const char* colour, double width,
+                 const char* dash) {
+  return "<path id=\"" + id + "\" d=\"" + d + "\" fill=\"none\" stroke=\"" + colour +
+         "\" stroke-width=\"" + Num(width) + "\"" +
+         (dash[0] != '\0' ? std::string(" stroke-dasharray=\"") + dash + "\"" : "") +
+         " stroke-linejoin=\"round\"/>\n";
+}
+
+enum class Mark { Up, Down, Diamond, Dot };
+
+std::string Marker(Mark mark, double px, double py, const char* colour) {
+  const double r = 6;
+  switch (mark) {
+    case Mark::Up:
+      return "<path d=\"M" + Num(px) + " " + Num(py - r) + " L" + Num(px + r) + " " + Num(py + r * 0.7) +
+             " L" + Num(px - r) + " " + Num(py + r * 0.7) + " Z\" fill=\"" + colour +
+             "\" stroke=\"white\" stroke-width=\"0.8\"/>\n";
+    case Mark::Down:
+      return "<path d=\"M" + Num(px) + " " + Num(py + r) + " L" + Num(px + r) + " " + Num(py - r * 0.7) +
+             " L" + Num(px - r) + " " + Num(py - r * 0.7) + " Z\" fill=\"" + colour +
+             "\" stroke=\"white\" stroke-width=\"0.8\"/>\n";
+    case Mark::Diamond:
+      return "<path d=\"M" + Num(px) + " " + Num(py - r - 1) + " L" + Num(px + r) + " " + Num(py) + " L" +
+             Num(px) + " " + Num(py + r + 1) + " L" + Num(px - r) + " " + Num(py) + " Z\" fill=\"" +
+             colour + "\" stroke=\"white\" stroke-width=\"0.8\"/>\n";
+    case Mark::Dot:
+      return "<circle cx=\"" + Num(px) + "\" cy=\"" + Num(py) + "\" r=\"3\" fill=\"white\" stroke=\"" +
+             colour + "\" stroke-width=\"1.5\"/>\n";
+  }
+  return {};
+}
+
+struct LegendItem {
+  std::string label;
+  std::string swatch;   // drawn with its centre at (0, 0)
+};
+
+std::string LineSwatch(const char* colour, double width, const char* dash) {
+  return "<line x1=\"-11\" y1=\"0\" x2=\"11\" y2=\"0\" stroke=\"" + std::string(colour) +
+         "\" stroke-width=\"" + Num(width) + "\"" +
+         (dash[0] != '\0' ? std::string(" stroke-dasharray=\"") + dash + "\"" : "") + "/>";
+}
+
+std::string BarSwatch(const char* colour) {
+  return "<rect x=\"-5\" y=\"-6\" width=\"10\" height=\"12\" fill=\"" + std::string(colour) + "\"/>";
+}
+
+// Lays the items out left to right from (left, top), wrapping to a new row when the next item
+// would pass right. Returns the SVG; rows receives the number of rows used.
+std::string Legend(const std::string& id, const std::vector<LegendItem>& items, double left, double right,
+                   double top, int& rows) {
+  std::string out = "<g id=\"" + id + "\">\n";
+  double x = left;
+  double y = top + kLegendRow / 2;
+  rows = items.empty() ? 0 : 1;
+  for (const LegendItem& item : items) {
+    const double width = 30 + TextWidth(item.label) + 22;
+    if (x + width > right && x > left) {
+      x = left;
+      y += kLegendRow;
+      ++rows;
+    }
+    out += "<g transform=\"translate(" + Num(x + 11) + " " + Num(y) + ")\">" + item.swatch + "</g>\n";
+    out += Text(x + 30, y + 4, item.label);
+    x += width;
+  }
+  return out + "</g>\n";
+}
+
+}  // namespace
+
+double NiceStep(double range, int wantedTicks) {
+  const double raw = range / wantedTicks;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
+    if (factor * power >= raw * (1 - 1e-9)) return factor * power;
+  }
+  return 10.0 * power;
+}
+
+std::string RenderChart(const HostRun& run, const std::string& title) {
+  // ---- Data ranges ----
+  double t0 = std::numeric_limits<double>::infinity(), t1 = -t0, low = t0, high = -t0;
+  for (const EquityPoint& point : run.equity) {
+    t0 = std::min(t0, static_cast<double>(point.time));
+    t1 = std::max(t1, static_cast<double>(point.time));
+    low = std::min(low, point.equity);
+    high = std::max(high, point.equity);
+  }
+  if (run.equity.empty()) {
+    t0 = 0;
+    t1 = 1;
+    low = 0;
+    high = 1;
+  }
+  if (t1 <= t0) t1 = t0 + 60;
+  for (const LevelPoint& point : run.levels) {
+    for (const double level : {point.levels.snapshot, point.levels.takeProfit,
+                               point.levels.drawdownTarget, point.levels.stopLoss}) {
+      if (std::isfinite(level)) {
+        low = std::min(low, level);
+        high = std::max(high, level);
+      }
+    }
+  }
+  if (high - low < 1e-6) {
+    low -= 1;
+    high += 1;
+  }
+  const double pad = (high - low) * 0.04;
+  low -= pad;
+  high += pad;
+
+  // ---- Legend first: its height decides where the panels start ----
+  const std::vector<LegendItem> legend = {
+      {"equity", LineSwatch(kEquityColour, 1.6, "")},
+      {"snapshot", LineSwatch(kSnapshotColour, 1.6, "")},
+      {"take-profit level", LineSwatch(kTakeProfitColour, 1.6, "6 3")},
+      {"drawdown target", LineSwatch(kDrawdownColour, 1.6, "6 3")},
+      {"stop-loss level", LineSwatch(kStopLossColour, 1.6, "6 3")},
+      {"close on take profit", Marker(Mark::Up, 0, 0, kTakeProfitColour)},
+      {"close on stop loss", Marker(Mark::Down, 0, 0, kStopLossColour)},
+      {"increase target passed", Marker(Mark::Diamond, 0, 0, kIncreaseColour)},
+      {"drawdown target passed", Marker(Mark::Dot, 0, 0, kDrawdownColour)},
+  };
+  int legendRows = 0;
+  const std::string legendSvg = Legend("legend", legend, kLeft, kWidth - kRight, kLegendTop, legendRows);
+
+  const Box equityBox{kLeft, kLegendTop + legendRows * kLegendRow + 14, kWidth - kRight,
+                      kLegendTop + legendRows * kLegendRow + 14 + kEquityHeight};
+  const double lowerTitleY = equityBox.bottom + kPanelGap - 26;  // below the x-axis title
+  const Box drawdownBox{kLeft, equityBox.bottom + kPanelGap, kWidth - kRight,
+                        equityBox.bottom + kPanelGap + kDrawdownHeight};
+  const double height = drawdownBox.bottom + kBottom;
+
+  const Scale x{t0, t1, equityBox.left, equityBox.right};
+  const Scale y{low, high, equityBox.bottom, equityBox.top};
+
+  std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + Num(kWidth) +
+         "\" height=\"" + Num(height) + "\" viewBox=\"0 0 " + Num(kWidth) + " " + Num(height) +
+         "\" font-family=\"DejaVu Sans, Helvetica, Arial, sans-serif\" font-size=\"" + Num(kFontSize) + "\">\n";
+  svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  svg += Text(kLeft, kTitleY, title, "start", "font-size=\"16\" font-weight=\"bold\"");
+  svg += legendSvg;
+
+  // ---- Equity panel ----
+  const int wantedY = std::max(3, static_cast<int>(kEquityHeight / 45));
+  svg += AmountAxis(y, equityBox, NiceStep(high - low, wantedY), "equity");
+  svg += TimeAxis(x, equityBox);
+  svg += "<clipPath id=\"equity-clip\"><rect x=\"" + Num(equityBox.left) + "\" y=\"" + Num(equityBox.top) +
+         "\" width=\"" + Num(equityBox.right - equityBox.left) + "\" height=\"" +
+         Num(equityBox.bottom - equityBox.top) + "\"/></clipPath>\n";
+  svg += "<g clip-path=\"url(#equity-clip)\">\n";
+  svg += Path("snapshot", LevelPath(run, &GuardLevels::snapshot, x, y, t1), kSnapshotColour, 1.4, "");
+  svg += Path("take-profit", LevelPath(run, &GuardLevels::takeProfit, x, y, t1), kTakeProfitColour, 1.4, "6 3");
+  svg += Path("drawdown-target", LevelPath(run, &GuardLevels::drawdownTarget, x, y, t1), kDrawdownColour, 1.4, "6 3");
+  svg += Path("stop-loss", LevelPath(run, &GuardLevels::stopLoss, x, y, t1), kStopLossColour, 1.4, "6 3");
+  svg += Path("equity", EquityPath(run, x, y), kEquityColour, 1.2, "");
+  std::string closesUp = "<g id=\"close-take-profit\">\n", closesDown = "<g id=\"close-stop-loss\">\n",
+              increases = "<g id=\"increase\">\n", steps = "<g id=\"drawdown-step\">\n";
+  for (const HostEvent& event : run.events) {
+    const double px = x(static_cast<double>(event.figures.time));
+    switch (event.kind) {
+      case EventKind::TakeProfitClose:
+        closesUp += Marker(Mark::Up, px, y(event.figures.equity), kTakeProfitColour);
+        break;
+      case EventKind::StopLossClose:
+        closesDown += Marker(Mark::Down, px, y(event.figures.equity), kStopLossColour);
+        break;
+      case EventKind::IncreaseReached:
+        increases += Marker(Mark::Diamond, px, y(event.snapshot), kIncreaseColour);
+        break;
+      case EventKind::DrawdownStep:
+        steps += Marker(Mark::Dot, px, y(event.figures.equity), kDrawdownColour);
+        break;
+      default:
+        break;
+    }
+  }
+  svg += steps + "</g>\n" + closesUp + "</g>\n" + closesDown + "</g>\n" + increases + "</g>\n";
+  svg += "</g>\n";
+  svg += Frame(equityBox);
+  svg += Text(equityBox.right, equityBox.bottom + 46, "time (UTC)", "end", "fill=\"#666\"");
+
+  // ---- Cycle drawdown panel ----
+  const std::size_t cycles = run.cycles.size();
+  double deepest = 0;
+  double sum = 0;
+  for (const CycleRecord& cycle : run.cycles) {
+    deepest = std::min(deepest, cycle.drawdown);
+    sum += cycle.drawdown;
+  }
+  const double average = cycles > 0 ? sum / static_cast<double>(cycles) : 0.0;
+  const double bottomValue = deepest < -1e-9 ? deepest * 1.08 : -1.0;
+  const Scale dy{bottomValue, 0.0, drawdownBox.bottom, drawdownBox.top};
+  const Scale dx{0.5, static_cast<double>(std::max<std::size_t>(cycles, 1)) + 0.5, drawdownBox.left,
+                 drawdownBox.right};
+  std::vector<LegendItem> lowerLegend = {
+      {"cycle closed on take profit", BarSwatch(kEquityColour)},
+      {"cycle closed on stop loss", BarSwatch(kStopLossColour)},
+  };
+  if (cycles > 0) lowerLegend.push_back({"average " + Money(average), LineSwatch("#222", 1.2, "4 3")});
+  const std::string lowerTitle = "Cycle drawdowns (lowest equity - snapshot)";
+  svg += Text(kLeft, lowerTitleY, lowerTitle, "start", "font-weight=\"bold\"");
+  int lowerRows = 0;
+  svg += Legend("drawdown-legend", lowerLegend, kLeft + TextWidth(lowerTitle) + 24, kWidth - kRight,
+                lowerTitleY - 14, lowerRows);
+  svg += AmountAxis(dy, drawdownBox, NiceStep(-bottomValue, 3), "drawdown");
+  svg += "<g class=\"axis\">\n";
+  if (cycles > 0) {
+    const double pixels = drawdownBox.right - drawdownBox.left;
+    const std::string widest = std::to_string(cycles);
+    double step = std::max(1.0, NiceStep(static_cast<double>(cycles), 1));
+    for (double candidate = 1; candidate <= static_cast<double>(cycles) * 10; candidate = NiceStep(candidate * 1.5, 1)) {
+      if (candidate / static_cast<double>(cycles) * pixels >= TextWidth(widest) + kLabelGap) {
+        step = candidate;
+        break;
+      }
+    }
+    for (double number = step; number <= static_cast<double>(cycles) + 1e-9; number += step) {
+      const double px = dx(number);
+      svg += Line(px, drawdownBox.bottom, px, drawdownBox.bottom + kTickLength, "stroke=\"#333\"");
+      svg += Text(px, drawdownBox.bottom + 18, AmountLabel(number, 1), "middle");
+    }
+    if (step > 1) {
+      svg += Line(dx(1), drawdownBox.bottom, dx(1), drawdownBox.bottom + kTickLength, "stroke=\"#333\"");
+      if ((dx(step) - dx(1)) >= TextWidth(widest) + kLabelGap) {
+        svg += Text(dx(1), drawdownBox.bottom + 18, "1", "middle");
+      }
+    }
+  }
+  svg += Text(drawdownBox.right, drawdownBox.bottom + 36, "cycle", "end", "fill=\"#666\"");
+  svg += "</g>\n<g id=\"cycle-drawdowns\">\n";
+  const double slot = (drawdownBox.right - drawdownBox.left) / static_cast<double>(std::max<std::size_t>(cycles, 1));
+  const double barWidth = std::max(0.6, slot * 0.7);
+  for (std::size_t i = 0; i < cycles; ++i) {
+    const CycleRecord& cycle = run.cycles[i];
+    const double px = dx(static_cast<double>(i + 1));
+    const double top = dy(0.0);
+    const double bottom = dy(cycle.drawdown);
+    svg += "<rect x=\"" + Num(px - barWidth / 2) + "\" y=\"" + Num(top) + "\" width=\"" + Num(barWidth) +
+           "\" height=\"" + Num(std::max(0.5, bottom - top)) + "\" fill=\"" +
+           (cycle.stopLoss ? kStopLossColour : kEquityColour) + "\"><title>cycle " + std::to_string(i + 1) +
+           ": " + Money(cycle.drawdown) + "</title></rect>\n";
+  }
+  svg += "</g>\n";
+  if (cycles > 0) {
+    svg += "<g id=\"average-drawdown\">" +
+           Line(drawdownBox.left, dy(average), drawdownBox.right, dy(average),
+                "stroke=\"#222\" stroke-width=\"1.2\" stroke-dasharray=\"4 3\"") + "</g>\n";
+  } else {
+    svg += Text((drawdownBox.left + drawdownBox.right) / 2, (drawdownBox.top + drawdownBox.bottom) / 2,
+                "no cycle closed yet", "middle", "fill=\"#666\"");
+  }
+  svg += Frame(drawdownBox);
+  svg += "</svg>\n";
+  return svg;
+}
+
+void WriteChart(const HostRun& run, const std::string& title, const std::string& path) {
+  std::ofstream out(path, std::ios::binary);
+  out << RenderChart(run, title);
+  if (!out) throw std::runtime_error("cannot write the chart to " + path);
+}
+
+}  // namespace zt::sim
