@@ -14,7 +14,7 @@ namespace {
 
 void CopyHostTag(std::string_view hostTag) {
   const std::size_t length = std::min(hostTag.size(), static_cast<std::size_t>(kHostTagSize - 1));
-  std::memcpy(guard.hostTag, hostTag.data(), length);
+  if (length > 0) std::memcpy(guard.hostTag, hostTag.data(), length);
   guard.hostTag[length] = '\0';
 }
 

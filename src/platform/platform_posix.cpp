@@ -26,7 +26,7 @@ int CopyText(const char* text, char* out, int capacity) {
   if (capacity <= 0) return 0;
   const std::size_t room = static_cast<std::size_t>(capacity - 1);
   const std::size_t length = text == nullptr ? 0 : strnlen(text, room);
-  std::memcpy(out, text, length);
+  if (length > 0) std::memcpy(out, text, length);
   out[length] = '\0';
   return static_cast<int>(length);
 }

@@ -1,0 +1,166 @@
+#include "csv_input.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "sim_test_support.h"
+
+namespace zt::sim {
+namespace {
+
+TEST(ParseTime, ReadsTheUsualWaysOfWritingATime) {
+  struct Case {
+    const char* text;
+    std::optional<std::int64_t> time;
+  };
+  const Case cases[] = {
+      {"2011.07.13 09:39", 1310549940},
+      {"2011.07.13 09:39:05", 1310549945},
+      {"2011-07-13 09:39:05", 1310549945},
+      {"2011-07-13T09:39:05Z", 1310549945},
+      {"2011-07-13T09:39:05.250", 1310549945},
+      {"2011/07/13", 1310515200},
+      {" \"2011.07.13 09:39\" ", 1310549940},
+      {"1310549945", 1310549945},
+      {"1970.01.01 00:00", 0},
+      {"2000.02.29 12:00", 951825600},
+      {"1969.12.31 23:59", -60},
+      {"", std::nullopt},
+      {"yesterday", std::nullopt},
+      {"2011.13.01", std::nullopt},
+      {"2011.07.13 25:00", std::nullopt},
+      {"2011.07.13 09:60", std::nullopt},
+      {"2011.07.13 09:39 PM", std::nullopt},
+      {"2011.7.13", std::nullopt},
+      {"-5", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseTime(c.text), c.time) << c.text;
+}
+
+TEST(FormatTime, WritesTheTerminalsForm) {
+  struct Case {
+    std::int64_t time;
+    const char* text;
+  };
+  const Case cases[] = {
+      {0, "1970.01.01 00:00"},          {1310549945, "2011.07.13 09:39"},
+      {951825600, "2000.02.29 12:00"},  {-60, "1969.12.31 23:59"},
+      {1704153600, "2024.01.02 00:00"}, {4102444799, "2099.12.31 23:59"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FormatTime(c.time), c.text);
+    EXPECT_EQ(ParseTime(c.text), c.time / 60 * 60 - (c.time < 0 && c.time % 60 ? 60 : 0));
+  }
+}
+
+TEST(ParseAccountCsv, FindsTheColumnsByTheirUsualNames) {
+  struct Case {
+    const char* name;
+    const char* text;
+    char delimiter;
+    double margin;
+    double freeMargin;
+  };
+  const Case cases[] = {
+      {"plain", "Time,Equity,Margin,Free Margin\n2024.01.02 10:00,1000.5,100,900.5\n", ',', 100, 900.5},
+      {"other order, other spelling", "free_margin;EQUITY;date;margin\n900.5;1000.5;2024.01.02 10:00;100\n",
+       ';', 100, 900.5},
+      {"terminal export, tabs, no margin", "<DATE>\t<BALANCE>\t<EQUITY>\t<DEPOSIT LOAD>\n2024.01.02 10:00\t990\t1000.5\t3.2\n",
+       '\t', 0, 1000.5},
+      {"margin but no free margin", "timestamp,equity,margin\r\n1704189600,1000.5,100\r\n", ',', 100, 900.5},
+  };
+  for (const Case& c : cases) {
+    const CsvTable table = ParseAccountCsv(c.text, {});
+    ASSERT_EQ(table.rows.size(), 1u) << c.name;
+    EXPECT_TRUE(table.problems.empty()) << c.name;
+    EXPECT_EQ(table.delimiter, c.delimiter) << c.name;
+    EXPECT_EQ(table.rows[0].time, 1704189600) << c.name;
+    EXPECT_DOUBLE_EQ(table.rows[0].equity, 1000.5) << c.name;
+    EXPECT_DOUBLE_EQ(table.rows[0].margin, c.margin) << c.name;
+    EXPECT_DOUBLE_EQ(table.rows[0].freeMargin, c.freeMargin) << c.name;
+  }
+}
+
+TEST(ParseAccountCsv, SkipsAndReportsBadRows) {
+  const char* text =
+      "# an account recording\n"
+      "time,equity,margin,free margin\n"
+      "2024.01.02 10:00,1000,100,900\n"
+      "\n"
+      "2024.01.02 10:01,1001,100\n"            // line 5: a field missing
+      "2024.01.02 10:02,abc,100,900\n"         // line 6
+      "2024.01.02 10:03,1003,100,nan\n"        // line 7
+      "sometime,1004,100,904\n"                // line 8
+      "2024.01.02 10:05,1005,1e400,905\n"      // line 9: out of range
+      "# a comment between rows\n"
+      "2024.01.02 10:06,+1006.25,100,906.25\n"
+      "2024.01.02 10:07,1007,100,907,8\n";     // line 12: a field too many
+  const CsvTable table = ParseAccountCsv(text, {});
+  ASSERT_EQ(table.rows.size(), 2u);
+  EXPECT_DOUBLE_EQ(table.rows[0].equity, 1000.0);
+  EXPECT_DOUBLE_EQ(table.rows[1].equity, 1006.25);
+  EXPECT_EQ(table.rows[1].time - table.rows[0].time, 360);
+  struct Expected {
+    int line;
+    const char* starts;
+  };
+  const Expected expected[] = {{5, "3 fields"},        {6, "equity \"abc\""}, {7, "free margin \"nan\""},
+                               {8, "time \"sometime\""}, {9, "margin \"1e400\""}, {12, "5 fields"}};
+  ASSERT_EQ(table.problems.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(table.problems[i].line, expected[i].line);
+    EXPECT_EQ(table.problems[i].message.rfind(expected[i].starts, 0), 0u) << table.problems[i].message;
+  }
+}
+
+TEST(ParseAccountCsv, AMappingNamesColumnsByNameOrNumber) {
+  const char* text = "When,Acct Equity,Used,Free\n2024.01.02 10:00,1000,100,900\n";
+  EXPECT_THROW(ParseAccountCsv(text, {}), std::invalid_argument);  // no time or equity column
+  const CsvTable byName = ParseAccountCsv(text, ParseColumnMapping("time=When, equity=acct equity, margin=Used"));
+  ASSERT_EQ(byName.rows.size(), 1u);
+  EXPECT_DOUBLE_EQ(byName.rows[0].equity, 1000.0);
+  EXPECT_DOUBLE_EQ(byName.rows[0].margin, 100.0);
+  EXPECT_DOUBLE_EQ(byName.rows[0].freeMargin, 900.0);  // "Free" is a usual name
+  const CsvTable byNumber = ParseAccountCsv(text, ParseColumnMapping("time=#1,equity=#4,free=#2"));
+  ASSERT_EQ(byNumber.rows.size(), 1u);
+  EXPECT_DOUBLE_EQ(byNumber.rows[0].equity, 900.0);
+  EXPECT_DOUBLE_EQ(byNumber.rows[0].freeMargin, 1000.0);
+
+  EXPECT_THROW(ParseAccountCsv(text, ParseColumnMapping("time=When,equity=Balance")), std::invalid_argument);
+  EXPECT_THROW(ParseAccountCsv(text, ParseColumnMapping("time=#0,equity=#2")), std::invalid_argument);
+  EXPECT_THROW(ParseAccountCsv(text, ParseColumnMapping("time=#5,equity=#2")), std::invalid_argument);
+}
+
+TEST(ParseColumnMapping, RefusesWhatIsNoMapping) {
+  for (const char* text : {"equity", "balance=Balance", "time=", "time=A,=B"}) {
+    EXPECT_THROW(ParseColumnMapping(text), std::invalid_argument) << text;
+  }
+  const ColumnMapping mapping = ParseColumnMapping(" free margin = Free , time=#1,");
+  EXPECT_EQ(mapping.freeMargin, "Free");
+  EXPECT_EQ(mapping.time, "#1");
+  EXPECT_TRUE(mapping.equity.empty());
+}
+
+TEST(ParseAccountCsv, AFileWithoutAHeaderIsRefused) {
+  EXPECT_THROW(ParseAccountCsv("", {}), std::invalid_argument);
+  EXPECT_THROW(ParseAccountCsv("# only a comment\n\n", {}), std::invalid_argument);
+}
+
+TEST(ReadAccountCsv, ReadsTheTerminalsUtf16Export) {
+  testing::TempFolder folder;
+  const std::string narrow = "<DATE>\t<EQUITY>\r\n2024.01.02 10:00\t1000.50\r\n2024.01.02 10:01\t999.25\r\n";
+  std::string wide = "\xFF\xFE";
+  for (const char c : narrow) {
+    wide += c;
+    wide += '\0';
+  }
+  testing::WriteFile(folder.File("history.csv"), wide);
+  const CsvTable table = ReadAccountCsv(folder.File("history.csv"), {});
+  ASSERT_EQ(table.rows.size(), 2u);
+  EXPECT_DOUBLE_EQ(table.rows[1].equity, 999.25);
+  EXPECT_THROW(ReadAccountCsv(folder.File("missing.csv"), {}), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace zt::sim
