@@ -20,38 +20,7 @@
 namespace {
 
 using zt::engine::guard;
-
-constexpr int kGuardBytes = 16;
-
-// A host's text buffer: ZT_TEXT_CAPACITY bytes of a known pattern without a NUL, then guard
-// bytes that no writer may reach.
-struct HostBuffer {
-  std::array<char, ZT_TEXT_CAPACITY + kGuardBytes> bytes;
-  HostBuffer() {
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = Pattern(i);
-  }
-  static char Pattern(std::size_t i) { return static_cast<char>('a' + i % 26); }
-  char* data() { return bytes.data(); }
-  bool Untouched() const {
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-      if (bytes[i] != Pattern(i)) return false;
-    }
-    return true;
-  }
-  bool GuardIntact() const {
-    for (std::size_t i = ZT_TEXT_CAPACITY; i < bytes.size(); ++i) {
-      if (bytes[i] != Pattern(i)) return false;
-    }
-    return true;
-  }
-  // The text written; fails the test when there is no terminator inside the capacity.
-  std::string Text() const {
-    const void* end = std::memchr(bytes.data(), '\0', ZT_TEXT_CAPACITY);
-    EXPECT_NE(end, nullptr) << "no NUL within the capacity";
-    if (end == nullptr) return {};
-    return std::string(bytes.data(), static_cast<const char*>(end));
-  }
-};
+using zt::testing::HostBuffer;
 
 std::string Alert(int kind) {
   HostBuffer buffer;

@@ -26,41 +26,11 @@
 namespace {
 
 using zt::engine::guard;
+using zt::testing::HostBuffer;
 using zt::testing::kJuly13;
 
-constexpr int kGuardBytes = 16;
 constexpr std::int64_t kHour = 3600;
 constexpr std::int64_t kDay = 24 * kHour;
-
-// A host's text buffer: ZT_TEXT_CAPACITY bytes of a known pattern without a NUL, then guard
-// bytes that no writer may reach.
-struct HostBuffer {
-  std::array<char, ZT_TEXT_CAPACITY + kGuardBytes> bytes;
-  HostBuffer() {
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = Pattern(i);
-  }
-  static char Pattern(std::size_t i) { return static_cast<char>('a' + i % 26); }
-  char* data() { return bytes.data(); }
-  bool Untouched() const {
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-      if (bytes[i] != Pattern(i)) return false;
-    }
-    return true;
-  }
-  // Nothing changed past the text's terminator.
-  bool UntouchedAfter(std::size_t terminator) const {
-    for (std::size_t i = terminator + 1; i < bytes.size(); ++i) {
-      if (bytes[i] != Pattern(i)) return false;
-    }
-    return true;
-  }
-  std::string Text() const {
-    const void* end = std::memchr(bytes.data(), '\0', ZT_TEXT_CAPACITY);
-    EXPECT_NE(end, nullptr) << "no NUL within the capacity";
-    if (end == nullptr) return {};
-    return std::string(bytes.data(), static_cast<const char*>(end));
-  }
-};
 
 std::string Label(int row, int column) {
   HostBuffer buffer;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -41,6 +42,13 @@ void WriteFile(const std::string& path, const std::string& contents) {
 }
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+std::string HostBuffer::Text() const {
+  const void* end = std::memchr(bytes.data(), '\0', ZT_TEXT_CAPACITY);
+  EXPECT_NE(end, nullptr) << "no NUL within the capacity";
+  if (end == nullptr) return {};
+  return std::string(bytes.data(), static_cast<const char*>(end));
+}
 
 void FreshGuard(const TempFolder& folder, std::int64_t time) {
   engine::ResetGuardState();
