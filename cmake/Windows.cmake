@@ -16,6 +16,8 @@ set(ZT_WIN32_RESOURCES ${PROJECT_SOURCE_DIR}/src/boundary/win32)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(ZT_MODULE_DEFINITION ${ZT_WIN32_RESOURCES}/zentravo.def)
   target_compile_options(zentravo_objects PRIVATE -msse2 -mfpmath=sse)
+  # Every export must name its decorated symbol in the .def file; no silent guessing by the linker.
+  target_link_options(zentravo PRIVATE -Wl,--disable-stdcall-fixup)
 else()
   # One calling convention on x86_64 and no decorated names: export the plain names as they are.
   file(READ ${ZT_WIN32_RESOURCES}/zentravo.def ZT_DEF_TEXT)

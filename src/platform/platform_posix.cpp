@@ -19,7 +19,12 @@ namespace {
 // ---- Module start-up ----
 
 // Runs when the shared library is loaded (and at start of a program linking the static library).
-__attribute__((constructor)) void LibraryLoaded() { OnLibraryLoad(); }
+// The C library reads the time-zone rules, into memory it allocates, at the first local-time
+// conversion of the process; loading them here keeps that allocation out of the host's calls.
+__attribute__((constructor)) void LibraryLoaded() {
+  tzset();
+  OnLibraryLoad();
+}
 
 // Copies text into out (capacity bytes), cut to fit, always terminated. Returns the length copied.
 int CopyText(const char* text, char* out, int capacity) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "script.h"
 
@@ -61,6 +62,8 @@ bool Reload(zt::callscript::Exports& exports) {
   return Load(exports);
 }
 
+void RunThread() { std::thread([] {}).join(); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,6 +78,7 @@ int main(int argc, char** argv) {
   host.chartHandle = kChartHandle;
   host.setTitles = SetTitles;
   host.reload = Reload;
+  host.runThread = RunThread;
   host.libraryPath = libraryPath;
 
   std::string script;

@@ -75,6 +75,15 @@ bool Reload(zt::callscript::Exports& exports) {
   return Load(exports);
 }
 
+DWORD WINAPI DoNothing(LPVOID) { return 0; }
+
+void RunThread() {
+  const HANDLE thread = CreateThread(nullptr, 0, DoNothing, nullptr, 0, nullptr);
+  if (thread == nullptr) return;
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,6 +108,7 @@ int main(int argc, char** argv) {
   host.chartHandle = static_cast<int>(reinterpret_cast<std::intptr_t>(chartWindow));
   host.setTitles = SetTitles;
   host.reload = Reload;
+  host.runThread = RunThread;
   host.libraryPath = libraryPath;
 
   std::string script;

@@ -496,6 +496,12 @@ bool Interpreter::RunLine(const Line& line, std::string& problem) {
     Print(line, "done");
     return true;
   }
+  if (command == "thread") {
+    if (!needs(0)) return false;
+    host_.runThread();
+    Print(line, "done");
+    return true;
+  }
   if (command == "statistics") {
     if (!needs(0)) return false;
     PrintStatistics(line);

@@ -27,6 +27,7 @@
 //   reload                            unloads and loads the library again, as a restarted
 //                                     terminal does: the guard starts from zero and only the
 //                                     settings file remembers
+//   thread                            starts and ends a thread of the host
 //   repeat 128 ... end                runs the lines in between that many times (nesting allowed)
 //
 // Transcript: every executed line, then " => " and what it gave. Texts are quoted with the same
@@ -52,6 +53,9 @@ struct Host {
   // Unloads the library and loads it again (a terminal restarted), rebinding exports and naming
   // the titles again. Returns false when the library cannot be loaded again.
   bool (*reload)(Exports& exports);
+  // Starts a thread that does nothing and waits for its end: on Windows the library then sees a
+  // thread attach and a thread detach, which must change nothing.
+  void (*runThread)();
   std::string libraryPath;  // the loaded library's file; the settings file sits beside it
 };
 
