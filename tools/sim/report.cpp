@@ -11,6 +11,8 @@
 namespace zt::sim {
 namespace {
 
+constexpr std::int64_t kCycleRing = 512;  // the guard's statistics start over after this many cycles
+
 std::string Padded(std::string text, std::size_t width) {
   if (text.size() < width) text.append(width - text.size(), ' ');
   return text;
@@ -160,7 +162,7 @@ std::string FormatEvent(const HostEvent& event) {
   } else {
     line += event.text;
   }
-  for (const std::string& body : event.body) line += "\n" + std::string(45, ' ') + body;
+  for (const std::string& body : event.body) line += "\n" + std::string(55, ' ') + body;
   return line;
 }
 
@@ -217,6 +219,9 @@ std::string FormatSummary(const Summary& s, const Dashboard& panel) {
   }
   const DashboardCell& statistics = panel.first.at(kStatisticsRow);
   row("guard: " + statistics.label, statistics.hasValue ? statistics.value : "(no value)");
+  if (s.cycles >= kCycleRing) {
+    row("", "(the guard counts cycles since its " + std::to_string(kCycleRing) + "-cycle ring last wrapped)");
+  }
   row("equity start / end", Money(s.startEquity) + " / " + Money(s.finalEquity) + " (" +
                                 Money(s.finalEquity - s.startEquity) + ")");
   row("snapshot at the end", Money(s.finalSnapshot));

@@ -142,6 +142,9 @@ std::string TimeAxis(const Scale& x, const Box& box) {
     const double px = x(static_cast<double>(tick));
     out += Line(px, box.top, px, box.bottom, std::string("stroke=\"") + kGridColour + "\"");
     out += Line(px, box.bottom, px, box.bottom + kTickLength, "stroke=\"#333\"");
+    // A label centred on a tick near the page edge would be cut off: the tick stays unlabelled.
+    const double halfLabel = TextWidth(chosen.dateOnly || manyDays ? "2024.01.02" : "00:00") / 2;
+    if (px - halfLabel < 0 || px + halfLabel > kWidth) continue;
     if (chosen.dateOnly) {
       out += Text(px, box.bottom + 18, DateText(tick), "middle");
       continue;
@@ -389,7 +392,7 @@ std::string RenderChart(const HostRun& run, const std::string& title) {
   svg += steps + "</g>\n" + closesUp + "</g>\n" + closesDown + "</g>\n" + increases + "</g>\n";
   svg += "</g>\n";
   svg += Frame(equityBox);
-  svg += Text(equityBox.right, equityBox.bottom + 46, "time (UTC)", "end", "fill=\"#666\"");
+  svg += Text(equityBox.right, equityBox.bottom + 48, "time (UTC)", "end", "fill=\"#666\"");
 
   // ---- Cycle drawdown panel ----
   const std::size_t cycles = run.cycles.size();

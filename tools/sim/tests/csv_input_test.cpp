@@ -50,7 +50,7 @@ TEST(FormatTime, WritesTheTerminalsForm) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FormatTime(c.time), c.text);
-    EXPECT_EQ(ParseTime(c.text), c.time / 60 * 60 - (c.time < 0 && c.time % 60 ? 60 : 0));
+    EXPECT_EQ(ParseTime(c.text), c.time - (c.time % 60 + 60) % 60);  // the text keeps whole minutes
   }
 }
 

@@ -48,8 +48,8 @@ std::vector<std::string> FilesStartingWith(const std::string& folder, const std:
 }
 
 std::string XmlElement::Attribute(const std::string& key) const {
-  for (const auto& [name, value] : attributes) {
-    if (name == key) return value;
+  for (const auto& [attributeName, value] : attributes) {
+    if (attributeName == key) return value;
   }
   return {};
 }

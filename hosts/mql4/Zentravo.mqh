@@ -1,0 +1,99 @@
+//+------------------------------------------------------------------+
+//| Zentravo.mqh - the Zentravo equity guard's exports for MQL4      |
+//+------------------------------------------------------------------+
+// Written against include/zentravo.h and reviewed line by line against it. It could not be
+// compiled where it was written (there is no MetaEditor there), so it keeps to the documented
+// MQL4 language only. Put zentravo.dll (the 32-bit build) into <data folder>\MQL4\Libraries and
+// allow DLL imports; the library keeps zentravo.ini and its statistics files beside itself there.
+//
+// Types, as the header fixes them: int is a 32-bit signed integer, double an 8-byte IEEE value.
+// Texts cross the boundary as single-byte, NUL-terminated strings: MQL4 strings are Unicode, so
+// every text goes in or out through a uchar array (StringToCharArray / CharArrayToString), and
+// every text-out array must hold ZT_TEXT_CAPACITY bytes. The helpers below do both.
+
+#define ZT_TEXT_CAPACITY 512      // bytes of every text buffer, terminating zero included
+
+// Results of SetEquity. In snapshot mode (mode 1) the value 1 means ZT_INCREASE_REACHED.
+#define ZT_NO_ACTION          0
+#define ZT_STOP_LOSS_HIT      1
+#define ZT_INCREASE_REACHED   1
+#define ZT_TAKE_PROFIT_HIT    2
+#define ZT_DRAWDOWN_STEP      3
+
+#import "zentravo.dll"
+   double InitZT(int chartHandle, uchar &hostTag[], double &initialEquity,
+                 double equity, double margin, double freeMargin,
+                 uchar &takeProfits[], uchar &drawdownTargets[],
+                 uchar &increaseTargets[], uchar &stopLosses[]);
+   int    SetEquity(double equity, double margin, double freeMargin, int mode);
+   void   SetLastValues(double snapshot, int tpSet, int tpIndex, int ddSet, int ddIndex);
+   int    SetTTC(int closeDurationMs, double equity);
+   void   SetEmailProp(double equityTarget, double marginPercent, double drawdown);
+   double GetEquitySnap();
+   void   GetIndex(int &tpSet, int &tpIndex, int &ddSet, int &ddIndex);
+   void   GetAlert(int kind, uchar &text[]);
+   void   GetEmailSubject(int kind, uchar &text[]);
+   void   GetEmailText(int part, int kind, double increaseTarget, uchar &text[]);
+   void   GetLabel(int row, int column, uchar &text[]);
+   void   GetValue(int row, int column, uchar &text[]);
+#import
+
+// Starts the guard (see InitZT in the header). The texts are converted to the terminal's ANSI
+// code page; hostTag is at most 19 characters. Returns the snapshot, 0.0 when not started.
+double ZtInit(int chartHandle, string hostTag, double &initialEquity,
+              double equity, double margin, double freeMargin,
+              string takeProfits, string drawdownTargets,
+              string increaseTargets, string stopLosses)
+  {
+   uchar tag[], tp[], dd[], inc[], sl[];
+   StringToCharArray(hostTag, tag);
+   StringToCharArray(takeProfits, tp);
+   StringToCharArray(drawdownTargets, dd);
+   StringToCharArray(increaseTargets, inc);
+   StringToCharArray(stopLosses, sl);
+   return(InitZT(chartHandle, tag, initialEquity, equity, margin, freeMargin, tp, dd, inc, sl));
+  }
+
+// The text helpers clear a full-size buffer first: an operation that has nothing to say writes
+// nothing, and the helper then returns "".
+string ZtAlert(int kind)
+  {
+   uchar text[ZT_TEXT_CAPACITY];
+   ArrayInitialize(text, 0);
+   GetAlert(kind, text);
+   return(CharArrayToString(text));
+  }
+
+string ZtEmailSubject(int kind)
+  {
+   uchar text[ZT_TEXT_CAPACITY];
+   ArrayInitialize(text, 0);
+   GetEmailSubject(kind, text);
+   return(CharArrayToString(text));
+  }
+
+// One body line, ending in "\n".
+string ZtEmailText(int part, int kind, double increaseTarget)
+  {
+   uchar text[ZT_TEXT_CAPACITY];
+   ArrayInitialize(text, 0);
+   GetEmailText(part, kind, increaseTarget, text);
+   return(CharArrayToString(text));
+  }
+
+string ZtLabel(int row, int column)
+  {
+   uchar text[ZT_TEXT_CAPACITY];
+   ArrayInitialize(text, 0);
+   GetLabel(row, column, text);
+   return(CharArrayToString(text));
+  }
+
+string ZtValue(int row, int column)
+  {
+   uchar text[ZT_TEXT_CAPACITY];
+   ArrayInitialize(text, 0);
+   GetValue(row, column, text);
+   return(CharArrayToString(text));
+  }
+//+------------------------------------------------------------------+

@@ -1,0 +1,186 @@
+// The simulator with the real library: the demo's figures against the guard's own statistics,
+// the statistics file, resuming a state folder, the CSV sample and the program itself.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "sim_app.h"
+#include "sim_test_support.h"
+
+namespace zt::sim {
+namespace {
+
+const std::string kDemo = std::string(ZT_SIM_SAMPLES) + "/demo.ini";
+
+SimOptions Options(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), {"zt-sim", "--library", ZT_SIM_LIBRARY, "--no-progress"});
+  std::ostringstream out, err;
+  const ParsedCommandLine parsed = ParseCommandLine(arguments, out, err);
+  EXPECT_TRUE(parsed.options.has_value()) << err.str();
+  return parsed.options.value_or(SimOptions{});
+}
+
+// A line "key=value" of an INI file.
+std::string IniValue(const std::string& text, const std::string& key) {
+  const std::size_t at = text.find("\n" + key + "=");
+  if (at == std::string::npos) return {};
+  const std::size_t start = at + key.size() + 2;
+  return text.substr(start, text.find_first_of("\r\n", start) - start);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(EndToEnd, TheDemosSummaryAgreesWithTheGuardsStatistics) {
+  testing::TempFolder folder;
+  const SimResult result = Simulate(Options({"--config", kDemo, "--state", folder.path}));
+  const Summary& s = result.summary;
+
+  // The demo shows every kind of event.
+  EXPECT_GT(s.takeProfitCloses, 0);
+  EXPECT_GT(s.stopLossCloses, 0);
+  EXPECT_GT(s.drawdownSteps, 0);
+  EXPECT_GT(s.increasesPassed, 0);
+  EXPECT_GT(s.emails, 0);
+  EXPECT_EQ(s.takeProfitCloses + s.stopLossCloses, s.cycles);
+
+  // The guard's "Snaps / Avg / Med / Low DD" against the host's own cycle drawdowns.
+  const DashboardCell& cell = result.dashboard.first.at(kStatisticsRow);
+  EXPECT_EQ(cell.label, "Snaps / Avg / Med / Low DD");
+  const std::optional<GuardStatistics> guard = ParseGuardStatistics(cell.value);
+  ASSERT_TRUE(guard.has_value()) << cell.value;
+  ASSERT_LT(s.cycles, 512);
+  EXPECT_EQ(guard->snaps, s.cycles);
+  ASSERT_TRUE(guard->averageDrawdown && guard->medianDrawdown && guard->lowestDrawdown);
+  EXPECT_NEAR(*guard->averageDrawdown, s.averageDrawdown, 0.0051);
+  EXPECT_NEAR(*guard->medianDrawdown, s.medianDrawdown, 0.0051);
+  EXPECT_NEAR(*guard->lowestDrawdown, s.lowestDrawdown, 0.0051);
+
+  // Every close alert names the cycle's snapshot and the equity left, as the host saw them.
+  std::size_t cycle = 0;
+  for (const HostEvent& event : result.run.events) {
+    if (event.kind != EventKind::TakeProfitClose && event.kind != EventKind::StopLossClose) continue;
+    ASSERT_LT(cycle, result.run.cycles.size());
+    const std::vector<double> numbers = NumbersIn(event.text);
+    ASSERT_GE(numbers.size(), 3u) << event.text;
+    EXPECT_EQ(Money(numbers[0]), Money(result.run.cycles[cycle].snapshot)) << event.text;
+    EXPECT_EQ(Money(numbers[2]), Money(event.equityLeft)) << event.text;
+    EXPECT_EQ(event.text.find(event.kind == EventKind::TakeProfitClose ? "Take Profit Complete" : "Stop Loss Complete") ==
+                  std::string::npos, false) << event.text;
+    ++cycle;
+  }
+  EXPECT_EQ(cycle, result.run.cycles.size());
+
+  // The guard keeps the last snapshot in its settings file beside the library.
+  const std::string ini = testing::ReadFile(folder.File("zentravo.ini"));
+  EXPECT_EQ(IniValue(ini, "Equity Snap"), Money(s.finalSnapshot));
+  EXPECT_EQ(IniValue(ini, "Initial Equity"), "10000.00");
+  EXPECT_EQ(s.finalSnapshot, result.run.cycles.back().equityLeft);
+}
+
+TEST(EndToEnd, TheStatisticsFileHoldsTheHostsFirst512Cycles) {
+  testing::TempFolder folder;
+  const SimResult result = Simulate(Options({"--state", folder.path, "--seed", "11", "--ticks", "16000",
+                                             "--volatility", "20", "--drift", "0", "--take-profits", "60",
+                                             "--drawdown-targets", "", "--increase-targets", "",
+                                             "--stop-losses", "150"}));
+  ASSERT_GE(result.summary.cycles, 512);
+  ASSERT_LT(result.summary.cycles, 1024);  // one statistics file only
+  const std::vector<std::string> files = testing::FilesStartingWith(folder.path, "zentravo-stat-");
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].substr(files[0].size() - 4), ".csv");
+  const std::vector<std::string> lines = Lines(testing::ReadFile(files[0]));
+  ASSERT_EQ(lines.size(), 513u);
+  EXPECT_EQ(lines[0], "#,DD,Margin");
+  for (std::size_t k = 1; k <= 512; ++k) {
+    EXPECT_EQ(lines[k], std::to_string(k) + "," + Money(result.run.cycles[k - 1].drawdown) + ",300.00");
+  }
+}
+
+TEST(EndToEnd, ASecondRunWithTheSameStateResumesLikeARestartedTerminal) {
+  testing::TempFolder folder;
+  const SimResult first = Simulate(Options({"--config", kDemo, "--state", folder.path, "--ticks", "1500"}));
+  ASSERT_GT(first.summary.cycles, 0);
+  const SimResult second = Simulate(Options({"--config", kDemo, "--state", folder.path, "--ticks", "1500",
+                                             "--seed", "999", "--balance", "1"}));
+  EXPECT_FALSE(first.resumedAccount);
+  EXPECT_TRUE(second.resumedAccount);
+  // The account goes on where it stopped; the guard takes its stored snapshot and initial equity.
+  EXPECT_EQ(second.summary.startEquity, first.summary.finalEquity);
+  EXPECT_EQ(second.run.equity[1].time - first.run.equity.back().time, 30);
+  EXPECT_EQ(Money(second.run.startSnapshot), Money(first.summary.finalSnapshot));
+  EXPECT_EQ(second.run.initialEquity, 10000.0);
+}
+
+TEST(EndToEnd, TheRecordedHistoryReplaysWithoutBadRows) {
+  testing::TempFolder folder;
+  const SimResult result = Simulate(Options({"--config", std::string(ZT_SIM_SAMPLES) + "/history.ini", "--csv",
+                                             std::string(ZT_SIM_SAMPLES) + "/equity-history.csv", "--state",
+                                             folder.path}));
+  EXPECT_TRUE(result.csvProblems.empty());
+  EXPECT_EQ(result.run.ticks, 599);
+  EXPECT_EQ(Money(result.run.startSnapshot), "4995.27");
+  EXPECT_GT(result.summary.cycles, 0);
+}
+
+TEST(EndToEnd, AMissingLibraryIsReportedNotCrashedOn) {
+  testing::TempFolder folder;
+  SimOptions options = Options({"--state", folder.path});
+  options.library = folder.File("nowhere/zentravo.so");
+  std::ostringstream out, err;
+  EXPECT_EQ(RunSimulator(options, out, err), 1);
+  EXPECT_NE(err.str().find("no library at"), std::string::npos) << err.str();
+}
+
+int RunProgram(const std::string& arguments, const testing::TempFolder& folder) {
+  const std::string command = std::string(ZT_SIM_PROGRAM) + " " + arguments + " > " + folder.File("out.txt") +
+                              " 2> " + folder.File("err.txt");
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Program, RunsTheDemoAndWritesChartAndJson) {
+  testing::TempFolder folder;
+  ASSERT_EQ(RunProgram("--config " + kDemo + " --state " + folder.File("state") + " --tail 5 --chart " +
+                    folder.File("chart.svg") + " --json " + folder.File("events.json"),
+                folder), 0) << testing::ReadFile(folder.File("err.txt"));
+  const std::string out = testing::ReadFile(folder.File("out.txt"));
+  for (const char* part : {"earlier events)", "Dashboard", "Snaps / Avg / Med / Low DD", "Summary",
+                           "closes on take profit", "chart written to"}) {
+    EXPECT_NE(out.find(part), std::string::npos) << part;
+  }
+  std::vector<testing::XmlElement> elements;
+  std::string error;
+  EXPECT_TRUE(testing::ParseXml(testing::ReadFile(folder.File("chart.svg")), elements, error)) << error;
+  EXPECT_EQ(testing::ReadFile(folder.File("events.json")).rfind("{\"events\":[{\"tick\":0,", 0), 0u);
+  EXPECT_TRUE(std::ifstream(folder.File("state/zentravo.so")).good());
+}
+
+TEST(Program, HelpAndBadOptions) {
+  testing::TempFolder folder;
+  EXPECT_EQ(RunProgram("--help", folder), 0);
+  const std::string help = testing::ReadFile(folder.File("out.txt"));
+  for (const char* option : {"--csv", "--columns", "--seed", "--take-profits", "--email-drawdown", "--state",
+                             "--library", "--json", "--chart", "--config"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+  EXPECT_EQ(RunProgram("--bogus", folder), 2);
+  EXPECT_NE(testing::ReadFile(folder.File("err.txt")).find("--bogus"), std::string::npos);
+  EXPECT_EQ(RunProgram("--start yesterday", folder), 2);
+  EXPECT_EQ(RunProgram("--columns equity", folder), 2);
+}
+
+}  // namespace
+}  // namespace zt::sim

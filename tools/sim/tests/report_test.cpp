@@ -1,0 +1,130 @@
+#include "report.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace zt::sim {
+namespace {
+
+TEST(ParseGuardStatistics, ReadsTheDashboardRow) {
+  struct Case {
+    const char* text;
+    bool valid;
+    int snaps;
+    std::optional<double> average, median, lowest;
+  };
+  const Case cases[] = {
+      {"7 / -16.14 / -7.39 / -39.01", true, 7, -16.14, -7.39, -39.01},
+      {"0 / - / - / -", true, 0, std::nullopt, std::nullopt, std::nullopt},
+      {"12 / 0.00 / 0.00 / 0.00", true, 12, 0.0, 0.0, 0.0},
+      {"7 / -16.14 / -7.39", false, 0, {}, {}, {}},
+      {"x / - / - / -", false, 0, {}, {}, {}},
+      {"7 / a / - / -", false, 0, {}, {}, {}},
+      {"", false, 0, {}, {}, {}},
+  };
+  for (const Case& c : cases) {
+    const std::optional<GuardStatistics> parsed = ParseGuardStatistics(c.text);
+    ASSERT_EQ(parsed.has_value(), c.valid) << c.text;
+    if (!parsed) continue;
+    EXPECT_EQ(parsed->snaps, c.snaps);
+    EXPECT_EQ(parsed->averageDrawdown, c.average) << c.text;
+    EXPECT_EQ(parsed->medianDrawdown, c.median) << c.text;
+    EXPECT_EQ(parsed->lowestDrawdown, c.lowest) << c.text;
+  }
+}
+
+HostRun RunWithCycles(const std::vector<double>& drawdowns) {
+  HostRun run;
+  run.ticks = 100;
+  run.equity = {{0, 1000.0}, {60, 1012.5}};
+  run.events.push_back(HostEvent{EventKind::Start, 0, {0, 1000, 0, 1000}, 1000, "", {}, 0, 0, -1});
+  for (std::size_t i = 0; i < drawdowns.size(); ++i) {
+    const bool stopLoss = i % 3 == 2;
+    run.cycles.push_back(CycleRecord{1000, drawdowns[i], 1010, stopLoss, 0});
+    run.events.push_back(HostEvent{stopLoss ? EventKind::StopLossClose : EventKind::TakeProfitClose,
+                                   static_cast<std::int64_t>(i + 1), {60, 1010, 0, 1010}, 1010, "a", {}, 0, 0, -1});
+  }
+  run.events.push_back(HostEvent{EventKind::DrawdownStep, 50, {60, 990, 0, 990}, 1000, "dd", {}, 0, 0, -1});
+  return run;
+}
+
+TEST(Summarise, CountsTheEventsAndTakesTheCycleStatistics) {
+  struct Case {
+    std::vector<double> drawdowns;
+    double average, median, lowest;
+  };
+  const Case cases[] = {
+      {{-22}, -22, -22, -22},
+      {{-10, -30}, -20, -20, -30},
+      {{-5, -30, -10}, -15, -10, -30},
+      {{0, -4, -8, -1}, -3.25, -2.5, -8},
+  };
+  for (const Case& c : cases) {
+    const Summary s = Summarise(RunWithCycles(c.drawdowns));
+    EXPECT_EQ(s.cycles, static_cast<std::int64_t>(c.drawdowns.size()));
+    EXPECT_EQ(s.takeProfitCloses + s.stopLossCloses, s.cycles);
+    EXPECT_EQ(s.stopLossCloses, static_cast<std::int64_t>(c.drawdowns.size() / 3));
+    EXPECT_EQ(s.drawdownSteps, 1);
+    EXPECT_DOUBLE_EQ(s.averageDrawdown, c.average);
+    EXPECT_DOUBLE_EQ(s.medianDrawdown, c.median);
+    EXPECT_DOUBLE_EQ(s.lowestDrawdown, c.lowest);
+    EXPECT_DOUBLE_EQ(s.finalEquity, 1012.5);
+  }
+}
+
+TEST(FormatLog, ATailNamesHowManyEventsItLeftOut) {
+  const HostRun run = RunWithCycles({-1, -2, -3, -4});
+  const std::string all = FormatLog(run, 0);
+  const std::string tail = FormatLog(run, 2);
+  EXPECT_EQ(all.find("earlier events"), std::string::npos);
+  EXPECT_NE(tail.find("(4 earlier events)"), std::string::npos);
+  EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 1 + 6);
+  EXPECT_EQ(std::count(tail.begin(), tail.end(), '\n'), 1 + 1 + 2);
+}
+
+TEST(FormatEvent, LinesUpTickTimeEquityAndDecision) {
+  HostEvent event{EventKind::TakeProfitClose, 412, {1704153600 + 3600, 1031.2, 0, 0}, 1031.2, "Prev Snap $1000.00", {}, 0, 0, -1};
+  EXPECT_EQ(FormatEvent(event), "    412  2024.01.02 01:00     1031.20  take profit     Prev Snap $1000.00");
+  event.kind = EventKind::Email;
+  event.body = {"Reason: x.", "Pair: EURUSD."};
+  const std::string email = FormatEvent(event);
+  EXPECT_NE(email.find("e-mail          Prev Snap"), std::string::npos);
+  EXPECT_NE(email.find("\n" + std::string(55, ' ') + "Pair: EURUSD."), std::string::npos);
+}
+
+TEST(FormatDashboard, LaysTheCellsOutAsTwoAlignedColumns) {
+  Dashboard panel{};
+  panel.title = "Zentravo - 3.0 (t) now";
+  panel.first[3] = {"Take Profit, %, Next Target", "50.00, 5.00 %, 1050.00", true};
+  panel.first[4] = {"Initial / Curr Snapshot", "1000.00 / 1000.00 [2011.07.13 09:39]", true};
+  panel.second[2] = {"Current DD Target; TP", "20.00, 980.00; 30.00", true};
+  panel.second[3] = {"Next DD Target; TP", "--, --; --", true};
+  const std::string text = FormatDashboard(panel);
+  std::vector<std::string> lines;
+  for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  ASSERT_EQ(lines.size(), 4u);  // title, row 2 (second column only), rows 3 and 4
+  EXPECT_EQ(lines[0], panel.title);
+  EXPECT_EQ(lines[1].find("Current DD Target; TP"), lines[2].find("Next DD Target; TP"));
+  EXPECT_EQ(lines[2].find("50.00, 5.00 %"), lines[3].find("1000.00 / 1000.00"));
+  EXPECT_EQ(lines[3].find('|'), std::string::npos);  // nothing on the right of row 4
+}
+
+TEST(FormatJson, EscapesTextsAndWritesNullForMissingValues) {
+  HostRun run = RunWithCycles({});
+  run.events[0].text = "say \"hi\"\n\tand \\ go";
+  Dashboard panel{};
+  panel.first[kStatisticsRow] = {"Snaps / Avg / Med / Low DD", "0 / - / - / -", true};
+  const std::string json = FormatJson(run, Summarise(run), panel);
+  EXPECT_NE(json.find(R"("alert":"say \"hi\"\n\tand \\ go")"), std::string::npos);
+  EXPECT_NE(json.find(R"("averageDrawdown":null)"), std::string::npos);
+  EXPECT_NE(json.find(R"("guard":{"snaps":0,"averageDrawdown":null)"), std::string::npos);
+  EXPECT_NE(json.find(R"("value":null)"), std::string::npos);  // cells without a value
+  EXPECT_EQ(std::count(json.begin(), json.end(), '{'), std::count(json.begin(), json.end(), '}'));
+  EXPECT_EQ(std::count(json.begin(), json.end(), '['), std::count(json.begin(), json.end(), ']'));
+}
+
+}  // namespace
+}  // namespace zt::sim
