@@ -58,8 +58,9 @@ std::array<ChartTitles, kKnownCharts> charts{};
 int nextChartRow = 0;
 
 int RowOf(int window, int base) {
+  if (window < base) return -1;  // before the subtraction, which a negative handle would overflow
   const int row = window - base;
-  if (window < base || row >= kKnownCharts || !charts[static_cast<unsigned>(row)].used) return -1;
+  if (row >= kKnownCharts || !charts[static_cast<unsigned>(row)].used) return -1;
   return row;
 }
 

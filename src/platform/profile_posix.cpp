@@ -163,6 +163,14 @@ bool IsUtf16(std::string_view image) {
   return image.starts_with("\xFF\xFE") || image.starts_with("\xFE\xFF");
 }
 
+// How the start of a file is read: a byte order mark is skipped, a UTF-16 file is not touched.
+enum class FileStart { plain, byteOrderMark, utf16 };
+
+FileStart StartOf(std::string_view image) {
+  if (IsUtf16(image)) return FileStart::utf16;
+  return image.starts_with(kByteOrderMark) ? FileStart::byteOrderMark : FileStart::plain;
+}
+
 struct Location {
   bool found;
   std::string_view value;  // trimmed, quotes still on
@@ -430,7 +438,8 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
 
   int current = 0;
   std::string_view image(images[current], length);
-  if (IsUtf16(image)) return false;
+  const FileStart start = StartOf(image);
+  if (start == FileStart::utf16) return false;
   bool changed = false;
   for (int i = 0; i < count; ++i) {
     Output out{images[1 - current], 0, false};
@@ -443,6 +452,9 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
     }
   }
   if (!changed) return true;
+  // Trimming the first line can bring a mark to the front ("\x1a\xFF\xFE...", " \xEF\xBB\xBF[SNAP]")
+  // and change how the whole file reads; such a file is left as it is.
+  if (StartOf(image) != start) return false;
   if (!writable) return false;
   return ReplaceFile(path, image, mode);
 }
