@@ -69,17 +69,6 @@ int SetEquityLowering(int calls, bool allExtremes) {
   return 0;
 }
 
-void Redraw(void (*label)(int, int, char*), void (*value)(int, int, char*), char* out) {
-  for (int row = 0; row < zt::bench::kFirstColumnRows; ++row) {
-    label(row, 0, out);
-    value(row, 0, out);
-  }
-  for (int row = 0; row < zt::bench::kSecondColumnRows; ++row) {
-    label(row, 1, out);
-    value(row, 1, out);
-  }
-}
-
 int Redraws(int calls, bool newSecond, bool baseline) {
   zt::bench::StartTypicalGuard(folder, zt::bench::kPinnedTime);
   zt::bench::RunTypicalCycle();
@@ -89,9 +78,9 @@ int Redraws(int calls, bool newSecond, bool baseline) {
   for (int i = 0; i < kWarmUpCalls + calls; ++i) {
     if (newSecond) zt::platform::FixClock(zt::bench::kPinnedTime + 3600 + i);
     if (baseline) {
-      Redraw(zt::bench::ZtBaselineLabel, zt::bench::ZtBaselineValue, out);
+      zt::bench::Redraw(zt::bench::ZtBaselineLabel, zt::bench::ZtBaselineValue, out);
     } else {
-      Redraw(GetLabel, GetValue, out);
+      zt::bench::Redraw(GetLabel, GetValue, out);
     }
   }
   return 0;

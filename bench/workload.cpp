@@ -321,4 +321,15 @@ std::string CompareWithBaseline() {
   return {};
 }
 
+void Redraw(void (*label)(int, int, char*), void (*value)(int, int, char*), char* out) {
+  for (int row = 0; row < kFirstColumnRows; ++row) {
+    label(row, 0, out);
+    value(row, 0, out);
+  }
+  for (int row = 0; row < kSecondColumnRows; ++row) {
+    label(row, 1, out);
+    value(row, 1, out);
+  }
+}
+
 }  // namespace zt::bench

@@ -17,6 +17,10 @@ constexpr int kFirstColumnRows = 16;
 constexpr int kSecondColumnRows = 14;
 constexpr int kRedrawCells = 2 * (kFirstColumnRows + kSecondColumnRows);
 
+// One redraw of the whole panel as a host draws it each tick: every label and value of both
+// columns, through the given label and value writers, into out.
+void Redraw(void (*label)(int, int, char*), void (*value)(int, int, char*), char* out);
+
 // A fresh folder under the temporary folder; the caller removes it (RemoveFolder).
 std::string MakeFolder();
 void RemoveFolder(const std::string& folder);

@@ -22,14 +22,7 @@ using zt::engine::guard;
 std::string folder;
 
 void Redraw(void (*label)(int, int, char*), void (*value)(int, int, char*), char* out) {
-  for (int row = 0; row < zt::bench::kFirstColumnRows; ++row) {
-    label(row, 0, out);
-    value(row, 0, out);
-  }
-  for (int row = 0; row < zt::bench::kSecondColumnRows; ++row) {
-    label(row, 1, out);
-    value(row, 1, out);
-  }
+  zt::bench::Redraw(label, value, out);
   benchmark::DoNotOptimize(out);
   benchmark::ClobberMemory();
 }

@@ -81,14 +81,5 @@ int main(int argc, char** argv) {
   host.runThread = RunThread;
   host.libraryPath = libraryPath;
 
-  std::string script;
-  if (!zt::callscript::ReadWholeFile(argv[2], script)) {
-    std::cerr << "cannot read " << argv[2] << '\n';
-    return 2;
-  }
-  if (argc == 4) {
-    std::ofstream transcript(argv[3], std::ios::binary | std::ios::trunc);
-    return zt::callscript::RunScript(argv[2], script, host, transcript, std::cerr);
-  }
-  return zt::callscript::RunScript(argv[2], script, host, std::cout, std::cerr);
+  return zt::callscript::RunScriptFile(argv[2], argc == 4 ? argv[3] : nullptr, host);
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <ostream>
 #include <sstream>
 #include <string_view>
@@ -584,6 +585,19 @@ int RunScript(const std::string& scriptName, const std::string& scriptText, Host
   }
   out.flush();
   return 0;
+}
+
+int RunScriptFile(const char* scriptPath, const char* transcriptPath, Host host) {
+  std::string script;
+  if (!ReadWholeFile(scriptPath, script)) {
+    std::cerr << "cannot read " << scriptPath << '\n';
+    return 2;
+  }
+  if (transcriptPath != nullptr) {
+    std::ofstream transcript(transcriptPath, std::ios::binary | std::ios::trunc);
+    return RunScript(scriptPath, script, host, transcript, std::cerr);
+  }
+  return RunScript(scriptPath, script, host, std::cout, std::cerr);
 }
 
 }  // namespace zt::callscript

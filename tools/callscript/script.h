@@ -69,6 +69,11 @@ inline constexpr const char* kDefaultMainTitle = "123456: Broker Server - Demo A
 int RunScript(const std::string& scriptName, const std::string& scriptText, Host host,
               std::ostream& out, std::ostream& errors);
 
+// Runs the script file at scriptPath and writes its transcript to the file at transcriptPath, or
+// to standard output when transcriptPath is null. Returns RunScript's result, or 2 when the script
+// cannot be read.
+int RunScriptFile(const char* scriptPath, const char* transcriptPath, Host host);
+
 // Reads a whole file as bytes; false when it cannot be opened.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& contents);
 
