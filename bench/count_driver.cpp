@@ -20,14 +20,14 @@
 #include <string>
 #include <string_view>
 
-#include "engine/guard_state.h"
-#include "platform/test_clock.h"
+#include "core/guard_state.h"
+#include "boundary/test_hooks.h"
 #include "workload.h"
 #include "zentravo.h"
 
 namespace {
 
-using zt::engine::guard;
+using zt::core::guard;
 
 constexpr int kWarmUpCalls = 64;
 
@@ -42,7 +42,7 @@ std::string folder;  // the settings file's folder, removed at the end
 int SetEquityUnchanged(int calls) {
   zt::bench::StartQuietGuard(folder, 0);
   SetEquity(1000.0, 100.0, 900.0, 0);
-  const zt::engine::GuardState before = guard;
+  const zt::core::GuardState before = guard;
   int results = 0;
   for (int i = 0; i < kWarmUpCalls + calls; ++i) results += SetEquity(1000.0, 100.0, 900.0, 0);
   if (results != 0) Fail("an unchanged tick gave a result");
@@ -76,7 +76,7 @@ int Redraws(int calls, bool newSecond, bool baseline) {
   if (!difference.empty()) Fail("library and baseline texts differ at " + difference);
   char out[ZT_TEXT_CAPACITY];
   for (int i = 0; i < kWarmUpCalls + calls; ++i) {
-    if (newSecond) zt::platform::FixClock(zt::bench::kPinnedTime + 3600 + i);
+    if (newSecond) zt::test_hooks::FixClock(zt::bench::kPinnedTime + 3600 + i);
     if (baseline) {
       zt::bench::Redraw(zt::bench::ZtBaselineLabel, zt::bench::ZtBaselineValue, out);
     } else {
@@ -93,13 +93,13 @@ extern "C" __attribute__((noinline)) int ZtMeasuredCloseAll() {
 }
 
 int CloseStatistics(int slots) {
-  if (slots < 1 || slots > zt::engine::kCycleSlots) Fail("slots must be 1-512");
+  if (slots < 1 || slots > zt::core::kCycleSlots) Fail("slots must be 1-512");
   zt::bench::StartTypicalGuard(folder, zt::bench::kPinnedTime);
   zt::bench::FillCycles(slots - 1);
   SetEquity(985.0, 120.0, 800.0, 0);
   if (ZtMeasuredCloseAll() != ZT_TAKE_PROFIT_HIT) Fail("no close-all");
   const bool written = guard.marginAtClose[0] == 0.0 && guard.lastCloseMargin == 130.0;
-  if ((slots == zt::engine::kCycleSlots) != written) Fail("the statistics file was not as expected");
+  if ((slots == zt::core::kCycleSlots) != written) Fail("the statistics file was not as expected");
   return 0;
 }
 

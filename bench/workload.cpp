@@ -8,15 +8,15 @@
 #include <filesystem>
 
 #include "boundary/module.h"
-#include "engine/guard_state.h"
-#include "engine/time_text.h"
-#include "platform/test_clock.h"
+#include "core/guard_state.h"
+#include "texts/time_text.h"
+#include "boundary/test_hooks.h"
 #include "zentravo.h"
 
 namespace zt::bench {
 namespace {
 
-using engine::guard;
+using core::guard;
 
 constexpr int kChart = 4711;
 
@@ -30,12 +30,12 @@ void Expect(int result, int expected, const char* what) {
 
 void Start(const std::string& folder, std::int64_t time, const char* takeProfits,
            const char* drawdownTargets, const char* increaseTargets, const char* stopLosses) {
-  engine::ResetGuardState();
-  engine::ForgetCachedTimes();
+  test_hooks::ResetGuard();
+  test_hooks::ForgetCachedTimes();
   if (time > 0) {
-    platform::FixClock(time);
+    test_hooks::FixClock(time);
   } else {
-    platform::ReleaseClock();
+    test_hooks::ReleaseClock();
   }
   boundary::DeriveSettingsPath(folder + "/zentravo.so");
   // Every start is a first start: a settings file left by an earlier workload would be read back.
@@ -55,7 +55,7 @@ void Start(const std::string& folder, std::int64_t time, const char* takeProfits
 void Advance(std::int64_t& time, std::int64_t seconds) {
   if (time <= 0) return;
   time += seconds;
-  platform::FixClock(time);
+  test_hooks::FixClock(time);
 }
 
 std::int64_t pinnedAt = 0;
@@ -95,7 +95,7 @@ void PutTime(Cell& cell, std::int64_t time) {
 
 int Ahead(int position, int steps) {
   const long long ahead = static_cast<long long>(position) + steps;
-  return ahead > engine::kSetPositions ? engine::kSetPositions : static_cast<int>(ahead);
+  return ahead > core::kSetPositions ? core::kSetPositions : static_cast<int>(ahead);
 }
 
 void PutDrawdownTarget(Cell& cell, double target, double takeProfit) {
@@ -200,14 +200,14 @@ extern "C" void ZtBaselineLabel(int row, int column, char* out) {
 
 extern "C" void ZtBaselineValue(int row, int column, char* out) {
   if (guard.snapshot == 0.0 || guard.equity == 0.0 || guard.initialEquity == 0.0) return;
-  const engine::GuardState& g = guard;
+  const core::GuardState& g = guard;
   Cell cell{out, 0};
   if (column == 0) {
     if (row < 3 || row > 13 || row == 8) return;
     out[0] = '\0';
     switch (row) {
       case 3: {
-        const double takeProfit = engine::CurrentTakeProfit();
+        const double takeProfit = core::CurrentTakeProfit();
         Put(cell, "%0.2f, %0.2f %%, %0.2f", takeProfit, 100.0 * takeProfit / g.snapshot,
             g.snapshot + takeProfit);
         break;
@@ -266,26 +266,26 @@ extern "C" void ZtBaselineValue(int row, int column, char* out) {
   out[0] = '\0';
   switch (row) {
     case 2:
-      PutDrawdownTarget(cell, engine::CurrentDrawdownTarget(),
-                        engine::TableAt(g.takeProfitTable, g.tpSet, Ahead(g.tpIndex, 1)));
+      PutDrawdownTarget(cell, core::CurrentDrawdownTarget(),
+                        core::TableAt(g.takeProfitTable, g.tpSet, Ahead(g.tpIndex, 1)));
       break;
     case 3: {
-      const double next = engine::TableAt(g.drawdownTable, g.ddSet, Ahead(g.ddIndex, 1));
+      const double next = core::TableAt(g.drawdownTable, g.ddSet, Ahead(g.ddIndex, 1));
       if (next > 0.0) {
-        PutDrawdownTarget(cell, next, engine::TableAt(g.takeProfitTable, g.tpSet, Ahead(g.tpIndex, 2)));
+        PutDrawdownTarget(cell, next, core::TableAt(g.takeProfitTable, g.tpSet, Ahead(g.tpIndex, 2)));
       } else {
         Put(cell, "--, --; --");
       }
       break;
     }
     case 4:
-      PutIncreaseTarget(cell, engine::ListAt(g.increaseTargets, g.increaseIndex));
+      PutIncreaseTarget(cell, core::ListAt(g.increaseTargets, g.increaseIndex));
       break;
     case 5:
-      PutIncreaseTarget(cell, engine::ListAt(g.increaseTargets, Ahead(g.increaseIndex, 1)));
+      PutIncreaseTarget(cell, core::ListAt(g.increaseTargets, Ahead(g.increaseIndex, 1)));
       break;
     case 8:
-      Put(cell, "%0.2f", g.snapshot - engine::CurrentStopLoss());
+      Put(cell, "%0.2f", g.snapshot - core::CurrentStopLoss());
       break;
     default:
       Put(cell, "%0.2f; %0.2f", g.emailDrawdown, g.snapshot - g.emailDrawdown);

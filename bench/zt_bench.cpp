@@ -8,15 +8,15 @@
 #include <string>
 
 #include "engine/equity_check.h"
-#include "engine/guard_state.h"
-#include "platform/test_clock.h"
+#include "core/guard_state.h"
+#include "boundary/test_hooks.h"
 #include "settings/settings_store.h"
 #include "workload.h"
 #include "zentravo.h"
 
 namespace {
 
-using zt::engine::guard;
+using zt::core::guard;
 
 // One folder for the run's settings and statistics files, removed at the end.
 std::string folder;
@@ -72,7 +72,7 @@ void BM_DashboardRedrawNewSecond(benchmark::State& state) {
   char out[ZT_TEXT_CAPACITY];
   std::int64_t now = zt::bench::kPinnedTime + 3600;
   for (auto _ : state) {
-    zt::platform::FixClock(++now);
+    zt::test_hooks::FixClock(++now);
     Redraw(GetLabel, GetValue, out);
   }
   state.SetItemsProcessed(state.iterations() * zt::bench::kRedrawCells);
@@ -93,7 +93,7 @@ BENCHMARK(BM_DashboardRedrawSnprintf);
 // copy, the sums and the sort of 512 drawdowns that every close-all of the last slot pays.
 void BM_CloseStatistics512(benchmark::State& state) {
   zt::bench::StartTypicalGuard(folder, zt::bench::kPinnedTime);
-  zt::bench::FillCycles(zt::engine::kCycleSlots - 1);
+  zt::bench::FillCycles(zt::core::kCycleSlots - 1);
   guard.settingsPath[0] = '\0';
   for (auto _ : state) zt::engine::CloseStatistics();
   if (guard.marginAtClose[0] == 0.0) state.SkipWithError("the rings were cleared");

@@ -31,7 +31,7 @@ target_sources(zentravo PRIVATE ${ZT_MODULE_DEFINITION} ${ZT_WIN32_RESOURCES}/ze
 set_property(SOURCE ${ZT_WIN32_RESOURCES}/zentravo.rc APPEND PROPERTY OBJECT_DEPENDS
   ${ZT_WIN32_RESOURCES}/zentravo.manifest)
 set_property(SOURCE ${ZT_WIN32_RESOURCES}/zentravo.rc APPEND PROPERTY INCLUDE_DIRECTORIES
-  ${ZT_WIN32_RESOURCES})
+  ${ZT_WIN32_RESOURCES} ${CMAKE_CURRENT_BINARY_DIR}/generated)
 
 target_link_libraries(zentravo PRIVATE user32 kernel32)
 target_link_options(zentravo PRIVATE

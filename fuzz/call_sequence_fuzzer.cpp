@@ -25,16 +25,16 @@
 #include <string>
 
 #include "boundary/module.h"
-#include "engine/amounts.h"
-#include "engine/guard_state.h"
+#include "core/amounts.h"
+#include "core/guard_state.h"
 #include "fuzz_folder.h"
-#include "platform/test_clock.h"
+#include "boundary/test_hooks.h"
 #include "zentravo.h"
 
 namespace {
 
-using zt::engine::guard;
-using zt::engine::GuardState;
+using zt::core::guard;
+using zt::core::GuardState;
 
 constexpr std::size_t kHugeText = 100 * 1024;
 constexpr std::size_t kGuardBytes = 64;
@@ -111,20 +111,20 @@ bool Terminated(const char (&field)[N]) {
   return std::memchr(field, '\0', N) != nullptr;
 }
 
-bool ZeroOrUsable(double amount) { return amount == 0.0 || zt::engine::IsUsableEquity(amount); }
+bool ZeroOrUsable(double amount) { return amount == 0.0 || zt::core::IsUsableEquity(amount); }
 bool Drawdown(double amount) { return std::isfinite(amount) && amount <= 0.0; }
 
 void CheckGuard() {
   const GuardState& g = guard;
-  Check(g.tpSet >= 0 && g.tpSet < zt::engine::kTargetSets, "tpSet outside 0-7");
-  Check(g.ddSet >= 0 && g.ddSet < zt::engine::kTargetSets, "ddSet outside 0-7");
-  Check(g.tpIndex >= 0 && g.tpIndex < zt::engine::kSetPositions, "tpIndex outside 0-31");
-  Check(g.ddIndex >= 0 && g.ddIndex < zt::engine::kSetPositions, "ddIndex outside 0-31");
-  Check(g.increaseIndex >= 0 && g.increaseIndex <= zt::engine::kListEntries,
+  Check(g.tpSet >= 0 && g.tpSet < zt::core::kTargetSets, "tpSet outside 0-7");
+  Check(g.ddSet >= 0 && g.ddSet < zt::core::kTargetSets, "ddSet outside 0-7");
+  Check(g.tpIndex >= 0 && g.tpIndex < zt::core::kSetPositions, "tpIndex outside 0-31");
+  Check(g.ddIndex >= 0 && g.ddIndex < zt::core::kSetPositions, "ddIndex outside 0-31");
+  Check(g.increaseIndex >= 0 && g.increaseIndex <= zt::core::kListEntries,
         "increaseIndex outside 0-8");
-  Check(g.stopLossIndex >= 0 && g.stopLossIndex < zt::engine::kListEntries,
+  Check(g.stopLossIndex >= 0 && g.stopLossIndex < zt::core::kListEntries,
         "stopLossIndex outside 0-7");
-  Check(g.cycleIndex >= 0 && g.cycleIndex < zt::engine::kCycleSlots, "cycleIndex outside 0-511");
+  Check(g.cycleIndex >= 0 && g.cycleIndex < zt::core::kCycleSlots, "cycleIndex outside 0-511");
   Check(Terminated(g.settingsPath), "settingsPath not terminated");
   Check(Terminated(g.hostTag), "hostTag not terminated");
   Check(Terminated(g.symbol), "symbol not terminated");
@@ -239,7 +239,7 @@ void CallSetEquity(FuzzedDataProvider& in) {
   const int mode = Int(in);
   const Unchanged unchanged;
   const int result = SetEquity(equity, margin, freeMargin, mode);
-  if (!zt::engine::IsUsableEquity(equity)) {
+  if (!zt::core::IsUsableEquity(equity)) {
     Check(result == ZT_NO_ACTION, "a rejected equity gave a result");
     unchanged.Verify("a rejected equity changed the guard");
   } else if (mode >= 1) {
@@ -327,11 +327,11 @@ void Call(FuzzedDataProvider& in) {
     }
     case 11:
       if (in.ConsumeBool()) {
-        zt::platform::FixClock(in.ConsumeBool()
+        zt::test_hooks::FixClock(in.ConsumeBool()
                                    ? in.ConsumeIntegral<std::int64_t>()
                                    : kTimes[in.ConsumeIntegralInRange<std::size_t>(0, kTimes.size() - 1)]);
       } else {
-        zt::platform::ReleaseClock();
+        zt::test_hooks::ReleaseClock();
       }
       break;
     case 12: AttackSettings(in); break;
@@ -354,9 +354,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
-  zt::engine::ResetGuardState();
+  zt::test_hooks::ResetGuard();
   zt::fuzzing::ClearScratchFolder();
-  zt::platform::FixClock(1310549945);
+  zt::test_hooks::FixClock(1310549945);
   BindSettings(zt::fuzzing::ScratchFolder() + "/zentravo.so");
   CheckGuard();
   for (int calls = 0; calls < kMostCalls && in.remaining_bytes() > 0; ++calls) {

@@ -10,16 +10,16 @@
 #include <string>
 #include <string_view>
 
-#include "engine/guard_state.h"
+#include "core/guard_state.h"
 #include "engine/target_parser.h"
 
 namespace {
 
-using zt::engine::kListEntries;
-using zt::engine::kSetPositions;
-using zt::engine::kTargetSets;
-using zt::engine::TargetList;
-using zt::engine::TargetTable;
+using zt::core::kListEntries;
+using zt::core::kSetPositions;
+using zt::core::kTargetSets;
+using zt::core::TargetList;
+using zt::core::TargetTable;
 
 // A stale value the parsers must overwrite everywhere.
 constexpr double kStale = -7.25;

@@ -12,19 +12,19 @@
 #include <string>
 #include <utility>
 
-#include "engine/guard_state.h"
-#include "platform/test_clock.h"
+#include "core/guard_state.h"
+#include "boundary/test_hooks.h"
 #include "test_support.h"
 #include "zentravo.h"
 
 namespace {
 
-using zt::engine::guard;
+using zt::core::guard;
 using zt::testing::HostBuffer;
 
 std::string Alert(int kind) {
   HostBuffer buffer;
-  zt::texts::WriteAlert(kind, buffer.data());
+  zt::texts::WriteAlert(kind, buffer.data(), ZT_TEXT_CAPACITY);
   EXPECT_TRUE(buffer.GuardIntact());
   EXPECT_FALSE(buffer.Untouched()) << "kind " << kind << " wrote nothing";
   return buffer.Text();
@@ -32,7 +32,7 @@ std::string Alert(int kind) {
 
 std::string Subject(int kind) {
   HostBuffer buffer;
-  zt::texts::WriteEmailSubject(kind, buffer.data());
+  zt::texts::WriteEmailSubject(kind, buffer.data(), ZT_TEXT_CAPACITY);
   EXPECT_TRUE(buffer.GuardIntact());
   EXPECT_FALSE(buffer.Untouched()) << "kind " << kind << " wrote nothing";
   return buffer.Text();
@@ -40,7 +40,7 @@ std::string Subject(int kind) {
 
 std::string Line(int part, int kind, double increaseTarget = 0.0) {
   HostBuffer buffer;
-  zt::texts::WriteEmailLine(part, kind, increaseTarget, buffer.data());
+  zt::texts::WriteEmailLine(part, kind, increaseTarget, buffer.data(), ZT_TEXT_CAPACITY);
   EXPECT_TRUE(buffer.GuardIntact());
   EXPECT_FALSE(buffer.Untouched()) << "part " << part << " kind " << kind << " wrote nothing";
   return buffer.Text();
@@ -56,7 +56,7 @@ void SetText(char* field, std::size_t size, const char* text) {
 // already taken (both positions at 1), a take profit hit with a drawdown of -22 and the host's
 // close reported as 1500 ms with 1030.5 left.
 void ClosedOnTakeProfit() {
-  zt::engine::ResetGuardState();
+  zt::test_hooks::ResetGuard();
   guard.takeProfitTable[0] = {50, 30};
   guard.takeProfitTable[1] = {80, 60};
   guard.drawdownTable[0] = {20, 40};
@@ -82,7 +82,7 @@ class AlertText : public ::testing::Test {
     zt::testing::FreshGuard(folder_);
     ClosedOnTakeProfit();
   }
-  void TearDown() override { zt::platform::ReleaseClock(); }
+  void TearDown() override { zt::test_hooks::ReleaseClock(); }
   zt::testing::TempFolder folder_;
 };
 
@@ -221,7 +221,7 @@ TEST_F(AlertText, KindsWithoutATextWriteNothing) {
   for (const Case& c : cases) {
     guard.increaseIndex = c.increaseIndex;
     HostBuffer buffer;
-    zt::texts::WriteAlert(c.kind, buffer.data());
+    zt::texts::WriteAlert(c.kind, buffer.data(), ZT_TEXT_CAPACITY);
     EXPECT_TRUE(buffer.Untouched()) << c.name;
   }
 }
@@ -244,7 +244,7 @@ class EmailText : public ::testing::Test {
     SetText(guard.serverName, sizeof guard.serverName, " Broker Server");
     SetText(guard.symbol, sizeof guard.symbol, "EURUSD");
   }
-  void TearDown() override { zt::platform::ReleaseClock(); }
+  void TearDown() override { zt::test_hooks::ReleaseClock(); }
   zt::testing::TempFolder folder_;
 };
 
@@ -265,7 +265,7 @@ TEST_F(EmailText, SubjectsOfTheThreeKinds) {
 
 TEST_F(EmailText, SubjectsIgnoreTheGuardState) {
   // Before any start (everything zero) and with a zero equity the subjects still format.
-  zt::engine::ResetGuardState();
+  zt::test_hooks::ResetGuard();
   EXPECT_EQ(Subject(0), "Equity Target +$ 0.00, # 0, , Zentravo_EA alert");
   EXPECT_EQ(Subject(1), "Margin >= 0%, # 0, , Zentravo_EA alert");
   EXPECT_EQ(Subject(2), "Drawdown >= -$ 0.00, # 0, , Zentravo_EA alert");
@@ -278,7 +278,7 @@ TEST_F(EmailText, SubjectsIgnoreTheGuardState) {
 TEST_F(EmailText, SubjectsOfOtherKindsWriteNothing) {
   for (const int kind : {INT_MIN, -1, 3, 4, INT_MAX}) {
     HostBuffer buffer;
-    zt::texts::WriteEmailSubject(kind, buffer.data());
+    zt::texts::WriteEmailSubject(kind, buffer.data(), ZT_TEXT_CAPACITY);
     EXPECT_TRUE(buffer.Untouched()) << "kind " << kind;
   }
 }
@@ -355,7 +355,7 @@ TEST_F(EmailText, LinesWithoutATextWriteNothing) {
                                        {-1, 0}, {INT_MIN, 1}, {INT_MAX, 2}};
   for (const auto& [part, kind] : cells) {
     HostBuffer buffer;
-    zt::texts::WriteEmailLine(part, kind, 1100, buffer.data());
+    zt::texts::WriteEmailLine(part, kind, 1100, buffer.data(), ZT_TEXT_CAPACITY);
     EXPECT_TRUE(buffer.Untouched()) << "part " << part << " kind " << kind;
   }
 }
@@ -385,24 +385,24 @@ TEST_F(AlertText, HugeAmountsAreCutAtTheCapacity) {
   };
   for (int kind = 1; kind <= 4; ++kind) {
     HostBuffer buffer;
-    zt::texts::WriteAlert(kind, buffer.data());
+    zt::texts::WriteAlert(kind, buffer.data(), ZT_TEXT_CAPACITY);
     check(buffer, "alert");
   }
   for (int kind = 0; kind <= 2; ++kind) {
     HostBuffer buffer;
-    zt::texts::WriteEmailSubject(kind, buffer.data());
+    zt::texts::WriteEmailSubject(kind, buffer.data(), ZT_TEXT_CAPACITY);
     check(buffer, "subject");
   }
   for (int part = 0; part <= 5; ++part) {
     HostBuffer buffer;
-    zt::texts::WriteEmailLine(part, 1, 1e300, buffer.data());
+    zt::texts::WriteEmailLine(part, 1, 1e300, buffer.data(), ZT_TEXT_CAPACITY);
     check(buffer, "line");
   }
   EXPECT_EQ(longest, static_cast<std::size_t>(ZT_TEXT_CAPACITY - 1));
 
   // The cut keeps the start of the text exactly.
   HostBuffer buffer;
-  zt::texts::WriteAlert(2, buffer.data());
+  zt::texts::WriteAlert(2, buffer.data(), ZT_TEXT_CAPACITY);
   const std::string text = buffer.Text();
   ASSERT_EQ(text.size(), static_cast<std::size_t>(ZT_TEXT_CAPACITY - 1));
   EXPECT_EQ(text.rfind("Prev Snap $1000000000000000052504760255204420248704468581108159154", 0), 0u);

@@ -20,9 +20,9 @@
 #include <string>
 
 #include "boundary/module.h"
-#include "engine/guard_state.h"
-#include "engine/time_text.h"
-#include "platform/test_clock.h"
+#include "core/guard_state.h"
+#include "texts/time_text.h"
+#include "boundary/test_hooks.h"
 #include "zentravo.h"
 
 // ---- The counting allocator --------------------------------------------------------------------
@@ -124,9 +124,9 @@ struct Folder {
 
 // The guard as the library loaded from folder leaves it, the clock pinned.
 void FreshGuard(const Folder& folder) {
-  engine::ResetGuardState();
-  engine::ForgetCachedTimes();
-  platform::FixClock(1310549945);  // 2011-07-13 09:39:05 UTC
+  test_hooks::ResetGuard();
+  test_hooks::ForgetCachedTimes();
+  test_hooks::FixClock(1310549945);  // 2011-07-13 09:39:05 UTC
   boundary::DeriveSettingsPath(folder.File("zentravo.so"));
 }
 
@@ -145,7 +145,7 @@ int AllocationsOf(Call call) {
 TEST(AllocationFirst, TheProcessFirstLocalTimeAllocatesNothing) {
   Folder folder;
   FreshGuard(folder);
-  platform::ReleaseClock();
+  test_hooks::ReleaseClock();
   EXPECT_EQ(AllocationsOf([] {
               char title[ZT_TEXT_CAPACITY];
               GetLabel(0, 0, title);
@@ -215,11 +215,11 @@ void Start(const char* takeProfits) {
 
 // Fills slots 0-510 the quick way, so that the next close-all fills the last slot.
 void FillRings() {
-  for (int slot = 0; slot < engine::kCycleSlots - 1; ++slot) {
-    engine::guard.marginAtClose[static_cast<std::size_t>(slot)] = 10.0 + slot;
-    engine::guard.drawdownAtClose[static_cast<std::size_t>(slot)] = -0.5 * (slot % 37);
+  for (int slot = 0; slot < core::kCycleSlots - 1; ++slot) {
+    core::guard.marginAtClose[static_cast<std::size_t>(slot)] = 10.0 + slot;
+    core::guard.drawdownAtClose[static_cast<std::size_t>(slot)] = -0.5 * (slot % 37);
   }
-  engine::guard.cycleIndex = engine::kCycleSlots - 1;
+  core::guard.cycleIndex = core::kCycleSlots - 1;
 }
 
 struct Step {
@@ -245,8 +245,8 @@ const Step kHostLife[] = {
      }},
     {"SetEquity, unchanged", [] { SetEquity(1000.0, 10.0, 990.0, 0); }},
     {"SetEquity, new extremes on the system clock", [] {
-       platform::ReleaseClock();
-       engine::ForgetCachedTimes();
+       test_hooks::ReleaseClock();
+       test_hooks::ForgetCachedTimes();
        SetEquity(985.0, 12.0, 950.0, 0);
      }},
     {"texts on the system clock", AllTexts},
@@ -282,10 +282,10 @@ TEST(Allocation, NoExportAllocatesOnAnyPath) {
   }
   // The life above reached the paths it names: the file exists and the rings were written out.
   EXPECT_TRUE(std::filesystem::exists(folder.File("zentravo.ini")));
-  EXPECT_EQ(engine::guard.tpSet, 1);
-  EXPECT_EQ(engine::guard.cycleIndex, engine::kCycleSlots - 1);
-  EXPECT_EQ(engine::guard.marginAtClose[0], 0.0);
-  EXPECT_EQ(engine::guard.lastCloseMargin, 21.0);
+  EXPECT_EQ(core::guard.tpSet, 1);
+  EXPECT_EQ(core::guard.cycleIndex, core::kCycleSlots - 1);
+  EXPECT_EQ(core::guard.marginAtClose[0], 0.0);
+  EXPECT_EQ(core::guard.lastCloseMargin, 21.0);
 }
 
 // A settings file the library cannot use is a path of its own: reads fall back, writes fail.
@@ -295,7 +295,7 @@ TEST(Allocation, NothingAllocatedWithoutAUsableSettingsFile) {
   std::ofstream(folder.File("zentravo.ini"), std::ios::binary) << "\xFF\xFE[SNAP]";  // UTF-16
   EXPECT_EQ(AllocationsOf([] { Start("50"); }), 0);
   EXPECT_EQ(AllocationsOf([] { SetEquity(1051.0, 1.0, 1.0, 0); }), 0);
-  engine::guard.settingsPath[0] = '\0';  // the library could not place its file
+  core::guard.settingsPath[0] = '\0';  // the library could not place its file
   EXPECT_EQ(AllocationsOf([] { Start("50"); }), 0);
   EXPECT_EQ(AllocationsOf([] { SetLastValues(1.0, 1, 1, 1, 1); }), 0);
 }

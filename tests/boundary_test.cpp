@@ -1,20 +1,26 @@
 // The library boundary: where the settings file goes, the terminal identity, the plain setters.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "boundary/module.h"
+#include "boundary/test_hooks.h"
 #include "boundary/terminal_identity.h"
-#include "engine/guard_state.h"
+#include "core/guard_state.h"
 #include "test_support.h"
 #include "zentravo.h"
 
 namespace zt::boundary {
 namespace {
 
-using engine::guard;
+using core::guard;
 
 struct PathCase {
   std::string modulePath;
@@ -67,11 +73,15 @@ INSTANTIATE_TEST_SUITE_P(
     Titles, TerminalIdentityTest,
     ::testing::Values(
         IdentityCase{"EURUSD,H1", "123456: Broker Server - Demo Account", "EURUSD", 123456, " Broker Server"},
-        IdentityCase{"GBPJPY,M5", "1: Alpha-Beta - Live", "GBPJPY", 1, " Alph"},
+        // Real servers carry hyphens of their own; only the title's " -" ends the name.
+        IdentityCase{"GBPJPY,M5", "1: Alpha-Beta - Live", "GBPJPY", 1, " Alpha-Beta"},
+        IdentityCase{"EURUSD,H1", "51234567: ICMarketsSC-Demo03 - Demo Account: Hedge", "EURUSD",
+                     51234567, " ICMarketsSC-Demo03"},
+        IdentityCase{"EURUSD,H1", "7: MetaQuotes-Demo", "EURUSD", 7, " MetaQuotes-Demo"},
         IdentityCase{"X,D1", "Demo: Server - A", "X", 0, " Server"},
         IdentityCase{"ABCDEFGHIJKLMNOPQRS,H1", "  -42:S - x", "ABCDEFGHIJKLMNO", -42, "S"},
         IdentityCase{"EURUSD", "99999999999: S - x", "EURUSD", INT_MAX, " S"},
-        IdentityCase{"", "-99999999999:-x", "", INT_MIN, ""},
+        IdentityCase{"", "-99999999999:-x", "", INT_MIN, "-x"},
         IdentityCase{"A,B", "12 no colon - x", "A", 12, ""},
         IdentityCase{"A,B", "12: no dash", "A", 12, " no dash"},
         IdentityCase{nullptr, nullptr, "", 0, ""}));
@@ -84,7 +94,7 @@ TEST(TerminalIdentityUnknownChart, GivesAnEmptyIdentity) {
 }
 
 TEST(GuardSetters, HandValuesInAndOut) {
-  engine::ResetGuardState();
+  test_hooks::ResetGuard();
   int values[4] = {-1, -1, -1, -1};
   GetIndex(&values[0], &values[1], &values[2], &values[3]);
   EXPECT_EQ(values[0] + values[1] + values[2] + values[3], 0);
@@ -103,6 +113,29 @@ TEST(GuardSetters, HandValuesInAndOut) {
   EXPECT_EQ(guard.emailEquityTarget, 100.0);
   EXPECT_EQ(guard.emailMarginPercent, 50.0);
   EXPECT_EQ(guard.emailDrawdown, -25.0);
+}
+
+// A terminal restarted after a crash loads the library again: the load, before any call, takes
+// away the temporary file a killed settings write left beside the settings file.
+TEST(ModuleLoad, RemovesTheLeftoversOfAKilledSettingsWrite) {
+  const char* binaries = std::getenv("ZT_BINARY_DIR");
+  ASSERT_NE(binaries, nullptr);
+  testing::TempFolder folder;
+  const std::string library = folder.File("zentravo.so");
+  std::filesystem::copy_file(std::string(binaries) + "/zentravo.so", library);
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  ASSERT_GT(ended, 0);
+  waitpid(ended, nullptr, 0);
+  const std::string leftover = folder.File("zentravo.ini." + std::to_string(ended) + ".tmp");
+  testing::WriteFile(folder.File("zentravo.ini"), "[SNAP]\r\nEquity Snap=1000.00\r\n");
+  testing::WriteFile(leftover, "[SNAP]\r\nEquity Sn");
+
+  void* const loaded = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(loaded, nullptr) << dlerror();
+  EXPECT_FALSE(testing::FileExists(leftover));
+  EXPECT_EQ(testing::ReadFile(folder.File("zentravo.ini")), "[SNAP]\r\nEquity Snap=1000.00\r\n");
+  dlclose(loaded);
 }
 
 }  // namespace

@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "engine/equity_check.h"
-#include "engine/guard_state.h"
+#include "core/guard_state.h"
 #include "test_support.h"
 
 namespace zt::engine {
 namespace {
+
+using namespace core;  // the state record, its sizes and the text writer
 
 using testing::FreshGuard;
 using testing::TempFolder;

@@ -21,9 +21,9 @@
 #include <string>
 
 #include "boundary/module.h"
-#include "engine/guard_state.h"
+#include "core/guard_state.h"
 #include "platform/platform.h"
-#include "platform/test_clock.h"
+#include "boundary/test_hooks.h"
 #include "zentravo.h"
 
 namespace {
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
   const std::string rehearsalFolder = folder + "/rehearsal";
   const std::string rehearsal = rehearsalFolder + "/zentravo.ini";
 
-  zt::platform::FixClock(1310549945);
+  zt::test_hooks::FixClock(1310549945);
   zt::boundary::DeriveSettingsPath(folder + "/zentravo.so");
   double initial = 0.0;
   const double snapshot = InitZT(0, "crash", &initial, 1000, 0, 1000, "50,30;80,60", "20,40;25,50",
@@ -107,12 +107,12 @@ int main(int argc, char** argv) {
 
   for (int step = 1;; ++step) {
     const std::uint64_t plan = Mix(seed * 1000003u + static_cast<std::uint64_t>(step));
-    const zt::engine::GuardState saved = zt::engine::guard;
+    const zt::core::GuardState saved = zt::core::guard;
     Copy(settings, rehearsal);
     zt::boundary::DeriveSettingsPath(rehearsalFolder + "/zentravo.so");
     Step(plan, step);
     const std::string after = Values(rehearsal);
-    zt::engine::guard = saved;
+    zt::core::guard = saved;
 
     Say("B " + std::to_string(step) + after);
     Step(plan, step);

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/guard_state.h"
+#include "core/guard_state.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -148,10 +148,10 @@ TEST(CrashSafety, EveryKillLeavesACompleteFileTheNextStartResumesFrom) {
     ASSERT_EQ(start[0], "I");
     if (kill > 0) {
       EXPECT_EQ(start[1], expected[0]) << "kill " << kill << ": snapshot not resumed";
-      EXPECT_EQ(std::stoi(start[2]), Clamped(expected[2], engine::kTargetSets)) << "kill " << kill;
-      EXPECT_EQ(std::stoi(start[3]), Clamped(expected[3], engine::kSetPositions)) << "kill " << kill;
-      EXPECT_EQ(std::stoi(start[4]), Clamped(expected[4], engine::kTargetSets)) << "kill " << kill;
-      EXPECT_EQ(std::stoi(start[5]), Clamped(expected[5], engine::kSetPositions)) << "kill " << kill;
+      EXPECT_EQ(std::stoi(start[2]), Clamped(expected[2], core::kTargetSets)) << "kill " << kill;
+      EXPECT_EQ(std::stoi(start[3]), Clamped(expected[3], core::kSetPositions)) << "kill " << kill;
+      EXPECT_EQ(std::stoi(start[4]), Clamped(expected[4], core::kTargetSets)) << "kill " << kill;
+      EXPECT_EQ(std::stoi(start[5]), Clamped(expected[5], core::kSetPositions)) << "kill " << kill;
     }
     Values before(start.begin() + 6, start.end());  // the file after InitZT's own writes
 

@@ -16,16 +16,16 @@
 #include <utility>
 #include <vector>
 
-#include "engine/guard_state.h"
-#include "engine/time_text.h"
-#include "platform/test_clock.h"
+#include "core/guard_state.h"
+#include "texts/time_text.h"
+#include "boundary/test_hooks.h"
 #include "test_support.h"
 #include "texts/alerts.h"
 #include "zentravo.h"
 
 namespace {
 
-using zt::engine::guard;
+using zt::core::guard;
 using zt::testing::HostBuffer;
 using zt::testing::kJuly13;
 
@@ -34,7 +34,7 @@ constexpr std::int64_t kDay = 24 * kHour;
 
 std::string Label(int row, int column) {
   HostBuffer buffer;
-  zt::texts::WriteLabel(row, column, buffer.data());
+  zt::texts::WriteLabel(row, column, buffer.data(), ZT_TEXT_CAPACITY);
   const std::string text = buffer.Text();
   EXPECT_TRUE(buffer.UntouchedAfter(text.size())) << "row " << row << " column " << column;
   return text;
@@ -42,7 +42,7 @@ std::string Label(int row, int column) {
 
 std::string Value(int row, int column) {
   HostBuffer buffer;
-  zt::texts::WriteValue(row, column, buffer.data());
+  zt::texts::WriteValue(row, column, buffer.data(), ZT_TEXT_CAPACITY);
   EXPECT_FALSE(buffer.Untouched()) << "row " << row << " column " << column << " wrote nothing";
   const std::string text = buffer.Text();
   EXPECT_TRUE(buffer.UntouchedAfter(text.size())) << "row " << row << " column " << column;
@@ -51,7 +51,7 @@ std::string Value(int row, int column) {
 
 bool ValueWritesNothing(int row, int column) {
   HostBuffer buffer;
-  zt::texts::WriteValue(row, column, buffer.data());
+  zt::texts::WriteValue(row, column, buffer.data(), ZT_TEXT_CAPACITY);
   return buffer.Untouched();
 }
 
@@ -64,7 +64,7 @@ void SetHostTag(const char* tag) {
 // snapshot 1000 taken at 2011.07.13 09:39, the previous one 950 a day before, take profits
 // 50,30,20, drawdown targets 20,40, increase targets 1100,1200, stop losses 100,150.
 void Running() {
-  zt::engine::ResetGuardState();
+  zt::test_hooks::ResetGuard();
   guard.takeProfitTable[0] = {50, 30, 20};
   guard.drawdownTable[0] = {20, 40};
   guard.increaseTargets = {1100, 1200};
@@ -101,7 +101,7 @@ class DashboardTest : public ::testing::Test {
     zt::testing::FreshGuard(folder_);
     Running();
   }
-  void TearDown() override { zt::platform::ReleaseClock(); }
+  void TearDown() override { zt::test_hooks::ReleaseClock(); }
   zt::testing::TempFolder folder_;
 };
 
@@ -162,14 +162,14 @@ TEST_F(LabelText, RowsOutsideAColumnWriteTheEmptyText) {
                                        {14, -1}, {15, 2},  {INT_MIN, 3}, {INT_MAX, 1}};
   for (const auto& [row, column] : cells) {
     HostBuffer buffer;
-    zt::texts::WriteLabel(row, column, buffer.data());
+    zt::texts::WriteLabel(row, column, buffer.data(), ZT_TEXT_CAPACITY);
     EXPECT_EQ(buffer.bytes[0], '\0') << "row " << row << " column " << column;
     EXPECT_TRUE(buffer.UntouchedAfter(0)) << "row " << row << " column " << column;
   }
 }
 
 TEST_F(LabelText, LabelsDoNotNeedAStartedGuard) {
-  zt::engine::ResetGuardState();
+  zt::test_hooks::ResetGuard();
   EXPECT_EQ(Label(3, 0), "Take Profit, %, Next Target");
   EXPECT_EQ(Label(11, 1), "Email current DD");
   EXPECT_EQ(Label(0, 0), "Zentravo - 3.0 () Wed, Jul 13, 2011 09:39:05");
@@ -204,7 +204,7 @@ TEST_F(DashboardTitle, TakesTheClockAtEveryCall) {
       {kJuly13, "Zentravo - 3.0 (EA-7) Wed, Jul 13, 2011 09:39:05"},
   };
   for (const Case& c : cases) {
-    zt::platform::FixClock(c.time);
+    zt::test_hooks::FixClock(c.time);
     EXPECT_EQ(Label(0, 0), c.expected);
   }
 }
@@ -214,7 +214,7 @@ TEST_F(DashboardTitle, AgreesWithStrftimeInTheCLocaleOnManyDays) {
   // day-of-month width and time of day.
   const std::int64_t step = 37 * kDay + 7 * kHour + 13 * 60 + 17;
   for (std::int64_t time = 86400; time < 2000000000; time += step) {
-    zt::platform::FixClock(time);
+    zt::test_hooks::FixClock(time);
     const std::time_t converted = static_cast<std::time_t>(time);
     std::tm utc{};
     gmtime_r(&converted, &utc);
@@ -228,18 +228,18 @@ TEST_F(DashboardTitle, FollowsTheTimeZone) {
   // "XYZ-2" is a zone two hours east of UTC that needs no zone database.
   setenv("TZ", "XYZ-2", 1);
   tzset();
-  zt::engine::ForgetCachedTimes();
+  zt::test_hooks::ForgetCachedTimes();
   const std::string title = Label(0, 0);
   const std::string value = Value(4, 0);
   setenv("TZ", "UTC", 1);
   tzset();
-  zt::engine::ForgetCachedTimes();
+  zt::test_hooks::ForgetCachedTimes();
   EXPECT_EQ(title, "Zentravo - 3.0 (EA-7) Wed, Jul 13, 2011 11:39:05");
   EXPECT_EQ(value, "900.00 / 1000.00 [2011.07.13 11:39]");
 }
 
 TEST_F(DashboardTitle, AClockThatCannotBeConvertedShowsDashes) {
-  zt::platform::FixClock(-1);
+  zt::test_hooks::FixClock(-1);
   EXPECT_EQ(Label(0, 0), "Zentravo - 3.0 (EA-7) ---, --- --, ---- --:--:--");
 }
 
@@ -408,7 +408,7 @@ TEST_F(ValueText, NothingBeforeTheGuardHasItsThreeEquities) {
     void (*arrange)();
   };
   const Case cases[] = {
-      {"library just loaded", [] { zt::engine::ResetGuardState(); }},
+      {"library just loaded", [] { zt::test_hooks::ResetGuard(); }},
       {"no snapshot", [] { guard.snapshot = 0.0; }},
       {"no equity", [] { guard.equity = 0.0; }},
       {"no initial equity", [] { guard.initialEquity = 0.0; }},
@@ -431,8 +431,8 @@ TEST_F(ValueText, EveryColumnButZeroIsTheSecond) {
     for (int row = -1; row <= 15; ++row) {
       HostBuffer second;
       HostBuffer other;
-      zt::texts::WriteValue(row, 1, second.data());
-      zt::texts::WriteValue(row, column, other.data());
+      zt::texts::WriteValue(row, 1, second.data(), ZT_TEXT_CAPACITY);
+      zt::texts::WriteValue(row, column, other.data(), ZT_TEXT_CAPACITY);
       EXPECT_EQ(second.bytes, other.bytes) << "row " << row << " column " << column;
     }
   }
@@ -443,7 +443,7 @@ TEST_F(ValueText, HugeAmountsAreCutAtTheCapacity) {
   guard.previousSnapshot = 1e300;
   guard.previousPeriodDrawdown = -1e300;
   HostBuffer buffer;
-  zt::texts::WriteValue(7, 0, buffer.data());
+  zt::texts::WriteValue(7, 0, buffer.data(), ZT_TEXT_CAPACITY);
   const std::string text = buffer.Text();
   EXPECT_EQ(text.size(), static_cast<std::size_t>(ZT_TEXT_CAPACITY - 1));
   EXPECT_EQ(text.rfind("1000000000000000052504760255204420248704468581108159154", 0), 0u);
@@ -498,26 +498,26 @@ std::vector<std::string> EveryText() {
   };
   for (int kind = 0; kind <= 5; ++kind) {
     HostBuffer buffer;
-    zt::texts::WriteAlert(kind, buffer.data());
+    zt::texts::WriteAlert(kind, buffer.data(), ZT_TEXT_CAPACITY);
     add(buffer);
   }
   for (int kind = 0; kind <= 3; ++kind) {
     HostBuffer buffer;
-    zt::texts::WriteEmailSubject(kind, buffer.data());
+    zt::texts::WriteEmailSubject(kind, buffer.data(), ZT_TEXT_CAPACITY);
     add(buffer);
     for (int part = 0; part <= 6; ++part) {
       HostBuffer line;
-      zt::texts::WriteEmailLine(part, kind, 1234.5, line.data());
+      zt::texts::WriteEmailLine(part, kind, 1234.5, line.data(), ZT_TEXT_CAPACITY);
       add(line);
     }
   }
   for (const int column : {0, 1}) {
     for (int row = 0; row <= 15; ++row) {
       HostBuffer label;
-      zt::texts::WriteLabel(row, column, label.data());
+      zt::texts::WriteLabel(row, column, label.data(), ZT_TEXT_CAPACITY);
       add(label);
       HostBuffer value;
-      zt::texts::WriteValue(row, column, value.data());
+      zt::texts::WriteValue(row, column, value.data(), ZT_TEXT_CAPACITY);
       add(value);
     }
   }

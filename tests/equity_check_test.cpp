@@ -7,13 +7,15 @@
 #include <limits>
 
 #include "engine/equity_check.h"
-#include "engine/guard_state.h"
-#include "platform/test_clock.h"
+#include "core/guard_state.h"
+#include "boundary/test_hooks.h"
 #include "test_support.h"
 #include "zentravo.h"
 
 namespace zt::engine {
 namespace {
+
+using namespace core;  // the state record, its sizes and the text writer
 
 using testing::FreshGuard;
 using testing::kJuly13;
@@ -129,13 +131,13 @@ TEST_F(EquityCheckTest, CloseAllKeepsPositionsAndRecordsTheCycle) {
 
 TEST_F(EquityCheckTest, ExtremesMoveOnlyDownwardsAndTakeTheTimeWhenTheyDo) {
   Start("500", "200", "", "500");
-  platform::FixClock(kJuly13 + 60);
+  test_hooks::FixClock(kJuly13 + 60);
   Tick(990, 10, 800);
   EXPECT_EQ(guard.periodDrawdown, -10.0);
   EXPECT_EQ(guard.lowestVsInitial, -10.0);
   EXPECT_EQ(guard.lowestFreeMargin, 800.0);
   EXPECT_EQ(guard.periodDrawdownTime, kJuly13 + 60);
-  platform::FixClock(kJuly13 + 120);
+  test_hooks::FixClock(kJuly13 + 120);
   Tick(995, 10, 850);  // nothing lower: times stay
   EXPECT_EQ(guard.periodDrawdownTime, kJuly13 + 60);
   EXPECT_EQ(guard.lowestFreeMarginTime, kJuly13 + 60);

@@ -5,13 +5,15 @@
 #include <limits>
 #include <string>
 
-#include "engine/guard_state.h"
-#include "platform/test_clock.h"
+#include "core/guard_state.h"
+#include "boundary/test_hooks.h"
 #include "test_support.h"
 #include "zentravo.h"
 
 namespace zt::engine {
 namespace {
+
+using namespace core;  // the state record, its sizes and the text writer
 
 using testing::FreshGuard;
 using testing::kJuly13;
@@ -123,7 +125,7 @@ TEST_F(GuardStartTest, ASecondStartKeepsTheHistoryItDoesNotReset) {
   SetEquity(960, 1, 700, 0);
   guard.closeDurationMs = 1500;
   guard.emailDrawdown = 33;
-  platform::FixClock(kJuly13 + 3600);
+  test_hooks::FixClock(kJuly13 + 3600);
   initial = 0.0;
   Start(&initial, 1000);
   EXPECT_EQ(guard.lowestVsInitial, -40.0);
@@ -149,6 +151,60 @@ TEST_F(GuardStartTest, WithoutASettingsPathNothingIsPersisted) {
   EXPECT_EQ(Start(&initial, 1000), 1000.0);
   EXPECT_EQ(SetEquity(1100, 0, 0, 0), ZT_TAKE_PROFIT_HIT);
   EXPECT_FALSE(testing::FileExists(folder.File("zentravo.ini")));
+}
+
+TEST_F(GuardStartTest, AmountsWithTwoSignsAreNoAmounts) {
+  for (const char* text : {"--5", "+-5", "-+5", "++5"}) {
+    SCOPED_TRACE(text);
+    FreshGuard(folder);
+    WriteFile(folder.File("zentravo.ini"),
+              std::string("[SNAP]\r\nEquity Snap=") + text + "\r\nInitial Equity=" + text + "\r\n");
+    double initial = 0.0;
+    EXPECT_EQ(Start(&initial, 1000), 1000.0);
+    EXPECT_EQ(guard.initialEquity, 1000.0);
+  }
+}
+
+// Row 7 of column 0 names the previous cycle once a roll has closed one; a new history has none.
+TEST_F(GuardStartTest, ANewStartForgetsThePreviousCycleOfTheDashboard) {
+  const auto row7 = [] {
+    testing::HostBuffer buffer;
+    GetValue(7, 0, buffer.data());
+    return buffer.Text();
+  };
+  double initial = 0.0;
+  Start(&initial, 1000);
+  SetEquity(960, 1, 700, 0);
+  SetEquity(990, 0, 0, 1);
+  ASSERT_NE(row7(), "- / -");
+  Start(&initial, 1000);
+  EXPECT_EQ(row7(), "- / -") << "a second InitZT";
+
+  SetEquity(960, 1, 700, 0);
+  SetEquity(990, 0, 0, 1);
+  ASSERT_NE(row7(), "- / -");
+  FreshGuard(folder, kJuly13 + 60);  // the terminal restarted: a new load of the library
+  Start(&initial, 1000);
+  EXPECT_EQ(row7(), "- / -") << "a restart";
+}
+
+TEST_F(GuardStartTest, AStartThatRefusesReadsNoWindowTitles) {
+  const auto subject = [] {
+    testing::HostBuffer buffer;
+    GetEmailSubject(0, buffer.data());
+    return buffer.Text();
+  };
+  SetWindowTitles(7, "EURUSD,H1", "1: First-Server - Demo");
+  double initial = 0.0;
+  Start(&initial, 1000);
+  const std::string before = subject();
+  ASSERT_NE(before.find("# 1,  First-Server"), std::string::npos) << before;
+
+  SetWindowTitles(7, "GBPJPY,M5", "2: Second-Server - Live");
+  // The file's snapshot is still "0" (no roll yet): a zero equity argument cannot start it.
+  EXPECT_EQ(Start(&initial, 0), 0.0);
+  EXPECT_EQ(subject(), before);
+  EXPECT_STREQ(guard.symbol, "EURUSD");
 }
 
 }  // namespace

@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "boundary/module.h"
-#include "engine/guard_state.h"
+#include "boundary/test_hooks.h"
+#include "core/guard_state.h"
 #include "platform/platform.h"
 #include "test_support.h"
 #include "zentravo.h"
@@ -23,7 +24,7 @@
 namespace zt {
 namespace {
 
-using engine::guard;
+using core::guard;
 using testing::FreshGuard;
 using testing::HostBuffer;
 using testing::ReadFile;
@@ -83,13 +84,13 @@ void ExpectEveryTextBounded(const std::string& when) {
 
 void ExpectPositionsInTheirTables() {
   EXPECT_GE(guard.tpSet, 0);
-  EXPECT_LT(guard.tpSet, engine::kTargetSets);
+  EXPECT_LT(guard.tpSet, core::kTargetSets);
   EXPECT_GE(guard.ddSet, 0);
-  EXPECT_LT(guard.ddSet, engine::kTargetSets);
+  EXPECT_LT(guard.ddSet, core::kTargetSets);
   EXPECT_GE(guard.tpIndex, 0);
-  EXPECT_LT(guard.tpIndex, engine::kSetPositions);
+  EXPECT_LT(guard.tpIndex, core::kSetPositions);
   EXPECT_GE(guard.ddIndex, 0);
-  EXPECT_LT(guard.ddIndex, engine::kSetPositions);
+  EXPECT_LT(guard.ddIndex, core::kSetPositions);
 }
 
 class HostileTest : public ::testing::Test {
@@ -145,7 +146,7 @@ TEST_P(AbsurdAmount, AsEquityInBothModesIsTakenOnlyWhenUsable) {
   const AmountCase& c = GetParam();
   ASSERT_EQ(Start(1000), 1000.0);
   for (int mode : {0, 1}) {
-    const engine::GuardState before = guard;
+    const core::GuardState before = guard;
     const int result = SetEquity(c.amount, 0, 1000, mode);
     if (c.usableEquity) {
       EXPECT_EQ(guard.equity, c.amount) << "mode " << mode;
@@ -240,10 +241,10 @@ std::vector<FileCase> FileCases() {
        "[snap]\r\nEquity Snap=7\r\n[index]\r\nTP=3\r\nDD=1\r\n",
        1250.5, 1250.5, 0, 1, 0, 0},
       {"IndicesOf99AndMinus5", "[INDEX]\r\nTPSet=99\r\nTP=-5\r\nDDSet=-5\r\nDD=99\r\n", 1000, 1000,
-       engine::kTargetSets - 1, 0, 0, engine::kSetPositions - 1},
+       core::kTargetSets - 1, 0, 0, core::kSetPositions - 1},
       // Read modulo 2^32 as the Windows service does (1215752191, 2147483647), then clamped.
       {"IndicesBeyondInt", "[INDEX]\r\nTPSet=99999999999\r\nTP=-2147483649\r\nDD=0x7fffffff\r\n",
-       1000, 1000, engine::kTargetSets - 1, engine::kSetPositions - 1, 0, engine::kSetPositions - 1},
+       1000, 1000, core::kTargetSets - 1, core::kSetPositions - 1, 0, core::kSetPositions - 1},
       {"SnapshotInf", "[SNAP]\r\nEquity Snap=inf\r\nInitial Equity=inf\r\n", 1000, 1000, 0, 0, 0, 0},
       {"Snapshot1e400", "[SNAP]\r\nEquity Snap=1e400\r\nInitial Equity=-1e400\r\n", 1000, 1000, 0,
        0, 0, 0},
@@ -285,7 +286,7 @@ TEST_P(BrokenSettingsFile, StartsFromWhatCanBeReadAndKeepsGoing) {
 
   // Whatever could be written now reads back: the file still parses, the next start resumes.
   if (Setting(Ini(), "SNAP", "Equity Snap") != "(missing)") {
-    engine::ResetGuardState();
+    test_hooks::ResetGuard();
     boundary::DeriveSettingsPath(folder.File("zentravo.so"));
     EXPECT_EQ(Start(1), snapshot + 100);
   }
@@ -376,28 +377,28 @@ TEST_F(HostileTest, AStatisticsFileThatCannotBeCreatedKeepsTheRingsUntilTheNextC
     EXPECT_EQ(SetEquity(1060, margin, 0, 0), ZT_TAKE_PROFIT_HIT);
     SetEquity(1000, 0, 0, 1);
   };
-  for (int slot = 0; slot < engine::kCycleSlots - 1; ++slot) cycle(slot + 1);
-  ASSERT_EQ(guard.cycleIndex, engine::kCycleSlots - 1);
+  for (int slot = 0; slot < core::kCycleSlots - 1; ++slot) cycle(slot + 1);
+  ASSERT_EQ(guard.cycleIndex, core::kCycleSlots - 1);
   const std::string name = "later/zentravo-stat-2011.07.13 09-39.csv";
 
   // The last slot fills while the folder is missing: no file, all 512 slots kept.
   EXPECT_EQ(SetEquity(1060, 512, 0, 0), ZT_TAKE_PROFIT_HIT);
   EXPECT_EQ(guard.marginAtClose[0], 1.0);
-  EXPECT_EQ(guard.marginAtClose[engine::kCycleSlots - 1], 512.0);
+  EXPECT_EQ(guard.marginAtClose[core::kCycleSlots - 1], 512.0);
 
   // A roll wraps the cycle; the next pass overwrites the old slots one by one and the next close
   // in slot 511 is the next chance, which finds the folder there and writes the file.
   SetEquity(1000, 0, 0, 1);
   ASSERT_EQ(guard.cycleIndex, 0);
   ASSERT_TRUE(std::filesystem::create_directory(folder.File("later")));
-  for (int slot = 0; slot < engine::kCycleSlots - 1; ++slot) cycle(1000 + slot);
+  for (int slot = 0; slot < core::kCycleSlots - 1; ++slot) cycle(1000 + slot);
   EXPECT_FALSE(testing::FileExists(folder.File(name)));
   EXPECT_EQ(SetEquity(1060, 7, 0, 0), ZT_TAKE_PROFIT_HIT);
   const std::string statistics = ReadFile(folder.File(name));
-  EXPECT_EQ(std::count(statistics.begin(), statistics.end(), '\n'), engine::kCycleSlots + 1);
+  EXPECT_EQ(std::count(statistics.begin(), statistics.end(), '\n'), core::kCycleSlots + 1);
   EXPECT_NE(statistics.find("\n1,0.00,1000.00\n"), std::string::npos);
   EXPECT_NE(statistics.find("\n512,0.00,7.00\n"), std::string::npos);
-  EXPECT_EQ(guard.marginAtClose[engine::kCycleSlots - 1], 0.0);
+  EXPECT_EQ(guard.marginAtClose[core::kCycleSlots - 1], 0.0);
 }
 
 // ---- Megabyte texts from the host -----------------------------------------------------------
@@ -424,14 +425,14 @@ TEST_F(HostileTest, MegabyteTargetTextsFillTheTablesFromTheirStart) {
   EXPECT_EQ(InitZT(0, "EA", &initial, 1000, 0, 1000, sets.c_str(), digits.c_str(), sets.c_str(),
                    digits.c_str()),
             1000.0);
-  for (int set = 0; set < engine::kTargetSets; ++set) {
-    EXPECT_EQ(engine::TableAt(guard.takeProfitTable, set, 0), 1.0);
-    EXPECT_EQ(engine::TableAt(guard.takeProfitTable, set, engine::kSetPositions - 1), 32.0);
+  for (int set = 0; set < core::kTargetSets; ++set) {
+    EXPECT_EQ(core::TableAt(guard.takeProfitTable, set, 0), 1.0);
+    EXPECT_EQ(core::TableAt(guard.takeProfitTable, set, core::kSetPositions - 1), 32.0);
   }
-  EXPECT_EQ(engine::ListAt(guard.increaseTargets, engine::kListEntries - 1), 8.0);
+  EXPECT_EQ(core::ListAt(guard.increaseTargets, core::kListEntries - 1), 8.0);
   // An amount beyond the double range is infinite: that target and stop loss are never reached.
-  EXPECT_EQ(engine::CurrentDrawdownTarget(), kInf);
-  EXPECT_EQ(engine::CurrentStopLoss(), kInf);
+  EXPECT_EQ(core::CurrentDrawdownTarget(), kInf);
+  EXPECT_EQ(core::CurrentStopLoss(), kInf);
   EXPECT_EQ(SetEquity(1e-300, 0, 0, 0), ZT_NO_ACTION);
   EXPECT_EQ(SetEquity(1001, 0, 0, 0), ZT_TAKE_PROFIT_HIT);
   ExpectEveryTextBounded("megabyte targets");
@@ -443,9 +444,9 @@ TEST_F(HostileTest, MegabyteWindowTitlesFitTheIdentityFields) {
   SetWindowTitles(31337, frame.c_str(), main.c_str());
   double initial = 0.0;
   ASSERT_EQ(InitZT(31337, "EA", &initial, 1000, 0, 1000, "", "", "", ""), 1000.0);
-  EXPECT_EQ(std::string(guard.symbol), frame.substr(0, engine::kSymbolSize - 1));
+  EXPECT_EQ(std::string(guard.symbol), frame.substr(0, core::kSymbolSize - 1));
   EXPECT_EQ(guard.accountNumber, 123456);
-  EXPECT_LT(std::strlen(guard.serverName), static_cast<std::size_t>(engine::kServerNameSize));
+  EXPECT_LT(std::strlen(guard.serverName), static_cast<std::size_t>(core::kServerNameSize));
   ExpectEveryTextBounded("megabyte titles");
 }
 

@@ -2,6 +2,8 @@
 // reads and rewrites them, and a write must never damage a file it cannot handle.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -432,6 +434,59 @@ TEST(ProfileWriteFailure, FailedRewriteRemovesTheTemporaryFile) {
   EXPECT_FALSE(written);
   EXPECT_EQ(ReadFile(path), before);
   EXPECT_EQ(Names(folder), std::vector<std::string>{"zentravo.ini"});
+}
+
+TEST(ProfileWrite, RewriteKeepsThePermissionBits) {
+  TempFolder folder;
+  const std::string path = folder.File("zentravo.ini");
+  const mode_t saved = umask(022);
+  // 0664 is beyond what the umask lets a new file have: only keeping the bits can give it back.
+  for (const mode_t bits : {mode_t{0600}, mode_t{0640}, mode_t{0664}}) {
+    SCOPED_TRACE(bits);
+    WriteFile(path, "[S]\r\nA=1\r\n");
+    ASSERT_EQ(chmod(path.c_str(), bits), 0);
+    EXPECT_TRUE(Write(path, "S", "A", "2"));
+    struct stat status {};
+    ASSERT_EQ(stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, bits);
+  }
+  umask(saved);
+}
+
+// ---- Writes killed mid-way ----------------------------------------------------------------------
+
+TEST(AbandonedWrites, LeftoversOfEndedWritersGoEverythingElseStays) {
+  TempFolder folder;
+  const std::string settings = folder.File("zentravo.ini");
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  ASSERT_GT(ended, 0);
+  waitpid(ended, nullptr, 0);
+  const std::string endedId = std::to_string(ended);
+  const std::string liveId = std::to_string(getppid());  // our parent runs while we do
+
+  const std::vector<std::string> leftovers = {
+      "zentravo.ini." + endedId + ".tmp",
+      "zentravo.ini." + std::to_string(getpid()) + ".tmp",  // an earlier process with our id
+  };
+  std::vector<std::string> kept = {
+      "zentravo.ini",
+      "zentravo.ini." + liveId + ".tmp",  // a write in progress in another process
+      "zentravo.ini.tmp",
+      "zentravo.ini.12x.tmp",
+      "zentravo.ini." + endedId + ".tmp.bak",
+      "zentravo.ini2." + endedId + ".tmp",
+      "other.ini." + endedId + ".tmp",
+  };
+  for (const auto& name : leftovers) WriteFile(folder.File(name), "[S]\r\n");
+  for (const auto& name : kept) WriteFile(folder.File(name), "[S]\r\n");
+
+  RemoveAbandonedWrites(settings.c_str());
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(Names(folder), kept);
+  RemoveAbandonedWrites("");       // no settings file: nothing to do
+  RemoveAbandonedWrites(nullptr);
+  EXPECT_EQ(Names(folder), kept);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "engine/guard_state.h"
+#include "core/guard_state.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
 #include "zentravo.h"
@@ -44,7 +44,7 @@ TEST_F(SettingsStoreTest, SetLastValuesWritesTheFileOnly) {
   EXPECT_EQ(Ini(), "[INDEX]\r\nTPSet=0\r\nTP=0\r\nDDSet=0\r\nDD=0\r\n[SNAP]\r\nEquity Snap=1234.57\r\n");
   SetLastValues(std::numeric_limits<double>::infinity(), 5, 5, 5, 5);
   EXPECT_EQ(Ini().find("inf"), std::string::npos);
-  EXPECT_EQ(engine::guard.tpSet, 0);  // the running guard is not changed
+  EXPECT_EQ(core::guard.tpSet, 0);  // the running guard is not changed
 }
 
 TEST_F(SettingsStoreTest, ReadsKeepToTheFirstNumberAndFallBack) {

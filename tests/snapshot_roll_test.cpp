@@ -3,13 +3,15 @@
 
 #include <string>
 
-#include "engine/guard_state.h"
-#include "platform/test_clock.h"
+#include "core/guard_state.h"
+#include "boundary/test_hooks.h"
 #include "test_support.h"
 #include "zentravo.h"
 
 namespace zt::engine {
 namespace {
+
+using namespace core;  // the state record, its sizes and the text writer
 
 using testing::FreshGuard;
 using testing::kJuly13;
@@ -30,9 +32,9 @@ class SnapshotRollTest : public ::testing::Test {
 
 TEST_F(SnapshotRollTest, TakesTheNewSnapshotAndOpensTheNextCycle) {
   Start("50,30", "20,40", "1100,1200", "100,150");
-  platform::FixClock(kJuly13 + 100);
+  test_hooks::FixClock(kJuly13 + 100);
   SetEquity(978, 0, 0, 0);  // a drawdown step: positions 1/1, period drawdown -22
-  platform::FixClock(kJuly13 + 200);
+  test_hooks::FixClock(kJuly13 + 200);
   EXPECT_EQ(Roll(1030.5), ZT_NO_ACTION);
   EXPECT_EQ(guard.snapshot, 1030.5);
   EXPECT_EQ(guard.previousSnapshot, 1000.0);

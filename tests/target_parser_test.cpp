@@ -8,6 +8,8 @@
 namespace zt::engine {
 namespace {
 
+using namespace core;  // the state record, its sizes and the text writer
+
 struct TableCase {
   const char* text;
   std::vector<std::vector<double>> sets;  // leading sets as given; every other entry is 0
@@ -58,6 +60,42 @@ TEST(SetTableParserLimits, IgnoresPositionsPastTheLastAndKeepsSetsApart) {
   EXPECT_EQ(table[0][31], 32.0);
   EXPECT_EQ(table[1][0], 7.0);  // the excess of set 0 does not spill into set 1
   EXPECT_EQ(table[1][1], 0.0);
+}
+
+// Every set of the table, as given (shorter sets padded with 0): the whole table is compared.
+void ExpectTable(const TargetTable& table, const std::vector<std::vector<double>>& sets) {
+  for (int set = 0; set < kTargetSets; ++set) {
+    for (int position = 0; position < kSetPositions; ++position) {
+      const auto s = static_cast<unsigned>(set);
+      const auto p = static_cast<unsigned>(position);
+      const double expected = s < sets.size() && p < sets[s].size() ? sets[s][p] : 0.0;
+      EXPECT_EQ(table[s][p], expected) << "set " << set << " position " << position;
+    }
+  }
+}
+
+TEST(SetTableParserLimits, AnOverlongSetLeavesTheFollowingSetsIntact) {
+  std::vector<double> first;
+  std::string text;
+  for (int i = 1; i <= 36; ++i) {
+    text += std::to_string(i) + ",";
+    if (i <= kSetPositions) first.push_back(i);
+  }
+  text.back() = ';';
+  text += "7,8,9;5";
+  TargetTable table{};
+  EXPECT_EQ(SetTableParser(text, table), 3);
+  ExpectTable(table, {first, {7, 8, 9}, {5}});
+
+  // The last set too: its excess has no set to spill into, and must not leave the table.
+  std::string last = "1;2;3;4;5;6;7;";
+  std::vector<double> eighth;
+  for (int i = 1; i <= 40; ++i) {
+    last += std::to_string(100 + i) + ",";
+    if (i <= kSetPositions) eighth.push_back(100 + i);
+  }
+  EXPECT_EQ(SetTableParser(last, table), 8);
+  ExpectTable(table, {{1}, {2}, {3}, {4}, {5}, {6}, {7}, eighth});
 }
 
 struct ListCase {

@@ -10,9 +10,9 @@
 #include <sstream>
 
 #include "boundary/module.h"
-#include "engine/guard_state.h"
-#include "engine/time_text.h"
-#include "platform/test_clock.h"
+#include "core/guard_state.h"
+#include "texts/time_text.h"
+#include "boundary/test_hooks.h"
 
 namespace zt::testing {
 
@@ -51,8 +51,8 @@ std::string HostBuffer::Text() const {
 }
 
 void FreshGuard(const TempFolder& folder, std::int64_t time) {
-  engine::ResetGuardState();
-  platform::FixClock(time);
+  test_hooks::ResetGuard();
+  test_hooks::FixClock(time);
   boundary::DeriveSettingsPath(folder.File("zentravo.so"));
 }
 
@@ -62,7 +62,7 @@ struct UtcEnvironment : ::testing::Environment {
   void SetUp() override {
     setenv("TZ", "UTC", 1);
     tzset();
-    engine::ForgetCachedTimes();
+    test_hooks::ForgetCachedTimes();
   }
 };
 const auto* const utc = ::testing::AddGlobalTestEnvironment(new UtcEnvironment);

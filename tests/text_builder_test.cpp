@@ -1,6 +1,6 @@
 // The bounded text writer: the numbers must be byte for byte what the C library's printf writes
 // in the "C" locale (the texts were defined with it), without ever calling it from the library.
-#include "texts/text_builder.h"
+#include "core/text_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 
 namespace {
 
-using zt::texts::TextBuilder;
+using zt::core::TextBuilder;
 
 constexpr int kCapacity = 512;
 constexpr int kGuardBytes = 16;
@@ -42,16 +42,16 @@ std::string Printf(const char* format, double value) {
 
 std::string Fixed(double value, int decimals) {
   Buffer buffer;
-  TextBuilder text = zt::texts::StartText(buffer.bytes.data(), kCapacity);
-  zt::texts::AppendFixed(text, value, decimals);
+  TextBuilder text = zt::core::StartText(buffer.bytes.data(), kCapacity);
+  zt::core::AppendFixed(text, value, decimals);
   EXPECT_TRUE(buffer.GuardIntact());
-  return std::string(zt::texts::View(text));
+  return std::string(zt::core::View(text));
 }
 
 std::string Int(long long value) {
   Buffer buffer;
-  TextBuilder text = zt::texts::StartText(buffer.bytes.data(), kCapacity);
-  zt::texts::AppendInt(text, value);
+  TextBuilder text = zt::core::StartText(buffer.bytes.data(), kCapacity);
+  zt::core::AppendInt(text, value);
   return buffer.bytes.data();
 }
 
@@ -124,11 +124,11 @@ TEST(TextBuilderNumbers, AppendPaddedAgreesWithPrintf) {
                                        {2011, 4}, {99999, 4}, {0, 1}, {42, 0}};
   for (const auto& [value, width] : cases) {
     Buffer buffer;
-    TextBuilder text = zt::texts::StartText(buffer.bytes.data(), kCapacity);
-    zt::texts::AppendPadded(text, value, width);
+    TextBuilder text = zt::core::StartText(buffer.bytes.data(), kCapacity);
+    zt::core::AppendPadded(text, value, width);
     std::array<char, 32> expected{};
     std::snprintf(expected.data(), expected.size(), "%0*d", width, value);
-    EXPECT_EQ(std::string(zt::texts::View(text)), expected.data()) << value << " width " << width;
+    EXPECT_EQ(std::string(zt::core::View(text)), expected.data()) << value << " width " << width;
   }
 }
 
@@ -136,7 +136,7 @@ TEST(TextBuilderNumbers, AppendPaddedAgreesWithPrintf) {
 
 TEST(TextBuilderBounds, StartWritesTheTerminatorOnly) {
   Buffer buffer;
-  TextBuilder text = zt::texts::StartText(buffer.bytes.data(), kCapacity);
+  TextBuilder text = zt::core::StartText(buffer.bytes.data(), kCapacity);
   EXPECT_EQ(text.length, 0);
   EXPECT_EQ(buffer.bytes[0], '\0');
   EXPECT_EQ(buffer.bytes[1], kUnwritten);
@@ -146,15 +146,15 @@ TEST(TextBuilderBounds, CutsAtCapacityAndStaysTerminated) {
   constexpr int kSmall = 8;
   std::array<char, kSmall + kGuardBytes> bytes;
   bytes.fill(kUnwritten);
-  TextBuilder text = zt::texts::StartText(bytes.data(), kSmall);
-  zt::texts::Append(text, "abcde");
+  TextBuilder text = zt::core::StartText(bytes.data(), kSmall);
+  zt::core::Append(text, "abcde");
   EXPECT_STREQ(bytes.data(), "abcde");
-  zt::texts::Append(text, "fghij");
+  zt::core::Append(text, "fghij");
   EXPECT_STREQ(bytes.data(), "abcdefg");
-  zt::texts::AppendChar(text, 'x');
-  zt::texts::AppendFixed(text, 12.5, 2);
-  zt::texts::AppendInt(text, 7);
-  zt::texts::AppendPadded(text, 3, 2);
+  zt::core::AppendChar(text, 'x');
+  zt::core::AppendFixed(text, 12.5, 2);
+  zt::core::AppendInt(text, 7);
+  zt::core::AppendPadded(text, 3, 2);
   EXPECT_STREQ(bytes.data(), "abcdefg");
   EXPECT_EQ(text.length, kSmall - 1);
   for (int i = kSmall; i < kSmall + kGuardBytes; ++i) {
@@ -165,10 +165,10 @@ TEST(TextBuilderBounds, CutsAtCapacityAndStaysTerminated) {
 TEST(TextBuilderBounds, NumbersAreCutInsideTheirDigits) {
   // 1e300 alone is 301 digits and ".00": two of them overflow a host buffer.
   Buffer buffer;
-  TextBuilder text = zt::texts::StartText(buffer.bytes.data(), kCapacity);
-  zt::texts::AppendFixed(text, 1e300, 2);
-  zt::texts::Append(text, ", ");
-  zt::texts::AppendFixed(text, -1e300, 2);
+  TextBuilder text = zt::core::StartText(buffer.bytes.data(), kCapacity);
+  zt::core::AppendFixed(text, 1e300, 2);
+  zt::core::Append(text, ", ");
+  zt::core::AppendFixed(text, -1e300, 2);
   const std::string full = Printf("%0.2f", 1e300) + ", " + Printf("%0.2f", -1e300);
   ASSERT_GT(full.size(), static_cast<std::size_t>(kCapacity));
   EXPECT_EQ(std::string(buffer.bytes.data()), full.substr(0, kCapacity - 1));

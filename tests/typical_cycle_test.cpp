@@ -3,7 +3,8 @@
 
 #include <string>
 
-#include "engine/guard_state.h"
+#include "boundary/test_hooks.h"
+#include "core/guard_state.h"
 #include "test_support.h"
 #include "zentravo.h"
 
@@ -13,23 +14,23 @@ namespace {
 TEST(TypicalCycle, StartStepCloseAndRoll) {
   testing::TempFolder folder;
   testing::FreshGuard(folder);
-  const engine::GuardState& g = engine::guard;
+  const core::GuardState& g = core::guard;
 
   double initial = 0.0;
   ASSERT_EQ(InitZT(1, "demo", &initial, 1000, 0, 1000, "50,30;80,60", "20,40;25,50", "1100,1200",
                    "100,150"),
             1000.0);
   EXPECT_EQ(initial, 1000.0);
-  EXPECT_EQ(g.snapshot - engine::CurrentStopLoss(), 900.0);
-  EXPECT_EQ(g.snapshot + engine::CurrentTakeProfit(), 1050.0);
-  EXPECT_EQ(g.snapshot - engine::CurrentDrawdownTarget(), 980.0);
+  EXPECT_EQ(g.snapshot - core::CurrentStopLoss(), 900.0);
+  EXPECT_EQ(g.snapshot + core::CurrentTakeProfit(), 1050.0);
+  EXPECT_EQ(g.snapshot - core::CurrentDrawdownTarget(), 980.0);
 
   EXPECT_EQ(SetEquity(985, 5, 990, 0), ZT_NO_ACTION);
   EXPECT_EQ(g.periodDrawdown, -15.0);
   EXPECT_EQ(SetEquity(978, 5, 990, 0), ZT_DRAWDOWN_STEP);
   EXPECT_EQ(g.periodDrawdown, -22.0);
-  EXPECT_EQ(engine::CurrentDrawdownTarget(), 40.0);
-  EXPECT_EQ(engine::CurrentTakeProfit(), 30.0);
+  EXPECT_EQ(core::CurrentDrawdownTarget(), 40.0);
+  EXPECT_EQ(core::CurrentTakeProfit(), 30.0);
   EXPECT_EQ(SetEquity(1031, 7.5, 990, 0), ZT_TAKE_PROFIT_HIT);
   EXPECT_EQ(g.marginAtClose[0], 7.5);
   EXPECT_EQ(g.drawdownAtClose[0], -22.0);
@@ -50,10 +51,10 @@ TEST(TypicalCycle, StartStepCloseAndRoll) {
   EXPECT_EQ(SetEquity(1100, 0, 0, 1), ZT_INCREASE_REACHED);
   EXPECT_EQ(g.tpSet, 1);
   EXPECT_EQ(g.ddSet, 1);
-  EXPECT_EQ(engine::CurrentStopLoss(), 150.0);
+  EXPECT_EQ(core::CurrentStopLoss(), 150.0);
 
   // A restarted host resumes the snapshot and positions from the file.
-  engine::ResetGuardState();
+  test_hooks::ResetGuard();
   testing::FreshGuard(folder);
   initial = 0.0;
   EXPECT_EQ(InitZT(1, "demo", &initial, 50, 0, 50, "50,30;80,60", "20,40;25,50", "1100,1200",
@@ -62,7 +63,7 @@ TEST(TypicalCycle, StartStepCloseAndRoll) {
   EXPECT_EQ(initial, 1000.0);
   EXPECT_EQ(g.tpSet, 1);
   EXPECT_EQ(g.ddSet, 1);
-  EXPECT_EQ(engine::CurrentStopLoss(), 100.0);  // stop losses start again from the first
+  EXPECT_EQ(core::CurrentStopLoss(), 100.0);  // stop losses start again from the first
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include "boundary/terminal_identity.h"
 #include "engine/equity_check.h"
 #include "engine/guard_start.h"
-#include "engine/guard_state.h"
+#include "core/guard_state.h"
 #include "settings/settings_store.h"
 #include "zentravo.h"
 
@@ -16,7 +16,7 @@ std::string_view TextIn(const char* text) { return text == nullptr ? std::string
 
 }  // namespace
 
-using zt::engine::guard;
+using zt::core::guard;
 
 // ---- Host to guard ---------------------------------------------------------------------------
 

@@ -1,14 +1,17 @@
 #include "boundary/terminal_identity.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
+#include <string_view>
 
-#include "engine/guard_state.h"
+#include "core/guard_state.h"
 #include "platform/platform.h"
 
 namespace zt::boundary {
 namespace {
 constexpr int kMainTitleSize = 256;  // a terminal title of up to 255 characters
+constexpr std::string_view kTitleSeparator = " -";  // between the server and the account kind
 }  // namespace
 
 int AccountNumberOf(const char* title) {
@@ -26,9 +29,9 @@ int AccountNumberOf(const char* title) {
 }
 
 void TerminalIdentity(int chartHandle) {
-  engine::GuardState& g = engine::guard;
+  core::GuardState& g = core::guard;
   const int frame = platform::ParentWindow(chartHandle);
-  platform::WindowTitle(frame, g.symbol, engine::kSymbolSize);
+  platform::WindowTitle(frame, g.symbol, core::kSymbolSize);
   if (char* comma = std::strchr(g.symbol, ',')) *comma = '\0';
 
   char title[kMainTitleSize];
@@ -37,13 +40,11 @@ void TerminalIdentity(int chartHandle) {
   g.serverName[0] = '\0';
   const char* colon = std::strchr(title, ':');
   if (colon == nullptr) return;
-  const char* server = colon + 1;
-  std::size_t length = std::strlen(server);
-  if (const char* dash = std::strchr(server, '-')) {
-    const std::size_t dashAt = static_cast<std::size_t>(dash - server);
-    length = dashAt > 0 ? dashAt - 1 : 0;
-  }
-  std::memcpy(g.serverName, server, length);
+  // The server ends where the title's own separator, " - ", begins; a hyphen inside the name
+  // ("ICMarketsSC-Demo03") is part of it.
+  const std::string_view server(colon + 1);
+  const std::size_t length = std::min(server.find(kTitleSeparator), server.size());
+  std::memcpy(g.serverName, server.data(), length);
   g.serverName[length] = '\0';
 }
 

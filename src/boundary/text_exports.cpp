@@ -1,5 +1,6 @@
 // The text exports: the host's buffers in, the texts' writers out. A null buffer receives
 // nothing; every other check and every word lives in src/texts.
+#include "core/limits.h"
 #include "texts/alerts.h"
 #include "texts/dashboard.h"
 #include "zentravo.h"
@@ -8,28 +9,28 @@
 
 extern "C" ZT_EXPORT void ZT_CALL GetAlert(int kind, char* text) {
   if (text == nullptr) return;
-  zt::texts::WriteAlert(kind, text);
+  zt::texts::WriteAlert(kind, text, zt::core::kTextCapacity);
 }
 
 extern "C" ZT_EXPORT void ZT_CALL GetEmailSubject(int kind, char* text) {
   if (text == nullptr) return;
-  zt::texts::WriteEmailSubject(kind, text);
+  zt::texts::WriteEmailSubject(kind, text, zt::core::kTextCapacity);
 }
 
 extern "C" ZT_EXPORT void ZT_CALL GetEmailText(int part, int kind, double increaseTarget,
                                                char* text) {
   if (text == nullptr) return;
-  zt::texts::WriteEmailLine(part, kind, increaseTarget, text);
+  zt::texts::WriteEmailLine(part, kind, increaseTarget, text, zt::core::kTextCapacity);
 }
 
 // ---- Dashboard -------------------------------------------------------------------------------
 
 extern "C" ZT_EXPORT void ZT_CALL GetLabel(int row, int column, char* text) {
   if (text == nullptr) return;
-  zt::texts::WriteLabel(row, column, text);
+  zt::texts::WriteLabel(row, column, text, zt::core::kTextCapacity);
 }
 
 extern "C" ZT_EXPORT void ZT_CALL GetValue(int row, int column, char* text) {
   if (text == nullptr) return;
-  zt::texts::WriteValue(row, column, text);
+  zt::texts::WriteValue(row, column, text, zt::core::kTextCapacity);
 }

@@ -5,72 +5,72 @@
 #include <string_view>
 
 #include "engine/equity_check.h"
-#include "engine/guard_state.h"
-#include "engine/time_text.h"
+#include "core/guard_state.h"
+#include "core/text_builder.h"
 #include "platform/platform.h"
-#include "texts/text_builder.h"
+#include "texts/time_text.h"
 
 namespace zt::engine {
 namespace {
 
 // A data line is "%d,%0.2f,%0.2f": up to 3 digits and two amounts of at most 312 characters.
 constexpr int kStatisticsLineSize = 640;
-constexpr int kStatisticsFileSize = kStatisticsLineSize * (kCycleSlots + 1);
+constexpr int kStatisticsFileSize = kStatisticsLineSize * (core::kCycleSlots + 1);
 // A statistics file is never replaced: a second file in the same minute gets "-2", "-3", ...
 constexpr int kStatisticsNameAttempts = 100;
 // settingsPath, "-stat-", the 16-character time, a "-NN" suffix and ".csv".
-constexpr int kStatisticsPathSize = kSettingsPathSize + 40;
+constexpr int kStatisticsPathSize = core::kSettingsPathSize + 40;
 
-std::array<double, kCycleSlots> sortedDrawdowns;  // work area of the median
+std::array<double, core::kCycleSlots> sortedDrawdowns;  // work area of the median
 char fileText[kStatisticsFileSize];               // the file's contents, built before writing
 
-void BuildStatisticsText(texts::TextBuilder& text) {
-  texts::Append(text, "#,DD,Margin\n");
-  for (int slot = 0; slot < kCycleSlots; ++slot) {
-    texts::AppendInt(text, slot + 1);
-    texts::AppendChar(text, ',');
-    texts::AppendFixed(text, guard.drawdownAtClose[static_cast<unsigned>(slot)], 2);
-    texts::AppendChar(text, ',');
-    texts::AppendFixed(text, guard.marginAtClose[static_cast<unsigned>(slot)], 2);
-    texts::AppendChar(text, '\n');
+void BuildStatisticsText(core::TextBuilder& text) {
+  core::Append(text, "#,DD,Margin\n");
+  for (int slot = 0; slot < core::kCycleSlots; ++slot) {
+    core::AppendInt(text, slot + 1);
+    core::AppendChar(text, ',');
+    core::AppendFixed(text, core::guard.drawdownAtClose[static_cast<unsigned>(slot)], 2);
+    core::AppendChar(text, ',');
+    core::AppendFixed(text, core::guard.marginAtClose[static_cast<unsigned>(slot)], 2);
+    core::AppendChar(text, '\n');
   }
 }
 
 // "<settings path without its final .ini>-stat-YYYY.MM.DD hh-mm[-N].csv"
 void BuildStatisticsPath(char* out, std::string_view stamp, int attempt) {
-  std::string_view base = guard.settingsPath;
+  std::string_view base = core::guard.settingsPath;
   constexpr std::string_view kSettingsExtension = ".ini";
   if (base.size() >= kSettingsExtension.size() &&
       base.substr(base.size() - kSettingsExtension.size()) == kSettingsExtension) {
     base.remove_suffix(kSettingsExtension.size());
   }
-  texts::TextBuilder path = texts::StartText(out, kStatisticsPathSize);
-  texts::Append(path, base);
-  texts::Append(path, "-stat-");
-  texts::Append(path, stamp);
+  core::TextBuilder path = core::StartText(out, kStatisticsPathSize);
+  core::Append(path, base);
+  core::Append(path, "-stat-");
+  core::Append(path, stamp);
   if (attempt > 1) {
-    texts::AppendChar(path, '-');
-    texts::AppendInt(path, attempt);
+    core::AppendChar(path, '-');
+    core::AppendInt(path, attempt);
   }
-  texts::Append(path, ".csv");
+  core::Append(path, ".csv");
 }
 
 // Writes the 512 cycles to a new file and clears the rings; returns false, rings untouched, when
 // no file could be created.
 bool WriteStatisticsFile() {
-  if (guard.settingsPath[0] == '\0') return false;
-  char stamp[kTimeTextSize];
-  TimeText(platform::Now(), stamp);
-  std::replace(stamp, stamp + kTimeTextSize - 1, ':', '-');
+  if (core::guard.settingsPath[0] == '\0') return false;
+  char stamp[texts::kTimeTextSize];
+  texts::TimeText(platform::Now(), stamp, texts::kTimeTextSize);
+  std::replace(stamp, stamp + texts::kTimeTextSize - 1, ':', '-');
 
-  texts::TextBuilder text = texts::StartText(fileText, kStatisticsFileSize);
+  core::TextBuilder text = core::StartText(fileText, kStatisticsFileSize);
   BuildStatisticsText(text);
   char path[kStatisticsPathSize];
   for (int attempt = 1; attempt <= kStatisticsNameAttempts; ++attempt) {
     BuildStatisticsPath(path, stamp, attempt);
-    if (platform::WriteNewTextFile(path, texts::View(text))) {
-      guard.marginAtClose = {};
-      guard.drawdownAtClose = {};
+    if (platform::WriteNewTextFile(path, core::View(text))) {
+      core::guard.marginAtClose = {};
+      core::guard.drawdownAtClose = {};
       return true;
     }
   }
@@ -80,7 +80,7 @@ bool WriteStatisticsFile() {
 }  // namespace
 
 void CloseStatistics() {
-  GuardState& g = guard;
+  core::GuardState& g = core::guard;
   const int slots = g.cycleIndex + 1;
   const auto slot = static_cast<unsigned>(g.cycleIndex);
 
@@ -108,7 +108,7 @@ void CloseStatistics() {
   }
   g.lowestDrawdown = sortedDrawdowns[0];
 
-  if (slots >= kCycleSlots) WriteStatisticsFile();
+  if (slots >= core::kCycleSlots) WriteStatisticsFile();
 }
 
 }  // namespace zt::engine

@@ -1,21 +1,22 @@
 #include "engine/equity_check.h"
 
-#include "engine/amounts.h"
-#include "engine/guard_state.h"
+#include "core/amounts.h"
+#include "core/guard_state.h"
+#include "core/limits.h"
 #include "platform/platform.h"
 #include "settings/settings_store.h"
 
 namespace zt::engine {
 
 int UpdateEquity(double equity, double margin, double freeMargin, int mode) {
-  if (!IsUsableEquity(equity)) return NoAction;
-  guard.equity = equity;
-  if (mode >= 1) return SnapshotRoll();
+  if (!core::IsUsableEquity(equity)) return core::NoAction;
+  core::guard.equity = equity;
+  if (mode >= core::kSnapshotMode) return SnapshotRoll();
   return EquityCheck(margin, freeMargin);
 }
 
 int EquityCheck(double margin, double freeMargin) {
-  GuardState& g = guard;
+  core::GuardState& g = core::guard;
   g.margin = margin;
   g.freeMargin = freeMargin;
 
@@ -35,18 +36,18 @@ int EquityCheck(double margin, double freeMargin) {
     g.periodDrawdownTime = platform::Now();
   }
 
-  const double stopLoss = CurrentStopLoss();
-  const double takeProfit = CurrentTakeProfit();
-  const double drawdownTarget = CurrentDrawdownTarget();
+  const double stopLoss = core::CurrentStopLoss();
+  const double takeProfit = core::CurrentTakeProfit();
+  const double drawdownTarget = core::CurrentDrawdownTarget();
 
   // The stop loss is tested first: when both levels are crossed, the loss wins.
-  int result = NoAction;
+  int result = core::NoAction;
   if (g.equity <= g.snapshot - stopLoss) {
-    result = StopLossHit;
+    result = core::StopLossHit;
   } else if (g.equity >= g.snapshot + takeProfit) {
-    result = TakeProfitHit;
+    result = core::TakeProfitHit;
   }
-  if (result != NoAction) {
+  if (result != core::NoAction) {
     g.reachedDrawdownTarget = drawdownTarget;
     settings::WriteIndices();
     CloseStatistics();
@@ -56,19 +57,19 @@ int EquityCheck(double margin, double freeMargin) {
   if (g.equity <= g.snapshot - drawdownTarget) {
     // At the set's last drawdown target there is nothing to step to: the guard waits for the
     // equity to recover, a close-all or a snapshot roll.
-    if (!(TableAt(g.drawdownTable, g.ddSet, g.ddIndex + 1) > 0.0)) return NoAction;
+    if (!(core::TableAt(g.drawdownTable, g.ddSet, g.ddIndex + 1) > 0.0)) return core::NoAction;
     g.reachedDrawdownTarget = drawdownTarget;
     ++g.ddIndex;
     // The take profit moves on with the drawdown target while the set has a next one.
-    if (TableAt(g.takeProfitTable, g.tpSet, g.tpIndex + 1) > 0.0) ++g.tpIndex;
+    if (core::TableAt(g.takeProfitTable, g.tpSet, g.tpIndex + 1) > 0.0) ++g.tpIndex;
     settings::WriteIndices();
-    return DrawdownStep;
+    return core::DrawdownStep;
   }
-  return NoAction;
+  return core::NoAction;
 }
 
 int SnapshotRoll() {
-  GuardState& g = guard;
+  core::GuardState& g = core::guard;
   g.previousSnapshot = g.snapshot;
   g.snapshot = g.equity;
   settings::WriteAmount(settings::kEquitySnapKey, g.snapshot);
@@ -79,14 +80,14 @@ int SnapshotRoll() {
   g.ddIndex = 0;
 
   // One increase target at most per roll, even when the snapshot also passed the next one.
-  int result = NoAction;
-  const double increaseTarget = ListAt(g.increaseTargets, g.increaseIndex);
+  int result = core::NoAction;
+  const double increaseTarget = core::ListAt(g.increaseTargets, g.increaseIndex);
   if (increaseTarget > 0.0 && increaseTarget <= g.snapshot) {
     ++g.increaseIndex;
-    result = IncreaseReached;
-    if (TableAt(g.takeProfitTable, g.tpSet + 1, 0) > 0.0) ++g.tpSet;
-    if (TableAt(g.drawdownTable, g.ddSet + 1, 0) > 0.0) ++g.ddSet;
-    if (ListAt(g.stopLosses, g.stopLossIndex + 1) > 0.0) ++g.stopLossIndex;
+    result = core::IncreaseReached;
+    if (core::TableAt(g.takeProfitTable, g.tpSet + 1, 0) > 0.0) ++g.tpSet;
+    if (core::TableAt(g.drawdownTable, g.ddSet + 1, 0) > 0.0) ++g.ddSet;
+    if (core::ListAt(g.stopLosses, g.stopLossIndex + 1) > 0.0) ++g.stopLossIndex;
     settings::WriteIndices();
   }
 
@@ -95,7 +96,7 @@ int SnapshotRoll() {
   g.previousPeriodDrawdownTime = g.periodDrawdownTime;
   g.periodDrawdownTime = now;
   ++g.cycleIndex;
-  if (g.cycleIndex >= kCycleSlots) g.cycleIndex = 0;
+  if (g.cycleIndex >= core::kCycleSlots) g.cycleIndex = 0;
   return result;
 }
 

@@ -3,18 +3,9 @@
 
 namespace zt::engine {
 
-// The integer result of SetEquity.
-enum UpdateResult : int {
-  NoAction = 0,
-  StopLossHit = 1,      // monitoring mode: close all trades
-  IncreaseReached = 1,  // snapshot mode: an increase target was reached, the sets advanced
-  TakeProfitHit = 2,    // monitoring mode: close all trades
-  DrawdownStep = 3,     // monitoring mode: the drawdown target moved one position on
-};
-
 // SetEquity: a non-usable equity (not greater than 0, or not finite) changes nothing and gives
 // NoAction. Otherwise the equity is stored and mode 1 or more rolls the snapshot (SnapshotRoll),
-// 0 or less checks it (EquityCheck).
+// 0 or less checks it (EquityCheck). Answers are core::UpdateResult values.
 int UpdateEquity(double equity, double margin, double freeMargin, int mode);
 
 // Monitoring mode: records the figures and the extremes, then decides. A close-all result writes

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/amounts.h"
-#include "engine/guard_state.h"
+#include "core/amounts.h"
+#include "core/guard_state.h"
 #include "engine/target_parser.h"
 #include "platform/platform.h"
 #include "settings/settings_store.h"
@@ -13,9 +13,9 @@ namespace zt::engine {
 namespace {
 
 void CopyHostTag(std::string_view hostTag) {
-  const std::size_t length = std::min(hostTag.size(), static_cast<std::size_t>(kHostTagSize - 1));
-  if (length > 0) std::memcpy(guard.hostTag, hostTag.data(), length);
-  guard.hostTag[length] = '\0';
+  const std::size_t length = std::min(hostTag.size(), static_cast<std::size_t>(core::kHostTagSize - 1));
+  if (length > 0) std::memcpy(core::guard.hostTag, hostTag.data(), length);
+  core::guard.hostTag[length] = '\0';
 }
 
 // A position restored from the settings file (or written there by hand) is brought into its
@@ -31,65 +31,65 @@ double GuardStart(std::string_view hostTag, double* initialEquity, double equity
 
   char storedSnapshotText[platform::kProfileValueCapacity];
   settings::ReadAmountText(settings::kEquitySnapKey, storedSnapshotText);
-  const double storedSnapshot = ParseAmount(storedSnapshotText);
-  if (IsUsableEquity(storedSnapshot)) {
-    guard.snapshot = storedSnapshot;
-  } else if (IsUsableEquity(equity)) {
-    guard.snapshot = equity;
+  const double storedSnapshot = core::ParseAmount(storedSnapshotText);
+  if (core::IsUsableEquity(storedSnapshot)) {
+    core::guard.snapshot = storedSnapshot;
+  } else if (core::IsUsableEquity(equity)) {
+    core::guard.snapshot = equity;
   } else {
     return 0.0;
   }
   // Written back as read, so that the key exists from now on ("0" when it was missing).
   settings::WriteAmountText(settings::kEquitySnapKey, storedSnapshotText);
-  guard.previousSnapshot = guard.snapshot;
+  core::guard.previousSnapshot = core::guard.snapshot;
 
   const double hostInitialEquity = initialEquity != nullptr ? *initialEquity : 0.0;
-  if (IsUsableEquity(hostInitialEquity)) {
-    guard.initialEquity = hostInitialEquity;
-    settings::WriteAmount(settings::kInitialEquityKey, guard.initialEquity);
+  if (core::IsUsableEquity(hostInitialEquity)) {
+    core::guard.initialEquity = hostInitialEquity;
+    settings::WriteAmount(settings::kInitialEquityKey, core::guard.initialEquity);
   } else if (const double stored = settings::ReadAmount(settings::kInitialEquityKey);
-             IsUsableEquity(stored)) {
-    guard.initialEquity = stored;
+             core::IsUsableEquity(stored)) {
+    core::guard.initialEquity = stored;
   } else {
-    guard.initialEquity = guard.snapshot;
-    settings::WriteAmount(settings::kInitialEquityKey, guard.initialEquity);
+    core::guard.initialEquity = core::guard.snapshot;
+    settings::WriteAmount(settings::kInitialEquityKey, core::guard.initialEquity);
   }
-  if (initialEquity != nullptr) *initialEquity = guard.initialEquity;
+  if (initialEquity != nullptr) *initialEquity = core::guard.initialEquity;
 
   // A non-finite equity is no equity: it is kept as "not known yet" until SetEquity passes one.
-  guard.equity = std::isfinite(equity) ? equity : 0.0;
-  guard.margin = margin;
-  guard.freeMargin = freeMargin;
-  guard.lowestFreeMargin = freeMargin;
+  core::guard.equity = std::isfinite(equity) ? equity : 0.0;
+  core::guard.margin = margin;
+  core::guard.freeMargin = freeMargin;
+  core::guard.lowestFreeMargin = freeMargin;
 
-  SetTableParser(takeProfits, guard.takeProfitTable);
-  SetTableParser(drawdownTargets, guard.drawdownTable);
-  PositiveListParser(increaseTargets, guard.increaseTargets);
-  PositiveListParser(stopLosses, guard.stopLosses);
+  SetTableParser(takeProfits, core::guard.takeProfitTable);
+  SetTableParser(drawdownTargets, core::guard.drawdownTable);
+  PositiveListParser(increaseTargets, core::guard.increaseTargets);
+  PositiveListParser(stopLosses, core::guard.stopLosses);
 
-  guard.tpSet = ClampInto(settings::ReadIndex(settings::kTakeProfitSetKey), kTargetSets);
-  guard.tpIndex = ClampInto(settings::ReadIndex(settings::kTakeProfitIndexKey), kSetPositions);
-  guard.ddSet = ClampInto(settings::ReadIndex(settings::kDrawdownSetKey), kTargetSets);
-  guard.ddIndex = ClampInto(settings::ReadIndex(settings::kDrawdownIndexKey), kSetPositions);
-  guard.reachedDrawdownTarget = CurrentDrawdownTarget();
+  core::guard.tpSet = ClampInto(settings::ReadIndex(settings::kTakeProfitSetKey), core::kTargetSets);
+  core::guard.tpIndex = ClampInto(settings::ReadIndex(settings::kTakeProfitIndexKey), core::kSetPositions);
+  core::guard.ddSet = ClampInto(settings::ReadIndex(settings::kDrawdownSetKey), core::kTargetSets);
+  core::guard.ddIndex = ClampInto(settings::ReadIndex(settings::kDrawdownIndexKey), core::kSetPositions);
+  core::guard.reachedDrawdownTarget = core::CurrentDrawdownTarget();
 
-  guard.cycleIndex = 0;
-  guard.increaseIndex = 0;
-  guard.stopLossIndex = 0;
-  guard.lastCloseMargin = 0.0;
-  guard.averageCloseMargin = 0.0;
-  guard.averageDrawdown = 0.0;
-  guard.medianDrawdown = 0.0;
-  guard.lowestDrawdown = 0.0;
+  core::guard.cycleIndex = 0;
+  core::guard.increaseIndex = 0;
+  core::guard.stopLossIndex = 0;
+  core::guard.lastCloseMargin = 0.0;
+  core::guard.averageCloseMargin = 0.0;
+  core::guard.averageDrawdown = 0.0;
+  core::guard.medianDrawdown = 0.0;
+  core::guard.lowestDrawdown = 0.0;
 
   const std::int64_t now = platform::Now();
-  guard.snapshotTime = now;
-  guard.periodDrawdownTime = now;
-  guard.lowestVsInitialTime = now;
-  guard.lowestFreeMarginTime = now;
-  guard.previousSnapshotTime = 0;
-  guard.previousPeriodDrawdownTime = 0;
-  return guard.snapshot;
+  core::guard.snapshotTime = now;
+  core::guard.periodDrawdownTime = now;
+  core::guard.lowestVsInitialTime = now;
+  core::guard.lowestFreeMarginTime = now;
+  core::guard.previousSnapshotTime = 0;
+  core::guard.previousPeriodDrawdownTime = 0;
+  return core::guard.snapshot;
 }
 
 }  // namespace zt::engine

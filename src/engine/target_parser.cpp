@@ -1,6 +1,6 @@
 #include "engine/target_parser.h"
 
-#include "engine/amounts.h"
+#include "core/amounts.h"
 
 namespace zt::engine {
 namespace {
@@ -10,20 +10,20 @@ bool IsNumberCharacter(char c) { return (c >= '0' && c <= '9') || c == '.'; }
 // A number token: [start, end) of the text. The conversion stops where the decimal reading does,
 // so "1.2.3" reads 1.2 and "." reads 0.
 double TokenValue(std::string_view text, std::size_t start, std::size_t end) {
-  return ParseAmount(text.substr(start, end - start));
+  return core::ParseAmount(text.substr(start, end - start));
 }
 
 }  // namespace
 
-int SetTableParser(std::string_view text, TargetTable& table) {
-  TargetTable work{};
+int SetTableParser(std::string_view text, core::TargetTable& table) {
+  core::TargetTable work{};
   int set = 0;
   int position = 0;
   int setSeparators = 0;
   std::size_t tokenStart = 0;
   bool inToken = false;
   auto store = [&](std::size_t end) {
-    if (set < kTargetSets && position < kSetPositions) {
+    if (set < core::kTargetSets && position < core::kSetPositions) {
       work[static_cast<unsigned>(set)][static_cast<unsigned>(position)] = TokenValue(text, tokenStart, end);
     }
   };
@@ -39,9 +39,9 @@ int SetTableParser(std::string_view text, TargetTable& table) {
     inToken = false;
     if (c == ';') {
       ++setSeparators;
-      if (set < kTargetSets) ++set;  // counts up to one past the last set, where it stays
+      if (set < core::kTargetSets) ++set;  // counts up to one past the last set, where it stays
       position = 0;
-    } else if (position < kSetPositions) {
+    } else if (position < core::kSetPositions) {
       ++position;
     }
   }
@@ -50,14 +50,14 @@ int SetTableParser(std::string_view text, TargetTable& table) {
   return setSeparators + 1;
 }
 
-int PositiveListParser(std::string_view text, TargetList& list) {
-  TargetList work{};
+int PositiveListParser(std::string_view text, core::TargetList& list) {
+  core::TargetList work{};
   int count = 0;
   std::size_t tokenStart = 0;
   bool inToken = false;
   auto store = [&](std::size_t end) {
     const double value = TokenValue(text, tokenStart, end);
-    if (value > 0.0 && count < kListEntries) work[static_cast<unsigned>(count++)] = value;
+    if (value > 0.0 && count < core::kListEntries) work[static_cast<unsigned>(count++)] = value;
   };
   for (std::size_t at = 0; at < text.size(); ++at) {
     if (IsNumberCharacter(text[at])) {

@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-#include "engine/guard_state.h"
+#include "core/guard_state.h"
 
 namespace zt::engine {
 
@@ -15,11 +15,11 @@ namespace zt::engine {
 // are skipped. The whole table is replaced; entries not given are 0.0. Numbers past the 8th set
 // or the 32nd position of a set are ignored. Returns the number of sets seen (the ';' that
 // followed a number, plus one; it can exceed 8).
-int SetTableParser(std::string_view text, TargetTable& table);
+int SetTableParser(std::string_view text, core::TargetTable& table);
 
 // Reads a list of positive amounts, "0, 500, 1000" giving 500, 1000: values not greater than 0
 // take no position. The whole list is replaced; amounts past the 8th are ignored. Returns the
 // number of amounts stored.
-int PositiveListParser(std::string_view text, TargetList& list);
+int PositiveListParser(std::string_view text, core::TargetList& list);
 
 }  // namespace zt::engine

@@ -1,8 +1,6 @@
 // The clock override shared by both platform files: Now() asks FixedNow() first.
 #include "platform/fixed_clock.h"
 
-#include "platform/test_clock.h"
-
 namespace zt::platform {
 namespace {
 bool fixed = false;

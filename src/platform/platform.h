@@ -10,10 +10,6 @@ namespace zt::platform {
 
 // ---- Module start-up -------------------------------------------------------------------------
 
-// Defined above the seam (src/boundary): the platform calls it once when the library is loaded
-// into a process (DllMain's process attach on Windows, a load-time constructor elsewhere).
-void OnLibraryLoad();
-
 // Writes the full file path of the loaded library into out (capacity bytes, NUL included).
 // Returns the length of the path; when the path does not fit, returns capacity or more and the
 // contents of out are not a usable path. Returns 0 when the path cannot be learnt.
@@ -47,6 +43,11 @@ struct ProfileEntry {
 bool WriteProfileStrings(const char* path, std::string_view section, const ProfileEntry* entries,
                          int count);
 
+// Removes what writes of the INI file at path that were killed mid-way left beside it (a
+// temporary file named after path and the writing process) when that process no longer runs.
+// Files of live processes and every other file are left alone. Failures are ignored.
+void RemoveAbandonedWrites(const char* path);
+
 // ---- Other files -----------------------------------------------------------------------------
 
 // Creates a new file at path holding text, with the platform's text-mode line ends ("\n" in
@@ -62,6 +63,13 @@ int RootAncestorWindow(int window);
 // Copies the window's title into out (capacity bytes, NUL included, cut to fit); an unknown
 // window or one without a title gives the empty text. Returns the length copied.
 int WindowTitle(int window, char* out, int capacity);
+
+// Where the platform has no terminal windows, a host names the two titles a chart's windows
+// would carry: the chart frame's and the terminal main window's (null is the empty text, longer
+// titles are cut to 255 characters). Up to 8 charts are kept; a known chart's titles are
+// replaced, a ninth chart takes the place of the oldest. Returns false, keeping nothing, where
+// the platform reads real windows.
+bool NameWindowTitles(int chart, const char* frameTitle, const char* mainTitle);
 
 // ---- Clock -----------------------------------------------------------------------------------
 

@@ -1,17 +1,30 @@
-// The platform seam on Linux and other POSIX systems. The private-profile store, our own
-// implementation of the Windows INI service, is in profile_posix.cpp.
+// The platform seam on Linux and other POSIX systems. The settings file is kept by our own
+// private-profile store: the INI text logic is in ini_text.cpp, and this file only loads a file
+// into memory and replaces it safely. Mirrors platform_win32.cpp: same order, same helpers.
+//
+// The library allocates nothing: the file images live in fixed static buffers, which also makes
+// the store non-reentrant (the guard runs on one host thread). A file larger than the buffer is
+// never touched: reads give the fallback and writes fail, because rewriting only the part we
+// could hold would destroy the rest.
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>  // rename only
 #include <cstring>
 #include <ctime>
 
 #include "platform/fixed_clock.h"
+#include "platform/ini_text.h"
 #include "platform/platform.h"
-#include "zentravo.h"
 
 namespace zt::platform {
 namespace {
@@ -21,19 +34,129 @@ namespace {
 // Runs when the shared library is loaded (and at start of a program linking the static library).
 // The C library reads the time-zone rules, into memory it allocates, at the first local-time
 // conversion of the process; loading them here keeps that allocation out of the host's calls.
-__attribute__((constructor)) void LibraryLoaded() {
-  tzset();
-  OnLibraryLoad();
+__attribute__((constructor)) void LoadTimeZoneRules() { tzset(); }
+
+// ---- Helpers ----
+
+// Copies text into out (capacity bytes, > 0), cut to fit, always terminated. Returns the number
+// of characters copied: less than text.size() when the text was cut.
+std::size_t CopyText(std::string_view text, char* out, std::size_t capacity) {
+  const std::size_t length = text.size() < capacity ? text.size() : capacity - 1;
+  if (length > 0) std::memcpy(out, text.data(), length);
+  out[length] = '\0';
+  return length;
 }
 
-// Copies text into out (capacity bytes), cut to fit, always terminated. Returns the length copied.
-int CopyText(const char* text, char* out, int capacity) {
-  if (capacity <= 0) return 0;
-  const std::size_t room = static_cast<std::size_t>(capacity - 1);
-  const std::size_t length = text == nullptr ? 0 : strnlen(text, room);
-  if (length > 0) std::memcpy(out, text, length);
-  out[length] = '\0';
-  return static_cast<int>(length);
+// Writes all of text to an open file, resuming after signals and short writes.
+bool WriteAll(int file, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t put = write(file, text.data(), text.size());
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return true;
+}
+
+// ---- Private-profile (INI) files ----
+
+// Largest settings file we read or write. The guard's own file is under 200 bytes; this leaves
+// room for hand-edited files with very long lines while keeping the static footprint modest.
+constexpr std::size_t kProfileFileCapacity = std::size_t{4} << 20;
+
+// Longest path of the temporary file, NUL included (PATH_MAX on Linux).
+constexpr std::size_t kProfilePathCapacity = 4096;
+
+// Permissions of a file we create; the process umask applies on top.
+constexpr mode_t kNewFileMode = 0666;
+
+// What a temporary file's name adds to the settings file's: ".<process id>.tmp".
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+// Two file images: the one read from disk, and the rewrite (see ini::ApplyWrites).
+char images[2][kProfileFileCapacity];
+char temporaryPath[kProfilePathCapacity];
+
+// Reads the whole open file into buffer. False when it is not a regular file, is larger than the
+// buffer or cannot be read. mode receives its permission bits.
+bool ReadWhole(int file, char* buffer, std::size_t& length, mode_t& mode) {
+  struct stat status {};
+  if (fstat(file, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0 ||
+      static_cast<std::uintmax_t>(status.st_size) > kProfileFileCapacity) {
+    return false;
+  }
+  mode = status.st_mode & 0777;
+  const std::size_t wanted = static_cast<std::size_t>(status.st_size);
+  length = 0;
+  while (length < wanted) {
+    const ssize_t got = read(file, buffer + length, wanted - length);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) break;  // the file shrank since fstat
+    length += static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+// Opens and reads the file at path for reading only. False when it is missing or unusable.
+bool LoadForReading(const char* path, std::string_view& image) {
+  if (path == nullptr || *path == '\0') return false;
+  const int file = open(path, O_RDONLY | O_CLOEXEC);
+  if (file < 0) return false;
+  std::size_t length = 0;
+  mode_t mode = 0;
+  const bool loaded = ReadWhole(file, images[0], length, mode);
+  close(file);
+  image = std::string_view(images[0], length);
+  return loaded && !ini::IsUtf16(image);
+}
+
+// The temporary file beside path: path.<process id>.tmp, so that two processes never write into
+// the same one. False when the name does not fit.
+bool MakeTemporaryPath(const char* path) {
+  const std::size_t length = std::strlen(path);
+  char* const end = temporaryPath + kProfilePathCapacity;
+  if (length + 1 >= kProfilePathCapacity) return false;
+  std::memcpy(temporaryPath, path, length);
+  char* cursor = temporaryPath + length;
+  *cursor++ = '.';
+  const std::to_chars_result digits = std::to_chars(cursor, end, getpid());
+  if (digits.ec != std::errc{}) return false;
+  if (static_cast<std::size_t>(end - digits.ptr) < kTemporarySuffix.size() + 1) return false;
+  std::memcpy(digits.ptr, kTemporarySuffix.data(), kTemporarySuffix.size());
+  digits.ptr[kTemporarySuffix.size()] = '\0';
+  return true;
+}
+
+// Replaces the file at path by text through a flushed temporary file, so a crash leaves either
+// the old file or the new one, never a part of one. A new file gets kNewFileMode less the umask;
+// an existing file's permission bits (keptMode) survive exactly. On failure the temporary file is
+// removed and the old file is unchanged.
+bool ReplaceWholeFile(const char* path, std::string_view text, const mode_t* keptMode) {
+  if (!MakeTemporaryPath(path)) return false;
+  const int file =
+      open(temporaryPath, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
+  if (file < 0) return false;
+  bool written = (keptMode == nullptr || fchmod(file, *keptMode) == 0) && WriteAll(file, text) &&
+                 fsync(file) == 0;
+  written = close(file) == 0 && written;
+  if (written && std::rename(temporaryPath, path) == 0) return true;
+  unlink(temporaryPath);
+  return false;
+}
+
+// The process id in a temporary file's name, "<settings file name>.<digits>.tmp"; 0 when name is
+// not one of ours.
+pid_t WriterOf(std::string_view name, std::string_view settingsName) {
+  if (!name.starts_with(settingsName) || !name.ends_with(kTemporarySuffix)) return 0;
+  name.remove_prefix(settingsName.size());
+  name.remove_suffix(kTemporarySuffix.size());
+  if (name.size() < 2 || name.front() != '.') return 0;
+  name.remove_prefix(1);
+  pid_t writer = 0;
+  const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), writer);
+  if (error != std::errc{} || end != name.data() + name.size() || writer <= 0) return 0;
+  return writer;
 }
 
 // ---- Terminal windows ----
@@ -42,10 +165,10 @@ int CopyText(const char* text, char* out, int capacity) {
 // chart handle gets a row; its frame and main windows get made-up handles that encode the row:
 // frame = kFrameBase + row, main = kMainBase + row.
 
-constexpr int kKnownCharts = 8;        // charts a host may name
-constexpr int kTitleSize = 256;        // a terminal's title buffer
-constexpr int kFrameBase = 0x7A000000; // made-up frame handles
-constexpr int kMainBase = 0x7B000000;  // made-up main-window handles
+constexpr int kKnownCharts = 8;         // charts a host may name
+constexpr std::size_t kTitleSize = 256; // a terminal's title buffer
+constexpr int kFrameBase = 0x7A000000;  // made-up frame handles
+constexpr int kMainBase = 0x7B000000;   // made-up main-window handles
 
 struct ChartTitles {
   bool used;
@@ -64,11 +187,15 @@ int RowOf(int window, int base) {
   return row;
 }
 
+std::string_view TextOf(const char* text) { return text == nullptr ? std::string_view() : text; }
+
 }  // namespace
+
+// ---- Module start-up ----
 
 int ModulePath(char* out, int capacity) {
   Dl_info info{};
-  if (capacity <= 0 || dladdr(reinterpret_cast<void*>(&LibraryLoaded), &info) == 0 ||
+  if (capacity <= 0 || dladdr(reinterpret_cast<void*>(&ModulePath), &info) == 0 ||
       info.dli_fname == nullptr) {
     return 0;
   }
@@ -87,25 +214,95 @@ int ModulePath(char* out, int capacity) {
   return static_cast<int>(folderLength + 1 + nameLength);
 }
 
+// ---- Private-profile (INI) files ----
+
+int ReadProfileString(const char* path, std::string_view section, std::string_view key,
+                      std::string_view fallback, char* out) {
+  std::string_view value = ini::TrimEnd(fallback);  // the service trims only the fallback's end
+  std::string_view image;
+  if (LoadForReading(path, image)) {
+    const ini::Found found = ini::FindValue(image, section, key);
+    if (found.found) value = found.value;
+  }
+  return static_cast<int>(CopyText(value, out, static_cast<std::size_t>(kProfileValueCapacity)));
+}
+
+int ReadProfileInt(const char* path, std::string_view section, std::string_view key,
+                   int fallback) {
+  char text[kProfileValueCapacity];
+  const int length = ReadProfileString(path, section, key, "", text);
+  return ini::IntegerOf(std::string_view(text, static_cast<std::size_t>(length)), fallback);
+}
+
+bool WriteProfileStrings(const char* path, std::string_view section, const ProfileEntry* entries,
+                         int count) {
+  if (path == nullptr || *path == '\0' || count < 0 || (count > 0 && entries == nullptr)) {
+    return false;
+  }
+  // A file we may read but not write can still take a write that changes nothing.
+  bool writable = true;
+  int file = open(path, O_RDWR | O_CLOEXEC);
+  if (file < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    writable = false;
+    file = open(path, O_RDONLY | O_CLOEXEC);
+  }
+  std::size_t length = 0;
+  mode_t mode = 0;
+  const bool exists = file >= 0;
+  if (exists) {
+    const bool loaded = ReadWhole(file, images[0], length, mode);
+    close(file);
+    if (!loaded) return false;
+  } else if (errno != ENOENT) {
+    return false;  // a missing file is created; a missing folder fails when we create the file
+  }
+
+  std::string_view rewritten;
+  const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
+  switch (ini::ApplyWrites(buffers, length, section, entries, count, rewritten)) {
+    case ini::WriteOutcome::unchanged:
+      return true;
+    case ini::WriteOutcome::refused:
+      return false;
+    case ini::WriteOutcome::changed:
+      break;
+  }
+  return writable && ReplaceWholeFile(path, rewritten, exists ? &mode : nullptr);
+}
+
+void RemoveAbandonedWrites(const char* path) {
+  if (path == nullptr || *path == '\0') return;
+  const std::string_view whole(path);
+  const std::size_t slash = whole.rfind('/');
+  if (slash == std::string_view::npos || slash + 1 >= whole.size()) return;
+  const std::string_view settingsName = whole.substr(slash + 1);
+  // The folder's path, through the temporary-path buffer that no write is using now.
+  const std::string_view folderPath = whole.substr(0, slash == 0 ? 1 : slash);
+  if (CopyText(folderPath, temporaryPath, kProfilePathCapacity) < folderPath.size()) return;
+  DIR* const folder = opendir(temporaryPath);
+  if (folder == nullptr) return;
+  const int folderFile = dirfd(folder);
+  while (const dirent* entry = readdir(folder)) {
+    const pid_t writer = WriterOf(entry->d_name, settingsName);
+    // No signal is sent: kill with 0 only asks whether the process exists. Our own id cannot be
+    // a write in progress, since this runs between calls; it is a leftover of an earlier process.
+    if (writer == 0 || (writer != getpid() && (kill(writer, 0) == 0 || errno != ESRCH))) continue;
+    unlinkat(folderFile, entry->d_name, 0);
+  }
+  closedir(folder);
+}
+
+// ---- Other files ----
+
 bool WriteNewTextFile(const char* path, std::string_view text) {
   const int file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (file < 0) return false;
-  const char* next = text.data();
-  std::size_t left = text.size();
-  bool complete = true;
-  while (left > 0) {
-    const ssize_t written = write(file, next, left);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      complete = false;
-      break;
-    }
-    next += written;
-    left -= static_cast<std::size_t>(written);
-  }
+  bool complete = WriteAll(file, text);
   if (close(file) != 0) complete = false;
   return complete;
 }
+
+// ---- Terminal windows ----
 
 int ParentWindow(int window) {
   for (int row = 0; row < kKnownCharts; ++row) {
@@ -124,14 +321,37 @@ int RootAncestorWindow(int window) {
 }
 
 int WindowTitle(int window, char* out, int capacity) {
-  if (const int row = RowOf(window, kFrameBase); row >= 0) {
-    return CopyText(charts[static_cast<unsigned>(row)].frameTitle, out, capacity);
+  if (capacity <= 0) return 0;
+  std::string_view title;
+  if (const int frameRow = RowOf(window, kFrameBase); frameRow >= 0) {
+    title = charts[static_cast<unsigned>(frameRow)].frameTitle;
+  } else if (const int mainRow = RowOf(window, kMainBase); mainRow >= 0) {
+    title = charts[static_cast<unsigned>(mainRow)].mainTitle;
   }
-  if (const int row = RowOf(window, kMainBase); row >= 0) {
-    return CopyText(charts[static_cast<unsigned>(row)].mainTitle, out, capacity);
-  }
-  return CopyText("", out, capacity);
+  return static_cast<int>(CopyText(title, out, static_cast<std::size_t>(capacity)));
 }
+
+bool NameWindowTitles(int chart, const char* frameTitle, const char* mainTitle) {
+  int row = -1;
+  for (int candidate = 0; candidate < kKnownCharts; ++candidate) {
+    if (charts[static_cast<unsigned>(candidate)].used &&
+        charts[static_cast<unsigned>(candidate)].chart == chart) {
+      row = candidate;
+    }
+  }
+  if (row < 0) {
+    row = nextChartRow;
+    nextChartRow = (nextChartRow + 1) % kKnownCharts;
+  }
+  ChartTitles& titles = charts[static_cast<unsigned>(row)];
+  titles.used = true;
+  titles.chart = chart;
+  CopyText(TextOf(frameTitle), titles.frameTitle, kTitleSize);
+  CopyText(TextOf(mainTitle), titles.mainTitle, kTitleSize);
+  return true;
+}
+
+// ---- Clock ----
 
 std::int64_t Now() {
   std::int64_t pinned = 0;
@@ -151,25 +371,3 @@ bool LocalTime(std::int64_t time, CalendarTime* out) {
 }
 
 }  // namespace zt::platform
-
-// The one export that only Linux hosts have: the titles InitZT reads for a chart.
-extern "C" ZT_EXPORT void SetWindowTitles(int chartHandle, const char* frameTitle,
-                                          const char* mainTitle) {
-  using namespace zt::platform;
-  int row = -1;
-  for (int candidate = 0; candidate < kKnownCharts; ++candidate) {
-    if (charts[static_cast<unsigned>(candidate)].used &&
-        charts[static_cast<unsigned>(candidate)].chart == chartHandle) {
-      row = candidate;
-    }
-  }
-  if (row < 0) {
-    row = nextChartRow;
-    nextChartRow = (nextChartRow + 1) % kKnownCharts;
-  }
-  ChartTitles& titles = charts[static_cast<unsigned>(row)];
-  titles.used = true;
-  titles.chart = chartHandle;
-  CopyText(frameTitle, titles.frameTitle, kTitleSize);
-  CopyText(mainTitle, titles.mainTitle, kTitleSize);
-}

@@ -1,6 +1,6 @@
 // The platform seam on Windows: the real kernel and user-interface services a terminal process
-// offers. The private-profile store is the system's own INI service, so there is no profile file
-// of ours here.
+// offers. The settings file is kept by the system's own private-profile service. Mirrors
+// platform_posix.cpp: same order, same helpers.
 #define NOMINMAX
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -17,18 +17,39 @@ namespace {
 
 // ---- Module start-up ----
 
-// The handle the loader gave DllMain: GetModuleFileNameA needs it to name this library rather
-// than the terminal's executable.
-HMODULE libraryModule = nullptr;
+// This library's own module: the one that holds this code, rather than the terminal's
+// executable. Asked of the loader by address, so no entry point has to hand it over.
+HMODULE ThisModule() {
+  HMODULE module = nullptr;
+  const DWORD flags =
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
+  if (GetModuleHandleExA(flags, reinterpret_cast<LPCSTR>(&ThisModule), &module) == FALSE) {
+    return nullptr;
+  }
+  return module;
+}
 
-// Copies text into out (capacity bytes) as a NUL-terminated string. Returns false, writing only
-// an empty text, when text does not fit: the profile service needs terminated names, and a cut
-// section or key name would read or write the wrong entry.
-bool CopyTerminated(std::string_view text, char* out, std::size_t capacity) {
-  out[0] = '\0';
-  if (text.size() >= capacity) return false;
-  std::memcpy(out, text.data(), text.size());
-  out[text.size()] = '\0';
+// ---- Helpers ----
+
+// Copies text into out (capacity bytes, > 0), cut to fit, always terminated. Returns the number
+// of characters copied: less than text.size() when the text was cut.
+std::size_t CopyText(std::string_view text, char* out, std::size_t capacity) {
+  const std::size_t length = text.size() < capacity ? text.size() : capacity - 1;
+  if (length > 0) std::memcpy(out, text.data(), length);
+  out[length] = '\0';
+  return length;
+}
+
+// Writes all of text to an open file, resuming after short writes.
+bool WriteAll(HANDLE file, std::string_view text) {
+  while (!text.empty()) {
+    DWORD written = 0;
+    if (WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) == FALSE ||
+        written == 0) {
+      return false;
+    }
+    text.remove_prefix(written);
+  }
   return true;
 }
 
@@ -37,22 +58,15 @@ bool CopyTerminated(std::string_view text, char* out, std::size_t capacity) {
 constexpr std::size_t kNameCapacity = 256;   // a section or key name, NUL included
 constexpr std::size_t kValueCapacity = 512;  // a value or fallback handed to the service
 
+// The service needs terminated names, and a cut section or key name would read or write the
+// wrong entry: a name that does not fit is refused. True when name fits into out.
+bool CopyName(std::string_view name, char* out, std::size_t capacity) {
+  return CopyText(name, out, capacity) == name.size();
+}
+
 // ---- Other files ----
 
 constexpr std::size_t kWriteChunk = 1024;  // bytes converted to CR LF line ends per WriteFile
-
-bool WriteAll(HANDLE file, const char* data, std::size_t size) {
-  while (size > 0) {
-    DWORD written = 0;
-    if (WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) == FALSE ||
-        written == 0) {
-      return false;
-    }
-    data += written;
-    size -= written;
-  }
-  return true;
-}
 
 // ---- Terminal windows ----
 //
@@ -65,13 +79,18 @@ int HandleOf(HWND window) { return static_cast<int>(reinterpret_cast<std::intptr
 
 }  // namespace
 
+// ---- Module start-up ----
+
 int ModulePath(char* out, int capacity) {
-  if (capacity <= 0 || libraryModule == nullptr) return 0;
-  const DWORD length = GetModuleFileNameA(libraryModule, out, static_cast<DWORD>(capacity));
+  const HMODULE module = ThisModule();
+  if (capacity <= 0 || module == nullptr) return 0;
+  const DWORD length = GetModuleFileNameA(module, out, static_cast<DWORD>(capacity));
   // A path that does not fit is cut and fills the buffer completely.
   if (length >= static_cast<DWORD>(capacity)) return capacity;
   return static_cast<int>(length);
 }
+
+// ---- Private-profile (INI) files ----
 
 int ReadProfileString(const char* path, std::string_view section, std::string_view key,
                       std::string_view fallback, char* out) {
@@ -79,10 +98,9 @@ int ReadProfileString(const char* path, std::string_view section, std::string_vi
   char keyName[kNameCapacity];
   char fallbackText[kValueCapacity];
   // A fallback too long for our buffer is cut to the 63 characters the read returns anyway.
-  if (!CopyTerminated(fallback.substr(0, kProfileValueCapacity - 1), fallbackText,
-                      sizeof fallbackText) ||
-      !CopyTerminated(section, sectionName, sizeof sectionName) ||
-      !CopyTerminated(key, keyName, sizeof keyName)) {
+  if (!CopyName(fallback.substr(0, kProfileValueCapacity - 1), fallbackText, sizeof fallbackText) ||
+      !CopyName(section, sectionName, sizeof sectionName) ||
+      !CopyName(key, keyName, sizeof keyName)) {
     out[0] = '\0';
     return 0;
   }
@@ -95,8 +113,8 @@ int ReadProfileInt(const char* path, std::string_view section, std::string_view 
                    int fallback) {
   char sectionName[kNameCapacity];
   char keyName[kNameCapacity];
-  if (!CopyTerminated(section, sectionName, sizeof sectionName) ||
-      !CopyTerminated(key, keyName, sizeof keyName)) {
+  if (!CopyName(section, sectionName, sizeof sectionName) ||
+      !CopyName(key, keyName, sizeof keyName)) {
     return fallback;
   }
   // The service answers an unsigned value that wraps like a 32-bit int; give it back as one.
@@ -107,7 +125,7 @@ int ReadProfileInt(const char* path, std::string_view section, std::string_view 
 bool WriteProfileStrings(const char* path, std::string_view section, const ProfileEntry* entries,
                          int count) {
   char sectionName[kNameCapacity];
-  if (!CopyTerminated(section, sectionName, sizeof sectionName)) return false;
+  if (!CopyName(section, sectionName, sizeof sectionName)) return false;
   // Check every name and value before the first write, so that nothing is written at all when
   // one of them cannot be handed to the service.
   for (int entry = 0; entry < count; ++entry) {
@@ -119,12 +137,18 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
   char keyName[kNameCapacity];
   char value[kValueCapacity];
   for (int entry = 0; entry < count; ++entry) {
-    CopyTerminated(entries[entry].key, keyName, sizeof keyName);
-    CopyTerminated(entries[entry].value, value, sizeof value);
+    CopyName(entries[entry].key, keyName, sizeof keyName);
+    CopyName(entries[entry].value, value, sizeof value);
     if (WritePrivateProfileStringA(sectionName, keyName, value, path) == FALSE) return false;
   }
   return true;
 }
+
+void RemoveAbandonedWrites(const char* /*path*/) {
+  // The system's service writes the file in place and leaves no temporary files of ours.
+}
+
+// ---- Other files ----
 
 bool WriteNewTextFile(const char* path, std::string_view text) {
   const HANDLE file =
@@ -136,7 +160,7 @@ bool WriteNewTextFile(const char* path, std::string_view text) {
   bool complete = true;
   for (const char character : text) {
     if (used + 2 > sizeof chunk) {
-      if (!WriteAll(file, chunk, used)) {
+      if (!WriteAll(file, std::string_view(chunk, used))) {
         complete = false;
         break;
       }
@@ -145,10 +169,12 @@ bool WriteNewTextFile(const char* path, std::string_view text) {
     if (character == '\n') chunk[used++] = '\r';
     chunk[used++] = character;
   }
-  if (complete && !WriteAll(file, chunk, used)) complete = false;
+  if (complete && !WriteAll(file, std::string_view(chunk, used))) complete = false;
   if (CloseHandle(file) == FALSE) complete = false;
   return complete;
 }
+
+// ---- Terminal windows ----
 
 int ParentWindow(int window) { return HandleOf(GetParent(WindowOf(window))); }
 
@@ -165,6 +191,12 @@ int WindowTitle(int window, char* out, int capacity) {
   }
   return length;
 }
+
+bool NameWindowTitles(int /*chart*/, const char* /*frameTitle*/, const char* /*mainTitle*/) {
+  return false;  // the titles come from the terminal's real windows
+}
+
+// ---- Clock ----
 
 std::int64_t Now() {
   std::int64_t pinned = 0;
@@ -183,14 +215,3 @@ bool LocalTime(std::int64_t time, CalendarTime* out) {
 }
 
 }  // namespace zt::platform
-
-// The module entry. On process attach it remembers which module this is and lets the library
-// derive its settings path; thread and detach notifications change nothing. It always succeeds:
-// a library that failed to load would leave the terminal's script without its guard.
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID /*reserved*/) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    zt::platform::libraryModule = module;
-    zt::platform::OnLibraryLoad();
-  }
-  return TRUE;
-}

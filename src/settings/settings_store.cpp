@@ -1,8 +1,8 @@
 #include "settings/settings_store.h"
 
-#include "engine/amounts.h"
-#include "engine/guard_state.h"
-#include "texts/text_builder.h"
+#include "core/amounts.h"
+#include "core/guard_state.h"
+#include "core/text_builder.h"
 
 namespace zt::settings {
 namespace {
@@ -11,8 +11,8 @@ namespace {
 constexpr int kAmountTextSize = 330;
 constexpr int kIndexTextSize = 16;
 
-const char* Path() { return engine::guard.settingsPath; }
-bool Persisting() { return engine::guard.settingsPath[0] != '\0'; }
+const char* Path() { return core::guard.settingsPath; }
+bool Persisting() { return core::guard.settingsPath[0] != '\0'; }
 
 struct IndexText {
   char text[kIndexTextSize];
@@ -20,8 +20,8 @@ struct IndexText {
 
 IndexText FormatIndex(int value) {
   IndexText out{};
-  texts::TextBuilder builder = texts::StartText(out.text, kIndexTextSize);
-  texts::AppendInt(builder, value);
+  core::TextBuilder builder = core::StartText(out.text, kIndexTextSize);
+  core::AppendInt(builder, value);
   return out;
 }
 
@@ -41,7 +41,7 @@ void ReadAmountText(std::string_view key, char* out) {
 double ReadAmount(std::string_view key) {
   char text[platform::kProfileValueCapacity];
   ReadAmountText(key, text);
-  return engine::ParseAmount(text);
+  return core::ParseAmount(text);
 }
 
 int ReadIndex(std::string_view key) {
@@ -56,13 +56,13 @@ void WriteAmountText(std::string_view key, std::string_view text) {
 
 void WriteAmount(std::string_view key, double amount) {
   char text[kAmountTextSize];
-  texts::TextBuilder builder = texts::StartText(text, kAmountTextSize);
-  texts::AppendFixed(builder, amount, 2);
-  WriteAmountText(key, texts::View(builder));
+  core::TextBuilder builder = core::StartText(text, kAmountTextSize);
+  core::AppendFixed(builder, amount, 2);
+  WriteAmountText(key, core::View(builder));
 }
 
 void WriteIndices() {
-  const engine::GuardState& guard = engine::guard;
+  const core::GuardState& guard = core::guard;
   const IndexText tpSet = FormatIndex(guard.tpSet);
   const IndexText ddSet = FormatIndex(guard.ddSet);
   const IndexText tpIndex = FormatIndex(guard.tpIndex);
@@ -75,7 +75,7 @@ void WriteIndices() {
 }
 
 void WriteLastValues(double snapshot, int tpSet, int tpIndex, int ddSet, int ddIndex) {
-  if (engine::IsUsableEquity(snapshot)) WriteAmount(kEquitySnapKey, snapshot);
+  if (core::IsUsableEquity(snapshot)) WriteAmount(kEquitySnapKey, snapshot);
   const IndexText tpSetText = FormatIndex(tpSet);
   const IndexText tpIndexText = FormatIndex(tpIndex);
   const IndexText ddSetText = FormatIndex(ddSet);

@@ -5,14 +5,18 @@
 #include <cstring>
 #include <string_view>
 
-#include "engine/guard_state.h"
-#include "texts/text_builder.h"
-#include "zentravo.h"
+#include "core/guard_state.h"
+#include "core/text_builder.h"
 
 namespace zt::texts {
 namespace {
 
-using engine::guard;
+using core::Append;
+using core::AppendFixed;
+using core::AppendInt;
+using core::guard;
+using core::StartText;
+using core::TextBuilder;
 
 // Smallest divisor of the margin-used percentage: a free margin below it (zero or negative once
 // the account is over-committed) is replaced by it, so the percentage stays finite.
@@ -38,13 +42,13 @@ void StopLossAlert(TextBuilder& text) {
   Append(text, "Prev Snap $");
   Amount(text, guard.snapshot);
   Append(text, ", SL: -$");
-  Amount(text, guard.snapshot - engine::CurrentStopLoss());
+  Amount(text, guard.snapshot - core::CurrentStopLoss());
   Append(text, ", New Snap $");
   Amount(text, guard.equity);
   Append(text, " ($");
   Amount(text, guard.equity - guard.snapshot);
   Append(text, "), TP $");
-  Amount(text, engine::CurrentTakeProfit());
+  Amount(text, core::CurrentTakeProfit());
   Append(text, ", TTC ");
   Tenths(text, CloseSeconds());
   Append(text, "s, ZT CloseAll Stop Loss Complete");
@@ -56,7 +60,7 @@ void TakeProfitAlert(TextBuilder& text) {
   Append(text, "Prev Snap $");
   Amount(text, guard.snapshot);
   Append(text, ", TP: $");
-  Amount(text, engine::CurrentTakeProfit());
+  Amount(text, core::CurrentTakeProfit());
   Append(text, ", New Snap $");
   Amount(text, guard.equity);
   Append(text, " ($");
@@ -72,8 +76,8 @@ void TakeProfitAlert(TextBuilder& text) {
 //  Initial Eq $%0.2f." -- two blanks after the semicolon. The target shown is the one the roll
 // has just passed, one position before increaseIndex (increaseIndex >= 1).
 void IncreaseAlert(TextBuilder& text) {
-  const double passed = engine::ListAt(guard.increaseTargets, guard.increaseIndex - 1);
-  const double drawdownTarget = engine::CurrentDrawdownTarget();
+  const double passed = core::ListAt(guard.increaseTargets, guard.increaseIndex - 1);
+  const double drawdownTarget = core::CurrentDrawdownTarget();
   Append(text, "Increase Target $");
   Amount(text, passed);
   Append(text, " ($");
@@ -81,7 +85,7 @@ void IncreaseAlert(TextBuilder& text) {
   Append(text, ");  New Snap $");
   Amount(text, guard.equity);
   Append(text, ", New TP $");
-  Amount(text, engine::CurrentTakeProfit());
+  Amount(text, core::CurrentTakeProfit());
   Append(text, ", New DDT -$");
   Amount(text, drawdownTarget);
   Append(text, " ($");
@@ -111,10 +115,10 @@ void SubjectEnd(TextBuilder& text) {
 
 }  // namespace
 
-void WriteAlert(int kind, char* out) {
+void WriteAlert(int kind, char* out, int capacity) {
   // Written "not greater than" so that a NaN equity also counts as no equity.
   if (!(guard.equity > 0.0) || !(guard.snapshot > 0.0)) {
-    TextBuilder text = StartText(out, ZT_TEXT_CAPACITY);
+    TextBuilder text = StartText(out, capacity);
     Append(text, "Error: zero equity");
     return;
   }
@@ -127,13 +131,13 @@ void WriteAlert(int kind, char* out) {
     default: break;
   }
   if (build == nullptr) return;
-  TextBuilder text = StartText(out, ZT_TEXT_CAPACITY);
+  TextBuilder text = StartText(out, capacity);
   build(text);
 }
 
-void WriteEmailSubject(int kind, char* out) {
+void WriteEmailSubject(int kind, char* out, int capacity) {
   if (kind < 0 || kind > 2) return;
-  TextBuilder text = StartText(out, ZT_TEXT_CAPACITY);
+  TextBuilder text = StartText(out, capacity);
   switch (kind) {
     case 0:  // "Equity Target +$ %0.2f, # %d, %s, Zentravo_EA alert"
       Append(text, "Equity Target +$ ");
@@ -152,10 +156,10 @@ void WriteEmailSubject(int kind, char* out) {
   SubjectEnd(text);
 }
 
-void WriteEmailLine(int part, int kind, double increaseTarget, char* out) {
+void WriteEmailLine(int part, int kind, double increaseTarget, char* out, int capacity) {
   if (part < 0 || part > 5) return;
   if (part == 0 && (kind < 0 || kind > 2)) return;
-  TextBuilder text = StartText(out, ZT_TEXT_CAPACITY);
+  TextBuilder text = StartText(out, capacity);
   switch (part) {
     case 0:
       if (kind == 0) {  // "Reason: Equity Target $%0.2f reached.\n"
@@ -183,11 +187,11 @@ void WriteEmailLine(int part, int kind, double increaseTarget, char* out) {
       Append(text, ").\n");
       break;
     case 2: {  // "Equity DD; Current TP, DDT -$%0.2f; $%0.2f, -$%0.2f ($%0.2f).\n"
-      const double drawdownTarget = engine::CurrentDrawdownTarget();
+      const double drawdownTarget = core::CurrentDrawdownTarget();
       Append(text, "Equity DD; Current TP, DDT -$");
       Amount(text, std::fabs(guard.periodDrawdown));
       Append(text, "; $");
-      Amount(text, engine::CurrentTakeProfit());
+      Amount(text, core::CurrentTakeProfit());
       Append(text, ", -$");
       Amount(text, drawdownTarget);
       Append(text, " ($");
@@ -196,7 +200,7 @@ void WriteEmailLine(int part, int kind, double increaseTarget, char* out) {
       break;
     }
     case 3: {  // "Current EIT, Stop Loss: $%0.2f, -$%0.2f ($%0.2f).\n"
-      const double stopLoss = engine::CurrentStopLoss();
+      const double stopLoss = core::CurrentStopLoss();
       Append(text, "Current EIT, Stop Loss: $");
       Amount(text, increaseTarget);
       Append(text, ", -$");

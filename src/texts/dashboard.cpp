@@ -6,19 +6,26 @@
 #include <cstring>
 #include <string_view>
 
-#include "engine/guard_state.h"
-#include "engine/time_text.h"
+#include "core/guard_state.h"
+#include "core/limits.h"
+#include "core/text_builder.h"
+#include "core/version.h"
 #include "platform/platform.h"
-#include "texts/text_builder.h"
-#include "zentravo.h"
+#include "texts/time_text.h"
 
 namespace zt::texts {
 namespace {
 
-using engine::guard;
-
-constexpr int kFirstColumnRows = 16;
-constexpr int kSecondColumnRows = 14;
+using core::Append;
+using core::AppendChar;
+using core::AppendFixed;
+using core::AppendInt;
+using core::AppendPadded;
+using core::guard;
+using core::kFirstColumnRows;
+using core::kSecondColumnRows;
+using core::StartText;
+using core::TextBuilder;
 
 // Label texts by row. Row 0 of the first column is built (the title), so its entry stays empty.
 constexpr std::array<std::string_view, kFirstColumnRows> kFirstColumnLabels = {
@@ -77,13 +84,13 @@ std::string_view FieldText(const char (&field)[N]) {
 // entry, so clamping to one past the longest table changes no reading.
 int Ahead(int position, int steps) {
   const long long ahead = static_cast<long long>(position) + steps;
-  return ahead > engine::kSetPositions ? engine::kSetPositions : static_cast<int>(ahead);
+  return ahead > core::kSetPositions ? core::kSetPositions : static_cast<int>(ahead);
 }
 
 // The current local time as strftime's "%a, %b %d, %Y %H:%M:%S" writes it in the "C" locale.
 void AppendTitleTime(TextBuilder& text) {
   platform::CalendarTime local{};
-  if (!engine::CachedLocalTime(platform::Now(), &local) || local.weekday < 0 ||
+  if (!CachedLocalTime(platform::Now(), &local) || local.weekday < 0 ||
       local.weekday > 6 || local.month < 1 || local.month > 12) {
     Append(text, kUnknownTitleTime);
     return;
@@ -114,9 +121,9 @@ void Percent(TextBuilder& text, double part, double whole) {
 
 // "[%s]" with TimeText(time).
 void BracketedTime(TextBuilder& text, std::int64_t time) {
-  char local[engine::kTimeTextSize];
+  char local[kTimeTextSize];
   AppendChar(text, '[');
-  Append(text, engine::TimeText(time, local));
+  Append(text, TimeText(time, local, kTimeTextSize));
   AppendChar(text, ']');
 }
 
@@ -147,12 +154,12 @@ void IncreaseTargetRow(TextBuilder& text, double target) {
   AppendChar(text, ')');
 }
 
-void FirstColumnValue(int row, char* out) {
+void FirstColumnValue(int row, char* out, int capacity) {
   if (row < 3 || row > 13 || row == 8) return;
-  TextBuilder text = StartText(out, ZT_TEXT_CAPACITY);
+  TextBuilder text = StartText(out, capacity);
   switch (row) {
     case 3: {  // "%0.2f, %0.2f %%, %0.2f": take profit, as % of the snapshot, the level it fires at
-      const double takeProfit = engine::CurrentTakeProfit();
+      const double takeProfit = core::CurrentTakeProfit();
       Amount(text, takeProfit);
       Append(text, ", ");
       Percent(text, takeProfit, guard.snapshot);
@@ -239,32 +246,32 @@ void FirstColumnValue(int row, char* out) {
 // The take profit beside a drawdown target is one position further on than the target: it is
 // the take profit that becomes current when the target is reached, since a drawdown step
 // advances both positions together.
-void SecondColumnValue(int row, char* out) {
+void SecondColumnValue(int row, char* out, int capacity) {
   if (row != 2 && row != 3 && row != 4 && row != 5 && row != 8 && row != 11) return;
-  TextBuilder text = StartText(out, ZT_TEXT_CAPACITY);
+  TextBuilder text = StartText(out, capacity);
   switch (row) {
     case 2:  // the current drawdown target is shown even when the set holds none (0.00)
-      DrawdownTargetRow(text, engine::CurrentDrawdownTarget(),
-                        engine::TableAt(guard.takeProfitTable, guard.tpSet, Ahead(guard.tpIndex, 1)));
+      DrawdownTargetRow(text, core::CurrentDrawdownTarget(),
+                        core::TableAt(guard.takeProfitTable, guard.tpSet, Ahead(guard.tpIndex, 1)));
       break;
     case 3: {
-      const double next = engine::TableAt(guard.drawdownTable, guard.ddSet, Ahead(guard.ddIndex, 1));
+      const double next = core::TableAt(guard.drawdownTable, guard.ddSet, Ahead(guard.ddIndex, 1));
       if (next > 0.0) {
         DrawdownTargetRow(text, next,
-                          engine::TableAt(guard.takeProfitTable, guard.tpSet, Ahead(guard.tpIndex, 2)));
+                          core::TableAt(guard.takeProfitTable, guard.tpSet, Ahead(guard.tpIndex, 2)));
       } else {
         Append(text, "--, --; --");
       }
       break;
     }
     case 4:
-      IncreaseTargetRow(text, engine::ListAt(guard.increaseTargets, guard.increaseIndex));
+      IncreaseTargetRow(text, core::ListAt(guard.increaseTargets, guard.increaseIndex));
       break;
     case 5:
-      IncreaseTargetRow(text, engine::ListAt(guard.increaseTargets, Ahead(guard.increaseIndex, 1)));
+      IncreaseTargetRow(text, core::ListAt(guard.increaseTargets, Ahead(guard.increaseIndex, 1)));
       break;
     case 8:  // "%0.2f": the stop-loss equity level
-      Amount(text, guard.snapshot - engine::CurrentStopLoss());
+      Amount(text, guard.snapshot - core::CurrentStopLoss());
       break;
     default:  // 11: "%0.2f; %0.2f": the host's e-mail drawdown and its equity level
       Amount(text, guard.emailDrawdown);
@@ -276,12 +283,12 @@ void SecondColumnValue(int row, char* out) {
 
 }  // namespace
 
-void WriteLabel(int row, int column, char* out) {
-  TextBuilder text = StartText(out, ZT_TEXT_CAPACITY);
+void WriteLabel(int row, int column, char* out, int capacity) {
+  TextBuilder text = StartText(out, capacity);
   if (column == 0) {
     if (row == 0) {
       // "Zentravo - 3.0 (%s) %s"
-      Append(text, "Zentravo - 3.0 (");
+      Append(text, core::kTitleStart);
       Append(text, FieldText(guard.hostTag));
       Append(text, ") ");
       AppendTitleTime(text);
@@ -293,12 +300,12 @@ void WriteLabel(int row, int column, char* out) {
   }
 }
 
-void WriteValue(int row, int column, char* out) {
+void WriteValue(int row, int column, char* out, int capacity) {
   if (guard.snapshot == 0.0 || guard.equity == 0.0 || guard.initialEquity == 0.0) return;
   if (column == 0) {
-    FirstColumnValue(row, out);
+    FirstColumnValue(row, out, capacity);
   } else {
-    SecondColumnValue(row, out);
+    SecondColumnValue(row, out, capacity);
   }
 }
 

@@ -3,10 +3,10 @@
 // Column 0 has rows 0-15 (row 0 is the title line, row 15 the maker's notice); every other column
 // number (1, 2, -1, ...) is the second column, rows 0-13. The host redraws the whole panel every
 // tick, so both writers allocate nothing, look up no locale and convert each shown second to local
-// time once (engine::CachedLocalTime).
+// time once (CachedLocalTime).
 //
-// Both take the host's buffer of ZT_TEXT_CAPACITY bytes (non-null), cut a longer text to
-// ZT_TEXT_CAPACITY - 1 characters, always NUL-terminate what they write, and change no state.
+// Both take their destination and its capacity in bytes (non-null, > 0), cut a longer text to
+// capacity - 1 characters, always NUL-terminate what they write, and change no state.
 #pragma once
 
 namespace zt::texts {
@@ -15,12 +15,12 @@ namespace zt::texts {
 // the current local time as "Wed, Jul 13, 2011 09:39:05" (English names, every locale); when the
 // clock's time cannot be converted the time reads "---, --- --, ---- --:--:--". A cell without a
 // label, and a row outside its column, writes the empty text (a single NUL).
-void WriteLabel(int row, int column, char* out);
+void WriteLabel(int row, int column, char* out, int capacity);
 
 // Writes the value of a cell, formatted from the guard's state now. Writes nothing at all (the
 // buffer keeps every byte) while snapshot, equity or initialEquity is exactly 0.0 (the guard has
 // not started; this also keeps every division below away from zero), and for every cell that has
 // no value: in column 0 every row but 3-7 and 9-13, in column 1 every row but 2-5, 8 and 11.
-void WriteValue(int row, int column, char* out);
+void WriteValue(int row, int column, char* out, int capacity);
 
 }  // namespace zt::texts

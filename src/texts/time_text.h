@@ -5,13 +5,14 @@
 
 #include "platform/platform.h"
 
-namespace zt::engine {
+namespace zt::texts {
 
 constexpr int kTimeTextSize = 17;  // 16 characters and the NUL
 
-// Writes time as local "%04d.%02d.%02d %02d:%02d" into out (kTimeTextSize bytes) and returns out.
-// A time the platform cannot convert (negative, or beyond its calendar) writes "----.--.-- --:--".
-char* TimeText(std::int64_t time, char* out);
+// Writes time as local "%04d.%02d.%02d %02d:%02d" into out (capacity bytes, cut to fit, always
+// terminated; kTimeTextSize holds it whole) and returns out. A time the platform cannot convert
+// (negative, or beyond its calendar) writes "----.--.-- --:--".
+char* TimeText(std::int64_t time, char* out, int capacity);
 
 // Local calendar time of a time, converting each second once: a dashboard redraw shows the same
 // few times in many cells, so the last conversions are kept. Returns false when not convertible.
@@ -20,4 +21,4 @@ bool CachedLocalTime(std::int64_t time, platform::CalendarTime* out);
 // Drops the kept conversions (after the time zone changed, or when a test starts over).
 void ForgetCachedTimes();
 
-}  // namespace zt::engine
+}  // namespace zt::texts

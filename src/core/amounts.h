@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string_view>
 
-namespace zt::engine {
+namespace zt::core {
 
 // An equity (or snapshot, or initial equity) the guard can work from: greater than 0 and finite.
 // NaN and infinity are never an equity: an infinite one would fire every take profit at once and
@@ -17,4 +17,4 @@ inline bool IsUsableEquity(double amount) { return std::isfinite(amount) && amou
 // range gives an infinity of its sign. Unlike the C library, independent of the process locale.
 double ParseAmount(std::string_view text);
 
-}  // namespace zt::engine
+}  // namespace zt::core

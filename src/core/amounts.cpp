@@ -1,10 +1,10 @@
-#include "engine/amounts.h"
+#include "core/amounts.h"
 
 #include <charconv>
 #include <limits>
 #include <system_error>
 
-namespace zt::engine {
+namespace zt::core {
 namespace {
 
 // A number from_chars found out of range is either too large (infinity) or too small (zero):
@@ -67,4 +67,4 @@ double ParseAmount(std::string_view text) {
   return negative ? -value : value;
 }
 
-}  // namespace zt::engine
+}  // namespace zt::core

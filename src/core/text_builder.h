@@ -9,7 +9,7 @@
 
 #include <string_view>
 
-namespace zt::texts {
+namespace zt::core {
 
 struct TextBuilder {
   char* data;    // destination buffer, owned by the caller
@@ -40,4 +40,4 @@ inline std::string_view View(const TextBuilder& text) {
   return {text.data, static_cast<std::size_t>(text.length)};
 }
 
-}  // namespace zt::texts
+}  // namespace zt::core

@@ -1,11 +1,10 @@
-#include "engine/time_text.h"
+#include "texts/time_text.h"
 
 #include <array>
-#include <cstring>
 
-#include "texts/text_builder.h"
+#include "core/text_builder.h"
 
-namespace zt::engine {
+namespace zt::texts {
 namespace {
 
 // A redraw shows up to six distinct times in its cells (snapshot, previous snapshot, the two
@@ -49,23 +48,23 @@ void ForgetCachedTimes() {
   useCount = 0;
 }
 
-char* TimeText(std::int64_t time, char* out) {
+char* TimeText(std::int64_t time, char* out, int capacity) {
+  core::TextBuilder text = core::StartText(out, capacity);
   platform::CalendarTime local{};
   if (!CachedLocalTime(time, &local) || local.year < 0 || local.year > 9999) {
-    std::memcpy(out, "----.--.-- --:--", kTimeTextSize);
+    core::Append(text, "----.--.-- --:--");
     return out;
   }
-  texts::TextBuilder text = texts::StartText(out, kTimeTextSize);
-  texts::AppendPadded(text, local.year, 4);
-  texts::AppendChar(text, '.');
-  texts::AppendPadded(text, local.month, 2);
-  texts::AppendChar(text, '.');
-  texts::AppendPadded(text, local.day, 2);
-  texts::AppendChar(text, ' ');
-  texts::AppendPadded(text, local.hour, 2);
-  texts::AppendChar(text, ':');
-  texts::AppendPadded(text, local.minute, 2);
+  core::AppendPadded(text, local.year, 4);
+  core::AppendChar(text, '.');
+  core::AppendPadded(text, local.month, 2);
+  core::AppendChar(text, '.');
+  core::AppendPadded(text, local.day, 2);
+  core::AppendChar(text, ' ');
+  core::AppendPadded(text, local.hour, 2);
+  core::AppendChar(text, ':');
+  core::AppendPadded(text, local.minute, 2);
   return out;
 }
 
-}  // namespace zt::engine
+}  // namespace zt::texts

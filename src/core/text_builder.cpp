@@ -1,10 +1,10 @@
-#include "texts/text_builder.h"
+#include "core/text_builder.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
-namespace zt::texts {
+namespace zt::core {
 namespace {
 
 // "%0.2f" of the largest double is 309 digits, the sign, the point and the decimals.
@@ -61,4 +61,4 @@ void AppendPadded(TextBuilder& text, int value, int width) {
   Append(text, std::string_view(scratch, static_cast<std::size_t>(digits)));
 }
 
-}  // namespace zt::texts
+}  // namespace zt::core

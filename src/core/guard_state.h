@@ -9,21 +9,24 @@
 // - Amounts are doubles in the account currency; drawdowns are <= 0 (equity - reference);
 //   targets and stop losses are positive amounts, 0.0 marking a missing one.
 // - Times are seconds since 1970-01-01 UTC; 0 means "never".
+//
+// A second InitZT (the host starting over without unloading the library) establishes a new
+// history in the same record. It resets: the account figures, the reference equities and their
+// times, the tables and all six positions (the four table positions restored from the settings
+// file, the increase and stop-loss positions to 0), reachedDrawdownTarget, every extreme's time,
+// lowestFreeMargin (to the free margin passed), cycleIndex and the cycle summaries, the host tag
+// and the terminal identity. It keeps: periodDrawdown, previousPeriodDrawdown and lowestVsInitial
+// (the extremes of the history before), the two cycle rings (cleared only once the statistics
+// file is written), the host's close duration and e-mail thresholds, and settingsPath. An InitZT
+// that refuses to start (no usable equity) changes nothing but the host tag.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
-namespace zt::engine {
+#include "core/limits.h"
 
-constexpr int kTargetSets = 8;         // sets of take profits / drawdown targets
-constexpr int kSetPositions = 32;      // amounts in one set
-constexpr int kListEntries = 8;        // increase targets and stop losses
-constexpr int kCycleSlots = 512;       // close cycles kept before the statistics file is written
-constexpr int kSettingsPathSize = 256; // bytes, NUL included, as the terminal's path buffers
-constexpr int kHostTagSize = 20;       // up to 19 characters shown in the dashboard title
-constexpr int kSymbolSize = 16;        // up to 15 characters of the chart symbol
-constexpr int kServerNameSize = 256;   // the terminal title's server text
+namespace zt::core {
 
 using TargetTable = std::array<std::array<double, kSetPositions>, kTargetSets>;
 using TargetList = std::array<double, kListEntries>;
@@ -109,7 +112,4 @@ inline double CurrentTakeProfit() { return TableAt(guard.takeProfitTable, guard.
 inline double CurrentDrawdownTarget() { return TableAt(guard.drawdownTable, guard.ddSet, guard.ddIndex); }
 inline double CurrentStopLoss() { return ListAt(guard.stopLosses, guard.stopLossIndex); }
 
-// Resets the whole record to its load-time zero, settingsPath included (tests start from here).
-void ResetGuardState();
-
-}  // namespace zt::engine
+}  // namespace zt::core

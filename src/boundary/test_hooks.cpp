@@ -1,0 +1,20 @@
+#include "boundary/test_hooks.h"
+
+#include "core/guard_state.h"
+#include "platform/fixed_clock.h"
+#include "texts/time_text.h"
+
+namespace zt::test_hooks {
+
+void ResetGuard() {
+  core::guard = core::GuardState{};
+  texts::ForgetCachedTimes();
+}
+
+void FixClock(std::int64_t time) { platform::FixClock(time); }
+
+void ReleaseClock() { platform::ReleaseClock(); }
+
+void ForgetCachedTimes() { texts::ForgetCachedTimes(); }
+
+}  // namespace zt::test_hooks

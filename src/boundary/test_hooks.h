@@ -1,0 +1,22 @@
+// The test-only hooks: how a test puts the library into a known state. The library never calls
+// them and hosts cannot reach them (they are not exported); tests, fuzzers and benchmarks that
+// link the static library include this header and no other internal one for these knobs.
+#pragma once
+
+#include <cstdint>
+
+namespace zt::test_hooks {
+
+// The whole guard record back to its load-time zero, settingsPath included, and the kept
+// local-time conversions dropped: the state of a library that was just loaded from nowhere.
+void ResetGuard();
+
+// Pins the clock: from now on every time the library takes (state, texts, statistics file name)
+// is time, until ReleaseClock().
+void FixClock(std::int64_t time);
+void ReleaseClock();
+
+// Drops the kept local-time conversions, for a test that changes the time zone.
+void ForgetCachedTimes();
+
+}  // namespace zt::test_hooks
