@@ -9,7 +9,8 @@ set -euo pipefail
 
 prefix=${1:?usage: wine-prefix.sh <prefix folder>}
 # 77: the test suite reports the Wine tests as skipped rather than failed.
-command -v wine >/dev/null || { echo "SKIPPED: wine is not installed"; exit 77; }
+source "$(dirname "$0")/wine-loader.sh"
+loader=$(zt_wine_loader 64) || { echo "SKIPPED: $loader"; exit 77; }
 
 mkdir -p "$prefix"
 prefix=$(cd "$prefix" && pwd)
@@ -18,8 +19,8 @@ stamp="$prefix/.zentravo-prefix-ready"
 
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 unset DISPLAY WAYLAND_DISPLAY
-wineboot -i
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null
+"$loader" wineboot -i
+"$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null
 wineserver -w
 touch "$stamp"
 echo "wine-prefix.sh: prefix ready in $prefix"

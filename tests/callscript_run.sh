@@ -41,12 +41,13 @@ done
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAILED: $*"; exit 1; }
 
-if [[ -n $prefix ]]; then
-  command -v wine >/dev/null || skip "wine is not installed (apt-get install wine wine32 wine64)"
-  [[ -f $prefix/.zentravo-prefix-ready ]] || skip "no Wine prefix in $prefix (cmake/wine-prefix.sh makes it)"
-fi
 [[ -f $library ]] || skip "$library is not built (cmake --preset NAME && cmake --build --preset NAME)"
 [[ -f $runner ]] || skip "$runner is not built"
+if [[ -n $prefix ]]; then
+  source "$(dirname "$0")/../cmake/wine-loader.sh"
+  loader=$(zt_wine_loader "$(zt_pe_bits "$runner")") || skip "$loader"
+  [[ -f $prefix/.zentravo-prefix-ready ]] || skip "no Wine prefix in $prefix (cmake/wine-prefix.sh makes it)"
+fi
 
 # Every runner sees the same clock rules; times the library takes from the clock are masked.
 export TZ=UTC WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -57,7 +58,7 @@ run() {
   local runner=$1 library=$2 folder=$3 transcript=$4 name=${as:-$(basename "$2")}
   mkdir -p "$folder" && cp "$library" "$folder/$name" || return 1
   if [[ $runner == *.exe ]]; then
-    WINEPREFIX=$prefix wine "$runner" "Z:$folder/$name" "Z:$script" "Z:$transcript"
+    WINEPREFIX=$prefix "$loader" "$runner" "Z:$folder/$name" "Z:$script" "Z:$transcript"
   else
     "$runner" "$folder/$name" "$script" "$transcript"
   fi
