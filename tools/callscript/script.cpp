@@ -380,7 +380,7 @@ bool Interpreter::RunLine(const Line& line, std::string& problem) {
     for (std::size_t i = 0; i < figures.size(); ++i) {
       if (!DoubleAt(line, 4 + i, figures[i], problem)) return false;
     }
-    const double result = calls.initZT(chart, TextAt(line, 2), initial, figures[0], figures[1],
+    const double result = calls.InitZT(chart, TextAt(line, 2), initial, figures[0], figures[1],
                                        figures[2], TextAt(line, 7), TextAt(line, 8),
                                        TextAt(line, 9), TextAt(line, 10));
     Print(line, Number(result) + (initial == nullptr
@@ -395,7 +395,7 @@ bool Interpreter::RunLine(const Line& line, std::string& problem) {
         !DoubleAt(line, 3, freeMargin, problem) || !IntAt(line, 4, mode, problem)) {
       return false;
     }
-    Print(line, std::to_string(calls.setEquity(equity, margin, freeMargin, mode)));
+    Print(line, std::to_string(calls.SetEquity(equity, margin, freeMargin, mode)));
     return true;
   }
   if (command == "SetLastValues") {
@@ -405,7 +405,7 @@ bool Interpreter::RunLine(const Line& line, std::string& problem) {
     for (std::size_t i = 0; i < indices.size(); ++i) {
       if (!IntAt(line, 2 + i, indices[i], problem)) return false;
     }
-    calls.setLastValues(snapshot, indices[0], indices[1], indices[2], indices[3]);
+    calls.SetLastValues(snapshot, indices[0], indices[1], indices[2], indices[3]);
     Print(line, "done");
     return true;
   }
@@ -415,7 +415,7 @@ bool Interpreter::RunLine(const Line& line, std::string& problem) {
     if (!needs(2) || !IntAt(line, 1, duration, problem) || !DoubleAt(line, 2, equity, problem)) {
       return false;
     }
-    Print(line, std::to_string(calls.setTTC(duration, equity)));
+    Print(line, std::to_string(calls.SetTTC(duration, equity)));
     return true;
   }
   if (command == "SetEmailProp") {
@@ -424,20 +424,20 @@ bool Interpreter::RunLine(const Line& line, std::string& problem) {
     for (std::size_t i = 0; i < values.size(); ++i) {
       if (!DoubleAt(line, 1 + i, values[i], problem)) return false;
     }
-    calls.setEmailProp(values[0], values[1], values[2]);
+    calls.SetEmailProp(values[0], values[1], values[2]);
     Print(line, "done");
     return true;
   }
   if (command == "GetEquitySnap") {
     if (!needs(0)) return false;
-    Print(line, Number(calls.getEquitySnap()));
+    Print(line, Number(calls.GetEquitySnap()));
     return true;
   }
   if (command == "GetIndex") {
     if (!needs(0)) return false;
     // Start from values the library would never write, so a missed out-parameter shows.
     int tpSet = -99, tpIndex = -99, ddSet = -99, ddIndex = -99;
-    calls.getIndex(&tpSet, &tpIndex, &ddSet, &ddIndex);
+    calls.GetIndex(&tpSet, &tpIndex, &ddSet, &ddIndex);
     Print(line, "tpSet " + std::to_string(tpSet) + ", tpIndex " + std::to_string(tpIndex) +
                     ", ddSet " + std::to_string(ddSet) + ", ddIndex " + std::to_string(ddIndex));
     return true;
@@ -445,23 +445,23 @@ bool Interpreter::RunLine(const Line& line, std::string& problem) {
   if (command == "GetAlert" || command == "GetEmailSubject") {
     const bool alert = command == "GetAlert";
     return TextCall(line, 1, problem,
-                    alert ? +[](const Exports& e, const int* a, double, char* t) { e.getAlert(a[0], t); }
+                    alert ? +[](const Exports& e, const int* a, double, char* t) { e.GetAlert(a[0], t); }
                           : +[](const Exports& e, const int* a, double, char* t) {
-                              e.getEmailSubject(a[0], t);
+                              e.GetEmailSubject(a[0], t);
                             });
   }
   if (command == "GetEmailText") {
     return TextCall(line, 3, problem, [](const Exports& e, const int* a, double extra, char* t) {
-      e.getEmailText(a[0], a[1], extra, t);
+      e.GetEmailText(a[0], a[1], extra, t);
     });
   }
   if (command == "GetLabel") {
     return TextCall(line, 2, problem,
-                    [](const Exports& e, const int* a, double, char* t) { e.getLabel(a[0], a[1], t); });
+                    [](const Exports& e, const int* a, double, char* t) { e.GetLabel(a[0], a[1], t); });
   }
   if (command == "GetValue") {
     return TextCall(line, 2, problem,
-                    [](const Exports& e, const int* a, double, char* t) { e.getValue(a[0], a[1], t); });
+                    [](const Exports& e, const int* a, double, char* t) { e.GetValue(a[0], a[1], t); });
   }
   if (command == "titles") {
     if (!needs(2)) return false;
