@@ -20,8 +20,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/guard_state.h"
 #include "boundary/test_hooks.h"
+#include "core/guard_state.h"
+#include "host_text.h"
 #include "workload.h"
 #include "zentravo.h"
 
@@ -74,15 +75,16 @@ int Redraws(int calls, bool newSecond, bool baseline) {
   zt::bench::RunTypicalCycle();
   const std::string difference = zt::bench::CompareWithBaseline();
   if (!difference.empty()) Fail("library and baseline texts differ at " + difference);
-  char out[ZT_TEXT_CAPACITY];
+  zt::tools::HostText out('#');
   for (int i = 0; i < kWarmUpCalls + calls; ++i) {
     if (newSecond) zt::test_hooks::FixClock(zt::bench::kPinnedTime + 3600 + i);
     if (baseline) {
-      zt::bench::Redraw(zt::bench::ZtBaselineLabel, zt::bench::ZtBaselineValue, out);
+      zt::bench::Redraw(zt::bench::ZtBaselineLabel, zt::bench::ZtBaselineValue, out.data());
     } else {
-      zt::bench::Redraw(GetLabel, GetValue, out);
+      zt::bench::Redraw(GetLabel, GetValue, out.data());
     }
   }
+  if (!out.GuardIntact()) Fail("a redraw wrote past the text buffer");
   return 0;
 }
 

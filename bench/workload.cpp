@@ -8,9 +8,10 @@
 #include <filesystem>
 
 #include "boundary/module.h"
-#include "core/guard_state.h"
-#include "texts/time_text.h"
 #include "boundary/test_hooks.h"
+#include "core/guard_state.h"
+#include "host_text.h"
+#include "texts/time_text.h"
 #include "zentravo.h"
 
 namespace zt::bench {
@@ -294,26 +295,33 @@ extern "C" void ZtBaselineValue(int row, int column, char* out) {
 }
 
 std::string CompareWithBaseline() {
-  char library[ZT_TEXT_CAPACITY];
-  char baseline[ZT_TEXT_CAPACITY];
+  tools::HostText library('#');
+  tools::HostText baseline('#');
   for (int column = 0; column < 2; ++column) {
     const int rows = column == 0 ? kFirstColumnRows : kSecondColumnRows;
     for (int row = 0; row < rows; ++row) {
       for (int value = 0; value < 2; ++value) {
-        // Both start from the same bytes so that "writes nothing" compares equal too.
-        std::memset(library, '#', sizeof library);
-        std::memset(baseline, '#', sizeof baseline);
-        library[sizeof library - 1] = baseline[sizeof baseline - 1] = '\0';
+        // Both start from the same bytes so that "writes nothing" compares equal too; the last
+        // byte of the capacity is a NUL so that the comparison stops inside it.
+        library.Refill();
+        baseline.Refill();
+        library.data()[tools::HostText::kCapacity - 1] = '\0';
+        baseline.data()[tools::HostText::kCapacity - 1] = '\0';
         if (value == 0) {
-          GetLabel(row, column, library);
-          ZtBaselineLabel(row, column, baseline);
+          GetLabel(row, column, library.data());
+          ZtBaselineLabel(row, column, baseline.data());
         } else {
-          GetValue(row, column, library);
-          ZtBaselineValue(row, column, baseline);
+          GetValue(row, column, library.data());
+          ZtBaselineValue(row, column, baseline.data());
         }
-        if (std::strcmp(library, baseline) != 0) {
-          return std::to_string(column) + "," + std::to_string(row) +
-                 (value == 0 ? " label: " : " value: ") + library + " | " + baseline;
+        const std::string cell = std::to_string(column) + "," + std::to_string(row) +
+                                 (value == 0 ? " label: " : " value: ");
+        if (!library.GuardIntact() || !baseline.GuardIntact()) {
+          return cell + (library.GuardIntact() ? "the baseline" : "the library") + " wrote past " +
+                 std::to_string(tools::HostText::kCapacity) + " bytes";
+        }
+        if (std::strcmp(library.data(), baseline.data()) != 0) {
+          return cell + library.data() + " | " + baseline.data();
         }
       }
     }

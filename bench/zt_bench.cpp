@@ -8,8 +8,9 @@
 #include <string>
 
 #include "engine/equity_check.h"
-#include "core/guard_state.h"
 #include "boundary/test_hooks.h"
+#include "core/guard_state.h"
+#include "host_text.h"
 #include "settings/settings_store.h"
 #include "workload.h"
 #include "zentravo.h"
@@ -60,8 +61,9 @@ BENCHMARK(BM_SetEquityLowersExtremes);
 
 void BM_DashboardRedraw(benchmark::State& state) {
   StartDashboard(state);
-  char out[ZT_TEXT_CAPACITY];
-  for (auto _ : state) Redraw(GetLabel, GetValue, out);
+  zt::tools::HostText out('#');
+  for (auto _ : state) Redraw(GetLabel, GetValue, out.data());
+  if (!out.GuardIntact()) state.SkipWithError("a redraw wrote past the text buffer");
   state.SetItemsProcessed(state.iterations() * zt::bench::kRedrawCells);
 }
 BENCHMARK(BM_DashboardRedraw);
@@ -69,20 +71,22 @@ BENCHMARK(BM_DashboardRedraw);
 // The title's second moves on at every redraw: one conversion that the cache cannot answer.
 void BM_DashboardRedrawNewSecond(benchmark::State& state) {
   StartDashboard(state);
-  char out[ZT_TEXT_CAPACITY];
+  zt::tools::HostText out('#');
   std::int64_t now = zt::bench::kPinnedTime + 3600;
   for (auto _ : state) {
     zt::test_hooks::FixClock(++now);
-    Redraw(GetLabel, GetValue, out);
+    Redraw(GetLabel, GetValue, out.data());
   }
+  if (!out.GuardIntact()) state.SkipWithError("a redraw wrote past the text buffer");
   state.SetItemsProcessed(state.iterations() * zt::bench::kRedrawCells);
 }
 BENCHMARK(BM_DashboardRedrawNewSecond);
 
 void BM_DashboardRedrawSnprintf(benchmark::State& state) {
   StartDashboard(state);
-  char out[ZT_TEXT_CAPACITY];
-  for (auto _ : state) Redraw(zt::bench::ZtBaselineLabel, zt::bench::ZtBaselineValue, out);
+  zt::tools::HostText out('#');
+  for (auto _ : state) Redraw(zt::bench::ZtBaselineLabel, zt::bench::ZtBaselineValue, out.data());
+  if (!out.GuardIntact()) state.SkipWithError("a redraw wrote past the text buffer");
   state.SetItemsProcessed(state.iterations() * zt::bench::kRedrawCells);
 }
 BENCHMARK(BM_DashboardRedrawSnprintf);

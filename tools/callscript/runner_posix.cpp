@@ -24,15 +24,14 @@ std::string frameTitle = zt::callscript::kDefaultFrameTitle;
 std::string mainTitle = zt::callscript::kDefaultMainTitle;
 bool frameTitleNull = false;
 bool mainTitleNull = false;
+// The loaded library's SetWindowTitles, from the export table bound at the last load.
+decltype(zt::tools::Exports::SetWindowTitles) setWindowTitles = nullptr;
 
 void SetTitles(const char* frame, const char* main) {
   frameTitleNull = frame == nullptr;
   mainTitleNull = main == nullptr;
   frameTitle = frame == nullptr ? "" : frame;
   mainTitle = main == nullptr ? "" : main;
-  using SetWindowTitlesCall = decltype(&::SetWindowTitles);
-  const auto setWindowTitles =
-      reinterpret_cast<SetWindowTitlesCall>(dlsym(library, "SetWindowTitles"));
   if (setWindowTitles != nullptr) setWindowTitles(kChartHandle, frame, main);
 }
 
@@ -43,20 +42,21 @@ bool Load(zt::callscript::Exports& exports) {
     std::cerr << "cannot load " << libraryPath << ": " << dlerror() << '\n';
     return false;
   }
-  const char* missing = zt::callscript::BindExports(exports, [](const char* name) {
+  const char* missing = zt::tools::BindExports(exports, [](const char* name) {
     return reinterpret_cast<void (*)()>(dlsym(library, name));
   });
-  if (missing != nullptr || dlsym(library, "SetWindowTitles") == nullptr) {
-    std::cerr << libraryPath << " does not export " << (missing ? missing : "SetWindowTitles")
-              << '\n';
+  if (missing != nullptr) {
+    std::cerr << libraryPath << " does not export " << missing << '\n';
     return false;
   }
+  setWindowTitles = exports.SetWindowTitles;
   const std::string frame = frameTitle, main = mainTitle;
   SetTitles(frameTitleNull ? nullptr : frame.c_str(), mainTitleNull ? nullptr : main.c_str());
   return true;
 }
 
 bool Reload(zt::callscript::Exports& exports) {
+  setWindowTitles = nullptr;  // goes with the library
   if (dlclose(library) != 0) return false;
   library = nullptr;
   return Load(exports);

@@ -58,7 +58,7 @@ bool Load(zt::callscript::Exports& exports) {
     std::cerr << "cannot load " << libraryPath << ": error " << GetLastError() << '\n';
     return false;
   }
-  const char* missing = zt::callscript::BindExports(exports, [](const char* name) {
+  const char* missing = zt::tools::BindExports(exports, [](const char* name) {
     return reinterpret_cast<void (*)()>(GetProcAddress(library, name));
   });
   if (missing != nullptr) {

@@ -13,12 +13,13 @@
 #include <system_error>
 #include <vector>
 
+#include "host_text.h"
+
 namespace zt::callscript {
 namespace {
 
-constexpr std::size_t kGuardBytes = 64;             // past the host's buffer, to catch overruns
-constexpr unsigned char kUntouched = 0xA5;          // fill of a buffer before each text call
-constexpr int kMaxRepeat = 100000;                  // a typo guard for repeat counts
+constexpr char kUntouched = static_cast<char>(0xA5);  // fill of a buffer before each text call
+constexpr int kMaxRepeat = 100000;                     // a typo guard for repeat counts
 
 struct Word {
   std::string text;
@@ -203,10 +204,42 @@ class Interpreter {
   bool Run(const std::vector<Line>& lines, std::size_t begin, std::size_t end, ScriptError& error);
 
  private:
-  bool RunLine(const Line& line, std::string& problem);
-  bool TextCall(const Line& line, std::size_t fixedArguments, std::string& problem,
-                void (*call)(const Exports&, const int* arguments, double extra, char* text));
+  // A command's handler runs one line, or returns false with problem set.
+  using Handler = bool (Interpreter::*)(const Line& line, std::string& problem);
+  struct Command {
+    std::string_view name;
+    Handler run;
+  };
+  static const Command kCommands[];
 
+  bool RunLine(const Line& line, std::string& problem);
+
+  // The exports.
+  bool InitZT(const Line& line, std::string& problem);
+  bool SetEquity(const Line& line, std::string& problem);
+  bool SetLastValues(const Line& line, std::string& problem);
+  bool SetTTC(const Line& line, std::string& problem);
+  bool SetEmailProp(const Line& line, std::string& problem);
+  bool GetEquitySnap(const Line& line, std::string& problem);
+  bool GetIndex(const Line& line, std::string& problem);
+  bool GetAlert(const Line& line, std::string& problem);
+  bool GetEmailSubject(const Line& line, std::string& problem);
+  bool GetEmailText(const Line& line, std::string& problem);
+  bool GetLabel(const Line& line, std::string& problem);
+  bool GetValue(const Line& line, std::string& problem);
+  // What the host does around them.
+  bool Titles(const Line& line, std::string& problem);
+  bool Settings(const Line& line, std::string& problem);
+  bool SeedSettings(const Line& line, std::string& problem);
+  bool Reload(const Line& line, std::string& problem);
+  bool Thread(const Line& line, std::string& problem);
+  bool Statistics(const Line& line, std::string& problem);
+
+  using TextExport = void (*)(const Exports&, const int* arguments, double extra, char* text);
+  bool TextCall(const Line& line, std::size_t fixedArguments, std::string& problem, TextExport call);
+  std::string DescribeText(const tools::HostText& buffer) const;
+
+  bool Needs(const Line& line, std::size_t count, std::string& problem) const;
   bool IntAt(const Line& line, std::size_t at, int& value, std::string& problem) const;
   bool DoubleAt(const Line& line, std::size_t at, double& value, std::string& problem) const;
   const char* TextAt(const Line& line, std::size_t at) const;
@@ -220,6 +253,28 @@ class Interpreter {
   Host& host_;
   std::ostream& out_;
   double initialEquity_ = 0.0;  // the host's initial-equity variable
+};
+
+// Every command a script line may start with (repeat and end frame blocks and are Run's own).
+const Interpreter::Command Interpreter::kCommands[] = {
+    {"InitZT", &Interpreter::InitZT},
+    {"SetEquity", &Interpreter::SetEquity},
+    {"SetLastValues", &Interpreter::SetLastValues},
+    {"SetTTC", &Interpreter::SetTTC},
+    {"SetEmailProp", &Interpreter::SetEmailProp},
+    {"GetEquitySnap", &Interpreter::GetEquitySnap},
+    {"GetIndex", &Interpreter::GetIndex},
+    {"GetAlert", &Interpreter::GetAlert},
+    {"GetEmailSubject", &Interpreter::GetEmailSubject},
+    {"GetEmailText", &Interpreter::GetEmailText},
+    {"GetLabel", &Interpreter::GetLabel},
+    {"GetValue", &Interpreter::GetValue},
+    {"titles", &Interpreter::Titles},
+    {"settings", &Interpreter::Settings},
+    {"seed-settings", &Interpreter::SeedSettings},
+    {"reload", &Interpreter::Reload},
+    {"thread", &Interpreter::Thread},
+    {"statistics", &Interpreter::Statistics},
 };
 
 std::size_t MatchingEnd(const std::vector<Line>& lines, std::size_t repeatAt, std::size_t end) {
@@ -269,6 +324,23 @@ bool Interpreter::Run(const std::vector<Line>& lines, std::size_t begin, std::si
   return true;
 }
 
+bool Interpreter::RunLine(const Line& line, std::string& problem) {
+  const std::string& name = line.words[0].text;
+  for (const Command& command : kCommands) {
+    if (command.name == name) return (this->*command.run)(line, problem);
+  }
+  problem = "unknown command " + name;
+  return false;
+}
+
+// ---- Reading arguments ----
+
+bool Interpreter::Needs(const Line& line, std::size_t count, std::string& problem) const {
+  if (line.words.size() - 1 == count) return true;
+  problem = line.words[0].text + " takes " + std::to_string(count) + " arguments";
+  return false;
+}
+
 bool Interpreter::IntAt(const Line& line, std::size_t at, int& value, std::string& problem) const {
   if (at >= line.words.size() || line.words[at].quoted) {
     problem = "argument " + std::to_string(at) + " must be an integer";
@@ -304,11 +376,128 @@ const char* Interpreter::TextAt(const Line& line, std::size_t at) const {
   return word.text.c_str();
 }
 
+// ---- The exports that take and give figures ----
+
+bool Interpreter::InitZT(const Line& line, std::string& problem) {
+  if (!Needs(line, 10, problem)) return false;
+  int chart = host_.chartHandle;
+  if (line.words[1].quoted || line.words[1].text != "chart") {
+    if (!IntAt(line, 1, chart, problem)) return false;
+  }
+  double* initial = &initialEquity_;
+  if (!line.words[3].quoted && line.words[3].text == "null") {
+    initial = nullptr;
+  } else if (!DoubleAt(line, 3, initialEquity_, problem)) {
+    return false;
+  }
+  std::array<double, 3> figures{};
+  for (std::size_t i = 0; i < figures.size(); ++i) {
+    if (!DoubleAt(line, 4 + i, figures[i], problem)) return false;
+  }
+  const double result = host_.exports.InitZT(chart, TextAt(line, 2), initial, figures[0],
+                                             figures[1], figures[2], TextAt(line, 7),
+                                             TextAt(line, 8), TextAt(line, 9), TextAt(line, 10));
+  Print(line, Number(result) + (initial == nullptr
+                                    ? std::string()
+                                    : ", initial equity " + Number(initialEquity_)));
+  return true;
+}
+
+bool Interpreter::SetEquity(const Line& line, std::string& problem) {
+  double equity = 0, margin = 0, freeMargin = 0;
+  int mode = 0;
+  if (!Needs(line, 4, problem) || !DoubleAt(line, 1, equity, problem) ||
+      !DoubleAt(line, 2, margin, problem) || !DoubleAt(line, 3, freeMargin, problem) ||
+      !IntAt(line, 4, mode, problem)) {
+    return false;
+  }
+  Print(line, std::to_string(host_.exports.SetEquity(equity, margin, freeMargin, mode)));
+  return true;
+}
+
+bool Interpreter::SetLastValues(const Line& line, std::string& problem) {
+  double snapshot = 0;
+  std::array<int, 4> indices{};
+  if (!Needs(line, 5, problem) || !DoubleAt(line, 1, snapshot, problem)) return false;
+  for (std::size_t i = 0; i < indices.size(); ++i) {
+    if (!IntAt(line, 2 + i, indices[i], problem)) return false;
+  }
+  host_.exports.SetLastValues(snapshot, indices[0], indices[1], indices[2], indices[3]);
+  Print(line, "done");
+  return true;
+}
+
+bool Interpreter::SetTTC(const Line& line, std::string& problem) {
+  int duration = 0;
+  double equity = 0;
+  if (!Needs(line, 2, problem) || !IntAt(line, 1, duration, problem) ||
+      !DoubleAt(line, 2, equity, problem)) {
+    return false;
+  }
+  Print(line, std::to_string(host_.exports.SetTTC(duration, equity)));
+  return true;
+}
+
+bool Interpreter::SetEmailProp(const Line& line, std::string& problem) {
+  std::array<double, 3> values{};
+  if (!Needs(line, 3, problem)) return false;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (!DoubleAt(line, 1 + i, values[i], problem)) return false;
+  }
+  host_.exports.SetEmailProp(values[0], values[1], values[2]);
+  Print(line, "done");
+  return true;
+}
+
+bool Interpreter::GetEquitySnap(const Line& line, std::string& problem) {
+  if (!Needs(line, 0, problem)) return false;
+  Print(line, Number(host_.exports.GetEquitySnap()));
+  return true;
+}
+
+bool Interpreter::GetIndex(const Line& line, std::string& problem) {
+  if (!Needs(line, 0, problem)) return false;
+  // Start from values the library would never write, so a missed out-parameter shows.
+  int tpSet = -99, tpIndex = -99, ddSet = -99, ddIndex = -99;
+  host_.exports.GetIndex(&tpSet, &tpIndex, &ddSet, &ddIndex);
+  Print(line, "tpSet " + std::to_string(tpSet) + ", tpIndex " + std::to_string(tpIndex) +
+                  ", ddSet " + std::to_string(ddSet) + ", ddIndex " + std::to_string(ddIndex));
+  return true;
+}
+
+// ---- The exports that write a text ----
+
+bool Interpreter::GetAlert(const Line& line, std::string& problem) {
+  return TextCall(line, 1, problem,
+                  [](const Exports& e, const int* a, double, char* t) { e.GetAlert(a[0], t); });
+}
+
+bool Interpreter::GetEmailSubject(const Line& line, std::string& problem) {
+  return TextCall(line, 1, problem, [](const Exports& e, const int* a, double, char* t) {
+    e.GetEmailSubject(a[0], t);
+  });
+}
+
+bool Interpreter::GetEmailText(const Line& line, std::string& problem) {
+  return TextCall(line, 3, problem, [](const Exports& e, const int* a, double extra, char* t) {
+    e.GetEmailText(a[0], a[1], extra, t);
+  });
+}
+
+bool Interpreter::GetLabel(const Line& line, std::string& problem) {
+  return TextCall(line, 2, problem,
+                  [](const Exports& e, const int* a, double, char* t) { e.GetLabel(a[0], a[1], t); });
+}
+
+bool Interpreter::GetValue(const Line& line, std::string& problem) {
+  return TextCall(line, 2, problem,
+                  [](const Exports& e, const int* a, double, char* t) { e.GetValue(a[0], a[1], t); });
+}
+
 // Calls a text export with a buffer that the library must not fill beyond ZT_TEXT_CAPACITY bytes,
 // and prints what it wrote. An extra last word null passes no buffer at all.
 bool Interpreter::TextCall(const Line& line, std::size_t fixedArguments, std::string& problem,
-                           void (*call)(const Exports&, const int* arguments, double extra,
-                                        char* text)) {
+                           TextExport call) {
   const std::size_t given = line.words.size() - 1;
   const bool nullBuffer = given == fixedArguments + 1 && !line.words.back().quoted &&
                           line.words.back().text == "null";
@@ -331,185 +520,79 @@ bool Interpreter::TextCall(const Line& line, std::size_t fixedArguments, std::st
     Print(line, "(null buffer)");
     return true;
   }
-  std::array<char, ZT_TEXT_CAPACITY + kGuardBytes> buffer;
-  std::memset(buffer.data(), kUntouched, buffer.size());
+  tools::HostText buffer(kUntouched);
   call(host_.exports, arguments.data(), extra, buffer.data());
-  const bool guardIntact = std::all_of(buffer.begin() + ZT_TEXT_CAPACITY, buffer.end(),
-                                       [](char c) { return static_cast<unsigned char>(c) == kUntouched; });
-  const bool untouched = std::all_of(buffer.begin(), buffer.begin() + ZT_TEXT_CAPACITY,
-                                     [](char c) { return static_cast<unsigned char>(c) == kUntouched; });
-  const void* terminator = std::memchr(buffer.data(), '\0', ZT_TEXT_CAPACITY);
-  std::string result;
-  if (untouched) {
-    result = "(nothing written)";
-  } else if (terminator == nullptr) {
-    result = "(no terminator within " + std::to_string(ZT_TEXT_CAPACITY) + " bytes)";
-  } else {
-    result = Quoted(std::string_view(buffer.data(),
-                                     static_cast<std::size_t>(static_cast<const char*>(terminator) -
-                                                              buffer.data())));
-  }
-  if (!guardIntact) result += " (WROTE PAST " + std::to_string(ZT_TEXT_CAPACITY) + " BYTES)";
-  Print(line, result);
+  Print(line, DescribeText(buffer));
   return true;
 }
 
-bool Interpreter::RunLine(const Line& line, std::string& problem) {
-  const std::string& command = line.words[0].text;
-  const std::size_t given = line.words.size() - 1;
-  const Exports& calls = host_.exports;
-  auto needs = [&](std::size_t count) {
-    if (given == count) return true;
-    problem = command + " takes " + std::to_string(count) + " arguments";
-    return false;
-  };
+// What a text call left in the buffer: the text, or that it wrote nothing or no terminator, and
+// whether it wrote past the capacity.
+std::string Interpreter::DescribeText(const tools::HostText& buffer) const {
+  const std::string capacity = std::to_string(tools::HostText::kCapacity);
+  std::string result;
+  if (buffer.Untouched()) {
+    result = "(nothing written)";
+  } else if (!buffer.Terminated()) {
+    result = "(no terminator within " + capacity + " bytes)";
+  } else {
+    result = Quoted(buffer.Text());
+  }
+  if (!buffer.GuardIntact()) result += " (WROTE PAST " + capacity + " BYTES)";
+  return result;
+}
 
-  if (command == "InitZT") {
-    if (!needs(10)) return false;
-    int chart = host_.chartHandle;
-    if (line.words[1].quoted || line.words[1].text != "chart") {
-      if (!IntAt(line, 1, chart, problem)) return false;
-    }
-    double* initial = &initialEquity_;
-    if (!line.words[3].quoted && line.words[3].text == "null") {
-      initial = nullptr;
-    } else if (!DoubleAt(line, 3, initialEquity_, problem)) {
-      return false;
-    }
-    std::array<double, 3> figures{};
-    for (std::size_t i = 0; i < figures.size(); ++i) {
-      if (!DoubleAt(line, 4 + i, figures[i], problem)) return false;
-    }
-    const double result = calls.initZT(chart, TextAt(line, 2), initial, figures[0], figures[1],
-                                       figures[2], TextAt(line, 7), TextAt(line, 8),
-                                       TextAt(line, 9), TextAt(line, 10));
-    Print(line, Number(result) + (initial == nullptr
-                                      ? std::string()
-                                      : ", initial equity " + Number(initialEquity_)));
-    return true;
+// ---- What the host does around the exports ----
+
+bool Interpreter::Titles(const Line& line, std::string& problem) {
+  if (!Needs(line, 2, problem)) return false;
+  host_.setTitles(TextAt(line, 1), TextAt(line, 2));
+  Print(line, "done");
+  return true;
+}
+
+bool Interpreter::Settings(const Line& line, std::string& problem) {
+  if (!Needs(line, 0, problem)) return false;
+  PrintSettings(line);
+  return true;
+}
+
+bool Interpreter::SeedSettings(const Line& line, std::string& problem) {
+  if (!Needs(line, 1, problem) || !line.words[1].quoted) {
+    problem = "seed-settings takes one text";
+    return false;
   }
-  if (command == "SetEquity") {
-    double equity = 0, margin = 0, freeMargin = 0;
-    int mode = 0;
-    if (!needs(4) || !DoubleAt(line, 1, equity, problem) || !DoubleAt(line, 2, margin, problem) ||
-        !DoubleAt(line, 3, freeMargin, problem) || !IntAt(line, 4, mode, problem)) {
-      return false;
-    }
-    Print(line, std::to_string(calls.setEquity(equity, margin, freeMargin, mode)));
-    return true;
+  std::ofstream file(SettingsPathOf(host_.libraryPath), std::ios::binary | std::ios::trunc);
+  file << line.words[1].text;
+  if (!file.flush()) {
+    problem = "cannot write the settings file";
+    return false;
   }
-  if (command == "SetLastValues") {
-    double snapshot = 0;
-    std::array<int, 4> indices{};
-    if (!needs(5) || !DoubleAt(line, 1, snapshot, problem)) return false;
-    for (std::size_t i = 0; i < indices.size(); ++i) {
-      if (!IntAt(line, 2 + i, indices[i], problem)) return false;
-    }
-    calls.setLastValues(snapshot, indices[0], indices[1], indices[2], indices[3]);
-    Print(line, "done");
-    return true;
+  Print(line, "done");
+  return true;
+}
+
+bool Interpreter::Reload(const Line& line, std::string& problem) {
+  if (!Needs(line, 0, problem)) return false;
+  if (!host_.reload(host_.exports)) {
+    problem = "cannot load the library again";
+    return false;
   }
-  if (command == "SetTTC") {
-    int duration = 0;
-    double equity = 0;
-    if (!needs(2) || !IntAt(line, 1, duration, problem) || !DoubleAt(line, 2, equity, problem)) {
-      return false;
-    }
-    Print(line, std::to_string(calls.setTTC(duration, equity)));
-    return true;
-  }
-  if (command == "SetEmailProp") {
-    std::array<double, 3> values{};
-    if (!needs(3)) return false;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-      if (!DoubleAt(line, 1 + i, values[i], problem)) return false;
-    }
-    calls.setEmailProp(values[0], values[1], values[2]);
-    Print(line, "done");
-    return true;
-  }
-  if (command == "GetEquitySnap") {
-    if (!needs(0)) return false;
-    Print(line, Number(calls.getEquitySnap()));
-    return true;
-  }
-  if (command == "GetIndex") {
-    if (!needs(0)) return false;
-    // Start from values the library would never write, so a missed out-parameter shows.
-    int tpSet = -99, tpIndex = -99, ddSet = -99, ddIndex = -99;
-    calls.getIndex(&tpSet, &tpIndex, &ddSet, &ddIndex);
-    Print(line, "tpSet " + std::to_string(tpSet) + ", tpIndex " + std::to_string(tpIndex) +
-                    ", ddSet " + std::to_string(ddSet) + ", ddIndex " + std::to_string(ddIndex));
-    return true;
-  }
-  if (command == "GetAlert" || command == "GetEmailSubject") {
-    const bool alert = command == "GetAlert";
-    return TextCall(line, 1, problem,
-                    alert ? +[](const Exports& e, const int* a, double, char* t) { e.getAlert(a[0], t); }
-                          : +[](const Exports& e, const int* a, double, char* t) {
-                              e.getEmailSubject(a[0], t);
-                            });
-  }
-  if (command == "GetEmailText") {
-    return TextCall(line, 3, problem, [](const Exports& e, const int* a, double extra, char* t) {
-      e.getEmailText(a[0], a[1], extra, t);
-    });
-  }
-  if (command == "GetLabel") {
-    return TextCall(line, 2, problem,
-                    [](const Exports& e, const int* a, double, char* t) { e.getLabel(a[0], a[1], t); });
-  }
-  if (command == "GetValue") {
-    return TextCall(line, 2, problem,
-                    [](const Exports& e, const int* a, double, char* t) { e.getValue(a[0], a[1], t); });
-  }
-  if (command == "titles") {
-    if (!needs(2)) return false;
-    host_.setTitles(TextAt(line, 1), TextAt(line, 2));
-    Print(line, "done");
-    return true;
-  }
-  if (command == "settings") {
-    if (!needs(0)) return false;
-    PrintSettings(line);
-    return true;
-  }
-  if (command == "seed-settings") {
-    if (!needs(1) || !line.words[1].quoted) {
-      problem = "seed-settings takes one text";
-      return false;
-    }
-    std::ofstream file(SettingsPathOf(host_.libraryPath), std::ios::binary | std::ios::trunc);
-    file << line.words[1].text;
-    if (!file.flush()) {
-      problem = "cannot write the settings file";
-      return false;
-    }
-    Print(line, "done");
-    return true;
-  }
-  if (command == "reload") {
-    if (!needs(0)) return false;
-    if (!host_.reload(host_.exports)) {
-      problem = "cannot load the library again";
-      return false;
-    }
-    Print(line, "done");
-    return true;
-  }
-  if (command == "thread") {
-    if (!needs(0)) return false;
-    host_.runThread();
-    Print(line, "done");
-    return true;
-  }
-  if (command == "statistics") {
-    if (!needs(0)) return false;
-    PrintStatistics(line);
-    return true;
-  }
-  problem = "unknown command " + command;
-  return false;
+  Print(line, "done");
+  return true;
+}
+
+bool Interpreter::Thread(const Line& line, std::string& problem) {
+  if (!Needs(line, 0, problem)) return false;
+  host_.runThread();
+  Print(line, "done");
+  return true;
+}
+
+bool Interpreter::Statistics(const Line& line, std::string& problem) {
+  if (!Needs(line, 0, problem)) return false;
+  PrintStatistics(line);
+  return true;
 }
 
 // The settings file as the library left it: every non-blank line, trimmed, without its line end.

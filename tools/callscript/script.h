@@ -44,6 +44,8 @@
 
 namespace zt::callscript {
 
+using tools::Exports;
+
 // What a runner provides: the bound exports, the window a script's "chart" means, and how to
 // name the titles of the chart's frame and main windows.
 struct Host {

@@ -12,19 +12,18 @@ constexpr int kTakeProfitRow = 3;       // column 0: "TP, TP %, snapshot + TP"
 constexpr int kDrawdownTargetRow = 2;   // column 1: "DDT, snapshot - DDT; next TP"
 constexpr int kStopLossRow = 8;         // column 1: "snapshot - SL"
 
-DashboardCell ReadCell(const GuardApi& api, int row, int column) {
+DashboardCell ReadCell(const Exports& api, int row, int column) {
   DashboardCell cell{ReadText([&](char* out) { api.GetLabel(row, column, out); }), {}, false};
   // A host cannot tell "wrote the empty text" from "wrote nothing" with a cleared buffer, so it
   // offers a marked one.
-  char buffer[ZT_TEXT_CAPACITY] = {'\x01', '\0'};
-  api.GetValue(row, column, buffer);
-  buffer[ZT_TEXT_CAPACITY - 1] = '\0';
-  cell.hasValue = !(buffer[0] == '\x01' && buffer[1] == '\0');
-  if (cell.hasValue) cell.value = buffer;
+  const tools::HostText buffer =
+      OfferBuffer('\x01', [&](char* out) { api.GetValue(row, column, out); });
+  cell.hasValue = !buffer.Untouched();
+  if (cell.hasValue) cell.value = buffer.Text();
   return cell;
 }
 
-double NumberAt(const GuardApi& api, int row, int column, std::size_t index) {
+double NumberAt(const Exports& api, int row, int column, std::size_t index) {
   const std::string text = ReadText([&](char* out) { api.GetValue(row, column, out); });
   const std::vector<double> numbers = NumbersIn(text);
   return index < numbers.size() ? numbers[index] : std::numeric_limits<double>::quiet_NaN();
@@ -32,7 +31,7 @@ double NumberAt(const GuardApi& api, int row, int column, std::size_t index) {
 
 }  // namespace
 
-Dashboard ReadDashboard(const GuardApi& api) {
+Dashboard ReadDashboard(const Exports& api) {
   Dashboard panel;
   panel.title = ReadText([&](char* out) { api.GetLabel(0, 0, out); });
   for (int row = 0; row < kFirstColumnRows; ++row) panel.first.at(static_cast<std::size_t>(row)) = ReadCell(api, row, 0);
@@ -63,7 +62,7 @@ std::vector<double> NumbersIn(std::string_view text) {
   return numbers;
 }
 
-GuardLevels ReadLevels(const GuardApi& api) {
+GuardLevels ReadLevels(const Exports& api) {
   GuardLevels levels{};
   levels.snapshot = api.GetEquitySnap();
   levels.takeProfit = NumberAt(api, kTakeProfitRow, 0, 2);

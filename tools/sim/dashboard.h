@@ -26,7 +26,7 @@ struct Dashboard {
   std::array<DashboardCell, kSecondColumnRows> second;
 };
 
-Dashboard ReadDashboard(const GuardApi& api);
+Dashboard ReadDashboard(const Exports& api);
 
 // The numbers in a dashboard or alert text, in order: "-50.00 / -5.00 % [2011.07.13 09:39]"
 // gives -50, -5, 2011.07, 13, 9, 39 -- callers take the leading ones they know the meaning of.
@@ -41,6 +41,6 @@ struct GuardLevels {
   double drawdownTarget;
   double stopLoss;
 };
-GuardLevels ReadLevels(const GuardApi& api);
+GuardLevels ReadLevels(const Exports& api);
 
 }  // namespace zt::sim

@@ -1,28 +1,17 @@
-// The guard's exports as a host sees them: a table of function pointers of the public header's
-// types, filled from a shared library that a host loads from its own folder.
+// The guard's exports as a host sees them, filled from a shared library that a host loads from
+// its own folder, and the host's way of reading the library's texts.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 
-#include "zentravo.h"
+#include "exports.h"
+#include "host_text.h"
 
 namespace zt::sim {
 
-struct GuardApi {
-  decltype(&::InitZT) InitZT;
-  decltype(&::SetEquity) SetEquity;
-  decltype(&::SetLastValues) SetLastValues;
-  decltype(&::SetTTC) SetTTC;
-  decltype(&::SetEmailProp) SetEmailProp;
-  decltype(&::GetEquitySnap) GetEquitySnap;
-  decltype(&::GetIndex) GetIndex;
-  decltype(&::GetAlert) GetAlert;
-  decltype(&::GetEmailSubject) GetEmailSubject;
-  decltype(&::GetEmailText) GetEmailText;
-  decltype(&::GetLabel) GetLabel;
-  decltype(&::GetValue) GetValue;
-  decltype(&::SetWindowTitles) SetWindowTitles;
-};
+// The table every host-side program fills (tools/common/exports.h), SetWindowTitles included.
+using tools::Exports;
 
 // A shared library loaded as a terminal loads it: copied into the host's folder and opened from
 // there, so the settings and statistics files it keeps beside itself land in that folder.
@@ -37,23 +26,34 @@ class LoadedGuard {
   LoadedGuard(const LoadedGuard&) = delete;
   LoadedGuard& operator=(const LoadedGuard&) = delete;
 
-  const GuardApi& api() const { return api_; }
+  const Exports& api() const { return api_; }
   const std::string& path() const { return path_; }  // the copy that was opened
 
  private:
   void* handle_ = nullptr;
-  GuardApi api_{};
+  Exports api_{};
   std::string path_;
 };
 
-// Reads one text of the library: clears a ZT_TEXT_CAPACITY buffer, lets fill write into it and
-// returns what it holds (empty when the library wrote nothing).
-template <typename Fill>
-std::string ReadText(Fill fill) {
-  char buffer[ZT_TEXT_CAPACITY] = {};
-  fill(buffer);
-  buffer[ZT_TEXT_CAPACITY - 1] = '\0';
+// Offers the library a host's text buffer (ZT_TEXT_CAPACITY bytes of fill, guard bytes past
+// them), lets write fill it and hands it back. A library that writes past the capacity is broken
+// beyond what a host can work around: throws std::runtime_error.
+template <typename Write>
+tools::HostText OfferBuffer(char fill, Write write) {
+  tools::HostText buffer(fill);
+  write(buffer.data());
+  if (!buffer.GuardIntact()) {
+    throw std::runtime_error("the library wrote past the " +
+                             std::to_string(tools::HostText::kCapacity) + " bytes of a text buffer");
+  }
   return buffer;
+}
+
+// Reads one text of the library from a cleared buffer: what it holds, empty when the library
+// wrote nothing.
+template <typename Write>
+std::string ReadText(Write write) {
+  return std::string(OfferBuffer('\0', write).Text());
 }
 
 }  // namespace zt::sim

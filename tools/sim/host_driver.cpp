@@ -12,7 +12,7 @@ constexpr int kEmailBodyParts = 6;               // reason, snapshot, drawdown, 
 constexpr std::int64_t kProgressEvery = 4096;    // ticks between progress reports
 constexpr double kSmallestFreeMargin = 0.001;    // as the guard's margin line divides
 
-std::string Alert(const GuardApi& api, int kind) {
+std::string Alert(const Exports& api, int kind) {
   return ReadText([&](char* out) { api.GetAlert(kind, out); });
 }
 
@@ -23,7 +23,7 @@ std::string WithoutLineFeed(std::string line) {
 
 // Everything one host run keeps between ticks.
 struct Host {
-  const GuardApi& api;
+  const Exports& api;
   const HostOptions& options;
   HostRun run;
   std::vector<double> increaseTargets;   // the host's own copy, for the e-mail body
@@ -118,7 +118,7 @@ std::vector<double> AmountsIn(const std::string& text) {
   return amounts;
 }
 
-HostRun RunHost(const GuardApi& api, const HostOptions& options, const Market& market,
+HostRun RunHost(const Exports& api, const HostOptions& options, const Market& market,
                 const std::function<void(std::int64_t)>& progress) {
   Host host{api, options, {}, AmountsIn(options.targets.increaseTargets)};
   const AccountFigures& start = market.start;

@@ -109,7 +109,7 @@ struct HostRun {
 // on ZT_INCREASE_REACHED); GetAlert(4) on ZT_DRAWDOWN_STEP; each e-mail at most once per cycle.
 // progress, when set, is called now and then with the number of ticks done. Throws
 // std::runtime_error when InitZT does not start the guard.
-HostRun RunHost(const GuardApi& api, const HostOptions& options, const Market& market,
+HostRun RunHost(const Exports& api, const HostOptions& options, const Market& market,
                 const std::function<void(std::int64_t)>& progress = {});
 
 // The amounts of a list text as InitZT reads them: any character other than a digit or '.'

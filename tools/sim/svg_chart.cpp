@@ -278,19 +278,16 @@ std::string Legend(const std::string& id, const std::vector<LegendItem>& items, 
   return out + "</g>\n";
 }
 
-}  // namespace
+// ---- The chart's steps, top to bottom ----
 
-double NiceStep(double range, int wantedTicks) {
-  const double raw = range / wantedTicks;
-  const double power = std::pow(10.0, std::floor(std::log10(raw)));
-  for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
-    if (factor * power >= raw * (1 - 1e-9)) return factor * power;
-  }
-  return 10.0 * power;
-}
+// What the equity panel shows: the run's time span and the amounts of the curve and the levels,
+// padded so that nothing touches the frame.
+struct Ranges {
+  double t0, t1;     // first and last tick
+  double low, high;  // amounts
+};
 
-std::string RenderChart(const HostRun& run, const std::string& title) {
-  // ---- Data ranges ----
+Ranges DataRanges(const HostRun& run) {
   double t0 = std::numeric_limits<double>::infinity(), t1 = -t0, low = t0, high = -t0;
   for (const EquityPoint& point : run.equity) {
     t0 = std::min(t0, static_cast<double>(point.time));
@@ -319,11 +316,11 @@ std::string RenderChart(const HostRun& run, const std::string& title) {
     high += 1;
   }
   const double pad = (high - low) * 0.04;
-  low -= pad;
-  high += pad;
+  return {t0, t1, low - pad, high + pad};
+}
 
-  // ---- Legend first: its height decides where the panels start ----
-  const std::vector<LegendItem> legend = {
+std::vector<LegendItem> EquityLegendItems() {
+  return {
       {"equity", LineSwatch(kEquityColour, 1.6, "")},
       {"snapshot", LineSwatch(kSnapshotColour, 1.6, "")},
       {"take-profit level", LineSwatch(kTakeProfitColour, 1.6, "6 3")},
@@ -334,40 +331,54 @@ std::string RenderChart(const HostRun& run, const std::string& title) {
       {"increase target passed", Marker(Mark::Diamond, 0, 0, kIncreaseColour)},
       {"drawdown target passed", Marker(Mark::Dot, 0, 0, kDrawdownColour)},
   };
-  int legendRows = 0;
-  const std::string legendSvg = Legend("legend", legend, kLeft, kWidth - kRight, kLegendTop, legendRows);
+}
 
-  const Box equityBox{kLeft, kLegendTop + legendRows * kLegendRow + 14, kWidth - kRight,
-                      kLegendTop + legendRows * kLegendRow + 14 + kEquityHeight};
-  const double lowerTitleY = equityBox.bottom + kPanelGap - 26;  // below the x-axis title
-  const Box drawdownBox{kLeft, equityBox.bottom + kPanelGap, kWidth - kRight,
-                        equityBox.bottom + kPanelGap + kDrawdownHeight};
-  const double height = drawdownBox.bottom + kBottom;
+// Where the panels go. The legend comes first: its rows decide where the equity panel starts.
+struct Layout {
+  Box equity;
+  Box drawdown;
+  double lowerTitleY;  // the cycle panel's heading, below the equity panel's x-axis title
+  double height;       // of the whole page
+};
 
-  const Scale x{t0, t1, equityBox.left, equityBox.right};
-  const Scale y{low, high, equityBox.bottom, equityBox.top};
+Layout PageLayout(int legendRows) {
+  Layout layout{};
+  layout.equity = {kLeft, kLegendTop + legendRows * kLegendRow + 14, kWidth - kRight,
+                   kLegendTop + legendRows * kLegendRow + 14 + kEquityHeight};
+  layout.lowerTitleY = layout.equity.bottom + kPanelGap - 26;
+  layout.drawdown = {kLeft, layout.equity.bottom + kPanelGap, kWidth - kRight,
+                     layout.equity.bottom + kPanelGap + kDrawdownHeight};
+  layout.height = layout.drawdown.bottom + kBottom;
+  return layout;
+}
 
+std::string DocumentStart(double height, const std::string& title) {
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + Num(kWidth) +
          "\" height=\"" + Num(height) + "\" viewBox=\"0 0 " + Num(kWidth) + " " + Num(height) +
          "\" font-family=\"DejaVu Sans, Helvetica, Arial, sans-serif\" font-size=\"" + Num(kFontSize) + "\">\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
   svg += Text(kLeft, kTitleY, title, "start", "font-size=\"16\" font-weight=\"bold\"");
-  svg += legendSvg;
+  return svg;
+}
 
-  // ---- Equity panel ----
-  const int wantedY = std::max(3, static_cast<int>(kEquityHeight / 45));
-  svg += AmountAxis(y, equityBox, NiceStep(high - low, wantedY), "equity");
-  svg += TimeAxis(x, equityBox);
-  svg += "<clipPath id=\"equity-clip\"><rect x=\"" + Num(equityBox.left) + "\" y=\"" + Num(equityBox.top) +
-         "\" width=\"" + Num(equityBox.right - equityBox.left) + "\" height=\"" +
-         Num(equityBox.bottom - equityBox.top) + "\"/></clipPath>\n";
-  svg += "<g clip-path=\"url(#equity-clip)\">\n";
-  svg += Path("snapshot", LevelPath(run, &GuardLevels::snapshot, x, y, t1), kSnapshotColour, 1.4, "");
-  svg += Path("take-profit", LevelPath(run, &GuardLevels::takeProfit, x, y, t1), kTakeProfitColour, 1.4, "6 3");
-  svg += Path("drawdown-target", LevelPath(run, &GuardLevels::drawdownTarget, x, y, t1), kDrawdownColour, 1.4, "6 3");
-  svg += Path("stop-loss", LevelPath(run, &GuardLevels::stopLoss, x, y, t1), kStopLossColour, 1.4, "6 3");
-  svg += Path("equity", EquityPath(run, x, y), kEquityColour, 1.2, "");
+std::string ClipTo(const std::string& id, const Box& box) {
+  return "<clipPath id=\"" + id + "\"><rect x=\"" + Num(box.left) + "\" y=\"" + Num(box.top) +
+         "\" width=\"" + Num(box.right - box.left) + "\" height=\"" + Num(box.bottom - box.top) +
+         "\"/></clipPath>\n";
+}
+
+// The guard's levels as step lines, drawn under the equity curve.
+std::string LevelLines(const HostRun& run, const Scale& x, const Scale& y, double endTime) {
+  return Path("snapshot", LevelPath(run, &GuardLevels::snapshot, x, y, endTime), kSnapshotColour, 1.4, "") +
+         Path("take-profit", LevelPath(run, &GuardLevels::takeProfit, x, y, endTime), kTakeProfitColour, 1.4, "6 3") +
+         Path("drawdown-target", LevelPath(run, &GuardLevels::drawdownTarget, x, y, endTime), kDrawdownColour, 1.4, "6 3") +
+         Path("stop-loss", LevelPath(run, &GuardLevels::stopLoss, x, y, endTime), kStopLossColour, 1.4, "6 3");
+}
+
+// The events a host reacts to, one group per kind: drawdown steps, the two kinds of close-all
+// and passed increase targets (marked at the snapshot they rolled to).
+std::string EventMarkers(const HostRun& run, const Scale& x, const Scale& y) {
   std::string closesUp = "<g id=\"close-take-profit\">\n", closesDown = "<g id=\"close-stop-loss\">\n",
               increases = "<g id=\"increase\">\n", steps = "<g id=\"drawdown-step\">\n";
   for (const HostEvent& event : run.events) {
@@ -389,12 +400,35 @@ std::string RenderChart(const HostRun& run, const std::string& title) {
         break;
     }
   }
-  svg += steps + "</g>\n" + closesUp + "</g>\n" + closesDown + "</g>\n" + increases + "</g>\n";
-  svg += "</g>\n";
-  svg += Frame(equityBox);
-  svg += Text(equityBox.right, equityBox.bottom + 48, "time (UTC)", "end", "fill=\"#666\"");
+  return steps + "</g>\n" + closesUp + "</g>\n" + closesDown + "</g>\n" + increases + "</g>\n";
+}
 
-  // ---- Cycle drawdown panel ----
+std::string EquityPanel(const HostRun& run, const Ranges& ranges, const Box& box) {
+  const Scale x{ranges.t0, ranges.t1, box.left, box.right};
+  const Scale y{ranges.low, ranges.high, box.bottom, box.top};
+  const int wantedY = std::max(3, static_cast<int>(kEquityHeight / 45));
+  std::string svg = AmountAxis(y, box, NiceStep(ranges.high - ranges.low, wantedY), "equity");
+  svg += TimeAxis(x, box);
+  svg += ClipTo("equity-clip", box);
+  svg += "<g clip-path=\"url(#equity-clip)\">\n";
+  svg += LevelLines(run, x, y, ranges.t1);
+  svg += Path("equity", EquityPath(run, x, y), kEquityColour, 1.2, "");
+  svg += EventMarkers(run, x, y);
+  svg += "</g>\n";
+  svg += Frame(box);
+  svg += Text(box.right, box.bottom + 48, "time (UTC)", "end", "fill=\"#666\"");
+  return svg;
+}
+
+// ---- The cycle panel: one bar per closed cycle, its drawdown below zero ----
+
+struct CycleSummary {
+  std::size_t count;
+  double deepest;  // the lowest drawdown, 0 without cycles
+  double average;
+};
+
+CycleSummary SummariseCycles(const HostRun& run) {
   const std::size_t cycles = run.cycles.size();
   double deepest = 0;
   double sum = 0;
@@ -402,48 +436,53 @@ std::string RenderChart(const HostRun& run, const std::string& title) {
     deepest = std::min(deepest, cycle.drawdown);
     sum += cycle.drawdown;
   }
-  const double average = cycles > 0 ? sum / static_cast<double>(cycles) : 0.0;
-  const double bottomValue = deepest < -1e-9 ? deepest * 1.08 : -1.0;
-  const Scale dy{bottomValue, 0.0, drawdownBox.bottom, drawdownBox.top};
-  const Scale dx{0.5, static_cast<double>(std::max<std::size_t>(cycles, 1)) + 0.5, drawdownBox.left,
-                 drawdownBox.right};
-  std::vector<LegendItem> lowerLegend = {
+  return {cycles, deepest, cycles > 0 ? sum / static_cast<double>(cycles) : 0.0};
+}
+
+// The panel's heading with its legend beside it.
+std::string CycleHeading(const CycleSummary& summary, double titleY) {
+  std::vector<LegendItem> items = {
       {"cycle closed on take profit", BarSwatch(kEquityColour)},
       {"cycle closed on stop loss", BarSwatch(kStopLossColour)},
   };
-  if (cycles > 0) lowerLegend.push_back({"average " + Money(average), LineSwatch("#222", 1.2, "4 3")});
-  const std::string lowerTitle = "Cycle drawdowns (lowest equity - snapshot)";
-  svg += Text(kLeft, lowerTitleY, lowerTitle, "start", "font-weight=\"bold\"");
-  int lowerRows = 0;
-  svg += Legend("drawdown-legend", lowerLegend, kLeft + TextWidth(lowerTitle) + 24, kWidth - kRight,
-                lowerTitleY - 14, lowerRows);
-  svg += AmountAxis(dy, drawdownBox, NiceStep(-bottomValue, 3), "drawdown");
-  svg += "<g class=\"axis\">\n";
-  if (cycles > 0) {
-    const double pixels = drawdownBox.right - drawdownBox.left;
-    const std::string widest = std::to_string(cycles);
-    double step = std::max(1.0, NiceStep(static_cast<double>(cycles), 1));
-    for (double candidate = 1; candidate <= static_cast<double>(cycles) * 10; candidate = NiceStep(candidate * 1.5, 1)) {
-      if (candidate / static_cast<double>(cycles) * pixels >= TextWidth(widest) + kLabelGap) {
-        step = candidate;
-        break;
-      }
-    }
-    for (double number = step; number <= static_cast<double>(cycles) + 1e-9; number += step) {
-      const double px = dx(number);
-      svg += Line(px, drawdownBox.bottom, px, drawdownBox.bottom + kTickLength, "stroke=\"#333\"");
-      svg += Text(px, drawdownBox.bottom + 18, AmountLabel(number, 1), "middle");
-    }
-    if (step > 1) {
-      svg += Line(dx(1), drawdownBox.bottom, dx(1), drawdownBox.bottom + kTickLength, "stroke=\"#333\"");
-      if ((dx(step) - dx(1)) >= TextWidth(widest) + kLabelGap) {
-        svg += Text(dx(1), drawdownBox.bottom + 18, "1", "middle");
-      }
+  if (summary.count > 0) items.push_back({"average " + Money(summary.average), LineSwatch("#222", 1.2, "4 3")});
+  const std::string title = "Cycle drawdowns (lowest equity - snapshot)";
+  int rows = 0;
+  return Text(kLeft, titleY, title, "start", "font-weight=\"bold\"") +
+         Legend("drawdown-legend", items, kLeft + TextWidth(title) + 24, kWidth - kRight, titleY - 14, rows);
+}
+
+// Cycle numbers under the bars: the smallest round step whose labels do not collide, and cycle 1
+// marked too when the step skips it.
+std::string CycleNumberTicks(std::size_t cycles, const Scale& dx, const Box& box) {
+  std::string svg;
+  const double pixels = box.right - box.left;
+  const std::string widest = std::to_string(cycles);
+  double step = std::max(1.0, NiceStep(static_cast<double>(cycles), 1));
+  for (double candidate = 1; candidate <= static_cast<double>(cycles) * 10; candidate = NiceStep(candidate * 1.5, 1)) {
+    if (candidate / static_cast<double>(cycles) * pixels >= TextWidth(widest) + kLabelGap) {
+      step = candidate;
+      break;
     }
   }
-  svg += Text(drawdownBox.right, drawdownBox.bottom + 36, "cycle", "end", "fill=\"#666\"");
-  svg += "</g>\n<g id=\"cycle-drawdowns\">\n";
-  const double slot = (drawdownBox.right - drawdownBox.left) / static_cast<double>(std::max<std::size_t>(cycles, 1));
+  for (double number = step; number <= static_cast<double>(cycles) + 1e-9; number += step) {
+    const double px = dx(number);
+    svg += Line(px, box.bottom, px, box.bottom + kTickLength, "stroke=\"#333\"");
+    svg += Text(px, box.bottom + 18, AmountLabel(number, 1), "middle");
+  }
+  if (step > 1) {
+    svg += Line(dx(1), box.bottom, dx(1), box.bottom + kTickLength, "stroke=\"#333\"");
+    if ((dx(step) - dx(1)) >= TextWidth(widest) + kLabelGap) {
+      svg += Text(dx(1), box.bottom + 18, "1", "middle");
+    }
+  }
+  return svg;
+}
+
+std::string CycleBars(const HostRun& run, const Scale& dx, const Scale& dy, const Box& box) {
+  const std::size_t cycles = run.cycles.size();
+  std::string svg = "<g id=\"cycle-drawdowns\">\n";
+  const double slot = (box.right - box.left) / static_cast<double>(std::max<std::size_t>(cycles, 1));
   const double barWidth = std::max(0.6, slot * 0.7);
   for (std::size_t i = 0; i < cycles; ++i) {
     const CycleRecord& cycle = run.cycles[i];
@@ -455,16 +494,59 @@ std::string RenderChart(const HostRun& run, const std::string& title) {
            (cycle.stopLoss ? kStopLossColour : kEquityColour) + "\"><title>cycle " + std::to_string(i + 1) +
            ": " + Money(cycle.drawdown) + "</title></rect>\n";
   }
-  svg += "</g>\n";
-  if (cycles > 0) {
-    svg += "<g id=\"average-drawdown\">" +
-           Line(drawdownBox.left, dy(average), drawdownBox.right, dy(average),
-                "stroke=\"#222\" stroke-width=\"1.2\" stroke-dasharray=\"4 3\"") + "</g>\n";
-  } else {
-    svg += Text((drawdownBox.left + drawdownBox.right) / 2, (drawdownBox.top + drawdownBox.bottom) / 2,
-                "no cycle closed yet", "middle", "fill=\"#666\"");
+  return svg + "</g>\n";
+}
+
+// The average drawdown as a dashed line, or a note that there is nothing to show yet.
+std::string CycleAverage(const CycleSummary& summary, const Scale& dy, const Box& box) {
+  if (summary.count == 0) {
+    return Text((box.left + box.right) / 2, (box.top + box.bottom) / 2, "no cycle closed yet", "middle",
+                "fill=\"#666\"");
   }
-  svg += Frame(drawdownBox);
+  return "<g id=\"average-drawdown\">" +
+         Line(box.left, dy(summary.average), box.right, dy(summary.average),
+              "stroke=\"#222\" stroke-width=\"1.2\" stroke-dasharray=\"4 3\"") +
+         "</g>\n";
+}
+
+std::string CyclePanel(const HostRun& run, const Layout& layout) {
+  const CycleSummary summary = SummariseCycles(run);
+  const Box& box = layout.drawdown;
+  const double bottomValue = summary.deepest < -1e-9 ? summary.deepest * 1.08 : -1.0;
+  const Scale dy{bottomValue, 0.0, box.bottom, box.top};
+  const Scale dx{0.5, static_cast<double>(std::max<std::size_t>(summary.count, 1)) + 0.5, box.left, box.right};
+  std::string svg = CycleHeading(summary, layout.lowerTitleY);
+  svg += AmountAxis(dy, box, NiceStep(-bottomValue, 3), "drawdown");
+  svg += "<g class=\"axis\">\n";
+  if (summary.count > 0) svg += CycleNumberTicks(summary.count, dx, box);
+  svg += Text(box.right, box.bottom + 36, "cycle", "end", "fill=\"#666\"");
+  svg += "</g>\n";
+  svg += CycleBars(run, dx, dy, box);
+  svg += CycleAverage(summary, dy, box);
+  svg += Frame(box);
+  return svg;
+}
+
+}  // namespace
+
+double NiceStep(double range, int wantedTicks) {
+  const double raw = range / wantedTicks;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
+    if (factor * power >= raw * (1 - 1e-9)) return factor * power;
+  }
+  return 10.0 * power;
+}
+
+std::string RenderChart(const HostRun& run, const std::string& title) {
+  const Ranges ranges = DataRanges(run);
+  int legendRows = 0;
+  const std::string legend = Legend("legend", EquityLegendItems(), kLeft, kWidth - kRight, kLegendTop, legendRows);
+  const Layout layout = PageLayout(legendRows);
+  std::string svg = DocumentStart(layout.height, title);
+  svg += legend;
+  svg += EquityPanel(run, ranges, layout.equity);
+  svg += CyclePanel(run, layout);
   svg += "</svg>\n";
   return svg;
 }

@@ -81,7 +81,7 @@ void FakeSetWindowTitles(int chart, const char* frame, const char* main) {
   fake.calls.push_back("SetWindowTitles " + std::to_string(chart) + " " + frame + " | " + main);
 }
 
-const GuardApi kFakeApi{FakeInitZT,   FakeSetEquity,   FakeSetLastValues,   FakeSetTTC,
+const Exports kFakeApi{FakeInitZT,   FakeSetEquity,   FakeSetLastValues,   FakeSetTTC,
                         FakeSetEmailProp, FakeGetEquitySnap, FakeGetIndex,   FakeGetAlert,
                         FakeGetEmailSubject, FakeGetEmailText, FakeGetLabel, FakeGetValue,
                         FakeSetWindowTitles};
