@@ -6,7 +6,6 @@
 
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -118,11 +117,9 @@ TEST(GuardSetters, HandValuesInAndOut) {
 // A terminal restarted after a crash loads the library again: the load, before any call, takes
 // away the temporary file a killed settings write left beside the settings file.
 TEST(ModuleLoad, RemovesTheLeftoversOfAKilledSettingsWrite) {
-  const char* binaries = std::getenv("ZT_BINARY_DIR");
-  ASSERT_NE(binaries, nullptr);
   testing::TempFolder folder;
   const std::string library = folder.File("zentravo.so");
-  std::filesystem::copy_file(std::string(binaries) + "/zentravo.so", library);
+  std::filesystem::copy_file(ZT_SHARED_LIBRARY, library);
   const pid_t ended = fork();
   if (ended == 0) _exit(0);
   ASSERT_GT(ended, 0);
