@@ -18,8 +18,20 @@ stamp="$prefix/.zentravo-prefix-ready"
 
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 unset DISPLAY WAYLAND_DISPLAY
-wineboot -i
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null
+
+# Debian's `wine` starts the 32-bit loader whenever wine32 is installed. A kernel built without
+# 32-bit support cannot execute it ("Exec format error"); the 64-bit loader still makes the prefix
+# and runs the 64-bit DLL's tests, and callscript_run.sh skips the 32-bit ones there.
+loader=wine
+if ! wine --version >/dev/null 2>&1; then
+  [[ -x /usr/lib/wine/wine64 ]] ||
+    { echo "SKIPPED: wine cannot start here: $(wine --version 2>&1 | tail -n 1)"; exit 77; }
+  loader=/usr/lib/wine/wine64
+  export WINELOADER=$loader
+  echo "wine-prefix.sh: the 32-bit Wine loader cannot run on this machine; using $loader"
+fi
+"$loader" wineboot -i
+"$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null
 wineserver -w
 touch "$stamp"
 echo "wine-prefix.sh: prefix ready in $prefix"

@@ -48,6 +48,20 @@ fi
 [[ -f $library ]] || skip "$library is not built (cmake --preset NAME && cmake --build --preset NAME)"
 [[ -f $runner ]] || skip "$runner is not built"
 
+# The Wine loader for a Windows runner. Debian's `wine` starts the 32-bit loader whenever wine32
+# is installed; a kernel built without 32-bit support cannot execute it ("Exec format error").
+# There a 64-bit runner still runs under the 64-bit loader, and a 32-bit one cannot run at all.
+wine_loader=wine
+if [[ -n $prefix && $runner == *.exe ]] && ! wine --version >/dev/null 2>&1; then
+  # The PE header's machine field: at the offset stored at 0x3c, after "PE\0\0"; 8664 is x86-64.
+  header=$(od -An -tu4 -j60 -N4 "$runner" | tr -d ' ')
+  machine=$(od -An -tx2 -j$((header + 4)) -N2 "$runner" | tr -d ' ')
+  [[ $machine == 8664 && -x /usr/lib/wine/wine64 ]] ||
+    skip "wine cannot run this 32-bit runner here: $(wine --version 2>&1 | tail -n 1)"
+  wine_loader=/usr/lib/wine/wine64
+  export WINELOADER=$wine_loader
+fi
+
 # Every runner sees the same clock rules; times the library takes from the clock are masked.
 export TZ=UTC WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
@@ -57,7 +71,7 @@ run() {
   local runner=$1 library=$2 folder=$3 transcript=$4 name=${as:-$(basename "$2")}
   mkdir -p "$folder" && cp "$library" "$folder/$name" || return 1
   if [[ $runner == *.exe ]]; then
-    WINEPREFIX=$prefix wine "$runner" "Z:$folder/$name" "Z:$script" "Z:$transcript"
+    WINEPREFIX=$prefix "$wine_loader" "$runner" "Z:$folder/$name" "Z:$script" "Z:$transcript"
   else
     "$runner" "$folder/$name" "$script" "$transcript"
   fi
