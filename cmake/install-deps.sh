@@ -13,9 +13,20 @@ windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-
 wanted=("${native[@]}")
 [ "$scope" = native ] || wanted+=("${windows[@]}")
 
+# Installed means dpkg's own word for it, whatever the wanted state ("hold ok installed" is
+# installed too). The answer is read whole before it is looked at: `dpkg-query | grep -q` under
+# pipefail can fail on a SIGPIPE when grep stops reading early, and a package would be installed
+# again for nothing. A name with an architecture (wine32:i386) is asked for in that form; dpkg
+# answers with an error when the architecture is unknown to it, which counts as missing.
+installed() {
+  local status
+  status=$(dpkg-query -W -f='${db:Status-Status}\n' "$1" 2>/dev/null) || return 1
+  grep -qx 'installed' <<<"$status"
+}
+
 missing=()
 for package in "${wanted[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  installed "$package" || missing+=("$package")
 done
 
 sudo=""
@@ -23,7 +34,7 @@ sudo=""
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
-  if printf '%s\n' "${missing[@]}" | grep -q ':i386'; then
+  if [[ " ${missing[*]}" == *:i386* ]] && ! grep -qx i386 <<<"$(dpkg --print-foreign-architectures)"; then
     $sudo dpkg --add-architecture i386
   fi
   $sudo apt-get update -qq
@@ -31,7 +42,8 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # A comma-decimal locale, so the tests can show that no text depends on the process locale.
-if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+# (Read whole first, as above.)
+if ! grep -qix 'de_DE\.utf-\?8' <<<"$(locale -a 2>/dev/null)"; then
   if [ -f /etc/locale.gen ]; then
     $sudo sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
     grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null

@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -31,6 +33,9 @@ constexpr int kKills = 200;
 constexpr int kKeyCount = 6;
 constexpr std::uint32_t kSeed = 20110713;
 constexpr int kLongestDelayMicroseconds = 12000;  // a child makes a few calls to a few hundred
+// The equity every child passes to InitZT (crash_safety_child.cpp), as its start line prints it.
+constexpr const char* kChildEquity = "1000.00";
+constexpr const char* kMissing = "(missing)";  // what ReadValues gives for a key the file lacks
 
 using Values = std::vector<std::string>;
 
@@ -121,8 +126,22 @@ Values ReadValues(const std::string& path) {
   return ::testing::AssertionSuccess();
 }
 
+// The position a start restores from a stored index: a missing key counts as 0, and a value out
+// of its table is brought into it.
 int Clamped(const std::string& text, int size) {
-  return std::clamp(std::stoi(text), 0, size - 1);
+  return std::clamp(text == kMissing ? 0 : std::stoi(text), 0, size - 1);
+}
+
+// The snapshot a start resumes from, as its start line prints it. A stored snapshot is only worth
+// resuming from when it is a usable equity (a positive amount); anything else, such as the "0"
+// the first start writes before any snapshot roll, or no key at all, means the guard begins from
+// the equity it is given.
+std::string ResumedSnapshot(const std::string& stored) {
+  double amount = 0.0;
+  const char* end = stored.data() + stored.size();
+  const auto [stop, error] = std::from_chars(stored.data(), end, amount);
+  const bool usable = error == std::errc() && stop == end && std::isfinite(amount) && amount > 0.0;
+  return usable ? stored : kChildEquity;
 }
 
 TEST(CrashSafety, EveryKillLeavesACompleteFileTheNextStartResumesFrom) {
@@ -135,25 +154,34 @@ TEST(CrashSafety, EveryKillLeavesACompleteFileTheNextStartResumesFrom) {
   int insideACall = 0;     // the child had announced a call and not returned from it
   int insideAWrite = 0;    // it died between creating the temporary file and renaming it
   int calls = 0;
-  Values expected;         // the file's six values after the previous run
+  // The file's six values after the previous run; before the first there is no file at all.
+  Values expected(kKeyCount, kMissing);
   for (int kill = 0; kill < kKills; ++kill) {
     const ChildRun run = RunAndKill(folder.path, kill, std::chrono::microseconds(delays(random)));
     ASSERT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGKILL)
         << "kill " << kill << ": the child ended on its own, status " << run.status;
     ASSERT_FALSE(run.lines.empty()) << "kill " << kill << ": no start line";
 
-    // The start resumed from the file the previous kill left.
+    // The start resumed from the file the previous kill left (the first from no file). Where the
+    // kill lands decides what that file holds, so the expectation follows the file, not the order
+    // in which the child happens to make its calls.
     const std::vector<std::string> start = Words(run.lines.front());
     ASSERT_EQ(start.size(), 6u + kKeyCount) << run.lines.front();
     ASSERT_EQ(start[0], "I");
-    if (kill > 0) {
-      EXPECT_EQ(start[1], expected[0]) << "kill " << kill << ": snapshot not resumed";
-      EXPECT_EQ(std::stoi(start[2]), Clamped(expected[2], core::kTargetSets)) << "kill " << kill;
-      EXPECT_EQ(std::stoi(start[3]), Clamped(expected[3], core::kSetPositions)) << "kill " << kill;
-      EXPECT_EQ(std::stoi(start[4]), Clamped(expected[4], core::kTargetSets)) << "kill " << kill;
-      EXPECT_EQ(std::stoi(start[5]), Clamped(expected[5], core::kSetPositions)) << "kill " << kill;
-    }
+    EXPECT_EQ(start[1], ResumedSnapshot(expected[0]))
+        << "kill " << kill << ": snapshot not resumed from \"" << expected[0] << "\"";
+    EXPECT_EQ(std::stoi(start[2]), Clamped(expected[2], core::kTargetSets)) << "kill " << kill;
+    EXPECT_EQ(std::stoi(start[3]), Clamped(expected[3], core::kSetPositions)) << "kill " << kill;
+    EXPECT_EQ(std::stoi(start[4]), Clamped(expected[4], core::kTargetSets)) << "kill " << kill;
+    EXPECT_EQ(std::stoi(start[5]), Clamped(expected[5], core::kSetPositions)) << "kill " << kill;
     Values before(start.begin() + 6, start.end());  // the file after InitZT's own writes
+    // Starting changes none of what it resumed from: the snapshot is written back as read ("0"
+    // when it was missing) and the positions are not written at all.
+    EXPECT_EQ(before[0], expected[0] == kMissing ? "0" : expected[0]) << "kill " << kill;
+    for (int key = 2; key < kKeyCount; ++key) {
+      const auto k = static_cast<std::size_t>(key);
+      EXPECT_EQ(before[k], expected[k]) << "kill " << kill << ": the start rewrote key " << key;
+    }
 
     // The last call announced, and whether it returned.
     Values announced;

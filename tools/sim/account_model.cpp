@@ -38,7 +38,13 @@ void Put(std::string& out, std::string_view name, T value) {
 
 template <typename T>
 bool Take(std::string_view text, std::string_view name, T& value) {
-  const std::string key = " " + std::string(name) + "=";
+  // Built by appending: GCC 12 at -O3 misreads `" " + std::string(name)` (an insert at the front of
+  // a fresh string) as an overlapping memcpy and warns -Wrestrict from inside libstdc++.
+  std::string key;
+  key.reserve(name.size() + 2);
+  key += ' ';
+  key += name;
+  key += '=';
   const std::size_t at = text.find(key);
   if (at == std::string_view::npos) return false;
   const char* first = text.data() + at + key.size();
@@ -47,6 +53,13 @@ bool Take(std::string_view text, std::string_view name, T& value) {
 }
 
 constexpr std::string_view kAccountTag = "zt-sim-account-1";
+
+// "s0" .. "s3": the names of the generator's four state words.
+std::string StateWordName(int i) {
+  std::string name(1, 's');
+  name += std::to_string(i);
+  return name;
+}
 
 }  // namespace
 
@@ -120,7 +133,7 @@ std::string FormatAccount(const AccountModel& account) {
   Put(out, "balance", account.balance);
   Put(out, "floating", account.floating);
   Put(out, "tick", account.tick);
-  for (int i = 0; i < 4; ++i) Put(out, "s" + std::to_string(i), account.prng.state[i]);
+  for (int i = 0; i < 4; ++i) Put(out, StateWordName(i), account.prng.state[i]);
   const AccountModelOptions& o = account.options;
   Put(out, "drift", o.drift);
   Put(out, "volatility", o.volatility);
@@ -138,7 +151,7 @@ bool ParseAccount(const std::string& text, AccountModel& account) {
   AccountModel read{};
   bool ok = Take(view, "balance", read.balance) && Take(view, "floating", read.floating) &&
             Take(view, "tick", read.tick);
-  for (int i = 0; i < 4; ++i) ok = ok && Take(view, "s" + std::to_string(i), read.prng.state[i]);
+  for (int i = 0; i < 4; ++i) ok = ok && Take(view, StateWordName(i), read.prng.state[i]);
   AccountModelOptions& o = read.options;
   ok = ok && Take(view, "drift", o.drift) && Take(view, "volatility", o.volatility) &&
        Take(view, "margin", o.margin) && Take(view, "closeCost", o.closeCost) &&

@@ -248,10 +248,16 @@ std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& pa
     if (event.kind == EventKind::Email) {
       e.Add("emailKind", JsonNumber(std::int64_t{event.emailKind}));
       std::string body = "[";
-      for (const std::string& line : event.body) body += (body.size() > 1 ? "," : "") + JsonText(line);
+      for (const std::string& line : event.body) {
+        if (body.size() > 1) body += ',';
+        body += JsonText(line);
+      }
       e.Add("body", body + "]");
     }
-    events += (events.size() > 1 ? "," : "") + e.Done();
+    // Appended piece by piece rather than as `"," + text`: GCC 12 at -O3 warns -Wrestrict about
+    // that form from inside libstdc++ (a false positive), which breaks warnings-as-errors builds.
+    if (events.size() > 1) events += ',';
+    events += e.Done();
   }
   std::string cycles = "[";
   for (const CycleRecord& cycle : run.cycles) {
@@ -261,7 +267,8 @@ std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& pa
     c.Add("equityLeft", JsonNumber(cycle.equityLeft));
     c.Add("close", JsonText(cycle.stopLoss ? "stop loss" : "take profit"));
     c.Add("closeTime", JsonNumber(cycle.closeTime));
-    cycles += (cycles.size() > 1 ? "," : "") + c.Done();
+    if (cycles.size() > 1) cycles += ',';
+    cycles += c.Done();
   }
   JsonObject summary;
   summary.Add("ticks", JsonNumber(s.ticks));
@@ -298,7 +305,8 @@ std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& pa
       c.Add("row", JsonNumber(static_cast<std::int64_t>(row)));
       c.Add("label", JsonText(cell.label));
       c.Add("value", cell.hasValue ? JsonText(cell.value) : "null");
-      cells += (cells.size() > 1 ? "," : "") + c.Done();
+      if (cells.size() > 1) cells += ',';
+      cells += c.Done();
     }
   };
   addCells(panel.first, 0);
