@@ -19,8 +19,21 @@ stamp="$prefix/.zentravo-prefix-ready"
 
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 unset DISPLAY WAYLAND_DISPLAY
-"$loader" wineboot -i
-"$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null
-wineserver -w
-touch "$stamp"
-echo "wine-prefix.sh: prefix ready in $prefix"
+
+# A first start of Wine copies the system's DLLs into the prefix. On a busy machine it has been
+# seen to stop half-way ("could not load kernel32.dll"), leaving a prefix no program can start
+# in; such a prefix is thrown away and made again.
+for attempt in 1 2 3; do
+  if "$loader" wineboot -i &&
+     "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null &&
+     wineserver -w && [[ -f $prefix/drive_c/windows/system32/kernel32.dll ]]; then
+    touch "$stamp"
+    echo "wine-prefix.sh: prefix ready in $prefix"
+    exit 0
+  fi
+  echo "wine-prefix.sh: attempt $attempt left an unusable prefix; making it again"
+  wineserver -k 2>/dev/null || true
+  rm -rf "$prefix" && mkdir -p "$prefix"
+done
+echo "wine-prefix.sh: no usable prefix after 3 attempts"
+exit 1
