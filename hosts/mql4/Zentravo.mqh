@@ -59,7 +59,7 @@ double ZtInit(int chartHandle, string hostTag, double &initialEquity,
 string ZtAlert(int kind)
   {
    uchar text[ZT_TEXT_CAPACITY];
-   ArrayInitialize(text, 0);
+   ArrayFill(text, 0, ZT_TEXT_CAPACITY, 0);   // ArrayInitialize has no uchar form
    GetAlert(kind, text);
    return(CharArrayToString(text));
   }
@@ -67,7 +67,7 @@ string ZtAlert(int kind)
 string ZtEmailSubject(int kind)
   {
    uchar text[ZT_TEXT_CAPACITY];
-   ArrayInitialize(text, 0);
+   ArrayFill(text, 0, ZT_TEXT_CAPACITY, 0);   // ArrayInitialize has no uchar form
    GetEmailSubject(kind, text);
    return(CharArrayToString(text));
   }
@@ -76,7 +76,7 @@ string ZtEmailSubject(int kind)
 string ZtEmailText(int part, int kind, double increaseTarget)
   {
    uchar text[ZT_TEXT_CAPACITY];
-   ArrayInitialize(text, 0);
+   ArrayFill(text, 0, ZT_TEXT_CAPACITY, 0);   // ArrayInitialize has no uchar form
    GetEmailText(part, kind, increaseTarget, text);
    return(CharArrayToString(text));
   }
@@ -84,7 +84,7 @@ string ZtEmailText(int part, int kind, double increaseTarget)
 string ZtLabel(int row, int column)
   {
    uchar text[ZT_TEXT_CAPACITY];
-   ArrayInitialize(text, 0);
+   ArrayFill(text, 0, ZT_TEXT_CAPACITY, 0);   // ArrayInitialize has no uchar form
    GetLabel(row, column, text);
    return(CharArrayToString(text));
   }
@@ -92,7 +92,7 @@ string ZtLabel(int row, int column)
 string ZtValue(int row, int column)
   {
    uchar text[ZT_TEXT_CAPACITY];
-   ArrayInitialize(text, 0);
+   ArrayFill(text, 0, ZT_TEXT_CAPACITY, 0);   // ArrayInitialize has no uchar form
    GetValue(row, column, text);
    return(CharArrayToString(text));
   }

@@ -37,7 +37,8 @@ int OnInit()
       Alert("ZentravoGuard: allow DLL imports (Tools - Options - Expert Advisors)");
       return(INIT_FAILED);
      }
-   double snapshot = ZtInit(WindowHandle(Symbol(), Period()), "ZentravoGuard", gInitialEquity,
+   // This chart's own window: WindowHandle(Symbol(), Period()) may name another chart of the symbol.
+   double snapshot = ZtInit((int)ChartGetInteger(0, CHART_WINDOW_HANDLE), "ZentravoGuard", gInitialEquity,
                             AccountEquity(), AccountMargin(), AccountFreeMargin(),
                             TakeProfits, DrawdownTargets, IncreaseTargets, StopLosses);
    if(snapshot <= 0)

@@ -64,7 +64,7 @@ double ZtInit(int chartHandle, string hostTag, double &initialEquity,
 string ZtAlert(int kind)
   {
    uchar text[ZT_TEXT_CAPACITY];
-   ArrayInitialize(text, 0);
+   ArrayFill(text, 0, ZT_TEXT_CAPACITY, 0);   // ArrayInitialize has no uchar form
    GetAlert(kind, text);
    return(CharArrayToString(text));
   }
@@ -72,7 +72,7 @@ string ZtAlert(int kind)
 string ZtEmailSubject(int kind)
   {
    uchar text[ZT_TEXT_CAPACITY];
-   ArrayInitialize(text, 0);
+   ArrayFill(text, 0, ZT_TEXT_CAPACITY, 0);   // ArrayInitialize has no uchar form
    GetEmailSubject(kind, text);
    return(CharArrayToString(text));
   }
@@ -81,7 +81,7 @@ string ZtEmailSubject(int kind)
 string ZtEmailText(int part, int kind, double increaseTarget)
   {
    uchar text[ZT_TEXT_CAPACITY];
-   ArrayInitialize(text, 0);
+   ArrayFill(text, 0, ZT_TEXT_CAPACITY, 0);   // ArrayInitialize has no uchar form
    GetEmailText(part, kind, increaseTarget, text);
    return(CharArrayToString(text));
   }
@@ -89,7 +89,7 @@ string ZtEmailText(int part, int kind, double increaseTarget)
 string ZtLabel(int row, int column)
   {
    uchar text[ZT_TEXT_CAPACITY];
-   ArrayInitialize(text, 0);
+   ArrayFill(text, 0, ZT_TEXT_CAPACITY, 0);   // ArrayInitialize has no uchar form
    GetLabel(row, column, text);
    return(CharArrayToString(text));
   }
@@ -97,7 +97,7 @@ string ZtLabel(int row, int column)
 string ZtValue(int row, int column)
   {
    uchar text[ZT_TEXT_CAPACITY];
-   ArrayInitialize(text, 0);
+   ArrayFill(text, 0, ZT_TEXT_CAPACITY, 0);   // ArrayInitialize has no uchar form
    GetValue(row, column, text);
    return(CharArrayToString(text));
   }
