@@ -1,0 +1,570 @@
+// mql_double.h - the terminal double: the MQL functions and constants the shipped expert advisors
+// use, over a scripted terminal a scenario test controls (account, quotes, orders, trade errors,
+// clock, chart objects, alerts and e-mails). Translated EAs (see ../translator.h) compile against
+// it; their #import block reaches the real zentravo.so through library().
+//
+// Signatures follow the MQL4 reference (docs.mql4.com); each function names its page. Types keep
+// their MQL widths: int 32 bits, long 64, color and uint unsigned 32, datetime a 64-bit count of
+// seconds. An MQL "critical error" (array out of range, a DLL that will not load) stops the EA in
+// a terminal; here it throws mql::CriticalError so the scenario fails loudly.
+#pragma once
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "zentravo.h"
+
+namespace mql {
+
+using uchar = unsigned char;
+using ushort = unsigned short;
+using uint = unsigned int;
+using ulong = unsigned long long;
+using color = uint;
+using datetime = long long;
+using string = std::string;
+
+struct CriticalError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// An MQL array: dynamic ("T a[]") or fixed ("T a[N]"). bool is stored as char so that the bytes
+// of every array are addressable, as the terminal's are.
+template <class T>
+class array {
+public:
+    using stored = std::conditional_t<std::is_same_v<T, bool>, char, T>;
+    array() = default;
+    explicit array(int size) : values_(static_cast<size_t>(size)), fixed_(true) {}
+    stored& operator[](int index) {
+        if (index < 0 || index >= size()) throw CriticalError("array out of range");
+        return values_[static_cast<size_t>(index)];
+    }
+    int size() const { return static_cast<int>(values_.size()); }
+    bool fixed() const { return fixed_; }
+    std::vector<stored>& values() { return values_; }
+    stored* data() { return values_.data(); }
+
+private:
+    std::vector<stored> values_;
+    bool fixed_ = false;
+};
+
+// The bytes a DLL receives for a "uchar &text[]" parameter.
+inline char* dll_bytes(array<uchar>& text) { return reinterpret_cast<char*>(text.data()); }
+
+// ---- constants ------------------------------------------------------------------------------
+// docs.mql4.com/basis/function/events (OnInit return codes)
+enum ENUM_INIT_RETCODE { INIT_SUCCEEDED = 0, INIT_FAILED = 1, INIT_PARAMETERS_INCORRECT = 2 };
+// docs.mql4.com/constants/objectconstants/webcolors
+constexpr color clrNONE = 0xFFFFFFFFu, CLR_NONE = 0xFFFFFFFFu, clrSilver = 0xC0C0C0u,
+                clrWhite = 0xFFFFFFu, clrRed = 0x0000FFu, clrYellow = 0x00FFFFu;
+// docs.mql4.com/constants/tradingconstants/orderproperties
+enum { OP_BUY = 0, OP_SELL, OP_BUYLIMIT, OP_SELLLIMIT, OP_BUYSTOP, OP_SELLSTOP };
+// docs.mql4.com/trading/orderselect
+enum { SELECT_BY_POS = 0, SELECT_BY_TICKET = 1, MODE_TRADES = 0, MODE_HISTORY = 1 };
+// docs.mql4.com/constants/environment_state/marketinfoconstants
+enum { MODE_POINT = 11, MODE_DIGITS = 12, MODE_BID = 9, MODE_ASK = 10 };
+// docs.mql4.com/constants/objectconstants/enum_object
+enum ENUM_OBJECT { OBJ_LABEL = 23 };
+// docs.mql4.com/constants/objectconstants/enum_object_property
+enum ENUM_OBJECT_PROPERTY_INTEGER {
+    OBJPROP_COLOR = 6, OBJPROP_FONTSIZE = 100, OBJPROP_XDISTANCE = 102, OBJPROP_YDISTANCE = 103,
+    OBJPROP_CORNER = 101, OBJPROP_SELECTABLE = 1000
+};
+enum ENUM_OBJECT_PROPERTY_STRING { OBJPROP_TEXT = 999, OBJPROP_FONT = 1001 };
+// docs.mql4.com/constants/objectconstants/enum_basecorner
+enum ENUM_BASE_CORNER { CORNER_LEFT_UPPER = 0, CORNER_LEFT_LOWER, CORNER_RIGHT_LOWER, CORNER_RIGHT_UPPER };
+// docs.mql4.com/constants/chartconstants/enum_chart_property
+enum ENUM_CHART_PROPERTY_INTEGER { CHART_WINDOW_HANDLE = 0x100 };
+// docs.mql4.com/constants/errorswarnings/errorcodes
+enum {
+    ERR_NO_ERROR = 0, ERR_NO_CONNECTION = 6, ERR_INVALID_PRICE = 129, ERR_MARKET_CLOSED = 132,
+    ERR_TRADE_DISABLED = 133, ERR_REQUOTE = 138, ERR_TRADE_PROHIBITED_BY_FIFO = 150,
+    ERR_INVALID_TICKET = 4108, ERR_TRADE_NOT_ALLOWED = 4109
+};
+constexpr int EMPTY = -1;
+// docs.mql4.com/constants/io_constants/codepageusage
+constexpr uint CP_ACP = 0;
+
+// ---- the scripted terminal ------------------------------------------------------------------
+
+// The exports of zentravo.so, typed from include/zentravo.h: an #import line whose parameters
+// differ from the library's does not compile against these.
+struct ZentravoExports {
+    decltype(&::InitZT) InitZT;
+    decltype(&::SetEquity) SetEquity;
+    decltype(&::SetLastValues) SetLastValues;
+    decltype(&::SetTTC) SetTTC;
+    decltype(&::SetEmailProp) SetEmailProp;
+    decltype(&::GetEquitySnap) GetEquitySnap;
+    decltype(&::GetIndex) GetIndex;
+    decltype(&::GetAlert) GetAlert;
+    decltype(&::GetEmailSubject) GetEmailSubject;
+    decltype(&::GetEmailText) GetEmailText;
+    decltype(&::GetLabel) GetLabel;
+    decltype(&::GetValue) GetValue;
+    decltype(&::SetWindowTitles) SetWindowTitles;
+};
+
+struct Order {
+    int ticket;
+    string symbol;
+    int type;        // OP_*
+    double lots;
+    double profit;   // floating result in the account currency
+    long long openTime;
+};
+
+struct Quote {
+    double bid, ask, point;
+    int digits;
+};
+
+struct TradeCall {  // every OrderClose / OrderDelete the EA made, in order
+    string function;
+    int ticket;
+    double price;
+    int slippage;
+    int error;  // 0 when it went through
+};
+
+struct Mail {
+    string subject, body;
+};
+
+struct ChartObject {
+    int type = 0;
+    std::map<int, long long> integers;
+    std::map<int, string> strings;
+};
+
+class Terminal {
+public:
+    // Makes a terminal data folder with its own copy of the library: each Terminal loads a fresh
+    // library instance (fresh process-wide state, its own zentravo.ini).
+    explicit Terminal(const string& libraryFile) {
+        char pattern[] = "/tmp/zt-mql-XXXXXX";
+        if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
+        dataFolder = pattern;
+        std::filesystem::create_directories(dataFolder + "/MQL4/Libraries");
+        libraryCopy = dataFolder + "/MQL4/Libraries/zentravo.so";
+        std::filesystem::copy_file(libraryFile, libraryCopy);
+        quotes["EURUSD"] = {1.10000, 1.10010, 0.00001, 5};
+        current = this;
+    }
+    ~Terminal() {
+        if (handle_) dlclose(handle_);
+        std::error_code ec;
+        std::filesystem::remove_all(dataFolder, ec);
+        if (current == this) current = nullptr;
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    // Account and connection.
+    long long login = 123456;
+    string server = "Broker-Demo";
+    double balance = 10000.0, credit = 0.0, margin = 0.0;
+    bool connected = true, tradeAllowed = true, dllsAllowed = true, tester = false;
+    bool contextBusy = false;
+    // The chart the EA is attached to.
+    string chartSymbol = "EURUSD";
+    int chartPeriod = 60;
+    int chartHandle = 0x2001;
+    // Market.
+    std::map<string, Quote> quotes;
+    std::vector<Order> orders;
+    std::deque<int> closeErrors;  // the next OrderClose/OrderDelete calls fail with these codes
+    bool fifo = false;            // the broker refuses a close while an older same-symbol order is open
+    uint tickCount = 1000;        // GetTickCount(); Sleep advances it
+    // What the EA did.
+    std::vector<string> alerts, prints;
+    std::vector<Mail> mails;
+    bool mailWorks = true;
+    std::vector<TradeCall> trades;
+    std::map<string, ChartObject> objects;
+    int lastError = 0;
+    int selected = -1;  // index into orders
+
+    string dataFolder, libraryCopy;
+    static inline Terminal* current = nullptr;
+
+    double equity() const {
+        double e = balance + credit;
+        for (const auto& o : orders)
+            if (o.type <= OP_SELL) e += o.profit;
+        return e;
+    }
+    void openOrder(const string& symbol, int type, double lots, double profit) {
+        orders.push_back({nextTicket_++, symbol, type, lots, profit, ++clock_});
+    }
+    // The text of a chart label, "" when there is none.
+    string label(const string& name) const {
+        auto it = objects.find(name);
+        if (it == objects.end()) return {};
+        auto text = it->second.strings.find(OBJPROP_TEXT);
+        return text == it->second.strings.end() ? string() : text->second;
+    }
+    string windowTitle() const {
+        return std::to_string(login) + ": " + server + " - Demo Account";
+    }
+
+    ZentravoExports& load(const string& name) {
+        if (name != "zentravo.dll") throw CriticalError("cannot load " + name);
+        if (!handle_) {
+            handle_ = dlopen(libraryCopy.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (!handle_) throw CriticalError(string("cannot load zentravo.so: ") + dlerror());
+            bind(exports_.InitZT, "InitZT");
+            bind(exports_.SetEquity, "SetEquity");
+            bind(exports_.SetLastValues, "SetLastValues");
+            bind(exports_.SetTTC, "SetTTC");
+            bind(exports_.SetEmailProp, "SetEmailProp");
+            bind(exports_.GetEquitySnap, "GetEquitySnap");
+            bind(exports_.GetIndex, "GetIndex");
+            bind(exports_.GetAlert, "GetAlert");
+            bind(exports_.GetEmailSubject, "GetEmailSubject");
+            bind(exports_.GetEmailText, "GetEmailText");
+            bind(exports_.GetLabel, "GetLabel");
+            bind(exports_.GetValue, "GetValue");
+            bind(exports_.SetWindowTitles, "SetWindowTitles");
+        }
+        // A terminal has real windows whose titles the library reads; here the double names them.
+        const string frame = chartSymbol + ",H1";
+        const string main = windowTitle();
+        exports_.SetWindowTitles(chartHandle, frame.c_str(), main.c_str());
+        return exports_;
+    }
+    // The library as the test sees it (the same instance the EA calls).
+    ZentravoExports& library() { return load("zentravo.dll"); }
+
+    // Refuses the next trade call when the script or the market says so; 0 when it goes through.
+    int tradeError(const Order& order, double price, int slippage, bool close) {
+        if (!connected) return ERR_NO_CONNECTION;
+        if (!tradeAllowed) return ERR_TRADE_NOT_ALLOWED;
+        if (!closeErrors.empty()) {
+            int e = closeErrors.front();
+            closeErrors.pop_front();
+            return e;
+        }
+        if (close && fifo) {
+            for (const auto& o : orders)
+                if (o.symbol == order.symbol && o.type <= OP_SELL && o.openTime < order.openTime)
+                    return ERR_TRADE_PROHIBITED_BY_FIFO;
+        }
+        if (close) {
+            const Quote& q = quotes.at(order.symbol);
+            const double market = order.type == OP_BUY ? q.bid : q.ask;
+            if (std::fabs(price - market) > slippage * q.point + 1e-12) return ERR_REQUOTE;
+        }
+        return 0;
+    }
+
+private:
+    template <class F>
+    void bind(F& target, const char* symbol) {
+        void* address = dlsym(handle_, symbol);
+        if (!address) throw CriticalError(string("zentravo.so lacks ") + symbol);
+        target = reinterpret_cast<F>(address);
+    }
+    void* handle_ = nullptr;
+    ZentravoExports exports_{};
+    int nextTicket_ = 1001;
+    long long clock_ = 0;
+};
+
+inline Terminal& T() {
+    if (!Terminal::current) throw CriticalError("no terminal");
+    return *Terminal::current;
+}
+
+// What an #import block calls: the terminal loads the named library on first use.
+inline ZentravoExports& library(const char* name) { return T().load(name); }
+
+// ---- printing -------------------------------------------------------------------------------
+
+inline void append(std::ostringstream& out, double value) {
+    // docs.mql4.com/common/print: doubles are shown with 8 digits after the point
+    char text[64];
+    std::snprintf(text, sizeof text, "%.8f", value);
+    out << text;
+}
+inline void append(std::ostringstream& out, const string& value) { out << value; }
+inline void append(std::ostringstream& out, const char* value) { out << value; }
+template <class V>
+std::enable_if_t<std::is_integral_v<V>> append(std::ostringstream& out, V value) { out << value; }
+
+template <class... A>
+string joined(const A&... args) {
+    std::ostringstream out;
+    (append(out, args), ...);
+    return out.str();
+}
+
+// docs.mql4.com/common/alert
+template <class... A>
+void Alert(const A&... args) { T().alerts.push_back(joined(args...)); }
+// docs.mql4.com/common/print
+template <class... A>
+void Print(const A&... args) { T().prints.push_back(joined(args...)); }
+
+// ---- checkup and account --------------------------------------------------------------------
+
+// docs.mql4.com/check/isdllsallowed
+inline bool IsDllsAllowed() { return T().dllsAllowed; }
+// docs.mql4.com/check/istradecontextbusy
+inline bool IsTradeContextBusy() { return T().contextBusy; }
+// docs.mql4.com/check/istesting
+inline bool IsTesting() { return T().tester; }
+// docs.mql4.com/check/getlasterror (reads and clears the last error)
+inline int GetLastError() { int e = T().lastError; T().lastError = 0; return e; }
+// docs.mql4.com/account/accountequity
+inline double AccountEquity() { return T().equity(); }
+// docs.mql4.com/account/accountmargin
+inline double AccountMargin() { return T().margin; }
+// docs.mql4.com/account/accountfreemargin
+inline double AccountFreeMargin() { return T().equity() - T().margin; }
+// docs.mql4.com/common/gettickcount
+inline uint GetTickCount() { return T().tickCount; }
+// docs.mql4.com/common/sleep (the scripted clock moves on; nothing waits)
+inline void Sleep(int milliseconds) { T().tickCount += static_cast<uint>(milliseconds); }
+// docs.mql4.com/common/sendmail
+inline bool SendMail(string subject, string some_text) {
+    T().mails.push_back({subject, some_text});
+    return T().mailWorks;
+}
+
+// ---- chart ------------------------------------------------------------------------------------
+
+// docs.mql4.com/check/symbol
+inline string Symbol() { return T().chartSymbol; }
+// docs.mql4.com/check/period
+inline int Period() { return T().chartPeriod; }
+// docs.mql4.com/chart_operations/windowhandle
+inline int WindowHandle(string symbol, int timeframe) {
+    return symbol == T().chartSymbol && timeframe == T().chartPeriod ? T().chartHandle : 0;
+}
+// docs.mql4.com/chart_operations/chartgetinteger
+inline long long ChartGetInteger(long long chart_id, ENUM_CHART_PROPERTY_INTEGER prop_id, int sub_window = 0) {
+    (void)chart_id; (void)sub_window;
+    return prop_id == CHART_WINDOW_HANDLE ? T().chartHandle : 0;
+}
+// docs.mql4.com/chart_operations/chartredraw
+inline void ChartRedraw(long long chart_id = 0) { (void)chart_id; }
+
+// ---- objects (MQL4 keeps both the chart_id forms and the older name-only forms) ------------
+
+// docs.mql4.com/objects/objectstotal
+inline int ObjectsTotal(int type = EMPTY) { (void)type; return static_cast<int>(T().objects.size()); }
+inline int ObjectsTotal(long long chart_id, int sub_window = -1, int type = -1) {
+    (void)chart_id; (void)sub_window; return ObjectsTotal(type);
+}
+// docs.mql4.com/objects/objectname
+inline string ObjectName(int object_index) {
+    if (object_index < 0 || object_index >= ObjectsTotal()) return {};
+    return std::next(T().objects.begin(), object_index)->first;
+}
+// docs.mql4.com/objects/objectdelete
+inline bool ObjectDelete(string object_name) { return T().objects.erase(object_name) > 0; }
+inline bool ObjectDelete(long long chart_id, string object_name) { (void)chart_id; return ObjectDelete(object_name); }
+// docs.mql4.com/objects/objectfind
+inline int ObjectFind(string object_name) { return T().objects.count(object_name) ? 0 : -1; }
+inline int ObjectFind(long long chart_id, string object_name) { (void)chart_id; return ObjectFind(object_name); }
+// docs.mql4.com/objects/objectcreate
+inline bool ObjectCreate(long long chart_id, string object_name, ENUM_OBJECT object_type, int sub_window,
+                         datetime time1, double price1) {
+    (void)chart_id; (void)sub_window; (void)time1; (void)price1;
+    if (T().objects.count(object_name)) return false;
+    T().objects[object_name].type = object_type;
+    return true;
+}
+// docs.mql4.com/objects/objectsetinteger
+inline bool ObjectSetInteger(long long chart_id, string object_name, ENUM_OBJECT_PROPERTY_INTEGER prop_id,
+                             long long prop_value) {
+    (void)chart_id;
+    auto it = T().objects.find(object_name);
+    if (it == T().objects.end()) return false;
+    it->second.integers[prop_id] = prop_value;
+    return true;
+}
+// docs.mql4.com/objects/objectsetstring
+inline bool ObjectSetString(long long chart_id, string object_name, ENUM_OBJECT_PROPERTY_STRING prop_id,
+                            string prop_value) {
+    (void)chart_id;
+    auto it = T().objects.find(object_name);
+    if (it == T().objects.end()) return false;
+    it->second.strings[prop_id] = prop_value;
+    return true;
+}
+
+// ---- trading ----------------------------------------------------------------------------------
+
+// docs.mql4.com/trading/orderstotal
+inline int OrdersTotal() { return static_cast<int>(T().orders.size()); }
+// docs.mql4.com/trading/orderselect
+inline bool OrderSelect(int index, int select, int pool = MODE_TRADES) {
+    Terminal& t = T();
+    t.selected = -1;
+    if (pool != MODE_TRADES) return false;
+    if (select == SELECT_BY_POS) {
+        if (index < 0 || index >= OrdersTotal()) return false;
+        t.selected = index;
+        return true;
+    }
+    for (size_t i = 0; i < t.orders.size(); ++i)
+        if (t.orders[i].ticket == index) t.selected = static_cast<int>(i);
+    return t.selected >= 0;
+}
+inline const Order& selectedOrder() {
+    Terminal& t = T();
+    if (t.selected < 0 || t.selected >= OrdersTotal()) throw CriticalError("no order selected");
+    return t.orders[static_cast<size_t>(t.selected)];
+}
+// docs.mql4.com/trading/orderticket
+inline int OrderTicket() { return selectedOrder().ticket; }
+// docs.mql4.com/trading/ordertype
+inline int OrderType() { return selectedOrder().type; }
+// docs.mql4.com/trading/orderlots
+inline double OrderLots() { return selectedOrder().lots; }
+// docs.mql4.com/trading/ordersymbol
+inline string OrderSymbol() { return selectedOrder().symbol; }
+// docs.mql4.com/series/refreshrates
+inline bool RefreshRates() { return true; }
+// docs.mql4.com/marketinformation/marketinfo
+inline double MarketInfo(string symbol, int type) {
+    auto it = T().quotes.find(symbol);
+    if (it == T().quotes.end()) return 0.0;
+    switch (type) {
+        case MODE_BID: return it->second.bid;
+        case MODE_ASK: return it->second.ask;
+        case MODE_POINT: return it->second.point;
+        case MODE_DIGITS: return it->second.digits;
+        default: return 0.0;
+    }
+}
+
+inline bool tradeCall(const char* function, int ticket, double price, int slippage, bool close) {
+    Terminal& t = T();
+    auto it = std::find_if(t.orders.begin(), t.orders.end(), [&](const Order& o) { return o.ticket == ticket; });
+    int error = ERR_INVALID_TICKET;
+    if (it != t.orders.end() && (close ? it->type <= OP_SELL : it->type > OP_SELL))
+        error = t.tradeError(*it, price, slippage, close);
+    t.trades.push_back({function, ticket, price, slippage, error});
+    t.lastError = error;
+    if (error != 0) return false;
+    if (close) t.balance += it->profit;
+    t.orders.erase(it);
+    return true;
+}
+// docs.mql4.com/trading/orderclose
+inline bool OrderClose(int ticket, double lots, double price, int slippage, color arrow_color) {
+    (void)lots; (void)arrow_color;
+    return tradeCall("OrderClose", ticket, price, slippage, true);
+}
+// docs.mql4.com/trading/orderdelete
+inline bool OrderDelete(int ticket, color arrow_color = clrNONE) {
+    (void)arrow_color;
+    return tradeCall("OrderDelete", ticket, 0.0, 0, false);
+}
+
+// ---- arrays -----------------------------------------------------------------------------------
+
+// docs.mql4.com/array/arraysize
+template <class E> int ArraySize(const array<E>& a) { return a.size(); }
+// docs.mql4.com/array/arrayresize
+template <class E> int ArrayResize(array<E>& a, int new_size, int reserve_size = 0) {
+    (void)reserve_size;
+    if (a.fixed() || new_size < 0) return -1;
+    a.values().resize(static_cast<size_t>(new_size));
+    return new_size;
+}
+// docs.mql4.com/array/arrayinitialize: the reference lists exactly these element types (there
+// is no uchar form), so an EA that initialises a uchar array does not compile here either.
+template <class E> int initialize(array<E>& a, E value) {
+    std::fill(a.values().begin(), a.values().end(), value);
+    return a.size();
+}
+inline int ArrayInitialize(array<char>& a, char value) { return initialize(a, value); }
+inline int ArrayInitialize(array<short>& a, short value) { return initialize(a, value); }
+inline int ArrayInitialize(array<int>& a, int value) { return initialize(a, value); }
+inline int ArrayInitialize(array<long long>& a, long long value) { return initialize(a, value); }
+inline int ArrayInitialize(array<float>& a, float value) { return initialize(a, value); }
+inline int ArrayInitialize(array<double>& a, double value) { return initialize(a, value); }
+inline int ArrayInitialize(array<bool>& a, bool value) {
+    std::fill(a.values().begin(), a.values().end(), value ? 1 : 0);
+    return a.size();
+}
+inline int ArrayInitialize(array<uint>& a, uint value) { return initialize(a, value); }
+// docs.mql4.com/array/arrayfill
+template <class E, class V> void ArrayFill(array<E>& a, int start, int count, V value) {
+    for (int i = start; i < start + count && i < a.size(); ++i) a[i] = static_cast<E>(value);
+}
+
+// ---- strings and conversions --------------------------------------------------------------------
+
+// docs.mql4.com/convert/stringtochararray (copies the terminating zero; grows a dynamic array)
+inline int StringToCharArray(string text_string, array<uchar>& a, int start = 0, int count = -1,
+                             uint codepage = CP_ACP) {
+    (void)codepage;
+    const int length = static_cast<int>(text_string.size()) + 1;
+    int n = count < 0 ? length : std::min(count, length);
+    if (start + n > a.size()) {
+        if (a.fixed()) n = std::max(0, a.size() - start);
+        else a.values().resize(static_cast<size_t>(start + n));
+    }
+    for (int i = 0; i < n; ++i)
+        a[start + i] = i < length - 1 ? static_cast<uchar>(text_string[static_cast<size_t>(i)]) : 0;
+    return n;
+}
+// docs.mql4.com/convert/chararraytostring (stops at the array's end or a zero)
+inline string CharArrayToString(array<uchar>& a, int start = 0, int count = -1, uint codepage = CP_ACP) {
+    (void)codepage;
+    string s;
+    for (int i = start; i < a.size() && (count < 0 || i < start + count) && a[i] != 0; ++i)
+        s += static_cast<char>(a[i]);
+    return s;
+}
+// docs.mql4.com/convert/stringtodouble
+inline double StringToDouble(string value) { return std::atof(value.c_str()); }
+// docs.mql4.com/convert/integertostring
+inline string IntegerToString(long long number, int str_len = 0, ushort fill_symbol = ' ') {
+    string s = std::to_string(number);
+    while (static_cast<int>(s.size()) < str_len) s.insert(s.begin(), static_cast<char>(fill_symbol));
+    return s;
+}
+// docs.mql4.com/strings/stringfind
+inline int StringFind(string string_value, string match_substring, int start_pos = 0) {
+    auto at = string_value.find(match_substring, static_cast<size_t>(std::max(start_pos, 0)));
+    return at == string::npos ? -1 : static_cast<int>(at);
+}
+// docs.mql4.com/strings/stringsplit
+inline int StringSplit(const string string_value, const ushort separator, array<string>& result) {
+    std::vector<string> parts;
+    if (!string_value.empty()) {
+        size_t from = 0;
+        while (true) {
+            auto at = string_value.find(static_cast<char>(separator), from);
+            parts.push_back(string_value.substr(from, at == string::npos ? string::npos : at - from));
+            if (at == string::npos) break;
+            from = at + 1;
+        }
+    }
+    result.values() = parts;
+    return static_cast<int>(parts.size());
+}
+// docs.mql4.com/math/mathmax
+inline double MathMax(double value1, double value2) { return std::max(value1, value2); }
+
+}  // namespace mql
