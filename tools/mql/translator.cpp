@@ -265,7 +265,7 @@ private:
             std::ostringstream out;
             out << "#line " << first.line << " \"" << first.file << "\"\n"
                 << "static " << ret << " " << name << "(" << params << ") { return mql::library(\""
-                << library << "\")." << name << "(" << args << "); }";
+                << library << "\", \"" << name << "\")." << name << "(" << args << "); }";
             tokens_.push_back({Token::Directive, out.str(), first.file, first.line});
         }
     }

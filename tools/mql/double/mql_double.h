@@ -180,6 +180,11 @@ public:
     double balance = 10000.0, credit = 0.0, margin = 0.0;
     bool connected = true, tradeAllowed = true, dllsAllowed = true, tester = false;
     bool contextBusy = false;
+    bool mailEnabled = true, pushEnabled = true;  // Tools - Options - Email / Notifications
+    bool pushWorks = true;
+    double priceJump = 0.0;  // how far the market moves between reading a quote and a close
+    int timerMs = 0;         // the EA's timer interval, 0 when it has none
+    int redraws = 0;
     // The chart the EA is attached to.
     string chartSymbol = "EURUSD";
     int chartPeriod = 60;
@@ -193,8 +198,11 @@ public:
     // What the EA did.
     std::vector<string> alerts, prints;
     std::vector<Mail> mails;
+    std::vector<string> pushes;
     bool mailWorks = true;
     std::vector<TradeCall> trades;
+    std::vector<string> calls;  // the library exports the EA called, in order
+    bool accountKnown = true;   // false: a terminal started without a connection reports 0
     std::map<string, ChartObject> objects;
     int lastError = 0;
     int selected = -1;  // index into orders
@@ -203,6 +211,7 @@ public:
     static inline Terminal* current = nullptr;
 
     double equity() const {
+        if (!accountKnown) return 0.0;
         double e = balance + credit;
         for (const auto& o : orders)
             if (o.type <= OP_SELL) e += o.profit;
@@ -220,6 +229,10 @@ public:
     }
     string windowTitle() const {
         return std::to_string(login) + ": " + server + " - Demo Account";
+    }
+
+    int callsOf(const string& function) const {
+        return static_cast<int>(std::count(calls.begin(), calls.end(), function));
     }
 
     ZentravoExports& load(const string& name) {
@@ -266,7 +279,7 @@ public:
         }
         if (close) {
             const Quote& q = quotes.at(order.symbol);
-            const double market = order.type == OP_BUY ? q.bid : q.ask;
+            const double market = (order.type == OP_BUY ? q.bid : q.ask) - priceJump;
             if (std::fabs(price - market) > slippage * q.point + 1e-12) return ERR_REQUOTE;
         }
         return 0;
@@ -290,8 +303,12 @@ inline Terminal& T() {
     return *Terminal::current;
 }
 
-// What an #import block calls: the terminal loads the named library on first use.
-inline ZentravoExports& library(const char* name) { return T().load(name); }
+// What an #import block calls: the terminal loads the named library on first use and notes
+// which export the EA called, so a scenario can tell what the library was told.
+inline ZentravoExports& library(const char* name, const char* function) {
+    T().calls.push_back(function);
+    return T().load(name);
+}
 
 // ---- printing -------------------------------------------------------------------------------
 
@@ -322,6 +339,25 @@ void Print(const A&... args) { T().prints.push_back(joined(args...)); }
 
 // ---- checkup and account --------------------------------------------------------------------
 
+// docs.mql4.com/check/isconnected
+inline bool IsConnected() { return T().connected; }
+// docs.mql4.com/check/istradeallowed
+inline bool IsTradeAllowed() { return T().tradeAllowed; }
+// docs.mql4.com/constants/environment_state/terminalstatus
+enum ENUM_TERMINAL_INFO_INTEGER { TERMINAL_EMAIL_ENABLED = 6, TERMINAL_NOTIFICATIONS_ENABLED = 26 };
+// docs.mql4.com/check/terminalinfointeger
+inline int TerminalInfoInteger(ENUM_TERMINAL_INFO_INTEGER property_id) {
+    return property_id == TERMINAL_EMAIL_ENABLED ? T().mailEnabled : T().pushEnabled;
+}
+// docs.mql4.com/common/sendnotification
+inline bool SendNotification(string text) {
+    T().pushes.push_back(text);
+    return T().pushWorks;
+}
+// docs.mql4.com/eventfunctions/eventsetmillisecondtimer
+inline bool EventSetMillisecondTimer(int milliseconds) { T().timerMs = milliseconds; return true; }
+// docs.mql4.com/eventfunctions/eventkilltimer
+inline void EventKillTimer() { T().timerMs = 0; }
 // docs.mql4.com/check/isdllsallowed
 inline bool IsDllsAllowed() { return T().dllsAllowed; }
 // docs.mql4.com/check/istradecontextbusy
@@ -362,7 +398,7 @@ inline long long ChartGetInteger(long long chart_id, ENUM_CHART_PROPERTY_INTEGER
     return prop_id == CHART_WINDOW_HANDLE ? T().chartHandle : 0;
 }
 // docs.mql4.com/chart_operations/chartredraw
-inline void ChartRedraw(long long chart_id = 0) { (void)chart_id; }
+inline void ChartRedraw(long long chart_id = 0) { (void)chart_id; ++T().redraws; }
 
 // ---- objects (MQL4 keeps both the chart_id forms and the older name-only forms) ------------
 
@@ -375,6 +411,9 @@ inline int ObjectsTotal(long long chart_id, int sub_window = -1, int type = -1) 
 inline string ObjectName(int object_index) {
     if (object_index < 0 || object_index >= ObjectsTotal()) return {};
     return std::next(T().objects.begin(), object_index)->first;
+}
+inline string ObjectName(long long chart_id, int pos, int sub_window = -1, int type = -1) {
+    (void)chart_id; (void)sub_window; (void)type; return ObjectName(pos);
 }
 // docs.mql4.com/objects/objectdelete
 inline bool ObjectDelete(string object_name) { return T().objects.erase(object_name) > 0; }
@@ -438,6 +477,8 @@ inline int OrderTicket() { return selectedOrder().ticket; }
 inline int OrderType() { return selectedOrder().type; }
 // docs.mql4.com/trading/orderlots
 inline double OrderLots() { return selectedOrder().lots; }
+// docs.mql4.com/trading/orderopentime
+inline datetime OrderOpenTime() { return selectedOrder().openTime; }
 // docs.mql4.com/trading/ordersymbol
 inline string OrderSymbol() { return selectedOrder().symbol; }
 // docs.mql4.com/series/refreshrates
@@ -564,6 +605,16 @@ inline int StringSplit(const string string_value, const ushort separator, array<
     result.values() = parts;
     return static_cast<int>(parts.size());
 }
+// docs.mql4.com/strings/stringlen
+inline int StringLen(string string_value) { return static_cast<int>(string_value.size()); }
+// docs.mql4.com/strings/stringgetcharacter
+inline ushort StringGetCharacter(string string_value, int pos) {
+    return pos >= 0 && pos < StringLen(string_value) ? static_cast<uchar>(string_value[static_cast<size_t>(pos)]) : 0;
+}
+// docs.mql4.com/convert/shorttostring
+inline string ShortToString(ushort symbol_code) { return string(1, static_cast<char>(symbol_code)); }
+// docs.mql4.com/math/mathround
+inline double MathRound(double value) { return std::round(value); }
 // docs.mql4.com/math/mathmax
 inline double MathMax(double value1, double value2) { return std::max(value1, value2); }
 

@@ -1,13 +1,16 @@
-// The shipped 32-bit expert advisor, translated from hosts/mql4 and run over the terminal double
-// against the real zentravo.so. Each scenario checks what the trader sees (alerts, panel, mails,
-// trades) and what the library was told (its snapshot).
+// The 32-bit expert advisor (hosts/mql4 over hosts/shared), translated and run over the terminal
+// double against the real zentravo.so. Each scenario checks what the trader sees (alerts, panel,
+// mails, trades) and what the library was told (the exports called, its snapshot).
 #include <gtest/gtest.h>
 
 #include "zentravo_guard_mq4.h"
 
 namespace {
 
-class ShippedEa : public ::testing::Test {
+constexpr int kReasonChartChange = 3;  // docs.mql4.com/constants/namedconstants/uninit
+constexpr int kReasonParameters = 5;
+
+class Mq4Guard : public ::testing::Test {
 protected:
     mql::Terminal term{ZT_LIBRARY_FILE};
     ea_mq4::Program ea;  // default inputs: the host guide's worked example on a 1000 account
@@ -25,96 +28,192 @@ protected:
         for (const auto& t : term.trades) n += t.error == code;
         return n;
     }
+    void timer(unsigned ms = 250) {
+        term.tickCount += ms;
+        ea.OnTimer();
+    }
+    std::string state() const { return term.label("ZT_STATE"); }
+    bool alerted(const std::string& part) const {
+        for (const auto& a : term.alerts)
+            if (a.find(part) != std::string::npos) return true;
+        return false;
+    }
 };
 
-TEST_F(ShippedEa, StartsOnTheAccountEquityAndDrawsThePanel) {
+TEST_F(Mq4Guard, StartsOnTheAccountEquityWithTimerAndPanel) {
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
-    EXPECT_DOUBLE_EQ(ea.gInitialEquity, 1000.0);
-    // Every cell the library fills is on the chart; the title row is never empty.
-    EXPECT_NE(term.label("ZT_L0_0"), " ");
-    EXPECT_EQ(term.objects.size(), 2u * 16 + 2u * 14);
+    EXPECT_EQ(term.timerMs, 250);
+    EXPECT_EQ(state(), "Guard: running");
+    EXPECT_EQ(term.objects.size(), 2u * 16 + 2u * 14 + 1);
+    EXPECT_GT(term.redraws, 0);
     ea.OnDeinit(1);
     EXPECT_TRUE(term.objects.empty());
+    EXPECT_EQ(term.timerMs, 0);
 }
 
-TEST_F(ShippedEa, RefusesToStartWithoutDllImports) {
-    term.dllsAllowed = false;
-    EXPECT_EQ(ea.OnInit(), mql::INIT_FAILED);
-    ASSERT_EQ(term.alerts.size(), 1u);
-    EXPECT_NE(term.alerts[0].find("allow DLL imports"), std::string::npos);
-}
-
-TEST_F(ShippedEa, StopLossClosesEveryTradeThenRollsOntoTheEquityLeft) {
+// Closes refused three times: no report, no roll and no monitoring call until the account is
+// flat; then one alert, the time from the first attempt, and the roll onto the flat equity.
+TEST_F(Mq4Guard, CloseRefusedThenAllowedIsReportedOnlyWhenFlat) {
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, -60.0);
     term.openOrder("EURUSD", mql::OP_SELL, 1.0, -50.0);
-    term.openOrder("EURUSD", mql::OP_BUYLIMIT, 1.0, 0.0);
-    ea.OnTick();  // 890 is below the stop loss of 100 under 1000
+    term.closeErrors = {mql::ERR_REQUOTE, mql::ERR_REQUOTE, mql::ERR_REQUOTE};
+    ea.OnTick();  // 890: stop loss
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(term.orders.empty());
+        EXPECT_TRUE(term.alerts.empty());
+        EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
+        EXPECT_EQ(state(), "Guard: CLOSING all trades");
+        timer();
+    }
     EXPECT_TRUE(term.orders.empty());
-    EXPECT_DOUBLE_EQ(term.balance, 890.0);
-    ASSERT_EQ(term.trades.size(), 3u);
-    EXPECT_EQ(term.trades[0].function, "OrderDelete");  // newest first
-    EXPECT_EQ(errorsOf(0), 3);
+    EXPECT_EQ(term.callsOf("SetEquity"), 2);  // the stop-loss check and the snapshot roll
+    EXPECT_EQ(term.callsOf("SetTTC"), 1);
     ASSERT_EQ(term.alerts.size(), 1u);
     EXPECT_NE(term.alerts[0].find("890"), std::string::npos) << term.alerts[0];
     EXPECT_DOUBLE_EQ(snapshot(), 890.0);
+    EXPECT_EQ(state(), "Guard: running");
 }
 
-TEST_F(ShippedEa, DrawdownStepAlertsThenTheLoweredTakeProfitCloses) {
-    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
-    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -22.0);
-    ea.OnTick();  // 978: the drawdown target of 20 steps on, the take profit drops to 30
-    ASSERT_EQ(term.alerts.size(), 1u);
-    EXPECT_EQ(term.alerts[0], alertText(4));
-    EXPECT_FALSE(term.alerts[0].empty());
-    term.orders[0].profit = 31.0;
-    ea.OnTick();
-    EXPECT_TRUE(term.orders.empty());
-    EXPECT_DOUBLE_EQ(snapshot(), 1031.0);
-    EXPECT_EQ(term.alerts.size(), 2u);
-}
-
-// The shipped EA closes newest first: on a FIFO account every pass loses the newer trade to
-// error 150 and needs another pass (and a Sleep) for it.
-TEST_F(ShippedEa, FifoAccountRefusesTheNewestFirstOrder) {
-    term.fifo = true;
-    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
-    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -60.0);
-    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -50.0);
-    const auto started = term.tickCount;
-    ea.OnTick();
-    EXPECT_TRUE(term.orders.empty());
-    EXPECT_EQ(errorsOf(mql::ERR_TRADE_PROHIBITED_BY_FIFO), 1);
-    EXPECT_EQ(term.tickCount - started, static_cast<unsigned>(ea.RetryWaitMs));
-}
-
-// The fault the host rework removes: when no close goes through, the shipped EA still reports
-// the close-all and rolls the snapshot onto an equity that holds the open trades' loss.
-TEST_F(ShippedEa, RollsOverOpenTradesWhenTradingIsDisabled) {
+TEST_F(Mq4Guard, TradingDisabledDuringACloseBlocksAndAlertsAtAnInterval) {
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, -110.0);
     term.tradeAllowed = false;
     ea.OnTick();
+    EXPECT_EQ(state(), "Guard: CLOSING - blocked: trading is disabled");
+    EXPECT_EQ(term.alerts.size(), 1u);
+    timer(30000);
+    EXPECT_EQ(term.alerts.size(), 1u);
+    timer(30000);  // a minute after the first
+    EXPECT_EQ(term.alerts.size(), 2u);
+    EXPECT_TRUE(alerted("cannot close the trades yet: trading is disabled"));
+    EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
     EXPECT_EQ(term.orders.size(), 1u);
-    EXPECT_EQ(errorsOf(mql::ERR_TRADE_NOT_ALLOWED), ea.CloseAttempts);
+    term.tradeAllowed = true;
+    timer();
+    EXPECT_TRUE(term.orders.empty());
     EXPECT_DOUBLE_EQ(snapshot(), 890.0);
-    ASSERT_EQ(term.alerts.size(), 2u);
-    EXPECT_NE(term.alerts[0].find("rolls on anyway"), std::string::npos);
 }
 
-TEST_F(ShippedEa, MailsADrawdownOncePerCycle) {
-    ea.EmailDrawdown = 50;
+TEST_F(Mq4Guard, FifoAccountClosesOldestFirstInOnePass) {
+    term.fifo = true;
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, -60.0);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -50.0);
+    ea.OnTick();
+    EXPECT_TRUE(term.orders.empty());
+    EXPECT_EQ(errorsOf(mql::ERR_TRADE_PROHIBITED_BY_FIFO), 0);
+    ASSERT_EQ(term.trades.size(), 2u);
+    EXPECT_LT(term.trades[0].ticket, term.trades[1].ticket);
+}
+
+// Slippage is given in pips: on 5-digit quotes one pip is 10 points, so a half-pip move is
+// accepted by the default and refused by 0.3 pips (3 points).
+TEST_F(Mq4Guard, SlippageInPipsScalesToTheSymbolsDigits) {
+    term.priceJump = 0.00005;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -110.0);
+    ea.OnTick();
+    EXPECT_TRUE(term.orders.empty());
+    EXPECT_EQ(term.trades.at(0).slippage, 10);
+
+    mql::Terminal tight{ZT_LIBRARY_FILE};
+    ea_mq4::Program narrow;
+    narrow.SlippagePips = 0.3;
+    tight.balance = 1000.0;
+    tight.priceJump = 0.00005;
+    ASSERT_EQ(narrow.OnInit(), mql::INIT_SUCCEEDED);
+    tight.openOrder("EURUSD", mql::OP_BUY, 1.0, -110.0);
+    narrow.OnTick();
+    EXPECT_EQ(tight.orders.size(), 1u);
+    EXPECT_EQ(tight.trades.at(0).error, mql::ERR_REQUOTE);
+}
+
+TEST_F(Mq4Guard, EquityMovedByAnotherSymbolIsSeenOnTheTimer) {
+    term.quotes["GBPUSD"] = {1.25000, 1.25012, 0.00001, 5};
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("GBPUSD", mql::OP_SELL, 1.0, -120.0);
+    timer();  // no EURUSD tick
+    EXPECT_TRUE(term.orders.empty());
+    EXPECT_DOUBLE_EQ(snapshot(), 880.0);
+}
+
+TEST_F(Mq4Guard, ReinitialisationKeepsTheGuardUnlessTheTargetsChange) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    ea.OnDeinit(kReasonChartChange);
+    term.chartPeriod = 240;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_EQ(term.callsOf("InitZT"), 1);
+    EXPECT_TRUE(term.alerts.empty());
+
+    ea.OnDeinit(kReasonParameters);
+    ea.StopLosses = "50,150";
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_EQ(term.callsOf("InitZT"), 2);
+    EXPECT_TRUE(alerted("the targets changed"));
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -55.0);
+    ea.OnTick();  // 945 is below the new stop loss of 50
+    EXPECT_TRUE(term.orders.empty());
+}
+
+TEST_F(Mq4Guard, StartWithoutAConnectionWaitsForTheEquity) {
+    term.accountKnown = false;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    timer();
+    EXPECT_EQ(term.callsOf("InitZT"), 0);
+    EXPECT_EQ(state(), "Guard: waiting for the account's equity");
+    term.accountKnown = true;
+    timer();
+    EXPECT_EQ(term.callsOf("InitZT"), 1);
+    EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
+    EXPECT_EQ(state(), "Guard: running");
+}
+
+TEST_F(Mq4Guard, RefusesTheStrategyTesterAndMissingDllImports) {
+    term.tester = true;
+    EXPECT_EQ(ea.OnInit(), mql::INIT_FAILED);
+    EXPECT_TRUE(alerted("strategy tester"));
+    term.tester = false;
+    term.dllsAllowed = false;
+    EXPECT_EQ(ea.OnInit(), mql::INIT_FAILED);
+    EXPECT_TRUE(alerted("allow DLL imports"));
+    EXPECT_TRUE(term.calls.empty());
+}
+
+TEST_F(Mq4Guard, AFailedMailIsSentAgainAndPushFollowsTheTerminalSetting) {
+    ea.EmailDrawdown = 50;
+    ea.PushNotifications = true;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -60.0);
+    term.mailWorks = false;
     ea.OnTick();
     ea.OnTick();
-    ASSERT_EQ(term.mails.size(), 1u);
+    EXPECT_EQ(term.mails.size(), 2u);  // tried again
+    term.mailWorks = true;
+    ea.OnTick();
+    ea.OnTick();
+    ASSERT_EQ(term.mails.size(), 3u);  // sent once, then not again in this cycle
     char subject[ZT_TEXT_CAPACITY] = {};
     term.library().GetEmailSubject(2, subject);
-    EXPECT_EQ(term.mails[0].subject, subject);
-    EXPECT_FALSE(term.mails[0].subject.empty());
-    EXPECT_NE(term.mails[0].body.find('\n'), std::string::npos);
+    EXPECT_EQ(term.mails[2].subject, subject);
+    EXPECT_EQ(term.pushes.size(), 3u);
+
+    term.mailEnabled = false;
+    term.pushEnabled = false;
+    ea.gEmailSent[2] = false;
+    ea.OnTick();
+    EXPECT_EQ(term.mails.size(), 3u);
+    EXPECT_EQ(term.pushes.size(), 3u);
+}
+
+TEST_F(Mq4Guard, ReadsIncreaseTargetsAsTheLibraryDoes) {
+    ea.IncreaseTargets = "1100 1200;1300/1400,1500,1600,1700,1800,1900";
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    ASSERT_EQ(ea.gIncreaseTargets.size(), 8);
+    EXPECT_DOUBLE_EQ(ea.gIncreaseTargets[1], 1200.0);
+    EXPECT_DOUBLE_EQ(ea.gIncreaseTargets[2], 1300.0);
+    EXPECT_DOUBLE_EQ(ea.gIncreaseTargets[7], 1800.0);
 }
 
 }  // namespace

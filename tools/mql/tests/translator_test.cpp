@@ -67,8 +67,8 @@ TEST_F(Translator, RewritesArraysImportsAndInputs) {
         "int passes;\n"
         "void F(string &names[])\n  {\n   uchar a[], b[8];\n   for(int i = 0; i < 2; i++) { }\n  }\n");
     for (const char* expected : {
-             "static void GetAlert(int kind, mql::array<uchar>& text) { return mql::library(\"zentravo.dll\").GetAlert(kind, mql::dll_bytes(text)); }",
-             "return mql::library(\"zentravo.dll\").GetIndex(&tpSet, &tpIndex, &ddSet, &ddIndex);",
+             "static void GetAlert(int kind, mql::array<uchar>& text) { return mql::library(\"zentravo.dll\", \"GetAlert\").GetAlert(kind, mql::dll_bytes(text)); }",
+             "return mql::library(\"zentravo.dll\", \"GetIndex\").GetIndex(&tpSet, &tpIndex, &ddSet, &ddIndex);",
              "/* input */ int Attempts = 3 ;",
              "mql::array<bool> sent = mql::array<bool>(3 );",
              "int passes{};",

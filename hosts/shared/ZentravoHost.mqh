@@ -1,0 +1,272 @@
+//+------------------------------------------------------------------+
+//| ZentravoHost.mqh - the expert advisor's whole behaviour, shared   |
+//| by the 32-bit (MQL4) and 64-bit (MQL5) terminals                  |
+//+------------------------------------------------------------------+
+// The EA file that includes this defines the terminal-specific pieces, all named Host...:
+//   double HostEquity(), HostMargin(), HostFreeMargin()   account figures
+//   int    HostChartHandle()                              this chart's window
+//   bool   HostIsTester()                                 running in the strategy tester
+//   bool   HostCloseAll()                                 one pass: close every position oldest
+//          first, delete pending orders unless KeepPendingOrders; true once the account is flat;
+//          on an ordinary refusal it sets gBlockedReason ("" when it only needs another try)
+// Everything else - when to check, the close-all cycle, e-mails, the panel - lives here, so the
+// two terminals behave the same.
+#include <Zentravo.mqh>
+
+input string TakeProfits        = "50,30;80,60";   // take-profit sets
+input string DrawdownTargets    = "20,40;25,50";   // drawdown-target sets
+input string IncreaseTargets    = "1100,1200";     // equity-increase targets (equity levels)
+input string StopLosses         = "100,150";       // stop losses
+input double EmailEquityTarget  = 0;     // e-mail when equity - snapshot reaches this; 0 off
+input double EmailMarginPercent = 0;     // e-mail when 100 x margin / free margin reaches this; 0 off
+input double EmailDrawdown      = 0;     // e-mail when snapshot - equity reaches this; 0 off
+input bool   PushNotifications  = false; // send the e-mail texts as push notifications too
+input int    TimerMs            = 250;   // the guard checks on this timer as well as on ticks
+input double SlippagePips       = 1.0;   // accepted slippage of a close, in pips
+input bool   KeepPendingOrders  = false; // a close-all leaves pending orders alone
+input int    BlockedAlertSeconds = 60;   // while a close cannot go through, alert again this often
+
+#define ZH_WAITING 0   // no usable equity yet (no connection): the timer tries again
+#define ZH_RUNNING 1   // monitoring: SetEquity on every tick and timer event
+#define ZH_CLOSING 2   // a close-all is under way: no monitoring until the account is flat
+
+int    gState = ZH_WAITING;
+int    gCloseKind = 0;           // 1 stop loss, 2 take profit
+uint   gCloseStarted = 0;        // GetTickCount() at the first close attempt
+uint   gBlockedAlertAt = 0;      // GetTickCount() of the last "cannot close" alert
+bool   gBlockedAlerted = false;
+string gBlockedReason = "";      // why the last close pass could not go through
+string gTargetsKey = "";         // the target inputs the running guard was started with
+double gInitialEquity = 0;       // InitZT reads it (0: the guard's stored value) and writes it
+bool   gEmailSent[3];            // per kind, in this cycle
+int    gIncreasesPassed = 0;     // ZT_INCREASE_REACHED results so far
+double gIncreaseTargets[];       // the increase targets, read as the library reads them
+
+int ZhInit()
+  {
+   if(HostIsTester())
+     {
+      // A 32-bit tester runs inside the terminal and would share the live guard's library.
+      Alert("ZentravoGuard: not started in the strategy tester (it shares the live guard)");
+      return(INIT_FAILED);
+     }
+   EventSetMillisecondTimer(TimerMs);
+   string key = TakeProfits + "|" + DrawdownTargets + "|" + IncreaseTargets + "|" + StopLosses;
+   // A timeframe, symbol or template change re-initialises the EA but the library stays loaded:
+   // the running guard (and a close under way) carries on.
+   if(GetEquitySnap() > 0 && gState != ZH_WAITING && key == gTargetsKey)
+     {
+      ZhDraw();
+      return(INIT_SUCCEEDED);
+     }
+   if(gState != ZH_WAITING && gTargetsKey != "" && key != gTargetsKey)
+      Alert("ZentravoGuard: the targets changed; the guard starts over with the new ones");
+   gTargetsKey = key;
+   gState = ZH_WAITING;
+   ZhStart();
+   ZhDraw();
+   return(INIT_SUCCEEDED);
+  }
+
+void ZhDeinit()
+  {
+   EventKillTimer();
+   for(int i = ObjectsTotal(0, -1, -1) - 1; i >= 0; i--)
+     {
+      string name = ObjectName(0, i, -1, -1);
+      if(StringFind(name, "ZT_") == 0)
+         ObjectDelete(0, name);
+     }
+   ChartRedraw(0);
+  }
+
+// Starts the guard once the account shows an equity; until then it waits on the timer (a
+// terminal that starts without a connection reports 0).
+void ZhStart()
+  {
+   if(HostEquity() <= 0)
+     {
+      gState = ZH_WAITING;
+      return;
+     }
+   double snapshot = ZtInit(HostChartHandle(), "ZentravoGuard", gInitialEquity,
+                            HostEquity(), HostMargin(), HostFreeMargin(),
+                            TakeProfits, DrawdownTargets, IncreaseTargets, StopLosses);
+   if(snapshot <= 0)
+      return;
+   ZhReadIncreaseTargets();
+   SetEmailProp(EmailEquityTarget, EmailMarginPercent, EmailDrawdown);
+   ArrayFill(gEmailSent, 0, 3, false);
+   gIncreasesPassed = 0;
+   gState = ZH_RUNNING;
+  }
+
+// The same check on every tick and every timer event: equity moves on any symbol show up
+// even while the chart's own symbol is quiet.
+void ZhCheck()
+  {
+   if(gState == ZH_WAITING)
+      ZhStart();
+   else if(gState == ZH_CLOSING)
+      ZhContinueClose();
+   else
+     {
+      int result = SetEquity(HostEquity(), HostMargin(), HostFreeMargin(), 0);
+      if(result == ZT_STOP_LOSS_HIT || result == ZT_TAKE_PROFIT_HIT)
+        {
+         gState = ZH_CLOSING;
+         gCloseKind = (result == ZT_STOP_LOSS_HIT) ? 1 : 2;
+         gCloseStarted = GetTickCount();
+         gBlockedAlerted = false;
+         ZhContinueClose();
+        }
+      else
+        {
+         if(result == ZT_DRAWDOWN_STEP)
+            Alert(ZtAlert(4));
+         ZhSendDueMessages();
+        }
+     }
+   ZhDraw();
+  }
+
+// One close pass. The cycle is reported (SetTTC, alert, snapshot roll) only once the account
+// is flat: a roll onto an equity that still holds open trades would start the next cycle on a
+// floating result. Monitoring SetEquity is not called meanwhile, so no cycle is counted twice.
+void ZhContinueClose()
+  {
+   if(!HostCloseAll())
+     {
+      if(gBlockedReason != "" &&
+         (!gBlockedAlerted || GetTickCount() - gBlockedAlertAt >= (uint)BlockedAlertSeconds * 1000))
+        {
+         Alert("ZentravoGuard: cannot close the trades yet: ", gBlockedReason);
+         gBlockedAlerted = true;
+         gBlockedAlertAt = GetTickCount();
+        }
+      return;
+     }
+   double equityLeft = HostEquity();
+   SetTTC((int)(GetTickCount() - gCloseStarted), equityLeft);
+   Alert(ZtAlert(gCloseKind));
+   if(SetEquity(equityLeft, 0, 0, 1) == ZT_INCREASE_REACHED)
+     {
+      gIncreasesPassed++;
+      Alert(ZtAlert(3));
+     }
+   ArrayFill(gEmailSent, 0, 3, false);
+   gBlockedReason = "";
+   gState = ZH_RUNNING;
+  }
+
+// The library reads up to 8 positive amounts and takes any character other than a digit or
+// '.' as a separator; the e-mails name the same targets.
+void ZhReadIncreaseTargets()
+  {
+   ArrayResize(gIncreaseTargets, 0);
+   string number = "";
+   int length = StringLen(IncreaseTargets);
+   for(int i = 0; i <= length; i++)
+     {
+      ushort c = (i < length) ? StringGetCharacter(IncreaseTargets, i) : 0;
+      if((c >= '0' && c <= '9') || c == '.')
+        {
+         number = number + ShortToString(c);
+         continue;
+        }
+      double amount = StringToDouble(number);
+      number = "";
+      int n = ArraySize(gIncreaseTargets);
+      if(amount > 0 && n < 8)
+        {
+         ArrayResize(gIncreaseTargets, n + 1);
+         gIncreaseTargets[n] = amount;
+        }
+     }
+  }
+
+// The library never decides that a message is due: the EA compares its own thresholds. A kind
+// counts as sent in this cycle only when the terminal accepted it; otherwise the next check
+// tries again.
+void ZhSendDueMessages()
+  {
+   double equity = HostEquity();
+   double snapshot = GetEquitySnap();
+   double freeMargin = MathMax(HostFreeMargin(), 0.001);
+   bool due[3];
+   due[0] = EmailEquityTarget > 0 && equity - snapshot >= EmailEquityTarget;
+   due[1] = EmailMarginPercent > 0 && 100.0 * HostMargin() / freeMargin >= EmailMarginPercent;
+   due[2] = EmailDrawdown > 0 && snapshot - equity >= EmailDrawdown;
+   double increaseTarget = 0;
+   if(gIncreasesPassed < ArraySize(gIncreaseTargets))
+      increaseTarget = gIncreaseTargets[gIncreasesPassed];
+   bool mail = TerminalInfoInteger(TERMINAL_EMAIL_ENABLED) != 0;
+   bool push = PushNotifications && TerminalInfoInteger(TERMINAL_NOTIFICATIONS_ENABLED) != 0;
+   for(int kind = 0; kind < 3; kind++)
+     {
+      if(!due[kind] || gEmailSent[kind] || (!mail && !push))
+         continue;
+      string subject = ZtEmailSubject(kind);
+      string body = "";
+      for(int part = 0; part < 6; part++)
+         body = body + ZtEmailText(part, kind, increaseTarget);
+      bool sent = true;
+      if(mail && !SendMail(subject, body))
+         sent = false;
+      if(push && !SendNotification(subject))
+         sent = false;
+      if(sent)
+         gEmailSent[kind] = true;
+      else
+         Print("ZentravoGuard: message not sent, error ", GetLastError(), "; trying again");
+     }
+  }
+
+string ZhStateText()
+  {
+   if(gState == ZH_WAITING)
+      return("waiting for the account's equity");
+   if(gState == ZH_CLOSING)
+     {
+      if(gBlockedReason != "")
+         return("CLOSING - blocked: " + gBlockedReason);
+      return("CLOSING all trades");
+     }
+   return("running");
+  }
+
+// Two columns of label and value (column 0 rows 0-15, column 1 rows 0-13) and the EA's own
+// state line under them. Columns sit far enough apart for 7-digit amounts.
+void ZhDraw()
+  {
+   for(int row = 0; row < 16; row++)
+     {
+      ZhPut("ZT_L0_" + IntegerToString(row), 10, 20 + row * 14, ZtLabel(row, 0), clrSilver);
+      ZhPut("ZT_V0_" + IntegerToString(row), 200, 20 + row * 14, ZtValue(row, 0), clrWhite);
+     }
+   for(int row = 0; row < 14; row++)
+     {
+      ZhPut("ZT_L1_" + IntegerToString(row), 620, 20 + row * 14, ZtLabel(row, 1), clrSilver);
+      ZhPut("ZT_V1_" + IntegerToString(row), 790, 20 + row * 14, ZtValue(row, 1), clrWhite);
+     }
+   ZhPut("ZT_STATE", 10, 20 + 16 * 14, "Guard: " + ZhStateText(), gState == ZH_CLOSING ? clrRed : clrWhite);
+   ChartRedraw(0);
+  }
+
+void ZhPut(string name, int x, int y, string text, color colour)
+  {
+   if(ObjectFind(0, name) < 0)
+     {
+      ObjectCreate(0, name, OBJ_LABEL, 0, 0, 0);
+      ObjectSetInteger(0, name, OBJPROP_CORNER, CORNER_LEFT_UPPER);
+      ObjectSetInteger(0, name, OBJPROP_XDISTANCE, x);
+      ObjectSetInteger(0, name, OBJPROP_YDISTANCE, y);
+      ObjectSetInteger(0, name, OBJPROP_FONTSIZE, 8);
+      ObjectSetString(0, name, OBJPROP_FONT, "Courier New");
+      ObjectSetInteger(0, name, OBJPROP_SELECTABLE, false);
+     }
+   ObjectSetInteger(0, name, OBJPROP_COLOR, colour);
+   // An empty label would show the terminal's default text.
+   ObjectSetString(0, name, OBJPROP_TEXT, text == "" ? " " : text);
+  }
+//+------------------------------------------------------------------+
