@@ -38,6 +38,7 @@ double HostEquity()     { return(AccountEquity()); }
 double HostMargin()     { return(AccountMargin()); }
 double HostFreeMargin() { return(AccountFreeMargin()); }
 bool   HostIsTester()   { return(IsTesting()); }
+string HostAccount()    { return(IntegerToString(AccountNumber()) + "@" + AccountServer()); }
 
 // This chart's own window (WindowHandle(Symbol(), Period()) may name another chart of the symbol).
 int HostChartHandle()

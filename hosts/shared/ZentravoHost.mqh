@@ -6,6 +6,7 @@
 //   double HostEquity(), HostMargin(), HostFreeMargin()   account figures
 //   int    HostChartHandle()                              this chart's window
 //   bool   HostIsTester()                                 running in the strategy tester
+//   string HostAccount()                                  "login@server" of the account
 //   bool   HostCloseAll()                                 one pass: close every position oldest
 //          first, delete pending orders unless KeepPendingOrders; true once the account is flat;
 //          on an ordinary refusal it sets gBlockedReason ("" when it only needs another try)
@@ -26,6 +27,11 @@ input double SlippagePips       = 1.0;   // accepted slippage of a close, in pip
 input bool   KeepPendingOrders  = false; // a close-all leaves pending orders alone
 input int    BlockedAlertSeconds = 60;   // while a close cannot go through, alert again this often
 
+#define ZH_LOCK        "ZentravoGuard.chart"      // terminal global: the chart running the guard
+#define ZH_BEAT        "ZentravoGuard.heartbeat"  // its last sign of life, TimeLocal()
+#define ZH_BEAT_STALE  10                         // seconds after which a lock counts as abandoned
+#define ZH_ACCOUNT     "ZentravoGuard.account."   // + "login@server": the account the guard runs for
+
 #define ZH_WAITING 0   // no usable equity yet (no connection): the timer tries again
 #define ZH_RUNNING 1   // monitoring: SetEquity on every tick and timer event
 #define ZH_CLOSING 2   // a close-all is under way: no monitoring until the account is flat
@@ -37,6 +43,7 @@ uint   gBlockedAlertAt = 0;      // GetTickCount() of the last "cannot close" al
 bool   gBlockedAlerted = false;
 string gBlockedReason = "";      // why the last close pass could not go through
 string gTargetsKey = "";         // the target inputs the running guard was started with
+string gAccount = "";            // the account the running guard was started for
 double gInitialEquity = 0;       // InitZT reads it (0: the guard's stored value) and writes it
 bool   gEmailSent[3];            // per kind, in this cycle
 int    gIncreasesPassed = 0;     // ZT_INCREASE_REACHED results so far
@@ -50,11 +57,17 @@ int ZhInit()
       Alert("ZentravoGuard: not started in the strategy tester (it shares the live guard)");
       return(INIT_FAILED);
      }
+   // Every chart of a terminal shares the one loaded library: one chart runs the guard.
+   if(!ZhTakeLock())
+     {
+      Alert("ZentravoGuard: the guard already runs on another chart of this terminal; not started here");
+      return(INIT_FAILED);
+     }
    EventSetMillisecondTimer(TimerMs);
    string key = TakeProfits + "|" + DrawdownTargets + "|" + IncreaseTargets + "|" + StopLosses;
    // A timeframe, symbol or template change re-initialises the EA but the library stays loaded:
    // the running guard (and a close under way) carries on.
-   if(GetEquitySnap() > 0 && gState != ZH_WAITING && key == gTargetsKey)
+   if(GetEquitySnap() > 0 && gState != ZH_WAITING && key == gTargetsKey && gAccount == HostAccount())
      {
       ZhDraw();
       return(INIT_SUCCEEDED);
@@ -71,6 +84,11 @@ int ZhInit()
 void ZhDeinit()
   {
    EventKillTimer();
+   if(GlobalVariableCheck(ZH_LOCK) && (int)GlobalVariableGet(ZH_LOCK) == HostChartHandle())
+     {
+      GlobalVariableDel(ZH_LOCK);
+      GlobalVariableDel(ZH_BEAT);
+     }
    for(int i = ObjectsTotal(0, -1, -1) - 1; i >= 0; i--)
      {
       string name = ObjectName(0, i, -1, -1);
@@ -89,6 +107,7 @@ void ZhStart()
       gState = ZH_WAITING;
       return;
      }
+   ZhBindAccount();
    double snapshot = ZtInit(HostChartHandle(), "ZentravoGuard", gInitialEquity,
                             HostEquity(), HostMargin(), HostFreeMargin(),
                             TakeProfits, DrawdownTargets, IncreaseTargets, StopLosses);
@@ -101,10 +120,50 @@ void ZhStart()
    gState = ZH_RUNNING;
   }
 
+// The lock is free, ours, or abandoned (no heartbeat for ZH_BEAT_STALE seconds).
+bool ZhTakeLock()
+  {
+   int chart = HostChartHandle();
+   if(GlobalVariableCheck(ZH_LOCK) && (int)GlobalVariableGet(ZH_LOCK) != chart &&
+      TimeLocal() - (datetime)GlobalVariableGet(ZH_BEAT) < ZH_BEAT_STALE)
+      return(false);
+   GlobalVariableSet(ZH_LOCK, chart);
+   GlobalVariableSet(ZH_BEAT, (double)TimeLocal());
+   return(true);
+  }
+
+// The library's saved state belongs to the account it was started for. Logged into another
+// account, the guard starts over on this account's equity with the first targets, instead of
+// resuming the other account's snapshot (whose first tick could close every trade here).
+void ZhBindAccount()
+  {
+   string account = HostAccount();
+   gAccount = account;
+   if(GlobalVariableCheck(ZH_ACCOUNT + account))
+      return;
+   bool other = false;
+   for(int i = GlobalVariablesTotal() - 1; i >= 0; i--)
+     {
+      string name = GlobalVariableName(i);
+      if(StringFind(name, ZH_ACCOUNT) == 0)
+        {
+         other = true;
+         GlobalVariableDel(name);
+        }
+     }
+   GlobalVariableSet(ZH_ACCOUNT + account, 1);
+   if(!other)
+      return;  // the first start on this terminal
+   SetLastValues(HostEquity(), 0, 0, 0, 0);
+   gInitialEquity = HostEquity();
+   Alert("ZentravoGuard: account ", account, " is not the one the guard ran for; it starts over on this account's equity");
+  }
+
 // The same check on every tick and every timer event: equity moves on any symbol show up
 // even while the chart's own symbol is quiet.
 void ZhCheck()
   {
+   GlobalVariableSet(ZH_BEAT, (double)TimeLocal());
    if(gState == ZH_WAITING)
       ZhStart();
    else if(gState == ZH_CLOSING)

@@ -202,6 +202,7 @@ public:
     bool mailWorks = true;
     std::vector<TradeCall> trades;
     std::vector<string> calls;  // the library exports the EA called, in order
+    std::map<string, double> globals;  // the terminal's global variables (F3)
     bool accountKnown = true;   // false: a terminal started without a connection reports 0
     std::map<string, ChartObject> objects;
     int lastError = 0;
@@ -358,6 +359,34 @@ inline bool SendNotification(string text) {
 inline bool EventSetMillisecondTimer(int milliseconds) { T().timerMs = milliseconds; return true; }
 // docs.mql4.com/eventfunctions/eventkilltimer
 inline void EventKillTimer() { T().timerMs = 0; }
+// docs.mql4.com/account/accountnumber
+inline int AccountNumber() { return static_cast<int>(T().login); }
+// docs.mql4.com/account/accountserver
+inline string AccountServer() { return T().server; }
+// docs.mql4.com/dateandtime/timelocal (the scripted clock: GetTickCount in seconds)
+inline datetime TimeLocal() { return 1700000000LL + T().tickCount / 1000; }
+// docs.mql4.com/globals/globalvariablecheck
+inline bool GlobalVariableCheck(string name) { return T().globals.count(name) > 0; }
+// docs.mql4.com/globals/globalvariableget
+inline double GlobalVariableGet(string name) {
+    auto it = T().globals.find(name);
+    if (it == T().globals.end()) { T().lastError = 4058; return 0.0; }  // ERR_GLOBAL_VARIABLE_NOT_FOUND
+    return it->second;
+}
+// docs.mql4.com/globals/globalvariableset
+inline datetime GlobalVariableSet(string name, double value) {
+    T().globals[name] = value;
+    return TimeLocal();
+}
+// docs.mql4.com/globals/globalvariabledel
+inline bool GlobalVariableDel(string name) { return T().globals.erase(name) > 0; }
+// docs.mql4.com/globals/globalvariablestotal
+inline int GlobalVariablesTotal() { return static_cast<int>(T().globals.size()); }
+// docs.mql4.com/globals/globalvariablename
+inline string GlobalVariableName(int index) {
+    if (index < 0 || index >= GlobalVariablesTotal()) return {};
+    return std::next(T().globals.begin(), index)->first;
+}
 // docs.mql4.com/check/isdllsallowed
 inline bool IsDllsAllowed() { return T().dllsAllowed; }
 // docs.mql4.com/check/istradecontextbusy

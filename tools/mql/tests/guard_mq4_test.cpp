@@ -9,6 +9,7 @@ namespace {
 
 constexpr int kReasonChartChange = 3;  // docs.mql4.com/constants/namedconstants/uninit
 constexpr int kReasonParameters = 5;
+constexpr int kReasonAccount = 6;
 
 class Mq4Guard : public ::testing::Test {
 protected:
@@ -214,6 +215,40 @@ TEST_F(Mq4Guard, ReadsIncreaseTargetsAsTheLibraryDoes) {
     EXPECT_DOUBLE_EQ(ea.gIncreaseTargets[1], 1200.0);
     EXPECT_DOUBLE_EQ(ea.gIncreaseTargets[2], 1300.0);
     EXPECT_DOUBLE_EQ(ea.gIncreaseTargets[7], 1800.0);
+}
+
+TEST_F(Mq4Guard, OneChartRunsTheGuardASecondIsRefusedUntilTheFirstFallsSilent) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.chartHandle = 0x2002;
+    ea_mq4::Program second;
+    term.tickCount += 5000;
+    EXPECT_EQ(second.OnInit(), mql::INIT_FAILED);
+    EXPECT_TRUE(alerted("already runs on another chart"));
+    EXPECT_EQ(term.callsOf("InitZT"), 1);
+    term.tickCount += 11000;  // no heartbeat from the first chart for 16 s
+    EXPECT_EQ(second.OnInit(), mql::INIT_SUCCEEDED);
+}
+
+// Logged into another account, the guard must not resume the old account's snapshot: at 5000
+// the old snapshot of 1000 would be a take profit and close every trade on the new account.
+TEST_F(Mq4Guard, AnotherAccountStartsOverOnItsOwnEquity) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    ea.OnDeinit(kReasonAccount);  // the same account again: nothing changes
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_EQ(term.callsOf("InitZT"), 1);
+
+    ea.OnDeinit(kReasonAccount);
+    term.login = 777001;
+    term.balance = 5000.0;
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_TRUE(alerted("777001@Broker-Demo is not the one the guard ran for"));
+    EXPECT_EQ(term.callsOf("SetLastValues"), 1);
+    EXPECT_DOUBLE_EQ(snapshot(), 5000.0);
+    EXPECT_DOUBLE_EQ(ea.gInitialEquity, 5000.0);
+    ea.OnTick();
+    EXPECT_EQ(term.orders.size(), 1u);
+    EXPECT_TRUE(term.trades.empty());
 }
 
 }  // namespace
