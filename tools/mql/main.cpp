@@ -1,4 +1,4 @@
-// zt_mqlxlate: zt_mqlxlate --program NAME [-I DIR]... -o OUT.h SOURCE.mq4
+// zt_mqlxlate --program NAME [-I DIR]... [--provided INCLUDE]... -o OUT.h SOURCE.mq4|.mq5
 // Exit status 1 with "file:line: message" on stderr when the source holds a construct the
 // terminal double does not know.
 #include <fstream>
@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
         if (arg == "-I" && i + 1 < argc) options.includeDirs.push_back(argv[++i]);
         else if (arg == "-o" && i + 1 < argc) output = argv[++i];
         else if (arg == "--program" && i + 1 < argc) options.programName = argv[++i];
+        else if (arg == "--provided" && i + 1 < argc) options.provided.push_back(argv[++i]);
         else options.source = arg;
     }
     if (options.source.empty() || output.empty() || options.programName.empty()) {

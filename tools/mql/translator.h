@@ -22,6 +22,7 @@ struct Options {
     std::string source;                    // the .mq4 / .mq5 file
     std::vector<std::string> includeDirs;  // searched for #include <...>
     std::string programName;               // C++ namespace of the translated program
+    std::vector<std::string> provided;     // includes the double itself supplies (Trade\Trade.mqh)
 };
 
 // Returns the whole generated header. Throws Refused.

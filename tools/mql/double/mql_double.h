@@ -31,7 +31,8 @@ namespace mql {
 using uchar = unsigned char;
 using ushort = unsigned short;
 using uint = unsigned int;
-using ulong = unsigned long long;
+using ulong = unsigned long;  // the same type as glibc's ulong, so the two names do not clash
+static_assert(sizeof(ulong) == 8, "MQL ulong is 64 bits");
 using color = uint;
 using datetime = long long;
 using string = std::string;
@@ -340,15 +341,19 @@ void Print(const A&... args) { T().prints.push_back(joined(args...)); }
 
 // ---- checkup and account --------------------------------------------------------------------
 
-// docs.mql4.com/check/isconnected
-inline bool IsConnected() { return T().connected; }
-// docs.mql4.com/check/istradeallowed
-inline bool IsTradeAllowed() { return T().tradeAllowed; }
 // docs.mql4.com/constants/environment_state/terminalstatus
-enum ENUM_TERMINAL_INFO_INTEGER { TERMINAL_EMAIL_ENABLED = 6, TERMINAL_NOTIFICATIONS_ENABLED = 26 };
+enum ENUM_TERMINAL_INFO_INTEGER {
+    TERMINAL_CONNECTED = 1, TERMINAL_TRADE_ALLOWED = 8, TERMINAL_EMAIL_ENABLED = 6,
+    TERMINAL_NOTIFICATIONS_ENABLED = 26
+};
 // docs.mql4.com/check/terminalinfointeger
 inline int TerminalInfoInteger(ENUM_TERMINAL_INFO_INTEGER property_id) {
-    return property_id == TERMINAL_EMAIL_ENABLED ? T().mailEnabled : T().pushEnabled;
+    switch (property_id) {
+        case TERMINAL_CONNECTED: return T().connected;
+        case TERMINAL_TRADE_ALLOWED: return T().tradeAllowed;
+        case TERMINAL_EMAIL_ENABLED: return T().mailEnabled;
+        default: return T().pushEnabled;
+    }
 }
 // docs.mql4.com/common/sendnotification
 inline bool SendNotification(string text) {
@@ -359,10 +364,6 @@ inline bool SendNotification(string text) {
 inline bool EventSetMillisecondTimer(int milliseconds) { T().timerMs = milliseconds; return true; }
 // docs.mql4.com/eventfunctions/eventkilltimer
 inline void EventKillTimer() { T().timerMs = 0; }
-// docs.mql4.com/account/accountnumber
-inline int AccountNumber() { return static_cast<int>(T().login); }
-// docs.mql4.com/account/accountserver
-inline string AccountServer() { return T().server; }
 // docs.mql4.com/dateandtime/timelocal (the scripted clock: GetTickCount in seconds)
 inline datetime TimeLocal() { return 1700000000LL + T().tickCount / 1000; }
 // docs.mql4.com/globals/globalvariablecheck
@@ -387,20 +388,8 @@ inline string GlobalVariableName(int index) {
     if (index < 0 || index >= GlobalVariablesTotal()) return {};
     return std::next(T().globals.begin(), index)->first;
 }
-// docs.mql4.com/check/isdllsallowed
-inline bool IsDllsAllowed() { return T().dllsAllowed; }
-// docs.mql4.com/check/istradecontextbusy
-inline bool IsTradeContextBusy() { return T().contextBusy; }
-// docs.mql4.com/check/istesting
-inline bool IsTesting() { return T().tester; }
 // docs.mql4.com/check/getlasterror (reads and clears the last error)
 inline int GetLastError() { int e = T().lastError; T().lastError = 0; return e; }
-// docs.mql4.com/account/accountequity
-inline double AccountEquity() { return T().equity(); }
-// docs.mql4.com/account/accountmargin
-inline double AccountMargin() { return T().margin; }
-// docs.mql4.com/account/accountfreemargin
-inline double AccountFreeMargin() { return T().equity() - T().margin; }
 // docs.mql4.com/common/gettickcount
 inline uint GetTickCount() { return T().tickCount; }
 // docs.mql4.com/common/sleep (the scripted clock moves on; nothing waits)
@@ -417,10 +406,6 @@ inline bool SendMail(string subject, string some_text) {
 inline string Symbol() { return T().chartSymbol; }
 // docs.mql4.com/check/period
 inline int Period() { return T().chartPeriod; }
-// docs.mql4.com/chart_operations/windowhandle
-inline int WindowHandle(string symbol, int timeframe) {
-    return symbol == T().chartSymbol && timeframe == T().chartPeriod ? T().chartHandle : 0;
-}
 // docs.mql4.com/chart_operations/chartgetinteger
 inline long long ChartGetInteger(long long chart_id, ENUM_CHART_PROPERTY_INTEGER prop_id, int sub_window = 0) {
     (void)chart_id; (void)sub_window;
@@ -475,6 +460,34 @@ inline bool ObjectSetString(long long chart_id, string object_name, ENUM_OBJECT_
     if (it == T().objects.end()) return false;
     it->second.strings[prop_id] = prop_value;
     return true;
+}
+
+// ---- MQL4 only: the account, checkup and the order pool of the 32-bit terminal ---------
+namespace mql4 {
+
+// docs.mql4.com/check/isconnected
+inline bool IsConnected() { return T().connected; }
+// docs.mql4.com/check/istradeallowed
+inline bool IsTradeAllowed() { return T().tradeAllowed; }
+// docs.mql4.com/account/accountnumber
+inline int AccountNumber() { return static_cast<int>(T().login); }
+// docs.mql4.com/account/accountserver
+inline string AccountServer() { return T().server; }
+// docs.mql4.com/check/isdllsallowed
+inline bool IsDllsAllowed() { return T().dllsAllowed; }
+// docs.mql4.com/check/istradecontextbusy
+inline bool IsTradeContextBusy() { return T().contextBusy; }
+// docs.mql4.com/check/istesting
+inline bool IsTesting() { return T().tester; }
+// docs.mql4.com/account/accountequity
+inline double AccountEquity() { return T().equity(); }
+// docs.mql4.com/account/accountmargin
+inline double AccountMargin() { return T().margin; }
+// docs.mql4.com/account/accountfreemargin
+inline double AccountFreeMargin() { return T().equity() - T().margin; }
+// docs.mql4.com/chart_operations/windowhandle
+inline int WindowHandle(string symbol, int timeframe) {
+    return symbol == T().chartSymbol && timeframe == T().chartPeriod ? T().chartHandle : 0;
 }
 
 // ---- trading ----------------------------------------------------------------------------------
@@ -548,6 +561,164 @@ inline bool OrderDelete(int ticket, color arrow_color = clrNONE) {
     (void)arrow_color;
     return tradeCall("OrderDelete", ticket, 0.0, 0, false);
 }
+
+}  // namespace mql4
+
+
+// ---- MQL5 only: account, program, positions and orders, CTrade of the 64-bit terminal -------
+namespace mql5 {
+
+// www.mql5.com/en/docs/constants/environment_state/accountinformation
+enum ENUM_ACCOUNT_INFO_DOUBLE { ACCOUNT_EQUITY = 13, ACCOUNT_MARGIN = 14, ACCOUNT_MARGIN_FREE = 15 };
+enum ENUM_ACCOUNT_INFO_INTEGER { ACCOUNT_LOGIN = 0 };
+enum ENUM_ACCOUNT_INFO_STRING { ACCOUNT_SERVER = 3 };
+// www.mql5.com/en/docs/constants/environment_state/mql5_programm_info
+enum ENUM_MQL_INFO_INTEGER { MQL_DLLS_ALLOWED = 5, MQL_TRADE_ALLOWED = 6, MQL_TESTER = 7 };
+// www.mql5.com/en/docs/constants/tradingconstants/positionproperties
+enum ENUM_POSITION_PROPERTY_INTEGER { POSITION_TIME_MSC = 1, POSITION_TYPE = 2 };
+enum ENUM_POSITION_PROPERTY_STRING { POSITION_SYMBOL = 0 };
+// www.mql5.com/en/docs/constants/environment_state/marketinfoconstants
+enum ENUM_SYMBOL_INFO_INTEGER { SYMBOL_DIGITS = 17 };
+// www.mql5.com/en/docs/constants/errorswarnings/enum_trade_return_codes
+enum : uint {
+    TRADE_RETCODE_REQUOTE = 10004, TRADE_RETCODE_DONE = 10009, TRADE_RETCODE_DONE_PARTIAL = 10010,
+    TRADE_RETCODE_TRADE_DISABLED = 10017, TRADE_RETCODE_MARKET_CLOSED = 10018,
+    TRADE_RETCODE_CLIENT_DISABLES_AT = 10027, TRADE_RETCODE_CONNECTION = 10031,
+    TRADE_RETCODE_INVALID = 10013, TRADE_RETCODE_FIFO_CLOSE = 10045
+};
+
+// www.mql5.com/en/docs/account/accountinfodouble
+inline double AccountInfoDouble(ENUM_ACCOUNT_INFO_DOUBLE property_id) {
+    switch (property_id) {
+        case ACCOUNT_EQUITY: return T().equity();
+        case ACCOUNT_MARGIN: return T().margin;
+        default: return T().equity() - T().margin;
+    }
+}
+// www.mql5.com/en/docs/account/accountinfointeger
+inline long long AccountInfoInteger(ENUM_ACCOUNT_INFO_INTEGER property_id) { (void)property_id; return T().login; }
+// www.mql5.com/en/docs/account/accountinfostring
+inline string AccountInfoString(ENUM_ACCOUNT_INFO_STRING property_id) { (void)property_id; return T().server; }
+// www.mql5.com/en/docs/check/mqlinfointeger
+inline int MQLInfoInteger(ENUM_MQL_INFO_INTEGER property_id) {
+    switch (property_id) {
+        case MQL_DLLS_ALLOWED: return T().dllsAllowed;
+        case MQL_TRADE_ALLOWED: return T().tradeAllowed;
+        default: return T().tester;
+    }
+}
+// www.mql5.com/en/docs/marketinformation/symbolinfointeger
+inline long long SymbolInfoInteger(string name, ENUM_SYMBOL_INFO_INTEGER prop_id) {
+    (void)prop_id;
+    auto it = T().quotes.find(name);
+    return it == T().quotes.end() ? 0 : it->second.digits;
+}
+
+// Positions are the scripted market orders, pending orders the rest.
+inline std::vector<Order*> ofKind(bool market) {
+    std::vector<Order*> found;
+    for (auto& o : T().orders)
+        if ((o.type <= OP_SELL) == market) found.push_back(&o);
+    return found;
+}
+inline Order* selectedPosition = nullptr;
+// www.mql5.com/en/docs/trading/positionstotal
+inline int PositionsTotal() { return static_cast<int>(ofKind(true).size()); }
+// www.mql5.com/en/docs/trading/positiongetticket (selects the position too)
+inline ulong PositionGetTicket(int index) {
+    auto all = ofKind(true);
+    if (index < 0 || index >= static_cast<int>(all.size())) return 0;
+    selectedPosition = all[static_cast<size_t>(index)];
+    return static_cast<ulong>(selectedPosition->ticket);
+}
+// www.mql5.com/en/docs/trading/positionselectbyticket
+inline bool PositionSelectByTicket(ulong ticket) {
+    for (auto* o : ofKind(true))
+        if (static_cast<ulong>(o->ticket) == ticket) { selectedPosition = o; return true; }
+    return false;
+}
+// www.mql5.com/en/docs/trading/positiongetinteger
+inline long long PositionGetInteger(ENUM_POSITION_PROPERTY_INTEGER property_id) {
+    if (!selectedPosition) return 0;
+    return property_id == POSITION_TIME_MSC ? selectedPosition->openTime : selectedPosition->type;
+}
+// www.mql5.com/en/docs/trading/positiongetstring
+inline string PositionGetString(ENUM_POSITION_PROPERTY_STRING property_id) {
+    (void)property_id;
+    return selectedPosition ? selectedPosition->symbol : string();
+}
+// www.mql5.com/en/docs/trading/orderstotal (pending orders only in MQL5)
+inline int OrdersTotal() { return static_cast<int>(ofKind(false).size()); }
+// www.mql5.com/en/docs/trading/ordergetticket
+inline ulong OrderGetTicket(int index) {
+    auto all = ofKind(false);
+    if (index < 0 || index >= static_cast<int>(all.size())) return 0;
+    return static_cast<ulong>(all[static_cast<size_t>(index)]->ticket);
+}
+
+// The standard library's trade class (Trade\Trade.mqh), the part the EA uses.
+class CTrade {
+public:
+    // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradesetdeviationinpoints
+    void SetDeviationInPoints(const ulong deviation) { deviation_ = deviation; }
+    // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradesettypefillingbysymbol
+    bool SetTypeFillingBySymbol(const string symbol) { filling_ = symbol; return true; }
+    // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradepositionclose
+    bool PositionClose(const ulong ticket, const ulong deviation = ~0UL) {
+        Terminal& t = T();
+        const ulong allowed = deviation == ~0UL ? deviation_ : deviation;
+        auto it = std::find_if(t.orders.begin(), t.orders.end(),
+                               [&](const Order& o) { return static_cast<ulong>(o.ticket) == ticket && o.type <= OP_SELL; });
+        if (it == t.orders.end()) return finish("PositionClose", ticket, TRADE_RETCODE_INVALID);
+        if (filling_ != it->symbol) return finish("PositionClose", ticket, TRADE_RETCODE_INVALID);
+        const Quote& q = t.quotes.at(it->symbol);
+        const double price = it->type == OP_BUY ? q.bid : q.ask;  // CTrade takes the current price
+        const int error = t.tradeError(*it, price + t.priceJump, static_cast<int>(allowed), true);
+        if (error == 0) {
+            t.balance += it->profit;
+            t.orders.erase(it);
+        }
+        return finish("PositionClose", ticket, retcode(error));
+    }
+    // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradeorderdelete
+    bool OrderDelete(const ulong ticket) {
+        Terminal& t = T();
+        auto it = std::find_if(t.orders.begin(), t.orders.end(),
+                               [&](const Order& o) { return static_cast<ulong>(o.ticket) == ticket && o.type > OP_SELL; });
+        if (it == t.orders.end()) return finish("OrderDelete", ticket, TRADE_RETCODE_INVALID);
+        const int error = t.tradeError(*it, 0.0, 0, false);
+        if (error == 0) t.orders.erase(it);
+        return finish("OrderDelete", ticket, retcode(error));
+    }
+    // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctraderesultretcode
+    uint ResultRetcode() const { return retcode_; }
+
+private:
+    static uint retcode(int error) {
+        switch (error) {
+            case 0: return TRADE_RETCODE_DONE;
+            case ERR_NO_CONNECTION: return TRADE_RETCODE_CONNECTION;
+            case ERR_TRADE_NOT_ALLOWED: return TRADE_RETCODE_CLIENT_DISABLES_AT;
+            case ERR_TRADE_DISABLED: return TRADE_RETCODE_TRADE_DISABLED;
+            case ERR_MARKET_CLOSED: return TRADE_RETCODE_MARKET_CLOSED;
+            case ERR_TRADE_PROHIBITED_BY_FIFO: return TRADE_RETCODE_FIFO_CLOSE;
+            case ERR_REQUOTE: return TRADE_RETCODE_REQUOTE;
+            default: return TRADE_RETCODE_INVALID;
+        }
+    }
+    // A request that reached the server returns true; the retcode tells how it went.
+    bool finish(const char* function, ulong ticket, uint code) {
+        retcode_ = code;
+        T().trades.push_back({function, static_cast<int>(ticket), 0.0, static_cast<int>(deviation_),
+                              code == TRADE_RETCODE_DONE ? 0 : static_cast<int>(code)});
+        return code != TRADE_RETCODE_INVALID;
+    }
+    ulong deviation_ = 10;
+    string filling_;
+    uint retcode_ = 0;
+};
+
+}  // namespace mql5
 
 // ---- arrays -----------------------------------------------------------------------------------
 

@@ -23,7 +23,7 @@ protected:
         return (dir / name).string();
     }
     std::string translate(const std::string& source) {
-        return mqlx::translate({write("Ea.mq4", source), {dir.string()}, "ea"});
+        return mqlx::translate({write("Ea.mq4", source), {dir.string()}, "ea", {}});
     }
     // The refusal's message, "" when the source was accepted.
     std::string refusal(const std::string& source) {
@@ -77,6 +77,13 @@ TEST_F(Translator, RewritesArraysImportsAndInputs) {
              "for ( int i = 0;i < 2"}) {
         EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n--- in ---\n" << out;
     }
+}
+
+TEST_F(Translator, SkipsIncludesTheDoubleProvidesAndPicksTheDialectByExtension) {
+    const std::string source = write("Ea.mq5", "#include <Trade\\Trade.mqh>\nint x;\n");
+    const std::string out = mqlx::translate({source, {dir.string()}, "ea", {"Trade/Trade.mqh"}});
+    EXPECT_NE(out.find("using namespace mql5;"), std::string::npos) << out;
+    EXPECT_THROW(mqlx::translate({source, {dir.string()}, "ea", {}}), mqlx::Refused);
 }
 
 }  // namespace

@@ -1,0 +1,125 @@
+//+------------------------------------------------------------------+
+//| ZentravoGuard.mq5 - the Zentravo equity guard for 64-bit         |
+//| terminals: closes all positions of the account on its signal     |
+//+------------------------------------------------------------------+
+// The 64-bit terminal's adapter: the guard's behaviour is in ZentravoHost.mqh, shared with the
+// 32-bit EA; this file only says how MQL5 reads the account and closes positions (CTrade, result
+// codes checked, filling mode per symbol; netting and hedging accounts alike, since every
+// position is closed by its ticket). Copy it to <data folder>\MQL5\Experts, Zentravo.mqh and
+// ZentravoHost.mqh to <data folder>\MQL5\Include and the 64-bit zentravo.dll to
+// <data folder>\MQL5\Libraries; allow DLL imports.
+#include <Trade\Trade.mqh>
+#include <ZentravoHost.mqh>
+
+CTrade gTrade;
+
+int OnInit()
+  {
+   if(MQLInfoInteger(MQL_DLLS_ALLOWED) == 0)
+     {
+      Alert("ZentravoGuard: allow DLL imports (Tools - Options - Expert Advisors)");
+      return(INIT_FAILED);
+     }
+   return(ZhInit());
+  }
+
+void OnDeinit(const int reason)
+  {
+   ZhDeinit();
+  }
+
+void OnTick()
+  {
+   ZhCheck();
+  }
+
+void OnTimer()
+  {
+   ZhCheck();
+  }
+
+double HostEquity()     { return(AccountInfoDouble(ACCOUNT_EQUITY)); }
+double HostMargin()     { return(AccountInfoDouble(ACCOUNT_MARGIN)); }
+double HostFreeMargin() { return(AccountInfoDouble(ACCOUNT_MARGIN_FREE)); }
+bool   HostIsTester()   { return(MQLInfoInteger(MQL_TESTER) != 0); }
+string HostAccount()    { return(IntegerToString(AccountInfoInteger(ACCOUNT_LOGIN)) + "@" + AccountInfoString(ACCOUNT_SERVER)); }
+int    HostChartHandle() { return((int)ChartGetInteger(0, CHART_WINDOW_HANDLE)); }
+
+// One pass: positions oldest first (FIFO accounts), then pending orders unless kept.
+bool HostCloseAll()
+  {
+   gBlockedReason = "";
+   if(TerminalInfoInteger(TERMINAL_CONNECTED) == 0)
+     {
+      gBlockedReason = "no connection";
+      return(false);
+     }
+   if(TerminalInfoInteger(TERMINAL_TRADE_ALLOWED) == 0 || MQLInfoInteger(MQL_TRADE_ALLOWED) == 0)
+     {
+      gBlockedReason = "trading is disabled";
+      return(false);
+     }
+   ulong tickets[];
+   long opened[];
+   ArrayResize(tickets, 0);
+   ArrayResize(opened, 0);
+   for(int i = 0; i < PositionsTotal(); i++)
+     {
+      ulong ticket = PositionGetTicket(i);
+      if(ticket == 0)
+         continue;
+      long time = PositionGetInteger(POSITION_TIME_MSC);
+      int n = ArraySize(tickets);
+      ArrayResize(tickets, n + 1);
+      ArrayResize(opened, n + 1);
+      int at = n;
+      while(at > 0 && (opened[at - 1] > time || (opened[at - 1] == time && tickets[at - 1] > ticket)))
+        {
+         tickets[at] = tickets[at - 1];
+         opened[at] = opened[at - 1];
+         at--;
+        }
+      tickets[at] = ticket;
+      opened[at] = time;
+     }
+   for(int k = 0; k < ArraySize(tickets); k++)
+     {
+      if(!PositionSelectByTicket(tickets[k]))
+         continue;
+      string symbol = PositionGetString(POSITION_SYMBOL);
+      long digits = SymbolInfoInteger(symbol, SYMBOL_DIGITS);
+      // A pip is 10 points on 3- and 5-digit quotes.
+      gTrade.SetDeviationInPoints((ulong)MathRound(SlippagePips * ((digits == 3 || digits == 5) ? 10 : 1)));
+      gTrade.SetTypeFillingBySymbol(symbol);
+      bool sent = gTrade.PositionClose(tickets[k]);
+      ZhNoteRetcode(sent, symbol);
+     }
+   if(!KeepPendingOrders)
+     {
+      for(int i = OrdersTotal() - 1; i >= 0; i--)
+        {
+         ulong ticket = OrderGetTicket(i);
+         if(ticket == 0)
+            continue;
+         bool sent = gTrade.OrderDelete(ticket);
+         ZhNoteRetcode(sent, "");
+        }
+     }
+   return(PositionsTotal() == 0 && (KeepPendingOrders || OrdersTotal() == 0));
+  }
+
+// Names the ordinary reasons a close cannot go through; others (requotes, FIFO) just retry.
+void ZhNoteRetcode(bool sent, string symbol)
+  {
+   uint code = gTrade.ResultRetcode();
+   if(sent && (code == TRADE_RETCODE_DONE || code == TRADE_RETCODE_DONE_PARTIAL))
+      return;
+   if(code == TRADE_RETCODE_TRADE_DISABLED || code == TRADE_RETCODE_CLIENT_DISABLES_AT)
+      gBlockedReason = "trading is disabled";
+   else if(code == TRADE_RETCODE_MARKET_CLOSED)
+      gBlockedReason = "market closed for " + symbol;
+   else if(code == TRADE_RETCODE_CONNECTION)
+      gBlockedReason = "no connection";
+   Print("ZentravoGuard: close not done yet, result code ", code);
+  }
+//+------------------------------------------------------------------+

@@ -1,0 +1,81 @@
+// The 64-bit expert advisor (hosts/mql5 over hosts/shared): positions closed through CTrade with
+// result codes checked, filling mode set per symbol, pending orders deleted unless kept.
+#include <gtest/gtest.h>
+
+#include "zentravo_guard_mq5.h"
+
+namespace {
+
+class Mq5Guard : public ::testing::Test {
+protected:
+    mql::Terminal term{ZT_LIBRARY_FILE};
+    ea_mq5::Program ea;
+
+    void SetUp() override {
+        term.balance = 1000.0;
+        term.quotes["USDJPY"] = {150.000, 150.012, 0.001, 3};
+    }
+    double snapshot() { return term.library().GetEquitySnap(); }
+    void timer() {
+        term.tickCount += 250;
+        ea.OnTimer();
+    }
+};
+
+TEST_F(Mq5Guard, ClosesPositionsOldestFirstAcrossSymbolsAndDeletesPendingOrders) {
+    term.fifo = true;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -40.0);
+    term.openOrder("USDJPY", mql::OP_SELL, 1.0, -30.0);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -40.0);
+    term.openOrder("EURUSD", mql::OP_SELLSTOP, 1.0, 0.0);
+    ea.OnTick();
+    EXPECT_TRUE(term.orders.empty());
+    ASSERT_EQ(term.trades.size(), 4u);
+    for (const auto& t : term.trades) EXPECT_EQ(t.error, 0) << t.function << " " << t.ticket;
+    EXPECT_EQ(term.trades[3].function, "OrderDelete");
+    EXPECT_DOUBLE_EQ(snapshot(), 890.0);
+}
+
+TEST_F(Mq5Guard, RequotesAreRetriedAndTheCloseReportedWhenFlat) {
+    ea.KeepPendingOrders = true;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, -110.0);
+    term.openOrder("USDJPY", mql::OP_BUYLIMIT, 1.0, 0.0);
+    term.closeErrors = {mql::ERR_REQUOTE, mql::ERR_REQUOTE};
+    ea.OnTick();
+    timer();
+    EXPECT_EQ(term.orders.size(), 2u);
+    EXPECT_TRUE(term.alerts.empty());
+    EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
+    EXPECT_EQ(term.trades[0].error, static_cast<int>(mql::mql5::TRADE_RETCODE_REQUOTE));
+    EXPECT_EQ(term.trades[0].slippage, 10);  // 1 pip on 3-digit quotes
+    timer();
+    ASSERT_EQ(term.orders.size(), 1u);  // the pending order is kept
+    EXPECT_EQ(term.orders[0].type, mql::OP_BUYLIMIT);
+    EXPECT_EQ(term.alerts.size(), 1u);
+    EXPECT_DOUBLE_EQ(snapshot(), 890.0);
+}
+
+TEST_F(Mq5Guard, MarketClosedBlocksTheCloseAndSaysSo) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, -110.0);
+    term.closeErrors = {mql::ERR_MARKET_CLOSED, mql::ERR_MARKET_CLOSED};
+    ea.OnTick();
+    EXPECT_EQ(term.label("ZT_STATE"), "Guard: CLOSING - blocked: market closed for USDJPY");
+    ASSERT_EQ(term.alerts.size(), 1u);
+    EXPECT_NE(term.alerts[0].find("market closed for USDJPY"), std::string::npos);
+    timer();
+    timer();
+    EXPECT_TRUE(term.orders.empty());
+    EXPECT_EQ(term.label("ZT_STATE"), "Guard: running");
+}
+
+TEST_F(Mq5Guard, RefusesTheTester) {
+    term.tester = true;
+    EXPECT_EQ(ea.OnInit(), mql::INIT_FAILED);
+    EXPECT_TRUE(term.calls.empty());
+}
+
+}  // namespace
