@@ -40,6 +40,15 @@ double HostFreeMargin() { return(AccountFreeMargin()); }
 bool   HostIsTester()   { return(IsTesting()); }
 string HostAccount()    { return(IntegerToString(AccountNumber()) + "@" + AccountServer()); }
 
+double HostBalanceOperations()
+  {
+   double sum = 0;
+   for(int i = 0; i < OrdersHistoryTotal(); i++)
+      if(OrderSelect(i, SELECT_BY_POS, MODE_HISTORY) && OrderType() == 6)   // 6: balance operation
+         sum += OrderProfit();
+   return(sum);
+  }
+
 // This chart's own window (WindowHandle(Symbol(), Period()) may name another chart of the symbol).
 int HostChartHandle()
   {

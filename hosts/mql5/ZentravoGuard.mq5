@@ -43,6 +43,20 @@ double HostMargin()     { return(AccountInfoDouble(ACCOUNT_MARGIN)); }
 double HostFreeMargin() { return(AccountInfoDouble(ACCOUNT_MARGIN_FREE)); }
 bool   HostIsTester()   { return(MQLInfoInteger(MQL_TESTER) != 0); }
 string HostAccount()    { return(IntegerToString(AccountInfoInteger(ACCOUNT_LOGIN)) + "@" + AccountInfoString(ACCOUNT_SERVER)); }
+double HostBalanceOperations()
+  {
+   double sum = 0;
+   if(!HistorySelect(0, TimeCurrent()))
+      return(sum);
+   for(int i = 0; i < HistoryDealsTotal(); i++)
+     {
+      ulong deal = HistoryDealGetTicket(i);
+      if(deal > 0 && HistoryDealGetInteger(deal, DEAL_TYPE) == DEAL_TYPE_BALANCE)
+         sum += HistoryDealGetDouble(deal, DEAL_PROFIT);
+     }
+   return(sum);
+  }
+
 int    HostChartHandle() { return((int)ChartGetInteger(0, CHART_WINDOW_HANDLE)); }
 
 // One pass: positions oldest first (FIFO accounts), then pending orders unless kept.

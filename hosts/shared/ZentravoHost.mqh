@@ -7,6 +7,7 @@
 //   int    HostChartHandle()                              this chart's window
 //   bool   HostIsTester()                                 running in the strategy tester
 //   string HostAccount()                                  "login@server" of the account
+//   double HostBalanceOperations()                        deposits minus withdrawals in the history
 //   bool   HostCloseAll()                                 one pass: close every position oldest
 //          first, delete pending orders unless KeepPendingOrders; true once the account is flat;
 //          on an ordinary refusal it sets gBlockedReason ("" when it only needs another try)
@@ -31,6 +32,7 @@ input int    BlockedAlertSeconds = 60;   // while a close cannot go through, ale
 #define ZH_BEAT        "ZentravoGuard.heartbeat"  // its last sign of life, TimeLocal()
 #define ZH_BEAT_STALE  10                         // seconds after which a lock counts as abandoned
 #define ZH_ACCOUNT     "ZentravoGuard.account."   // + "login@server": the account the guard runs for
+#define ZH_BALANCE_OPS "ZentravoGuard.balanceops." // + "login@server": balance operations at the start
 
 #define ZH_WAITING 0   // no usable equity yet (no connection): the timer tries again
 #define ZH_RUNNING 1   // monitoring: SetEquity on every tick and timer event
@@ -109,7 +111,7 @@ void ZhStart()
      }
    ZhBindAccount();
    double snapshot = ZtInit(HostChartHandle(), "ZentravoGuard", gInitialEquity,
-                            HostEquity(), HostMargin(), HostFreeMargin(),
+                            ZhEquity(), HostMargin(), HostFreeMargin(),
                             TakeProfits, DrawdownTargets, IncreaseTargets, StopLosses);
    if(snapshot <= 0)
       return;
@@ -118,6 +120,14 @@ void ZhStart()
    ArrayFill(gEmailSent, 0, 3, false);
    gIncreasesPassed = 0;
    gState = ZH_RUNNING;
+  }
+
+// The equity the guard judges: deposits and withdrawals since the guard started on this account
+// are taken out, so they never look like profit or loss. The starting point is a terminal
+// global, kept across restarts.
+double ZhEquity()
+  {
+   return(HostEquity() - (HostBalanceOperations() - GlobalVariableGet(ZH_BALANCE_OPS + gAccount)));
   }
 
 // The lock is free, ours, or abandoned (no heartbeat for ZH_BEAT_STALE seconds).
@@ -139,8 +149,9 @@ void ZhBindAccount()
   {
    string account = HostAccount();
    gAccount = account;
-   if(GlobalVariableCheck(ZH_ACCOUNT + account))
+   if(GlobalVariableCheck(ZH_ACCOUNT + account) && GlobalVariableCheck(ZH_BALANCE_OPS + account))
       return;
+   GlobalVariableSet(ZH_BALANCE_OPS + account, HostBalanceOperations());
    bool other = false;
    for(int i = GlobalVariablesTotal() - 1; i >= 0; i--)
      {
@@ -154,8 +165,8 @@ void ZhBindAccount()
    GlobalVariableSet(ZH_ACCOUNT + account, 1);
    if(!other)
       return;  // the first start on this terminal
-   SetLastValues(HostEquity(), 0, 0, 0, 0);
-   gInitialEquity = HostEquity();
+   SetLastValues(ZhEquity(), 0, 0, 0, 0);
+   gInitialEquity = ZhEquity();
    Alert("ZentravoGuard: account ", account, " is not the one the guard ran for; it starts over on this account's equity");
   }
 
@@ -170,7 +181,7 @@ void ZhCheck()
       ZhContinueClose();
    else
      {
-      int result = SetEquity(HostEquity(), HostMargin(), HostFreeMargin(), 0);
+      int result = SetEquity(ZhEquity(), HostMargin(), HostFreeMargin(), 0);
       if(result == ZT_STOP_LOSS_HIT || result == ZT_TAKE_PROFIT_HIT)
         {
          gState = ZH_CLOSING;
@@ -205,7 +216,7 @@ void ZhContinueClose()
         }
       return;
      }
-   double equityLeft = HostEquity();
+   double equityLeft = ZhEquity();
    SetTTC((int)(GetTickCount() - gCloseStarted), equityLeft);
    Alert(ZtAlert(gCloseKind));
    if(SetEquity(equityLeft, 0, 0, 1) == ZT_INCREASE_REACHED)
@@ -249,7 +260,7 @@ void ZhReadIncreaseTargets()
 // tries again.
 void ZhSendDueMessages()
   {
-   double equity = HostEquity();
+   double equity = ZhEquity();
    double snapshot = GetEquitySnap();
    double freeMargin = MathMax(HostFreeMargin(), 0.001);
    bool due[3];

@@ -73,7 +73,7 @@ enum ENUM_INIT_RETCODE { INIT_SUCCEEDED = 0, INIT_FAILED = 1, INIT_PARAMETERS_IN
 constexpr color clrNONE = 0xFFFFFFFFu, CLR_NONE = 0xFFFFFFFFu, clrSilver = 0xC0C0C0u,
                 clrWhite = 0xFFFFFFu, clrRed = 0x0000FFu, clrYellow = 0x00FFFFu;
 // docs.mql4.com/constants/tradingconstants/orderproperties
-enum { OP_BUY = 0, OP_SELL, OP_BUYLIMIT, OP_SELLLIMIT, OP_BUYSTOP, OP_SELLSTOP };
+enum { OP_BUY = 0, OP_SELL, OP_BUYLIMIT, OP_SELLLIMIT, OP_BUYSTOP, OP_SELLSTOP, OP_BALANCE };
 // docs.mql4.com/trading/orderselect
 enum { SELECT_BY_POS = 0, SELECT_BY_TICKET = 1, MODE_TRADES = 0, MODE_HISTORY = 1 };
 // docs.mql4.com/constants/environment_state/marketinfoconstants
@@ -193,6 +193,8 @@ public:
     // Market.
     std::map<string, Quote> quotes;
     std::vector<Order> orders;
+    std::vector<Order> history;  // closed deals; balance operations have type 6 (OP_BALANCE)
+    bool selectedHistory = false;
     std::deque<int> closeErrors;  // the next OrderClose/OrderDelete calls fail with these codes
     bool fifo = false;            // the broker refuses a close while an older same-symbol order is open
     uint tickCount = 1000;        // GetTickCount(); Sleep advances it
@@ -218,6 +220,11 @@ public:
         for (const auto& o : orders)
             if (o.type <= OP_SELL) e += o.profit;
         return e;
+    }
+    // A deposit (positive) or withdrawal (negative): the balance moves, the history records it.
+    void balanceOperation(double amount) {
+        balance += amount;
+        history.push_back({nextTicket_++, "", 6, 0.0, amount, ++clock_});
     }
     void openOrder(const string& symbol, int type, double lots, double profit) {
         orders.push_back({nextTicket_++, symbol, type, lots, profit, ++clock_});
@@ -366,6 +373,8 @@ inline bool EventSetMillisecondTimer(int milliseconds) { T().timerMs = milliseco
 inline void EventKillTimer() { T().timerMs = 0; }
 // docs.mql4.com/dateandtime/timelocal (the scripted clock: GetTickCount in seconds)
 inline datetime TimeLocal() { return 1700000000LL + T().tickCount / 1000; }
+// docs.mql4.com/dateandtime/timecurrent (the double's server time is its local time)
+inline datetime TimeCurrent() { return TimeLocal(); }
 // docs.mql4.com/globals/globalvariablecheck
 inline bool GlobalVariableCheck(string name) { return T().globals.count(name) > 0; }
 // docs.mql4.com/globals/globalvariableget
@@ -498,7 +507,12 @@ inline int OrdersTotal() { return static_cast<int>(T().orders.size()); }
 inline bool OrderSelect(int index, int select, int pool = MODE_TRADES) {
     Terminal& t = T();
     t.selected = -1;
-    if (pool != MODE_TRADES) return false;
+    t.selectedHistory = pool == MODE_HISTORY;
+    if (t.selectedHistory) {
+        if (select != SELECT_BY_POS || index < 0 || index >= static_cast<int>(t.history.size())) return false;
+        t.selected = index;
+        return true;
+    }
     if (select == SELECT_BY_POS) {
         if (index < 0 || index >= OrdersTotal()) return false;
         t.selected = index;
@@ -510,9 +524,14 @@ inline bool OrderSelect(int index, int select, int pool = MODE_TRADES) {
 }
 inline const Order& selectedOrder() {
     Terminal& t = T();
-    if (t.selected < 0 || t.selected >= OrdersTotal()) throw CriticalError("no order selected");
-    return t.orders[static_cast<size_t>(t.selected)];
+    const auto& pool = t.selectedHistory ? t.history : t.orders;
+    if (t.selected < 0 || t.selected >= static_cast<int>(pool.size())) throw CriticalError("no order selected");
+    return pool[static_cast<size_t>(t.selected)];
 }
+// docs.mql4.com/trading/ordershistorytotal
+inline int OrdersHistoryTotal() { return static_cast<int>(T().history.size()); }
+// docs.mql4.com/trading/orderprofit
+inline double OrderProfit() { return selectedOrder().profit; }
 // docs.mql4.com/trading/orderticket
 inline int OrderTicket() { return selectedOrder().ticket; }
 // docs.mql4.com/trading/ordertype
@@ -654,6 +673,37 @@ inline ulong OrderGetTicket(int index) {
     auto all = ofKind(false);
     if (index < 0 || index >= static_cast<int>(all.size())) return 0;
     return static_cast<ulong>(all[static_cast<size_t>(index)]->ticket);
+}
+
+// www.mql5.com/en/docs/constants/tradingconstants/dealproperties
+enum ENUM_DEAL_PROPERTY_INTEGER { DEAL_TYPE = 5 };
+enum ENUM_DEAL_PROPERTY_DOUBLE { DEAL_PROFIT = 10 };
+enum ENUM_DEAL_TYPE { DEAL_TYPE_BUY = 0, DEAL_TYPE_SELL = 1, DEAL_TYPE_BALANCE = 2 };
+// www.mql5.com/en/docs/trading/historyselect (the double keeps the whole history selected)
+inline bool HistorySelect(datetime from_date, datetime to_date) { (void)from_date; (void)to_date; return true; }
+// www.mql5.com/en/docs/trading/historydealstotal
+inline int HistoryDealsTotal() { return static_cast<int>(T().history.size()); }
+// www.mql5.com/en/docs/trading/historydealgetticket
+inline ulong HistoryDealGetTicket(int index) {
+    if (index < 0 || index >= HistoryDealsTotal()) return 0;
+    return static_cast<ulong>(T().history[static_cast<size_t>(index)].ticket);
+}
+inline const Order* deal(ulong ticket) {
+    for (const auto& d : T().history)
+        if (static_cast<ulong>(d.ticket) == ticket) return &d;
+    return nullptr;
+}
+// www.mql5.com/en/docs/trading/historydealgetinteger
+inline long long HistoryDealGetInteger(ulong ticket_number, ENUM_DEAL_PROPERTY_INTEGER property_id) {
+    (void)property_id;
+    const Order* d = deal(ticket_number);
+    return !d ? -1 : d->type == OP_BALANCE ? DEAL_TYPE_BALANCE : d->type;
+}
+// www.mql5.com/en/docs/trading/historydealgetdouble
+inline double HistoryDealGetDouble(ulong ticket_number, ENUM_DEAL_PROPERTY_DOUBLE property_id) {
+    (void)property_id;
+    const Order* d = deal(ticket_number);
+    return d ? d->profit : 0.0;
 }
 
 // The standard library's trade class (Trade\Trade.mqh), the part the EA uses.

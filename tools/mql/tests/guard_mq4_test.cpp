@@ -251,4 +251,29 @@ TEST_F(Mq4Guard, AnotherAccountStartsOverOnItsOwnEquity) {
     EXPECT_TRUE(term.trades.empty());
 }
 
+// A deposit of 500 on 1000 would read as a take profit (1050) and a withdrawal of 200 as a
+// stop loss (900); neither is a trading result. The starting point survives an EA restart.
+TEST_F(Mq4Guard, DepositsAndWithdrawalsAreNotProfitOrLoss) {
+    term.balanceOperation(1000.0);  // the account's first deposit, before the guard
+    term.balance = 1000.0;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
+    term.balanceOperation(500.0);
+    ea.OnTick();
+    term.balanceOperation(-200.0);
+    ea.OnTick();
+    EXPECT_EQ(term.orders.size(), 1u);
+
+    ea.OnDeinit(1);
+    ea_mq4::Program restarted;
+    ASSERT_EQ(restarted.OnInit(), mql::INIT_SUCCEEDED);
+    restarted.OnTick();
+    EXPECT_EQ(term.orders.size(), 1u);
+    EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
+    term.orders[0].profit = -101.0;  // a real loss still counts
+    restarted.OnTick();
+    EXPECT_TRUE(term.orders.empty());
+    EXPECT_DOUBLE_EQ(snapshot(), 899.0);
+}
+
 }  // namespace

@@ -72,6 +72,18 @@ TEST_F(Mq5Guard, MarketClosedBlocksTheCloseAndSaysSo) {
     EXPECT_EQ(term.label("ZT_STATE"), "Guard: running");
 }
 
+TEST_F(Mq5Guard, ADepositIsNotATakeProfit) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, 10.0);
+    term.balanceOperation(500.0);
+    ea.OnTick();
+    EXPECT_EQ(term.orders.size(), 1u);
+    term.orders[0].profit = 60.0;
+    ea.OnTick();  // 1060 of trading equity: the take profit of 50
+    EXPECT_TRUE(term.orders.empty());
+    EXPECT_DOUBLE_EQ(snapshot(), 1060.0);
+}
+
 TEST_F(Mq5Guard, RefusesTheTester) {
     term.tester = true;
     EXPECT_EQ(ea.OnInit(), mql::INIT_FAILED);
