@@ -38,6 +38,7 @@ double HostEquity()     { return(AccountEquity()); }
 double HostMargin()     { return(AccountMargin()); }
 double HostFreeMargin() { return(AccountFreeMargin()); }
 bool   HostIsTester()   { return(IsTesting()); }
+long   HostLeverage()   { return(AccountLeverage()); }
 string HostAccount()    { return(IntegerToString(AccountNumber()) + "@" + AccountServer()); }
 
 double HostBalanceOperations()

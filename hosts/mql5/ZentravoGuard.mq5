@@ -42,6 +42,7 @@ double HostEquity()     { return(AccountInfoDouble(ACCOUNT_EQUITY)); }
 double HostMargin()     { return(AccountInfoDouble(ACCOUNT_MARGIN)); }
 double HostFreeMargin() { return(AccountInfoDouble(ACCOUNT_MARGIN_FREE)); }
 bool   HostIsTester()   { return(MQLInfoInteger(MQL_TESTER) != 0); }
+long   HostLeverage()   { return(AccountInfoInteger(ACCOUNT_LEVERAGE)); }
 string HostAccount()    { return(IntegerToString(AccountInfoInteger(ACCOUNT_LOGIN)) + "@" + AccountInfoString(ACCOUNT_SERVER)); }
 double HostBalanceOperations()
   {

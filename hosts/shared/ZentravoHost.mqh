@@ -8,6 +8,7 @@
 //   bool   HostIsTester()                                 running in the strategy tester
 //   string HostAccount()                                  "login@server" of the account
 //   double HostBalanceOperations()                        deposits minus withdrawals in the history
+//   long   HostLeverage()                                 the account's leverage (1:N)
 //   bool   HostCloseAll()                                 one pass: close every position oldest
 //          first, delete pending orders unless KeepPendingOrders; true once the account is flat;
 //          on an ordinary refusal it sets gBlockedReason ("" when it only needs another try)
@@ -317,10 +318,33 @@ void ZhDraw()
    for(int row = 0; row < 14; row++)
      {
       ZhPut("ZT_L1_" + IntegerToString(row), 620, 20 + row * 14, ZtLabel(row, 1), clrSilver);
-      ZhPut("ZT_V1_" + IntegerToString(row), 790, 20 + row * 14, ZtValue(row, 1), clrWhite);
+      ZhPut("ZT_V1_" + IntegerToString(row), 790, 20 + row * 14, ZhSecondColumnValue(row), clrWhite);
      }
    ZhPut("ZT_STATE", 10, 20 + 16 * 14, "Guard: " + ZhStateText(), gState == ZH_CLOSING ? clrRed : clrWhite);
    ChartRedraw(0);
+  }
+
+// The second column's host cells are the EA's to fill: the library knows neither the e-mail
+// thresholds' settings, the leverage nor the quotes.
+string ZhSecondColumnValue(int row)
+  {
+   string symbol = Symbol();
+   int digits = (int)SymbolInfoInteger(symbol, SYMBOL_DIGITS);
+   if(row == 9)
+      return(EmailEquityTarget > 0 ? DoubleToString(EmailEquityTarget, 2) : "off");
+   if(row == 10)
+      return(EmailMarginPercent > 0 ? DoubleToString(EmailMarginPercent, 2) + "%" : "off");
+   if(row == 12)
+      return("1:" + IntegerToString(HostLeverage()));
+   if(row == 13)
+     {
+      double bid = SymbolInfoDouble(symbol, SYMBOL_BID);
+      double ask = SymbolInfoDouble(symbol, SYMBOL_ASK);
+      double point = SymbolInfoDouble(symbol, SYMBOL_POINT);
+      int spread = point > 0 ? (int)MathRound((ask - bid) / point) : 0;
+      return(DoubleToString(bid, digits) + " / " + DoubleToString(ask, digits) + "; " + IntegerToString(spread));
+     }
+   return(ZtValue(row, 1));
   }
 
 void ZhPut(string name, int x, int y, string text, color colour)

@@ -179,6 +179,7 @@ public:
     long long login = 123456;
     string server = "Broker-Demo";
     double balance = 10000.0, credit = 0.0, margin = 0.0;
+    long long leverage = 100;
     bool connected = true, tradeAllowed = true, dllsAllowed = true, tester = false;
     bool contextBusy = false;
     bool mailEnabled = true, pushEnabled = true;  // Tools - Options - Email / Notifications
@@ -409,6 +410,29 @@ inline bool SendMail(string subject, string some_text) {
     return T().mailWorks;
 }
 
+// docs.mql4.com/constants/environment_state/marketinfoconstants
+enum ENUM_SYMBOL_INFO_INTEGER { SYMBOL_DIGITS = 17 };
+enum ENUM_SYMBOL_INFO_DOUBLE { SYMBOL_BID = 1, SYMBOL_ASK = 4, SYMBOL_POINT = 16 };
+// docs.mql4.com/marketinformation/symbolinfointeger
+inline long long SymbolInfoInteger(string name, ENUM_SYMBOL_INFO_INTEGER prop_id) {
+    (void)prop_id;
+    auto it = T().quotes.find(name);
+    return it == T().quotes.end() ? 0 : it->second.digits;
+}
+
+// docs.mql4.com/marketinformation/symbolinfodouble
+inline double SymbolInfoDouble(string name, ENUM_SYMBOL_INFO_DOUBLE prop_id) {
+    auto it = T().quotes.find(name);
+    if (it == T().quotes.end()) return 0.0;
+    return prop_id == SYMBOL_BID ? it->second.bid : prop_id == SYMBOL_ASK ? it->second.ask : it->second.point;
+}
+// docs.mql4.com/convert/doubletostring
+inline string DoubleToString(double value, int digits = 8) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", digits, value);
+    return text;
+}
+
 // ---- chart ------------------------------------------------------------------------------------
 
 // docs.mql4.com/check/symbol
@@ -478,6 +502,8 @@ namespace mql4 {
 inline bool IsConnected() { return T().connected; }
 // docs.mql4.com/check/istradeallowed
 inline bool IsTradeAllowed() { return T().tradeAllowed; }
+// docs.mql4.com/account/accountleverage
+inline long long AccountLeverage() { return T().leverage; }
 // docs.mql4.com/account/accountnumber
 inline int AccountNumber() { return static_cast<int>(T().login); }
 // docs.mql4.com/account/accountserver
@@ -589,15 +615,13 @@ namespace mql5 {
 
 // www.mql5.com/en/docs/constants/environment_state/accountinformation
 enum ENUM_ACCOUNT_INFO_DOUBLE { ACCOUNT_EQUITY = 13, ACCOUNT_MARGIN = 14, ACCOUNT_MARGIN_FREE = 15 };
-enum ENUM_ACCOUNT_INFO_INTEGER { ACCOUNT_LOGIN = 0 };
+enum ENUM_ACCOUNT_INFO_INTEGER { ACCOUNT_LOGIN = 0, ACCOUNT_LEVERAGE = 35 };
 enum ENUM_ACCOUNT_INFO_STRING { ACCOUNT_SERVER = 3 };
 // www.mql5.com/en/docs/constants/environment_state/mql5_programm_info
 enum ENUM_MQL_INFO_INTEGER { MQL_DLLS_ALLOWED = 5, MQL_TRADE_ALLOWED = 6, MQL_TESTER = 7 };
 // www.mql5.com/en/docs/constants/tradingconstants/positionproperties
 enum ENUM_POSITION_PROPERTY_INTEGER { POSITION_TIME_MSC = 1, POSITION_TYPE = 2 };
 enum ENUM_POSITION_PROPERTY_STRING { POSITION_SYMBOL = 0 };
-// www.mql5.com/en/docs/constants/environment_state/marketinfoconstants
-enum ENUM_SYMBOL_INFO_INTEGER { SYMBOL_DIGITS = 17 };
 // www.mql5.com/en/docs/constants/errorswarnings/enum_trade_return_codes
 enum : uint {
     TRADE_RETCODE_REQUOTE = 10004, TRADE_RETCODE_DONE = 10009, TRADE_RETCODE_DONE_PARTIAL = 10010,
@@ -615,7 +639,9 @@ inline double AccountInfoDouble(ENUM_ACCOUNT_INFO_DOUBLE property_id) {
     }
 }
 // www.mql5.com/en/docs/account/accountinfointeger
-inline long long AccountInfoInteger(ENUM_ACCOUNT_INFO_INTEGER property_id) { (void)property_id; return T().login; }
+inline long long AccountInfoInteger(ENUM_ACCOUNT_INFO_INTEGER property_id) {
+    return property_id == ACCOUNT_LEVERAGE ? T().leverage : T().login;
+}
 // www.mql5.com/en/docs/account/accountinfostring
 inline string AccountInfoString(ENUM_ACCOUNT_INFO_STRING property_id) { (void)property_id; return T().server; }
 // www.mql5.com/en/docs/check/mqlinfointeger
@@ -626,13 +652,6 @@ inline int MQLInfoInteger(ENUM_MQL_INFO_INTEGER property_id) {
         default: return T().tester;
     }
 }
-// www.mql5.com/en/docs/marketinformation/symbolinfointeger
-inline long long SymbolInfoInteger(string name, ENUM_SYMBOL_INFO_INTEGER prop_id) {
-    (void)prop_id;
-    auto it = T().quotes.find(name);
-    return it == T().quotes.end() ? 0 : it->second.digits;
-}
-
 // Positions are the scripted market orders, pending orders the rest.
 inline std::vector<Order*> ofKind(bool market) {
     std::vector<Order*> found;

@@ -42,10 +42,17 @@ protected:
 };
 
 TEST_F(Mq4Guard, StartsOnTheAccountEquityWithTimerAndPanel) {
+    ea.EmailMarginPercent = 150;
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
     EXPECT_EQ(term.timerMs, 250);
     EXPECT_EQ(state(), "Guard: running");
+    // The host cells of the second column.
+    EXPECT_EQ(term.label("ZT_V1_9"), "off");
+    EXPECT_EQ(term.label("ZT_V1_10"), "150.00%");
+    EXPECT_EQ(term.label("ZT_V1_12"), "1:100");
+    EXPECT_EQ(term.label("ZT_V1_13"), "1.10000 / 1.10010; 10");
+    EXPECT_EQ(term.label("ZT_L1_13"), "Current Bid/Ask; Spread");
     EXPECT_EQ(term.objects.size(), 2u * 16 + 2u * 14 + 1);
     EXPECT_GT(term.redraws, 0);
     ea.OnDeinit(1);
