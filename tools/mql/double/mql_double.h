@@ -69,6 +69,12 @@ inline char* dll_bytes(array<uchar>& text) { return reinterpret_cast<char*>(text
 // ---- constants ------------------------------------------------------------------------------
 // docs.mql4.com/basis/function/events (OnInit return codes)
 enum ENUM_INIT_RETCODE { INIT_SUCCEEDED = 0, INIT_FAILED = 1, INIT_PARAMETERS_INCORRECT = 2 };
+// docs.mql4.com/constants/namedconstants/uninit (the reason OnDeinit receives)
+enum {
+    REASON_PROGRAM = 0, REASON_REMOVE = 1, REASON_RECOMPILE = 2, REASON_CHARTCHANGE = 3,
+    REASON_CHARTCLOSE = 4, REASON_PARAMETERS = 5, REASON_ACCOUNT = 6, REASON_TEMPLATE = 7,
+    REASON_INITFAILED = 8, REASON_CLOSE = 9
+};
 // docs.mql4.com/constants/objectconstants/webcolors
 constexpr color clrNONE = 0xFFFFFFFFu, CLR_NONE = 0xFFFFFFFFu, clrSilver = 0xC0C0C0u,
                 clrWhite = 0xFFFFFFu, clrRed = 0x0000FFu, clrYellow = 0x00FFFFu;
@@ -503,7 +509,7 @@ inline bool IsConnected() { return T().connected; }
 // docs.mql4.com/check/istradeallowed
 inline bool IsTradeAllowed() { return T().tradeAllowed; }
 // docs.mql4.com/account/accountleverage
-inline long long AccountLeverage() { return T().leverage; }
+inline int AccountLeverage() { return static_cast<int>(T().leverage); }
 // docs.mql4.com/account/accountnumber
 inline int AccountNumber() { return static_cast<int>(T().login); }
 // docs.mql4.com/account/accountserver

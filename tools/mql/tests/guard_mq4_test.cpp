@@ -7,9 +7,9 @@
 
 namespace {
 
-constexpr int kReasonChartChange = 3;  // docs.mql4.com/constants/namedconstants/uninit
-constexpr int kReasonParameters = 5;
-constexpr int kReasonAccount = 6;
+constexpr int kReasonChartChange = mql::REASON_CHARTCHANGE;
+constexpr int kReasonParameters = mql::REASON_PARAMETERS;
+constexpr int kReasonAccount = mql::REASON_ACCOUNT;
 
 class Mq4Guard : public ::testing::Test {
 protected:
@@ -55,7 +55,7 @@ TEST_F(Mq4Guard, StartsOnTheAccountEquityWithTimerAndPanel) {
     EXPECT_EQ(term.label("ZT_L1_13"), "Current Bid/Ask; Spread");
     EXPECT_EQ(term.objects.size(), 2u * 16 + 2u * 14 + 1);
     EXPECT_GT(term.redraws, 0);
-    ea.OnDeinit(1);
+    ea.OnDeinit(mql::REASON_REMOVE);
     EXPECT_TRUE(term.objects.empty());
     EXPECT_EQ(term.timerMs, 0);
 }
@@ -271,7 +271,7 @@ TEST_F(Mq4Guard, DepositsAndWithdrawalsAreNotProfitOrLoss) {
     ea.OnTick();
     EXPECT_EQ(term.orders.size(), 1u);
 
-    ea.OnDeinit(1);
+    ea.OnDeinit(mql::REASON_REMOVE);
     ea_mq4::Program restarted;
     ASSERT_EQ(restarted.OnInit(), mql::INIT_SUCCEEDED);
     restarted.OnTick();
