@@ -2,7 +2,7 @@
 //| ZentravoHost.mqh - the expert advisor's whole behaviour, shared   |
 //| by the 32-bit (MQL4) and 64-bit (MQL5) terminals                  |
 //+------------------------------------------------------------------+
-// The EA file that includes this defines the terminal-specific pieces, all named Host...:
+// The EA file that includes this defines the pieces that differ between terminals, all named Host...:
 //   double HostEquity(), HostMargin(), HostFreeMargin()   account figures
 //   int    HostChartHandle()                              this chart's window
 //   bool   HostIsTester()                                 running in the strategy tester
