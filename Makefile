@@ -3,7 +3,7 @@
 #   make demo   build the simulator and run it on the bundled sample
 #   make test   build all three builds (Linux, 32-bit and 64-bit DLL) and run every test
 
-.PHONY: all deps deps-native native win32 win64 test asan fuzz bench demo clean
+.PHONY: all deps deps-native native win32 win64 dist test asan fuzz bench demo clean
 
 all: test
 
@@ -25,8 +25,14 @@ win64:
 	cmake --preset win64 >/dev/null
 	cmake --build --preset win64
 
+# The trader's zip, build/dist/zentravo-<version>-windows.zip, from the two DLLs.
+dist: deps
+	$(MAKE) --no-print-directory win32 win64
+	cmake --preset dist >/dev/null
+	cpack --preset dist
+
 test: deps
-	$(MAKE) --no-print-directory win32 win64 native
+	$(MAKE) --no-print-directory win32 win64 native dist
 	ctest --preset native
 
 asan: deps-native

@@ -1,0 +1,53 @@
+# The package a trader installs: zentravo-<version>-windows.zip, laid out like a terminal's data
+# folder, so that unpacking it there puts every file where the terminal looks for it:
+#   MQL4/Libraries/zentravo.dll          the 32-bit DLL       (preset win32)
+#   MQL4/Experts/ZentravoGuard.mq4       the expert advisor and its includes
+#   MQL4/Include/Zentravo.mqh, ZentravoHost.mqh
+#   MQL5/Libraries/zentravo.dll          the 64-bit DLL       (preset win64)
+#   MQL5/Experts/ZentravoGuard.mq5
+#   MQL5/Include/Zentravo.mqh, ZentravoHost.mqh
+#   Zentravo/host-guide.md, Zentravo/SHA256SUMS (sha256sum -c reads it from the data folder)
+# Included by the top-level CMakeLists.txt when ZT_PACKAGE is on; builds nothing itself, it packs
+# what the win32 and win64 presets built.
+
+set(ZT_WIN32_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/win32 CACHE PATH "Build folder of the 32-bit DLL")
+set(ZT_WIN64_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/win64 CACHE PATH "Build folder of the 64-bit DLL")
+
+foreach(dll ${ZT_WIN32_BUILD_DIR}/zentravo.dll ${ZT_WIN64_BUILD_DIR}/zentravo.dll)
+  if(NOT EXISTS ${dll})
+    message(FATAL_ERROR "${dll} is not built: make win32 win64 (or the presets) first")
+  endif()
+endforeach()
+
+set(hosts ${PROJECT_SOURCE_DIR}/hosts)
+install(FILES ${ZT_WIN32_BUILD_DIR}/zentravo.dll DESTINATION MQL4/Libraries)
+install(FILES ${hosts}/mql4/ZentravoGuard.mq4 DESTINATION MQL4/Experts)
+install(FILES ${hosts}/mql4/Zentravo.mqh ${hosts}/shared/ZentravoHost.mqh DESTINATION MQL4/Include)
+install(FILES ${ZT_WIN64_BUILD_DIR}/zentravo.dll DESTINATION MQL5/Libraries)
+install(FILES ${hosts}/mql5/ZentravoGuard.mq5 DESTINATION MQL5/Experts)
+install(FILES ${hosts}/mql5/Zentravo.mqh ${hosts}/shared/ZentravoHost.mqh DESTINATION MQL5/Include)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/host-guide.md DESTINATION Zentravo)
+
+# The checksums of every other file, written last, with paths from the data folder.
+install(CODE [[
+  set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+  file(GLOB_RECURSE packed LIST_DIRECTORIES false RELATIVE "${root}" "${root}/*")
+  list(REMOVE_ITEM packed "Zentravo/SHA256SUMS")
+  list(SORT packed)
+  set(sums "")
+  foreach(file IN LISTS packed)
+    file(SHA256 "${root}/${file}" sum)
+    string(APPEND sums "${sum}  ${file}\n")
+  endforeach()
+  file(WRITE "${root}/Zentravo/SHA256SUMS" "${sums}")
+]])
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME zentravo)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME zentravo-${PROJECT_VERSION}-windows)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
+# Unpacked over an existing data folder: no folder of the zip's own name around the files.
+set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+include(CPack)

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The trader's zip as a trader installs it: unpacked into a terminal's data folder inside a Wine
+# prefix, every file where the terminal looks for it, the checksums right, and each DLL answering
+# a call script from its place under MQL4/Libraries or MQL5/Libraries.
+#
+#   dist_check.sh <zip> <wine prefix> <win32 build folder> <win64 build folder> <script> <golden>
+# Exit status: 0 pass, 1 fail, 77 skipped (the zip, Wine or a runner missing).
+set -uo pipefail
+zip=$1 prefix=$2 win32=$3 win64=$4 script=$5 golden=$6
+
+skip() { echo "SKIPPED: $*"; exit 77; }
+fail() { echo "FAILED: $*"; exit 1; }
+
+[[ -f $zip ]] || skip "$zip is not built (make dist)"
+[[ -f $prefix/.zentravo-prefix-ready ]] || skip "no Wine prefix in $prefix (cmake/wine-prefix.sh makes it)"
+source "$(dirname "$0")/../cmake/wine-loader.sh"
+
+# Where a terminal keeps its data: the user's roaming folder, one folder per installation.
+data="$prefix/drive_c/users/trader/AppData/Roaming/MetaQuotes/Terminal/D0E8209F77C8CF37AD8BF550E51FF075"
+rm -rf "$data" && mkdir -p "$data" || fail "cannot make $data"
+(cd "$data" && cmake -E tar xf "$zip") || fail "cannot unpack $zip"
+
+expected="MQL4/Experts/ZentravoGuard.mq4
+MQL4/Include/Zentravo.mqh
+MQL4/Include/ZentravoHost.mqh
+MQL4/Libraries/zentravo.dll
+MQL5/Experts/ZentravoGuard.mq5
+MQL5/Include/Zentravo.mqh
+MQL5/Include/ZentravoHost.mqh
+MQL5/Libraries/zentravo.dll
+Zentravo/SHA256SUMS
+Zentravo/host-guide.md"
+found=$(cd "$data" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+[[ $found == "$expected" ]] || fail "the zip's files are not the data folder's layout:
+$(diff <(echo "$expected") <(echo "$found"))"
+(cd "$data" && sha256sum --quiet -c Zentravo/SHA256SUMS) || fail "a checksum does not match"
+[[ $(zt_pe_bits "$data/MQL4/Libraries/zentravo.dll") == 32 ]] || fail "MQL4 holds no 32-bit DLL"
+[[ $(zt_pe_bits "$data/MQL5/Libraries/zentravo.dll") == 64 ]] || fail "MQL5 holds no 64-bit DLL"
+
+export TZ=UTC WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+ran=0
+for pair in "MQL4 $win32" "MQL5 $win64"; do
+  read -r terminal build <<<"$pair"
+  runner=$build/zt_callscript.exe library=$data/$terminal/Libraries/zentravo.dll
+  [[ -f $runner ]] || { echo "note: $runner is not built; $terminal not run"; continue; }
+  if ! loader=$(zt_wine_loader "$(zt_pe_bits "$runner")"); then
+    echo "note: $terminal not run: $loader"
+    continue
+  fi
+  transcript=$data/$terminal-transcript.txt
+  "$loader" "$runner" "Z:$library" "Z:$script" "Z:$transcript" || fail "the $terminal runner failed"
+  diff -u "$golden" "$transcript" || fail "$terminal: the transcript differs from $golden"
+  [[ -f $data/$terminal/Libraries/zentravo.ini ]] || fail "$terminal: no settings file beside the DLL"
+  ran=$((ran + 1))
+done
+((ran > 0)) || skip "no DLL of the package could be run here"
+echo "passed: the package installs and runs ($ran of 2 DLLs run)"
