@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "guard_api.h"
+#include "sim_clock.h"
 #include "svg_chart.h"
 
 #ifndef ZT_SIM_DEFAULT_LIBRARY
@@ -247,11 +248,16 @@ SimResult Simulate(const SimOptions& options) {
   }
 
   {
-    ProgressBar bar(options.progress, total);
-    result.run = RunHost(guard.api(), options.host, market, [&bar](std::int64_t done) { bar.Update(done); });
+    // The library reads the simulated clock until the panel is read: its title shows the time of
+    // the last tick.
+    const SimulatedClockScope clock(market.start.time);
+    {
+      ProgressBar bar(options.progress, total);
+      result.run = RunHost(guard.api(), options.host, market, [&bar](std::int64_t done) { bar.Update(done); });
+    }
+    result.dashboard = ReadDashboard(guard.api());
   }
   result.summary = Summarise(result.run);
-  result.dashboard = ReadDashboard(guard.api());
   if (account) WriteTextFile(accountPath, FormatAccount(*account) + "\n");
   return result;
 }

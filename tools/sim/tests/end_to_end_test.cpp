@@ -100,7 +100,10 @@ TEST(EndToEnd, TheStatisticsFileHoldsTheHostsFirst512Cycles) {
   ASSERT_LT(result.summary.cycles, 1024);  // one statistics file only
   const std::vector<std::string> files = testing::FilesStartingWith(folder.path, "zentravo-stat-");
   ASSERT_EQ(files.size(), 1u);
-  EXPECT_EQ(files[0].substr(files[0].size() - 4), ".csv");
+  // Named after the simulated time of the close that filled the 512th slot.
+  std::string stamp = FormatTime(result.run.cycles[511].closeTime);
+  stamp[13] = '-';
+  EXPECT_EQ(files[0], folder.File("zentravo-stat-" + stamp + ".csv"));
   const std::vector<std::string> lines = Lines(testing::ReadFile(files[0]));
   ASSERT_EQ(lines.size(), 513u);
   EXPECT_EQ(lines[0], "#,DD,Margin");
@@ -144,8 +147,11 @@ TEST(EndToEnd, AMissingLibraryIsReportedNotCrashedOn) {
   EXPECT_NE(err.str().find("no library at"), std::string::npos) << err.str();
 }
 
-int RunProgram(const std::string& arguments, const testing::TempFolder& folder) {
-  const std::string command = std::string(ZT_SIM_PROGRAM) + " " + arguments + " > " + folder.File("out.txt") +
+// Runs zt-sim with arguments (or, with program false, the whole command line given), its output
+// into out.txt and err.txt of folder.
+int RunProgram(const std::string& arguments, const testing::TempFolder& folder, bool program = true) {
+  const std::string command = (program ? std::string(ZT_SIM_PROGRAM) + " " : std::string()) + arguments +
+                              " > " + folder.File("out.txt") +
                               " 2> " + folder.File("err.txt");
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -166,6 +172,29 @@ TEST(Program, RunsTheDemoAndWritesChartAndJson) {
   EXPECT_TRUE(testing::ParseXml(testing::ReadFile(folder.File("chart.svg")), elements, error)) << error;
   EXPECT_EQ(testing::ReadFile(folder.File("events.json")).rfind("{\"events\":[{\"tick\":0,", 0), 0u);
   EXPECT_TRUE(std::ifstream(folder.File("state/zentravo.so")).good());
+}
+
+TEST(Program, TheSameInputsGiveByteIdenticalLogJsonAndChart) {
+  // Two runs in different time zones: any time taken from the machine would tell them apart.
+  testing::TempFolder folder;
+  std::vector<std::string> outputs[2];
+  for (int run = 0; run < 2; ++run) {
+    const std::string name = folder.File("run" + std::to_string(run));
+    ASSERT_EQ(RunProgram(std::string(run == 0 ? "TZ=UTC0 " : "TZ=XST-9 ") + ZT_SIM_PROGRAM + " --config " +
+                             kDemo + " --state " + name + "/state --quiet --log " + name + "/log.txt --json " +
+                             name + "/run.json --chart " + name + "/chart.svg",
+                         folder, false),
+              0) << testing::ReadFile(folder.File("err.txt"));
+    for (const char* file : {"/log.txt", "/run.json", "/chart.svg"}) {
+      outputs[run].push_back(testing::ReadFile(name + file));
+    }
+  }
+  for (std::size_t file = 0; file < outputs[0].size(); ++file) {
+    EXPECT_FALSE(outputs[0][file].empty());
+    EXPECT_EQ(outputs[0][file], outputs[1][file]) << "output " << file;
+  }
+  // The panel's title is the simulated time of the last tick: 6000 ticks of 30 s from 2024.01.02 00:00.
+  EXPECT_NE(outputs[0][1].find("Thu, Jan 04, 2024 02:00:00"), std::string::npos);
 }
 
 TEST(Program, HelpAndBadOptions) {
