@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "sim_state.h"
+
 namespace zt::sim {
 namespace {
 
@@ -217,7 +219,9 @@ std::string FormatTime(std::int64_t time) {
 }
 
 CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping) {
-  CsvTable table{{}, {}, ','};
+  CsvTable table{{}, {}, {}, ','};
+  std::uint64_t digest = kDigestStart;
+  std::size_t digested = 0;
   std::vector<std::string_view> header;
   int timeColumn = kNoColumn, equityColumn = kNoColumn, marginColumn = kNoColumn,
       freeColumn = kNoColumn;
@@ -271,6 +275,11 @@ CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping) {
     }
     if (freeColumn == kNoColumn) row.freeMargin = row.equity - row.margin;
     table.rows.push_back(row);
+    // The fingerprint runs on from the last row's: the file is read once.
+    const std::size_t lineEnd = std::min(start, text.size());
+    digest = Digest(text.substr(digested, lineEnd - digested), digest);
+    digested = lineEnd;
+    table.sources.push_back({lineNumber, digest});
   }
   if (header.empty()) throw std::invalid_argument("the file holds no header line");
   return table;

@@ -32,8 +32,16 @@ struct CsvProblem {
   std::string message;
 };
 
+// Where a usable row came from: its line, and a fingerprint (Digest) of the file's text from its
+// start to the end of that line, by which a resumed run knows the rows it replayed before.
+struct CsvRowSource {
+  int line;
+  std::uint64_t digest;
+};
+
 struct CsvTable {
   std::vector<AccountFigures> rows;
+  std::vector<CsvRowSource> sources;  // one per row
   std::vector<CsvProblem> problems;   // rows skipped, in file order
   char delimiter;                     // ',', ';' or '\t', taken from the header line
 };

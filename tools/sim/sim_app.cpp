@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <charconv>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -13,6 +15,7 @@
 
 #include "guard_api.h"
 #include "sim_clock.h"
+#include "sim_state.h"
 #include "svg_chart.h"
 
 #ifndef ZT_SIM_DEFAULT_LIBRARY
@@ -26,7 +29,8 @@ namespace fs = std::filesystem;
 
 constexpr double kProgressDelaySeconds = 0.3;  // quicker runs never show a bar
 constexpr int kProgressWidth = 40;
-constexpr std::size_t kProblemsShown = 5;      // bad CSV rows listed before "and N more"
+constexpr std::size_t kProblemsShown = 5;
+constexpr int kInterruptedExit = 130;          // as a shell reports a program stopped by Ctrl-C      // bad CSV rows listed before "and N more"
 
 // Defaults for a lively run of the account model with its default balance of 10000.
 constexpr const char* kDefaultTakeProfits = "60,45,30,20;90,60,40,25;120,80,50,30";
@@ -49,13 +53,6 @@ void WriteTextFile(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
   out << text;
   if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-std::string ReadFirstLine(const std::string& path) {
-  std::ifstream in(path);
-  std::string line;
-  std::getline(in, line);
-  return line;
 }
 
 // A bar on standard error, drawn only when it is a terminal and the run lasts.
@@ -93,9 +90,10 @@ class ProgressBar {
 
 std::string InputDescription(const SimOptions& options, const SimResult& result) {
   if (!options.csvPath.empty()) {
-    return "CSV " + options.csvPath + " (" + std::to_string(result.run.ticks + 1) + " rows)";
+    return "CSV " + options.csvPath + " (" + std::to_string(result.run.ticks + 1) + " rows" +
+           (result.resumed ? ", resumed" : "") + ")";
   }
-  return std::string(result.resumedAccount ? "resumed" : "seeded") + " account model (seed " +
+  return std::string(result.resumed ? "resumed" : "seeded") + " account model (seed " +
          std::to_string(options.model.seed) + ", " + std::to_string(result.run.ticks) + " ticks)";
 }
 
@@ -167,7 +165,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
       ->group(terminal)->capture_default_str();
   app.add_option("--chart-handle", o.host.chartHandle, "Chart window handle")->group(terminal)->capture_default_str();
   app.add_option("--library", o.library, "The zentravo.so to load")->group(terminal)->capture_default_str();
-  app.add_option("--state", o.state, "State folder for the library's files (default: a new zt-state-N)")->group(terminal);
+  app.add_option("--state", o.state,
+                 "State folder for the library's files and the input's position; run again with it to continue "
+                 "(default: a new zt-state-N)")->group(terminal);
+  app.add_flag("--resume-anyway", o.resumeAnyway,
+               "Continue a state folder made from another input, account or ladder, or one whose last run "
+               "did not stop cleanly")->group(terminal);
 
   const std::string output = "Output";
   app.add_option("--tail", o.tail, "Print only the last N events of the log (0: all)")->group(output);
@@ -199,16 +202,106 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   return {o, 0};
 }
 
+namespace {
+
+std::string Number(double value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+// What a state folder continues: the same input, the same account and the same ladder.
+RunIdentity IdentityOf(const SimOptions& o) {
+  RunIdentity identity;
+  if (!o.csvPath.empty()) {
+    // The file's name, not its folder: a history moved elsewhere is the same history. Its rows
+    // are compared by their fingerprint.
+    identity = {{"--csv", fs::path(o.csvPath).filename().string()}, {"--columns", o.columns}};
+  } else {
+    const AccountModelOptions& m = o.model;
+    identity = {{"--seed", std::to_string(m.seed)},       {"--balance", Number(m.balance)},
+                {"--drift", Number(m.drift)},             {"--volatility", Number(m.volatility)},
+                {"--margin", Number(m.margin)},           {"--close-cost", Number(m.closeCost)},
+                {"--start", FormatTime(m.startTime)},     {"--tick-seconds", std::to_string(m.tickSeconds)}};
+  }
+  const TargetTexts& t = o.host.targets;
+  identity.insert(identity.end(), {{"--terminal-title", o.host.mainTitle},
+                                   {"--take-profits", t.takeProfits},
+                                   {"--drawdown-targets", t.drawdownTargets},
+                                   {"--increase-targets", t.increaseTargets},
+                                   {"--stop-losses", t.stopLosses}});
+  return identity;
+}
+
+// The simulator's state kept in folder, when it may be continued by a run of options. Throws
+// with the reason when it may not.
+std::optional<SimState> StateToContinue(const std::string& folder, const SimOptions& options) {
+  const fs::path path = fs::path(folder) / kStateFile;
+  const std::string anyway = " (--resume-anyway continues it all the same)";
+  if (!fs::exists(path)) {
+    if (fs::exists(fs::path(folder) / "zentravo.ini") && !options.resumeAnyway) {
+      throw std::runtime_error("the state folder " + folder + " holds a guard's files but no simulator state, " +
+                               "so its input cannot be continued" + anyway);
+    }
+    return std::nullopt;
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  std::optional<SimState> state = ParseSimState(text.str());
+  if (!state) throw std::runtime_error(path.string() + " is not a state this program wrote");
+  if (options.resumeAnyway) return state;
+  if (state->running) {
+    throw std::runtime_error("the last run in " + folder + " did not stop cleanly, so the guard's files may be " +
+                             "ahead of its input" + anyway);
+  }
+  const std::string differences = IdentityDifferences(state->identity, IdentityOf(options));
+  if (!differences.empty()) {
+    throw std::runtime_error("the state folder " + folder + " was made from another run: " + differences + anyway);
+  }
+  return state;
+}
+
+// Set by Ctrl-C (and a polite kill): the run stops after the tick in hand, saving everything.
+volatile std::sig_atomic_t stopRequested = 0;
+extern "C" void RequestStop(int) { stopRequested = 1; }
+
+// Routes SIGINT and SIGTERM to RequestStop for its lifetime.
+class StopOnSignal {
+ public:
+  StopOnSignal() {
+    stopRequested = 0;
+    previousInterrupt_ = std::signal(SIGINT, RequestStop);
+    previousTerminate_ = std::signal(SIGTERM, RequestStop);
+  }
+  ~StopOnSignal() {
+    std::signal(SIGINT, previousInterrupt_);
+    std::signal(SIGTERM, previousTerminate_);
+  }
+  StopOnSignal(const StopOnSignal&) = delete;
+  StopOnSignal& operator=(const StopOnSignal&) = delete;
+
+ private:
+  void (*previousInterrupt_)(int);
+  void (*previousTerminate_)(int);
+};
+
+}  // namespace
+
 SimResult Simulate(const SimOptions& options) {
   SimResult result;
   result.stateFolder = options.state.empty() ? FreshStateFolder() : options.state;
   const LoadedGuard guard(options.library, result.stateFolder);
   result.libraryCopy = guard.path();
+  const std::optional<SimState> stored = StateToContinue(result.stateFolder, options);
+  const std::string statePath = (fs::path(result.stateFolder) / kStateFile).string();
 
-  const std::string accountPath = (fs::path(result.stateFolder) / kAccountFile).string();
+  SimState state;
+  state.identity = IdentityOf(options);
   std::unique_ptr<AccountModel> account;
   std::unique_ptr<CsvTable> table;
   Prng closePrng = SeedPrng(options.model.seed);
+  std::size_t firstRow = 0;
   std::size_t row = 0;
   std::int64_t ticksLeft = options.ticks;
   std::int64_t total = 0;
@@ -218,11 +311,28 @@ SimResult Simulate(const SimOptions& options) {
     table = std::make_unique<CsvTable>(ReadAccountCsv(options.csvPath, ParseColumnMapping(options.columns)));
     result.csvProblems = table->problems;
     if (table->rows.empty()) throw std::runtime_error(options.csvPath + " holds no usable row");
-    total = static_cast<std::int64_t>(table->rows.size()) - 1;
-    market.start = table->rows.front();
-    row = 1;
+    if (stored && stored->csvRow >= 0) {
+      // The terminal restarts at the row where the last run stopped; the rows after it follow.
+      const auto last = static_cast<std::size_t>(stored->csvRow);
+      const std::string replayed = "the rows up to line " + std::to_string(stored->csvLine) +
+                                   " that were replayed into " + result.stateFolder;
+      if (last >= table->rows.size() || table->sources[last].digest != stored->csvDigest) {
+        if (!options.resumeAnyway) {
+          throw std::runtime_error(options.csvPath + " does not hold " + replayed +
+                                   " (--resume-anyway continues it all the same)");
+        }
+      }
+      firstRow = std::min(last, table->rows.size() - 1);
+      if (firstRow + 1 >= table->rows.size()) {
+        throw std::runtime_error(options.csvPath + " holds no row after " + replayed + ": nothing to continue");
+      }
+      result.resumed = true;
+    }
+    total = static_cast<std::int64_t>(table->rows.size() - firstRow) - 1;
+    market.start = table->rows[firstRow];
+    row = firstRow + 1;
     market.nextTick = [&]() -> std::optional<AccountFigures> {
-      if (row >= table->rows.size()) return std::nullopt;
+      if (row >= table->rows.size() || stopRequested) return std::nullopt;
       return table->rows[row++];
     };
     // A recorded history cannot be changed: the close realises the figures of the row, the
@@ -232,33 +342,54 @@ SimResult Simulate(const SimOptions& options) {
     };
   } else {
     account = std::make_unique<AccountModel>(NewAccount(options.model));
-    if (fs::exists(accountPath)) {
-      if (!ParseAccount(ReadFirstLine(accountPath), *account)) {
-        throw std::runtime_error(accountPath + " is not an account this program wrote");
+    if (stored && !stored->account.empty()) {
+      if (!ParseAccount(stored->account, *account)) {
+        throw std::runtime_error(statePath + " holds no account this program wrote");
       }
-      result.resumedAccount = true;
+      result.resumed = true;
     }
     total = options.ticks;
     market.start = CurrentFigures(*account);
     market.nextTick = [&]() -> std::optional<AccountFigures> {
-      if (ticksLeft-- <= 0) return std::nullopt;
+      if (ticksLeft-- <= 0 || stopRequested) return std::nullopt;
       return NextTick(*account);
     };
     market.closeAll = [&](const AccountFigures&) { return CloseAll(*account); };
   }
 
+  // Where the input stands, written before the first tick (a folder that cannot take it stops the
+  // run before the guard changes anything) and again when the run stops.
+  const auto saveState = [&](bool running) {
+    state.running = running;
+    if (account) state.account = FormatAccount(*account);
+    if (table) {
+      const std::size_t last = row - 1;
+      state.csvRow = static_cast<std::int64_t>(last);
+      state.csvLine = table->sources[last].line;
+      state.csvDigest = table->sources[last].digest;
+    }
+    ReplaceFile(statePath, FormatSimState(state));
+  };
+  try {
+    saveState(true);
+  } catch (const std::runtime_error& error) {
+    throw std::runtime_error("the state folder " + result.stateFolder + " cannot be written (" + error.what() +
+                             "), so nothing was run");
+  }
   {
     // The library reads the simulated clock until the panel is read: its title shows the time of
     // the last tick.
     const SimulatedClockScope clock(market.start.time);
+    const StopOnSignal stop;
     {
       ProgressBar bar(options.progress, total);
       result.run = RunHost(guard.api(), options.host, market, [&bar](std::int64_t done) { bar.Update(done); });
     }
+    result.interrupted = stopRequested != 0;
     result.dashboard = ReadDashboard(guard.api());
   }
   result.summary = Summarise(result.run);
-  if (account) WriteTextFile(accountPath, FormatAccount(*account) + "\n");
+  saveState(false);
   return result;
 }
 
@@ -287,7 +418,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
                                                       : FormatJson(result.run, result.summary, result.dashboard);
     if (options.jsonPath == "-") {
       out << json;
-      return 0;
+      return result.interrupted ? kInterruptedExit : 0;
     }
     if (!json.empty()) WriteTextFile(options.jsonPath, json);
   } catch (const std::exception& error) {
@@ -300,10 +431,14 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   if (!options.quiet) out << FormatLog(result.run, options.tail) << "\n";
   out << "Dashboard\n" << FormatDashboard(result.dashboard) << "\n";
   out << "Summary\n" << FormatSummary(result.summary, result.dashboard);
+  if (result.interrupted) {
+    out << "\ninterrupted after " << result.run.ticks << " ticks; run again with --state " << result.stateFolder
+        << " to continue\n";
+  }
   if (!options.chartPath.empty()) out << "\nchart written to " << options.chartPath << "\n";
   if (!options.jsonPath.empty()) out << "JSON written to " << options.jsonPath << "\n";
   if (!options.logPath.empty()) out << "full log written to " << options.logPath << "\n";
-  return 0;
+  return result.interrupted ? kInterruptedExit : 0;
 }
 
 }  // namespace zt::sim

@@ -27,6 +27,7 @@ struct SimOptions {
 
   std::string library;               // the built zentravo.so to load (copied into the state folder)
   std::string state;                 // state folder; empty: a fresh zt-state-N in the working folder
+  bool resumeAnyway = false;         // continue a state folder of another run
 
   std::size_t tail = 0;              // events of the log to print; 0 all
   bool quiet = false;                // print no log, only dashboard and summary
@@ -54,7 +55,8 @@ struct SimResult {
   std::string stateFolder;
   std::string libraryCopy;           // the library file that was loaded
   std::vector<CsvProblem> csvProblems;
-  bool resumedAccount = false;       // the model continued an account kept in the state folder
+  bool resumed = false;              // the input continued where a run in the state folder stopped
+  bool interrupted = false;          // Ctrl-C stopped the run; the state folder holds where
 };
 
 // Loads the library into the state folder, runs the host over the input and reads the panel.
@@ -63,8 +65,5 @@ SimResult Simulate(const SimOptions& options);
 // Simulate, then prints the report (or JSON) to out and notes to err, writes the files the
 // options name. Returns the program's exit code.
 int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err);
-
-// The account kept beside the guard's files so that a second run resumes it.
-constexpr const char* kAccountFile = "zt-sim-account.txt";
 
 }  // namespace zt::sim

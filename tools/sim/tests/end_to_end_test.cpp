@@ -2,18 +2,28 @@
 // the statistics file, resuming a state folder, the CSV sample and the program itself.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "sim_app.h"
+#include "sim_state.h"
 #include "sim_test_support.h"
+
+extern char** environ;
 
 namespace zt::sim {
 namespace {
+
+namespace fs = std::filesystem;
 
 const std::string kDemo = std::string(ZT_SIM_SAMPLES) + "/demo.ini";
 
@@ -112,19 +122,77 @@ TEST(EndToEnd, TheStatisticsFileHoldsTheHostsFirst512Cycles) {
   }
 }
 
-TEST(EndToEnd, ASecondRunWithTheSameStateResumesLikeARestartedTerminal) {
-  testing::TempFolder folder;
+// The message Simulate stops with, or "" when it runs.
+std::string Refusal(const SimOptions& options) {
+  try {
+    Simulate(options);
+  } catch (const std::runtime_error& error) {
+    return error.what();
+  }
+  return {};
+}
+
+TEST(Resume, AModelRunContinuesItsWalkAndRefusesAnotherRun) {
+  testing::TempFolder folder, whole;
   const SimResult first = Simulate(Options({"--config", kDemo, "--state", folder.path, "--ticks", "1500"}));
-  ASSERT_GT(first.summary.cycles, 0);
-  const SimResult second = Simulate(Options({"--config", kDemo, "--state", folder.path, "--ticks", "1500",
-                                             "--seed", "999", "--balance", "1"}));
-  EXPECT_FALSE(first.resumedAccount);
-  EXPECT_TRUE(second.resumedAccount);
-  // The account goes on where it stopped; the guard takes its stored snapshot and initial equity.
-  EXPECT_EQ(second.summary.startEquity, first.summary.finalEquity);
-  EXPECT_EQ(second.run.equity[1].time - first.run.equity.back().time, 30);
+  const SimResult second = Simulate(Options({"--config", kDemo, "--state", folder.path, "--ticks", "1500"}));
+  const SimResult once = Simulate(Options({"--config", kDemo, "--state", whole.path, "--ticks", "3000"}));
+  EXPECT_FALSE(first.resumed);
+  EXPECT_TRUE(second.resumed);
+  // The guard takes its stored snapshot; the account goes on with the same walk as one long run,
+  // tick for tick, until the first close of the resumed run.
   EXPECT_EQ(Money(second.run.startSnapshot), Money(first.summary.finalSnapshot));
   EXPECT_EQ(second.run.initialEquity, 10000.0);
+  ASSERT_GT(second.run.cycles.size(), 0u);
+  std::size_t compared = 0;
+  for (std::size_t k = 0; second.run.equity[k].time < second.run.cycles[0].closeTime; ++k, ++compared) {
+    EXPECT_EQ(second.run.equity[k].time, once.run.equity[1500 + k].time);
+    ASSERT_EQ(second.run.equity[k].equity, once.run.equity[1500 + k].equity) << k;
+  }
+  EXPECT_GT(compared, 1u);
+
+  // Another seed and ladder: refused, naming both differences; allowed when asked for.
+  const SimOptions other = Options({"--config", kDemo, "--state", folder.path, "--ticks", "10", "--seed", "999",
+                                    "--take-profits", "70"});
+  const std::string refusal = Refusal(other);
+  EXPECT_NE(refusal.find("--seed \"5\" there, \"999\" here"), std::string::npos) << refusal;
+  EXPECT_NE(refusal.find("--take-profits \"60,45,30,20;90,60,40,25;120,80,50,30\" there, \"70\" here"),
+            std::string::npos) << refusal;
+  SimOptions anyway = other;
+  anyway.resumeAnyway = true;
+  EXPECT_EQ(Refusal(anyway), "");
+  // A CSV run does not continue a model's folder.
+  EXPECT_NE(Refusal(Options({"--config", kDemo, "--state", folder.path, "--csv",
+                             std::string(ZT_SIM_SAMPLES) + "/equity-history.csv"})).find("--csv (none) there"),
+            std::string::npos);
+}
+
+TEST(Resume, ACsvRunContinuesAfterItsLastRowAndOnlyOverTheSameRows) {
+  testing::TempFolder folder;
+  const std::vector<std::string> lines = Lines(testing::ReadFile(std::string(ZT_SIM_SAMPLES) + "/equity-history.csv"));
+  ASSERT_EQ(lines.size(), 601u);  // header and 600 rows
+  const auto write = [&](std::size_t count, std::size_t changedLine) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) text += (i == changedLine ? lines[i] + "1" : lines[i]) + "\n";
+    testing::WriteFile(folder.File("history.csv"), text);
+  };
+  const auto options = [&] {
+    return Options({"--config", std::string(ZT_SIM_SAMPLES) + "/history.ini", "--csv", folder.File("history.csv"),
+                    "--state", folder.File("state")});
+  };
+  write(301, 0);  // rows 0..299
+  const SimResult first = Simulate(options());
+  EXPECT_EQ(first.run.ticks, 299);
+  write(601, 0);
+  const SimResult second = Simulate(options());
+  EXPECT_TRUE(second.resumed);
+  // The terminal restarts at row 299 (line 301), then replays rows 300 to 599 once each.
+  EXPECT_EQ(second.run.ticks, 300);
+  EXPECT_EQ(second.run.equity[0].time, first.run.equity.back().time);
+  EXPECT_EQ(second.run.equity[1].time - second.run.equity[0].time, 60);
+  EXPECT_NE(Refusal(options()).find("holds no row after the rows up to line 601"), std::string::npos);
+  write(601, 5);  // a replayed row changed
+  EXPECT_NE(Refusal(options()).find("does not hold the rows up to line 601"), std::string::npos);
 }
 
 TEST(EndToEnd, TheRecordedHistoryReplaysWithoutBadRows) {
@@ -195,6 +263,64 @@ TEST(Program, TheSameInputsGiveByteIdenticalLogJsonAndChart) {
   }
   // The panel's title is the simulated time of the last tick: 6000 ticks of 30 s from 2024.01.02 00:00.
   EXPECT_NE(outputs[0][1].find("Thu, Jan 04, 2024 02:00:00"), std::string::npos);
+}
+
+TEST(Program, CtrlCSavesTheAccountAndTheNextRunContinuesIt) {
+  testing::TempFolder folder;
+  const std::string state = folder.File("state");
+  const std::vector<std::string> arguments = {ZT_SIM_PROGRAM, "--config", kDemo, "--state", state, "--ticks",
+                                              "100000000", "--quiet", "--no-progress", "--log", folder.File("log")};
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t child = 0;
+  ASSERT_EQ(posix_spawn(&child, ZT_SIM_PROGRAM, &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  // The state is written before the first tick; let the run go on a little past it.
+  for (int wait = 0; wait < 200 && !std::ifstream(state + "/zt-sim-state.txt").good(); ++wait) usleep(50000);
+  usleep(300000);
+  kill(child, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+
+  const std::optional<SimState> saved = ParseSimState(testing::ReadFile(state + "/zt-sim-state.txt"));
+  ASSERT_TRUE(saved.has_value());
+  EXPECT_FALSE(saved->running);
+  AccountModel account{};
+  ASSERT_TRUE(ParseAccount(saved->account, account));
+  EXPECT_GT(account.tick, 0);
+  EXPECT_LT(account.tick, 100000000);
+  const SimResult resumed = Simulate(Options({"--config", kDemo, "--state", state, "--ticks", "10"}));
+  EXPECT_TRUE(resumed.resumed);
+  EXPECT_EQ(resumed.run.equity[0].time, account.options.startTime + account.tick * 30);
+  EXPECT_EQ(resumed.run.equity[0].equity, account.balance + account.floating);
+}
+
+TEST(Program, AStateFolderThatCannotBeWrittenStopsTheRunBeforeTheFirstTick) {
+  testing::TempFolder folder;
+  const std::string state = folder.File("state");
+  ASSERT_EQ(RunProgram("--config " + kDemo + " --state " + state + " --ticks 100", folder), 0);
+  const std::string before = testing::ReadFile(state + "/zt-sim-state.txt");
+  // Permissions do not bind root: the folder then belongs to an ordinary user who runs the program.
+  std::string runAs;
+  if (getuid() == 0) {
+    ASSERT_EQ(std::system(("chown -R nobody " + state).c_str()), 0);
+    runAs = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
+  }
+  fs::permissions(state, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                             fs::perms::others_exec);
+  EXPECT_EQ(RunProgram(runAs + ZT_SIM_PROGRAM + " --config " + kDemo + " --state " + state + " --ticks 100", folder,
+                       false),
+            1);
+  const std::string expected = "cannot write " + state + "/zt-sim-state.txt: Permission denied), so nothing was run";
+  EXPECT_NE(testing::ReadFile(folder.File("err.txt")).find(expected), std::string::npos) << testing::ReadFile(folder.File("err.txt"));
+  EXPECT_EQ(testing::ReadFile(state + "/zt-sim-state.txt"), before);
+  fs::permissions(state, fs::perms::owner_all);
 }
 
 TEST(Program, HelpAndBadOptions) {
