@@ -228,7 +228,36 @@ std::string FormatSummary(const Summary& s, const Dashboard& panel) {
   return out;
 }
 
-std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel) {
+std::string FormatLadder(const Ladder& ladder) {
+  std::string out;
+  const auto row = [&out](const char* label, const std::string& value) {
+    out += std::string(out.empty() ? "ladder  " : "        ") + Padded(label, 18) + value + "\n";
+  };
+  row("take profits", FormatSets(ladder.takeProfits));
+  row("drawdown targets", FormatSets(ladder.drawdownTargets));
+  row("increase targets", FormatList(ladder.increaseTargets));
+  row("stop losses", FormatList(ladder.stopLosses));
+  return out;
+}
+
+namespace {
+
+std::string JsonAmounts(const std::vector<double>& amounts) {
+  std::string out = "[";
+  for (const double amount : amounts) out += (out.size() > 1 ? "," : "") + JsonNumber(amount);
+  return out + "]";
+}
+
+std::string JsonSets(const AmountSets& sets) {
+  std::string out = "[";
+  for (const std::vector<double>& set : sets) out += (out.size() > 1 ? "," : "") + JsonAmounts(set);
+  return out + "]";
+}
+
+}  // namespace
+
+std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel, const Ladder& ladder,
+                       const Inputs& inputs) {
   std::string events = "[";
   for (const HostEvent& event : run.events) {
     JsonObject e;
@@ -315,7 +344,17 @@ std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& pa
   dashboard.Add("title", JsonText(panel.title));
   dashboard.Add("cells", cells + "]");
 
+  JsonObject ladderJson;
+  ladderJson.Add("takeProfits", JsonSets(ladder.takeProfits));
+  ladderJson.Add("drawdownTargets", JsonSets(ladder.drawdownTargets));
+  ladderJson.Add("increaseTargets", JsonAmounts(ladder.increaseTargets));
+  ladderJson.Add("stopLosses", JsonAmounts(ladder.stopLosses));
+  JsonObject inputsJson;
+  for (const auto& [option, value] : inputs) inputsJson.Add(option, JsonText(value));
+
   JsonObject all;
+  all.Add("inputs", inputsJson.Done());
+  all.Add("ladder", ladderJson.Done());
   all.Add("events", events + "]");
   all.Add("cycles", cycles + "]");
   all.Add("summary", summary.Done());

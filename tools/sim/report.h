@@ -8,6 +8,7 @@
 
 #include "dashboard.h"
 #include "host_driver.h"
+#include "ladder.h"
 
 namespace zt::sim {
 
@@ -50,8 +51,13 @@ std::string FormatLog(const HostRun& run, std::size_t tail);
 // The panel as two columns of label and value, the title line above them.
 std::string FormatDashboard(const Dashboard& panel);
 std::string FormatSummary(const Summary& summary, const Dashboard& panel);
-// The whole run as one JSON object: events, cycles, summary, the guard's statistics, dashboard.
-std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel);
+// The ladder as the library reads it, one line per table, under a "ladder" heading.
+std::string FormatLadder(const Ladder& ladder);
+// The whole run as one JSON object: the ladder and every input (option, value), events, cycles,
+// summary, the guard's statistics, dashboard.
+using Inputs = std::vector<std::pair<std::string, std::string>>;
+std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel, const Ladder& ladder,
+                       const Inputs& inputs);
 
 // Two decimals, the way the guard writes money ("-12.50").
 std::string Money(double amount);

@@ -5,15 +5,19 @@
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
 
 #include "guard_api.h"
+#include "ladder.h"
 #include "sim_clock.h"
 #include "sim_state.h"
 #include "svg_chart.h"
@@ -99,6 +103,61 @@ std::string InputDescription(const SimOptions& options, const SimResult& result)
 
 }  // namespace
 
+namespace {
+
+std::string Plain(double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.15g", value);
+  return buffer;
+}
+
+// The options outside what a trader's account can be, as one line, or empty.
+std::string RangeMistake(const SimOptions& o) {
+  constexpr double kLargest = 1e12;  // no account, balance or tick count beyond this
+  constexpr double kLargestMove = 1e9;
+  std::string mistake;
+  const auto number = [&](const char* option, double value, double lowest, double highest) {
+    if (!mistake.empty() || (std::isfinite(value) && value >= lowest && value <= highest)) return;
+    mistake = std::string(option) + " must be a number from " + Plain(lowest) + " to " + Plain(highest) +
+              ", not " + Plain(value);
+  };
+  const auto whole = [&](const char* option, std::int64_t value, std::int64_t lowest, std::int64_t highest) {
+    if (!mistake.empty() || (value >= lowest && value <= highest)) return;
+    mistake = std::string(option) + " must be a whole number from " + std::to_string(lowest) + " to " +
+              std::to_string(highest) + ", not " + std::to_string(value);
+  };
+  whole("--ticks", o.ticks, 1, static_cast<std::int64_t>(kLargest));
+  whole("--tick-seconds", o.model.tickSeconds, 1, 365 * 86400);
+  number("--balance", o.model.balance, 0.01, kLargest);
+  number("--drift", o.model.drift, -kLargestMove, kLargestMove);
+  number("--volatility", o.model.volatility, 0.0, kLargestMove);
+  number("--margin", o.model.margin, 0.0, kLargest);
+  number("--close-cost", o.model.closeCost, 0.0, kLargestMove);
+  number("--initial-equity", o.host.initialEquity, 0.0, kLargest);
+  number("--email-equity", o.host.email.equityTarget, 0.0, kLargest);
+  number("--email-margin", o.host.email.marginPercent, 0.0, kLargest);
+  number("--email-drawdown", o.host.email.drawdown, 0.0, kLargest);
+  return mistake;
+}
+
+// "name=value" lines of a settings file as pairs, quotes taken off: the run's inputs. Where the
+// output goes is no input: the same run written elsewhere gives the same JSON.
+std::vector<std::pair<std::string, std::string>> SettingsLines(const std::string& text) {
+  const std::set<std::string> outputs = {"state", "tail", "quiet", "log", "json", "chart", "no-progress"};
+  std::vector<std::pair<std::string, std::string>> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos || line.front() == '#' || outputs.count(line.substr(0, equals)) > 0) continue;
+    std::string value = line.substr(equals + 1);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    lines.emplace_back(line.substr(0, equals), value);
+  }
+  return lines;
+}
+
+}  // namespace
+
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
                                    std::ostream& err) {
   SimOptions o;
@@ -117,6 +176,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
       "with the same --state to resume like a restarted terminal.",
       "zt-sim"};
   app.set_config("--config", "", "Read options from a settings file (lines of option = value)");
+  // A misspelt key in a settings file would otherwise leave its option at the default unseen.
+  app.allow_config_extras(CLI::config_extras_mode::error);
   app.get_formatter()->column_width(36);
 
   const std::string input = "Input";
@@ -128,16 +189,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
 
   const std::string model = "Account model (used without --csv)";
   app.add_option("--seed", o.model.seed, "Seed of the random walk")->group(model)->capture_default_str();
-  app.add_option("--ticks", o.ticks, "Ticks to run")->group(model)->capture_default_str()->check(CLI::NonNegativeNumber);
-  app.add_option("--balance", o.model.balance, "Starting balance")->group(model)->capture_default_str()->check(CLI::PositiveNumber);
+  app.add_option("--ticks", o.ticks, "Ticks to run")->group(model)->capture_default_str();
+  app.add_option("--balance", o.model.balance, "Starting balance")->group(model)->capture_default_str();
   app.add_option("--drift", o.model.drift, "Mean change of the open trades' result per tick")->group(model)->capture_default_str();
   app.add_option("--volatility", o.model.volatility, "Standard deviation of that change per tick")
-      ->group(model)->capture_default_str()->check(CLI::NonNegativeNumber);
-  app.add_option("--margin", o.model.margin, "Margin the open trades hold")->group(model)->capture_default_str()->check(CLI::NonNegativeNumber);
+      ->group(model)->capture_default_str();
+  app.add_option("--margin", o.model.margin, "Margin the open trades hold")->group(model)->capture_default_str();
   app.add_option("--close-cost", o.model.closeCost, "Spread and slippage paid on every close-all")
-      ->group(model)->capture_default_str()->check(CLI::NonNegativeNumber);
+      ->group(model)->capture_default_str();
   app.add_option("--start", start, "Time of the first tick, UTC (YYYY.MM.DD HH:MM)")->group(model)->capture_default_str();
-  app.add_option("--tick-seconds", o.model.tickSeconds, "Seconds between ticks")->group(model)->capture_default_str()->check(CLI::PositiveNumber);
+  app.add_option("--tick-seconds", o.model.tickSeconds, "Seconds between ticks")->group(model)->capture_default_str();
 
   const std::string targets = "Targets (the texts InitZT takes)";
   app.add_option("--take-profits", o.host.targets.takeProfits, "Take-profit sets, e.g. 50,30;80,60")
@@ -188,9 +249,22 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
     o.model.startTime = *startTime;
     if (!o.columns.empty()) ParseColumnMapping(o.columns);  // report a bad mapping before running
     if (o.host.hostTag.size() > 19) throw CLI::ValidationError("--host-tag", "longer than 19 characters");
+    if (std::string mistake = RangeMistake(o); !mistake.empty() ||
+                                                !(mistake = LadderMistake(o.host.targets)).empty()) {
+      err << "zt-sim: " << mistake << "\n";
+      return {std::nullopt, 2};
+    }
+    o.inputs = app.config_to_str(true, false);
   } catch (const CLI::CallForHelp&) {
     out << app.help();
     return {std::nullopt, 0};
+  } catch (const CLI::ConfigError& error) {
+    // CLI11 says "INI was not able to parse KEY" of a key that names no option.
+    std::string what = error.what();
+    const std::string cli11 = "INI was not able to parse ";
+    if (what.rfind(cli11, 0) == 0) what = "\"" + what.substr(cli11.size()) + "\" in the settings file is no option";
+    err << "zt-sim: --config: " << what << "\n" << "Run with --help for the options.\n";
+    return {std::nullopt, 2};
   } catch (const CLI::ParseError& error) {
     err << "zt-sim: " << error.what() << "\n" << "Run with --help for the options.\n";
     return {std::nullopt, 2};
@@ -394,6 +468,8 @@ SimResult Simulate(const SimOptions& options) {
 }
 
 int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err) {
+  const Ladder ladder = ReadLadder(options.host.targets);
+  if (options.jsonPath != "-") out << FormatLadder(ladder) << "\n";
   SimResult result;
   try {
     result = Simulate(options);
@@ -415,7 +491,8 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     if (!options.logPath.empty()) WriteTextFile(options.logPath, FormatLog(result.run, 0));
     if (!options.chartPath.empty()) WriteChart(result.run, title, options.chartPath);
     const std::string json = options.jsonPath.empty() ? std::string()
-                                                      : FormatJson(result.run, result.summary, result.dashboard);
+                                                      : FormatJson(result.run, result.summary, result.dashboard, ladder,
+                                                                           SettingsLines(options.inputs));
     if (options.jsonPath == "-") {
       out << json;
       return result.interrupted ? kInterruptedExit : 0;

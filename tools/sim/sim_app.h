@@ -35,6 +35,7 @@ struct SimOptions {
   std::string chartPath;
   std::string logPath;               // the whole log, whatever tail says
   bool progress = true;              // a progress bar when standard error is a terminal
+  std::string inputs;                // every option's value, as a settings file writes them
 };
 
 // Parses the command line (and a --config settings file it names). Returns the options, or an

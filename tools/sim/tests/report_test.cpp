@@ -117,7 +117,11 @@ TEST(FormatJson, EscapesTextsAndWritesNullForMissingValues) {
   run.events[0].text = "say \"hi\"\n\tand \\ go";
   Dashboard panel{};
   panel.first[kStatisticsRow] = {"Snaps / Avg / Med / Low DD", "0 / - / - / -", true};
-  const std::string json = FormatJson(run, Summarise(run), panel);
+  const Ladder ladder = ReadLadder({"50,30;80", "", "1100", "100"});
+  const std::string json = FormatJson(run, Summarise(run), panel, ladder, {{"host-tag", "a \"b\""}});
+  EXPECT_NE(json.find(R"("inputs":{"host-tag":"a \"b\""})"), std::string::npos);
+  EXPECT_NE(json.find(R"("ladder":{"takeProfits":[[50,30],[80]],"drawdownTargets":[],"increaseTargets":[1100],)"
+                      R"("stopLosses":[100]})"), std::string::npos);
   EXPECT_NE(json.find(R"("alert":"say \"hi\"\n\tand \\ go")"), std::string::npos);
   EXPECT_NE(json.find(R"("averageDrawdown":null)"), std::string::npos);
   EXPECT_NE(json.find(R"("guard":{"snaps":0,"averageDrawdown":null)"), std::string::npos);
