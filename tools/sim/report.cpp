@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "csv_input.h"
 
 namespace zt::sim {
@@ -21,52 +23,6 @@ std::string Padded(std::string text, std::size_t width) {
 std::string PaddedLeft(const std::string& text, std::size_t width) {
   return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
 }
-
-std::string JsonText(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escape[8];
-          std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
-          out += escape;
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + "\"";
-}
-
-// Shortest text that reads back as the same double; null for NaN and infinities.
-std::string JsonNumber(double value) {
-  if (!std::isfinite(value)) return "null";
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
-std::string JsonNumber(std::int64_t value) { return std::to_string(value); }
-
-std::string JsonOptional(const std::optional<double>& value) {
-  return value ? JsonNumber(*value) : "null";
-}
-
-// Builds one JSON object member by member.
-struct JsonObject {
-  std::string text = "{";
-  void Add(const std::string& name, const std::string& json) {
-    if (text.size() > 1) text += ",";
-    text += JsonText(name) + ":" + json;
-  }
-  std::string Done() { return text + "}"; }
-};
 
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
@@ -242,125 +198,119 @@ std::string FormatLadder(const Ladder& ladder) {
 
 namespace {
 
-std::string JsonAmounts(const std::vector<double>& amounts) {
-  std::string out = "[";
-  for (const double amount : amounts) out += (out.size() > 1 ? "," : "") + JsonNumber(amount);
-  return out + "]";
+using Json = nlohmann::ordered_json;
+
+// Amounts go into the JSON as whole cents, so a program reading it compares them exactly; an
+// amount the run does not have (NaN) is null.
+Json Cents(double amount) {
+  if (!std::isfinite(amount)) return nullptr;
+  return static_cast<std::int64_t>(std::llround(amount * 100.0));
 }
 
-std::string JsonSets(const AmountSets& sets) {
-  std::string out = "[";
-  for (const std::vector<double>& set : sets) out += (out.size() > 1 ? "," : "") + JsonAmounts(set);
-  return out + "]";
+Json Cents(const std::optional<double>& amount) { return amount ? Cents(*amount) : Json(nullptr); }
+
+Json CentsList(const std::vector<double>& amounts) {
+  Json list = Json::array();
+  for (const double amount : amounts) list.push_back(Cents(amount));
+  return list;
+}
+
+Json EventJson(const HostEvent& event) {
+  Json e = {{"tick", event.tick},
+            {"time", event.figures.time},
+            {"timeText", FormatTime(event.figures.time)},
+            {"equity", Cents(event.figures.equity)},
+            {"margin", Cents(event.figures.margin)},
+            {"freeMargin", Cents(event.figures.freeMargin)},
+            {"kind", EventName(event.kind)},
+            {"snapshot", Cents(event.snapshot)}};
+  if (!event.text.empty()) e[event.kind == EventKind::Email ? "subject" : "alert"] = event.text;
+  if (event.kind == EventKind::StopLossClose || event.kind == EventKind::TakeProfitClose) {
+    e["closeDurationMs"] = event.closeDurationMs;
+    e["equityLeft"] = Cents(event.equityLeft);
+  }
+  if (event.kind == EventKind::Email) {
+    e["emailKind"] = event.emailKind;
+    e["body"] = event.body;
+  }
+  return e;
+}
+
+Json SummaryJson(const Summary& s) {
+  const bool cycles = s.cycles > 0;
+  return {{"ticks", s.ticks},
+          {"takeProfitCloses", s.takeProfitCloses},
+          {"stopLossCloses", s.stopLossCloses},
+          {"drawdownSteps", s.drawdownSteps},
+          {"increasesPassed", s.increasesPassed},
+          {"emails", s.emails},
+          {"cycles", s.cycles},
+          {"averageDrawdown", cycles ? Cents(s.averageDrawdown) : Json(nullptr)},
+          {"medianDrawdown", cycles ? Cents(s.medianDrawdown) : Json(nullptr)},
+          {"lowestDrawdown", cycles ? Cents(s.lowestDrawdown) : Json(nullptr)},
+          {"startEquity", Cents(s.startEquity)},
+          {"finalEquity", Cents(s.finalEquity)},
+          {"finalSnapshot", Cents(s.finalSnapshot)}};
+}
+
+Json DashboardJson(const Dashboard& panel) {
+  Json cells = Json::array();
+  const auto addCells = [&cells](const auto& column, int number) {
+    for (std::size_t row = 0; row < column.size(); ++row) {
+      const DashboardCell& cell = column[row];
+      cells.push_back({{"column", number},
+                       {"row", row},
+                       {"label", cell.label},
+                       {"value", cell.hasValue ? Json(cell.value) : Json(nullptr)}});
+    }
+  };
+  addCells(panel.first, 0);
+  addCells(panel.second, 1);
+  return {{"title", panel.title}, {"cells", cells}};
 }
 
 }  // namespace
 
 std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel, const Ladder& ladder,
                        const Inputs& inputs) {
-  std::string events = "[";
-  for (const HostEvent& event : run.events) {
-    JsonObject e;
-    e.Add("tick", JsonNumber(event.tick));
-    e.Add("time", JsonNumber(event.figures.time));
-    e.Add("timeText", JsonText(FormatTime(event.figures.time)));
-    e.Add("equity", JsonNumber(event.figures.equity));
-    e.Add("margin", JsonNumber(event.figures.margin));
-    e.Add("freeMargin", JsonNumber(event.figures.freeMargin));
-    e.Add("kind", JsonText(EventName(event.kind)));
-    e.Add("snapshot", JsonNumber(event.snapshot));
-    if (!event.text.empty()) e.Add(event.kind == EventKind::Email ? "subject" : "alert", JsonText(event.text));
-    if (event.kind == EventKind::StopLossClose || event.kind == EventKind::TakeProfitClose) {
-      e.Add("closeDurationMs", JsonNumber(std::int64_t{event.closeDurationMs}));
-      e.Add("equityLeft", JsonNumber(event.equityLeft));
-    }
-    if (event.kind == EventKind::Email) {
-      e.Add("emailKind", JsonNumber(std::int64_t{event.emailKind}));
-      std::string body = "[";
-      for (const std::string& line : event.body) {
-        if (body.size() > 1) body += ',';
-        body += JsonText(line);
-      }
-      e.Add("body", body + "]");
-    }
-    // Appended piece by piece rather than as `"," + text`: GCC 12 at -O3 warns -Wrestrict about
-    // that form from inside libstdc++ (a false positive), which breaks warnings-as-errors builds.
-    if (events.size() > 1) events += ',';
-    events += e.Done();
-  }
-  std::string cycles = "[";
+  Json all;
+  all["units"] = {{"amounts", "cents"}, {"times", "seconds since 1970, UTC"}};
+  Json inputsJson = Json::object();
+  for (const auto& [option, value] : inputs) inputsJson[option] = value;
+  all["inputs"] = inputsJson;
+  Json takeProfits = Json::array(), drawdownTargets = Json::array();
+  for (const std::vector<double>& set : ladder.takeProfits) takeProfits.push_back(CentsList(set));
+  for (const std::vector<double>& set : ladder.drawdownTargets) drawdownTargets.push_back(CentsList(set));
+  all["ladder"] = {{"takeProfits", takeProfits},
+                   {"drawdownTargets", drawdownTargets},
+                   {"increaseTargets", CentsList(ladder.increaseTargets)},
+                   {"stopLosses", CentsList(ladder.stopLosses)}};
+  Json events = Json::array();
+  for (const HostEvent& event : run.events) events.push_back(EventJson(event));
+  all["events"] = std::move(events);
+  Json cycles = Json::array();
   for (const CycleRecord& cycle : run.cycles) {
-    JsonObject c;
-    c.Add("snapshot", JsonNumber(cycle.snapshot));
-    c.Add("drawdown", JsonNumber(cycle.drawdown));
-    c.Add("equityLeft", JsonNumber(cycle.equityLeft));
-    c.Add("close", JsonText(cycle.stopLoss ? "stop loss" : "take profit"));
-    c.Add("closeTime", JsonNumber(cycle.closeTime));
-    if (cycles.size() > 1) cycles += ',';
-    cycles += c.Done();
+    cycles.push_back({{"snapshot", Cents(cycle.snapshot)},
+                      {"drawdown", Cents(cycle.drawdown)},
+                      {"equityLeft", Cents(cycle.equityLeft)},
+                      {"close", cycle.stopLoss ? "stop loss" : "take profit"},
+                      {"closeTime", cycle.closeTime}});
   }
-  JsonObject summary;
-  summary.Add("ticks", JsonNumber(s.ticks));
-  summary.Add("takeProfitCloses", JsonNumber(s.takeProfitCloses));
-  summary.Add("stopLossCloses", JsonNumber(s.stopLossCloses));
-  summary.Add("drawdownSteps", JsonNumber(s.drawdownSteps));
-  summary.Add("increasesPassed", JsonNumber(s.increasesPassed));
-  summary.Add("emails", JsonNumber(s.emails));
-  summary.Add("cycles", JsonNumber(s.cycles));
-  summary.Add("averageDrawdown", s.cycles > 0 ? JsonNumber(s.averageDrawdown) : "null");
-  summary.Add("medianDrawdown", s.cycles > 0 ? JsonNumber(s.medianDrawdown) : "null");
-  summary.Add("lowestDrawdown", s.cycles > 0 ? JsonNumber(s.lowestDrawdown) : "null");
-  summary.Add("startEquity", JsonNumber(s.startEquity));
-  summary.Add("finalEquity", JsonNumber(s.finalEquity));
-  summary.Add("finalSnapshot", JsonNumber(s.finalSnapshot));
-
-  JsonObject guard;
-  const DashboardCell& statisticsCell = panel.first.at(kStatisticsRow);
-  if (const std::optional<GuardStatistics> statistics = ParseGuardStatistics(statisticsCell.value)) {
-    guard.Add("snaps", JsonNumber(std::int64_t{statistics->snaps}));
-    guard.Add("averageDrawdown", JsonOptional(statistics->averageDrawdown));
-    guard.Add("medianDrawdown", JsonOptional(statistics->medianDrawdown));
-    guard.Add("lowestDrawdown", JsonOptional(statistics->lowestDrawdown));
+  all["cycles"] = std::move(cycles);
+  all["summary"] = SummaryJson(s);
+  Json guard = Json::object();
+  if (const std::optional<GuardStatistics> statistics = ParseGuardStatistics(panel.first.at(kStatisticsRow).value)) {
+    guard["snaps"] = statistics->snaps;
+    guard["averageDrawdown"] = Cents(statistics->averageDrawdown);
+    guard["medianDrawdown"] = Cents(statistics->medianDrawdown);
+    guard["lowestDrawdown"] = Cents(statistics->lowestDrawdown);
   }
-  guard.Add("startSnapshot", JsonNumber(run.startSnapshot));
-  guard.Add("initialEquity", JsonNumber(run.initialEquity));
-
-  std::string cells = "[";
-  const auto addCells = [&cells](const auto& column, int number) {
-    for (std::size_t row = 0; row < column.size(); ++row) {
-      const DashboardCell& cell = column[row];
-      JsonObject c;
-      c.Add("column", JsonNumber(std::int64_t{number}));
-      c.Add("row", JsonNumber(static_cast<std::int64_t>(row)));
-      c.Add("label", JsonText(cell.label));
-      c.Add("value", cell.hasValue ? JsonText(cell.value) : "null");
-      if (cells.size() > 1) cells += ',';
-      cells += c.Done();
-    }
-  };
-  addCells(panel.first, 0);
-  addCells(panel.second, 1);
-  JsonObject dashboard;
-  dashboard.Add("title", JsonText(panel.title));
-  dashboard.Add("cells", cells + "]");
-
-  JsonObject ladderJson;
-  ladderJson.Add("takeProfits", JsonSets(ladder.takeProfits));
-  ladderJson.Add("drawdownTargets", JsonSets(ladder.drawdownTargets));
-  ladderJson.Add("increaseTargets", JsonAmounts(ladder.increaseTargets));
-  ladderJson.Add("stopLosses", JsonAmounts(ladder.stopLosses));
-  JsonObject inputsJson;
-  for (const auto& [option, value] : inputs) inputsJson.Add(option, JsonText(value));
-
-  JsonObject all;
-  all.Add("inputs", inputsJson.Done());
-  all.Add("ladder", ladderJson.Done());
-  all.Add("events", events + "]");
-  all.Add("cycles", cycles + "]");
-  all.Add("summary", summary.Done());
-  all.Add("guard", guard.Done());
-  all.Add("dashboard", dashboard.Done());
-  return all.Done() + "\n";
+  guard["startSnapshot"] = Cents(run.startSnapshot);
+  guard["initialEquity"] = Cents(run.initialEquity);
+  all["guard"] = std::move(guard);
+  all["dashboard"] = DashboardJson(panel);
+  // Texts from a CSV file may hold bytes that are not UTF-8; they are replaced, never a failure.
+  return all.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace zt::sim

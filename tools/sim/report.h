@@ -53,8 +53,8 @@ std::string FormatDashboard(const Dashboard& panel);
 std::string FormatSummary(const Summary& summary, const Dashboard& panel);
 // The ladder as the library reads it, one line per table, under a "ladder" heading.
 std::string FormatLadder(const Ladder& ladder);
-// The whole run as one JSON object: the ladder and every input (option, value), events, cycles,
-// summary, the guard's statistics, dashboard.
+// The whole run as one JSON object: the units, every input (option, value), the ladder, events,
+// cycles, summary, the guard's statistics, dashboard. Amounts are whole cents.
 using Inputs = std::vector<std::pair<std::string, std::string>>;
 std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel, const Ladder& ladder,
                        const Inputs& inputs);

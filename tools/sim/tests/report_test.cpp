@@ -115,13 +115,15 @@ TEST(FormatDashboard, LaysTheCellsOutAsTwoAlignedColumns) {
 TEST(FormatJson, EscapesTextsAndWritesNullForMissingValues) {
   HostRun run = RunWithCycles({});
   run.events[0].text = "say \"hi\"\n\tand \\ go";
+  run.events[0].figures.equity = 1234.56;
   Dashboard panel{};
   panel.first[kStatisticsRow] = {"Snaps / Avg / Med / Low DD", "0 / - / - / -", true};
   const Ladder ladder = ReadLadder({"50,30;80", "", "1100", "100"});
   const std::string json = FormatJson(run, Summarise(run), panel, ladder, {{"host-tag", "a \"b\""}});
   EXPECT_NE(json.find(R"("inputs":{"host-tag":"a \"b\""})"), std::string::npos);
-  EXPECT_NE(json.find(R"("ladder":{"takeProfits":[[50,30],[80]],"drawdownTargets":[],"increaseTargets":[1100],)"
-                      R"("stopLosses":[100]})"), std::string::npos);
+  EXPECT_NE(json.find(R"("equity":123456,)"), std::string::npos);  // amounts in whole cents
+  EXPECT_NE(json.find(R"("ladder":{"takeProfits":[[5000,3000],[8000]],"drawdownTargets":[],)"
+                      R"("increaseTargets":[110000],"stopLosses":[10000]})"), std::string::npos);
   EXPECT_NE(json.find(R"("alert":"say \"hi\"\n\tand \\ go")"), std::string::npos);
   EXPECT_NE(json.find(R"("averageDrawdown":null)"), std::string::npos);
   EXPECT_NE(json.find(R"("guard":{"snaps":0,"averageDrawdown":null)"), std::string::npos);
