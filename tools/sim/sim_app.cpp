@@ -179,6 +179,19 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   // A misspelt key in a settings file would otherwise leave its option at the default unseen.
   app.allow_config_extras(CLI::config_extras_mode::error);
   app.get_formatter()->column_width(36);
+  app.footer(
+      "Times (--start, the CSV's time column) are read as UTC: 2024.01.02 10:30, 2024-01-02 10:30:15,\n"
+      "2024-01-02T10:30:15Z, 2024/01/02, or whole seconds since 1970. The guard's own times (title,\n"
+      "snapshots, statistics files) follow the simulated clock, in UTC.\n"
+      "CSV histories as terminals export them: a header line naming the columns (time, date, datetime\n"
+      "or timestamp; equity; margin; free margin), separated by commas, semicolons or tabs, in UTF-8\n"
+      "or UTF-16 with a byte-order mark; --columns maps other names.\n"
+      "Target texts are read as the library reads them: any character but a digit or \".\" separates\n"
+      "numbers, so 1e2 would be 1 and 2 and -50 would be 50 (such texts stop the run); a \";\" right\n"
+      "after a number starts the next set.\n"
+      "The library's exports zt-sim calls, as an expert advisor does: SetWindowTitles, InitZT,\n"
+      "SetEmailProp, SetEquity, SetTTC, GetEquitySnap, GetAlert, GetEmailSubject, GetEmailText,\n"
+      "GetLabel and GetValue.");
 
   const std::string input = "Input";
   app.add_option("--csv", o.csvPath, "Replay account figures from a CSV file (header names the columns)")
@@ -362,9 +375,28 @@ class StopOnSignal {
 
 }  // namespace
 
+namespace {
+SimResult SimulateIn(const std::string& folder, const SimOptions& options);
+}  // namespace
+
 SimResult Simulate(const SimOptions& options) {
+  const std::string folder = options.state.empty() ? FreshStateFolder() : options.state;
+  const bool made = !fs::exists(folder);
+  try {
+    return SimulateIn(folder, options);
+  } catch (...) {
+    // A run that failed leaves no folder it made behind (nor the library copied into it).
+    std::error_code ignored;
+    if (made) fs::remove_all(folder, ignored);
+    throw;
+  }
+}
+
+namespace {
+
+SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   SimResult result;
-  result.stateFolder = options.state.empty() ? FreshStateFolder() : options.state;
+  result.stateFolder = folder;
   const LoadedGuard guard(options.library, result.stateFolder);
   result.libraryCopy = guard.path();
   const std::optional<SimState> stored = StateToContinue(result.stateFolder, options);
@@ -466,6 +498,8 @@ SimResult Simulate(const SimOptions& options) {
   saveState(false);
   return result;
 }
+
+}  // namespace
 
 int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err) {
   const Ladder ladder = ReadLadder(options.host.targets);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <stdexcept>
@@ -552,6 +553,11 @@ std::string RenderChart(const HostRun& run, const std::string& title) {
 }
 
 void WriteChart(const HostRun& run, const std::string& title, const std::string& path) {
+  // The folder is made as for every other output file.
+  if (const std::filesystem::path parent = std::filesystem::path(path).parent_path(); !parent.empty()) {
+    std::error_code ignored;
+    std::filesystem::create_directories(parent, ignored);
+  }
   std::ofstream out(path, std::ios::binary);
   out << RenderChart(run, title);
   if (!out) throw std::runtime_error("cannot write the chart to " + path);

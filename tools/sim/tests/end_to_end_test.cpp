@@ -327,12 +327,31 @@ TEST(Program, AStateFolderThatCannotBeWrittenStopsTheRunBeforeTheFirstTick) {
   fs::permissions(state, fs::perms::owner_all);
 }
 
+TEST(Program, OutputFoldersAreMadeAndAFailedRunLeavesNoFolder) {
+  testing::TempFolder folder;
+  ASSERT_EQ(RunProgram("--ticks 50 --state " + folder.File("state") + " --chart " + folder.File("a/b/chart.svg") +
+                           " --json " + folder.File("c/run.json") + " --log " + folder.File("d/log.txt"),
+                       folder), 0) << testing::ReadFile(folder.File("err.txt"));
+  for (const char* file : {"a/b/chart.svg", "c/run.json", "d/log.txt"}) {
+    EXPECT_TRUE(fs::exists(folder.File(file))) << file;
+  }
+  // No usable row: the run fails after the library was copied into a fresh zt-state-1.
+  testing::WriteFile(folder.File("empty.csv"), "Time,Equity\n");
+  fs::create_directory(folder.File("work"));
+  EXPECT_EQ(RunProgram("cd " + folder.File("work") + " && " + ZT_SIM_PROGRAM + " --csv " + folder.File("empty.csv"),
+                       folder, false), 1);
+  EXPECT_NE(testing::ReadFile(folder.File("err.txt")).find("holds no usable row"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(folder.File("work")));
+}
+
 TEST(Program, HelpAndBadOptions) {
   testing::TempFolder folder;
   EXPECT_EQ(RunProgram("--help", folder), 0);
   const std::string help = testing::ReadFile(folder.File("out.txt"));
   for (const char* option : {"--csv", "--columns", "--seed", "--take-profits", "--email-drawdown", "--state",
-                             "--library", "--json", "--chart", "--config"}) {
+                             "--library", "--json", "--chart", "--config", "2024-01-02T10:30:15Z",
+                             "seconds since 1970", "UTF-16", "any character but a digit or \".\" separates",
+                             "GetEmailText"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
   EXPECT_EQ(RunProgram("--bogus", folder), 2);
