@@ -109,16 +109,43 @@ std::optional<GuardStatistics> ParseGuardStatistics(const std::string& text) {
   return statistics;
 }
 
+namespace {
+
+constexpr std::size_t kPageWidth = 100;   // the report fits a terminal this wide
+constexpr std::size_t kTextColumn = 55;   // where an event's alert or e-mail text starts
+
+// Text broken at spaces into lines of at most width characters (a longer word stands alone).
+std::vector<std::string> Wrapped(const std::string& text, std::size_t width) {
+  std::vector<std::string> lines;
+  std::string line;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t space = text.find(' ', at);
+    const std::string word = text.substr(at, space == std::string::npos ? std::string::npos : space - at);
+    at = space == std::string::npos ? text.size() : space + 1;
+    if (!line.empty() && line.size() + 1 + word.size() > width) {
+      lines.push_back(line);
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+  }
+  if (!line.empty() || lines.empty()) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
 std::string FormatEvent(const HostEvent& event) {
   std::string line = PaddedLeft(std::to_string(event.tick), 7) + "  " + FormatTime(event.figures.time) +
                      "  " + PaddedLeft(Money(event.figures.equity), 10) + "  " +
                      Padded(EventName(event.kind), 14) + "  ";
-  if (event.kind == EventKind::Start) {
-    line += "snapshot " + Money(event.snapshot);
-  } else {
-    line += event.text;
+  const std::string indent(kTextColumn, ' ');
+  const std::string text = event.kind == EventKind::Start ? "snapshot " + Money(event.snapshot) : event.text;
+  const std::vector<std::string> first = Wrapped(text, kPageWidth - kTextColumn);
+  for (std::size_t i = 0; i < first.size(); ++i) line += (i == 0 ? "" : "\n" + indent) + first[i];
+  for (const std::string& body : event.body) {
+    for (const std::string& part : Wrapped(body, kPageWidth - kTextColumn)) line += "\n" + indent + part;
   }
-  for (const std::string& body : event.body) line += "\n" + std::string(55, ' ') + body;
   return line;
 }
 
@@ -133,26 +160,40 @@ std::string FormatLog(const HostRun& run, std::size_t tail) {
 
 std::string FormatDashboard(const Dashboard& panel) {
   // Rows of the terminal's panel that hold neither label nor value stay blank lines there; here
-  // only rows with something in either column are printed.
-  std::size_t firstLabel = 0, firstValue = 0, secondLabel = 0;
+  // only rows with something in either column are printed: side by side as on the chart when
+  // they fit the page, else the second column under the first.
+  std::size_t firstLabel = 0, firstValue = 0, secondLabel = 0, secondValue = 0;
   for (const DashboardCell& cell : panel.first) {
     firstLabel = std::max(firstLabel, cell.label.size());
     firstValue = std::max(firstValue, cell.value.size());
   }
-  for (const DashboardCell& cell : panel.second) secondLabel = std::max(secondLabel, cell.label.size());
-  std::string out = panel.title + "\n";
+  for (const DashboardCell& cell : panel.second) {
+    secondLabel = std::max(secondLabel, cell.label.size());
+    secondValue = std::max(secondValue, cell.value.size());
+  }
+  const bool sideBySide = 2 + firstLabel + 2 + firstValue + 5 + secondLabel + 2 + secondValue <= kPageWidth;
+  const auto empty = [](const DashboardCell* cell) {
+    return cell == nullptr || (cell->label.empty() && cell->value.empty());
+  };
+  const auto trimmed = [](std::string line) {
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line + "\n";
+  };
+  std::string out = panel.title + "\n", below;
   for (std::size_t row = 1; row < panel.first.size(); ++row) {
     const DashboardCell& left = panel.first[row];
     const DashboardCell* right = row < panel.second.size() ? &panel.second[row] : nullptr;
-    const bool leftEmpty = left.label.empty() && left.value.empty();
-    const bool rightEmpty = right == nullptr || (right->label.empty() && right->value.empty());
-    if (leftEmpty && rightEmpty) continue;
+    if (!sideBySide) {
+      if (!empty(&left)) out += trimmed("  " + Padded(left.label, firstLabel) + "  " + left.value);
+      if (!empty(right)) below += trimmed("  " + Padded(right->label, secondLabel) + "  " + right->value);
+      continue;
+    }
+    if (empty(&left) && empty(right)) continue;
     std::string line = "  " + Padded(left.label, firstLabel) + "  " + Padded(left.value, firstValue);
-    if (!rightEmpty) line += "  |  " + Padded(right->label, secondLabel) + "  " + right->value;
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    out += line + "\n";
+    if (!empty(right)) line += "  |  " + Padded(right->label, secondLabel) + "  " + right->value;
+    out += trimmed(line);
   }
-  return out;
+  return below.empty() ? out : out + "\n" + below;
 }
 
 std::string FormatSummary(const Summary& s, const Dashboard& panel) {
@@ -176,7 +217,7 @@ std::string FormatSummary(const Summary& s, const Dashboard& panel) {
   const DashboardCell& statistics = panel.first.at(kStatisticsRow);
   row("guard: " + statistics.label, statistics.hasValue ? statistics.value : "(no value)");
   if (s.cycles >= kCycleRing) {
-    row("", "(the guard counts cycles since its " + std::to_string(kCycleRing) + "-cycle ring last wrapped)");
+    row("", "(the guard counts since its " + std::to_string(kCycleRing) + "-cycle ring last wrapped)");
   }
   row("equity start / end", Money(s.startEquity) + " / " + Money(s.finalEquity) + " (" +
                                 Money(s.finalEquity - s.startEquity) + ")");

@@ -1,8 +1,10 @@
 #include "sim_app.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -32,7 +34,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr double kProgressDelaySeconds = 0.3;  // quicker runs never show a bar
-constexpr int kProgressWidth = 40;
+constexpr int kDefaultColumns = 80;
+constexpr int kSmallestBar = 10;               // narrower, the bar is left out
 constexpr std::size_t kProblemsShown = 5;
 constexpr int kInterruptedExit = 130;          // as a shell reports a program stopped by Ctrl-C      // bad CSV rows listed before "and N more"
 
@@ -59,14 +62,22 @@ void WriteTextFile(const std::string& path, const std::string& text) {
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-// A bar on standard error, drawn only when it is a terminal and the run lasts.
+// Columns of the terminal on standard error; 80 when it does not say.
+int TerminalColumns() {
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return kDefaultColumns;
+}
+
+// A line on standard error, drawn only when it is a terminal and the run lasts, redrawn to the
+// terminal's width each time (a line that wraps could not be overwritten).
 class ProgressBar {
  public:
   ProgressBar(bool wanted, std::int64_t total)
       : shown_(wanted && total > 0 && isatty(STDERR_FILENO) == 1), total_(total),
         start_(std::chrono::steady_clock::now()) {}
   ~ProgressBar() {
-    if (drawn_) std::fprintf(stderr, "\r%*s\r", kProgressWidth + 40, "");
+    if (drawn_) std::fprintf(stderr, "\r%*s\r", TerminalColumns() - 1, "");
   }
   ProgressBar(const ProgressBar&) = delete;
   ProgressBar& operator=(const ProgressBar&) = delete;
@@ -75,12 +86,7 @@ class ProgressBar {
     if (!shown_) return;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
     if (elapsed.count() < kProgressDelaySeconds) return;
-    const double fraction = std::min(1.0, static_cast<double>(done) / static_cast<double>(total_));
-    const int filled = static_cast<int>(fraction * kProgressWidth);
-    std::string bar(static_cast<std::size_t>(filled), '#');
-    bar.append(static_cast<std::size_t>(kProgressWidth - filled), '.');
-    std::fprintf(stderr, "\r[%s] %3d%%  %lld / %lld ticks", bar.c_str(), static_cast<int>(fraction * 100),
-                 static_cast<long long>(done), static_cast<long long>(total_));
+    std::fprintf(stderr, "\r%s", ProgressLine(done, total_, elapsed.count(), TerminalColumns()).c_str());
     std::fflush(stderr);
     drawn_ = true;
   }
@@ -157,6 +163,39 @@ std::vector<std::pair<std::string, std::string>> SettingsLines(const std::string
 }
 
 }  // namespace
+
+namespace {
+
+// "850 k", "2.1 M": a count in three significant figures.
+std::string Count(double count) {
+  char buffer[32];
+  if (count >= 1e6) std::snprintf(buffer, sizeof buffer, "%.3g M", count / 1e6);
+  else if (count >= 1e3) std::snprintf(buffer, sizeof buffer, "%.3g k", count / 1e3);
+  else std::snprintf(buffer, sizeof buffer, "%.0f", count);
+  return buffer;
+}
+
+}  // namespace
+
+std::string ProgressLine(std::int64_t done, std::int64_t total, double seconds, int columns) {
+  const double fraction = total > 0 ? std::clamp(static_cast<double>(done) / static_cast<double>(total), 0.0, 1.0) : 0.0;
+  const double rate = seconds > 0.0 ? static_cast<double>(done) / seconds : 0.0;
+  const auto left = static_cast<long long>(rate > 0.0 ? static_cast<double>(total - done) / rate + 0.5 : 0.0);
+  char leftText[32];
+  std::snprintf(leftText, sizeof leftText, "%lld:%02lld left", left / 60, left % 60);
+  const std::string percent = std::to_string(static_cast<int>(fraction * 100)) + "%";
+  std::string text = percent + "  " + Count(static_cast<double>(done)) + " / " + Count(static_cast<double>(total)) +
+                     " ticks  " + Count(rate) + "/s  " + leftText;
+  const int room = columns - 1;  // the last column would wrap the cursor in some terminals
+  if (static_cast<int>(text.size()) > room) text = percent + " " + leftText;
+  const int bar = room - static_cast<int>(text.size()) - 3;
+  if (bar >= kSmallestBar) {
+    const auto filled = static_cast<std::size_t>(fraction * bar);
+    text = "[" + std::string(filled, '#') + std::string(static_cast<std::size_t>(bar) - filled, '.') + "] " + text;
+  }
+  if (static_cast<int>(text.size()) > room) text.resize(static_cast<std::size_t>(std::max(room, 0)));
+  return text;
+}
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
                                    std::ostream& err) {

@@ -67,4 +67,8 @@ SimResult Simulate(const SimOptions& options);
 // options name. Returns the program's exit code.
 int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err);
 
+// The progress line for done of total ticks after seconds: a bar, the percentage, the counts, the
+// rate and the time left, cut to fit columns - 1 characters (the bar goes first, then the counts).
+std::string ProgressLine(std::int64_t done, std::int64_t total, double seconds, int columns);
+
 }  // namespace zt::sim

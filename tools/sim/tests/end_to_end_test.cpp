@@ -225,6 +225,19 @@ int RunProgram(const std::string& arguments, const testing::TempFolder& folder, 
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+TEST(ProgressLine, FitsTheTerminalAndShowsRateAndTimeLeft) {
+  // 1.5 M of 6 M ticks in 3 s: 500 k/s, 4.5 M ticks in 9 s; the bar takes the rest of 79 columns.
+  EXPECT_EQ(ProgressLine(1500000, 6000000, 3.0, 80),
+            "[########..........................] 25%  1.5 M / 6 M ticks  500 k/s  0:09 left");
+  for (int columns = 1; columns <= 120; ++columns) {
+    const std::string line = ProgressLine(1500000, 6000000, 3.0, columns);
+    EXPECT_LT(static_cast<int>(line.size()), std::max(columns, 1)) << columns;
+    if (columns >= 30) {
+      EXPECT_NE(line.find("0:09 left"), std::string::npos) << columns;
+    }
+  }
+}
+
 TEST(Program, RunsTheDemoAndWritesChartAndJson) {
   testing::TempFolder folder;
   ASSERT_EQ(RunProgram("--config " + kDemo + " --state " + folder.File("state") + " --tail 5 --chart " +
@@ -235,6 +248,11 @@ TEST(Program, RunsTheDemoAndWritesChartAndJson) {
                       "        drawdown targets  40,80,120 | 60,110,160 | 80,140,200\n"
                       "        increase targets  10250,10500,10800\n"
                       "        stop losses       150,200,250\n", 0), 0u) << out;
+  for (const std::string& line : Lines(out)) {
+    if (line.rfind("library ", 0) != 0 && line.find(" written to ") == std::string::npos) {
+      EXPECT_LE(line.size(), 100u) << line;  // paths aside, the report fits 100 columns
+    }
+  }
   for (const char* part : {"earlier events)", "Dashboard", "Snaps / Avg / Med / Low DD", "Summary",
                            "closes on take profit", "chart written to"}) {
     EXPECT_NE(out.find(part), std::string::npos) << part;
