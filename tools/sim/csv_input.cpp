@@ -16,11 +16,11 @@ namespace {
 
 constexpr int kNoColumn = -1;
 
-std::string_view Trim(std::string_view text) {
+std::string_view Trim(std::string_view text, bool unquote = true) {
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+  if (unquote && text.size() >= 2 && text.front() == '"' && text.back() == '"') {
     text = text.substr(1, text.size() - 2);
   }
   return text;
@@ -36,18 +36,32 @@ std::string NormalName(std::string_view name) {
   return out;
 }
 
-std::vector<std::string_view> SplitFields(std::string_view line, char delimiter) {
-  std::vector<std::string_view> fields;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t at = line.find(delimiter, start);
-    if (at == std::string_view::npos) {
-      fields.push_back(Trim(line.substr(start)));
-      return fields;
+// The fields of a line: a field in double quotes may hold the delimiter, and "" stands for a
+// quote in it. A row quoted whole ("a,b,c") is taken apart inside its quotes.
+std::vector<std::string> SplitFields(std::string_view line, char delimiter) {
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '"') {
+      if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
+        fields.back() += '"';
+        ++i;
+      } else {
+        quoted = !quoted;
+      }
+    } else if (c == delimiter && !quoted) {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
     }
-    fields.push_back(Trim(line.substr(start, at - start)));
-    start = at + 1;
   }
+  for (std::string& field : fields) field = std::string(Trim(field));
+  if (fields.size() == 1 && line.size() >= 2 && line.front() == '"' && line.back() == '"' &&
+      line.find(delimiter) != std::string_view::npos) {
+    return SplitFields(line.substr(1, line.size() - 2), delimiter);
+  }
+  return fields;
 }
 
 // The delimiter is whichever of comma, semicolon and tab the header uses most.
@@ -64,7 +78,7 @@ char DetectDelimiter(std::string_view header) {
   return best;
 }
 
-int FindColumn(const std::vector<std::string_view>& header, const std::string& wanted,
+int FindColumn(const std::vector<std::string>& header, const std::string& wanted,
                std::initializer_list<std::string_view> usualNames, std::string_view figure) {
   if (!wanted.empty()) {
     if (wanted.front() == '#') {
@@ -148,33 +162,70 @@ ColumnMapping ParseColumnMapping(std::string_view text) {
     if (column.empty()) {
       throw std::invalid_argument("column mapping entry \"" + std::string(entry) + "\" names no column");
     }
-    if (key == "time") mapping.time = column;
+    if (key == "date") mapping.date = column;
+    else if (key == "time") mapping.time = column;
     else if (key == "equity") mapping.equity = column;
     else if (key == "margin") mapping.margin = column;
     else if (key == "free" || key == "freemargin") mapping.freeMargin = column;
     else {
       throw std::invalid_argument("column mapping key \"" + std::string(entry.substr(0, equals)) +
-                                  "\" is not one of time, equity, margin, free");
+                                  "\" is not one of date, time, equity, margin, free");
     }
   }
   return mapping;
 }
 
-std::optional<std::int64_t> ParseTime(std::string_view text) {
+namespace {
+
+constexpr std::size_t kMillisecondDigits = 12;  // 12 digits of seconds would be after the year 5000
+
+// The date at the start of text in the given order, advancing at.
+bool ReadDate(std::string_view text, std::size_t& at, DateOrder order, unsigned& year, unsigned& month,
+              unsigned& day) {
+  if (order == DateOrder::YearFirst || order == DateOrder::Auto) {
+    return ReadDigits(text, at, 4, year) && Expect(text, at, ".-/") && ReadDigits(text, at, 2, month) &&
+           Expect(text, at, ".-/") && ReadDigits(text, at, 2, day);
+  }
+  unsigned first = 0, second = 0;
+  if (!ReadDigits(text, at, 2, first) || !Expect(text, at, ".-/") || !ReadDigits(text, at, 2, second) ||
+      !Expect(text, at, ".-/") || !ReadDigits(text, at, 4, year)) {
+    return false;
+  }
+  day = order == DateOrder::DayFirst ? first : second;
+  month = order == DateOrder::DayFirst ? second : first;
+  return true;
+}
+
+// "Z", "+02:00", "-0530" or nothing at the end of a time: the seconds to subtract for UTC.
+bool ReadOffset(std::string_view text, std::size_t& at, std::int64_t& offset) {
+  offset = 0;
+  if (at == text.size()) return true;
+  if (text[at] == 'Z') return ++at == text.size();
+  if (text[at] != '+' && text[at] != '-') return false;
+  const std::int64_t sign = text[at++] == '-' ? -1 : 1;
+  unsigned hours = 0, minutes = 0;
+  if (!ReadDigits(text, at, 2, hours)) return false;
+  if (at < text.size() && text[at] == ':') ++at;
+  if (!ReadDigits(text, at, 2, minutes) || hours > 23 || minutes > 59) return false;
+  offset = sign * (hours * 3600 + minutes * 60);
+  return at == text.size();
+}
+
+}  // namespace
+
+std::optional<std::int64_t> ParseTime(std::string_view text, DateOrder order) {
   text = Trim(text);
   if (text.empty()) return std::nullopt;
   if (std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     std::int64_t seconds = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), seconds);
     if (result.ec != std::errc()) return std::nullopt;
-    return seconds;
+    return text.size() >= kMillisecondDigits ? seconds / 1000 : seconds;
   }
   std::size_t at = 0;
   unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  if (!ReadDigits(text, at, 4, year) || !Expect(text, at, ".-/") || !ReadDigits(text, at, 2, month) ||
-      !Expect(text, at, ".-/") || !ReadDigits(text, at, 2, day)) {
-    return std::nullopt;
-  }
+  std::int64_t offset = 0;
+  if (!ReadDate(text, at, order, year, month, day)) return std::nullopt;
   if (at < text.size()) {
     if (!Expect(text, at, " T") || !ReadDigits(text, at, 2, hour) || !Expect(text, at, ":") ||
         !ReadDigits(text, at, 2, minute)) {
@@ -188,13 +239,12 @@ std::optional<std::int64_t> ParseTime(std::string_view text) {
         while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
       }
     }
-    if (at < text.size() && text[at] == 'Z') ++at;
-    if (at != text.size()) return std::nullopt;
+    if (!ReadOffset(text, at, offset)) return std::nullopt;
   }
   if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
     return std::nullopt;
   }
-  return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+  return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offset;
 }
 
 std::string FormatTime(std::int64_t time) {
@@ -218,74 +268,145 @@ std::string FormatTime(std::int64_t time) {
   return buffer.data();
 }
 
-CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping) {
-  CsvTable table{{}, {}, {}, ','};
-  std::uint64_t digest = kDigestStart;
-  std::size_t digested = 0;
-  std::vector<std::string_view> header;
-  int timeColumn = kNoColumn, equityColumn = kNoColumn, marginColumn = kNoColumn,
-      freeColumn = kNoColumn;
+namespace {
+
+// One data row as the file gives it, before its figures are read.
+struct RawRow {
+  int line;
+  std::size_t end;  // offset just past its line
+  std::vector<std::string> fields;
+};
+
+// "02.01.2024": the first two fields of a date that ends in its year, or false.
+bool YearLastDate(std::string_view text, unsigned& first, unsigned& second) {
+  std::size_t at = 0;
+  unsigned year = 0;
+  text = Trim(text);
+  return ReadDigits(text, at, 2, first) && Expect(text, at, ".-/") && ReadDigits(text, at, 2, second) &&
+         Expect(text, at, ".-/") && ReadDigits(text, at, 4, year);
+}
+
+DateOrder DetectDateOrder(const std::vector<RawRow>& rows, int dateColumn) {
+  bool dayFirst = false, monthFirst = false, yearLast = false;
+  for (const RawRow& row : rows) {
+    if (static_cast<std::size_t>(dateColumn) >= row.fields.size()) continue;
+    unsigned first = 0, second = 0;
+    if (!YearLastDate(row.fields[static_cast<std::size_t>(dateColumn)], first, second)) continue;
+    yearLast = true;
+    dayFirst = dayFirst || first > 12;
+    monthFirst = monthFirst || second > 12;
+  }
+  if (!yearLast) return DateOrder::YearFirst;
+  if (dayFirst != monthFirst) return dayFirst ? DateOrder::DayFirst : DateOrder::MonthFirst;
+  throw std::invalid_argument(std::string("the dates end in the year, and ") +
+                              (dayFirst ? "some read day-first, some month-first" : "no day passes 12") +
+                              ": say which with --date-order dmy or mdy");
+}
+
+bool CommaDecimals(const std::vector<RawRow>& rows, int equityColumn, char delimiter) {
+  if (delimiter == ',') return false;
+  for (const RawRow& row : rows) {
+    if (static_cast<std::size_t>(equityColumn) >= row.fields.size()) continue;
+    const std::string& field = row.fields[static_cast<std::size_t>(equityColumn)];
+    if (field.find('.') != std::string::npos) return false;
+    if (field.find(',') != std::string::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping, const CsvFormat& format) {
+  CsvTable table{{}, {}, {}, {}, ','};
+  std::vector<std::string> header;
+  std::vector<RawRow> raw;
   int lineNumber = 0;
-  std::size_t start = 0;
-  while (start < text.size()) {
+  for (std::size_t start = 0; start < text.size();) {
     std::size_t end = text.find('\n', start);
     if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = Trim(text.substr(start, end - start));
+    const std::string_view line = Trim(text.substr(start, end - start), false);
     start = end + 1;
     ++lineNumber;
     if (line.empty() || line.front() == '#') continue;
-
     if (header.empty()) {
       table.delimiter = DetectDelimiter(line);
       header = SplitFields(line, table.delimiter);
-      timeColumn = FindColumn(header, mapping.time, {"time", "date", "datetime", "timestamp"}, "time");
-      equityColumn = FindColumn(header, mapping.equity, {"equity"}, "equity");
-      marginColumn = FindColumn(header, mapping.margin, {"margin", "usedmargin", "marginused"}, "margin");
-      freeColumn = FindColumn(header, mapping.freeMargin, {"freemargin", "free", "marginfree"},
-                              "free margin");
-      if (timeColumn == kNoColumn || equityColumn == kNoColumn) {
-        throw std::invalid_argument(
-            "the header line names no " + std::string(timeColumn == kNoColumn ? "time" : "equity") +
-            " column (map one with --columns, e.g. time=Date,equity=Equity)");
-      }
-      continue;
+    } else {
+      raw.push_back({lineNumber, std::min(start, text.size()), SplitFields(line, table.delimiter)});
     }
-
-    const std::vector<std::string_view> fields = SplitFields(line, table.delimiter);
-    if (fields.size() != header.size()) {
-      table.problems.push_back({lineNumber, std::to_string(fields.size()) + " fields, the header has " +
-                                                std::to_string(header.size())});
-      continue;
-    }
-    const auto field = [&](int column) { return fields[static_cast<std::size_t>(column)]; };
-    const std::optional<std::int64_t> time = ParseTime(field(timeColumn));
-    if (!time) {
-      table.problems.push_back({lineNumber, "time \"" + std::string(field(timeColumn)) + "\" is not a time"});
-      continue;
-    }
-    AccountFigures row{*time, 0.0, 0.0, 0.0};
-    std::string bad;
-    if (!ReadNumber(field(equityColumn), row.equity)) bad = "equity";
-    else if (marginColumn != kNoColumn && !ReadNumber(field(marginColumn), row.margin)) bad = "margin";
-    else if (freeColumn != kNoColumn && !ReadNumber(field(freeColumn), row.freeMargin)) bad = "free margin";
-    if (!bad.empty()) {
-      const int column = bad == "equity" ? equityColumn : bad == "margin" ? marginColumn : freeColumn;
-      table.problems.push_back({lineNumber, bad + " \"" + std::string(field(column)) + "\" is not a number"});
-      continue;
-    }
-    if (freeColumn == kNoColumn) row.freeMargin = row.equity - row.margin;
-    table.rows.push_back(row);
-    // The fingerprint runs on from the last row's: the file is read once.
-    const std::size_t lineEnd = std::min(start, text.size());
-    digest = Digest(text.substr(digested, lineEnd - digested), digest);
-    digested = lineEnd;
-    table.sources.push_back({lineNumber, digest});
   }
   if (header.empty()) throw std::invalid_argument("the file holds no header line");
+
+  int timeColumn = FindColumn(header, mapping.time, {"datetime", "timestamp", "time"}, "time");
+  int dateColumn = FindColumn(header, mapping.date, {"date", "day"}, "date");
+  if (timeColumn == kNoColumn || timeColumn == dateColumn) std::swap(timeColumn, dateColumn);
+  if (timeColumn == dateColumn) dateColumn = kNoColumn;
+  const int equityColumn = FindColumn(header, mapping.equity, {"equity"}, "equity");
+  const int marginColumn = FindColumn(header, mapping.margin, {"margin", "usedmargin", "marginused"}, "margin");
+  const int freeColumn = FindColumn(header, mapping.freeMargin, {"freemargin", "free", "marginfree"}, "free margin");
+  if (timeColumn == kNoColumn || equityColumn == kNoColumn) {
+    throw std::invalid_argument(
+        "the header line names no " + std::string(timeColumn == kNoColumn ? "time" : "equity") +
+        " column (map one with --columns, e.g. time=Date,equity=Equity)");
+  }
+  const DateOrder order = format.dateOrder != DateOrder::Auto
+                              ? format.dateOrder
+                              : DetectDateOrder(raw, dateColumn != kNoColumn ? dateColumn : timeColumn);
+  const bool comma = format.decimal == DecimalMark::Comma ||
+                     (format.decimal == DecimalMark::Auto && CommaDecimals(raw, equityColumn, table.delimiter));
+
+  std::uint64_t digest = kDigestStart;
+  std::size_t digested = 0;
+  int previousLine = 0;  // of the last usable row
+  for (RawRow& row : raw) {
+    std::vector<std::string>& fields = row.fields;
+    if (fields.size() != header.size()) {
+      table.problems.push_back({row.line, std::to_string(fields.size()) + " fields, the header has " +
+                                              std::to_string(header.size())});
+      continue;
+    }
+    const auto field = [&](int column) -> std::string& { return fields[static_cast<std::size_t>(column)]; };
+    const std::string when = dateColumn == kNoColumn ? field(timeColumn) : field(dateColumn) + " " + field(timeColumn);
+    const std::optional<std::int64_t> time = ParseTime(when, order);
+    if (!time) {
+      table.problems.push_back({row.line, "time \"" + when + "\" is not a time"});
+      continue;
+    }
+    if (comma) {
+      for (const int column : {equityColumn, marginColumn, freeColumn}) {
+        if (column != kNoColumn) std::replace(field(column).begin(), field(column).end(), ',', '.');
+      }
+    }
+    AccountFigures figures{*time, 0.0, 0.0, 0.0};
+    std::string bad;
+    if (!ReadNumber(field(equityColumn), figures.equity)) bad = "equity";
+    else if (marginColumn != kNoColumn && !ReadNumber(field(marginColumn), figures.margin)) bad = "margin";
+    else if (freeColumn != kNoColumn && !ReadNumber(field(freeColumn), figures.freeMargin)) bad = "free margin";
+    if (!bad.empty()) {
+      const int column = bad == "equity" ? equityColumn : bad == "margin" ? marginColumn : freeColumn;
+      table.problems.push_back({row.line, bad + " \"" + field(column) + "\" is not a number"});
+      continue;
+    }
+    if (!(figures.equity > 0.0)) {
+      table.errors.push_back({row.line, "equity " + field(equityColumn) + " is not above 0"});
+    }
+    if (previousLine > 0 && figures.time < table.rows.back().time) {
+      table.errors.push_back({row.line, "time " + FormatTime(figures.time) + " is before the row of line " +
+                                            std::to_string(previousLine) + " (" + FormatTime(table.rows.back().time) +
+                                            ")"});
+    }
+    if (freeColumn == kNoColumn) figures.freeMargin = figures.equity - figures.margin;
+    table.rows.push_back(figures);
+    // The fingerprint runs on from the last row's: the file is read once.
+    digest = Digest(text.substr(digested, row.end - digested), digest);
+    digested = row.end;
+    table.sources.push_back({row.line, digest});
+    previousLine = row.line;
+  }
   return table;
 }
 
-CsvTable ReadAccountCsv(const std::string& path, const ColumnMapping& mapping) {
+CsvTable ReadAccountCsv(const std::string& path, const ColumnMapping& mapping, const CsvFormat& format) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   std::ostringstream contents;
@@ -298,7 +419,7 @@ CsvTable ReadAccountCsv(const std::string& path, const ColumnMapping& mapping) {
     for (std::size_t i = 2; i < text.size(); i += 2) narrow += text[i];
     text = narrow;
   }
-  return ParseAccountCsv(text, mapping);
+  return ParseAccountCsv(text, mapping, format);
 }
 
 }  // namespace zt::sim

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <set>
 #include <ostream>
@@ -220,11 +221,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   app.get_formatter()->column_width(36);
   app.footer(
       "Times (--start, the CSV's time column) are read as UTC: 2024.01.02 10:30, 2024-01-02 10:30:15,\n"
-      "2024-01-02T10:30:15Z, 2024/01/02, or whole seconds since 1970. The guard's own times (title,\n"
+      "2024-01-02T10:30:15Z, 2024-01-02T12:30:15+02:00, 2024/01/02, whole seconds since 1970, or\n"
+      "milliseconds (12 digits or more); day-first and month-first dates with --date-order. A date\n"
+      "column and a time column are read together. The guard's own times (title,\n"
       "snapshots, statistics files) follow the simulated clock, in UTC.\n"
       "CSV histories as terminals export them: a header line naming the columns (time, date, datetime\n"
-      "or timestamp; equity; margin; free margin), separated by commas, semicolons or tabs, in UTF-8\n"
-      "or UTF-16 with a byte-order mark; --columns maps other names.\n"
+      "or timestamp; equity; margin; free margin), separated by commas, semicolons or tabs, fields or\n"
+      "whole rows quoted, in UTF-8 or UTF-16 with a byte-order mark; --columns maps other names. Rows\n"
+      "must run forward in time with an equity above 0.\n"
       "Target texts are read as the library reads them: any character but a digit or \".\" separates\n"
       "numbers, so 1e2 would be 1 and 2 and -50 would be 50 (such texts stop the run); a \";\" right\n"
       "after a number starts the next set.\n"
@@ -236,8 +240,21 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   app.add_option("--csv", o.csvPath, "Replay account figures from a CSV file (header names the columns)")
       ->group(input)->check(CLI::ExistingFile);
   app.add_option("--columns", o.columns,
-                 "Map CSV columns: time=NAME,equity=NAME,margin=NAME,free=NAME (or #N for the Nth)")
+                 "Map CSV columns: date=NAME,time=NAME,equity=NAME,margin=NAME,free=NAME (or #N for the Nth)")
       ->group(input);
+  app.add_option("--date-order", o.csvFormat.dateOrder,
+                 "Dates that end in the year: dmy (02.01.2024) or mdy (01/02/2024); auto tells them apart "
+                 "by a day past 12")
+      ->group(input)
+      ->transform(CLI::CheckedTransformer(std::map<std::string, DateOrder>{
+          {"auto", DateOrder::Auto}, {"ymd", DateOrder::YearFirst}, {"dmy", DateOrder::DayFirst},
+          {"mdy", DateOrder::MonthFirst}}));
+  app.add_option("--decimal", o.csvFormat.decimal,
+                 "Decimal mark of the CSV's figures: point, comma, or auto (comma in a file separated by "
+                 "semicolons or tabs whose figures have no point)")
+      ->group(input)
+      ->transform(CLI::CheckedTransformer(std::map<std::string, DecimalMark>{
+          {"auto", DecimalMark::Auto}, {"point", DecimalMark::Point}, {"comma", DecimalMark::Comma}}));
 
   const std::string model = "Account model (used without --csv)";
   app.add_option("--seed", o.model.seed, "Seed of the random walk")->group(model)->capture_default_str();
@@ -336,13 +353,25 @@ std::string Number(double value) {
   return std::string(buffer, result.ptr);
 }
 
+// The first few problems, one "line N: ..." per line, and how many more there are.
+std::string Problems(const std::vector<CsvProblem>& problems) {
+  std::string out;
+  for (std::size_t i = 0; i < problems.size() && i < kProblemsShown; ++i) {
+    out += "\n  line " + std::to_string(problems[i].line) + ": " + problems[i].message;
+  }
+  if (problems.size() > kProblemsShown) out += "\n  and " + std::to_string(problems.size() - kProblemsShown) + " more";
+  return out;
+}
+
 // What a state folder continues: the same input, the same account and the same ladder.
 RunIdentity IdentityOf(const SimOptions& o) {
   RunIdentity identity;
   if (!o.csvPath.empty()) {
     // The file's name, not its folder: a history moved elsewhere is the same history. Its rows
     // are compared by their fingerprint.
-    identity = {{"--csv", fs::path(o.csvPath).filename().string()}, {"--columns", o.columns}};
+    identity = {{"--csv", fs::path(o.csvPath).filename().string()}, {"--columns", o.columns},
+                {"--date-order", std::to_string(static_cast<int>(o.csvFormat.dateOrder))},
+                {"--decimal", std::to_string(static_cast<int>(o.csvFormat.decimal))}};
   } else {
     const AccountModelOptions& m = o.model;
     identity = {{"--seed", std::to_string(m.seed)},       {"--balance", Number(m.balance)},
@@ -453,9 +482,16 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   Market market{};
 
   if (!options.csvPath.empty()) {
-    table = std::make_unique<CsvTable>(ReadAccountCsv(options.csvPath, ParseColumnMapping(options.columns)));
+    table = std::make_unique<CsvTable>(
+        ReadAccountCsv(options.csvPath, ParseColumnMapping(options.columns), options.csvFormat));
     result.csvProblems = table->problems;
-    if (table->rows.empty()) throw std::runtime_error(options.csvPath + " holds no usable row");
+    if (!table->errors.empty()) {
+      throw std::runtime_error(options.csvPath + " cannot be replayed:" + Problems(table->errors));
+    }
+    if (table->rows.empty()) {
+      throw std::runtime_error(options.csvPath + " holds no usable row" +
+                               (table->problems.empty() ? std::string() : ":" + Problems(table->problems)));
+    }
     if (stored && stored->csvRow >= 0) {
       // The terminal restarts at the row where the last run stopped; the rows after it follow.
       const auto last = static_cast<std::size_t>(stored->csvRow);

@@ -20,6 +20,7 @@ struct SimOptions {
   // Input: a CSV history when csvPath is set, the seeded account model otherwise.
   std::string csvPath;
   std::string columns;               // column mapping text for the CSV
+  CsvFormat csvFormat;
   AccountModelOptions model;
   std::int64_t ticks = 6000;         // model ticks to run
 

@@ -360,6 +360,12 @@ TEST(Program, OutputFoldersAreMadeAndAFailedRunLeavesNoFolder) {
                        folder, false), 1);
   EXPECT_NE(testing::ReadFile(folder.File("err.txt")).find("holds no usable row"), std::string::npos);
   EXPECT_TRUE(fs::is_empty(folder.File("work")));
+  // With rows but none usable, the first reasons are shown.
+  testing::WriteFile(folder.File("bad.csv"), "Time,Equity\nnoon,1000\n2024.01.02 10:00,lots\n");
+  EXPECT_EQ(RunProgram("--csv " + folder.File("bad.csv") + " --state " + folder.File("s2"), folder), 1);
+  EXPECT_NE(testing::ReadFile(folder.File("err.txt")).find("holds no usable row:\n  line 2: time \"noon\" is not a "
+                                                          "time\n  line 3: equity \"lots\" is not a number\n"),
+            std::string::npos) << testing::ReadFile(folder.File("err.txt"));
 }
 
 TEST(Program, HelpAndBadOptions) {
