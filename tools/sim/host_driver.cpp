@@ -146,6 +146,7 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
   }
   host.Record(EventKind::Start, 0, start, {});
   host.run.equity.push_back({start.time, start.equity});
+  if (market.unguardedEquity) host.run.unguarded.push_back({start.time, market.unguardedEquity()});
   host.RecordLevels(start.time);
 
   std::int64_t tick = 0;
@@ -153,6 +154,7 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
     const AccountFigures& figures = *next;
     ++tick;
     host.run.equity.push_back({figures.time, figures.equity});
+    if (market.unguardedEquity) host.run.unguarded.push_back({figures.time, market.unguardedEquity()});
     SetSimulatedTime(figures.time);
     const int result = api.SetEquity(figures.equity, figures.margin, figures.freeMargin, 0);
     // The guard ignores figures it cannot use; so does the host's own drawdown.

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -78,7 +79,25 @@ Summary Summarise(const HostRun& run) {
   s.startEquity = run.equity.empty() ? 0.0 : run.equity.front().equity;
   s.finalEquity = run.equity.empty() ? 0.0 : run.equity.back().equity;
   s.finalSnapshot = run.levels.empty() ? run.startSnapshot : run.levels.back().levels.snapshot;
+  s.deepestDrawdown = DeepestDrawdown(run.equity);
+  s.compared = !run.unguarded.empty();
+  if (s.compared) {
+    s.unguardedFinalEquity = run.unguarded.back().equity;
+    s.unguardedDeepestDrawdown = DeepestDrawdown(run.unguarded);
+  }
+  double realised = 0.0;
+  for (const CycleRecord& cycle : run.cycles) realised += cycle.equityLeft - cycle.snapshot;
+  s.realisedPerCycle = run.cycles.empty() ? 0.0 : realised / static_cast<double>(run.cycles.size());
   return s;
+}
+
+double DeepestDrawdown(const std::vector<EquityPoint>& curve) {
+  double peak = -std::numeric_limits<double>::infinity(), deepest = 0.0;
+  for (const EquityPoint& point : curve) {
+    peak = std::max(peak, point.equity);
+    deepest = std::min(deepest, point.equity - peak);
+  }
+  return deepest;
 }
 
 std::optional<GuardStatistics> ParseGuardStatistics(const std::string& text) {
@@ -222,6 +241,17 @@ std::string FormatSummary(const Summary& s, const Dashboard& panel) {
   row("equity start / end", Money(s.startEquity) + " / " + Money(s.finalEquity) + " (" +
                                 Money(s.finalEquity - s.startEquity) + ")");
   row("snapshot at the end", Money(s.finalSnapshot));
+  if (s.compared) {
+    out += "\n  " + Padded("guard against no guard", 40) + Padded("with the guard", 16) + "without\n";
+    const auto pair = [&row](const std::string& label, const std::string& with, const std::string& without) {
+      row(label, Padded(with, 16) + without);
+    };
+    pair("end equity", Money(s.finalEquity), Money(s.unguardedFinalEquity));
+    pair("deepest drawdown from a peak", Money(s.deepestDrawdown), Money(s.unguardedDeepestDrawdown));
+    pair("closes on take profit / stop loss",
+         std::to_string(s.takeProfitCloses) + " / " + std::to_string(s.stopLossCloses), "0 / 0");
+    pair("realised per cycle", s.cycles > 0 ? Money(s.realisedPerCycle) : "-", "-");
+  }
   return out;
 }
 
@@ -339,6 +369,14 @@ std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& pa
   }
   all["cycles"] = std::move(cycles);
   all["summary"] = SummaryJson(s);
+  if (s.compared) {
+    all["comparison"] = {
+        {"withGuard", {{"endEquity", Cents(s.finalEquity)}, {"deepestDrawdown", Cents(s.deepestDrawdown)},
+                       {"takeProfitCloses", s.takeProfitCloses}, {"stopLossCloses", s.stopLossCloses},
+                       {"realisedPerCycle", s.cycles > 0 ? Cents(s.realisedPerCycle) : Json(nullptr)}}},
+        {"withoutGuard", {{"endEquity", Cents(s.unguardedFinalEquity)},
+                          {"deepestDrawdown", Cents(s.unguardedDeepestDrawdown)}}}};
+  }
   Json guard = Json::object();
   if (const std::optional<GuardStatistics> statistics = ParseGuardStatistics(panel.first.at(kStatisticsRow).value)) {
     guard["snaps"] = statistics->snaps;

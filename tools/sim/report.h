@@ -28,7 +28,16 @@ struct Summary {
   double startEquity;
   double finalEquity;
   double finalSnapshot;          // the guard's snapshot at the end
+  // The guard against no guard: the same account without it, when the run knows it.
+  bool compared;
+  double deepestDrawdown;           // lowest equity less the highest before it, <= 0
+  double unguardedFinalEquity;
+  double unguardedDeepestDrawdown;
+  double realisedPerCycle;          // average of equity left less the snapshot, per closed cycle
 };
+
+// Lowest equity less the highest equity before it, <= 0; 0 for no points.
+double DeepestDrawdown(const std::vector<EquityPoint>& curve);
 
 Summary Summarise(const HostRun& run);
 

@@ -228,7 +228,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
       "CSV histories as terminals export them: a header line naming the columns (time, date, datetime\n"
       "or timestamp; equity; margin; free margin), separated by commas, semicolons or tabs, fields or\n"
       "whole rows quoted, in UTF-8 or UTF-16 with a byte-order mark; --columns maps other names. Rows\n"
-      "must run forward in time with an equity above 0.\n"
+      "must run forward in time with an equity above 0. The history is read as the strategy's running\n"
+      "result: after a close-all its later changes apply to the new, flat account, as if the strategy\n"
+      "reopened the same exposure (less --close-cost). The summary and the chart set the account with\n"
+      "the guard beside the same account without it, for the model and for a CSV history.\n"
       "Target texts are read as the library reads them: any character but a digit or \".\" separates\n"
       "numbers, so 1e2 would be 1 and 2 and -50 would be 50 (such texts stop the run); a \";\" right\n"
       "after a number starts the next set.\n"
@@ -264,7 +267,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   app.add_option("--volatility", o.model.volatility, "Standard deviation of that change per tick")
       ->group(model)->capture_default_str();
   app.add_option("--margin", o.model.margin, "Margin the open trades hold")->group(model)->capture_default_str();
-  app.add_option("--close-cost", o.model.closeCost, "Spread and slippage paid on every close-all")
+  app.add_option("--close-cost", o.model.closeCost, "Spread and slippage paid on every close-all (CSV replays too)")
       ->group(model)->capture_default_str();
   app.add_option("--start", start, "Time of the first tick, UTC (YYYY.MM.DD HH:MM)")->group(model)->capture_default_str();
   app.add_option("--tick-seconds", o.model.tickSeconds, "Seconds between ticks")->group(model)->capture_default_str();
@@ -479,6 +482,8 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   std::size_t row = 0;
   std::int64_t ticksLeft = options.ticks;
   std::int64_t total = 0;
+  double unguarded = 0.0;  // the model's account without the guard
+  double offset = 0.0;     // the guarded account's equity less the recorded history's
   Market market{};
 
   if (!options.csvPath.empty()) {
@@ -510,17 +515,26 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
       result.resumed = true;
     }
     total = static_cast<std::int64_t>(table->rows.size() - firstRow) - 1;
-    market.start = table->rows[firstRow];
+    // The history is the strategy's running result. After a close-all the strategy opens the
+    // same exposure again, so the history's later changes apply to the new, flat account: the
+    // guarded account runs the recorded equity less what its closes cost (offset).
+    if (stored) offset = stored->csvOffset;
+    const auto guarded = [&offset](AccountFigures figures) {
+      figures.equity += offset;
+      figures.freeMargin += offset;
+      return figures;
+    };
+    market.start = guarded(table->rows[firstRow]);
     row = firstRow + 1;
-    market.nextTick = [&]() -> std::optional<AccountFigures> {
+    market.nextTick = [&, guarded]() -> std::optional<AccountFigures> {
       if (row >= table->rows.size() || stopRequested) return std::nullopt;
-      return table->rows[row++];
+      return guarded(table->rows[row++]);
     };
-    // A recorded history cannot be changed: the close realises the figures of the row, the
-    // following rows go on as they were recorded.
     market.closeAll = [&](const AccountFigures& figures) {
-      return CloseOutcome{figures.equity, CloseDurationMs(closePrng)};
+      offset -= options.model.closeCost;
+      return CloseOutcome{figures.equity - options.model.closeCost, CloseDurationMs(closePrng)};
     };
+    market.unguardedEquity = [&] { return table->rows[row - 1].equity; };
   } else {
     account = std::make_unique<AccountModel>(NewAccount(options.model));
     if (stored && !stored->account.empty()) {
@@ -531,11 +545,17 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
     }
     total = options.ticks;
     market.start = CurrentFigures(*account);
+    // The same account without the guard sees the same market moves and never closes.
+    unguarded = stored && result.resumed ? stored->unguarded : market.start.equity;
     market.nextTick = [&]() -> std::optional<AccountFigures> {
       if (ticksLeft-- <= 0 || stopRequested) return std::nullopt;
-      return NextTick(*account);
+      const double before = account->floating;
+      const AccountFigures figures = NextTick(*account);
+      unguarded += account->floating - before;
+      return figures;
     };
     market.closeAll = [&](const AccountFigures&) { return CloseAll(*account); };
+    market.unguardedEquity = [&] { return unguarded; };
   }
 
   // Where the input stands, written before the first tick (a folder that cannot take it stops the
@@ -543,6 +563,8 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   const auto saveState = [&](bool running) {
     state.running = running;
     if (account) state.account = FormatAccount(*account);
+    state.unguarded = unguarded;
+    state.csvOffset = offset;
     if (table) {
       const std::size_t last = row - 1;
       state.csvRow = static_cast<std::int64_t>(last);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -52,6 +53,9 @@ std::string FormatSimState(const SimState& state) {
     out += std::string(kIdentityPrefix) + option + "=" + Escaped(value) + "\n";
   }
   if (!state.account.empty()) out += "account=" + state.account + "\n";
+  char amounts[96];
+  std::snprintf(amounts, sizeof amounts, "unguarded=%.17g\ncsv-offset=%.17g\n", state.unguarded, state.csvOffset);
+  out += amounts;
   if (state.csvRow >= 0) {
     out += "csv-row=" + std::to_string(state.csvRow) + "\ncsv-line=" + std::to_string(state.csvLine) +
            "\ncsv-digest=" + std::to_string(state.csvDigest) + "\n";
@@ -87,6 +91,8 @@ std::optional<SimState> ParseSimState(std::string_view text) {
     else if (key == "csv-row") ok = Whole(value, state.csvRow);
     else if (key == "csv-line") ok = Whole(value, state.csvLine);
     else if (key == "csv-digest") ok = Whole(value, state.csvDigest);
+    else if (key == "unguarded") ok = Whole(value, state.unguarded);
+    else if (key == "csv-offset") ok = Whole(value, state.csvOffset);
     if (!ok) return std::nullopt;
   }
   if (!tagged) return std::nullopt;

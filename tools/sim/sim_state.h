@@ -25,6 +25,8 @@ struct SimState {
   std::int64_t csvRow = -1;    // the last CSV row replayed (0-based among the usable rows)
   std::int64_t csvLine = 0;    // its line in the file
   std::uint64_t csvDigest = 0; // of the file's text up to the end of that line
+  double unguarded = 0.0;      // the equity the account would have without the guard
+  double csvOffset = 0.0;      // the guarded account's equity less the recorded one
 };
 
 std::string FormatSimState(const SimState& state);

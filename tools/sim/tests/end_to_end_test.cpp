@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -119,6 +120,39 @@ TEST(EndToEnd, TheStatisticsFileHoldsTheHostsFirst512Cycles) {
   EXPECT_EQ(lines[0], "#,DD,Margin");
   for (std::size_t k = 1; k <= 512; ++k) {
     EXPECT_EQ(lines[k], std::to_string(k) + "," + Money(result.run.cycles[k - 1].drawdown) + ",300.00");
+  }
+}
+
+// Closes before the run's last tick: a close on that tick shows in the figures only after it.
+double ClosesBeforeTheEnd(const SimResult& result) {
+  return static_cast<double>(std::count_if(result.run.cycles.begin(), result.run.cycles.end(), [&](const CycleRecord& c) {
+    return c.closeTime < result.run.equity.back().time;
+  }));
+}
+
+TEST(GuardAgainstNoGuard, TheSameMarketWithoutTheGuardDiffersByWhatTheClosesCost) {
+  testing::TempFolder folder;
+  // The model: the account without the guard sees the same moves and pays no close costs.
+  const SimResult model = Simulate(Options({"--config", kDemo, "--state", folder.File("model"), "--close-cost", "2"}));
+  ASSERT_GT(model.summary.cycles, 5);
+  ASSERT_EQ(model.run.unguarded.size(), model.run.equity.size());
+  EXPECT_NEAR(model.run.unguarded.back().equity - model.run.equity.back().equity, 2.0 * ClosesBeforeTheEnd(model), 1e-6);
+  EXPECT_EQ(model.summary.unguardedFinalEquity, model.run.unguarded.back().equity);
+  EXPECT_LE(model.summary.unguardedDeepestDrawdown, 0.0);
+
+  // A CSV history read as the strategy's running result: each close restarts the account flat at
+  // what was left, and the history's later changes apply to it.
+  const std::string csv = std::string(ZT_SIM_SAMPLES) + "/equity-history.csv";
+  const SimResult replay = Simulate(Options({"--config", std::string(ZT_SIM_SAMPLES) + "/history.ini", "--csv", csv,
+                                             "--state", folder.File("csv"), "--close-cost", "1.5"}));
+  const CsvTable recorded = ReadAccountCsv(csv, {});
+  ASSERT_GT(replay.summary.cycles, 0);
+  EXPECT_EQ(replay.run.unguarded.back().equity, recorded.rows.back().equity);
+  EXPECT_NEAR(replay.run.equity.back().equity, recorded.rows.back().equity - 1.5 * ClosesBeforeTheEnd(replay), 1e-6);
+  for (const HostEvent& event : replay.run.events) {
+    if (event.kind == EventKind::TakeProfitClose || event.kind == EventKind::StopLossClose) {
+      EXPECT_NEAR(event.equityLeft, event.figures.equity - 1.5, 1e-9);
+    }
   }
 }
 
@@ -257,9 +291,12 @@ TEST(Program, RunsTheDemoAndWritesChartAndJson) {
                            "closes on take profit", "chart written to"}) {
     EXPECT_NE(out.find(part), std::string::npos) << part;
   }
+  EXPECT_NE(out.find("guard against no guard                  with the guard  without\n"), std::string::npos);
   std::vector<testing::XmlElement> elements;
   std::string error;
   EXPECT_TRUE(testing::ParseXml(testing::ReadFile(folder.File("chart.svg")), elements, error)) << error;
+  EXPECT_EQ(std::count_if(elements.begin(), elements.end(),
+                          [](const testing::XmlElement& e) { return e.Attribute("id") == "unguarded"; }), 1);
   EXPECT_NE(testing::ReadFile(folder.File("events.json")).find(",\"events\":[{\"tick\":0,"), std::string::npos);
   EXPECT_TRUE(std::ifstream(folder.File("state/zentravo.so")).good());
 }
