@@ -3,6 +3,10 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
@@ -46,11 +50,16 @@ constexpr const char* kDefaultDrawdownTargets = "40,80,120;60,110,160;80,140,200
 constexpr const char* kDefaultIncreaseTargets = "10250,10500,10800";
 constexpr const char* kDefaultStopLosses = "150,200,250";
 
-std::string FreshStateFolder() {
-  for (int n = 1;; ++n) {
-    const std::string name = "zt-state-" + std::to_string(n);
-    if (!fs::exists(name)) return name;
+// A folder for the library's files of a run that keeps none: in memory-backed storage where the
+// system has it, since the library flushes its settings file to disk on every close-all and a
+// tight ladder would spend the run waiting for the disk.
+std::string ThrowawayStateFolder() {
+  const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  std::string pattern = (base / "zt-sim-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("cannot make a folder in " + base.string() + ": " + std::strerror(errno));
   }
+  return pattern;
 }
 
 void WriteTextFile(const std::string& path, const std::string& text) {
@@ -300,7 +309,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   app.add_option("--library", o.library, "The zentravo.so to load")->group(terminal)->capture_default_str();
   app.add_option("--state", o.state,
                  "State folder for the library's files and the input's position; run again with it to continue "
-                 "(default: a new zt-state-N)")->group(terminal);
+                 "(default: none kept; the run uses memory-backed storage)")->group(terminal);
   app.add_flag("--resume-anyway", o.resumeAnyway,
                "Continue a state folder made from another input, account or ladder, or one whose last run "
                "did not stop cleanly")->group(terminal);
@@ -451,10 +460,13 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options);
 }  // namespace
 
 SimResult Simulate(const SimOptions& options) {
-  const std::string folder = options.state.empty() ? FreshStateFolder() : options.state;
-  const bool made = !fs::exists(folder);
+  const bool keep = !options.state.empty();
+  const std::string folder = keep ? options.state : ThrowawayStateFolder();
+  const bool made = !keep || !fs::exists(folder);
   try {
-    return SimulateIn(folder, options);
+    SimResult result = SimulateIn(folder, options);
+    if (!keep) fs::remove_all(folder);
+    return result;
   } catch (...) {
     // A run that failed leaves no folder it made behind (nor the library copied into it).
     std::error_code ignored;
@@ -635,13 +647,18 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   }
 
   out << title << "\n";
-  out << "library " << result.libraryCopy << ", state folder " << result.stateFolder << "\n\n";
+  if (options.state.empty()) {
+    out << "library " << options.library << ", no state folder kept (--state DIR keeps one to continue)\n\n";
+  } else {
+    out << "library " << result.libraryCopy << ", state folder " << result.stateFolder << "\n\n";
+  }
   if (!options.quiet) out << FormatLog(result.run, options.tail) << "\n";
   out << "Dashboard\n" << FormatDashboard(result.dashboard) << "\n";
   out << "Summary\n" << FormatSummary(result.summary, result.dashboard);
   if (result.interrupted) {
-    out << "\ninterrupted after " << result.run.ticks << " ticks; run again with --state " << result.stateFolder
-        << " to continue\n";
+    out << "\ninterrupted after " << result.run.ticks << " ticks"
+        << (options.state.empty() ? std::string() : "; run again with --state " + result.stateFolder + " to continue")
+        << "\n";
   }
   if (!options.chartPath.empty()) out << "\nchart written to " << options.chartPath << "\n";
   if (!options.jsonPath.empty()) out << "JSON written to " << options.jsonPath << "\n";

@@ -27,7 +27,7 @@ struct SimOptions {
   HostOptions host;
 
   std::string library;               // the built zentravo.so to load (copied into the state folder)
-  std::string state;                 // state folder; empty: a fresh zt-state-N in the working folder
+  std::string state;                 // state folder; empty: a throwaway one in memory-backed storage
   bool resumeAnyway = false;         // continue a state folder of another run
 
   std::size_t tail = 0;              // events of the log to print; 0 all

@@ -397,6 +397,10 @@ TEST(Program, OutputFoldersAreMadeAndAFailedRunLeavesNoFolder) {
                        folder, false), 1);
   EXPECT_NE(testing::ReadFile(folder.File("err.txt")).find("holds no usable row"), std::string::npos);
   EXPECT_TRUE(fs::is_empty(folder.File("work")));
+  // Without --state the library's files live in a throwaway folder that is gone after the run.
+  EXPECT_EQ(RunProgram("cd " + folder.File("work") + " && " + ZT_SIM_PROGRAM + " --ticks 100", folder, false), 0);
+  EXPECT_NE(testing::ReadFile(folder.File("out.txt")).find("no state folder kept"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(folder.File("work")));
   // With rows but none usable, the first reasons are shown.
   testing::WriteFile(folder.File("bad.csv"), "Time,Equity\nnoon,1000\n2024.01.02 10:00,lots\n");
   EXPECT_EQ(RunProgram("--csv " + folder.File("bad.csv") + " --state " + folder.File("s2"), folder), 1);
