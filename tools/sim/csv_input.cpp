@@ -270,12 +270,41 @@ std::string FormatTime(std::int64_t time) {
 
 namespace {
 
+// Calls each(line number, line, offset just past it) for every line that is neither blank nor a
+// comment. The file is walked twice (once to learn its formats, once to read it), so that no
+// more than the figures is ever kept in memory.
+template <typename Each>
+void ForEachLine(std::string_view text, Each each) {
+  int lineNumber = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = Trim(text.substr(start, end - start), false);
+    start = end + 1;
+    ++lineNumber;
+    if (!line.empty() && line.front() != '#') each(lineNumber, line, std::min(start, text.size()));
+  }
+}
+
 // One data row as the file gives it, before its figures are read.
 struct RawRow {
   int line;
   std::size_t end;  // offset just past its line
   std::vector<std::string> fields;
 };
+
+// Calls each(row) for every data row of the text, after the header.
+template <typename Each>
+void ForEachRow(std::string_view text, char delimiter, Each each) {
+  bool header = true;
+  ForEachLine(text, [&](int line, std::string_view content, std::size_t end) {
+    if (header) {
+      header = false;
+      return;
+    }
+    each(RawRow{line, end, SplitFields(content, delimiter)});
+  });
+}
 
 // "02.01.2024": the first two fields of a date that ends in its year, or false.
 bool YearLastDate(std::string_view text, unsigned& first, unsigned& second) {
@@ -286,16 +315,18 @@ bool YearLastDate(std::string_view text, unsigned& first, unsigned& second) {
          Expect(text, at, ".-/") && ReadDigits(text, at, 4, year);
 }
 
-DateOrder DetectDateOrder(const std::vector<RawRow>& rows, int dateColumn) {
+DateOrder DetectDateOrder(std::string_view text, char delimiter, int dateColumn) {
   bool dayFirst = false, monthFirst = false, yearLast = false;
-  for (const RawRow& row : rows) {
-    if (static_cast<std::size_t>(dateColumn) >= row.fields.size()) continue;
+  ForEachRow(text, delimiter, [&](const RawRow& row) {
     unsigned first = 0, second = 0;
-    if (!YearLastDate(row.fields[static_cast<std::size_t>(dateColumn)], first, second)) continue;
+    if (static_cast<std::size_t>(dateColumn) >= row.fields.size() ||
+        !YearLastDate(row.fields[static_cast<std::size_t>(dateColumn)], first, second)) {
+      return;
+    }
     yearLast = true;
     dayFirst = dayFirst || first > 12;
     monthFirst = monthFirst || second > 12;
-  }
+  });
   if (!yearLast) return DateOrder::YearFirst;
   if (dayFirst != monthFirst) return dayFirst ? DateOrder::DayFirst : DateOrder::MonthFirst;
   throw std::invalid_argument(std::string("the dates end in the year, and ") +
@@ -303,15 +334,16 @@ DateOrder DetectDateOrder(const std::vector<RawRow>& rows, int dateColumn) {
                               ": say which with --date-order dmy or mdy");
 }
 
-bool CommaDecimals(const std::vector<RawRow>& rows, int equityColumn, char delimiter) {
+bool CommaDecimals(std::string_view text, char delimiter, int equityColumn) {
   if (delimiter == ',') return false;
-  for (const RawRow& row : rows) {
-    if (static_cast<std::size_t>(equityColumn) >= row.fields.size()) continue;
+  bool point = false, comma = false;
+  ForEachRow(text, delimiter, [&](const RawRow& row) {
+    if (static_cast<std::size_t>(equityColumn) >= row.fields.size()) return;
     const std::string& field = row.fields[static_cast<std::size_t>(equityColumn)];
-    if (field.find('.') != std::string::npos) return false;
-    if (field.find(',') != std::string::npos) return true;
-  }
-  return false;
+    point = point || field.find('.') != std::string::npos;
+    comma = comma || field.find(',') != std::string::npos;
+  });
+  return comma && !point;
 }
 
 }  // namespace
@@ -319,22 +351,11 @@ bool CommaDecimals(const std::vector<RawRow>& rows, int equityColumn, char delim
 CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping, const CsvFormat& format) {
   CsvTable table{{}, {}, {}, {}, ','};
   std::vector<std::string> header;
-  std::vector<RawRow> raw;
-  int lineNumber = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = Trim(text.substr(start, end - start), false);
-    start = end + 1;
-    ++lineNumber;
-    if (line.empty() || line.front() == '#') continue;
-    if (header.empty()) {
-      table.delimiter = DetectDelimiter(line);
-      header = SplitFields(line, table.delimiter);
-    } else {
-      raw.push_back({lineNumber, std::min(start, text.size()), SplitFields(line, table.delimiter)});
-    }
-  }
+  ForEachLine(text, [&](int, std::string_view line, std::size_t) {
+    if (!header.empty()) return;
+    table.delimiter = DetectDelimiter(line);
+    header = SplitFields(line, table.delimiter);
+  });
   if (header.empty()) throw std::invalid_argument("the file holds no header line");
 
   int timeColumn = FindColumn(header, mapping.time, {"datetime", "timestamp", "time"}, "time");
@@ -349,28 +370,29 @@ CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping, co
         "the header line names no " + std::string(timeColumn == kNoColumn ? "time" : "equity") +
         " column (map one with --columns, e.g. time=Date,equity=Equity)");
   }
-  const DateOrder order = format.dateOrder != DateOrder::Auto
-                              ? format.dateOrder
-                              : DetectDateOrder(raw, dateColumn != kNoColumn ? dateColumn : timeColumn);
+  const DateOrder order =
+      format.dateOrder != DateOrder::Auto
+          ? format.dateOrder
+          : DetectDateOrder(text, table.delimiter, dateColumn != kNoColumn ? dateColumn : timeColumn);
   const bool comma = format.decimal == DecimalMark::Comma ||
-                     (format.decimal == DecimalMark::Auto && CommaDecimals(raw, equityColumn, table.delimiter));
+                     (format.decimal == DecimalMark::Auto && CommaDecimals(text, table.delimiter, equityColumn));
 
   std::uint64_t digest = kDigestStart;
   std::size_t digested = 0;
   int previousLine = 0;  // of the last usable row
-  for (RawRow& row : raw) {
+  ForEachRow(text, table.delimiter, [&](RawRow row) {
     std::vector<std::string>& fields = row.fields;
     if (fields.size() != header.size()) {
       table.problems.push_back({row.line, std::to_string(fields.size()) + " fields, the header has " +
                                               std::to_string(header.size())});
-      continue;
+      return;
     }
     const auto field = [&](int column) -> std::string& { return fields[static_cast<std::size_t>(column)]; };
     const std::string when = dateColumn == kNoColumn ? field(timeColumn) : field(dateColumn) + " " + field(timeColumn);
     const std::optional<std::int64_t> time = ParseTime(when, order);
     if (!time) {
       table.problems.push_back({row.line, "time \"" + when + "\" is not a time"});
-      continue;
+      return;
     }
     if (comma) {
       for (const int column : {equityColumn, marginColumn, freeColumn}) {
@@ -385,7 +407,7 @@ CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping, co
     if (!bad.empty()) {
       const int column = bad == "equity" ? equityColumn : bad == "margin" ? marginColumn : freeColumn;
       table.problems.push_back({row.line, bad + " \"" + field(column) + "\" is not a number"});
-      continue;
+      return;
     }
     if (!(figures.equity > 0.0)) {
       table.errors.push_back({row.line, "equity " + field(equityColumn) + " is not above 0"});
@@ -402,7 +424,7 @@ CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping, co
     digested = row.end;
     table.sources.push_back({row.line, digest});
     previousLine = row.line;
-  }
+  });
   return table;
 }
 
