@@ -391,12 +391,13 @@ RunIdentity IdentityOf(const SimOptions& o) {
                 {"--margin", Number(m.margin)},           {"--close-cost", Number(m.closeCost)},
                 {"--start", FormatTime(m.startTime)},     {"--tick-seconds", std::to_string(m.tickSeconds)}};
   }
-  const TargetTexts& t = o.host.targets;
+  // The ladder as the library reads it: "50,30" and "50, 30" are the same ladder.
+  const Ladder ladder = ReadLadder(o.host.targets);
   identity.insert(identity.end(), {{"--terminal-title", o.host.mainTitle},
-                                   {"--take-profits", t.takeProfits},
-                                   {"--drawdown-targets", t.drawdownTargets},
-                                   {"--increase-targets", t.increaseTargets},
-                                   {"--stop-losses", t.stopLosses}});
+                                   {"--take-profits", FormatSets(ladder.takeProfits)},
+                                   {"--drawdown-targets", FormatSets(ladder.drawdownTargets)},
+                                   {"--increase-targets", FormatList(ladder.increaseTargets)},
+                                   {"--stop-losses", FormatList(ladder.stopLosses)}});
   return identity;
 }
 

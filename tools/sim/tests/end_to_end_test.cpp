@@ -190,8 +190,11 @@ TEST(Resume, AModelRunContinuesItsWalkAndRefusesAnotherRun) {
                                     "--take-profits", "70"});
   const std::string refusal = Refusal(other);
   EXPECT_NE(refusal.find("--seed \"5\" there, \"999\" here"), std::string::npos) << refusal;
-  EXPECT_NE(refusal.find("--take-profits \"60,45,30,20;90,60,40,25;120,80,50,30\" there, \"70\" here"),
+  EXPECT_NE(refusal.find("--take-profits \"60,45,30,20 | 90,60,40,25 | 120,80,50,30\" there, \"70\" here"),
             std::string::npos) << refusal;
+  // The same ladder written otherwise is the same ladder.
+  EXPECT_EQ(Refusal(Options({"--config", kDemo, "--state", folder.path, "--ticks", "10", "--take-profits",
+                             "60, 45, 30, 20; 90,60,40,25;120 80 50 30"})), "");
   SimOptions anyway = other;
   anyway.resumeAnyway = true;
   EXPECT_EQ(Refusal(anyway), "");
