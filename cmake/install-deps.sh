@@ -6,7 +6,7 @@ set -euo pipefail
 
 scope=${1:-all}
 native=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-        libcli11-dev locales valgrind strace binutils)
+        libcli11-dev nlohmann-json3-dev locales valgrind strace binutils)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
          binutils-mingw-w64-x86-64 wine wine64 wine32:i386)
 

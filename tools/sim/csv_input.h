@@ -17,13 +17,24 @@ namespace zt::sim {
 // means "find it by its usual names". Time and equity must be found; a file without margin reads
 // margin 0, one without free margin reads equity - margin.
 struct ColumnMapping {
+  std::string date;      // a date column whose time of day is in the time column
   std::string time;
   std::string equity;
   std::string margin;
   std::string freeMargin;
 };
 
-// Parses "time=<DATE>,equity=<EQUITY>,margin=#4" (keys time, equity, margin, free). Throws
+// How the file writes its numbers and dates. Auto looks at the rows: a date that ends in the
+// year is day-first when a first field passes 12, month-first when a second one does; a comma
+// is the decimal mark in a file separated by semicolons or tabs whose figures have no point.
+enum class DateOrder { Auto, YearFirst, DayFirst, MonthFirst };
+enum class DecimalMark { Auto, Point, Comma };
+struct CsvFormat {
+  DateOrder dateOrder = DateOrder::Auto;
+  DecimalMark decimal = DecimalMark::Auto;
+};
+
+// Parses "time=<DATE>,equity=<EQUITY>,margin=#4" (keys date, time, equity, margin, free). Throws
 // std::invalid_argument naming the bad entry.
 ColumnMapping ParseColumnMapping(std::string_view text);
 
@@ -32,23 +43,36 @@ struct CsvProblem {
   std::string message;
 };
 
+// Where a usable row came from: its line, and a fingerprint (Digest) of the file's text from its
+// start to the end of that line, by which a resumed run knows the rows it replayed before.
+struct CsvRowSource {
+  int line;
+  std::uint64_t digest;
+};
+
 struct CsvTable {
   std::vector<AccountFigures> rows;
+  std::vector<CsvRowSource> sources;  // one per row
   std::vector<CsvProblem> problems;   // rows skipped, in file order
+  std::vector<CsvProblem> errors;     // rows out of time order or without a positive equity
   char delimiter;                     // ',', ';' or '\t', taken from the header line
 };
 
-// Reads the whole text. Blank lines and lines starting with '#' are skipped silently; a row with
-// the wrong number of fields, a figure that is not a finite number, or a time that is not a time
-// is skipped and reported. Throws std::invalid_argument when there is no header line or the
-// header lacks a time or an equity column.
-CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping);
+// Reads the whole text. Fields may be quoted ("" is a quote inside one), and so may a whole row.
+// Blank lines and lines starting with '#' are skipped silently; a row with the wrong number of
+// fields, a figure that is not a finite number, or a time that is not a time is skipped and
+// reported. A row earlier than the one before it, or with an equity not above 0, is an error.
+// Throws std::invalid_argument when there is no header line, the header lacks a time or an
+// equity column, or the day-first or month-first order of the dates cannot be told.
+CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping, const CsvFormat& format = {});
 // Reads the file at path; throws std::runtime_error when it cannot be read.
-CsvTable ReadAccountCsv(const std::string& path, const ColumnMapping& mapping);
+CsvTable ReadAccountCsv(const std::string& path, const ColumnMapping& mapping, const CsvFormat& format = {});
 
-// "2024.01.02 10:30", "2024-01-02 10:30:15", "2024-01-02T10:30:15Z", "2024/01/02", or whole
-// seconds since 1970; all read as UTC. Empty when the text is none of these.
-std::optional<std::int64_t> ParseTime(std::string_view text);
+// "2024.01.02 10:30", "2024-01-02 10:30:15", "2024-01-02T10:30:15Z", "2024-01-02T12:30:15+02:00",
+// "2024/01/02", whole seconds since 1970 or milliseconds (12 digits or more); read as UTC unless
+// an offset is given. With order DayFirst or MonthFirst the date is "02.01.2024" or "01/02/2024".
+// Empty when the text is none of these.
+std::optional<std::int64_t> ParseTime(std::string_view text, DateOrder order = DateOrder::YearFirst);
 // "2024.01.02 10:30", the terminal's way of writing a time (UTC here).
 std::string FormatTime(std::int64_t time);
 

@@ -12,4 +12,5 @@ fi
 rm -rf demo-out
 "$build/zt-sim" --config samples/demo.ini --state demo-out/state --tail 12 \
   --chart demo-out/equity.svg --json demo-out/events.json --log demo-out/events.log
-echo "Open demo-out/equity.svg in a browser. Run zt-sim again with --state demo-out/state to resume like a restarted terminal."
+echo "Open demo-out/equity.svg in a browser. Run $build/zt-sim --config samples/demo.ini --state demo-out/state"
+echo "to continue the same account like a restarted terminal."

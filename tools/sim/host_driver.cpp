@@ -3,6 +3,8 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "sim_clock.h"
+
 namespace zt::sim {
 namespace {
 
@@ -123,6 +125,8 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
   Host host{api, options, {}, AmountsIn(options.targets.increaseTargets)};
   const AccountFigures& start = market.start;
 
+  // Every call into the library happens at the time of the figures it is given.
+  SetSimulatedTime(start.time);
   api.SetWindowTitles(options.chartHandle, options.frameTitle.c_str(), options.mainTitle.c_str());
   double initialEquity = options.initialEquity;
   const TargetTexts& t = options.targets;
@@ -142,6 +146,7 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
   }
   host.Record(EventKind::Start, 0, start, {});
   host.run.equity.push_back({start.time, start.equity});
+  if (market.unguardedEquity) host.run.unguarded.push_back({start.time, market.unguardedEquity()});
   host.RecordLevels(start.time);
 
   std::int64_t tick = 0;
@@ -149,6 +154,8 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
     const AccountFigures& figures = *next;
     ++tick;
     host.run.equity.push_back({figures.time, figures.equity});
+    if (market.unguardedEquity) host.run.unguarded.push_back({figures.time, market.unguardedEquity()});
+    SetSimulatedTime(figures.time);
     const int result = api.SetEquity(figures.equity, figures.margin, figures.freeMargin, 0);
     // The guard ignores figures it cannot use; so does the host's own drawdown.
     if (figures.equity > 0.0 && figures.equity - host.snapshot < host.cycleDrawdown) {

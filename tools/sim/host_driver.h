@@ -49,6 +49,9 @@ struct Market {
   AccountFigures start;
   std::function<std::optional<AccountFigures>()> nextTick;
   std::function<CloseOutcome(const AccountFigures&)> closeAll;
+  // The equity the same account would have now without the guard; unset when there is no such
+  // account to compare with.
+  std::function<double()> unguardedEquity;
 };
 
 enum class EventKind {
@@ -98,6 +101,7 @@ struct HostRun {
   std::int64_t ticks = 0;          // SetEquity calls in monitoring mode
   std::vector<HostEvent> events;
   std::vector<EquityPoint> equity; // the start figures and every tick
+  std::vector<EquityPoint> unguarded;  // the same without the guard, when the market knows it
   std::vector<LevelPoint> levels;  // at the start and after every event that moves a level
   std::vector<CycleRecord> cycles; // closed cycles, in order
   std::int64_t increasesPassed = 0;

@@ -4,7 +4,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "csv_input.h"
 
@@ -21,52 +24,6 @@ std::string Padded(std::string text, std::size_t width) {
 std::string PaddedLeft(const std::string& text, std::size_t width) {
   return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
 }
-
-std::string JsonText(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escape[8];
-          std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
-          out += escape;
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + "\"";
-}
-
-// Shortest text that reads back as the same double; null for NaN and infinities.
-std::string JsonNumber(double value) {
-  if (!std::isfinite(value)) return "null";
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
-std::string JsonNumber(std::int64_t value) { return std::to_string(value); }
-
-std::string JsonOptional(const std::optional<double>& value) {
-  return value ? JsonNumber(*value) : "null";
-}
-
-// Builds one JSON object member by member.
-struct JsonObject {
-  std::string text = "{";
-  void Add(const std::string& name, const std::string& json) {
-    if (text.size() > 1) text += ",";
-    text += JsonText(name) + ":" + json;
-  }
-  std::string Done() { return text + "}"; }
-};
 
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
@@ -122,7 +79,25 @@ Summary Summarise(const HostRun& run) {
   s.startEquity = run.equity.empty() ? 0.0 : run.equity.front().equity;
   s.finalEquity = run.equity.empty() ? 0.0 : run.equity.back().equity;
   s.finalSnapshot = run.levels.empty() ? run.startSnapshot : run.levels.back().levels.snapshot;
+  s.deepestDrawdown = DeepestDrawdown(run.equity);
+  s.compared = !run.unguarded.empty();
+  if (s.compared) {
+    s.unguardedFinalEquity = run.unguarded.back().equity;
+    s.unguardedDeepestDrawdown = DeepestDrawdown(run.unguarded);
+  }
+  double realised = 0.0;
+  for (const CycleRecord& cycle : run.cycles) realised += cycle.equityLeft - cycle.snapshot;
+  s.realisedPerCycle = run.cycles.empty() ? 0.0 : realised / static_cast<double>(run.cycles.size());
   return s;
+}
+
+double DeepestDrawdown(const std::vector<EquityPoint>& curve) {
+  double peak = -std::numeric_limits<double>::infinity(), deepest = 0.0;
+  for (const EquityPoint& point : curve) {
+    peak = std::max(peak, point.equity);
+    deepest = std::min(deepest, point.equity - peak);
+  }
+  return deepest;
 }
 
 std::optional<GuardStatistics> ParseGuardStatistics(const std::string& text) {
@@ -153,16 +128,43 @@ std::optional<GuardStatistics> ParseGuardStatistics(const std::string& text) {
   return statistics;
 }
 
+namespace {
+
+constexpr std::size_t kPageWidth = 100;   // the report fits a terminal this wide
+constexpr std::size_t kTextColumn = 55;   // where an event's alert or e-mail text starts
+
+// Text broken at spaces into lines of at most width characters (a longer word stands alone).
+std::vector<std::string> Wrapped(const std::string& text, std::size_t width) {
+  std::vector<std::string> lines;
+  std::string line;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t space = text.find(' ', at);
+    const std::string word = text.substr(at, space == std::string::npos ? std::string::npos : space - at);
+    at = space == std::string::npos ? text.size() : space + 1;
+    if (!line.empty() && line.size() + 1 + word.size() > width) {
+      lines.push_back(line);
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+  }
+  if (!line.empty() || lines.empty()) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
 std::string FormatEvent(const HostEvent& event) {
   std::string line = PaddedLeft(std::to_string(event.tick), 7) + "  " + FormatTime(event.figures.time) +
                      "  " + PaddedLeft(Money(event.figures.equity), 10) + "  " +
                      Padded(EventName(event.kind), 14) + "  ";
-  if (event.kind == EventKind::Start) {
-    line += "snapshot " + Money(event.snapshot);
-  } else {
-    line += event.text;
+  const std::string indent(kTextColumn, ' ');
+  const std::string text = event.kind == EventKind::Start ? "snapshot " + Money(event.snapshot) : event.text;
+  const std::vector<std::string> first = Wrapped(text, kPageWidth - kTextColumn);
+  for (std::size_t i = 0; i < first.size(); ++i) line += (i == 0 ? "" : "\n" + indent) + first[i];
+  for (const std::string& body : event.body) {
+    for (const std::string& part : Wrapped(body, kPageWidth - kTextColumn)) line += "\n" + indent + part;
   }
-  for (const std::string& body : event.body) line += "\n" + std::string(55, ' ') + body;
   return line;
 }
 
@@ -177,26 +179,40 @@ std::string FormatLog(const HostRun& run, std::size_t tail) {
 
 std::string FormatDashboard(const Dashboard& panel) {
   // Rows of the terminal's panel that hold neither label nor value stay blank lines there; here
-  // only rows with something in either column are printed.
-  std::size_t firstLabel = 0, firstValue = 0, secondLabel = 0;
+  // only rows with something in either column are printed: side by side as on the chart when
+  // they fit the page, else the second column under the first.
+  std::size_t firstLabel = 0, firstValue = 0, secondLabel = 0, secondValue = 0;
   for (const DashboardCell& cell : panel.first) {
     firstLabel = std::max(firstLabel, cell.label.size());
     firstValue = std::max(firstValue, cell.value.size());
   }
-  for (const DashboardCell& cell : panel.second) secondLabel = std::max(secondLabel, cell.label.size());
-  std::string out = panel.title + "\n";
+  for (const DashboardCell& cell : panel.second) {
+    secondLabel = std::max(secondLabel, cell.label.size());
+    secondValue = std::max(secondValue, cell.value.size());
+  }
+  const bool sideBySide = 2 + firstLabel + 2 + firstValue + 5 + secondLabel + 2 + secondValue <= kPageWidth;
+  const auto empty = [](const DashboardCell* cell) {
+    return cell == nullptr || (cell->label.empty() && cell->value.empty());
+  };
+  const auto trimmed = [](std::string line) {
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line + "\n";
+  };
+  std::string out = panel.title + "\n", below;
   for (std::size_t row = 1; row < panel.first.size(); ++row) {
     const DashboardCell& left = panel.first[row];
     const DashboardCell* right = row < panel.second.size() ? &panel.second[row] : nullptr;
-    const bool leftEmpty = left.label.empty() && left.value.empty();
-    const bool rightEmpty = right == nullptr || (right->label.empty() && right->value.empty());
-    if (leftEmpty && rightEmpty) continue;
+    if (!sideBySide) {
+      if (!empty(&left)) out += trimmed("  " + Padded(left.label, firstLabel) + "  " + left.value);
+      if (!empty(right)) below += trimmed("  " + Padded(right->label, secondLabel) + "  " + right->value);
+      continue;
+    }
+    if (empty(&left) && empty(right)) continue;
     std::string line = "  " + Padded(left.label, firstLabel) + "  " + Padded(left.value, firstValue);
-    if (!rightEmpty) line += "  |  " + Padded(right->label, secondLabel) + "  " + right->value;
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    out += line + "\n";
+    if (!empty(right)) line += "  |  " + Padded(right->label, secondLabel) + "  " + right->value;
+    out += trimmed(line);
   }
-  return out;
+  return below.empty() ? out : out + "\n" + below;
 }
 
 std::string FormatSummary(const Summary& s, const Dashboard& panel) {
@@ -220,108 +236,160 @@ std::string FormatSummary(const Summary& s, const Dashboard& panel) {
   const DashboardCell& statistics = panel.first.at(kStatisticsRow);
   row("guard: " + statistics.label, statistics.hasValue ? statistics.value : "(no value)");
   if (s.cycles >= kCycleRing) {
-    row("", "(the guard counts cycles since its " + std::to_string(kCycleRing) + "-cycle ring last wrapped)");
+    row("", "(the guard counts since its " + std::to_string(kCycleRing) + "-cycle ring last wrapped)");
   }
   row("equity start / end", Money(s.startEquity) + " / " + Money(s.finalEquity) + " (" +
                                 Money(s.finalEquity - s.startEquity) + ")");
   row("snapshot at the end", Money(s.finalSnapshot));
+  if (s.compared) {
+    out += "\n  " + Padded("guard against no guard", 40) + Padded("with the guard", 16) + "without\n";
+    const auto pair = [&row](const std::string& label, const std::string& with, const std::string& without) {
+      row(label, Padded(with, 16) + without);
+    };
+    pair("end equity", Money(s.finalEquity), Money(s.unguardedFinalEquity));
+    pair("deepest drawdown from a peak", Money(s.deepestDrawdown), Money(s.unguardedDeepestDrawdown));
+    pair("closes on take profit / stop loss",
+         std::to_string(s.takeProfitCloses) + " / " + std::to_string(s.stopLossCloses), "0 / 0");
+    pair("realised per cycle", s.cycles > 0 ? Money(s.realisedPerCycle) : "-", "-");
+  }
   return out;
 }
 
-std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel) {
-  std::string events = "[";
-  for (const HostEvent& event : run.events) {
-    JsonObject e;
-    e.Add("tick", JsonNumber(event.tick));
-    e.Add("time", JsonNumber(event.figures.time));
-    e.Add("timeText", JsonText(FormatTime(event.figures.time)));
-    e.Add("equity", JsonNumber(event.figures.equity));
-    e.Add("margin", JsonNumber(event.figures.margin));
-    e.Add("freeMargin", JsonNumber(event.figures.freeMargin));
-    e.Add("kind", JsonText(EventName(event.kind)));
-    e.Add("snapshot", JsonNumber(event.snapshot));
-    if (!event.text.empty()) e.Add(event.kind == EventKind::Email ? "subject" : "alert", JsonText(event.text));
-    if (event.kind == EventKind::StopLossClose || event.kind == EventKind::TakeProfitClose) {
-      e.Add("closeDurationMs", JsonNumber(std::int64_t{event.closeDurationMs}));
-      e.Add("equityLeft", JsonNumber(event.equityLeft));
-    }
-    if (event.kind == EventKind::Email) {
-      e.Add("emailKind", JsonNumber(std::int64_t{event.emailKind}));
-      std::string body = "[";
-      for (const std::string& line : event.body) {
-        if (body.size() > 1) body += ',';
-        body += JsonText(line);
-      }
-      e.Add("body", body + "]");
-    }
-    // Appended piece by piece rather than as `"," + text`: GCC 12 at -O3 warns -Wrestrict about
-    // that form from inside libstdc++ (a false positive), which breaks warnings-as-errors builds.
-    if (events.size() > 1) events += ',';
-    events += e.Done();
-  }
-  std::string cycles = "[";
-  for (const CycleRecord& cycle : run.cycles) {
-    JsonObject c;
-    c.Add("snapshot", JsonNumber(cycle.snapshot));
-    c.Add("drawdown", JsonNumber(cycle.drawdown));
-    c.Add("equityLeft", JsonNumber(cycle.equityLeft));
-    c.Add("close", JsonText(cycle.stopLoss ? "stop loss" : "take profit"));
-    c.Add("closeTime", JsonNumber(cycle.closeTime));
-    if (cycles.size() > 1) cycles += ',';
-    cycles += c.Done();
-  }
-  JsonObject summary;
-  summary.Add("ticks", JsonNumber(s.ticks));
-  summary.Add("takeProfitCloses", JsonNumber(s.takeProfitCloses));
-  summary.Add("stopLossCloses", JsonNumber(s.stopLossCloses));
-  summary.Add("drawdownSteps", JsonNumber(s.drawdownSteps));
-  summary.Add("increasesPassed", JsonNumber(s.increasesPassed));
-  summary.Add("emails", JsonNumber(s.emails));
-  summary.Add("cycles", JsonNumber(s.cycles));
-  summary.Add("averageDrawdown", s.cycles > 0 ? JsonNumber(s.averageDrawdown) : "null");
-  summary.Add("medianDrawdown", s.cycles > 0 ? JsonNumber(s.medianDrawdown) : "null");
-  summary.Add("lowestDrawdown", s.cycles > 0 ? JsonNumber(s.lowestDrawdown) : "null");
-  summary.Add("startEquity", JsonNumber(s.startEquity));
-  summary.Add("finalEquity", JsonNumber(s.finalEquity));
-  summary.Add("finalSnapshot", JsonNumber(s.finalSnapshot));
+std::string FormatLadder(const Ladder& ladder) {
+  std::string out;
+  const auto row = [&out](const char* label, const std::string& value) {
+    out += std::string(out.empty() ? "ladder  " : "        ") + Padded(label, 18) + value + "\n";
+  };
+  row("take profits", FormatSets(ladder.takeProfits));
+  row("drawdown targets", FormatSets(ladder.drawdownTargets));
+  row("increase targets", FormatList(ladder.increaseTargets));
+  row("stop losses", FormatList(ladder.stopLosses));
+  return out;
+}
 
-  JsonObject guard;
-  const DashboardCell& statisticsCell = panel.first.at(kStatisticsRow);
-  if (const std::optional<GuardStatistics> statistics = ParseGuardStatistics(statisticsCell.value)) {
-    guard.Add("snaps", JsonNumber(std::int64_t{statistics->snaps}));
-    guard.Add("averageDrawdown", JsonOptional(statistics->averageDrawdown));
-    guard.Add("medianDrawdown", JsonOptional(statistics->medianDrawdown));
-    guard.Add("lowestDrawdown", JsonOptional(statistics->lowestDrawdown));
-  }
-  guard.Add("startSnapshot", JsonNumber(run.startSnapshot));
-  guard.Add("initialEquity", JsonNumber(run.initialEquity));
+namespace {
 
-  std::string cells = "[";
+using Json = nlohmann::ordered_json;
+
+// Amounts go into the JSON as whole cents, so a program reading it compares them exactly; an
+// amount the run does not have (NaN) is null.
+Json Cents(double amount) {
+  if (!std::isfinite(amount)) return nullptr;
+  return static_cast<std::int64_t>(std::llround(amount * 100.0));
+}
+
+Json Cents(const std::optional<double>& amount) { return amount ? Cents(*amount) : Json(nullptr); }
+
+Json CentsList(const std::vector<double>& amounts) {
+  Json list = Json::array();
+  for (const double amount : amounts) list.push_back(Cents(amount));
+  return list;
+}
+
+Json EventJson(const HostEvent& event) {
+  Json e = {{"tick", event.tick},
+            {"time", event.figures.time},
+            {"timeText", FormatTime(event.figures.time)},
+            {"equity", Cents(event.figures.equity)},
+            {"margin", Cents(event.figures.margin)},
+            {"freeMargin", Cents(event.figures.freeMargin)},
+            {"kind", EventName(event.kind)},
+            {"snapshot", Cents(event.snapshot)}};
+  if (!event.text.empty()) e[event.kind == EventKind::Email ? "subject" : "alert"] = event.text;
+  if (event.kind == EventKind::StopLossClose || event.kind == EventKind::TakeProfitClose) {
+    e["closeDurationMs"] = event.closeDurationMs;
+    e["equityLeft"] = Cents(event.equityLeft);
+  }
+  if (event.kind == EventKind::Email) {
+    e["emailKind"] = event.emailKind;
+    e["body"] = event.body;
+  }
+  return e;
+}
+
+Json SummaryJson(const Summary& s) {
+  const bool cycles = s.cycles > 0;
+  return {{"ticks", s.ticks},
+          {"takeProfitCloses", s.takeProfitCloses},
+          {"stopLossCloses", s.stopLossCloses},
+          {"drawdownSteps", s.drawdownSteps},
+          {"increasesPassed", s.increasesPassed},
+          {"emails", s.emails},
+          {"cycles", s.cycles},
+          {"averageDrawdown", cycles ? Cents(s.averageDrawdown) : Json(nullptr)},
+          {"medianDrawdown", cycles ? Cents(s.medianDrawdown) : Json(nullptr)},
+          {"lowestDrawdown", cycles ? Cents(s.lowestDrawdown) : Json(nullptr)},
+          {"startEquity", Cents(s.startEquity)},
+          {"finalEquity", Cents(s.finalEquity)},
+          {"finalSnapshot", Cents(s.finalSnapshot)}};
+}
+
+Json DashboardJson(const Dashboard& panel) {
+  Json cells = Json::array();
   const auto addCells = [&cells](const auto& column, int number) {
     for (std::size_t row = 0; row < column.size(); ++row) {
       const DashboardCell& cell = column[row];
-      JsonObject c;
-      c.Add("column", JsonNumber(std::int64_t{number}));
-      c.Add("row", JsonNumber(static_cast<std::int64_t>(row)));
-      c.Add("label", JsonText(cell.label));
-      c.Add("value", cell.hasValue ? JsonText(cell.value) : "null");
-      if (cells.size() > 1) cells += ',';
-      cells += c.Done();
+      cells.push_back({{"column", number},
+                       {"row", row},
+                       {"label", cell.label},
+                       {"value", cell.hasValue ? Json(cell.value) : Json(nullptr)}});
     }
   };
   addCells(panel.first, 0);
   addCells(panel.second, 1);
-  JsonObject dashboard;
-  dashboard.Add("title", JsonText(panel.title));
-  dashboard.Add("cells", cells + "]");
+  return {{"title", panel.title}, {"cells", cells}};
+}
 
-  JsonObject all;
-  all.Add("events", events + "]");
-  all.Add("cycles", cycles + "]");
-  all.Add("summary", summary.Done());
-  all.Add("guard", guard.Done());
-  all.Add("dashboard", dashboard.Done());
-  return all.Done() + "\n";
+}  // namespace
+
+std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel, const Ladder& ladder,
+                       const Inputs& inputs) {
+  Json all;
+  all["units"] = {{"amounts", "cents"}, {"times", "seconds since 1970, UTC"}};
+  Json inputsJson = Json::object();
+  for (const auto& [option, value] : inputs) inputsJson[option] = value;
+  all["inputs"] = inputsJson;
+  Json takeProfits = Json::array(), drawdownTargets = Json::array();
+  for (const std::vector<double>& set : ladder.takeProfits) takeProfits.push_back(CentsList(set));
+  for (const std::vector<double>& set : ladder.drawdownTargets) drawdownTargets.push_back(CentsList(set));
+  all["ladder"] = {{"takeProfits", takeProfits},
+                   {"drawdownTargets", drawdownTargets},
+                   {"increaseTargets", CentsList(ladder.increaseTargets)},
+                   {"stopLosses", CentsList(ladder.stopLosses)}};
+  Json events = Json::array();
+  for (const HostEvent& event : run.events) events.push_back(EventJson(event));
+  all["events"] = std::move(events);
+  Json cycles = Json::array();
+  for (const CycleRecord& cycle : run.cycles) {
+    cycles.push_back({{"snapshot", Cents(cycle.snapshot)},
+                      {"drawdown", Cents(cycle.drawdown)},
+                      {"equityLeft", Cents(cycle.equityLeft)},
+                      {"close", cycle.stopLoss ? "stop loss" : "take profit"},
+                      {"closeTime", cycle.closeTime}});
+  }
+  all["cycles"] = std::move(cycles);
+  all["summary"] = SummaryJson(s);
+  if (s.compared) {
+    all["comparison"] = {
+        {"withGuard", {{"endEquity", Cents(s.finalEquity)}, {"deepestDrawdown", Cents(s.deepestDrawdown)},
+                       {"takeProfitCloses", s.takeProfitCloses}, {"stopLossCloses", s.stopLossCloses},
+                       {"realisedPerCycle", s.cycles > 0 ? Cents(s.realisedPerCycle) : Json(nullptr)}}},
+        {"withoutGuard", {{"endEquity", Cents(s.unguardedFinalEquity)},
+                          {"deepestDrawdown", Cents(s.unguardedDeepestDrawdown)}}}};
+  }
+  Json guard = Json::object();
+  if (const std::optional<GuardStatistics> statistics = ParseGuardStatistics(panel.first.at(kStatisticsRow).value)) {
+    guard["snaps"] = statistics->snaps;
+    guard["averageDrawdown"] = Cents(statistics->averageDrawdown);
+    guard["medianDrawdown"] = Cents(statistics->medianDrawdown);
+    guard["lowestDrawdown"] = Cents(statistics->lowestDrawdown);
+  }
+  guard["startSnapshot"] = Cents(run.startSnapshot);
+  guard["initialEquity"] = Cents(run.initialEquity);
+  all["guard"] = std::move(guard);
+  all["dashboard"] = DashboardJson(panel);
+  // Texts from a CSV file may hold bytes that are not UTF-8; they are replaced, never a failure.
+  return all.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace zt::sim

@@ -8,6 +8,7 @@
 
 #include "dashboard.h"
 #include "host_driver.h"
+#include "ladder.h"
 
 namespace zt::sim {
 
@@ -27,7 +28,16 @@ struct Summary {
   double startEquity;
   double finalEquity;
   double finalSnapshot;          // the guard's snapshot at the end
+  // The guard against no guard: the same account without it, when the run knows it.
+  bool compared;
+  double deepestDrawdown;           // lowest equity less the highest before it, <= 0
+  double unguardedFinalEquity;
+  double unguardedDeepestDrawdown;
+  double realisedPerCycle;          // average of equity left less the snapshot, per closed cycle
 };
+
+// Lowest equity less the highest equity before it, <= 0; 0 for no points.
+double DeepestDrawdown(const std::vector<EquityPoint>& curve);
 
 Summary Summarise(const HostRun& run);
 
@@ -50,8 +60,13 @@ std::string FormatLog(const HostRun& run, std::size_t tail);
 // The panel as two columns of label and value, the title line above them.
 std::string FormatDashboard(const Dashboard& panel);
 std::string FormatSummary(const Summary& summary, const Dashboard& panel);
-// The whole run as one JSON object: events, cycles, summary, the guard's statistics, dashboard.
-std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel);
+// The ladder as the library reads it, one line per table, under a "ladder" heading.
+std::string FormatLadder(const Ladder& ladder);
+// The whole run as one JSON object: the units, every input (option, value), the ladder, events,
+// cycles, summary, the guard's statistics, dashboard. Amounts are whole cents.
+using Inputs = std::vector<std::pair<std::string, std::string>>;
+std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel, const Ladder& ladder,
+                       const Inputs& inputs);
 
 // Two decimals, the way the guard writes money ("-12.50").
 std::string Money(double amount);

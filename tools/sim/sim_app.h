@@ -20,13 +20,15 @@ struct SimOptions {
   // Input: a CSV history when csvPath is set, the seeded account model otherwise.
   std::string csvPath;
   std::string columns;               // column mapping text for the CSV
+  CsvFormat csvFormat;
   AccountModelOptions model;
   std::int64_t ticks = 6000;         // model ticks to run
 
   HostOptions host;
 
   std::string library;               // the built zentravo.so to load (copied into the state folder)
-  std::string state;                 // state folder; empty: a fresh zt-state-N in the working folder
+  std::string state;                 // state folder; empty: a throwaway one in memory-backed storage
+  bool resumeAnyway = false;         // continue a state folder of another run
 
   std::size_t tail = 0;              // events of the log to print; 0 all
   bool quiet = false;                // print no log, only dashboard and summary
@@ -34,6 +36,7 @@ struct SimOptions {
   std::string chartPath;
   std::string logPath;               // the whole log, whatever tail says
   bool progress = true;              // a progress bar when standard error is a terminal
+  std::string inputs;                // every option's value, as a settings file writes them
 };
 
 // Parses the command line (and a --config settings file it names). Returns the options, or an
@@ -54,7 +57,8 @@ struct SimResult {
   std::string stateFolder;
   std::string libraryCopy;           // the library file that was loaded
   std::vector<CsvProblem> csvProblems;
-  bool resumedAccount = false;       // the model continued an account kept in the state folder
+  bool resumed = false;              // the input continued where a run in the state folder stopped
+  bool interrupted = false;          // Ctrl-C stopped the run; the state folder holds where
 };
 
 // Loads the library into the state folder, runs the host over the input and reads the panel.
@@ -64,7 +68,8 @@ SimResult Simulate(const SimOptions& options);
 // options name. Returns the program's exit code.
 int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err);
 
-// The account kept beside the guard's files so that a second run resumes it.
-constexpr const char* kAccountFile = "zt-sim-account.txt";
+// The progress line for done of total ticks after seconds: a bar, the percentage, the counts, the
+// rate and the time left, cut to fit columns - 1 characters (the bar goes first, then the counts).
+std::string ProgressLine(std::int64_t done, std::int64_t total, double seconds, int columns);
 
 }  // namespace zt::sim

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <stdexcept>
@@ -31,6 +32,7 @@ constexpr double kLabelGap = 18;        // least free space between two tick lab
 constexpr double kTickLength = 5;
 
 const char* const kEquityColour = "#1f5fa8";
+const char* const kUnguardedColour = "#8a8a8a";
 const char* const kSnapshotColour = "#555555";
 const char* const kTakeProfitColour = "#2e9e44";
 const char* const kDrawdownColour = "#e08a00";
@@ -166,23 +168,23 @@ std::string Frame(const Box& box) {
 
 // The equity curve thinned to at most the lowest and highest value per pixel column, in the
 // order they happened, so that no spike disappears.
-std::string EquityPath(const HostRun& run, const Scale& x, const Scale& y) {
+std::string EquityPath(const std::vector<EquityPoint>& curve, const Scale& x, const Scale& y) {
   std::string d;
   const auto add = [&](const EquityPoint& point) {
     d += (d.empty() ? "M" : " L") + Num(x(static_cast<double>(point.time))) + " " + Num(y(point.equity));
   };
   std::size_t i = 0;
-  while (i < run.equity.size()) {
-    const double column = std::floor(x(static_cast<double>(run.equity[i].time)));
+  while (i < curve.size()) {
+    const double column = std::floor(x(static_cast<double>(curve[i].time)));
     std::size_t low = i, high = i, j = i;
-    for (; j < run.equity.size() && std::floor(x(static_cast<double>(run.equity[j].time))) == column; ++j) {
-      if (run.equity[j].equity < run.equity[low].equity) low = j;
-      if (run.equity[j].equity > run.equity[high].equity) high = j;
+    for (; j < curve.size() && std::floor(x(static_cast<double>(curve[j].time))) == column; ++j) {
+      if (curve[j].equity < curve[low].equity) low = j;
+      if (curve[j].equity > curve[high].equity) high = j;
     }
-    add(run.equity[i]);
-    if (std::min(low, high) != i) add(run.equity[std::min(low, high)]);
-    if (std::max(low, high) != std::min(low, high)) add(run.equity[std::max(low, high)]);
-    if (j - 1 != std::max(low, high) && j - 1 != i) add(run.equity[j - 1]);
+    add(curve[i]);
+    if (std::min(low, high) != i) add(curve[std::min(low, high)]);
+    if (std::max(low, high) != std::min(low, high)) add(curve[std::max(low, high)]);
+    if (j - 1 != std::max(low, high) && j - 1 != i) add(curve[j - 1]);
     i = j;
   }
   return d;
@@ -289,7 +291,9 @@ struct Ranges {
 
 Ranges DataRanges(const HostRun& run) {
   double t0 = std::numeric_limits<double>::infinity(), t1 = -t0, low = t0, high = -t0;
-  for (const EquityPoint& point : run.equity) {
+  std::vector<EquityPoint> both = run.equity;
+  both.insert(both.end(), run.unguarded.begin(), run.unguarded.end());
+  for (const EquityPoint& point : both) {
     t0 = std::min(t0, static_cast<double>(point.time));
     t1 = std::max(t1, static_cast<double>(point.time));
     low = std::min(low, point.equity);
@@ -319,8 +323,8 @@ Ranges DataRanges(const HostRun& run) {
   return {t0, t1, low - pad, high + pad};
 }
 
-std::vector<LegendItem> EquityLegendItems() {
-  return {
+std::vector<LegendItem> EquityLegendItems(const HostRun& run) {
+  std::vector<LegendItem> items = {
       {"equity", LineSwatch(kEquityColour, 1.6, "")},
       {"snapshot", LineSwatch(kSnapshotColour, 1.6, "")},
       {"take-profit level", LineSwatch(kTakeProfitColour, 1.6, "6 3")},
@@ -331,6 +335,8 @@ std::vector<LegendItem> EquityLegendItems() {
       {"increase target passed", Marker(Mark::Diamond, 0, 0, kIncreaseColour)},
       {"drawdown target passed", Marker(Mark::Dot, 0, 0, kDrawdownColour)},
   };
+  if (!run.unguarded.empty()) items.insert(items.begin() + 1, {"without the guard", LineSwatch(kUnguardedColour, 1.2, "4 2")});
+  return items;
 }
 
 // Where the panels go. The legend comes first: its rows decide where the equity panel starts.
@@ -412,7 +418,10 @@ std::string EquityPanel(const HostRun& run, const Ranges& ranges, const Box& box
   svg += ClipTo("equity-clip", box);
   svg += "<g clip-path=\"url(#equity-clip)\">\n";
   svg += LevelLines(run, x, y, ranges.t1);
-  svg += Path("equity", EquityPath(run, x, y), kEquityColour, 1.2, "");
+  if (!run.unguarded.empty()) {
+    svg += Path("unguarded", EquityPath(run.unguarded, x, y), kUnguardedColour, 1.0, "4 2");
+  }
+  svg += Path("equity", EquityPath(run.equity, x, y), kEquityColour, 1.2, "");
   svg += EventMarkers(run, x, y);
   svg += "</g>\n";
   svg += Frame(box);
@@ -541,7 +550,7 @@ double NiceStep(double range, int wantedTicks) {
 std::string RenderChart(const HostRun& run, const std::string& title) {
   const Ranges ranges = DataRanges(run);
   int legendRows = 0;
-  const std::string legend = Legend("legend", EquityLegendItems(), kLeft, kWidth - kRight, kLegendTop, legendRows);
+  const std::string legend = Legend("legend", EquityLegendItems(run), kLeft, kWidth - kRight, kLegendTop, legendRows);
   const Layout layout = PageLayout(legendRows);
   std::string svg = DocumentStart(layout.height, title);
   svg += legend;
@@ -552,6 +561,11 @@ std::string RenderChart(const HostRun& run, const std::string& title) {
 }
 
 void WriteChart(const HostRun& run, const std::string& title, const std::string& path) {
+  // The folder is made as for every other output file.
+  if (const std::filesystem::path parent = std::filesystem::path(path).parent_path(); !parent.empty()) {
+    std::error_code ignored;
+    std::filesystem::create_directories(parent, ignored);
+  }
   std::ofstream out(path, std::ios::binary);
   out << RenderChart(run, title);
   if (!out) throw std::runtime_error("cannot write the chart to " + path);

@@ -38,6 +38,17 @@ TEST(ParseTime, ReadsTheUsualWaysOfWritingATime) {
   for (const Case& c : cases) EXPECT_EQ(ParseTime(c.text), c.time) << c.text;
 }
 
+TEST(ParseTime, ReadsOffsetsMillisecondsAndDatesThatEndInTheYear) {
+  EXPECT_EQ(ParseTime("2011-07-13T11:39:05+02:00"), 1310549945);
+  EXPECT_EQ(ParseTime("2011-07-13T04:09:05-0530"), 1310549945);
+  EXPECT_EQ(ParseTime("1310549945250"), 1310549945);  // milliseconds
+  EXPECT_EQ(ParseTime("2011-07-13T09:39:05+2"), std::nullopt);
+  EXPECT_EQ(ParseTime("13.07.2011 09:39:05", DateOrder::DayFirst), 1310549945);
+  EXPECT_EQ(ParseTime("07/13/2011 09:39:05", DateOrder::MonthFirst), 1310549945);
+  EXPECT_EQ(ParseTime("13.07.2011 09:39:05"), std::nullopt);  // year first unless told
+  EXPECT_EQ(ParseTime("07/13/2011", DateOrder::DayFirst), std::nullopt);
+}
+
 TEST(FormatTime, WritesTheTerminalsForm) {
   struct Case {
     std::int64_t time;
@@ -80,6 +91,49 @@ TEST(ParseAccountCsv, FindsTheColumnsByTheirUsualNames) {
     EXPECT_DOUBLE_EQ(table.rows[0].margin, c.margin) << c.name;
     EXPECT_DOUBLE_EQ(table.rows[0].freeMargin, c.freeMargin) << c.name;
   }
+}
+
+TEST(ParseAccountCsv, ReadsTheExportsTradersHave) {
+  struct Case {
+    const char* name;
+    const char* text;
+    CsvFormat format;
+  };
+  const Case cases[] = {
+      {"rows quoted whole", "\"Time,Equity\"\n\"2024.01.02 10:00,1000.5\"\n", {}},
+      {"quoted fields, comma decimals", "Time;Equity;Margin\n\"2024.01.02 10:00\";\"1000,5\";\"0,5\"\n", {}},
+      {"comma decimals chosen", "Time,Equity\n2024.01.02 10:00,\"1000,5\"\n", {DateOrder::Auto, DecimalMark::Comma}},
+      {"date and time columns", "Date,Time,Equity\n2024.01.02,10:00,1000.5\n", {}},
+      {"day first", "Date\tTime\tEquity\n02.01.2024\t10:00\t1000,5\n13.01.2024\t10:00\t1000\n", {}},
+      {"month first", "Time,Equity\n01/02/2024 10:00,1000.5\n01/13/2024 10:00,1000\n", {}},
+      {"day first chosen", "Time,Equity\n02.01.2024 10:00,1000.5\n", {DateOrder::DayFirst, DecimalMark::Auto}},
+      {"milliseconds", "timestamp,equity\n1704189600000,1000.5\n", {}},
+      {"offset", "time,equity\n2024-01-02T12:00:00+02:00,1000.5\n", {}},
+  };
+  for (const Case& c : cases) {
+    const CsvTable table = ParseAccountCsv(c.text, {}, c.format);
+    ASSERT_GE(table.rows.size(), 1u) << c.name;
+    EXPECT_TRUE(table.problems.empty() && table.errors.empty()) << c.name;
+    EXPECT_EQ(table.rows[0].time, 1704189600) << c.name;
+    EXPECT_DOUBLE_EQ(table.rows[0].equity, 1000.5) << c.name;
+  }
+  // 01/02 and 02/01 alone cannot tell the order.
+  try {
+    ParseAccountCsv("Time,Equity\n01/02/2024 10:00,1000\n02/01/2024 10:00,1000\n", {});
+    ADD_FAILURE() << "no error";
+  } catch (const std::invalid_argument& error) {
+    EXPECT_NE(std::string(error.what()).find("--date-order"), std::string::npos) << error.what();
+  }
+}
+
+TEST(ParseAccountCsv, RowsBackInTimeOrWithoutEquityAreErrorsWithTheirLines) {
+  const CsvTable table = ParseAccountCsv("time,equity\n2024.01.02 10:00,1000\n2024.01.02 10:02,1001\n"
+                                         "2024.01.02 10:01,1002\n2024.01.02 10:03,0\n2024.01.02 10:03,5\n", {});
+  ASSERT_EQ(table.errors.size(), 2u);
+  EXPECT_EQ(table.errors[0].line, 4);
+  EXPECT_EQ(table.errors[0].message, "time 2024.01.02 10:01 is before the row of line 3 (2024.01.02 10:02)");
+  EXPECT_EQ(table.errors[1].line, 5);
+  EXPECT_EQ(table.errors[1].message, "equity 0 is not above 0");
 }
 
 TEST(ParseAccountCsv, SkipsAndReportsBadRows) {

@@ -2,18 +2,29 @@
 // the statistics file, resuming a state folder, the CSV sample and the program itself.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "sim_app.h"
+#include "sim_state.h"
 #include "sim_test_support.h"
+
+extern char** environ;
 
 namespace zt::sim {
 namespace {
+
+namespace fs = std::filesystem;
 
 const std::string kDemo = std::string(ZT_SIM_SAMPLES) + "/demo.ini";
 
@@ -100,7 +111,10 @@ TEST(EndToEnd, TheStatisticsFileHoldsTheHostsFirst512Cycles) {
   ASSERT_LT(result.summary.cycles, 1024);  // one statistics file only
   const std::vector<std::string> files = testing::FilesStartingWith(folder.path, "zentravo-stat-");
   ASSERT_EQ(files.size(), 1u);
-  EXPECT_EQ(files[0].substr(files[0].size() - 4), ".csv");
+  // Named after the simulated time of the close that filled the 512th slot.
+  std::string stamp = FormatTime(result.run.cycles[511].closeTime);
+  stamp[13] = '-';
+  EXPECT_EQ(files[0], folder.File("zentravo-stat-" + stamp + ".csv"));
   const std::vector<std::string> lines = Lines(testing::ReadFile(files[0]));
   ASSERT_EQ(lines.size(), 513u);
   EXPECT_EQ(lines[0], "#,DD,Margin");
@@ -109,19 +123,113 @@ TEST(EndToEnd, TheStatisticsFileHoldsTheHostsFirst512Cycles) {
   }
 }
 
-TEST(EndToEnd, ASecondRunWithTheSameStateResumesLikeARestartedTerminal) {
+// Closes before the run's last tick: a close on that tick shows in the figures only after it.
+double ClosesBeforeTheEnd(const SimResult& result) {
+  return static_cast<double>(std::count_if(result.run.cycles.begin(), result.run.cycles.end(), [&](const CycleRecord& c) {
+    return c.closeTime < result.run.equity.back().time;
+  }));
+}
+
+TEST(GuardAgainstNoGuard, TheSameMarketWithoutTheGuardDiffersByWhatTheClosesCost) {
   testing::TempFolder folder;
+  // The model: the account without the guard sees the same moves and pays no close costs.
+  const SimResult model = Simulate(Options({"--config", kDemo, "--state", folder.File("model"), "--close-cost", "2"}));
+  ASSERT_GT(model.summary.cycles, 5);
+  ASSERT_EQ(model.run.unguarded.size(), model.run.equity.size());
+  EXPECT_NEAR(model.run.unguarded.back().equity - model.run.equity.back().equity, 2.0 * ClosesBeforeTheEnd(model), 1e-6);
+  EXPECT_EQ(model.summary.unguardedFinalEquity, model.run.unguarded.back().equity);
+  EXPECT_LE(model.summary.unguardedDeepestDrawdown, 0.0);
+
+  // A CSV history read as the strategy's running result: each close restarts the account flat at
+  // what was left, and the history's later changes apply to it.
+  const std::string csv = std::string(ZT_SIM_SAMPLES) + "/equity-history.csv";
+  const SimResult replay = Simulate(Options({"--config", std::string(ZT_SIM_SAMPLES) + "/history.ini", "--csv", csv,
+                                             "--state", folder.File("csv"), "--close-cost", "1.5"}));
+  const CsvTable recorded = ReadAccountCsv(csv, {});
+  ASSERT_GT(replay.summary.cycles, 0);
+  EXPECT_EQ(replay.run.unguarded.back().equity, recorded.rows.back().equity);
+  EXPECT_NEAR(replay.run.equity.back().equity, recorded.rows.back().equity - 1.5 * ClosesBeforeTheEnd(replay), 1e-6);
+  for (const HostEvent& event : replay.run.events) {
+    if (event.kind == EventKind::TakeProfitClose || event.kind == EventKind::StopLossClose) {
+      EXPECT_NEAR(event.equityLeft, event.figures.equity - 1.5, 1e-9);
+    }
+  }
+}
+
+// The message Simulate stops with, or "" when it runs.
+std::string Refusal(const SimOptions& options) {
+  try {
+    Simulate(options);
+  } catch (const std::runtime_error& error) {
+    return error.what();
+  }
+  return {};
+}
+
+TEST(Resume, AModelRunContinuesItsWalkAndRefusesAnotherRun) {
+  testing::TempFolder folder, whole;
   const SimResult first = Simulate(Options({"--config", kDemo, "--state", folder.path, "--ticks", "1500"}));
-  ASSERT_GT(first.summary.cycles, 0);
-  const SimResult second = Simulate(Options({"--config", kDemo, "--state", folder.path, "--ticks", "1500",
-                                             "--seed", "999", "--balance", "1"}));
-  EXPECT_FALSE(first.resumedAccount);
-  EXPECT_TRUE(second.resumedAccount);
-  // The account goes on where it stopped; the guard takes its stored snapshot and initial equity.
-  EXPECT_EQ(second.summary.startEquity, first.summary.finalEquity);
-  EXPECT_EQ(second.run.equity[1].time - first.run.equity.back().time, 30);
+  const SimResult second = Simulate(Options({"--config", kDemo, "--state", folder.path, "--ticks", "1500"}));
+  const SimResult once = Simulate(Options({"--config", kDemo, "--state", whole.path, "--ticks", "3000"}));
+  EXPECT_FALSE(first.resumed);
+  EXPECT_TRUE(second.resumed);
+  // The guard takes its stored snapshot; the account goes on with the same walk as one long run,
+  // tick for tick, until the first close of the resumed run.
   EXPECT_EQ(Money(second.run.startSnapshot), Money(first.summary.finalSnapshot));
   EXPECT_EQ(second.run.initialEquity, 10000.0);
+  ASSERT_GT(second.run.cycles.size(), 0u);
+  std::size_t compared = 0;
+  for (std::size_t k = 0; second.run.equity[k].time < second.run.cycles[0].closeTime; ++k, ++compared) {
+    EXPECT_EQ(second.run.equity[k].time, once.run.equity[1500 + k].time);
+    ASSERT_EQ(second.run.equity[k].equity, once.run.equity[1500 + k].equity) << k;
+  }
+  EXPECT_GT(compared, 1u);
+
+  // Another seed and ladder: refused, naming both differences; allowed when asked for.
+  const SimOptions other = Options({"--config", kDemo, "--state", folder.path, "--ticks", "10", "--seed", "999",
+                                    "--take-profits", "70"});
+  const std::string refusal = Refusal(other);
+  EXPECT_NE(refusal.find("--seed \"5\" there, \"999\" here"), std::string::npos) << refusal;
+  EXPECT_NE(refusal.find("--take-profits \"60,45,30,20 | 90,60,40,25 | 120,80,50,30\" there, \"70\" here"),
+            std::string::npos) << refusal;
+  // The same ladder written otherwise is the same ladder.
+  EXPECT_EQ(Refusal(Options({"--config", kDemo, "--state", folder.path, "--ticks", "10", "--take-profits",
+                             "60, 45, 30, 20; 90,60,40,25;120 80 50 30"})), "");
+  SimOptions anyway = other;
+  anyway.resumeAnyway = true;
+  EXPECT_EQ(Refusal(anyway), "");
+  // A CSV run does not continue a model's folder.
+  EXPECT_NE(Refusal(Options({"--config", kDemo, "--state", folder.path, "--csv",
+                             std::string(ZT_SIM_SAMPLES) + "/equity-history.csv"})).find("--csv (none) there"),
+            std::string::npos);
+}
+
+TEST(Resume, ACsvRunContinuesAfterItsLastRowAndOnlyOverTheSameRows) {
+  testing::TempFolder folder;
+  const std::vector<std::string> lines = Lines(testing::ReadFile(std::string(ZT_SIM_SAMPLES) + "/equity-history.csv"));
+  ASSERT_EQ(lines.size(), 601u);  // header and 600 rows
+  const auto write = [&](std::size_t count, std::size_t changedLine) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) text += (i == changedLine ? lines[i] + "1" : lines[i]) + "\n";
+    testing::WriteFile(folder.File("history.csv"), text);
+  };
+  const auto options = [&] {
+    return Options({"--config", std::string(ZT_SIM_SAMPLES) + "/history.ini", "--csv", folder.File("history.csv"),
+                    "--state", folder.File("state")});
+  };
+  write(301, 0);  // rows 0..299
+  const SimResult first = Simulate(options());
+  EXPECT_EQ(first.run.ticks, 299);
+  write(601, 0);
+  const SimResult second = Simulate(options());
+  EXPECT_TRUE(second.resumed);
+  // The terminal restarts at row 299 (line 301), then replays rows 300 to 599 once each.
+  EXPECT_EQ(second.run.ticks, 300);
+  EXPECT_EQ(second.run.equity[0].time, first.run.equity.back().time);
+  EXPECT_EQ(second.run.equity[1].time - second.run.equity[0].time, 60);
+  EXPECT_NE(Refusal(options()).find("holds no row after the rows up to line 601"), std::string::npos);
+  write(601, 5);  // a replayed row changed
+  EXPECT_NE(Refusal(options()).find("does not hold the rows up to line 601"), std::string::npos);
 }
 
 TEST(EndToEnd, TheRecordedHistoryReplaysWithoutBadRows) {
@@ -144,11 +252,27 @@ TEST(EndToEnd, AMissingLibraryIsReportedNotCrashedOn) {
   EXPECT_NE(err.str().find("no library at"), std::string::npos) << err.str();
 }
 
-int RunProgram(const std::string& arguments, const testing::TempFolder& folder) {
-  const std::string command = std::string(ZT_SIM_PROGRAM) + " " + arguments + " > " + folder.File("out.txt") +
+// Runs zt-sim with arguments (or, with program false, the whole command line given), its output
+// into out.txt and err.txt of folder.
+int RunProgram(const std::string& arguments, const testing::TempFolder& folder, bool program = true) {
+  const std::string command = (program ? std::string(ZT_SIM_PROGRAM) + " " : std::string()) + arguments +
+                              " > " + folder.File("out.txt") +
                               " 2> " + folder.File("err.txt");
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ProgressLine, FitsTheTerminalAndShowsRateAndTimeLeft) {
+  // 1.5 M of 6 M ticks in 3 s: 500 k/s, 4.5 M ticks in 9 s; the bar takes the rest of 79 columns.
+  EXPECT_EQ(ProgressLine(1500000, 6000000, 3.0, 80),
+            "[########..........................] 25%  1.5 M / 6 M ticks  500 k/s  0:09 left");
+  for (int columns = 1; columns <= 120; ++columns) {
+    const std::string line = ProgressLine(1500000, 6000000, 3.0, columns);
+    EXPECT_LT(static_cast<int>(line.size()), std::max(columns, 1)) << columns;
+    if (columns >= 30) {
+      EXPECT_NE(line.find("0:09 left"), std::string::npos) << columns;
+    }
+  }
 }
 
 TEST(Program, RunsTheDemoAndWritesChartAndJson) {
@@ -157,15 +281,135 @@ TEST(Program, RunsTheDemoAndWritesChartAndJson) {
                     folder.File("chart.svg") + " --json " + folder.File("events.json"),
                 folder), 0) << testing::ReadFile(folder.File("err.txt"));
   const std::string out = testing::ReadFile(folder.File("out.txt"));
+  EXPECT_EQ(out.rfind("ladder  take profits      60,45,30,20 | 90,60,40,25 | 120,80,50,30\n"
+                      "        drawdown targets  40,80,120 | 60,110,160 | 80,140,200\n"
+                      "        increase targets  10250,10500,10800\n"
+                      "        stop losses       150,200,250\n", 0), 0u) << out;
+  for (const std::string& line : Lines(out)) {
+    if (line.rfind("library ", 0) != 0 && line.find(" written to ") == std::string::npos) {
+      EXPECT_LE(line.size(), 100u) << line;  // paths aside, the report fits 100 columns
+    }
+  }
   for (const char* part : {"earlier events)", "Dashboard", "Snaps / Avg / Med / Low DD", "Summary",
                            "closes on take profit", "chart written to"}) {
     EXPECT_NE(out.find(part), std::string::npos) << part;
   }
+  EXPECT_NE(out.find("guard against no guard                  with the guard  without\n"), std::string::npos);
   std::vector<testing::XmlElement> elements;
   std::string error;
   EXPECT_TRUE(testing::ParseXml(testing::ReadFile(folder.File("chart.svg")), elements, error)) << error;
-  EXPECT_EQ(testing::ReadFile(folder.File("events.json")).rfind("{\"events\":[{\"tick\":0,", 0), 0u);
+  EXPECT_EQ(std::count_if(elements.begin(), elements.end(),
+                          [](const testing::XmlElement& e) { return e.Attribute("id") == "unguarded"; }), 1);
+  EXPECT_NE(testing::ReadFile(folder.File("events.json")).find(",\"events\":[{\"tick\":0,"), std::string::npos);
   EXPECT_TRUE(std::ifstream(folder.File("state/zentravo.so")).good());
+}
+
+TEST(Program, TheSameInputsGiveByteIdenticalLogJsonAndChart) {
+  // Two runs in different time zones: any time taken from the machine would tell them apart.
+  testing::TempFolder folder;
+  std::vector<std::string> outputs[2];
+  for (int run = 0; run < 2; ++run) {
+    const std::string name = folder.File("run" + std::to_string(run));
+    ASSERT_EQ(RunProgram(std::string(run == 0 ? "TZ=UTC0 " : "TZ=XST-9 ") + ZT_SIM_PROGRAM + " --config " +
+                             kDemo + " --state " + name + "/state --quiet --log " + name + "/log.txt --json " +
+                             name + "/run.json --chart " + name + "/chart.svg",
+                         folder, false),
+              0) << testing::ReadFile(folder.File("err.txt"));
+    for (const char* file : {"/log.txt", "/run.json", "/chart.svg"}) {
+      outputs[run].push_back(testing::ReadFile(name + file));
+    }
+  }
+  for (std::size_t file = 0; file < outputs[0].size(); ++file) {
+    EXPECT_FALSE(outputs[0][file].empty());
+    EXPECT_TRUE(outputs[0][file] == outputs[1][file]) << "output " << file;
+  }
+  // The panel's title is the simulated time of the last tick: 6000 ticks of 30 s from 2024.01.02 00:00.
+  EXPECT_NE(outputs[0][1].find("Thu, Jan 04, 2024 02:00:00"), std::string::npos);
+}
+
+TEST(Program, CtrlCSavesTheAccountAndTheNextRunContinuesIt) {
+  testing::TempFolder folder;
+  const std::string state = folder.File("state");
+  const std::vector<std::string> arguments = {ZT_SIM_PROGRAM, "--config", kDemo, "--state", state, "--ticks",
+                                              "100000000", "--quiet", "--no-progress", "--log", folder.File("log")};
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t child = 0;
+  ASSERT_EQ(posix_spawn(&child, ZT_SIM_PROGRAM, &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  // The state is written before the first tick; let the run go on a little past it.
+  for (int wait = 0; wait < 200 && !std::ifstream(state + "/zt-sim-state.txt").good(); ++wait) usleep(50000);
+  usleep(300000);
+  kill(child, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+
+  const std::optional<SimState> saved = ParseSimState(testing::ReadFile(state + "/zt-sim-state.txt"));
+  ASSERT_TRUE(saved.has_value());
+  EXPECT_FALSE(saved->running);
+  AccountModel account{};
+  ASSERT_TRUE(ParseAccount(saved->account, account));
+  EXPECT_GT(account.tick, 0);
+  EXPECT_LT(account.tick, 100000000);
+  const SimResult resumed = Simulate(Options({"--config", kDemo, "--state", state, "--ticks", "10"}));
+  EXPECT_TRUE(resumed.resumed);
+  EXPECT_EQ(resumed.run.equity[0].time, account.options.startTime + account.tick * 30);
+  EXPECT_EQ(resumed.run.equity[0].equity, account.balance + account.floating);
+}
+
+TEST(Program, AStateFolderThatCannotBeWrittenStopsTheRunBeforeTheFirstTick) {
+  testing::TempFolder folder;
+  const std::string state = folder.File("state");
+  ASSERT_EQ(RunProgram("--config " + kDemo + " --state " + state + " --ticks 100", folder), 0);
+  const std::string before = testing::ReadFile(state + "/zt-sim-state.txt");
+  // Permissions do not bind root: the folder then belongs to an ordinary user who runs the program.
+  std::string runAs;
+  if (getuid() == 0) {
+    ASSERT_EQ(std::system(("chown -R nobody " + state).c_str()), 0);
+    runAs = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
+  }
+  fs::permissions(state, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                             fs::perms::others_exec);
+  EXPECT_EQ(RunProgram(runAs + ZT_SIM_PROGRAM + " --config " + kDemo + " --state " + state + " --ticks 100", folder,
+                       false),
+            1);
+  const std::string expected = "cannot write " + state + "/zt-sim-state.txt: Permission denied), so nothing was run";
+  EXPECT_NE(testing::ReadFile(folder.File("err.txt")).find(expected), std::string::npos) << testing::ReadFile(folder.File("err.txt"));
+  EXPECT_EQ(testing::ReadFile(state + "/zt-sim-state.txt"), before);
+  fs::permissions(state, fs::perms::owner_all);
+}
+
+TEST(Program, OutputFoldersAreMadeAndAFailedRunLeavesNoFolder) {
+  testing::TempFolder folder;
+  ASSERT_EQ(RunProgram("--ticks 50 --state " + folder.File("state") + " --chart " + folder.File("a/b/chart.svg") +
+                           " --json " + folder.File("c/run.json") + " --log " + folder.File("d/log.txt"),
+                       folder), 0) << testing::ReadFile(folder.File("err.txt"));
+  for (const char* file : {"a/b/chart.svg", "c/run.json", "d/log.txt"}) {
+    EXPECT_TRUE(fs::exists(folder.File(file))) << file;
+  }
+  // No usable row: the run fails after the library was copied into a fresh zt-state-1.
+  testing::WriteFile(folder.File("empty.csv"), "Time,Equity\n");
+  fs::create_directory(folder.File("work"));
+  EXPECT_EQ(RunProgram("cd " + folder.File("work") + " && " + ZT_SIM_PROGRAM + " --csv " + folder.File("empty.csv"),
+                       folder, false), 1);
+  EXPECT_NE(testing::ReadFile(folder.File("err.txt")).find("holds no usable row"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(folder.File("work")));
+  // Without --state the library's files live in a throwaway folder that is gone after the run.
+  EXPECT_EQ(RunProgram("cd " + folder.File("work") + " && " + ZT_SIM_PROGRAM + " --ticks 100", folder, false), 0);
+  EXPECT_NE(testing::ReadFile(folder.File("out.txt")).find("no state folder kept"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(folder.File("work")));
+  // With rows but none usable, the first reasons are shown.
+  testing::WriteFile(folder.File("bad.csv"), "Time,Equity\nnoon,1000\n2024.01.02 10:00,lots\n");
+  EXPECT_EQ(RunProgram("--csv " + folder.File("bad.csv") + " --state " + folder.File("s2"), folder), 1);
+  EXPECT_NE(testing::ReadFile(folder.File("err.txt")).find("holds no usable row:\n  line 2: time \"noon\" is not a "
+                                                          "time\n  line 3: equity \"lots\" is not a number\n"),
+            std::string::npos) << testing::ReadFile(folder.File("err.txt"));
 }
 
 TEST(Program, HelpAndBadOptions) {
@@ -173,12 +417,27 @@ TEST(Program, HelpAndBadOptions) {
   EXPECT_EQ(RunProgram("--help", folder), 0);
   const std::string help = testing::ReadFile(folder.File("out.txt"));
   for (const char* option : {"--csv", "--columns", "--seed", "--take-profits", "--email-drawdown", "--state",
-                             "--library", "--json", "--chart", "--config"}) {
+                             "--library", "--json", "--chart", "--config", "2024-01-02T10:30:15Z",
+                             "seconds since 1970", "UTF-16", "any character but a digit or \".\" separates",
+                             "GetEmailText"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
   EXPECT_EQ(RunProgram("--bogus", folder), 2);
   EXPECT_NE(testing::ReadFile(folder.File("err.txt")).find("--bogus"), std::string::npos);
   EXPECT_EQ(RunProgram("--start yesterday", folder), 2);
+  // Mistakes stop the run with one line naming the option.
+  const std::pair<std::string, std::string> mistakes[] = {
+      {"--ticks -1", "zt-sim: --ticks must be a whole number from 1 to 1000000000000, not -1\n"},
+      {"--balance nan", "zt-sim: --balance must be a number from 0.01 to 1000000000000, not nan\n"},
+      {"--drift inf", "zt-sim: --drift must be a number from -1000000000 to 1000000000, not inf\n"},
+      {"--take-profits 1e2", "zt-sim: --take-profits \"1e2\": \"1e2\" is not a plain amount"},
+      {"--config " + folder.File("typo.ini"), "zt-sim: --config: \"volatilty\" in the settings file is no option\n"},
+  };
+  testing::WriteFile(folder.File("typo.ini"), "seed = 3\nvolatilty = 3\n");
+  for (const auto& [arguments, message] : mistakes) {
+    EXPECT_EQ(RunProgram(arguments, folder), 2) << arguments;
+    EXPECT_EQ(testing::ReadFile(folder.File("err.txt")).rfind(message, 0), 0u) << testing::ReadFile(folder.File("err.txt"));
+  }
   EXPECT_EQ(RunProgram("--columns equity", folder), 2);
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include <cmath>
 
 namespace zt::sim {
@@ -91,6 +93,17 @@ TEST(FormatEvent, LinesUpTickTimeEquityAndDecision) {
   const std::string email = FormatEvent(event);
   EXPECT_NE(email.find("e-mail          Prev Snap"), std::string::npos);
   EXPECT_NE(email.find("\n" + std::string(55, ' ') + "Pair: EURUSD."), std::string::npos);
+  // Long texts wrap at spaces to stay within 100 columns, continuing under the text column.
+  event.text = "Prev Snap $10122.53, SL: -$9972.53, New Snap $9964.69 ($-157.83), TP $30.00, TTC 1.1s, ZT "
+               "CloseAll Stop Loss Complete";
+  event.body = {"Equity DD; Current TP, DDT -$131.39; $30.00, -$120.00 ($9844.69)."};
+  std::istringstream lines(FormatEvent(event));
+  std::string all;
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_LE(line.size(), 100u) << line;
+    all += line.substr(55) + " ";
+  }
+  EXPECT_EQ(all, event.text + " " + event.body[0] + " ");
 }
 
 TEST(FormatDashboard, LaysTheCellsOutAsTwoAlignedColumns) {
@@ -100,24 +113,50 @@ TEST(FormatDashboard, LaysTheCellsOutAsTwoAlignedColumns) {
   panel.first[4] = {"Initial / Curr Snapshot", "1000.00 / 1000.00 [2011.07.13 09:39]", true};
   panel.second[2] = {"Current DD Target; TP", "20.00, 980.00; 30.00", true};
   panel.second[3] = {"Next DD Target; TP", "--, --; --", true};
-  const std::string text = FormatDashboard(panel);
-  std::vector<std::string> lines;
-  for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    lines.push_back(text.substr(start, end - start));
-  }
-  ASSERT_EQ(lines.size(), 4u);  // title, row 2 (second column only), rows 3 and 4
-  EXPECT_EQ(lines[0], panel.title);
-  EXPECT_EQ(lines[1].find("Current DD Target; TP"), lines[2].find("Next DD Target; TP"));
-  EXPECT_EQ(lines[2].find("50.00, 5.00 %"), lines[3].find("1000.00 / 1000.00"));
-  EXPECT_EQ(lines[3].find('|'), std::string::npos);  // nothing on the right of row 4
+  const auto lines = [&] {
+    const std::string text = FormatDashboard(panel);
+    std::vector<std::string> all;
+    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+      all.push_back(text.substr(start, end - start));
+    }
+    return all;
+  };
+  // 115 columns side by side: the second column goes under the first, within 100 columns.
+  const std::vector<std::string> stacked = lines();
+  ASSERT_EQ(stacked.size(), 6u);  // title, rows 3 and 4, a blank line, rows 2 and 3 of the second
+  EXPECT_EQ(stacked[0], panel.title);
+  EXPECT_EQ(stacked[1].find("50.00, 5.00 %"), stacked[2].find("1000.00 / 1000.00"));
+  EXPECT_EQ(stacked[3], "");
+  EXPECT_EQ(stacked[4].find("20.00, 980.00"), stacked[5].find("--, --; --"));
+  for (const std::string& line : stacked) EXPECT_LE(line.size(), 100u) << line;
+
+  panel.first[4].value = "1000.00 / 1000.00";  // now side by side fits: 94 columns
+  panel.second[2].value = "20.00, 980.00";
+  const std::vector<std::string> paired = lines();
+  ASSERT_EQ(paired.size(), 4u);  // title, row 2 (second column only), rows 3 and 4
+  EXPECT_EQ(paired[1].find("Current DD Target; TP"), paired[2].find("Next DD Target; TP"));
+  EXPECT_EQ(paired[2].find("50.00, 5.00 %"), paired[3].find("1000.00 / 1000.00"));
+  EXPECT_EQ(paired[3].find('|'), std::string::npos);  // nothing on the right of row 4
+}
+
+TEST(DeepestDrawdown, IsTheLowestEquityBelowAnEarlierPeak) {
+  EXPECT_EQ(DeepestDrawdown({{0, 100}, {1, 120}, {2, 90}, {3, 130}, {4, 105}, {5, 140}}), -30.0);
+  EXPECT_EQ(DeepestDrawdown({{0, 100}, {1, 110}}), 0.0);
+  EXPECT_EQ(DeepestDrawdown({}), 0.0);
 }
 
 TEST(FormatJson, EscapesTextsAndWritesNullForMissingValues) {
   HostRun run = RunWithCycles({});
   run.events[0].text = "say \"hi\"\n\tand \\ go";
+  run.events[0].figures.equity = 1234.56;
   Dashboard panel{};
   panel.first[kStatisticsRow] = {"Snaps / Avg / Med / Low DD", "0 / - / - / -", true};
-  const std::string json = FormatJson(run, Summarise(run), panel);
+  const Ladder ladder = ReadLadder({"50,30;80", "", "1100", "100"});
+  const std::string json = FormatJson(run, Summarise(run), panel, ladder, {{"host-tag", "a \"b\""}});
+  EXPECT_NE(json.find(R"("inputs":{"host-tag":"a \"b\""})"), std::string::npos);
+  EXPECT_NE(json.find(R"("equity":123456,)"), std::string::npos);  // amounts in whole cents
+  EXPECT_NE(json.find(R"("ladder":{"takeProfits":[[5000,3000],[8000]],"drawdownTargets":[],)"
+                      R"("increaseTargets":[110000],"stopLosses":[10000]})"), std::string::npos);
   EXPECT_NE(json.find(R"("alert":"say \"hi\"\n\tand \\ go")"), std::string::npos);
   EXPECT_NE(json.find(R"("averageDrawdown":null)"), std::string::npos);
   EXPECT_NE(json.find(R"("guard":{"snaps":0,"averageDrawdown":null)"), std::string::npos);

@@ -1,0 +1,181 @@
+#include "ladder.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace zt::sim {
+namespace {
+
+bool NumberCharacter(char c) { return (c >= '0' && c <= '9') || c == '.'; }
+
+// A run of digits and points, read as the library does: the reading stops at a second point, and
+// "." alone is 0.
+double TokenValue(const std::string& text, std::size_t start, std::size_t end) {
+  double value = 0.0;
+  const auto result = std::from_chars(text.data() + start, text.data() + end, value, std::chars_format::fixed);
+  return result.ec == std::errc() ? value : 0.0;
+}
+
+std::string Amount(double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.10g", value);
+  return buffer;
+}
+
+// A letter or sign touching a number, or a number of two points: a token the trader wrote as one
+// amount and the library splits or cuts. Empty when there is none.
+std::string SplitToken(const std::string& text) {
+  const auto glued = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '+' || c == '-' || c == '_';
+  };
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (!NumberCharacter(text[at])) continue;
+    std::size_t start = at, end = at;
+    while (end < text.size() && NumberCharacter(text[end])) ++end;
+    int points = 0;
+    for (std::size_t i = start; i < end; ++i) points += text[i] == '.' ? 1 : 0;
+    const bool before = start > 0 && glued(text[start - 1]);
+    const bool after = end < text.size() && glued(text[end]);
+    if (before || after || points > 1 || end - start == static_cast<std::size_t>(points)) {
+      while (start > 0 && (glued(text[start - 1]) || NumberCharacter(text[start - 1]))) --start;
+      while (end < text.size() && (glued(text[end]) || NumberCharacter(text[end]))) ++end;
+      return text.substr(start, end - start);
+    }
+    at = end;
+  }
+  return {};
+}
+
+std::size_t WrittenSets(const std::string& text) {
+  std::size_t sets = 0;
+  bool amount = false;
+  for (const char c : text) {
+    if (NumberCharacter(c)) amount = true;
+    if (c == ';') {
+      sets += amount ? 1 : 0;
+      amount = false;
+    }
+  }
+  return sets + (amount ? 1 : 0);
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The mistake in one text, given what the library keeps of it (reading), how many amounts the
+// trader wrote, and what else is wrong. kind names a required ladder ("take profit"), else empty.
+std::string Mistake(const std::string& option, const std::string& text, const std::string& kind,
+                    const std::string& reading, std::size_t amounts, bool zero, const std::string& tooMany,
+                    bool setsMoved) {
+  const std::string prefix = option + " " + Quoted(text) + ": ";
+  const std::string would = "; the library would read " + (amounts == 0 ? std::string("nothing") : reading);
+  if (const std::string token = SplitToken(text); !token.empty()) {
+    return prefix + Quoted(token) + " is not a plain amount (any character but a digit or \".\" separates " +
+           "amounts)" + would;
+  }
+  if (amounts == 0) {
+    if (kind.empty() && text.find_first_not_of(" \t") == std::string::npos) return {};
+    return prefix + (text.empty() ? "no amount" : "no amount in it") + would +
+           (kind.empty() ? "" : " and take a " + kind + " of 0, a close on every tick");
+  }
+  if (zero) return prefix + "an amount of 0, where the ladder would stop" + would;
+  if (!tooMany.empty()) return prefix + tooMany + would;
+  if (setsMoved) return prefix + "a ';' after a separator does not open a set" + would;
+  return {};
+}
+
+std::string SetsMistake(const std::string& option, const std::string& text, const std::string& kind) {
+  AmountSets sets = ReadSets(text);
+  std::size_t amounts = 0;
+  bool zero = false;
+  std::string tooMany;
+  for (std::vector<double>& set : sets) {
+    amounts += set.size();
+    for (const double amount : set) zero = zero || amount <= 0.0;
+    if (set.size() > kLadderPositions) {
+      tooMany = std::to_string(set.size()) + " amounts in a set, of which the library keeps " +
+                std::to_string(kLadderPositions);
+      set.resize(kLadderPositions);
+    }
+  }
+  const bool moved = WrittenSets(text) != sets.size();
+  if (sets.size() > kLadderSets) {
+    tooMany = std::to_string(sets.size()) + " sets, of which the library keeps " + std::to_string(kLadderSets);
+    sets.resize(kLadderSets);
+  }
+  return Mistake(option, text, kind, "the sets " + FormatSets(sets), amounts, zero, tooMany, moved);
+}
+
+std::string ListMistake(const std::string& option, const std::string& text, const std::string& kind) {
+  std::vector<double> list = ReadList(text);
+  const std::size_t amounts = list.size();
+  bool zero = false;
+  for (const double amount : list) zero = zero || amount <= 0.0;
+  std::string tooMany;
+  if (list.size() > kLadderListEntries) {
+    tooMany = std::to_string(list.size()) + " amounts, of which the library keeps " +
+              std::to_string(kLadderListEntries);
+    list.resize(kLadderListEntries);
+  }
+  return Mistake(option, text, kind, FormatList(list), amounts, zero, tooMany, false);
+}
+
+}  // namespace
+
+AmountSets ReadSets(const std::string& text) {
+  AmountSets sets;
+  std::vector<double> set;
+  std::size_t start = 0;
+  bool inToken = false;
+  for (std::size_t at = 0; at <= text.size(); ++at) {
+    const bool number = at < text.size() && NumberCharacter(text[at]);
+    if (number) {
+      if (!inToken) start = at;
+      inToken = true;
+      continue;
+    }
+    if (!inToken) continue;
+    inToken = false;
+    set.push_back(TokenValue(text, start, at));
+    if (at < text.size() && text[at] == ';') {
+      sets.push_back(set);
+      set.clear();
+    }
+  }
+  if (!set.empty()) sets.push_back(std::move(set));
+  return sets;
+}
+
+std::vector<double> ReadList(const std::string& text) {
+  std::vector<double> amounts;
+  for (const std::vector<double>& set : ReadSets(text)) amounts.insert(amounts.end(), set.begin(), set.end());
+  return amounts;
+}
+
+std::string FormatList(const std::vector<double>& amounts) {
+  if (amounts.empty()) return "none";
+  std::string out;
+  for (const double amount : amounts) out += (out.empty() ? "" : ",") + Amount(amount);
+  return out;
+}
+
+std::string FormatSets(const AmountSets& sets) {
+  if (sets.empty()) return "none";
+  std::string out;
+  for (const std::vector<double>& set : sets) out += (out.empty() ? "" : " | ") + FormatList(set);
+  return out;
+}
+
+Ladder ReadLadder(const TargetTexts& texts) {
+  return Ladder{ReadSets(texts.takeProfits), ReadSets(texts.drawdownTargets), ReadList(texts.increaseTargets),
+                ReadList(texts.stopLosses)};
+}
+
+std::string LadderMistake(const TargetTexts& texts) {
+  std::string mistake = SetsMistake("--take-profits", texts.takeProfits, "take profit");
+  if (mistake.empty()) mistake = SetsMistake("--drawdown-targets", texts.drawdownTargets, "");
+  if (mistake.empty()) mistake = ListMistake("--increase-targets", texts.increaseTargets, "");
+  if (mistake.empty()) mistake = ListMistake("--stop-losses", texts.stopLosses, "stop loss");
+  return mistake;
+}
+
+}  // namespace zt::sim
