@@ -103,3 +103,14 @@ foreach(build native win32 win64)
   zt_callscript_test(callscript.${build}.settings_of_capital_name ${build} ${ZT_PATH_SCRIPT}
     --as ZENTRAVO.DLL --expect-settings terminal/ZENTRAVO.ini)
 endforeach()
+
+# Our settings store writes what the Windows private-profile service writes, byte for byte, from
+# no file, the guard's own file and hand-edited ones.
+foreach(build win32 win64)
+  string(TOUPPER ${build} upper)
+  add_test(NAME wine.${build}.store_matches_service COMMAND bash
+    ${CMAKE_CURRENT_SOURCE_DIR}/wine_run.sh ${ZT_WINE_PREFIX} ${ZT_${upper}_BUILD_DIR}/zt_profile_check.exe
+    ${ZT_CALLSCRIPT_WORK}/store_matches_service_${build})
+  set_tests_properties(wine.${build}.store_matches_service PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED}
+    FIXTURES_REQUIRED zt_wine LABELS wine TIMEOUT 120)
+endforeach()

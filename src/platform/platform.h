@@ -8,12 +8,29 @@
 
 namespace zt::platform {
 
+// Paths are UTF-8 text on every platform. The Windows seam turns each one into UTF-16 (with the
+// long-path prefix where a path is too long for the plain form) and calls only the wide file
+// services, so no code page ever chooses which file is opened.
+
+// Room for any path the seam hands over or keeps: Windows allows 32,767 UTF-16 units, which are
+// at most three UTF-8 bytes each.
+constexpr int kPathCapacity = 3 * 32768;
+
 // ---- Module start-up -------------------------------------------------------------------------
 
-// Writes the full file path of the loaded library into out (capacity bytes, NUL included).
-// Returns the length of the path; when the path does not fit, returns capacity or more and the
-// contents of out are not a usable path. Returns 0 when the path cannot be learnt.
+// Writes the full file path of the loaded library into out (capacity bytes, NUL included), in
+// UTF-8. Returns the length of the path; when the path does not fit, returns capacity or more and
+// the contents of out are not a usable path. Returns 0 when the path cannot be learnt (or, on
+// Windows, holds a lone surrogate that no UTF-8 text can name).
 int ModulePath(char* out, int capacity);
+
+// A location too long for the state's 256-byte path field: from now on every path handed to the
+// file services below that starts with shortForm is opened as fullForm followed by the rest, so
+// the field may hold shortForm plus a file's ending while the file itself lies at the full
+// location. One location is kept; empty texts forget it. Returns false, keeping none, when
+// fullForm does not fit kPathCapacity. While one is kept, a path that starts with shortForm is
+// always read as the short form (the full form starts with it too: never hand that one in).
+bool KeepFullLocation(std::string_view shortForm, std::string_view fullForm);
 
 // ---- Private-profile (INI) files -------------------------------------------------------------
 

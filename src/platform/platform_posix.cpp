@@ -47,6 +47,28 @@ std::size_t CopyText(std::string_view text, char* out, std::size_t capacity) {
   return length;
 }
 
+// ---- Paths ----
+
+// The location KeepFullLocation remembers, and the path a file service opens.
+char keptShortForm[kPathCapacity];
+char keptFullForm[kPathCapacity];
+char resolvedPath[kPathCapacity];
+
+// The path a file service opens for path: the kept full location where path starts with its
+// short form, else path itself. Null when the result does not fit.
+const char* Resolve(const char* path) {
+  const std::string_view given(path);
+  const std::string_view shortForm(keptShortForm);
+  if (shortForm.empty() || !given.starts_with(shortForm)) return path;
+  const std::string_view fullForm(keptFullForm);
+  const std::string_view rest = given.substr(shortForm.size());
+  if (fullForm.size() + rest.size() >= kPathCapacity) return nullptr;
+  std::memcpy(resolvedPath, fullForm.data(), fullForm.size());
+  std::memcpy(resolvedPath + fullForm.size(), rest.data(), rest.size());
+  resolvedPath[fullForm.size() + rest.size()] = '\0';
+  return resolvedPath;
+}
+
 // Writes all of text to an open file, resuming after signals and short writes.
 bool WriteAll(int file, std::string_view text) {
   while (!text.empty()) {
@@ -64,8 +86,8 @@ bool WriteAll(int file, std::string_view text) {
 // room for hand-edited files with very long lines while keeping the static footprint modest.
 constexpr std::size_t kProfileFileCapacity = std::size_t{4} << 20;
 
-// Longest path of the temporary file, NUL included (PATH_MAX on Linux).
-constexpr std::size_t kProfilePathCapacity = 4096;
+// Longest path of the temporary file, NUL included.
+constexpr std::size_t kProfilePathCapacity = kPathCapacity;
 
 // Permissions of a file we create; the process umask applies on top.
 constexpr mode_t kNewFileMode = 0666;
@@ -101,6 +123,8 @@ bool ReadWhole(int file, char* buffer, std::size_t& length, mode_t& mode) {
 // Opens and reads the file at path for reading only. False when it is missing or unusable.
 bool LoadForReading(const char* path, std::string_view& image) {
   if (path == nullptr || *path == '\0') return false;
+  path = Resolve(path);
+  if (path == nullptr) return false;
   const int file = open(path, O_RDONLY | O_CLOEXEC);
   if (file < 0) return false;
   std::size_t length = 0;
@@ -214,6 +238,17 @@ int ModulePath(char* out, int capacity) {
   return static_cast<int>(folderLength + 1 + nameLength);
 }
 
+bool KeepFullLocation(std::string_view shortForm, std::string_view fullForm) {
+  keptShortForm[0] = '\0';
+  keptFullForm[0] = '\0';
+  if (shortForm.empty() || fullForm.size() >= kPathCapacity || shortForm.size() >= kPathCapacity) {
+    return shortForm.empty();
+  }
+  CopyText(fullForm, keptFullForm, kPathCapacity);
+  CopyText(shortForm, keptShortForm, kPathCapacity);
+  return true;
+}
+
 // ---- Private-profile (INI) files ----
 
 int ReadProfileString(const char* path, std::string_view section, std::string_view key,
@@ -239,6 +274,8 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
   if (path == nullptr || *path == '\0' || count < 0 || (count > 0 && entries == nullptr)) {
     return false;
   }
+  path = Resolve(path);
+  if (path == nullptr) return false;
   // A file we may read but not write can still take a write that changes nothing.
   bool writable = true;
   int file = open(path, O_RDWR | O_CLOEXEC);
@@ -272,6 +309,8 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
 
 void RemoveAbandonedWrites(const char* path) {
   if (path == nullptr || *path == '\0') return;
+  path = Resolve(path);
+  if (path == nullptr) return;
   const std::string_view whole(path);
   const std::size_t slash = whole.rfind('/');
   if (slash == std::string_view::npos || slash + 1 >= whole.size()) return;
@@ -295,6 +334,8 @@ void RemoveAbandonedWrites(const char* path) {
 // ---- Other files ----
 
 bool WriteNewTextFile(const char* path, std::string_view text) {
+  path = Resolve(path);
+  if (path == nullptr) return false;
   const int file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (file < 0) return false;
   bool complete = WriteAll(file, text);

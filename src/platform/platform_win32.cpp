@@ -1,15 +1,23 @@
 // The platform seam on Windows: the real kernel and user-interface services a terminal process
-// offers. The settings file is kept by the system's own private-profile service. Mirrors
-// platform_posix.cpp: same order, same helpers.
+// offers. The settings file is kept by our own private-profile store (ini_text.cpp), byte for byte
+// what the system's service writes, over wide-character file calls: the service's ANSI paths
+// cannot name every folder a user has, and it can neither replace a file atomically nor keep two
+// writers apart. Every path arrives as UTF-8 and is opened as UTF-16, with the long-path prefix
+// where needed. Mirrors platform_posix.cpp: same order, same helpers.
+//
+// As there, the file images live in fixed static buffers (no allocation, not reentrant), and a
+// file larger than the buffer is never touched.
 #define NOMINMAX
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
 
 #include "platform/fixed_clock.h"
+#include "platform/ini_text.h"
 #include "platform/platform.h"
 
 namespace zt::platform {
@@ -23,7 +31,7 @@ HMODULE ThisModule() {
   HMODULE module = nullptr;
   const DWORD flags =
       GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
-  if (GetModuleHandleExA(flags, reinterpret_cast<LPCSTR>(&ThisModule), &module) == FALSE) {
+  if (GetModuleHandleExW(flags, reinterpret_cast<LPCWSTR>(&ThisModule), &module) == FALSE) {
     return nullptr;
   }
   return module;
@@ -38,6 +46,68 @@ std::size_t CopyText(std::string_view text, char* out, std::size_t capacity) {
   if (length > 0) std::memcpy(out, text.data(), length);
   out[length] = '\0';
   return length;
+}
+
+// ---- Paths ----
+
+// The location KeepFullLocation remembers, and the path a file service opens.
+char keptShortForm[kPathCapacity];
+char keptFullForm[kPathCapacity];
+char resolvedPath[kPathCapacity];
+
+// The path a file service opens for path: the kept full location where path starts with its
+// short form, else path itself. Null when the result does not fit.
+const char* Resolve(const char* path) {
+  const std::string_view given(path);
+  const std::string_view shortForm(keptShortForm);
+  if (shortForm.empty() || !given.starts_with(shortForm)) return path;
+  const std::string_view fullForm(keptFullForm);
+  const std::string_view rest = given.substr(shortForm.size());
+  if (fullForm.size() + rest.size() >= kPathCapacity) return nullptr;
+  std::memcpy(resolvedPath, fullForm.data(), fullForm.size());
+  std::memcpy(resolvedPath + fullForm.size(), rest.data(), rest.size());
+  resolvedPath[fullForm.size() + rest.size()] = '\0';
+  return resolvedPath;
+}
+
+// UTF-16 units of the longest path the system accepts, NUL included.
+constexpr int kWidePathCapacity = 32768;
+// Below this many units a path needs no prefix (the plain form's limit is 260 with the NUL, and
+// 248 for a folder: a temporary name adds a few more).
+constexpr int kPlainPathLimit = 240;
+
+// The wide paths of one file call: the file itself and a second one (a temporary file, a lock).
+wchar_t widePaths[2][kWidePathCapacity];
+
+// Turns the UTF-8 path into the UTF-16 path the wide file calls take, in out: absolute drive
+// paths ("C:\...") and network paths ("\\server\share\...") past the plain limit get the
+// long-path prefix ("\\?\", "\\?\UNC\"), which also wants backslashes only. path is already
+// resolved. False when path is not UTF-8 or does not fit.
+bool ToWide(const char* path, wchar_t* out) {
+  if (path == nullptr || *path == '\0') return false;
+  constexpr int kPrefix = 8;  // room for "\\?\UNC\"
+  wchar_t* const text = out + kPrefix;
+  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, text,
+                                         kWidePathCapacity - kPrefix);
+  if (length <= 1) return false;  // the count includes the NUL
+  const bool prefixed = text[0] == L'\\' && text[1] == L'\\' && text[2] == L'?' && text[3] == L'\\';
+  const bool drive = ((text[0] | 0x20) >= L'a' && (text[0] | 0x20) <= L'z') && text[1] == L':' &&
+                     (text[2] == L'\\' || text[2] == L'/');
+  const bool network = (text[0] == L'\\' || text[0] == L'/') && (text[1] == L'\\' || text[1] == L'/');
+  if (prefixed || length < kPlainPathLimit || (!drive && !network)) {
+    std::memmove(out, text, static_cast<std::size_t>(length) * sizeof(wchar_t));
+    return true;
+  }
+  for (int unit = 0; unit < length; ++unit) {
+    if (text[unit] == L'/') text[unit] = L'\\';
+  }
+  const wchar_t* const prefix = drive ? L"\\\\?\\" : L"\\\\?\\UNC";  // UNC keeps one of the two
+  const int prefixLength = drive ? 4 : 7;
+  const int skipped = drive ? 0 : 1;
+  std::memmove(out + prefixLength, text + skipped,
+               static_cast<std::size_t>(length - skipped) * sizeof(wchar_t));
+  std::memcpy(out, prefix, static_cast<std::size_t>(prefixLength) * sizeof(wchar_t));
+  return true;
 }
 
 // Writes all of text to an open file, resuming after short writes.
@@ -55,13 +125,118 @@ bool WriteAll(HANDLE file, std::string_view text) {
 
 // ---- Private-profile (INI) files ----
 
-constexpr std::size_t kNameCapacity = 256;   // a section or key name, NUL included
-constexpr std::size_t kValueCapacity = 512;  // a value or fallback handed to the service
+// Largest settings file we read or write, as on POSIX.
+constexpr std::size_t kProfileFileCapacity = std::size_t{4} << 20;
 
-// The service needs terminated names, and a cut section or key name would read or write the
-// wrong entry: a name that does not fit is refused. True when name fits into out.
-bool CopyName(std::string_view name, char* out, std::size_t capacity) {
-  return CopyText(name, out, capacity) == name.size();
+// Longest path of the temporary file, NUL included.
+constexpr std::size_t kProfilePathCapacity = kPathCapacity;
+
+// What a temporary file's name adds to the settings file's: ".<process id>.tmp".
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+// Two file images: the one read from disk, and the rewrite (see ini::ApplyWrites).
+char images[2][kProfileFileCapacity];
+char temporaryPath[kProfilePathCapacity];
+
+// Opens the file at the wide path for reading, letting others read, write and replace it.
+HANDLE OpenForReading(const wchar_t* path) {
+  return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Reads the whole open file into buffer. False when it is not a disk file, is larger than the
+// buffer or cannot be read.
+bool ReadWhole(HANDLE file, char* buffer, std::size_t& length) {
+  LARGE_INTEGER size{};
+  if (GetFileType(file) != FILE_TYPE_DISK || GetFileSizeEx(file, &size) == FALSE ||
+      size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > kProfileFileCapacity) {
+    return false;
+  }
+  const std::size_t wanted = static_cast<std::size_t>(size.QuadPart);
+  length = 0;
+  while (length < wanted) {
+    DWORD got = 0;
+    if (ReadFile(file, buffer + length, static_cast<DWORD>(wanted - length), &got, nullptr) ==
+        FALSE) {
+      return false;
+    }
+    if (got == 0) break;  // the file shrank since its size was asked
+    length += got;
+  }
+  return true;
+}
+
+// Opens and reads the file at path for reading only. False when it is missing or unusable.
+bool LoadForReading(const char* path, std::string_view& image) {
+  if (path == nullptr || *path == '\0') return false;
+  path = Resolve(path);
+  if (!ToWide(path, widePaths[0])) return false;
+  const HANDLE file = OpenForReading(widePaths[0]);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::size_t length = 0;
+  const bool loaded = ReadWhole(file, images[0], length);
+  CloseHandle(file);
+  image = std::string_view(images[0], length);
+  return loaded && !ini::IsUtf16(image);
+}
+
+// The temporary file beside path: path.<process id>.tmp, so that two processes never write into
+// the same one. False when the name does not fit.
+bool MakeTemporaryPath(const char* path) {
+  const std::size_t length = std::strlen(path);
+  char* const end = temporaryPath + kProfilePathCapacity;
+  if (length + 1 >= kProfilePathCapacity) return false;
+  std::memcpy(temporaryPath, path, length);
+  char* cursor = temporaryPath + length;
+  *cursor++ = '.';
+  const std::to_chars_result digits = std::to_chars(cursor, end, GetCurrentProcessId());
+  if (digits.ec != std::errc{}) return false;
+  if (static_cast<std::size_t>(end - digits.ptr) < kTemporarySuffix.size() + 1) return false;
+  std::memcpy(digits.ptr, kTemporarySuffix.data(), kTemporarySuffix.size());
+  digits.ptr[kTemporarySuffix.size()] = '\0';
+  return true;
+}
+
+// Replaces the file at path (wide form in widePaths[0]) by text through a flushed temporary file
+// and one atomic rename, so a crash leaves either the old file or the new one, never a part of
+// one. On failure the temporary file is removed and the old file is unchanged.
+bool ReplaceWholeFile(const char* path, std::string_view text) {
+  if (!MakeTemporaryPath(path) || !ToWide(temporaryPath, widePaths[1])) return false;
+  const HANDLE file = CreateFileW(widePaths[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool written = WriteAll(file, text) && FlushFileBuffers(file) != FALSE;
+  written = CloseHandle(file) != FALSE && written;
+  if (written && MoveFileExW(widePaths[1], widePaths[0],
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
+    return true;
+  }
+  DeleteFileW(widePaths[1]);
+  return false;
+}
+
+// The process id in a temporary file's name, "<settings file name>.<digits>.tmp"; 0 when name is
+// not one of ours.
+DWORD WriterOf(std::string_view name, std::string_view settingsName) {
+  if (!name.starts_with(settingsName) || !name.ends_with(kTemporarySuffix)) return 0;
+  name.remove_prefix(settingsName.size());
+  name.remove_suffix(kTemporarySuffix.size());
+  if (name.size() < 2 || name.front() != '.') return 0;
+  name.remove_prefix(1);
+  DWORD writer = 0;
+  const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), writer);
+  if (error != std::errc{} || end != name.data() + name.size() || writer == 0) return 0;
+  return writer;
+}
+
+// Whether the process is known to have ended (or never existed). A process we may not open is
+// taken as running.
+bool HasEnded(DWORD process) {
+  const HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process);
+  if (handle == nullptr) return GetLastError() == ERROR_INVALID_PARAMETER;
+  const bool ended = WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+  CloseHandle(handle);
+  return ended;
 }
 
 // ---- Other files ----
@@ -84,75 +259,135 @@ int HandleOf(HWND window) { return static_cast<int>(reinterpret_cast<std::intptr
 int ModulePath(char* out, int capacity) {
   const HMODULE module = ThisModule();
   if (capacity <= 0 || module == nullptr) return 0;
-  const DWORD length = GetModuleFileNameA(module, out, static_cast<DWORD>(capacity));
-  // A path that does not fit is cut and fills the buffer completely.
-  if (length >= static_cast<DWORD>(capacity)) return capacity;
-  return static_cast<int>(length);
+  // The buffer grows until the whole name fits: a cut name fills it completely.
+  wchar_t* const name = widePaths[0];
+  DWORD size = MAX_PATH;
+  DWORD length = 0;
+  for (;;) {
+    length = GetModuleFileNameW(module, name, size);
+    if (length == 0) return 0;
+    if (length < size) break;
+    if (size == kWidePathCapacity) return 0;
+    size = size * 4 < kWidePathCapacity ? size * 4 : kWidePathCapacity;
+  }
+  const int bytes = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, name,
+                                        static_cast<int>(length), out, capacity - 1, nullptr,
+                                        nullptr);
+  if (bytes <= 0) return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? capacity : 0;
+  out[bytes] = '\0';
+  return bytes;
+}
+
+bool KeepFullLocation(std::string_view shortForm, std::string_view fullForm) {
+  keptShortForm[0] = '\0';
+  keptFullForm[0] = '\0';
+  if (shortForm.empty() || fullForm.size() >= kPathCapacity || shortForm.size() >= kPathCapacity) {
+    return shortForm.empty();
+  }
+  CopyText(fullForm, keptFullForm, kPathCapacity);
+  CopyText(shortForm, keptShortForm, kPathCapacity);
+  return true;
 }
 
 // ---- Private-profile (INI) files ----
 
 int ReadProfileString(const char* path, std::string_view section, std::string_view key,
                       std::string_view fallback, char* out) {
-  char sectionName[kNameCapacity];
-  char keyName[kNameCapacity];
-  char fallbackText[kValueCapacity];
-  // A fallback too long for our buffer is cut to the 63 characters the read returns anyway.
-  if (!CopyName(fallback.substr(0, kProfileValueCapacity - 1), fallbackText, sizeof fallbackText) ||
-      !CopyName(section, sectionName, sizeof sectionName) ||
-      !CopyName(key, keyName, sizeof keyName)) {
-    out[0] = '\0';
-    return 0;
+  std::string_view value = ini::TrimEnd(fallback);  // the service trims only the fallback's end
+  std::string_view image;
+  if (LoadForReading(path, image)) {
+    const ini::Found found = ini::FindValue(image, section, key);
+    if (found.found) value = found.value;
   }
-  return static_cast<int>(GetPrivateProfileStringA(sectionName, keyName, fallbackText, out,
-                                                   static_cast<DWORD>(kProfileValueCapacity),
-                                                   path));
+  return static_cast<int>(CopyText(value, out, static_cast<std::size_t>(kProfileValueCapacity)));
 }
 
 int ReadProfileInt(const char* path, std::string_view section, std::string_view key,
                    int fallback) {
-  char sectionName[kNameCapacity];
-  char keyName[kNameCapacity];
-  if (!CopyName(section, sectionName, sizeof sectionName) ||
-      !CopyName(key, keyName, sizeof keyName)) {
-    return fallback;
-  }
-  // The service answers an unsigned value that wraps like a 32-bit int; give it back as one.
-  const UINT value = GetPrivateProfileIntA(sectionName, keyName, fallback, path);
-  return static_cast<int>(value);
+  char text[kProfileValueCapacity];
+  const int length = ReadProfileString(path, section, key, "", text);
+  return ini::IntegerOf(std::string_view(text, static_cast<std::size_t>(length)), fallback);
 }
 
 bool WriteProfileStrings(const char* path, std::string_view section, const ProfileEntry* entries,
                          int count) {
-  char sectionName[kNameCapacity];
-  if (!CopyName(section, sectionName, sizeof sectionName)) return false;
-  // Check every name and value before the first write, so that nothing is written at all when
-  // one of them cannot be handed to the service.
-  for (int entry = 0; entry < count; ++entry) {
-    if (entries[entry].key.size() >= kNameCapacity ||
-        entries[entry].value.size() >= kValueCapacity) {
+  if (path == nullptr || *path == '\0' || count < 0 || (count > 0 && entries == nullptr)) {
+    return false;
+  }
+  path = Resolve(path);
+  if (path == nullptr || !ToWide(path, widePaths[0])) return false;
+  // A file we may read but not write can still take a write that changes nothing.
+  const DWORD attributes = GetFileAttributesW(widePaths[0]);
+  const bool writable =
+      attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+  std::size_t length = 0;
+  const HANDLE file = OpenForReading(widePaths[0]);
+  if (file != INVALID_HANDLE_VALUE) {
+    const bool loaded = ReadWhole(file, images[0], length);
+    CloseHandle(file);
+    if (!loaded) return false;
+  } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+    return false;  // a missing file is created; a missing folder fails when we create the file
+  }
+
+  std::string_view rewritten;
+  const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
+  switch (ini::ApplyWrites(buffers, length, section, entries, count, rewritten)) {
+    case ini::WriteOutcome::unchanged:
+      return true;
+    case ini::WriteOutcome::refused:
       return false;
-    }
+    case ini::WriteOutcome::changed:
+      break;
   }
-  char keyName[kNameCapacity];
-  char value[kValueCapacity];
-  for (int entry = 0; entry < count; ++entry) {
-    CopyName(entries[entry].key, keyName, sizeof keyName);
-    CopyName(entries[entry].value, value, sizeof value);
-    if (WritePrivateProfileStringA(sectionName, keyName, value, path) == FALSE) return false;
-  }
-  return true;
+  return writable && ReplaceWholeFile(path, rewritten);
 }
 
-void RemoveAbandonedWrites(const char* /*path*/) {
-  // The system's service writes the file in place and leaves no temporary files of ours.
+void RemoveAbandonedWrites(const char* path) {
+  if (path == nullptr || *path == '\0') return;
+  path = Resolve(path);
+  if (path == nullptr) return;
+  const std::string_view whole(path);
+  const std::size_t slash = whole.find_last_of("/\\");
+  if (slash == std::string_view::npos || slash + 1 >= whole.size()) return;
+  const std::string_view settingsName = whole.substr(slash + 1);
+  // Every name "<settings file name>.*.tmp" in the folder, through the temporary-path buffer that
+  // no write is using now.
+  constexpr std::string_view kAnyWriter = ".*";
+  if (whole.size() + kAnyWriter.size() + kTemporarySuffix.size() >= kProfilePathCapacity) return;
+  std::memcpy(temporaryPath, whole.data(), whole.size());
+  std::memcpy(temporaryPath + whole.size(), kAnyWriter.data(), kAnyWriter.size());
+  std::memcpy(temporaryPath + whole.size() + kAnyWriter.size(), kTemporarySuffix.data(),
+              kTemporarySuffix.size());
+  temporaryPath[whole.size() + kAnyWriter.size() + kTemporarySuffix.size()] = '\0';
+  if (!ToWide(temporaryPath, widePaths[1])) return;
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW(widePaths[1], &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  char name[MAX_PATH * 3];
+  do {
+    const int nameBytes = WideCharToMultiByte(CP_UTF8, 0, found.cFileName, -1, name,
+                                              static_cast<int>(sizeof name), nullptr, nullptr);
+    if (nameBytes <= 1) continue;
+    const DWORD writer = WriterOf(std::string_view(name, static_cast<std::size_t>(nameBytes - 1)),
+                                  settingsName);
+    // Our own id cannot be a write in progress, since this runs between calls; it is a leftover
+    // of an earlier process that had the same id.
+    if (writer == 0 || (writer != GetCurrentProcessId() && !HasEnded(writer))) continue;
+    if (slash + 1 + static_cast<std::size_t>(nameBytes) > kProfilePathCapacity) continue;
+    std::memcpy(temporaryPath, path, slash + 1);
+    std::memcpy(temporaryPath + slash + 1, name, static_cast<std::size_t>(nameBytes));
+    if (ToWide(temporaryPath, widePaths[0])) DeleteFileW(widePaths[0]);
+  } while (FindNextFileW(search, &found) != FALSE);
+  FindClose(search);
 }
 
 // ---- Other files ----
 
 bool WriteNewTextFile(const char* path, std::string_view text) {
-  const HANDLE file =
-      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (!ToWide(Resolve(path), widePaths[0])) return false;
+  const HANDLE file = CreateFileW(widePaths[0], GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   // Text mode: every "\n" goes out as CR LF. A chunk ends before it could overflow by the CR.
   char chunk[kWriteChunk];
