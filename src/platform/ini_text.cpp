@@ -216,7 +216,7 @@ WriteOutcome ApplyWrite(std::string_view image, std::string_view section, std::s
     if (!inSection) AppendHeader(out, section);
     AppendEntry(out, key, value);
   }
-  return out.overflow ? WriteOutcome::refused : WriteOutcome::changed;
+  return out.overflow ? WriteOutcome::tooLarge : WriteOutcome::changed;
 }
 
 }  // namespace
@@ -272,7 +272,7 @@ WriteOutcome ApplyWrites(WorkBuffers buffers, std::size_t fileLength, std::strin
     Output out{spare, buffers.capacity, 0, false};
     const WriteOutcome outcome =
         ApplyWrite(image, section, Trim(entries[i].key), Trim(entries[i].value), out);
-    if (outcome == WriteOutcome::refused) return WriteOutcome::refused;
+    if (outcome == WriteOutcome::refused || outcome == WriteOutcome::tooLarge) return outcome;
     if (outcome == WriteOutcome::changed) {
       image = std::string_view(spare, out.length);
       spare = current;

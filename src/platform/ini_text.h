@@ -65,7 +65,8 @@ enum class WriteOutcome {
   unchanged,  // every entry already holds its value: leave the file alone
   changed,    // the rewritten file is ready
   refused,    // the file must not be rewritten: it is UTF-16, a name or value holds a line end,
-              // the rewrite would not fit, or trimming would change how the file starts
+              // or trimming would change how the file starts
+  tooLarge,   // the rewrite would not fit the buffers: leave the file alone
 };
 
 // Two buffers of capacity bytes: first holds the file as read; the rewrite alternates between

@@ -32,6 +32,17 @@ int ModulePath(char* out, int capacity);
 // always read as the short form (the full form starts with it too: never hand that one in).
 bool KeepFullLocation(std::string_view shortForm, std::string_view fullForm);
 
+// ---- Why a write did not land ----------------------------------------------------------------
+
+enum class FileProblem {
+  none,         // written, or nothing to change
+  locked,       // another program holds the file (or its folder entry) without sharing it
+  readOnly,     // the file or its folder may not be written
+  tooLarge,     // the file, or its rewrite, is more than the store holds: left untouched
+  foreignText,  // a UTF-16 file, which the store does not rewrite: left untouched
+  failed,       // anything else: no such folder, a full disk, a path that cannot be named
+};
+
 // ---- Private-profile (INI) files -------------------------------------------------------------
 
 // Longest text a profile read returns; the Windows service reads into a 64-byte buffer.
@@ -56,9 +67,10 @@ struct ProfileEntry {
 // Writes the entries, in order, into section of the INI file at path, creating the file, the
 // section or a key as needed and replacing existing values; every other line survives. The file
 // ends up exactly as that many single writes in order would leave it. A write never leaves a
-// half-written file behind. Returns false when the file could not be written (it is unchanged).
+// half-written file behind. Returns false when the file could not be written (it is unchanged);
+// problem, when not null, receives why (FileProblem::none on success).
 bool WriteProfileStrings(const char* path, std::string_view section, const ProfileEntry* entries,
-                         int count);
+                         int count, FileProblem* problem = nullptr);
 
 // Removes what writes of the INI file at path that were killed mid-way left beside it (a
 // temporary file named after path and the writing process) when that process no longer runs.
@@ -69,8 +81,9 @@ void RemoveAbandonedWrites(const char* path);
 
 // Creates a new file at path holding text, with the platform's text-mode line ends ("\n" in
 // text becomes CR LF on Windows). Never replaces an existing file: returns false, writing nothing,
-// when path exists or cannot be created.
-bool WriteNewTextFile(const char* path, std::string_view text);
+// when path exists or cannot be created. problem, when not null, receives why (as above; an
+// existing file is FileProblem::failed).
+bool WriteNewTextFile(const char* path, std::string_view text, FileProblem* problem = nullptr);
 
 // ---- Terminal windows ------------------------------------------------------------------------
 

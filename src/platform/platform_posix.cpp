@@ -80,6 +80,24 @@ bool WriteAll(int file, std::string_view text) {
   return true;
 }
 
+// What a failed file call's error means for the guard.
+FileProblem ProblemOf(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return FileProblem::readOnly;
+    case EAGAIN:
+    case ETXTBSY:
+      return FileProblem::locked;
+    default:
+      return FileProblem::failed;
+  }
+}
+
+// Where a caller does not ask why, the answer goes here.
+FileProblem unasked = FileProblem::none;
+
 // ---- Private-profile (INI) files ----
 
 // Largest settings file we read or write. The guard's own file is under 200 bytes; this leaves
@@ -99,13 +117,15 @@ constexpr std::string_view kTemporarySuffix = ".tmp";
 char images[2][kProfileFileCapacity];
 char temporaryPath[kProfilePathCapacity];
 
-// Reads the whole open file into buffer. False when it is not a regular file, is larger than the
-// buffer or cannot be read. mode receives its permission bits.
-bool ReadWhole(int file, char* buffer, std::size_t& length, mode_t& mode) {
+// Reads the whole open file into buffer. Fails when it is not a regular file, is larger than the
+// buffer (tooLarge) or cannot be read. mode receives its permission bits.
+FileProblem ReadWhole(int file, char* buffer, std::size_t& length, mode_t& mode) {
   struct stat status {};
-  if (fstat(file, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0 ||
-      static_cast<std::uintmax_t>(status.st_size) > kProfileFileCapacity) {
-    return false;
+  if (fstat(file, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) {
+    return FileProblem::failed;
+  }
+  if (static_cast<std::uintmax_t>(status.st_size) > kProfileFileCapacity) {
+    return FileProblem::tooLarge;
   }
   mode = status.st_mode & 0777;
   const std::size_t wanted = static_cast<std::size_t>(status.st_size);
@@ -113,11 +133,11 @@ bool ReadWhole(int file, char* buffer, std::size_t& length, mode_t& mode) {
   while (length < wanted) {
     const ssize_t got = read(file, buffer + length, wanted - length);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
+    if (got < 0) return ProblemOf(errno);
     if (got == 0) break;  // the file shrank since fstat
     length += static_cast<std::size_t>(got);
   }
-  return true;
+  return FileProblem::none;
 }
 
 // Opens and reads the file at path for reading only. False when it is missing or unusable.
@@ -129,7 +149,7 @@ bool LoadForReading(const char* path, std::string_view& image) {
   if (file < 0) return false;
   std::size_t length = 0;
   mode_t mode = 0;
-  const bool loaded = ReadWhole(file, images[0], length, mode);
+  const bool loaded = ReadWhole(file, images[0], length, mode) == FileProblem::none;
   close(file);
   image = std::string_view(images[0], length);
   return loaded && !ini::IsUtf16(image);
@@ -156,17 +176,22 @@ bool MakeTemporaryPath(const char* path) {
 // the old file or the new one, never a part of one. A new file gets kNewFileMode less the umask;
 // an existing file's permission bits (keptMode) survive exactly. On failure the temporary file is
 // removed and the old file is unchanged.
-bool ReplaceWholeFile(const char* path, std::string_view text, const mode_t* keptMode) {
-  if (!MakeTemporaryPath(path)) return false;
+FileProblem ReplaceWholeFile(const char* path, std::string_view text, const mode_t* keptMode) {
+  if (!MakeTemporaryPath(path)) return FileProblem::failed;
   const int file =
       open(temporaryPath, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
-  if (file < 0) return false;
+  if (file < 0) return ProblemOf(errno);
   bool written = (keptMode == nullptr || fchmod(file, *keptMode) == 0) && WriteAll(file, text) &&
                  fsync(file) == 0;
-  written = close(file) == 0 && written;
-  if (written && std::rename(temporaryPath, path) == 0) return true;
+  int error = written ? 0 : errno;
+  if (close(file) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (written && std::rename(temporaryPath, path) == 0) return FileProblem::none;
+  if (written) error = errno;
   unlink(temporaryPath);
-  return false;
+  return ProblemOf(error);
 }
 
 // The process id in a temporary file's name, "<settings file name>.<digits>.tmp"; 0 when name is
@@ -270,7 +295,9 @@ int ReadProfileInt(const char* path, std::string_view section, std::string_view 
 }
 
 bool WriteProfileStrings(const char* path, std::string_view section, const ProfileEntry* entries,
-                         int count) {
+                         int count, FileProblem* problem) {
+  FileProblem& result = problem != nullptr ? *problem : unasked;
+  result = FileProblem::failed;
   if (path == nullptr || *path == '\0' || count < 0 || (count > 0 && entries == nullptr)) {
     return false;
   }
@@ -287,10 +314,11 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
   mode_t mode = 0;
   const bool exists = file >= 0;
   if (exists) {
-    const bool loaded = ReadWhole(file, images[0], length, mode);
+    result = ReadWhole(file, images[0], length, mode);
     close(file);
-    if (!loaded) return false;
+    if (result != FileProblem::none) return false;
   } else if (errno != ENOENT) {
+    result = ProblemOf(errno);
     return false;  // a missing file is created; a missing folder fails when we create the file
   }
 
@@ -298,13 +326,21 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
   const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
   switch (ini::ApplyWrites(buffers, length, section, entries, count, rewritten)) {
     case ini::WriteOutcome::unchanged:
+      result = FileProblem::none;
       return true;
     case ini::WriteOutcome::refused:
+      result = ini::IsUtf16(std::string_view(images[0], length)) ? FileProblem::foreignText
+                                                                 : FileProblem::failed;
+      return false;
+    case ini::WriteOutcome::tooLarge:
+      result = FileProblem::tooLarge;
       return false;
     case ini::WriteOutcome::changed:
       break;
   }
-  return writable && ReplaceWholeFile(path, rewritten, exists ? &mode : nullptr);
+  result = writable ? ReplaceWholeFile(path, rewritten, exists ? &mode : nullptr)
+                    : FileProblem::readOnly;
+  return result == FileProblem::none;
 }
 
 void RemoveAbandonedWrites(const char* path) {
@@ -333,13 +369,19 @@ void RemoveAbandonedWrites(const char* path) {
 
 // ---- Other files ----
 
-bool WriteNewTextFile(const char* path, std::string_view text) {
+bool WriteNewTextFile(const char* path, std::string_view text, FileProblem* problem) {
+  FileProblem& result = problem != nullptr ? *problem : unasked;
+  result = FileProblem::failed;
   path = Resolve(path);
   if (path == nullptr) return false;
   const int file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (file < 0) return false;
+  if (file < 0) {
+    result = ProblemOf(errno);
+    return false;
+  }
   bool complete = WriteAll(file, text);
   if (close(file) != 0) complete = false;
+  if (complete) result = FileProblem::none;
   return complete;
 }
 

@@ -123,6 +123,23 @@ bool WriteAll(HANDLE file, std::string_view text) {
   return true;
 }
 
+// What a failed file call's error means for the guard.
+FileProblem ProblemOf(DWORD error) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      return FileProblem::readOnly;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return FileProblem::locked;
+    default:
+      return FileProblem::failed;
+  }
+}
+
+// Where a caller does not ask why, the answer goes here.
+FileProblem unasked = FileProblem::none;
+
 // ---- Private-profile (INI) files ----
 
 // Largest settings file we read or write, as on POSIX.
@@ -144,26 +161,27 @@ HANDLE OpenForReading(const wchar_t* path) {
                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Reads the whole open file into buffer. False when it is not a disk file, is larger than the
-// buffer or cannot be read.
-bool ReadWhole(HANDLE file, char* buffer, std::size_t& length) {
+// Reads the whole open file into buffer. Fails when it is not a disk file, is larger than the
+// buffer (tooLarge) or cannot be read.
+FileProblem ReadWhole(HANDLE file, char* buffer, std::size_t& length) {
   LARGE_INTEGER size{};
   if (GetFileType(file) != FILE_TYPE_DISK || GetFileSizeEx(file, &size) == FALSE ||
-      size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > kProfileFileCapacity) {
-    return false;
+      size.QuadPart < 0) {
+    return FileProblem::failed;
   }
+  if (static_cast<std::uint64_t>(size.QuadPart) > kProfileFileCapacity) return FileProblem::tooLarge;
   const std::size_t wanted = static_cast<std::size_t>(size.QuadPart);
   length = 0;
   while (length < wanted) {
     DWORD got = 0;
     if (ReadFile(file, buffer + length, static_cast<DWORD>(wanted - length), &got, nullptr) ==
         FALSE) {
-      return false;
+      return ProblemOf(GetLastError());
     }
     if (got == 0) break;  // the file shrank since its size was asked
     length += got;
   }
-  return true;
+  return FileProblem::none;
 }
 
 // Opens and reads the file at path for reading only. False when it is missing or unusable.
@@ -174,7 +192,7 @@ bool LoadForReading(const char* path, std::string_view& image) {
   const HANDLE file = OpenForReading(widePaths[0]);
   if (file == INVALID_HANDLE_VALUE) return false;
   std::size_t length = 0;
-  const bool loaded = ReadWhole(file, images[0], length);
+  const bool loaded = ReadWhole(file, images[0], length) == FileProblem::none;
   CloseHandle(file);
   image = std::string_view(images[0], length);
   return loaded && !ini::IsUtf16(image);
@@ -200,19 +218,24 @@ bool MakeTemporaryPath(const char* path) {
 // Replaces the file at path (wide form in widePaths[0]) by text through a flushed temporary file
 // and one atomic rename, so a crash leaves either the old file or the new one, never a part of
 // one. On failure the temporary file is removed and the old file is unchanged.
-bool ReplaceWholeFile(const char* path, std::string_view text) {
-  if (!MakeTemporaryPath(path) || !ToWide(temporaryPath, widePaths[1])) return false;
+FileProblem ReplaceWholeFile(const char* path, std::string_view text) {
+  if (!MakeTemporaryPath(path) || !ToWide(temporaryPath, widePaths[1])) return FileProblem::failed;
   const HANDLE file = CreateFileW(widePaths[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) return ProblemOf(GetLastError());
   bool written = WriteAll(file, text) && FlushFileBuffers(file) != FALSE;
-  written = CloseHandle(file) != FALSE && written;
+  DWORD error = written ? ERROR_SUCCESS : GetLastError();
+  if (CloseHandle(file) == FALSE && written) {
+    written = false;
+    error = GetLastError();
+  }
   if (written && MoveFileExW(widePaths[1], widePaths[0],
                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
-    return true;
+    return FileProblem::none;
   }
+  if (written) error = GetLastError();
   DeleteFileW(widePaths[1]);
-  return false;
+  return ProblemOf(error);
 }
 
 // The process id in a temporary file's name, "<settings file name>.<digits>.tmp"; 0 when name is
@@ -310,7 +333,9 @@ int ReadProfileInt(const char* path, std::string_view section, std::string_view 
 }
 
 bool WriteProfileStrings(const char* path, std::string_view section, const ProfileEntry* entries,
-                         int count) {
+                         int count, FileProblem* problem) {
+  FileProblem& result = problem != nullptr ? *problem : unasked;
+  result = FileProblem::failed;
   if (path == nullptr || *path == '\0' || count < 0 || (count > 0 && entries == nullptr)) {
     return false;
   }
@@ -323,10 +348,11 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
   std::size_t length = 0;
   const HANDLE file = OpenForReading(widePaths[0]);
   if (file != INVALID_HANDLE_VALUE) {
-    const bool loaded = ReadWhole(file, images[0], length);
+    result = ReadWhole(file, images[0], length);
     CloseHandle(file);
-    if (!loaded) return false;
-  } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+    if (result != FileProblem::none) return false;
+  } else if (const DWORD error = GetLastError(); error != ERROR_FILE_NOT_FOUND) {
+    result = ProblemOf(error);
     return false;  // a missing file is created; a missing folder fails when we create the file
   }
 
@@ -334,13 +360,20 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
   const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
   switch (ini::ApplyWrites(buffers, length, section, entries, count, rewritten)) {
     case ini::WriteOutcome::unchanged:
+      result = FileProblem::none;
       return true;
     case ini::WriteOutcome::refused:
+      result = ini::IsUtf16(std::string_view(images[0], length)) ? FileProblem::foreignText
+                                                                 : FileProblem::failed;
+      return false;
+    case ini::WriteOutcome::tooLarge:
+      result = FileProblem::tooLarge;
       return false;
     case ini::WriteOutcome::changed:
       break;
   }
-  return writable && ReplaceWholeFile(path, rewritten);
+  result = writable ? ReplaceWholeFile(path, rewritten) : FileProblem::readOnly;
+  return result == FileProblem::none;
 }
 
 void RemoveAbandonedWrites(const char* path) {
@@ -384,11 +417,16 @@ void RemoveAbandonedWrites(const char* path) {
 
 // ---- Other files ----
 
-bool WriteNewTextFile(const char* path, std::string_view text) {
+bool WriteNewTextFile(const char* path, std::string_view text, FileProblem* problem) {
+  FileProblem& result = problem != nullptr ? *problem : unasked;
+  result = FileProblem::failed;
   if (!ToWide(Resolve(path), widePaths[0])) return false;
   const HANDLE file = CreateFileW(widePaths[0], GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) {
+    result = ProblemOf(GetLastError());
+    return false;
+  }
   // Text mode: every "\n" goes out as CR LF. A chunk ends before it could overflow by the CR.
   char chunk[kWriteChunk];
   std::size_t used = 0;
@@ -406,6 +444,7 @@ bool WriteNewTextFile(const char* path, std::string_view text) {
   }
   if (complete && !WriteAll(file, std::string_view(chunk, used))) complete = false;
   if (CloseHandle(file) == FALSE) complete = false;
+  if (complete) result = FileProblem::none;
   return complete;
 }
 
