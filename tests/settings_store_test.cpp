@@ -1,6 +1,7 @@
 // The guard's use of its settings file: keys, formats, order, and SetLastValues.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -66,6 +67,39 @@ TEST_F(SettingsStoreTest, HandEditedLinesSurviveTheGuardsWrites) {
   EXPECT_EQ(Ini(),
             "; my notes\r\n[SNAP]\r\nEquity Snap=1000\r\nInitial Equity=1000.00\r\n[Other]\r\nKeep=me\r\n"
             "[INDEX]\r\nTPSet=0\r\nDDSet=0\r\nTP=0\r\nDD=0\r\n");
+}
+
+// Every write leaves what became of it for the notice line, and the next write that lands
+// clears it.
+TEST_F(SettingsStoreTest, EachWriteRecordsWhetherItLanded) {
+  using core::SettingsTrouble;
+  const std::string path = folder.File("zentravo.ini");
+  WriteAmount(kEquitySnapKey, 1000);
+  EXPECT_EQ(core::guard.persistence.settings, SettingsTrouble::none);
+
+  // Over the store's 4 MiB: left as it is, and named as too large.
+  WriteFile(path, "[SNAP]\r\n; " + std::string(std::size_t{4} << 20, 'x') + "\r\n");
+  WriteIndices();
+  EXPECT_EQ(core::guard.persistence.settings, SettingsTrouble::tooLarge);
+  EXPECT_EQ(ReadFile(path).size(), (std::size_t{4} << 20) + 12);
+
+  WriteFile(path, std::string("\xFF\xFE[\0S\0]\0", 8));
+  WriteAmount(kEquitySnapKey, 1000);
+  EXPECT_EQ(core::guard.persistence.settings, SettingsTrouble::foreignText);
+
+  std::snprintf(core::guard.settingsPath, sizeof core::guard.settingsPath, "%s/missing/z.ini",
+                folder.path.c_str());
+  WriteAmount(kEquitySnapKey, 1000);
+  EXPECT_EQ(core::guard.persistence.settings, SettingsTrouble::failed);
+
+  core::guard.settingsPath[0] = '\0';
+  WriteLastValues(1000, 0, 0, 0, 0);
+  EXPECT_EQ(core::guard.persistence.settings, SettingsTrouble::noLocation);
+
+  std::snprintf(core::guard.settingsPath, sizeof core::guard.settingsPath, "%s", path.c_str());
+  WriteFile(path, "");
+  WriteIndices();
+  EXPECT_EQ(core::guard.persistence.settings, SettingsTrouble::none);
 }
 
 }  // namespace

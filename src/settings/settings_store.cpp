@@ -27,9 +27,37 @@ IndexText FormatIndex(int value) {
 
 std::string_view ViewOf(const IndexText& index) { return std::string_view(index.text); }
 
+core::SettingsTrouble TroubleOf(platform::FileProblem problem) {
+  switch (problem) {
+    case platform::FileProblem::none:
+      return core::SettingsTrouble::none;
+    case platform::FileProblem::locked:
+      return core::SettingsTrouble::locked;
+    case platform::FileProblem::readOnly:
+      return core::SettingsTrouble::readOnly;
+    case platform::FileProblem::tooLarge:
+      return core::SettingsTrouble::tooLarge;
+    case platform::FileProblem::foreignText:
+      return core::SettingsTrouble::foreignText;
+    case platform::FileProblem::failed:
+      break;
+  }
+  return core::SettingsTrouble::failed;
+}
+
+// Every write of the file goes through here, and leaves what became of it for the notice line.
+void Store(std::string_view section, const platform::ProfileEntry* entries, int count) {
+  if (!Persisting()) {
+    core::guard.persistence.settings = core::SettingsTrouble::noLocation;
+    return;
+  }
+  platform::FileProblem problem = platform::FileProblem::none;
+  platform::WriteProfileStrings(Path(), section, entries, count, &problem);
+  core::guard.persistence.settings = TroubleOf(problem);
+}
+
 void WriteIndexEntries(const platform::ProfileEntry* entries, int count) {
-  if (!Persisting()) return;
-  platform::WriteProfileStrings(Path(), kIndexSection, entries, count);
+  Store(kIndexSection, entries, count);
 }
 
 }  // namespace
@@ -49,9 +77,8 @@ int ReadIndex(std::string_view key) {
 }
 
 void WriteAmountText(std::string_view key, std::string_view text) {
-  if (!Persisting()) return;
   const platform::ProfileEntry entry{key, text};
-  platform::WriteProfileStrings(Path(), kSnapSection, &entry, 1);
+  Store(kSnapSection, &entry, 1);
 }
 
 void WriteAmount(std::string_view key, double amount) {

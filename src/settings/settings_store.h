@@ -4,9 +4,10 @@
 //   [INDEX] "TPSet", "TP", "DDSet", "DD": tpSet, tpIndex, ddSet, ddIndex        ("%d")
 // The engine writes each value when it changes and InitZT reads them back. Every read falls back
 // to its default when the file, the section or the key is missing, and every write's failure is
-// ignored: the guard's decisions and in-memory state never depend on the file. With an empty
-// settingsPath (the library could not place its file) reads give their defaults and nothing is
-// written.
+// ignored by the guard's decisions: only guard.persistence.settings records what became of each
+// write (none once one lands), for the dashboard's notice line. With an empty
+// settingsPath (the library could not place its file) reads give their defaults, nothing is
+// written and every write records SettingsTrouble::noLocation.
 #pragma once
 
 #include <string_view>
