@@ -133,13 +133,14 @@ foreach(build native win32 win64)
   endforeach()
 endforeach()
 
-# Our settings store writes what the Windows private-profile service writes, byte for byte, from
-# no file, the guard's own file and hand-edited ones.
+# Our settings store under Wine: it writes what the Windows private-profile service writes, byte
+# for byte, from no file, the guard's own file and hand-edited ones; and two processes writing one
+# file at once keep every key of both.
 foreach(build win32 win64)
   string(TOUPPER ${build} upper)
-  add_test(NAME wine.${build}.store_matches_service COMMAND bash
+  add_test(NAME wine.${build}.settings_store COMMAND bash
     ${CMAKE_CURRENT_SOURCE_DIR}/wine_run.sh ${ZT_WINE_PREFIX} ${ZT_${upper}_BUILD_DIR}/zt_profile_check.exe
-    ${ZT_CALLSCRIPT_WORK}/store_matches_service_${build})
-  set_tests_properties(wine.${build}.store_matches_service PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED}
+    ${ZT_CALLSCRIPT_WORK}/settings_store_${build})
+  set_tests_properties(wine.${build}.settings_store PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED}
     FIXTURES_REQUIRED zt_wine LABELS wine TIMEOUT 120)
 endforeach()

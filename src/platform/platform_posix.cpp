@@ -113,9 +113,19 @@ constexpr mode_t kNewFileMode = 0666;
 // What a temporary file's name adds to the settings file's: ".<process id>.tmp".
 constexpr std::string_view kTemporarySuffix = ".tmp";
 
+// What the lock file's name adds to the settings file's. The lock file stays once made: removing
+// it could let a second writer lock a new file while a third still holds the old one.
+constexpr std::string_view kLockSuffix = ".lock";
+
+// Longest wait for another process's lock, in milliseconds, polled every millisecond. A write is
+// the guard's answer to an event (a close-all, a step), on the host's tick thread: a writer holds
+// the lock for one small file's rewrite, well under this.
+constexpr int kLockWaitMs = 20;
+
 // Two file images: the one read from disk, and the rewrite (see ini::ApplyWrites).
 char images[2][kProfileFileCapacity];
 char temporaryPath[kProfilePathCapacity];
+char lockPath[kProfilePathCapacity];
 
 // Reads the whole open file into buffer. Fails when it is not a regular file, is larger than the
 // buffer (tooLarge) or cannot be read. mode receives its permission bits.
@@ -194,6 +204,40 @@ FileProblem ReplaceWholeFile(const char* path, std::string_view text, const mode
   return ProblemOf(error);
 }
 
+// path + suffix into out (kProfilePathCapacity bytes). False when it does not fit.
+bool MakeSiblingPath(const char* path, std::string_view suffix, char* out) {
+  const std::size_t length = std::strlen(path);
+  if (length + suffix.size() >= kProfilePathCapacity) return false;
+  std::memcpy(out, path, length);
+  std::memcpy(out + length, suffix.data(), suffix.size());
+  out[length + suffix.size()] = '\0';
+  return true;
+}
+
+// Takes the lock of the settings file at path across processes: an exclusive record lock on its
+// lock file, waiting at most kLockWaitMs for another holder. Returns the lock file's descriptor
+// (closing it lets go), or -1: with problem locked when another process kept it, none when no
+// lock file can be made (a folder we may not write, where the rewrite cannot land either).
+int TakeLock(const char* path, FileProblem& problem) {
+  problem = FileProblem::none;
+  if (!MakeSiblingPath(path, kLockSuffix, lockPath)) return -1;
+  const int file = open(lockPath, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
+  if (file < 0) return -1;
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  for (int waited = 0;; ++waited) {
+    if (fcntl(file, F_SETLK, &lock) == 0) return file;
+    if (errno == EINTR) continue;
+    if ((errno != EACCES && errno != EAGAIN) || waited >= kLockWaitMs) break;
+    const timespec pause{0, 1000000};
+    nanosleep(&pause, nullptr);
+  }
+  problem = errno == EACCES || errno == EAGAIN ? FileProblem::locked : FileProblem::failed;
+  close(file);
+  return -1;
+}
+
 // The process id in a temporary file's name, "<settings file name>.<digits>.tmp"; 0 when name is
 // not one of ours.
 pid_t WriterOf(std::string_view name, std::string_view settingsName) {
@@ -206,6 +250,50 @@ pid_t WriterOf(std::string_view name, std::string_view settingsName) {
   const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), writer);
   if (error != std::errc{} || end != name.data() + name.size() || writer <= 0) return 0;
   return writer;
+}
+
+// One read-modify-write's first two steps: the file at path read, the entries applied.
+struct Rewrite {
+  FileProblem problem;    // none: text holds the new file, or is empty when nothing changes
+  std::string_view text;  // inside images
+  bool exists;            // the file was there
+  bool writable;          // and we may write it
+  mode_t mode;            // its permission bits
+};
+
+Rewrite RewriteOf(const char* path, std::string_view section, const ProfileEntry* entries,
+                  int count) {
+  Rewrite rewrite{FileProblem::none, {}, false, true, 0};
+  // A file we may read but not write can still take a write that changes nothing.
+  int file = open(path, O_RDWR | O_CLOEXEC);
+  if (file < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    rewrite.writable = false;
+    file = open(path, O_RDONLY | O_CLOEXEC);
+  }
+  std::size_t length = 0;
+  rewrite.exists = file >= 0;
+  if (rewrite.exists) {
+    rewrite.problem = ReadWhole(file, images[0], length, rewrite.mode);
+    close(file);
+    if (rewrite.problem != FileProblem::none) return rewrite;
+  } else if (errno != ENOENT) {
+    rewrite.problem = ProblemOf(errno);
+    return rewrite;  // a missing file is created; a missing folder fails when we create the file
+  }
+  const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
+  switch (ini::ApplyWrites(buffers, length, section, entries, count, rewrite.text)) {
+    case ini::WriteOutcome::unchanged:
+    case ini::WriteOutcome::changed:
+      break;
+    case ini::WriteOutcome::refused:
+      rewrite.problem = ini::IsUtf16(std::string_view(images[0], length)) ? FileProblem::foreignText
+                                                                          : FileProblem::failed;
+      break;
+    case ini::WriteOutcome::tooLarge:
+      rewrite.problem = FileProblem::tooLarge;
+      break;
+  }
+  return rewrite;
 }
 
 // ---- Terminal windows ----
@@ -303,43 +391,29 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
   }
   path = Resolve(path);
   if (path == nullptr) return false;
-  // A file we may read but not write can still take a write that changes nothing.
-  bool writable = true;
-  int file = open(path, O_RDWR | O_CLOEXEC);
-  if (file < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
-    writable = false;
-    file = open(path, O_RDONLY | O_CLOEXEC);
+  // Most writes change nothing (the guard writes a value whenever it may have changed): those
+  // need neither the lock nor write access.
+  Rewrite rewrite = RewriteOf(path, section, entries, count);
+  if (rewrite.problem != FileProblem::none || rewrite.text.empty()) {
+    result = rewrite.problem;
+    return result == FileProblem::none;
   }
-  std::size_t length = 0;
-  mode_t mode = 0;
-  const bool exists = file >= 0;
-  if (exists) {
-    result = ReadWhole(file, images[0], length, mode);
-    close(file);
-    if (result != FileProblem::none) return false;
-  } else if (errno != ENOENT) {
-    result = ProblemOf(errno);
-    return false;  // a missing file is created; a missing folder fails when we create the file
+  if (!rewrite.writable) {
+    result = FileProblem::readOnly;
+    return false;
   }
-
-  std::string_view rewritten;
-  const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
-  switch (ini::ApplyWrites(buffers, length, section, entries, count, rewritten)) {
-    case ini::WriteOutcome::unchanged:
-      result = FileProblem::none;
-      return true;
-    case ini::WriteOutcome::refused:
-      result = ini::IsUtf16(std::string_view(images[0], length)) ? FileProblem::foreignText
-                                                                 : FileProblem::failed;
-      return false;
-    case ini::WriteOutcome::tooLarge:
-      result = FileProblem::tooLarge;
-      return false;
-    case ini::WriteOutcome::changed:
-      break;
+  // A change: under the lock, from the file as it is now (another process may have rewritten
+  // it since), so that two writers never lose each other's keys.
+  const int lock = TakeLock(path, result);
+  if (result != FileProblem::none) return false;
+  rewrite = RewriteOf(path, section, entries, count);
+  result = rewrite.problem;
+  if (result == FileProblem::none && !rewrite.text.empty()) {
+    result = rewrite.writable
+                 ? ReplaceWholeFile(path, rewrite.text, rewrite.exists ? &rewrite.mode : nullptr)
+                 : FileProblem::readOnly;
   }
-  result = writable ? ReplaceWholeFile(path, rewritten, exists ? &mode : nullptr)
-                    : FileProblem::readOnly;
+  if (lock >= 0) close(lock);
   return result == FileProblem::none;
 }
 

@@ -76,8 +76,8 @@ constexpr int kWidePathCapacity = 32768;
 // 248 for a folder: a temporary name adds a few more).
 constexpr int kPlainPathLimit = 240;
 
-// The wide paths of one file call: the file itself and a second one (a temporary file, a lock).
-wchar_t widePaths[2][kWidePathCapacity];
+// The wide paths of one file call: the file itself, its temporary file and its lock file.
+wchar_t widePaths[3][kWidePathCapacity];
 
 // Turns the UTF-8 path into the UTF-16 path the wide file calls take, in out: absolute drive
 // paths ("C:\...") and network paths ("\\server\share\...") past the plain limit get the
@@ -151,9 +151,19 @@ constexpr std::size_t kProfilePathCapacity = kPathCapacity;
 // What a temporary file's name adds to the settings file's: ".<process id>.tmp".
 constexpr std::string_view kTemporarySuffix = ".tmp";
 
+// What the lock file's name adds to the settings file's. The lock file stays once made: removing
+// it could let a second writer lock a new file while a third still holds the old one.
+constexpr std::string_view kLockSuffix = ".lock";
+
+// Longest wait for another process's lock, in milliseconds, polled every millisecond. A write is
+// the guard's answer to an event (a close-all, a step), on the host's tick thread: a writer holds
+// the lock for one small file's rewrite, well under this.
+constexpr int kLockWaitMs = 20;
+
 // Two file images: the one read from disk, and the rewrite (see ini::ApplyWrites).
 char images[2][kProfileFileCapacity];
 char temporaryPath[kProfilePathCapacity];
+char lockPath[kProfilePathCapacity];
 
 // Opens the file at the wide path for reading, letting others read, write and replace it.
 HANDLE OpenForReading(const wchar_t* path) {
@@ -215,9 +225,9 @@ bool MakeTemporaryPath(const char* path) {
   return true;
 }
 
-// Replaces the file at path (wide form in widePaths[0]) by text through a flushed temporary file
-// and one atomic rename, so a crash leaves either the old file or the new one, never a part of
-// one. On failure the temporary file is removed and the old file is unchanged.
+// Replaces the file at path (wide form in widePaths[0], not read-only) by text through a flushed
+// temporary file and one atomic rename, so a crash leaves either the old file or the new one,
+// never a part of one. On failure the temporary file is removed and the old file is unchanged.
 FileProblem ReplaceWholeFile(const char* path, std::string_view text) {
   if (!MakeTemporaryPath(path) || !ToWide(temporaryPath, widePaths[1])) return FileProblem::failed;
   const HANDLE file = CreateFileW(widePaths[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -229,13 +239,58 @@ FileProblem ReplaceWholeFile(const char* path, std::string_view text) {
     written = false;
     error = GetLastError();
   }
-  if (written && MoveFileExW(widePaths[1], widePaths[0],
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
-    return FileProblem::none;
+  // Windows refuses to replace a file that another process has open, whatever it shares (a
+  // reader of ours, a backup, a virus scanner): that is a lock, waited for as briefly as one.
+  for (int waited = 0; written; ++waited) {
+    if (MoveFileExW(widePaths[1], widePaths[0],
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
+      return FileProblem::none;
+    }
+    error = GetLastError();
+    if (error == ERROR_ACCESS_DENIED) error = ERROR_SHARING_VIOLATION;  // not read-only: checked
+    if (error != ERROR_SHARING_VIOLATION || waited >= kLockWaitMs) break;
+    Sleep(1);
   }
-  if (written) error = GetLastError();
   DeleteFileW(widePaths[1]);
   return ProblemOf(error);
+}
+
+// path + suffix into out (kProfilePathCapacity bytes). False when it does not fit.
+bool MakeSiblingPath(const char* path, std::string_view suffix, char* out) {
+  const std::size_t length = std::strlen(path);
+  if (length + suffix.size() >= kProfilePathCapacity) return false;
+  std::memcpy(out, path, length);
+  std::memcpy(out + length, suffix.data(), suffix.size());
+  out[length + suffix.size()] = '\0';
+  return true;
+}
+
+// Takes the lock of the settings file at path across processes: an exclusive byte-range lock on
+// its lock file, waiting at most kLockWaitMs for another holder. Returns the lock file's handle
+// (closing it lets go), or INVALID_HANDLE_VALUE: with problem locked when another process kept
+// it, none when no lock file can be made (a folder we may not write, where the rewrite cannot
+// land either).
+HANDLE TakeLock(const char* path, FileProblem& problem) {
+  problem = FileProblem::none;
+  if (!MakeSiblingPath(path, kLockSuffix, lockPath) || !ToWide(lockPath, widePaths[2])) {
+    return INVALID_HANDLE_VALUE;
+  }
+  const HANDLE file = CreateFileW(widePaths[2], GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+  for (int waited = 0;; ++waited) {
+    OVERLAPPED start{};
+    if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &start) !=
+        FALSE) {
+      return file;
+    }
+    if (GetLastError() != ERROR_LOCK_VIOLATION || waited >= kLockWaitMs) break;
+    Sleep(1);
+  }
+  problem = GetLastError() == ERROR_LOCK_VIOLATION ? FileProblem::locked : FileProblem::failed;
+  CloseHandle(file);
+  return INVALID_HANDLE_VALUE;
 }
 
 // The process id in a temporary file's name, "<settings file name>.<digits>.tmp"; 0 when name is
@@ -260,6 +315,46 @@ bool HasEnded(DWORD process) {
   const bool ended = WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
   CloseHandle(handle);
   return ended;
+}
+
+// One read-modify-write's first two steps: the file (wide path in widePaths[0]) read, the
+// entries applied.
+struct Rewrite {
+  FileProblem problem;    // none: text holds the new file, or is empty when nothing changes
+  std::string_view text;  // inside images
+  bool writable;          // the file is missing or may be written
+};
+
+Rewrite RewriteOf(std::string_view section, const ProfileEntry* entries, int count) {
+  Rewrite rewrite{FileProblem::none, {}, true};
+  // A file we may read but not write can still take a write that changes nothing.
+  const DWORD attributes = GetFileAttributesW(widePaths[0]);
+  rewrite.writable =
+      attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+  std::size_t length = 0;
+  const HANDLE file = OpenForReading(widePaths[0]);
+  if (file != INVALID_HANDLE_VALUE) {
+    rewrite.problem = ReadWhole(file, images[0], length);
+    CloseHandle(file);
+    if (rewrite.problem != FileProblem::none) return rewrite;
+  } else if (const DWORD error = GetLastError(); error != ERROR_FILE_NOT_FOUND) {
+    rewrite.problem = ProblemOf(error);
+    return rewrite;  // a missing file is created; a missing folder fails when we create the file
+  }
+  const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
+  switch (ini::ApplyWrites(buffers, length, section, entries, count, rewrite.text)) {
+    case ini::WriteOutcome::unchanged:
+    case ini::WriteOutcome::changed:
+      break;
+    case ini::WriteOutcome::refused:
+      rewrite.problem = ini::IsUtf16(std::string_view(images[0], length)) ? FileProblem::foreignText
+                                                                          : FileProblem::failed;
+      break;
+    case ini::WriteOutcome::tooLarge:
+      rewrite.problem = FileProblem::tooLarge;
+      break;
+  }
+  return rewrite;
 }
 
 // ---- Other files ----
@@ -341,38 +436,27 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
   }
   path = Resolve(path);
   if (path == nullptr || !ToWide(path, widePaths[0])) return false;
-  // A file we may read but not write can still take a write that changes nothing.
-  const DWORD attributes = GetFileAttributesW(widePaths[0]);
-  const bool writable =
-      attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
-  std::size_t length = 0;
-  const HANDLE file = OpenForReading(widePaths[0]);
-  if (file != INVALID_HANDLE_VALUE) {
-    result = ReadWhole(file, images[0], length);
-    CloseHandle(file);
-    if (result != FileProblem::none) return false;
-  } else if (const DWORD error = GetLastError(); error != ERROR_FILE_NOT_FOUND) {
-    result = ProblemOf(error);
-    return false;  // a missing file is created; a missing folder fails when we create the file
+  // Most writes change nothing (the guard writes a value whenever it may have changed): those
+  // need neither the lock nor write access.
+  Rewrite rewrite = RewriteOf(section, entries, count);
+  if (rewrite.problem != FileProblem::none || rewrite.text.empty()) {
+    result = rewrite.problem;
+    return result == FileProblem::none;
   }
-
-  std::string_view rewritten;
-  const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
-  switch (ini::ApplyWrites(buffers, length, section, entries, count, rewritten)) {
-    case ini::WriteOutcome::unchanged:
-      result = FileProblem::none;
-      return true;
-    case ini::WriteOutcome::refused:
-      result = ini::IsUtf16(std::string_view(images[0], length)) ? FileProblem::foreignText
-                                                                 : FileProblem::failed;
-      return false;
-    case ini::WriteOutcome::tooLarge:
-      result = FileProblem::tooLarge;
-      return false;
-    case ini::WriteOutcome::changed:
-      break;
+  if (!rewrite.writable) {
+    result = FileProblem::readOnly;
+    return false;
   }
-  result = writable ? ReplaceWholeFile(path, rewritten) : FileProblem::readOnly;
+  // A change: under the lock, from the file as it is now (another process may have rewritten
+  // it since), so that two writers never lose each other's keys.
+  const HANDLE lock = TakeLock(path, result);
+  if (result != FileProblem::none) return false;
+  rewrite = RewriteOf(section, entries, count);
+  result = rewrite.problem;
+  if (result == FileProblem::none && !rewrite.text.empty()) {
+    result = rewrite.writable ? ReplaceWholeFile(path, rewrite.text) : FileProblem::readOnly;
+  }
+  if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
   return result == FileProblem::none;
 }
 

@@ -1,9 +1,11 @@
 // Holds our settings store to the Windows private-profile service it replaces: the same writes,
 // from the same starting files, must leave the same bytes. Each case seeds two files alike, writes
 // the guard's sequence through WritePrivateProfileStringA into one and through the store into the
-// other, and compares them. Runs under Wine in the tests.
+// other, and compares them. Then two copies of this program write distinct keys into one file at
+// once, and every key of both must be there. Runs under Wine in the tests.
 //
 //   zt_profile_check.exe <empty folder>
+//   zt_profile_check.exe <empty folder> <settings file> <writer letter>    (one of the writers)
 #define NOMINMAX
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -56,9 +58,78 @@ std::string Contents(const std::string& path) {
   return text.str();
 }
 
+constexpr int kWriterKeys = 60;
+
+std::string KeyOf(char writer, int key) { return std::string(1, writer) + std::to_string(key); }
+
+// One writer: kWriterKeys keys, each tried again while the seam reports the lock held (as the
+// guard does at its later calls). Exit status 0 when every key landed.
+int RunWriter(const char* path, char writer) {
+  for (int key = 0; key < kWriterKeys; ++key) {
+    const std::string name = KeyOf(writer, key);
+    const std::string value = std::to_string(key);
+    const zt::platform::ProfileEntry entry{name, value};
+    zt::platform::FileProblem problem = zt::platform::FileProblem::locked;
+    for (int attempt = 0; attempt < 1000 && problem == zt::platform::FileProblem::locked;
+         ++attempt) {
+      zt::platform::WriteProfileStrings(path, key % 2 == 0 ? "SNAP" : "INDEX", &entry, 1, &problem);
+    }
+    if (problem != zt::platform::FileProblem::none) {
+      std::cerr << "writer " << writer << ", key " << key << ": problem "
+                << static_cast<int>(problem) << ", error " << GetLastError() << '\n';
+      return 1;
+    }
+  }
+  return 0;
+}
+
+// Two writers at once on one file; true when neither lost a key of the other's.
+bool TwoWriters(const std::string& folder) {
+  const std::string path = folder + "\\shared.ini";
+  Seed(path, "[Mine]\r\nkeep=this\r\n");
+  PROCESS_INFORMATION writers[2]{};
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  for (int writer = 0; writer < 2; ++writer) {
+    std::string command = std::string("\"") + self + "\" \"" + folder + "\" \"" + path + "\" " +
+                          static_cast<char>('a' + writer);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &writers[writer]) == FALSE) {
+      std::cerr << "cannot start a writer\n";
+      return false;
+    }
+  }
+  bool whole = true;
+  for (const PROCESS_INFORMATION& writer : writers) {
+    WaitForSingleObject(writer.hProcess, INFINITE);
+    DWORD status = 1;
+    GetExitCodeProcess(writer.hProcess, &status);
+    whole = whole && status == 0;
+    CloseHandle(writer.hProcess);
+    CloseHandle(writer.hThread);
+  }
+  if (!whole) std::cerr << "a writer's write failed\n";
+  char value[zt::platform::kProfileValueCapacity];
+  for (const char writer : {'a', 'b'}) {
+    for (int key = 0; key < kWriterKeys; ++key) {
+      zt::platform::ReadProfileString(path.c_str(), key % 2 == 0 ? "SNAP" : "INDEX",
+                                      KeyOf(writer, key), "lost", value);
+      if (std::string(value) != std::to_string(key)) {
+        std::cerr << "key " << KeyOf(writer, key) << " lost:\n" << Contents(path) << '\n';
+        return false;
+      }
+    }
+  }
+  zt::platform::ReadProfileString(path.c_str(), "Mine", "keep", "", value);
+  return whole && std::string(value) == "this";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4) return RunWriter(argv[2], argv[3][0]);
   if (argc != 2) {
     std::cerr << "usage: zt_profile_check.exe <empty folder>\n";
     return 2;
@@ -88,5 +159,8 @@ int main(int argc, char** argv) {
   }
   std::cout << (failures == 0 ? "the store wrote what the service wrote in every case\n"
                               : "the store and the service disagree\n");
-  return failures == 0 ? 0 : 1;
+  const bool shared = TwoWriters(argv[1]);
+  std::cout << (shared ? "two writers at once kept every key of both\n"
+                       : "two writers at once lost keys\n");
+  return failures == 0 && shared ? 0 : 1;
 }
