@@ -163,7 +163,7 @@ TEST_F(LabelText, TheNoticeLineNamesWhatIsNotSaved) {
   const std::pair<SettingsTrouble, const char*> notices[] = {
       {SettingsTrouble::none, "Statistics file not written"},
       {SettingsTrouble::noLocation, "Settings not saved: library folder unknown"},
-      {SettingsTrouble::locked, "Settings not saved: file locked"},
+      {SettingsTrouble::locked, "Settings pending: file locked"},
       {SettingsTrouble::readOnly, "Settings not saved: read-only"},
       {SettingsTrouble::tooLarge, "Settings not saved, file too large: zentravo.ini"},
       {SettingsTrouble::foreignText, "Settings not saved: UTF-16 file left as it is"},

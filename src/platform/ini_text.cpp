@@ -288,4 +288,45 @@ WriteOutcome ApplyWrites(WorkBuffers buffers, std::size_t fileLength, std::strin
   return WriteOutcome::changed;
 }
 
+WriteOutcome ApplyWritesAcross(WorkBuffers buffers, std::size_t fileLength,
+                               const ProfileWrite* writes, int count, std::string_view& rewritten) {
+  rewritten = {};
+  std::size_t length = fileLength;
+  bool changed = false;
+  for (int i = 0; i < count; ++i) {
+    std::string_view step;
+    const WriteOutcome outcome =
+        ApplyWrites(buffers, length, writes[i].section, &writes[i].entry, 1, step);
+    if (outcome == WriteOutcome::refused || outcome == WriteOutcome::tooLarge) return outcome;
+    if (outcome == WriteOutcome::changed) {
+      // The next write starts from this one's file, in whichever buffer it lies.
+      if (step.data() != buffers.first) {
+        char* const spare = buffers.first;
+        buffers.first = buffers.second;
+        buffers.second = spare;
+      }
+      length = step.size();
+      changed = true;
+    }
+  }
+  if (!changed) return WriteOutcome::unchanged;
+  rewritten = std::string_view(buffers.first, length);
+  return WriteOutcome::changed;
+}
+
 }  // namespace zt::platform::ini
+
+namespace zt::platform {
+
+int ReadBackValue(std::string_view value, char* out) {
+  const std::string_view read = ini::Unquote(ini::Trim(value));
+  const std::size_t length = read.size() < kProfileValueCapacity ? read.size()
+                                                                 : kProfileValueCapacity - 1;
+  read.copy(out, length);
+  out[length] = '\0';
+  return static_cast<int>(length);
+}
+
+int IntegerOfValue(std::string_view text, int fallback) { return ini::IntegerOf(text, fallback); }
+
+}  // namespace zt::platform

@@ -83,4 +83,8 @@ struct WorkBuffers {
 WriteOutcome ApplyWrites(WorkBuffers buffers, std::size_t fileLength, std::string_view section,
                          const ProfileEntry* entries, int count, std::string_view& rewritten);
 
+// ApplyWrites for entries of several sections, each write applied in order as a single one.
+WriteOutcome ApplyWritesAcross(WorkBuffers buffers, std::size_t fileLength,
+                               const ProfileWrite* writes, int count, std::string_view& rewritten);
+
 }  // namespace zt::platform::ini

@@ -59,6 +59,13 @@ int ReadProfileString(const char* path, std::string_view section, std::string_vi
 int ReadProfileInt(const char* path, std::string_view section, std::string_view key,
                    int fallback);
 
+// What a read gives back for a value as a write stores it (trimmed, one pair of matching outer
+// quotes off, cut to 63 characters), into out (kProfileValueCapacity bytes). Returns the length.
+int ReadBackValue(std::string_view value, char* out);
+
+// A value's text read as ReadProfileInt reads it; the empty text gives fallback.
+int IntegerOfValue(std::string_view text, int fallback);
+
 struct ProfileEntry {
   std::string_view key;
   std::string_view value;
@@ -71,6 +78,20 @@ struct ProfileEntry {
 // problem, when not null, receives why (FileProblem::none on success).
 bool WriteProfileStrings(const char* path, std::string_view section, const ProfileEntry* entries,
                          int count, FileProblem* problem = nullptr);
+
+// One entry of a write across sections.
+struct ProfileWrite {
+  std::string_view section;
+  ProfileEntry entry;
+};
+
+// Writes the entries, in order, each into its own section, in one rewrite of the file: it ends up
+// as that many single writes would leave it, but they land all together or not at all. Otherwise
+// as WriteProfileStrings, which waits up to 20 ms for another writer's lock (on Windows up to 20 ms
+// more for a file another program holds open) before it reports FileProblem::locked; with wait
+// false, a write that meets the lock held reports it at once.
+bool WriteProfile(const char* path, const ProfileWrite* writes, int count,
+                  FileProblem* problem = nullptr, bool wait = true);
 
 // Removes what writes of the INI file at path that were killed mid-way left beside it (a
 // temporary file named after path and the writing process) when that process no longer runs.

@@ -215,10 +215,10 @@ bool MakeSiblingPath(const char* path, std::string_view suffix, char* out) {
 }
 
 // Takes the lock of the settings file at path across processes: an exclusive record lock on its
-// lock file, waiting at most kLockWaitMs for another holder. Returns the lock file's descriptor
+// lock file, waiting at most waitMs for another holder. Returns the lock file's descriptor
 // (closing it lets go), or -1: with problem locked when another process kept it, none when no
 // lock file can be made (a folder we may not write, where the rewrite cannot land either).
-int TakeLock(const char* path, FileProblem& problem) {
+int TakeLock(const char* path, int waitMs, FileProblem& problem) {
   problem = FileProblem::none;
   if (!MakeSiblingPath(path, kLockSuffix, lockPath)) return -1;
   const int file = open(lockPath, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
@@ -229,7 +229,7 @@ int TakeLock(const char* path, FileProblem& problem) {
   for (int waited = 0;; ++waited) {
     if (fcntl(file, F_SETLK, &lock) == 0) return file;
     if (errno == EINTR) continue;
-    if ((errno != EACCES && errno != EAGAIN) || waited >= kLockWaitMs) break;
+    if ((errno != EACCES && errno != EAGAIN) || waited >= waitMs) break;
     const timespec pause{0, 1000000};
     nanosleep(&pause, nullptr);
   }
@@ -261,8 +261,10 @@ struct Rewrite {
   mode_t mode;            // its permission bits
 };
 
+// The entries are either count entries of section, or (writes not null) count writes across
+// sections.
 Rewrite RewriteOf(const char* path, std::string_view section, const ProfileEntry* entries,
-                  int count) {
+                  const ProfileWrite* writes, int count) {
   Rewrite rewrite{FileProblem::none, {}, false, true, 0};
   // A file we may read but not write can still take a write that changes nothing.
   int file = open(path, O_RDWR | O_CLOEXEC);
@@ -281,7 +283,11 @@ Rewrite RewriteOf(const char* path, std::string_view section, const ProfileEntry
     return rewrite;  // a missing file is created; a missing folder fails when we create the file
   }
   const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
-  switch (ini::ApplyWrites(buffers, length, section, entries, count, rewrite.text)) {
+  const ini::WriteOutcome outcome =
+      writes != nullptr
+          ? ini::ApplyWritesAcross(buffers, length, writes, count, rewrite.text)
+          : ini::ApplyWrites(buffers, length, section, entries, count, rewrite.text);
+  switch (outcome) {
     case ini::WriteOutcome::unchanged:
     case ini::WriteOutcome::changed:
       break;
@@ -294,6 +300,39 @@ Rewrite RewriteOf(const char* path, std::string_view section, const ProfileEntry
       break;
   }
   return rewrite;
+}
+
+// One read-modify-write of the file at path under the lock: WriteProfileStrings and
+// WriteProfile.
+bool WriteEntries(const char* path, std::string_view section, const ProfileEntry* entries,
+                  const ProfileWrite* writes, int count, int waitMs, FileProblem& result) {
+  if (path == nullptr || *path == '\0' || count < 0) return false;
+  path = Resolve(path);
+  if (path == nullptr) return false;
+  // Most writes change nothing (the guard writes a value whenever it may have changed): those
+  // need neither the lock nor write access.
+  Rewrite rewrite = RewriteOf(path, section, entries, writes, count);
+  if (rewrite.problem != FileProblem::none || rewrite.text.empty()) {
+    result = rewrite.problem;
+    return result == FileProblem::none;
+  }
+  if (!rewrite.writable) {
+    result = FileProblem::readOnly;
+    return false;
+  }
+  // A change: under the lock, from the file as it is now (another process may have rewritten
+  // it since), so that two writers never lose each other's keys.
+  const int lock = TakeLock(path, waitMs, result);
+  if (result != FileProblem::none) return false;
+  rewrite = RewriteOf(path, section, entries, writes, count);
+  result = rewrite.problem;
+  if (result == FileProblem::none && !rewrite.text.empty()) {
+    result = rewrite.writable
+                 ? ReplaceWholeFile(path, rewrite.text, rewrite.exists ? &rewrite.mode : nullptr)
+                 : FileProblem::readOnly;
+  }
+  if (lock >= 0) close(lock);
+  return result == FileProblem::none;
 }
 
 // ---- Terminal windows ----
@@ -386,35 +425,16 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
                          int count, FileProblem* problem) {
   FileProblem& result = problem != nullptr ? *problem : unasked;
   result = FileProblem::failed;
-  if (path == nullptr || *path == '\0' || count < 0 || (count > 0 && entries == nullptr)) {
-    return false;
-  }
-  path = Resolve(path);
-  if (path == nullptr) return false;
-  // Most writes change nothing (the guard writes a value whenever it may have changed): those
-  // need neither the lock nor write access.
-  Rewrite rewrite = RewriteOf(path, section, entries, count);
-  if (rewrite.problem != FileProblem::none || rewrite.text.empty()) {
-    result = rewrite.problem;
-    return result == FileProblem::none;
-  }
-  if (!rewrite.writable) {
-    result = FileProblem::readOnly;
-    return false;
-  }
-  // A change: under the lock, from the file as it is now (another process may have rewritten
-  // it since), so that two writers never lose each other's keys.
-  const int lock = TakeLock(path, result);
-  if (result != FileProblem::none) return false;
-  rewrite = RewriteOf(path, section, entries, count);
-  result = rewrite.problem;
-  if (result == FileProblem::none && !rewrite.text.empty()) {
-    result = rewrite.writable
-                 ? ReplaceWholeFile(path, rewrite.text, rewrite.exists ? &rewrite.mode : nullptr)
-                 : FileProblem::readOnly;
-  }
-  if (lock >= 0) close(lock);
-  return result == FileProblem::none;
+  if (count > 0 && entries == nullptr) return false;
+  return WriteEntries(path, section, entries, nullptr, count, kLockWaitMs, result);
+}
+
+bool WriteProfile(const char* path, const ProfileWrite* writes, int count, FileProblem* problem,
+                  bool wait) {
+  FileProblem& result = problem != nullptr ? *problem : unasked;
+  result = FileProblem::failed;
+  if (count > 0 && writes == nullptr) return false;
+  return WriteEntries(path, {}, nullptr, writes, count, wait ? kLockWaitMs : 0, result);
 }
 
 void RemoveAbandonedWrites(const char* path) {

@@ -228,7 +228,7 @@ bool MakeTemporaryPath(const char* path) {
 // Replaces the file at path (wide form in widePaths[0], not read-only) by text through a flushed
 // temporary file and one atomic rename, so a crash leaves either the old file or the new one,
 // never a part of one. On failure the temporary file is removed and the old file is unchanged.
-FileProblem ReplaceWholeFile(const char* path, std::string_view text) {
+FileProblem ReplaceWholeFile(const char* path, std::string_view text, int waitMs) {
   if (!MakeTemporaryPath(path) || !ToWide(temporaryPath, widePaths[1])) return FileProblem::failed;
   const HANDLE file = CreateFileW(widePaths[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -240,7 +240,7 @@ FileProblem ReplaceWholeFile(const char* path, std::string_view text) {
     error = GetLastError();
   }
   // Windows refuses to replace a file that another process has open, whatever it shares (a
-  // reader of ours, a backup, a virus scanner): that is a lock, waited for as briefly as one.
+  // reader of ours, a backup, a virus scanner): that is a lock, waited for up to waitMs as one.
   for (int waited = 0; written; ++waited) {
     if (MoveFileExW(widePaths[1], widePaths[0],
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
@@ -248,7 +248,7 @@ FileProblem ReplaceWholeFile(const char* path, std::string_view text) {
     }
     error = GetLastError();
     if (error == ERROR_ACCESS_DENIED) error = ERROR_SHARING_VIOLATION;  // not read-only: checked
-    if (error != ERROR_SHARING_VIOLATION || waited >= kLockWaitMs) break;
+    if (error != ERROR_SHARING_VIOLATION || waited >= waitMs) break;
     Sleep(1);
   }
   DeleteFileW(widePaths[1]);
@@ -266,11 +266,11 @@ bool MakeSiblingPath(const char* path, std::string_view suffix, char* out) {
 }
 
 // Takes the lock of the settings file at path across processes: an exclusive byte-range lock on
-// its lock file, waiting at most kLockWaitMs for another holder. Returns the lock file's handle
+// its lock file, waiting at most waitMs for another holder. Returns the lock file's handle
 // (closing it lets go), or INVALID_HANDLE_VALUE: with problem locked when another process kept
 // it, none when no lock file can be made (a folder we may not write, where the rewrite cannot
 // land either).
-HANDLE TakeLock(const char* path, FileProblem& problem) {
+HANDLE TakeLock(const char* path, int waitMs, FileProblem& problem) {
   problem = FileProblem::none;
   if (!MakeSiblingPath(path, kLockSuffix, lockPath) || !ToWide(lockPath, widePaths[2])) {
     return INVALID_HANDLE_VALUE;
@@ -285,7 +285,7 @@ HANDLE TakeLock(const char* path, FileProblem& problem) {
         FALSE) {
       return file;
     }
-    if (GetLastError() != ERROR_LOCK_VIOLATION || waited >= kLockWaitMs) break;
+    if (GetLastError() != ERROR_LOCK_VIOLATION || waited >= waitMs) break;
     Sleep(1);
   }
   problem = GetLastError() == ERROR_LOCK_VIOLATION ? FileProblem::locked : FileProblem::failed;
@@ -325,7 +325,10 @@ struct Rewrite {
   bool writable;          // the file is missing or may be written
 };
 
-Rewrite RewriteOf(std::string_view section, const ProfileEntry* entries, int count) {
+// The entries are either count entries of section, or (writes not null) count writes across
+// sections.
+Rewrite RewriteOf(std::string_view section, const ProfileEntry* entries,
+                  const ProfileWrite* writes, int count) {
   Rewrite rewrite{FileProblem::none, {}, true};
   // A file we may read but not write can still take a write that changes nothing.
   const DWORD attributes = GetFileAttributesW(widePaths[0]);
@@ -342,7 +345,11 @@ Rewrite RewriteOf(std::string_view section, const ProfileEntry* entries, int cou
     return rewrite;  // a missing file is created; a missing folder fails when we create the file
   }
   const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
-  switch (ini::ApplyWrites(buffers, length, section, entries, count, rewrite.text)) {
+  const ini::WriteOutcome outcome =
+      writes != nullptr
+          ? ini::ApplyWritesAcross(buffers, length, writes, count, rewrite.text)
+          : ini::ApplyWrites(buffers, length, section, entries, count, rewrite.text);
+  switch (outcome) {
     case ini::WriteOutcome::unchanged:
     case ini::WriteOutcome::changed:
       break;
@@ -355,6 +362,37 @@ Rewrite RewriteOf(std::string_view section, const ProfileEntry* entries, int cou
       break;
   }
   return rewrite;
+}
+
+// One read-modify-write of the file at path under the lock: WriteProfileStrings and
+// WriteProfile.
+bool WriteEntries(const char* path, std::string_view section, const ProfileEntry* entries,
+                  const ProfileWrite* writes, int count, int waitMs, FileProblem& result) {
+  if (path == nullptr || *path == '\0' || count < 0) return false;
+  path = Resolve(path);
+  if (path == nullptr || !ToWide(path, widePaths[0])) return false;
+  // Most writes change nothing (the guard writes a value whenever it may have changed): those
+  // need neither the lock nor write access.
+  Rewrite rewrite = RewriteOf(section, entries, writes, count);
+  if (rewrite.problem != FileProblem::none || rewrite.text.empty()) {
+    result = rewrite.problem;
+    return result == FileProblem::none;
+  }
+  if (!rewrite.writable) {
+    result = FileProblem::readOnly;
+    return false;
+  }
+  // A change: under the lock, from the file as it is now (another process may have rewritten
+  // it since), so that two writers never lose each other's keys.
+  const HANDLE lock = TakeLock(path, waitMs, result);
+  if (result != FileProblem::none) return false;
+  rewrite = RewriteOf(section, entries, writes, count);
+  result = rewrite.problem;
+  if (result == FileProblem::none && !rewrite.text.empty()) {
+    result = rewrite.writable ? ReplaceWholeFile(path, rewrite.text, waitMs) : FileProblem::readOnly;
+  }
+  if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+  return result == FileProblem::none;
 }
 
 // ---- Other files ----
@@ -431,33 +469,16 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
                          int count, FileProblem* problem) {
   FileProblem& result = problem != nullptr ? *problem : unasked;
   result = FileProblem::failed;
-  if (path == nullptr || *path == '\0' || count < 0 || (count > 0 && entries == nullptr)) {
-    return false;
-  }
-  path = Resolve(path);
-  if (path == nullptr || !ToWide(path, widePaths[0])) return false;
-  // Most writes change nothing (the guard writes a value whenever it may have changed): those
-  // need neither the lock nor write access.
-  Rewrite rewrite = RewriteOf(section, entries, count);
-  if (rewrite.problem != FileProblem::none || rewrite.text.empty()) {
-    result = rewrite.problem;
-    return result == FileProblem::none;
-  }
-  if (!rewrite.writable) {
-    result = FileProblem::readOnly;
-    return false;
-  }
-  // A change: under the lock, from the file as it is now (another process may have rewritten
-  // it since), so that two writers never lose each other's keys.
-  const HANDLE lock = TakeLock(path, result);
-  if (result != FileProblem::none) return false;
-  rewrite = RewriteOf(section, entries, count);
-  result = rewrite.problem;
-  if (result == FileProblem::none && !rewrite.text.empty()) {
-    result = rewrite.writable ? ReplaceWholeFile(path, rewrite.text) : FileProblem::readOnly;
-  }
-  if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
-  return result == FileProblem::none;
+  if (count > 0 && entries == nullptr) return false;
+  return WriteEntries(path, section, entries, nullptr, count, kLockWaitMs, result);
+}
+
+bool WriteProfile(const char* path, const ProfileWrite* writes, int count, FileProblem* problem,
+                  bool wait) {
+  FileProblem& result = problem != nullptr ? *problem : unasked;
+  result = FileProblem::failed;
+  if (count > 0 && writes == nullptr) return false;
+  return WriteEntries(path, {}, nullptr, writes, count, wait ? kLockWaitMs : 0, result);
 }
 
 void RemoveAbandonedWrites(const char* path) {

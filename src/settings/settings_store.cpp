@@ -1,5 +1,7 @@
 #include "settings/settings_store.h"
 
+#include <array>
+
 #include "core/amounts.h"
 #include "core/guard_state.h"
 #include "core/text_builder.h"
@@ -45,24 +47,98 @@ core::SettingsTrouble TroubleOf(platform::FileProblem problem) {
   return core::SettingsTrouble::failed;
 }
 
-// Every write of the file goes through here, and leaves what became of it for the notice line.
+// Writes not yet in the file: one per key, in the order of each key's first write, holding its
+// newest value. Replacing a key's value in place leaves the file as the writes one by one would,
+// since a second write of a key changes only its value. The guard writes six keys.
+constexpr int kPendingCapacity = 8;
+
+struct PendingWrite {
+  std::string_view section;  // one of the section constants
+  std::string_view key;      // one of the key constants
+  int length;
+  char value[kAmountTextSize];
+};
+
+std::array<PendingWrite, kPendingCapacity> pending;
+int pendingCount = 0;
+// The pending writes already met a locked file once: later tries do not wait for it again.
+bool retrying = false;
+
+PendingWrite* PendingOf(std::string_view section, std::string_view key) {
+  for (int i = 0; i < pendingCount; ++i) {
+    PendingWrite& write = pending[static_cast<unsigned>(i)];
+    if (write.section == section && write.key == key) return &write;
+  }
+  return nullptr;
+}
+
+// Every write of the file goes through here: it joins the writes of this export call, which
+// CommitWrites puts into the file together.
 void Store(std::string_view section, const platform::ProfileEntry* entries, int count) {
   if (!Persisting()) {
     core::guard.persistence.settings = core::SettingsTrouble::noLocation;
     return;
   }
-  platform::FileProblem problem = platform::FileProblem::none;
-  platform::WriteProfileStrings(Path(), section, entries, count, &problem);
-  core::guard.persistence.settings = TroubleOf(problem);
+  for (int i = 0; i < count; ++i) {
+    PendingWrite* write = PendingOf(section, entries[i].key);
+    if (write == nullptr) {
+      if (pendingCount == kPendingCapacity) continue;  // a seventh key: the guard has none
+      write = &pending[static_cast<unsigned>(pendingCount++)];
+      write->section = section;
+      write->key = entries[i].key;
+    }
+    const std::string_view value = entries[i].value.substr(0, kAmountTextSize - 1);
+    value.copy(write->value, value.size());
+    write->length = static_cast<int>(value.size());
+  }
 }
 
 void WriteIndexEntries(const platform::ProfileEntry* entries, int count) {
   Store(kIndexSection, entries, count);
 }
 
+// A value written but not yet in the file reads as the file will give it back.
+bool ReadPending(std::string_view section, std::string_view key, char* out) {
+  const PendingWrite* write = PendingOf(section, key);
+  if (write == nullptr) return false;
+  platform::ReadBackValue(std::string_view(write->value, static_cast<std::size_t>(write->length)),
+                          out);
+  return true;
+}
+
 }  // namespace
 
+void CommitWrites() {
+  if (pendingCount == 0) return;
+  if (!Persisting()) {
+    pendingCount = 0;
+    retrying = false;
+    return;
+  }
+  std::array<platform::ProfileWrite, kPendingCapacity> writes;
+  for (int i = 0; i < pendingCount; ++i) {
+    const PendingWrite& write = pending[static_cast<unsigned>(i)];
+    writes[static_cast<unsigned>(i)] = {
+        write.section,
+        {write.key, std::string_view(write.value, static_cast<std::size_t>(write.length))}};
+  }
+  platform::FileProblem problem = platform::FileProblem::none;
+  if (platform::WriteProfile(Path(), writes.data(), pendingCount, &problem, !retrying)) {
+    pendingCount = 0;
+  }
+  retrying = pendingCount > 0;
+  core::guard.persistence.settings = TroubleOf(problem);
+}
+
+bool WritesPending() { return pendingCount > 0; }
+
+void ForgetWrites() {
+  pendingCount = 0;
+  retrying = false;
+}
+
 void ReadAmountText(std::string_view key, char* out) {
+  if (ReadPending(kSnapSection, key, out)) return;
   platform::ReadProfileString(Persisting() ? Path() : "", kSnapSection, key, "0", out);
 }
 
@@ -73,6 +149,8 @@ double ReadAmount(std::string_view key) {
 }
 
 int ReadIndex(std::string_view key) {
+  char text[platform::kProfileValueCapacity];
+  if (ReadPending(kIndexSection, key, text)) return platform::IntegerOfValue(text, 0);
   return platform::ReadProfileInt(Persisting() ? Path() : "", kIndexSection, key, 0);
 }
 

@@ -312,7 +312,7 @@ void NoticeLine(TextBuilder& text) {
       notice = "Settings not saved: library folder unknown";
       break;
     case core::SettingsTrouble::locked:
-      notice = "Settings not saved: file locked";
+      notice = "Settings pending: file locked";
       break;
     case core::SettingsTrouble::readOnly:
       notice = "Settings not saved: read-only";

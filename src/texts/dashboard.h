@@ -16,8 +16,8 @@ namespace zt::texts {
 // clock's time cannot be converted the time reads "---, --- --, ---- --:--:--". Row 15 of column
 // 0, the notice line, reads "Zentravo equity guard" while guard.persistence reports every file
 // saved, and otherwise names the trouble within 63 characters: the settings file's first
-// ("Settings not saved: read-only", "... file locked", "... file too large: <file name>"), else
-// "Statistics file not written". A cell without a
+// ("Settings pending: file locked", "Settings not saved: read-only", "... file too large:
+// <file name>"), else "Statistics file not written". A cell without a
 // label, and a row outside its column, writes the empty text (a single NUL).
 void WriteLabel(int row, int column, char* out, int capacity);
 
