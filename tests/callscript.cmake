@@ -134,8 +134,10 @@ foreach(build native win32 win64)
 endforeach()
 
 # Our settings store under Wine: it writes what the Windows private-profile service writes, byte
-# for byte, from no file, the guard's own file and hand-edited ones; and two processes writing one
-# file at once keep every key of both.
+# for byte, from no file, the guard's own file and hand-edited ones; two processes writing one
+# file at once keep every key of both; and the guard's writes wait out a settings file another
+# program holds open exclusively (share mode 0) or marks read-only, the notice line saying so,
+# and land once it is free.
 foreach(build win32 win64)
   string(TOUPPER ${build} upper)
   add_test(NAME wine.${build}.settings_store COMMAND bash
