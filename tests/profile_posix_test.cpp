@@ -397,15 +397,18 @@ TEST(ProfileWriteFailure, FilesTheStoreCannotHoldAreLeftAlone) {
   TempFolder folder;
   const std::string path = folder.File("zentravo.ini");
   // The store holds 4 MiB: the first file is far beyond it, the second fits but its CR LF
-  // rewrite would not, and the third is UTF-16, which a byte-wise rewrite would tear apart.
+  // rewrite would not, and the others are UTF-16 (with a byte order mark, then without one, little
+  // and big endian), which a byte-wise rewrite would tear apart.
   std::string lfLines;
   for (int i = 0; i < 1500000; ++i) lfLines += "x\n";
   const std::string files[] = {
       "[S]\r\nA=1\r\n" + std::string(8u << 20, ';'),
       "[S]\nA=1\n" + lfLines,
       std::string("\xFF\xFE[\0S\0]\0\r\0\n\0A\0=\0001\0\r\0\n\0", 22),
+      std::string("[\0S\0]\0\r\0\n\0A\0=\0001\0\r\0\n\0", 20),
+      std::string("\0[\0S\0]\0\r\0\n\0A\0=\0001\0\r\0\n", 20),
   };
-  const bool readable[] = {false, true, false};
+  const bool readable[] = {false, true, false, false, false};
   for (std::size_t i = 0; i < std::size(files); ++i) {
     SCOPED_TRACE(i);
     WriteFile(path, files[i]);

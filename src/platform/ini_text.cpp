@@ -95,7 +95,11 @@ std::string_view Trim(std::string_view text) {
 }
 
 bool IsUtf16(std::string_view image) {
-  return image.starts_with("\xFF\xFE") || image.starts_with("\xFE\xFF");
+  if (image.starts_with("\xFF\xFE") || image.starts_with("\xFE\xFF")) return true;
+  // Without a mark: an INI file opens with an ASCII character (a '[', a ';', a key), which UTF-16
+  // writes as that byte and a zero, in one order or the other. No single-byte text has a zero
+  // there.
+  return image.size() >= 2 && (image[0] == '\0') != (image[1] == '\0');
 }
 
 namespace {
