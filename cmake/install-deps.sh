@@ -50,3 +50,12 @@ if ! grep -qix 'de_DE\.utf-\?8' <<<"$(locale -a 2>/dev/null)"; then
     $sudo locale-gen >/dev/null
   fi
 fi
+
+# The locales the Wine tests run under: Wine takes the ANSI code page from the language (en_US
+# 1252, ru_RU 1251, zh_CN 936) and reads file names as UTF-8, so user folders in any script can
+# be made on the Linux side while the DLL runs under each code page.
+for wine_locale in en_US ru_RU zh_CN; do
+  if ! grep -qix "$wine_locale\.utf-\?8" <<<"$(locale -a 2>/dev/null)"; then
+    $sudo localedef -i "$wine_locale" -f UTF-8 "$wine_locale.UTF-8"
+  fi
+done

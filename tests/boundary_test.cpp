@@ -47,7 +47,10 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"/opt/zt/", ""},
         // 251 characters before the extension: 255 with ".ini" still fits the 256-byte field.
         PathCase{"/" + std::string(248, 'a') + "/z.so", "/" + std::string(248, 'a') + "/z.ini"},
-        PathCase{"/" + std::string(249, 'a') + "/z.so", ""}));
+        // Deeper: the field keeps 251 bytes of the location, never half a UTF-8 character.
+        PathCase{"/" + std::string(249, 'a') + "/z.so", "/" + std::string(249, 'a') + "/.ini"},
+        PathCase{"/" + std::string(247, 'a') + "/\u00e9.so", "/" + std::string(247, 'a') + "/\u00e9.ini"},
+        PathCase{"/" + std::string(248, 'a') + "/\u00e9.so", "/" + std::string(248, 'a') + "/.ini"}));
 
 struct IdentityCase {
   const char* frameTitle;

@@ -103,3 +103,46 @@ foreach(build native win32 win64)
   zt_callscript_test(callscript.${build}.settings_of_capital_name ${build} ${ZT_PATH_SCRIPT}
     --as ZENTRAVO.DLL --expect-settings terminal/ZENTRAVO.ini)
 endforeach()
+
+# Files beside the library whatever its folder is called and however deep it lies: a user name
+# the ANSI code page cannot spell (under Wine the locale chooses the code page), one that
+# best-fit mapping would turn into a neighbour's folder (which must stay untouched), and paths of
+# 250, 300 and 1,000 characters. Each run resumes after a reload and writes the statistics file.
+set(ZT_FILES_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/scripts/files_beside_library.zts)
+set(ZT_FILES_GOLDEN ${CMAKE_CURRENT_SOURCE_DIR}/golden/files_beside_library.txt)
+set(ZT_USERS "Users/Сергей@en_US.UTF-8" "Users/王伟@ru_RU.UTF-8" "Users/Jürgen@ru_RU.UTF-8"
+  "Users/Zoë 😀@zh_CN.UTF-8")
+set(ZT_USER_NAMES cyrillic chinese accented emoji)
+foreach(build native win32 win64)
+  foreach(user name IN ZIP_LISTS ZT_USERS ZT_USER_NAMES)
+    string(REPLACE "@" ";" parts "${user}")
+    list(GET parts 0 home)
+    list(GET parts 1 lang)
+    set(where "${home}/AppData/Roaming/Terminal/0123456789ABCDEF0123456789ABCDEF/MQL4/Libraries")
+    set(decoy)
+    if(name STREQUAL "accented")
+      set(decoy --decoy "Users/Jurgen/AppData/Roaming/Terminal/0123456789ABCDEF0123456789ABCDEF/MQL4/Libraries/zentravo.ini")
+    endif()
+    zt_callscript_test(callscript.${build}.user_${name} ${build} ${ZT_FILES_SCRIPT}
+      --golden ${ZT_FILES_GOLDEN} --lang ${lang} --folder "${where}"
+      --expect-settings "${where}/zentravo.ini" ${decoy})
+  endforeach()
+  foreach(length 250 300 1000)
+    zt_callscript_test(callscript.${build}.path_${length} ${build} ${ZT_FILES_SCRIPT}
+      --golden ${ZT_FILES_GOLDEN} --path-length ${length} --expect-settings deep)
+  endforeach()
+endforeach()
+
+# Our settings store under Wine: it writes what the Windows private-profile service writes, byte
+# for byte, from no file, the guard's own file and hand-edited ones; two processes writing one
+# file at once keep every key of both; and the guard's writes wait out a settings file another
+# program holds open exclusively (share mode 0) or marks read-only, the notice line saying so,
+# and land once it is free.
+foreach(build win32 win64)
+  string(TOUPPER ${build} upper)
+  add_test(NAME wine.${build}.settings_store COMMAND bash
+    ${CMAKE_CURRENT_SOURCE_DIR}/wine_run.sh ${ZT_WINE_PREFIX} ${ZT_${upper}_BUILD_DIR}/zt_profile_check.exe
+    ${ZT_CALLSCRIPT_WORK}/settings_store_${build})
+  set_tests_properties(wine.${build}.settings_store PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED}
+    FIXTURES_REQUIRED zt_wine LABELS wine TIMEOUT 120)
+endforeach()

@@ -9,7 +9,15 @@
 #     --golden PATH        expected transcript; ZT_UPDATE_GOLDEN=1 writes it instead
 #     --as NAME            file name the library is installed under (default: its own)
 #     --folder SUBDIR      folder below DIR it is installed in (default: terminal)
-#     --expect-settings REL  the settings file must appear exactly there (below DIR), and nowhere else
+#     --expect-settings REL  the settings file must appear exactly there (below DIR), and nowhere else;
+#                          no statistics or temporary file may be left anywhere
+#     --decoy REL          a settings file of another guard (snapshot 7777) placed there first,
+#                          which the run must leave byte for byte as it was
+#     --path-length N      pads the folder so that the library's full path (as the host sees it:
+#                          with "Z:" under Wine) is N characters long; --expect-settings deep then
+#                          means the settings file beside it
+#     --lang LOCALE        the run's locale (under Wine it chooses the ANSI code page: en_US 1252,
+#                          ru_RU 1251, zh_CN 936)
 #     --wine-prefix DIR    run the runner under wine in this prefix
 #     --compare-runner PATH --compare-library PATH
 #                          also run the script with this (Linux) runner and library, and require
@@ -20,6 +28,7 @@
 set -uo pipefail
 
 runner= library= script= work= golden= as= folder=terminal expect= prefix= cmp_runner= cmp_library=
+decoy= lang= path_length=
 while (($#)); do
   case $1 in
     --runner) runner=$2 ;;
@@ -33,6 +42,9 @@ while (($#)); do
     --wine-prefix) prefix=$2 ;;
     --compare-runner) cmp_runner=$2 ;;
     --compare-library) cmp_library=$2 ;;
+    --decoy) decoy=$2 ;;
+    --lang) lang=$2 ;;
+    --path-length) path_length=$2 ;;
     *) echo "callscript_run.sh: unknown option $1" >&2; exit 1 ;;
   esac
   shift 2
@@ -52,6 +64,11 @@ fi
 # Every runner sees the same clock rules; times the library takes from the clock are masked.
 export TZ=UTC WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
+if [[ -n $lang ]]; then
+  normal_locale() { tr 'A-Z' 'a-z' | sed 's/utf-8/utf8/'; }
+  grep -qx "$(normal_locale <<<"$lang")" <<<"$(locale -a | normal_locale)" || skip "no locale $lang (cmake/install-deps.sh makes it)"
+  export LANG=$lang LC_ALL=$lang
+fi
 
 # run RUNNER LIBRARY FOLDER TRANSCRIPT: installs the library in FOLDER and runs the script there.
 run() {
@@ -67,7 +84,24 @@ run() {
 rm -rf "$work" && mkdir -p "$work" || fail "cannot make $work"
 work=$(cd "$work" && pwd)
 script=$(cd "$(dirname "$script")" && pwd)/$(basename "$script")
+if [[ -n $path_length ]]; then
+  name=${as:-$(basename "$library")} drive=${prefix:+Z:}
+  used=$(( ${#drive} + ${#work} + 1 + ${#folder} + 1 + ${#name} ))
+  while (( path_length - used > 1 )); do
+    step=$(( path_length - used - 1 < 120 ? path_length - used - 1 : 120 ))
+    (( path_length - used - step - 1 == 1 )) && step=$(( step - 1 ))
+    folder+=/$(printf 'd%.0s' $(seq "$step"))
+    used=$(( used + step + 1 ))
+  done
+  (( used == path_length )) || fail "cannot make a $path_length-character path from $work (got $used)"
+  [[ $expect == deep ]] && expect=$folder/${name%.*}.ini
+fi
 install="$work/$folder"
+decoy_text=$'[SNAP]\r\nEquity Snap=7777.00\r\nInitial Equity=7777.00\r\n'
+if [[ -n $decoy ]]; then
+  mkdir -p "$(dirname "$work/$decoy")" && printf '%s' "$decoy_text" > "$work/$decoy" ||
+    fail "cannot place the decoy $decoy"
+fi
 run "$runner" "$library" "$install" "$work/transcript.txt" || fail "the runner failed (exit $?)"
 
 if [[ -n $golden ]]; then
@@ -81,9 +115,14 @@ fi
 
 if [[ -n $expect ]]; then
   [[ -f $work/$expect ]] || fail "no settings file at $expect; found: $(cd "$work" && find . -name '*.ini')"
-  others=$(cd "$work" && find . -name '*.ini' ! -path "./$expect")
+  others=$(cd "$work" && find . -name '*.ini' ! -path "./$expect" ! -path "./$decoy")
   [[ -z $others ]] || fail "settings written elsewhere too: $others"
   grep -q '^\[SNAP\]' "$work/$expect" || fail "$expect holds no [SNAP] section"
+  left=$(cd "$work" && find . -name '*.csv' -o -name '*.tmp')
+  [[ -z $left ]] || fail "files left behind: $left"
+fi
+if [[ -n $decoy ]]; then
+  cmp -s <(printf '%s' "$decoy_text") "$work/$decoy" || fail "the decoy $decoy was changed"
 fi
 
 if [[ -n $cmp_runner ]]; then

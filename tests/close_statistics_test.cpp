@@ -121,11 +121,13 @@ TEST_F(CloseStatisticsTest, AFileThatCannotBeCreatedKeepsTheRings) {
   Close(3, -2);
   EXPECT_EQ(guard.marginAtClose[kCycleSlots - 1], 3.0);
   EXPECT_TRUE(StatisticsFiles().empty());
+  EXPECT_TRUE(guard.persistence.statisticsUnwritten) << "the notice line must say so";
   // Once the folder exists the next close that fills the last slot writes the file.
   std::filesystem::create_directory(folder.File("missing"));
   Close(4, -2);
   EXPECT_TRUE(testing::FileExists(folder.File("missing/zentravo-stat-2011.07.13 09-39.csv")));
   EXPECT_EQ(guard.marginAtClose[kCycleSlots - 1], 0.0);
+  EXPECT_FALSE(guard.persistence.statisticsUnwritten);
 }
 
 TEST_F(CloseStatisticsTest, TheNameEndsOnlyTheFinalExtension) {

@@ -156,6 +156,36 @@ TEST_F(LabelText, EveryCellOfBothColumns) {
   }
 }
 
+// The notice line tells the trader when the guard's files are not being saved, within the
+// panel's 63-character slot; the settings file's trouble comes before the statistics file's.
+TEST_F(LabelText, TheNoticeLineNamesWhatIsNotSaved) {
+  using zt::core::SettingsTrouble;
+  const std::pair<SettingsTrouble, const char*> notices[] = {
+      {SettingsTrouble::none, "Statistics file not written"},
+      {SettingsTrouble::noLocation, "Settings not saved: library folder unknown"},
+      {SettingsTrouble::locked, "Settings pending: file locked"},
+      {SettingsTrouble::readOnly, "Settings not saved: read-only"},
+      {SettingsTrouble::tooLarge, "Settings not saved, file too large: zentravo.ini"},
+      {SettingsTrouble::foreignText, "Settings not saved: UTF-16 file left as it is"},
+      {SettingsTrouble::failed, "Settings not saved"},
+  };
+  EXPECT_EQ(Label(15, 0), "Zentravo equity guard");
+  std::snprintf(guard.settingsPath, sizeof guard.settingsPath, "C:\\T\\zentravo.ini");
+  guard.persistence.statisticsUnwritten = true;
+  for (const auto& [trouble, notice] : notices) {
+    guard.persistence.settings = trouble;
+    EXPECT_EQ(Label(15, 0), notice);
+  }
+  // A long name is cut to the 63 bytes of the slot, never inside a UTF-8 character.
+  std::snprintf(guard.settingsPath, sizeof guard.settingsPath, "/t/%s\xC3\xA9.ini",
+                std::string(25, 'n').c_str());
+  guard.persistence.settings = SettingsTrouble::tooLarge;
+  EXPECT_EQ(Label(15, 0), "Settings not saved, file too large: " + std::string(25, 'n') + "\xC3\xA9");
+  std::snprintf(guard.settingsPath, sizeof guard.settingsPath, "/t/%s\xC3\xA9.ini",
+                std::string(26, 'n').c_str());
+  EXPECT_EQ(Label(15, 0), "Settings not saved, file too large: " + std::string(26, 'n'));
+}
+
 TEST_F(LabelText, RowsOutsideAColumnWriteTheEmptyText) {
   const std::pair<int, int> cells[] = {{-1, 0},  {16, 0},  {100, 0},     {INT_MIN, 0},
                                        {INT_MAX, 0}, {14, 1}, {15, 1},   {-1, 1},

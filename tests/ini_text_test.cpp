@@ -144,7 +144,7 @@ TEST(IniWrite, ABatchRewritesTheFileAsTheServiceWould) {
 TEST(IniWrite, ARewriteThatDoesNotFitIsRefused) {
   // 109 bytes with LF line ends; 112 rewritten with CR LF.
   const std::string file = "[S]\nA=1\n" + std::string(100, ';') + "\n";
-  EXPECT_EQ(Apply(file, "S", {{"A", "2"}}, file.size() + 2).first, WriteOutcome::refused);
+  EXPECT_EQ(Apply(file, "S", {{"A", "2"}}, file.size() + 2).first, WriteOutcome::tooLarge);
   EXPECT_EQ(Apply(file, "S", {{"A", "2"}}, file.size() + 3).first, WriteOutcome::changed);
 }
 

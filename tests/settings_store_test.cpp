@@ -1,9 +1,14 @@
 // The guard's use of its settings file: keys, formats, order, and SetLastValues.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <limits>
 #include <string>
 
+#include "boundary/test_hooks.h"
 #include "core/guard_state.h"
 #include "settings/settings_store.h"
 #include "test_support.h"
@@ -66,6 +71,107 @@ TEST_F(SettingsStoreTest, HandEditedLinesSurviveTheGuardsWrites) {
   EXPECT_EQ(Ini(),
             "; my notes\r\n[SNAP]\r\nEquity Snap=1000\r\nInitial Equity=1000.00\r\n[Other]\r\nKeep=me\r\n"
             "[INDEX]\r\nTPSet=0\r\nDDSet=0\r\nTP=0\r\nDD=0\r\n");
+}
+
+// Every commit leaves what became of it for the notice line, and the next one that lands clears
+// it.
+TEST_F(SettingsStoreTest, EachWriteRecordsWhetherItLanded) {
+  using core::SettingsTrouble;
+  const std::string path = folder.File("zentravo.ini");
+  WriteAmount(kEquitySnapKey, 1000);
+  CommitWrites();
+  EXPECT_EQ(core::guard.persistence.settings, SettingsTrouble::none);
+
+  // Over the store's 4 MiB: left as it is, and named as too large.
+  WriteFile(path, "[SNAP]\r\n; " + std::string(std::size_t{4} << 20, 'x') + "\r\n");
+  WriteIndices();
+  CommitWrites();
+  EXPECT_EQ(core::guard.persistence.settings, SettingsTrouble::tooLarge);
+  EXPECT_EQ(ReadFile(path).size(), (std::size_t{4} << 20) + 12);
+
+  WriteFile(path, std::string("\xFF\xFE[\0S\0]\0", 8));
+  WriteAmount(kEquitySnapKey, 1000);
+  CommitWrites();
+  EXPECT_EQ(core::guard.persistence.settings, SettingsTrouble::foreignText);
+
+  std::snprintf(core::guard.settingsPath, sizeof core::guard.settingsPath, "%s/missing/z.ini",
+                folder.path.c_str());
+  WriteAmount(kEquitySnapKey, 1000);
+  CommitWrites();
+  EXPECT_EQ(core::guard.persistence.settings, SettingsTrouble::failed);
+
+  core::guard.settingsPath[0] = '\0';
+  WriteLastValues(1000, 0, 0, 0, 0);
+  CommitWrites();
+  EXPECT_EQ(core::guard.persistence.settings, SettingsTrouble::noLocation);
+
+  std::snprintf(core::guard.settingsPath, sizeof core::guard.settingsPath, "%s", path.c_str());
+  WriteFile(path, "");
+  WriteIndices();
+  CommitWrites();
+  EXPECT_EQ(core::guard.persistence.settings, SettingsTrouble::none);
+}
+
+// Another process holds the settings file's lock from here until Release.
+struct LockHolder {
+  explicit LockHolder(const std::string& lockPath) {
+    int held[2];
+    EXPECT_EQ(pipe(held), 0);
+    EXPECT_EQ(pipe(release), 0);
+    holder = fork();
+    if (holder == 0) {
+      const int file = open(lockPath.c_str(), O_RDWR | O_CREAT, 0666);
+      struct flock lock {};
+      lock.l_type = F_WRLCK;
+      const bool locked = file >= 0 && fcntl(file, F_SETLKW, &lock) == 0;
+      char byte = locked ? 'y' : 'n';
+      if (write(held[1], &byte, 1) != 1) _exit(1);
+      close(release[1]);
+      while (read(release[0], &byte, 1) > 0) {
+      }
+      _exit(0);
+    }
+    char byte = 'n';
+    EXPECT_EQ(read(held[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 'y') << "the lock is held";
+    close(held[0]);
+    close(held[1]);
+    close(release[0]);
+  }
+  void Release() {
+    close(release[1]);
+    waitpid(holder, nullptr, 0);
+  }
+  int release[2];
+  pid_t holder;
+};
+
+// A locked file delays the writes but never loses them: they stay held, each key with its newest
+// value, the notice line says so, and the first call after the lock is gone puts them all in.
+TEST_F(SettingsStoreTest, ALockedFileDelaysTheWritesAndNeverLosesThem) {
+  const std::string stored = "[SNAP]\r\nEquity Snap=1000.00\r\nInitial Equity=900.00\r\n";
+  WriteFile(folder.File("zentravo.ini"), stored);
+  double initial = 0.0;
+  InitZT(0, "", &initial, 1000, 0, 0, "50;60", "20;30", "1100", "100");
+  LockHolder other(folder.File("zentravo.ini.lock"));
+  EXPECT_EQ(SetEquity(1060, 0, 0, 0), ZT_TAKE_PROFIT_HIT);  // the close-all's four positions
+  EXPECT_EQ(SetEquity(1120, 0, 0, 1), ZT_INCREASE_REACHED);  // the roll and the advanced sets
+  char notice[ZT_TEXT_CAPACITY];
+  GetLabel(15, 0, notice);
+  EXPECT_STREQ(notice, "Settings pending: file locked");
+  EXPECT_EQ(Ini(), stored);
+  EXPECT_TRUE(WritesPending());
+  other.Release();
+  GetLabel(15, 0, notice);
+  EXPECT_STREQ(notice, "Zentravo equity guard");
+  EXPECT_EQ(Ini(), "[SNAP]\r\nEquity Snap=1120.00\r\nInitial Equity=900.00\r\n"
+                   "[INDEX]\r\nTPSet=1\r\nDDSet=1\r\nTP=0\r\nDD=0\r\n");
+  // A fresh load resumes exactly that.
+  test_hooks::ResetGuard();
+  testing::FreshGuard(folder);
+  EXPECT_EQ(InitZT(0, "", nullptr, 500, 0, 0, "50;60", "20;30", "1100", "100"), 1120.0);
+  EXPECT_EQ(core::guard.tpSet, 1);
+  EXPECT_EQ(core::guard.initialEquity, 900.0);
 }
 
 }  // namespace

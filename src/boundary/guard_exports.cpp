@@ -1,5 +1,7 @@
 // The exported operations that drive the guard and hand values in and out. Each one adapts the
-// host's arguments (null pointers, texts) and hands off to the engine; decisions live there.
+// host's arguments (null pointers, texts) and hands off to the engine; decisions live there. Each
+// one also commits the settings writes: the writes of its own event as it ends, and the writes a
+// locked file held back from an earlier call (CommitWrites returns at once when none are held).
 #include <string_view>
 
 #include "boundary/terminal_identity.h"
@@ -29,20 +31,25 @@ extern "C" ZT_EXPORT double ZT_CALL InitZT(int chartHandle, const char* hostTag,
       TextIn(hostTag), initialEquity, equity, margin, freeMargin, TextIn(takeProfits),
       TextIn(drawdownTargets), TextIn(increaseTargets), TextIn(stopLosses));
   if (snapshot > 0.0) zt::boundary::TerminalIdentity(chartHandle);
+  zt::settings::CommitWrites();
   return snapshot;
 }
 
 extern "C" ZT_EXPORT int ZT_CALL SetEquity(double equity, double margin, double freeMargin,
                                            int mode) {
-  return zt::engine::UpdateEquity(equity, margin, freeMargin, mode);
+  const int result = zt::engine::UpdateEquity(equity, margin, freeMargin, mode);
+  zt::settings::CommitWrites();
+  return result;
 }
 
 extern "C" ZT_EXPORT void ZT_CALL SetLastValues(double snapshot, int tpSet, int tpIndex,
                                                 int ddSet, int ddIndex) {
   zt::settings::WriteLastValues(snapshot, tpSet, tpIndex, ddSet, ddIndex);
+  zt::settings::CommitWrites();
 }
 
 extern "C" ZT_EXPORT int ZT_CALL SetTTC(int closeDurationMs, double equity) {
+  zt::settings::CommitWrites();
   guard.closeDurationMs = closeDurationMs;
   guard.equity = equity;
   return closeDurationMs;
@@ -50,6 +57,7 @@ extern "C" ZT_EXPORT int ZT_CALL SetTTC(int closeDurationMs, double equity) {
 
 extern "C" ZT_EXPORT void ZT_CALL SetEmailProp(double equityTarget, double marginPercent,
                                                double drawdown) {
+  zt::settings::CommitWrites();
   guard.emailEquityTarget = equityTarget;
   guard.emailMarginPercent = marginPercent;
   guard.emailDrawdown = drawdown;
@@ -57,9 +65,13 @@ extern "C" ZT_EXPORT void ZT_CALL SetEmailProp(double equityTarget, double margi
 
 // ---- Guard to host ---------------------------------------------------------------------------
 
-extern "C" ZT_EXPORT double ZT_CALL GetEquitySnap(void) { return guard.snapshot; }
+extern "C" ZT_EXPORT double ZT_CALL GetEquitySnap(void) {
+  zt::settings::CommitWrites();
+  return guard.snapshot;
+}
 
 extern "C" ZT_EXPORT void ZT_CALL GetIndex(int* tpSet, int* tpIndex, int* ddSet, int* ddIndex) {
+  zt::settings::CommitWrites();
   if (tpSet != nullptr) *tpSet = guard.tpSet;
   if (tpIndex != nullptr) *tpIndex = guard.tpIndex;
   if (ddSet != nullptr) *ddSet = guard.ddSet;

@@ -13,30 +13,43 @@ constexpr std::string_view kSettingsExtension = ".ini";
 void DeriveSettingsPath(std::string_view modulePath) {
   char* const out = core::guard.settingsPath;
   out[0] = '\0';
+  platform::KeepFullLocation({}, {});
   const std::size_t nameStart = modulePath.find_last_of("/\\") == std::string_view::npos
                                     ? 0
                                     : modulePath.find_last_of("/\\") + 1;
   if (nameStart >= modulePath.size()) return;  // empty, or a folder rather than a file
   std::size_t stem = modulePath.rfind('.');
   if (stem == std::string_view::npos || stem < nameStart) stem = modulePath.size();
-  if (stem + kSettingsExtension.size() >= static_cast<std::size_t>(core::kSettingsPathSize)) return;
-  std::memcpy(out, modulePath.data(), stem);
-  std::memcpy(out + stem, kSettingsExtension.data(), kSettingsExtension.size());
-  out[stem + kSettingsExtension.size()] = '\0';
+  constexpr std::size_t kField = static_cast<std::size_t>(core::kSettingsPathSize);
+  std::size_t kept = stem;
+  if (stem + kSettingsExtension.size() >= kField) {
+    // Too deep for the field: it holds the start of the location, cut on a whole UTF-8
+    // character, and the seam opens that start at the full location.
+    kept = kField - 1 - kSettingsExtension.size();
+    while (kept > 0 && (static_cast<unsigned char>(modulePath[kept]) & 0xC0) == 0x80) --kept;
+    if (!platform::KeepFullLocation(modulePath.substr(0, kept), modulePath.substr(0, stem))) {
+      return;
+    }
+  }
+  std::memcpy(out, modulePath.data(), kept);
+  std::memcpy(out + kept, kSettingsExtension.data(), kSettingsExtension.size());
+  out[kept + kSettingsExtension.size()] = '\0';
 }
 
 namespace {
 
+// The library's own path, of any length a system allows.
+char modulePath[platform::kPathCapacity];
+
 // Learns where the library lies and makes its settings file ready: the settings path, and no
 // temporary files left beside it by writers that were killed mid-way.
 void OnLibraryLoad() {
-  // One byte more than the field, so that a path that exactly fills it is told from a cut one.
-  char path[core::kSettingsPathSize + 1];
-  const int length = platform::ModulePath(path, static_cast<int>(sizeof path));
-  if (length <= 0 || length >= static_cast<int>(sizeof path)) {
+  const int length = platform::ModulePath(modulePath, static_cast<int>(sizeof modulePath));
+  if (length <= 0 || length >= static_cast<int>(sizeof modulePath)) {
     core::guard.settingsPath[0] = '\0';
     return;
   }
+  const char* const path = modulePath;
   DeriveSettingsPath(std::string_view(path, static_cast<std::size_t>(length)));
   platform::RemoveAbandonedWrites(core::guard.settingsPath);
 }

@@ -8,10 +8,12 @@ namespace zt::boundary {
 // Sets guard.settingsPath from the library's own file path: the file name's extension (from its
 // last '.', and only within the file name) becomes ".ini"; a name without one gets ".ini"
 // appended. "C:\T\zentravo.dll" gives "C:\T\zentravo.ini", "/x.dll/ZENTRAVO.DLL" gives
-// "/x.dll/ZENTRAVO.ini", "/opt/zentravo.so" gives "/opt/zentravo.ini". When the module path is
-// empty or the result does not fit the 256-byte field, settingsPath is left empty and the library
-// persists nothing for this load: reads give their defaults and writes are skipped, rather than
-// writing to a cut path.
+// "/x.dll/ZENTRAVO.ini", "/opt/zentravo.so" gives "/opt/zentravo.ini". Where the result does not
+// fit the 256-byte field, the field holds the path's start, cut after at most 251 bytes on a whole
+// UTF-8 character, and ".ini"; the platform seam keeps the full location and opens every file
+// whose path starts with that cut start (the settings file, the statistics files) beside the
+// library. When the module path is empty or names a folder, settingsPath is left empty and the
+// library persists nothing for this load: reads give their defaults and writes are skipped.
 void DeriveSettingsPath(std::string_view modulePath);
 
 }  // namespace zt::boundary

@@ -2,12 +2,14 @@
 
 #include "core/guard_state.h"
 #include "platform/fixed_clock.h"
+#include "settings/settings_store.h"
 #include "texts/time_text.h"
 
 namespace zt::test_hooks {
 
 void ResetGuard() {
   core::guard = core::GuardState{};
+  settings::ForgetWrites();
   texts::ForgetCachedTimes();
 }
 

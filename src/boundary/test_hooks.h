@@ -8,7 +8,8 @@
 namespace zt::test_hooks {
 
 // The whole guard record back to its load-time zero, settingsPath included, and the kept
-// local-time conversions dropped: the state of a library that was just loaded from nowhere.
+// local-time conversions and any held settings writes dropped: the state of a library that was
+// just loaded from nowhere.
 void ResetGuard();
 
 // Pins the clock: from now on every time the library takes (state, texts, statistics file name)

@@ -17,7 +17,8 @@
 // lowestFreeMargin (to the free margin passed), cycleIndex and the cycle summaries, the host tag
 // and the terminal identity. It keeps: periodDrawdown, previousPeriodDrawdown and lowestVsInitial
 // (the extremes of the history before), the two cycle rings (cleared only once the statistics
-// file is written), the host's close duration and e-mail thresholds, and settingsPath. An InitZT
+// file is written), the host's close duration and e-mail thresholds, settingsPath and
+// persistence. An InitZT
 // that refuses to start (no usable equity) changes nothing but the host tag.
 #pragma once
 
@@ -31,6 +32,22 @@ namespace zt::core {
 using TargetTable = std::array<std::array<double, kSetPositions>, kTargetSets>;
 using TargetList = std::array<double, kListEntries>;
 using CycleRing = std::array<double, kCycleSlots>;
+
+// What keeps the guard's files from being saved, as the dashboard's notice line names it.
+enum class SettingsTrouble : unsigned char {
+  none,         // the last write landed (or none was needed yet)
+  noLocation,   // the library could not learn where it lies: nothing is persisted
+  locked,       // another program holds the settings file
+  readOnly,     // the settings file or its folder may not be written
+  tooLarge,     // the settings file is over the store's size limit: left untouched
+  foreignText,  // the settings file is in an encoding the store does not rewrite: left untouched
+  failed,       // any other failure: no such folder, a full disk
+};
+
+struct Persistence {
+  SettingsTrouble settings;  // after the settings store's most recent write
+  bool statisticsUnwritten;  // the last statistics file due could not be created
+};
 
 struct GuardState {
   // Account figures the host last passed.
@@ -86,6 +103,10 @@ struct GuardState {
 
   // Identity and paths.
   char settingsPath[kSettingsPathSize];  // the INI file beside the library; empty: persist nothing
+  // Whether the files are being saved: zero (all saved) when the library is loaded; the settings
+  // store sets .settings at every write it attempts, the statistics writer .statisticsUnwritten
+  // whenever a file falls due; the dashboard's notice line reads both.
+  Persistence persistence;
   char hostTag[kHostTagSize];            // the caller's short text for the dashboard title
   char symbol[kSymbolSize];              // chart symbol, from the chart frame's title
   char serverName[kServerNameSize];      // trading-server text, from the terminal's title

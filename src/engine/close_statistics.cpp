@@ -58,6 +58,7 @@ void BuildStatisticsPath(char* out, std::string_view stamp, int attempt) {
 // Writes the 512 cycles to a new file and clears the rings; returns false, rings untouched, when
 // no file could be created.
 bool WriteStatisticsFile() {
+  core::guard.persistence.statisticsUnwritten = true;
   if (core::guard.settingsPath[0] == '\0') return false;
   char stamp[texts::kTimeTextSize];
   texts::TimeText(platform::Now(), stamp, texts::kTimeTextSize);
@@ -71,6 +72,7 @@ bool WriteStatisticsFile() {
     if (platform::WriteNewTextFile(path, core::View(text))) {
       core::guard.marginAtClose = {};
       core::guard.drawdownAtClose = {};
+      core::guard.persistence.statisticsUnwritten = false;
       return true;
     }
   }

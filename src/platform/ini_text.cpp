@@ -95,7 +95,11 @@ std::string_view Trim(std::string_view text) {
 }
 
 bool IsUtf16(std::string_view image) {
-  return image.starts_with("\xFF\xFE") || image.starts_with("\xFE\xFF");
+  if (image.starts_with("\xFF\xFE") || image.starts_with("\xFE\xFF")) return true;
+  // Without a mark: an INI file opens with an ASCII character (a '[', a ';', a key), which UTF-16
+  // writes as that byte and a zero, in one order or the other. No single-byte text has a zero
+  // there.
+  return image.size() >= 2 && (image[0] == '\0') != (image[1] == '\0');
 }
 
 namespace {
@@ -216,7 +220,7 @@ WriteOutcome ApplyWrite(std::string_view image, std::string_view section, std::s
     if (!inSection) AppendHeader(out, section);
     AppendEntry(out, key, value);
   }
-  return out.overflow ? WriteOutcome::refused : WriteOutcome::changed;
+  return out.overflow ? WriteOutcome::tooLarge : WriteOutcome::changed;
 }
 
 }  // namespace
@@ -272,7 +276,7 @@ WriteOutcome ApplyWrites(WorkBuffers buffers, std::size_t fileLength, std::strin
     Output out{spare, buffers.capacity, 0, false};
     const WriteOutcome outcome =
         ApplyWrite(image, section, Trim(entries[i].key), Trim(entries[i].value), out);
-    if (outcome == WriteOutcome::refused) return WriteOutcome::refused;
+    if (outcome == WriteOutcome::refused || outcome == WriteOutcome::tooLarge) return outcome;
     if (outcome == WriteOutcome::changed) {
       image = std::string_view(spare, out.length);
       spare = current;
@@ -288,4 +292,45 @@ WriteOutcome ApplyWrites(WorkBuffers buffers, std::size_t fileLength, std::strin
   return WriteOutcome::changed;
 }
 
+WriteOutcome ApplyWritesAcross(WorkBuffers buffers, std::size_t fileLength,
+                               const ProfileWrite* writes, int count, std::string_view& rewritten) {
+  rewritten = {};
+  std::size_t length = fileLength;
+  bool changed = false;
+  for (int i = 0; i < count; ++i) {
+    std::string_view step;
+    const WriteOutcome outcome =
+        ApplyWrites(buffers, length, writes[i].section, &writes[i].entry, 1, step);
+    if (outcome == WriteOutcome::refused || outcome == WriteOutcome::tooLarge) return outcome;
+    if (outcome == WriteOutcome::changed) {
+      // The next write starts from this one's file, in whichever buffer it lies.
+      if (step.data() != buffers.first) {
+        char* const spare = buffers.first;
+        buffers.first = buffers.second;
+        buffers.second = spare;
+      }
+      length = step.size();
+      changed = true;
+    }
+  }
+  if (!changed) return WriteOutcome::unchanged;
+  rewritten = std::string_view(buffers.first, length);
+  return WriteOutcome::changed;
+}
+
 }  // namespace zt::platform::ini
+
+namespace zt::platform {
+
+int ReadBackValue(std::string_view value, char* out) {
+  const std::string_view read = ini::Unquote(ini::Trim(value));
+  const std::size_t length = read.size() < kProfileValueCapacity ? read.size()
+                                                                 : kProfileValueCapacity - 1;
+  read.copy(out, length);
+  out[length] = '\0';
+  return static_cast<int>(length);
+}
+
+int IntegerOfValue(std::string_view text, int fallback) { return ini::IntegerOf(text, fallback); }
+
+}  // namespace zt::platform

@@ -7,7 +7,8 @@
 // holds a value; any other line is kept but never read. Section and key names match without
 // regard to ASCII case. When a section or a key appears twice, the first one counts. Lines before
 // the first header form the section with the empty name. A UTF-8 byte order mark is skipped on
-// reading and kept on writing; a UTF-16 file is never read or written.
+// reading and kept on writing; a UTF-16 file (with a byte order mark or without) is never read or
+// written.
 //
 // How a file is written: a write that changes nothing leaves the file alone, byte for byte. Any
 // other write rewrites the whole file the way the Windows service does: CR LF line ends, blank
@@ -43,7 +44,8 @@ std::string_view TrimEnd(std::string_view text);
 
 // ---- Reading ------------------------------------------------------------------------------------
 
-// A file the service would not read as single-byte text: it starts with a UTF-16 byte order mark.
+// A file in UTF-16, which the store neither reads nor rewrites: it starts with a UTF-16 byte order
+// mark, or without one with a character and a zero byte (an ASCII character in UTF-16 LE or BE).
 bool IsUtf16(std::string_view image);
 
 struct Found {
@@ -65,7 +67,8 @@ enum class WriteOutcome {
   unchanged,  // every entry already holds its value: leave the file alone
   changed,    // the rewritten file is ready
   refused,    // the file must not be rewritten: it is UTF-16, a name or value holds a line end,
-              // the rewrite would not fit, or trimming would change how the file starts
+              // or trimming would change how the file starts
+  tooLarge,   // the rewrite would not fit the buffers: leave the file alone
 };
 
 // Two buffers of capacity bytes: first holds the file as read; the rewrite alternates between
@@ -81,5 +84,9 @@ struct WorkBuffers {
 // buffers; otherwise it is empty.
 WriteOutcome ApplyWrites(WorkBuffers buffers, std::size_t fileLength, std::string_view section,
                          const ProfileEntry* entries, int count, std::string_view& rewritten);
+
+// ApplyWrites for entries of several sections, each write applied in order as a single one.
+WriteOutcome ApplyWritesAcross(WorkBuffers buffers, std::size_t fileLength,
+                               const ProfileWrite* writes, int count, std::string_view& rewritten);
 
 }  // namespace zt::platform::ini

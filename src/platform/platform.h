@@ -8,12 +8,40 @@
 
 namespace zt::platform {
 
+// Paths are UTF-8 text on every platform. The Windows seam turns each one into UTF-16 (with the
+// long-path prefix where a path is too long for the plain form) and calls only the wide file
+// services, so no code page ever chooses which file is opened.
+
+// Room for any path the seam hands over or keeps: Windows allows 32,767 UTF-16 units, which are
+// at most three UTF-8 bytes each.
+constexpr int kPathCapacity = 3 * 32768;
+
 // ---- Module start-up -------------------------------------------------------------------------
 
-// Writes the full file path of the loaded library into out (capacity bytes, NUL included).
-// Returns the length of the path; when the path does not fit, returns capacity or more and the
-// contents of out are not a usable path. Returns 0 when the path cannot be learnt.
+// Writes the full file path of the loaded library into out (capacity bytes, NUL included), in
+// UTF-8. Returns the length of the path; when the path does not fit, returns capacity or more and
+// the contents of out are not a usable path. Returns 0 when the path cannot be learnt (or, on
+// Windows, holds a lone surrogate that no UTF-8 text can name).
 int ModulePath(char* out, int capacity);
+
+// A location too long for the state's 256-byte path field: from now on every path handed to the
+// file services below that starts with shortForm is opened as fullForm followed by the rest, so
+// the field may hold shortForm plus a file's ending while the file itself lies at the full
+// location. One location is kept; empty texts forget it. Returns false, keeping none, when
+// fullForm does not fit kPathCapacity. While one is kept, a path that starts with shortForm is
+// always read as the short form (the full form starts with it too: never hand that one in).
+bool KeepFullLocation(std::string_view shortForm, std::string_view fullForm);
+
+// ---- Why a write did not land ----------------------------------------------------------------
+
+enum class FileProblem {
+  none,         // written, or nothing to change
+  locked,       // another program holds the file (or its folder entry) without sharing it
+  readOnly,     // the file or its folder may not be written
+  tooLarge,     // the file, or its rewrite, is more than the store holds: left untouched
+  foreignText,  // a UTF-16 file, which the store does not rewrite: left untouched
+  failed,       // anything else: no such folder, a full disk, a path that cannot be named
+};
 
 // ---- Private-profile (INI) files -------------------------------------------------------------
 
@@ -31,6 +59,13 @@ int ReadProfileString(const char* path, std::string_view section, std::string_vi
 int ReadProfileInt(const char* path, std::string_view section, std::string_view key,
                    int fallback);
 
+// What a read gives back for a value as a write stores it (trimmed, one pair of matching outer
+// quotes off, cut to 63 characters), into out (kProfileValueCapacity bytes). Returns the length.
+int ReadBackValue(std::string_view value, char* out);
+
+// A value's text read as ReadProfileInt reads it; the empty text gives fallback.
+int IntegerOfValue(std::string_view text, int fallback);
+
 struct ProfileEntry {
   std::string_view key;
   std::string_view value;
@@ -39,9 +74,24 @@ struct ProfileEntry {
 // Writes the entries, in order, into section of the INI file at path, creating the file, the
 // section or a key as needed and replacing existing values; every other line survives. The file
 // ends up exactly as that many single writes in order would leave it. A write never leaves a
-// half-written file behind. Returns false when the file could not be written (it is unchanged).
+// half-written file behind. Returns false when the file could not be written (it is unchanged);
+// problem, when not null, receives why (FileProblem::none on success).
 bool WriteProfileStrings(const char* path, std::string_view section, const ProfileEntry* entries,
-                         int count);
+                         int count, FileProblem* problem = nullptr);
+
+// One entry of a write across sections.
+struct ProfileWrite {
+  std::string_view section;
+  ProfileEntry entry;
+};
+
+// Writes the entries, in order, each into its own section, in one rewrite of the file: it ends up
+// as that many single writes would leave it, but they land all together or not at all. Otherwise
+// as WriteProfileStrings, which waits up to 20 ms for another writer's lock (on Windows up to 20 ms
+// more for a file another program holds open) before it reports FileProblem::locked; with wait
+// false, a write that meets the lock held reports it at once.
+bool WriteProfile(const char* path, const ProfileWrite* writes, int count,
+                  FileProblem* problem = nullptr, bool wait = true);
 
 // Removes what writes of the INI file at path that were killed mid-way left beside it (a
 // temporary file named after path and the writing process) when that process no longer runs.
@@ -52,8 +102,9 @@ void RemoveAbandonedWrites(const char* path);
 
 // Creates a new file at path holding text, with the platform's text-mode line ends ("\n" in
 // text becomes CR LF on Windows). Never replaces an existing file: returns false, writing nothing,
-// when path exists or cannot be created.
-bool WriteNewTextFile(const char* path, std::string_view text);
+// when path exists or cannot be created. problem, when not null, receives why (as above; an
+// existing file is FileProblem::failed).
+bool WriteNewTextFile(const char* path, std::string_view text, FileProblem* problem = nullptr);
 
 // ---- Terminal windows ------------------------------------------------------------------------
 

@@ -1,5 +1,7 @@
 #include "settings/settings_store.h"
 
+#include <array>
+
 #include "core/amounts.h"
 #include "core/guard_state.h"
 #include "core/text_builder.h"
@@ -27,14 +29,116 @@ IndexText FormatIndex(int value) {
 
 std::string_view ViewOf(const IndexText& index) { return std::string_view(index.text); }
 
+core::SettingsTrouble TroubleOf(platform::FileProblem problem) {
+  switch (problem) {
+    case platform::FileProblem::none:
+      return core::SettingsTrouble::none;
+    case platform::FileProblem::locked:
+      return core::SettingsTrouble::locked;
+    case platform::FileProblem::readOnly:
+      return core::SettingsTrouble::readOnly;
+    case platform::FileProblem::tooLarge:
+      return core::SettingsTrouble::tooLarge;
+    case platform::FileProblem::foreignText:
+      return core::SettingsTrouble::foreignText;
+    case platform::FileProblem::failed:
+      break;
+  }
+  return core::SettingsTrouble::failed;
+}
+
+// Writes not yet in the file: one per key, in the order of each key's first write, holding its
+// newest value. Replacing a key's value in place leaves the file as the writes one by one would,
+// since a second write of a key changes only its value. The guard writes six keys.
+constexpr int kPendingCapacity = 8;
+
+struct PendingWrite {
+  std::string_view section;  // one of the section constants
+  std::string_view key;      // one of the key constants
+  int length;
+  char value[kAmountTextSize];
+};
+
+std::array<PendingWrite, kPendingCapacity> pending;
+int pendingCount = 0;
+// The pending writes already met a locked file once: later tries do not wait for it again.
+bool retrying = false;
+
+PendingWrite* PendingOf(std::string_view section, std::string_view key) {
+  for (int i = 0; i < pendingCount; ++i) {
+    PendingWrite& write = pending[static_cast<unsigned>(i)];
+    if (write.section == section && write.key == key) return &write;
+  }
+  return nullptr;
+}
+
+// Every write of the file goes through here: it joins the writes of this export call, which
+// CommitWrites puts into the file together.
+void Store(std::string_view section, const platform::ProfileEntry* entries, int count) {
+  if (!Persisting()) {
+    core::guard.persistence.settings = core::SettingsTrouble::noLocation;
+    return;
+  }
+  for (int i = 0; i < count; ++i) {
+    PendingWrite* write = PendingOf(section, entries[i].key);
+    if (write == nullptr) {
+      if (pendingCount == kPendingCapacity) continue;  // a seventh key: the guard has none
+      write = &pending[static_cast<unsigned>(pendingCount++)];
+      write->section = section;
+      write->key = entries[i].key;
+    }
+    const std::string_view value = entries[i].value.substr(0, kAmountTextSize - 1);
+    value.copy(write->value, value.size());
+    write->length = static_cast<int>(value.size());
+  }
+}
+
 void WriteIndexEntries(const platform::ProfileEntry* entries, int count) {
-  if (!Persisting()) return;
-  platform::WriteProfileStrings(Path(), kIndexSection, entries, count);
+  Store(kIndexSection, entries, count);
+}
+
+// A value written but not yet in the file reads as the file will give it back.
+bool ReadPending(std::string_view section, std::string_view key, char* out) {
+  const PendingWrite* write = PendingOf(section, key);
+  if (write == nullptr) return false;
+  platform::ReadBackValue(std::string_view(write->value, static_cast<std::size_t>(write->length)),
+                          out);
+  return true;
 }
 
 }  // namespace
 
+void CommitWrites() {
+  if (pendingCount == 0) return;
+  if (!Persisting()) {
+    pendingCount = 0;
+    retrying = false;
+    return;
+  }
+  std::array<platform::ProfileWrite, kPendingCapacity> writes;
+  for (int i = 0; i < pendingCount; ++i) {
+    const PendingWrite& write = pending[static_cast<unsigned>(i)];
+    writes[static_cast<unsigned>(i)] = {
+        write.section,
+        {write.key, std::string_view(write.value, static_cast<std::size_t>(write.length))}};
+  }
+  platform::FileProblem problem = platform::FileProblem::none;
+  if (platform::WriteProfile(Path(), writes.data(), pendingCount, &problem, !retrying)) {
+    pendingCount = 0;
+  }
+  retrying = pendingCount > 0;
+  core::guard.persistence.settings = TroubleOf(problem);
+}
+
+bool WritesPending() { return pendingCount > 0; }
+
+void ForgetWrites() {
+  pendingCount = 0;
+  retrying = false;
+}
+
 void ReadAmountText(std::string_view key, char* out) {
+  if (ReadPending(kSnapSection, key, out)) return;
   platform::ReadProfileString(Persisting() ? Path() : "", kSnapSection, key, "0", out);
 }
 
@@ -45,13 +149,14 @@ double ReadAmount(std::string_view key) {
 }
 
 int ReadIndex(std::string_view key) {
+  char text[platform::kProfileValueCapacity];
+  if (ReadPending(kIndexSection, key, text)) return platform::IntegerOfValue(text, 0);
   return platform::ReadProfileInt(Persisting() ? Path() : "", kIndexSection, key, 0);
 }
 
 void WriteAmountText(std::string_view key, std::string_view text) {
-  if (!Persisting()) return;
   const platform::ProfileEntry entry{key, text};
-  platform::WriteProfileStrings(Path(), kSnapSection, &entry, 1);
+  Store(kSnapSection, &entry, 1);
 }
 
 void WriteAmount(std::string_view key, double amount) {

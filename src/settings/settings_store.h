@@ -2,11 +2,14 @@
 // library (guard.settingsPath). Two sections, six keys:
 //   [SNAP]  "Equity Snap" the snapshot, "Initial Equity" the initial equity   ("%0.2f")
 //   [INDEX] "TPSet", "TP", "DDSet", "DD": tpSet, tpIndex, ddSet, ddIndex        ("%d")
-// The engine writes each value when it changes and InitZT reads them back. Every read falls back
-// to its default when the file, the section or the key is missing, and every write's failure is
-// ignored: the guard's decisions and in-memory state never depend on the file. With an empty
-// settingsPath (the library could not place its file) reads give their defaults and nothing is
-// written.
+// The engine writes each value when it changes and InitZT reads them back. A write is held until
+// the boundary calls CommitWrites as the export call ends, so that the writes of one event land
+// in one rewrite of the file, together or not at all; a read sees the held values. Every read
+// falls back to its default when the file, the section or the key is missing, and every write's
+// failure is ignored by the guard's decisions: only guard.persistence.settings records what
+// became of each commit (none once one lands), for the dashboard's notice line. With an empty
+// settingsPath (the library could not place its file) reads give their defaults, nothing is
+// written and every write records SettingsTrouble::noLocation.
 #pragma once
 
 #include <string_view>
@@ -23,6 +26,20 @@ constexpr std::string_view kTakeProfitSetKey = "TPSet";
 constexpr std::string_view kTakeProfitIndexKey = "TP";
 constexpr std::string_view kDrawdownSetKey = "DDSet";
 constexpr std::string_view kDrawdownIndexKey = "DD";
+
+// Puts the writes held since the last commit into the file, in one rewrite under the file's
+// lock. When it does not land (the file locked by another program, read-only, ...) they stay
+// held, each key with its newest value, and every later call tries again (the first try of new
+// writes waits up to the platform's 20 ms for a lock; a retry of held writes does not wait), so a
+// locked file delays a write but never loses it and a restart never resumes half of an event.
+// Nothing held: returns at once.
+void CommitWrites();
+
+// Whether writes are held that have not reached the file.
+bool WritesPending();
+
+// Drops the held writes, as a fresh load of the library holds none (for the test hooks).
+void ForgetWrites();
 
 // Reads a [SNAP] key as text, default "0", into out (platform::kProfileValueCapacity bytes).
 void ReadAmountText(std::string_view key, char* out);

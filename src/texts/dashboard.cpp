@@ -281,6 +281,58 @@ void SecondColumnValue(int row, char* out, int capacity) {
   }
 }
 
+// The notice line's slot on a terminal's panel: 63 characters.
+constexpr std::size_t kNoticeSlot = 63;
+constexpr int kNoticeRow = kFirstColumnRows - 1;
+
+// The settings file's name, for a notice that names it: what follows the last separator.
+std::string_view SettingsFileName() {
+  const std::string_view path = FieldText(guard.settingsPath);
+  const std::size_t separator = path.find_last_of("/\\");
+  return separator == std::string_view::npos ? path : path.substr(separator + 1);
+}
+
+// piece, cut to room bytes on a whole UTF-8 character.
+std::string_view CutToFit(std::string_view piece, std::size_t room) {
+  if (piece.size() <= room) return piece;
+  while (room > 0 && (static_cast<unsigned char>(piece[room]) & 0xC0) == 0x80) --room;
+  return piece.substr(0, room);
+}
+
+// Row 15 of column 0: the notice line. The trader reads here whether the guard's files are being
+// saved: the maker's line while they are, otherwise the trouble in a few words, settings before
+// statistics (a lost position matters more than a lost report).
+void NoticeLine(TextBuilder& text) {
+  std::string_view notice = kFirstColumnLabels[static_cast<std::size_t>(kNoticeRow)];
+  switch (guard.persistence.settings) {
+    case core::SettingsTrouble::none:
+      if (guard.persistence.statisticsUnwritten) notice = "Statistics file not written";
+      break;
+    case core::SettingsTrouble::noLocation:
+      notice = "Settings not saved: library folder unknown";
+      break;
+    case core::SettingsTrouble::locked:
+      notice = "Settings pending: file locked";
+      break;
+    case core::SettingsTrouble::readOnly:
+      notice = "Settings not saved: read-only";
+      break;
+    case core::SettingsTrouble::tooLarge: {
+      constexpr std::string_view kTooLarge = "Settings not saved, file too large: ";
+      Append(text, kTooLarge);
+      Append(text, CutToFit(SettingsFileName(), kNoticeSlot - kTooLarge.size()));
+      return;
+    }
+    case core::SettingsTrouble::foreignText:
+      notice = "Settings not saved: UTF-16 file left as it is";
+      break;
+    case core::SettingsTrouble::failed:
+      notice = "Settings not saved";
+      break;
+  }
+  Append(text, notice);
+}
+
 }  // namespace
 
 void WriteLabel(int row, int column, char* out, int capacity) {
@@ -292,6 +344,8 @@ void WriteLabel(int row, int column, char* out, int capacity) {
       Append(text, FieldText(guard.hostTag));
       Append(text, ") ");
       AppendTitleTime(text);
+    } else if (row == kNoticeRow) {
+      NoticeLine(text);
     } else if (row > 0 && row < kFirstColumnRows) {
       Append(text, kFirstColumnLabels[static_cast<std::size_t>(row)]);
     }

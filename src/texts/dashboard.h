@@ -1,6 +1,6 @@
 // The host's status panel: two columns of cells, each a label and a value.
 //
-// Column 0 has rows 0-15 (row 0 is the title line, row 15 the maker's notice); every other column
+// Column 0 has rows 0-15 (row 0 is the title line, row 15 the notice line); every other column
 // number (1, 2, -1, ...) is the second column, rows 0-13. The host redraws the whole panel every
 // tick, so both writers allocate nothing, look up no locale and convert each shown second to local
 // time once (CachedLocalTime).
@@ -13,7 +13,11 @@ namespace zt::texts {
 
 // Writes the label of a cell. Row 0 of column 0 is the title, "Zentravo - 3.0 (<hostTag>) " and
 // the current local time as "Wed, Jul 13, 2011 09:39:05" (English names, every locale); when the
-// clock's time cannot be converted the time reads "---, --- --, ---- --:--:--". A cell without a
+// clock's time cannot be converted the time reads "---, --- --, ---- --:--:--". Row 15 of column
+// 0, the notice line, reads "Zentravo equity guard" while guard.persistence reports every file
+// saved, and otherwise names the trouble within 63 characters: the settings file's first
+// ("Settings pending: file locked", "Settings not saved: read-only", "... file too large:
+// <file name>"), else "Statistics file not written". A cell without a
 // label, and a row outside its column, writes the empty text (a single NUL).
 void WriteLabel(int row, int column, char* out, int capacity);
 

@@ -1,7 +1,9 @@
 // The call-script host on Windows: a stand-in for a trading terminal. It creates the windows a
 // terminal has (a main window titled with the account and server, a chart frame titled with the
-// symbol and period, the chart inside the frame), loads zentravo.dll with LoadLibraryA and calls
+// symbol and period, the chart inside the frame), loads zentravo.dll with LoadLibraryW and calls
 // its exports through the header's stdcall function types, as an expert advisor's imports do.
+// Its arguments are read as UTF-16, so a library in any folder (a user name in any script, a path
+// past 260 characters) loads as a terminal would load it.
 //
 //   zt_callscript.exe <path of zentravo.dll> <script> [transcript file]
 #define NOMINMAX
@@ -11,11 +13,16 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <shellapi.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <filesystem>
 #include <string>
+#include <vector>
+#include <string_view>
 
 #include "script.h"
 
@@ -25,7 +32,8 @@ HWND mainWindow = nullptr;
 HWND frameWindow = nullptr;
 HWND chartWindow = nullptr;
 HMODULE library = nullptr;
-char libraryPath[MAX_PATH];  // full path: a bare name would be searched for, from our own folder
+// Full path: a bare name would be searched for, from our own folder. Long ones get the prefix.
+std::wstring libraryPath;
 
 void SetTitles(const char* frameTitle, const char* mainTitle) {
   SetWindowTextA(frameWindow, frameTitle == nullptr ? "" : frameTitle);
@@ -53,16 +61,16 @@ bool CreateTerminalWindows(HINSTANCE instance) {
 
 // Loads the library and binds the exports; prints why not and returns false on failure.
 bool Load(zt::callscript::Exports& exports) {
-  library = LoadLibraryA(libraryPath);
+  library = LoadLibraryW(libraryPath.c_str());
   if (library == nullptr) {
-    std::cerr << "cannot load " << libraryPath << ": error " << GetLastError() << '\n';
+    std::cerr << "cannot load the library: error " << GetLastError() << '\n';
     return false;
   }
   const char* missing = zt::tools::BindExports(exports, [](const char* name) {
     return reinterpret_cast<void (*)()>(GetProcAddress(library, name));
   });
   if (missing != nullptr) {
-    std::cerr << libraryPath << " does not export " << missing << '\n';
+    std::cerr << "the library does not export " << missing << '\n';
     return false;
   }
   return true;
@@ -84,22 +92,58 @@ void RunThread() {
   CloseHandle(thread);
 }
 
+std::string Utf8Of(const std::wstring& text);
+
+// The files in folder, by the wide find calls, which take the long-path prefix.
+std::vector<std::string> ListFolder(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW((folder.wstring() + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.push_back(Utf8Of(found.cFileName));
+  } while (FindNextFileW(search, &found) != FALSE);
+  FindClose(search);
+  return names;
+}
+
+// UTF-16 to UTF-8.
+std::string Utf8Of(const std::wstring& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size,
+                      nullptr, nullptr);
+  return out;
+}
+
+// The full path of name, with the long-path prefix when it is past the plain form's limit.
+bool FullPathOf(const wchar_t* name, std::wstring& full) {
+  full.assign(32768, L'\0');
+  const DWORD length = GetFullPathNameW(name, static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (length == 0 || length >= full.size()) return false;
+  full.resize(length);
+  if (full.size() >= MAX_PATH - 12 && full.rfind(L"\\\\", 0) != 0) full.insert(0, L"\\\\?\\");
+  return true;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   // The transcript is compared byte for byte with the Linux runner's: no CR LF translation.
   _setmode(_fileno(stdout), _O_BINARY);
-  if (argc < 3 || argc > 4) {
+  int argc = 0;
+  wchar_t** const wideArguments = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (wideArguments == nullptr || argc < 3 || argc > 4) {
     std::cerr << "usage: zt_callscript.exe <zentravo.dll> <script> [transcript]\n";
     return 2;
   }
-  if (!CreateTerminalWindows(GetModuleHandleA(nullptr))) {
+  if (!CreateTerminalWindows(GetModuleHandleW(nullptr))) {
     std::cerr << "cannot create the terminal windows\n";
     return 2;
   }
-  const DWORD fullLength = GetFullPathNameA(argv[1], MAX_PATH, libraryPath, nullptr);
-  if (fullLength == 0 || fullLength >= MAX_PATH) {
-    std::cerr << "cannot resolve " << argv[1] << '\n';
+  if (!FullPathOf(wideArguments[1], libraryPath)) {
+    std::cerr << "cannot resolve the library's path\n";
     return 2;
   }
   zt::callscript::Host host{};
@@ -109,9 +153,13 @@ int main(int argc, char** argv) {
   host.setTitles = SetTitles;
   host.reload = Reload;
   host.runThread = RunThread;
-  host.libraryPath = libraryPath;
+  host.listFolder = ListFolder;
+  host.libraryPath = Utf8Of(libraryPath);
+  const std::string script = Utf8Of(wideArguments[2]);
+  const std::string transcript = argc == 4 ? Utf8Of(wideArguments[3]) : std::string();
 
-  const int result = zt::callscript::RunScriptFile(argv[2], argc == 4 ? argv[3] : nullptr, host);
+  const int result = zt::callscript::RunScriptFile(script.c_str(),
+                                                   argc == 4 ? transcript.c_str() : nullptr, host);
   DestroyWindow(mainWindow);
   FreeLibrary(library);
   return result;

@@ -173,7 +173,13 @@ std::string Quoted(std::string_view text) {
 // ---- Files beside the library ----
 
 std::filesystem::path FolderOf(const std::string& libraryPath) {
-  return std::filesystem::path(libraryPath).parent_path();
+  return PathOf(libraryPath).parent_path();
+}
+
+// A file name as UTF-8 text, whatever the code page of the process.
+std::string TextOf(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 // The file's lines without their line ends (CR LF, LF or a lone CR).
@@ -605,7 +611,7 @@ void Interpreter::PrintSettings(const Line& line) {
     Print(line, "(no settings file)");
     return;
   }
-  Print(line, path.filename().string());
+  Print(line, TextOf(path.filename()));
   for (const std::string& text : LinesOf(contents)) {
     const std::string_view trimmed = Trimmed(text);
     if (!trimmed.empty()) out_ << "  " << MaskTimes(std::string(trimmed)) << '\n';
@@ -613,27 +619,35 @@ void Interpreter::PrintSettings(const Line& line) {
 }
 
 void Interpreter::PrintStatistics(const Line& line) {
-  const std::filesystem::path library(host_.libraryPath);
-  const std::string prefix = library.stem().string() + "-stat-";
+  const std::filesystem::path library = PathOf(host_.libraryPath);
+  const std::string prefix = TextOf(library.stem()) + "-stat-";
   std::vector<std::filesystem::path> files;
   std::error_code failure;
-  for (const auto& entry : std::filesystem::directory_iterator(FolderOf(host_.libraryPath), failure)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind(prefix, 0) == 0 && entry.path().extension() == ".csv") files.push_back(entry.path());
+  const std::filesystem::path folder = FolderOf(host_.libraryPath);
+  std::vector<std::string> names;
+  if (host_.listFolder != nullptr) {
+    names = host_.listFolder(folder);
+  } else {
+    for (const auto& entry : std::filesystem::directory_iterator(folder, failure)) {
+      names.push_back(TextOf(entry.path().filename()));
+    }
+  }
+  for (const std::string& name : names) {
+    if (name.rfind(prefix, 0) == 0 && name.ends_with(".csv")) files.push_back(folder / PathOf(name));
   }
   std::sort(files.begin(), files.end());
   if (files.empty()) {
     Print(line, "(no statistics file)");
     return;
   }
-  std::string names;
-  for (const auto& file : files) names += (names.empty() ? "" : ", ") + file.filename().string();
-  Print(line, names);
+  std::string found;
+  for (const auto& file : files) found += (found.empty() ? "" : ", ") + TextOf(file.filename());
+  Print(line, found);
   for (const auto& file : files) {
     std::string contents;
     ReadWholeFile(file, contents);
     const std::vector<std::string> lines = LinesOf(contents);
-    out_ << "  " << MaskTimes(file.filename().string()) << ": " << lines.size() << " lines\n";
+    out_ << "  " << MaskTimes(TextOf(file.filename())) << ": " << lines.size() << " lines\n";
     for (const std::string& text : lines) out_ << "    " << text << '\n';
     std::filesystem::remove(file, failure);
   }
@@ -650,10 +664,14 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& contents) {
   return true;
 }
 
-std::string SettingsPathOf(const std::string& libraryPath) {
-  std::filesystem::path path(libraryPath);
+std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::filesystem::path SettingsPathOf(const std::string& libraryPath) {
+  std::filesystem::path path = PathOf(libraryPath);
   path.replace_extension(".ini");
-  return path.string();
+  return path;
 }
 
 int RunScript(const std::string& scriptName, const std::string& scriptText, Host host,
@@ -672,12 +690,12 @@ int RunScript(const std::string& scriptName, const std::string& scriptText, Host
 
 int RunScriptFile(const char* scriptPath, const char* transcriptPath, Host host) {
   std::string script;
-  if (!ReadWholeFile(scriptPath, script)) {
+  if (!ReadWholeFile(PathOf(scriptPath), script)) {
     std::cerr << "cannot read " << scriptPath << '\n';
     return 2;
   }
   if (transcriptPath != nullptr) {
-    std::ofstream transcript(transcriptPath, std::ios::binary | std::ios::trunc);
+    std::ofstream transcript(PathOf(transcriptPath), std::ios::binary | std::ios::trunc);
     return RunScript(scriptPath, script, host, transcript, std::cerr);
   }
   return RunScript(scriptPath, script, host, std::cout, std::cerr);

@@ -1,6 +1,6 @@
 // Call scripts: a host's calls of the library written down one per line, and the interpreter that
 // runs them against a loaded library and prints a transcript. The Linux runner (dlopen of
-// zentravo.so) and the Windows host (LoadLibraryA of zentravo.dll, real terminal windows) share
+// zentravo.so) and the Windows host (LoadLibraryW of zentravo.dll, real terminal windows) share
 // this interpreter; only loading and windows differ, so one script gives the same transcript on
 // every build.
 //
@@ -39,6 +39,7 @@
 #include <filesystem>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "exports.h"
 
@@ -58,7 +59,10 @@ struct Host {
   // Starts a thread that does nothing and waits for its end: on Windows the library then sees a
   // thread attach and a thread detach, which must change nothing.
   void (*runThread)();
-  std::string libraryPath;  // the loaded library's file; the settings file sits beside it
+  std::string libraryPath;  // the loaded library's file, UTF-8; the settings file sits beside it
+  // The names (UTF-8) of the files in a folder, where the standard library's listing cannot
+  // reach (Windows paths past 260 characters); null lists with std::filesystem.
+  std::vector<std::string> (*listFolder)(const std::filesystem::path& folder);
 };
 
 // The title texts every runner gives its windows before a script starts.
@@ -71,7 +75,7 @@ inline constexpr const char* kDefaultMainTitle = "123456: Broker Server - Demo A
 int RunScript(const std::string& scriptName, const std::string& scriptText, Host host,
               std::ostream& out, std::ostream& errors);
 
-// Runs the script file at scriptPath and writes its transcript to the file at transcriptPath, or
+// Runs the script file at scriptPath (UTF-8) and writes its transcript to the file at transcriptPath, or
 // to standard output when transcriptPath is null. Returns RunScript's result, or 2 when the script
 // cannot be read.
 int RunScriptFile(const char* scriptPath, const char* transcriptPath, Host host);
@@ -79,8 +83,12 @@ int RunScriptFile(const char* scriptPath, const char* transcriptPath, Host host)
 // Reads a whole file as bytes; false when it cannot be opened.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& contents);
 
+// The path named by UTF-8 text, on Windows too (where a plain string is read in the ANSI code
+// page).
+std::filesystem::path PathOf(const std::string& utf8);
+
 // The settings file the library derives from its own path: the extension of the file name
 // replaced by ".ini".
-std::string SettingsPathOf(const std::string& libraryPath);
+std::filesystem::path SettingsPathOf(const std::string& libraryPath);
 
 }  // namespace zt::callscript

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs a Windows test program under Wine with a fresh, empty work folder as its one argument.
+#   wine_run.sh <wine prefix> <program.exe> <work folder>
+# Exit status: the program's, or 77 (skipped) when the program, the prefix or a loader is missing.
+set -uo pipefail
+prefix=$1 program=$2 work=$3
+[[ -f $program ]] || { echo "SKIPPED: $program is not built"; exit 77; }
+source "$(dirname "$0")/../cmake/wine-loader.sh"
+loader=$(zt_wine_loader "$(zt_pe_bits "$program")") || { echo "SKIPPED: $loader"; exit 77; }
+[[ -f $prefix/.zentravo-prefix-ready ]] || { echo "SKIPPED: no Wine prefix in $prefix"; exit 77; }
+rm -rf "$work" && mkdir -p "$work" || exit 1
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+WINEPREFIX=$prefix "$loader" "$program" "Z:$work"

@@ -1,0 +1,217 @@
+// Holds our settings store to the Windows private-profile service it replaces: the same writes,
+// from the same starting files, must leave the same bytes. Each case seeds two files alike, writes
+// the guard's sequence through WritePrivateProfileStringA into one and through the store into the
+// other, and compares them. Then two copies of this program write distinct keys into one file at
+// once, and every key of both must be there. Last, the guard itself (linked in) meets its settings
+// file held open exclusively by another program and then read-only: its writes wait, the notice
+// line says why, and they land once the file is free. Runs under Wine in the tests.
+//
+//   zt_profile_check.exe <empty folder>
+//   zt_profile_check.exe <empty folder> <settings file> <writer letter>    (one of the writers)
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "boundary/module.h"
+#include "platform/platform.h"
+#include "zentravo.h"
+
+namespace {
+
+struct Write {
+  const char* section;
+  const char* key;
+  const char* value;
+};
+
+// The guard's own writes: a first start, a roll and a close-all's positions.
+constexpr Write kGuardWrites[] = {
+    {"SNAP", "Equity Snap", "1000.00"}, {"SNAP", "Initial Equity", "1000.00"},
+    {"INDEX", "TPSet", "0"},            {"INDEX", "DDSet", "0"},
+    {"INDEX", "TP", "1"},               {"INDEX", "DD", "2"},
+    {"SNAP", "Equity Snap", "1250.50"}, {"INDEX", "TP", "0"},
+};
+
+// Starting files: none, the guard's own, and hand-edited ones (blanks, comments, other sections,
+// names in other cases, a byte order mark, a missing last line end, duplicates).
+constexpr const char* kSeeds[] = {
+    nullptr,
+    "[SNAP]\r\nEquity Snap=900.00\r\nInitial Equity=900.00\r\n[INDEX]\r\nTPSet=1\r\nTP=2\r\n",
+    "; my notes\r\n\r\n  [snap]  \r\n equity snap = 5 \r\n\r\n[Mine]\r\nkeep=this\r\n",
+    "\xEF\xBB\xBF[INDEX]\nDD=7\n[SNAP]\nInitial Equity=3\nInitial Equity=4",
+    "orphan line\r\n[SNAP] trailing\r\nstray text\r\n[INDEX]\r\n\tTP\t=\t9\r\n\x1A",
+};
+
+bool Seed(const std::string& path, const char* text) {
+  DeleteFileA(path.c_str());
+  if (text == nullptr) return true;
+  std::ofstream file(path, std::ios::binary);
+  file << text;
+  return static_cast<bool>(file.flush());
+}
+
+std::string Contents(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+constexpr int kWriterKeys = 60;
+
+std::string KeyOf(char writer, int key) { return std::string(1, writer) + std::to_string(key); }
+
+// One writer: kWriterKeys keys, each tried again while the seam reports the lock held (as the
+// guard does at its later calls). Exit status 0 when every key landed.
+int RunWriter(const char* path, char writer) {
+  for (int key = 0; key < kWriterKeys; ++key) {
+    const std::string name = KeyOf(writer, key);
+    const std::string value = std::to_string(key);
+    const zt::platform::ProfileEntry entry{name, value};
+    zt::platform::FileProblem problem = zt::platform::FileProblem::locked;
+    for (int attempt = 0; attempt < 1000 && problem == zt::platform::FileProblem::locked;
+         ++attempt) {
+      zt::platform::WriteProfileStrings(path, key % 2 == 0 ? "SNAP" : "INDEX", &entry, 1, &problem);
+    }
+    if (problem != zt::platform::FileProblem::none) {
+      std::cerr << "writer " << writer << ", key " << key << ": problem "
+                << static_cast<int>(problem) << ", error " << GetLastError() << '\n';
+      return 1;
+    }
+  }
+  return 0;
+}
+
+// Two writers at once on one file; true when neither lost a key of the other's.
+bool TwoWriters(const std::string& folder) {
+  const std::string path = folder + "\\shared.ini";
+  Seed(path, "[Mine]\r\nkeep=this\r\n");
+  PROCESS_INFORMATION writers[2]{};
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  for (int writer = 0; writer < 2; ++writer) {
+    std::string command = std::string("\"") + self + "\" \"" + folder + "\" \"" + path + "\" " +
+                          static_cast<char>('a' + writer);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &writers[writer]) == FALSE) {
+      std::cerr << "cannot start a writer\n";
+      return false;
+    }
+  }
+  bool whole = true;
+  for (const PROCESS_INFORMATION& writer : writers) {
+    WaitForSingleObject(writer.hProcess, INFINITE);
+    DWORD status = 1;
+    GetExitCodeProcess(writer.hProcess, &status);
+    whole = whole && status == 0;
+    CloseHandle(writer.hProcess);
+    CloseHandle(writer.hThread);
+  }
+  if (!whole) std::cerr << "a writer's write failed\n";
+  char value[zt::platform::kProfileValueCapacity];
+  for (const char writer : {'a', 'b'}) {
+    for (int key = 0; key < kWriterKeys; ++key) {
+      zt::platform::ReadProfileString(path.c_str(), key % 2 == 0 ? "SNAP" : "INDEX",
+                                      KeyOf(writer, key), "lost", value);
+      if (std::string(value) != std::to_string(key)) {
+        std::cerr << "key " << KeyOf(writer, key) << " lost:\n" << Contents(path) << '\n';
+        return false;
+      }
+    }
+  }
+  zt::platform::ReadProfileString(path.c_str(), "Mine", "keep", "", value);
+  return whole && std::string(value) == "this";
+}
+
+std::string Notice() {
+  char text[ZT_TEXT_CAPACITY];
+  GetLabel(15, 0, text);
+  return text;
+}
+
+bool Expect(bool holds, const char* what) {
+  if (!holds) std::cerr << "held or read-only file: " << what << '\n';
+  return holds;
+}
+
+// The guard's file held by another program (share mode 0, as a backup or virus scanner may), then
+// read-only: nothing is lost, and the notice line tells.
+bool HeldAndReadOnly(const std::string& folder) {
+  const std::string dll = folder + "\\zentravo.dll";
+  const std::string path = folder + "\\zentravo.ini";
+  zt::boundary::DeriveSettingsPath(dll);
+  double initial = 0.0;
+  InitZT(0, "held", &initial, 1000, 0, 0, "50;60", "20;30", "1100", "100");
+  const std::string before = Contents(path);
+  const HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool good = Expect(held != INVALID_HANDLE_VALUE, "cannot hold the file");
+  SetEquity(1060, 0, 0, 0);  // take profit: the close-all's positions
+  SetEquity(1120, 0, 0, 1);  // the roll past the increase target
+  good = Expect(Notice() == "Settings pending: file locked", "no pending notice") && good;
+  CloseHandle(held);
+  good = Expect(Contents(path) == before, "the held file changed") && good;
+  good = Expect(Notice() == "Zentravo equity guard", "still pending after release") && good;
+  good = Expect(Contents(path) ==
+                    "[SNAP]\r\nEquity Snap=1120.00\r\nInitial Equity=1000.00\r\n"
+                    "[INDEX]\r\nTPSet=1\r\nDDSet=1\r\nTP=0\r\nDD=0\r\n",
+                "the writes did not land together") && good;
+
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  SetLastValues(1500, 0, 1, 0, 1);
+  good = Expect(Notice() == "Settings not saved: read-only", "no read-only notice") && good;
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  good = Expect(Notice() == "Zentravo equity guard", "not saved once writable") && good;
+  good = Expect(Contents(path).find("Equity Snap=1500.00") != std::string::npos,
+                "the held write was lost") && good;
+  return good;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4) return RunWriter(argv[2], argv[3][0]);
+  if (argc != 2) {
+    std::cerr << "usage: zt_profile_check.exe <empty folder>\n";
+    return 2;
+  }
+  const std::string service = std::string(argv[1]) + "\\service.ini";
+  const std::string ours = std::string(argv[1]) + "\\store.ini";
+  int failures = 0;
+  int seedNumber = 0;
+  for (const char* seed : kSeeds) {
+    ++seedNumber;
+    if (!Seed(service, seed) || !Seed(ours, seed)) {
+      std::cerr << "cannot seed case " << seedNumber << '\n';
+      return 2;
+    }
+    for (const Write& write : kGuardWrites) {
+      WritePrivateProfileStringA(write.section, write.key, write.value, service.c_str());
+      const zt::platform::ProfileEntry entry{write.key, write.value};
+      zt::platform::WriteProfileStrings(ours.c_str(), write.section, &entry, 1);
+      if (Contents(service) != Contents(ours)) {
+        std::cerr << "case " << seedNumber << ", after " << write.section << "/" << write.key
+                  << ":\n--- service\n" << Contents(service) << "\n--- store\n" << Contents(ours)
+                  << '\n';
+        ++failures;
+        break;
+      }
+    }
+  }
+  std::cout << (failures == 0 ? "the store wrote what the service wrote in every case\n"
+                              : "the store and the service disagree\n");
+  const bool shared = TwoWriters(argv[1]);
+  std::cout << (shared ? "two writers at once kept every key of both\n"
+                       : "two writers at once lost keys\n");
+  const bool held = HeldAndReadOnly(argv[1]);
+  std::cout << (held ? "a held and a read-only file delayed the guard's writes and lost none\n"
+                     : "a held or read-only file lost writes\n");
+  return failures == 0 && shared && held ? 0 : 1;
+}
