@@ -47,12 +47,14 @@ inline void ClearScratchFolder() {
 }
 
 // Names in the folder other than the ones given: files a write left behind.
+// Files in the scratch folder other than the settings files a and b and their lock files (a
+// settings file's ".lock" stays beside it by design: removing it would race with another writer).
 inline int CountFilesOtherThan(const std::string& a, const std::string& b) {
   std::error_code ignored;
   int count = 0;
   for (const auto& item : std::filesystem::directory_iterator(ScratchFolder(), ignored)) {
     const std::string name = item.path().filename().string();
-    if (name != a && name != b) ++count;
+    if (name != a && name != b && name != a + ".lock" && name != b + ".lock") ++count;
   }
   return count;
 }
