@@ -7,6 +7,9 @@
 #include "core/text_builder.h"
 
 namespace zt::settings {
+
+int detail::heldWriteCount = 0;
+
 namespace {
 
 // "%0.2f" of the largest double is 312 characters; "%d" at most 11.
@@ -60,7 +63,7 @@ struct PendingWrite {
 };
 
 std::array<PendingWrite, kPendingCapacity> pending;
-int pendingCount = 0;
+int& pendingCount = detail::heldWriteCount;
 // The pending writes already met a locked file once: later tries do not wait for it again.
 bool retrying = false;
 
@@ -108,8 +111,7 @@ bool ReadPending(std::string_view section, std::string_view key, char* out) {
 
 }  // namespace
 
-void CommitWrites() {
-  if (pendingCount == 0) return;
+void CommitHeldWrites() {
   if (!Persisting()) {
     pendingCount = 0;
     retrying = false;
@@ -129,8 +131,6 @@ void CommitWrites() {
   retrying = pendingCount > 0;
   core::guard.persistence.settings = TroubleOf(problem);
 }
-
-bool WritesPending() { return pendingCount > 0; }
 
 void ForgetWrites() {
   pendingCount = 0;

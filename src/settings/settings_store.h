@@ -32,11 +32,17 @@ constexpr std::string_view kDrawdownIndexKey = "DD";
 // held, each key with its newest value, and every later call tries again (the first try of new
 // writes waits up to the platform's 20 ms for a lock; a retry of held writes does not wait), so a
 // locked file delays a write but never loses it and a restart never resumes half of an event.
-// Nothing held: returns at once.
-void CommitWrites();
+// Nothing held: returns at once, without a call (every export ends here, the tick path too).
+void CommitHeldWrites();
+namespace detail {
+extern int heldWriteCount;  // the writes CommitHeldWrites would put into the file
+}  // namespace detail
+inline void CommitWrites() {
+  if (detail::heldWriteCount > 0) CommitHeldWrites();
+}
 
 // Whether writes are held that have not reached the file.
-bool WritesPending();
+inline bool WritesPending() { return detail::heldWriteCount > 0; }
 
 // Drops the held writes, as a fresh load of the library holds none (for the test hooks).
 void ForgetWrites();
