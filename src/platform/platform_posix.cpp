@@ -1,11 +1,7 @@
 // The platform seam on Linux and other POSIX systems. The settings file is kept by our own
-// private-profile store: the INI text logic is in ini_text.cpp, and this file only loads a file
-// into memory and replaces it safely. Mirrors platform_win32.cpp: same order, same helpers.
-//
-// The library allocates nothing: the file images live in fixed static buffers, which also makes
-// the store non-reentrant (the guard runs on one host thread). A file larger than the buffer is
-// never touched: reads give the fallback and writes fail, because rewriting only the part we
-// could hold would destroy the rest.
+// private-profile store (profile_store.cpp); this file gives it the system's calls to read a
+// file, replace it safely and lock it (file_system.h). Mirrors platform_win32.cpp: same order,
+// same helpers.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -16,14 +12,13 @@
 
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
 #include <cstdio>  // rename only
 #include <cstring>
 #include <ctime>
 
+#include "platform/file_system.h"
 #include "platform/fixed_clock.h"
-#include "platform/ini_text.h"
 #include "platform/platform.h"
 
 namespace zt::platform {
@@ -45,28 +40,6 @@ std::size_t CopyText(std::string_view text, char* out, std::size_t capacity) {
   if (length > 0) std::memcpy(out, text.data(), length);
   out[length] = '\0';
   return length;
-}
-
-// ---- Paths ----
-
-// The location KeepFullLocation remembers, and the path a file service opens.
-char keptShortForm[kPathCapacity];
-char keptFullForm[kPathCapacity];
-char resolvedPath[kPathCapacity];
-
-// The path a file service opens for path: the kept full location where path starts with its
-// short form, else path itself. Null when the result does not fit.
-const char* Resolve(const char* path) {
-  const std::string_view given(path);
-  const std::string_view shortForm(keptShortForm);
-  if (shortForm.empty() || !given.starts_with(shortForm)) return path;
-  const std::string_view fullForm(keptFullForm);
-  const std::string_view rest = given.substr(shortForm.size());
-  if (fullForm.size() + rest.size() >= kPathCapacity) return nullptr;
-  std::memcpy(resolvedPath, fullForm.data(), fullForm.size());
-  std::memcpy(resolvedPath + fullForm.size(), rest.data(), rest.size());
-  resolvedPath[fullForm.size() + rest.size()] = '\0';
-  return resolvedPath;
 }
 
 // Writes all of text to an open file, resuming after signals and short writes.
@@ -98,45 +71,20 @@ FileProblem ProblemOf(int error) {
 // Where a caller does not ask why, the answer goes here.
 FileProblem unasked = FileProblem::none;
 
-// ---- Private-profile (INI) files ----
-
-// Largest settings file we read or write. The guard's own file is under 200 bytes; this leaves
-// room for hand-edited files with very long lines while keeping the static footprint modest.
-constexpr std::size_t kProfileFileCapacity = std::size_t{4} << 20;
-
-// Longest path of the temporary file, NUL included.
-constexpr std::size_t kProfilePathCapacity = kPathCapacity;
+// ---- Files ----
 
 // Permissions of a file we create; the process umask applies on top.
 constexpr mode_t kNewFileMode = 0666;
 
-// What a temporary file's name adds to the settings file's: ".<process id>.tmp".
-constexpr std::string_view kTemporarySuffix = ".tmp";
-
-// What the lock file's name adds to the settings file's. The lock file stays once made: removing
-// it could let a second writer lock a new file while a third still holds the old one.
-constexpr std::string_view kLockSuffix = ".lock";
-
-// Longest wait for another process's lock, in milliseconds, polled every millisecond. A write is
-// the guard's answer to an event (a close-all, a step), on the host's tick thread: a writer holds
-// the lock for one small file's rewrite, well under this.
-constexpr int kLockWaitMs = 20;
-
-// Two file images: the one read from disk, and the rewrite (see ini::ApplyWrites).
-char images[2][kProfileFileCapacity];
-char temporaryPath[kProfilePathCapacity];
-char lockPath[kProfilePathCapacity];
-
 // Reads the whole open file into buffer. Fails when it is not a regular file, is larger than the
 // buffer (tooLarge) or cannot be read. mode receives its permission bits.
-FileProblem ReadWhole(int file, char* buffer, std::size_t& length, mode_t& mode) {
+FileProblem ReadWhole(int file, char* buffer, std::size_t capacity, std::size_t& length,
+                      std::uint32_t& mode) {
   struct stat status {};
   if (fstat(file, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) {
     return FileProblem::failed;
   }
-  if (static_cast<std::uintmax_t>(status.st_size) > kProfileFileCapacity) {
-    return FileProblem::tooLarge;
-  }
+  if (static_cast<std::uintmax_t>(status.st_size) > capacity) return FileProblem::tooLarge;
   mode = status.st_mode & 0777;
   const std::size_t wanted = static_cast<std::size_t>(status.st_size);
   length = 0;
@@ -148,191 +96,6 @@ FileProblem ReadWhole(int file, char* buffer, std::size_t& length, mode_t& mode)
     length += static_cast<std::size_t>(got);
   }
   return FileProblem::none;
-}
-
-// Opens and reads the file at path for reading only. False when it is missing or unusable.
-bool LoadForReading(const char* path, std::string_view& image) {
-  if (path == nullptr || *path == '\0') return false;
-  path = Resolve(path);
-  if (path == nullptr) return false;
-  const int file = open(path, O_RDONLY | O_CLOEXEC);
-  if (file < 0) return false;
-  std::size_t length = 0;
-  mode_t mode = 0;
-  const bool loaded = ReadWhole(file, images[0], length, mode) == FileProblem::none;
-  close(file);
-  image = std::string_view(images[0], length);
-  return loaded && !ini::IsUtf16(image);
-}
-
-// The temporary file beside path: path.<process id>.tmp, so that two processes never write into
-// the same one. False when the name does not fit.
-bool MakeTemporaryPath(const char* path) {
-  const std::size_t length = std::strlen(path);
-  char* const end = temporaryPath + kProfilePathCapacity;
-  if (length + 1 >= kProfilePathCapacity) return false;
-  std::memcpy(temporaryPath, path, length);
-  char* cursor = temporaryPath + length;
-  *cursor++ = '.';
-  const std::to_chars_result digits = std::to_chars(cursor, end, getpid());
-  if (digits.ec != std::errc{}) return false;
-  if (static_cast<std::size_t>(end - digits.ptr) < kTemporarySuffix.size() + 1) return false;
-  std::memcpy(digits.ptr, kTemporarySuffix.data(), kTemporarySuffix.size());
-  digits.ptr[kTemporarySuffix.size()] = '\0';
-  return true;
-}
-
-// Replaces the file at path by text through a flushed temporary file, so a crash leaves either
-// the old file or the new one, never a part of one. A new file gets kNewFileMode less the umask;
-// an existing file's permission bits (keptMode) survive exactly. On failure the temporary file is
-// removed and the old file is unchanged.
-FileProblem ReplaceWholeFile(const char* path, std::string_view text, const mode_t* keptMode) {
-  if (!MakeTemporaryPath(path)) return FileProblem::failed;
-  const int file =
-      open(temporaryPath, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
-  if (file < 0) return ProblemOf(errno);
-  bool written = (keptMode == nullptr || fchmod(file, *keptMode) == 0) && WriteAll(file, text) &&
-                 fsync(file) == 0;
-  int error = written ? 0 : errno;
-  if (close(file) != 0 && written) {
-    written = false;
-    error = errno;
-  }
-  if (written && std::rename(temporaryPath, path) == 0) return FileProblem::none;
-  if (written) error = errno;
-  unlink(temporaryPath);
-  return ProblemOf(error);
-}
-
-// path + suffix into out (kProfilePathCapacity bytes). False when it does not fit.
-bool MakeSiblingPath(const char* path, std::string_view suffix, char* out) {
-  const std::size_t length = std::strlen(path);
-  if (length + suffix.size() >= kProfilePathCapacity) return false;
-  std::memcpy(out, path, length);
-  std::memcpy(out + length, suffix.data(), suffix.size());
-  out[length + suffix.size()] = '\0';
-  return true;
-}
-
-// Takes the lock of the settings file at path across processes: an exclusive record lock on its
-// lock file, waiting at most waitMs for another holder. Returns the lock file's descriptor
-// (closing it lets go), or -1: with problem locked when another process kept it, none when no
-// lock file can be made (a folder we may not write, where the rewrite cannot land either).
-int TakeLock(const char* path, int waitMs, FileProblem& problem) {
-  problem = FileProblem::none;
-  if (!MakeSiblingPath(path, kLockSuffix, lockPath)) return -1;
-  const int file = open(lockPath, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
-  if (file < 0) return -1;
-  struct flock lock {};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-  for (int waited = 0;; ++waited) {
-    if (fcntl(file, F_SETLK, &lock) == 0) return file;
-    if (errno == EINTR) continue;
-    if ((errno != EACCES && errno != EAGAIN) || waited >= waitMs) break;
-    const timespec pause{0, 1000000};
-    nanosleep(&pause, nullptr);
-  }
-  problem = errno == EACCES || errno == EAGAIN ? FileProblem::locked : FileProblem::failed;
-  close(file);
-  return -1;
-}
-
-// The process id in a temporary file's name, "<settings file name>.<digits>.tmp"; 0 when name is
-// not one of ours.
-pid_t WriterOf(std::string_view name, std::string_view settingsName) {
-  if (!name.starts_with(settingsName) || !name.ends_with(kTemporarySuffix)) return 0;
-  name.remove_prefix(settingsName.size());
-  name.remove_suffix(kTemporarySuffix.size());
-  if (name.size() < 2 || name.front() != '.') return 0;
-  name.remove_prefix(1);
-  pid_t writer = 0;
-  const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), writer);
-  if (error != std::errc{} || end != name.data() + name.size() || writer <= 0) return 0;
-  return writer;
-}
-
-// One read-modify-write's first two steps: the file at path read, the entries applied.
-struct Rewrite {
-  FileProblem problem;    // none: text holds the new file, or is empty when nothing changes
-  std::string_view text;  // inside images
-  bool exists;            // the file was there
-  bool writable;          // and we may write it
-  mode_t mode;            // its permission bits
-};
-
-// The entries are either count entries of section, or (writes not null) count writes across
-// sections.
-Rewrite RewriteOf(const char* path, std::string_view section, const ProfileEntry* entries,
-                  const ProfileWrite* writes, int count) {
-  Rewrite rewrite{FileProblem::none, {}, false, true, 0};
-  // A file we may read but not write can still take a write that changes nothing.
-  int file = open(path, O_RDWR | O_CLOEXEC);
-  if (file < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
-    rewrite.writable = false;
-    file = open(path, O_RDONLY | O_CLOEXEC);
-  }
-  std::size_t length = 0;
-  rewrite.exists = file >= 0;
-  if (rewrite.exists) {
-    rewrite.problem = ReadWhole(file, images[0], length, rewrite.mode);
-    close(file);
-    if (rewrite.problem != FileProblem::none) return rewrite;
-  } else if (errno != ENOENT) {
-    rewrite.problem = ProblemOf(errno);
-    return rewrite;  // a missing file is created; a missing folder fails when we create the file
-  }
-  const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
-  const ini::WriteOutcome outcome =
-      writes != nullptr
-          ? ini::ApplyWritesAcross(buffers, length, writes, count, rewrite.text)
-          : ini::ApplyWrites(buffers, length, section, entries, count, rewrite.text);
-  switch (outcome) {
-    case ini::WriteOutcome::unchanged:
-    case ini::WriteOutcome::changed:
-      break;
-    case ini::WriteOutcome::refused:
-      rewrite.problem = ini::IsUtf16(std::string_view(images[0], length)) ? FileProblem::foreignText
-                                                                          : FileProblem::failed;
-      break;
-    case ini::WriteOutcome::tooLarge:
-      rewrite.problem = FileProblem::tooLarge;
-      break;
-  }
-  return rewrite;
-}
-
-// One read-modify-write of the file at path under the lock: WriteProfileStrings and
-// WriteProfile.
-bool WriteEntries(const char* path, std::string_view section, const ProfileEntry* entries,
-                  const ProfileWrite* writes, int count, int waitMs, FileProblem& result) {
-  if (path == nullptr || *path == '\0' || count < 0) return false;
-  path = Resolve(path);
-  if (path == nullptr) return false;
-  // Most writes change nothing (the guard writes a value whenever it may have changed): those
-  // need neither the lock nor write access.
-  Rewrite rewrite = RewriteOf(path, section, entries, writes, count);
-  if (rewrite.problem != FileProblem::none || rewrite.text.empty()) {
-    result = rewrite.problem;
-    return result == FileProblem::none;
-  }
-  if (!rewrite.writable) {
-    result = FileProblem::readOnly;
-    return false;
-  }
-  // A change: under the lock, from the file as it is now (another process may have rewritten
-  // it since), so that two writers never lose each other's keys.
-  const int lock = TakeLock(path, waitMs, result);
-  if (result != FileProblem::none) return false;
-  rewrite = RewriteOf(path, section, entries, writes, count);
-  result = rewrite.problem;
-  if (result == FileProblem::none && !rewrite.text.empty()) {
-    result = rewrite.writable
-                 ? ReplaceWholeFile(path, rewrite.text, rewrite.exists ? &rewrite.mode : nullptr)
-                 : FileProblem::readOnly;
-  }
-  if (lock >= 0) close(lock);
-  return result == FileProblem::none;
 }
 
 // ---- Terminal windows ----
@@ -390,83 +153,102 @@ int ModulePath(char* out, int capacity) {
   return static_cast<int>(folderLength + 1 + nameLength);
 }
 
-bool KeepFullLocation(std::string_view shortForm, std::string_view fullForm) {
-  keptShortForm[0] = '\0';
-  keptFullForm[0] = '\0';
-  if (shortForm.empty() || fullForm.size() >= kPathCapacity || shortForm.size() >= kPathCapacity) {
-    return shortForm.empty();
+// ---- Files the settings store reads and replaces ----
+
+namespace os {
+
+FileProblem ReadWholeFile(const char* path, bool forWriting, char* buffer, std::size_t capacity,
+                          std::size_t& length, FileFacts& facts) {
+  facts = FileFacts{false, true, 0};
+  length = 0;
+  // A file we may read but not write can still take a write that changes nothing.
+  int file = open(path, (forWriting ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  if (file < 0 && forWriting && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    facts.writable = false;
+    file = open(path, O_RDONLY | O_CLOEXEC);
   }
-  CopyText(fullForm, keptFullForm, kPathCapacity);
-  CopyText(shortForm, keptShortForm, kPathCapacity);
-  return true;
+  // A missing file is created; a missing folder fails when we create the file.
+  if (file < 0) return errno == ENOENT ? FileProblem::none : ProblemOf(errno);
+  facts.exists = true;
+  const FileProblem problem = ReadWhole(file, buffer, capacity, length, facts.mode);
+  close(file);
+  return problem;
 }
 
-// ---- Private-profile (INI) files ----
-
-int ReadProfileString(const char* path, std::string_view section, std::string_view key,
-                      std::string_view fallback, char* out) {
-  std::string_view value = ini::TrimEnd(fallback);  // the service trims only the fallback's end
-  std::string_view image;
-  if (LoadForReading(path, image)) {
-    const ini::Found found = ini::FindValue(image, section, key);
-    if (found.found) value = found.value;
+FileProblem ReplaceWholeFile(const char* path, const char* temporaryPath, std::string_view text,
+                             const FileFacts& facts, int /*waitMs: a rename never waits here*/) {
+  // A new file gets kNewFileMode less the umask; an existing file's bits survive exactly.
+  const int file =
+      open(temporaryPath, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
+  if (file < 0) return ProblemOf(errno);
+  bool written = (!facts.exists || fchmod(file, static_cast<mode_t>(facts.mode)) == 0) &&
+                 WriteAll(file, text) && fsync(file) == 0;
+  int error = written ? 0 : errno;
+  if (close(file) != 0 && written) {
+    written = false;
+    error = errno;
   }
-  return static_cast<int>(CopyText(value, out, static_cast<std::size_t>(kProfileValueCapacity)));
+  if (written && std::rename(temporaryPath, path) == 0) return FileProblem::none;
+  if (written) error = errno;
+  unlink(temporaryPath);
+  return ProblemOf(error);
 }
 
-int ReadProfileInt(const char* path, std::string_view section, std::string_view key,
-                   int fallback) {
-  char text[kProfileValueCapacity];
-  const int length = ReadProfileString(path, section, key, "", text);
-  return ini::IntegerOf(std::string_view(text, static_cast<std::size_t>(length)), fallback);
+LockHandle TakeLock(const char* lockPath, int waitMs, FileProblem& problem) {
+  problem = FileProblem::none;
+  const int file = open(lockPath, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
+  if (file < 0) return kNoLock;
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  for (int waited = 0;; ++waited) {
+    if (fcntl(file, F_SETLK, &lock) == 0) return file;
+    if (errno == EINTR) continue;
+    if ((errno != EACCES && errno != EAGAIN) || waited >= waitMs) break;
+    const timespec pause{0, 1000000};
+    nanosleep(&pause, nullptr);
+  }
+  problem = errno == EACCES || errno == EAGAIN ? FileProblem::locked : FileProblem::failed;
+  close(file);
+  return kNoLock;
 }
 
-bool WriteProfileStrings(const char* path, std::string_view section, const ProfileEntry* entries,
-                         int count, FileProblem* problem) {
-  FileProblem& result = problem != nullptr ? *problem : unasked;
-  result = FileProblem::failed;
-  if (count > 0 && entries == nullptr) return false;
-  return WriteEntries(path, section, entries, nullptr, count, kLockWaitMs, result);
+void ReleaseLock(LockHandle lock) {
+  if (lock != kNoLock) close(static_cast<int>(lock));
 }
 
-bool WriteProfile(const char* path, const ProfileWrite* writes, int count, FileProblem* problem,
-                  bool wait) {
-  FileProblem& result = problem != nullptr ? *problem : unasked;
-  result = FileProblem::failed;
-  if (count > 0 && writes == nullptr) return false;
-  return WriteEntries(path, {}, nullptr, writes, count, wait ? kLockWaitMs : 0, result);
+std::uint32_t ProcessId() { return static_cast<std::uint32_t>(getpid()); }
+
+bool HasEnded(std::uint32_t process) {
+  // No signal is sent: kill with 0 only asks whether the process exists. An id beyond pid_t
+  // would name a process group: taken as running.
+  if (process == 0 || process > static_cast<std::uint32_t>(INT32_MAX)) return false;
+  return kill(static_cast<pid_t>(process), 0) != 0 && errno == ESRCH;
 }
 
-void RemoveAbandonedWrites(const char* path) {
-  if (path == nullptr || *path == '\0') return;
-  path = Resolve(path);
-  if (path == nullptr) return;
-  const std::string_view whole(path);
-  const std::size_t slash = whole.rfind('/');
-  if (slash == std::string_view::npos || slash + 1 >= whole.size()) return;
-  const std::string_view settingsName = whole.substr(slash + 1);
-  // The folder's path, through the temporary-path buffer that no write is using now.
-  const std::string_view folderPath = whole.substr(0, slash == 0 ? 1 : slash);
-  if (CopyText(folderPath, temporaryPath, kProfilePathCapacity) < folderPath.size()) return;
-  DIR* const folder = opendir(temporaryPath);
+std::string_view PathSeparators() { return "/"; }
+
+void VisitFolder(const char* folderPath, void (*visit)(std::string_view name, void* context),
+                 void* context) {
+  DIR* const folder = opendir(folderPath);
   if (folder == nullptr) return;
-  const int folderFile = dirfd(folder);
   while (const dirent* entry = readdir(folder)) {
-    const pid_t writer = WriterOf(entry->d_name, settingsName);
-    // No signal is sent: kill with 0 only asks whether the process exists. Our own id cannot be
-    // a write in progress, since this runs between calls; it is a leftover of an earlier process.
-    if (writer == 0 || (writer != getpid() && (kill(writer, 0) == 0 || errno != ESRCH))) continue;
-    unlinkat(folderFile, entry->d_name, 0);
+    const std::string_view name(entry->d_name);
+    if (name != "." && name != "..") visit(name, context);
   }
   closedir(folder);
 }
+
+void RemoveFile(const char* path) { unlink(path); }
+
+}  // namespace os
 
 // ---- Other files ----
 
 bool WriteNewTextFile(const char* path, std::string_view text, FileProblem* problem) {
   FileProblem& result = problem != nullptr ? *problem : unasked;
   result = FileProblem::failed;
-  path = Resolve(path);
+  path = ResolvePath(path);
   if (path == nullptr) return false;
   const int file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (file < 0) {

@@ -1,0 +1,290 @@
+// Our private-profile (INI) store, the same on every platform: byte for byte what the Windows
+// service writes (the text logic is in ini_text.cpp), but replacing a file in one step and keeping
+// two writers apart, which the service cannot. This file holds the store's rules: where a path
+// really lies, what a read gives, how a read-modify-write takes the lock and starts from the file
+// as it is. The operating system's part (file_system.h) is in platform_posix.cpp and
+// platform_win32.cpp.
+//
+// The library allocates nothing: the file images live in fixed static buffers, which also makes
+// the store non-reentrant (the guard runs on one host thread). A file larger than the buffer is
+// never touched: reads give the fallback and writes fail, because rewriting only the part we
+// could hold would destroy the rest.
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+
+#include "platform/file_system.h"
+#include "platform/ini_text.h"
+#include "platform/platform.h"
+
+namespace zt::platform {
+namespace {
+
+// Copies text into out (capacity bytes, > 0), cut to fit, always terminated. Returns the number
+// of characters copied: less than text.size() when the text was cut.
+std::size_t CopyText(std::string_view text, char* out, std::size_t capacity) {
+  const std::size_t length = text.size() < capacity ? text.size() : capacity - 1;
+  if (length > 0) std::memcpy(out, text.data(), length);
+  out[length] = '\0';
+  return length;
+}
+
+// Where a caller does not ask why, the answer goes here.
+FileProblem unasked = FileProblem::none;
+
+// ---- Paths ----
+
+// The location KeepFullLocation remembers, and the path a file service opens.
+char keptShortForm[kPathCapacity];
+char keptFullForm[kPathCapacity];
+char resolvedPath[kPathCapacity];
+
+// ---- Files ----
+
+// Largest settings file we read or write. The guard's own file is under 200 bytes; this leaves
+// room for hand-edited files with very long lines while keeping the static footprint modest.
+constexpr std::size_t kProfileFileCapacity = std::size_t{4} << 20;
+
+// What a temporary file's name adds to the settings file's: ".<process id>.tmp", so that two
+// processes never write into the same one and a leftover names the process that left it.
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+// What the lock file's name adds to the settings file's. The lock file stays once made: removing
+// it could let a second writer lock a new file while a third still holds the old one.
+constexpr std::string_view kLockSuffix = ".lock";
+
+// Longest wait for another process's lock, in milliseconds. A write is the guard's answer to an
+// event (a close-all, a step), on the host's tick thread: a writer holds the lock for one small
+// file's rewrite, well under this. On Windows a file another program holds open may make the
+// replace itself wait as long again.
+constexpr int kLockWaitMs = 20;
+
+// Two file images: the one read from disk, and the rewrite (see ini::ApplyWrites).
+char images[2][kProfileFileCapacity];
+char temporaryPath[kPathCapacity];
+char lockPath[kPathCapacity];
+
+// Reads the file at path (resolved) for reading only. False when it is missing or unusable,
+// and for a UTF-16 file, whose text the store does not read.
+bool LoadForReading(const char* path, std::string_view& image) {
+  if (path == nullptr || *path == '\0') return false;
+  path = ResolvePath(path);
+  if (path == nullptr) return false;
+  std::size_t length = 0;
+  os::FileFacts facts{};
+  const FileProblem problem =
+      os::ReadWholeFile(path, false, images[0], kProfileFileCapacity, length, facts);
+  image = std::string_view(images[0], length);
+  return problem == FileProblem::none && facts.exists && !ini::IsUtf16(image);
+}
+
+// path + suffix into out (kPathCapacity bytes). False when it does not fit.
+bool MakeSiblingPath(const char* path, std::string_view suffix, char* out) {
+  const std::size_t length = std::strlen(path);
+  if (length + suffix.size() >= kPathCapacity) return false;
+  std::memcpy(out, path, length);
+  std::memcpy(out + length, suffix.data(), suffix.size());
+  out[length + suffix.size()] = '\0';
+  return true;
+}
+
+// The temporary file beside path: path.<process id>.tmp. False when the name does not fit.
+bool MakeTemporaryPath(const char* path) {
+  const std::size_t length = std::strlen(path);
+  char* const end = temporaryPath + kPathCapacity;
+  if (length + 1 >= kPathCapacity) return false;
+  std::memcpy(temporaryPath, path, length);
+  char* cursor = temporaryPath + length;
+  *cursor++ = '.';
+  const std::to_chars_result digits = std::to_chars(cursor, end, os::ProcessId());
+  if (digits.ec != std::errc{}) return false;
+  if (static_cast<std::size_t>(end - digits.ptr) < kTemporarySuffix.size() + 1) return false;
+  std::memcpy(digits.ptr, kTemporarySuffix.data(), kTemporarySuffix.size());
+  digits.ptr[kTemporarySuffix.size()] = '\0';
+  return true;
+}
+
+// The process id in a temporary file's name, "<settings file name>.<digits>.tmp"; 0 when name is
+// not one of ours.
+std::uint32_t WriterOf(std::string_view name, std::string_view settingsName) {
+  if (!name.starts_with(settingsName) || !name.ends_with(kTemporarySuffix)) return 0;
+  name.remove_prefix(settingsName.size());
+  name.remove_suffix(kTemporarySuffix.size());
+  if (name.size() < 2 || name.front() != '.') return 0;
+  name.remove_prefix(1);
+  std::uint32_t writer = 0;
+  const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), writer);
+  if (error != std::errc{} || end != name.data() + name.size() || writer == 0) return 0;
+  return writer;
+}
+
+// One read-modify-write's first two steps: the file at path read, the entries applied.
+struct Rewrite {
+  FileProblem problem;    // none: text holds the new file, or is empty when nothing changes
+  std::string_view text;  // inside images
+  os::FileFacts facts;    // of the file as it was read
+};
+
+// The entries are either count entries of section, or (writes not null) count writes across
+// sections.
+Rewrite RewriteOf(const char* path, std::string_view section, const ProfileEntry* entries,
+                  const ProfileWrite* writes, int count) {
+  Rewrite rewrite{FileProblem::none, {}, {}};
+  std::size_t length = 0;
+  rewrite.problem =
+      os::ReadWholeFile(path, true, images[0], kProfileFileCapacity, length, rewrite.facts);
+  if (rewrite.problem != FileProblem::none) return rewrite;
+  const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
+  const ini::WriteOutcome outcome =
+      writes != nullptr
+          ? ini::ApplyWritesAcross(buffers, length, writes, count, rewrite.text)
+          : ini::ApplyWrites(buffers, length, section, entries, count, rewrite.text);
+  switch (outcome) {
+    case ini::WriteOutcome::unchanged:
+    case ini::WriteOutcome::changed:
+      break;
+    case ini::WriteOutcome::refused:
+      rewrite.problem = ini::IsUtf16(std::string_view(images[0], length)) ? FileProblem::foreignText
+                                                                          : FileProblem::failed;
+      break;
+    case ini::WriteOutcome::tooLarge:
+      rewrite.problem = FileProblem::tooLarge;
+      break;
+  }
+  return rewrite;
+}
+
+// One read-modify-write of the file at path under the lock: WriteProfileStrings and
+// WriteProfile.
+bool WriteEntries(const char* path, std::string_view section, const ProfileEntry* entries,
+                  const ProfileWrite* writes, int count, int waitMs, FileProblem& result) {
+  if (path == nullptr || *path == '\0' || count < 0) return false;
+  path = ResolvePath(path);
+  if (path == nullptr) return false;
+  // Most writes change nothing (the guard writes a value whenever it may have changed): those
+  // need neither the lock nor write access.
+  Rewrite rewrite = RewriteOf(path, section, entries, writes, count);
+  if (rewrite.problem != FileProblem::none || rewrite.text.empty()) {
+    result = rewrite.problem;
+    return result == FileProblem::none;
+  }
+  if (!rewrite.facts.writable) {
+    result = FileProblem::readOnly;
+    return false;
+  }
+  // A change: under the lock, from the file as it is now (another process may have rewritten
+  // it since), so that two writers never lose each other's keys.
+  result = FileProblem::none;
+  const os::LockHandle lock = MakeSiblingPath(path, kLockSuffix, lockPath)
+                                  ? os::TakeLock(lockPath, waitMs, result)
+                                  : os::kNoLock;
+  if (result != FileProblem::none) return false;
+  rewrite = RewriteOf(path, section, entries, writes, count);
+  result = rewrite.problem;
+  if (result == FileProblem::none && !rewrite.text.empty()) {
+    if (!rewrite.facts.writable) {
+      result = FileProblem::readOnly;
+    } else if (!MakeTemporaryPath(path)) {
+      result = FileProblem::failed;
+    } else {
+      result = os::ReplaceWholeFile(path, temporaryPath, rewrite.text, rewrite.facts, waitMs);
+    }
+  }
+  os::ReleaseLock(lock);
+  return result == FileProblem::none;
+}
+
+// RemoveAbandonedWrites' walk over the settings file's folder.
+struct LeftoverSearch {
+  std::string_view settingsName;
+  std::string_view folder;  // with its closing separator
+};
+
+void RemoveIfAbandoned(std::string_view name, void* context) {
+  const LeftoverSearch& search = *static_cast<const LeftoverSearch*>(context);
+  const std::uint32_t writer = WriterOf(name, search.settingsName);
+  // Our own id cannot be a write in progress, since this runs between calls; it is a leftover of
+  // an earlier process that had the same id.
+  if (writer == 0 || (writer != os::ProcessId() && !os::HasEnded(writer))) return;
+  if (search.folder.size() + name.size() >= kPathCapacity) return;
+  std::memcpy(temporaryPath, search.folder.data(), search.folder.size());
+  std::memcpy(temporaryPath + search.folder.size(), name.data(), name.size());
+  temporaryPath[search.folder.size() + name.size()] = '\0';
+  os::RemoveFile(temporaryPath);
+}
+
+}  // namespace
+
+const char* ResolvePath(const char* path) {
+  const std::string_view given(path);
+  const std::string_view shortForm(keptShortForm);
+  if (shortForm.empty() || !given.starts_with(shortForm)) return path;
+  const std::string_view fullForm(keptFullForm);
+  const std::string_view rest = given.substr(shortForm.size());
+  if (fullForm.size() + rest.size() >= kPathCapacity) return nullptr;
+  std::memcpy(resolvedPath, fullForm.data(), fullForm.size());
+  std::memcpy(resolvedPath + fullForm.size(), rest.data(), rest.size());
+  resolvedPath[fullForm.size() + rest.size()] = '\0';
+  return resolvedPath;
+}
+
+bool KeepFullLocation(std::string_view shortForm, std::string_view fullForm) {
+  keptShortForm[0] = '\0';
+  keptFullForm[0] = '\0';
+  if (shortForm.empty() || fullForm.size() >= kPathCapacity || shortForm.size() >= kPathCapacity) {
+    return shortForm.empty();
+  }
+  CopyText(fullForm, keptFullForm, kPathCapacity);
+  CopyText(shortForm, keptShortForm, kPathCapacity);
+  return true;
+}
+
+int ReadProfileString(const char* path, std::string_view section, std::string_view key,
+                      std::string_view fallback, char* out) {
+  std::string_view value = ini::TrimEnd(fallback);  // the service trims only the fallback's end
+  std::string_view image;
+  if (LoadForReading(path, image)) {
+    const ini::Found found = ini::FindValue(image, section, key);
+    if (found.found) value = found.value;
+  }
+  return static_cast<int>(CopyText(value, out, static_cast<std::size_t>(kProfileValueCapacity)));
+}
+
+int ReadProfileInt(const char* path, std::string_view section, std::string_view key,
+                   int fallback) {
+  char text[kProfileValueCapacity];
+  const int length = ReadProfileString(path, section, key, "", text);
+  return ini::IntegerOf(std::string_view(text, static_cast<std::size_t>(length)), fallback);
+}
+
+bool WriteProfileStrings(const char* path, std::string_view section, const ProfileEntry* entries,
+                         int count, FileProblem* problem) {
+  FileProblem& result = problem != nullptr ? *problem : unasked;
+  result = FileProblem::failed;
+  if (count > 0 && entries == nullptr) return false;
+  return WriteEntries(path, section, entries, nullptr, count, kLockWaitMs, result);
+}
+
+bool WriteProfile(const char* path, const ProfileWrite* writes, int count, FileProblem* problem,
+                  bool wait) {
+  FileProblem& result = problem != nullptr ? *problem : unasked;
+  result = FileProblem::failed;
+  if (count > 0 && writes == nullptr) return false;
+  return WriteEntries(path, {}, nullptr, writes, count, wait ? kLockWaitMs : 0, result);
+}
+
+void RemoveAbandonedWrites(const char* path) {
+  if (path == nullptr || *path == '\0') return;
+  path = ResolvePath(path);
+  if (path == nullptr) return;
+  const std::string_view whole(path);
+  const std::size_t slash = whole.find_last_of(os::PathSeparators());
+  if (slash == std::string_view::npos || slash + 1 >= whole.size()) return;
+  // The folder's path, through the lock-path buffer that no write is using now ("/" for the root).
+  const std::string_view folderPath = whole.substr(0, slash == 0 ? 1 : slash);
+  if (CopyText(folderPath, lockPath, kPathCapacity) < folderPath.size()) return;
+  LeftoverSearch search{whole.substr(slash + 1), whole.substr(0, slash + 1)};
+  os::VisitFolder(lockPath, RemoveIfAbandoned, &search);
+}
+
+}  // namespace zt::platform
