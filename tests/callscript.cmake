@@ -134,10 +134,10 @@ foreach(build native win32 win64)
 endforeach()
 
 # Our settings store under Wine: it writes what the Windows private-profile service writes, byte
-# for byte, from no file, the guard's own file and hand-edited ones; two processes writing one
-# file at once keep every key of both; and the guard's writes wait out a settings file another
-# program holds open exclusively (share mode 0) or marks read-only, the notice line saying so,
-# and land once it is free.
+# for byte, from no file, the guard's own file and hand-edited ones; and two processes writing one
+# file at once keep every key of both. (A settings file another program holds open exclusively or
+# marks read-only is met through the DLL, by the call scripts held_settings and
+# read_only_settings.)
 foreach(build win32 win64)
   string(TOUPPER ${build} upper)
   add_test(NAME wine.${build}.settings_store COMMAND bash

@@ -55,6 +55,15 @@ fail() { echo "FAILED: $*"; exit 1; }
 
 [[ -f $library ]] || skip "$library is not built (cmake --preset NAME && cmake --build --preset NAME)"
 [[ -f $runner ]] || skip "$runner is not built"
+# A read-only file binds everyone but root, who may write it all the same: as root, the Linux
+# runner shows what a read-only settings file does only as another user (nobody), in a work
+# folder that user owns.
+as_user=()
+if [[ $runner != *.exe ]] && (( $(id -u) == 0 )) && grep -q '^ *read-only' "$script"; then
+  command -v setpriv >/dev/null ||
+    skip "$(basename "$script") marks the settings file read-only, which root may write all the same, and setpriv is missing to run it as another user"
+  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+fi
 if [[ -n $prefix ]]; then
   source "$(dirname "$0")/../cmake/wine-loader.sh"
   loader=$(zt_wine_loader "$(zt_pe_bits "$runner")") || skip "$loader"
@@ -77,7 +86,11 @@ run() {
   if [[ $runner == *.exe ]]; then
     WINEPREFIX=$prefix "$loader" "$runner" "Z:$folder/$name" "Z:$script" "Z:$transcript"
   else
-    "$runner" "$folder/$name" "$script" "$transcript"
+    if ((${#as_user[@]})); then
+      chown -R 65534:65534 "$work" && "${as_user[@]}" "$runner" "$folder/$name" "$script" "$transcript"
+    else
+      "$runner" "$folder/$name" "$script" "$transcript"
+    fi
   fi
 }
 

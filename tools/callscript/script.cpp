@@ -240,6 +240,9 @@ class Interpreter {
   bool Reload(const Line& line, std::string& problem);
   bool Thread(const Line& line, std::string& problem);
   bool Statistics(const Line& line, std::string& problem);
+  bool HoldSettings(const Line& line, std::string& problem);
+  bool ReleaseSettings(const Line& line, std::string& problem);
+  bool ReadOnly(const Line& line, std::string& problem);
 
   using TextExport = void (*)(const Exports&, const int* arguments, double extra, char* text);
   bool TextCall(const Line& line, std::size_t fixedArguments, std::string& problem, TextExport call);
@@ -281,6 +284,9 @@ const Interpreter::Command Interpreter::kCommands[] = {
     {"reload", &Interpreter::Reload},
     {"thread", &Interpreter::Thread},
     {"statistics", &Interpreter::Statistics},
+    {"hold-settings", &Interpreter::HoldSettings},
+    {"release-settings", &Interpreter::ReleaseSettings},
+    {"read-only", &Interpreter::ReadOnly},
 };
 
 std::size_t MatchingEnd(const std::vector<Line>& lines, std::size_t repeatAt, std::size_t end) {
@@ -598,6 +604,41 @@ bool Interpreter::Thread(const Line& line, std::string& problem) {
 bool Interpreter::Statistics(const Line& line, std::string& problem) {
   if (!Needs(line, 0, problem)) return false;
   PrintStatistics(line);
+  return true;
+}
+
+bool Interpreter::HoldSettings(const Line& line, std::string& problem) {
+  if (!Needs(line, 0, problem)) return false;
+  if (!host_.holdSettings(SettingsPathOf(host_.libraryPath), true)) {
+    problem = "cannot hold the settings file";
+    return false;
+  }
+  Print(line, "done");
+  return true;
+}
+
+bool Interpreter::ReleaseSettings(const Line& line, std::string& problem) {
+  if (!Needs(line, 0, problem)) return false;
+  if (!host_.holdSettings(SettingsPathOf(host_.libraryPath), false)) {
+    problem = "the settings file was not held";
+    return false;
+  }
+  Print(line, "done");
+  return true;
+}
+
+bool Interpreter::ReadOnly(const Line& line, std::string& problem) {
+  const bool on = line.words.size() == 2 && line.words[1].text == "on";
+  const bool off = line.words.size() == 2 && line.words[1].text == "off";
+  if (!on && !off) {
+    problem = "read-only takes on or off";
+    return false;
+  }
+  if (!host_.markReadOnly(SettingsPathOf(host_.libraryPath), on)) {
+    problem = "cannot change the settings file's read-only mark";
+    return false;
+  }
+  Print(line, "done");
   return true;
 }
 
