@@ -94,6 +94,30 @@ foreach(script ${ZT_CALL_SCRIPTS})
   endforeach()
 endforeach()
 
+# Two terminals on one library folder: two host processes, meeting at barriers, close all on the
+# same tick and roll on the same tick for 20 rounds, restarting after each; every restart must
+# resume a whole state and the file keep each section once and the trader's own lines. See
+# two_hosts_run.sh.
+foreach(build native win32 win64)
+  if(build STREQUAL "native")
+    set(where --runner ${ZT_NATIVE_RUNNER} --library ${ZT_NATIVE_LIBRARY})
+    set(labels callscript)
+  else()
+    string(TOUPPER ${build} upper)
+    set(where --runner ${ZT_${upper}_BUILD_DIR}/zt_callscript.exe
+      --library ${ZT_${upper}_BUILD_DIR}/zentravo.dll --wine-prefix ${ZT_WINE_PREFIX})
+    set(labels "callscript;wine")
+  endif()
+  add_test(NAME callscript.${build}.two_hosts COMMAND bash
+    ${CMAKE_CURRENT_SOURCE_DIR}/two_hosts_run.sh ${where}
+    --work ${ZT_CALLSCRIPT_WORK}/callscript.${build}.two_hosts)
+  set_tests_properties(callscript.${build}.two_hosts PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED}
+    LABELS "${labels}" TIMEOUT 300)
+  if(NOT build STREQUAL "native")
+    set_tests_properties(callscript.${build}.two_hosts PROPERTIES FIXTURES_REQUIRED zt_wine)
+  endif()
+endforeach()
+
 # The settings file stays beside the library wherever a terminal keeps it: in a folder whose name
 # holds ".dll", and when the file was renamed in capitals.
 set(ZT_PATH_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/scripts/settings_path.zts)

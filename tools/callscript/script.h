@@ -34,6 +34,9 @@
 //                                     an open file blocks no one, the settings lock is taken, as
 //                                     another process writing the file holds it
 //   read-only on / read-only off      marks the settings file read-only, and writable again
+//   barrier "a" 2                     waits until that many hosts (each naming itself differently)
+//                                     have reached their same-numbered barrier in the library's
+//                                     folder: two hosts on one folder then act on the same tick
 //   repeat 128 ... end                runs the lines in between that many times (nesting allowed)
 //
 // Transcript: every executed line, then " => " and what it gave. Texts are quoted with the same
