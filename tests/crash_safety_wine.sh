@@ -8,7 +8,7 @@
 #   crash_safety_wine.sh <wine prefix> <zt_crash_host.exe> <zentravo.dll> <work folder> [kills]
 # Exit status: 0 pass, 1 fail, 77 skipped (nothing built, no Wine or no loader for the DLL).
 set -uo pipefail
-prefix=$1 host=$2 dll=$3 work=$4 kills=${5:-60}
+prefix=$1 host=$2 dll=$3 work=$4 kills=${5:-40}
 
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAILED: kill $kill: $*"; [[ -f ${settings:-} ]] && cat -A "$settings"; exit 1; }
