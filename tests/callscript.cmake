@@ -94,6 +94,30 @@ foreach(script ${ZT_CALL_SCRIPTS})
   endforeach()
 endforeach()
 
+# Two terminals on one library folder: two host processes, meeting at barriers, close all on the
+# same tick and roll on the same tick for 20 rounds, restarting after each; every restart must
+# resume a whole state and the file keep each section once and the trader's own lines. See
+# two_hosts_run.sh.
+foreach(build native win32 win64)
+  if(build STREQUAL "native")
+    set(where --runner ${ZT_NATIVE_RUNNER} --library ${ZT_NATIVE_LIBRARY})
+    set(labels callscript)
+  else()
+    string(TOUPPER ${build} upper)
+    set(where --runner ${ZT_${upper}_BUILD_DIR}/zt_callscript.exe
+      --library ${ZT_${upper}_BUILD_DIR}/zentravo.dll --wine-prefix ${ZT_WINE_PREFIX})
+    set(labels "callscript;wine")
+  endif()
+  add_test(NAME callscript.${build}.two_hosts COMMAND bash
+    ${CMAKE_CURRENT_SOURCE_DIR}/two_hosts_run.sh ${where}
+    --work ${ZT_CALLSCRIPT_WORK}/callscript.${build}.two_hosts)
+  set_tests_properties(callscript.${build}.two_hosts PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED}
+    LABELS "${labels}" TIMEOUT 300)
+  if(NOT build STREQUAL "native")
+    set_tests_properties(callscript.${build}.two_hosts PROPERTIES FIXTURES_REQUIRED zt_wine)
+  endif()
+endforeach()
+
 # The settings file stays beside the library wherever a terminal keeps it: in a folder whose name
 # holds ".dll", and when the file was renamed in capitals.
 set(ZT_PATH_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/scripts/settings_path.zts)
@@ -105,27 +129,51 @@ foreach(build native win32 win64)
 endforeach()
 
 # Files beside the library whatever its folder is called and however deep it lies: a user name
-# the ANSI code page cannot spell (under Wine the locale chooses the code page), one that
-# best-fit mapping would turn into a neighbour's folder (which must stay untouched), and paths of
-# 250, 300 and 1,000 characters. Each run resumes after a reload and writes the statistics file.
+# the ANSI code page cannot spell, one that best-fit mapping would turn into a neighbour's folder
+# (which must stay untouched), and paths of 250, 300 and 1,000 characters. Each run resumes after
+# a reload and writes the statistics file. Under Wine the locale chooses the ANSI code page, and a
+# trader's Windows may use any of them: every user folder runs under Western (1252), Cyrillic
+# (1251) and Simplified Chinese (936) on both DLLs. Linux has no code pages, so one locale does.
 set(ZT_FILES_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/scripts/files_beside_library.zts)
 set(ZT_FILES_GOLDEN ${CMAKE_CURRENT_SOURCE_DIR}/golden/files_beside_library.txt)
-set(ZT_USERS "Users/Сергей@en_US.UTF-8" "Users/王伟@ru_RU.UTF-8" "Users/Jürgen@ru_RU.UTF-8"
-  "Users/Zoë 😀@zh_CN.UTF-8")
+set(ZT_USERS "Users/Сергей" "Users/王伟" "Users/Jürgen" "Users/Zoë 😀")
 set(ZT_USER_NAMES cyrillic chinese accented emoji)
+set(ZT_CODE_PAGES 1252 1251 936)
+set(ZT_LOCALE_1252 en_US.UTF-8)
+set(ZT_LOCALE_1251 ru_RU.UTF-8)
+set(ZT_LOCALE_936 zh_CN.UTF-8)
+# A short work folder (outside the build tree, named after it so two checkouts never meet) for the
+# one case whose whole path must stay under 260 characters.
+string(MD5 ZT_BUILD_HASH "${PROJECT_BINARY_DIR}")
+string(SUBSTRING ${ZT_BUILD_HASH} 0 8 ZT_BUILD_HASH)
 foreach(build native win32 win64)
-  foreach(user name IN ZIP_LISTS ZT_USERS ZT_USER_NAMES)
-    string(REPLACE "@" ";" parts "${user}")
-    list(GET parts 0 home)
-    list(GET parts 1 lang)
-    set(where "${home}/AppData/Roaming/Terminal/0123456789ABCDEF0123456789ABCDEF/MQL4/Libraries")
-    set(decoy)
-    if(name STREQUAL "accented")
-      set(decoy --decoy "Users/Jurgen/AppData/Roaming/Terminal/0123456789ABCDEF0123456789ABCDEF/MQL4/Libraries/zentravo.ini")
+  if(build STREQUAL "native")
+    set(pages 1252)
+  else()
+    set(pages ${ZT_CODE_PAGES})
+  endif()
+  foreach(page ${pages})
+    set(lang ${ZT_LOCALE_${page}})
+    set(suffix)
+    if(NOT build STREQUAL "native")
+      set(suffix .${page})
     endif()
-    zt_callscript_test(callscript.${build}.user_${name} ${build} ${ZT_FILES_SCRIPT}
-      --golden ${ZT_FILES_GOLDEN} --lang ${lang} --folder "${where}"
-      --expect-settings "${where}/zentravo.ini" ${decoy})
+    foreach(home name IN ZIP_LISTS ZT_USERS ZT_USER_NAMES)
+      set(where "${home}/AppData/Roaming/Terminal/0123456789ABCDEF0123456789ABCDEF/MQL4/Libraries")
+      set(decoy)
+      if(name STREQUAL "accented")
+        set(decoy --decoy "Users/Jurgen/AppData/Roaming/Terminal/0123456789ABCDEF0123456789ABCDEF/MQL4/Libraries/zentravo.ini")
+      endif()
+      zt_callscript_test(callscript.${build}.user_${name}${suffix} ${build} ${ZT_FILES_SCRIPT}
+        --golden ${ZT_FILES_GOLDEN} --lang ${lang} --folder "${where}"
+        --expect-settings "${where}/zentravo.ini" ${decoy})
+    endforeach()
+    # 189 Chinese characters in the library's folder: 378 bytes in code page 936 (and 189 '?' in
+    # the others), so the ANSI form of the path is far past MAX_PATH while the path itself is
+    # under 260 characters and needs no long-path prefix.
+    zt_callscript_test(callscript.${build}.chinese_189${suffix} ${build} ${ZT_FILES_SCRIPT}
+      --golden ${ZT_FILES_GOLDEN} --lang ${lang} --chinese-folder 189
+      --expect-settings deep --work /tmp/zt-${ZT_BUILD_HASH}-${build}${suffix})
   endforeach()
   foreach(length 250 300 1000)
     zt_callscript_test(callscript.${build}.path_${length} ${build} ${ZT_FILES_SCRIPT}
@@ -134,10 +182,10 @@ foreach(build native win32 win64)
 endforeach()
 
 # Our settings store under Wine: it writes what the Windows private-profile service writes, byte
-# for byte, from no file, the guard's own file and hand-edited ones; two processes writing one
-# file at once keep every key of both; and the guard's writes wait out a settings file another
-# program holds open exclusively (share mode 0) or marks read-only, the notice line saying so,
-# and land once it is free.
+# for byte, from no file, the guard's own file and hand-edited ones; and two processes writing one
+# file at once keep every key of both. (A settings file another program holds open exclusively or
+# marks read-only is met through the DLL, by the call scripts held_settings and
+# read_only_settings.)
 foreach(build win32 win64)
   string(TOUPPER ${build} upper)
   add_test(NAME wine.${build}.settings_store COMMAND bash

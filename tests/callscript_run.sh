@@ -16,6 +16,10 @@
 #     --path-length N      pads the folder so that the library's full path (as the host sees it:
 #                          with "Z:" under Wine) is N characters long; --expect-settings deep then
 #                          means the settings file beside it
+#     --chinese-folder N   installs the library N Chinese characters deep (in folders of at most 63,
+#                          which the file systems' 255-byte name limit allows in UTF-8); the whole
+#                          path must stay under 260 characters while its code page 936 form is
+#                          past 260 bytes. --expect-settings deep then means the file beside it
 #     --lang LOCALE        the run's locale (under Wine it chooses the ANSI code page: en_US 1252,
 #                          ru_RU 1251, zh_CN 936)
 #     --wine-prefix DIR    run the runner under wine in this prefix
@@ -28,7 +32,7 @@
 set -uo pipefail
 
 runner= library= script= work= golden= as= folder=terminal expect= prefix= cmp_runner= cmp_library=
-decoy= lang= path_length=
+decoy= lang= path_length= chinese=
 while (($#)); do
   case $1 in
     --runner) runner=$2 ;;
@@ -45,6 +49,7 @@ while (($#)); do
     --decoy) decoy=$2 ;;
     --lang) lang=$2 ;;
     --path-length) path_length=$2 ;;
+    --chinese-folder) chinese=$2 ;;
     *) echo "callscript_run.sh: unknown option $1" >&2; exit 1 ;;
   esac
   shift 2
@@ -55,6 +60,15 @@ fail() { echo "FAILED: $*"; exit 1; }
 
 [[ -f $library ]] || skip "$library is not built (cmake --preset NAME && cmake --build --preset NAME)"
 [[ -f $runner ]] || skip "$runner is not built"
+# A read-only file binds everyone but root, who may write it all the same: as root, the Linux
+# runner shows what a read-only settings file does only as another user (nobody), in a work
+# folder that user owns.
+as_user=()
+if [[ $runner != *.exe ]] && (( $(id -u) == 0 )) && grep -q '^ *read-only' "$script"; then
+  command -v setpriv >/dev/null ||
+    skip "$(basename "$script") marks the settings file read-only, which root may write all the same, and setpriv is missing to run it as another user"
+  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+fi
 if [[ -n $prefix ]]; then
   source "$(dirname "$0")/../cmake/wine-loader.sh"
   loader=$(zt_wine_loader "$(zt_pe_bits "$runner")") || skip "$loader"
@@ -77,7 +91,11 @@ run() {
   if [[ $runner == *.exe ]]; then
     WINEPREFIX=$prefix "$loader" "$runner" "Z:$folder/$name" "Z:$script" "Z:$transcript"
   else
-    "$runner" "$folder/$name" "$script" "$transcript"
+    if ((${#as_user[@]})); then
+      chown -R 65534:65534 "$work" && "${as_user[@]}" "$runner" "$folder/$name" "$script" "$transcript"
+    else
+      "$runner" "$folder/$name" "$script" "$transcript"
+    fi
   fi
 }
 
@@ -94,6 +112,21 @@ if [[ -n $path_length ]]; then
     used=$(( used + step + 1 ))
   done
   (( used == path_length )) || fail "cannot make a $path_length-character path from $work (got $used)"
+  [[ $expect == deep ]] && expect=$folder/${name%.*}.ini
+fi
+if [[ -n $chinese ]]; then
+  # Distinct ideographs from U+5B89 on, all in code page 936.
+  folder= segment=
+  for ((i = 0; i < chinese; ++i)); do
+    segment+=$(printf "\\U$(printf '%08X' $((0x5B89 + i)))")
+    if (( (i + 1) % 63 == 0 || i + 1 == chinese )); then folder+=${folder:+/}$segment segment=; fi
+  done
+  name=${as:-$(basename "$library")} drive=${prefix:+Z:}
+  full="$drive$work/$folder/$name"
+  (( ${#full} < 260 )) || fail "the path is ${#full} characters, not under 260: shorten --work"
+  ansi=$(printf '%s' "$full" | iconv -f UTF-8 -t CP936 | wc -c) || fail "iconv cannot give code page 936"
+  (( ansi > 260 )) || fail "the path's code page 936 form is only $ansi bytes"
+  echo "library path: ${#full} characters, $ansi bytes in code page 936"
   [[ $expect == deep ]] && expect=$folder/${name%.*}.ini
 fi
 install="$work/$folder"

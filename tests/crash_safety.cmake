@@ -5,3 +5,18 @@ target_include_directories(zt_crash_child PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(zt_crash_child PRIVATE zentravo_core zt_warnings)
 add_dependencies(zt_tests zt_crash_child)
 target_compile_definitions(zt_tests PRIVATE ZT_CRASH_CHILD="$<TARGET_FILE:zt_crash_child>")
+
+# The same on the Windows builds: zt_crash_host.exe drives zentravo.dll under Wine and is killed
+# from Linux at random moments; see crash_safety_wine.sh. The 32-bit DLL reports SKIPPED where
+# the machine cannot run 32-bit programs.
+if(TARGET zt_callscript)
+  foreach(build win32 win64)
+    string(TOUPPER ${build} upper)
+    add_test(NAME wine.${build}.crash_safety COMMAND bash
+      ${CMAKE_CURRENT_SOURCE_DIR}/crash_safety_wine.sh ${ZT_WINE_PREFIX}
+      ${ZT_${upper}_BUILD_DIR}/zt_crash_host.exe ${ZT_${upper}_BUILD_DIR}/zentravo.dll
+      ${ZT_CALLSCRIPT_WORK}/crash_safety_${build})
+    set_tests_properties(wine.${build}.crash_safety PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED}
+      FIXTURES_REQUIRED zt_wine LABELS wine TIMEOUT 300)
+  endforeach()
+endif()

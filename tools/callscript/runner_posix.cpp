@@ -3,6 +3,9 @@
 //
 //   zt_callscript <path of zentravo.so> <script> [transcript file]
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -64,6 +67,43 @@ bool Reload(zt::callscript::Exports& exports) {
 
 void RunThread() { std::thread([] {}).join(); }
 
+// Another writer's hold on the settings file. Linux never refuses to open a file another program
+// has open, so what keeps the guard from writing is the settings lock, the write lock on
+// "<settings file>.lock" that every writer takes. It is taken here as an open-file-description
+// lock, which conflicts with the library's record lock although both live in this one process.
+int heldLock = -1;
+
+bool HoldSettings(const std::filesystem::path& settings, bool hold) {
+  if (hold == (heldLock >= 0)) return false;
+  if (!hold) {
+    close(heldLock);  // lets the lock go
+    heldLock = -1;
+    return true;
+  }
+  const std::string lockPath = settings.string() + ".lock";
+  heldLock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (heldLock < 0) return false;
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  if (fcntl(heldLock, F_OFD_SETLK, &lock) != 0) {
+    close(heldLock);
+    heldLock = -1;
+    return false;
+  }
+  return true;
+}
+
+// Read-only as a file's permission bits say it. (Root may write such a file all the same.)
+bool MarkReadOnly(const std::filesystem::path& settings, bool readOnly) {
+  struct stat status {};
+  if (stat(settings.c_str(), &status) != 0) return false;
+  const mode_t writeBits = S_IWUSR | S_IWGRP | S_IWOTH;
+  const mode_t mode = readOnly ? (status.st_mode & 07777 & ~writeBits)
+                               : ((status.st_mode & 07777) | S_IWUSR);
+  return chmod(settings.c_str(), mode) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,6 +120,8 @@ int main(int argc, char** argv) {
   host.reload = Reload;
   host.runThread = RunThread;
   host.libraryPath = libraryPath;
+  host.holdSettings = HoldSettings;
+  host.markReadOnly = MarkReadOnly;
 
   return zt::callscript::RunScriptFile(argv[2], argc == 4 ? argv[3] : nullptr, host);
 }

@@ -107,6 +107,30 @@ std::vector<std::string> ListFolder(const std::filesystem::path& folder) {
   return names;
 }
 
+// Another program's handle on the settings file, opened without sharing: while it is open, no
+// one else may read, write, rename over or delete the file.
+HANDLE heldSettings = INVALID_HANDLE_VALUE;
+
+bool HoldSettings(const std::filesystem::path& settings, bool hold) {
+  if (hold == (heldSettings != INVALID_HANDLE_VALUE)) return false;
+  if (!hold) {
+    CloseHandle(heldSettings);
+    heldSettings = INVALID_HANDLE_VALUE;
+    return true;
+  }
+  heldSettings = CreateFileW(settings.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  return heldSettings != INVALID_HANDLE_VALUE;
+}
+
+bool MarkReadOnly(const std::filesystem::path& settings, bool readOnly) {
+  const DWORD attributes = GetFileAttributesW(settings.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  const DWORD marked = readOnly ? (attributes | FILE_ATTRIBUTE_READONLY)
+                                : (attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  return SetFileAttributesW(settings.c_str(), marked) != FALSE;
+}
+
 // UTF-16 to UTF-8.
 std::string Utf8Of(const std::wstring& text) {
   const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
@@ -154,12 +178,15 @@ int main() {
   host.reload = Reload;
   host.runThread = RunThread;
   host.listFolder = ListFolder;
+  host.holdSettings = HoldSettings;
+  host.markReadOnly = MarkReadOnly;
   host.libraryPath = Utf8Of(libraryPath);
   const std::string script = Utf8Of(wideArguments[2]);
   const std::string transcript = argc == 4 ? Utf8Of(wideArguments[3]) : std::string();
 
   const int result = zt::callscript::RunScriptFile(script.c_str(),
                                                    argc == 4 ? transcript.c_str() : nullptr, host);
+  if (heldSettings != INVALID_HANDLE_VALUE) CloseHandle(heldSettings);
   DestroyWindow(mainWindow);
   FreeLibrary(library);
   return result;

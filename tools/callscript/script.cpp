@@ -11,6 +11,8 @@
 #include <sstream>
 #include <string_view>
 #include <system_error>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "host_text.h"
@@ -240,6 +242,10 @@ class Interpreter {
   bool Reload(const Line& line, std::string& problem);
   bool Thread(const Line& line, std::string& problem);
   bool Statistics(const Line& line, std::string& problem);
+  bool HoldSettings(const Line& line, std::string& problem);
+  bool Barrier(const Line& line, std::string& problem);
+  bool ReleaseSettings(const Line& line, std::string& problem);
+  bool ReadOnly(const Line& line, std::string& problem);
 
   using TextExport = void (*)(const Exports&, const int* arguments, double extra, char* text);
   bool TextCall(const Line& line, std::size_t fixedArguments, std::string& problem, TextExport call);
@@ -259,6 +265,7 @@ class Interpreter {
   Host& host_;
   std::ostream& out_;
   double initialEquity_ = 0.0;  // the host's initial-equity variable
+  int barriers_ = 0;            // barriers passed so far
 };
 
 // Every command a script line may start with (repeat and end frame blocks and are Run's own).
@@ -281,6 +288,10 @@ const Interpreter::Command Interpreter::kCommands[] = {
     {"reload", &Interpreter::Reload},
     {"thread", &Interpreter::Thread},
     {"statistics", &Interpreter::Statistics},
+    {"hold-settings", &Interpreter::HoldSettings},
+    {"barrier", &Interpreter::Barrier},
+    {"release-settings", &Interpreter::ReleaseSettings},
+    {"read-only", &Interpreter::ReadOnly},
 };
 
 std::size_t MatchingEnd(const std::vector<Line>& lines, std::size_t repeatAt, std::size_t end) {
@@ -598,6 +609,75 @@ bool Interpreter::Thread(const Line& line, std::string& problem) {
 bool Interpreter::Statistics(const Line& line, std::string& problem) {
   if (!Needs(line, 0, problem)) return false;
   PrintStatistics(line);
+  return true;
+}
+
+bool Interpreter::HoldSettings(const Line& line, std::string& problem) {
+  if (!Needs(line, 0, problem)) return false;
+  if (!host_.holdSettings(SettingsPathOf(host_.libraryPath), true)) {
+    problem = "cannot hold the settings file";
+    return false;
+  }
+  Print(line, "done");
+  return true;
+}
+
+// Each host marks its arrival at barrier n with a file "n.<its name>" in the folder "barrier"
+// beside the library, then waits, polling every millisecond, until the other hosts' marks of n
+// are there too. Files only: it works the same between Linux processes and Wine processes.
+bool Interpreter::Barrier(const Line& line, std::string& problem) {
+  int parties = 0;
+  if (!Needs(line, 2, problem) || !line.words[1].quoted || line.words[1].text.empty() ||
+      !IntAt(line, 2, parties, problem) || parties < 1) {
+    problem = problem.empty() ? "barrier takes a name and a count of hosts" : problem;
+    return false;
+  }
+  constexpr auto kLongestWait = std::chrono::seconds(120);
+  const std::filesystem::path folder = FolderOf(host_.libraryPath) / "barrier";
+  const std::string number = std::to_string(++barriers_) + ".";
+  std::error_code failure;
+  std::filesystem::create_directories(folder, failure);
+  std::ofstream(folder / PathOf(number + line.words[1].text)).put('\n');
+  const auto until = std::chrono::steady_clock::now() + kLongestWait;
+  for (;;) {
+    int arrived = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, failure)) {
+      if (TextOf(entry.path().filename()).rfind(number, 0) == 0) ++arrived;
+    }
+    if (arrived >= parties) break;
+    if (std::chrono::steady_clock::now() > until) {
+      problem = "barrier " + number + " timed out with " + std::to_string(arrived) + " of " +
+                std::to_string(parties) + " hosts";
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  Print(line, "passed");
+  return true;
+}
+
+bool Interpreter::ReleaseSettings(const Line& line, std::string& problem) {
+  if (!Needs(line, 0, problem)) return false;
+  if (!host_.holdSettings(SettingsPathOf(host_.libraryPath), false)) {
+    problem = "the settings file was not held";
+    return false;
+  }
+  Print(line, "done");
+  return true;
+}
+
+bool Interpreter::ReadOnly(const Line& line, std::string& problem) {
+  const bool on = line.words.size() == 2 && line.words[1].text == "on";
+  const bool off = line.words.size() == 2 && line.words[1].text == "off";
+  if (!on && !off) {
+    problem = "read-only takes on or off";
+    return false;
+  }
+  if (!host_.markReadOnly(SettingsPathOf(host_.libraryPath), on)) {
+    problem = "cannot change the settings file's read-only mark";
+    return false;
+  }
+  Print(line, "done");
   return true;
 }
 

@@ -28,6 +28,15 @@
 //                                     terminal does: the guard starts from zero and only the
 //                                     settings file remembers
 //   thread                            starts and ends a thread of the host
+//   hold-settings / release-settings  another program takes the settings file and lets it go
+//                                     again: on Windows it is opened without sharing (share mode
+//                                     0, as a backup tool or virus scanner does); on Linux, where
+//                                     an open file blocks no one, the settings lock is taken, as
+//                                     another process writing the file holds it
+//   read-only on / read-only off      marks the settings file read-only, and writable again
+//   barrier "a" 2                     waits until that many hosts (each naming itself differently)
+//                                     have reached their same-numbered barrier in the library's
+//                                     folder: two hosts on one folder then act on the same tick
 //   repeat 128 ... end                runs the lines in between that many times (nesting allowed)
 //
 // Transcript: every executed line, then " => " and what it gave. Texts are quoted with the same
@@ -63,6 +72,10 @@ struct Host {
   // The names (UTF-8) of the files in a folder, where the standard library's listing cannot
   // reach (Windows paths past 260 characters); null lists with std::filesystem.
   std::vector<std::string> (*listFolder)(const std::filesystem::path& folder);
+  // Another program takes the settings file (hold true) or lets it go; false when it cannot.
+  bool (*holdSettings)(const std::filesystem::path& settings, bool hold);
+  // Sets or clears the settings file's read-only mark; false when it cannot.
+  bool (*markReadOnly)(const std::filesystem::path& settings, bool readOnly);
 };
 
 // The title texts every runner gives its windows before a script starts.
