@@ -24,6 +24,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "exports.h"
 #include "zentravo.h"
 
 namespace mql {
@@ -108,23 +109,10 @@ constexpr uint CP_ACP = 0;
 
 // ---- the scripted terminal ------------------------------------------------------------------
 
-// The exports of zentravo.so, typed from include/zentravo.h: an #import line whose parameters
-// differ from the library's does not compile against these.
-struct ZentravoExports {
-    decltype(&::InitZT) InitZT;
-    decltype(&::SetEquity) SetEquity;
-    decltype(&::SetLastValues) SetLastValues;
-    decltype(&::SetTTC) SetTTC;
-    decltype(&::SetEmailProp) SetEmailProp;
-    decltype(&::GetEquitySnap) GetEquitySnap;
-    decltype(&::GetIndex) GetIndex;
-    decltype(&::GetAlert) GetAlert;
-    decltype(&::GetEmailSubject) GetEmailSubject;
-    decltype(&::GetEmailText) GetEmailText;
-    decltype(&::GetLabel) GetLabel;
-    decltype(&::GetValue) GetValue;
-    decltype(&::SetWindowTitles) SetWindowTitles;
-};
+// The exports of zentravo.so are the shared table of tools/common/exports.h, typed from
+// include/zentravo.h: an #import line whose parameters differ from the library's does not compile
+// against it.
+using ZentravoExports = zt::tools::Exports;
 
 struct Order {
     int ticket;
@@ -256,19 +244,10 @@ public:
         if (!handle_) {
             handle_ = dlopen(libraryCopy.c_str(), RTLD_NOW | RTLD_LOCAL);
             if (!handle_) throw CriticalError(string("cannot load zentravo.so: ") + dlerror());
-            bind(exports_.InitZT, "InitZT");
-            bind(exports_.SetEquity, "SetEquity");
-            bind(exports_.SetLastValues, "SetLastValues");
-            bind(exports_.SetTTC, "SetTTC");
-            bind(exports_.SetEmailProp, "SetEmailProp");
-            bind(exports_.GetEquitySnap, "GetEquitySnap");
-            bind(exports_.GetIndex, "GetIndex");
-            bind(exports_.GetAlert, "GetAlert");
-            bind(exports_.GetEmailSubject, "GetEmailSubject");
-            bind(exports_.GetEmailText, "GetEmailText");
-            bind(exports_.GetLabel, "GetLabel");
-            bind(exports_.GetValue, "GetValue");
-            bind(exports_.SetWindowTitles, "SetWindowTitles");
+            const char* missing = zt::tools::BindExports(exports_, [this](const char* symbol) {
+                return reinterpret_cast<void (*)()>(dlsym(handle_, symbol));
+            });
+            if (missing) throw CriticalError(string("zentravo.so lacks ") + missing);
         }
         // A terminal has real windows whose titles the library reads; here the double names them.
         const string frame = chartSymbol + ",H1";
@@ -302,12 +281,6 @@ public:
     }
 
 private:
-    template <class F>
-    void bind(F& target, const char* symbol) {
-        void* address = dlsym(handle_, symbol);
-        if (!address) throw CriticalError(string("zentravo.so lacks ") + symbol);
-        target = reinterpret_cast<F>(address);
-    }
     void* handle_ = nullptr;
     ZentravoExports exports_{};
     int nextTicket_ = 1001;
