@@ -90,4 +90,58 @@ TEST_F(Mq5Guard, RefusesTheTester) {
     EXPECT_TRUE(term.calls.empty());
 }
 
+// The shared re-initialisation rules over the 64-bit adapter: a timeframe change keeps the
+// guard; changed targets restart it, say so, and the new stop loss applies.
+TEST_F(Mq5Guard, ReinitialisationKeepsTheGuardUnlessTheTargetsChange) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    ea.OnDeinit(mql::REASON_CHARTCHANGE);
+    term.chartPeriod = 240;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_EQ(term.callsOf("InitZT"), 1);
+    EXPECT_TRUE(term.alerts.empty());
+
+    ea.OnDeinit(mql::REASON_PARAMETERS);
+    ea.StopLosses = "50,150";
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_EQ(term.callsOf("InitZT"), 2);
+    ASSERT_EQ(term.alerts.size(), 1u);
+    EXPECT_NE(term.alerts[0].find("the targets changed"), std::string::npos);
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, -55.0);
+    ea.OnTick();
+    EXPECT_TRUE(term.orders.empty());
+}
+
+// Another login (ACCOUNT_LOGIN) re-bases the guard on that account's equity: nothing is closed
+// although the old snapshot of 1000 would make 5000 a take profit, and the trader is told.
+TEST_F(Mq5Guard, AnotherAccountStartsOverOnItsOwnEquity) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    ea.OnDeinit(mql::REASON_ACCOUNT);
+    term.login = 777001;
+    term.balance = 5000.0;
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, 0.0);
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    ASSERT_EQ(term.alerts.size(), 1u);
+    EXPECT_NE(term.alerts[0].find("777001@Broker-Demo is not the one"), std::string::npos);
+    EXPECT_DOUBLE_EQ(snapshot(), 5000.0);
+    ea.OnTick();
+    EXPECT_EQ(term.orders.size(), 1u);
+    EXPECT_TRUE(term.trades.empty());
+}
+
+// The chart handle comes from CHART_WINDOW_HANDLE; a second chart is refused while the first
+// one's heartbeat is fresh and takes over once it has been silent for over 10 s.
+TEST_F(Mq5Guard, OneChartRunsTheGuardASecondIsRefusedUntilTheFirstFallsSilent) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.chartHandle = 0x2002;
+    ea_mq5::Program second;
+    term.tickCount += 5000;
+    EXPECT_EQ(second.OnInit(), mql::INIT_FAILED);
+    ASSERT_EQ(term.alerts.size(), 1u);
+    EXPECT_NE(term.alerts[0].find("already runs on another chart"), std::string::npos);
+    EXPECT_EQ(term.callsOf("InitZT"), 1);
+    term.tickCount += 11000;
+    EXPECT_EQ(second.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_EQ(term.globals.at("ZentravoGuard.chart"), 0x2002);
+}
+
 }  // namespace
