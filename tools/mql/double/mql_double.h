@@ -192,6 +192,10 @@ public:
     bool selectedHistory = false;
     std::deque<int> closeErrors;  // the next OrderClose/OrderDelete calls fail with these codes
     bool fifo = false;            // the broker refuses a close while an older same-symbol order is open
+    // An MQL5 netting account (ACCOUNT_MARGIN_MODE_RETAIL_NETTING): one position per symbol, which
+    // every new market deal on the symbol adds to or reduces. false: hedging (MQL4's order pool).
+    bool netting = false;
+    std::deque<double> partialFills;  // the next position closes fill only this volume each
     uint tickCount = 1000;        // GetTickCount(); Sleep advances it
     // What the EA did.
     std::vector<string> alerts, prints;
@@ -221,8 +225,36 @@ public:
         balance += amount;
         history.push_back({nextTicket_++, "", 6, 0.0, amount, ++clock_});
     }
+    // A new order or deal. On a netting account a market deal on a symbol that has a position
+    // adds to it in the same direction; the other way it closes that much of it first (its share
+    // of the floating result goes to the balance), and what is left of the deal opens the
+    // reversed position.
     void openOrder(const string& symbol, int type, double lots, double profit) {
+        if (netting && type <= OP_SELL) {
+            auto it = std::find_if(orders.begin(), orders.end(), [&](const Order& o) {
+                return o.symbol == symbol && o.type <= OP_SELL;
+            });
+            if (it != orders.end() && it->type == type) {
+                it->lots += lots;
+                it->profit += profit;
+                return;
+            }
+            if (it != orders.end()) {
+                const double closed = std::min(lots, it->lots);
+                reduce(*it, closed);
+                lots -= closed;
+                if (it->lots <= 1e-9) orders.erase(it);
+                if (lots <= 1e-9) return;
+            }
+        }
         orders.push_back({nextTicket_++, symbol, type, lots, profit, ++clock_});
+    }
+    // Closes volume of a position: that share of its floating result is booked to the balance.
+    void reduce(Order& position, double volume) {
+        const double realised = position.profit * volume / position.lots;
+        balance += realised;
+        position.profit -= realised;
+        position.lots -= volume;
     }
     // The text of a chart label, "" when there is none.
     string label(const string& name) const {
@@ -594,7 +626,11 @@ namespace mql5 {
 
 // www.mql5.com/en/docs/constants/environment_state/accountinformation
 enum ENUM_ACCOUNT_INFO_DOUBLE { ACCOUNT_EQUITY = 13, ACCOUNT_MARGIN = 14, ACCOUNT_MARGIN_FREE = 15 };
-enum ENUM_ACCOUNT_INFO_INTEGER { ACCOUNT_LOGIN = 0, ACCOUNT_LEVERAGE = 35 };
+enum ENUM_ACCOUNT_INFO_INTEGER { ACCOUNT_LOGIN = 0, ACCOUNT_LEVERAGE = 35, ACCOUNT_MARGIN_MODE = 37 };
+enum ENUM_ACCOUNT_MARGIN_MODE {
+    ACCOUNT_MARGIN_MODE_RETAIL_NETTING = 0, ACCOUNT_MARGIN_MODE_EXCHANGE = 1,
+    ACCOUNT_MARGIN_MODE_RETAIL_HEDGING = 2
+};
 enum ENUM_ACCOUNT_INFO_STRING { ACCOUNT_SERVER = 3 };
 // www.mql5.com/en/docs/constants/environment_state/mql5_programm_info
 enum ENUM_MQL_INFO_INTEGER { MQL_DLLS_ALLOWED = 5, MQL_TRADE_ALLOWED = 6, MQL_TESTER = 7 };
@@ -619,7 +655,12 @@ inline double AccountInfoDouble(ENUM_ACCOUNT_INFO_DOUBLE property_id) {
 }
 // www.mql5.com/en/docs/account/accountinfointeger
 inline long long AccountInfoInteger(ENUM_ACCOUNT_INFO_INTEGER property_id) {
-    return property_id == ACCOUNT_LEVERAGE ? T().leverage : T().login;
+    switch (property_id) {
+        case ACCOUNT_LEVERAGE: return T().leverage;
+        case ACCOUNT_MARGIN_MODE:
+            return T().netting ? ACCOUNT_MARGIN_MODE_RETAIL_NETTING : ACCOUNT_MARGIN_MODE_RETAIL_HEDGING;
+        default: return T().login;
+    }
 }
 // www.mql5.com/en/docs/account/accountinfostring
 inline string AccountInfoString(ENUM_ACCOUNT_INFO_STRING property_id) { (void)property_id; return T().server; }
@@ -722,7 +763,14 @@ public:
         const Quote& q = t.quotes.at(it->symbol);
         const double price = it->type == OP_BUY ? q.bid : q.ask;  // CTrade takes the current price
         const int error = t.tradeError(*it, price + t.priceJump, static_cast<int>(allowed), true);
+        if (error == 0 && !t.partialFills.empty() && t.partialFills.front() < it->lots) {
+            // Only part of the volume found a counterparty: the rest stays open.
+            t.reduce(*it, t.partialFills.front());
+            t.partialFills.pop_front();
+            return finish("PositionClose", ticket, TRADE_RETCODE_DONE_PARTIAL);
+        }
         if (error == 0) {
+            if (!t.partialFills.empty()) t.partialFills.pop_front();
             t.balance += it->profit;
             t.orders.erase(it);
         }

@@ -144,4 +144,40 @@ TEST_F(Mq5Guard, OneChartRunsTheGuardASecondIsRefusedUntilTheFirstFallsSilent) {
     EXPECT_EQ(term.globals.at("ZentravoGuard.chart"), 0x2002);
 }
 
+// A netting account holds one position per symbol: two buys make one position, a sell reduces
+// it. A close-all whose first close is only partly filled (TRADE_RETCODE_DONE_PARTIAL) is not
+// reported, not rolled and makes no monitoring SetEquity until the account is flat; then one
+// alert and the roll onto the flat equity.
+TEST_F(Mq5Guard, NettingPartialCloseIsReportedOnlyWhenFlat) {
+    term.netting = true;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, -40.0);
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, -40.0);
+    term.openOrder("USDJPY", mql::OP_SELL, 0.5, 0.0);
+    ASSERT_EQ(term.orders.size(), 1u);
+    EXPECT_DOUBLE_EQ(term.orders[0].lots, 1.5);
+    EXPECT_DOUBLE_EQ(term.balance, 980.0);
+    term.orders[0].profit = -90.0;  // equity 890: stop loss
+    term.partialFills = {0.5};
+    ea.OnTick();
+    ASSERT_EQ(term.trades.size(), 1u);
+    EXPECT_EQ(term.trades[0].error, static_cast<int>(mql::mql5::TRADE_RETCODE_DONE_PARTIAL));
+    ASSERT_EQ(term.orders.size(), 1u);
+    EXPECT_DOUBLE_EQ(term.orders[0].lots, 1.0);
+    term.orders[0].profit -= 10.0;  // the rest closes 10 lower: 880
+    term.closeErrors = {mql::ERR_REQUOTE};
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_TRUE(term.alerts.empty());
+        EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
+        EXPECT_EQ(term.label("ZT_STATE"), "Guard: CLOSING all trades");
+        EXPECT_EQ(term.callsOf("SetEquity"), 1);
+        timer();
+    }
+    EXPECT_TRUE(term.orders.empty());
+    EXPECT_EQ(term.callsOf("SetEquity"), 2);  // the stop-loss check and the snapshot roll
+    ASSERT_EQ(term.alerts.size(), 1u);
+    EXPECT_NE(term.alerts[0].find("880"), std::string::npos) << term.alerts[0];
+    EXPECT_DOUBLE_EQ(snapshot(), 880.0);
+}
+
 }  // namespace
