@@ -3,7 +3,12 @@
 // clock, chart objects, alerts and e-mails). Translated EAs (see ../translator.h) compile against
 // it; their #import block reaches the real zentravo.so through library().
 //
-// Signatures follow the MQL4 reference (docs.mql4.com); each function names its page. Types keep
+// Signatures follow the MQL4 reference (docs.mql4.com), the mql5 namespace the MQL5 one
+// (www.mql5.com/en/docs); each function names its page. Constants take the reference's number
+// where it prints one (uninitialisation reasons, MarketInfo modes, OP_*, error and trade return
+// codes, the ObjectSet indexes of OBJPROP_*). The property enumerations (TERMINAL_*, SYMBOL_*,
+// CHART_*, OBJ_*, ACCOUNT_*, MQL_*, POSITION_*, DEAL_*) are listed there by name only: their
+// numbers here are the double's own, and no EA may depend on them. Types keep
 // their MQL widths: int 32 bits, long 64, color and uint unsigned 32, datetime a 64-bit count of
 // seconds. An MQL "critical error" (array out of range, a DLL that will not load) stops the EA in
 // a terminal; here it throws mql::CriticalError so the scenario fails loudly.
@@ -451,7 +456,7 @@ inline string Symbol() { return T().chartSymbol; }
 // docs.mql4.com/check/period
 inline int Period() { return T().chartPeriod; }
 // docs.mql4.com/chart_operations/chartgetinteger
-inline long long ChartGetInteger(long long chart_id, ENUM_CHART_PROPERTY_INTEGER prop_id, int sub_window = 0) {
+inline long long ChartGetInteger(long long chart_id, int prop_id, int sub_window = 0) {
     (void)chart_id; (void)sub_window;
     return prop_id == CHART_WINDOW_HANDLE ? T().chartHandle : 0;
 }
@@ -459,20 +464,8 @@ inline long long ChartGetInteger(long long chart_id, ENUM_CHART_PROPERTY_INTEGER
 inline void ChartRedraw(long long chart_id = 0) { (void)chart_id; ++T().redraws; }
 
 // ---- objects (MQL4 keeps both the chart_id forms and the older name-only forms) ------------
+// The EAs find their labels by name; they list no objects (ObjectsTotal, ObjectName).
 
-// docs.mql4.com/objects/objectstotal
-inline int ObjectsTotal(int type = EMPTY) { (void)type; return static_cast<int>(T().objects.size()); }
-inline int ObjectsTotal(long long chart_id, int sub_window = -1, int type = -1) {
-    (void)chart_id; (void)sub_window; return ObjectsTotal(type);
-}
-// docs.mql4.com/objects/objectname
-inline string ObjectName(int object_index) {
-    if (object_index < 0 || object_index >= ObjectsTotal()) return {};
-    return std::next(T().objects.begin(), object_index)->first;
-}
-inline string ObjectName(long long chart_id, int pos, int sub_window = -1, int type = -1) {
-    (void)chart_id; (void)sub_window; (void)type; return ObjectName(pos);
-}
 // docs.mql4.com/objects/objectdelete
 inline bool ObjectDelete(string object_name) { return T().objects.erase(object_name) > 0; }
 inline bool ObjectDelete(long long chart_id, string object_name) { (void)chart_id; return ObjectDelete(object_name); }
@@ -607,12 +600,12 @@ inline bool tradeCall(const char* function, int ticket, double price, int slippa
     t.orders.erase(it);
     return true;
 }
-// docs.mql4.com/trading/orderclose
-inline bool OrderClose(int ticket, double lots, double price, int slippage, color arrow_color) {
+// docs.mql4.com/trading/orderclose (arrow_color may be left out: no arrow)
+inline bool OrderClose(int ticket, double lots, double price, int slippage, color arrow_color = clrNONE) {
     (void)lots; (void)arrow_color;
     return tradeCall("OrderClose", ticket, price, slippage, true);
 }
-// docs.mql4.com/trading/orderdelete
+// docs.mql4.com/trading/orderdelete (arrow_color may be left out: no arrow)
 inline bool OrderDelete(int ticket, color arrow_color = clrNONE) {
     (void)arrow_color;
     return tradeCall("OrderDelete", ticket, 0.0, 0, false);
