@@ -371,7 +371,7 @@ enum ENUM_TERMINAL_INFO_INTEGER {
     TERMINAL_NOTIFICATIONS_ENABLED = 26
 };
 // docs.mql4.com/check/terminalinfointeger
-inline int TerminalInfoInteger(ENUM_TERMINAL_INFO_INTEGER property_id) {
+inline int TerminalInfoInteger(int property_id) {
     switch (property_id) {
         case TERMINAL_CONNECTED: return T().connected;
         case TERMINAL_TRADE_ALLOWED: return T().tradeAllowed;
@@ -442,9 +442,14 @@ inline double SymbolInfoDouble(string name, ENUM_SYMBOL_INFO_DOUBLE prop_id) {
     if (it == T().quotes.end()) return 0.0;
     return prop_id == SYMBOL_BID ? it->second.bid : prop_id == SYMBOL_ASK ? it->second.ask : it->second.point;
 }
-// docs.mql4.com/convert/doubletostring
+// docs.mql4.com/convert/doubletostring (-1..-16: scientific; outside -16..16: 8 digits)
 inline string DoubleToString(double value, int digits = 8) {
     char text[64];
+    if (digits < 0 && digits >= -16) {
+        std::snprintf(text, sizeof text, "%.*e", -digits, value);
+        return text;
+    }
+    if (digits < 0 || digits > 16) digits = 8;
     std::snprintf(text, sizeof text, "%.*f", digits, value);
     return text;
 }
