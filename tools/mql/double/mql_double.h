@@ -486,7 +486,7 @@ inline bool ObjectCreate(long long chart_id, string object_name, ENUM_OBJECT obj
     return true;
 }
 // docs.mql4.com/objects/objectsetinteger
-inline bool ObjectSetInteger(long long chart_id, string object_name, ENUM_OBJECT_PROPERTY_INTEGER prop_id,
+inline bool ObjectSetInteger(long long chart_id, string object_name, int prop_id,
                              long long prop_value) {
     (void)chart_id;
     auto it = T().objects.find(object_name);
@@ -495,7 +495,7 @@ inline bool ObjectSetInteger(long long chart_id, string object_name, ENUM_OBJECT
     return true;
 }
 // docs.mql4.com/objects/objectsetstring
-inline bool ObjectSetString(long long chart_id, string object_name, ENUM_OBJECT_PROPERTY_STRING prop_id,
+inline bool ObjectSetString(long long chart_id, string object_name, int prop_id,
                             string prop_value) {
     (void)chart_id;
     auto it = T().objects.find(object_name);
