@@ -379,9 +379,10 @@ inline int TerminalInfoInteger(int property_id) {
         default: return T().pushEnabled;
     }
 }
-// docs.mql4.com/common/sendnotification
+// docs.mql4.com/common/sendnotification (a failed push leaves 4250, ERR_NOTIFICATION_SEND_FAILED)
 inline bool SendNotification(string text) {
     T().pushes.push_back(text);
+    if (!T().pushWorks) T().lastError = 4250;
     return T().pushWorks;
 }
 // docs.mql4.com/eventfunctions/eventsetmillisecondtimer
