@@ -92,12 +92,19 @@ void ZhDeinit()
       GlobalVariableDel(ZH_LOCK);
       GlobalVariableDel(ZH_BEAT);
      }
-   for(int i = ObjectsTotal(0, -1, -1) - 1; i >= 0; i--)
+   // The panel's own labels by name: ObjectDelete(chart, name) reads the same in both languages,
+   // while ObjectName's chart form is not in the 32-bit reference.
+   for(int row = 0; row < 16; row++)
      {
-      string name = ObjectName(0, i, -1, -1);
-      if(StringFind(name, "ZT_") == 0)
-         ObjectDelete(0, name);
+      ObjectDelete(0, "ZT_L0_" + IntegerToString(row));
+      ObjectDelete(0, "ZT_V0_" + IntegerToString(row));
+      if(row < 14)
+        {
+         ObjectDelete(0, "ZT_L1_" + IntegerToString(row));
+         ObjectDelete(0, "ZT_V1_" + IntegerToString(row));
+        }
      }
+   ObjectDelete(0, "ZT_STATE");
    ChartRedraw(0);
   }
 

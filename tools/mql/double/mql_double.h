@@ -3,7 +3,12 @@
 // clock, chart objects, alerts and e-mails). Translated EAs (see ../translator.h) compile against
 // it; their #import block reaches the real zentravo.so through library().
 //
-// Signatures follow the MQL4 reference (docs.mql4.com); each function names its page. Types keep
+// Signatures follow the MQL4 reference (docs.mql4.com), the mql5 namespace the MQL5 one
+// (www.mql5.com/en/docs); each function names its page. Constants take the reference's number
+// where it prints one (uninitialisation reasons, MarketInfo modes, OP_*, error and trade return
+// codes, the ObjectSet indexes of OBJPROP_*). The property enumerations (TERMINAL_*, SYMBOL_*,
+// CHART_*, OBJ_*, ACCOUNT_*, MQL_*, POSITION_*, DEAL_*) are listed there by name only: their
+// numbers here are the double's own, and no EA may depend on them. Types keep
 // their MQL widths: int 32 bits, long 64, color and uint unsigned 32, datetime a 64-bit count of
 // seconds. An MQL "critical error" (array out of range, a DLL that will not load) stops the EA in
 // a terminal; here it throws mql::CriticalError so the scenario fails loudly.
@@ -24,6 +29,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "exports.h"
 #include "zentravo.h"
 
 namespace mql {
@@ -108,23 +114,10 @@ constexpr uint CP_ACP = 0;
 
 // ---- the scripted terminal ------------------------------------------------------------------
 
-// The exports of zentravo.so, typed from include/zentravo.h: an #import line whose parameters
-// differ from the library's does not compile against these.
-struct ZentravoExports {
-    decltype(&::InitZT) InitZT;
-    decltype(&::SetEquity) SetEquity;
-    decltype(&::SetLastValues) SetLastValues;
-    decltype(&::SetTTC) SetTTC;
-    decltype(&::SetEmailProp) SetEmailProp;
-    decltype(&::GetEquitySnap) GetEquitySnap;
-    decltype(&::GetIndex) GetIndex;
-    decltype(&::GetAlert) GetAlert;
-    decltype(&::GetEmailSubject) GetEmailSubject;
-    decltype(&::GetEmailText) GetEmailText;
-    decltype(&::GetLabel) GetLabel;
-    decltype(&::GetValue) GetValue;
-    decltype(&::SetWindowTitles) SetWindowTitles;
-};
+// The exports of zentravo.so are the shared table of tools/common/exports.h, typed from
+// include/zentravo.h: an #import line whose parameters differ from the library's does not compile
+// against it.
+using ZentravoExports = zt::tools::Exports;
 
 struct Order {
     int ticket;
@@ -204,6 +197,10 @@ public:
     bool selectedHistory = false;
     std::deque<int> closeErrors;  // the next OrderClose/OrderDelete calls fail with these codes
     bool fifo = false;            // the broker refuses a close while an older same-symbol order is open
+    // An MQL5 netting account (ACCOUNT_MARGIN_MODE_RETAIL_NETTING): one position per symbol, which
+    // every new market deal on the symbol adds to or reduces. false: hedging (MQL4's order pool).
+    bool netting = false;
+    std::deque<double> partialFills;  // the next position closes fill only this volume each
     uint tickCount = 1000;        // GetTickCount(); Sleep advances it
     // What the EA did.
     std::vector<string> alerts, prints;
@@ -233,8 +230,36 @@ public:
         balance += amount;
         history.push_back({nextTicket_++, "", 6, 0.0, amount, ++clock_});
     }
+    // A new order or deal. On a netting account a market deal on a symbol that has a position
+    // adds to it in the same direction; the other way it closes that much of it first (its share
+    // of the floating result goes to the balance), and what is left of the deal opens the
+    // reversed position.
     void openOrder(const string& symbol, int type, double lots, double profit) {
+        if (netting && type <= OP_SELL) {
+            auto it = std::find_if(orders.begin(), orders.end(), [&](const Order& o) {
+                return o.symbol == symbol && o.type <= OP_SELL;
+            });
+            if (it != orders.end() && it->type == type) {
+                it->lots += lots;
+                it->profit += profit;
+                return;
+            }
+            if (it != orders.end()) {
+                const double closed = std::min(lots, it->lots);
+                reduce(*it, closed);
+                lots -= closed;
+                if (it->lots <= 1e-9) orders.erase(it);
+                if (lots <= 1e-9) return;
+            }
+        }
         orders.push_back({nextTicket_++, symbol, type, lots, profit, ++clock_});
+    }
+    // Closes volume of a position: that share of its floating result is booked to the balance.
+    void reduce(Order& position, double volume) {
+        const double realised = position.profit * volume / position.lots;
+        balance += realised;
+        position.profit -= realised;
+        position.lots -= volume;
     }
     // The text of a chart label, "" when there is none.
     string label(const string& name) const {
@@ -256,19 +281,10 @@ public:
         if (!handle_) {
             handle_ = dlopen(libraryCopy.c_str(), RTLD_NOW | RTLD_LOCAL);
             if (!handle_) throw CriticalError(string("cannot load zentravo.so: ") + dlerror());
-            bind(exports_.InitZT, "InitZT");
-            bind(exports_.SetEquity, "SetEquity");
-            bind(exports_.SetLastValues, "SetLastValues");
-            bind(exports_.SetTTC, "SetTTC");
-            bind(exports_.SetEmailProp, "SetEmailProp");
-            bind(exports_.GetEquitySnap, "GetEquitySnap");
-            bind(exports_.GetIndex, "GetIndex");
-            bind(exports_.GetAlert, "GetAlert");
-            bind(exports_.GetEmailSubject, "GetEmailSubject");
-            bind(exports_.GetEmailText, "GetEmailText");
-            bind(exports_.GetLabel, "GetLabel");
-            bind(exports_.GetValue, "GetValue");
-            bind(exports_.SetWindowTitles, "SetWindowTitles");
+            const char* missing = zt::tools::BindExports(exports_, [this](const char* symbol) {
+                return reinterpret_cast<void (*)()>(dlsym(handle_, symbol));
+            });
+            if (missing) throw CriticalError(string("zentravo.so lacks ") + missing);
         }
         // A terminal has real windows whose titles the library reads; here the double names them.
         const string frame = chartSymbol + ",H1";
@@ -302,12 +318,6 @@ public:
     }
 
 private:
-    template <class F>
-    void bind(F& target, const char* symbol) {
-        void* address = dlsym(handle_, symbol);
-        if (!address) throw CriticalError(string("zentravo.so lacks ") + symbol);
-        target = reinterpret_cast<F>(address);
-    }
     void* handle_ = nullptr;
     ZentravoExports exports_{};
     int nextTicket_ = 1001;
@@ -361,7 +371,7 @@ enum ENUM_TERMINAL_INFO_INTEGER {
     TERMINAL_NOTIFICATIONS_ENABLED = 26
 };
 // docs.mql4.com/check/terminalinfointeger
-inline int TerminalInfoInteger(ENUM_TERMINAL_INFO_INTEGER property_id) {
+inline int TerminalInfoInteger(int property_id) {
     switch (property_id) {
         case TERMINAL_CONNECTED: return T().connected;
         case TERMINAL_TRADE_ALLOWED: return T().tradeAllowed;
@@ -369,9 +379,10 @@ inline int TerminalInfoInteger(ENUM_TERMINAL_INFO_INTEGER property_id) {
         default: return T().pushEnabled;
     }
 }
-// docs.mql4.com/common/sendnotification
+// docs.mql4.com/common/sendnotification (a failed push leaves 4250, ERR_NOTIFICATION_SEND_FAILED)
 inline bool SendNotification(string text) {
     T().pushes.push_back(text);
+    if (!T().pushWorks) T().lastError = 4250;
     return T().pushWorks;
 }
 // docs.mql4.com/eventfunctions/eventsetmillisecondtimer
@@ -432,9 +443,14 @@ inline double SymbolInfoDouble(string name, ENUM_SYMBOL_INFO_DOUBLE prop_id) {
     if (it == T().quotes.end()) return 0.0;
     return prop_id == SYMBOL_BID ? it->second.bid : prop_id == SYMBOL_ASK ? it->second.ask : it->second.point;
 }
-// docs.mql4.com/convert/doubletostring
+// docs.mql4.com/convert/doubletostring (-1..-16: scientific; outside -16..16: 8 digits)
 inline string DoubleToString(double value, int digits = 8) {
     char text[64];
+    if (digits < 0 && digits >= -16) {
+        std::snprintf(text, sizeof text, "%.*e", -digits, value);
+        return text;
+    }
+    if (digits < 0 || digits > 16) digits = 8;
     std::snprintf(text, sizeof text, "%.*f", digits, value);
     return text;
 }
@@ -446,7 +462,7 @@ inline string Symbol() { return T().chartSymbol; }
 // docs.mql4.com/check/period
 inline int Period() { return T().chartPeriod; }
 // docs.mql4.com/chart_operations/chartgetinteger
-inline long long ChartGetInteger(long long chart_id, ENUM_CHART_PROPERTY_INTEGER prop_id, int sub_window = 0) {
+inline long long ChartGetInteger(long long chart_id, int prop_id, int sub_window = 0) {
     (void)chart_id; (void)sub_window;
     return prop_id == CHART_WINDOW_HANDLE ? T().chartHandle : 0;
 }
@@ -454,20 +470,8 @@ inline long long ChartGetInteger(long long chart_id, ENUM_CHART_PROPERTY_INTEGER
 inline void ChartRedraw(long long chart_id = 0) { (void)chart_id; ++T().redraws; }
 
 // ---- objects (MQL4 keeps both the chart_id forms and the older name-only forms) ------------
+// The EAs find their labels by name; they list no objects (ObjectsTotal, ObjectName).
 
-// docs.mql4.com/objects/objectstotal
-inline int ObjectsTotal(int type = EMPTY) { (void)type; return static_cast<int>(T().objects.size()); }
-inline int ObjectsTotal(long long chart_id, int sub_window = -1, int type = -1) {
-    (void)chart_id; (void)sub_window; return ObjectsTotal(type);
-}
-// docs.mql4.com/objects/objectname
-inline string ObjectName(int object_index) {
-    if (object_index < 0 || object_index >= ObjectsTotal()) return {};
-    return std::next(T().objects.begin(), object_index)->first;
-}
-inline string ObjectName(long long chart_id, int pos, int sub_window = -1, int type = -1) {
-    (void)chart_id; (void)sub_window; (void)type; return ObjectName(pos);
-}
 // docs.mql4.com/objects/objectdelete
 inline bool ObjectDelete(string object_name) { return T().objects.erase(object_name) > 0; }
 inline bool ObjectDelete(long long chart_id, string object_name) { (void)chart_id; return ObjectDelete(object_name); }
@@ -483,7 +487,7 @@ inline bool ObjectCreate(long long chart_id, string object_name, ENUM_OBJECT obj
     return true;
 }
 // docs.mql4.com/objects/objectsetinteger
-inline bool ObjectSetInteger(long long chart_id, string object_name, ENUM_OBJECT_PROPERTY_INTEGER prop_id,
+inline bool ObjectSetInteger(long long chart_id, string object_name, int prop_id,
                              long long prop_value) {
     (void)chart_id;
     auto it = T().objects.find(object_name);
@@ -492,7 +496,7 @@ inline bool ObjectSetInteger(long long chart_id, string object_name, ENUM_OBJECT
     return true;
 }
 // docs.mql4.com/objects/objectsetstring
-inline bool ObjectSetString(long long chart_id, string object_name, ENUM_OBJECT_PROPERTY_STRING prop_id,
+inline bool ObjectSetString(long long chart_id, string object_name, int prop_id,
                             string prop_value) {
     (void)chart_id;
     auto it = T().objects.find(object_name);
@@ -602,12 +606,12 @@ inline bool tradeCall(const char* function, int ticket, double price, int slippa
     t.orders.erase(it);
     return true;
 }
-// docs.mql4.com/trading/orderclose
-inline bool OrderClose(int ticket, double lots, double price, int slippage, color arrow_color) {
+// docs.mql4.com/trading/orderclose (arrow_color may be left out: no arrow)
+inline bool OrderClose(int ticket, double lots, double price, int slippage, color arrow_color = clrNONE) {
     (void)lots; (void)arrow_color;
     return tradeCall("OrderClose", ticket, price, slippage, true);
 }
-// docs.mql4.com/trading/orderdelete
+// docs.mql4.com/trading/orderdelete (arrow_color may be left out: no arrow)
 inline bool OrderDelete(int ticket, color arrow_color = clrNONE) {
     (void)arrow_color;
     return tradeCall("OrderDelete", ticket, 0.0, 0, false);
@@ -621,7 +625,11 @@ namespace mql5 {
 
 // www.mql5.com/en/docs/constants/environment_state/accountinformation
 enum ENUM_ACCOUNT_INFO_DOUBLE { ACCOUNT_EQUITY = 13, ACCOUNT_MARGIN = 14, ACCOUNT_MARGIN_FREE = 15 };
-enum ENUM_ACCOUNT_INFO_INTEGER { ACCOUNT_LOGIN = 0, ACCOUNT_LEVERAGE = 35 };
+enum ENUM_ACCOUNT_INFO_INTEGER { ACCOUNT_LOGIN = 0, ACCOUNT_LEVERAGE = 35, ACCOUNT_MARGIN_MODE = 37 };
+enum ENUM_ACCOUNT_MARGIN_MODE {
+    ACCOUNT_MARGIN_MODE_RETAIL_NETTING = 0, ACCOUNT_MARGIN_MODE_EXCHANGE = 1,
+    ACCOUNT_MARGIN_MODE_RETAIL_HEDGING = 2
+};
 enum ENUM_ACCOUNT_INFO_STRING { ACCOUNT_SERVER = 3 };
 // www.mql5.com/en/docs/constants/environment_state/mql5_programm_info
 enum ENUM_MQL_INFO_INTEGER { MQL_DLLS_ALLOWED = 5, MQL_TRADE_ALLOWED = 6, MQL_TESTER = 7 };
@@ -646,7 +654,12 @@ inline double AccountInfoDouble(ENUM_ACCOUNT_INFO_DOUBLE property_id) {
 }
 // www.mql5.com/en/docs/account/accountinfointeger
 inline long long AccountInfoInteger(ENUM_ACCOUNT_INFO_INTEGER property_id) {
-    return property_id == ACCOUNT_LEVERAGE ? T().leverage : T().login;
+    switch (property_id) {
+        case ACCOUNT_LEVERAGE: return T().leverage;
+        case ACCOUNT_MARGIN_MODE:
+            return T().netting ? ACCOUNT_MARGIN_MODE_RETAIL_NETTING : ACCOUNT_MARGIN_MODE_RETAIL_HEDGING;
+        default: return T().login;
+    }
 }
 // www.mql5.com/en/docs/account/accountinfostring
 inline string AccountInfoString(ENUM_ACCOUNT_INFO_STRING property_id) { (void)property_id; return T().server; }
@@ -749,7 +762,14 @@ public:
         const Quote& q = t.quotes.at(it->symbol);
         const double price = it->type == OP_BUY ? q.bid : q.ask;  // CTrade takes the current price
         const int error = t.tradeError(*it, price + t.priceJump, static_cast<int>(allowed), true);
+        if (error == 0 && !t.partialFills.empty() && t.partialFills.front() < it->lots) {
+            // Only part of the volume found a counterparty: the rest stays open.
+            t.reduce(*it, t.partialFills.front());
+            t.partialFills.pop_front();
+            return finish("PositionClose", ticket, TRADE_RETCODE_DONE_PARTIAL);
+        }
         if (error == 0) {
+            if (!t.partialFills.empty()) t.partialFills.pop_front();
             t.balance += it->profit;
             t.orders.erase(it);
         }

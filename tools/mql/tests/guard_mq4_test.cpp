@@ -283,4 +283,45 @@ TEST_F(Mq4Guard, DepositsAndWithdrawalsAreNotProfitOrLoss) {
     EXPECT_DOUBLE_EQ(snapshot(), 899.0);
 }
 
+// With 7-digit amounts after a closed cycle (the widest column-0 value: "Prev Snapshot / Last
+// Eq DD", two amounts with their times) neither column runs into the next. The EA places the
+// labels at fixed x distances in Courier New 8; the check takes that font's advance, 0.6 em
+// (1229 of 2048 units), at 8 pt on a 96-dpi screen: 6.4 px a character.
+TEST_F(Mq4Guard, PanelColumnsStayApartForSevenDigitAmountsAndShowTheNoticeLine) {
+    constexpr double kCharPx = 8.0 * 96.0 / 72.0 * 1229.0 / 2048.0;
+    term.balance = 1234567.89;
+    ea.EmailEquityTarget = 1234567.89;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -1000.0);
+    ea.OnTick();  // stop loss: closed and rolled
+    ASSERT_DOUBLE_EQ(snapshot(), 1233567.89);
+    const int redraws = term.redraws;
+    ea.OnTick();
+    EXPECT_GT(term.redraws, redraws);
+    EXPECT_EQ(term.label("ZT_L0_15"), "Zentravo equity guard");
+    EXPECT_EQ(state(), "Guard: running");
+
+    auto x = [&](const std::string& name) {
+        return static_cast<double>(term.objects.at(name).integers.at(mql::OBJPROP_XDISTANCE));
+    };
+    auto end = [&](const std::string& name) { return x(name) + kCharPx * term.label(name).size(); };
+    auto blank = [&](const std::string& name) { return term.label(name) == " "; };
+    double column0End = 0, column1Start = 1e9;
+    size_t widest = 0;
+    for (int row = 0; row < 16; ++row) {
+        const std::string r = std::to_string(row);
+        // Row 0's title runs over its empty value cell.
+        if (!blank("ZT_V0_" + r)) EXPECT_LE(end("ZT_L0_" + r), x("ZT_V0_" + r)) << row;
+        column0End = std::max({column0End, end("ZT_L0_" + r), end("ZT_V0_" + r)});
+        widest = std::max(widest, term.label("ZT_V0_" + r).size());
+        if (row < 14) {
+            EXPECT_LE(end("ZT_L1_" + r), x("ZT_V1_" + r)) << row;
+            column1Start = std::min(column1Start, x("ZT_L1_" + r));
+        }
+    }
+    EXPECT_EQ(term.label("ZT_V0_7").find("1234567.89 ["), 0u) << term.label("ZT_V0_7");
+    EXPECT_GE(widest, 55u);  // the two amounts and both times really are on the panel
+    EXPECT_LE(column0End, column1Start);
+}
+
 }  // namespace

@@ -90,4 +90,94 @@ TEST_F(Mq5Guard, RefusesTheTester) {
     EXPECT_TRUE(term.calls.empty());
 }
 
+// The shared re-initialisation rules over the 64-bit adapter: a timeframe change keeps the
+// guard; changed targets restart it, say so, and the new stop loss applies.
+TEST_F(Mq5Guard, ReinitialisationKeepsTheGuardUnlessTheTargetsChange) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    ea.OnDeinit(mql::REASON_CHARTCHANGE);
+    term.chartPeriod = 240;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_EQ(term.callsOf("InitZT"), 1);
+    EXPECT_TRUE(term.alerts.empty());
+
+    ea.OnDeinit(mql::REASON_PARAMETERS);
+    ea.StopLosses = "50,150";
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_EQ(term.callsOf("InitZT"), 2);
+    ASSERT_EQ(term.alerts.size(), 1u);
+    EXPECT_NE(term.alerts[0].find("the targets changed"), std::string::npos);
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, -55.0);
+    ea.OnTick();
+    EXPECT_TRUE(term.orders.empty());
+}
+
+// Another login (ACCOUNT_LOGIN) re-bases the guard on that account's equity: nothing is closed
+// although the old snapshot of 1000 would make 5000 a take profit, and the trader is told.
+TEST_F(Mq5Guard, AnotherAccountStartsOverOnItsOwnEquity) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    ea.OnDeinit(mql::REASON_ACCOUNT);
+    term.login = 777001;
+    term.balance = 5000.0;
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, 0.0);
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    ASSERT_EQ(term.alerts.size(), 1u);
+    EXPECT_NE(term.alerts[0].find("777001@Broker-Demo is not the one"), std::string::npos);
+    EXPECT_DOUBLE_EQ(snapshot(), 5000.0);
+    ea.OnTick();
+    EXPECT_EQ(term.orders.size(), 1u);
+    EXPECT_TRUE(term.trades.empty());
+}
+
+// The chart handle comes from CHART_WINDOW_HANDLE; a second chart is refused while the first
+// one's heartbeat is fresh and takes over once it has been silent for over 10 s.
+TEST_F(Mq5Guard, OneChartRunsTheGuardASecondIsRefusedUntilTheFirstFallsSilent) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.chartHandle = 0x2002;
+    ea_mq5::Program second;
+    term.tickCount += 5000;
+    EXPECT_EQ(second.OnInit(), mql::INIT_FAILED);
+    ASSERT_EQ(term.alerts.size(), 1u);
+    EXPECT_NE(term.alerts[0].find("already runs on another chart"), std::string::npos);
+    EXPECT_EQ(term.callsOf("InitZT"), 1);
+    term.tickCount += 11000;
+    EXPECT_EQ(second.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_EQ(term.globals.at("ZentravoGuard.chart"), 0x2002);
+}
+
+// A netting account holds one position per symbol: two buys make one position, a sell reduces
+// it. A close-all whose first close is only partly filled (TRADE_RETCODE_DONE_PARTIAL) is not
+// reported, not rolled and makes no monitoring SetEquity until the account is flat; then one
+// alert and the roll onto the flat equity.
+TEST_F(Mq5Guard, NettingPartialCloseIsReportedOnlyWhenFlat) {
+    term.netting = true;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, -40.0);
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, -40.0);
+    term.openOrder("USDJPY", mql::OP_SELL, 0.5, 0.0);
+    ASSERT_EQ(term.orders.size(), 1u);
+    EXPECT_DOUBLE_EQ(term.orders[0].lots, 1.5);
+    EXPECT_DOUBLE_EQ(term.balance, 980.0);
+    term.orders[0].profit = -90.0;  // equity 890: stop loss
+    term.partialFills = {0.5};
+    ea.OnTick();
+    ASSERT_EQ(term.trades.size(), 1u);
+    EXPECT_EQ(term.trades[0].error, static_cast<int>(mql::mql5::TRADE_RETCODE_DONE_PARTIAL));
+    ASSERT_EQ(term.orders.size(), 1u);
+    EXPECT_DOUBLE_EQ(term.orders[0].lots, 1.0);
+    term.orders[0].profit -= 10.0;  // the rest closes 10 lower: 880
+    term.closeErrors = {mql::ERR_REQUOTE};
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_TRUE(term.alerts.empty());
+        EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
+        EXPECT_EQ(term.label("ZT_STATE"), "Guard: CLOSING all trades");
+        EXPECT_EQ(term.callsOf("SetEquity"), 1);
+        timer();
+    }
+    EXPECT_TRUE(term.orders.empty());
+    EXPECT_EQ(term.callsOf("SetEquity"), 2);  // the stop-loss check and the snapshot roll
+    ASSERT_EQ(term.alerts.size(), 1u);
+    EXPECT_NE(term.alerts[0].find("880"), std::string::npos) << term.alerts[0];
+    EXPECT_DOUBLE_EQ(snapshot(), 880.0);
+}
+
 }  // namespace
