@@ -138,5 +138,28 @@ TEST(ModuleLoad, RemovesTheLeftoversOfAKilledSettingsWrite) {
   dlclose(loaded);
 }
 
+// Writes held back by a locked settings file get a last try as the library is unloaded: a guard
+// stopped right after the other writer let go keeps its last roll.
+TEST(ModuleUnload, CommitsTheWritesALockHeldBack) {
+  testing::TempFolder folder;
+  const std::string library = folder.File("zentravo.so");
+  std::filesystem::copy_file(ZT_SHARED_LIBRARY, library);
+  void* const loaded = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(loaded, nullptr) << dlerror();
+  const auto start = reinterpret_cast<decltype(&InitZT)>(dlsym(loaded, "InitZT"));
+  const auto roll = reinterpret_cast<decltype(&SetEquity)>(dlsym(loaded, "SetEquity"));
+  ASSERT_TRUE(start != nullptr && roll != nullptr);
+  double initial = 0.0;
+  start(0, "", &initial, 1000, 0, 0, "50", "20", "", "100");
+  testing::LockHolder other(folder.File("zentravo.ini.lock"));
+  roll(1060, 0, 0, 1);
+  const std::string before = testing::ReadFile(folder.File("zentravo.ini"));
+  EXPECT_NE(before.find("Equity Snap=0\r\n"), std::string::npos) << before;
+  other.Release();
+  dlclose(loaded);
+  const std::string after = testing::ReadFile(folder.File("zentravo.ini"));
+  EXPECT_NE(after.find("Equity Snap=1060.00\r\n"), std::string::npos) << after;
+}
+
 }  // namespace
 }  // namespace zt::boundary

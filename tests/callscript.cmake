@@ -181,6 +181,13 @@ foreach(build native win32 win64)
   endforeach()
 endforeach()
 
+# Only Windows keeps a file from its readers: a settings file held as the guard starts.
+foreach(build win32 win64)
+  zt_callscript_test(callscript.${build}.held_at_start ${build}
+    ${CMAKE_CURRENT_SOURCE_DIR}/scripts/windows/held_at_start.zts
+    --golden ${CMAKE_CURRENT_SOURCE_DIR}/golden/windows/held_at_start.txt)
+endforeach()
+
 # Our settings store under Wine: it writes what the Windows private-profile service writes, byte
 # for byte, from no file, the guard's own file and hand-edited ones; and two processes writing one
 # file at once keep every key of both. (A settings file another program holds open exclusively or

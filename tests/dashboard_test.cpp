@@ -176,6 +176,15 @@ TEST_F(LabelText, TheNoticeLineNamesWhatIsNotSaved) {
     guard.persistence.settings = trouble;
     EXPECT_EQ(Label(15, 0), notice);
   }
+  // A start that could not read the file it found says so, unless a write's trouble is newer.
+  guard.persistence.startRead = SettingsTrouble::locked;
+  guard.persistence.settings = SettingsTrouble::readOnly;
+  EXPECT_EQ(Label(15, 0), "Settings not saved: read-only");
+  guard.persistence.settings = SettingsTrouble::none;
+  EXPECT_EQ(Label(15, 0), "Started without saved settings: file locked");
+  guard.persistence.startRead = SettingsTrouble::foreignText;
+  EXPECT_EQ(Label(15, 0), "Settings not saved: UTF-16 file left as it is");
+  guard.persistence.startRead = SettingsTrouble::none;
   // A long name is cut to the 63 bytes of the slot, never inside a UTF-8 character.
   std::snprintf(guard.settingsPath, sizeof guard.settingsPath, "/t/%s\xC3\xA9.ini",
                 std::string(25, 'n').c_str());

@@ -188,6 +188,26 @@ TEST_F(GuardStartTest, ANewStartForgetsThePreviousCycleOfTheDashboard) {
   EXPECT_EQ(row7(), "- / -") << "a restart";
 }
 
+// A settings file the store cannot read (here UTF-16, as a text editor may save it) gives a
+// start from the host's equity, and none of the defaults that start used may reach the file: once
+// it is readable again, the next start resumes the history it holds.
+TEST_F(GuardStartTest, AFileThatCannotBeReadKeepsItsHistory) {
+  const std::string path = folder.File("zentravo.ini");
+  const std::string utf16("\xFF\xFE[\0S\0N\0A\0P\0]\0", 14);
+  WriteFile(path, utf16);
+  double initial = 0.0;
+  EXPECT_EQ(Start(&initial, 1000), 1000.0);
+  EXPECT_EQ(initial, 1000.0);
+  EXPECT_EQ(guard.persistence.startRead, SettingsTrouble::foreignText);
+  WriteFile(path, "[SNAP]\r\nEquity Snap=1500.00\r\nInitial Equity=1200.00\r\n");
+  GetEquitySnap();  // any held write would land now
+  EXPECT_EQ(Ini(), "[SNAP]\r\nEquity Snap=1500.00\r\nInitial Equity=1200.00\r\n");
+  initial = 0.0;
+  EXPECT_EQ(Start(&initial, 1000), 1500.0);
+  EXPECT_EQ(initial, 1200.0);
+  EXPECT_EQ(guard.persistence.startRead, SettingsTrouble::none);
+}
+
 TEST_F(GuardStartTest, AStartThatRefusesReadsNoWindowTitles) {
   const auto subject = [] {
     testing::HostBuffer buffer;

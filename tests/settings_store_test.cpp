@@ -18,6 +18,7 @@ namespace zt::settings {
 namespace {
 
 using testing::FreshGuard;
+using testing::LockHolder;
 using testing::ReadFile;
 using testing::TempFolder;
 using testing::WriteFile;
@@ -111,40 +112,6 @@ TEST_F(SettingsStoreTest, EachWriteRecordsWhetherItLanded) {
   CommitWrites();
   EXPECT_EQ(core::guard.persistence.settings, SettingsTrouble::none);
 }
-
-// Another process holds the settings file's lock from here until Release.
-struct LockHolder {
-  explicit LockHolder(const std::string& lockPath) {
-    int held[2];
-    EXPECT_EQ(pipe(held), 0);
-    EXPECT_EQ(pipe(release), 0);
-    holder = fork();
-    if (holder == 0) {
-      const int file = open(lockPath.c_str(), O_RDWR | O_CREAT, 0666);
-      struct flock lock {};
-      lock.l_type = F_WRLCK;
-      const bool locked = file >= 0 && fcntl(file, F_SETLKW, &lock) == 0;
-      char byte = locked ? 'y' : 'n';
-      if (write(held[1], &byte, 1) != 1) _exit(1);
-      close(release[1]);
-      while (read(release[0], &byte, 1) > 0) {
-      }
-      _exit(0);
-    }
-    char byte = 'n';
-    EXPECT_EQ(read(held[0], &byte, 1), 1);
-    EXPECT_EQ(byte, 'y') << "the lock is held";
-    close(held[0]);
-    close(held[1]);
-    close(release[0]);
-  }
-  void Release() {
-    close(release[1]);
-    waitpid(holder, nullptr, 0);
-  }
-  int release[2];
-  pid_t holder;
-};
 
 // A locked file delays the writes but never loses them: they stay held, each key with its newest
 // value, the notice line says so, and the first call after the lock is gone puts them all in.

@@ -1,6 +1,9 @@
 #include "test_support.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +23,36 @@ TempFolder::TempFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "zt-test-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot create a temporary folder";
   path = pattern;
+}
+
+LockHolder::LockHolder(const std::string& lockPath) {
+  int held[2];
+  EXPECT_EQ(pipe(held), 0);
+  EXPECT_EQ(pipe(release), 0);
+  holder = fork();
+  if (holder == 0) {
+    const int file = open(lockPath.c_str(), O_RDWR | O_CREAT, 0666);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    const bool locked = file >= 0 && fcntl(file, F_SETLKW, &lock) == 0;
+    char byte = locked ? 'y' : 'n';
+    if (write(held[1], &byte, 1) != 1) _exit(1);
+    close(release[1]);
+    while (read(release[0], &byte, 1) > 0) {
+    }
+    _exit(0);
+  }
+  char byte = 'n';
+  EXPECT_EQ(read(held[0], &byte, 1), 1);
+  EXPECT_EQ(byte, 'y') << "the lock is held";
+  close(held[0]);
+  close(held[1]);
+  close(release[0]);
+}
+
+void LockHolder::Release() {
+  close(release[1]);
+  waitpid(holder, nullptr, 0);
 }
 
 TempFolder::~TempFolder() {

@@ -21,6 +21,15 @@ struct TempFolder {
   std::string File(const std::string& name) const { return path + "/" + name; }
 };
 
+// Another process holds the settings lock file at lockPath from construction until Release, as a
+// second guard writing the same settings file would.
+struct LockHolder {
+  explicit LockHolder(const std::string& lockPath);
+  void Release();
+  int release[2];
+  int holder;  // the holding process
+};
+
 // Whole contents of a file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);

@@ -46,6 +46,9 @@ enum class SettingsTrouble : unsigned char {
 
 struct Persistence {
   SettingsTrouble settings;  // after the settings store's most recent write
+  SettingsTrouble startRead; // why the last start could not read the settings file it found
+                             // (none: it read it, or there was none); the start then began from
+                             // the host's equity and left the stored values as they were
   bool statisticsUnwritten;  // the last statistics file due could not be created
 };
 

@@ -29,8 +29,12 @@ double GuardStart(std::string_view hostTag, double* initialEquity, double equity
                   std::string_view increaseTargets, std::string_view stopLosses) {
   CopyHostTag(hostTag);
 
+  // A settings file that is there but cannot be read (another program holds it, it is too large
+  // or UTF-16) gives the defaults, so the start begins from the host's equity; nothing it could
+  // not read is written back over it, so the stored history survives for the next start.
+  core::SettingsTrouble& startRead = core::guard.persistence.startRead;
   char storedSnapshotText[platform::kProfileValueCapacity];
-  settings::ReadAmountText(settings::kEquitySnapKey, storedSnapshotText);
+  startRead = settings::ReadAmountText(settings::kEquitySnapKey, storedSnapshotText);
   const double storedSnapshot = core::ParseAmount(storedSnapshotText);
   if (core::IsUsableEquity(storedSnapshot)) {
     core::guard.snapshot = storedSnapshot;
@@ -40,19 +44,23 @@ double GuardStart(std::string_view hostTag, double* initialEquity, double equity
     return 0.0;
   }
   // Written back as read, so that the key exists from now on ("0" when it was missing).
-  settings::WriteAmountText(settings::kEquitySnapKey, storedSnapshotText);
+  if (startRead == core::SettingsTrouble::none) {
+    settings::WriteAmountText(settings::kEquitySnapKey, storedSnapshotText);
+  }
   core::guard.previousSnapshot = core::guard.snapshot;
 
   const double hostInitialEquity = initialEquity != nullptr ? *initialEquity : 0.0;
   if (core::IsUsableEquity(hostInitialEquity)) {
     core::guard.initialEquity = hostInitialEquity;
     settings::WriteAmount(settings::kInitialEquityKey, core::guard.initialEquity);
-  } else if (const double stored = settings::ReadAmount(settings::kInitialEquityKey);
+  } else if (const double stored = settings::ReadAmount(settings::kInitialEquityKey, &startRead);
              core::IsUsableEquity(stored)) {
     core::guard.initialEquity = stored;
   } else {
     core::guard.initialEquity = core::guard.snapshot;
-    settings::WriteAmount(settings::kInitialEquityKey, core::guard.initialEquity);
+    if (startRead == core::SettingsTrouble::none) {
+      settings::WriteAmount(settings::kInitialEquityKey, core::guard.initialEquity);
+    }
   }
   if (initialEquity != nullptr) *initialEquity = core::guard.initialEquity;
 
@@ -67,7 +75,11 @@ double GuardStart(std::string_view hostTag, double* initialEquity, double equity
   PositiveListParser(increaseTargets, core::guard.increaseTargets);
   PositiveListParser(stopLosses, core::guard.stopLosses);
 
-  core::guard.tpSet = ClampInto(settings::ReadIndex(settings::kTakeProfitSetKey), core::kTargetSets);
+  // The file read before stays the answer when a later read fails: the start already began
+  // from the host's equity, or resumed the snapshot the file gave.
+  core::SettingsTrouble indexRead = core::SettingsTrouble::none;
+  core::guard.tpSet = ClampInto(settings::ReadIndex(settings::kTakeProfitSetKey, &indexRead), core::kTargetSets);
+  if (startRead == core::SettingsTrouble::none) startRead = indexRead;
   core::guard.tpIndex = ClampInto(settings::ReadIndex(settings::kTakeProfitIndexKey), core::kSetPositions);
   core::guard.ddSet = ClampInto(settings::ReadIndex(settings::kDrawdownSetKey), core::kTargetSets);
   core::guard.ddIndex = ClampInto(settings::ReadIndex(settings::kDrawdownIndexKey), core::kSetPositions);

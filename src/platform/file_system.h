@@ -31,9 +31,10 @@ struct FileFacts {
 // Reads the whole file at path into buffer (capacity bytes); length receives how much. A missing
 // file reads as none with facts.exists false (a write creates it). forWriting: also learn whether
 // it may be written, for a rewrite; a plain read opens it for reading only. A file larger than
-// capacity is tooLarge and left unread; a folder or device is failed.
-FileProblem ReadWholeFile(const char* path, bool forWriting, char* buffer, std::size_t capacity,
-                          std::size_t& length, FileFacts& facts);
+// capacity is tooLarge and left unread; a folder or device is failed. A file another program
+// holds without sharing it (Windows) is tried again for up to waitMs, then reported locked.
+FileProblem ReadWholeFile(const char* path, bool forWriting, int waitMs, char* buffer,
+                          std::size_t capacity, std::size_t& length, FileFacts& facts);
 
 // Replaces the file at path by text: writes and flushes temporaryPath, then renames it over path
 // in one step, so a crash leaves the old file or the new one, never a part of one. facts are

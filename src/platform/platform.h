@@ -50,14 +50,18 @@ constexpr int kProfileValueCapacity = 64;
 
 // Reads section/key of the INI file at path as text into out (kProfileValueCapacity bytes):
 // the value trimmed of blanks and one pair of matching outer quotes, cut to 63 characters.
-// A missing file, section or key gives fallback (trimmed, cut the same way). Returns the length.
+// A missing file, section or key gives fallback (trimmed, cut the same way). So does a file that
+// is there but cannot be read: problem, when not null, then receives why (locked: another
+// program holds it, waited for up to 20 ms; tooLarge, foreignText, failed), and none otherwise.
+// Returns the length.
 int ReadProfileString(const char* path, std::string_view section, std::string_view key,
-                      std::string_view fallback, char* out);
+                      std::string_view fallback, char* out, FileProblem* problem = nullptr);
 
 // Reads section/key as a decimal (or 0x hexadecimal) integer, stopping at the first character
-// that is not a digit: "2.7" reads 2, "12abc" 12, "abc" 0. A missing or empty value gives fallback.
+// that is not a digit: "2.7" reads 2, "12abc" 12, "abc" 0. A missing or empty value gives
+// fallback; problem as for ReadProfileString.
 int ReadProfileInt(const char* path, std::string_view section, std::string_view key,
-                   int fallback);
+                   int fallback, FileProblem* problem = nullptr);
 
 // What a read gives back for a value as a write stores it (trimmed, one pair of matching outer
 // quotes off, cut to 63 characters), into out (kProfileValueCapacity bytes). Returns the length.

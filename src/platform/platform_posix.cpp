@@ -157,8 +157,9 @@ int ModulePath(char* out, int capacity) {
 
 namespace os {
 
-FileProblem ReadWholeFile(const char* path, bool forWriting, char* buffer, std::size_t capacity,
-                          std::size_t& length, FileFacts& facts) {
+// Nothing here holds a file against readers (our lock is a separate file): waitMs is unused.
+FileProblem ReadWholeFile(const char* path, bool forWriting, int /*waitMs*/, char* buffer,
+                          std::size_t capacity, std::size_t& length, FileFacts& facts) {
   facts = FileFacts{false, true, 0};
   length = 0;
   // A file we may read but not write can still take a write that changes nothing.

@@ -181,8 +181,8 @@ int ModulePath(char* out, int capacity) {
 
 namespace os {
 
-FileProblem ReadWholeFile(const char* path, bool forWriting, char* buffer, std::size_t capacity,
-                          std::size_t& length, FileFacts& facts) {
+FileProblem ReadWholeFile(const char* path, bool forWriting, int waitMs, char* buffer,
+                          std::size_t capacity, std::size_t& length, FileFacts& facts) {
   facts = FileFacts{false, true, 0};
   length = 0;
   if (!ToWide(path, widePaths[0])) return FileProblem::failed;
@@ -192,7 +192,14 @@ FileProblem ReadWholeFile(const char* path, bool forWriting, char* buffer, std::
     facts.writable =
         attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
   }
-  const HANDLE file = OpenForReading(widePaths[0]);
+  // A file another program opened without sharing it (a backup, a virus scanner, an editor)
+  // refuses every open until it lets go: waited for up to waitMs.
+  HANDLE file = OpenForReading(widePaths[0]);
+  for (int waited = 0; file == INVALID_HANDLE_VALUE && waited < waitMs; ++waited) {
+    if (GetLastError() != ERROR_SHARING_VIOLATION) break;
+    Sleep(1);
+    file = OpenForReading(widePaths[0]);
+  }
   if (file == INVALID_HANDLE_VALUE) {
     // A missing file is created; a missing folder fails when we create the file.
     const DWORD error = GetLastError();

@@ -64,18 +64,24 @@ char images[2][kProfileFileCapacity];
 char temporaryPath[kPathCapacity];
 char lockPath[kPathCapacity];
 
-// Reads the file at path (resolved) for reading only. False when it is missing or unusable,
-// and for a UTF-16 file, whose text the store does not read.
-bool LoadForReading(const char* path, std::string_view& image) {
+// Reads the file at path for reading only. False when it is missing (problem none) or cannot be
+// read (problem says why), and for a UTF-16 file, whose text the store does not read
+// (foreignText).
+bool LoadForReading(const char* path, std::string_view& image, FileProblem& problem) {
+  problem = FileProblem::none;
   if (path == nullptr || *path == '\0') return false;
   path = ResolvePath(path);
-  if (path == nullptr) return false;
+  if (path == nullptr) {
+    problem = FileProblem::failed;
+    return false;
+  }
   std::size_t length = 0;
   os::FileFacts facts{};
-  const FileProblem problem =
-      os::ReadWholeFile(path, false, images[0], kProfileFileCapacity, length, facts);
+  problem = os::ReadWholeFile(path, false, kLockWaitMs, images[0], kProfileFileCapacity, length,
+                              facts);
   image = std::string_view(images[0], length);
-  return problem == FileProblem::none && facts.exists && !ini::IsUtf16(image);
+  if (problem == FileProblem::none && ini::IsUtf16(image)) problem = FileProblem::foreignText;
+  return problem == FileProblem::none && facts.exists;
 }
 
 // path + suffix into out (kPathCapacity bytes). False when it does not fit.
@@ -128,11 +134,11 @@ struct Rewrite {
 // The entries are either count entries of section, or (writes not null) count writes across
 // sections.
 Rewrite RewriteOf(const char* path, std::string_view section, const ProfileEntry* entries,
-                  const ProfileWrite* writes, int count) {
+                  const ProfileWrite* writes, int count, int waitMs) {
   Rewrite rewrite{FileProblem::none, {}, {}};
   std::size_t length = 0;
-  rewrite.problem =
-      os::ReadWholeFile(path, true, images[0], kProfileFileCapacity, length, rewrite.facts);
+  rewrite.problem = os::ReadWholeFile(path, true, waitMs, images[0], kProfileFileCapacity, length,
+                                      rewrite.facts);
   if (rewrite.problem != FileProblem::none) return rewrite;
   const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
   const ini::WriteOutcome outcome =
@@ -163,7 +169,7 @@ bool WriteEntries(const char* path, std::string_view section, const ProfileEntry
   if (path == nullptr) return false;
   // Most writes change nothing (the guard writes a value whenever it may have changed): those
   // need neither the lock nor write access.
-  Rewrite rewrite = RewriteOf(path, section, entries, writes, count);
+  Rewrite rewrite = RewriteOf(path, section, entries, writes, count, waitMs);
   if (rewrite.problem != FileProblem::none || rewrite.text.empty()) {
     result = rewrite.problem;
     return result == FileProblem::none;
@@ -179,7 +185,7 @@ bool WriteEntries(const char* path, std::string_view section, const ProfileEntry
                                   ? os::TakeLock(lockPath, waitMs, result)
                                   : os::kNoLock;
   if (result != FileProblem::none) return false;
-  rewrite = RewriteOf(path, section, entries, writes, count);
+  rewrite = RewriteOf(path, section, entries, writes, count, waitMs);
   result = rewrite.problem;
   if (result == FileProblem::none && !rewrite.text.empty()) {
     if (!rewrite.facts.writable) {
@@ -240,10 +246,11 @@ bool KeepFullLocation(std::string_view shortForm, std::string_view fullForm) {
 }
 
 int ReadProfileString(const char* path, std::string_view section, std::string_view key,
-                      std::string_view fallback, char* out) {
+                      std::string_view fallback, char* out, FileProblem* problem) {
+  FileProblem& result = problem != nullptr ? *problem : unasked;
   std::string_view value = ini::TrimEnd(fallback);  // the service trims only the fallback's end
   std::string_view image;
-  if (LoadForReading(path, image)) {
+  if (LoadForReading(path, image, result)) {
     const ini::Found found = ini::FindValue(image, section, key);
     if (found.found) value = found.value;
   }
@@ -251,9 +258,9 @@ int ReadProfileString(const char* path, std::string_view section, std::string_vi
 }
 
 int ReadProfileInt(const char* path, std::string_view section, std::string_view key,
-                   int fallback) {
+                   int fallback, FileProblem* problem) {
   char text[kProfileValueCapacity];
-  const int length = ReadProfileString(path, section, key, "", text);
+  const int length = ReadProfileString(path, section, key, "", text, problem);
   return ini::IntegerOf(std::string_view(text, static_cast<std::size_t>(length)), fallback);
 }
 

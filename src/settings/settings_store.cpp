@@ -132,26 +132,39 @@ void CommitHeldWrites() {
   core::guard.persistence.settings = TroubleOf(problem);
 }
 
+void CommitBeforeUnload() {
+  retrying = false;
+  CommitWrites();
+}
+
 void ForgetWrites() {
   pendingCount = 0;
   retrying = false;
 }
 
-void ReadAmountText(std::string_view key, char* out) {
-  if (ReadPending(kSnapSection, key, out)) return;
-  platform::ReadProfileString(Persisting() ? Path() : "", kSnapSection, key, "0", out);
+core::SettingsTrouble ReadAmountText(std::string_view key, char* out) {
+  if (ReadPending(kSnapSection, key, out)) return core::SettingsTrouble::none;
+  platform::FileProblem problem = platform::FileProblem::none;
+  platform::ReadProfileString(Persisting() ? Path() : "", kSnapSection, key, "0", out, &problem);
+  return TroubleOf(problem);
 }
 
-double ReadAmount(std::string_view key) {
+double ReadAmount(std::string_view key, core::SettingsTrouble* trouble) {
   char text[platform::kProfileValueCapacity];
-  ReadAmountText(key, text);
+  const core::SettingsTrouble met = ReadAmountText(key, text);
+  if (trouble != nullptr) *trouble = met;
   return core::ParseAmount(text);
 }
 
-int ReadIndex(std::string_view key) {
+int ReadIndex(std::string_view key, core::SettingsTrouble* trouble) {
   char text[platform::kProfileValueCapacity];
+  if (trouble != nullptr) *trouble = core::SettingsTrouble::none;
   if (ReadPending(kIndexSection, key, text)) return platform::IntegerOfValue(text, 0);
-  return platform::ReadProfileInt(Persisting() ? Path() : "", kIndexSection, key, 0);
+  platform::FileProblem problem = platform::FileProblem::none;
+  const int value =
+      platform::ReadProfileInt(Persisting() ? Path() : "", kIndexSection, key, 0, &problem);
+  if (trouble != nullptr) *trouble = TroubleOf(problem);
+  return value;
 }
 
 void WriteAmountText(std::string_view key, std::string_view text) {

@@ -14,6 +14,7 @@
 
 #include <string_view>
 
+#include "core/guard_state.h"
 #include "platform/platform.h"
 
 namespace zt::settings {
@@ -41,6 +42,10 @@ inline void CommitWrites() {
   if (detail::heldWriteCount > 0) CommitHeldWrites();
 }
 
+// The library is being unloaded: writes still held get a last try that waits for the lock as a
+// first try does. What still cannot land is lost with the process's memory.
+void CommitBeforeUnload();
+
 // Whether writes are held that have not reached the file.
 inline bool WritesPending() { return detail::heldWriteCount > 0; }
 
@@ -48,13 +53,16 @@ inline bool WritesPending() { return detail::heldWriteCount > 0; }
 void ForgetWrites();
 
 // Reads a [SNAP] key as text, default "0", into out (platform::kProfileValueCapacity bytes).
-void ReadAmountText(std::string_view key, char* out);
+// The default also stands for a file that is there but cannot be read (held by another program,
+// too large, UTF-16): the answer then says why, and is SettingsTrouble::none otherwise.
+core::SettingsTrouble ReadAmountText(std::string_view key, char* out);
 
-// Reads a [SNAP] key as an amount: its text (default "0") read as a decimal number.
-double ReadAmount(std::string_view key);
+// Reads a [SNAP] key as an amount: its text (default "0") read as a decimal number. trouble, when
+// not null, receives what ReadAmountText answers.
+double ReadAmount(std::string_view key, core::SettingsTrouble* trouble = nullptr);
 
-// Reads an [INDEX] key as an integer, default 0.
-int ReadIndex(std::string_view key);
+// Reads an [INDEX] key as an integer, default 0; trouble as for ReadAmount.
+int ReadIndex(std::string_view key, core::SettingsTrouble* trouble = nullptr);
 
 // Writes text under a [SNAP] key as it stands.
 void WriteAmountText(std::string_view key, std::string_view text);

@@ -302,11 +302,28 @@ std::string_view CutToFit(std::string_view piece, std::size_t room) {
 // Row 15 of column 0: the notice line. The trader reads here whether the guard's files are being
 // saved: the maker's line while they are, otherwise the trouble in a few words, settings before
 // statistics (a lost position matters more than a lost report).
+// A start that could not read the settings file it found began from the host's equity: said
+// while no write trouble is newer news.
 void NoticeLine(TextBuilder& text) {
   std::string_view notice = kFirstColumnLabels[static_cast<std::size_t>(kNoticeRow)];
-  switch (guard.persistence.settings) {
+  const core::Persistence& persistence = guard.persistence;
+  core::SettingsTrouble trouble = persistence.settings;
+  if (trouble == core::SettingsTrouble::none) {
+    switch (persistence.startRead) {
+      case core::SettingsTrouble::locked:
+        Append(text, "Started without saved settings: file locked");
+        return;
+      case core::SettingsTrouble::failed:
+        Append(text, "Started without saved settings: file unreadable");
+        return;
+      default:
+        trouble = persistence.startRead;  // too large, UTF-16: as for a write
+        break;
+    }
+  }
+  switch (trouble) {
     case core::SettingsTrouble::none:
-      if (guard.persistence.statisticsUnwritten) notice = "Statistics file not written";
+      if (persistence.statisticsUnwritten) notice = "Statistics file not written";
       break;
     case core::SettingsTrouble::noLocation:
       notice = "Settings not saved: library folder unknown";
