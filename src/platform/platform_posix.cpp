@@ -218,7 +218,12 @@ void ReleaseLock(LockHandle lock) {
   if (lock != kNoLock) close(static_cast<int>(lock));
 }
 
-std::uint32_t ProcessId() { return static_cast<std::uint32_t>(getpid()); }
+// Asked once: every rewrite names its temporary file by it. A child forked later keeps the
+// parent's number, which is harmless: a temporary file is only written under the settings lock.
+std::uint32_t ProcessId() {
+  static const std::uint32_t id = static_cast<std::uint32_t>(getpid());
+  return id;
+}
 
 bool HasEnded(std::uint32_t process) {
   // No signal is sent: kill with 0 only asks whether the process exists. An id beyond pid_t

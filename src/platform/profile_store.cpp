@@ -167,25 +167,15 @@ bool WriteEntries(const char* path, std::string_view section, const ProfileEntry
   if (path == nullptr || *path == '\0' || count < 0) return false;
   path = ResolvePath(path);
   if (path == nullptr) return false;
-  // Most writes change nothing (the guard writes a value whenever it may have changed): those
-  // need neither the lock nor write access.
-  Rewrite rewrite = RewriteOf(path, section, entries, writes, count, waitMs);
-  if (rewrite.problem != FileProblem::none || rewrite.text.empty()) {
-    result = rewrite.problem;
-    return result == FileProblem::none;
-  }
-  if (!rewrite.facts.writable) {
-    result = FileProblem::readOnly;
-    return false;
-  }
-  // A change: under the lock, from the file as it is now (another process may have rewritten
-  // it since), so that two writers never lose each other's keys.
+  // Under the lock, from the file as it is now (another process may have rewritten it since our
+  // last look), so that two writers never lose each other's keys. The lock comes first: a second
+  // look at the file after taking it would cost a whole read again.
   result = FileProblem::none;
   const os::LockHandle lock = MakeSiblingPath(path, kLockSuffix, lockPath)
                                   ? os::TakeLock(lockPath, waitMs, result)
                                   : os::kNoLock;
   if (result != FileProblem::none) return false;
-  rewrite = RewriteOf(path, section, entries, writes, count, waitMs);
+  const Rewrite rewrite = RewriteOf(path, section, entries, writes, count, waitMs);
   result = rewrite.problem;
   if (result == FileProblem::none && !rewrite.text.empty()) {
     if (!rewrite.facts.writable) {
