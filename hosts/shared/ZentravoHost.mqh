@@ -354,14 +354,25 @@ string ZhSecondColumnValue(int row)
    return(ZtValue(row, 1));
   }
 
+// Positions are given for a 96 DPI screen. With Windows' display scaling (125 %, 150 %) the
+// font grows but a label's distance in pixels does not, so it is scaled with the screen's DPI:
+// otherwise a 7-digit amount in the first column would run into the second.
+int ZhScaled(int pixels)
+  {
+   int dpi = TerminalInfoInteger(TERMINAL_SCREEN_DPI);
+   if(dpi <= 0)
+      dpi = 96;
+   return(pixels * dpi / 96);
+  }
+
 void ZhPut(string name, int x, int y, string text, color colour)
   {
    if(ObjectFind(0, name) < 0)
      {
       ObjectCreate(0, name, OBJ_LABEL, 0, 0, 0);
       ObjectSetInteger(0, name, OBJPROP_CORNER, CORNER_LEFT_UPPER);
-      ObjectSetInteger(0, name, OBJPROP_XDISTANCE, x);
-      ObjectSetInteger(0, name, OBJPROP_YDISTANCE, y);
+      ObjectSetInteger(0, name, OBJPROP_XDISTANCE, ZhScaled(x));
+      ObjectSetInteger(0, name, OBJPROP_YDISTANCE, ZhScaled(y));
       ObjectSetInteger(0, name, OBJPROP_FONTSIZE, 8);
       ObjectSetString(0, name, OBJPROP_FONT, "Courier New");
       ObjectSetInteger(0, name, OBJPROP_SELECTABLE, false);

@@ -182,6 +182,7 @@ public:
     bool connected = true, tradeAllowed = true, dllsAllowed = true, tester = false;
     bool contextBusy = false;
     bool mailEnabled = true, pushEnabled = true;  // Tools - Options - Email / Notifications
+    int screenDpi = 96;  // Windows' display scaling: 96 at 100 %, 144 at 150 %
     bool pushWorks = true;
     double priceJump = 0.0;  // how far the market moves between reading a quote and a close
     int timerMs = 0;         // the EA's timer interval, 0 when it has none
@@ -368,7 +369,7 @@ void Print(const A&... args) { T().prints.push_back(joined(args...)); }
 // docs.mql4.com/constants/environment_state/terminalstatus
 enum ENUM_TERMINAL_INFO_INTEGER {
     TERMINAL_CONNECTED = 1, TERMINAL_TRADE_ALLOWED = 8, TERMINAL_EMAIL_ENABLED = 6,
-    TERMINAL_NOTIFICATIONS_ENABLED = 26
+    TERMINAL_NOTIFICATIONS_ENABLED = 26, TERMINAL_SCREEN_DPI = 27
 };
 // docs.mql4.com/check/terminalinfointeger
 inline int TerminalInfoInteger(int property_id) {
@@ -376,6 +377,7 @@ inline int TerminalInfoInteger(int property_id) {
         case TERMINAL_CONNECTED: return T().connected;
         case TERMINAL_TRADE_ALLOWED: return T().tradeAllowed;
         case TERMINAL_EMAIL_ENABLED: return T().mailEnabled;
+        case TERMINAL_SCREEN_DPI: return T().screenDpi;
         default: return T().pushEnabled;
     }
 }

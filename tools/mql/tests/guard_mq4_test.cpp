@@ -284,11 +284,14 @@ TEST_F(Mq4Guard, DepositsAndWithdrawalsAreNotProfitOrLoss) {
 }
 
 // With 7-digit amounts after a closed cycle (the widest column-0 value: "Prev Snapshot / Last
-// Eq DD", two amounts with their times) neither column runs into the next. The EA places the
-// labels at fixed x distances in Courier New 8; the check takes that font's advance, 0.6 em
-// (1229 of 2048 units), at 8 pt on a 96-dpi screen: 6.4 px a character.
+// Eq DD", two amounts with their times) neither column runs into the next, also where Windows
+// scales the display (fonts grow, pixel distances do not unless the EA scales them). The EA
+// places the labels in Courier New 8; the check takes that font's advance, 0.6 em (1229 of 2048
+// units), at 8 pt on the screen's DPI.
 TEST_F(Mq4Guard, PanelColumnsStayApartForSevenDigitAmountsAndShowTheNoticeLine) {
-    constexpr double kCharPx = 8.0 * 96.0 / 72.0 * 1229.0 / 2048.0;
+    // 150 % display scaling: 144 DPI, 9.6 px a character.
+    term.screenDpi = 144;
+    constexpr double kCharPx = 8.0 * 144.0 / 72.0 * 1229.0 / 2048.0;
     term.balance = 1234567.89;
     ea.EmailEquityTarget = 1234567.89;
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
