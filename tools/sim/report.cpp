@@ -54,6 +54,11 @@ std::string Money(double amount) {
 Summary Summarise(const HostRun& run) {
   Summary s{};
   s.ticks = run.ticks;
+  s.takeProfitCloses = run.leftOutByKind[static_cast<int>(EventKind::TakeProfitClose)];
+  s.stopLossCloses = run.leftOutByKind[static_cast<int>(EventKind::StopLossClose)];
+  s.drawdownSteps = run.leftOutByKind[static_cast<int>(EventKind::DrawdownStep)];
+  s.increasesPassed = run.leftOutByKind[static_cast<int>(EventKind::IncreaseReached)];
+  s.emails = run.leftOutByKind[static_cast<int>(EventKind::Email)];
   for (const HostEvent& event : run.events) {
     switch (event.kind) {
       case EventKind::TakeProfitClose: ++s.takeProfitCloses; break;
@@ -78,12 +83,15 @@ Summary Summarise(const HostRun& run) {
   }
   s.startEquity = run.equity.empty() ? 0.0 : run.equity.front().equity;
   s.finalEquity = run.equity.empty() ? 0.0 : run.equity.back().equity;
-  s.finalSnapshot = run.levels.empty() ? run.startSnapshot : run.levels.back().levels.snapshot;
-  s.deepestDrawdown = DeepestDrawdown(run.equity);
+  s.finalSnapshot = run.finalSnapshot     ? *run.finalSnapshot
+                    : run.levels.empty() ? run.startSnapshot
+                                         : run.levels.back().levels.snapshot;
+  s.deepestDrawdown = run.deepestDrawdown ? *run.deepestDrawdown : DeepestDrawdown(run.equity);
   s.compared = !run.unguarded.empty();
   if (s.compared) {
     s.unguardedFinalEquity = run.unguarded.back().equity;
-    s.unguardedDeepestDrawdown = DeepestDrawdown(run.unguarded);
+    s.unguardedDeepestDrawdown =
+        run.unguardedDeepestDrawdown ? *run.unguardedDeepestDrawdown : DeepestDrawdown(run.unguarded);
   }
   double realised = 0.0;
   for (const CycleRecord& cycle : run.cycles) realised += cycle.equityLeft - cycle.snapshot;
@@ -172,7 +180,8 @@ std::string FormatLog(const HostRun& run, std::size_t tail) {
   std::string out = PaddedLeft("tick", 7) + "  " + Padded("time (UTC)", 16) + "  " +
                     PaddedLeft("equity", 10) + "  " + Padded("decision", 14) + "  alert / e-mail\n";
   const std::size_t first = tail == 0 || tail >= run.events.size() ? 0 : run.events.size() - tail;
-  if (first > 0) out += PaddedLeft("...", 7) + "  (" + std::to_string(first) + " earlier events)\n";
+  const std::int64_t earlier = static_cast<std::int64_t>(first) + run.eventsLeftOut;
+  if (earlier > 0) out += PaddedLeft("...", 7) + "  (" + std::to_string(earlier) + " earlier events)\n";
   for (std::size_t i = first; i < run.events.size(); ++i) out += FormatEvent(run.events[i]) + "\n";
   return out;
 }

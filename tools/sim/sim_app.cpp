@@ -599,7 +599,13 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
     const StopOnSignal stop;
     {
       ProgressBar bar(options.progress, total);
-      result.run = RunHost(guard.api(), options.host, market, [&bar](std::int64_t done) { bar.Update(done); });
+      // The whole log, the JSON and the chart want every event and level; a report of the summary
+      // and the log's tail keeps only what it prints, so that a long run's memory stays flat.
+      HostOptions host = options.host;
+      host.keepEverything = !options.logPath.empty() || !options.chartPath.empty() || !options.jsonPath.empty() ||
+                            (!options.quiet && options.tail == 0);
+      host.lastEventsKept = options.quiet ? 0 : options.tail;
+      result.run = RunHost(guard.api(), host, market, [&bar](std::int64_t done) { bar.Update(done); });
     }
     result.interrupted = stopRequested != 0;
     result.dashboard = ReadDashboard(guard.api());

@@ -101,6 +101,19 @@ TEST(EndToEnd, TheDemosSummaryAgreesWithTheGuardsStatistics) {
   EXPECT_EQ(s.finalSnapshot, result.run.cycles.back().equityLeft);
 }
 
+TEST(EndToEnd, AReportOfTheSummaryAndTheLogsTailKeepsOnlyWhatItPrints) {
+  const SimResult everything = Simulate(Options({"--config", kDemo}));
+  const SimResult tail = Simulate(Options({"--config", kDemo, "--tail", "4"}));
+  const SimResult quiet = Simulate(Options({"--config", kDemo, "--quiet"}));
+  EXPECT_EQ(tail.run.events.size(), 4u);
+  EXPECT_TRUE(quiet.run.events.empty());
+  EXPECT_TRUE(quiet.run.levels.empty());
+  EXPECT_EQ(FormatLog(tail.run, 4), FormatLog(everything.run, 4));
+  for (const SimResult* kept : {&tail, &quiet}) {
+    EXPECT_EQ(FormatSummary(kept->summary, kept->dashboard), FormatSummary(everything.summary, everything.dashboard));
+  }
+}
+
 TEST(EndToEnd, TheStatisticsFileHoldsTheHostsFirst512Cycles) {
   testing::TempFolder folder;
   const SimResult result = Simulate(Options({"--state", folder.path, "--seed", "11", "--ticks", "16000",
