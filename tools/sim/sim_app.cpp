@@ -187,6 +187,52 @@ std::string Count(double count) {
 
 }  // namespace
 
+namespace {
+
+// Reads the ladders of --ladder and --ladders into o.ladders. Returns the first mistake as one
+// line naming the option or the ladder, or empty. Every ladder is read before any runs.
+std::string SideBySideMistake(const CLI::App& app, const std::vector<std::string>& arguments,
+                              const std::vector<std::string>& texts, const std::vector<std::string>& files,
+                              SimOptions& o) {
+  for (const std::string& text : texts) {
+    std::string mistake;
+    const std::optional<NamedLadder> ladder = ParseNamedLadder(text, mistake);
+    if (!ladder) return "--ladder: " + mistake;
+    o.ladders.push_back(*ladder);
+  }
+  for (const std::string& file : files) {
+    if (std::string mistake = ReadLadderFile(file, o.ladders); !mistake.empty()) return "--ladders: " + mistake;
+  }
+  if (o.ladders.empty()) {
+    if (!files.empty()) return "--ladders: no ladder in " + files.front();
+    return {};
+  }
+  std::set<std::string> names;
+  for (const NamedLadder& ladder : o.ladders) {
+    if (!names.insert(ladder.name).second) return "ladder " + ladder.name + " is named twice";
+  }
+  if (o.jobs < 1) return "--jobs must be at least 1, not " + std::to_string(o.jobs);
+  // Each ladder names its own four targets; a settings file's targets give way to them, but the
+  // same targets typed on the command line would be lost unseen.
+  for (const char* option : {"--take-profits", "--drawdown-targets", "--increase-targets", "--stop-losses"}) {
+    for (const std::string& argument : arguments) {
+      if (argument == option || argument.rfind(std::string(option) + "=", 0) == 0) {
+        return std::string(option) + " cannot be given with --ladder or --ladders: each ladder names its targets";
+      }
+    }
+  }
+  // One state folder holds one guard's files; a chart and a log show one run.
+  for (const char* option : {"--state", "--chart", "--log"}) {
+    if (app.count(option) > 0) {
+      return std::string(option) + " shows one run, so it is not taken with --ladder or --ladders " +
+             "(run that ladder alone for it)";
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
 std::string ProgressLine(std::int64_t done, std::int64_t total, double seconds, int columns) {
   const double fraction = total > 0 ? std::clamp(static_cast<double>(done) / static_cast<double>(total), 0.0, 1.0) : 0.0;
   const double rate = seconds > 0.0 ? static_cast<double>(done) / seconds : 0.0;
@@ -244,6 +290,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
       "Target texts are read as the library reads them: any character but a digit or \".\" separates\n"
       "numbers, so 1e2 would be 1 and 2 and -50 would be 50 (such texts stop the run); a \";\" right\n"
       "after a number starts the next set.\n"
+      "Ladders side by side: --ladder NAME=TP|DD|INC|SL (repeated) or --ladders FILE runs each ladder on\n"
+      "the same input in a process of its own (the library keeps one guard per process), --jobs at a\n"
+      "time, and prints one table: each ladder's end equity, deepest drawdown, closes and realised result\n"
+      "per cycle beside the account without the guard (--json writes the same). Every ladder is checked\n"
+      "before any runs; --state, --chart and --log describe one run and are not taken with them.\n"
       "The library's exports zt-sim calls, as an expert advisor does: SetWindowTitles, InitZT,\n"
       "SetEmailProp, SetEquity, SetTTC, GetEquitySnap, GetAlert, GetEmailSubject, GetEmailText,\n"
       "GetLabel and GetValue.");
@@ -314,6 +365,18 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
                "Continue a state folder made from another input, account or ladder, or one whose last run "
                "did not stop cleanly")->group(terminal);
 
+  const std::string side = "Ladders side by side (command line only)";
+  std::vector<std::string> ladderTexts;
+  std::vector<std::string> ladderFiles;
+  o.jobs = std::max(1, static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)));
+  app.add_option("--ladder", ladderTexts,
+                 "A ladder to compare, NAME=TP|DD|INC|SL: the four target texts (repeat the option)")
+      ->group(side)->configurable(false)->allow_extra_args(false);
+  app.add_option("--ladders", ladderFiles, "Read ladders from a file, one NAME=TP|DD|INC|SL a line, # comments")
+      ->group(side)->configurable(false)->allow_extra_args(false)->check(CLI::ExistingFile);
+  app.add_option("--jobs", o.jobs, "Ladders run at a time, each in a process of its own (default: the cores)")
+      ->group(side)->configurable(false)->capture_default_str();
+
   const std::string output = "Output";
   app.add_option("--tail", o.tail, "Print only the last N events of the log (0: all)")->group(output);
   app.add_flag("--quiet", o.quiet, "Print no event log, only the dashboard and the summary")->group(output);
@@ -331,7 +394,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
     if (!o.columns.empty()) ParseColumnMapping(o.columns);  // report a bad mapping before running
     if (o.host.hostTag.size() > 19) throw CLI::ValidationError("--host-tag", "longer than 19 characters");
     if (std::string mistake = RangeMistake(o); !mistake.empty() ||
-                                                !(mistake = LadderMistake(o.host.targets)).empty()) {
+                                                !(mistake = LadderMistake(o.host.targets)).empty() ||
+                                                !(mistake = SideBySideMistake(app, arguments, ladderTexts,
+                                                                              ladderFiles, o)).empty()) {
       err << "zt-sim: " << mistake << "\n";
       return {std::nullopt, 2};
     }
@@ -354,6 +419,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
     return {std::nullopt, 2};
   }
   o.progress = !noProgress;
+  if (!arguments.empty()) o.arguments.assign(arguments.begin() + 1, arguments.end());
   return {o, 0};
 }
 
