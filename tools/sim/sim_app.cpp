@@ -555,7 +555,9 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   SimState state;
   state.identity = IdentityOf(options);
   std::unique_ptr<AccountModel> account;
-  std::unique_ptr<CsvTable> table;
+  std::unique_ptr<CsvRows> csv;
+  AccountFigures recorded{};       // the CSV row replayed last, as the history has it
+  CsvRowSource recordedSource{};
   Prng closePrng = SeedPrng(options.model.seed);
   std::size_t firstRow = 0;
   std::size_t row = 0;
@@ -566,34 +568,45 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   Market market{};
 
   if (!options.csvPath.empty()) {
-    table = std::make_unique<CsvTable>(
-        ReadAccountCsv(options.csvPath, ParseColumnMapping(options.columns), options.csvFormat));
-    result.csvProblems = table->problems;
-    if (!table->errors.empty()) {
-      throw std::runtime_error(options.csvPath + " cannot be replayed:" + Problems(table->errors));
+    csv = std::make_unique<CsvRows>(options.csvPath, ParseColumnMapping(options.columns), options.csvFormat);
+    // The whole history is checked before the guard sees a row of it, and the row where a resumed
+    // run stopped is found; the rows themselves are read again as they are replayed.
+    std::vector<CsvProblem> errors;
+    std::size_t rows = 0;
+    std::optional<CsvRowSource> stoppedAt;
+    {
+      AccountFigures figures{};
+      CsvRowSource source{};
+      while (csv->Next(figures, source, &result.csvProblems, &errors)) {
+        if (stored && stored->csvRow >= 0 && rows == static_cast<std::size_t>(stored->csvRow)) stoppedAt = source;
+        ++rows;
+      }
     }
-    if (table->rows.empty()) {
+    if (!errors.empty()) {
+      throw std::runtime_error(options.csvPath + " cannot be replayed:" + Problems(errors));
+    }
+    if (rows == 0) {
       throw std::runtime_error(options.csvPath + " holds no usable row" +
-                               (table->problems.empty() ? std::string() : ":" + Problems(table->problems)));
+                               (result.csvProblems.empty() ? std::string() : ":" + Problems(result.csvProblems)));
     }
     if (stored && stored->csvRow >= 0) {
       // The terminal restarts at the row where the last run stopped; the rows after it follow.
       const auto last = static_cast<std::size_t>(stored->csvRow);
       const std::string replayed = "the rows up to line " + std::to_string(stored->csvLine) +
                                    " that were replayed into " + result.stateFolder;
-      if (last >= table->rows.size() || table->sources[last].digest != stored->csvDigest) {
+      if (!stoppedAt || stoppedAt->digest != stored->csvDigest) {
         if (!options.resumeAnyway) {
           throw std::runtime_error(options.csvPath + " does not hold " + replayed +
                                    " (--resume-anyway continues it all the same)");
         }
       }
-      firstRow = std::min(last, table->rows.size() - 1);
-      if (firstRow + 1 >= table->rows.size()) {
+      firstRow = std::min(last, rows - 1);
+      if (firstRow + 1 >= rows) {
         throw std::runtime_error(options.csvPath + " holds no row after " + replayed + ": nothing to continue");
       }
       result.resumed = true;
     }
-    total = static_cast<std::int64_t>(table->rows.size() - firstRow) - 1;
+    total = static_cast<std::int64_t>(rows - firstRow) - 1;
     // The history is the strategy's running result. After a close-all the strategy opens the
     // same exposure again, so the history's later changes apply to the new, flat account: the
     // guarded account runs the recorded equity less what its closes cost (offset).
@@ -603,17 +616,19 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
       figures.freeMargin += offset;
       return figures;
     };
-    market.start = guarded(table->rows[firstRow]);
-    row = firstRow + 1;
+    csv->Rewind();
+    for (std::size_t skipped = 0; skipped <= firstRow; ++skipped) csv->Next(recorded, recordedSource);
+    market.start = guarded(recorded);
     market.nextTick = [&, guarded]() -> std::optional<AccountFigures> {
-      if (row >= table->rows.size() || stopRequested) return std::nullopt;
-      return guarded(table->rows[row++]);
+      if (stopRequested || !csv->Next(recorded, recordedSource)) return std::nullopt;
+      ++row;
+      return guarded(recorded);
     };
     market.closeAll = [&](const AccountFigures& figures) {
       offset -= options.model.closeCost;
       return CloseOutcome{figures.equity - options.model.closeCost, CloseDurationMs(closePrng)};
     };
-    market.unguardedEquity = [&] { return table->rows[row - 1].equity; };
+    market.unguardedEquity = [&] { return recorded.equity; };
   } else {
     account = std::make_unique<AccountModel>(NewAccount(options.model));
     if (stored && !stored->account.empty()) {
@@ -644,11 +659,10 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
     if (account) state.account = FormatAccount(*account);
     state.unguarded = unguarded;
     state.csvOffset = offset;
-    if (table) {
-      const std::size_t last = row - 1;
-      state.csvRow = static_cast<std::int64_t>(last);
-      state.csvLine = table->sources[last].line;
-      state.csvDigest = table->sources[last].digest;
+    if (csv) {
+      state.csvRow = static_cast<std::int64_t>(firstRow + row);
+      state.csvLine = recordedSource.line;
+      state.csvDigest = recordedSource.digest;
     }
     ReplaceFile(statePath, FormatSimState(state));
   };

@@ -216,5 +216,46 @@ TEST(ReadAccountCsv, ReadsTheTerminalsUtf16Export) {
   EXPECT_THROW(ReadAccountCsv(folder.File("missing.csv"), {}), std::runtime_error);
 }
 
+TEST(CsvRows, AFileReadPieceByPieceGivesTheRowsOfTheWholeText) {
+  // Long enough to be read in several pieces, in UTF-16 too, with comments, a bad row and CRLF.
+  std::string text = "# exported\r\nTime;Equity;Margin\r\n";
+  for (int i = 0; i < 40000; ++i) {
+    text += "2024.01.02 " + std::to_string(10 + i / 3600 % 10) + ":" + std::to_string(10 + i / 60 % 50) + ";" +
+            std::to_string(1000 + i % 977) + "," + std::to_string(i % 100) + ";300\r\n";
+    if (i % 9973 == 0) text += "# a note\r\n2024.01.02 10:00;lots;300\r\n";
+  }
+  const CsvTable whole = ParseAccountCsv(text, {});
+  ASSERT_GT(whole.rows.size(), 40000u - 1);
+  ASSERT_FALSE(whole.problems.empty());
+  std::string wide = "\xFF\xFE";
+  for (const char c : text) wide += std::string{c, '\0'};
+  testing::TempFolder folder;
+  testing::WriteFile(folder.File("narrow.csv"), text);
+  testing::WriteFile(folder.File("wide.csv"), wide);
+  for (const char* name : {"narrow.csv", "wide.csv"}) {
+    const CsvTable read = ReadAccountCsv(folder.File(name), {});
+    CsvRows rows(folder.File(name), {});
+    for (int pass = 0; pass < 2; ++pass) {
+      std::vector<CsvProblem> problems;
+      std::size_t count = 0;
+      AccountFigures figures{};
+      CsvRowSource source{};
+      while (rows.Next(figures, source, &problems)) {
+        ASSERT_LT(count, whole.rows.size()) << name;
+        ASSERT_EQ(figures.time, whole.rows[count].time) << name << " row " << count;
+        ASSERT_EQ(figures.equity, whole.rows[count].equity) << name << " row " << count;
+        ASSERT_EQ(source.line, whole.sources[count].line) << name << " row " << count;
+        ASSERT_EQ(source.digest, whole.sources[count].digest) << name << " row " << count;
+        ++count;
+      }
+      EXPECT_EQ(count, whole.rows.size()) << name;
+      EXPECT_EQ(problems.size(), whole.problems.size()) << name;
+      rows.Rewind();
+    }
+    EXPECT_EQ(read.rows.size(), whole.rows.size()) << name;
+    EXPECT_EQ(read.sources.back().digest, whole.sources.back().digest) << name;
+  }
+}
+
 }  // namespace
 }  // namespace zt::sim
