@@ -537,9 +537,7 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
                                 ? "CSV " + options.csvPath + " (" + std::to_string(figures.front().ticks + 1) + " rows)"
                                 : "seeded account model (seed " + std::to_string(options.model.seed) + ", " +
                                       std::to_string(figures.front().ticks) + " ticks)";
-  for (const std::string& line : Wrapped(std::to_string(ladders.size()) + " ladders on a " + input, kPageWidth)) {
-    out << line << "\n";
-  }
+  out << Folded(std::to_string(ladders.size()) + " ladders on a " + input, kPageWidth, "  ") << "\n";
   out << "\n" << FormatLadderTable(figures);
   if (!json.empty()) {
     try {
@@ -554,7 +552,7 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
       err << "zt-sim: " << error.what() << "\n";
       return 1;
     }
-    for (const std::string& line : Wrapped("JSON written to " + options.jsonPath, kPageWidth)) out << line << "\n";
+    out << Folded("JSON written to " + options.jsonPath, kPageWidth, "  ") << "\n";
   }
   return 0;
 }

@@ -264,10 +264,81 @@ std::string FormatSummary(const Summary& s, const Dashboard& panel) {
   return out;
 }
 
+std::string Folded(const std::string& text, std::size_t width, const std::string& indent) {
+  if (text.size() <= width) return text;
+  // Pieces that each end just after a break character.
+  std::vector<std::string> pieces;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == ' ' || text[i] == ',' || text[i] == '/' || i + 1 == text.size()) {
+      pieces.push_back(text.substr(start, i + 1 - start));
+      start = i + 1;
+    }
+  }
+  const auto withoutTrailingSpaces = [](std::string line) {
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+  };
+  std::string out, line;
+  bool content = false;  // line holds more than its indent
+  for (std::string piece : pieces) {
+    if (content && withoutTrailingSpaces(line + piece).size() > width) {
+      out += withoutTrailingSpaces(line) + "\n";
+      line = indent;
+      content = false;
+      piece.erase(0, std::min(piece.find_first_not_of(' '), piece.size()));
+    }
+    // A piece longer than a whole line is cut where the line ends.
+    while (line.size() < width && withoutTrailingSpaces(line + piece).size() > width) {
+      const std::size_t room = width - line.size();
+      out += line + piece.substr(0, room) + "\n";
+      piece.erase(0, room);
+      line = indent;
+    }
+    line += piece;
+    content = true;
+  }
+  return out + withoutTrailingSpaces(line);
+}
+
 std::string FormatLadder(const Ladder& ladder) {
   std::string out;
   const auto row = [&out](const char* label, const std::string& value) {
-    out += std::string(out.empty() ? "ladder  " : "        ") + Padded(label, 18) + value + "\n";
+    const std::string head = std::string(out.empty() ? "ladder  " : "        ") + Padded(label, 18);
+    if (head.size() + value.size() <= kPageWidth) {
+      out += head + value + "\n";
+      return;
+    }
+    // Sets side by side while they fit, "|" ending a line that has more after it; a set wider
+    // than a line is broken after a comma.
+    const std::string indent(head.size(), ' ');
+    std::vector<std::string> sets;
+    for (std::size_t start = 0;;) {
+      const std::size_t bar = value.find(" | ", start);
+      sets.push_back(value.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+      if (bar == std::string::npos) break;
+      start = bar + 3;
+    }
+    std::string line = head;
+    bool content = false;
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+      const std::string piece = sets[i] + (i + 1 < sets.size() ? " |" : "");
+      if (content && line.size() + 1 + piece.size() > kPageWidth) {
+        out += line + "\n";
+        line = indent;
+        content = false;
+      }
+      if (!content && line.size() + piece.size() > kPageWidth) {
+        const std::string folded = Folded(line + piece, kPageWidth, indent);
+        const std::size_t lastBreak = folded.rfind('\n');
+        out += folded.substr(0, lastBreak + 1);
+        line = folded.substr(lastBreak + 1);
+      } else {
+        line += (content ? " " : "") + piece;
+      }
+      content = true;
+    }
+    out += line + "\n";
   };
   row("take profits", FormatSets(ladder.takeProfits));
   row("drawdown targets", FormatSets(ladder.drawdownTargets));

@@ -68,6 +68,11 @@ using Inputs = std::vector<std::pair<std::string, std::string>>;
 std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel, const Ladder& ladder,
                        const Inputs& inputs);
 
+// text in lines of at most width characters, broken after a space, a comma or a slash (a path or
+// a list of amounts too long for a line breaks between its parts), every line but the first
+// starting with indent; a text that fits is returned as it is. Lines are joined by line feeds.
+std::string Folded(const std::string& text, std::size_t width, const std::string& indent);
+
 // Two decimals, the way the guard writes money ("-12.50").
 std::string Money(double amount);
 const char* EventName(EventKind kind);

@@ -40,6 +40,7 @@ namespace fs = std::filesystem;
 
 constexpr double kProgressDelaySeconds = 0.3;  // quicker runs never show a bar
 constexpr int kDefaultColumns = 80;
+constexpr std::size_t kPageWidth = 100;        // the report fits a terminal this wide
 constexpr int kSmallestBar = 10;               // narrower, the bar is left out
 constexpr std::size_t kProblemsShown = 5;
 constexpr int kInterruptedExit = 130;          // as a shell reports a program stopped by Ctrl-C      // bad CSV rows listed before "and N more"
@@ -733,23 +734,29 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     return 1;
   }
 
-  out << title << "\n";
+  // Paths of any length, folded so that the report fits a terminal kPageWidth columns wide.
+  const auto line = [&out](const std::string& text) { out << Folded(text, kPageWidth, "  ") << "\n"; };
+  line(title);
   if (options.state.empty()) {
-    out << "library " << options.library << ", no state folder kept (--state DIR keeps one to continue)\n\n";
+    line("library " + options.library + ", no state folder kept (--state DIR keeps one to continue)");
   } else {
-    out << "library " << result.libraryCopy << ", state folder " << result.stateFolder << "\n\n";
+    line("library " + result.libraryCopy + ", state folder " + result.stateFolder);
   }
+  out << "\n";
   if (!options.quiet) out << FormatLog(result.run, options.tail) << "\n";
   out << "Dashboard\n" << FormatDashboard(result.dashboard) << "\n";
   out << "Summary\n" << FormatSummary(result.summary, result.dashboard);
   if (result.interrupted) {
-    out << "\ninterrupted after " << result.run.ticks << " ticks"
-        << (options.state.empty() ? std::string() : "; run again with --state " + result.stateFolder + " to continue")
-        << "\n";
+    out << "\n";
+    line("interrupted after " + std::to_string(result.run.ticks) + " ticks" +
+         (options.state.empty() ? std::string() : "; run again with --state " + result.stateFolder + " to continue"));
   }
-  if (!options.chartPath.empty()) out << "\nchart written to " << options.chartPath << "\n";
-  if (!options.jsonPath.empty()) out << "JSON written to " << options.jsonPath << "\n";
-  if (!options.logPath.empty()) out << "full log written to " << options.logPath << "\n";
+  if (!options.chartPath.empty()) {
+    out << "\n";
+    line("chart written to " + options.chartPath);
+  }
+  if (!options.jsonPath.empty()) line("JSON written to " + options.jsonPath);
+  if (!options.logPath.empty()) line("full log written to " + options.logPath);
   return result.interrupted ? kInterruptedExit : 0;
 }
 
