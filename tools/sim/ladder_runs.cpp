@@ -276,7 +276,7 @@ std::vector<std::string> LadderRunArguments(const std::vector<std::string>& argu
   const std::set<std::string> dropped = {"--ladder", "--ladders", "--jobs", "--json",  "--chart",
                                          "--log",    "--tail",    "--take-profits",    "--drawdown-targets",
                                          "--increase-targets",    "--stop-losses"};
-  const std::set<std::string> droppedFlags = {"--quiet", "--no-progress"};
+  const std::set<std::string> droppedFlags = {"--quiet", "--no-progress", "--json-brief"};
   std::vector<std::string> out;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -293,7 +293,8 @@ std::vector<std::string> LadderRunArguments(const std::vector<std::string>& argu
   // an option whose value is the next argument.
   out.insert(out.end(), {"--take-profits", ladder.texts.takeProfits, "--drawdown-targets",
                          ladder.texts.drawdownTargets, "--increase-targets", ladder.texts.increaseTargets,
-                         "--stop-losses", ladder.texts.stopLosses, "--json", jsonPath, "--quiet", "--no-progress"});
+                         "--stop-losses", ladder.texts.stopLosses, "--json", jsonPath, "--json-brief", "--quiet",
+                         "--no-progress"});
   return out;
 }
 
@@ -329,18 +330,12 @@ LadderFigures ReadLadderFigures(const std::string& name, const std::string& text
     f.deepestDrawdown = comparison.at("withGuard").at("deepestDrawdown").get<long long>();
     f.unguardedEndEquity = comparison.at("withoutGuard").at("endEquity").get<long long>();
     f.unguardedDeepestDrawdown = comparison.at("withoutGuard").at("deepestDrawdown").get<long long>();
-    std::vector<long long> realised;
-    for (const Json& cycle : json.at("cycles")) {
-      realised.push_back(cycle.at("equityLeft").get<long long>() - cycle.at("snapshot").get<long long>());
-    }
-    if (!realised.empty()) {
-      // The average as the run's own summary gives it (from the amounts, rounded to cents once).
-      f.realisedAverage = comparison.at("withGuard").at("realisedPerCycle").get<long long>();
-      std::sort(realised.begin(), realised.end());
-      const std::size_t n = realised.size();
-      f.realisedMedian = n % 2 == 1 ? realised[n / 2] : (realised[n / 2 - 1] + realised[n / 2]) / 2;
-      f.realisedLowest = realised.front();
-      f.realisedHighest = realised.back();
+    const Json& realised = comparison.at("withGuard");
+    if (f.cycles > 0) {
+      f.realisedAverage = realised.at("realisedPerCycle").get<long long>();
+      f.realisedMedian = realised.at("realisedMedian").get<long long>();
+      f.realisedLowest = realised.at("realisedLowest").get<long long>();
+      f.realisedHighest = realised.at("realisedHighest").get<long long>();
     }
     const Json& ladder = json.at("ladder");
     const auto sets = [](const Json& list) {

@@ -46,7 +46,7 @@ struct LadderFigures {
   // Realised result per closed cycle (equity left less the cycle's snapshot); unset without cycles.
   std::optional<long long> realisedAverage, realisedMedian, realisedLowest, realisedHighest;
 };
-// Reads a run's JSON; throws std::runtime_error when it is not one.
+// Reads a run's brief JSON (--json-brief); throws std::runtime_error when it is not one.
 LadderFigures ReadLadderFigures(const std::string& name, const std::string& json);
 
 // The comparison as a table that fits 100 columns: the account without the guard once, then one

@@ -423,7 +423,7 @@ Json DashboardJson(const Dashboard& panel) {
 }  // namespace
 
 std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel, const Ladder& ladder,
-                       const Inputs& inputs) {
+                       const Inputs& inputs, bool brief) {
   Json all;
   all["units"] = {{"amounts", "cents"}, {"times", "seconds since 1970, UTC"}};
   Json inputsJson = Json::object();
@@ -436,18 +436,20 @@ std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& pa
                    {"drawdownTargets", drawdownTargets},
                    {"increaseTargets", CentsList(ladder.increaseTargets)},
                    {"stopLosses", CentsList(ladder.stopLosses)}};
-  Json events = Json::array();
-  for (const HostEvent& event : run.events) events.push_back(EventJson(event));
-  all["events"] = std::move(events);
-  Json cycles = Json::array();
-  for (const CycleRecord& cycle : run.cycles) {
-    cycles.push_back({{"snapshot", Cents(cycle.snapshot)},
-                      {"drawdown", Cents(cycle.drawdown)},
-                      {"equityLeft", Cents(cycle.equityLeft)},
-                      {"close", cycle.stopLoss ? "stop loss" : "take profit"},
-                      {"closeTime", cycle.closeTime}});
+  if (!brief) {
+    Json events = Json::array();
+    for (const HostEvent& event : run.events) events.push_back(EventJson(event));
+    all["events"] = std::move(events);
+    Json cycles = Json::array();
+    for (const CycleRecord& cycle : run.cycles) {
+      cycles.push_back({{"snapshot", Cents(cycle.snapshot)},
+                        {"drawdown", Cents(cycle.drawdown)},
+                        {"equityLeft", Cents(cycle.equityLeft)},
+                        {"close", cycle.stopLoss ? "stop loss" : "take profit"},
+                        {"closeTime", cycle.closeTime}});
+    }
+    all["cycles"] = std::move(cycles);
   }
-  all["cycles"] = std::move(cycles);
   all["summary"] = SummaryJson(s);
   if (s.compared) {
     all["comparison"] = {
@@ -456,6 +458,20 @@ std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& pa
                        {"realisedPerCycle", s.cycles > 0 ? Cents(s.realisedPerCycle) : Json(nullptr)}}},
         {"withoutGuard", {{"endEquity", Cents(s.unguardedFinalEquity)},
                           {"deepestDrawdown", Cents(s.unguardedDeepestDrawdown)}}}};
+    if (brief) {
+      // From the cycles' amounts in cents, as a program would take them from the full JSON.
+      std::vector<std::int64_t> realised;
+      for (const CycleRecord& cycle : run.cycles) {
+        realised.push_back(std::llround(cycle.equityLeft * 100.0) - std::llround(cycle.snapshot * 100.0));
+      }
+      std::sort(realised.begin(), realised.end());
+      const std::size_t n = realised.size();
+      Json& with = all["comparison"]["withGuard"];
+      with["realisedMedian"] = n == 0 ? Json(nullptr)
+                                      : Json(n % 2 == 1 ? realised[n / 2] : (realised[n / 2 - 1] + realised[n / 2]) / 2);
+      with["realisedLowest"] = n == 0 ? Json(nullptr) : Json(realised.front());
+      with["realisedHighest"] = n == 0 ? Json(nullptr) : Json(realised.back());
+    }
   }
   Json guard = Json::object();
   if (const std::optional<GuardStatistics> statistics = ParseGuardStatistics(panel.first.at(kStatisticsRow).value)) {

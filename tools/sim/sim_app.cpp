@@ -383,6 +383,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   app.add_flag("--quiet", o.quiet, "Print no event log, only the dashboard and the summary")->group(output);
   app.add_option("--log", o.logPath, "Write the whole event log to a file")->group(output);
   app.add_option("--json", o.jsonPath, "Write events, summary and dashboard as JSON ('-': standard output)")->group(output);
+  app.add_flag("--json-brief", o.jsonBrief,
+               "Leave events and cycles out of the JSON; the realised result per cycle as average, median, "
+               "lowest and highest instead (a long run keeps and writes far less)")
+      ->group(output)->configurable(false);
   app.add_option("--chart", o.chartPath, "Write the equity chart as SVG")->group(output);
   app.add_flag("--no-progress", noProgress, "Never draw the progress bar")->group(output);
 
@@ -683,8 +687,8 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
       // The whole log, the JSON and the chart want every event and level; a report of the summary
       // and the log's tail keeps only what it prints, so that a long run's memory stays flat.
       HostOptions host = options.host;
-      host.keepEverything = !options.logPath.empty() || !options.chartPath.empty() || !options.jsonPath.empty() ||
-                            (!options.quiet && options.tail == 0);
+      host.keepEverything = !options.logPath.empty() || !options.chartPath.empty() ||
+                            (!options.jsonPath.empty() && !options.jsonBrief) || (!options.quiet && options.tail == 0);
       host.lastEventsKept = options.quiet ? 0 : options.tail;
       result.run = RunHost(guard.api(), host, market, [&bar](std::int64_t done) { bar.Update(done); });
     }
@@ -723,7 +727,8 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     if (!options.chartPath.empty()) WriteChart(result.run, title, options.chartPath);
     const std::string json = options.jsonPath.empty() ? std::string()
                                                       : FormatJson(result.run, result.summary, result.dashboard, ladder,
-                                                                           SettingsLines(options.inputs));
+                                                                           SettingsLines(options.inputs),
+                                                                           options.jsonBrief);
     if (options.jsonPath == "-") {
       out << json;
       return result.interrupted ? kInterruptedExit : 0;

@@ -34,6 +34,7 @@ struct SimOptions {
   std::size_t tail = 0;              // events of the log to print; 0 all
   bool quiet = false;                // print no log, only dashboard and summary
   std::string jsonPath;              // "-" writes JSON to standard output instead of the report
+  bool jsonBrief = false;            // the JSON without its events and cycles (the run keeps none for it)
   std::string chartPath;
   std::string logPath;               // the whole log, whatever tail says
   bool progress = true;              // a progress bar when standard error is a terminal

@@ -5,6 +5,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -75,15 +76,18 @@ TEST(Ladders, EachLadderGivesTheFiguresOfItsRunAlone) {
     EXPECT_EQ(entry["closes"]["stopLoss"], alone["summary"]["stopLossCloses"]) << l.name;
     EXPECT_EQ(entry["cycles"], alone["summary"]["cycles"]) << l.name;
     EXPECT_EQ(entry["realisedPerCycle"]["average"], alone["comparison"]["withGuard"]["realisedPerCycle"]) << l.name;
-    long long lowest = 0, highest = 0;
-    for (std::size_t c = 0; c < alone["cycles"].size(); ++c) {
-      const long long realised = alone["cycles"][c]["equityLeft"].get<long long>() -
-                                 alone["cycles"][c]["snapshot"].get<long long>();
-      lowest = c == 0 ? realised : std::min(lowest, realised);
-      highest = c == 0 ? realised : std::max(highest, realised);
+    // The realised results per cycle, from the cycles the run alone lists.
+    std::vector<long long> realised;
+    for (const Json& cycle : alone["cycles"]) {
+      realised.push_back(cycle["equityLeft"].get<long long>() - cycle["snapshot"].get<long long>());
     }
-    EXPECT_EQ(entry["realisedPerCycle"]["lowest"], lowest) << l.name;
-    EXPECT_EQ(entry["realisedPerCycle"]["highest"], highest) << l.name;
+    ASSERT_FALSE(realised.empty()) << l.name;
+    std::sort(realised.begin(), realised.end());
+    const std::size_t n = realised.size();
+    EXPECT_EQ(entry["realisedPerCycle"]["lowest"], realised.front()) << l.name;
+    EXPECT_EQ(entry["realisedPerCycle"]["highest"], realised.back()) << l.name;
+    EXPECT_EQ(entry["realisedPerCycle"]["median"],
+              n % 2 == 1 ? realised[n / 2] : (realised[n / 2 - 1] + realised[n / 2]) / 2) << l.name;
   }
   // The ladders really differ: the tight one closes far more often.
   EXPECT_GT(all["ladders"][1]["cycles"].get<int>(), 3 * all["ladders"][0]["cycles"].get<int>());
