@@ -89,6 +89,23 @@ std::vector<std::string> SplitFields(std::string_view line, char delimiter) {
   return fields;
 }
 
+// The fields of a line as SplitFields reads them, as views: into the line itself when it holds
+// no quote (as nearly every row of a long file does, and then nothing is copied), else into store.
+void FieldViews(std::string_view line, char delimiter, std::vector<std::string_view>& views,
+                std::vector<std::string>& store) {
+  views.clear();
+  if (line.find('"') == std::string_view::npos) {
+    for (std::size_t start = 0;;) {
+      const std::size_t at = line.find(delimiter, start);
+      views.push_back(Trim(line.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start)));
+      if (at == std::string_view::npos) return;
+      start = at + 1;
+    }
+  }
+  SplitFields(line, delimiter, store);
+  views.assign(store.begin(), store.end());
+}
+
 // The delimiter is whichever of comma, semicolon and tab the header uses most.
 char DetectDelimiter(std::string_view header) {
   char best = ',';
@@ -131,8 +148,39 @@ int FindColumn(const std::vector<std::string>& header, const std::string& wanted
   return kNoColumn;
 }
 
+// Plain decimals ("-1234.56", the way histories write money) of up to 15 digits: the digits as a
+// whole number and one division by a power of ten, both exact, so the one rounding of that
+// division gives the same double as from_chars. Anything else is left to from_chars.
+bool ReadPlainDecimal(std::string_view text, double& value) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t at = 0;
+  const bool negative = !text.empty() && text.front() == '-';
+  if (negative) ++at;
+  std::uint64_t whole = 0;
+  int digits = 0, decimals = 0;
+  bool point = false;
+  for (; at < text.size(); ++at) {
+    const char c = text[at];
+    if (c == '.' && !point) {
+      point = true;
+    } else if (c >= '0' && c <= '9') {
+      whole = whole * 10 + static_cast<std::uint64_t>(c - '0');
+      ++digits;
+      if (point) ++decimals;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || digits > 15) return false;
+  value = static_cast<double>(whole) / kPowers[decimals];
+  if (negative) value = -value;
+  return true;
+}
+
 bool ReadNumber(std::string_view text, double& value) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (ReadPlainDecimal(text, value)) return true;
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
   return result.ec == std::errc() && result.ptr == text.data() + text.size() && std::isfinite(value);
 }
@@ -450,7 +498,8 @@ CsvLayout ReadLayout(const OpenLines& open, const ColumnMapping& mapping, const 
   const auto dateAt = static_cast<std::size_t>(dateColumn != kNoColumn ? dateColumn : timeColumn);
   const auto equityAt = static_cast<std::size_t>(layout.equity);
   bool dayFirst = false, monthFirst = false, yearLast = false, point = false, comma = false;
-  std::vector<std::string> fields;
+  std::vector<std::string_view> fields;
+  std::vector<std::string> store;
   bool first = true;
   const std::unique_ptr<LineSource> lines = open();
   ForEachLine(*lines, [&](int, std::string_view, std::string_view line) {
@@ -458,7 +507,7 @@ CsvLayout ReadLayout(const OpenLines& open, const ColumnMapping& mapping, const 
       first = false;  // the header
       return true;
     }
-    SplitFields(line, layout.delimiter, fields);
+    FieldViews(line, layout.delimiter, fields, store);
     unsigned day = 0, month = 0;
     if (findOrder && dateAt < fields.size() && YearLastDate(fields[dateAt], day, month)) {
       yearLast = true;
@@ -466,8 +515,8 @@ CsvLayout ReadLayout(const OpenLines& open, const ColumnMapping& mapping, const 
       monthFirst = monthFirst || month > 12;
     }
     if (findComma && equityAt < fields.size()) {
-      point = point || fields[equityAt].find('.') != std::string::npos;
-      comma = comma || fields[equityAt].find(',') != std::string::npos;
+      point = point || fields[equityAt].find('.') != std::string_view::npos;
+      comma = comma || fields[equityAt].find(',') != std::string_view::npos;
     }
     return true;
   });
@@ -513,7 +562,7 @@ class RowReader {
   bool Read(std::string_view content, AccountFigures& figures, std::vector<CsvProblem>* problems,
             std::vector<CsvProblem>* errors) {
     const CsvLayout& l = layout_;
-    SplitFields(content, l.delimiter, fields_);
+    FieldViews(content, l.delimiter, fields_, store_);
     const auto problem = [&](std::string message) {
       if (problems != nullptr) problems->push_back({line_, std::move(message)});
       return false;
@@ -521,28 +570,37 @@ class RowReader {
     if (fields_.size() != l.fields) {
       return problem(std::to_string(fields_.size()) + " fields, the header has " + std::to_string(l.fields));
     }
-    const auto field = [&](int column) -> std::string& { return fields_[static_cast<std::size_t>(column)]; };
+    const auto field = [&](int column) { return fields_[static_cast<std::size_t>(column)]; };
     if (l.date == kNoColumn) {
-      when_ = field(l.time);
+      when_.assign(field(l.time));
     } else {
       when_.assign(field(l.date)).append(" ").append(field(l.time));
     }
     const std::optional<std::int64_t> time = ParseTime(when_, l.order);
     if (!time) return problem("time \"" + when_ + "\" is not a time");
-    if (l.comma) {
-      for (const int column : {l.equity, l.margin, l.free}) {
-        if (column != kNoColumn) std::replace(field(column).begin(), field(column).end(), ',', '.');
+    // Equity, margin and free margin as written, or with the decimal comma made a point.
+    const int columns[3] = {l.equity, l.margin, l.free};
+    std::string_view numbers[3];
+    for (std::size_t i = 0; i < 3; ++i) {
+      if (columns[i] == kNoColumn) continue;
+      numbers[i] = field(columns[i]);
+      if (l.comma) {
+        pointed_[i].assign(numbers[i]);
+        std::replace(pointed_[i].begin(), pointed_[i].end(), ',', '.');
+        numbers[i] = pointed_[i];
       }
     }
     figures = AccountFigures{*time, 0.0, 0.0, 0.0};
-    int bad = kNoColumn;
+    std::size_t bad = 3;
     const char* name = "";
-    if (!ReadNumber(field(l.equity), figures.equity)) bad = l.equity, name = "equity";
-    else if (l.margin != kNoColumn && !ReadNumber(field(l.margin), figures.margin)) bad = l.margin, name = "margin";
-    else if (l.free != kNoColumn && !ReadNumber(field(l.free), figures.freeMargin)) bad = l.free, name = "free margin";
-    if (bad != kNoColumn) return problem(std::string(name) + " \"" + field(bad) + "\" is not a number");
+    if (!ReadNumber(numbers[0], figures.equity)) bad = 0, name = "equity";
+    else if (l.margin != kNoColumn && !ReadNumber(numbers[1], figures.margin)) bad = 1, name = "margin";
+    else if (l.free != kNoColumn && !ReadNumber(numbers[2], figures.freeMargin)) bad = 2, name = "free margin";
+    if (bad < 3) return problem(std::string(name) + " \"" + std::string(numbers[bad]) + "\" is not a number");
     if (errors != nullptr) {
-      if (!(figures.equity > 0.0)) errors->push_back({line_, "equity " + field(l.equity) + " is not above 0"});
+      if (!(figures.equity > 0.0)) {
+        errors->push_back({line_, "equity " + std::string(numbers[0]) + " is not above 0"});
+      }
       if (previousLine_ > 0 && figures.time < previousTime_) {
         errors->push_back({line_, "time " + FormatTime(figures.time) + " is before the row of line " +
                                       std::to_string(previousLine_) + " (" + FormatTime(previousTime_) + ")"});
@@ -556,7 +614,9 @@ class RowReader {
 
   std::unique_ptr<LineSource> lines_;
   const CsvLayout& layout_;
-  std::vector<std::string> fields_;
+  std::vector<std::string_view> fields_;
+  std::vector<std::string> store_;  // the fields of a line with quotes
+  std::string pointed_[3];          // figures with a decimal comma, made points
   std::string when_;
   int line_ = 0;
   bool headerSeen_ = false;

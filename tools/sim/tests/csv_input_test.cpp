@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
+
 #include <stdexcept>
 
 #include "sim_test_support.h"
@@ -214,6 +217,29 @@ TEST(ReadAccountCsv, ReadsTheTerminalsUtf16Export) {
   ASSERT_EQ(table.rows.size(), 2u);
   EXPECT_DOUBLE_EQ(table.rows[1].equity, 999.25);
   EXPECT_THROW(ReadAccountCsv(folder.File("missing.csv"), {}), std::runtime_error);
+}
+
+TEST(ParseAccountCsv, FiguresReadAsTheStandardLibraryReadsThem) {
+  // Every way a figure may be written, and many plain decimals, against std::from_chars.
+  std::vector<std::string> figures = {"0", "-0", "0.1", ".5", "5.", "123456789012345", "1234567890123456",
+                                      "99999999999999.9", "0.000000000000001", "1e3", "-2.5E-2", "0001.10",
+                                      "18446744073709551615", "3.14159265358979", "-7.000000000000001"};
+  std::uint64_t state = 99;
+  for (int i = 0; i < 3000; ++i) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    const auto digits = std::to_string(state >> (20 + state % 40));
+    const std::size_t point = state % (digits.size() + 1);
+    figures.push_back((i % 3 == 0 ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point));
+  }
+  std::string text = "time,equity,margin\n";
+  for (std::size_t i = 0; i < figures.size(); ++i) text += std::to_string(1704153600 + i) + ",5," + figures[i] + "\n";
+  const CsvTable table = ParseAccountCsv(text, {});
+  ASSERT_EQ(table.rows.size(), figures.size()) << (table.problems.empty() ? "" : table.problems[0].message);
+  for (std::size_t i = 0; i < figures.size(); ++i) {
+    double expected = 0.0;
+    std::from_chars(figures[i].data(), figures[i].data() + figures[i].size(), expected);
+    EXPECT_EQ(std::memcmp(&table.rows[i].margin, &expected, sizeof expected), 0) << figures[i];
+  }
 }
 
 TEST(CsvRows, AFileReadPieceByPieceGivesTheRowsOfTheWholeText) {
