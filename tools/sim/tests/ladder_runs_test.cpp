@@ -3,7 +3,11 @@
 // before any run starts.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -148,6 +152,67 @@ TEST(Ladders, MistakesAreNamedAndFailedRunsReported) {
         << errors;
   }
   EXPECT_TRUE(fs::is_empty(folder.File("tmp")));
+}
+
+// The library folder each running ladder loaded its guard from, read from the processes'
+// memory maps.
+std::vector<std::string> LibraryFoldersOfChildren(pid_t parent) {
+  std::vector<std::string> folders;
+  std::istringstream children(
+      testing::ReadFile("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) + "/children"));
+  for (pid_t child = 0; children >> child;) {
+    std::istringstream maps(testing::ReadFile("/proc/" + std::to_string(child) + "/maps"));
+    for (std::string line; std::getline(maps, line);) {
+      const std::size_t at = line.find('/');
+      if (at != std::string::npos && line.size() > 12 && line.substr(line.size() - 12) == "/zentravo.so") {
+        folders.push_back(fs::path(line.substr(at)).parent_path().string());
+        break;
+      }
+    }
+  }
+  return folders;
+}
+
+TEST(Ladders, CtrlCStopsEveryRunAndLeavesNoFolderBehind) {
+  testing::TempFolder folder;
+  fs::create_directories(folder.File("tmp"));
+  const std::vector<std::string> arguments = {ZT_SIM_PROGRAM, "--library", ZT_SIM_LIBRARY, "--ticks", "100000000",
+                                              "--no-progress", "--jobs", "2", "--ladder", "a=5|||5",
+                                              "--ladder", "b=60|||150", "--ladder", "c=30|||90"};
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  const std::string tmp = "TMPDIR=" + folder.File("tmp");
+  std::vector<char*> environment = {const_cast<char*>(tmp.c_str()), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, folder.File("err.txt").c_str(), O_WRONLY | O_CREAT, 0600);
+  // A process group of its own, as a shell starts a command: Ctrl-C goes to the whole group.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  pid_t parent = 0;
+  ASSERT_EQ(posix_spawn(&parent, ZT_SIM_PROGRAM, &actions, &attributes, argv.data(), environment.data()), 0);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  std::vector<std::string> libraries;
+  for (int wait = 0; wait < 200 && libraries.size() < 2; ++wait) {
+    usleep(50000);
+    libraries = LibraryFoldersOfChildren(parent);
+  }
+  EXPECT_EQ(libraries.size(), 2u);  // two at a time
+  usleep(200000);
+  kill(-parent, SIGINT);  // Ctrl-C at the terminal
+  int status = 0;
+  ASSERT_EQ(waitpid(parent, &status, 0), parent);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_NE(testing::ReadFile(folder.File("err.txt")).find("interrupted; 0 of 3 ladders had finished"),
+            std::string::npos);
+  EXPECT_TRUE(fs::is_empty(folder.File("tmp")));
+  for (const std::string& library : libraries) EXPECT_FALSE(fs::exists(library)) << library;
 }
 
 }  // namespace
