@@ -371,11 +371,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   std::vector<std::string> ladderFiles;
   o.jobs = std::max(1, static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)));
   app.add_option("--ladder", ladderTexts,
-                 "A ladder to compare, NAME=TP|DD|INC|SL: the four target texts (repeat the option)")
+                 "A ladder NAME=TP|DD|INC|SL to compare (repeat the option)")
       ->group(side)->configurable(false)->allow_extra_args(false);
-  app.add_option("--ladders", ladderFiles, "Read ladders from a file, one NAME=TP|DD|INC|SL a line, # comments")
+  app.add_option("--ladders", ladderFiles, "Ladders from a file: NAME=TP|DD|INC|SL a line, # comments")
       ->group(side)->configurable(false)->allow_extra_args(false)->check(CLI::ExistingFile);
-  app.add_option("--jobs", o.jobs, "Ladders run at a time, each in a process of its own (default: the cores)")
+  app.add_option("--jobs", o.jobs, "Ladders run at once, a process each (default: the cores)")
       ->group(side)->configurable(false)->capture_default_str();
 
   const std::string output = "Output";
@@ -384,8 +384,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   app.add_option("--log", o.logPath, "Write the whole event log to a file")->group(output);
   app.add_option("--json", o.jsonPath, "Write events, summary and dashboard as JSON ('-': standard output)")->group(output);
   app.add_flag("--json-brief", o.jsonBrief,
-               "Leave events and cycles out of the JSON; the realised result per cycle as average, median, "
-               "lowest and highest instead (a long run keeps and writes far less)")
+               "Leave events and cycles out of the JSON (a long run keeps less)")
       ->group(output)->configurable(false);
   app.add_option("--chart", o.chartPath, "Write the equity chart as SVG")->group(output);
   app.add_flag("--no-progress", noProgress, "Never draw the progress bar")->group(output);
