@@ -366,7 +366,10 @@ std::string FormatLadderTable(const std::vector<LadderFigures>& ladders) {
     std::string line = name.size() > kNameColumn ? name + "\n" + std::string(kNameColumn, ' ')
                                                  : Padded(name, kNameColumn);
     // A figure wider than its column still stands apart from the one before it.
-    for (std::size_t i = 0; i < cells.size(); ++i) line += " " + PaddedLeft(cells[i], widths[i] - 1);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      line += ' ';
+      line += PaddedLeft(cells[i], widths[i] - 1);
+    }
     while (!line.empty() && line.back() == ' ') line.pop_back();
     out += line + "\n";
   };
