@@ -6,7 +6,8 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 
 #include "sim_state.h"
@@ -36,32 +37,73 @@ std::string NormalName(std::string_view name) {
   return out;
 }
 
-// The fields of a line: a field in double quotes may hold the delimiter, and "" stands for a
-// quote in it. A row quoted whole ("a,b,c") is taken apart inside its quotes.
-std::vector<std::string> SplitFields(std::string_view line, char delimiter) {
-  std::vector<std::string> fields(1);
+// The fields of a line into fields (their strings reused from row to row, so that reading a
+// long file allocates nothing per row): a field in double quotes may hold the delimiter, and ""
+// stands for a quote in it. A row quoted whole ("a,b,c") is taken apart inside its quotes.
+void SplitFields(std::string_view line, char delimiter, std::vector<std::string>& fields) {
+  std::size_t count = 0;
+  const auto open = [&]() -> std::string& {
+    if (count == fields.size()) fields.emplace_back();
+    std::string& field = fields[count++];
+    field.clear();
+    return field;
+  };
+  if (line.find('"') == std::string_view::npos) {
+    for (std::size_t start = 0;;) {
+      const std::size_t at = line.find(delimiter, start);
+      open().assign(Trim(line.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start)));
+      if (at == std::string_view::npos) break;
+      start = at + 1;
+    }
+    fields.resize(count);
+    return;
+  }
+  std::string* field = &open();
   bool quoted = false;
   for (std::size_t i = 0; i < line.size(); ++i) {
     const char c = line[i];
     if (c == '"') {
       if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
-        fields.back() += '"';
+        *field += '"';
         ++i;
       } else {
         quoted = !quoted;
       }
     } else if (c == delimiter && !quoted) {
-      fields.emplace_back();
+      field = &open();
     } else {
-      fields.back() += c;
+      *field += c;
     }
   }
-  for (std::string& field : fields) field = std::string(Trim(field));
+  fields.resize(count);
+  for (std::string& each : fields) each = std::string(Trim(each));
   if (fields.size() == 1 && line.size() >= 2 && line.front() == '"' && line.back() == '"' &&
       line.find(delimiter) != std::string_view::npos) {
-    return SplitFields(line.substr(1, line.size() - 2), delimiter);
+    SplitFields(line.substr(1, line.size() - 2), delimiter, fields);
   }
+}
+
+std::vector<std::string> SplitFields(std::string_view line, char delimiter) {
+  std::vector<std::string> fields;
+  SplitFields(line, delimiter, fields);
   return fields;
+}
+
+// The fields of a line as SplitFields reads them, as views: into the line itself when it holds
+// no quote (as nearly every row of a long file does, and then nothing is copied), else into store.
+void FieldViews(std::string_view line, char delimiter, std::vector<std::string_view>& views,
+                std::vector<std::string>& store) {
+  views.clear();
+  if (line.find('"') == std::string_view::npos) {
+    for (std::size_t start = 0;;) {
+      const std::size_t at = line.find(delimiter, start);
+      views.push_back(Trim(line.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start)));
+      if (at == std::string_view::npos) return;
+      start = at + 1;
+    }
+  }
+  SplitFields(line, delimiter, store);
+  views.assign(store.begin(), store.end());
 }
 
 // The delimiter is whichever of comma, semicolon and tab the header uses most.
@@ -106,8 +148,39 @@ int FindColumn(const std::vector<std::string>& header, const std::string& wanted
   return kNoColumn;
 }
 
+// Plain decimals ("-1234.56", the way histories write money) of up to 15 digits: the digits as a
+// whole number and one division by a power of ten, both exact, so the one rounding of that
+// division gives the same double as from_chars. Anything else is left to from_chars.
+bool ReadPlainDecimal(std::string_view text, double& value) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t at = 0;
+  const bool negative = !text.empty() && text.front() == '-';
+  if (negative) ++at;
+  std::uint64_t whole = 0;
+  int digits = 0, decimals = 0;
+  bool point = false;
+  for (; at < text.size(); ++at) {
+    const char c = text[at];
+    if (c == '.' && !point) {
+      point = true;
+    } else if (c >= '0' && c <= '9') {
+      whole = whole * 10 + static_cast<std::uint64_t>(c - '0');
+      ++digits;
+      if (point) ++decimals;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || digits > 15) return false;
+  value = static_cast<double>(whole) / kPowers[decimals];
+  if (negative) value = -value;
+  return true;
+}
+
 bool ReadNumber(std::string_view text, double& value) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (ReadPlainDecimal(text, value)) return true;
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
   return result.ec == std::errc() && result.ptr == text.data() + text.size() && std::isfinite(value);
 }
@@ -270,40 +343,96 @@ std::string FormatTime(std::int64_t time) {
 
 namespace {
 
-// Calls each(line number, line, offset just past it) for every line that is neither blank nor a
-// comment. The file is walked twice (once to learn its formats, once to read it), so that no
-// more than the figures is ever kept in memory.
-template <typename Each>
-void ForEachLine(std::string_view text, Each each) {
-  int lineNumber = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = Trim(text.substr(start, end - start), false);
-    start = end + 1;
-    ++lineNumber;
-    if (!line.empty() && line.front() != '#') each(lineNumber, line, std::min(start, text.size()));
-  }
-}
-
-// One data row as the file gives it, before its figures are read.
-struct RawRow {
-  int line;
-  std::size_t end;  // offset just past its line
-  std::vector<std::string> fields;
+// The lines of a text, each with its line feed (the fingerprint counts every byte), from memory or
+// from a file read a piece at a time. A file in UTF-16 (little-endian, with a byte-order mark) is
+// narrowed as it is read: figures and column names are plain ASCII, so its low bytes are the same
+// file in 8 bits.
+class LineSource {
+ public:
+  virtual ~LineSource() = default;
+  // The next line, its feed included; false at the end. The view lasts until the next call.
+  virtual bool Next(std::string_view& line) = 0;
 };
 
-// Calls each(row) for every data row of the text, after the header.
-template <typename Each>
-void ForEachRow(std::string_view text, char delimiter, Each each) {
-  bool header = true;
-  ForEachLine(text, [&](int line, std::string_view content, std::size_t end) {
-    if (header) {
-      header = false;
-      return;
+class TextLines final : public LineSource {
+ public:
+  explicit TextLines(std::string_view text) : text_(text) {}
+  bool Next(std::string_view& line) override {
+    if (at_ >= text_.size()) return false;
+    const std::size_t feed = text_.find('\n', at_);
+    const std::size_t end = feed == std::string_view::npos ? text_.size() : feed + 1;
+    line = text_.substr(at_, end - at_);
+    at_ = end;
+    return true;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t at_ = 0;
+};
+
+class FileLines final : public LineSource {
+ public:
+  explicit FileLines(const std::string& path) : in_(path, std::ios::binary) {
+    if (!in_) throw std::runtime_error("cannot read " + path);
+    char mark[2] = {};
+    in_.read(mark, 2);
+    wide_ = in_.gcount() == 2 && mark[0] == '\xFF' && mark[1] == '\xFE';
+    if (!wide_) buffer_.assign(mark, static_cast<std::size_t>(in_.gcount()));
+  }
+  bool Next(std::string_view& line) override {
+    std::size_t feed = buffer_.find('\n', at_);
+    while (feed == std::string::npos && Fill()) feed = buffer_.find('\n', at_);
+    if (at_ >= buffer_.size()) return false;
+    const std::size_t end = feed == std::string::npos ? buffer_.size() : feed + 1;
+    line = std::string_view(buffer_).substr(at_, end - at_);
+    at_ = end;
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t kPiece = std::size_t{1} << 18;
+
+  // Appends the next piece of the file after what is still unread; false at its end.
+  bool Fill() {
+    if (!in_) return false;
+    buffer_.erase(0, at_);
+    at_ = 0;
+    piece_.resize(kPiece);
+    in_.read(piece_.data(), static_cast<std::streamsize>(piece_.size()));
+    const auto got = static_cast<std::size_t>(in_.gcount());
+    if (!wide_) {
+      buffer_.append(piece_.data(), got);
+    } else {
+      // Bytes at even offsets of the file (after the mark) are the characters.
+      for (std::size_t i = 0; i < got; ++i, ++offset_) {
+        if (offset_ % 2 == 0) buffer_ += piece_[i];
+      }
     }
-    each(RawRow{line, end, SplitFields(content, delimiter)});
-  });
+    return got > 0;
+  }
+
+  std::ifstream in_;
+  bool wide_ = false;
+  std::uint64_t offset_ = 0;  // of the next byte after the mark, in a wide file
+  std::string buffer_;
+  std::string piece_;
+  std::size_t at_ = 0;
+};
+
+using OpenLines = std::function<std::unique_ptr<LineSource>()>;
+
+// Calls each(line number, line) for every line that is neither blank nor a comment, line without
+// its feed and the blanks around it, until each returns false.
+template <typename Each>
+void ForEachLine(LineSource& lines, Each each) {
+  int number = 0;
+  std::string_view raw;
+  while (lines.Next(raw)) {
+    ++number;
+    const std::string_view line = Trim(raw, false);
+    if (!line.empty() && line.front() != '#' && !each(number, raw, line)) return;
+  }
 }
 
 // "02.01.2024": the first two fields of a date that ends in its year, or false.
@@ -315,133 +444,232 @@ bool YearLastDate(std::string_view text, unsigned& first, unsigned& second) {
          Expect(text, at, ".-/") && ReadDigits(text, at, 4, year);
 }
 
-DateOrder DetectDateOrder(std::string_view text, char delimiter, int dateColumn) {
-  bool dayFirst = false, monthFirst = false, yearLast = false;
-  ForEachRow(text, delimiter, [&](const RawRow& row) {
-    unsigned first = 0, second = 0;
-    if (static_cast<std::size_t>(dateColumn) >= row.fields.size() ||
-        !YearLastDate(row.fields[static_cast<std::size_t>(dateColumn)], first, second)) {
-      return;
-    }
-    yearLast = true;
-    dayFirst = dayFirst || first > 12;
-    monthFirst = monthFirst || second > 12;
-  });
-  if (!yearLast) return DateOrder::YearFirst;
-  if (dayFirst != monthFirst) return dayFirst ? DateOrder::DayFirst : DateOrder::MonthFirst;
-  throw std::invalid_argument(std::string("the dates end in the year, and ") +
-                              (dayFirst ? "some read day-first, some month-first" : "no day passes 12") +
-                              ": say which with --date-order dmy or mdy");
-}
-
-bool CommaDecimals(std::string_view text, char delimiter, int equityColumn) {
-  if (delimiter == ',') return false;
-  bool point = false, comma = false;
-  ForEachRow(text, delimiter, [&](const RawRow& row) {
-    if (static_cast<std::size_t>(equityColumn) >= row.fields.size()) return;
-    const std::string& field = row.fields[static_cast<std::size_t>(equityColumn)];
-    point = point || field.find('.') != std::string::npos;
-    comma = comma || field.find(',') != std::string::npos;
-  });
-  return comma && !point;
-}
-
 }  // namespace
 
-CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping, const CsvFormat& format) {
-  CsvTable table{{}, {}, {}, {}, ','};
+// Where the figures are in a file's rows and how they are written, learnt from its header and, for
+// what the format leaves to be found out, from one reading of its rows.
+struct CsvLayout {
+  char delimiter = ',';
+  std::size_t fields = 0;
+  int time = kNoColumn, date = kNoColumn, equity = kNoColumn, margin = kNoColumn, free = kNoColumn;
+  DateOrder order = DateOrder::YearFirst;
+  bool comma = false;
+};
+
+namespace {
+
+CsvLayout ReadLayout(const OpenLines& open, const ColumnMapping& mapping, const CsvFormat& format) {
+  CsvLayout layout;
   std::vector<std::string> header;
-  ForEachLine(text, [&](int, std::string_view line, std::size_t) {
-    if (!header.empty()) return;
-    table.delimiter = DetectDelimiter(line);
-    header = SplitFields(line, table.delimiter);
-  });
+  {
+    const std::unique_ptr<LineSource> lines = open();
+    ForEachLine(*lines, [&](int, std::string_view, std::string_view line) {
+      layout.delimiter = DetectDelimiter(line);
+      header = SplitFields(line, layout.delimiter);
+      return false;
+    });
+  }
   if (header.empty()) throw std::invalid_argument("the file holds no header line");
+  layout.fields = header.size();
 
   int timeColumn = FindColumn(header, mapping.time, {"datetime", "timestamp", "time"}, "time");
   int dateColumn = FindColumn(header, mapping.date, {"date", "day"}, "date");
   if (timeColumn == kNoColumn || timeColumn == dateColumn) std::swap(timeColumn, dateColumn);
   if (timeColumn == dateColumn) dateColumn = kNoColumn;
-  const int equityColumn = FindColumn(header, mapping.equity, {"equity"}, "equity");
-  const int marginColumn = FindColumn(header, mapping.margin, {"margin", "usedmargin", "marginused"}, "margin");
-  const int freeColumn = FindColumn(header, mapping.freeMargin, {"freemargin", "free", "marginfree"}, "free margin");
-  if (timeColumn == kNoColumn || equityColumn == kNoColumn) {
+  layout.time = timeColumn;
+  layout.date = dateColumn;
+  layout.equity = FindColumn(header, mapping.equity, {"equity"}, "equity");
+  layout.margin = FindColumn(header, mapping.margin, {"margin", "usedmargin", "marginused"}, "margin");
+  layout.free = FindColumn(header, mapping.freeMargin, {"freemargin", "free", "marginfree"}, "free margin");
+  if (layout.time == kNoColumn || layout.equity == kNoColumn) {
     throw std::invalid_argument(
-        "the header line names no " + std::string(timeColumn == kNoColumn ? "time" : "equity") +
+        "the header line names no " + std::string(layout.time == kNoColumn ? "time" : "equity") +
         " column (map one with --columns, e.g. time=Date,equity=Equity)");
   }
-  const DateOrder order =
-      format.dateOrder != DateOrder::Auto
-          ? format.dateOrder
-          : DetectDateOrder(text, table.delimiter, dateColumn != kNoColumn ? dateColumn : timeColumn);
-  const bool comma = format.decimal == DecimalMark::Comma ||
-                     (format.decimal == DecimalMark::Auto && CommaDecimals(text, table.delimiter, equityColumn));
 
-  std::uint64_t digest = kDigestStart;
-  std::size_t digested = 0;
-  int previousLine = 0;  // of the last usable row
-  ForEachRow(text, table.delimiter, [&](RawRow row) {
-    std::vector<std::string>& fields = row.fields;
-    if (fields.size() != header.size()) {
-      table.problems.push_back({row.line, std::to_string(fields.size()) + " fields, the header has " +
-                                              std::to_string(header.size())});
-      return;
+  // A date that ends in the year is day-first when a first field passes 12, month-first when a
+  // second one does; a comma is the decimal mark in a file separated by semicolons or tabs whose
+  // figures have no point. Both are told from every row, in one reading.
+  const bool findOrder = format.dateOrder == DateOrder::Auto;
+  const bool findComma = format.decimal == DecimalMark::Auto && layout.delimiter != ',';
+  layout.order = findOrder ? DateOrder::YearFirst : format.dateOrder;
+  layout.comma = format.decimal == DecimalMark::Comma;
+  if (!findOrder && !findComma) return layout;
+  const auto dateAt = static_cast<std::size_t>(dateColumn != kNoColumn ? dateColumn : timeColumn);
+  const auto equityAt = static_cast<std::size_t>(layout.equity);
+  bool dayFirst = false, monthFirst = false, yearLast = false, point = false, comma = false;
+  std::vector<std::string_view> fields;
+  std::vector<std::string> store;
+  bool first = true;
+  const std::unique_ptr<LineSource> lines = open();
+  ForEachLine(*lines, [&](int, std::string_view, std::string_view line) {
+    if (first) {
+      first = false;  // the header
+      return true;
     }
-    const auto field = [&](int column) -> std::string& { return fields[static_cast<std::size_t>(column)]; };
-    const std::string when = dateColumn == kNoColumn ? field(timeColumn) : field(dateColumn) + " " + field(timeColumn);
-    const std::optional<std::int64_t> time = ParseTime(when, order);
-    if (!time) {
-      table.problems.push_back({row.line, "time \"" + when + "\" is not a time"});
-      return;
+    FieldViews(line, layout.delimiter, fields, store);
+    unsigned day = 0, month = 0;
+    if (findOrder && dateAt < fields.size() && YearLastDate(fields[dateAt], day, month)) {
+      yearLast = true;
+      dayFirst = dayFirst || day > 12;
+      monthFirst = monthFirst || month > 12;
     }
-    if (comma) {
-      for (const int column : {equityColumn, marginColumn, freeColumn}) {
-        if (column != kNoColumn) std::replace(field(column).begin(), field(column).end(), ',', '.');
+    if (findComma && equityAt < fields.size()) {
+      point = point || fields[equityAt].find('.') != std::string_view::npos;
+      comma = comma || fields[equityAt].find(',') != std::string_view::npos;
+    }
+    return true;
+  });
+  if (findOrder && yearLast) {
+    if (dayFirst == monthFirst) {
+      throw std::invalid_argument(std::string("the dates end in the year, and ") +
+                                  (dayFirst ? "some read day-first, some month-first" : "no day passes 12") +
+                                  ": say which with --date-order dmy or mdy");
+    }
+    layout.order = dayFirst ? DateOrder::DayFirst : DateOrder::MonthFirst;
+  }
+  if (findComma) layout.comma = comma && !point;
+  return layout;
+}
+
+// The usable rows of a text, one at a time, with the rows skipped on the way.
+class RowReader {
+ public:
+  RowReader(std::unique_ptr<LineSource> lines, const CsvLayout& layout) : lines_(std::move(lines)), layout_(layout) {}
+
+  bool Next(AccountFigures& figures, CsvRowSource& source, std::vector<CsvProblem>* problems,
+            std::vector<CsvProblem>* errors) {
+    std::string_view raw;
+    while (lines_->Next(raw)) {
+      ++line_;
+      // The fingerprint runs on from the last line's: the file is read once.
+      digest_ = Digest(raw, digest_);
+      const std::string_view content = Trim(raw, false);
+      if (content.empty() || content.front() == '#') continue;
+      if (!headerSeen_) {
+        headerSeen_ = true;
+        continue;
+      }
+      if (Read(content, figures, problems, errors)) {
+        source = {line_, digest_};
+        return true;
       }
     }
-    AccountFigures figures{*time, 0.0, 0.0, 0.0};
-    std::string bad;
-    if (!ReadNumber(field(equityColumn), figures.equity)) bad = "equity";
-    else if (marginColumn != kNoColumn && !ReadNumber(field(marginColumn), figures.margin)) bad = "margin";
-    else if (freeColumn != kNoColumn && !ReadNumber(field(freeColumn), figures.freeMargin)) bad = "free margin";
-    if (!bad.empty()) {
-      const int column = bad == "equity" ? equityColumn : bad == "margin" ? marginColumn : freeColumn;
-      table.problems.push_back({row.line, bad + " \"" + field(column) + "\" is not a number"});
-      return;
+    return false;
+  }
+
+ private:
+  bool Read(std::string_view content, AccountFigures& figures, std::vector<CsvProblem>* problems,
+            std::vector<CsvProblem>* errors) {
+    const CsvLayout& l = layout_;
+    FieldViews(content, l.delimiter, fields_, store_);
+    const auto problem = [&](std::string message) {
+      if (problems != nullptr) problems->push_back({line_, std::move(message)});
+      return false;
+    };
+    if (fields_.size() != l.fields) {
+      return problem(std::to_string(fields_.size()) + " fields, the header has " + std::to_string(l.fields));
     }
-    if (!(figures.equity > 0.0)) {
-      table.errors.push_back({row.line, "equity " + field(equityColumn) + " is not above 0"});
+    const auto field = [&](int column) { return fields_[static_cast<std::size_t>(column)]; };
+    if (l.date == kNoColumn) {
+      when_.assign(field(l.time));
+    } else {
+      when_.assign(field(l.date)).append(" ").append(field(l.time));
     }
-    if (previousLine > 0 && figures.time < table.rows.back().time) {
-      table.errors.push_back({row.line, "time " + FormatTime(figures.time) + " is before the row of line " +
-                                            std::to_string(previousLine) + " (" + FormatTime(table.rows.back().time) +
-                                            ")"});
+    const std::optional<std::int64_t> time = ParseTime(when_, l.order);
+    if (!time) return problem("time \"" + when_ + "\" is not a time");
+    // Equity, margin and free margin as written, or with the decimal comma made a point.
+    const int columns[3] = {l.equity, l.margin, l.free};
+    std::string_view numbers[3];
+    for (std::size_t i = 0; i < 3; ++i) {
+      if (columns[i] == kNoColumn) continue;
+      numbers[i] = field(columns[i]);
+      if (l.comma) {
+        pointed_[i].assign(numbers[i]);
+        std::replace(pointed_[i].begin(), pointed_[i].end(), ',', '.');
+        numbers[i] = pointed_[i];
+      }
     }
-    if (freeColumn == kNoColumn) figures.freeMargin = figures.equity - figures.margin;
+    figures = AccountFigures{*time, 0.0, 0.0, 0.0};
+    std::size_t bad = 3;
+    const char* name = "";
+    if (!ReadNumber(numbers[0], figures.equity)) bad = 0, name = "equity";
+    else if (l.margin != kNoColumn && !ReadNumber(numbers[1], figures.margin)) bad = 1, name = "margin";
+    else if (l.free != kNoColumn && !ReadNumber(numbers[2], figures.freeMargin)) bad = 2, name = "free margin";
+    if (bad < 3) return problem(std::string(name) + " \"" + std::string(numbers[bad]) + "\" is not a number");
+    if (errors != nullptr) {
+      if (!(figures.equity > 0.0)) {
+        errors->push_back({line_, "equity " + std::string(numbers[0]) + " is not above 0"});
+      }
+      if (previousLine_ > 0 && figures.time < previousTime_) {
+        errors->push_back({line_, "time " + FormatTime(figures.time) + " is before the row of line " +
+                                      std::to_string(previousLine_) + " (" + FormatTime(previousTime_) + ")"});
+      }
+    }
+    if (l.free == kNoColumn) figures.freeMargin = figures.equity - figures.margin;
+    previousLine_ = line_;
+    previousTime_ = figures.time;
+    return true;
+  }
+
+  std::unique_ptr<LineSource> lines_;
+  const CsvLayout& layout_;
+  std::vector<std::string_view> fields_;
+  std::vector<std::string> store_;  // the fields of a line with quotes
+  std::string pointed_[3];          // figures with a decimal comma, made points
+  std::string when_;
+  int line_ = 0;
+  bool headerSeen_ = false;
+  std::uint64_t digest_ = kDigestStart;
+  int previousLine_ = 0;  // of the last usable row
+  std::int64_t previousTime_ = 0;
+};
+
+CsvTable ReadTable(const OpenLines& open, const ColumnMapping& mapping, const CsvFormat& format) {
+  const CsvLayout layout = ReadLayout(open, mapping, format);
+  CsvTable table{{}, {}, {}, {}, layout.delimiter};
+  RowReader rows(open(), layout);
+  AccountFigures figures{};
+  CsvRowSource source{};
+  while (rows.Next(figures, source, &table.problems, &table.errors)) {
     table.rows.push_back(figures);
-    // The fingerprint runs on from the last row's: the file is read once.
-    digest = Digest(text.substr(digested, row.end - digested), digest);
-    digested = row.end;
-    table.sources.push_back({row.line, digest});
-    previousLine = row.line;
-  });
+    table.sources.push_back(source);
+  }
   return table;
 }
 
+}  // namespace
+
+CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping, const CsvFormat& format) {
+  return ReadTable([text] { return std::make_unique<TextLines>(text); }, mapping, format);
+}
+
 CsvTable ReadAccountCsv(const std::string& path, const ColumnMapping& mapping, const CsvFormat& format) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  std::string text = contents.str();
-  // Terminals export their histories as UTF-16 (little-endian, with a byte-order mark). Figures
-  // and column names are plain ASCII, so dropping the high bytes gives the same file in 8 bits.
-  if (text.size() >= 2 && text[0] == '\xFF' && text[1] == '\xFE') {
-    std::string narrow;
-    for (std::size_t i = 2; i < text.size(); i += 2) narrow += text[i];
-    text = narrow;
-  }
-  return ParseAccountCsv(text, mapping, format);
+  return ReadTable([&path] { return std::make_unique<FileLines>(path); }, mapping, format);
+}
+
+struct CsvRows::Reader {
+  std::string path;
+  CsvLayout layout;
+  std::unique_ptr<RowReader> rows;
+};
+
+CsvRows::CsvRows(const std::string& path, const ColumnMapping& mapping, const CsvFormat& format)
+    : reader_(std::make_unique<Reader>()) {
+  reader_->path = path;
+  reader_->layout = ReadLayout([&path] { return std::make_unique<FileLines>(path); }, mapping, format);
+  Rewind();
+}
+
+CsvRows::~CsvRows() = default;
+
+void CsvRows::Rewind() {
+  reader_->rows = std::make_unique<RowReader>(std::make_unique<FileLines>(reader_->path), reader_->layout);
+}
+
+bool CsvRows::Next(AccountFigures& figures, CsvRowSource& source, std::vector<CsvProblem>* problems,
+                   std::vector<CsvProblem>* errors) {
+  return reader_->rows->Next(figures, source, problems, errors);
 }
 
 }  // namespace zt::sim

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -67,6 +68,30 @@ struct CsvTable {
 CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping, const CsvFormat& format = {});
 // Reads the file at path; throws std::runtime_error when it cannot be read.
 CsvTable ReadAccountCsv(const std::string& path, const ColumnMapping& mapping, const CsvFormat& format = {});
+
+// The rows of a history read from its file as they are wanted, holding no more than the row in
+// hand, however long the history: a replay reads the file once to check every row before the
+// guard sees any, and again to replay them. The rows, problems and errors are those
+// ReadAccountCsv gives. The constructor reads the header and learns the formats (throwing as
+// ReadAccountCsv does).
+class CsvRows {
+ public:
+  CsvRows(const std::string& path, const ColumnMapping& mapping, const CsvFormat& format = {});
+  ~CsvRows();
+  CsvRows(const CsvRows&) = delete;
+  CsvRows& operator=(const CsvRows&) = delete;
+
+  // Starts again at the first row.
+  void Rewind();
+  // The next usable row and where it came from; false after the last. Rows skipped on the way are
+  // added to problems, and rows that cannot be replayed to errors, where they are given.
+  bool Next(AccountFigures& figures, CsvRowSource& source, std::vector<CsvProblem>* problems = nullptr,
+            std::vector<CsvProblem>* errors = nullptr);
+
+ private:
+  struct Reader;
+  std::unique_ptr<Reader> reader_;
+};
 
 // "2024.01.02 10:30", "2024-01-02 10:30:15", "2024-01-02T10:30:15Z", "2024-01-02T12:30:15+02:00",
 // "2024/01/02", whole seconds since 1970 or milliseconds (12 digits or more); read as UTC unless

@@ -1,6 +1,8 @@
 #include "host_driver.h"
 
+#include <algorithm>
 #include <charconv>
+#include <limits>
 #include <stdexcept>
 
 #include "sim_clock.h"
@@ -13,6 +15,44 @@ constexpr int kEmailKinds = 3;                   // equity target, margin, drawd
 constexpr int kEmailBodyParts = 6;               // reason, snapshot, drawdown, increase, margin, pair
 constexpr std::int64_t kProgressEvery = 4096;    // ticks between progress reports
 constexpr double kSmallestFreeMargin = 0.001;    // as the guard's margin line divides
+constexpr std::size_t kEventSlack = 256;         // events kept beyond the wanted ones between trims
+constexpr std::int64_t kCurveBuckets = kCurvePoints / 8;  // 4 points each: a thinned curve is half full
+
+// Lowest equity less the highest before it, kept tick by tick.
+struct Drawdown {
+  double peak = -std::numeric_limits<double>::infinity();
+  double deepest = 0.0;
+  void Add(double equity) {
+    peak = std::max(peak, equity);
+    deepest = std::min(deepest, equity - peak);
+  }
+};
+
+// Keeps, per bucket of seconds from the curve's first point, the first, lowest, highest and
+// last point, in their order.
+void Thin(std::vector<EquityPoint>& curve, std::int64_t seconds) {
+  if (curve.empty()) return;
+  const std::int64_t origin = curve.front().time;
+  std::size_t out = 0;
+  std::size_t i = 0;
+  while (i < curve.size()) {
+    const std::int64_t bucket = (curve[i].time - origin) / seconds;
+    std::size_t low = i, high = i, j = i;
+    for (; j < curve.size() && (curve[j].time - origin) / seconds == bucket; ++j) {
+      if (curve[j].equity < curve[low].equity) low = j;
+      if (curve[j].equity > curve[high].equity) high = j;
+    }
+    std::size_t keep[4] = {i, std::min(low, high), std::max(low, high), j - 1};
+    std::size_t last = curve.size();
+    for (const std::size_t k : keep) {
+      if (k == last) continue;
+      curve[out++] = curve[k];
+      last = k;
+    }
+    i = j;
+  }
+  curve.resize(out);
+}
 
 std::string Alert(const Exports& api, int kind) {
   return ReadText([&](char* out) { api.GetAlert(kind, out); });
@@ -34,10 +74,27 @@ struct Host {
   bool emailSent[kEmailKinds] = {};      // this cycle
 
   void Record(EventKind kind, std::int64_t tick, const AccountFigures& figures, std::string text) {
+    // Trimmed before the new event goes in: callers fill in the event they just recorded.
+    if (!options.keepEverything && run.events.size() >= 2 * options.lastEventsKept + kEventSlack) {
+      LeaveOut(run.events.size() - options.lastEventsKept);
+    }
     run.events.push_back(HostEvent{kind, tick, figures, snapshot, std::move(text), {}, 0, 0.0, -1});
   }
 
-  void RecordLevels(std::int64_t time) { run.levels.push_back(LevelPoint{time, ReadLevels(api)}); }
+  // The earliest count events go; the summary still counts them.
+  void LeaveOut(std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) ++run.leftOutByKind[static_cast<int>(run.events[i].kind)];
+    run.eventsLeftOut += static_cast<std::int64_t>(count);
+    run.events.erase(run.events.begin(), run.events.begin() + static_cast<std::ptrdiff_t>(count));
+  }
+
+  void RecordLevels(std::int64_t time) {
+    if (options.keepEverything) {
+      run.levels.push_back(LevelPoint{time, ReadLevels(api)});
+    } else {
+      run.finalSnapshot = snapshot;
+    }
+  }
 
   double CurrentIncreaseTarget() const {
     const auto passed = static_cast<std::size_t>(run.increasesPassed);
@@ -145,16 +202,32 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
     api.SetEmailProp(email.equityTarget, email.marginPercent, email.drawdown);
   }
   host.Record(EventKind::Start, 0, start, {});
-  host.run.equity.push_back({start.time, start.equity});
-  if (market.unguardedEquity) host.run.unguarded.push_back({start.time, market.unguardedEquity()});
+  Drawdown guarded, unguarded;
+  const auto addPoint = [&](std::int64_t time, double equity) {
+    HostRun& run = host.run;
+    run.equity.push_back({time, equity});
+    guarded.Add(equity);
+    if (market.unguardedEquity) {
+      const double without = market.unguardedEquity();
+      run.unguarded.push_back({time, without});
+      unguarded.Add(without);
+    }
+    if (run.equity.size() >= kCurvePoints) {
+      const std::int64_t span = time - run.equity.front().time;
+      run.curveSeconds = std::max({run.curveSeconds * 2, (span + kCurveBuckets - 1) / kCurveBuckets,
+                                   std::int64_t{1}});
+      Thin(run.equity, run.curveSeconds);
+      Thin(run.unguarded, run.curveSeconds);
+    }
+  };
+  addPoint(start.time, start.equity);
   host.RecordLevels(start.time);
 
   std::int64_t tick = 0;
   while (const std::optional<AccountFigures> next = market.nextTick()) {
     const AccountFigures& figures = *next;
     ++tick;
-    host.run.equity.push_back({figures.time, figures.equity});
-    if (market.unguardedEquity) host.run.unguarded.push_back({figures.time, market.unguardedEquity()});
+    addPoint(figures.time, figures.equity);
     SetSimulatedTime(figures.time);
     const int result = api.SetEquity(figures.equity, figures.margin, figures.freeMargin, 0);
     // The guard ignores figures it cannot use; so does the host's own drawdown.
@@ -173,6 +246,11 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
     if (progress && tick % kProgressEvery == 0) progress(tick);
   }
   host.run.ticks = tick;
+  host.run.deepestDrawdown = guarded.deepest;
+  if (market.unguardedEquity) host.run.unguardedDeepestDrawdown = unguarded.deepest;
+  if (!options.keepEverything && host.run.events.size() > options.lastEventsKept) {
+    host.LeaveOut(host.run.events.size() - options.lastEventsKept);
+  }
   if (progress) progress(tick);
   return std::move(host.run);
 }

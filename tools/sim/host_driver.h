@@ -41,6 +41,11 @@ struct HostOptions {
   double initialEquity = 0.0;    // > 0 overrides the initial equity the guard keeps
   TargetTexts targets;
   EmailThresholds email;
+  // What the run keeps beyond the summary's figures. Everything (the default) serves the whole
+  // log, the JSON and the chart; a report of the summary and the log's last lines keeps only the
+  // last lastEventsKept events and no history of the levels, so a long run's memory stays flat.
+  bool keepEverything = true;
+  std::size_t lastEventsKept = 0;
 };
 
 // Where the figures come from. start feeds InitZT; nextTick gives the following ticks until it
@@ -105,7 +110,23 @@ struct HostRun {
   std::vector<LevelPoint> levels;  // at the start and after every event that moves a level
   std::vector<CycleRecord> cycles; // closed cycles, in order
   std::int64_t increasesPassed = 0;
+
+  // Events before the first one kept (see HostOptions::keepEverything), by EventKind.
+  std::int64_t eventsLeftOut = 0;
+  std::int64_t leftOutByKind[6] = {};
+  // Over every tick, whatever the curves keep; unset in a run put together by hand.
+  std::optional<double> deepestDrawdown;
+  std::optional<double> unguardedDeepestDrawdown;
+  std::optional<double> finalSnapshot;  // the guard's snapshot at the end, when levels are not kept
+  // 0 while the curves hold every tick. A long run thins them as they grow: past kCurvePoints
+  // points they keep, per this many seconds, the first, lowest, highest and last point in their
+  // order, which is all a chart can show of so many ticks (its pixel columns are far wider) and
+  // keeps the first and last point and every spike.
+  std::int64_t curveSeconds = 0;
 };
+
+// How many points a curve grows to before it is thinned.
+constexpr std::size_t kCurvePoints = std::size_t{1} << 17;
 
 // Runs the whole life of a host: SetWindowTitles and InitZT with the start figures, SetEmailProp
 // when a threshold is set, then one monitoring SetEquity per tick; on a close-all result the

@@ -9,5 +9,6 @@ int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv, argv + argc);
   const zt::sim::ParsedCommandLine parsed = zt::sim::ParseCommandLine(arguments, std::cout, std::cerr);
   if (!parsed.options) return parsed.exitCode;
+  if (!parsed.options->ladders.empty()) return zt::sim::RunLadders(*parsed.options, std::cout, std::cerr);
   return zt::sim::RunSimulator(*parsed.options, std::cout, std::cerr);
 }

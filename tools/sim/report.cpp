@@ -54,6 +54,11 @@ std::string Money(double amount) {
 Summary Summarise(const HostRun& run) {
   Summary s{};
   s.ticks = run.ticks;
+  s.takeProfitCloses = run.leftOutByKind[static_cast<int>(EventKind::TakeProfitClose)];
+  s.stopLossCloses = run.leftOutByKind[static_cast<int>(EventKind::StopLossClose)];
+  s.drawdownSteps = run.leftOutByKind[static_cast<int>(EventKind::DrawdownStep)];
+  s.increasesPassed = run.leftOutByKind[static_cast<int>(EventKind::IncreaseReached)];
+  s.emails = run.leftOutByKind[static_cast<int>(EventKind::Email)];
   for (const HostEvent& event : run.events) {
     switch (event.kind) {
       case EventKind::TakeProfitClose: ++s.takeProfitCloses; break;
@@ -78,12 +83,15 @@ Summary Summarise(const HostRun& run) {
   }
   s.startEquity = run.equity.empty() ? 0.0 : run.equity.front().equity;
   s.finalEquity = run.equity.empty() ? 0.0 : run.equity.back().equity;
-  s.finalSnapshot = run.levels.empty() ? run.startSnapshot : run.levels.back().levels.snapshot;
-  s.deepestDrawdown = DeepestDrawdown(run.equity);
+  s.finalSnapshot = run.finalSnapshot     ? *run.finalSnapshot
+                    : run.levels.empty() ? run.startSnapshot
+                                         : run.levels.back().levels.snapshot;
+  s.deepestDrawdown = run.deepestDrawdown ? *run.deepestDrawdown : DeepestDrawdown(run.equity);
   s.compared = !run.unguarded.empty();
   if (s.compared) {
     s.unguardedFinalEquity = run.unguarded.back().equity;
-    s.unguardedDeepestDrawdown = DeepestDrawdown(run.unguarded);
+    s.unguardedDeepestDrawdown =
+        run.unguardedDeepestDrawdown ? *run.unguardedDeepestDrawdown : DeepestDrawdown(run.unguarded);
   }
   double realised = 0.0;
   for (const CycleRecord& cycle : run.cycles) realised += cycle.equityLeft - cycle.snapshot;
@@ -172,7 +180,8 @@ std::string FormatLog(const HostRun& run, std::size_t tail) {
   std::string out = PaddedLeft("tick", 7) + "  " + Padded("time (UTC)", 16) + "  " +
                     PaddedLeft("equity", 10) + "  " + Padded("decision", 14) + "  alert / e-mail\n";
   const std::size_t first = tail == 0 || tail >= run.events.size() ? 0 : run.events.size() - tail;
-  if (first > 0) out += PaddedLeft("...", 7) + "  (" + std::to_string(first) + " earlier events)\n";
+  const std::int64_t earlier = static_cast<std::int64_t>(first) + run.eventsLeftOut;
+  if (earlier > 0) out += PaddedLeft("...", 7) + "  (" + std::to_string(earlier) + " earlier events)\n";
   for (std::size_t i = first; i < run.events.size(); ++i) out += FormatEvent(run.events[i]) + "\n";
   return out;
 }
@@ -255,10 +264,81 @@ std::string FormatSummary(const Summary& s, const Dashboard& panel) {
   return out;
 }
 
+std::string Folded(const std::string& text, std::size_t width, const std::string& indent) {
+  if (text.size() <= width) return text;
+  // Pieces that each end just after a break character.
+  std::vector<std::string> pieces;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == ' ' || text[i] == ',' || text[i] == '/' || i + 1 == text.size()) {
+      pieces.push_back(text.substr(start, i + 1 - start));
+      start = i + 1;
+    }
+  }
+  const auto withoutTrailingSpaces = [](std::string line) {
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+  };
+  std::string out, line;
+  bool content = false;  // line holds more than its indent
+  for (std::string piece : pieces) {
+    if (content && withoutTrailingSpaces(line + piece).size() > width) {
+      out += withoutTrailingSpaces(line) + "\n";
+      line = indent;
+      content = false;
+      piece.erase(0, std::min(piece.find_first_not_of(' '), piece.size()));
+    }
+    // A piece longer than a whole line is cut where the line ends.
+    while (line.size() < width && withoutTrailingSpaces(line + piece).size() > width) {
+      const std::size_t room = width - line.size();
+      out += line + piece.substr(0, room) + "\n";
+      piece.erase(0, room);
+      line = indent;
+    }
+    line += piece;
+    content = true;
+  }
+  return out + withoutTrailingSpaces(line);
+}
+
 std::string FormatLadder(const Ladder& ladder) {
   std::string out;
   const auto row = [&out](const char* label, const std::string& value) {
-    out += std::string(out.empty() ? "ladder  " : "        ") + Padded(label, 18) + value + "\n";
+    const std::string head = std::string(out.empty() ? "ladder  " : "        ") + Padded(label, 18);
+    if (head.size() + value.size() <= kPageWidth) {
+      out += head + value + "\n";
+      return;
+    }
+    // Sets side by side while they fit, "|" ending a line that has more after it; a set wider
+    // than a line is broken after a comma.
+    const std::string indent(head.size(), ' ');
+    std::vector<std::string> sets;
+    for (std::size_t start = 0;;) {
+      const std::size_t bar = value.find(" | ", start);
+      sets.push_back(value.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+      if (bar == std::string::npos) break;
+      start = bar + 3;
+    }
+    std::string line = head;
+    bool content = false;
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+      const std::string piece = sets[i] + (i + 1 < sets.size() ? " |" : "");
+      if (content && line.size() + 1 + piece.size() > kPageWidth) {
+        out += line + "\n";
+        line = indent;
+        content = false;
+      }
+      if (!content && line.size() + piece.size() > kPageWidth) {
+        const std::string folded = Folded(line + piece, kPageWidth, indent);
+        const std::size_t lastBreak = folded.rfind('\n');
+        out += folded.substr(0, lastBreak + 1);
+        line = folded.substr(lastBreak + 1);
+      } else {
+        line += (content ? " " : "") + piece;
+      }
+      content = true;
+    }
+    out += line + "\n";
   };
   row("take profits", FormatSets(ladder.takeProfits));
   row("drawdown targets", FormatSets(ladder.drawdownTargets));
@@ -343,7 +423,7 @@ Json DashboardJson(const Dashboard& panel) {
 }  // namespace
 
 std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel, const Ladder& ladder,
-                       const Inputs& inputs) {
+                       const Inputs& inputs, bool brief) {
   Json all;
   all["units"] = {{"amounts", "cents"}, {"times", "seconds since 1970, UTC"}};
   Json inputsJson = Json::object();
@@ -356,18 +436,20 @@ std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& pa
                    {"drawdownTargets", drawdownTargets},
                    {"increaseTargets", CentsList(ladder.increaseTargets)},
                    {"stopLosses", CentsList(ladder.stopLosses)}};
-  Json events = Json::array();
-  for (const HostEvent& event : run.events) events.push_back(EventJson(event));
-  all["events"] = std::move(events);
-  Json cycles = Json::array();
-  for (const CycleRecord& cycle : run.cycles) {
-    cycles.push_back({{"snapshot", Cents(cycle.snapshot)},
-                      {"drawdown", Cents(cycle.drawdown)},
-                      {"equityLeft", Cents(cycle.equityLeft)},
-                      {"close", cycle.stopLoss ? "stop loss" : "take profit"},
-                      {"closeTime", cycle.closeTime}});
+  if (!brief) {
+    Json events = Json::array();
+    for (const HostEvent& event : run.events) events.push_back(EventJson(event));
+    all["events"] = std::move(events);
+    Json cycles = Json::array();
+    for (const CycleRecord& cycle : run.cycles) {
+      cycles.push_back({{"snapshot", Cents(cycle.snapshot)},
+                        {"drawdown", Cents(cycle.drawdown)},
+                        {"equityLeft", Cents(cycle.equityLeft)},
+                        {"close", cycle.stopLoss ? "stop loss" : "take profit"},
+                        {"closeTime", cycle.closeTime}});
+    }
+    all["cycles"] = std::move(cycles);
   }
-  all["cycles"] = std::move(cycles);
   all["summary"] = SummaryJson(s);
   if (s.compared) {
     all["comparison"] = {
@@ -376,6 +458,20 @@ std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& pa
                        {"realisedPerCycle", s.cycles > 0 ? Cents(s.realisedPerCycle) : Json(nullptr)}}},
         {"withoutGuard", {{"endEquity", Cents(s.unguardedFinalEquity)},
                           {"deepestDrawdown", Cents(s.unguardedDeepestDrawdown)}}}};
+    if (brief) {
+      // From the cycles' amounts in cents, as a program would take them from the full JSON.
+      std::vector<std::int64_t> realised;
+      for (const CycleRecord& cycle : run.cycles) {
+        realised.push_back(std::llround(cycle.equityLeft * 100.0) - std::llround(cycle.snapshot * 100.0));
+      }
+      std::sort(realised.begin(), realised.end());
+      const std::size_t n = realised.size();
+      Json& with = all["comparison"]["withGuard"];
+      with["realisedMedian"] = n == 0 ? Json(nullptr)
+                                      : Json(n % 2 == 1 ? realised[n / 2] : (realised[n / 2 - 1] + realised[n / 2]) / 2);
+      with["realisedLowest"] = n == 0 ? Json(nullptr) : Json(realised.front());
+      with["realisedHighest"] = n == 0 ? Json(nullptr) : Json(realised.back());
+    }
   }
   Json guard = Json::object();
   if (const std::optional<GuardStatistics> statistics = ParseGuardStatistics(panel.first.at(kStatisticsRow).value)) {

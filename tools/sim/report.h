@@ -65,8 +65,15 @@ std::string FormatLadder(const Ladder& ladder);
 // The whole run as one JSON object: the units, every input (option, value), the ladder, events,
 // cycles, summary, the guard's statistics, dashboard. Amounts are whole cents.
 using Inputs = std::vector<std::pair<std::string, std::string>>;
+// A brief JSON has no "events" and no "cycles"; the comparison gives the realised result per
+// cycle (equity left less the snapshot, in whole cents each) by its median, lowest and highest too.
 std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel, const Ladder& ladder,
-                       const Inputs& inputs);
+                       const Inputs& inputs, bool brief = false);
+
+// text in lines of at most width characters, broken after a space, a comma or a slash (a path or
+// a list of amounts too long for a line breaks between its parts), every line but the first
+// starting with indent; a text that fits is returned as it is. Lines are joined by line feeds.
+std::string Folded(const std::string& text, std::size_t width, const std::string& indent);
 
 // Two decimals, the way the guard writes money ("-12.50").
 std::string Money(double amount);

@@ -40,6 +40,7 @@ namespace fs = std::filesystem;
 
 constexpr double kProgressDelaySeconds = 0.3;  // quicker runs never show a bar
 constexpr int kDefaultColumns = 80;
+constexpr std::size_t kPageWidth = 100;        // the report fits a terminal this wide
 constexpr int kSmallestBar = 10;               // narrower, the bar is left out
 constexpr std::size_t kProblemsShown = 5;
 constexpr int kInterruptedExit = 130;          // as a shell reports a program stopped by Ctrl-C      // bad CSV rows listed before "and N more"
@@ -187,6 +188,52 @@ std::string Count(double count) {
 
 }  // namespace
 
+namespace {
+
+// Reads the ladders of --ladder and --ladders into o.ladders. Returns the first mistake as one
+// line naming the option or the ladder, or empty. Every ladder is read before any runs.
+std::string SideBySideMistake(const CLI::App& app, const std::vector<std::string>& arguments,
+                              const std::vector<std::string>& texts, const std::vector<std::string>& files,
+                              SimOptions& o) {
+  for (const std::string& text : texts) {
+    std::string mistake;
+    const std::optional<NamedLadder> ladder = ParseNamedLadder(text, mistake);
+    if (!ladder) return "--ladder: " + mistake;
+    o.ladders.push_back(*ladder);
+  }
+  for (const std::string& file : files) {
+    if (std::string mistake = ReadLadderFile(file, o.ladders); !mistake.empty()) return "--ladders: " + mistake;
+  }
+  if (o.ladders.empty()) {
+    if (!files.empty()) return "--ladders: no ladder in " + files.front();
+    return {};
+  }
+  std::set<std::string> names;
+  for (const NamedLadder& ladder : o.ladders) {
+    if (!names.insert(ladder.name).second) return "ladder " + ladder.name + " is named twice";
+  }
+  if (o.jobs < 1) return "--jobs must be at least 1, not " + std::to_string(o.jobs);
+  // Each ladder names its own four targets; a settings file's targets give way to them, but the
+  // same targets typed on the command line would be lost unseen.
+  for (const char* option : {"--take-profits", "--drawdown-targets", "--increase-targets", "--stop-losses"}) {
+    for (const std::string& argument : arguments) {
+      if (argument == option || argument.rfind(std::string(option) + "=", 0) == 0) {
+        return std::string(option) + " cannot be given with --ladder or --ladders: each ladder names its targets";
+      }
+    }
+  }
+  // One state folder holds one guard's files; a chart and a log show one run.
+  for (const char* option : {"--state", "--chart", "--log"}) {
+    if (app.count(option) > 0) {
+      return std::string(option) + " shows one run, so it is not taken with --ladder or --ladders " +
+             "(run that ladder alone for it)";
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
 std::string ProgressLine(std::int64_t done, std::int64_t total, double seconds, int columns) {
   const double fraction = total > 0 ? std::clamp(static_cast<double>(done) / static_cast<double>(total), 0.0, 1.0) : 0.0;
   const double rate = seconds > 0.0 ? static_cast<double>(done) / seconds : 0.0;
@@ -244,6 +291,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
       "Target texts are read as the library reads them: any character but a digit or \".\" separates\n"
       "numbers, so 1e2 would be 1 and 2 and -50 would be 50 (such texts stop the run); a \";\" right\n"
       "after a number starts the next set.\n"
+      "Ladders side by side: --ladder NAME=TP|DD|INC|SL (repeated) or --ladders FILE runs each ladder on\n"
+      "the same input in a process of its own (the library keeps one guard per process), --jobs at a\n"
+      "time, and prints one table: each ladder's end equity, deepest drawdown, closes and realised result\n"
+      "per cycle beside the account without the guard (--json writes the same). Every ladder is checked\n"
+      "before any runs; --state, --chart and --log describe one run and are not taken with them.\n"
       "The library's exports zt-sim calls, as an expert advisor does: SetWindowTitles, InitZT,\n"
       "SetEmailProp, SetEquity, SetTTC, GetEquitySnap, GetAlert, GetEmailSubject, GetEmailText,\n"
       "GetLabel and GetValue.");
@@ -314,11 +366,26 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
                "Continue a state folder made from another input, account or ladder, or one whose last run "
                "did not stop cleanly")->group(terminal);
 
+  const std::string side = "Ladders side by side (command line only)";
+  std::vector<std::string> ladderTexts;
+  std::vector<std::string> ladderFiles;
+  o.jobs = std::max(1, static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)));
+  app.add_option("--ladder", ladderTexts,
+                 "A ladder NAME=TP|DD|INC|SL to compare (repeat the option)")
+      ->group(side)->configurable(false)->allow_extra_args(false);
+  app.add_option("--ladders", ladderFiles, "Ladders from a file: NAME=TP|DD|INC|SL a line, # comments")
+      ->group(side)->configurable(false)->allow_extra_args(false)->check(CLI::ExistingFile);
+  app.add_option("--jobs", o.jobs, "Ladders run at once, a process each (default: the cores)")
+      ->group(side)->configurable(false)->capture_default_str();
+
   const std::string output = "Output";
   app.add_option("--tail", o.tail, "Print only the last N events of the log (0: all)")->group(output);
   app.add_flag("--quiet", o.quiet, "Print no event log, only the dashboard and the summary")->group(output);
   app.add_option("--log", o.logPath, "Write the whole event log to a file")->group(output);
   app.add_option("--json", o.jsonPath, "Write events, summary and dashboard as JSON ('-': standard output)")->group(output);
+  app.add_flag("--json-brief", o.jsonBrief,
+               "Leave events and cycles out of the JSON (a long run keeps less)")
+      ->group(output)->configurable(false);
   app.add_option("--chart", o.chartPath, "Write the equity chart as SVG")->group(output);
   app.add_flag("--no-progress", noProgress, "Never draw the progress bar")->group(output);
 
@@ -331,7 +398,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
     if (!o.columns.empty()) ParseColumnMapping(o.columns);  // report a bad mapping before running
     if (o.host.hostTag.size() > 19) throw CLI::ValidationError("--host-tag", "longer than 19 characters");
     if (std::string mistake = RangeMistake(o); !mistake.empty() ||
-                                                !(mistake = LadderMistake(o.host.targets)).empty()) {
+                                                !(mistake = LadderMistake(o.host.targets)).empty() ||
+                                                !(mistake = SideBySideMistake(app, arguments, ladderTexts,
+                                                                              ladderFiles, o)).empty()) {
       err << "zt-sim: " << mistake << "\n";
       return {std::nullopt, 2};
     }
@@ -354,6 +423,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
     return {std::nullopt, 2};
   }
   o.progress = !noProgress;
+  if (!arguments.empty()) o.arguments.assign(arguments.begin() + 1, arguments.end());
   return {o, 0};
 }
 
@@ -489,7 +559,9 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   SimState state;
   state.identity = IdentityOf(options);
   std::unique_ptr<AccountModel> account;
-  std::unique_ptr<CsvTable> table;
+  std::unique_ptr<CsvRows> csv;
+  AccountFigures recorded{};       // the CSV row replayed last, as the history has it
+  CsvRowSource recordedSource{};
   Prng closePrng = SeedPrng(options.model.seed);
   std::size_t firstRow = 0;
   std::size_t row = 0;
@@ -500,34 +572,45 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   Market market{};
 
   if (!options.csvPath.empty()) {
-    table = std::make_unique<CsvTable>(
-        ReadAccountCsv(options.csvPath, ParseColumnMapping(options.columns), options.csvFormat));
-    result.csvProblems = table->problems;
-    if (!table->errors.empty()) {
-      throw std::runtime_error(options.csvPath + " cannot be replayed:" + Problems(table->errors));
+    csv = std::make_unique<CsvRows>(options.csvPath, ParseColumnMapping(options.columns), options.csvFormat);
+    // The whole history is checked before the guard sees a row of it, and the row where a resumed
+    // run stopped is found; the rows themselves are read again as they are replayed.
+    std::vector<CsvProblem> errors;
+    std::size_t rows = 0;
+    std::optional<CsvRowSource> stoppedAt;
+    {
+      AccountFigures figures{};
+      CsvRowSource source{};
+      while (csv->Next(figures, source, &result.csvProblems, &errors)) {
+        if (stored && stored->csvRow >= 0 && rows == static_cast<std::size_t>(stored->csvRow)) stoppedAt = source;
+        ++rows;
+      }
     }
-    if (table->rows.empty()) {
+    if (!errors.empty()) {
+      throw std::runtime_error(options.csvPath + " cannot be replayed:" + Problems(errors));
+    }
+    if (rows == 0) {
       throw std::runtime_error(options.csvPath + " holds no usable row" +
-                               (table->problems.empty() ? std::string() : ":" + Problems(table->problems)));
+                               (result.csvProblems.empty() ? std::string() : ":" + Problems(result.csvProblems)));
     }
     if (stored && stored->csvRow >= 0) {
       // The terminal restarts at the row where the last run stopped; the rows after it follow.
       const auto last = static_cast<std::size_t>(stored->csvRow);
       const std::string replayed = "the rows up to line " + std::to_string(stored->csvLine) +
                                    " that were replayed into " + result.stateFolder;
-      if (last >= table->rows.size() || table->sources[last].digest != stored->csvDigest) {
+      if (!stoppedAt || stoppedAt->digest != stored->csvDigest) {
         if (!options.resumeAnyway) {
           throw std::runtime_error(options.csvPath + " does not hold " + replayed +
                                    " (--resume-anyway continues it all the same)");
         }
       }
-      firstRow = std::min(last, table->rows.size() - 1);
-      if (firstRow + 1 >= table->rows.size()) {
+      firstRow = std::min(last, rows - 1);
+      if (firstRow + 1 >= rows) {
         throw std::runtime_error(options.csvPath + " holds no row after " + replayed + ": nothing to continue");
       }
       result.resumed = true;
     }
-    total = static_cast<std::int64_t>(table->rows.size() - firstRow) - 1;
+    total = static_cast<std::int64_t>(rows - firstRow) - 1;
     // The history is the strategy's running result. After a close-all the strategy opens the
     // same exposure again, so the history's later changes apply to the new, flat account: the
     // guarded account runs the recorded equity less what its closes cost (offset).
@@ -537,17 +620,19 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
       figures.freeMargin += offset;
       return figures;
     };
-    market.start = guarded(table->rows[firstRow]);
-    row = firstRow + 1;
+    csv->Rewind();
+    for (std::size_t skipped = 0; skipped <= firstRow; ++skipped) csv->Next(recorded, recordedSource);
+    market.start = guarded(recorded);
     market.nextTick = [&, guarded]() -> std::optional<AccountFigures> {
-      if (row >= table->rows.size() || stopRequested) return std::nullopt;
-      return guarded(table->rows[row++]);
+      if (stopRequested || !csv->Next(recorded, recordedSource)) return std::nullopt;
+      ++row;
+      return guarded(recorded);
     };
     market.closeAll = [&](const AccountFigures& figures) {
       offset -= options.model.closeCost;
       return CloseOutcome{figures.equity - options.model.closeCost, CloseDurationMs(closePrng)};
     };
-    market.unguardedEquity = [&] { return table->rows[row - 1].equity; };
+    market.unguardedEquity = [&] { return recorded.equity; };
   } else {
     account = std::make_unique<AccountModel>(NewAccount(options.model));
     if (stored && !stored->account.empty()) {
@@ -578,11 +663,10 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
     if (account) state.account = FormatAccount(*account);
     state.unguarded = unguarded;
     state.csvOffset = offset;
-    if (table) {
-      const std::size_t last = row - 1;
-      state.csvRow = static_cast<std::int64_t>(last);
-      state.csvLine = table->sources[last].line;
-      state.csvDigest = table->sources[last].digest;
+    if (csv) {
+      state.csvRow = static_cast<std::int64_t>(firstRow + row);
+      state.csvLine = recordedSource.line;
+      state.csvDigest = recordedSource.digest;
     }
     ReplaceFile(statePath, FormatSimState(state));
   };
@@ -599,7 +683,13 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
     const StopOnSignal stop;
     {
       ProgressBar bar(options.progress, total);
-      result.run = RunHost(guard.api(), options.host, market, [&bar](std::int64_t done) { bar.Update(done); });
+      // The whole log, the JSON and the chart want every event and level; a report of the summary
+      // and the log's tail keeps only what it prints, so that a long run's memory stays flat.
+      HostOptions host = options.host;
+      host.keepEverything = !options.logPath.empty() || !options.chartPath.empty() ||
+                            (!options.jsonPath.empty() && !options.jsonBrief) || (!options.quiet && options.tail == 0);
+      host.lastEventsKept = options.quiet ? 0 : options.tail;
+      result.run = RunHost(guard.api(), host, market, [&bar](std::int64_t done) { bar.Update(done); });
     }
     result.interrupted = stopRequested != 0;
     result.dashboard = ReadDashboard(guard.api());
@@ -636,7 +726,8 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     if (!options.chartPath.empty()) WriteChart(result.run, title, options.chartPath);
     const std::string json = options.jsonPath.empty() ? std::string()
                                                       : FormatJson(result.run, result.summary, result.dashboard, ladder,
-                                                                           SettingsLines(options.inputs));
+                                                                           SettingsLines(options.inputs),
+                                                                           options.jsonBrief);
     if (options.jsonPath == "-") {
       out << json;
       return result.interrupted ? kInterruptedExit : 0;
@@ -647,23 +738,29 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     return 1;
   }
 
-  out << title << "\n";
+  // Paths of any length, folded so that the report fits a terminal kPageWidth columns wide.
+  const auto line = [&out](const std::string& text) { out << Folded(text, kPageWidth, "  ") << "\n"; };
+  line(title);
   if (options.state.empty()) {
-    out << "library " << options.library << ", no state folder kept (--state DIR keeps one to continue)\n\n";
+    line("library " + options.library + ", no state folder kept (--state DIR keeps one to continue)");
   } else {
-    out << "library " << result.libraryCopy << ", state folder " << result.stateFolder << "\n\n";
+    line("library " + result.libraryCopy + ", state folder " + result.stateFolder);
   }
+  out << "\n";
   if (!options.quiet) out << FormatLog(result.run, options.tail) << "\n";
   out << "Dashboard\n" << FormatDashboard(result.dashboard) << "\n";
   out << "Summary\n" << FormatSummary(result.summary, result.dashboard);
   if (result.interrupted) {
-    out << "\ninterrupted after " << result.run.ticks << " ticks"
-        << (options.state.empty() ? std::string() : "; run again with --state " + result.stateFolder + " to continue")
-        << "\n";
+    out << "\n";
+    line("interrupted after " + std::to_string(result.run.ticks) + " ticks" +
+         (options.state.empty() ? std::string() : "; run again with --state " + result.stateFolder + " to continue"));
   }
-  if (!options.chartPath.empty()) out << "\nchart written to " << options.chartPath << "\n";
-  if (!options.jsonPath.empty()) out << "JSON written to " << options.jsonPath << "\n";
-  if (!options.logPath.empty()) out << "full log written to " << options.logPath << "\n";
+  if (!options.chartPath.empty()) {
+    out << "\n";
+    line("chart written to " + options.chartPath);
+  }
+  if (!options.jsonPath.empty()) line("JSON written to " + options.jsonPath);
+  if (!options.logPath.empty()) line("full log written to " + options.logPath);
   return result.interrupted ? kInterruptedExit : 0;
 }
 

@@ -12,6 +12,7 @@
 #include "csv_input.h"
 #include "dashboard.h"
 #include "host_driver.h"
+#include "ladder_runs.h"
 #include "report.h"
 
 namespace zt::sim {
@@ -33,10 +34,17 @@ struct SimOptions {
   std::size_t tail = 0;              // events of the log to print; 0 all
   bool quiet = false;                // print no log, only dashboard and summary
   std::string jsonPath;              // "-" writes JSON to standard output instead of the report
+  bool jsonBrief = false;            // the JSON without its events and cycles (the run keeps none for it)
   std::string chartPath;
   std::string logPath;               // the whole log, whatever tail says
   bool progress = true;              // a progress bar when standard error is a terminal
   std::string inputs;                // every option's value, as a settings file writes them
+
+  // Several ladders side by side (--ladder, --ladders): each runs in a process of its own.
+  std::vector<NamedLadder> ladders;
+  int jobs = 1;                      // runs at a time
+  std::vector<std::string> arguments;  // the command line without the program's name
+  std::string program = "/proc/self/exe";  // what runs each ladder
 };
 
 // Parses the command line (and a --config settings file it names). Returns the options, or an

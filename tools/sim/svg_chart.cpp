@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <set>
 #include <stdexcept>
+#include <tuple>
 #include <vector>
 
 #include "csv_input.h"
@@ -382,13 +384,23 @@ std::string LevelLines(const HostRun& run, const Scale& x, const Scale& y, doubl
          Path("stop-loss", LevelPath(run, &GuardLevels::stopLoss, x, y, endTime), kStopLossColour, 1.4, "6 3");
 }
 
+constexpr std::size_t kMostMarkers = 2000;  // more events than this are marked once per pixel
+
 // The events a host reacts to, one group per kind: drawdown steps, the two kinds of close-all
 // and passed increase targets (marked at the snapshot they rolled to).
 std::string EventMarkers(const HostRun& run, const Scale& x, const Scale& y) {
   std::string closesUp = "<g id=\"close-take-profit\">\n", closesDown = "<g id=\"close-stop-loss\">\n",
               increases = "<g id=\"increase\">\n", steps = "<g id=\"drawdown-step\">\n";
+  // A long run closes thousands of times; a marker on a pixel already marked for its kind adds
+  // nothing to the picture, only to the file.
+  const bool crowded = run.events.size() > kMostMarkers;
+  std::set<std::tuple<int, long, long>> marked;
   for (const HostEvent& event : run.events) {
     const double px = x(static_cast<double>(event.figures.time));
+    if (crowded) {
+      const double py = y(event.kind == EventKind::IncreaseReached ? event.snapshot : event.figures.equity);
+      if (!marked.emplace(static_cast<int>(event.kind), std::lround(px), std::lround(py)).second) continue;
+    }
     switch (event.kind) {
       case EventKind::TakeProfitClose:
         closesUp += Marker(Mark::Up, px, y(event.figures.equity), kTakeProfitColour);
@@ -488,8 +500,53 @@ std::string CycleNumberTicks(std::size_t cycles, const Scale& dx, const Box& box
   return svg;
 }
 
+// Beyond this many cycles a bar would be thinner than a pixel and thousands of them one smear:
+// the cycles are shown in groups instead.
+constexpr std::size_t kMostCycleBars = 500;
+constexpr std::size_t kCycleGroups = 250;
+
+std::size_t CyclesPerGroup(std::size_t cycles) {
+  return cycles > kMostCycleBars ? (cycles + kCycleGroups - 1) / kCycleGroups : 1;
+}
+
+// One pair of bars per group of consecutive cycles: the deepest drawdown of those that closed on
+// the take profit, and beside it of those that closed on the stop loss, so that wins and losses
+// stay apart however many cycles there are.
+std::string GroupedCycleBars(const HostRun& run, const Scale& dx, const Scale& dy, const Box& box) {
+  const std::size_t cycles = run.cycles.size();
+  const std::size_t per = CyclesPerGroup(cycles);
+  const double slot = (box.right - box.left) / static_cast<double>(cycles) * static_cast<double>(per);
+  const double barWidth = slot * 0.4;
+  std::string svg = "<g id=\"cycle-drawdowns\">\n";
+  for (std::size_t first = 0; first < cycles; first += per) {
+    const std::size_t end = std::min(cycles, first + per);
+    double lowest[2] = {0.0, 0.0};
+    std::size_t count[2] = {0, 0};
+    for (std::size_t i = first; i < end; ++i) {
+      const int kind = run.cycles[i].stopLoss ? 1 : 0;
+      lowest[kind] = count[kind] == 0 ? run.cycles[i].drawdown : std::min(lowest[kind], run.cycles[i].drawdown);
+      ++count[kind];
+    }
+    const double centre = dx((static_cast<double>(first + 1) + static_cast<double>(end)) / 2.0);
+    const std::string cyclesText = "cycles " + std::to_string(first + 1) + "-" + std::to_string(end) + ": ";
+    for (int kind = 0; kind < 2; ++kind) {
+      if (count[kind] == 0) continue;
+      const double left = kind == 0 ? centre - barWidth : centre;
+      const double top = dy(0.0);
+      const double bottom = dy(lowest[kind]);
+      svg += "<rect x=\"" + Num(left) + "\" y=\"" + Num(top) + "\" width=\"" + Num(barWidth) + "\" height=\"" +
+             Num(std::max(0.5, bottom - top)) + "\" fill=\"" + (kind == 1 ? kStopLossColour : kEquityColour) +
+             "\"><title>" + cyclesText + std::to_string(count[kind]) +
+             (kind == 1 ? " closed on stop loss" : " closed on take profit") + ", lowest " + Money(lowest[kind]) +
+             "</title></rect>\n";
+    }
+  }
+  return svg + "</g>\n";
+}
+
 std::string CycleBars(const HostRun& run, const Scale& dx, const Scale& dy, const Box& box) {
   const std::size_t cycles = run.cycles.size();
+  if (CyclesPerGroup(cycles) > 1) return GroupedCycleBars(run, dx, dy, box);
   std::string svg = "<g id=\"cycle-drawdowns\">\n";
   const double slot = (box.right - box.left) / static_cast<double>(std::max<std::size_t>(cycles, 1));
   const double barWidth = std::max(0.6, slot * 0.7);
@@ -528,7 +585,10 @@ std::string CyclePanel(const HostRun& run, const Layout& layout) {
   svg += AmountAxis(dy, box, NiceStep(-bottomValue, 3), "drawdown");
   svg += "<g class=\"axis\">\n";
   if (summary.count > 0) svg += CycleNumberTicks(summary.count, dx, box);
-  svg += Text(box.right, box.bottom + 36, "cycle", "end", "fill=\"#666\"");
+  const std::size_t per = CyclesPerGroup(summary.count);
+  svg += Text(box.right, box.bottom + 36,
+              per > 1 ? "cycle (each pair of bars: the deepest of " + std::to_string(per) + " cycles)" : "cycle",
+              "end", "fill=\"#666\"");
   svg += "</g>\n";
   svg += CycleBars(run, dx, dy, box);
   svg += CycleAverage(summary, dy, box);

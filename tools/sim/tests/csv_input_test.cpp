@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
+
 #include <stdexcept>
 
 #include "sim_test_support.h"
@@ -214,6 +217,70 @@ TEST(ReadAccountCsv, ReadsTheTerminalsUtf16Export) {
   ASSERT_EQ(table.rows.size(), 2u);
   EXPECT_DOUBLE_EQ(table.rows[1].equity, 999.25);
   EXPECT_THROW(ReadAccountCsv(folder.File("missing.csv"), {}), std::runtime_error);
+}
+
+TEST(ParseAccountCsv, FiguresReadAsTheStandardLibraryReadsThem) {
+  // Every way a figure may be written, and many plain decimals, against std::from_chars.
+  std::vector<std::string> figures = {"0", "-0", "0.1", ".5", "5.", "123456789012345", "1234567890123456",
+                                      "99999999999999.9", "0.000000000000001", "1e3", "-2.5E-2", "0001.10",
+                                      "18446744073709551615", "3.14159265358979", "-7.000000000000001"};
+  std::uint64_t state = 99;
+  for (int i = 0; i < 3000; ++i) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    const auto digits = std::to_string(state >> (20 + state % 40));
+    const std::size_t point = state % (digits.size() + 1);
+    figures.push_back((i % 3 == 0 ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point));
+  }
+  std::string text = "time,equity,margin\n";
+  for (std::size_t i = 0; i < figures.size(); ++i) text += std::to_string(1704153600 + i) + ",5," + figures[i] + "\n";
+  const CsvTable table = ParseAccountCsv(text, {});
+  ASSERT_EQ(table.rows.size(), figures.size()) << (table.problems.empty() ? "" : table.problems[0].message);
+  for (std::size_t i = 0; i < figures.size(); ++i) {
+    double expected = 0.0;
+    std::from_chars(figures[i].data(), figures[i].data() + figures[i].size(), expected);
+    EXPECT_EQ(std::memcmp(&table.rows[i].margin, &expected, sizeof expected), 0) << figures[i];
+  }
+}
+
+TEST(CsvRows, AFileReadPieceByPieceGivesTheRowsOfTheWholeText) {
+  // Long enough to be read in several pieces, in UTF-16 too, with comments, a bad row and CRLF.
+  std::string text = "# exported\r\nTime;Equity;Margin\r\n";
+  for (int i = 0; i < 40000; ++i) {
+    text += "2024.01.02 " + std::to_string(10 + i / 3600 % 10) + ":" + std::to_string(10 + i / 60 % 50) + ";" +
+            std::to_string(1000 + i % 977) + "," + std::to_string(i % 100) + ";300\r\n";
+    if (i % 9973 == 0) text += "# a note\r\n2024.01.02 10:00;lots;300\r\n";
+  }
+  const CsvTable whole = ParseAccountCsv(text, {});
+  ASSERT_GT(whole.rows.size(), 40000u - 1);
+  ASSERT_FALSE(whole.problems.empty());
+  std::string wide = "\xFF\xFE";
+  for (const char c : text) wide += std::string{c, '\0'};
+  testing::TempFolder folder;
+  testing::WriteFile(folder.File("narrow.csv"), text);
+  testing::WriteFile(folder.File("wide.csv"), wide);
+  for (const char* name : {"narrow.csv", "wide.csv"}) {
+    const CsvTable read = ReadAccountCsv(folder.File(name), {});
+    CsvRows rows(folder.File(name), {});
+    for (int pass = 0; pass < 2; ++pass) {
+      std::vector<CsvProblem> problems;
+      std::size_t count = 0;
+      AccountFigures figures{};
+      CsvRowSource source{};
+      while (rows.Next(figures, source, &problems)) {
+        ASSERT_LT(count, whole.rows.size()) << name;
+        ASSERT_EQ(figures.time, whole.rows[count].time) << name << " row " << count;
+        ASSERT_EQ(figures.equity, whole.rows[count].equity) << name << " row " << count;
+        ASSERT_EQ(source.line, whole.sources[count].line) << name << " row " << count;
+        ASSERT_EQ(source.digest, whole.sources[count].digest) << name << " row " << count;
+        ++count;
+      }
+      EXPECT_EQ(count, whole.rows.size()) << name;
+      EXPECT_EQ(problems.size(), whole.problems.size()) << name;
+      rows.Rewind();
+    }
+    EXPECT_EQ(read.rows.size(), whole.rows.size()) << name;
+    EXPECT_EQ(read.sources.back().digest, whole.sources.back().digest) << name;
+  }
 }
 
 }  // namespace

@@ -101,6 +101,19 @@ TEST(EndToEnd, TheDemosSummaryAgreesWithTheGuardsStatistics) {
   EXPECT_EQ(s.finalSnapshot, result.run.cycles.back().equityLeft);
 }
 
+TEST(EndToEnd, AReportOfTheSummaryAndTheLogsTailKeepsOnlyWhatItPrints) {
+  const SimResult everything = Simulate(Options({"--config", kDemo}));
+  const SimResult tail = Simulate(Options({"--config", kDemo, "--tail", "4"}));
+  const SimResult quiet = Simulate(Options({"--config", kDemo, "--quiet"}));
+  EXPECT_EQ(tail.run.events.size(), 4u);
+  EXPECT_TRUE(quiet.run.events.empty());
+  EXPECT_TRUE(quiet.run.levels.empty());
+  EXPECT_EQ(FormatLog(tail.run, 4), FormatLog(everything.run, 4));
+  for (const SimResult* kept : {&tail, &quiet}) {
+    EXPECT_EQ(FormatSummary(kept->summary, kept->dashboard), FormatSummary(everything.summary, everything.dashboard));
+  }
+}
+
 TEST(EndToEnd, TheStatisticsFileHoldsTheHostsFirst512Cycles) {
   testing::TempFolder folder;
   const SimResult result = Simulate(Options({"--state", folder.path, "--seed", "11", "--ticks", "16000",
@@ -410,6 +423,27 @@ TEST(Program, OutputFoldersAreMadeAndAFailedRunLeavesNoFolder) {
   EXPECT_NE(testing::ReadFile(folder.File("err.txt")).find("holds no usable row:\n  line 2: time \"noon\" is not a "
                                                           "time\n  line 3: equity \"lots\" is not a number\n"),
             std::string::npos) << testing::ReadFile(folder.File("err.txt"));
+}
+
+TEST(Program, LongPathsAndLaddersAreFoldedToFitTheReport) {
+  testing::TempFolder folder;
+  const std::string deep = folder.File(std::string(90, 'h') + "/" + std::string(40, 'i') + "/output-folder");
+  fs::create_directories(deep);
+  fs::copy_file(std::string(ZT_SIM_SAMPLES) + "/equity-history.csv", deep + "/history.csv");
+  std::string sets;
+  for (int set = 0; set < 8; ++set) sets += (set > 0 ? ";" : "") + std::string("900,800,700,600,500,400,300,200,100");
+  ASSERT_EQ(RunProgram("--csv " + deep + "/history.csv --take-profits '" + sets + "' --drawdown-targets '" + sets +
+                           "' --stop-losses 150 --increase-targets '' --tail 3 --chart " + deep + "/chart.svg --json " +
+                           deep + "/run.json --log " + deep + "/log.txt",
+                       folder),
+            0) << testing::ReadFile(folder.File("err.txt"));
+  const std::string out = testing::ReadFile(folder.File("out.txt"));
+  for (const std::string& line : Lines(out)) EXPECT_LE(line.size(), 100u) << line;
+  // Folded, the texts are all there: the paths broken after a slash, the sets after a comma.
+  std::string joined;
+  for (const std::string& line : Lines(out)) joined += line.substr(line.find_first_not_of(' ') == std::string::npos ? 0 : line.find_first_not_of(' '));
+  EXPECT_NE(joined.find("chart written to " + deep + "/chart.svg"), std::string::npos) << out;
+  EXPECT_NE(joined.find(sets.substr(0, 35)), std::string::npos) << out;
 }
 
 TEST(Program, HelpAndBadOptions) {

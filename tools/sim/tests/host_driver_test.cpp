@@ -2,8 +2,11 @@
 // records every call.
 #include "host_driver.h"
 
+#include "report.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <stdexcept>
@@ -272,6 +275,39 @@ TEST_F(HostDriver, NoThresholdsNoEmailProperties) {
   const HostRun run = RunHost(kFakeApi, Options(), market.Make());
   for (const std::string& call : fake.calls) EXPECT_EQ(call.rfind("SetEmailProp", 0), std::string::npos);
   for (const HostEvent& event : run.events) EXPECT_NE(event.kind, EventKind::Email);
+}
+
+TEST_F(HostDriver, ALongRunThinsItsCurveButKeepsItsEndsExtremesAndDeepestDrawdown) {
+  // A walk long enough to thin the curve twice, with one spike that must survive.
+  std::vector<double> walk = {1000.0};
+  std::uint64_t state = 12345;
+  for (std::size_t i = 1; i < 3 * kCurvePoints; ++i) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    walk.push_back(walk.back() + static_cast<double>(state >> 40) / 16777216.0 - 0.5);
+  }
+  walk[200000] -= 500.0;
+  ScriptedMarket market{walk};
+  const HostRun run = RunHost(kFakeApi, Options(), market.Make());
+  fake.calls.clear();
+
+  EXPECT_GT(run.curveSeconds, 0);
+  EXPECT_LT(run.equity.size(), kCurvePoints);
+  EXPECT_EQ(run.equity.front().equity, walk.front());
+  EXPECT_EQ(run.equity.back().equity, walk.back());
+  double low = walk[0], high = walk[0];
+  for (std::size_t i = 1; i < run.equity.size(); ++i) {
+    // Every point kept is a tick of the walk, in order.
+    ASSERT_LT(run.equity[i - 1].time, run.equity[i].time);
+    ASSERT_EQ(run.equity[i].equity, walk[static_cast<std::size_t>(run.equity[i].time - 1000) / 60]);
+    low = std::min(low, run.equity[i].equity);
+    high = std::max(high, run.equity[i].equity);
+  }
+  EXPECT_EQ(low, *std::min_element(walk.begin(), walk.end()));
+  EXPECT_EQ(high, *std::max_element(walk.begin(), walk.end()));
+  std::vector<EquityPoint> full;
+  for (std::size_t i = 0; i < walk.size(); ++i) full.push_back({market.Figures(i).time, walk[i]});
+  ASSERT_TRUE(run.deepestDrawdown.has_value());
+  EXPECT_EQ(*run.deepestDrawdown, DeepestDrawdown(full));
 }
 
 TEST(AmountsIn, ReadsListsAsTheGuardDoes) {

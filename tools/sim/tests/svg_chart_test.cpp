@@ -96,6 +96,33 @@ TEST(RenderChart, DrawsOneBarPerCycleAndThinsALongCurve) {
   EXPECT_GE(markers, 3u + 3u);  // the three events plus the legend's three marker swatches
 }
 
+TEST(RenderChart, ThousandsOfCyclesAreShownInGroupsAndTheirClosesOncePerPixel) {
+  HostRun run = SampleRun(3000, 5000);
+  run.cycles[4321].drawdown = -999.0;  // one deep loss among them
+  // Their closes: 5000 on two pixels are drawn as two markers.
+  for (std::int64_t i = 0; i < 5000; ++i) {
+    const AccountFigures figures{run.equity[1].time + (i % 2) * 3600, 10000.0, 0, 0};
+    run.events.push_back({EventKind::TakeProfitClose, 1, figures, 10000, "tp", {}, 900, 10000, -1});
+  }
+  const std::vector<testing::XmlElement> elements = Parse(RenderChart(run, "t"));
+  std::size_t bars = 0, closeMarkers = 0;
+  bool inBars = false, inCloses = false, deepShown = false;
+  for (const auto& element : elements) {
+    if (element.name == "g") inCloses = element.Attribute("id") == "close-take-profit";
+    if (inCloses && element.name == "path") ++closeMarkers;
+    if (element.name == "g") inBars = element.Attribute("id") == "cycle-drawdowns";
+    if (!inBars) continue;
+    if (element.name == "rect") ++bars;
+    // Cycle 4322 (index 4321) closed on the take profit: its group's take-profit bar shows it.
+    if (element.name == "title" && element.text.find("take profit, lowest -999.00") != std::string::npos) {
+      deepShown = element.text.rfind("cycles 4321-4340: ", 0) == 0;
+    }
+  }
+  EXPECT_EQ(bars, 2u * 250u);  // every group holds both kinds
+  EXPECT_TRUE(deepShown);
+  EXPECT_EQ(closeMarkers, 3u);  // the two pixels and the sample's own close
+}
+
 // Every text's box, from its anchor and the renderer's glyph advance, must not meet another's.
 TEST(RenderChart, NoTwoTextsOverlap) {
   for (const std::size_t cycles : {std::size_t{0}, std::size_t{3}, std::size_t{40}, std::size_t{700}}) {

@@ -1,0 +1,558 @@
+#include "ladder_runs.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "ladder.h"
+#include "report.h"
+#include "sim_app.h"
+
+extern char** environ;
+
+namespace zt::sim {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+
+constexpr std::size_t kLongestName = 40;
+constexpr std::size_t kNameColumn = 14;   // longer names stand on a line of their own
+constexpr std::size_t kPageWidth = 100;
+constexpr int kInterruptedExit = 130;
+constexpr auto kPollInterval = std::chrono::milliseconds(10);
+
+std::vector<std::string> SplitAt(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t at = text.find(separator, start);
+    parts.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
+    if (at == std::string::npos) return parts;
+    start = at + 1;
+  }
+}
+
+std::string Trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+bool NameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+         c == '.';
+}
+
+// Text broken at spaces into lines of at most width characters (a longer word stands alone).
+std::vector<std::string> Wrapped(const std::string& text, std::size_t width) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (const std::string& word : SplitAt(text, ' ')) {
+    if (word.empty()) continue;
+    if (!line.empty() && line.size() + 1 + word.size() > width) {
+      lines.push_back(line);
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+  }
+  if (!line.empty() || lines.empty()) lines.push_back(line);
+  return lines;
+}
+
+std::string Padded(std::string text, std::size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
+}
+
+std::string PaddedLeft(const std::string& text, std::size_t width) {
+  return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
+}
+
+std::string CentsText(long long cents) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%s%lld.%02lld", cents < 0 ? "-" : "", std::llabs(cents) / 100,
+                std::llabs(cents) % 100);
+  return buffer;
+}
+
+std::string CentsText(const std::optional<long long>& cents) { return cents ? CentsText(*cents) : "-"; }
+
+// ---- The runs ----
+
+// Set by Ctrl-C (and a polite kill) while the ladders run: no further run starts, the running
+// ones are asked to stop.
+volatile std::sig_atomic_t stopLadders = 0;
+extern "C" void StopLadders(int) { stopLadders = 1; }
+
+class StopLaddersOnSignal {
+ public:
+  StopLaddersOnSignal() {
+    stopLadders = 0;
+    struct sigaction action {};
+    action.sa_handler = StopLadders;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previousInterrupt_);
+    sigaction(SIGTERM, &action, &previousTerminate_);
+  }
+  ~StopLaddersOnSignal() {
+    sigaction(SIGINT, &previousInterrupt_, nullptr);
+    sigaction(SIGTERM, &previousTerminate_, nullptr);
+  }
+  StopLaddersOnSignal(const StopLaddersOnSignal&) = delete;
+  StopLaddersOnSignal& operator=(const StopLaddersOnSignal&) = delete;
+
+ private:
+  struct sigaction previousInterrupt_ {};
+  struct sigaction previousTerminate_ {};
+};
+
+// The runs' JSON and output files, removed with everything in them whatever happens.
+class WorkFolder {
+ public:
+  WorkFolder() {
+    std::string pattern = (fs::temp_directory_path() / "zt-sim-ladders-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+      throw std::runtime_error("cannot make a temporary folder: " + std::string(std::strerror(errno)));
+    }
+    path_ = pattern;
+  }
+  ~WorkFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  WorkFolder(const WorkFolder&) = delete;
+  WorkFolder& operator=(const WorkFolder&) = delete;
+  std::string File(std::size_t ladder, const char* kind) const {
+    return (fs::path(path_) / (std::to_string(ladder) + "." + kind)).string();
+  }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Starts the program with arguments, its output and errors into the given files.
+pid_t Start(const std::string& program, const std::vector<std::string>& arguments, const std::string& outPath,
+            const std::string& errPath) {
+  std::vector<char*> argv;
+  std::string name = program;
+  argv.push_back(name.data());
+  std::vector<std::string> copies = arguments;
+  for (std::string& argument : copies) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  // A process group of its own: Ctrl-C reaches only this program, which passes it on to each run
+  // exactly once. A run stops cleanly on the first such signal, but a second one, arriving after
+  // it stopped listening, would kill it before it removes its library folder.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  pid_t child = 0;
+  const int failed = posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0) throw std::runtime_error("cannot start " + program + ": " + std::strerror(failed));
+  return child;
+}
+
+// "3 of 8 ladders done, 2 running" on standard error, redrawn in place on a terminal.
+class LadderProgress {
+ public:
+  LadderProgress(bool wanted, std::size_t total) : shown_(wanted && isatty(STDERR_FILENO) == 1), total_(total) {}
+  ~LadderProgress() {
+    if (drawn_) std::fprintf(stderr, "\r%*s\r", 60, "");
+  }
+  LadderProgress(const LadderProgress&) = delete;
+  LadderProgress& operator=(const LadderProgress&) = delete;
+  void Update(std::size_t done, std::size_t running) {
+    if (!shown_) return;
+    std::fprintf(stderr, "\r%zu of %zu ladders done, %zu running   ", done, total_, running);
+    std::fflush(stderr);
+    drawn_ = true;
+  }
+
+ private:
+  bool shown_;
+  bool drawn_ = false;
+  std::size_t total_;
+};
+
+// A run's errors as lines under the ladder's name, without the program's own prefix.
+std::string FailureLines(const std::string& name, const std::string& errors, int status) {
+  std::string out;
+  std::istringstream in(errors);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("zt-sim: ", 0) == 0) line = line.substr(8);
+    out += "zt-sim: ladder " + name + ": " + line + "\n";
+  }
+  if (out.empty()) {
+    out = "zt-sim: ladder " + name + ": the run " +
+          (WIFSIGNALED(status) ? "was killed by signal " + std::to_string(WTERMSIG(status))
+                               : "ended with code " + std::to_string(WEXITSTATUS(status))) +
+          " without saying why\n";
+  }
+  return out;
+}
+
+}  // namespace
+
+// ---- Reading ladders ----
+
+std::optional<NamedLadder> ParseNamedLadder(const std::string& text, std::string& mistake) {
+  const std::size_t equals = text.find('=');
+  const std::string name = Trimmed(text.substr(0, equals));
+  if (equals == std::string::npos || name.empty()) {
+    mistake = "\"" + text + "\" is no ladder: write NAME=TP|DD|INC|SL";
+    return std::nullopt;
+  }
+  if (name.size() > kLongestName || !std::all_of(name.begin(), name.end(), NameCharacter)) {
+    mistake = "ladder name \"" + name + "\": up to " + std::to_string(kLongestName) +
+              " letters, digits, '-', '_' or '.'";
+    return std::nullopt;
+  }
+  const std::vector<std::string> parts = SplitAt(text.substr(equals + 1), '|');
+  if (parts.size() != 4) {
+    mistake = "ladder " + name + ": \"" + text.substr(equals + 1) + "\" holds " + std::to_string(parts.size()) +
+              " target texts, not the four TP|DD|INC|SL";
+    return std::nullopt;
+  }
+  NamedLadder ladder{name, {Trimmed(parts[0]), Trimmed(parts[1]), Trimmed(parts[2]), Trimmed(parts[3])}};
+  if (const std::string wrong = LadderMistake(ladder.texts); !wrong.empty()) {
+    mistake = "ladder " + name + ": " + wrong;
+    return std::nullopt;
+  }
+  return ladder;
+}
+
+std::string ReadLadderFile(const std::string& path, std::vector<NamedLadder>& ladders) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return path + ": cannot be read";
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    line = Trimmed(line);
+    if (line.empty() || line.front() == '#') continue;
+    std::string mistake;
+    const std::optional<NamedLadder> ladder = ParseNamedLadder(line, mistake);
+    if (!ladder) return path + " line " + std::to_string(number) + ": " + mistake;
+    ladders.push_back(*ladder);
+  }
+  return {};
+}
+
+std::vector<std::string> LadderRunArguments(const std::vector<std::string>& arguments, const NamedLadder& ladder,
+                                            const std::string& jsonPath) {
+  // Options of the side-by-side run and outputs that would clash between runs, with their values.
+  const std::set<std::string> dropped = {"--ladder", "--ladders", "--jobs", "--json",  "--chart",
+                                         "--log",    "--tail",    "--take-profits",    "--drawdown-targets",
+                                         "--increase-targets",    "--stop-losses"};
+  const std::set<std::string> droppedFlags = {"--quiet", "--no-progress", "--json-brief"};
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const std::string option = argument.substr(0, argument.find('='));
+    if (droppedFlags.count(argument) > 0) continue;
+    if (dropped.count(option) > 0) {
+      if (option == argument) ++i;  // "--json FILE": the value follows
+      continue;
+    }
+    out.push_back(argument);
+  }
+  // Given on the command line, these win over a settings file.
+  // Each value in an argument of its own: CLI11 reads "--option=" with nothing after the '=' as
+  // an option whose value is the next argument.
+  out.insert(out.end(), {"--take-profits", ladder.texts.takeProfits, "--drawdown-targets",
+                         ladder.texts.drawdownTargets, "--increase-targets", ladder.texts.increaseTargets,
+                         "--stop-losses", ladder.texts.stopLosses, "--json", jsonPath, "--json-brief", "--quiet",
+                         "--no-progress"});
+  return out;
+}
+
+// ---- Reading and showing the results ----
+
+namespace {
+
+// Whether every ladder ran beside the same account without the guard: always for a CSV history,
+// which the guard's closes do not change.
+bool SharedBaseline(const std::vector<LadderFigures>& ladders) {
+  return !ladders.empty() && std::all_of(ladders.begin(), ladders.end(), [&](const LadderFigures& f) {
+    return f.unguardedEndEquity == ladders.front().unguardedEndEquity &&
+           f.unguardedDeepestDrawdown == ladders.front().unguardedDeepestDrawdown;
+  });
+}
+
+}  // namespace
+
+LadderFigures ReadLadderFigures(const std::string& name, const std::string& text) {
+  LadderFigures f;
+  f.name = name;
+  try {
+    const Json json = Json::parse(text);
+    const Json& summary = json.at("summary");
+    const Json& comparison = json.at("comparison");
+    f.ticks = summary.at("ticks").get<long long>();
+    f.takeProfitCloses = summary.at("takeProfitCloses").get<long long>();
+    f.stopLossCloses = summary.at("stopLossCloses").get<long long>();
+    f.drawdownSteps = summary.at("drawdownSteps").get<long long>();
+    f.increasesPassed = summary.at("increasesPassed").get<long long>();
+    f.cycles = summary.at("cycles").get<long long>();
+    f.endEquity = comparison.at("withGuard").at("endEquity").get<long long>();
+    f.deepestDrawdown = comparison.at("withGuard").at("deepestDrawdown").get<long long>();
+    f.unguardedEndEquity = comparison.at("withoutGuard").at("endEquity").get<long long>();
+    f.unguardedDeepestDrawdown = comparison.at("withoutGuard").at("deepestDrawdown").get<long long>();
+    const Json& realised = comparison.at("withGuard");
+    if (f.cycles > 0) {
+      f.realisedAverage = realised.at("realisedPerCycle").get<long long>();
+      f.realisedMedian = realised.at("realisedMedian").get<long long>();
+      f.realisedLowest = realised.at("realisedLowest").get<long long>();
+      f.realisedHighest = realised.at("realisedHighest").get<long long>();
+    }
+    const Json& ladder = json.at("ladder");
+    const auto sets = [](const Json& list) {
+      AmountSets out;
+      for (const Json& set : list) {
+        std::vector<double> amounts;
+        for (const Json& cents : set) amounts.push_back(cents.get<double>() / 100.0);
+        out.push_back(amounts);
+      }
+      return out;
+    };
+    const AmountSets increases = sets(Json::array({ladder.at("increaseTargets")}));
+    const AmountSets stops = sets(Json::array({ladder.at("stopLosses")}));
+    f.ladderParts = {"TP " + FormatSets(sets(ladder.at("takeProfits"))),
+                     "DD " + FormatSets(sets(ladder.at("drawdownTargets"))),
+                     "INC " + FormatList(increases.at(0)), "SL " + FormatList(stops.at(0))};
+  } catch (const Json::exception& error) {
+    throw std::runtime_error("its JSON cannot be read (" + std::string(error.what()) + ")");
+  }
+  return f;
+}
+
+std::string FormatLadderTable(const std::vector<LadderFigures>& ladders) {
+  // name, end equity, deepest drawdown, closes TP/SL, cycles, realised per cycle avg/med/low/high
+  std::string out;
+  const auto row = [&out](const std::string& name, const std::vector<std::string>& cells) {
+    static constexpr std::size_t widths[] = {12, 12, 15, 8, 9, 9, 9, 9};
+    std::string line = name.size() > kNameColumn ? name + "\n" + std::string(kNameColumn, ' ')
+                                                 : Padded(name, kNameColumn);
+    // A figure wider than its column still stands apart from the one before it.
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      line += ' ';
+      line += PaddedLeft(cells[i], widths[i] - 1);
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out += line + "\n";
+  };
+  out += Padded("", kNameColumn) + PaddedLeft("end", 12) + PaddedLeft("deepest", 12) + PaddedLeft("closes", 15) +
+         PaddedLeft("", 8) + PaddedLeft("realised per cycle", 32) + "\n";
+  row("ladder", {"equity", "drawdown", "TP / SL", "cycles", "average", "median", "lowest", "highest"});
+  const auto baseline = [&row](const std::string& name, const LadderFigures& f) {
+    row(name, {CentsText(f.unguardedEndEquity), CentsText(f.unguardedDeepestDrawdown), "-", "-", "-", "-", "-", "-"});
+  };
+  const bool shared = SharedBaseline(ladders);
+  if (shared) baseline("no guard", ladders.front());
+  for (const LadderFigures& f : ladders) {
+    row(f.name, {CentsText(f.endEquity), CentsText(f.deepestDrawdown),
+                 std::to_string(f.takeProfitCloses) + " / " + std::to_string(f.stopLossCloses),
+                 std::to_string(f.cycles), CentsText(f.realisedAverage), CentsText(f.realisedMedian),
+                 CentsText(f.realisedLowest), CentsText(f.realisedHighest)});
+    if (!shared) baseline("  no guard", f);
+  }
+  if (!shared) {
+    out += "\nThe account model draws each close-all's duration from the same random numbers as its\n"
+           "walk, so every ladder's market goes its own way after its first close; each ladder is\n"
+           "shown beside its own account without the guard.\n";
+  }
+  out += "\nladders as the library reads them\n";
+  for (const LadderFigures& f : ladders) {
+    // The four parts side by side while they fit; a part too long for a line is broken at spaces.
+    const std::size_t width = kPageWidth - kNameColumn - 2;
+    std::vector<std::string> lines(1);
+    for (const std::string& part : f.ladderParts) {
+      for (const std::string& piece : Wrapped(part, width)) {
+        if (!lines.back().empty() && lines.back().size() + 3 + piece.size() > width) lines.emplace_back();
+        lines.back() += (lines.back().empty() ? "" : "   ") + piece;
+      }
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const std::string head = i > 0 ? std::string() : f.name;
+      out += head.size() > kNameColumn ? head + "\n" + std::string(kNameColumn + 2, ' ') + lines[i] + "\n"
+                                       : "  " + Padded(head, kNameColumn) + lines[i] + "\n";
+    }
+  }
+  return out;
+}
+
+std::string FormatLadderJson(const std::vector<LadderFigures>& ladders, const std::vector<NamedLadder>& named) {
+  Json all;
+  all["units"] = {{"amounts", "cents"}};
+  // Once when every ladder shares it; otherwise only in each ladder's entry.
+  if (SharedBaseline(ladders)) {
+    all["withoutGuard"] = {{"endEquity", ladders.front().unguardedEndEquity},
+                           {"deepestDrawdown", ladders.front().unguardedDeepestDrawdown}};
+  }
+  const auto optional = [](const std::optional<long long>& value) { return value ? Json(*value) : Json(nullptr); };
+  Json list = Json::array();
+  for (std::size_t i = 0; i < ladders.size(); ++i) {
+    const LadderFigures& f = ladders[i];
+    const TargetTexts& t = named.at(i).texts;
+    list.push_back(
+        {{"name", f.name},
+         {"targets", {{"takeProfits", t.takeProfits}, {"drawdownTargets", t.drawdownTargets},
+                      {"increaseTargets", t.increaseTargets}, {"stopLosses", t.stopLosses}}},
+         {"ticks", f.ticks},
+         {"withGuard", {{"endEquity", f.endEquity}, {"deepestDrawdown", f.deepestDrawdown}}},
+         {"withoutGuard", {{"endEquity", f.unguardedEndEquity}, {"deepestDrawdown", f.unguardedDeepestDrawdown}}},
+         {"closes", {{"takeProfit", f.takeProfitCloses}, {"stopLoss", f.stopLossCloses}}},
+         {"drawdownSteps", f.drawdownSteps},
+         {"increasesPassed", f.increasesPassed},
+         {"cycles", f.cycles},
+         {"realisedPerCycle", {{"average", optional(f.realisedAverage)}, {"median", optional(f.realisedMedian)},
+                               {"lowest", optional(f.realisedLowest)}, {"highest", optional(f.realisedHighest)}}}});
+  }
+  all["ladders"] = std::move(list);
+  return all.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) {
+  const std::vector<NamedLadder>& ladders = options.ladders;
+  std::vector<LadderFigures> figures(ladders.size());
+  std::vector<bool> finished(ladders.size(), false);
+  bool failed = false;
+  std::string failures;
+  std::string notes;  // what the first run said on the side (bad CSV rows): the same for every ladder
+  {
+    const WorkFolder work;
+    const StopLaddersOnSignal stop;
+    struct Running {
+      pid_t pid;
+      std::size_t ladder;
+    };
+    std::vector<Running> running;
+    std::size_t next = 0, done = 0;
+    const std::size_t jobs = static_cast<std::size_t>(std::max(options.jobs, 1));
+    LadderProgress progress(options.progress, ladders.size());
+    bool stopSent = false;
+    while (done < ladders.size()) {
+      while (!stopLadders && running.size() < jobs && next < ladders.size()) {
+        const std::vector<std::string> arguments =
+            LadderRunArguments(options.arguments, ladders[next], work.File(next, "json"));
+        try {
+          running.push_back({Start(options.program, arguments, work.File(next, "out"), work.File(next, "err")),
+                             next});
+        } catch (const std::exception& error) {
+          failures += "zt-sim: ladder " + ladders[next].name + ": " + error.what() + "\n";
+          failed = true;
+          ++done;
+        }
+        ++next;
+        progress.Update(done, running.size());
+      }
+      if (stopLadders) {
+        if (!stopSent) {
+          for (const Running& run : running) kill(run.pid, SIGINT);
+          stopSent = true;
+        }
+        if (running.empty()) break;
+      }
+      bool reaped = false;
+      for (std::size_t i = 0; i < running.size();) {
+        int status = 0;
+        const pid_t result = waitpid(running[i].pid, &status, WNOHANG);
+        if (result == 0 || (result < 0 && errno == EINTR)) {
+          ++i;
+          continue;
+        }
+        const std::size_t ladder = running[i].ladder;
+        running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
+        ++done;
+        reaped = true;
+        const std::string errors = ReadWholeFile(work.File(ladder, "err"));
+        if (result < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+          if (!stopLadders) {
+            failures += FailureLines(ladders[ladder].name, errors, status);
+            failed = true;
+          }
+          continue;
+        }
+        try {
+          figures[ladder] = ReadLadderFigures(ladders[ladder].name, ReadWholeFile(work.File(ladder, "json")));
+          finished[ladder] = true;
+          if (notes.empty()) notes = errors;
+        } catch (const std::exception& error) {
+          failures += "zt-sim: ladder " + ladders[ladder].name + ": " + error.what() + "\n";
+          failed = true;
+        }
+      }
+      if (reaped) progress.Update(done, running.size());
+      if (!reaped) std::this_thread::sleep_for(kPollInterval);
+    }
+  }
+  if (!notes.empty()) err << notes;
+  err << failures;
+  if (stopLadders) {
+    err << "zt-sim: interrupted; " << std::count(finished.begin(), finished.end(), true) << " of " << ladders.size()
+        << " ladders had finished\n";
+    return kInterruptedExit;
+  }
+  if (failed) return 1;
+  const std::string json = options.jsonPath.empty() ? std::string() : FormatLadderJson(figures, ladders);
+  if (options.jsonPath == "-") {
+    out << json;
+    return 0;
+  }
+  const std::string input = !options.csvPath.empty()
+                                ? "CSV " + options.csvPath + " (" + std::to_string(figures.front().ticks + 1) + " rows)"
+                                : "seeded account model (seed " + std::to_string(options.model.seed) + ", " +
+                                      std::to_string(figures.front().ticks) + " ticks)";
+  out << Folded(std::to_string(ladders.size()) + " ladders on a " + input, kPageWidth, "  ") << "\n";
+  out << "\n" << FormatLadderTable(figures);
+  if (!json.empty()) {
+    try {
+      if (const fs::path parent = fs::path(options.jsonPath).parent_path(); !parent.empty()) {
+        std::error_code ignored;
+        fs::create_directories(parent, ignored);
+      }
+      std::ofstream file(options.jsonPath, std::ios::binary);
+      file << json;
+      if (!file) throw std::runtime_error("cannot write " + options.jsonPath);
+    } catch (const std::exception& error) {
+      err << "zt-sim: " << error.what() << "\n";
+      return 1;
+    }
+    out << Folded("JSON written to " + options.jsonPath, kPageWidth, "  ") << "\n";
+  }
+  return 0;
+}
+
+}  // namespace zt::sim
