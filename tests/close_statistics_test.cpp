@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,25 @@ INSTANTIATE_TEST_SUITE_P(Rings, CloseSummaries,
                                            SummaryCase{{-5, -30, -10}, -15, -10, -30},
                                            SummaryCase{{0, 0}, 0, 0, 0},
                                            SummaryCase{{-1, -4, -2, -8}, -3.75, -3, -8}));
+
+// Median and lowest as an ascending sort of the counted slots gives them, for every count of
+// slots up to the ring's 511 (512 writes the file), with repeated values among them.
+TEST_F(CloseStatisticsTest, MedianAndLowestAreThoseOfTheSortedSlots) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> cents(-5000, 0);
+  std::vector<double> slots;
+  for (int n = 1; n < kCycleSlots; ++n) {
+    guard.cycleIndex = n - 1;
+    slots.push_back(cents(random) / 100.0);
+    Close(1.0, slots.back());
+    std::vector<double> sorted = slots;
+    std::sort(sorted.begin(), sorted.end());
+    const auto m = static_cast<std::size_t>((n + 1) / 2);
+    const double median = n % 2 == 0 ? (sorted[m - 1] + sorted[m]) * 0.5 : sorted[m - 1];
+    ASSERT_EQ(guard.medianDrawdown, median) << n;
+    ASSERT_EQ(guard.lowestDrawdown, sorted[0]) << n;
+  }
+}
 
 TEST_F(CloseStatisticsTest, ASecondCloseInTheSameCycleOverwritesItsSlot) {
   Close(5, -10);
