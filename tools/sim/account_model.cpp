@@ -122,7 +122,13 @@ int CloseDurationMs(Prng& prng) {
 }
 
 CloseOutcome CloseAll(AccountModel& account) {
-  const int durationMs = CloseDurationMs(account.prng);
+  // The duration comes from numbers of its own, fixed by the seed and the tick, never from the
+  // walk's: the market then moves the same whatever the guard does, so ladders run on one seed
+  // meet the same market and compare fairly (and a resume needs no second generator state).
+  constexpr std::uint64_t kCloseStream = 0xD1B54A32D192ED03ULL;
+  Prng closing = SeedPrng(account.options.seed ^ kCloseStream ^
+                          (static_cast<std::uint64_t>(account.tick) * 0x9E3779B97F4A7C15ULL));
+  const int durationMs = CloseDurationMs(closing);
   account.balance += account.floating - account.options.closeCost;
   account.floating = 0.0;
   return CloseOutcome{account.balance, durationMs};

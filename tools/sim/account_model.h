@@ -63,7 +63,8 @@ AccountFigures CurrentFigures(const AccountModel& account);
 // Moves the floating result one tick on and returns the new figures.
 AccountFigures NextTick(AccountModel& account);
 // Closes every trade: the floating result less the close cost goes into the balance and trading
-// resumes from zero float. The duration comes from CloseDurationMs.
+// resumes from zero float. The duration comes from CloseDurationMs over numbers drawn for this
+// seed and tick alone: closes never change the walk.
 CloseOutcome CloseAll(AccountModel& account);
 
 // How long a host takes to close every open trade: a few trades closed one by one, each a round

@@ -389,9 +389,10 @@ std::string FormatLadderTable(const std::vector<LadderFigures>& ladders) {
     if (!shared) baseline("  no guard", f);
   }
   if (!shared) {
-    out += "\nThe account model draws each close-all's duration from the same random numbers as its\n"
-           "walk, so every ladder's market goes its own way after its first close; each ladder is\n"
-           "shown beside its own account without the guard.\n";
+    // Every ladder meets the same market (closes never change the model's walk); should a run
+    // still report another, each is shown beside its own rather than one made up.
+    out += "\nThe runs did not meet the same market: each ladder is shown beside its own account\n"
+           "without the guard.\n";
   }
   out += "\nladders as the library reads them\n";
   for (const LadderFigures& f : ladders) {

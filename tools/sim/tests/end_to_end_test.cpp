@@ -187,16 +187,16 @@ TEST(Resume, AModelRunContinuesItsWalkAndRefusesAnotherRun) {
   EXPECT_FALSE(first.resumed);
   EXPECT_TRUE(second.resumed);
   // The guard takes its stored snapshot; the account goes on with the same walk as one long run,
-  // tick for tick, until the first close of the resumed run.
+  // tick for tick: closes never change the walk, and the demo has no close cost (a close moves the
+  // floating result into the balance, so the sums may round apart in the last bits).
   EXPECT_EQ(Money(second.run.startSnapshot), Money(first.summary.finalSnapshot));
   EXPECT_EQ(second.run.initialEquity, 10000.0);
   ASSERT_GT(second.run.cycles.size(), 0u);
-  std::size_t compared = 0;
-  for (std::size_t k = 0; second.run.equity[k].time < second.run.cycles[0].closeTime; ++k, ++compared) {
+  ASSERT_EQ(second.run.equity.size(), 1501u);
+  for (std::size_t k = 0; k < second.run.equity.size(); ++k) {
     EXPECT_EQ(second.run.equity[k].time, once.run.equity[1500 + k].time);
-    ASSERT_EQ(second.run.equity[k].equity, once.run.equity[1500 + k].equity) << k;
+    ASSERT_NEAR(second.run.equity[k].equity, once.run.equity[1500 + k].equity, 1e-6) << k;
   }
-  EXPECT_GT(compared, 1u);
 
   // Another seed and ladder: refused, naming both differences; allowed when asked for.
   const SimOptions other = Options({"--config", kDemo, "--state", folder.path, "--ticks", "10", "--seed", "999",
