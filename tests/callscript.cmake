@@ -60,18 +60,23 @@ set_tests_properties(wine.prefix PROPERTIES
 set(ZT_NATIVE_RUNNER $<TARGET_FILE:zt_callscript>)
 set(ZT_NATIVE_LIBRARY $<TARGET_FILE:zentravo>)
 
-# zt_callscript_test(NAME build script [options of callscript_run.sh]): build is native, win32 or
-# win64; the Windows builds run under Wine.
-function(zt_callscript_test name build script)
+# zt_callscript_host(build WHERE LABELS): the runner and library options of a build (native,
+# win32 or win64; the Windows builds run under Wine) into WHERE, its test labels into LABELS.
+function(zt_callscript_host build where_var labels_var)
   if(build STREQUAL "native")
-    set(where --runner ${ZT_NATIVE_RUNNER} --library ${ZT_NATIVE_LIBRARY})
-    set(labels callscript)
+    set(${where_var} --runner ${ZT_NATIVE_RUNNER} --library ${ZT_NATIVE_LIBRARY} PARENT_SCOPE)
+    set(${labels_var} callscript PARENT_SCOPE)
   else()
     string(TOUPPER ${build} upper)
-    set(where --runner ${ZT_${upper}_BUILD_DIR}/zt_callscript.exe
-      --library ${ZT_${upper}_BUILD_DIR}/zentravo.dll --wine-prefix ${ZT_WINE_PREFIX})
-    set(labels "callscript;wine")
+    set(${where_var} --runner ${ZT_${upper}_BUILD_DIR}/zt_callscript.exe
+      --library ${ZT_${upper}_BUILD_DIR}/zentravo.dll --wine-prefix ${ZT_WINE_PREFIX} PARENT_SCOPE)
+    set(${labels_var} "callscript;wine" PARENT_SCOPE)
   endif()
+endfunction()
+
+# zt_callscript_test(NAME build script [options of callscript_run.sh]).
+function(zt_callscript_test name build script)
+  zt_callscript_host(${build} where labels)
   add_test(NAME ${name} COMMAND bash ${ZT_CALLSCRIPT_RUN} ${where} --script ${script}
     --work ${ZT_CALLSCRIPT_WORK}/${name} ${ARGN})
   set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED} LABELS "${labels}"
@@ -99,15 +104,7 @@ endforeach()
 # resume a whole state and the file keep each section once and the trader's own lines. See
 # two_hosts_run.sh.
 foreach(build native win32 win64)
-  if(build STREQUAL "native")
-    set(where --runner ${ZT_NATIVE_RUNNER} --library ${ZT_NATIVE_LIBRARY})
-    set(labels callscript)
-  else()
-    string(TOUPPER ${build} upper)
-    set(where --runner ${ZT_${upper}_BUILD_DIR}/zt_callscript.exe
-      --library ${ZT_${upper}_BUILD_DIR}/zentravo.dll --wine-prefix ${ZT_WINE_PREFIX})
-    set(labels "callscript;wine")
-  endif()
+  zt_callscript_host(${build} where labels)
   add_test(NAME callscript.${build}.two_hosts COMMAND bash
     ${CMAKE_CURRENT_SOURCE_DIR}/two_hosts_run.sh ${where}
     --work ${ZT_CALLSCRIPT_WORK}/callscript.${build}.two_hosts)

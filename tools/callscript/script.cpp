@@ -245,6 +245,7 @@ class Interpreter {
   bool HoldSettings(const Line& line, std::string& problem);
   bool Barrier(const Line& line, std::string& problem);
   bool ReleaseSettings(const Line& line, std::string& problem);
+  bool Hold(const Line& line, bool hold, const char* refusal, std::string& problem);
   bool ReadOnly(const Line& line, std::string& problem);
 
   using TextExport = void (*)(const Exports&, const int* arguments, double extra, char* text);
@@ -613,9 +614,14 @@ bool Interpreter::Statistics(const Line& line, std::string& problem) {
 }
 
 bool Interpreter::HoldSettings(const Line& line, std::string& problem) {
+  return Hold(line, true, "cannot hold the settings file", problem);
+}
+
+// hold-settings and release-settings: another program takes or lets go of the settings file.
+bool Interpreter::Hold(const Line& line, bool hold, const char* refusal, std::string& problem) {
   if (!Needs(line, 0, problem)) return false;
-  if (!host_.holdSettings(SettingsPathOf(host_.libraryPath), true)) {
-    problem = "cannot hold the settings file";
+  if (!host_.holdSettings(SettingsPathOf(host_.libraryPath), hold)) {
+    problem = refusal;
     return false;
   }
   Print(line, "done");
@@ -657,13 +663,7 @@ bool Interpreter::Barrier(const Line& line, std::string& problem) {
 }
 
 bool Interpreter::ReleaseSettings(const Line& line, std::string& problem) {
-  if (!Needs(line, 0, problem)) return false;
-  if (!host_.holdSettings(SettingsPathOf(host_.libraryPath), false)) {
-    problem = "the settings file was not held";
-    return false;
-  }
-  Print(line, "done");
-  return true;
+  return Hold(line, false, "the settings file was not held", problem);
 }
 
 bool Interpreter::ReadOnly(const Line& line, std::string& problem) {

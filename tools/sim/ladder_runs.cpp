@@ -62,22 +62,6 @@ bool NameCharacter(char c) {
          c == '.';
 }
 
-// Text broken at spaces into lines of at most width characters (a longer word stands alone).
-std::vector<std::string> Wrapped(const std::string& text, std::size_t width) {
-  std::vector<std::string> lines;
-  std::string line;
-  for (const std::string& word : SplitAt(text, ' ')) {
-    if (word.empty()) continue;
-    if (!line.empty() && line.size() + 1 + word.size() > width) {
-      lines.push_back(line);
-      line.clear();
-    }
-    line += (line.empty() ? "" : " ") + word;
-  }
-  if (!line.empty() || lines.empty()) lines.push_back(line);
-  return lines;
-}
-
 std::string Padded(std::string text, std::size_t width) {
   if (text.size() < width) text.append(width - text.size(), ' ');
   return text;

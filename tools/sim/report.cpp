@@ -136,12 +136,6 @@ std::optional<GuardStatistics> ParseGuardStatistics(const std::string& text) {
   return statistics;
 }
 
-namespace {
-
-constexpr std::size_t kPageWidth = 100;   // the report fits a terminal this wide
-constexpr std::size_t kTextColumn = 55;   // where an event's alert or e-mail text starts
-
-// Text broken at spaces into lines of at most width characters (a longer word stands alone).
 std::vector<std::string> Wrapped(const std::string& text, std::size_t width) {
   std::vector<std::string> lines;
   std::string line;
@@ -159,6 +153,11 @@ std::vector<std::string> Wrapped(const std::string& text, std::size_t width) {
   if (!line.empty() || lines.empty()) lines.push_back(line);
   return lines;
 }
+
+namespace {
+
+constexpr std::size_t kPageWidth = 100;   // the report fits a terminal this wide
+constexpr std::size_t kTextColumn = 55;   // where an event's alert or e-mail text starts
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "dashboard.h"
 #include "host_driver.h"
@@ -69,6 +70,9 @@ using Inputs = std::vector<std::pair<std::string, std::string>>;
 // cycle (equity left less the snapshot, in whole cents each) by its median, lowest and highest too.
 std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel, const Ladder& ladder,
                        const Inputs& inputs, bool brief = false);
+
+// text broken at spaces into lines of at most width characters (a longer word stands alone).
+std::vector<std::string> Wrapped(const std::string& text, std::size_t width);
 
 // text in lines of at most width characters, broken after a space, a comma or a slash (a path or
 // a list of amounts too long for a line breaks between its parts), every line but the first
