@@ -53,6 +53,15 @@ TEST_F(SettingsStoreTest, SetLastValuesWritesTheFileOnly) {
   EXPECT_EQ(core::guard.tpSet, 0);  // the running guard is not changed
 }
 
+// A write that repeats what this process wrote last is checked against the file as it is now:
+// another writer's change in between is overwritten, as any write would.
+TEST_F(SettingsStoreTest, ARepeatedWriteLandsOverAnotherWritersChange) {
+  SetLastValues(0, 1, 2, 3, 4);
+  WriteFile(folder.File("zentravo.ini"), "[INDEX]\r\nTPSet=1\r\nTP=9\r\nDDSet=3\r\nDD=4\r\n");
+  SetLastValues(0, 1, 2, 3, 4);
+  EXPECT_EQ(Ini(), "[INDEX]\r\nTPSet=1\r\nTP=2\r\nDDSet=3\r\nDD=4\r\n");
+}
+
 TEST_F(SettingsStoreTest, ReadsKeepToTheFirstNumberAndFallBack) {
   WriteFile(folder.File("zentravo.ini"),
             "[snap]\nequity snap = \"1250.50\" \n[Index]\ntpset=2.7\nTP=x\n");

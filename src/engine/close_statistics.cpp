@@ -2,6 +2,7 @@
 // statistics file once the last of the 512 slots is filled.
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string_view>
 
 #include "engine/equity_check.h"
@@ -21,8 +22,55 @@ constexpr int kStatisticsNameAttempts = 100;
 // settingsPath, "-stat-", the 16-character time, a "-NN" suffix and ".csv".
 constexpr int kStatisticsPathSize = core::kSettingsPathSize + 40;
 
-std::array<double, core::kCycleSlots> sortedDrawdowns;  // work area of the median and the lowest
-char fileText[kStatisticsFileSize];               // the file's contents, built before writing
+char fileText[kStatisticsFileSize];  // the file's contents, built before writing
+
+// The summaries of the last close, carried on to the next: a close adds its own slot (and those of
+// cycles that rolled without one, as they stand) instead of walking all the counted slots again
+// and ordering them anew, which at a close on every few ticks was most of the guard's work. It is
+// carried on only while the slots it counted still hold, bit for bit, what it counted: a restart
+// or a wrap of the ring, a second close in one cycle, or the rings cleared after the statistics
+// file all start the count afresh. The sums add the slots in ring order, as a walk from slot 0
+// would, so the averages come out the same to the last bit.
+struct CountedSlots {
+  int slots;                  // ring slots 0..slots-1 are counted
+  core::CycleRing margins;    // marginAtClose as counted
+  core::CycleRing drawdowns;  // drawdownAtClose as counted
+  core::CycleRing ascending;  // the same drawdowns in ascending order
+  double marginSum;
+  double drawdownSum;
+};
+
+CountedSlots counted{};
+
+bool SameBits(const core::CycleRing& a, const core::CycleRing& b, int slots) {
+  return std::memcmp(a.data(), b.data(), sizeof(double) * static_cast<std::size_t>(slots)) == 0;
+}
+
+// Brings counted up to slots 0..slots-1 of the rings.
+void CountSlots(int slots) {
+  const core::GuardState& g = core::guard;
+  if (counted.slots > slots || !SameBits(counted.margins, g.marginAtClose, counted.slots) ||
+      !SameBits(counted.drawdowns, g.drawdownAtClose, counted.slots)) {
+    counted.slots = 0;
+    counted.marginSum = 0.0;
+    counted.drawdownSum = 0.0;
+  }
+  for (int i = counted.slots; i < slots; ++i) {
+    const auto slot = static_cast<unsigned>(i);
+    const double margin = g.marginAtClose[slot];
+    const double drawdown = g.drawdownAtClose[slot];
+    counted.margins[slot] = margin;
+    counted.drawdowns[slot] = drawdown;
+    counted.marginSum += margin;
+    counted.drawdownSum += drawdown;
+    double* const first = counted.ascending.data();
+    double* const end = first + i;
+    double* const place = std::upper_bound(first, end, drawdown);
+    std::copy_backward(place, end, end + 1);
+    *place = drawdown;
+  }
+  counted.slots = slots;
+}
 
 void BuildStatisticsText(core::TextBuilder& text) {
   core::Append(text, "#,DD,Margin\n");
@@ -88,31 +136,16 @@ void CloseStatistics() {
 
   g.marginAtClose[slot] = g.margin;
   g.lastCloseMargin = g.margin;
-  double marginSum = 0.0;
-  for (int i = 0; i < slots; ++i) marginSum += g.marginAtClose[static_cast<unsigned>(i)];
-  g.averageCloseMargin = marginSum / slots;
-
   g.drawdownAtClose[slot] = g.periodDrawdown;
-  double drawdownSum = 0.0;
-  for (int i = 0; i < slots; ++i) {
-    sortedDrawdowns[static_cast<unsigned>(i)] = g.drawdownAtClose[static_cast<unsigned>(i)];
-    drawdownSum += g.drawdownAtClose[static_cast<unsigned>(i)];
-  }
-  g.averageDrawdown = drawdownSum / slots;
+  CountSlots(slots);
+  g.averageCloseMargin = counted.marginSum / slots;
+  g.averageDrawdown = counted.drawdownSum / slots;
 
-  // The median and the lowest are what an ascending sort would put at positions m - 1, m and 0;
-  // a selection finds them without ordering the rest (this runs at every close, up to 512 values).
-  const int middle = (slots + 1) / 2;  // n x 0.5 rounded up
-  double* const first = sortedDrawdowns.data();
-  double* const last = first + slots;
-  double* const lower = first + (middle - 1);
-  std::nth_element(first, lower, last);  // below it nothing greater, above it nothing smaller
-  if (slots % 2 == 0) {
-    g.medianDrawdown = (*lower + *std::min_element(lower + 1, last)) * 0.5;
-  } else {
-    g.medianDrawdown = *lower;
-  }
-  g.lowestDrawdown = *std::min_element(first, lower + 1);
+  // The median is the middle slot in ascending order, or the mean of the two middle ones.
+  const auto middle = static_cast<unsigned>((slots + 1) / 2);  // n x 0.5 rounded up
+  const double lower = counted.ascending[middle - 1];
+  g.medianDrawdown = slots % 2 == 0 ? (lower + counted.ascending[middle]) * 0.5 : lower;
+  g.lowestDrawdown = counted.ascending[0];
 
   if (slots >= core::kCycleSlots) WriteStatisticsFile();
 }

@@ -89,13 +89,24 @@ struct ProfileWrite {
   ProfileEntry entry;
 };
 
+// How WriteProfile goes about its write.
+struct WriteManner {
+  // Wait up to 20 ms for another writer's lock (on Windows up to 20 ms more for a file another
+  // program holds open) before reporting FileProblem::locked; false reports a held lock at once.
+  bool wait = true;
+  // The caller expects the file to hold these values already (it wrote them last): the file is
+  // first read without the lock, and when it holds them the write is done. A file is only ever
+  // replaced whole, in one step, so that read sees one writer's file, as a read under the lock
+  // would; it saves the lock's system calls on the writes that change nothing. Otherwise the
+  // write goes on as usual, having cost one more read.
+  bool expectUnchanged = false;
+};
+
 // Writes the entries, in order, each into its own section, in one rewrite of the file: it ends up
 // as that many single writes would leave it, but they land all together or not at all. Otherwise
-// as WriteProfileStrings, which waits up to 20 ms for another writer's lock (on Windows up to 20 ms
-// more for a file another program holds open) before it reports FileProblem::locked; with wait
-// false, a write that meets the lock held reports it at once.
+// as WriteProfileStrings.
 bool WriteProfile(const char* path, const ProfileWrite* writes, int count,
-                  FileProblem* problem = nullptr, bool wait = true);
+                  FileProblem* problem = nullptr, WriteManner manner = {});
 
 // Removes what writes of the INI file at path that were killed mid-way left beside it (a
 // temporary file named after path and the writing process) when that process no longer runs.

@@ -133,12 +133,12 @@ struct Rewrite {
 
 // The entries are either count entries of section, or (writes not null) count writes across
 // sections.
-Rewrite RewriteOf(const char* path, std::string_view section, const ProfileEntry* entries,
-                  const ProfileWrite* writes, int count, int waitMs) {
+Rewrite RewriteOf(const char* path, bool forWriting, std::string_view section,
+                  const ProfileEntry* entries, const ProfileWrite* writes, int count, int waitMs) {
   Rewrite rewrite{FileProblem::none, {}, {}};
   std::size_t length = 0;
-  rewrite.problem = os::ReadWholeFile(path, true, waitMs, images[0], kProfileFileCapacity, length,
-                                      rewrite.facts);
+  rewrite.problem = os::ReadWholeFile(path, forWriting, waitMs, images[0], kProfileFileCapacity,
+                                      length, rewrite.facts);
   if (rewrite.problem != FileProblem::none) return rewrite;
   const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
   const ini::WriteOutcome outcome =
@@ -160,13 +160,26 @@ Rewrite RewriteOf(const char* path, std::string_view section, const ProfileEntry
   return rewrite;
 }
 
+// Whether the file at path, read without the lock and without waiting, already holds what the
+// entries would write.
+bool AlreadyHolds(const char* path, std::string_view section, const ProfileEntry* entries,
+                  const ProfileWrite* writes, int count) {
+  const Rewrite look = RewriteOf(path, false, section, entries, writes, count, 0);
+  return look.problem == FileProblem::none && look.facts.exists && look.text.empty();
+}
+
 // One read-modify-write of the file at path under the lock: WriteProfileStrings and
 // WriteProfile.
 bool WriteEntries(const char* path, std::string_view section, const ProfileEntry* entries,
-                  const ProfileWrite* writes, int count, int waitMs, FileProblem& result) {
+                  const ProfileWrite* writes, int count, WriteManner manner, FileProblem& result) {
   if (path == nullptr || *path == '\0' || count < 0) return false;
   path = ResolvePath(path);
   if (path == nullptr) return false;
+  if (manner.expectUnchanged && AlreadyHolds(path, section, entries, writes, count)) {
+    result = FileProblem::none;
+    return true;
+  }
+  const int waitMs = manner.wait ? kLockWaitMs : 0;
   // Under the lock, from the file as it is now (another process may have rewritten it since our
   // last look), so that two writers never lose each other's keys. The lock comes first: a second
   // look at the file after taking it would cost a whole read again.
@@ -175,7 +188,7 @@ bool WriteEntries(const char* path, std::string_view section, const ProfileEntry
                                   ? os::TakeLock(lockPath, waitMs, result)
                                   : os::kNoLock;
   if (result != FileProblem::none) return false;
-  const Rewrite rewrite = RewriteOf(path, section, entries, writes, count, waitMs);
+  const Rewrite rewrite = RewriteOf(path, true, section, entries, writes, count, waitMs);
   result = rewrite.problem;
   if (result == FileProblem::none && !rewrite.text.empty()) {
     if (!rewrite.facts.writable) {
@@ -259,15 +272,15 @@ bool WriteProfileStrings(const char* path, std::string_view section, const Profi
   FileProblem& result = problem != nullptr ? *problem : unasked;
   result = FileProblem::failed;
   if (count > 0 && entries == nullptr) return false;
-  return WriteEntries(path, section, entries, nullptr, count, kLockWaitMs, result);
+  return WriteEntries(path, section, entries, nullptr, count, WriteManner{}, result);
 }
 
 bool WriteProfile(const char* path, const ProfileWrite* writes, int count, FileProblem* problem,
-                  bool wait) {
+                  WriteManner manner) {
   FileProblem& result = problem != nullptr ? *problem : unasked;
   result = FileProblem::failed;
   if (count > 0 && writes == nullptr) return false;
-  return WriteEntries(path, {}, nullptr, writes, count, wait ? kLockWaitMs : 0, result);
+  return WriteEntries(path, {}, nullptr, writes, count, manner, result);
 }
 
 void RemoveAbandonedWrites(const char* path) {

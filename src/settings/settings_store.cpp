@@ -67,12 +67,48 @@ int& pendingCount = detail::heldWriteCount;
 // The pending writes already met a locked file once: later tries do not wait for it again.
 bool retrying = false;
 
-PendingWrite* PendingOf(std::string_view section, std::string_view key) {
-  for (int i = 0; i < pendingCount; ++i) {
-    PendingWrite& write = pending[static_cast<unsigned>(i)];
+// The newest value of each key that this process's commits have put into the file (or found
+// there). Writes that only repeat them, like the positions written again at every close-all,
+// most likely change nothing; the commit then first looks at the file without the lock.
+std::array<PendingWrite, kPendingCapacity> landed;
+int landedCount = 0;
+
+PendingWrite* WriteOf(std::array<PendingWrite, kPendingCapacity>& writes, int count,
+                      std::string_view section, std::string_view key) {
+  for (int i = 0; i < count; ++i) {
+    PendingWrite& write = writes[static_cast<unsigned>(i)];
     if (write.section == section && write.key == key) return &write;
   }
   return nullptr;
+}
+
+PendingWrite* PendingOf(std::string_view section, std::string_view key) {
+  return WriteOf(pending, pendingCount, section, key);
+}
+
+std::string_view ValueOf(const PendingWrite& write) {
+  return std::string_view(write.value, static_cast<std::size_t>(write.length));
+}
+
+bool RepeatsLanded() {
+  for (int i = 0; i < pendingCount; ++i) {
+    const PendingWrite& write = pending[static_cast<unsigned>(i)];
+    const PendingWrite* known = WriteOf(landed, landedCount, write.section, write.key);
+    if (known == nullptr || ValueOf(*known) != ValueOf(write)) return false;
+  }
+  return true;
+}
+
+void RememberLanded() {
+  for (int i = 0; i < pendingCount; ++i) {
+    const PendingWrite& write = pending[static_cast<unsigned>(i)];
+    PendingWrite* known = WriteOf(landed, landedCount, write.section, write.key);
+    if (known == nullptr) {
+      if (landedCount == kPendingCapacity) continue;
+      known = &landed[static_cast<unsigned>(landedCount++)];
+    }
+    *known = write;
+  }
 }
 
 // Every write of the file goes through here: it joins the writes of this export call, which
@@ -120,12 +156,12 @@ void CommitHeldWrites() {
   std::array<platform::ProfileWrite, kPendingCapacity> writes;
   for (int i = 0; i < pendingCount; ++i) {
     const PendingWrite& write = pending[static_cast<unsigned>(i)];
-    writes[static_cast<unsigned>(i)] = {
-        write.section,
-        {write.key, std::string_view(write.value, static_cast<std::size_t>(write.length))}};
+    writes[static_cast<unsigned>(i)] = {write.section, {write.key, ValueOf(write)}};
   }
   platform::FileProblem problem = platform::FileProblem::none;
-  if (platform::WriteProfile(Path(), writes.data(), pendingCount, &problem, !retrying)) {
+  const platform::WriteManner manner{!retrying, RepeatsLanded()};
+  if (platform::WriteProfile(Path(), writes.data(), pendingCount, &problem, manner)) {
+    RememberLanded();
     pendingCount = 0;
   }
   retrying = pendingCount > 0;
@@ -139,6 +175,7 @@ void CommitBeforeUnload() {
 
 void ForgetWrites() {
   pendingCount = 0;
+  landedCount = 0;
   retrying = false;
 }
 
