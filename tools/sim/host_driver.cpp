@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <stdexcept>
 
@@ -135,7 +136,8 @@ struct Host {
   void CloseAll(int result, std::int64_t tick, const AccountFigures& figures, const Market& market) {
     const CloseOutcome outcome = market.closeAll(figures);
     const bool stopLoss = result == ZT_STOP_LOSS_HIT;
-    run.cycles.push_back(CycleRecord{snapshot, cycleDrawdown, outcome.equityLeft, stopLoss, figures.time});
+    run.AddCycle(CycleRecord{snapshot, cycleDrawdown, outcome.equityLeft, stopLoss, figures.time},
+                 options.keepEverything);
 
     api.SetTTC(outcome.durationMs, outcome.equityLeft);
     Record(stopLoss ? EventKind::StopLossClose : EventKind::TakeProfitClose, tick, figures,
@@ -157,6 +159,29 @@ struct Host {
 };
 
 }  // namespace
+
+void CycleTally::Add(const CycleRecord& cycle) {
+  lowestDrawdown = cycles == 0 ? cycle.drawdown : std::min(lowestDrawdown, cycle.drawdown);
+  ++cycles;
+  drawdownSum += cycle.drawdown;
+  realisedSum += cycle.equityLeft - cycle.snapshot;
+  ++drawdownCents[std::llround(cycle.drawdown * 100.0)];
+  ++realisedCents[std::llround(cycle.equityLeft * 100.0) - std::llround(cycle.snapshot * 100.0)];
+}
+
+std::pair<std::int64_t, std::int64_t> MiddleCents(const std::map<std::int64_t, std::int64_t>& counts,
+                                                  std::int64_t total) {
+  // The amounts at positions (total - 1) / 2 and total / 2 in ascending order.
+  const std::int64_t lowerAt = (total - 1) / 2, upperAt = total / 2;
+  std::int64_t passed = 0;
+  std::optional<std::int64_t> lower;
+  for (const auto& [cents, count] : counts) {
+    passed += count;
+    if (!lower && passed > lowerAt) lower = cents;
+    if (passed > upperAt) return {*lower, cents};
+  }
+  return {0, 0};
+}
 
 std::vector<double> AmountsIn(const std::string& text) {
   std::vector<double> amounts;

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "account_model.h"
@@ -43,7 +45,8 @@ struct HostOptions {
   EmailThresholds email;
   // What the run keeps beyond the summary's figures. Everything (the default) serves the whole
   // log, the JSON and the chart; a report of the summary and the log's last lines keeps only the
-  // last lastEventsKept events and no history of the levels, so a long run's memory stays flat.
+  // last lastEventsKept events and no history of the levels or the cycles (their tally stays), so
+  // a long run's memory stays flat.
   bool keepEverything = true;
   std::size_t lastEventsKept = 0;
 };
@@ -95,6 +98,26 @@ struct CycleRecord {
   std::int64_t closeTime;
 };
 
+// What the summaries take from the closed cycles, over all of them, whether or not each cycle is
+// kept: counts, sums in cycle order, the lowest drawdown, and how many cycles had each drawdown and
+// each realised result in cents, for the medians. A run with a close every few ticks holds a few
+// thousand distinct amounts however long it runs, where a list of its cycles would grow with it.
+struct CycleTally {
+  std::int64_t cycles = 0;
+  double drawdownSum = 0.0;
+  double lowestDrawdown = 0.0;  // meaningful once cycles > 0
+  double realisedSum = 0.0;     // equity left - snapshot, summed
+  std::map<std::int64_t, std::int64_t> drawdownCents;  // cents -> cycles
+  std::map<std::int64_t, std::int64_t> realisedCents;  // cents -> cycles
+
+  void Add(const CycleRecord& cycle);
+};
+
+// The middle two of the total amounts a tally counts, in ascending order: positions (total - 1) / 2
+// and total / 2 (the same one when total is odd); {0, 0} for no amounts.
+std::pair<std::int64_t, std::int64_t> MiddleCents(const std::map<std::int64_t, std::int64_t>& counts,
+                                                  std::int64_t total);
+
 struct EquityPoint {
   std::int64_t time;
   double equity;
@@ -108,7 +131,13 @@ struct HostRun {
   std::vector<EquityPoint> equity; // the start figures and every tick
   std::vector<EquityPoint> unguarded;  // the same without the guard, when the market knows it
   std::vector<LevelPoint> levels;  // at the start and after every event that moves a level
-  std::vector<CycleRecord> cycles; // closed cycles, in order
+  std::vector<CycleRecord> cycles; // closed cycles, in order (see HostOptions::keepEverything)
+  CycleTally tally;                // every closed cycle, kept or not
+
+  void AddCycle(const CycleRecord& cycle, bool keep) {
+    tally.Add(cycle);
+    if (keep) cycles.push_back(cycle);
+  }
   std::int64_t increasesPassed = 0;
 
   // Events before the first one kept (see HostOptions::keepEverything), by EventKind.

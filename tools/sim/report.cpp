@@ -25,12 +25,6 @@ std::string PaddedLeft(const std::string& text, std::size_t width) {
   return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) * 0.5;
-}
-
 }  // namespace
 
 const char* EventName(EventKind kind) {
@@ -69,17 +63,13 @@ Summary Summarise(const HostRun& run) {
       case EventKind::Start: break;
     }
   }
-  s.cycles = static_cast<std::int64_t>(run.cycles.size());
-  if (!run.cycles.empty()) {
-    std::vector<double> drawdowns;
-    double sum = 0.0;
-    for (const CycleRecord& cycle : run.cycles) {
-      drawdowns.push_back(cycle.drawdown);
-      sum += cycle.drawdown;
-    }
-    s.averageDrawdown = sum / static_cast<double>(drawdowns.size());
-    s.lowestDrawdown = *std::min_element(drawdowns.begin(), drawdowns.end());
-    s.medianDrawdown = Median(std::move(drawdowns));
+  const CycleTally& tally = run.tally;
+  s.cycles = tally.cycles;
+  if (tally.cycles > 0) {
+    s.averageDrawdown = tally.drawdownSum / static_cast<double>(tally.cycles);
+    s.lowestDrawdown = tally.lowestDrawdown;
+    const auto [lower, upper] = MiddleCents(tally.drawdownCents, tally.cycles);
+    s.medianDrawdown = static_cast<double>(lower + upper) / 200.0;
   }
   s.startEquity = run.equity.empty() ? 0.0 : run.equity.front().equity;
   s.finalEquity = run.equity.empty() ? 0.0 : run.equity.back().equity;
@@ -93,9 +83,7 @@ Summary Summarise(const HostRun& run) {
     s.unguardedDeepestDrawdown =
         run.unguardedDeepestDrawdown ? *run.unguardedDeepestDrawdown : DeepestDrawdown(run.unguarded);
   }
-  double realised = 0.0;
-  for (const CycleRecord& cycle : run.cycles) realised += cycle.equityLeft - cycle.snapshot;
-  s.realisedPerCycle = run.cycles.empty() ? 0.0 : realised / static_cast<double>(run.cycles.size());
+  s.realisedPerCycle = tally.cycles == 0 ? 0.0 : tally.realisedSum / static_cast<double>(tally.cycles);
   return s;
 }
 
@@ -459,17 +447,13 @@ std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& pa
                           {"deepestDrawdown", Cents(s.unguardedDeepestDrawdown)}}}};
     if (brief) {
       // From the cycles' amounts in cents, as a program would take them from the full JSON.
-      std::vector<std::int64_t> realised;
-      for (const CycleRecord& cycle : run.cycles) {
-        realised.push_back(std::llround(cycle.equityLeft * 100.0) - std::llround(cycle.snapshot * 100.0));
-      }
-      std::sort(realised.begin(), realised.end());
-      const std::size_t n = realised.size();
+      const CycleTally& tally = run.tally;
+      const bool none = tally.cycles == 0;
+      const auto [lower, upper] = MiddleCents(tally.realisedCents, tally.cycles);
       Json& with = all["comparison"]["withGuard"];
-      with["realisedMedian"] = n == 0 ? Json(nullptr)
-                                      : Json(n % 2 == 1 ? realised[n / 2] : (realised[n / 2 - 1] + realised[n / 2]) / 2);
-      with["realisedLowest"] = n == 0 ? Json(nullptr) : Json(realised.front());
-      with["realisedHighest"] = n == 0 ? Json(nullptr) : Json(realised.back());
+      with["realisedMedian"] = none ? Json(nullptr) : Json((lower + upper) / 2);
+      with["realisedLowest"] = none ? Json(nullptr) : Json(tally.realisedCents.begin()->first);
+      with["realisedHighest"] = none ? Json(nullptr) : Json(tally.realisedCents.rbegin()->first);
     }
   }
   Json guard = Json::object();

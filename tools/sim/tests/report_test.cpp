@@ -43,7 +43,7 @@ HostRun RunWithCycles(const std::vector<double>& drawdowns) {
   run.events.push_back(HostEvent{EventKind::Start, 0, {0, 1000, 0, 1000}, 1000, "", {}, 0, 0, -1});
   for (std::size_t i = 0; i < drawdowns.size(); ++i) {
     const bool stopLoss = i % 3 == 2;
-    run.cycles.push_back(CycleRecord{1000, drawdowns[i], 1010, stopLoss, 0});
+    run.AddCycle(CycleRecord{1000, drawdowns[i], 1010, stopLoss, 0}, true);
     run.events.push_back(HostEvent{stopLoss ? EventKind::StopLossClose : EventKind::TakeProfitClose,
                                    static_cast<std::int64_t>(i + 1), {60, 1010, 0, 1010}, 1010, "a", {}, 0, 0, -1});
   }
