@@ -67,9 +67,9 @@ int& pendingCount = detail::heldWriteCount;
 // The pending writes already met a locked file once: later tries do not wait for it again.
 bool retrying = false;
 
-// The newest value of each key that this process's commits have put into the file (or found
-// there). Writes that only repeat them, like the positions written again at every close-all,
-// most likely change nothing; the commit then first looks at the file without the lock.
+// The newest value of each key that this process's commits have put into the file. Writes that
+// only repeat them, like the positions written again at every close-all, most likely change
+// nothing; the commit then first looks at the file without the lock.
 std::array<PendingWrite, kPendingCapacity> landed;
 int landedCount = 0;
 
