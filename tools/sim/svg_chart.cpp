@@ -193,22 +193,45 @@ std::string EquityPath(const std::vector<EquityPoint>& curve, const Scale& x, co
 }
 
 // A level as a step line: flat from one level point to the next, a vertical where it moves, a
-// gap where the guard holds no such level.
+// gap where the guard holds no such level. Where several points fall in one pixel column (a level
+// that moves at every close of a tight ladder), the column gets one vertical through the first,
+// lowest, highest and last of their values, so that the path grows with the chart's width and
+// not with the number of closes.
 std::string LevelPath(const HostRun& run, double GuardLevels::*level, const Scale& x, const Scale& y,
                       double endTime) {
   std::string d;
   bool drawing = false;
-  for (std::size_t i = 0; i < run.levels.size(); ++i) {
-    const double value = run.levels[i].levels.*level;
-    const double from = static_cast<double>(run.levels[i].time);
-    const double to = i + 1 < run.levels.size() ? static_cast<double>(run.levels[i + 1].time) : endTime;
+  const std::vector<LevelPoint>& points = run.levels;
+  const auto valueAt = [&](std::size_t i) { return points[i].levels.*level; };
+  const auto columnAt = [&](std::size_t i) { return std::floor(x(static_cast<double>(points[i].time))); };
+  std::size_t i = 0;
+  while (i < points.size()) {
+    const double value = valueAt(i);
     if (!std::isfinite(value)) {
       drawing = false;
+      ++i;
       continue;
     }
+    double low = value, high = value;
+    std::size_t j = i + 1;
+    for (; j < points.size() && std::isfinite(valueAt(j)) && columnAt(j) == columnAt(i); ++j) {
+      low = std::min(low, valueAt(j));
+      high = std::max(high, valueAt(j));
+    }
+    const double from = static_cast<double>(points[i].time);
+    const double to = j < points.size() ? static_cast<double>(points[j].time) : endTime;
     d += std::string(drawing ? " V" : (d.empty() ? "M" : " M") + Num(x(from))) + " " + Num(y(value));
+    if (j > i + 1) {
+      std::string last = Num(y(value));
+      for (const double through : {low, high, valueAt(j - 1)}) {
+        const std::string at = Num(y(through));
+        if (at != last) d += " V " + at;
+        last = at;
+      }
+    }
     d += " H" + Num(x(to));
     drawing = true;
+    i = j;
   }
   return d;
 }
@@ -325,15 +348,55 @@ Ranges DataRanges(const HostRun& run) {
   return {t0, t1, low - pad, high + pad};
 }
 
-std::vector<LegendItem> EquityLegendItems(const HostRun& run) {
+// Closes of one kind on more pixel columns than this cover the equity panel with their markers
+// (each is 12 pixels wide) and hide the curve: such a run's closes are left unmarked, and the
+// cycle panel below shows them instead.
+constexpr std::size_t kMostCloseColumns = 120;
+
+// How many closes of each kind (take profit, stop loss) go unmarked: all of a kind whose markers
+// would stand on more than kMostCloseColumns pixel columns, else none.
+struct UnmarkedCloses {
+  std::size_t takeProfit = 0;
+  std::size_t stopLoss = 0;
+};
+
+UnmarkedCloses CrowdedCloses(const HostRun& run, const Scale& x) {
+  std::set<long> columns[2];
+  std::size_t counts[2] = {0, 0};
+  for (const HostEvent& event : run.events) {
+    if (event.kind != EventKind::TakeProfitClose && event.kind != EventKind::StopLossClose) continue;
+    const int kind = event.kind == EventKind::StopLossClose ? 1 : 0;
+    ++counts[kind];
+    columns[kind].insert(std::lround(x(static_cast<double>(event.figures.time))));
+  }
+  return {columns[0].size() > kMostCloseColumns ? counts[0] : 0,
+          columns[1].size() > kMostCloseColumns ? counts[1] : 0};
+}
+
+// "close on take profit", or with the closes left unmarked "close on take profit (4,301: too many
+// to mark)".
+std::string CloseLegendText(const char* what, std::size_t unmarked) {
+  std::string text = what;
+  if (unmarked == 0) return text;
+  const std::string digits = std::to_string(unmarked);
+  text += " (";
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
+  text += ": too many to mark)";
+  return text;
+}
+
+std::vector<LegendItem> EquityLegendItems(const HostRun& run, const UnmarkedCloses& unmarked) {
   std::vector<LegendItem> items = {
       {"equity", LineSwatch(kEquityColour, 1.6, "")},
       {"snapshot", LineSwatch(kSnapshotColour, 1.6, "")},
       {"take-profit level", LineSwatch(kTakeProfitColour, 1.6, "6 3")},
       {"drawdown target", LineSwatch(kDrawdownColour, 1.6, "6 3")},
       {"stop-loss level", LineSwatch(kStopLossColour, 1.6, "6 3")},
-      {"close on take profit", Marker(Mark::Up, 0, 0, kTakeProfitColour)},
-      {"close on stop loss", Marker(Mark::Down, 0, 0, kStopLossColour)},
+      {CloseLegendText("close on take profit", unmarked.takeProfit), Marker(Mark::Up, 0, 0, kTakeProfitColour)},
+      {CloseLegendText("close on stop loss", unmarked.stopLoss), Marker(Mark::Down, 0, 0, kStopLossColour)},
       {"increase target passed", Marker(Mark::Diamond, 0, 0, kIncreaseColour)},
       {"drawdown target passed", Marker(Mark::Dot, 0, 0, kDrawdownColour)},
   };
@@ -388,7 +451,7 @@ constexpr std::size_t kMostMarkers = 2000;  // more events than this are marked 
 
 // The events a host reacts to, one group per kind: drawdown steps, the two kinds of close-all
 // and passed increase targets (marked at the snapshot they rolled to).
-std::string EventMarkers(const HostRun& run, const Scale& x, const Scale& y) {
+std::string EventMarkers(const HostRun& run, const Scale& x, const Scale& y, const UnmarkedCloses& unmarked) {
   std::string closesUp = "<g id=\"close-take-profit\">\n", closesDown = "<g id=\"close-stop-loss\">\n",
               increases = "<g id=\"increase\">\n", steps = "<g id=\"drawdown-step\">\n";
   // A long run closes thousands of times; a marker on a pixel already marked for its kind adds
@@ -396,6 +459,10 @@ std::string EventMarkers(const HostRun& run, const Scale& x, const Scale& y) {
   const bool crowded = run.events.size() > kMostMarkers;
   std::set<std::tuple<int, long, long>> marked;
   for (const HostEvent& event : run.events) {
+    if ((event.kind == EventKind::TakeProfitClose && unmarked.takeProfit > 0) ||
+        (event.kind == EventKind::StopLossClose && unmarked.stopLoss > 0)) {
+      continue;
+    }
     const double px = x(static_cast<double>(event.figures.time));
     if (crowded) {
       const double py = y(event.kind == EventKind::IncreaseReached ? event.snapshot : event.figures.equity);
@@ -421,7 +488,7 @@ std::string EventMarkers(const HostRun& run, const Scale& x, const Scale& y) {
   return steps + "</g>\n" + closesUp + "</g>\n" + closesDown + "</g>\n" + increases + "</g>\n";
 }
 
-std::string EquityPanel(const HostRun& run, const Ranges& ranges, const Box& box) {
+std::string EquityPanel(const HostRun& run, const Ranges& ranges, const Box& box, const UnmarkedCloses& unmarked) {
   const Scale x{ranges.t0, ranges.t1, box.left, box.right};
   const Scale y{ranges.low, ranges.high, box.bottom, box.top};
   const int wantedY = std::max(3, static_cast<int>(kEquityHeight / 45));
@@ -434,7 +501,7 @@ std::string EquityPanel(const HostRun& run, const Ranges& ranges, const Box& box
     svg += Path("unguarded", EquityPath(run.unguarded, x, y), kUnguardedColour, 1.0, "4 2");
   }
   svg += Path("equity", EquityPath(run.equity, x, y), kEquityColour, 1.2, "");
-  svg += EventMarkers(run, x, y);
+  svg += EventMarkers(run, x, y, unmarked);
   svg += "</g>\n";
   svg += Frame(box);
   svg += Text(box.right, box.bottom + 48, "time (UTC)", "end", "fill=\"#666\"");
@@ -609,12 +676,15 @@ double NiceStep(double range, int wantedTicks) {
 
 std::string RenderChart(const HostRun& run, const std::string& title) {
   const Ranges ranges = DataRanges(run);
+  // The panel's width is fixed; only its height waits for the legend.
+  const UnmarkedCloses unmarked = CrowdedCloses(run, Scale{ranges.t0, ranges.t1, kLeft, kWidth - kRight});
   int legendRows = 0;
-  const std::string legend = Legend("legend", EquityLegendItems(run), kLeft, kWidth - kRight, kLegendTop, legendRows);
+  const std::string legend =
+      Legend("legend", EquityLegendItems(run, unmarked), kLeft, kWidth - kRight, kLegendTop, legendRows);
   const Layout layout = PageLayout(legendRows);
   std::string svg = DocumentStart(layout.height, title);
   svg += legend;
-  svg += EquityPanel(run, ranges, layout.equity);
+  svg += EquityPanel(run, ranges, layout.equity, unmarked);
   svg += CyclePanel(run, layout);
   svg += "</svg>\n";
   return svg;

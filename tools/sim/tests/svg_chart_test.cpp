@@ -96,6 +96,35 @@ TEST(RenderChart, DrawsOneBarPerCycleAndThinsALongCurve) {
   EXPECT_GE(markers, 3u + 3u);  // the three events plus the legend's three marker swatches
 }
 
+// Closes spread over most of the panel's width would bury the curve under their markers: that
+// kind goes unmarked and the legend says how many it left out; the other kind is still marked.
+TEST(RenderChart, ClosesOnTooManyColumnsAreLeftUnmarkedAndCounted) {
+  HostRun run = SampleRun(3000, 40);
+  for (std::int64_t i = 0; i < 1500; ++i) {
+    const AccountFigures figures{run.equity[1].time + 60000 + i * 70, 10000.0, 0, 0};
+    run.events.push_back({EventKind::TakeProfitClose, 1, figures, 10000, "tp", {}, 900, 10000, -1});
+  }
+  for (std::int64_t i = 0; i < 9000; ++i) {
+    run.levels.push_back({run.equity[1].time + 60000 + i * 10, {10000.0 + static_cast<double>(i % 9), 10060, 9960, 9850}});
+  }
+  const std::string svg = RenderChart(run, "t");
+  std::size_t takeProfitMarkers = 0, stopLossMarkers = 0;
+  std::string group;
+  for (const auto& element : Parse(svg)) {
+    if (element.name == "g") group = element.Attribute("id");
+    if (element.name != "path") continue;
+    if (group == "close-take-profit") ++takeProfitMarkers;
+    if (group == "close-stop-loss") ++stopLossMarkers;
+  }
+  EXPECT_EQ(takeProfitMarkers, 0u);
+  EXPECT_EQ(stopLossMarkers, 1u);
+  // A level that moves thousands of times is drawn per pixel column, not per move.
+  const std::string snapshot = svg.substr(svg.find("id=\"snapshot\""));
+  EXPECT_LT(snapshot.find("/>"), 40000u);
+  EXPECT_NE(svg.find("close on take profit (1,501: too many to mark)"), std::string::npos);
+  EXPECT_EQ(svg.find("close on stop loss ("), std::string::npos);
+}
+
 TEST(RenderChart, ThousandsOfCyclesAreShownInGroupsAndTheirClosesOncePerPixel) {
   HostRun run = SampleRun(3000, 5000);
   run.cycles[4321].drawdown = -999.0;  // one deep loss among them
