@@ -110,7 +110,7 @@ for slots in 511 512; do
   check "n = $slots: CloseStatistics" "$statistics"
   if [[ -n $file ]]; then
     check "n = $slots:   of which the statistics file" "$file"
-    check "n = $slots:   summaries and sort" "$((statistics - file))"
+    check "n = $slots:   the summaries" "$((statistics - file))"
   fi
 done
 echo
