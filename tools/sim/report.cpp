@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <ostream>
+#include <sstream>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -409,37 +411,54 @@ Json DashboardJson(const Dashboard& panel) {
 
 }  // namespace
 
-std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel, const Ladder& ladder,
-                       const Inputs& inputs, bool brief) {
-  Json all;
-  all["units"] = {{"amounts", "cents"}, {"times", "seconds since 1970, UTC"}};
+void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Dashboard& panel, const Ladder& ladder,
+               const Inputs& inputs, bool brief) {
+  // Texts from a CSV file may hold bytes that are not UTF-8; they are replaced, never a failure.
+  const auto text = [](const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); };
+  // The document is the compact dump of one object, written a member at a time: the events and
+  // cycles of a long run, as one tree of library values, took many times the memory of their text.
+  bool first = true;
+  const auto member = [&](const char* key) {
+    out << (first ? "{\"" : ",\"") << key << "\":";
+    first = false;
+  };
+  // An array written an element at a time.
+  const auto list = [&](const char* key, std::size_t count, const auto& element) {
+    member(key);
+    out << '[';
+    for (std::size_t i = 0; i < count; ++i) out << (i > 0 ? "," : "") << text(element(i));
+    out << ']';
+  };
+
+  member("units");
+  out << text({{"amounts", "cents"}, {"times", "seconds since 1970, UTC"}});
   Json inputsJson = Json::object();
   for (const auto& [option, value] : inputs) inputsJson[option] = value;
-  all["inputs"] = inputsJson;
+  member("inputs");
+  out << text(inputsJson);
   Json takeProfits = Json::array(), drawdownTargets = Json::array();
   for (const std::vector<double>& set : ladder.takeProfits) takeProfits.push_back(CentsList(set));
   for (const std::vector<double>& set : ladder.drawdownTargets) drawdownTargets.push_back(CentsList(set));
-  all["ladder"] = {{"takeProfits", takeProfits},
-                   {"drawdownTargets", drawdownTargets},
-                   {"increaseTargets", CentsList(ladder.increaseTargets)},
-                   {"stopLosses", CentsList(ladder.stopLosses)}};
+  member("ladder");
+  out << text({{"takeProfits", takeProfits},
+               {"drawdownTargets", drawdownTargets},
+               {"increaseTargets", CentsList(ladder.increaseTargets)},
+               {"stopLosses", CentsList(ladder.stopLosses)}});
   if (!brief) {
-    Json events = Json::array();
-    for (const HostEvent& event : run.events) events.push_back(EventJson(event));
-    all["events"] = std::move(events);
-    Json cycles = Json::array();
-    for (const CycleRecord& cycle : run.cycles) {
-      cycles.push_back({{"snapshot", Cents(cycle.snapshot)},
-                        {"drawdown", Cents(cycle.drawdown)},
-                        {"equityLeft", Cents(cycle.equityLeft)},
-                        {"close", cycle.stopLoss ? "stop loss" : "take profit"},
-                        {"closeTime", cycle.closeTime}});
-    }
-    all["cycles"] = std::move(cycles);
+    list("events", run.events.size(), [&](std::size_t i) { return EventJson(run.events[i]); });
+    list("cycles", run.cycles.size(), [&](std::size_t i) {
+      const CycleRecord& cycle = run.cycles[i];
+      return Json{{"snapshot", Cents(cycle.snapshot)},
+                  {"drawdown", Cents(cycle.drawdown)},
+                  {"equityLeft", Cents(cycle.equityLeft)},
+                  {"close", cycle.stopLoss ? "stop loss" : "take profit"},
+                  {"closeTime", cycle.closeTime}};
+    });
   }
-  all["summary"] = SummaryJson(s);
+  member("summary");
+  out << text(SummaryJson(s));
   if (s.compared) {
-    all["comparison"] = {
+    Json comparison = {
         {"withGuard", {{"endEquity", Cents(s.finalEquity)}, {"deepestDrawdown", Cents(s.deepestDrawdown)},
                        {"takeProfitCloses", s.takeProfitCloses}, {"stopLossCloses", s.stopLossCloses},
                        {"realisedPerCycle", s.cycles > 0 ? Cents(s.realisedPerCycle) : Json(nullptr)}}},
@@ -450,11 +469,13 @@ std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& pa
       const CycleTally& tally = run.tally;
       const bool none = tally.cycles == 0;
       const auto [lower, upper] = MiddleCents(tally.realisedCents, tally.cycles);
-      Json& with = all["comparison"]["withGuard"];
+      Json& with = comparison["withGuard"];
       with["realisedMedian"] = none ? Json(nullptr) : Json((lower + upper) / 2);
       with["realisedLowest"] = none ? Json(nullptr) : Json(tally.realisedCents.begin()->first);
       with["realisedHighest"] = none ? Json(nullptr) : Json(tally.realisedCents.rbegin()->first);
     }
+    member("comparison");
+    out << text(comparison);
   }
   Json guard = Json::object();
   if (const std::optional<GuardStatistics> statistics = ParseGuardStatistics(panel.first.at(kStatisticsRow).value)) {
@@ -465,10 +486,17 @@ std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& pa
   }
   guard["startSnapshot"] = Cents(run.startSnapshot);
   guard["initialEquity"] = Cents(run.initialEquity);
-  all["guard"] = std::move(guard);
-  all["dashboard"] = DashboardJson(panel);
-  // Texts from a CSV file may hold bytes that are not UTF-8; they are replaced, never a failure.
-  return all.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+  member("guard");
+  out << text(guard);
+  member("dashboard");
+  out << text(DashboardJson(panel)) << "}\n";
+}
+
+std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel, const Ladder& ladder,
+                       const Inputs& inputs, bool brief) {
+  std::ostringstream out;
+  WriteJson(out, run, s, panel, ladder, inputs, brief);
+  return out.str();
 }
 
 }  // namespace zt::sim

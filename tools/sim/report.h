@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,6 +71,9 @@ using Inputs = std::vector<std::pair<std::string, std::string>>;
 // cycle (equity left less the snapshot, in whole cents each) by its median, lowest and highest too.
 std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel, const Ladder& ladder,
                        const Inputs& inputs, bool brief = false);
+// The same document written to out as it is made, without holding all of it.
+void WriteJson(std::ostream& out, const HostRun& run, const Summary& summary, const Dashboard& panel,
+               const Ladder& ladder, const Inputs& inputs, bool brief = false);
 
 // text broken at spaces into lines of at most width characters (a longer word stands alone).
 std::vector<std::string> Wrapped(const std::string& text, std::size_t width);

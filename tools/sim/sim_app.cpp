@@ -16,6 +16,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -63,14 +64,19 @@ std::string ThrowawayStateFolder() {
   return pattern;
 }
 
-void WriteTextFile(const std::string& path, const std::string& text) {
+// Writes an output file through write, making its folder first.
+void WriteOutputFile(const std::string& path, const std::function<void(std::ostream&)>& write) {
   if (const fs::path parent = fs::path(path).parent_path(); !parent.empty()) {
     std::error_code ignored;
     fs::create_directories(parent, ignored);
   }
   std::ofstream out(path, std::ios::binary);
-  out << text;
+  write(out);
   if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void WriteTextFile(const std::string& path, const std::string& text) {
+  WriteOutputFile(path, [&](std::ostream& out) { out << text; });
 }
 
 // Columns of the terminal on standard error; 80 when it does not say.
@@ -724,15 +730,15 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   try {
     if (!options.logPath.empty()) WriteTextFile(options.logPath, FormatLog(result.run, 0));
     if (!options.chartPath.empty()) WriteChart(result.run, title, options.chartPath);
-    const std::string json = options.jsonPath.empty() ? std::string()
-                                                      : FormatJson(result.run, result.summary, result.dashboard, ladder,
-                                                                           SettingsLines(options.inputs),
-                                                                           options.jsonBrief);
+    const auto writeJson = [&](std::ostream& stream) {
+      WriteJson(stream, result.run, result.summary, result.dashboard, ladder, SettingsLines(options.inputs),
+                options.jsonBrief);
+    };
     if (options.jsonPath == "-") {
-      out << json;
+      writeJson(out);
       return result.interrupted ? kInterruptedExit : 0;
     }
-    if (!json.empty()) WriteTextFile(options.jsonPath, json);
+    if (!options.jsonPath.empty()) WriteOutputFile(options.jsonPath, writeJson);
   } catch (const std::exception& error) {
     err << "zt-sim: " << error.what() << "\n";
     return 1;
