@@ -10,16 +10,19 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # Runs the command, then prints "<label>: <figure>   $ <command>"; figure from elapsed seconds
-# and peak kilobytes (GNU time), with count the ticks or rows the run drives.
+# and peak kilobytes (GNU time), with count the ticks or rows the run drives. The seconds in user
+# space and in the kernel follow: a ladder that closes often spends most of its time in the
+# system calls of the library's settings writes (two per close-and-roll cycle).
 measure() {
   local label=$1 count=$2
   shift 2
-  /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null
-  read -r seconds kilobytes <"$work/time"
+  /usr/bin/time -f "%e %M %U %S" -o "$work/time" "$@" >/dev/null
+  read -r seconds kilobytes user system <"$work/time"
   local command
   command=$(printf '%q ' "$@")
-  awk -v l="$label" -v n="$count" -v s="$seconds" -v k="$kilobytes" -v c="$command" \
-    'BEGIN { printf "%-28s %10.0f /s  %7.1f MB peak   $ %s\n", l, n / (s > 0 ? s : 0.01), k / 1024, c }'
+  awk -v l="$label" -v n="$count" -v s="$seconds" -v k="$kilobytes" -v u="$user" -v y="$system" -v c="$command" \
+    'BEGIN { printf "%-26s %9.0f /s %6.1f MB peak  user %5.2f s, system %5.2f s   $ %s\n",
+             l, n / (s > 0 ? s : 0.01), k / 1024, u, y, c }'
 }
 
 ladder=(--drawdown-targets "" --increase-targets "")
