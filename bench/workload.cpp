@@ -7,7 +7,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "boundary/module.h"
+#include "settings/settings_path.h"
 #include "boundary/test_hooks.h"
 #include "core/guard_state.h"
 #include "host_text.h"
@@ -38,7 +38,7 @@ void Start(const std::string& folder, std::int64_t time, const char* takeProfits
   } else {
     test_hooks::ReleaseClock();
   }
-  boundary::DeriveSettingsPath(folder + "/zentravo.so");
+  settings::DeriveSettingsPath(folder + "/zentravo.so");
   // Every start is a first start: a settings file left by an earlier workload would be read back.
   std::error_code ignored;
   std::filesystem::remove(folder + "/zentravo.ini", ignored);

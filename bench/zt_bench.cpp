@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "engine/close_statistics.h"
 #include "engine/equity_check.h"
 #include "boundary/test_hooks.h"
 #include "core/guard_state.h"

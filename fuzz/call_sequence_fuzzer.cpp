@@ -24,7 +24,7 @@
 #include <limits>
 #include <string>
 
-#include "boundary/module.h"
+#include "settings/settings_path.h"
 #include "core/amounts.h"
 #include "core/guard_state.h"
 #include "fuzz_folder.h"
@@ -178,7 +178,7 @@ struct Unchanged {
 
 std::string SettingsFile() { return zt::fuzzing::ScratchFolder() + "/zentravo.ini"; }
 
-void BindSettings(const std::string& libraryPath) { zt::boundary::DeriveSettingsPath(libraryPath); }
+void BindSettings(const std::string& libraryPath) { zt::settings::DeriveSettingsPath(libraryPath); }
 
 void AttackSettings(FuzzedDataProvider& in) {
   const std::string file = SettingsFile();

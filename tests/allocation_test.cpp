@@ -19,7 +19,7 @@
 #include <new>
 #include <string>
 
-#include "boundary/module.h"
+#include "settings/settings_path.h"
 #include "core/guard_state.h"
 #include "texts/time_text.h"
 #include "boundary/test_hooks.h"
@@ -127,7 +127,7 @@ void FreshGuard(const Folder& folder) {
   test_hooks::ResetGuard();
   test_hooks::ForgetCachedTimes();
   test_hooks::FixClock(1310549945);  // 2011-07-13 09:39:05 UTC
-  boundary::DeriveSettingsPath(folder.File("zentravo.so"));
+  settings::DeriveSettingsPath(folder.File("zentravo.so"));
 }
 
 // Allocations made by call.

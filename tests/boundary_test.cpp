@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "boundary/module.h"
+#include "settings/settings_path.h"
 #include "boundary/test_hooks.h"
 #include "boundary/terminal_identity.h"
 #include "core/guard_state.h"
@@ -30,7 +30,7 @@ class SettingsPathTest : public ::testing::TestWithParam<PathCase> {};
 
 TEST_P(SettingsPathTest, ReplacesTheFileNamesExtension) {
   std::snprintf(guard.settingsPath, sizeof guard.settingsPath, "stale");
-  DeriveSettingsPath(GetParam().modulePath);
+  settings::DeriveSettingsPath(GetParam().modulePath);
   EXPECT_EQ(std::string(guard.settingsPath), GetParam().settingsPath);
 }
 
@@ -154,7 +154,7 @@ TEST(ModuleUnload, CommitsTheWritesALockHeldBack) {
   testing::LockHolder other(folder.File("zentravo.ini.lock"));
   roll(1060, 0, 0, 1);
   const std::string before = testing::ReadFile(folder.File("zentravo.ini"));
-  EXPECT_NE(before.find("Equity Snap=0\r\n"), std::string::npos) << before;
+  EXPECT_NE(before.find("Equity Snap=1000.00\r\n"), std::string::npos) << before;
   other.Release();
   dlclose(loaded);
   const std::string after = testing::ReadFile(folder.File("zentravo.ini"));

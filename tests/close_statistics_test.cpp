@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/equity_check.h"
+#include "engine/close_statistics.h"
 #include "core/guard_state.h"
 #include "test_support.h"
 

@@ -5,10 +5,10 @@
 //   zt_crash_child FOLDER SEED
 //
 // It reports on stdout, one line per write(2), so that a line is either all there or not at all:
-//   I snapshot tpSet tpIndex ddSet ddIndex v1 ... v6
-//                                               after InitZT: what it resumed from, and the six
+//   I snapshot tpSet tpIndex ddSet ddIndex v1 ... v8
+//                                               after InitZT: what it resumed from, and the eight
 //                                               values of the file ("(missing)" for none)
-//   B step v1 ... v6                            before a call: the six values the call leaves
+//   B step v1 ... v8                            before a call: the eight values the call leaves
 //   E step                                      the call has returned
 // The values a call leaves are learnt by a rehearsal: the same call on a copy of the guard and a
 // copy of the file (in FOLDER/rehearsal), after which the guard is put back as it was.
@@ -20,7 +20,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "boundary/module.h"
+#include "settings/settings_path.h"
 #include "core/guard_state.h"
 #include "platform/platform.h"
 #include "boundary/test_hooks.h"
@@ -28,9 +28,10 @@
 
 namespace {
 
-constexpr const char* kKeys[6][2] = {{"SNAP", "Equity Snap"}, {"SNAP", "Initial Equity"},
+constexpr const char* kKeys[8][2] = {{"SNAP", "Equity Snap"}, {"SNAP", "Initial Equity"},
                                      {"INDEX", "TPSet"},      {"INDEX", "TP"},
-                                     {"INDEX", "DDSet"},      {"INDEX", "DD"}};
+                                     {"INDEX", "DDSet"},      {"INDEX", "DD"},
+                                     {"INDEX", "Increase"},   {"INDEX", "SL"}};
 
 void Say(const std::string& line) {
   const std::string text = line + "\n";
@@ -94,7 +95,7 @@ int main(int argc, char** argv) {
   const std::string rehearsal = rehearsalFolder + "/zentravo.ini";
 
   zt::test_hooks::FixClock(1310549945);
-  zt::boundary::DeriveSettingsPath(folder + "/zentravo.so");
+  zt::settings::DeriveSettingsPath(folder + "/zentravo.so");
   double initial = 0.0;
   const double snapshot = InitZT(0, "crash", &initial, 1000, 0, 1000, "50,30;80,60", "20,40;25,50",
                                  "1100,1200,1300,1400,1500,1600,1700,1800", "100,150");
@@ -109,7 +110,7 @@ int main(int argc, char** argv) {
     const std::uint64_t plan = Mix(seed * 1000003u + static_cast<std::uint64_t>(step));
     const zt::core::GuardState saved = zt::core::guard;
     Copy(settings, rehearsal);
-    zt::boundary::DeriveSettingsPath(rehearsalFolder + "/zentravo.so");
+    zt::settings::DeriveSettingsPath(rehearsalFolder + "/zentravo.so");
     Step(plan, step);
     const std::string after = Values(rehearsal);
     zt::core::guard = saved;

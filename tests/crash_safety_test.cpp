@@ -30,7 +30,7 @@ using testing::ReadFile;
 using testing::TempFolder;
 
 constexpr int kKills = 200;
-constexpr int kKeyCount = 6;
+constexpr int kKeyCount = 8;
 constexpr std::uint32_t kSeed = 20110713;
 constexpr int kLongestDelayMicroseconds = 12000;  // a child makes a few calls to a few hundred
 // The equity every child passes to InitZT (crash_safety_child.cpp), as its start line prints it.
@@ -91,7 +91,8 @@ std::vector<std::string> Words(const std::string& line) {
 Values ReadValues(const std::string& path) {
   static constexpr const char* kKeys[kKeyCount][2] = {
       {"SNAP", "Equity Snap"}, {"SNAP", "Initial Equity"}, {"INDEX", "TPSet"},
-      {"INDEX", "TP"},         {"INDEX", "DDSet"},         {"INDEX", "DD"}};
+      {"INDEX", "TP"},         {"INDEX", "DDSet"},         {"INDEX", "DD"},
+      {"INDEX", "Increase"},   {"INDEX", "SL"}};
   Values values;
   for (const auto& key : kKeys) {
     char value[platform::kProfileValueCapacity];
@@ -102,7 +103,7 @@ Values ReadValues(const std::string& path) {
 }
 
 // The file as the guard writes it, whole: CR LF after every line, only its two sections, only
-// its six keys, each value a complete number. A torn write shows here as a cut line or value.
+// its eight keys, each value a complete number. A torn write shows here as a cut line or value.
 ::testing::AssertionResult WellFormed(const std::string& text) {
   if (text.empty() || !text.ends_with("\r\n")) return ::testing::AssertionFailure() << "cut: " << text;
   std::size_t at = 0;
@@ -115,7 +116,8 @@ Values ReadValues(const std::string& path) {
     const std::string key = line.substr(0, equals);
     const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
     const bool amount = key == "Equity Snap" || key == "Initial Equity";
-    const bool index = key == "TPSet" || key == "TP" || key == "DDSet" || key == "DD";
+    const bool index = key == "TPSet" || key == "TP" || key == "DDSet" || key == "DD" ||
+                       key == "Increase" || key == "SL";
     const bool digits = !value.empty() && value.find_first_not_of("0123456789.") == std::string::npos;
     const bool complete = amount ? (value == "0" || (value.size() > 3 && value[value.size() - 3] == '.'))
                                  : value.find('.') == std::string::npos;
@@ -134,7 +136,7 @@ int Clamped(const std::string& text, int size) {
 
 // The snapshot a start resumes from, as its start line prints it. A stored snapshot is only worth
 // resuming from when it is a usable equity (a positive amount); anything else, such as the "0"
-// the first start writes before any snapshot roll, or no key at all, means the guard begins from
+// an older library wrote before any snapshot roll, or no key at all, means the guard begins from
 // the equity it is given.
 std::string ResumedSnapshot(const std::string& stored) {
   double amount = 0.0;
@@ -154,7 +156,7 @@ TEST(CrashSafety, EveryKillLeavesACompleteFileTheNextStartResumesFrom) {
   int insideACall = 0;     // the child had announced a call and not returned from it
   int insideAWrite = 0;    // it died between creating the temporary file and renaming it
   int calls = 0;
-  // The file's six values after the previous run; before the first there is no file at all.
+  // The file's eight values after the previous run; before the first there is no file at all.
   Values expected(kKeyCount, kMissing);
   for (int kill = 0; kill < kKills; ++kill) {
     const ChildRun run = RunAndKill(folder.path, kill, std::chrono::microseconds(delays(random)));
@@ -175,9 +177,9 @@ TEST(CrashSafety, EveryKillLeavesACompleteFileTheNextStartResumesFrom) {
     EXPECT_EQ(std::stoi(start[4]), Clamped(expected[4], core::kTargetSets)) << "kill " << kill;
     EXPECT_EQ(std::stoi(start[5]), Clamped(expected[5], core::kSetPositions)) << "kill " << kill;
     Values before(start.begin() + 6, start.end());  // the file after InitZT's own writes
-    // Starting changes none of what it resumed from: the snapshot is written back as read ("0"
-    // when it was missing) and the positions are not written at all.
-    EXPECT_EQ(before[0], expected[0] == kMissing ? "0" : expected[0]) << "kill " << kill;
+    // Starting changes none of what it resumed from: a resumed snapshot is written back as read,
+    // one taken from the equity is stored, and the positions are not written at all.
+    EXPECT_EQ(before[0], start[1]) << "kill " << kill;
     for (int key = 2; key < kKeyCount; ++key) {
       const auto k = static_cast<std::size_t>(key);
       EXPECT_EQ(before[k], expected[k]) << "kill " << kill << ": the start rewrote key " << key;

@@ -2,7 +2,7 @@
 # Crash safety of the settings file on Windows: zt_crash_host.exe loads zentravo.dll under Wine
 # and drives the guard as fast as it can; this script kills the Wine process with SIGKILL at
 # seeded random moments, as a power cut or a task manager's "end task" would. After every kill
-# the settings file must be complete (every line ended, both sections and all six keys, every
+# the settings file must be complete (every line ended, both sections and all eight keys, every
 # value a whole number), and the next start must resume exactly what the file holds.
 #
 #   crash_safety_wine.sh <wine prefix> <zt_crash_host.exe> <zentravo.dll> <work folder> [kills]
@@ -48,14 +48,14 @@ well_formed() {
       split($0, part, "=")
       name = section " " part[1]; value = substr($0, length(part[1]) + 2)
       amount = name == "[SNAP] Equity Snap" || name == "[SNAP] Initial Equity"
-      index_ = name ~ /^\[INDEX\] (TPSet|TP|DDSet|DD)$/
+      index_ = name ~ /^\[INDEX\] (TPSet|TP|DDSet|DD|Increase|SL)$/
       if (amount && value !~ /^(0|[0-9]+\.[0-9][0-9])$/) { print "cut amount: " $0; bad = 1 }
       else if (index_ && value !~ /^[0-9]+$/) { print "cut position: " $0; bad = 1 }
       else if (!amount && !index_) { print "stray line: " $0; bad = 1 }
       if (keys[name]++) { print "two " name; bad = 1 }
     }
     END {
-      if (length(keys) != 6) { print "keys: " length(keys) " of 6"; bad = 1 }
+      if (length(keys) != 8) { print "keys: " length(keys) " of 8"; bad = 1 }
       exit bad
     }' "$settings"
 }

@@ -156,7 +156,7 @@ TEST(EquityCheckBeforeStart, EveryPositiveEquityHitsTheTakeProfitAndWritesIndice
   FreshGuard(folder);
   EXPECT_EQ(SetEquity(500, 1, 1, 0), ZT_TAKE_PROFIT_HIT);
   EXPECT_EQ(testing::ReadFile(folder.File("zentravo.ini")),
-            "[INDEX]\r\nTPSet=0\r\nDDSet=0\r\nTP=0\r\nDD=0\r\n");
+            "[INDEX]\r\nTPSet=0\r\nDDSet=0\r\nTP=0\r\nDD=0\r\nIncrease=0\r\nSL=0\r\n");
 }
 
 }  // namespace

@@ -38,7 +38,8 @@ TEST_F(GuardStartTest, FirstStartInAnEmptyFolder) {
   double initial = 0.0;
   EXPECT_EQ(Start(&initial, 1000), 1000.0);
   EXPECT_EQ(initial, 1000.0);
-  EXPECT_EQ(Ini(), "[SNAP]\r\nEquity Snap=0\r\nInitial Equity=1000.00\r\n");
+  // The snapshot taken from the equity is stored, so a restart before any roll resumes it.
+  EXPECT_EQ(Ini(), "[SNAP]\r\nEquity Snap=1000.00\r\nInitial Equity=1000.00\r\n");
   EXPECT_EQ(guard.snapshot, 1000.0);
   EXPECT_EQ(guard.previousSnapshot, 1000.0);
   EXPECT_EQ(guard.initialEquity, 1000.0);
@@ -97,13 +98,18 @@ TEST_F(GuardStartTest, NonFiniteStoredValuesAreNotEquities) {
 }
 
 TEST_F(GuardStartTest, RestoredPositionsAreBroughtIntoTheirTables) {
-  WriteFile(folder.File("zentravo.ini"), "[INDEX]\nTPSet=99\nTP=-5\nDDSet=2.7\nDD=40\n");
+  WriteFile(folder.File("zentravo.ini"),
+            "[INDEX]\nTPSet=99\nTP=-5\nDDSet=2.7\nDD=40\nIncrease=12\nSL=5\n");
   double initial = 0.0;
   Start(&initial, 1000);
   EXPECT_EQ(guard.tpSet, 7);
   EXPECT_EQ(guard.tpIndex, 0);
   EXPECT_EQ(guard.ddSet, 2);
   EXPECT_EQ(guard.ddIndex, 31);
+  EXPECT_EQ(guard.increaseIndex, 8);  // every increase target passed
+  // Past the two stop losses the list holds: the last of them, never a stop loss of 0.
+  EXPECT_EQ(guard.stopLossIndex, 1);
+  EXPECT_EQ(CurrentStopLoss(), 150.0);
 }
 
 TEST_F(GuardStartTest, NullPointersFromTheHost) {
@@ -221,7 +227,8 @@ TEST_F(GuardStartTest, AStartThatRefusesReadsNoWindowTitles) {
   ASSERT_NE(before.find("# 1,  First-Server"), std::string::npos) << before;
 
   SetWindowTitles(7, "GBPJPY,M5", "2: Second-Server - Live");
-  // The file's snapshot is still "0" (no roll yet): a zero equity argument cannot start it.
+  // With no stored snapshot, a zero equity argument cannot start the guard.
+  WriteFile(folder.File("zentravo.ini"), "[SNAP]\r\nEquity Snap=0\r\n");
   EXPECT_EQ(Start(&initial, 0), 0.0);
   EXPECT_EQ(subject(), before);
   EXPECT_STREQ(guard.symbol, "EURUSD");

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "boundary/module.h"
+#include "settings/settings_path.h"
 #include "boundary/test_hooks.h"
 #include "core/guard_state.h"
 #include "platform/platform.h"
@@ -178,8 +178,9 @@ TEST_P(AbsurdAmount, InTheHostsTextValuesAndSetLastValues) {
     EXPECT_EQ(alert.Text(), "Error: zero equity");
   }
 
+  const std::string started = Setting(Ini(), "SNAP", "Equity Snap");
   SetLastValues(c.amount, 1, 2, 3, 4);
-  EXPECT_EQ(Setting(Ini(), "SNAP", "Equity Snap") != "0", c.usableEquity);
+  EXPECT_EQ(Setting(Ini(), "SNAP", "Equity Snap") != started, c.usableEquity);
   EXPECT_EQ(Setting(Ini(), "INDEX", "DD"), "4");
   EXPECT_EQ(guard.tpSet, 0);
 }
@@ -287,7 +288,7 @@ TEST_P(BrokenSettingsFile, StartsFromWhatCanBeReadAndKeepsGoing) {
   // Whatever could be written now reads back: the file still parses, the next start resumes.
   if (Setting(Ini(), "SNAP", "Equity Snap") != "(missing)") {
     test_hooks::ResetGuard();
-    boundary::DeriveSettingsPath(folder.File("zentravo.so"));
+    settings::DeriveSettingsPath(folder.File("zentravo.so"));
     EXPECT_EQ(Start(1), snapshot + 100);
   }
 }
@@ -358,7 +359,7 @@ TEST_F(HostileTest, AReadOnlyFolderIsReadAndNeverChanged) {
 }
 
 TEST_F(HostileTest, AMissingFolderIsNeverCreated) {
-  boundary::DeriveSettingsPath(folder.File("missing/zentravo.so"));
+  settings::DeriveSettingsPath(folder.File("missing/zentravo.so"));
   EXPECT_EQ(Start(1000), 1000.0);
   ExpectACycleInMemory(1000);
   EXPECT_FALSE(testing::FileExists(folder.File("missing")));
@@ -376,7 +377,7 @@ TEST_F(HostileTest, ASettingsFileThatIsAFolderIsLeftAlone) {
 // ---- A statistics file that cannot be created ------------------------------------------------
 
 TEST_F(HostileTest, AStatisticsFileThatCannotBeCreatedKeepsTheRingsUntilTheNextChance) {
-  boundary::DeriveSettingsPath(folder.File("later/zentravo.so"));
+  settings::DeriveSettingsPath(folder.File("later/zentravo.so"));
   ASSERT_EQ(Start(1000, 0, 1000, "EA", "50", "20"), 1000.0);
   auto cycle = [](double margin) {
     EXPECT_EQ(SetEquity(1060, margin, 0, 0), ZT_TAKE_PROFIT_HIT);

@@ -33,21 +33,23 @@ class SettingsStoreTest : public ::testing::Test {
 TEST_F(SettingsStoreTest, AFullHistoryFromNothingHasTheWindowsLayout) {
   double initial = 0.0;
   InitZT(0, "", &initial, 1000, 0, 0, "50", "20,40", "", "100");
-  SetEquity(980, 0, 0, 0);  // drawdown step: the four indices
+  SetEquity(980, 0, 0, 0);  // drawdown step: the six positions
   EXPECT_EQ(Ini(),
-            "[SNAP]\r\nEquity Snap=0\r\nInitial Equity=1000.00\r\n"
-            "[INDEX]\r\nTPSet=0\r\nDDSet=0\r\nTP=0\r\nDD=1\r\n");
-  SetEquity(1010.126, 0, 0, 1);
+            "[SNAP]\r\nEquity Snap=1000.00\r\nInitial Equity=1000.00\r\n"
+            "[INDEX]\r\nTPSet=0\r\nDDSet=0\r\nTP=0\r\nDD=1\r\nIncrease=0\r\nSL=0\r\n");
+  SetEquity(1010.126, 0, 0, 1);  // the roll: the snapshot and the positions it set
   EXPECT_EQ(Ini(),
             "[SNAP]\r\nEquity Snap=1010.13\r\nInitial Equity=1000.00\r\n"
-            "[INDEX]\r\nTPSet=0\r\nDDSet=0\r\nTP=0\r\nDD=1\r\n");
+            "[INDEX]\r\nTPSet=0\r\nDDSet=0\r\nTP=0\r\nDD=0\r\nIncrease=0\r\nSL=0\r\n");
 }
 
 TEST_F(SettingsStoreTest, SetLastValuesWritesTheFileOnly) {
   SetLastValues(0, 1, 2, 3, 4);
-  EXPECT_EQ(Ini(), "[INDEX]\r\nTPSet=1\r\nTP=2\r\nDDSet=3\r\nDD=4\r\n");
+  EXPECT_EQ(Ini(), "[INDEX]\r\nTPSet=1\r\nTP=2\r\nDDSet=3\r\nDD=4\r\nIncrease=0\r\nSL=0\r\n");
   SetLastValues(1234.567, 0, 0, 0, 0);
-  EXPECT_EQ(Ini(), "[INDEX]\r\nTPSet=0\r\nTP=0\r\nDDSet=0\r\nDD=0\r\n[SNAP]\r\nEquity Snap=1234.57\r\n");
+  EXPECT_EQ(Ini(),
+            "[INDEX]\r\nTPSet=0\r\nTP=0\r\nDDSet=0\r\nDD=0\r\nIncrease=0\r\nSL=0\r\n"
+            "[SNAP]\r\nEquity Snap=1234.57\r\n");
   SetLastValues(std::numeric_limits<double>::infinity(), 5, 5, 5, 5);
   EXPECT_EQ(Ini().find("inf"), std::string::npos);
   EXPECT_EQ(core::guard.tpSet, 0);  // the running guard is not changed
@@ -59,7 +61,7 @@ TEST_F(SettingsStoreTest, ARepeatedWriteLandsOverAnotherWritersChange) {
   SetLastValues(0, 1, 2, 3, 4);
   WriteFile(folder.File("zentravo.ini"), "[INDEX]\r\nTPSet=1\r\nTP=9\r\nDDSet=3\r\nDD=4\r\n");
   SetLastValues(0, 1, 2, 3, 4);
-  EXPECT_EQ(Ini(), "[INDEX]\r\nTPSet=1\r\nTP=2\r\nDDSet=3\r\nDD=4\r\n");
+  EXPECT_EQ(Ini(), "[INDEX]\r\nTPSet=1\r\nTP=2\r\nDDSet=3\r\nDD=4\r\nIncrease=0\r\nSL=0\r\n");
 }
 
 TEST_F(SettingsStoreTest, ReadsKeepToTheFirstNumberAndFallBack) {
@@ -80,7 +82,7 @@ TEST_F(SettingsStoreTest, HandEditedLinesSurviveTheGuardsWrites) {
   SetEquity(1060, 0, 0, 0);
   EXPECT_EQ(Ini(),
             "; my notes\r\n[SNAP]\r\nEquity Snap=1000\r\nInitial Equity=1000.00\r\n[Other]\r\nKeep=me\r\n"
-            "[INDEX]\r\nTPSet=0\r\nDDSet=0\r\nTP=0\r\nDD=0\r\n");
+            "[INDEX]\r\nTPSet=0\r\nDDSet=0\r\nTP=0\r\nDD=0\r\nIncrease=0\r\nSL=0\r\n");
 }
 
 // Every commit leaves what became of it for the notice line, and the next one that lands clears
@@ -141,7 +143,7 @@ TEST_F(SettingsStoreTest, ALockedFileDelaysTheWritesAndNeverLosesThem) {
   GetLabel(15, 0, notice);
   EXPECT_STREQ(notice, "Zentravo equity guard");
   EXPECT_EQ(Ini(), "[SNAP]\r\nEquity Snap=1120.00\r\nInitial Equity=900.00\r\n"
-                   "[INDEX]\r\nTPSet=1\r\nDDSet=1\r\nTP=0\r\nDD=0\r\n");
+                   "[INDEX]\r\nTPSet=1\r\nDDSet=1\r\nTP=0\r\nDD=0\r\nIncrease=1\r\nSL=0\r\n");
   // A fresh load resumes exactly that.
   test_hooks::ResetGuard();
   testing::FreshGuard(folder);

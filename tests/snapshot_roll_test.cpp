@@ -47,9 +47,9 @@ TEST_F(SnapshotRollTest, TakesTheNewSnapshotAndOpensTheNextCycle) {
   EXPECT_EQ(guard.periodDrawdown, 0.0);
   EXPECT_EQ(guard.periodDrawdownTime, kJuly13 + 200);
   EXPECT_EQ(guard.cycleIndex, 1);
-  // The snapshot is persisted; the zeroed positions are not (no increase target was passed).
+  // The snapshot and the zeroed positions are persisted, with no increase target passed too.
   EXPECT_NE(Ini().find("Equity Snap=1030.50\r\n"), std::string::npos) << Ini();
-  EXPECT_NE(Ini().find("TP=1\r\nDD=1\r\n"), std::string::npos) << Ini();
+  EXPECT_NE(Ini().find("TP=0\r\nDD=0\r\n"), std::string::npos) << Ini();
 }
 
 TEST_F(SnapshotRollTest, IncreaseTargetsAdvanceOneSetPerRoll) {

@@ -87,6 +87,12 @@ TEST(SetTableParserLimits, AnOverlongSetLeavesTheFollowingSetsIntact) {
   EXPECT_EQ(SetTableParser(text, table), 3);
   ExpectTable(table, {first, {7, 8, 9}, {5}});
 
+  // A 33rd amount followed by no set at all: nothing of it may reach set 1's first entry.
+  std::string only;
+  for (int i = 1; i <= kSetPositions + 1; ++i) only += std::to_string(i) + ",";
+  EXPECT_EQ(SetTableParser(only, table), 1);
+  ExpectTable(table, {first});
+
   // The last set too: its excess has no set to spill into, and must not leave the table.
   std::string last = "1;2;3;4;5;6;7;";
   std::vector<double> eighth;

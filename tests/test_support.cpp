@@ -12,15 +12,18 @@
 #include <fstream>
 #include <sstream>
 
-#include "boundary/module.h"
+#include "settings/settings_path.h"
 #include "core/guard_state.h"
 #include "texts/time_text.h"
 #include "boundary/test_hooks.h"
 
 namespace zt::testing {
 
-TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zt-test-XXXXXX").string();
+TempFolder::TempFolder(bool inMemory) {
+  const std::filesystem::path memory = "/dev/shm";
+  const bool useMemory = inMemory && std::filesystem::is_directory(memory);
+  std::string pattern =
+      ((useMemory ? memory : std::filesystem::temp_directory_path()) / "zt-test-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot create a temporary folder";
   path = pattern;
 }
@@ -86,7 +89,7 @@ std::string HostBuffer::Text() const {
 void FreshGuard(const TempFolder& folder, std::int64_t time) {
   test_hooks::ResetGuard();
   test_hooks::FixClock(time);
-  boundary::DeriveSettingsPath(folder.File("zentravo.so"));
+  settings::DeriveSettingsPath(folder.File("zentravo.so"));
 }
 
 namespace {

@@ -11,9 +11,10 @@
 namespace zt::testing {
 
 // A fresh empty folder under the system's temporary folder, removed with everything in it when
-// the object goes out of scope.
+// the object goes out of scope. inMemory: in memory-backed storage (/dev/shm) where there is
+// one, for tests that write the settings file many thousands of times (each write is flushed).
 struct TempFolder {
-  TempFolder();
+  explicit TempFolder(bool inMemory = false);
   ~TempFolder();
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;

@@ -63,7 +63,8 @@ TEST(TypicalCycle, StartStepCloseAndRoll) {
   EXPECT_EQ(initial, 1000.0);
   EXPECT_EQ(g.tpSet, 1);
   EXPECT_EQ(g.ddSet, 1);
-  EXPECT_EQ(core::CurrentStopLoss(), 100.0);  // stop losses start again from the first
+  EXPECT_EQ(core::CurrentStopLoss(), 150.0);  // the stop loss reached, and
+  EXPECT_EQ(g.increaseIndex, 1);              // the increase target passed, are resumed too
 }
 
 }  // namespace

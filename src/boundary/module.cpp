@@ -1,43 +1,13 @@
-#include "boundary/module.h"
-
+// Module start-up: as the library is loaded it learns where it lies, and so where its settings
+// file is; as it is unloaded, settings writes still held get a last try.
 #include <cstdlib>
-#include <cstring>
 
 #include "core/guard_state.h"
 #include "platform/platform.h"
+#include "settings/settings_path.h"
 #include "settings/settings_store.h"
 
 namespace zt::boundary {
-namespace {
-constexpr std::string_view kSettingsExtension = ".ini";
-}  // namespace
-
-void DeriveSettingsPath(std::string_view modulePath) {
-  char* const out = core::guard.settingsPath;
-  out[0] = '\0';
-  platform::KeepFullLocation({}, {});
-  const std::size_t nameStart = modulePath.find_last_of("/\\") == std::string_view::npos
-                                    ? 0
-                                    : modulePath.find_last_of("/\\") + 1;
-  if (nameStart >= modulePath.size()) return;  // empty, or a folder rather than a file
-  std::size_t stem = modulePath.rfind('.');
-  if (stem == std::string_view::npos || stem < nameStart) stem = modulePath.size();
-  constexpr std::size_t kField = static_cast<std::size_t>(core::kSettingsPathSize);
-  std::size_t kept = stem;
-  if (stem + kSettingsExtension.size() >= kField) {
-    // Too deep for the field: it holds the start of the location, cut on a whole UTF-8
-    // character, and the seam opens that start at the full location.
-    kept = kField - 1 - kSettingsExtension.size();
-    while (kept > 0 && (static_cast<unsigned char>(modulePath[kept]) & 0xC0) == 0x80) --kept;
-    if (!platform::KeepFullLocation(modulePath.substr(0, kept), modulePath.substr(0, stem))) {
-      return;
-    }
-  }
-  std::memcpy(out, modulePath.data(), kept);
-  std::memcpy(out + kept, kSettingsExtension.data(), kSettingsExtension.size());
-  out[kept + kSettingsExtension.size()] = '\0';
-}
-
 namespace {
 
 // The library's own path, of any length a system allows.
@@ -52,7 +22,7 @@ void OnLibraryLoad() {
     return;
   }
   const char* const path = modulePath;
-  DeriveSettingsPath(std::string_view(path, static_cast<std::size_t>(length)));
+  settings::DeriveSettingsPath(std::string_view(path, static_cast<std::size_t>(length)));
   platform::RemoveAbandonedWrites(core::guard.settingsPath);
 }
 

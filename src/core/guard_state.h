@@ -12,8 +12,8 @@
 //
 // A second InitZT (the host starting over without unloading the library) establishes a new
 // history in the same record. It resets: the account figures, the reference equities and their
-// times, the tables and all six positions (the four table positions restored from the settings
-// file, the increase and stop-loss positions to 0), reachedDrawdownTarget, every extreme's time,
+// times, the tables and all six positions (each restored from the settings file, 0 where it holds
+// none), reachedDrawdownTarget, every extreme's time,
 // lowestFreeMargin (to the free margin passed), cycleIndex and the cycle summaries, the host tag
 // and the terminal identity. It keeps: periodDrawdown, previousPeriodDrawdown and lowestVsInitial
 // (the extremes of the history before), the two cycle rings (cleared only once the statistics

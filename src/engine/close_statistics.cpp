@@ -1,28 +1,15 @@
-// Close statistics: one ring slot per close cycle, summaries over the slots that count, and the
-// statistics file once the last of the 512 slots is filled.
-#include <algorithm>
-#include <array>
-#include <cstring>
-#include <string_view>
+#include "engine/close_statistics.h"
 
-#include "engine/equity_check.h"
+#include <algorithm>
+#include <cstring>
+
 #include "core/guard_state.h"
-#include "core/text_builder.h"
 #include "platform/platform.h"
+#include "settings/statistics_file.h"
 #include "texts/time_text.h"
 
 namespace zt::engine {
 namespace {
-
-// A data line is "%d,%0.2f,%0.2f": up to 3 digits and two amounts of at most 312 characters.
-constexpr int kStatisticsLineSize = 640;
-constexpr int kStatisticsFileSize = kStatisticsLineSize * (core::kCycleSlots + 1);
-// A statistics file is never replaced: a second file in the same minute gets "-2", "-3", ...
-constexpr int kStatisticsNameAttempts = 100;
-// settingsPath, "-stat-", the 16-character time, a "-NN" suffix and ".csv".
-constexpr int kStatisticsPathSize = core::kSettingsPathSize + 40;
-
-char fileText[kStatisticsFileSize];  // the file's contents, built before writing
 
 // The summaries of the last close, carried on to the next: a close adds its own slot (and those of
 // cycles that rolled without one, as they stand) instead of walking all the counted slots again
@@ -72,59 +59,17 @@ void CountSlots(int slots) {
   counted.slots = slots;
 }
 
-void BuildStatisticsText(core::TextBuilder& text) {
-  core::Append(text, "#,DD,Margin\n");
-  for (int slot = 0; slot < core::kCycleSlots; ++slot) {
-    core::AppendInt(text, slot + 1);
-    core::AppendChar(text, ',');
-    core::AppendFixed(text, core::guard.drawdownAtClose[static_cast<unsigned>(slot)], 2);
-    core::AppendChar(text, ',');
-    core::AppendFixed(text, core::guard.marginAtClose[static_cast<unsigned>(slot)], 2);
-    core::AppendChar(text, '\n');
-  }
-}
-
-// "<settings path without its final .ini>-stat-YYYY.MM.DD hh-mm[-N].csv"
-void BuildStatisticsPath(char* out, std::string_view stamp, int attempt) {
-  std::string_view base = core::guard.settingsPath;
-  constexpr std::string_view kSettingsExtension = ".ini";
-  if (base.size() >= kSettingsExtension.size() &&
-      base.substr(base.size() - kSettingsExtension.size()) == kSettingsExtension) {
-    base.remove_suffix(kSettingsExtension.size());
-  }
-  core::TextBuilder path = core::StartText(out, kStatisticsPathSize);
-  core::Append(path, base);
-  core::Append(path, "-stat-");
-  core::Append(path, stamp);
-  if (attempt > 1) {
-    core::AppendChar(path, '-');
-    core::AppendInt(path, attempt);
-  }
-  core::Append(path, ".csv");
-}
-
-// Writes the 512 cycles to a new file and clears the rings; returns false, rings untouched, when
-// no file could be created.
-bool WriteStatisticsFile() {
-  core::guard.persistence.statisticsUnwritten = true;
-  if (core::guard.settingsPath[0] == '\0') return false;
-  char stamp[texts::kTimeTextSize];
-  texts::TimeText(platform::Now(), stamp, texts::kTimeTextSize);
-  std::replace(stamp, stamp + texts::kTimeTextSize - 1, ':', '-');
-
-  core::TextBuilder text = core::StartText(fileText, kStatisticsFileSize);
-  BuildStatisticsText(text);
-  char path[kStatisticsPathSize];
-  for (int attempt = 1; attempt <= kStatisticsNameAttempts; ++attempt) {
-    BuildStatisticsPath(path, stamp, attempt);
-    if (platform::WriteNewTextFile(path, core::View(text))) {
-      core::guard.marginAtClose = {};
-      core::guard.drawdownAtClose = {};
-      core::guard.persistence.statisticsUnwritten = false;
-      return true;
-    }
-  }
-  return false;
+// Writes the 512 cycles to a new statistics file and clears the rings; a file that cannot be
+// created leaves them filled, to be tried at the next close that fills the last slot.
+void WriteFullRings() {
+  core::GuardState& g = core::guard;
+  char now[texts::kTimeTextSize];
+  texts::TimeText(platform::Now(), now, texts::kTimeTextSize);
+  const bool written = settings::WriteStatisticsFile(g.drawdownAtClose, g.marginAtClose, now);
+  g.persistence.statisticsUnwritten = !written;
+  if (!written) return;
+  g.marginAtClose = {};
+  g.drawdownAtClose = {};
 }
 
 }  // namespace
@@ -147,7 +92,7 @@ void CloseStatistics() {
   g.medianDrawdown = slots % 2 == 0 ? (lower + counted.ascending[middle]) * 0.5 : lower;
   g.lowestDrawdown = counted.ascending[0];
 
-  if (slots >= core::kCycleSlots) WriteStatisticsFile();
+  if (slots >= core::kCycleSlots) WriteFullRings();
 }
 
 }  // namespace zt::engine

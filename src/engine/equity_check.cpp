@@ -3,6 +3,7 @@
 #include "core/amounts.h"
 #include "core/guard_state.h"
 #include "core/limits.h"
+#include "engine/close_statistics.h"
 #include "platform/platform.h"
 #include "settings/settings_store.h"
 
@@ -88,8 +89,9 @@ int SnapshotRoll() {
     if (core::TableAt(g.takeProfitTable, g.tpSet + 1, 0) > 0.0) ++g.tpSet;
     if (core::TableAt(g.drawdownTable, g.ddSet + 1, 0) > 0.0) ++g.ddSet;
     if (core::ListAt(g.stopLosses, g.stopLossIndex + 1) > 0.0) ++g.stopLossIndex;
-    settings::WriteIndices();
   }
+  // Every roll stores the positions it set, so a restart resumes the new cycle's, not the last.
+  settings::WriteIndices();
 
   g.previousPeriodDrawdown = g.periodDrawdown;
   g.periodDrawdown = 0.0;

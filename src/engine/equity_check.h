@@ -1,4 +1,4 @@
-// The tick path: SetEquity's two modes and the close statistics they feed.
+// The tick path: SetEquity's two modes.
 #pragma once
 
 namespace zt::engine {
@@ -15,13 +15,7 @@ int EquityCheck(double margin, double freeMargin);
 
 // Snapshot mode, with guard.equity already stored: the equity becomes the snapshot (written to the
 // settings file), both positions return to 0, a reached increase target advances the sets and the
-// stop loss (IncreaseReached, positions written), and the next close cycle opens.
+// stop loss (IncreaseReached), the positions are written, and the next close cycle opens.
 int SnapshotRoll();
-
-// Records the closing cycle's margin and drawdown in its ring slot and recomputes the averages,
-// the median and the lowest drawdown over the slots that count. Filling the last slot writes the
-// statistics file and clears the rings; a file that cannot be created leaves them filled, to be
-// tried again at the next close-all that fills the last slot.
-void CloseStatistics();
 
 }  // namespace zt::engine

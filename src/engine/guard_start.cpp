@@ -22,6 +22,13 @@ void CopyHostTag(std::string_view hostTag) {
 // table, so no later read or step can leave it.
 int ClampInto(int value, int size) { return std::clamp(value, 0, size - 1); }
 
+// The stop losses the list holds: its positive amounts stand first, one after another.
+int StopLossCount() {
+  int count = 0;
+  while (count < core::kListEntries && core::ListAt(core::guard.stopLosses, count) > 0.0) ++count;
+  return count;
+}
+
 }  // namespace
 
 double GuardStart(std::string_view hostTag, double* initialEquity, double equity, double margin,
@@ -36,16 +43,22 @@ double GuardStart(std::string_view hostTag, double* initialEquity, double equity
   char storedSnapshotText[platform::kProfileValueCapacity];
   startRead = settings::ReadAmountText(settings::kEquitySnapKey, storedSnapshotText);
   const double storedSnapshot = core::ParseAmount(storedSnapshotText);
-  if (core::IsUsableEquity(storedSnapshot)) {
+  const bool resumed = core::IsUsableEquity(storedSnapshot);
+  if (resumed) {
     core::guard.snapshot = storedSnapshot;
   } else if (core::IsUsableEquity(equity)) {
     core::guard.snapshot = equity;
   } else {
     return 0.0;
   }
-  // Written back as read, so that the key exists from now on ("0" when it was missing).
+  // A resumed snapshot is written back as read; one taken from the equity is stored as an amount,
+  // so that a restart before the first roll resumes it rather than the equity of that moment.
   if (startRead == core::SettingsTrouble::none) {
-    settings::WriteAmountText(settings::kEquitySnapKey, storedSnapshotText);
+    if (resumed) {
+      settings::WriteAmountText(settings::kEquitySnapKey, storedSnapshotText);
+    } else {
+      settings::WriteAmount(settings::kEquitySnapKey, core::guard.snapshot);
+    }
   }
   core::guard.previousSnapshot = core::guard.snapshot;
 
@@ -84,10 +97,15 @@ double GuardStart(std::string_view hostTag, double* initialEquity, double equity
   core::guard.ddSet = ClampInto(settings::ReadIndex(settings::kDrawdownSetKey), core::kTargetSets);
   core::guard.ddIndex = ClampInto(settings::ReadIndex(settings::kDrawdownIndexKey), core::kSetPositions);
   core::guard.reachedDrawdownTarget = core::CurrentDrawdownTarget();
+  // The increase targets already passed and the stop loss reached are resumed too (a file
+  // without them starts both from their first entries). The stop loss never rests past the last
+  // one the list holds: a list made shorter since would otherwise leave a stop loss of 0.
+  core::guard.increaseIndex =
+      std::clamp(settings::ReadIndex(settings::kIncreaseIndexKey), 0, core::kListEntries);
+  core::guard.stopLossIndex = ClampInto(settings::ReadIndex(settings::kStopLossIndexKey),
+                                        std::max(StopLossCount(), 1));
 
   core::guard.cycleIndex = 0;
-  core::guard.increaseIndex = 0;
-  core::guard.stopLossIndex = 0;
   core::guard.lastCloseMargin = 0.0;
   core::guard.averageCloseMargin = 0.0;
   core::guard.averageDrawdown = 0.0;

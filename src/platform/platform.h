@@ -1,6 +1,10 @@
-// The one seam between the guard and the operating system. platform_posix.cpp and
-// platform_win32.cpp define these services; the build compiles exactly one of them. Nothing above
-// this header includes a system header or asks which platform it runs on.
+// The one seam between the guard and the operating system: the library's own location, INI files
+// read and rewritten whole under a lock (profile_store.cpp, over the file services of
+// file_system.h), new text files, the terminal's window titles and the clock. platform_posix.cpp
+// and platform_win32.cpp define the operating system's part; the build compiles exactly one of
+// them. The seam knows files, not the guard: which files the guard keeps, their names and what is
+// in them are the settings layer's. Nothing above this header includes a system header or asks
+// which platform it runs on.
 #pragma once
 
 #include <cstdint>

@@ -52,7 +52,7 @@ core::SettingsTrouble TroubleOf(platform::FileProblem problem) {
 
 // Writes not yet in the file: one per key, in the order of each key's first write, holding its
 // newest value. Replacing a key's value in place leaves the file as the writes one by one would,
-// since a second write of a key changes only its value. The guard writes six keys.
+// since a second write of a key changes only its value. The guard writes eight keys.
 constexpr int kPendingCapacity = 8;
 
 struct PendingWrite {
@@ -222,11 +222,15 @@ void WriteIndices() {
   const IndexText ddSet = FormatIndex(guard.ddSet);
   const IndexText tpIndex = FormatIndex(guard.tpIndex);
   const IndexText ddIndex = FormatIndex(guard.ddIndex);
+  const IndexText increaseIndex = FormatIndex(guard.increaseIndex);
+  const IndexText stopLossIndex = FormatIndex(guard.stopLossIndex);
   const platform::ProfileEntry entries[] = {{kTakeProfitSetKey, ViewOf(tpSet)},
                                             {kDrawdownSetKey, ViewOf(ddSet)},
                                             {kTakeProfitIndexKey, ViewOf(tpIndex)},
-                                            {kDrawdownIndexKey, ViewOf(ddIndex)}};
-  WriteIndexEntries(entries, 4);
+                                            {kDrawdownIndexKey, ViewOf(ddIndex)},
+                                            {kIncreaseIndexKey, ViewOf(increaseIndex)},
+                                            {kStopLossIndexKey, ViewOf(stopLossIndex)}};
+  WriteIndexEntries(entries, 6);
 }
 
 void WriteLastValues(double snapshot, int tpSet, int tpIndex, int ddSet, int ddIndex) {
@@ -235,11 +239,14 @@ void WriteLastValues(double snapshot, int tpSet, int tpIndex, int ddSet, int ddI
   const IndexText tpIndexText = FormatIndex(tpIndex);
   const IndexText ddSetText = FormatIndex(ddSet);
   const IndexText ddIndexText = FormatIndex(ddIndex);
+  const IndexText first = FormatIndex(0);
   const platform::ProfileEntry entries[] = {{kTakeProfitSetKey, ViewOf(tpSetText)},
                                             {kTakeProfitIndexKey, ViewOf(tpIndexText)},
                                             {kDrawdownSetKey, ViewOf(ddSetText)},
-                                            {kDrawdownIndexKey, ViewOf(ddIndexText)}};
-  WriteIndexEntries(entries, 4);
+                                            {kDrawdownIndexKey, ViewOf(ddIndexText)},
+                                            {kIncreaseIndexKey, ViewOf(first)},
+                                            {kStopLossIndexKey, ViewOf(first)}};
+  WriteIndexEntries(entries, 6);
 }
 
 }  // namespace zt::settings

@@ -1,7 +1,9 @@
 // SettingsStore: the guard's history across restarts of the host, in the INI file beside the
-// library (guard.settingsPath). Two sections, six keys:
+// library (guard.settingsPath). Two sections, eight keys:
 //   [SNAP]  "Equity Snap" the snapshot, "Initial Equity" the initial equity   ("%0.2f")
-//   [INDEX] "TPSet", "TP", "DDSet", "DD": tpSet, tpIndex, ddSet, ddIndex        ("%d")
+//   [INDEX] "TPSet", "TP", "DDSet", "DD": tpSet, tpIndex, ddSet, ddIndex;
+//           "Increase", "SL": increaseIndex, stopLossIndex                    ("%d")
+// Every position the guard decides by is stored, so a restarted host resumes every one of them.
 // The engine writes each value when it changes and InitZT reads them back. A write is held until
 // the boundary calls CommitWrites as the export call ends, so that the writes of one event land
 // in one rewrite of the file, together or not at all; a read sees the held values. Every read
@@ -27,6 +29,8 @@ constexpr std::string_view kTakeProfitSetKey = "TPSet";
 constexpr std::string_view kTakeProfitIndexKey = "TP";
 constexpr std::string_view kDrawdownSetKey = "DDSet";
 constexpr std::string_view kDrawdownIndexKey = "DD";
+constexpr std::string_view kIncreaseIndexKey = "Increase";
+constexpr std::string_view kStopLossIndexKey = "SL";
 
 // Puts the writes held since the last commit into the file, in one rewrite under the file's
 // lock. When it does not land (the file locked by another program, read-only, ...) they stay
@@ -70,12 +74,15 @@ void WriteAmountText(std::string_view key, std::string_view text);
 // Writes an amount under a [SNAP] key, formatted "%0.2f".
 void WriteAmount(std::string_view key, double amount);
 
-// Writes the guard's four positions, as the engine does after a close-all, a drawdown step or a
-// passed increase target: "TPSet", "DDSet", "TP", "DD", in that order, in one rewrite of the file.
+// Writes the guard's six positions, as the engine does after a close-all, a drawdown step and a
+// snapshot roll: "TPSet", "DDSet", "TP", "DD", "Increase", "SL", in that order, in one rewrite of
+// the file.
 void WriteIndices();
 
 // SetLastValues: the host overwrites the persisted values. "Equity Snap" only when snapshot is a
-// usable equity, then "TPSet", "TP", "DDSet", "DD" in that order. The running guard is unchanged.
+// usable equity, then "TPSet", "TP", "DDSet", "DD" in that order, then "Increase" and "SL" as 0:
+// a host that sets the positions starts the increase targets and stop losses from their first
+// entries. The running guard is unchanged.
 void WriteLastValues(double snapshot, int tpSet, int tpIndex, int ddSet, int ddIndex);
 
 }  // namespace zt::settings

@@ -1,20 +1,13 @@
 #include "ladder.h"
 
-#include <charconv>
 #include <cstdio>
+
+#include "core/amount_tokens.h"
 
 namespace zt::sim {
 namespace {
 
-bool NumberCharacter(char c) { return (c >= '0' && c <= '9') || c == '.'; }
-
-// A run of digits and points, read as the library does: the reading stops at a second point, and
-// "." alone is 0.
-double TokenValue(const std::string& text, std::size_t start, std::size_t end) {
-  double value = 0.0;
-  const auto result = std::from_chars(text.data() + start, text.data() + end, value, std::chars_format::fixed);
-  return result.ec == std::errc() ? value : 0.0;
-}
+using core::IsAmountCharacter;
 
 std::string Amount(double value) {
   char buffer[64];
@@ -29,16 +22,16 @@ std::string SplitToken(const std::string& text) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '+' || c == '-' || c == '_';
   };
   for (std::size_t at = 0; at < text.size(); ++at) {
-    if (!NumberCharacter(text[at])) continue;
+    if (!IsAmountCharacter(text[at])) continue;
     std::size_t start = at, end = at;
-    while (end < text.size() && NumberCharacter(text[end])) ++end;
+    while (end < text.size() && IsAmountCharacter(text[end])) ++end;
     int points = 0;
     for (std::size_t i = start; i < end; ++i) points += text[i] == '.' ? 1 : 0;
     const bool before = start > 0 && glued(text[start - 1]);
     const bool after = end < text.size() && glued(text[end]);
     if (before || after || points > 1 || end - start == static_cast<std::size_t>(points)) {
-      while (start > 0 && (glued(text[start - 1]) || NumberCharacter(text[start - 1]))) --start;
-      while (end < text.size() && (glued(text[end]) || NumberCharacter(text[end]))) ++end;
+      while (start > 0 && (glued(text[start - 1]) || IsAmountCharacter(text[start - 1]))) --start;
+      while (end < text.size() && (glued(text[end]) || IsAmountCharacter(text[end]))) ++end;
       return text.substr(start, end - start);
     }
     at = end;
@@ -50,7 +43,7 @@ std::size_t WrittenSets(const std::string& text) {
   std::size_t sets = 0;
   bool amount = false;
   for (const char c : text) {
-    if (NumberCharacter(c)) amount = true;
+    if (IsAmountCharacter(c)) amount = true;
     if (c == ';') {
       sets += amount ? 1 : 0;
       amount = false;
@@ -124,23 +117,13 @@ std::string ListMistake(const std::string& option, const std::string& text, cons
 AmountSets ReadSets(const std::string& text) {
   AmountSets sets;
   std::vector<double> set;
-  std::size_t start = 0;
-  bool inToken = false;
-  for (std::size_t at = 0; at <= text.size(); ++at) {
-    const bool number = at < text.size() && NumberCharacter(text[at]);
-    if (number) {
-      if (!inToken) start = at;
-      inToken = true;
-      continue;
-    }
-    if (!inToken) continue;
-    inToken = false;
-    set.push_back(TokenValue(text, start, at));
-    if (at < text.size() && text[at] == ';') {
-      sets.push_back(set);
+  core::ForEachAmount(text, [&](double amount, bool closesSet) {
+    set.push_back(amount);
+    if (closesSet) {
+      sets.push_back(std::move(set));
       set.clear();
     }
-  }
+  });
   if (!set.empty()) sets.push_back(std::move(set));
   return sets;
 }

@@ -1,9 +1,12 @@
-// Module start-up: where the library keeps its settings file.
+// Where the guard's files lie: the settings file is named like the library, beside it, with the
+// extension ".ini"; the statistics files take their names from the settings file's.
 #pragma once
 
 #include <string_view>
 
-namespace zt::boundary {
+namespace zt::settings {
+
+constexpr std::string_view kSettingsExtension = ".ini";
 
 // Sets guard.settingsPath from the library's own file path: the file name's extension (from its
 // last '.', and only within the file name) becomes ".ini"; a name without one gets ".ini"
@@ -16,4 +19,7 @@ namespace zt::boundary {
 // library persists nothing for this load: reads give their defaults and writes are skipped.
 void DeriveSettingsPath(std::string_view modulePath);
 
-}  // namespace zt::boundary
+// settingsPath without its final ".ini": the start every other file of the guard's is named from.
+std::string_view SettingsStem();
+
+}  // namespace zt::settings

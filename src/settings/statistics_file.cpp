@@ -1,0 +1,63 @@
+#include "settings/statistics_file.h"
+
+#include <string_view>
+
+#include "core/limits.h"
+#include "core/text_builder.h"
+#include "platform/platform.h"
+#include "settings/settings_path.h"
+
+namespace zt::settings {
+namespace {
+
+// A data line is "%d,%0.2f,%0.2f": up to 3 digits and two amounts of at most 312 characters.
+constexpr int kStatisticsLineSize = 640;
+constexpr int kStatisticsFileSize = kStatisticsLineSize * (core::kCycleSlots + 1);
+constexpr int kStatisticsNameAttempts = 100;
+// settingsPath, "-stat-", the 16-character time, a "-NN" suffix and ".csv".
+constexpr int kStatisticsPathSize = core::kSettingsPathSize + 40;
+
+char fileText[kStatisticsFileSize];  // the file's contents, built before writing
+
+void BuildStatisticsText(core::TextBuilder& text, const core::CycleRing& drawdowns,
+                         const core::CycleRing& margins) {
+  core::Append(text, "#,DD,Margin\n");
+  for (int slot = 0; slot < core::kCycleSlots; ++slot) {
+    core::AppendInt(text, slot + 1);
+    core::AppendChar(text, ',');
+    core::AppendFixed(text, drawdowns[static_cast<unsigned>(slot)], 2);
+    core::AppendChar(text, ',');
+    core::AppendFixed(text, margins[static_cast<unsigned>(slot)], 2);
+    core::AppendChar(text, '\n');
+  }
+}
+
+// A file name may hold no ':', so the time's "hh:mm" is written "hh-mm".
+void BuildStatisticsPath(char* out, std::string_view localTime, int attempt) {
+  core::TextBuilder path = core::StartText(out, kStatisticsPathSize);
+  core::Append(path, SettingsStem());
+  core::Append(path, "-stat-");
+  for (const char c : localTime) core::AppendChar(path, c == ':' ? '-' : c);
+  if (attempt > 1) {
+    core::AppendChar(path, '-');
+    core::AppendInt(path, attempt);
+  }
+  core::Append(path, ".csv");
+}
+
+}  // namespace
+
+bool WriteStatisticsFile(const core::CycleRing& drawdowns, const core::CycleRing& margins,
+                         std::string_view localTime) {
+  if (core::guard.settingsPath[0] == '\0') return false;
+  core::TextBuilder text = core::StartText(fileText, kStatisticsFileSize);
+  BuildStatisticsText(text, drawdowns, margins);
+  char path[kStatisticsPathSize];
+  for (int attempt = 1; attempt <= kStatisticsNameAttempts; ++attempt) {
+    BuildStatisticsPath(path, localTime, attempt);
+    if (platform::WriteNewTextFile(path, core::View(text))) return true;
+  }
+  return false;
+}
+
+}  // namespace zt::settings
