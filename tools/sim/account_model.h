@@ -57,12 +57,19 @@ struct CloseOutcome {
   int durationMs;       // how long the close-all took
 };
 
+// amount to the nearest whole cent: what a broker books into a balance. A guard stores its
+// snapshot in cents, so a balance kept finer would resume a snapshot a fraction of a cent off the
+// one it had in memory, and a restarted guard would decide and report by another amount.
+double WholeCents(double amount);
+
+// The balance starts in whole cents.
 AccountModel NewAccount(const AccountModelOptions& options);
 // The figures a terminal shows now.
 AccountFigures CurrentFigures(const AccountModel& account);
 // Moves the floating result one tick on and returns the new figures.
 AccountFigures NextTick(AccountModel& account);
-// Closes every trade: the floating result less the close cost goes into the balance and trading
+// Closes every trade: the floating result less the close cost goes into the balance (booked in
+// whole cents, as brokers book a closed trade's result) and trading
 // resumes from zero float. The duration comes from CloseDurationMs over numbers drawn for this
 // seed and tick alone: closes never change the walk.
 CloseOutcome CloseAll(AccountModel& account);

@@ -6,6 +6,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "core/amount_tokens.h"
 #include "sim_clock.h"
 
 namespace zt::sim {
@@ -71,8 +72,7 @@ struct Host {
   HostRun run;
   std::vector<double> increaseTargets;   // the host's own copy, for the e-mail body
   double snapshot = 0.0;                 // GetEquitySnap after the start and every roll
-  double cycleDrawdown = 0.0;            // lowest equity - snapshot in this cycle
-  bool emailSent[kEmailKinds] = {};      // this cycle
+  HostCarry carry;                       // the cycle in hand and the increase targets passed
 
   void Record(EventKind kind, std::int64_t tick, const AccountFigures& figures, std::string text) {
     // Trimmed before the new event goes in: callers fill in the event they just recorded.
@@ -98,7 +98,7 @@ struct Host {
   }
 
   double CurrentIncreaseTarget() const {
-    const auto passed = static_cast<std::size_t>(run.increasesPassed);
+    const auto passed = static_cast<std::size_t>(carry.increasesPassed);
     return passed < increaseTargets.size() ? increaseTargets[passed] : 0.0;
   }
 
@@ -119,8 +119,8 @@ struct Host {
 
   void SendEmails(std::int64_t tick, const AccountFigures& figures) {
     for (int kind = 0; kind < kEmailKinds; ++kind) {
-      if (emailSent[kind] || !EmailDue(kind, figures)) continue;
-      emailSent[kind] = true;
+      if (carry.emailSent[kind] || !EmailDue(kind, figures)) continue;
+      carry.emailSent[kind] = true;
       Record(EventKind::Email, tick, figures,
              ReadText([&](char* out) { api.GetEmailSubject(kind, out); }));
       HostEvent& event = run.events.back();
@@ -136,7 +136,7 @@ struct Host {
   void CloseAll(int result, std::int64_t tick, const AccountFigures& figures, const Market& market) {
     const CloseOutcome outcome = market.closeAll(figures);
     const bool stopLoss = result == ZT_STOP_LOSS_HIT;
-    run.AddCycle(CycleRecord{snapshot, cycleDrawdown, outcome.equityLeft, stopLoss, figures.time},
+    run.AddCycle(CycleRecord{snapshot, carry.cycleDrawdown, outcome.equityLeft, stopLoss, figures.time},
                  options.keepEverything);
 
     api.SetTTC(outcome.durationMs, outcome.equityLeft);
@@ -148,10 +148,11 @@ struct Host {
     const int rolled = api.SetEquity(outcome.equityLeft, 0.0, 0.0, 1);
     snapshot = api.GetEquitySnap();
     run.events.back().snapshot = snapshot;
-    cycleDrawdown = 0.0;
-    for (bool& sent : emailSent) sent = false;
+    carry.cycleDrawdown = 0.0;
+    for (bool& sent : carry.emailSent) sent = false;
     if (rolled == ZT_INCREASE_REACHED) {
       ++run.increasesPassed;
+      ++carry.increasesPassed;
       Record(EventKind::IncreaseReached, tick, figures, Alert(api, 3));
     }
     RecordLevels(figures.time);
@@ -185,26 +186,15 @@ std::pair<std::int64_t, std::int64_t> MiddleCents(const std::map<std::int64_t, s
 
 std::vector<double> AmountsIn(const std::string& text) {
   std::vector<double> amounts;
-  std::size_t at = 0;
-  while (at < text.size() && amounts.size() < kIncreaseTargetSlots) {
-    const auto numeric = [&](std::size_t i) { return (text[i] >= '0' && text[i] <= '9') || text[i] == '.'; };
-    if (!numeric(at)) {
-      ++at;
-      continue;
-    }
-    std::size_t end = at;
-    while (end < text.size() && numeric(end)) ++end;
-    double value = 0.0;
-    std::from_chars(text.data() + at, text.data() + end, value);
-    if (value > 0.0) amounts.push_back(value);
-    at = end;
-  }
+  core::ForEachAmount(text, [&](double amount, bool) {
+    if (amount > 0.0 && amounts.size() < kIncreaseTargetSlots) amounts.push_back(amount);
+  });
   return amounts;
 }
 
 HostRun RunHost(const Exports& api, const HostOptions& options, const Market& market,
                 const std::function<void(std::int64_t)>& progress) {
-  Host host{api, options, {}, AmountsIn(options.targets.increaseTargets)};
+  Host host{api, options, {}, AmountsIn(options.targets.increaseTargets), 0.0, options.carry};
   const AccountFigures& start = market.start;
 
   // Every call into the library happens at the time of the figures it is given.
@@ -256,8 +246,8 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
     SetSimulatedTime(figures.time);
     const int result = api.SetEquity(figures.equity, figures.margin, figures.freeMargin, 0);
     // The guard ignores figures it cannot use; so does the host's own drawdown.
-    if (figures.equity > 0.0 && figures.equity - host.snapshot < host.cycleDrawdown) {
-      host.cycleDrawdown = figures.equity - host.snapshot;
+    if (figures.equity > 0.0 && figures.equity - host.snapshot < host.carry.cycleDrawdown) {
+      host.carry.cycleDrawdown = figures.equity - host.snapshot;
     }
     if (result == ZT_STOP_LOSS_HIT || result == ZT_TAKE_PROFIT_HIT) {
       host.CloseAll(result, tick, figures, market);
@@ -271,6 +261,7 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
     if (progress && tick % kProgressEvery == 0) progress(tick);
   }
   host.run.ticks = tick;
+  host.run.carry = host.carry;
   host.run.deepestDrawdown = guarded.deepest;
   if (market.unguardedEquity) host.run.unguardedDeepestDrawdown = unguarded.deepest;
   if (!options.keepEverything && host.run.events.size() > options.lastEventsKept) {

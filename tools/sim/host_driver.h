@@ -35,6 +35,17 @@ struct EmailThresholds {
   double drawdown = 0.0;       // snapshot - equity at or above this: kind 2
 };
 
+// What the host remembers between ticks beside what the guard stores in its own files: the cycle
+// in hand (its lowest point so far, the e-mails it has sent) and how many increase targets the
+// guard has passed, whose next one the e-mails name. A terminal restarted in the middle of a
+// cycle picks these up where it left them, so that a resumed run records the cycle and mails as
+// one that never stopped.
+struct HostCarry {
+  std::int64_t increasesPassed = 0;  // over every run of the guard, not only this one
+  double cycleDrawdown = 0.0;        // lowest equity - snapshot in the cycle in hand, <= 0
+  bool emailSent[3] = {};            // by kind, in the cycle in hand
+};
+
 struct HostOptions {
   int chartHandle = 1001;
   std::string hostTag = "zt-sim";                          // up to 19 characters
@@ -49,6 +60,7 @@ struct HostOptions {
   // a long run's memory stays flat.
   bool keepEverything = true;
   std::size_t lastEventsKept = 0;
+  HostCarry carry;               // where the last run of a resumed guard left the host
 };
 
 // Where the figures come from. start feeds InitZT; nextTick gives the following ticks until it
@@ -138,7 +150,8 @@ struct HostRun {
     tally.Add(cycle);
     if (keep) cycles.push_back(cycle);
   }
-  std::int64_t increasesPassed = 0;
+  std::int64_t increasesPassed = 0;  // in this run
+  HostCarry carry;                   // where this run left the host, for the next one
 
   // Events before the first one kept (see HostOptions::keepEverything), by EventKind.
   std::int64_t eventsLeftOut = 0;

@@ -568,7 +568,10 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   std::unique_ptr<CsvRows> csv;
   AccountFigures recorded{};       // the CSV row replayed last, as the history has it
   CsvRowSource recordedSource{};
-  Prng closePrng = SeedPrng(options.model.seed);
+  // A CSV run's close durations, drawn one close after another: a resumed run draws the next.
+  Prng closePrng = stored && stored->closePrng ? *stored->closePrng : SeedPrng(options.model.seed);
+  // The host's memory of the cycle in hand goes with the guard's files it belongs to.
+  HostCarry carry = stored ? stored->host : HostCarry{};
   std::size_t firstRow = 0;
   std::size_t row = 0;
   std::int64_t ticksLeft = options.ticks;
@@ -636,7 +639,8 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
     };
     market.closeAll = [&](const AccountFigures& figures) {
       offset -= options.model.closeCost;
-      return CloseOutcome{figures.equity - options.model.closeCost, CloseDurationMs(closePrng)};
+      // The broker books what is left in whole cents, the amount the guard stores its snapshot in.
+      return CloseOutcome{WholeCents(figures.equity - options.model.closeCost), CloseDurationMs(closePrng)};
     };
     market.unguardedEquity = [&] { return recorded.equity; };
   } else {
@@ -669,7 +673,9 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
     if (account) state.account = FormatAccount(*account);
     state.unguarded = unguarded;
     state.csvOffset = offset;
+    state.host = carry;
     if (csv) {
+      state.closePrng = closePrng;
       state.csvRow = static_cast<std::int64_t>(firstRow + row);
       state.csvLine = recordedSource.line;
       state.csvDigest = recordedSource.digest;
@@ -695,7 +701,9 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
       host.keepEverything = !options.logPath.empty() || !options.chartPath.empty() ||
                             (!options.jsonPath.empty() && !options.jsonBrief) || (!options.quiet && options.tail == 0);
       host.lastEventsKept = options.quiet ? 0 : options.tail;
+      host.carry = carry;
       result.run = RunHost(guard.api(), host, market, [&bar](std::int64_t done) { bar.Update(done); });
+      carry = result.run.carry;
     }
     result.interrupted = stopRequested != 0;
     result.dashboard = ReadDashboard(guard.api());

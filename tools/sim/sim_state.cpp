@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace zt::sim {
@@ -44,6 +45,28 @@ bool Whole(std::string_view text, T& value) {
   return result.ec == std::errc() && result.ptr == text.data() + text.size();
 }
 
+// "010": the e-mails of each kind the cycle in hand has sent.
+bool EmailsSent(std::string_view text, bool (&sent)[3]) {
+  if (text.size() != std::size(sent)) return false;
+  for (std::size_t kind = 0; kind < text.size(); ++kind) {
+    if (text[kind] != '0' && text[kind] != '1') return false;
+    sent[kind] = text[kind] == '1';
+  }
+  return true;
+}
+
+// Four words separated by spaces: a generator's state.
+bool GeneratorState(std::string_view text, std::optional<Prng>& prng) {
+  Prng read{};
+  for (int i = 0; i < 4; ++i) {
+    const std::size_t end = i < 3 ? text.find(' ') : text.size();
+    if (end == std::string_view::npos || !Whole(text.substr(0, end), read.state[i])) return false;
+    text.remove_prefix(i < 3 ? end + 1 : end);
+  }
+  prng = read;
+  return true;
+}
+
 }  // namespace
 
 std::string FormatSimState(const SimState& state) {
@@ -56,6 +79,21 @@ std::string FormatSimState(const SimState& state) {
   char amounts[96];
   std::snprintf(amounts, sizeof amounts, "unguarded=%.17g\ncsv-offset=%.17g\n", state.unguarded, state.csvOffset);
   out += amounts;
+  std::snprintf(amounts, sizeof amounts, "cycle-drawdown=%.17g\n", state.host.cycleDrawdown);
+  out += amounts;
+  out += "increases-passed=" + std::to_string(state.host.increasesPassed) + "\nemails-sent=";
+  for (const bool sent : state.host.emailSent) out += sent ? '1' : '0';
+  out += "\n";
+  if (state.closePrng) {
+    out += "close-prng=";
+    // Appended piece by piece: GCC 12 at -O3 warns of an overlap that cannot happen in
+    // "literal" + a temporary string.
+    for (int i = 0; i < 4; ++i) {
+      if (i > 0) out += ' ';
+      out += std::to_string(state.closePrng->state[i]);
+    }
+    out += "\n";
+  }
   if (state.csvRow >= 0) {
     out += "csv-row=" + std::to_string(state.csvRow) + "\ncsv-line=" + std::to_string(state.csvLine) +
            "\ncsv-digest=" + std::to_string(state.csvDigest) + "\n";
@@ -93,6 +131,10 @@ std::optional<SimState> ParseSimState(std::string_view text) {
     else if (key == "csv-digest") ok = Whole(value, state.csvDigest);
     else if (key == "unguarded") ok = Whole(value, state.unguarded);
     else if (key == "csv-offset") ok = Whole(value, state.csvOffset);
+    else if (key == "cycle-drawdown") ok = Whole(value, state.host.cycleDrawdown);
+    else if (key == "increases-passed") ok = Whole(value, state.host.increasesPassed);
+    else if (key == "emails-sent") ok = EmailsSent(value, state.host.emailSent);
+    else if (key == "close-prng") ok = GeneratorState(value, state.closePrng);
     if (!ok) return std::nullopt;
   }
   if (!tagged) return std::nullopt;

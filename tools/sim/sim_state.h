@@ -1,8 +1,8 @@
 // The simulator's own side of a state folder. The library keeps the guard's state there; a
 // restarted terminal would also find its broker's account where it left it. The simulator keeps
-// that half itself: where the input stopped (the model's account, or the last CSV row replayed)
-// and what the run was made from (input, account, ladder), so that a resume continues the same
-// history instead of booking closes that never happened.
+// that half itself: where the input stopped (the model's account, or the last CSV row replayed),
+// what the run was made from (input, account, ladder) and what the host remembers of the cycle in
+// hand, so that a resume continues the same history instead of booking closes that never happened.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,9 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "account_model.h"
+#include "host_driver.h"
 
 namespace zt::sim {
 
@@ -27,6 +30,12 @@ struct SimState {
   std::uint64_t csvDigest = 0; // of the file's text up to the end of that line
   double unguarded = 0.0;      // the equity the account would have without the guard
   double csvOffset = 0.0;      // the guarded account's equity less the recorded one
+  // The host's own memory of the cycle in hand, which a restarted terminal keeps as well.
+  HostCarry host;
+  // Where a CSV run's close durations stand: they are drawn one close after another, so a resumed
+  // run goes on with the next one rather than the first again. (The model draws each close's
+  // duration from the seed and the tick, and needs none.)
+  std::optional<Prng> closePrng;
 };
 
 std::string FormatSimState(const SimState& state);
