@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian 12 machine, and only what is missing.
-#   cmake/install-deps.sh          everything: native, Windows cross builds, Wine, sanitizers, fuzzers
+#   cmake/install-deps.sh          everything: native, Windows cross builds, Wine, the i686 build and
+#                                  its emulator, sanitizers, fuzzers
 #   cmake/install-deps.sh native   only what the Linux build, its tests and the simulator need
 set -euo pipefail
 
@@ -9,9 +10,12 @@ native=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
         libcli11-dev nlohmann-json3-dev locales valgrind strace binutils)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
          binutils-mingw-w64-x86-64 wine wine64 wine32:i386)
+# The i686 build (32-bit x86 Linux): the 32-bit C and C++ libraries, GoogleTest's sources to build
+# for 32 bits, and the user-mode emulator its programs run under (no binfmt setting needed).
+i686=(g++-multilib googletest qemu-user-static)
 
 wanted=("${native[@]}")
-[ "$scope" = native ] || wanted+=("${windows[@]}")
+[ "$scope" = native ] || wanted+=("${windows[@]}" "${i686[@]}")
 
 # Installed means dpkg's own word for it, whatever the wanted state ("hold ok installed" is
 # installed too). The answer is read whole before it is looked at: `dpkg-query | grep -q` under

@@ -27,7 +27,7 @@ zt_wine_loader() {
     echo "Wine's 64-bit loader does not start on this machine"
     return 1
   fi
-  echo "this machine cannot run 32-bit programs (the kernel's IA-32 emulation is off), so Wine cannot start a 32-bit Windows program here"
+  echo "this machine cannot run 32-bit programs (the kernel's IA-32 emulation is off), so Wine cannot start a 32-bit Windows program here; the i686 suite (ctest --preset i686, under qemu-i386-static) tests the 32-bit code instead"
   return 1
 }
 

@@ -29,7 +29,7 @@ zt_binary_test(binary.so.exports ${ZT_CHECK_BINARY} so-exports $<TARGET_FILE:zen
 # ---- The DLLs ----
 set(ZT_ARCH_win32 i686)
 set(ZT_ARCH_win64 x86_64)
-foreach(build win32 win64)
+foreach(build ${ZT_WINDOWS_BUILDS})
   set(arch ${ZT_ARCH_${build}})
   string(TOUPPER ${build} upper)
   set(dir ${ZT_${upper}_BUILD_DIR})
@@ -44,8 +44,10 @@ foreach(build win32 win64)
     ${PROJECT_BINARY_DIR}/reproducible-${build})
   set_tests_properties(binary.${build}.reproducible PROPERTIES TIMEOUT 1200 LABELS "binary;slow")
 endforeach()
-zt_binary_test(binary.win32.stdcall ${ZT_CHECK_BINARY} dll-stdcall i686-w64-mingw32-nm
-  ${ZT_WIN32_BUILD_DIR})
+if(ZT_WINDOWS_BUILDS)
+  zt_binary_test(binary.win32.stdcall ${ZT_CHECK_BINARY} dll-stdcall i686-w64-mingw32-nm
+    ${ZT_WIN32_BUILD_DIR})
+endif()
 
 # ---- Call scripts ----
 if(NOT TARGET zt_callscript)
@@ -53,17 +55,20 @@ if(NOT TARGET zt_callscript)
   return()
 endif()
 
-add_test(NAME wine.prefix COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/wine-prefix.sh ${ZT_WINE_PREFIX})
-set_tests_properties(wine.prefix PROPERTIES
-  FIXTURES_SETUP zt_wine SKIP_RETURN_CODE ${ZT_SKIPPED} TIMEOUT 300 LABELS wine)
+if(ZT_WINDOWS_BUILDS)
+  add_test(NAME wine.prefix COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/wine-prefix.sh ${ZT_WINE_PREFIX})
+  set_tests_properties(wine.prefix PROPERTIES
+    FIXTURES_SETUP zt_wine SKIP_RETURN_CODE ${ZT_SKIPPED} TIMEOUT 300 LABELS wine)
+endif()
 
-set(ZT_NATIVE_RUNNER $<TARGET_FILE:zt_callscript>)
+# The Linux runner and library (of the i686 build too, whose runner starts under the emulator).
+zt_host_program(ZT_NATIVE_RUNNER zt_callscript)
 set(ZT_NATIVE_LIBRARY $<TARGET_FILE:zentravo>)
 
-# zt_callscript_host(build WHERE LABELS): the runner and library options of a build (native,
-# win32 or win64; the Windows builds run under Wine) into WHERE, its test labels into LABELS.
+# zt_callscript_host(build WHERE LABELS): the runner and library options of a build (native or
+# i686, win32 or win64; the Windows builds run under Wine) into WHERE, its test labels into LABELS.
 function(zt_callscript_host build where_var labels_var)
-  if(build STREQUAL "native")
+  if(build STREQUAL "${ZT_LINUX_BUILD}")
     set(${where_var} --runner ${ZT_NATIVE_RUNNER} --library ${ZT_NATIVE_LIBRARY} PARENT_SCOPE)
     set(${labels_var} callscript PARENT_SCOPE)
   else()
@@ -81,7 +86,7 @@ function(zt_callscript_test name build script)
     --work ${ZT_CALLSCRIPT_WORK}/${name} ${ARGN})
   set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED} LABELS "${labels}"
     TIMEOUT 300)
-  if(NOT build STREQUAL "native")
+  if(NOT build STREQUAL "${ZT_LINUX_BUILD}")
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED zt_wine)
   endif()
 endfunction()
@@ -92,8 +97,9 @@ file(GLOB ZT_CALL_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/scripts/
 foreach(script ${ZT_CALL_SCRIPTS})
   get_filename_component(stem ${script} NAME_WE)
   set(golden ${CMAKE_CURRENT_SOURCE_DIR}/golden/${stem}.txt)
-  zt_callscript_test(callscript.native.${stem} native ${script} --golden ${golden})
-  foreach(build win32 win64)
+  zt_callscript_test(callscript.${ZT_LINUX_BUILD}.${stem} ${ZT_LINUX_BUILD} ${script}
+    --golden ${golden})
+  foreach(build ${ZT_WINDOWS_BUILDS})
     zt_callscript_test(callscript.${build}.${stem} ${build} ${script} --golden ${golden}
       --compare-runner ${ZT_NATIVE_RUNNER} --compare-library ${ZT_NATIVE_LIBRARY})
   endforeach()
@@ -103,14 +109,14 @@ endforeach()
 # same tick and roll on the same tick for 20 rounds, restarting after each; every restart must
 # resume a whole state and the file keep each section once and the trader's own lines. See
 # two_hosts_run.sh.
-foreach(build native win32 win64)
+foreach(build ${ZT_LINUX_BUILD} ${ZT_WINDOWS_BUILDS})
   zt_callscript_host(${build} where labels)
   add_test(NAME callscript.${build}.two_hosts COMMAND bash
     ${CMAKE_CURRENT_SOURCE_DIR}/two_hosts_run.sh ${where}
     --work ${ZT_CALLSCRIPT_WORK}/callscript.${build}.two_hosts)
   set_tests_properties(callscript.${build}.two_hosts PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED}
     LABELS "${labels}" TIMEOUT 300)
-  if(NOT build STREQUAL "native")
+  if(NOT build STREQUAL "${ZT_LINUX_BUILD}")
     set_tests_properties(callscript.${build}.two_hosts PROPERTIES FIXTURES_REQUIRED zt_wine)
   endif()
 endforeach()
@@ -118,7 +124,7 @@ endforeach()
 # The settings file stays beside the library wherever a terminal keeps it: in a folder whose name
 # holds ".dll", and when the file was renamed in capitals.
 set(ZT_PATH_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/scripts/settings_path.zts)
-foreach(build native win32 win64)
+foreach(build ${ZT_LINUX_BUILD} ${ZT_WINDOWS_BUILDS})
   zt_callscript_test(callscript.${build}.settings_in_dll_folder ${build} ${ZT_PATH_SCRIPT}
     --folder terminal.dll/libraries --expect-settings terminal.dll/libraries/zentravo.ini)
   zt_callscript_test(callscript.${build}.settings_of_capital_name ${build} ${ZT_PATH_SCRIPT}
@@ -143,8 +149,8 @@ set(ZT_LOCALE_936 zh_CN.UTF-8)
 # one case whose whole path must stay under 260 characters.
 string(MD5 ZT_BUILD_HASH "${PROJECT_BINARY_DIR}")
 string(SUBSTRING ${ZT_BUILD_HASH} 0 8 ZT_BUILD_HASH)
-foreach(build native win32 win64)
-  if(build STREQUAL "native")
+foreach(build ${ZT_LINUX_BUILD} ${ZT_WINDOWS_BUILDS})
+  if(build STREQUAL "${ZT_LINUX_BUILD}")
     set(pages 1252)
   else()
     set(pages ${ZT_CODE_PAGES})
@@ -152,7 +158,7 @@ foreach(build native win32 win64)
   foreach(page ${pages})
     set(lang ${ZT_LOCALE_${page}})
     set(suffix)
-    if(NOT build STREQUAL "native")
+    if(NOT build STREQUAL "${ZT_LINUX_BUILD}")
       set(suffix .${page})
     endif()
     foreach(home name IN ZIP_LISTS ZT_USERS ZT_USER_NAMES)
@@ -179,7 +185,7 @@ foreach(build native win32 win64)
 endforeach()
 
 # Only Windows keeps a file from its readers: a settings file held as the guard starts.
-foreach(build win32 win64)
+foreach(build ${ZT_WINDOWS_BUILDS})
   zt_callscript_test(callscript.${build}.held_at_start ${build}
     ${CMAKE_CURRENT_SOURCE_DIR}/scripts/windows/held_at_start.zts
     --golden ${CMAKE_CURRENT_SOURCE_DIR}/golden/windows/held_at_start.txt)
@@ -190,7 +196,7 @@ endforeach()
 # file at once keep every key of both. (A settings file another program holds open exclusively or
 # marks read-only is met through the DLL, by the call scripts held_settings and
 # read_only_settings.)
-foreach(build win32 win64)
+foreach(build ${ZT_WINDOWS_BUILDS})
   string(TOUPPER ${build} upper)
   add_test(NAME wine.${build}.settings_store COMMAND bash
     ${CMAKE_CURRENT_SOURCE_DIR}/wine_run.sh ${ZT_WINE_PREFIX} ${ZT_${upper}_BUILD_DIR}/zt_profile_check.exe

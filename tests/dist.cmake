@@ -1,5 +1,5 @@
 # The trader's zip (make dist), unpacked into a Wine prefix's data folder and run from there.
-if(NOT TARGET zt_callscript)
+if(NOT TARGET zt_callscript OR NOT ZT_WINDOWS_BUILDS)
   return()
 endif()
 add_test(NAME dist.package COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/dist_check.sh
