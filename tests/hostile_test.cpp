@@ -335,9 +335,9 @@ void ExpectACycleInMemory(double snapshot) {
 TEST_F(HostileTest, AReadOnlyFolderIsReadAndNeverChanged) {
   const std::string stored = "[SNAP]\r\nEquity Snap=1000.00\r\nInitial Equity=900.00\r\n";
   WriteFile(Ini(), stored);
-  // A rewrite goes through a temporary file beside the settings file; a folder in its place
+  // Every rewrite first takes the lock file beside the settings file; a folder in its place
   // stops it even for root, for whom the permission bits below mean nothing.
-  const std::string blocker = Ini() + "." + std::to_string(getpid()) + ".tmp";
+  const std::string blocker = Ini() + ".lock";
   ASSERT_TRUE(std::filesystem::create_directory(blocker));
   ASSERT_EQ(chmod(folder.path.c_str(), 0555), 0);
 
@@ -348,12 +348,10 @@ TEST_F(HostileTest, AReadOnlyFolderIsReadAndNeverChanged) {
   chmod(folder.path.c_str(), 0755);
   EXPECT_EQ(ReadFile(Ini()), stored);
   EXPECT_TRUE(std::filesystem::is_empty(blocker));
-  // The file and the blocker: nothing else was created, but for the empty lock file a changing
-  // write takes first (root may create it in the read-only folder).
+  // The file and the blocker: no write was made without the lock, so nothing else was created.
   int others = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder.path)) {
-    const bool lock = entry.path().extension() == ".lock" && std::filesystem::file_size(entry) == 0;
-    if (!lock && entry.path() != Ini() && entry.path() != blocker) ++others;
+    if (entry.path() != Ini() && entry.path() != blocker) ++others;
   }
   EXPECT_EQ(others, 0);
 }

@@ -441,6 +441,31 @@ TEST(ProfileWriteFailure, FailedRewriteRemovesTheTemporaryFile) {
   EXPECT_EQ(Names(folder), std::vector<std::string>{"zentravo.ini"});
 }
 
+// A statistics file on a full disk: a file cut short is removed rather than left to read as a
+// complete report, and only a name already taken is told apart as such.
+TEST(ProfileWriteFailure, ANewTextFileCutShortIsRemoved) {
+  TempFolder folder;
+  const std::string path = folder.File("zentravo-stat.csv");
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  zt::platform::FileProblem problem = zt::platform::FileProblem::none;
+  const bool written = zt::platform::WriteNewTextFile(path.c_str(), Pattern(20000), &problem);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(problem, zt::platform::FileProblem::failed);
+  EXPECT_TRUE(Names(folder).empty());
+
+  WriteFile(path, "earlier");
+  EXPECT_FALSE(zt::platform::WriteNewTextFile(path.c_str(), "#,DD,Margin\n", &problem));
+  EXPECT_EQ(problem, zt::platform::FileProblem::exists);
+  EXPECT_EQ(ReadFile(path), "earlier");
+}
+
 TEST(ProfileWrite, RewriteKeepsThePermissionBits) {
   TempFolder folder;
   const std::string path = folder.File("zentravo.ini");

@@ -87,6 +87,10 @@ int ZhInit()
 void ZhDeinit()
   {
    EventKillTimer();
+   // Any export puts the settings writes a held file kept back into it: asked here, the last of
+   // them land before the terminal unloads the library, rather than in its short last try at
+   // unload (which the loader waits for).
+   GetEquitySnap();
    if(GlobalVariableCheck(ZH_LOCK) && (int)GlobalVariableGet(ZH_LOCK) == HostChartHandle())
      {
       GlobalVariableDel(ZH_LOCK);

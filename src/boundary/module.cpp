@@ -1,6 +1,5 @@
-// Module start-up: as the library is loaded it learns where it lies, and so where its settings
-// file is; as it is unloaded, settings writes still held get a last try.
-#include <cstdlib>
+#include "boundary/module.h"
+
 
 #include "core/guard_state.h"
 #include "platform/platform.h"
@@ -26,17 +25,13 @@ void OnLibraryLoad() {
   platform::RemoveAbandonedWrites(core::guard.settingsPath);
 }
 
-// Runs when the library is unloaded, or the process ends normally: settings writes a locked file
-// held back at the last call get one more try, so a guard stopped right after another program let
-// go of the file loses nothing.
-void OnLibraryUnload() { settings::CommitBeforeUnload(); }
-
 // Runs once when the library is loaded into a process, before any export can be called: the
 // C++ runtime initialises this (on Windows during the loader's process-attach notification,
-// elsewhere with the library's other load-time initialisers). Its exit function belongs to this
-// library: the runtime calls it as the library is unloaded (dlclose, FreeLibrary) or at a normal
-// exit. Thread notifications change nothing.
-[[maybe_unused]] const bool loaded = (OnLibraryLoad(), std::atexit(OnLibraryUnload) == 0);
+// elsewhere with the library's other load-time initialisers).
+[[maybe_unused]] const bool loaded = (OnLibraryLoad(), true);
 
 }  // namespace
+
+void OnLibraryUnload() { settings::CommitBeforeUnload(); }
+
 }  // namespace zt::boundary

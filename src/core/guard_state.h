@@ -39,6 +39,7 @@ enum class SettingsTrouble : unsigned char {
   noLocation,   // the library could not learn where it lies: nothing is persisted
   locked,       // another program holds the settings file
   readOnly,     // the settings file or its folder may not be written
+  noPermission, // the settings file's permissions refuse us its replacement
   tooLarge,     // the settings file is over the store's size limit: left untouched
   foreignText,  // the settings file is in an encoding the store does not rewrite: left untouched
   failed,       // any other failure: no such folder, a full disk
@@ -47,8 +48,9 @@ enum class SettingsTrouble : unsigned char {
 struct Persistence {
   SettingsTrouble settings;  // after the settings store's most recent write
   SettingsTrouble startRead; // why the last start could not read the settings file it found
-                             // (none: it read it, or there was none); the start then began from
-                             // the host's equity and left the stored values as they were
+                             // (none: it read it, there was none, or a later look could read
+                             // it); the start then began from the host's equity and the first
+                             // entries, and writes are held until the file can be read
   bool statisticsUnwritten;  // the last statistics file due could not be created
 };
 

@@ -18,8 +18,7 @@ void CopyHostTag(std::string_view hostTag) {
   core::guard.hostTag[length] = '\0';
 }
 
-// A position restored from the settings file (or written there by hand) is brought into its
-// table, so no later read or step can leave it.
+// A position restored from the settings file (or written there by hand) brought into its table.
 int ClampInto(int value, int size) { return std::clamp(value, 0, size - 1); }
 
 // The stop losses the list holds: its positive amounts stand first, one after another.
@@ -36,12 +35,16 @@ double GuardStart(std::string_view hostTag, double* initialEquity, double equity
                   std::string_view increaseTargets, std::string_view stopLosses) {
   CopyHostTag(hostTag);
 
-  // A settings file that is there but cannot be read (another program holds it, it is too large
-  // or UTF-16) gives the defaults, so the start begins from the host's equity; nothing it could
-  // not read is written back over it, so the stored history survives for the next start.
+  // A settings file that is there but cannot be read (another program holds it for longer than
+  // the start waits, it is too large or UTF-16) gives the defaults, so the start begins from the
+  // host's equity and the first entries, and takes nothing from later reads that might succeed
+  // (a snapshot of its own beside stored positions would be neither history). That trouble stays
+  // until the file can be read: nothing the start could not read is written over meanwhile.
   core::SettingsTrouble& startRead = core::guard.persistence.startRead;
   char storedSnapshotText[platform::kProfileValueCapacity];
-  startRead = settings::ReadAmountText(settings::kEquitySnapKey, storedSnapshotText);
+  startRead = settings::ReadAmountText(settings::kEquitySnapKey, storedSnapshotText,
+                                       platform::kStartReadWaitMs);
+  const bool fileRead = startRead == core::SettingsTrouble::none;
   const double storedSnapshot = core::ParseAmount(storedSnapshotText);
   const bool resumed = core::IsUsableEquity(storedSnapshot);
   if (resumed) {
@@ -53,7 +56,7 @@ double GuardStart(std::string_view hostTag, double* initialEquity, double equity
   }
   // A resumed snapshot is written back as read; one taken from the equity is stored as an amount,
   // so that a restart before the first roll resumes it rather than the equity of that moment.
-  if (startRead == core::SettingsTrouble::none) {
+  if (fileRead) {
     if (resumed) {
       settings::WriteAmountText(settings::kEquitySnapKey, storedSnapshotText);
     } else {
@@ -66,14 +69,12 @@ double GuardStart(std::string_view hostTag, double* initialEquity, double equity
   if (core::IsUsableEquity(hostInitialEquity)) {
     core::guard.initialEquity = hostInitialEquity;
     settings::WriteAmount(settings::kInitialEquityKey, core::guard.initialEquity);
-  } else if (const double stored = settings::ReadAmount(settings::kInitialEquityKey, &startRead);
+  } else if (const double stored = fileRead ? settings::ReadAmount(settings::kInitialEquityKey) : 0.0;
              core::IsUsableEquity(stored)) {
     core::guard.initialEquity = stored;
   } else {
     core::guard.initialEquity = core::guard.snapshot;
-    if (startRead == core::SettingsTrouble::none) {
-      settings::WriteAmount(settings::kInitialEquityKey, core::guard.initialEquity);
-    }
+    if (fileRead) settings::WriteAmount(settings::kInitialEquityKey, core::guard.initialEquity);
   }
   if (initialEquity != nullptr) *initialEquity = core::guard.initialEquity;
 
@@ -88,22 +89,21 @@ double GuardStart(std::string_view hostTag, double* initialEquity, double equity
   PositiveListParser(increaseTargets, core::guard.increaseTargets);
   PositiveListParser(stopLosses, core::guard.stopLosses);
 
-  // The file read before stays the answer when a later read fails: the start already began
-  // from the host's equity, or resumed the snapshot the file gave.
-  core::SettingsTrouble indexRead = core::SettingsTrouble::none;
-  core::guard.tpSet = ClampInto(settings::ReadIndex(settings::kTakeProfitSetKey, &indexRead), core::kTargetSets);
-  if (startRead == core::SettingsTrouble::none) startRead = indexRead;
-  core::guard.tpIndex = ClampInto(settings::ReadIndex(settings::kTakeProfitIndexKey), core::kSetPositions);
-  core::guard.ddSet = ClampInto(settings::ReadIndex(settings::kDrawdownSetKey), core::kTargetSets);
-  core::guard.ddIndex = ClampInto(settings::ReadIndex(settings::kDrawdownIndexKey), core::kSetPositions);
+  // Each position is brought into its table, so no later read or step can leave it.
+  const auto stored = [fileRead](std::string_view key) {
+    return fileRead ? settings::ReadIndex(key) : 0;
+  };
+  core::guard.tpSet = ClampInto(stored(settings::kTakeProfitSetKey), core::kTargetSets);
+  core::guard.tpIndex = ClampInto(stored(settings::kTakeProfitIndexKey), core::kSetPositions);
+  core::guard.ddSet = ClampInto(stored(settings::kDrawdownSetKey), core::kTargetSets);
+  core::guard.ddIndex = ClampInto(stored(settings::kDrawdownIndexKey), core::kSetPositions);
   core::guard.reachedDrawdownTarget = core::CurrentDrawdownTarget();
   // The increase targets already passed and the stop loss reached are resumed too (a file
   // without them starts both from their first entries). The stop loss never rests past the last
   // one the list holds: a list made shorter since would otherwise leave a stop loss of 0.
-  core::guard.increaseIndex =
-      std::clamp(settings::ReadIndex(settings::kIncreaseIndexKey), 0, core::kListEntries);
-  core::guard.stopLossIndex = ClampInto(settings::ReadIndex(settings::kStopLossIndexKey),
-                                        std::max(StopLossCount(), 1));
+  core::guard.increaseIndex = std::clamp(stored(settings::kIncreaseIndexKey), 0, core::kListEntries);
+  core::guard.stopLossIndex =
+      ClampInto(stored(settings::kStopLossIndexKey), std::max(StopLossCount(), 1));
 
   core::guard.cycleIndex = 0;
   core::guard.lastCloseMargin = 0.0;

@@ -39,13 +39,21 @@ bool KeepFullLocation(std::string_view shortForm, std::string_view fullForm);
 // ---- Why a write did not land ----------------------------------------------------------------
 
 enum class FileProblem {
-  none,         // written, or nothing to change
-  locked,       // another program holds the file (or its folder entry) without sharing it
-  readOnly,     // the file or its folder may not be written
-  tooLarge,     // the file, or its rewrite, is more than the store holds: left untouched
-  foreignText,  // a UTF-16 file, which the store does not rewrite: left untouched
-  failed,       // anything else: no such folder, a full disk, a path that cannot be named
+  none,          // written, or nothing to change
+  locked,        // another program holds the file (or its folder entry) without sharing it
+  readOnly,      // the file or its folder may not be written
+  noPermission,  // the file's permissions (or a guard of the system's) refuse us its replacement
+  tooLarge,      // the file, or its rewrite, is more than the store holds: left untouched
+  foreignText,   // a UTF-16 file, which the store does not rewrite: left untouched
+  exists,        // a new file was asked for and one of that name is there
+  failed,        // anything else: no such folder, a full disk, a path that cannot be named
 };
+
+// How long a read or write waits, at most, for a file or lock another program holds, in
+// milliseconds of a monotonic clock. A write is the guard's answer to an event on the host's tick
+// thread; a start is rare, and a trader would rather wait two seconds than lose the history.
+constexpr int kUsualWaitMs = 20;
+constexpr int kStartReadWaitMs = 2000;
 
 // ---- Private-profile (INI) files -------------------------------------------------------------
 
@@ -56,10 +64,15 @@ constexpr int kProfileValueCapacity = 64;
 // the value trimmed of blanks and one pair of matching outer quotes, cut to 63 characters.
 // A missing file, section or key gives fallback (trimmed, cut the same way). So does a file that
 // is there but cannot be read: problem, when not null, then receives why (locked: another
-// program holds it, waited for up to 20 ms; tooLarge, foreignText, failed), and none otherwise.
+// program holds it, waited for up to waitMs; tooLarge, foreignText, failed), and none otherwise.
 // Returns the length.
 int ReadProfileString(const char* path, std::string_view section, std::string_view key,
-                      std::string_view fallback, char* out, FileProblem* problem = nullptr);
+                      std::string_view fallback, char* out, FileProblem* problem = nullptr,
+                      int waitMs = kUsualWaitMs);
+
+// Whether the INI file at path can be read now (one try, no wait): none when it can or is
+// missing, else why not, as for ReadProfileString.
+FileProblem ProfileReadable(const char* path);
 
 // Reads section/key as a decimal (or 0x hexadecimal) integer, stopping at the first character
 // that is not a digit: "2.7" reads 2, "12abc" 12, "abc" 0. A missing or empty value gives
@@ -95,9 +108,9 @@ struct ProfileWrite {
 
 // How WriteProfile goes about its write.
 struct WriteManner {
-  // Wait up to 20 ms for another writer's lock (on Windows up to 20 ms more for a file another
-  // program holds open) before reporting FileProblem::locked; false reports a held lock at once.
-  bool wait = true;
+  // How long the whole write may wait, in all, for another writer's lock and for a file another
+  // program holds open, before it reports FileProblem::locked; 0 tries each step once.
+  int waitMs = kUsualWaitMs;
   // The caller expects the file to hold these values already (it wrote them last): the file is
   // first read without the lock, and when it holds them the write is done. A file is only ever
   // replaced whole, in one step, so that read sees one writer's file, as a read under the lock
@@ -120,9 +133,10 @@ void RemoveAbandonedWrites(const char* path);
 // ---- Other files -----------------------------------------------------------------------------
 
 // Creates a new file at path holding text, with the platform's text-mode line ends ("\n" in
-// text becomes CR LF on Windows). Never replaces an existing file: returns false, writing nothing,
-// when path exists or cannot be created. problem, when not null, receives why (as above; an
-// existing file is FileProblem::failed).
+// text becomes CR LF on Windows), flushed to the disk before it is closed. Never replaces an
+// existing file: returns false, writing nothing, when path exists (problem exists) or cannot be
+// created; a write that fails part way (a full disk) removes what it wrote. problem, when not
+// null, receives why.
 bool WriteNewTextFile(const char* path, std::string_view text, FileProblem* problem = nullptr);
 
 // ---- Terminal windows ------------------------------------------------------------------------

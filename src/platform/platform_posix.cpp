@@ -1,23 +1,15 @@
-// The platform seam on Linux and other POSIX systems. The settings file is kept by our own
-// private-profile store (profile_store.cpp); this file gives it the system's calls to read a
-// file, replace it safely and lock it (file_system.h). Mirrors platform_win32.cpp: same order,
-// same helpers.
-#include <dirent.h>
+// The platform seam on Linux and other POSIX systems: where the library lies, the windows a host
+// names, and the clock. The file services are in file_system_posix.cpp. Mirrors
+// platform_win32.cpp: same order, same helpers.
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/types.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>  // rename only
 #include <cstring>
 #include <ctime>
 
-#include "platform/file_system.h"
 #include "platform/fixed_clock.h"
 #include "platform/platform.h"
 
@@ -40,62 +32,6 @@ std::size_t CopyText(std::string_view text, char* out, std::size_t capacity) {
   if (length > 0) std::memcpy(out, text.data(), length);
   out[length] = '\0';
   return length;
-}
-
-// Writes all of text to an open file, resuming after signals and short writes.
-bool WriteAll(int file, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t put = write(file, text.data(), text.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(put));
-  }
-  return true;
-}
-
-// What a failed file call's error means for the guard.
-FileProblem ProblemOf(int error) {
-  switch (error) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return FileProblem::readOnly;
-    case EAGAIN:
-    case ETXTBSY:
-      return FileProblem::locked;
-    default:
-      return FileProblem::failed;
-  }
-}
-
-// Where a caller does not ask why, the answer goes here.
-FileProblem unasked = FileProblem::none;
-
-// ---- Files ----
-
-// Permissions of a file we create; the process umask applies on top.
-constexpr mode_t kNewFileMode = 0666;
-
-// Reads the whole open file into buffer. Fails when it is not a regular file, is larger than the
-// buffer (tooLarge) or cannot be read. mode receives its permission bits.
-FileProblem ReadWhole(int file, char* buffer, std::size_t capacity, std::size_t& length,
-                      std::uint32_t& mode) {
-  struct stat status {};
-  if (fstat(file, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) {
-    return FileProblem::failed;
-  }
-  if (static_cast<std::uintmax_t>(status.st_size) > capacity) return FileProblem::tooLarge;
-  mode = status.st_mode & 0777;
-  const std::size_t wanted = static_cast<std::size_t>(status.st_size);
-  length = 0;
-  while (length < wanted) {
-    const ssize_t got = read(file, buffer + length, wanted - length);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return ProblemOf(errno);
-    if (got == 0) break;  // the file shrank since fstat
-    length += static_cast<std::size_t>(got);
-  }
-  return FileProblem::none;
 }
 
 // ---- Terminal windows ----
@@ -151,120 +87,6 @@ int ModulePath(char* out, int capacity) {
   out[folderLength] = '/';
   std::memcpy(out + folderLength + 1, info.dli_fname, nameLength + 1);
   return static_cast<int>(folderLength + 1 + nameLength);
-}
-
-// ---- Files the settings store reads and replaces ----
-
-namespace os {
-
-// Nothing here holds a file against readers (our lock is a separate file): waitMs is unused.
-FileProblem ReadWholeFile(const char* path, bool forWriting, int /*waitMs*/, char* buffer,
-                          std::size_t capacity, std::size_t& length, FileFacts& facts) {
-  facts = FileFacts{false, true, 0};
-  length = 0;
-  // A file we may read but not write can still take a write that changes nothing.
-  int file = open(path, (forWriting ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-  if (file < 0 && forWriting && (errno == EACCES || errno == EPERM || errno == EROFS)) {
-    facts.writable = false;
-    file = open(path, O_RDONLY | O_CLOEXEC);
-  }
-  // A missing file is created; a missing folder fails when we create the file.
-  if (file < 0) return errno == ENOENT ? FileProblem::none : ProblemOf(errno);
-  facts.exists = true;
-  const FileProblem problem = ReadWhole(file, buffer, capacity, length, facts.mode);
-  close(file);
-  return problem;
-}
-
-FileProblem ReplaceWholeFile(const char* path, const char* temporaryPath, std::string_view text,
-                             const FileFacts& facts, int /*waitMs: a rename never waits here*/) {
-  // A new file gets kNewFileMode less the umask; an existing file's bits survive exactly.
-  const int file =
-      open(temporaryPath, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
-  if (file < 0) return ProblemOf(errno);
-  bool written = (!facts.exists || fchmod(file, static_cast<mode_t>(facts.mode)) == 0) &&
-                 WriteAll(file, text) && fsync(file) == 0;
-  int error = written ? 0 : errno;
-  if (close(file) != 0 && written) {
-    written = false;
-    error = errno;
-  }
-  if (written && std::rename(temporaryPath, path) == 0) return FileProblem::none;
-  if (written) error = errno;
-  unlink(temporaryPath);
-  return ProblemOf(error);
-}
-
-LockHandle TakeLock(const char* lockPath, int waitMs, FileProblem& problem) {
-  problem = FileProblem::none;
-  const int file = open(lockPath, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
-  if (file < 0) return kNoLock;
-  struct flock lock {};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-  for (int waited = 0;; ++waited) {
-    if (fcntl(file, F_SETLK, &lock) == 0) return file;
-    if (errno == EINTR) continue;
-    if ((errno != EACCES && errno != EAGAIN) || waited >= waitMs) break;
-    const timespec pause{0, 1000000};
-    nanosleep(&pause, nullptr);
-  }
-  problem = errno == EACCES || errno == EAGAIN ? FileProblem::locked : FileProblem::failed;
-  close(file);
-  return kNoLock;
-}
-
-void ReleaseLock(LockHandle lock) {
-  if (lock != kNoLock) close(static_cast<int>(lock));
-}
-
-// Asked once: every rewrite names its temporary file by it. A child forked later keeps the
-// parent's number, which is harmless: a temporary file is only written under the settings lock.
-std::uint32_t ProcessId() {
-  static const std::uint32_t id = static_cast<std::uint32_t>(getpid());
-  return id;
-}
-
-bool HasEnded(std::uint32_t process) {
-  // No signal is sent: kill with 0 only asks whether the process exists. An id beyond pid_t
-  // would name a process group: taken as running.
-  if (process == 0 || process > static_cast<std::uint32_t>(INT32_MAX)) return false;
-  return kill(static_cast<pid_t>(process), 0) != 0 && errno == ESRCH;
-}
-
-std::string_view PathSeparators() { return "/"; }
-
-void VisitFolder(const char* folderPath, void (*visit)(std::string_view name, void* context),
-                 void* context) {
-  DIR* const folder = opendir(folderPath);
-  if (folder == nullptr) return;
-  while (const dirent* entry = readdir(folder)) {
-    const std::string_view name(entry->d_name);
-    if (name != "." && name != "..") visit(name, context);
-  }
-  closedir(folder);
-}
-
-void RemoveFile(const char* path) { unlink(path); }
-
-}  // namespace os
-
-// ---- Other files ----
-
-bool WriteNewTextFile(const char* path, std::string_view text, FileProblem* problem) {
-  FileProblem& result = problem != nullptr ? *problem : unasked;
-  result = FileProblem::failed;
-  path = ResolvePath(path);
-  if (path == nullptr) return false;
-  const int file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (file < 0) {
-    result = ProblemOf(errno);
-    return false;
-  }
-  bool complete = WriteAll(file, text);
-  if (close(file) != 0) complete = false;
-  if (complete) result = FileProblem::none;
-  return complete;
 }
 
 // ---- Terminal windows ----

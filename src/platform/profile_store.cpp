@@ -45,29 +45,51 @@ char resolvedPath[kPathCapacity];
 // room for hand-edited files with very long lines while keeping the static footprint modest.
 constexpr std::size_t kProfileFileCapacity = std::size_t{4} << 20;
 
-// What a temporary file's name adds to the settings file's: ".<process id>.tmp", so that two
-// processes never write into the same one and a leftover names the process that left it.
+// What a temporary file's name adds to the settings file's: ".<process id>-<attempt>.tmp", so
+// that two processes never write into the same one, no attempt meets a file an earlier one left
+// (which a virus scanner may still hold), and a leftover names the process that left it.
 constexpr std::string_view kTemporarySuffix = ".tmp";
 
 // What the lock file's name adds to the settings file's. The lock file stays once made: removing
 // it could let a second writer lock a new file while a third still holds the old one.
 constexpr std::string_view kLockSuffix = ".lock";
 
-// Longest wait for another process's lock, in milliseconds. A write is the guard's answer to an
-// event (a close-all, a step), on the host's tick thread: a writer holds the lock for one small
-// file's rewrite, well under this. On Windows a file another program holds open may make the
-// replace itself wait as long again.
-constexpr int kLockWaitMs = 20;
+// The attempts of this process so far, which number its temporary files.
+std::uint32_t temporaryAttempts = 0;
+// A temporary file of ours could not be removed after a failed attempt: the next write that lands
+// clears this process's leftovers (and those of ended writers) from the folder.
+bool ownLeftovers = false;
+
+// A moment that many milliseconds from now on the monotonic clock.
+struct Deadline {
+  std::uint64_t at;
+};
+Deadline DeadlineIn(int waitMs) {
+  return Deadline{os::MonotonicMs() + static_cast<std::uint64_t>(waitMs < 0 ? 0 : waitMs)};
+}
+bool Passed(Deadline deadline) { return os::MonotonicMs() >= deadline.at; }
 
 // Two file images: the one read from disk, and the rewrite (see ini::ApplyWrites).
 char images[2][kProfileFileCapacity];
 char temporaryPath[kPathCapacity];
 char lockPath[kPathCapacity];
 
+// Reads the whole file at path into images[0], trying again while another program holds it,
+// until deadline.
+FileProblem ReadWithin(const char* path, bool forWriting, Deadline deadline, std::size_t& length,
+                       os::FileFacts& facts) {
+  for (;;) {
+    const FileProblem problem =
+        os::ReadWholeFile(path, forWriting, images[0], kProfileFileCapacity, length, facts);
+    if (problem != FileProblem::locked || Passed(deadline)) return problem;
+    os::Pause();
+  }
+}
+
 // Reads the file at path for reading only. False when it is missing (problem none) or cannot be
 // read (problem says why), and for a UTF-16 file, whose text the store does not read
 // (foreignText).
-bool LoadForReading(const char* path, std::string_view& image, FileProblem& problem) {
+bool LoadForReading(const char* path, int waitMs, std::string_view& image, FileProblem& problem) {
   problem = FileProblem::none;
   if (path == nullptr || *path == '\0') return false;
   path = ResolvePath(path);
@@ -77,8 +99,7 @@ bool LoadForReading(const char* path, std::string_view& image, FileProblem& prob
   }
   std::size_t length = 0;
   os::FileFacts facts{};
-  problem = os::ReadWholeFile(path, false, kLockWaitMs, images[0], kProfileFileCapacity, length,
-                              facts);
+  problem = ReadWithin(path, false, DeadlineIn(waitMs), length, facts);
   image = std::string_view(images[0], length);
   if (problem == FileProblem::none && ini::IsUtf16(image)) problem = FileProblem::foreignText;
   return problem == FileProblem::none && facts.exists;
@@ -94,7 +115,8 @@ bool MakeSiblingPath(const char* path, std::string_view suffix, char* out) {
   return true;
 }
 
-// The temporary file beside path: path.<process id>.tmp. False when the name does not fit.
+// A fresh temporary file beside path: path.<process id>-<attempt>.tmp. False when the name does
+// not fit.
 bool MakeTemporaryPath(const char* path) {
   const std::size_t length = std::strlen(path);
   char* const end = temporaryPath + kPathCapacity;
@@ -102,26 +124,58 @@ bool MakeTemporaryPath(const char* path) {
   std::memcpy(temporaryPath, path, length);
   char* cursor = temporaryPath + length;
   *cursor++ = '.';
-  const std::to_chars_result digits = std::to_chars(cursor, end, os::ProcessId());
-  if (digits.ec != std::errc{}) return false;
-  if (static_cast<std::size_t>(end - digits.ptr) < kTemporarySuffix.size() + 1) return false;
-  std::memcpy(digits.ptr, kTemporarySuffix.data(), kTemporarySuffix.size());
-  digits.ptr[kTemporarySuffix.size()] = '\0';
+  const std::to_chars_result process = std::to_chars(cursor, end, os::ProcessId());
+  if (process.ec != std::errc{} || process.ptr == end) return false;
+  *process.ptr = '-';
+  const std::to_chars_result attempt = std::to_chars(process.ptr + 1, end, ++temporaryAttempts);
+  if (attempt.ec != std::errc{}) return false;
+  if (static_cast<std::size_t>(end - attempt.ptr) < kTemporarySuffix.size() + 1) return false;
+  std::memcpy(attempt.ptr, kTemporarySuffix.data(), kTemporarySuffix.size());
+  attempt.ptr[kTemporarySuffix.size()] = '\0';
   return true;
 }
 
-// The process id in a temporary file's name, "<settings file name>.<digits>.tmp"; 0 when name is
-// not one of ours.
+// The process id in a temporary file's name, "<settings file name>.<digits>[-<digits>].tmp"; 0
+// when name is not one of ours.
 std::uint32_t WriterOf(std::string_view name, std::string_view settingsName) {
   if (!name.starts_with(settingsName) || !name.ends_with(kTemporarySuffix)) return 0;
   name.remove_prefix(settingsName.size());
   name.remove_suffix(kTemporarySuffix.size());
   if (name.size() < 2 || name.front() != '.') return 0;
   name.remove_prefix(1);
+  const std::size_t dash = name.find('-');
+  if (dash != std::string_view::npos) {
+    const std::string_view attempt = name.substr(dash + 1);
+    if (attempt.empty() || attempt.find_first_not_of("0123456789") != std::string_view::npos) {
+      return 0;
+    }
+    name = name.substr(0, dash);
+  }
   std::uint32_t writer = 0;
-  const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), writer);
-  if (error != std::errc{} || end != name.data() + name.size() || writer == 0) return 0;
+  const auto [stop, error] = std::from_chars(name.data(), name.data() + name.size(), writer);
+  if (error != std::errc{} || stop != name.data() + name.size() || writer == 0) return 0;
   return writer;
+}
+
+// Puts text in place of the file at path through a fresh temporary file, trying the replace again
+// while another program holds the file, until deadline. A replace still refused then is told
+// apart: a holder (locked, to be tried again later) from a refusal for good (no permission,
+// read-only), which no waiting mends.
+FileProblem Replace(const char* path, std::string_view text, const os::FileFacts& facts,
+                    Deadline deadline) {
+  if (!MakeTemporaryPath(path)) return FileProblem::failed;
+  FileProblem problem = os::WriteTemporaryFile(temporaryPath, text, facts);
+  while (problem == FileProblem::none) {
+    problem = os::RenameOver(temporaryPath, path);
+    if (problem != FileProblem::locked) break;
+    if (Passed(deadline)) {
+      problem = os::WhyRefused(path);
+      break;
+    }
+    os::Pause();
+  }
+  if (problem != FileProblem::none && !os::RemoveFile(temporaryPath)) ownLeftovers = true;
+  return problem;
 }
 
 // One read-modify-write's first two steps: the file at path read, the entries applied.
@@ -134,11 +188,11 @@ struct Rewrite {
 // The entries are either count entries of section, or (writes not null) count writes across
 // sections.
 Rewrite RewriteOf(const char* path, bool forWriting, std::string_view section,
-                  const ProfileEntry* entries, const ProfileWrite* writes, int count, int waitMs) {
+                  const ProfileEntry* entries, const ProfileWrite* writes, int count,
+                  Deadline deadline) {
   Rewrite rewrite{FileProblem::none, {}, {}};
   std::size_t length = 0;
-  rewrite.problem = os::ReadWholeFile(path, forWriting, waitMs, images[0], kProfileFileCapacity,
-                                      length, rewrite.facts);
+  rewrite.problem = ReadWithin(path, forWriting, deadline, length, rewrite.facts);
   if (rewrite.problem != FileProblem::none) return rewrite;
   const ini::WorkBuffers buffers{images[0], images[1], kProfileFileCapacity};
   const ini::WriteOutcome outcome =
@@ -164,7 +218,7 @@ Rewrite RewriteOf(const char* path, bool forWriting, std::string_view section,
 // entries would write.
 bool AlreadyHolds(const char* path, std::string_view section, const ProfileEntry* entries,
                   const ProfileWrite* writes, int count) {
-  const Rewrite look = RewriteOf(path, false, section, entries, writes, count, 0);
+  const Rewrite look = RewriteOf(path, false, section, entries, writes, count, DeadlineIn(0));
   return look.problem == FileProblem::none && look.facts.exists && look.text.empty();
 }
 
@@ -173,33 +227,47 @@ bool AlreadyHolds(const char* path, std::string_view section, const ProfileEntry
 bool WriteEntries(const char* path, std::string_view section, const ProfileEntry* entries,
                   const ProfileWrite* writes, int count, WriteManner manner, FileProblem& result) {
   if (path == nullptr || *path == '\0' || count < 0) return false;
+  const char* const given = path;
   path = ResolvePath(path);
   if (path == nullptr) return false;
   if (manner.expectUnchanged && AlreadyHolds(path, section, entries, writes, count)) {
     result = FileProblem::none;
     return true;
   }
-  const int waitMs = manner.wait ? kLockWaitMs : 0;
+  const Deadline deadline = DeadlineIn(manner.waitMs);
   // Under the lock, from the file as it is now (another process may have rewritten it since our
   // last look), so that two writers never lose each other's keys. The lock comes first: a second
-  // look at the file after taking it would cost a whole read again.
+  // look at the file after taking it would cost a whole read again. There is no write without
+  // the lock: a lock file that cannot be opened holds the write back, as a held lock does.
   result = FileProblem::none;
-  const os::LockHandle lock = MakeSiblingPath(path, kLockSuffix, lockPath)
-                                  ? os::TakeLock(lockPath, waitMs, result)
-                                  : os::kNoLock;
-  if (result != FileProblem::none) return false;
-  const Rewrite rewrite = RewriteOf(path, true, section, entries, writes, count, waitMs);
+  if (!MakeSiblingPath(path, kLockSuffix, lockPath)) {
+    result = FileProblem::failed;
+    return false;
+  }
+  const os::LockHandle lock = os::OpenLockFile(lockPath, result);
+  if (lock == os::kNoLock) {
+    if (result == FileProblem::none) result = FileProblem::failed;
+    return false;
+  }
+  while (!os::TryLock(lock)) {
+    if (Passed(deadline)) {
+      os::ReleaseLock(lock);
+      result = FileProblem::locked;
+      return false;
+    }
+    os::Pause();
+  }
+  const Rewrite rewrite = RewriteOf(path, true, section, entries, writes, count, deadline);
   result = rewrite.problem;
   if (result == FileProblem::none && !rewrite.text.empty()) {
-    if (!rewrite.facts.writable) {
-      result = FileProblem::readOnly;
-    } else if (!MakeTemporaryPath(path)) {
-      result = FileProblem::failed;
-    } else {
-      result = os::ReplaceWholeFile(path, temporaryPath, rewrite.text, rewrite.facts, waitMs);
-    }
+    result = rewrite.facts.writable ? Replace(path, rewrite.text, rewrite.facts, deadline)
+                                    : FileProblem::readOnly;
   }
   os::ReleaseLock(lock);
+  if (result == FileProblem::none && ownLeftovers) {
+    ownLeftovers = false;
+    RemoveAbandonedWrites(given);
+  }
   return result == FileProblem::none;
 }
 
@@ -249,15 +317,22 @@ bool KeepFullLocation(std::string_view shortForm, std::string_view fullForm) {
 }
 
 int ReadProfileString(const char* path, std::string_view section, std::string_view key,
-                      std::string_view fallback, char* out, FileProblem* problem) {
+                      std::string_view fallback, char* out, FileProblem* problem, int waitMs) {
   FileProblem& result = problem != nullptr ? *problem : unasked;
   std::string_view value = ini::TrimEnd(fallback);  // the service trims only the fallback's end
   std::string_view image;
-  if (LoadForReading(path, image, result)) {
+  if (LoadForReading(path, waitMs, image, result)) {
     const ini::Found found = ini::FindValue(image, section, key);
     if (found.found) value = found.value;
   }
   return static_cast<int>(CopyText(value, out, static_cast<std::size_t>(kProfileValueCapacity)));
+}
+
+FileProblem ProfileReadable(const char* path) {
+  FileProblem problem = FileProblem::none;
+  std::string_view image;
+  LoadForReading(path, 0, image, problem);
+  return problem;
 }
 
 int ReadProfileInt(const char* path, std::string_view section, std::string_view key,

@@ -40,10 +40,13 @@ core::SettingsTrouble TroubleOf(platform::FileProblem problem) {
       return core::SettingsTrouble::locked;
     case platform::FileProblem::readOnly:
       return core::SettingsTrouble::readOnly;
+    case platform::FileProblem::noPermission:
+      return core::SettingsTrouble::noPermission;
     case platform::FileProblem::tooLarge:
       return core::SettingsTrouble::tooLarge;
     case platform::FileProblem::foreignText:
       return core::SettingsTrouble::foreignText;
+    case platform::FileProblem::exists:
     case platform::FileProblem::failed:
       break;
   }
@@ -145,21 +148,32 @@ bool ReadPending(std::string_view section, std::string_view key, char* out) {
   return true;
 }
 
-}  // namespace
+// A start that found the settings file but could not read it began without the stored values;
+// until the file can be read, no write may replace what it holds. True once it can be (or the
+// start read it): the held writes then go over the file as it is, every other line kept.
+bool StoredValuesRead() {
+  core::SettingsTrouble& startRead = core::guard.persistence.startRead;
+  if (startRead == core::SettingsTrouble::none) return true;
+  if (platform::ProfileReadable(Path()) != platform::FileProblem::none) return false;
+  startRead = core::SettingsTrouble::none;
+  return true;
+}
 
-void CommitHeldWrites() {
+// The held writes, in one rewrite that waits at most waitMs in all.
+void Commit(int waitMs) {
   if (!Persisting()) {
     pendingCount = 0;
     retrying = false;
     return;
   }
+  if (!StoredValuesRead()) return;
   std::array<platform::ProfileWrite, kPendingCapacity> writes;
   for (int i = 0; i < pendingCount; ++i) {
     const PendingWrite& write = pending[static_cast<unsigned>(i)];
     writes[static_cast<unsigned>(i)] = {write.section, {write.key, ValueOf(write)}};
   }
   platform::FileProblem problem = platform::FileProblem::none;
-  const platform::WriteManner manner{!retrying, RepeatsLanded()};
+  const platform::WriteManner manner{waitMs, RepeatsLanded()};
   if (platform::WriteProfile(Path(), writes.data(), pendingCount, &problem, manner)) {
     RememberLanded();
     pendingCount = 0;
@@ -168,9 +182,12 @@ void CommitHeldWrites() {
   core::guard.persistence.settings = TroubleOf(problem);
 }
 
+}  // namespace
+
+void CommitHeldWrites() { Commit(retrying ? 0 : platform::kUsualWaitMs); }
+
 void CommitBeforeUnload() {
-  retrying = false;
-  CommitWrites();
+  if (detail::heldWriteCount > 0) Commit(kUnloadWaitMs);
 }
 
 void ForgetWrites() {
@@ -179,10 +196,11 @@ void ForgetWrites() {
   retrying = false;
 }
 
-core::SettingsTrouble ReadAmountText(std::string_view key, char* out) {
+core::SettingsTrouble ReadAmountText(std::string_view key, char* out, int waitMs) {
   if (ReadPending(kSnapSection, key, out)) return core::SettingsTrouble::none;
   platform::FileProblem problem = platform::FileProblem::none;
-  platform::ReadProfileString(Persisting() ? Path() : "", kSnapSection, key, "0", out, &problem);
+  platform::ReadProfileString(Persisting() ? Path() : "", kSnapSection, key, "0", out, &problem,
+                              waitMs);
   return TroubleOf(problem);
 }
 

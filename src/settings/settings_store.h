@@ -35,8 +35,11 @@ constexpr std::string_view kStopLossIndexKey = "SL";
 // Puts the writes held since the last commit into the file, in one rewrite under the file's
 // lock. When it does not land (the file locked by another program, read-only, ...) they stay
 // held, each key with its newest value, and every later call tries again (the first try of new
-// writes waits up to the platform's 20 ms for a lock; a retry of held writes does not wait), so a
+// writes waits up to the platform's 20 ms in all; a retry of held writes does not wait), so a
 // locked file delays a write but never loses it and a restart never resumes half of an event.
+// While the start could not read the file it found (guard.persistence.startRead), the writes
+// are held without a try: each call first looks whether the file can be read now, and only then
+// do they go over it, so nothing the start never read is replaced unseen.
 // Nothing held: returns at once, without a call (every export ends here, the tick path too).
 void CommitHeldWrites();
 namespace detail {
@@ -46,8 +49,10 @@ inline void CommitWrites() {
   if (detail::heldWriteCount > 0) CommitHeldWrites();
 }
 
-// The library is being unloaded: writes still held get a last try that waits for the lock as a
-// first try does. What still cannot land is lost with the process's memory.
+// The library is being unloaded: writes still held get a last try that waits at most
+// kUnloadWaitMs in all (the loader waits for it). What still cannot land is lost with the
+// process's memory.
+constexpr int kUnloadWaitMs = 50;
 void CommitBeforeUnload();
 
 // Whether writes are held that have not reached the file.
@@ -57,9 +62,11 @@ inline bool WritesPending() { return detail::heldWriteCount > 0; }
 void ForgetWrites();
 
 // Reads a [SNAP] key as text, default "0", into out (platform::kProfileValueCapacity bytes).
-// The default also stands for a file that is there but cannot be read (held by another program,
-// too large, UTF-16): the answer then says why, and is SettingsTrouble::none otherwise.
-core::SettingsTrouble ReadAmountText(std::string_view key, char* out);
+// The default also stands for a file that is there but cannot be read (held by another program
+// for longer than waitMs, too large, UTF-16): the answer then says why, and is
+// SettingsTrouble::none otherwise.
+core::SettingsTrouble ReadAmountText(std::string_view key, char* out,
+                                     int waitMs = platform::kUsualWaitMs);
 
 // Reads a [SNAP] key as an amount: its text (default "0") read as a decimal number. trouble, when
 // not null, receives what ReadAmountText answers.

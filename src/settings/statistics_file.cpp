@@ -53,9 +53,13 @@ bool WriteStatisticsFile(const core::CycleRing& drawdowns, const core::CycleRing
   core::TextBuilder text = core::StartText(fileText, kStatisticsFileSize);
   BuildStatisticsText(text, drawdowns, margins);
   char path[kStatisticsPathSize];
+  // Only a name already taken moves on to the next: any other failure (a full disk, a folder
+  // that may not be written) would meet every name alike.
   for (int attempt = 1; attempt <= kStatisticsNameAttempts; ++attempt) {
     BuildStatisticsPath(path, localTime, attempt);
-    if (platform::WriteNewTextFile(path, core::View(text))) return true;
+    platform::FileProblem problem = platform::FileProblem::none;
+    if (platform::WriteNewTextFile(path, core::View(text), &problem)) return true;
+    if (problem != platform::FileProblem::exists) return false;
   }
   return false;
 }

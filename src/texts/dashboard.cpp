@@ -334,6 +334,9 @@ void NoticeLine(TextBuilder& text) {
     case core::SettingsTrouble::readOnly:
       notice = "Settings not saved: read-only";
       break;
+    case core::SettingsTrouble::noPermission:
+      notice = "Settings not saved: no permission";
+      break;
     case core::SettingsTrouble::tooLarge: {
       constexpr std::string_view kTooLarge = "Settings not saved, file too large: ";
       Append(text, kTooLarge);

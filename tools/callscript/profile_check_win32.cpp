@@ -2,7 +2,8 @@
 // from the same starting files, must leave the same bytes. Each case seeds two files alike, writes
 // the guard's sequence through WritePrivateProfileStringA into one and through the store into the
 // other, and compares them. Then two copies of this program write distinct keys into one file at
-// once, and every key of both must be there. (What the guard does with a settings file another
+// once, while this one holds the lock file open for reading and the settings file without delete
+// sharing in bursts, and every key of both must be there. (What the guard does with a settings file another
 // program holds or marks read-only is shown through the DLL: tests/scripts/held_settings.zts and
 // read_only_settings.zts.) Runs under Wine in the tests.
 //
@@ -85,10 +86,46 @@ int RunWriter(const char* path, char writer) {
   return 0;
 }
 
-// Two writers at once on one file; true when neither lost a key of the other's.
+// What other programs on a trader's machine do to the files while the guard writes: a backup or
+// sync tool keeps the lock file open for reading (sharing only reading) the whole time, and a
+// virus scanner opens the settings file without delete sharing in bursts of 100 ms, so that
+// every replace meanwhile is refused.
+struct Interference {
+  std::string settings;
+  volatile LONG stop = 0;
+  int bursts = 0;
+};
+
+DWORD WINAPI ScanInBursts(void* context) {
+  Interference& interference = *static_cast<Interference*>(context);
+  while (InterlockedCompareExchange(&interference.stop, 0, 0) == 0) {
+    const HANDLE held = CreateFileA(interference.settings.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    Sleep(100);
+    if (held != INVALID_HANDLE_VALUE) {
+      CloseHandle(held);
+      ++interference.bursts;
+    }
+    Sleep(30);
+  }
+  return 0;
+}
+
+// Two writers at once on one file, with the interference above; true when neither lost a key of
+// the other's and the trader's own lines survived.
 bool TwoWriters(const std::string& folder) {
   const std::string path = folder + "\\shared.ini";
   Seed(path, "[Mine]\r\nkeep=this\r\n");
+  const HANDLE backup = CreateFileA((path + ".lock").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (backup == INVALID_HANDLE_VALUE) {
+    std::cerr << "cannot hold the lock file open\n";
+    return false;
+  }
+  Interference interference;
+  interference.settings = path;
+  const HANDLE scanner = CreateThread(nullptr, 0, ScanInBursts, &interference, 0, nullptr);
   PROCESS_INFORMATION writers[2]{};
   char self[MAX_PATH];
   GetModuleFileNameA(nullptr, self, MAX_PATH);
@@ -112,7 +149,18 @@ bool TwoWriters(const std::string& folder) {
     CloseHandle(writer.hProcess);
     CloseHandle(writer.hThread);
   }
+  InterlockedExchange(&interference.stop, 1);
+  if (scanner != nullptr) {
+    WaitForSingleObject(scanner, INFINITE);
+    CloseHandle(scanner);
+  }
+  CloseHandle(backup);
   if (!whole) std::cerr << "a writer's write failed\n";
+  if (interference.bursts == 0) {
+    std::cerr << "the scanner never held the file: the check proves nothing\n";
+    whole = false;
+  }
+  std::cout << "the scanner held the settings file " << interference.bursts << " times\n";
   char value[zt::platform::kProfileValueCapacity];
   for (const char writer : {'a', 'b'}) {
     for (int key = 0; key < kWriterKeys; ++key) {
