@@ -6,7 +6,8 @@
 #   MQL5/Libraries/zentravo.dll          the 64-bit DLL       (preset win64)
 #   MQL5/Experts/ZentravoGuard.mq5
 #   MQL5/Include/Zentravo.mqh, ZentravoHost.mqh
-#   Zentravo/host-guide.md, Zentravo/SHA256SUMS (sha256sum -c reads it from the data folder)
+#   Zentravo/host-guide.md, Zentravo/LICENSE, Zentravo/SHA256SUMS (sha256sum -c reads it from the
+#   data folder)
 # Included by the top-level CMakeLists.txt when ZT_PACKAGE is on; builds nothing itself, it packs
 # what the win32 and win64 presets built.
 
@@ -26,7 +27,8 @@ install(FILES ${hosts}/mql4/Zentravo.mqh ${hosts}/shared/ZentravoHost.mqh DESTIN
 install(FILES ${ZT_WIN64_BUILD_DIR}/zentravo.dll DESTINATION MQL5/Libraries)
 install(FILES ${hosts}/mql5/ZentravoGuard.mq5 DESTINATION MQL5/Experts)
 install(FILES ${hosts}/mql5/Zentravo.mqh ${hosts}/shared/ZentravoHost.mqh DESTINATION MQL5/Include)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/host-guide.md DESTINATION Zentravo)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/host-guide.md ${PROJECT_SOURCE_DIR}/LICENSE
+  DESTINATION Zentravo)
 
 # The checksums of every other file, written last, with paths from the data folder.
 install(CODE [[

@@ -28,6 +28,7 @@ MQL5/Experts/ZentravoGuard.mq5
 MQL5/Include/Zentravo.mqh
 MQL5/Include/ZentravoHost.mqh
 MQL5/Libraries/zentravo.dll
+Zentravo/LICENSE
 Zentravo/SHA256SUMS
 Zentravo/host-guide.md"
 found=$(cd "$data" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)

@@ -419,24 +419,28 @@ TEST(ProfileWriteFailure, FilesTheStoreCannotHoldAreLeftAlone) {
   }
 }
 
+// Runs write while files may grow to 4 KiB only, as on a full disk: a longer write fails
+// half-way (EFBIG). Returns what write returned.
+template <typename Action>
+bool OnAFullDisk(Action&& write) {
+  rlimit saved{};
+  EXPECT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool written = write();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  return written;
+}
+
 TEST(ProfileWriteFailure, FailedRewriteRemovesTheTemporaryFile) {
   TempFolder folder;
   const std::string path = folder.File("zentravo.ini");
   const std::string before = "[S]\r\nA=1\r\n; " + Pattern(20000) + "\r\n";
   WriteFile(path, before);
-
-  // Files may grow to 4 KiB only: writing the temporary file fails half-way (EFBIG).
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  rlimit small = saved;
-  small.rlim_cur = 4096;
-  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool written = Write(path, "S", "A", "2");
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
-
-  EXPECT_FALSE(written);
+  EXPECT_FALSE(OnAFullDisk([&] { return Write(path, "S", "A", "2"); }));
   EXPECT_EQ(ReadFile(path), before);
   EXPECT_EQ(Names(folder), std::vector<std::string>{"zentravo.ini"});
 }
@@ -446,17 +450,9 @@ TEST(ProfileWriteFailure, FailedRewriteRemovesTheTemporaryFile) {
 TEST(ProfileWriteFailure, ANewTextFileCutShortIsRemoved) {
   TempFolder folder;
   const std::string path = folder.File("zentravo-stat.csv");
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  rlimit small = saved;
-  small.rlim_cur = 4096;
-  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   zt::platform::FileProblem problem = zt::platform::FileProblem::none;
-  const bool written = zt::platform::WriteNewTextFile(path.c_str(), Pattern(20000), &problem);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
-  EXPECT_FALSE(written);
+  EXPECT_FALSE(OnAFullDisk(
+      [&] { return zt::platform::WriteNewTextFile(path.c_str(), Pattern(20000), &problem); }));
   EXPECT_EQ(problem, zt::platform::FileProblem::failed);
   EXPECT_TRUE(Names(folder).empty());
 
