@@ -4,6 +4,10 @@
 // The translation is mechanical and deliberately narrow: it knows the handful of constructs the
 // shipped expert advisors use and refuses everything else with "file:line: message", so a change
 // to an EA that the double cannot follow breaks the build instead of being silently mistranslated.
+// It refuses as well what MetaEditor would refuse and C++ would take: C++-only words, an assigned
+// input, an array parameter without &, an .mq4 without #property strict. A name of the other
+// language fails when the generated header compiles: each program opens only its own language's
+// namespace of the double (double/mql_types.h).
 #pragma once
 
 #include <stdexcept>

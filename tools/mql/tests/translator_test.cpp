@@ -2,6 +2,7 @@
 // the build with the MQL file and line, never pass through half-translated.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -22,33 +23,50 @@ protected:
         std::ofstream(dir / name) << text;
         return (dir / name).string();
     }
+    // An .mq4 whose line 1 is #property strict, as every .mq4 must open: the source's own lines
+    // start at line 2.
     std::string translate(const std::string& source) {
-        return mqlx::translate({write("Ea.mq4", source), {dir.string()}, "ea", {}});
+        return mqlx::translate({write("Ea.mq4", "#property strict\n" + source), {dir.string()}, "ea", {}});
     }
     // The refusal's message, "" when the source was accepted.
-    std::string refusal(const std::string& source) {
+    std::string refusal(const std::string& source, const std::string& name = "") {
         try {
-            translate(source);
+            if (name.empty()) translate(source);
+            else mqlx::translate({write(name, source), {dir.string()}, "ea", {}});
         } catch (const mqlx::Refused& e) {
             return e.what();
         }
         return "";
     }
+    // The compiler's errors for the translated source over the terminal double, "" when it
+    // compiles.
+    std::string compileErrors(const std::string& name, const std::string& source) {
+        std::ofstream(dir / "Ea.h") << mqlx::translate({write(name, source), {dir.string()}, "ea", {}});
+        write("Ea.cpp", "#include \"Ea.h\"\n");
+        const std::string command = std::string(ZT_CXX) + " -std=c++20 -fsyntax-only " + ZT_DOUBLE_INCLUDES +
+                                    " -I" + dir.string() + " " + (dir / "Ea.cpp").string() + " 2>&1";
+        std::string output;
+        FILE* compiler = popen(command.c_str(), "r");
+        if (!compiler) return "cannot run " + command;
+        char chunk[4096];
+        while (size_t n = fread(chunk, 1, sizeof chunk, compiler)) output.append(chunk, n);
+        return pclose(compiler) == 0 ? "" : output;
+    }
 };
 
 TEST_F(Translator, RefusesUnknownConstructsNamingFileAndLine) {
-    EXPECT_EQ(refusal("int a;\nclass Box { };\n"), "Ea.mq4:2: construct not known to the terminal double: class");
-    EXPECT_EQ(refusal("#property strict\n#ifdef X\n"), "Ea.mq4:2: unknown preprocessor line: #ifdef");
-    EXPECT_EQ(refusal("#define TWICE(x) (2*(x))\n"), "Ea.mq4:1: only object-like #define is known");
-    EXPECT_EQ(refusal("\n\n#include <Missing.mqh>\n"), "Ea.mq4:3: include file not found: Missing.mqh");
+    EXPECT_EQ(refusal("int a;\nclass Box { };\n"), "Ea.mq4:3: construct not known to the terminal double: class");
+    EXPECT_EQ(refusal("#property strict\n#ifdef X\n"), "Ea.mq4:3: unknown preprocessor line: #ifdef");
+    EXPECT_EQ(refusal("#define TWICE(x) (2*(x))\n"), "Ea.mq4:2: only object-like #define is known");
+    EXPECT_EQ(refusal("\n\n#include <Missing.mqh>\n"), "Ea.mq4:4: include file not found: Missing.mqh");
     EXPECT_EQ(refusal("void f()\n  {\n   static int calls = 0;\n  }\n"),
-              "Ea.mq4:3: construct not known to the terminal double: static");
-    EXPECT_EQ(refusal("int table[2] = {1, 2};\n"), "Ea.mq4:1: array initialisers are not known");
-    EXPECT_EQ(refusal("int grid[2][3];\n"), "Ea.mq4:1: multi-dimensional arrays are not known");
-    EXPECT_EQ(refusal("datetime start = D'2020.01.01';\n"), "Ea.mq4:1: date and colour literals are not known");
-    EXPECT_EQ(refusal("#import \"x.dll\"\n   int F(int a);\n"), "Ea.mq4:2: #import block is not closed");
+              "Ea.mq4:4: construct not known to the terminal double: static");
+    EXPECT_EQ(refusal("int table[2] = {1, 2};\n"), "Ea.mq4:2: array initialisers are not known");
+    EXPECT_EQ(refusal("int grid[2][3];\n"), "Ea.mq4:2: multi-dimensional arrays are not known");
+    EXPECT_EQ(refusal("datetime start = D'2020.01.01';\n"), "Ea.mq4:2: date and colour literals are not known");
+    EXPECT_EQ(refusal("#import \"x.dll\"\n   int F(int a);\n"), "Ea.mq4:3: #import block is not closed");
     EXPECT_EQ(refusal("#import \"x.dll\"\n   int F(int a[]);\n#import\n"),
-              "Ea.mq4:2: arrays go to a DLL by reference");
+              "Ea.mq4:3: arrays go to a DLL by reference");
 }
 
 TEST_F(Translator, FollowsIncludesAndReportsLinesOfTheIncludedFile) {
@@ -82,8 +100,61 @@ TEST_F(Translator, RewritesArraysImportsAndInputs) {
 TEST_F(Translator, SkipsIncludesTheDoubleProvidesAndPicksTheDialectByExtension) {
     const std::string source = write("Ea.mq5", "#include <Trade\\Trade.mqh>\nint x;\n");
     const std::string out = mqlx::translate({source, {dir.string()}, "ea", {"Trade/Trade.mqh"}});
-    EXPECT_NE(out.find("using namespace mql5;"), std::string::npos) << out;
+    EXPECT_NE(out.find("using namespace mql::mql5;"), std::string::npos) << out;
     EXPECT_THROW(mqlx::translate({source, {dir.string()}, "ea", {}}), mqlx::Refused);
+}
+
+TEST_F(Translator, RefusesCppWordsMqlDoesNotHave) {
+    EXPECT_EQ(refusal("int a = static_cast<int>(2.5);\n"), "Ea.mq4:2: static_cast is C++, not MQL");
+    EXPECT_EQ(refusal("void f()\n  {\n   auto n = 3;\n  }\n"), "Ea.mq4:4: auto is C++, not MQL");
+    EXPECT_EQ(refusal("\n#define NONE nullptr\n"), "Ea.mq4:3: nullptr is C++, not MQL");
+}
+
+TEST_F(Translator, RefusesAssigningAnInput) {
+    EXPECT_EQ(refusal("input int Attempts = 3;\nvoid f()\n  {\n   Attempts = 4;\n  }\n"),
+              "Ea.mq4:5: input Attempts is read-only");
+    EXPECT_EQ(refusal("void f()\n  {\n   Attempts++;\n  }\ninput int Attempts = 3;\n"),
+              "Ea.mq4:4: input Attempts is read-only");
+    EXPECT_EQ(refusal("input int A = 1, Attempts = 3;\nvoid f() { Attempts += 1; }\n"),
+              "Ea.mq4:3: input Attempts is read-only");
+    // A parameter or local of the same name is the function's own variable.
+    EXPECT_EQ(refusal("input int Attempts = 3;\nvoid f(int Attempts) { Attempts = 4; }\n"
+                      "void g() { int Attempts = 1; Attempts--; }\n"), "");
+}
+
+TEST_F(Translator, RefusesArraysPassedByValue) {
+    EXPECT_EQ(refusal("void f(int n, double prices[])\n  {\n  }\n"),
+              "Ea.mq4:2: array parameter prices is passed by value: MQL passes arrays by reference only "
+              "(double &prices[])");
+    EXPECT_EQ(refusal("\nvoid f(const string names[]) { }\n"),
+              "Ea.mq4:3: array parameter names is passed by value: MQL passes arrays by reference only "
+              "(string &names[])");
+}
+
+TEST_F(Translator, RequiresPropertyStrictInAnMq4) {
+    EXPECT_EQ(refusal("int a;\n", "Ea.mq4"),
+              "Ea.mq4:1: #property strict is missing: without it MetaEditor compiles the old MQL4");
+    // An included file's #property does not make the program strict.
+    write("Lib.mqh", "#property strict\n");
+    EXPECT_EQ(refusal("#include <Lib.mqh>\n", "Ea.mq4"),
+              "Ea.mq4:1: #property strict is missing: without it MetaEditor compiles the old MQL4");
+    EXPECT_EQ(refusal("int a;\n", "Ea.mq5"), "");
+}
+
+// Each program compiles against its own language's room of the double only: a name of the other
+// language, or of the double's machinery, is a compile error at the MQL line that uses it.
+TEST_F(Translator, EachLanguageSeesOnlyItsOwnNames) {
+    const std::string mq4 = compileErrors("Ea.mq4",
+        "#property strict\nbool own = IsConnected();\nint other = PositionsTotal();\n"
+        "int machinery = T().timerMs;\n");
+    EXPECT_EQ(mq4.find("Ea.mq4:2:"), std::string::npos) << mq4;
+    EXPECT_NE(mq4.find("Ea.mq4:3:"), std::string::npos) << mq4;
+    EXPECT_NE(mq4.find("Ea.mq4:4:"), std::string::npos) << mq4;
+    const std::string mq5 = compileErrors("Ea.mq5",
+        "int own = PositionsTotal();\nint other = OP_BUY;\nbool found = ObjectFind(\"label\") == 0;\n");
+    EXPECT_EQ(mq5.find("Ea.mq5:1:"), std::string::npos) << mq5;
+    EXPECT_NE(mq5.find("Ea.mq5:2:"), std::string::npos) << mq5;
+    EXPECT_NE(mq5.find("Ea.mq5:3:"), std::string::npos) << mq5;
 }
 
 }  // namespace

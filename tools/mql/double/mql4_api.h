@@ -1,0 +1,132 @@
+// mql4_api.h - what only MQL4 has: the 32-bit terminal's account and checkup functions, its
+// order pool (OrderSelect and the Order* accessors, OrderClose, OrderDelete, MarketInfo) and the
+// name-only object forms. A translated .mq4 sees these beside mql::shared; a .mq5 does not.
+#pragma once
+
+#include <algorithm>
+#include <string>
+
+#include "mql_common.h"
+
+namespace mql {
+
+// The order the last OrderSelect chose, in the pool it chose from.
+inline const Order& selectedOrder() {
+    Terminal& t = T();
+    const auto& pool = t.selectedHistory ? t.history : t.orders;
+    if (t.selected < 0 || t.selected >= static_cast<int>(pool.size())) throw CriticalError("no order selected");
+    return pool[static_cast<size_t>(t.selected)];
+}
+// OrderClose and OrderDelete: the terminal may refuse; either way the call is recorded.
+inline bool tradeCall(const char* function, int ticket, double price, int slippage, bool close) {
+    Terminal& t = T();
+    auto it = std::find_if(t.orders.begin(), t.orders.end(), [&](const Order& o) { return o.ticket == ticket; });
+    int error = ERR_INVALID_TICKET;
+    if (it != t.orders.end() && (close ? it->type <= OP_SELL : it->type > OP_SELL))
+        error = t.tradeError(*it, price, slippage, close);
+    t.trades.push_back({function, ticket, price, slippage, error});
+    t.lastError = error;
+    if (error != 0) return false;
+    if (close) t.balance += it->profit;
+    t.orders.erase(it);
+    return true;
+}
+
+namespace mql4 {
+
+// docs.mql4.com/check/isconnected
+inline bool IsConnected() { return T().connected; }
+// docs.mql4.com/check/istradeallowed
+inline bool IsTradeAllowed() { return T().tradeAllowed; }
+// docs.mql4.com/account/accountleverage
+inline int AccountLeverage() { return static_cast<int>(T().leverage); }
+// docs.mql4.com/account/accountnumber
+inline int AccountNumber() { return static_cast<int>(T().login); }
+// docs.mql4.com/account/accountserver
+inline string AccountServer() { return T().server; }
+// docs.mql4.com/check/isdllsallowed
+inline bool IsDllsAllowed() { return T().dllsAllowed; }
+// docs.mql4.com/check/istradecontextbusy
+inline bool IsTradeContextBusy() { return T().contextBusy; }
+// docs.mql4.com/check/istesting
+inline bool IsTesting() { return T().tester; }
+// docs.mql4.com/account/accountequity
+inline double AccountEquity() { return T().equity(); }
+// docs.mql4.com/account/accountmargin
+inline double AccountMargin() { return T().margin; }
+// docs.mql4.com/account/accountfreemargin
+inline double AccountFreeMargin() { return T().equity() - T().margin; }
+// docs.mql4.com/chart_operations/windowhandle
+inline int WindowHandle(string symbol, int timeframe) {
+    return symbol == T().chartSymbol && timeframe == T().chartPeriod ? T().chartHandle : 0;
+}
+
+// ---- trading ----------------------------------------------------------------------------------
+
+// docs.mql4.com/trading/orderstotal
+inline int OrdersTotal() { return static_cast<int>(T().orders.size()); }
+// docs.mql4.com/trading/orderselect
+inline bool OrderSelect(int index, int select, int pool = MODE_TRADES) {
+    Terminal& t = T();
+    t.selected = -1;
+    t.selectedHistory = pool == MODE_HISTORY;
+    if (t.selectedHistory) {
+        if (select != SELECT_BY_POS || index < 0 || index >= static_cast<int>(t.history.size())) return false;
+        t.selected = index;
+        return true;
+    }
+    if (select == SELECT_BY_POS) {
+        if (index < 0 || index >= OrdersTotal()) return false;
+        t.selected = index;
+        return true;
+    }
+    for (size_t i = 0; i < t.orders.size(); ++i)
+        if (t.orders[i].ticket == index) t.selected = static_cast<int>(i);
+    return t.selected >= 0;
+}
+// docs.mql4.com/trading/ordershistorytotal
+inline int OrdersHistoryTotal() { return static_cast<int>(T().history.size()); }
+// docs.mql4.com/trading/orderprofit
+inline double OrderProfit() { return selectedOrder().profit; }
+// docs.mql4.com/trading/orderticket
+inline int OrderTicket() { return selectedOrder().ticket; }
+// docs.mql4.com/trading/ordertype
+inline int OrderType() { return selectedOrder().type; }
+// docs.mql4.com/trading/orderlots
+inline double OrderLots() { return selectedOrder().lots; }
+// docs.mql4.com/trading/orderopentime
+inline datetime OrderOpenTime() { return selectedOrder().openTime; }
+// docs.mql4.com/trading/ordersymbol
+inline string OrderSymbol() { return selectedOrder().symbol; }
+// docs.mql4.com/series/refreshrates
+inline bool RefreshRates() { return true; }
+// docs.mql4.com/marketinformation/marketinfo
+inline double MarketInfo(string symbol, int type) {
+    auto it = T().quotes.find(symbol);
+    if (it == T().quotes.end()) return 0.0;
+    switch (type) {
+        case MODE_BID: return it->second.bid;
+        case MODE_ASK: return it->second.ask;
+        case MODE_POINT: return it->second.point;
+        case MODE_DIGITS: return it->second.digits;
+        default: return 0.0;
+    }
+}
+
+// docs.mql4.com/trading/orderclose (arrow_color may be left out: no arrow)
+inline bool OrderClose(int ticket, double lots, double price, int slippage, color arrow_color = clrNONE) {
+    (void)lots; (void)arrow_color;
+    return tradeCall("OrderClose", ticket, price, slippage, true);
+}
+// docs.mql4.com/trading/orderdelete (arrow_color may be left out: no arrow)
+inline bool OrderDelete(int ticket, color arrow_color = clrNONE) {
+    (void)arrow_color;
+    return tradeCall("OrderDelete", ticket, 0.0, 0, false);
+}
+
+// docs.mql4.com/objects/objectdelete, docs.mql4.com/objects/objectfind: the name-only forms
+inline bool ObjectDelete(string object_name) { return shared::ObjectDelete(0, object_name); }
+inline int ObjectFind(string object_name) { return shared::ObjectFind(0, object_name); }
+
+}  // namespace mql4
+}  // namespace mql

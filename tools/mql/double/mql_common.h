@@ -1,0 +1,196 @@
+// mql_common.h - the MQL functions both languages share, over the scripted terminal: Print and
+// Alert, terminal checkup, timer and clock, e-mail and push, global variables, symbol quotes,
+// the chart and its objects, arrays and the two math helpers the EAs use.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include "mql_strings.h"
+#include "mql_terminal.h"
+
+namespace mql {
+
+// ArrayInitialize's one body for every element type the reference lists.
+template <class E> int initialize(array<E>& a, E value) {
+    std::fill(a.values().begin(), a.values().end(), value);
+    return a.size();
+}
+
+namespace shared {
+
+// docs.mql4.com/common/alert
+template <class... A>
+void Alert(const A&... args) { T().alerts.push_back(joined(args...)); }
+// docs.mql4.com/common/print
+template <class... A>
+void Print(const A&... args) { T().prints.push_back(joined(args...)); }
+
+// ---- checkup and account --------------------------------------------------------------------
+
+// docs.mql4.com/check/terminalinfointeger
+inline int TerminalInfoInteger(int property_id) {
+    switch (property_id) {
+        case TERMINAL_CONNECTED: return T().connected;
+        case TERMINAL_TRADE_ALLOWED: return T().tradeAllowed;
+        case TERMINAL_EMAIL_ENABLED: return T().mailEnabled;
+        case TERMINAL_SCREEN_DPI: return T().screenDpi;
+        default: return T().pushEnabled;
+    }
+}
+// docs.mql4.com/common/sendnotification (a failed push leaves 4250, ERR_NOTIFICATION_SEND_FAILED)
+inline bool SendNotification(string text) {
+    T().pushes.push_back(text);
+    if (!T().pushWorks) T().lastError = 4250;
+    return T().pushWorks;
+}
+// docs.mql4.com/eventfunctions/eventsetmillisecondtimer
+inline bool EventSetMillisecondTimer(int milliseconds) { T().timerMs = milliseconds; return true; }
+// docs.mql4.com/eventfunctions/eventkilltimer
+inline void EventKillTimer() { T().timerMs = 0; }
+// docs.mql4.com/dateandtime/timelocal (the scripted clock: GetTickCount in seconds)
+inline datetime TimeLocal() { return 1700000000LL + T().tickCount / 1000; }
+// docs.mql4.com/dateandtime/timecurrent (the double's server time is its local time)
+inline datetime TimeCurrent() { return TimeLocal(); }
+// docs.mql4.com/globals/globalvariablecheck
+inline bool GlobalVariableCheck(string name) { return T().globals.count(name) > 0; }
+// docs.mql4.com/globals/globalvariableget
+inline double GlobalVariableGet(string name) {
+    auto it = T().globals.find(name);
+    if (it == T().globals.end()) { T().lastError = 4058; return 0.0; }  // ERR_GLOBAL_VARIABLE_NOT_FOUND
+    return it->second;
+}
+// docs.mql4.com/globals/globalvariableset
+inline datetime GlobalVariableSet(string name, double value) {
+    T().globals[name] = value;
+    return TimeLocal();
+}
+// docs.mql4.com/globals/globalvariabledel
+inline bool GlobalVariableDel(string name) { return T().globals.erase(name) > 0; }
+// docs.mql4.com/globals/globalvariablestotal
+inline int GlobalVariablesTotal() { return static_cast<int>(T().globals.size()); }
+// docs.mql4.com/globals/globalvariablename
+inline string GlobalVariableName(int index) {
+    if (index < 0 || index >= GlobalVariablesTotal()) return {};
+    return std::next(T().globals.begin(), index)->first;
+}
+// docs.mql4.com/check/getlasterror (reads and clears the last error)
+inline int GetLastError() { int e = T().lastError; T().lastError = 0; return e; }
+// docs.mql4.com/common/gettickcount
+inline uint GetTickCount() { return T().tickCount; }
+// docs.mql4.com/common/sleep (the scripted clock moves on; nothing waits)
+inline void Sleep(int milliseconds) { T().tickCount += static_cast<uint>(milliseconds); }
+// docs.mql4.com/common/sendmail
+inline bool SendMail(string subject, string some_text) {
+    T().mails.push_back({subject, some_text});
+    return T().mailWorks;
+}
+
+// docs.mql4.com/marketinformation/symbolinfointeger
+inline long long SymbolInfoInteger(string name, ENUM_SYMBOL_INFO_INTEGER prop_id) {
+    (void)prop_id;
+    auto it = T().quotes.find(name);
+    return it == T().quotes.end() ? 0 : it->second.digits;
+}
+
+// docs.mql4.com/marketinformation/symbolinfodouble
+inline double SymbolInfoDouble(string name, ENUM_SYMBOL_INFO_DOUBLE prop_id) {
+    auto it = T().quotes.find(name);
+    if (it == T().quotes.end()) return 0.0;
+    return prop_id == SYMBOL_BID ? it->second.bid : prop_id == SYMBOL_ASK ? it->second.ask : it->second.point;
+}
+
+// ---- chart ------------------------------------------------------------------------------------
+
+// docs.mql4.com/check/symbol
+inline string Symbol() { return T().chartSymbol; }
+// docs.mql4.com/check/period
+inline int Period() { return T().chartPeriod; }
+// docs.mql4.com/chart_operations/chartgetinteger
+inline long long ChartGetInteger(long long chart_id, int prop_id, int sub_window = 0) {
+    (void)chart_id; (void)sub_window;
+    return prop_id == CHART_WINDOW_HANDLE ? T().chartHandle : 0;
+}
+// docs.mql4.com/chart_operations/chartredraw
+inline void ChartRedraw(long long chart_id = 0) { (void)chart_id; ++T().redraws; }
+
+// ---- objects ----------------------------------------------------------------------------------
+// The EAs find their labels by name; they list no objects (ObjectsTotal, ObjectName). MQL5 knows
+// only these chart_id forms; MQL4 also has older name-only ones (mql4_api.h).
+
+// docs.mql4.com/objects/objectdelete
+inline bool ObjectDelete(long long chart_id, string object_name) {
+    (void)chart_id;
+    return T().objects.erase(object_name) > 0;
+}
+// docs.mql4.com/objects/objectfind
+inline int ObjectFind(long long chart_id, string object_name) {
+    (void)chart_id;
+    return T().objects.count(object_name) ? 0 : -1;
+}
+// docs.mql4.com/objects/objectcreate
+inline bool ObjectCreate(long long chart_id, string object_name, ENUM_OBJECT object_type, int sub_window,
+                         datetime time1, double price1) {
+    (void)chart_id; (void)sub_window; (void)time1; (void)price1;
+    if (T().objects.count(object_name)) return false;
+    T().objects[object_name].type = object_type;
+    return true;
+}
+// docs.mql4.com/objects/objectsetinteger
+inline bool ObjectSetInteger(long long chart_id, string object_name, int prop_id,
+                             long long prop_value) {
+    (void)chart_id;
+    auto it = T().objects.find(object_name);
+    if (it == T().objects.end()) return false;
+    it->second.integers[prop_id] = prop_value;
+    return true;
+}
+// docs.mql4.com/objects/objectsetstring
+inline bool ObjectSetString(long long chart_id, string object_name, int prop_id,
+                            string prop_value) {
+    (void)chart_id;
+    auto it = T().objects.find(object_name);
+    if (it == T().objects.end()) return false;
+    it->second.strings[prop_id] = prop_value;
+    return true;
+}
+
+// ---- arrays -----------------------------------------------------------------------------------
+
+// docs.mql4.com/array/arraysize
+template <class E> int ArraySize(const array<E>& a) { return a.size(); }
+// docs.mql4.com/array/arrayresize
+template <class E> int ArrayResize(array<E>& a, int new_size, int reserve_size = 0) {
+    (void)reserve_size;
+    if (a.fixed() || new_size < 0) return -1;
+    a.values().resize(static_cast<size_t>(new_size));
+    return new_size;
+}
+// docs.mql4.com/array/arrayinitialize: the reference lists exactly these element types (there
+// is no uchar form), so an EA that initialises a uchar array does not compile here either.
+inline int ArrayInitialize(array<char>& a, char value) { return initialize(a, value); }
+inline int ArrayInitialize(array<short>& a, short value) { return initialize(a, value); }
+inline int ArrayInitialize(array<int>& a, int value) { return initialize(a, value); }
+inline int ArrayInitialize(array<long long>& a, long long value) { return initialize(a, value); }
+inline int ArrayInitialize(array<float>& a, float value) { return initialize(a, value); }
+inline int ArrayInitialize(array<double>& a, double value) { return initialize(a, value); }
+inline int ArrayInitialize(array<bool>& a, bool value) {
+    std::fill(a.values().begin(), a.values().end(), value ? 1 : 0);
+    return a.size();
+}
+inline int ArrayInitialize(array<uint>& a, uint value) { return initialize(a, value); }
+// docs.mql4.com/array/arrayfill
+template <class E, class V> void ArrayFill(array<E>& a, int start, int count, V value) {
+    for (int i = start; i < start + count && i < a.size(); ++i) a[i] = static_cast<E>(value);
+}
+
+// ---- math -------------------------------------------------------------------------------------
+
+// docs.mql4.com/math/mathround
+inline double MathRound(double value) { return std::round(value); }
+// docs.mql4.com/math/mathmax
+inline double MathMax(double value1, double value2) { return std::max(value1, value2); }
+
+}  // namespace shared
+}  // namespace mql

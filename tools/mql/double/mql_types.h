@@ -1,0 +1,167 @@
+// mql_types.h - the terminal double's types and named constants: MQL's integer widths, the array
+// an EA declares, the critical error, and every constant the shipped expert advisors name.
+//
+// Types keep their MQL widths: int 32 bits, long 64, color and uint unsigned 32, datetime a 64-bit
+// count of seconds. An MQL "critical error" (array out of range, a DLL that will not load) stops
+// the EA in a terminal; here it throws mql::CriticalError so the scenario fails loudly.
+//
+// Constants take the reference's number where it prints one (uninitialisation reasons, MarketInfo
+// modes, OP_*, error and trade return codes, the ObjectSet indexes of OBJPROP_*). The property
+// enumerations (TERMINAL_*, SYMBOL_*, CHART_*, OBJ_*, ACCOUNT_*, MQL_*, POSITION_*, DEAL_*) are
+// listed there by name only: their numbers here are the double's own, and no EA may depend on them.
+//
+// The names a translated EA sees live in three namespaces. mql::shared holds what both languages
+// have; mql::mql4 and mql::mql5 each add their own language's names to it, and a translated .mq4
+// opens only mql::mql4, a .mq5 only mql::mql5. So an EA that uses a name of the other terminal's
+// language fails to compile here, as MetaEditor would refuse it. The double's own machinery sits
+// in mql itself, where no translated EA looks.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+namespace mql {
+
+// ---- both languages -----------------------------------------------------------------------------
+namespace shared {
+
+using uchar = unsigned char;
+using ushort = unsigned short;
+using uint = unsigned int;
+using ulong = unsigned long;  // the same type as glibc's ulong, so the two names do not clash
+static_assert(sizeof(ulong) == 8, "MQL ulong is 64 bits");
+using color = uint;
+using datetime = long long;
+using string = std::string;
+
+// docs.mql4.com/basis/function/events (OnInit return codes)
+enum ENUM_INIT_RETCODE { INIT_SUCCEEDED = 0, INIT_FAILED = 1, INIT_PARAMETERS_INCORRECT = 2 };
+// docs.mql4.com/constants/namedconstants/uninit (the reason OnDeinit receives)
+enum {
+    REASON_PROGRAM = 0, REASON_REMOVE = 1, REASON_RECOMPILE = 2, REASON_CHARTCHANGE = 3,
+    REASON_CHARTCLOSE = 4, REASON_PARAMETERS = 5, REASON_ACCOUNT = 6, REASON_TEMPLATE = 7,
+    REASON_INITFAILED = 8, REASON_CLOSE = 9
+};
+// docs.mql4.com/constants/objectconstants/webcolors
+constexpr color clrNONE = 0xFFFFFFFFu, CLR_NONE = 0xFFFFFFFFu, clrSilver = 0xC0C0C0u,
+                clrWhite = 0xFFFFFFu, clrRed = 0x0000FFu, clrYellow = 0x00FFFFu;
+// docs.mql4.com/constants/objectconstants/enum_object
+enum ENUM_OBJECT { OBJ_LABEL = 23 };
+// docs.mql4.com/constants/objectconstants/enum_object_property
+enum ENUM_OBJECT_PROPERTY_INTEGER {
+    OBJPROP_COLOR = 6, OBJPROP_FONTSIZE = 100, OBJPROP_XDISTANCE = 102, OBJPROP_YDISTANCE = 103,
+    OBJPROP_CORNER = 101, OBJPROP_SELECTABLE = 1000
+};
+enum ENUM_OBJECT_PROPERTY_STRING { OBJPROP_TEXT = 999, OBJPROP_FONT = 1001 };
+// docs.mql4.com/constants/objectconstants/enum_basecorner
+enum ENUM_BASE_CORNER { CORNER_LEFT_UPPER = 0, CORNER_LEFT_LOWER, CORNER_RIGHT_LOWER, CORNER_RIGHT_UPPER };
+// docs.mql4.com/constants/chartconstants/enum_chart_property
+enum ENUM_CHART_PROPERTY_INTEGER { CHART_WINDOW_HANDLE = 0x100 };
+constexpr int EMPTY = -1;
+// docs.mql4.com/constants/io_constants/codepageusage
+constexpr uint CP_ACP = 0;
+// docs.mql4.com/constants/environment_state/terminalstatus
+enum ENUM_TERMINAL_INFO_INTEGER {
+    TERMINAL_CONNECTED = 1, TERMINAL_TRADE_ALLOWED = 8, TERMINAL_EMAIL_ENABLED = 6,
+    TERMINAL_NOTIFICATIONS_ENABLED = 26, TERMINAL_SCREEN_DPI = 27
+};
+// docs.mql4.com/constants/environment_state/marketinfoconstants
+enum ENUM_SYMBOL_INFO_INTEGER { SYMBOL_DIGITS = 17 };
+enum ENUM_SYMBOL_INFO_DOUBLE { SYMBOL_BID = 1, SYMBOL_ASK = 4, SYMBOL_POINT = 16 };
+
+}  // namespace shared
+
+using namespace shared;
+
+struct CriticalError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// An MQL array: dynamic ("T a[]") or fixed ("T a[N]"). bool is stored as char so that the bytes
+// of every array are addressable, as the terminal's are.
+template <class T>
+class array {
+public:
+    using stored = std::conditional_t<std::is_same_v<T, bool>, char, T>;
+    array() = default;
+    explicit array(int size) : values_(static_cast<size_t>(size)), fixed_(true) {}
+    stored& operator[](int index) {
+        if (index < 0 || index >= size()) throw CriticalError("array out of range");
+        return values_[static_cast<size_t>(index)];
+    }
+    int size() const { return static_cast<int>(values_.size()); }
+    bool fixed() const { return fixed_; }
+    std::vector<stored>& values() { return values_; }
+    stored* data() { return values_.data(); }
+
+private:
+    std::vector<stored> values_;
+    bool fixed_ = false;
+};
+
+// The bytes a DLL receives for a "uchar &text[]" parameter.
+inline char* dll_bytes(array<uchar>& text) { return reinterpret_cast<char*>(text.data()); }
+
+// ---- MQL4 only ----------------------------------------------------------------------------------
+namespace mql4 {
+using namespace shared;
+
+// docs.mql4.com/constants/tradingconstants/orderproperties
+enum { OP_BUY = 0, OP_SELL, OP_BUYLIMIT, OP_SELLLIMIT, OP_BUYSTOP, OP_SELLSTOP, OP_BALANCE };
+// docs.mql4.com/trading/orderselect
+enum { SELECT_BY_POS = 0, SELECT_BY_TICKET = 1, MODE_TRADES = 0, MODE_HISTORY = 1 };
+// docs.mql4.com/constants/environment_state/marketinfoconstants
+enum { MODE_POINT = 11, MODE_DIGITS = 12, MODE_BID = 9, MODE_ASK = 10 };
+// docs.mql4.com/constants/errorswarnings/errorcodes
+enum {
+    ERR_NO_ERROR = 0, ERR_NO_CONNECTION = 6, ERR_INVALID_PRICE = 129, ERR_MARKET_CLOSED = 132,
+    ERR_TRADE_DISABLED = 133, ERR_REQUOTE = 138, ERR_TRADE_PROHIBITED_BY_FIFO = 150,
+    ERR_INVALID_TICKET = 4108, ERR_TRADE_NOT_ALLOWED = 4109
+};
+
+}  // namespace mql4
+
+// ---- MQL5 only ----------------------------------------------------------------------------------
+namespace mql5 {
+using namespace shared;
+
+// www.mql5.com/en/docs/constants/environment_state/accountinformation
+enum ENUM_ACCOUNT_INFO_DOUBLE { ACCOUNT_EQUITY = 13, ACCOUNT_MARGIN = 14, ACCOUNT_MARGIN_FREE = 15 };
+enum ENUM_ACCOUNT_INFO_INTEGER { ACCOUNT_LOGIN = 0, ACCOUNT_LEVERAGE = 35, ACCOUNT_MARGIN_MODE = 37 };
+enum ENUM_ACCOUNT_MARGIN_MODE {
+    ACCOUNT_MARGIN_MODE_RETAIL_NETTING = 0, ACCOUNT_MARGIN_MODE_EXCHANGE = 1,
+    ACCOUNT_MARGIN_MODE_RETAIL_HEDGING = 2
+};
+enum ENUM_ACCOUNT_INFO_STRING { ACCOUNT_SERVER = 3 };
+// www.mql5.com/en/docs/constants/environment_state/mql5_programm_info
+enum ENUM_MQL_INFO_INTEGER { MQL_DLLS_ALLOWED = 5, MQL_TRADE_ALLOWED = 6, MQL_TESTER = 7 };
+// www.mql5.com/en/docs/constants/tradingconstants/positionproperties
+enum ENUM_POSITION_PROPERTY_INTEGER { POSITION_TIME_MSC = 1, POSITION_TYPE = 2 };
+enum ENUM_POSITION_PROPERTY_STRING { POSITION_SYMBOL = 0 };
+// www.mql5.com/en/docs/constants/errorswarnings/enum_trade_return_codes
+enum : uint {
+    TRADE_RETCODE_REQUOTE = 10004, TRADE_RETCODE_DONE = 10009, TRADE_RETCODE_DONE_PARTIAL = 10010,
+    TRADE_RETCODE_TRADE_DISABLED = 10017, TRADE_RETCODE_MARKET_CLOSED = 10018,
+    TRADE_RETCODE_CLIENT_DISABLES_AT = 10027, TRADE_RETCODE_CONNECTION = 10031,
+    TRADE_RETCODE_INVALID = 10013, TRADE_RETCODE_FIFO_CLOSE = 10045
+};
+
+// www.mql5.com/en/docs/constants/tradingconstants/dealproperties
+enum ENUM_DEAL_PROPERTY_INTEGER { DEAL_TYPE = 5 };
+enum ENUM_DEAL_PROPERTY_DOUBLE { DEAL_PROFIT = 10 };
+enum ENUM_DEAL_TYPE { DEAL_TYPE_BUY = 0, DEAL_TYPE_SELL = 1, DEAL_TYPE_BALANCE = 2 };
+
+}  // namespace mql5
+
+// The scripted terminal files orders under MQL4's order types and refuses trades with MQL4's
+// error codes (CTrade turns them into the 64-bit terminal's return codes): the scenarios of both
+// EAs script it with these names.
+using mql4::OP_BUY, mql4::OP_SELL, mql4::OP_BUYLIMIT, mql4::OP_SELLLIMIT, mql4::OP_BUYSTOP,
+    mql4::OP_SELLSTOP, mql4::OP_BALANCE;
+using mql4::ERR_NO_ERROR, mql4::ERR_NO_CONNECTION, mql4::ERR_INVALID_PRICE, mql4::ERR_MARKET_CLOSED,
+    mql4::ERR_TRADE_DISABLED, mql4::ERR_REQUOTE, mql4::ERR_TRADE_PROHIBITED_BY_FIFO,
+    mql4::ERR_INVALID_TICKET, mql4::ERR_TRADE_NOT_ALLOWED;
+
+}  // namespace mql
