@@ -39,6 +39,8 @@ input int    BlockedAlertSeconds = 60;   // while a close cannot go through, ale
 #define ZH_RUNNING 1   // monitoring: SetEquity on every tick and timer event
 #define ZH_CLOSING 2   // a close-all is under way: no monitoring until the account is flat
 
+#define ZH_RETRY_MS 60000  // a message the terminal refused is tried again after this long
+
 int    gState = ZH_WAITING;
 int    gCloseKind = 0;           // 1 stop loss, 2 take profit
 uint   gCloseStarted = 0;        // GetTickCount() at the first close attempt
@@ -48,7 +50,13 @@ string gBlockedReason = "";      // why the last close pass could not go through
 string gTargetsKey = "";         // the target inputs the running guard was started with
 string gAccount = "";            // the account the running guard was started for
 double gInitialEquity = 0;       // InitZT reads it (0: the guard's stored value) and writes it
-bool   gEmailSent[3];            // per kind, in this cycle
+bool   gMailSent[3];             // per kind, in this cycle: the e-mail went out
+bool   gPushSent[3];             // per kind, in this cycle: the push went out
+uint   gMailFailedAt[3];         // GetTickCount() of a failed e-mail of the kind, 0: none
+uint   gPushFailedAt[3];         // the same for the push
+uint   gPushTimes[8];            // GetTickCount() of the last pushes tried, oldest overwritten
+int    gPushNext = 0;            // where the next push's time goes in gPushTimes
+bool   gNoMetaQuotesIdAlerted = false;
 int    gIncreasesPassed = 0;     // ZT_INCREASE_REACHED results so far
 double gIncreaseTargets[];       // the increase targets, read as the library reads them
 
@@ -129,7 +137,7 @@ void ZhStart()
       return;
    ZhReadIncreaseTargets();
    SetEmailProp(EmailEquityTarget, EmailMarginPercent, EmailDrawdown);
-   ArrayFill(gEmailSent, 0, 3, false);
+   ZhNewMessageCycle();
    gIncreasesPassed = 0;
    gState = ZH_RUNNING;
   }
@@ -236,7 +244,7 @@ void ZhContinueClose()
       gIncreasesPassed++;
       Alert(ZtAlert(3));
      }
-   ArrayFill(gEmailSent, 0, 3, false);
+   ZhNewMessageCycle();
    gBlockedReason = "";
    gState = ZH_RUNNING;
   }
@@ -267,9 +275,48 @@ void ZhReadIncreaseTargets()
      }
   }
 
-// The library never decides that a message is due: the EA compares its own thresholds. A kind
-// counts as sent in this cycle only when the terminal accepted it; otherwise the next check
-// tries again.
+// Each kind of message goes out at most once per cycle on each channel, and each channel is
+// marked on its own: a failing push never sends the e-mail again.
+void ZhNewMessageCycle()
+  {
+   ArrayFill(gMailSent, 0, 3, false);
+   ArrayFill(gPushSent, 0, 3, false);
+   ArrayFill(gMailFailedAt, 0, 3, 0);
+   ArrayFill(gPushFailedAt, 0, 3, 0);
+  }
+
+// A channel that failed for a kind is tried again only after ZH_RETRY_MS: a refused e-mail or
+// push on every tick would flood the terminal (and SendMail waits for the mail server).
+bool ZhRetryDue(uint failedAt)
+  {
+   return(failedAt == 0 || GetTickCount() - failedAt >= ZH_RETRY_MS);
+  }
+
+// The terminal takes no more than 2 pushes a second and 10 a minute, and may turn pushes off
+// for a program that goes over: the EA keeps well inside, 1 a second and 8 a minute.
+bool ZhPushAllowed()
+  {
+   uint now = GetTickCount();
+   int lastSecond = 0, lastMinute = 0;
+   for(int i = 0; i < 8; i++)
+     {
+      if(gPushTimes[i] == 0)
+         continue;
+      if(now - gPushTimes[i] < 1000)
+         lastSecond++;
+      if(now - gPushTimes[i] < 60000)
+         lastMinute++;
+     }
+   return(lastSecond < 1 && lastMinute < 8);
+  }
+
+void ZhPushTried()
+  {
+   gPushTimes[gPushNext] = MathMax(GetTickCount(), 1);
+   gPushNext = (gPushNext + 1) % 8;
+  }
+
+// The library never decides that a message is due: the EA compares its own thresholds.
 void ZhSendDueMessages()
   {
    double equity = ZhEquity();
@@ -284,23 +331,47 @@ void ZhSendDueMessages()
       increaseTarget = gIncreaseTargets[gIncreasesPassed];
    bool mail = TerminalInfoInteger(TERMINAL_EMAIL_ENABLED) != 0;
    bool push = PushNotifications && TerminalInfoInteger(TERMINAL_NOTIFICATIONS_ENABLED) != 0;
+   if(push && TerminalInfoInteger(TERMINAL_MQID) == 0)
+     {
+      // Without a MetaQuotes ID every push fails: said once, and none is tried.
+      if(!gNoMetaQuotesIdAlerted)
+         Alert("ZentravoGuard: push notifications are on, but the terminal has no MetaQuotes ID (Tools - Options - Notifications); no push is sent");
+      gNoMetaQuotesIdAlerted = true;
+      push = false;
+     }
    for(int kind = 0; kind < 3; kind++)
      {
-      if(!due[kind] || gEmailSent[kind] || (!mail && !push))
+      if(!due[kind])
+         continue;
+      bool sendMail = mail && !gMailSent[kind] && ZhRetryDue(gMailFailedAt[kind]);
+      bool sendPush = push && !gPushSent[kind] && ZhRetryDue(gPushFailedAt[kind]) && ZhPushAllowed();
+      if(!sendMail && !sendPush)
          continue;
       string subject = ZtEmailSubject(kind);
-      string body = "";
-      for(int part = 0; part < 6; part++)
-         body = body + ZtEmailText(part, kind, increaseTarget);
-      bool sent = true;
-      if(mail && !SendMail(subject, body))
-         sent = false;
-      if(push && !SendNotification(subject))
-         sent = false;
-      if(sent)
-         gEmailSent[kind] = true;
-      else
-         Print("ZentravoGuard: message not sent, error ", GetLastError(), "; trying again");
+      if(sendMail)
+        {
+         string body = "";
+         for(int part = 0; part < 6; part++)
+            body = body + ZtEmailText(part, kind, increaseTarget);
+         if(SendMail(subject, body))
+            gMailSent[kind] = true;
+         else
+           {
+            gMailFailedAt[kind] = MathMax(GetTickCount(), 1);
+            Print("ZentravoGuard: e-mail not sent, error ", GetLastError(), "; trying again in a minute");
+           }
+        }
+      if(sendPush)
+        {
+         ZhPushTried();
+         if(SendNotification(subject))
+            gPushSent[kind] = true;
+         else
+           {
+            gPushFailedAt[kind] = MathMax(GetTickCount(), 1);
+            Print("ZentravoGuard: push not sent, error ", GetLastError(), "; trying again in a minute");
+           }
+        }
      }
   }
 

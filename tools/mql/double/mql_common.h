@@ -36,14 +36,29 @@ inline int TerminalInfoInteger(int property_id) {
         case TERMINAL_TRADE_ALLOWED: return T().tradeAllowed;
         case TERMINAL_EMAIL_ENABLED: return T().mailEnabled;
         case TERMINAL_SCREEN_DPI: return T().screenDpi;
+        case TERMINAL_MQID: return T().metaQuotesId;
         default: return T().pushEnabled;
     }
 }
-// docs.mql4.com/common/sendnotification (a failed push leaves 4250, ERR_NOTIFICATION_SEND_FAILED)
+// docs.mql4.com/common/sendnotification: no more than 2 calls a second and 10 a minute (4253,
+// ERR_NOTIFICATION_TOO_FREQUENT); push off or no MetaQuotes ID is 4252, wrong settings; more than
+// 255 characters 4251; a push the network loses 4250, ERR_NOTIFICATION_SEND_FAILED.
 inline bool SendNotification(string text) {
-    T().pushes.push_back(text);
-    if (!T().pushWorks) T().lastError = 4250;
-    return T().pushWorks;
+    Terminal& t = T();
+    t.pushes.push_back(text);
+    int inSecond = 0, inMinute = 0;
+    for (const uint at : t.pushTimes) {
+        inSecond += t.tickCount - at < 1000u;
+        inMinute += t.tickCount - at < 60000u;
+    }
+    int error = 0;
+    if (!t.pushEnabled || !t.metaQuotesId) error = 4252;
+    else if (text.size() > 255) error = 4251;
+    else if (inSecond >= 2 || inMinute >= 10) error = 4253;
+    else if (!t.pushWorks) error = 4250;
+    if (error == 0 || error == 4250) t.pushTimes.push_back(t.tickCount);
+    if (error != 0) t.lastError = error;
+    return error == 0;
 }
 // docs.mql4.com/eventfunctions/eventsetmillisecondtimer
 inline bool EventSetMillisecondTimer(int milliseconds) { T().timerMs = milliseconds; return true; }
@@ -81,10 +96,10 @@ inline int GetLastError() { int e = T().lastError; T().lastError = 0; return e; 
 inline uint GetTickCount() { return T().tickCount; }
 // docs.mql4.com/common/sleep (the scripted clock moves on; nothing waits)
 inline void Sleep(int milliseconds) { T().tickCount += static_cast<uint>(milliseconds); }
-// docs.mql4.com/common/sendmail
+// docs.mql4.com/common/sendmail (fails while e-mail is off in Tools - Options - Email)
 inline bool SendMail(string subject, string some_text) {
     T().mails.push_back({subject, some_text});
-    return T().mailWorks;
+    return T().mailWorks && T().mailEnabled;
 }
 
 // docs.mql4.com/marketinformation/symbolinfointeger

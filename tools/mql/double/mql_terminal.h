@@ -93,6 +93,8 @@ public:
     bool mailEnabled = true, pushEnabled = true;  // Tools - Options - Email / Notifications
     int screenDpi = 96;  // Windows' display scaling: 96 at 100 %, 144 at 150 %
     bool pushWorks = true;
+    bool metaQuotesId = true;  // Tools - Options - Notifications holds a MetaQuotes ID
+    std::vector<uint> pushTimes;  // GetTickCount() of every push the terminal took
     double priceJump = 0.0;  // how far the market moves between reading a quote and a close
     int timerMs = 0;         // the EA's timer interval, 0 when it has none
     int redraws = 0;

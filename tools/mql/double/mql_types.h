@@ -65,7 +65,7 @@ constexpr uint CP_ACP = 0;
 // docs.mql4.com/constants/environment_state/terminalstatus
 enum ENUM_TERMINAL_INFO_INTEGER {
     TERMINAL_CONNECTED = 1, TERMINAL_TRADE_ALLOWED = 8, TERMINAL_EMAIL_ENABLED = 6,
-    TERMINAL_NOTIFICATIONS_ENABLED = 26, TERMINAL_SCREEN_DPI = 27
+    TERMINAL_NOTIFICATIONS_ENABLED = 26, TERMINAL_SCREEN_DPI = 27, TERMINAL_MQID = 22
 };
 // docs.mql4.com/constants/environment_state/marketinfoconstants
 enum ENUM_SYMBOL_INFO_INTEGER { SYMBOL_DIGITS = 17 };

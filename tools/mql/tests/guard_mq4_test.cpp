@@ -197,22 +197,47 @@ TEST_F(Mq4Guard, AFailedMailIsSentAgainAndPushFollowsTheTerminalSetting) {
     term.mailWorks = false;
     ea.OnTick();
     ea.OnTick();
-    EXPECT_EQ(term.mails.size(), 2u);  // tried again
+    EXPECT_EQ(term.mails.size(), 1u);  // not again on the next tick
     term.mailWorks = true;
+    timer(60000);
     ea.OnTick();
-    ea.OnTick();
-    ASSERT_EQ(term.mails.size(), 3u);  // sent once, then not again in this cycle
+    ASSERT_EQ(term.mails.size(), 2u);  // tried again a minute later, then not again in this cycle
     char subject[ZT_TEXT_CAPACITY] = {};
     term.library().GetEmailSubject(2, subject);
-    EXPECT_EQ(term.mails[2].subject, subject);
-    EXPECT_EQ(term.pushes.size(), 3u);
+    EXPECT_EQ(term.mails[1].subject, subject);
+    EXPECT_EQ(term.pushes.size(), 1u);  // the push went out at once, on its own
 
     term.mailEnabled = false;
     term.pushEnabled = false;
-    ea.gEmailSent[2] = false;
+    ea.ZhNewMessageCycle();
     ea.OnTick();
-    EXPECT_EQ(term.mails.size(), 3u);
-    EXPECT_EQ(term.pushes.size(), 3u);
+    EXPECT_EQ(term.mails.size(), 2u);
+    EXPECT_EQ(term.pushes.size(), 1u);
+}
+
+// A phone that never gets the push: the e-mail still goes out once, and the push is retried
+// within the terminal's limits (2 a second, 10 a minute), not on every timer event.
+TEST_F(Mq4Guard, AFailingPushNeitherResendsTheMailNorFloodsTheTerminal) {
+    ea.EmailDrawdown = 50;
+    ea.PushNotifications = true;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -60.0);
+    term.pushWorks = false;
+    for (int event = 0; event < 240; ++event) timer();  // a minute of timer events
+    EXPECT_EQ(term.mails.size(), 1u);
+    EXPECT_GE(term.pushes.size(), 1u);
+    EXPECT_LE(term.pushes.size(), 2u);
+    for (const auto& line : term.prints) EXPECT_EQ(line.find("error 4253"), std::string::npos) << line;
+
+    // No MetaQuotes ID: said once, and no push is tried at all.
+    term.metaQuotesId = false;
+    const std::size_t pushes = term.pushes.size();
+    ea.ZhNewMessageCycle();
+    for (int event = 0; event < 20; ++event) timer();
+    EXPECT_EQ(term.pushes.size(), pushes);
+    int said = 0;
+    for (const auto& a : term.alerts) said += a.find("no MetaQuotes ID") != std::string::npos;
+    EXPECT_EQ(said, 1);
 }
 
 TEST_F(Mq4Guard, ReadsIncreaseTargetsAsTheLibraryDoes) {

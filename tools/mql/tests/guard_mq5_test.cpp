@@ -84,6 +84,19 @@ TEST_F(Mq5Guard, ADepositIsNotATakeProfit) {
     EXPECT_DOUBLE_EQ(snapshot(), 1060.0);
 }
 
+// The same message rules as the 32-bit EA's: one e-mail, pushes within the terminal's limits.
+TEST_F(Mq5Guard, AFailingPushNeitherResendsTheMailNorFloodsTheTerminal) {
+    ea.EmailDrawdown = 50;
+    ea.PushNotifications = true;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -60.0);
+    term.pushWorks = false;
+    for (int event = 0; event < 240; ++event) timer();
+    EXPECT_EQ(term.mails.size(), 1u);
+    EXPECT_GE(term.pushes.size(), 1u);
+    EXPECT_LE(term.pushes.size(), 2u);
+}
+
 TEST_F(Mq5Guard, RefusesTheTester) {
     term.tester = true;
     EXPECT_EQ(ea.OnInit(), mql::INIT_FAILED);
