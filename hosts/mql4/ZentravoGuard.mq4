@@ -106,11 +106,8 @@ bool HostCloseAll()
       if(type == OP_BUY || type == OP_SELL)
         {
          string symbol = OrderSymbol();
-         int digits = (int)MarketInfo(symbol, MODE_DIGITS);
-         // A pip is 10 points on 3- and 5-digit quotes.
-         int slippage = (int)MathRound(SlippagePips * ((digits == 3 || digits == 5) ? 10 : 1));
          double price = MarketInfo(symbol, type == OP_BUY ? MODE_BID : MODE_ASK);
-         done = OrderClose(OrderTicket(), OrderLots(), price, slippage, clrNONE);
+         done = OrderClose(OrderTicket(), OrderLots(), price, ZhSlippagePoints(symbol), clrNONE);
         }
       else
          done = OrderDelete(OrderTicket(), clrNONE);
@@ -118,12 +115,7 @@ bool HostCloseAll()
         {
          flat = false;
          int error = GetLastError();
-         if(error == ERR_TRADE_DISABLED || error == ERR_TRADE_NOT_ALLOWED)
-            gBlockedReason = "trading is disabled";
-         else if(error == ERR_MARKET_CLOSED)
-            gBlockedReason = "market closed for " + OrderSymbol();
-         else if(error == ERR_NO_CONNECTION)
-            gBlockedReason = "no connection";
+         ZhNoteRefusal(error, OrderSymbol());
          Print("ZentravoGuard: order ", OrderTicket(), " not closed yet, error ", error);
         }
      }

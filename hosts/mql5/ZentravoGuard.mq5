@@ -102,9 +102,7 @@ bool HostCloseAll()
       if(!PositionSelectByTicket(tickets[k]))
          continue;
       string symbol = PositionGetString(POSITION_SYMBOL);
-      long digits = SymbolInfoInteger(symbol, SYMBOL_DIGITS);
-      // A pip is 10 points on 3- and 5-digit quotes.
-      gTrade.SetDeviationInPoints((ulong)MathRound(SlippagePips * ((digits == 3 || digits == 5) ? 10 : 1)));
+      gTrade.SetDeviationInPoints((ulong)ZhSlippagePoints(symbol));
       gTrade.SetTypeFillingBySymbol(symbol);
       bool sent = gTrade.PositionClose(tickets[k]);
       ZhNoteRetcode(sent, symbol);
@@ -123,18 +121,13 @@ bool HostCloseAll()
    return(PositionsTotal() == 0 && (KeepPendingOrders || OrdersTotal() == 0));
   }
 
-// Names the ordinary reasons a close cannot go through; others (requotes, FIFO) just retry.
+// Every result code but done names the refusal (ZhNoteRefusal); the pass tries again either way.
 void ZhNoteRetcode(bool sent, string symbol)
   {
    uint code = gTrade.ResultRetcode();
    if(sent && (code == TRADE_RETCODE_DONE || code == TRADE_RETCODE_DONE_PARTIAL))
       return;
-   if(code == TRADE_RETCODE_TRADE_DISABLED || code == TRADE_RETCODE_CLIENT_DISABLES_AT)
-      gBlockedReason = "trading is disabled";
-   else if(code == TRADE_RETCODE_MARKET_CLOSED)
-      gBlockedReason = "market closed for " + symbol;
-   else if(code == TRADE_RETCODE_CONNECTION)
-      gBlockedReason = "no connection";
+   ZhNoteRefusal((int)code, symbol);
    Print("ZentravoGuard: close not done yet, result code ", code);
   }
 //+------------------------------------------------------------------+

@@ -11,7 +11,7 @@
 //   long   HostLeverage()                                 the account's leverage (1:N)
 //   bool   HostCloseAll()                                 one pass: close every position oldest
 //          first, delete pending orders unless KeepPendingOrders; true once the account is flat;
-//          on an ordinary refusal it sets gBlockedReason ("" when it only needs another try)
+//          on a refusal it names it with ZhNoteRefusal
 // Everything else - when to check, the close-all cycle, e-mails, the panel - lives here, so the
 // two terminals behave the same.
 #include <Zentravo.mqh>
@@ -25,7 +25,7 @@ input double EmailMarginPercent = 0;     // e-mail when 100 x margin / free marg
 input double EmailDrawdown      = 0;     // e-mail when snapshot - equity reaches this; 0 off
 input bool   PushNotifications  = false; // send the e-mail texts as push notifications too
 input int    TimerMs            = 250;   // the guard checks on this timer as well as on ticks
-input double SlippagePips       = 1.0;   // accepted slippage of a close, in pips
+input int    SlippagePoints     = 0;     // accepted slippage of a close, in points of the symbol; 0: about 0.03 % of the price
 input bool   KeepPendingOrders  = false; // a close-all leaves pending orders alone
 input int    BlockedAlertSeconds = 60;   // while a close cannot go through, alert again this often
 
@@ -47,6 +47,7 @@ uint   gCloseStarted = 0;        // GetTickCount() at the first close attempt
 uint   gBlockedAlertAt = 0;      // GetTickCount() of the last "cannot close" alert
 bool   gBlockedAlerted = false;
 string gBlockedReason = "";      // why the last close pass could not go through
+bool   gBlockedPassing = false;  // ... and a later try usually gets through (a requote, a busy server)
 string gTargetsKey = "";         // the target inputs the running guard was started with
 string gAccount = "";            // the account the running guard was started for
 double gInitialEquity = 0;       // InitZT reads it (0: the guard's stored value) and writes it
@@ -227,7 +228,8 @@ void ZhContinueClose()
   {
    if(!HostCloseAll())
      {
-      if(gBlockedReason != "" &&
+      // Again every interval while the close stays blocked.
+      if(ZhBlockShown() &&
          (!gBlockedAlerted || GetTickCount() - gBlockedAlertAt >= (uint)BlockedAlertSeconds * 1000))
         {
          Alert("ZentravoGuard: cannot close the trades yet: ", gBlockedReason);
@@ -246,7 +248,102 @@ void ZhContinueClose()
      }
    ZhNewMessageCycle();
    gBlockedReason = "";
+   gBlockedPassing = false;
    gState = ZH_RUNNING;
+  }
+
+// Whether the close is shown as blocked (on the panel and in an alert): a refusal that the next
+// try usually overcomes once it has lasted BlockedAlertSeconds, any other at once.
+bool ZhBlockShown()
+  {
+   if(gBlockedReason == "")
+      return(false);
+   return(!gBlockedPassing || GetTickCount() - gCloseStarted >= (uint)BlockedAlertSeconds * 1000);
+  }
+
+// The accepted slippage of a close on symbol, in its points: SlippagePoints, or else about 0.03 %
+// of the price (3 pips on EURUSD, 45 points on USDJPY, 60 cents on gold at 2000, 10 points on an
+// index at 35000), never under 3 points. A fixed number of pips is one point on a 2-digit gold
+// or index quote, which the very move that hit the stop outruns on every try.
+int ZhSlippagePoints(string symbol)
+  {
+   if(SlippagePoints > 0)
+      return(SlippagePoints);
+   double point = SymbolInfoDouble(symbol, SYMBOL_POINT);
+   double price = SymbolInfoDouble(symbol, SYMBOL_BID);
+   if(point <= 0 || price <= 0)
+      return(30);
+   return((int)MathMax(3, MathCeil(price * 0.0003 / point)));
+  }
+
+// What a refused close means: the 32-bit terminal's error numbers and the 64-bit terminal's
+// trade result codes. "" for a code the guard does not know (it is still named by its number).
+string ZhRefusalMeaning(int code)
+  {
+   switch(code)
+     {
+      case 2: return("common error");
+      case 3: return("invalid trade parameters");
+      case 4: case 137: return("trade server busy");
+      case 6: case 10031: return("no connection");
+      case 7: return("not enough rights");
+      case 8: case 141: case 10024: return("too many requests");
+      case 9: return("malfunctional trade operation");
+      case 64: return("account disabled");
+      case 65: return("invalid account");
+      case 128: case 10012: return("trade timeout");
+      case 129: case 10015: return("invalid price");
+      case 130: case 10016: return("invalid stops");
+      case 131: case 10014: return("invalid volume");
+      case 132: case 10018: return("market closed");
+      case 133: case 10017: return("trading disabled for the symbol");
+      case 134: case 10019: return("not enough money");
+      case 135: case 10020: return("price changed");
+      case 136: case 10021: return("off quotes");
+      case 138: case 10004: return("requote");
+      case 139: case 10028: return("order locked");
+      case 145: case 10029: return("order or position frozen");
+      case 146: return("trade context busy");
+      case 148: case 10033: case 10040: return("too many orders");
+      case 149: return("hedging prohibited");
+      case 150: case 10045: return("prohibited by the FIFO rule");
+      case 4108: return("invalid ticket");
+      case 4109: return("trade not allowed: AutoTrading is off");
+      case 4112: case 10026: return("automated trading disabled by the server");
+      case 10006: return("request rejected");
+      case 10007: return("request canceled");
+      case 10010: return("only part of the request done");
+      case 10011: return("request processing error");
+      case 10013: return("invalid request");
+      case 10027: return("automated trading disabled in the terminal");
+      case 10030: return("filling mode not supported by the symbol");
+      case 10034: return("volume limit reached");
+      case 10036: return("position already closed");
+      case 10038: return("close volume exceeds the position");
+      case 10044: return("only closing allowed");
+     }
+   return("");
+  }
+
+// Refusals that a later try usually overcomes: the price moved, the server or context was busy.
+bool ZhRefusalPasses(int code)
+  {
+   return(code == 4 || code == 8 || code == 128 || code == 129 || code == 135 || code == 136 ||
+          code == 137 || code == 138 || code == 141 || code == 146 || code == 10004 ||
+          code == 10012 || code == 10020 || code == 10021 || code == 10024 || code == 10028);
+  }
+
+// Names a refused close on the panel and in the next "cannot close" alert: its meaning, its number,
+// and the symbol where there is one ("market closed (132) for USDJPY").
+void ZhNoteRefusal(int code, string symbol)
+  {
+   string meaning = ZhRefusalMeaning(code);
+   if(meaning == "")
+      meaning = "refused, code unknown to the guard";
+   gBlockedReason = meaning + " (" + IntegerToString(code) + ")";
+   if(symbol != "")
+      gBlockedReason = gBlockedReason + " for " + symbol;
+   gBlockedPassing = ZhRefusalPasses(code);
   }
 
 // The library reads up to 8 positive amounts and takes any character other than a digit or
@@ -381,7 +478,7 @@ string ZhStateText()
       return("waiting for the account's equity");
    if(gState == ZH_CLOSING)
      {
-      if(gBlockedReason != "")
+      if(ZhBlockShown())
          return("CLOSING - blocked: " + gBlockedReason);
       return("CLOSING all trades");
      }

@@ -164,7 +164,8 @@ private:
             case ERR_MARKET_CLOSED: return TRADE_RETCODE_MARKET_CLOSED;
             case ERR_TRADE_PROHIBITED_BY_FIFO: return TRADE_RETCODE_FIFO_CLOSE;
             case ERR_REQUOTE: return TRADE_RETCODE_REQUOTE;
-            default: return TRADE_RETCODE_INVALID;
+            // A script may give the 64-bit terminal's own result codes (10004 and on) directly.
+            default: return error >= 10000 ? static_cast<uint>(error) : TRADE_RETCODE_INVALID;
         }
     }
     // A request that reached the server returns true; the retcode tells how it went.

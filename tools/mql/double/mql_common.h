@@ -204,6 +204,8 @@ template <class E, class V> void ArrayFill(array<E>& a, int start, int count, V 
 
 // docs.mql4.com/math/mathround
 inline double MathRound(double value) { return std::round(value); }
+// docs.mql4.com/math/mathceil
+inline double MathCeil(double value) { return std::ceil(value); }
 // docs.mql4.com/math/mathmax
 inline double MathMax(double value1, double value2) { return std::max(value1, value2); }
 

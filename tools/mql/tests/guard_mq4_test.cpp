@@ -118,17 +118,23 @@ TEST_F(Mq4Guard, FifoAccountClosesOldestFirstInOnePass) {
 
 // Slippage is given in pips: on 5-digit quotes one pip is 10 points, so a half-pip move is
 // accepted by the default and refused by 0.3 pips (3 points).
-TEST_F(Mq4Guard, SlippageInPipsScalesToTheSymbolsDigits) {
+// A close accepts slippage in points of the symbol: by default about 0.03 % of the price (33
+// points on EURUSD at 1.1, 60 on gold at 2000, where one point is a cent), or as set.
+TEST_F(Mq4Guard, SlippageFollowsThePriceOrTheSetting) {
     term.priceJump = 0.00005;
+    term.quotes["XAUUSD"] = {2000.00, 2000.30, 0.01, 2};
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
-    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -110.0);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -60.0);
+    term.openOrder("XAUUSD", mql::OP_BUY, 1.0, -50.0);
     ea.OnTick();
     EXPECT_TRUE(term.orders.empty());
-    EXPECT_EQ(term.trades.at(0).slippage, 10);
+    ASSERT_EQ(term.trades.size(), 2u);
+    EXPECT_EQ(term.trades[0].slippage, 33);
+    EXPECT_EQ(term.trades[1].slippage, 60);
 
     mql::Terminal tight{ZT_LIBRARY_FILE};
     ea_mq4::Program narrow;
-    narrow.SlippagePips = 0.3;
+    narrow.SlippagePoints = 3;
     tight.balance = 1000.0;
     tight.priceJump = 0.00005;
     ASSERT_EQ(narrow.OnInit(), mql::INIT_SUCCEEDED);
@@ -136,6 +142,40 @@ TEST_F(Mq4Guard, SlippageInPipsScalesToTheSymbolsDigits) {
     narrow.OnTick();
     EXPECT_EQ(tight.orders.size(), 1u);
     EXPECT_EQ(tight.trades.at(0).error, mql::ERR_REQUOTE);
+}
+
+// Whatever the terminal answers, the trader learns it: the refusal's meaning and number at once,
+// or, for a refusal the next try usually overcomes (a requote), once it has lasted the interval.
+TEST_F(Mq4Guard, EveryRefusalIsNamedWithItsNumberAndMeaning) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -110.0);
+    term.closeErrors = {131, 4112, 5555};
+    ea.OnTick();
+    timer();
+    timer();
+    ASSERT_EQ(term.alerts.size(), 1u);  // named at once, then again only after the interval
+    EXPECT_NE(term.alerts[0].find("invalid volume (131) for EURUSD"), std::string::npos) << term.alerts[0];
+    EXPECT_EQ(state(), "Guard: CLOSING - blocked: refused, code unknown to the guard (5555) for EURUSD");
+    timer(60000);
+    EXPECT_TRUE(term.orders.empty());
+}
+
+TEST_F(Mq4Guard, ARequoteStormOnGoldIsRiddenOutAndNamedOnlyWhenItLasts) {
+    term.quotes["XAUUSD"] = {2000.00, 2000.30, 0.01, 2};
+    term.priceJump = 0.25;  // gold moves 25 cents between the quote and the close
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("XAUUSD", mql::OP_BUY, 1.0, -110.0);
+    ea.OnTick();
+    EXPECT_TRUE(term.orders.empty()) << "a slippage of a few points would be requoted for ever";
+
+    term.openOrder("XAUUSD", mql::OP_BUY, 1.0, -110.0);
+    term.closeErrors = std::deque<int>(300, mql::ERR_REQUOTE);
+    ea.OnTick();
+    for (int event = 0; event < 200; ++event) timer();  // 50 s of requotes
+    EXPECT_EQ(state(), "Guard: CLOSING all trades");
+    EXPECT_FALSE(alerted("cannot close"));
+    for (int event = 0; event < 60; ++event) timer();  // past a minute
+    EXPECT_TRUE(alerted("requote (138) for XAUUSD"));
 }
 
 TEST_F(Mq4Guard, EquityMovedByAnotherSymbolIsSeenOnTheTimer) {

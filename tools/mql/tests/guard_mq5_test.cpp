@@ -50,7 +50,7 @@ TEST_F(Mq5Guard, RequotesAreRetriedAndTheCloseReportedWhenFlat) {
     EXPECT_TRUE(term.alerts.empty());
     EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
     EXPECT_EQ(term.trades[0].error, static_cast<int>(mql::mql5::TRADE_RETCODE_REQUOTE));
-    EXPECT_EQ(term.trades[0].slippage, 10);  // 1 pip on 3-digit quotes
+    EXPECT_EQ(term.trades[0].slippage, 45);  // about 0.03 % of 150.000 in 0.001 points
     timer();
     ASSERT_EQ(term.orders.size(), 1u);  // the pending order is kept
     EXPECT_EQ(term.orders[0].type, mql::OP_BUYLIMIT);
@@ -63,13 +63,24 @@ TEST_F(Mq5Guard, MarketClosedBlocksTheCloseAndSaysSo) {
     term.openOrder("USDJPY", mql::OP_BUY, 1.0, -110.0);
     term.closeErrors = {mql::ERR_MARKET_CLOSED, mql::ERR_MARKET_CLOSED};
     ea.OnTick();
-    EXPECT_EQ(term.label("ZT_STATE"), "Guard: CLOSING - blocked: market closed for USDJPY");
+    EXPECT_EQ(term.label("ZT_STATE"), "Guard: CLOSING - blocked: market closed (10018) for USDJPY");
     ASSERT_EQ(term.alerts.size(), 1u);
-    EXPECT_NE(term.alerts[0].find("market closed for USDJPY"), std::string::npos);
+    EXPECT_NE(term.alerts[0].find("market closed (10018) for USDJPY"), std::string::npos);
     timer();
     timer();
     EXPECT_TRUE(term.orders.empty());
     EXPECT_EQ(term.label("ZT_STATE"), "Guard: running");
+}
+
+TEST_F(Mq5Guard, AnUnsupportedFillingModeIsNamed) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, -110.0);
+    term.closeErrors = {10030};
+    ea.OnTick();
+    ASSERT_EQ(term.alerts.size(), 1u);
+    EXPECT_NE(term.alerts[0].find("filling mode not supported by the symbol (10030) for USDJPY"),
+              std::string::npos)
+        << term.alerts[0];
 }
 
 TEST_F(Mq5Guard, ADepositIsNotATakeProfit) {
