@@ -50,6 +50,21 @@ double HostBalanceOperations()
    return(sum);
   }
 
+// Why the EA could not close a trade now ("" when it could). A trade thread busy with another EA
+// is no reason: it is let go within moments, and a close meanwhile simply tries again.
+string HostCannotAct()
+  {
+   if(!IsDllsAllowed())
+      return("DLL imports are not allowed");
+   if(!IsConnected())
+      return("no connection to the trade server");
+   if(!IsExpertEnabled())
+      return("AutoTrading is off in the terminal");
+   if(!IsTradeAllowed() && !IsTradeContextBusy())
+      return("live trading is not allowed for the EA (its Common tab)");
+   return("");
+  }
+
 // This chart's own window (WindowHandle(Symbol(), Period()) may name another chart of the symbol).
 int HostChartHandle()
   {
@@ -63,11 +78,18 @@ bool HostCloseAll()
    if(!IsConnected())
      {
       gBlockedReason = "no connection";
+      gBlockedPassing = false;
+      return(false);
+     }
+   if(IsTradeContextBusy())
+     {
+      ZhNoteRefusal(146, "");  // another EA holds the trade thread: try again on the next event
       return(false);
      }
    if(!IsTradeAllowed())
      {
       gBlockedReason = "trading is disabled";
+      gBlockedPassing = false;
       return(false);
      }
    int total = OrdersTotal();

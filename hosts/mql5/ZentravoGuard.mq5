@@ -60,6 +60,20 @@ double HostBalanceOperations()
 
 int    HostChartHandle() { return((int)ChartGetInteger(0, CHART_WINDOW_HANDLE)); }
 
+// Why the EA could not close a trade now ("" when it could).
+string HostCannotAct()
+  {
+   if(MQLInfoInteger(MQL_DLLS_ALLOWED) == 0)
+      return("DLL imports are not allowed");
+   if(TerminalInfoInteger(TERMINAL_CONNECTED) == 0)
+      return("no connection to the trade server");
+   if(TerminalInfoInteger(TERMINAL_TRADE_ALLOWED) == 0)
+      return("AutoTrading is off in the terminal");
+   if(MQLInfoInteger(MQL_TRADE_ALLOWED) == 0)
+      return("live trading is not allowed for the EA (its Common tab)");
+   return("");
+  }
+
 // One pass: positions oldest first (FIFO accounts), then pending orders unless kept.
 bool HostCloseAll()
   {
@@ -67,11 +81,13 @@ bool HostCloseAll()
    if(TerminalInfoInteger(TERMINAL_CONNECTED) == 0)
      {
       gBlockedReason = "no connection";
+      gBlockedPassing = false;
       return(false);
      }
    if(TerminalInfoInteger(TERMINAL_TRADE_ALLOWED) == 0 || MQLInfoInteger(MQL_TRADE_ALLOWED) == 0)
      {
       gBlockedReason = "trading is disabled";
+      gBlockedPassing = false;
       return(false);
      }
    ulong tickets[];

@@ -9,6 +9,7 @@
 //   string HostAccount()                                  "login@server" of the account
 //   double HostBalanceOperations()                        deposits minus withdrawals in the history
 //   long   HostLeverage()                                 the account's leverage (1:N)
+//   string HostCannotAct()                                why the EA cannot trade now, "" when it can
 //   bool   HostCloseAll()                                 one pass: close every position oldest
 //          first, delete pending orders unless KeepPendingOrders; true once the account is flat;
 //          on a refusal it names it with ZhNoteRefusal
@@ -58,6 +59,8 @@ uint   gPushFailedAt[3];         // the same for the push
 uint   gPushTimes[8];            // GetTickCount() of the last pushes tried, oldest overwritten
 int    gPushNext = 0;            // where the next push's time goes in gPushTimes
 bool   gNoMetaQuotesIdAlerted = false;
+string gNotProtecting = "";      // why the EA cannot close trades now; "" while it can
+uint   gNotProtectingAt = 0;     // GetTickCount() of the last "NOT PROTECTING" warning
 int    gIncreasesPassed = 0;     // ZT_INCREASE_REACHED results so far
 double gIncreaseTargets[];       // the increase targets, read as the library reads them
 
@@ -89,6 +92,7 @@ int ZhInit()
    gTargetsKey = key;
    gState = ZH_WAITING;
    ZhStart();
+   ZhWatchAbility();
    ZhDraw();
    return(INIT_SUCCEEDED);
   }
@@ -196,6 +200,7 @@ void ZhBindAccount()
 void ZhCheck()
   {
    GlobalVariableSet(ZH_BEAT, (double)TimeLocal());
+   ZhWatchAbility();
    if(gState == ZH_WAITING)
       ZhStart();
    else if(gState == ZH_CLOSING)
@@ -228,8 +233,9 @@ void ZhContinueClose()
   {
    if(!HostCloseAll())
      {
-      // Again every interval while the close stays blocked.
-      if(ZhBlockShown() &&
+      // Again every interval while the close stays blocked (the "NOT PROTECTING" warning says
+      // it instead while the EA cannot trade at all).
+      if(ZhBlockShown() && gNotProtecting == "" &&
          (!gBlockedAlerted || GetTickCount() - gBlockedAlertAt >= (uint)BlockedAlertSeconds * 1000))
         {
          Alert("ZentravoGuard: cannot close the trades yet: ", gBlockedReason);
@@ -250,6 +256,38 @@ void ZhContinueClose()
    gBlockedReason = "";
    gBlockedPassing = false;
    gState = ZH_RUNNING;
+  }
+
+// Never silently unprotected: at the start and on every tick and timer event the EA asks whether
+// it could close trades (DLL imports, AutoTrading in the terminal and for the EA, the connection).
+// While it cannot, the panel says "NOT PROTECTING" with the reason, and a warning goes out at once
+// and then every BlockedAlertSeconds: an alert, and an e-mail and a push when those are on.
+void ZhWatchAbility()
+  {
+   string why = HostCannotAct();
+   if(why == "")
+     {
+      if(gNotProtecting != "")
+         Alert("ZentravoGuard: protecting again (", gNotProtecting, " no longer)");
+      gNotProtecting = "";
+      return;
+     }
+   bool news = why != gNotProtecting;
+   gNotProtecting = why;
+   if(!news && GetTickCount() - gNotProtectingAt < (uint)BlockedAlertSeconds * 1000)
+      return;
+   gNotProtectingAt = GetTickCount();
+   string warning = "ZentravoGuard NOT PROTECTING: " + why;
+   Alert(warning);
+   if(TerminalInfoInteger(TERMINAL_EMAIL_ENABLED) != 0 && !SendMail(warning, warning + "\n"))
+      Print("ZentravoGuard: e-mail not sent, error ", GetLastError());
+   if(PushNotifications && TerminalInfoInteger(TERMINAL_NOTIFICATIONS_ENABLED) != 0 &&
+      TerminalInfoInteger(TERMINAL_MQID) != 0 && ZhPushAllowed())
+     {
+      ZhPushTried();
+      if(!SendNotification(warning))
+         Print("ZentravoGuard: push not sent, error ", GetLastError());
+     }
   }
 
 // Whether the close is shown as blocked (on the panel and in an alert): a refusal that the next
@@ -474,6 +512,8 @@ void ZhSendDueMessages()
 
 string ZhStateText()
   {
+   if(gNotProtecting != "")
+      return("NOT PROTECTING - " + gNotProtecting);
    if(gState == ZH_WAITING)
       return("waiting for the account's equity");
    if(gState == ZH_CLOSING)
@@ -499,7 +539,8 @@ void ZhDraw()
       ZhPut("ZT_L1_" + IntegerToString(row), 620, 20 + row * 14, ZtLabel(row, 1), clrSilver);
       ZhPut("ZT_V1_" + IntegerToString(row), 790, 20 + row * 14, ZhSecondColumnValue(row), clrWhite);
      }
-   ZhPut("ZT_STATE", 10, 20 + 16 * 14, "Guard: " + ZhStateText(), gState == ZH_CLOSING ? clrRed : clrWhite);
+   bool alarm = gState == ZH_CLOSING || gNotProtecting != "";
+   ZhPut("ZT_STATE", 10, 20 + 16 * 14, "Guard: " + ZhStateText(), alarm ? clrRed : clrWhite);
    ChartRedraw(0);
   }
 

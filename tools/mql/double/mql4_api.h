@@ -36,8 +36,10 @@ namespace mql4 {
 
 // docs.mql4.com/check/isconnected
 inline bool IsConnected() { return T().connected; }
-// docs.mql4.com/check/istradeallowed
-inline bool IsTradeAllowed() { return T().tradeAllowed; }
+// docs.mql4.com/check/istradeallowed: false too while the trade thread is busy with another EA
+inline bool IsTradeAllowed() { return T().autoTrading && T().tradeAllowed && !T().contextBusy; }
+// docs.mql4.com/check/isexpertenabled: the terminal's AutoTrading button
+inline bool IsExpertEnabled() { return T().autoTrading; }
 // docs.mql4.com/account/accountleverage
 inline int AccountLeverage() { return static_cast<int>(T().leverage); }
 // docs.mql4.com/account/accountnumber

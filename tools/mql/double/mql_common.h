@@ -33,7 +33,7 @@ void Print(const A&... args) { T().prints.push_back(joined(args...)); }
 inline int TerminalInfoInteger(int property_id) {
     switch (property_id) {
         case TERMINAL_CONNECTED: return T().connected;
-        case TERMINAL_TRADE_ALLOWED: return T().tradeAllowed;
+        case TERMINAL_TRADE_ALLOWED: return T().autoTrading;  // the AutoTrading button
         case TERMINAL_EMAIL_ENABLED: return T().mailEnabled;
         case TERMINAL_SCREEN_DPI: return T().screenDpi;
         case TERMINAL_MQID: return T().metaQuotesId;

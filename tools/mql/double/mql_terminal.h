@@ -89,7 +89,8 @@ public:
     double balance = 10000.0, credit = 0.0, margin = 0.0;
     long long leverage = 100;
     bool connected = true, tradeAllowed = true, dllsAllowed = true, tester = false;
-    bool contextBusy = false;
+    bool contextBusy = false;   // another EA is trading: the terminal's one trade thread is taken
+    bool autoTrading = true;    // the terminal's AutoTrading button (tradeAllowed: the EA's own box)
     bool mailEnabled = true, pushEnabled = true;  // Tools - Options - Email / Notifications
     int screenDpi = 96;  // Windows' display scaling: 96 at 100 %, 144 at 150 %
     bool pushWorks = true;

@@ -84,21 +84,59 @@ TEST_F(Mq4Guard, CloseRefusedThenAllowedIsReportedOnlyWhenFlat) {
     EXPECT_EQ(state(), "Guard: running");
 }
 
-TEST_F(Mq4Guard, TradingDisabledDuringACloseBlocksAndAlertsAtAnInterval) {
+// Live trading taken away from the EA during a close: it cannot protect the account and says so,
+// at once and every minute, until trading is allowed again and the close goes through.
+TEST_F(Mq4Guard, TradingDisabledDuringACloseSaysNotProtectingAtAnInterval) {
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, -110.0);
     term.tradeAllowed = false;
     ea.OnTick();
-    EXPECT_EQ(state(), "Guard: CLOSING - blocked: trading is disabled");
+    EXPECT_EQ(state(), "Guard: NOT PROTECTING - live trading is not allowed for the EA (its Common tab)");
     EXPECT_EQ(term.alerts.size(), 1u);
     timer(30000);
     EXPECT_EQ(term.alerts.size(), 1u);
     timer(30000);  // a minute after the first
     EXPECT_EQ(term.alerts.size(), 2u);
-    EXPECT_TRUE(alerted("cannot close the trades yet: trading is disabled"));
+    EXPECT_TRUE(alerted("NOT PROTECTING: live trading is not allowed"));
     EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
     EXPECT_EQ(term.orders.size(), 1u);
     term.tradeAllowed = true;
+    timer();
+    EXPECT_TRUE(term.orders.empty());
+    EXPECT_DOUBLE_EQ(snapshot(), 890.0);
+    EXPECT_EQ(state(), "Guard: running");
+}
+
+// AutoTrading off when the EA starts: found at once, not when the stop loss hits; told by alert,
+// e-mail and push, again every minute, and the panel never says "running" meanwhile.
+TEST_F(Mq4Guard, AutoTradingOffAtTheStartIsSaidAtOnceOnEveryChannel) {
+    ea.PushNotifications = true;
+    term.autoTrading = false;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_EQ(state(), "Guard: NOT PROTECTING - AutoTrading is off in the terminal");
+    ASSERT_EQ(term.alerts.size(), 1u);
+    EXPECT_EQ(term.mails.size(), 1u);
+    EXPECT_EQ(term.pushes.size(), 1u);
+    for (int event = 0; event < 240; ++event) timer();  // a minute
+    EXPECT_EQ(term.alerts.size(), 2u);
+    EXPECT_EQ(term.pushes.size(), 2u);
+    term.autoTrading = true;
+    timer();
+    EXPECT_EQ(state(), "Guard: running");
+    EXPECT_TRUE(alerted("protecting again"));
+}
+
+// Another EA holding the terminal's one trade thread is no "trading is disabled": the close tries
+// again and goes through once the thread is free.
+TEST_F(Mq4Guard, ABusyTradeContextIsWaitedOutNotReportedAsDisabled) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -110.0);
+    term.contextBusy = true;
+    ea.OnTick();
+    timer();
+    EXPECT_EQ(state(), "Guard: CLOSING all trades");
+    EXPECT_TRUE(term.alerts.empty());
+    term.contextBusy = false;
     timer();
     EXPECT_TRUE(term.orders.empty());
     EXPECT_DOUBLE_EQ(snapshot(), 890.0);

@@ -83,6 +83,17 @@ TEST_F(Mq5Guard, AnUnsupportedFillingModeIsNamed) {
         << term.alerts[0];
 }
 
+TEST_F(Mq5Guard, AutoTradingOffAtTheStartIsSaidAtOnce) {
+    term.autoTrading = false;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_EQ(term.label("ZT_STATE"), "Guard: NOT PROTECTING - AutoTrading is off in the terminal");
+    ASSERT_EQ(term.alerts.size(), 1u);
+    EXPECT_EQ(term.mails.size(), 1u);
+    term.autoTrading = true;
+    timer();
+    EXPECT_EQ(term.label("ZT_STATE"), "Guard: running");
+}
+
 TEST_F(Mq5Guard, ADepositIsNotATakeProfit) {
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("USDJPY", mql::OP_BUY, 1.0, 10.0);
