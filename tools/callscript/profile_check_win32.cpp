@@ -19,6 +19,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "text_helpers.h"
 
 namespace {
 
@@ -54,12 +55,7 @@ bool Seed(const std::string& path, const char* text) {
   return static_cast<bool>(file.flush());
 }
 
-std::string Contents(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+std::string Contents(const std::string& path) { return zt::tools::ReadWholeFile(path); }
 
 constexpr int kWriterKeys = 60;
 

@@ -16,9 +16,14 @@
 #include <vector>
 
 #include "host_text.h"
+#include "text_helpers.h"
 
 namespace zt::callscript {
 namespace {
+
+using tools::Number;
+using tools::ReadWholeFile;
+using tools::Trimmed;
 
 constexpr char kUntouched = static_cast<char>(0xA5);  // fill of a buffer before each text call
 constexpr int kMaxRepeat = 100000;                     // a typo guard for repeat counts
@@ -86,13 +91,6 @@ bool SplitWords(std::string_view text, std::vector<Word>& words, std::string& pr
   return true;
 }
 
-std::string_view Trimmed(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(" \t\r\n");
-  return text.substr(first, last - first + 1);
-}
-
 bool ReadLines(const std::string& scriptText, std::vector<Line>& lines, ScriptError& error) {
   std::istringstream input(scriptText);
   std::string raw;
@@ -113,12 +111,6 @@ bool ReadLines(const std::string& scriptText, std::vector<Line>& lines, ScriptEr
 }
 
 // ---- Writing the transcript ----
-
-std::string Number(double value) {
-  std::array<char, 64> text{};
-  const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
-  return std::string(text.data(), result.ptr);
-}
 
 // Replaces every run of text that fits pattern ('d' a digit, 'A' an upper-case letter, 'a' a
 // lower-case one, anything else itself) by marker.
@@ -734,15 +726,6 @@ void Interpreter::PrintStatistics(const Line& line) {
 }
 
 }  // namespace
-
-bool ReadWholeFile(const std::filesystem::path& path, std::string& contents) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  std::ostringstream text;
-  text << file.rdbuf();
-  contents = text.str();
-  return true;
-}
 
 std::filesystem::path PathOf(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));

@@ -93,9 +93,6 @@ int RunScript(const std::string& scriptName, const std::string& scriptText, Host
 // cannot be read.
 int RunScriptFile(const char* scriptPath, const char* transcriptPath, Host host);
 
-// Reads a whole file as bytes; false when it cannot be opened.
-bool ReadWholeFile(const std::filesystem::path& path, std::string& contents);
-
 // The path named by UTF-8 text, on Windows too (where a plain string is read in the ANSI code
 // page).
 std::filesystem::path PathOf(const std::string& utf8);

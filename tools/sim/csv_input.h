@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "account_model.h"
+#include "sim_time.h"
 
 namespace zt::sim {
 
@@ -28,7 +29,6 @@ struct ColumnMapping {
 // How the file writes its numbers and dates. Auto looks at the rows: a date that ends in the
 // year is day-first when a first field passes 12, month-first when a second one does; a comma
 // is the decimal mark in a file separated by semicolons or tabs whose figures have no point.
-enum class DateOrder { Auto, YearFirst, DayFirst, MonthFirst };
 enum class DecimalMark { Auto, Point, Comma };
 struct CsvFormat {
   DateOrder dateOrder = DateOrder::Auto;
@@ -92,13 +92,5 @@ class CsvRows {
   struct Reader;
   std::unique_ptr<Reader> reader_;
 };
-
-// "2024.01.02 10:30", "2024-01-02 10:30:15", "2024-01-02T10:30:15Z", "2024-01-02T12:30:15+02:00",
-// "2024/01/02", whole seconds since 1970 or milliseconds (12 digits or more); read as UTC unless
-// an offset is given. With order DayFirst or MonthFirst the date is "02.01.2024" or "01/02/2024".
-// Empty when the text is none of these.
-std::optional<std::int64_t> ParseTime(std::string_view text, DateOrder order = DateOrder::YearFirst);
-// "2024.01.02 10:30", the terminal's way of writing a time (UTC here).
-std::string FormatTime(std::int64_t time);
 
 }  // namespace zt::sim

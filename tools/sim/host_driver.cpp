@@ -192,11 +192,13 @@ std::vector<double> AmountsIn(const std::string& text) {
   return amounts;
 }
 
-HostRun RunHost(const Exports& api, const HostOptions& options, const Market& market,
-                const std::function<void(std::int64_t)>& progress) {
-  Host host{api, options, {}, AmountsIn(options.targets.increaseTargets), 0.0, options.carry};
-  const AccountFigures& start = market.start;
+namespace {
 
+// What an expert advisor does when it starts: the window titles, InitZT with the ladder and the
+// e-mail thresholds. Throws when the guard does not start.
+void StartGuard(Host& host, const AccountFigures& start) {
+  const Exports& api = host.api;
+  const HostOptions& options = host.options;
   // Every call into the library happens at the time of the figures it is given.
   SetSimulatedTime(start.time);
   api.SetWindowTitles(options.chartHandle, options.frameTitle.c_str(), options.mainTitle.c_str());
@@ -217,6 +219,15 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
     api.SetEmailProp(email.equityTarget, email.marginPercent, email.drawdown);
   }
   host.Record(EventKind::Start, 0, start, {});
+}
+
+}  // namespace
+
+HostRun RunHost(const Exports& api, const HostOptions& options, const Market& market,
+                const std::function<void(std::int64_t)>& progress) {
+  Host host{api, options, {}, AmountsIn(options.targets.increaseTargets), 0.0, options.carry};
+  const AccountFigures& start = market.start;
+  StartGuard(host, start);
   Drawdown guarded, unguarded;
   const auto addPoint = [&](std::int64_t time, double equity) {
     HostRun& run = host.run;

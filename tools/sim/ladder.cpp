@@ -1,13 +1,28 @@
 #include "ladder.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <string_view>
 
 #include "core/amount_tokens.h"
+#include "text_helpers.h"
 
 namespace zt::sim {
 namespace {
 
 using core::IsAmountCharacter;
+
+constexpr std::size_t kLongestName = 40;
+
+bool NameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+         c == '.';
+}
+
+// A ladder's name or text without the spaces, tabs and carriage returns around it (a ladder
+// file's lines come without their line feeds).
+std::string Blanked(std::string_view text) { return std::string(tools::Trimmed(text, " \t\r")); }
 
 std::string Amount(double value) {
   char buffer[64];
@@ -164,6 +179,50 @@ std::string LadderMistake(const TargetTexts& texts) {
   if (mistake.empty()) mistake = ListMistake("--increase-targets", texts.increaseTargets, "");
   if (mistake.empty()) mistake = ListMistake("--stop-losses", texts.stopLosses, "stop loss");
   return mistake;
+}
+
+// ---- Named ladders ----
+
+std::optional<NamedLadder> ParseNamedLadder(const std::string& text, std::string& mistake) {
+  const std::size_t equals = text.find('=');
+  const std::string name = Blanked(std::string_view(text).substr(0, equals));
+  if (equals == std::string::npos || name.empty()) {
+    mistake = "\"" + text + "\" is no ladder: write NAME=TP|DD|INC|SL";
+    return std::nullopt;
+  }
+  if (name.size() > kLongestName || !std::all_of(name.begin(), name.end(), NameCharacter)) {
+    mistake = "ladder name \"" + name + "\": up to " + std::to_string(kLongestName) +
+              " letters, digits, '-', '_' or '.'";
+    return std::nullopt;
+  }
+  const std::vector<std::string> parts = tools::SplitAt(std::string_view(text).substr(equals + 1), '|');
+  if (parts.size() != 4) {
+    mistake = "ladder " + name + ": \"" + text.substr(equals + 1) + "\" holds " + std::to_string(parts.size()) +
+              " target texts, not the four TP|DD|INC|SL";
+    return std::nullopt;
+  }
+  NamedLadder ladder{name, {Blanked(parts[0]), Blanked(parts[1]), Blanked(parts[2]), Blanked(parts[3])}};
+  if (const std::string wrong = LadderMistake(ladder.texts); !wrong.empty()) {
+    mistake = "ladder " + name + ": " + wrong;
+    return std::nullopt;
+  }
+  return ladder;
+}
+
+std::string ReadLadderFile(const std::string& path, std::vector<NamedLadder>& ladders) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return path + ": cannot be read";
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    line = Blanked(line);
+    if (line.empty() || line.front() == '#') continue;
+    std::string mistake;
+    const std::optional<NamedLadder> ladder = ParseNamedLadder(line, mistake);
+    if (!ladder) return path + " line " + std::to_string(number) + ": " + mistake;
+    ladders.push_back(*ladder);
+  }
+  return {};
 }
 
 }  // namespace zt::sim

@@ -5,6 +5,7 @@
 // instead of running a different ladder.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,5 +44,19 @@ Ladder ReadLadder(const TargetTexts& texts);
 // and what the library would have made of it. Take profits and stop losses must hold an amount;
 // drawdown and increase targets may be empty, but not a text that reads as nothing.
 std::string LadderMistake(const TargetTexts& texts);
+
+// A ladder with the name the table shows it under.
+struct NamedLadder {
+  std::string name;
+  TargetTexts texts;
+};
+
+// Reads "NAME=TP|DD|INC|SL" (the four texts as --take-profits, --drawdown-targets,
+// --increase-targets and --stop-losses take them). Empty, with the reason in mistake, when the
+// text is not such a line or the ladder would not run as written; the reason names the ladder.
+std::optional<NamedLadder> ParseNamedLadder(const std::string& text, std::string& mistake);
+// The ladders of a file, one NAME=TP|DD|INC|SL per line; blank lines and lines starting with '#'
+// are skipped. Appends to ladders; returns the first mistake ("FILE line N: ...") or empty.
+std::string ReadLadderFile(const std::string& path, std::vector<NamedLadder>& ladders);
 
 }  // namespace zt::sim

@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -23,8 +22,11 @@
 #include <nlohmann/json.hpp>
 
 #include "ladder.h"
+#include "progress.h"
 #include "report.h"
-#include "sim_app.h"
+#include "sim_options.h"
+#include "stop_signal.h"
+#include "text_helpers.h"
 
 extern char** environ;
 
@@ -33,43 +35,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
+using tools::kPageWidth;
+using tools::Padded;
+using tools::PaddedLeft;
+using tools::ReadWholeFile;
 
-constexpr std::size_t kLongestName = 40;
 constexpr std::size_t kNameColumn = 14;   // longer names stand on a line of their own
-constexpr std::size_t kPageWidth = 100;
 constexpr int kInterruptedExit = 130;
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
-
-std::vector<std::string> SplitAt(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t at = text.find(separator, start);
-    parts.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
-    if (at == std::string::npos) return parts;
-    start = at + 1;
-  }
-}
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-bool NameCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-         c == '.';
-}
-
-std::string Padded(std::string text, std::size_t width) {
-  if (text.size() < width) text.append(width - text.size(), ' ');
-  return text;
-}
-
-std::string PaddedLeft(const std::string& text, std::size_t width) {
-  return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
-}
 
 std::string CentsText(long long cents) {
   char buffer[32];
@@ -81,33 +54,6 @@ std::string CentsText(long long cents) {
 std::string CentsText(const std::optional<long long>& cents) { return cents ? CentsText(*cents) : "-"; }
 
 // ---- The runs ----
-
-// Set by Ctrl-C (and a polite kill) while the ladders run: no further run starts, the running
-// ones are asked to stop.
-volatile std::sig_atomic_t stopLadders = 0;
-extern "C" void StopLadders(int) { stopLadders = 1; }
-
-class StopLaddersOnSignal {
- public:
-  StopLaddersOnSignal() {
-    stopLadders = 0;
-    struct sigaction action {};
-    action.sa_handler = StopLadders;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousInterrupt_);
-    sigaction(SIGTERM, &action, &previousTerminate_);
-  }
-  ~StopLaddersOnSignal() {
-    sigaction(SIGINT, &previousInterrupt_, nullptr);
-    sigaction(SIGTERM, &previousTerminate_, nullptr);
-  }
-  StopLaddersOnSignal(const StopLaddersOnSignal&) = delete;
-  StopLaddersOnSignal& operator=(const StopLaddersOnSignal&) = delete;
-
- private:
-  struct sigaction previousInterrupt_ {};
-  struct sigaction previousTerminate_ {};
-};
 
 // The runs' JSON and output files, removed with everything in them whatever happens.
 class WorkFolder {
@@ -132,13 +78,6 @@ class WorkFolder {
  private:
   std::string path_;
 };
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // Starts the program with arguments, its output and errors into the given files.
 pid_t Start(const std::string& program, const std::vector<std::string>& arguments, const std::string& outPath,
@@ -169,28 +108,6 @@ pid_t Start(const std::string& program, const std::vector<std::string>& argument
   return child;
 }
 
-// "3 of 8 ladders done, 2 running" on standard error, redrawn in place on a terminal.
-class LadderProgress {
- public:
-  LadderProgress(bool wanted, std::size_t total) : shown_(wanted && isatty(STDERR_FILENO) == 1), total_(total) {}
-  ~LadderProgress() {
-    if (drawn_) std::fprintf(stderr, "\r%*s\r", 60, "");
-  }
-  LadderProgress(const LadderProgress&) = delete;
-  LadderProgress& operator=(const LadderProgress&) = delete;
-  void Update(std::size_t done, std::size_t running) {
-    if (!shown_) return;
-    std::fprintf(stderr, "\r%zu of %zu ladders done, %zu running   ", done, total_, running);
-    std::fflush(stderr);
-    drawn_ = true;
-  }
-
- private:
-  bool shown_;
-  bool drawn_ = false;
-  std::size_t total_;
-};
-
 // A run's errors as lines under the ladder's name, without the program's own prefix.
 std::string FailureLines(const std::string& name, const std::string& errors, int status) {
   std::string out;
@@ -210,49 +127,7 @@ std::string FailureLines(const std::string& name, const std::string& errors, int
 
 }  // namespace
 
-// ---- Reading ladders ----
-
-std::optional<NamedLadder> ParseNamedLadder(const std::string& text, std::string& mistake) {
-  const std::size_t equals = text.find('=');
-  const std::string name = Trimmed(text.substr(0, equals));
-  if (equals == std::string::npos || name.empty()) {
-    mistake = "\"" + text + "\" is no ladder: write NAME=TP|DD|INC|SL";
-    return std::nullopt;
-  }
-  if (name.size() > kLongestName || !std::all_of(name.begin(), name.end(), NameCharacter)) {
-    mistake = "ladder name \"" + name + "\": up to " + std::to_string(kLongestName) +
-              " letters, digits, '-', '_' or '.'";
-    return std::nullopt;
-  }
-  const std::vector<std::string> parts = SplitAt(text.substr(equals + 1), '|');
-  if (parts.size() != 4) {
-    mistake = "ladder " + name + ": \"" + text.substr(equals + 1) + "\" holds " + std::to_string(parts.size()) +
-              " target texts, not the four TP|DD|INC|SL";
-    return std::nullopt;
-  }
-  NamedLadder ladder{name, {Trimmed(parts[0]), Trimmed(parts[1]), Trimmed(parts[2]), Trimmed(parts[3])}};
-  if (const std::string wrong = LadderMistake(ladder.texts); !wrong.empty()) {
-    mistake = "ladder " + name + ": " + wrong;
-    return std::nullopt;
-  }
-  return ladder;
-}
-
-std::string ReadLadderFile(const std::string& path, std::vector<NamedLadder>& ladders) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return path + ": cannot be read";
-  int number = 0;
-  for (std::string line; std::getline(in, line);) {
-    ++number;
-    line = Trimmed(line);
-    if (line.empty() || line.front() == '#') continue;
-    std::string mistake;
-    const std::optional<NamedLadder> ladder = ParseNamedLadder(line, mistake);
-    if (!ladder) return path + " line " + std::to_string(number) + ": " + mistake;
-    ladders.push_back(*ladder);
-  }
-  return {};
-}
+// ---- One ladder's run ----
 
 std::vector<std::string> LadderRunArguments(const std::vector<std::string>& arguments, const NamedLadder& ladder,
                                             const std::string& jsonPath) {
@@ -429,88 +304,116 @@ std::string FormatLadderJson(const std::vector<LadderFigures>& ladders, const st
   return all.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) {
-  const std::vector<NamedLadder>& ladders = options.ladders;
-  std::vector<LadderFigures> figures(ladders.size());
-  std::vector<bool> finished(ladders.size(), false);
+namespace {
+
+struct Running {
+  pid_t pid;
+  std::size_t ladder;
+};
+
+// What the runs came to so far.
+struct LadderOutcome {
+  explicit LadderOutcome(std::size_t ladders) : figures(ladders), finished(ladders, false) {}
+  std::vector<LadderFigures> figures;
+  std::vector<bool> finished;
+  std::size_t done = 0;   // runs ended or never started
   bool failed = false;
   std::string failures;
   std::string notes;  // what the first run said on the side (bad CSV rows): the same for every ladder
-  {
-    const WorkFolder work;
-    const StopLaddersOnSignal stop;
-    struct Running {
-      pid_t pid;
-      std::size_t ladder;
-    };
-    std::vector<Running> running;
-    std::size_t next = 0, done = 0;
-    const std::size_t jobs = static_cast<std::size_t>(std::max(options.jobs, 1));
-    LadderProgress progress(options.progress, ladders.size());
-    bool stopSent = false;
-    while (done < ladders.size()) {
-      while (!stopLadders && running.size() < jobs && next < ladders.size()) {
-        const std::vector<std::string> arguments =
-            LadderRunArguments(options.arguments, ladders[next], work.File(next, "json"));
-        try {
-          running.push_back({Start(options.program, arguments, work.File(next, "out"), work.File(next, "err")),
-                             next});
-        } catch (const std::exception& error) {
-          failures += "zt-sim: ladder " + ladders[next].name + ": " + error.what() + "\n";
-          failed = true;
-          ++done;
-        }
-        ++next;
-        progress.Update(done, running.size());
+};
+
+// Reads back every run that has ended: its figures, or its errors under its ladder's name. True
+// when one had ended.
+bool ReapEnded(std::vector<Running>& running, const WorkFolder& work, const std::vector<NamedLadder>& ladders,
+               LadderOutcome& outcome) {
+  bool reaped = false;
+  for (std::size_t i = 0; i < running.size();) {
+    int status = 0;
+    const pid_t result = waitpid(running[i].pid, &status, WNOHANG);
+    if (result == 0 || (result < 0 && errno == EINTR)) {
+      ++i;
+      continue;
+    }
+    const std::size_t ladder = running[i].ladder;
+    running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
+    ++outcome.done;
+    reaped = true;
+    const std::string errors = ReadWholeFile(work.File(ladder, "err"));
+    if (result < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      if (!StopRequested()) {
+        outcome.failures += FailureLines(ladders[ladder].name, errors, status);
+        outcome.failed = true;
       }
-      if (stopLadders) {
-        if (!stopSent) {
-          for (const Running& run : running) kill(run.pid, SIGINT);
-          stopSent = true;
-        }
-        if (running.empty()) break;
-      }
-      bool reaped = false;
-      for (std::size_t i = 0; i < running.size();) {
-        int status = 0;
-        const pid_t result = waitpid(running[i].pid, &status, WNOHANG);
-        if (result == 0 || (result < 0 && errno == EINTR)) {
-          ++i;
-          continue;
-        }
-        const std::size_t ladder = running[i].ladder;
-        running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
-        ++done;
-        reaped = true;
-        const std::string errors = ReadWholeFile(work.File(ladder, "err"));
-        if (result < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-          if (!stopLadders) {
-            failures += FailureLines(ladders[ladder].name, errors, status);
-            failed = true;
-          }
-          continue;
-        }
-        try {
-          figures[ladder] = ReadLadderFigures(ladders[ladder].name, ReadWholeFile(work.File(ladder, "json")));
-          finished[ladder] = true;
-          if (notes.empty()) notes = errors;
-        } catch (const std::exception& error) {
-          failures += "zt-sim: ladder " + ladders[ladder].name + ": " + error.what() + "\n";
-          failed = true;
-        }
-      }
-      if (reaped) progress.Update(done, running.size());
-      if (!reaped) std::this_thread::sleep_for(kPollInterval);
+      continue;
+    }
+    try {
+      outcome.figures[ladder] = ReadLadderFigures(ladders[ladder].name, ReadWholeFile(work.File(ladder, "json")));
+      outcome.finished[ladder] = true;
+      if (outcome.notes.empty()) outcome.notes = errors;
+    } catch (const std::exception& error) {
+      outcome.failures += "zt-sim: ladder " + ladders[ladder].name + ": " + error.what() + "\n";
+      outcome.failed = true;
     }
   }
-  if (!notes.empty()) err << notes;
-  err << failures;
-  if (stopLadders) {
-    err << "zt-sim: interrupted; " << std::count(finished.begin(), finished.end(), true) << " of " << ladders.size()
-        << " ladders had finished\n";
+  return reaped;
+}
+
+// Runs every ladder, options.jobs at a time, until all have ended or Ctrl-C stopped them.
+LadderOutcome RunAll(const SimOptions& options) {
+  const std::vector<NamedLadder>& ladders = options.ladders;
+  LadderOutcome outcome(ladders.size());
+  const WorkFolder work;
+  const StopOnSignal stop;
+  std::vector<Running> running;
+  std::size_t next = 0;
+  const std::size_t jobs = static_cast<std::size_t>(std::max(options.jobs, 1));
+  LadderProgress progress(options.progress, ladders.size());
+  bool stopSent = false;
+  while (outcome.done < ladders.size()) {
+    while (!StopRequested() && running.size() < jobs && next < ladders.size()) {
+      const std::vector<std::string> arguments =
+          LadderRunArguments(options.arguments, ladders[next], work.File(next, "json"));
+      try {
+        running.push_back({Start(options.program, arguments, work.File(next, "out"), work.File(next, "err")),
+                           next});
+      } catch (const std::exception& error) {
+        outcome.failures += "zt-sim: ladder " + ladders[next].name + ": " + error.what() + "\n";
+        outcome.failed = true;
+        ++outcome.done;
+      }
+      ++next;
+      progress.Update(outcome.done, running.size());
+    }
+    if (StopRequested()) {
+      if (!stopSent) {
+        for (const Running& run : running) kill(run.pid, SIGINT);
+        stopSent = true;
+      }
+      if (running.empty()) break;
+    }
+    if (ReapEnded(running, work, ladders, outcome)) {
+      progress.Update(outcome.done, running.size());
+    } else {
+      std::this_thread::sleep_for(kPollInterval);
+    }
+  }
+  return outcome;
+}
+
+}  // namespace
+
+int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) {
+  const std::vector<NamedLadder>& ladders = options.ladders;
+  const LadderOutcome outcome = RunAll(options);
+  const std::vector<LadderFigures>& figures = outcome.figures;
+  if (!outcome.notes.empty()) err << outcome.notes;
+  err << outcome.failures;
+  if (StopRequested()) {
+    err << "zt-sim: interrupted; " << std::count(outcome.finished.begin(), outcome.finished.end(), true) << " of "
+        << ladders.size() << " ladders had finished\n";
     return kInterruptedExit;
   }
-  if (failed) return 1;
+  if (outcome.failed) return 1;
   const std::string json = options.jsonPath.empty() ? std::string() : FormatLadderJson(figures, ladders);
   if (options.jsonPath == "-") {
     out << json;
@@ -524,13 +427,7 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
   out << "\n" << FormatLadderTable(figures);
   if (!json.empty()) {
     try {
-      if (const fs::path parent = fs::path(options.jsonPath).parent_path(); !parent.empty()) {
-        std::error_code ignored;
-        fs::create_directories(parent, ignored);
-      }
-      std::ofstream file(options.jsonPath, std::ios::binary);
-      file << json;
-      if (!file) throw std::runtime_error("cannot write " + options.jsonPath);
+      tools::WriteWholeFile(options.jsonPath, json);
     } catch (const std::exception& error) {
       err << "zt-sim: " << error.what() << "\n";
       return 1;

@@ -9,24 +9,11 @@
 #include <vector>
 
 #include "host_driver.h"
+#include "ladder.h"
 
 namespace zt::sim {
 
 struct SimOptions;
-
-// A ladder with the name the table shows it under.
-struct NamedLadder {
-  std::string name;
-  TargetTexts texts;
-};
-
-// Reads "NAME=TP|DD|INC|SL" (the four texts as --take-profits, --drawdown-targets,
-// --increase-targets and --stop-losses take them). Empty, with the reason in mistake, when the
-// text is not such a line or the ladder would not run as written; the reason names the ladder.
-std::optional<NamedLadder> ParseNamedLadder(const std::string& text, std::string& mistake);
-// The ladders of a file, one NAME=TP|DD|INC|SL per line; blank lines and lines starting with '#'
-// are skipped. Appends to ladders; returns the first mistake ("FILE line N: ...") or empty.
-std::string ReadLadderFile(const std::string& path, std::vector<NamedLadder>& ladders);
 
 // The command line of the run of one ladder: arguments (the program's own, without the program
 // name) without the options of the side-by-side run and of outputs, with the ladder's four texts

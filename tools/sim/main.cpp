@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "ladder_runs.h"
 #include "sim_app.h"
 
 int main(int argc, char** argv) {

@@ -11,21 +11,17 @@
 
 #include <nlohmann/json.hpp>
 
-#include "csv_input.h"
+#include "sim_time.h"
+#include "text_helpers.h"
 
 namespace zt::sim {
 namespace {
 
 constexpr std::int64_t kCycleRing = 512;  // the guard's statistics start over after this many cycles
 
-std::string Padded(std::string text, std::size_t width) {
-  if (text.size() < width) text.append(width - text.size(), ' ');
-  return text;
-}
-
-std::string PaddedLeft(const std::string& text, std::size_t width) {
-  return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
-}
+using tools::kPageWidth;
+using tools::Padded;
+using tools::PaddedLeft;
 
 }  // namespace
 
@@ -146,7 +142,6 @@ std::vector<std::string> Wrapped(const std::string& text, std::size_t width) {
 
 namespace {
 
-constexpr std::size_t kPageWidth = 100;   // the report fits a terminal this wide
 constexpr std::size_t kTextColumn = 55;   // where an event's alert or e-mail text starts
 
 }  // namespace
@@ -409,6 +404,52 @@ Json DashboardJson(const Dashboard& panel) {
   return {{"title", panel.title}, {"cells", cells}};
 }
 
+// The ladder the library runs, its amounts in cents.
+Json LadderJson(const Ladder& ladder) {
+  Json takeProfits = Json::array(), drawdownTargets = Json::array();
+  for (const std::vector<double>& set : ladder.takeProfits) takeProfits.push_back(CentsList(set));
+  for (const std::vector<double>& set : ladder.drawdownTargets) drawdownTargets.push_back(CentsList(set));
+  return {{"takeProfits", takeProfits},
+          {"drawdownTargets", drawdownTargets},
+          {"increaseTargets", CentsList(ladder.increaseTargets)},
+          {"stopLosses", CentsList(ladder.stopLosses)}};
+}
+
+// The account with the guard beside the same account without it.
+Json ComparisonJson(const HostRun& run, const Summary& s, bool brief) {
+  Json comparison = {
+      {"withGuard", {{"endEquity", Cents(s.finalEquity)}, {"deepestDrawdown", Cents(s.deepestDrawdown)},
+                     {"takeProfitCloses", s.takeProfitCloses}, {"stopLossCloses", s.stopLossCloses},
+                     {"realisedPerCycle", s.cycles > 0 ? Cents(s.realisedPerCycle) : Json(nullptr)}}},
+      {"withoutGuard", {{"endEquity", Cents(s.unguardedFinalEquity)},
+                        {"deepestDrawdown", Cents(s.unguardedDeepestDrawdown)}}}};
+  if (brief) {
+    // From the cycles' amounts in cents, as a program would take them from the full JSON.
+    const CycleTally& tally = run.tally;
+    const bool none = tally.cycles == 0;
+    const auto [lower, upper] = MiddleCents(tally.realisedCents, tally.cycles);
+    Json& with = comparison["withGuard"];
+    with["realisedMedian"] = none ? Json(nullptr) : Json((lower + upper) / 2);
+    with["realisedLowest"] = none ? Json(nullptr) : Json(tally.realisedCents.begin()->first);
+    with["realisedHighest"] = none ? Json(nullptr) : Json(tally.realisedCents.rbegin()->first);
+  }
+  return comparison;
+}
+
+// The guard's own figures: its statistics as the panel shows them, and how it started.
+Json GuardJson(const HostRun& run, const Dashboard& panel) {
+  Json guard = Json::object();
+  if (const std::optional<GuardStatistics> statistics = ParseGuardStatistics(panel.first.at(kStatisticsRow).value)) {
+    guard["snaps"] = statistics->snaps;
+    guard["averageDrawdown"] = Cents(statistics->averageDrawdown);
+    guard["medianDrawdown"] = Cents(statistics->medianDrawdown);
+    guard["lowestDrawdown"] = Cents(statistics->lowestDrawdown);
+  }
+  guard["startSnapshot"] = Cents(run.startSnapshot);
+  guard["initialEquity"] = Cents(run.initialEquity);
+  return guard;
+}
+
 }  // namespace
 
 void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Dashboard& panel, const Ladder& ladder,
@@ -436,14 +477,8 @@ void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Da
   for (const auto& [option, value] : inputs) inputsJson[option] = value;
   member("inputs");
   out << text(inputsJson);
-  Json takeProfits = Json::array(), drawdownTargets = Json::array();
-  for (const std::vector<double>& set : ladder.takeProfits) takeProfits.push_back(CentsList(set));
-  for (const std::vector<double>& set : ladder.drawdownTargets) drawdownTargets.push_back(CentsList(set));
   member("ladder");
-  out << text({{"takeProfits", takeProfits},
-               {"drawdownTargets", drawdownTargets},
-               {"increaseTargets", CentsList(ladder.increaseTargets)},
-               {"stopLosses", CentsList(ladder.stopLosses)}});
+  out << text(LadderJson(ladder));
   if (!brief) {
     list("events", run.events.size(), [&](std::size_t i) { return EventJson(run.events[i]); });
     list("cycles", run.cycles.size(), [&](std::size_t i) {
@@ -458,36 +493,11 @@ void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Da
   member("summary");
   out << text(SummaryJson(s));
   if (s.compared) {
-    Json comparison = {
-        {"withGuard", {{"endEquity", Cents(s.finalEquity)}, {"deepestDrawdown", Cents(s.deepestDrawdown)},
-                       {"takeProfitCloses", s.takeProfitCloses}, {"stopLossCloses", s.stopLossCloses},
-                       {"realisedPerCycle", s.cycles > 0 ? Cents(s.realisedPerCycle) : Json(nullptr)}}},
-        {"withoutGuard", {{"endEquity", Cents(s.unguardedFinalEquity)},
-                          {"deepestDrawdown", Cents(s.unguardedDeepestDrawdown)}}}};
-    if (brief) {
-      // From the cycles' amounts in cents, as a program would take them from the full JSON.
-      const CycleTally& tally = run.tally;
-      const bool none = tally.cycles == 0;
-      const auto [lower, upper] = MiddleCents(tally.realisedCents, tally.cycles);
-      Json& with = comparison["withGuard"];
-      with["realisedMedian"] = none ? Json(nullptr) : Json((lower + upper) / 2);
-      with["realisedLowest"] = none ? Json(nullptr) : Json(tally.realisedCents.begin()->first);
-      with["realisedHighest"] = none ? Json(nullptr) : Json(tally.realisedCents.rbegin()->first);
-    }
     member("comparison");
-    out << text(comparison);
+    out << text(ComparisonJson(run, s, brief));
   }
-  Json guard = Json::object();
-  if (const std::optional<GuardStatistics> statistics = ParseGuardStatistics(panel.first.at(kStatisticsRow).value)) {
-    guard["snaps"] = statistics->snaps;
-    guard["averageDrawdown"] = Cents(statistics->averageDrawdown);
-    guard["medianDrawdown"] = Cents(statistics->medianDrawdown);
-    guard["lowestDrawdown"] = Cents(statistics->lowestDrawdown);
-  }
-  guard["startSnapshot"] = Cents(run.startSnapshot);
-  guard["initialEquity"] = Cents(run.initialEquity);
   member("guard");
-  out << text(guard);
+  out << text(GuardJson(run, panel));
   member("dashboard");
   out << text(DashboardJson(panel)) << "}\n";
 }

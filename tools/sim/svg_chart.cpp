@@ -11,7 +11,7 @@
 #include <tuple>
 #include <vector>
 
-#include "csv_input.h"
+#include "sim_time.h"
 #include "report.h"
 
 namespace zt::sim {

@@ -17,6 +17,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "progress.h"
 #include "sim_app.h"
 #include "sim_state.h"
 #include "sim_test_support.h"

@@ -1,0 +1,333 @@
+#include "sim_options.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+#include "ladder.h"
+#include "sim_time.h"
+#include "text_helpers.h"
+
+#ifndef ZT_SIM_DEFAULT_LIBRARY
+#define ZT_SIM_DEFAULT_LIBRARY "zentravo.so"
+#endif
+
+namespace zt::sim {
+namespace {
+
+// Defaults for a lively run of the account model with its default balance of 10000.
+constexpr const char* kDefaultTakeProfits = "60,45,30,20;90,60,40,25;120,80,50,30";
+constexpr const char* kDefaultDrawdownTargets = "40,80,120;60,110,160;80,140,200";
+constexpr const char* kDefaultIncreaseTargets = "10250,10500,10800";
+constexpr const char* kDefaultStopLosses = "150,200,250";
+
+constexpr const char* kAbout =
+    "zt-sim drives the Zentravo equity guard (zentravo.so) through its exported functions\n"
+    "exactly as a trading terminal's expert advisor does: InitZT, SetEquity every tick, the\n"
+    "close-all, SetTTC, the alerts, the snapshot roll, e-mails and the dashboard.\n"
+    "The figures come from a seeded model of a trading account, or from a CSV history.\n"
+    "The library keeps its settings and statistics files in the state folder; run again\n"
+    "with the same --state to resume like a restarted terminal.";
+
+constexpr const char* kFooter =
+    "Times (--start, the CSV's time column) are read as UTC: 2024.01.02 10:30, 2024-01-02 10:30:15,\n"
+    "2024-01-02T10:30:15Z, 2024-01-02T12:30:15+02:00, 2024/01/02, whole seconds since 1970, or\n"
+    "milliseconds (12 digits or more); day-first and month-first dates with --date-order. A date\n"
+    "column and a time column are read together. The guard's own times (title,\n"
+    "snapshots, statistics files) follow the simulated clock, in UTC.\n"
+    "CSV histories as terminals export them: a header line naming the columns (time, date, datetime\n"
+    "or timestamp; equity; margin; free margin), separated by commas, semicolons or tabs, fields or\n"
+    "whole rows quoted, in UTF-8 or UTF-16 with a byte-order mark; --columns maps other names. Rows\n"
+    "must run forward in time with an equity above 0. The history is read as the strategy's running\n"
+    "result: after a close-all its later changes apply to the new, flat account, as if the strategy\n"
+    "reopened the same exposure (less --close-cost). The summary and the chart set the account with\n"
+    "the guard beside the same account without it, for the model and for a CSV history.\n"
+    "Target texts are read as the library reads them: any character but a digit or \".\" separates\n"
+    "numbers, so 1e2 would be 1 and 2 and -50 would be 50 (such texts stop the run); a \";\" right\n"
+    "after a number starts the next set.\n"
+    "Ladders side by side: --ladder NAME=TP|DD|INC|SL (repeated) or --ladders FILE runs each ladder on\n"
+    "the same input in a process of its own (the library keeps one guard per process), --jobs at a\n"
+    "time, and prints one table: each ladder's end equity, deepest drawdown, closes and realised result\n"
+    "per cycle beside the account without the guard (--json writes the same). Every ladder is checked\n"
+    "before any runs; --state, --chart and --log describe one run and are not taken with them.\n"
+    "The library's exports zt-sim calls, as an expert advisor does: SetWindowTitles, InitZT,\n"
+    "SetEmailProp, SetEquity, SetTTC, GetEquitySnap, GetAlert, GetEmailSubject, GetEmailText,\n"
+    "GetLabel and GetValue.";
+
+// What the command line gives that is no field of SimOptions as typed: the start time as text,
+// the ladders before they are read, and the progress bar's flag the other way round.
+struct GivenTexts {
+  std::string start;
+  std::vector<std::string> ladderTexts;
+  std::vector<std::string> ladderFiles;
+  bool noProgress = false;
+};
+
+std::string Plain(double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.15g", value);
+  return buffer;
+}
+
+// The options outside what a trader's account can be, as one line, or empty.
+std::string RangeMistake(const SimOptions& o) {
+  constexpr double kLargest = 1e12;  // no account, balance or tick count beyond this
+  constexpr double kLargestMove = 1e9;
+  std::string mistake;
+  const auto number = [&](const char* option, double value, double lowest, double highest) {
+    if (!mistake.empty() || (std::isfinite(value) && value >= lowest && value <= highest)) return;
+    mistake = std::string(option) + " must be a number from " + Plain(lowest) + " to " + Plain(highest) +
+              ", not " + Plain(value);
+  };
+  const auto whole = [&](const char* option, std::int64_t value, std::int64_t lowest, std::int64_t highest) {
+    if (!mistake.empty() || (value >= lowest && value <= highest)) return;
+    mistake = std::string(option) + " must be a whole number from " + std::to_string(lowest) + " to " +
+              std::to_string(highest) + ", not " + std::to_string(value);
+  };
+  whole("--ticks", o.ticks, 1, static_cast<std::int64_t>(kLargest));
+  whole("--tick-seconds", o.model.tickSeconds, 1, 365 * 86400);
+  number("--balance", o.model.balance, 0.01, kLargest);
+  number("--drift", o.model.drift, -kLargestMove, kLargestMove);
+  number("--volatility", o.model.volatility, 0.0, kLargestMove);
+  number("--margin", o.model.margin, 0.0, kLargest);
+  number("--close-cost", o.model.closeCost, 0.0, kLargestMove);
+  number("--initial-equity", o.host.initialEquity, 0.0, kLargest);
+  number("--email-equity", o.host.email.equityTarget, 0.0, kLargest);
+  number("--email-margin", o.host.email.marginPercent, 0.0, kLargest);
+  number("--email-drawdown", o.host.email.drawdown, 0.0, kLargest);
+  return mistake;
+}
+
+// Reads the ladders of --ladder and --ladders into o.ladders. Returns the first mistake as one
+// line naming the option or the ladder, or empty. Every ladder is read before any runs.
+std::string SideBySideMistake(const CLI::App& app, const std::vector<std::string>& arguments,
+                              const std::vector<std::string>& texts, const std::vector<std::string>& files,
+                              SimOptions& o) {
+  for (const std::string& text : texts) {
+    std::string mistake;
+    const std::optional<NamedLadder> ladder = ParseNamedLadder(text, mistake);
+    if (!ladder) return "--ladder: " + mistake;
+    o.ladders.push_back(*ladder);
+  }
+  for (const std::string& file : files) {
+    if (std::string mistake = ReadLadderFile(file, o.ladders); !mistake.empty()) return "--ladders: " + mistake;
+  }
+  if (o.ladders.empty()) {
+    if (!files.empty()) return "--ladders: no ladder in " + files.front();
+    return {};
+  }
+  std::set<std::string> names;
+  for (const NamedLadder& ladder : o.ladders) {
+    if (!names.insert(ladder.name).second) return "ladder " + ladder.name + " is named twice";
+  }
+  if (o.jobs < 1) return "--jobs must be at least 1, not " + std::to_string(o.jobs);
+  // Each ladder names its own four targets; a settings file's targets give way to them, but the
+  // same targets typed on the command line would be lost unseen.
+  for (const char* option : {"--take-profits", "--drawdown-targets", "--increase-targets", "--stop-losses"}) {
+    for (const std::string& argument : arguments) {
+      if (argument == option || argument.rfind(std::string(option) + "=", 0) == 0) {
+        return std::string(option) + " cannot be given with --ladder or --ladders: each ladder names its targets";
+      }
+    }
+  }
+  // One state folder holds one guard's files; a chart and a log show one run.
+  for (const char* option : {"--state", "--chart", "--log"}) {
+    if (app.count(option) > 0) {
+      return std::string(option) + " shows one run, so it is not taken with --ladder or --ladders " +
+             "(run that ladder alone for it)";
+    }
+  }
+  return {};
+}
+
+// Whatever the parser cannot check alone, as one line naming the option, or empty. Throws
+// CLI::ValidationError for a value that is no value of its kind, and std::invalid_argument for a
+// column mapping that cannot be read.
+std::string CheckedValues(const CLI::App& app, const std::vector<std::string>& arguments, const GivenTexts& given,
+                          SimOptions& o) {
+  const std::optional<std::int64_t> startTime = ParseTime(given.start);
+  if (!startTime) throw CLI::ValidationError("--start", "\"" + given.start + "\" is not a time");
+  o.model.startTime = *startTime;
+  if (!o.columns.empty()) ParseColumnMapping(o.columns);  // report a bad mapping before running
+  if (o.host.hostTag.size() > 19) throw CLI::ValidationError("--host-tag", "longer than 19 characters");
+  std::string mistake = RangeMistake(o);
+  if (mistake.empty()) mistake = LadderMistake(o.host.targets);
+  if (mistake.empty()) mistake = SideBySideMistake(app, arguments, given.ladderTexts, given.ladderFiles, o);
+  return mistake;
+}
+
+// ---- The options, group by group, in the order --help and a written settings file show them ----
+
+void AddInputOptions(CLI::App& app, SimOptions& o) {
+  const std::string input = "Input";
+  app.add_option("--csv", o.csvPath, "Replay account figures from a CSV file (header names the columns)")
+      ->group(input)->check(CLI::ExistingFile);
+  app.add_option("--columns", o.columns,
+                 "Map CSV columns: date=NAME,time=NAME,equity=NAME,margin=NAME,free=NAME (or #N for the Nth)")
+      ->group(input);
+  app.add_option("--date-order", o.csvFormat.dateOrder,
+                 "Dates that end in the year: dmy (02.01.2024) or mdy (01/02/2024); auto tells them apart "
+                 "by a day past 12")
+      ->group(input)
+      ->transform(CLI::CheckedTransformer(std::map<std::string, DateOrder>{
+          {"auto", DateOrder::Auto}, {"ymd", DateOrder::YearFirst}, {"dmy", DateOrder::DayFirst},
+          {"mdy", DateOrder::MonthFirst}}));
+  app.add_option("--decimal", o.csvFormat.decimal,
+                 "Decimal mark of the CSV's figures: point, comma, or auto (comma in a file separated by "
+                 "semicolons or tabs whose figures have no point)")
+      ->group(input)
+      ->transform(CLI::CheckedTransformer(std::map<std::string, DecimalMark>{
+          {"auto", DecimalMark::Auto}, {"point", DecimalMark::Point}, {"comma", DecimalMark::Comma}}));
+}
+
+void AddModelOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
+  const std::string model = "Account model (used without --csv)";
+  app.add_option("--seed", o.model.seed, "Seed of the random walk")->group(model)->capture_default_str();
+  app.add_option("--ticks", o.ticks, "Ticks to run")->group(model)->capture_default_str();
+  app.add_option("--balance", o.model.balance, "Starting balance")->group(model)->capture_default_str();
+  app.add_option("--drift", o.model.drift, "Mean change of the open trades' result per tick")->group(model)->capture_default_str();
+  app.add_option("--volatility", o.model.volatility, "Standard deviation of that change per tick")
+      ->group(model)->capture_default_str();
+  app.add_option("--margin", o.model.margin, "Margin the open trades hold")->group(model)->capture_default_str();
+  app.add_option("--close-cost", o.model.closeCost, "Spread and slippage paid on every close-all (CSV replays too)")
+      ->group(model)->capture_default_str();
+  app.add_option("--start", given.start, "Time of the first tick, UTC (YYYY.MM.DD HH:MM)")->group(model)->capture_default_str();
+  app.add_option("--tick-seconds", o.model.tickSeconds, "Seconds between ticks")->group(model)->capture_default_str();
+}
+
+void AddTargetOptions(CLI::App& app, SimOptions& o) {
+  const std::string targets = "Targets (the texts InitZT takes)";
+  app.add_option("--take-profits", o.host.targets.takeProfits, "Take-profit sets, e.g. 50,30;80,60")
+      ->group(targets)->capture_default_str();
+  app.add_option("--drawdown-targets", o.host.targets.drawdownTargets, "Drawdown-target sets, e.g. 20,40;25,50")
+      ->group(targets)->capture_default_str();
+  app.add_option("--increase-targets", o.host.targets.increaseTargets, "Equity-increase targets (equity levels)")
+      ->group(targets)->capture_default_str();
+  app.add_option("--stop-losses", o.host.targets.stopLosses, "Stop-loss amounts, one per target set")
+      ->group(targets)->capture_default_str();
+  app.add_option("--initial-equity", o.host.initialEquity, "Initial equity to pass (0: the guard's stored one)")
+      ->group(targets)->capture_default_str();
+
+  const std::string email = "E-mails (the host's own thresholds; 0 is off)";
+  app.add_option("--email-equity", o.host.email.equityTarget, "E-mail when equity - snapshot reaches this")->group(email);
+  app.add_option("--email-margin", o.host.email.marginPercent, "E-mail when 100 x margin / free margin reaches this")->group(email);
+  app.add_option("--email-drawdown", o.host.email.drawdown, "E-mail when snapshot - equity reaches this")->group(email);
+}
+
+void AddTerminalOptions(CLI::App& app, SimOptions& o) {
+  const std::string terminal = "Terminal";
+  app.add_option("--host-tag", o.host.hostTag, "Host tag shown in the dashboard title (up to 19 characters)")
+      ->group(terminal)->capture_default_str();
+  app.add_option("--chart-title", o.host.frameTitle, "Chart window title the guard reads its symbol from")
+      ->group(terminal)->capture_default_str();
+  app.add_option("--terminal-title", o.host.mainTitle, "Terminal title: account number, server")
+      ->group(terminal)->capture_default_str();
+  app.add_option("--chart-handle", o.host.chartHandle, "Chart window handle")->group(terminal)->capture_default_str();
+  app.add_option("--library", o.library, "The zentravo.so to load")->group(terminal)->capture_default_str();
+  app.add_option("--state", o.state,
+                 "State folder for the library's files and the input's position; run again with it to continue "
+                 "(default: none kept; the run uses memory-backed storage)")->group(terminal);
+  app.add_flag("--resume-anyway", o.resumeAnyway,
+               "Continue a state folder made from another input, account or ladder, or one whose last run "
+               "did not stop cleanly")->group(terminal);
+}
+
+void AddSideBySideOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
+  const std::string side = "Ladders side by side (command line only)";
+  o.jobs = std::max(1, static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)));
+  app.add_option("--ladder", given.ladderTexts,
+                 "A ladder NAME=TP|DD|INC|SL to compare (repeat the option)")
+      ->group(side)->configurable(false)->allow_extra_args(false);
+  app.add_option("--ladders", given.ladderFiles, "Ladders from a file: NAME=TP|DD|INC|SL a line, # comments")
+      ->group(side)->configurable(false)->allow_extra_args(false)->check(CLI::ExistingFile);
+  app.add_option("--jobs", o.jobs, "Ladders run at once, a process each (default: the cores)")
+      ->group(side)->configurable(false)->capture_default_str();
+}
+
+void AddOutputOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
+  const std::string output = "Output";
+  app.add_option("--tail", o.tail, "Print only the last N events of the log (0: all)")->group(output);
+  app.add_flag("--quiet", o.quiet, "Print no event log, only the dashboard and the summary")->group(output);
+  app.add_option("--log", o.logPath, "Write the whole event log to a file")->group(output);
+  app.add_option("--json", o.jsonPath, "Write events, summary and dashboard as JSON ('-': standard output)")->group(output);
+  app.add_flag("--json-brief", o.jsonBrief,
+               "Leave events and cycles out of the JSON (a long run keeps less)")
+      ->group(output)->configurable(false);
+  app.add_option("--chart", o.chartPath, "Write the equity chart as SVG")->group(output);
+  app.add_flag("--no-progress", given.noProgress, "Never draw the progress bar")->group(output);
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
+                                   std::ostream& err) {
+  SimOptions o;
+  o.library = ZT_SIM_DEFAULT_LIBRARY;
+  o.host.targets = {kDefaultTakeProfits, kDefaultDrawdownTargets, kDefaultIncreaseTargets,
+                    kDefaultStopLosses};
+  GivenTexts given;
+  given.start = FormatTime(o.model.startTime);
+
+  CLI::App app{kAbout, "zt-sim"};
+  app.set_config("--config", "", "Read options from a settings file (lines of option = value)");
+  // A misspelt key in a settings file would otherwise leave its option at the default unseen.
+  app.allow_config_extras(CLI::config_extras_mode::error);
+  app.get_formatter()->column_width(36);
+  app.footer(kFooter);
+  AddInputOptions(app, o);
+  AddModelOptions(app, o, given);
+  AddTargetOptions(app, o);
+  AddTerminalOptions(app, o);
+  AddSideBySideOptions(app, o, given);
+  AddOutputOptions(app, o, given);
+
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend() - (arguments.empty() ? 0 : 1));
+  try {
+    app.parse(reversed);
+    if (const std::string mistake = CheckedValues(app, arguments, given, o); !mistake.empty()) {
+      err << "zt-sim: " << mistake << "\n";
+      return {std::nullopt, 2};
+    }
+    o.inputs = app.config_to_str(true, false);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help();
+    return {std::nullopt, 0};
+  } catch (const CLI::ConfigError& error) {
+    // CLI11 says "INI was not able to parse KEY" of a key that names no option.
+    std::string what = error.what();
+    const std::string cli11 = "INI was not able to parse ";
+    if (what.rfind(cli11, 0) == 0) what = "\"" + what.substr(cli11.size()) + "\" in the settings file is no option";
+    err << "zt-sim: --config: " << what << "\n" << "Run with --help for the options.\n";
+    return {std::nullopt, 2};
+  } catch (const CLI::ParseError& error) {
+    err << "zt-sim: " << error.what() << "\n" << "Run with --help for the options.\n";
+    return {std::nullopt, 2};
+  } catch (const std::invalid_argument& error) {
+    err << "zt-sim: --columns: " << error.what() << "\n";
+    return {std::nullopt, 2};
+  }
+  o.progress = !given.noProgress;
+  if (!arguments.empty()) o.arguments.assign(arguments.begin() + 1, arguments.end());
+  return {o, 0};
+}
+
+std::vector<std::pair<std::string, std::string>> SettingsLines(const std::string& text) {
+  const std::set<std::string> outputs = {"state", "tail", "quiet", "log", "json", "chart", "no-progress"};
+  std::vector<std::pair<std::string, std::string>> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos || line.front() == '#' || outputs.count(line.substr(0, equals)) > 0) continue;
+    lines.emplace_back(line.substr(0, equals), tools::Unquoted(std::string_view(line).substr(equals + 1)));
+  }
+  return lines;
+}
+
+}  // namespace zt::sim
