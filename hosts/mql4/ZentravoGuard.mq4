@@ -71,7 +71,18 @@ int HostChartHandle()
    return((int)ChartGetInteger(0, CHART_WINDOW_HANDLE));
   }
 
-// One pass over the trade pool, oldest order first so that FIFO accounts accept every close.
+// Whether the account holds no trade the close must end: no market order, and no pending order
+// unless they are kept. Counted afresh, so a trade opened during a pass is not missed.
+bool HostCountsFlat()
+  {
+   for(int i = OrdersTotal() - 1; i >= 0; i--)
+      if(OrderSelect(i, SELECT_BY_POS, MODE_TRADES) && (OrderType() <= OP_SELL || !KeepPendingOrders))
+         return(false);
+   return(true);
+  }
+
+// One pass over the trade pool: pending orders first (a stop order cannot fill while its
+// positions close), then market orders oldest first so that FIFO accounts accept every close.
 bool HostCloseAll()
   {
    gBlockedReason = "";
@@ -92,6 +103,15 @@ bool HostCloseAll()
       gBlockedPassing = false;
       return(false);
      }
+   if(!KeepPendingOrders)
+      for(int i = OrdersTotal() - 1; i >= 0; i--)
+        {
+         if(!OrderSelect(i, SELECT_BY_POS, MODE_TRADES) || OrderType() <= OP_SELL)
+            continue;
+         ZhNoteTicket(OrderTicket(), OrderSymbol());
+         if(!OrderDelete(OrderTicket(), clrNONE))
+            ZhNoteRefusal(GetLastError(), OrderSymbol());
+        }
    int total = OrdersTotal();
    int tickets[];
    datetime opened[];
@@ -99,9 +119,7 @@ bool HostCloseAll()
    ArrayResize(opened, 0);
    for(int i = 0; i < total; i++)
      {
-      if(!OrderSelect(i, SELECT_BY_POS, MODE_TRADES))
-         continue;
-      if(OrderType() > OP_SELL && KeepPendingOrders)
+      if(!OrderSelect(i, SELECT_BY_POS, MODE_TRADES) || OrderType() > OP_SELL)
          continue;
       // Insert by open time (then ticket), keeping the list sorted oldest first.
       int n = ArraySize(tickets);
@@ -118,29 +136,20 @@ bool HostCloseAll()
       tickets[at] = OrderTicket();
       opened[at] = OrderOpenTime();
      }
-   bool flat = true;
    for(int k = 0; k < ArraySize(tickets); k++)
      {
       if(!OrderSelect(tickets[k], SELECT_BY_TICKET, MODE_TRADES))
          continue;
-      int type = OrderType();
-      bool done;
-      if(type == OP_BUY || type == OP_SELL)
+      string symbol = OrderSymbol();
+      ZhNoteTicket(OrderTicket(), symbol);
+      double price = MarketInfo(symbol, OrderType() == OP_BUY ? MODE_BID : MODE_ASK);
+      if(!OrderClose(OrderTicket(), OrderLots(), price, ZhSlippagePoints(symbol), clrNONE))
         {
-         string symbol = OrderSymbol();
-         double price = MarketInfo(symbol, type == OP_BUY ? MODE_BID : MODE_ASK);
-         done = OrderClose(OrderTicket(), OrderLots(), price, ZhSlippagePoints(symbol), clrNONE);
-        }
-      else
-         done = OrderDelete(OrderTicket(), clrNONE);
-      if(!done)
-        {
-         flat = false;
          int error = GetLastError();
-         ZhNoteRefusal(error, OrderSymbol());
+         ZhNoteRefusal(error, symbol);
          Print("ZentravoGuard: order ", OrderTicket(), " not closed yet, error ", error);
         }
      }
-   return(flat);
+   return(HostCountsFlat());
   }
 //+------------------------------------------------------------------+

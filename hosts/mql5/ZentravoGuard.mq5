@@ -74,7 +74,15 @@ string HostCannotAct()
    return("");
   }
 
-// One pass: positions oldest first (FIFO accounts), then pending orders unless kept.
+// Whether the account holds no trade the close must end: no position, and no pending order
+// unless they are kept. Counted afresh, so a trade opened during a pass is not missed.
+bool HostCountsFlat()
+  {
+   return(PositionsTotal() == 0 && (KeepPendingOrders || OrdersTotal() == 0));
+  }
+
+// One pass: pending orders first unless kept (a stop order cannot fill while its positions
+// close), then positions oldest first (FIFO accounts).
 bool HostCloseAll()
   {
    gBlockedReason = "";
@@ -90,6 +98,16 @@ bool HostCloseAll()
       gBlockedPassing = false;
       return(false);
      }
+   if(!KeepPendingOrders)
+      for(int i = OrdersTotal() - 1; i >= 0; i--)
+        {
+         ulong ticket = OrderGetTicket(i);
+         if(ticket == 0)
+            continue;
+         ZhNoteTicket((long)ticket, OrderGetString(ORDER_SYMBOL));
+         bool sent = gTrade.OrderDelete(ticket);
+         ZhNoteRetcode(sent, "");
+        }
    ulong tickets[];
    long opened[];
    ArrayResize(tickets, 0);
@@ -118,23 +136,13 @@ bool HostCloseAll()
       if(!PositionSelectByTicket(tickets[k]))
          continue;
       string symbol = PositionGetString(POSITION_SYMBOL);
+      ZhNoteTicket((long)tickets[k], symbol);
       gTrade.SetDeviationInPoints((ulong)ZhSlippagePoints(symbol));
       gTrade.SetTypeFillingBySymbol(symbol);
       bool sent = gTrade.PositionClose(tickets[k]);
       ZhNoteRetcode(sent, symbol);
      }
-   if(!KeepPendingOrders)
-     {
-      for(int i = OrdersTotal() - 1; i >= 0; i--)
-        {
-         ulong ticket = OrderGetTicket(i);
-         if(ticket == 0)
-            continue;
-         bool sent = gTrade.OrderDelete(ticket);
-         ZhNoteRetcode(sent, "");
-        }
-     }
-   return(PositionsTotal() == 0 && (KeepPendingOrders || OrdersTotal() == 0));
+   return(HostCountsFlat());
   }
 
 // Every result code but done names the refusal (ZhNoteRefusal); the pass tries again either way.

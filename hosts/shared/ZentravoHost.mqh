@@ -10,9 +10,10 @@
 //   double HostBalanceOperations()                        deposits minus withdrawals in the history
 //   long   HostLeverage()                                 the account's leverage (1:N)
 //   string HostCannotAct()                                why the EA cannot trade now, "" when it can
-//   bool   HostCloseAll()                                 one pass: close every position oldest
-//          first, delete pending orders unless KeepPendingOrders; true once the account is flat;
-//          on a refusal it names it with ZhNoteRefusal
+//   bool   HostCloseAll()                                 one pass: delete pending orders unless
+//          KeepPendingOrders, then close every position oldest first, each noted with
+//          ZhNoteTicket; true when a count of the account after the pass finds it flat; on a
+//          refusal it names it with ZhNoteRefusal
 // Everything else - when to check, the close-all cycle, e-mails, the panel - lives here, so the
 // two terminals behave the same.
 #include <Zentravo.mqh>
@@ -41,6 +42,7 @@ input int    BlockedAlertSeconds = 60;   // while a close cannot go through, ale
 #define ZH_CLOSING 2   // a close-all is under way: no monitoring until the account is flat
 
 #define ZH_RETRY_MS 60000  // a message the terminal refused is tried again after this long
+#define ZH_NEW_TRADE_PASSES 3  // close passes that may meet trades opened meanwhile before the EA holds
 
 int    gState = ZH_WAITING;
 int    gCloseKind = 0;           // 1 stop loss, 2 take profit
@@ -60,6 +62,12 @@ uint   gPushTimes[8];            // GetTickCount() of the last pushes tried, old
 int    gPushNext = 0;            // where the next push's time goes in gPushTimes
 bool   gNoMetaQuotesIdAlerted = false;
 string gNotProtecting = "";      // why the EA cannot close trades now; "" while it can
+long   gCloseTickets[];          // every ticket the close under way has met
+int    gClosePasses = 0;         // passes of the close under way
+int    gNewTradePasses = 0;      // ... that met a trade opened after the close began
+bool   gNewThisPass = false;
+string gNewSymbols = "";         // where those trades opened
+bool   gCloseHeld = false;       // trades kept opening: the EA stopped closing and holds
 uint   gNotProtectingAt = 0;     // GetTickCount() of the last "NOT PROTECTING" warning
 int    gIncreasesPassed = 0;     // ZT_INCREASE_REACHED results so far
 double gIncreaseTargets[];       // the increase targets, read as the library reads them
@@ -214,6 +222,11 @@ void ZhCheck()
          gCloseKind = (result == ZT_STOP_LOSS_HIT) ? 1 : 2;
          gCloseStarted = GetTickCount();
          gBlockedAlerted = false;
+         ArrayResize(gCloseTickets, 0);
+         gClosePasses = 0;
+         gNewTradePasses = 0;
+         gNewSymbols = "";
+         gCloseHeld = false;
          ZhContinueClose();
         }
       else
@@ -231,7 +244,25 @@ void ZhCheck()
 // floating result. Monitoring SetEquity is not called meanwhile, so no cycle is counted twice.
 void ZhContinueClose()
   {
-   if(!HostCloseAll())
+   gNewThisPass = false;
+   bool flat = gCloseHeld ? HostCountsFlat() : HostCloseAll();
+   if(!gCloseHeld)
+     {
+      gClosePasses++;
+      if(gNewThisPass)
+         gNewTradePasses++;
+      if(gNewTradePasses >= ZH_NEW_TRADE_PASSES)
+        {
+         // Another program keeps opening trades as fast as they are closed: closing again every
+         // event would only pay the spread. The EA stops, says what keeps opening, and holds
+         // until the account is flat by other hands.
+         gCloseHeld = true;
+         gBlockedReason = "new trades keep opening on " + gNewSymbols + "; held, close them by hand";
+         gBlockedPassing = false;
+         gBlockedAlerted = false;
+        }
+     }
+   if(!flat)
      {
       // Again every interval while the close stays blocked (the "NOT PROTECTING" warning says
       // it instead while the EA cannot trade at all).
@@ -255,6 +286,7 @@ void ZhContinueClose()
    ZhNewMessageCycle();
    gBlockedReason = "";
    gBlockedPassing = false;
+   gCloseHeld = false;
    gState = ZH_RUNNING;
   }
 
@@ -288,6 +320,24 @@ void ZhWatchAbility()
       if(!SendNotification(warning))
          Print("ZentravoGuard: push not sent, error ", GetLastError());
      }
+  }
+
+// A close pass met this ticket. One the close had not met before, after its first pass, is a
+// trade opened meanwhile (by another EA, or a kept order that filled): it is closed too, and
+// counted.
+void ZhNoteTicket(long ticket, string symbol)
+  {
+   int n = ArraySize(gCloseTickets);
+   for(int i = 0; i < n; i++)
+      if(gCloseTickets[i] == ticket)
+         return;
+   ArrayResize(gCloseTickets, n + 1);
+   gCloseTickets[n] = ticket;
+   if(gClosePasses == 0)
+      return;
+   gNewThisPass = true;
+   if(StringFind(gNewSymbols, symbol) < 0)
+      gNewSymbols = gNewSymbols == "" ? symbol : gNewSymbols + ", " + symbol;
   }
 
 // Whether the close is shown as blocked (on the panel and in an alert): a refusal that the next
@@ -518,6 +568,8 @@ string ZhStateText()
       return("waiting for the account's equity");
    if(gState == ZH_CLOSING)
      {
+      if(gCloseHeld)
+         return("CLOSING - held: " + gBlockedReason);
       if(ZhBlockShown())
          return("CLOSING - blocked: " + gBlockedReason);
       return("CLOSING all trades");

@@ -29,6 +29,7 @@ inline bool tradeCall(const char* function, int ticket, double price, int slippa
     if (error != 0) return false;
     if (close) t.balance += it->profit;
     t.orders.erase(it);
+    t.traded();
     return true;
 }
 

@@ -81,11 +81,18 @@ inline string PositionGetString(ENUM_POSITION_PROPERTY_STRING property_id) {
 }
 // www.mql5.com/en/docs/trading/orderstotal (pending orders only in MQL5)
 inline int OrdersTotal() { return static_cast<int>(ofKind(false).size()); }
-// www.mql5.com/en/docs/trading/ordergetticket
+inline Order* selectedOrder5 = nullptr;
+// www.mql5.com/en/docs/trading/ordergetticket (selects the order too)
 inline ulong OrderGetTicket(int index) {
     auto all = ofKind(false);
     if (index < 0 || index >= static_cast<int>(all.size())) return 0;
-    return static_cast<ulong>(all[static_cast<size_t>(index)]->ticket);
+    selectedOrder5 = all[static_cast<size_t>(index)];
+    return static_cast<ulong>(selectedOrder5->ticket);
+}
+// www.mql5.com/en/docs/trading/ordergetstring
+inline string OrderGetString(ENUM_ORDER_PROPERTY_STRING property_id) {
+    (void)property_id;
+    return selectedOrder5 ? selectedOrder5->symbol : string();
 }
 
 // www.mql5.com/en/docs/trading/historyselect (the double keeps the whole history selected)
@@ -138,6 +145,7 @@ public:
             if (!t.partialFills.empty()) t.partialFills.pop_front();
             t.balance += it->profit;
             t.orders.erase(it);
+            t.traded();
         }
         return finish("PositionClose", ticket, retcode(error));
     }
@@ -148,7 +156,10 @@ public:
                                [&](const Order& o) { return static_cast<ulong>(o.ticket) == ticket && o.type > OP_SELL; });
         if (it == t.orders.end()) return finish("OrderDelete", ticket, TRADE_RETCODE_INVALID);
         const int error = t.tradeError(*it, 0.0, 0, false);
-        if (error == 0) t.orders.erase(it);
+        if (error == 0) {
+            t.orders.erase(it);
+            t.traded();
+        }
         return finish("OrderDelete", ticket, retcode(error));
     }
     // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctraderesultretcode

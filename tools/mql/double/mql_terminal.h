@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -114,6 +115,9 @@ public:
     // every new market deal on the symbol adds to or reduces. false: hedging (MQL4's order pool).
     bool netting = false;
     std::deque<double> partialFills;  // the next position closes fill only this volume each
+    // What the market does after each trade call that goes through, one step per call: another
+    // EA opens a trade, a kept stop order fills.
+    std::deque<std::function<void(Terminal&)>> duringClose;
     uint tickCount = 1000;        // GetTickCount(); Sleep advances it
     // What the EA did.
     std::vector<string> alerts, prints;
@@ -173,6 +177,18 @@ public:
         balance += realised;
         position.profit -= realised;
         position.lots -= volume;
+    }
+    // A trade call went through: the market's next step, if one is scripted.
+    void traded() {
+        if (duringClose.empty()) return;
+        auto next = std::move(duringClose.front());
+        duringClose.pop_front();
+        next(*this);
+    }
+    // A pending order is triggered: it becomes a market order of its direction, same ticket.
+    void fill(int ticket) {
+        for (Order& o : orders)
+            if (o.ticket == ticket && o.type > OP_SELL) o.type = (o.type % 2 == 0) ? OP_BUY : OP_SELL;
     }
     // The text of a chart label, "" when there is none.
     string label(const string& name) const {

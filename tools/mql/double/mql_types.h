@@ -140,6 +140,7 @@ enum ENUM_MQL_INFO_INTEGER { MQL_DLLS_ALLOWED = 5, MQL_TRADE_ALLOWED = 6, MQL_TE
 // www.mql5.com/en/docs/constants/tradingconstants/positionproperties
 enum ENUM_POSITION_PROPERTY_INTEGER { POSITION_TIME_MSC = 1, POSITION_TYPE = 2 };
 enum ENUM_POSITION_PROPERTY_STRING { POSITION_SYMBOL = 0 };
+enum ENUM_ORDER_PROPERTY_STRING { ORDER_SYMBOL = 0 };
 // www.mql5.com/en/docs/constants/errorswarnings/enum_trade_return_codes
 enum : uint {
     TRADE_RETCODE_REQUOTE = 10004, TRADE_RETCODE_DONE = 10009, TRADE_RETCODE_DONE_PARTIAL = 10010,

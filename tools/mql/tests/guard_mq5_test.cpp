@@ -34,7 +34,7 @@ TEST_F(Mq5Guard, ClosesPositionsOldestFirstAcrossSymbolsAndDeletesPendingOrders)
     EXPECT_TRUE(term.orders.empty());
     ASSERT_EQ(term.trades.size(), 4u);
     for (const auto& t : term.trades) EXPECT_EQ(t.error, 0) << t.function << " " << t.ticket;
-    EXPECT_EQ(term.trades[3].function, "OrderDelete");
+    EXPECT_EQ(term.trades[0].function, "OrderDelete");  // pending orders first
     EXPECT_DOUBLE_EQ(snapshot(), 890.0);
 }
 
@@ -92,6 +92,38 @@ TEST_F(Mq5Guard, AutoTradingOffAtTheStartIsSaidAtOnce) {
     term.autoTrading = true;
     timer();
     EXPECT_EQ(term.label("ZT_STATE"), "Guard: running");
+}
+
+// Flat means flat: a trade another EA opens during the pass, and a kept stop order that fills,
+// are closed too before the cycle is reported; trades that keep opening make the EA hold.
+TEST_F(Mq5Guard, TradesOpenedDuringTheCloseAreClosedTooOrTheEaHolds) {
+    ea.KeepPendingOrders = true;
+    term.quotes["GBPUSD"] = {1.25000, 1.25012, 0.00001, 5};
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -60.0);
+    term.openOrder("USDJPY", mql::OP_SELL, 1.0, -50.0);
+    term.openOrder("EURUSD", mql::OP_BUYSTOP, 1.0, 0.0);
+    const int stop = term.orders.back().ticket;
+    term.duringClose.push_back([](mql::Terminal& t) { t.openOrder("GBPUSD", mql::OP_BUY, 0.5, -5.0); });
+    term.duringClose.push_back([stop](mql::Terminal& t) { t.fill(stop); });
+    ea.OnTick();
+    for (int event = 0; event < 3; ++event) timer();
+    ASSERT_EQ(term.orders.size(), 0u);
+    EXPECT_EQ(term.label("ZT_STATE"), "Guard: running");
+    EXPECT_EQ(term.callsOf("SetTTC"), 1);  // the cycle reported once, when flat
+
+    // A grid EA reopening as fast as the guard closes: after a few passes the EA holds.
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -200.0);
+    for (int i = 0; i < 50; ++i)
+        term.duringClose.push_back([](mql::Terminal& t) { t.openOrder("EURUSD", mql::OP_BUY, 0.1, 0.0); });
+    ea.OnTick();
+    for (int event = 0; event < 10; ++event) timer();
+    EXPECT_EQ(term.label("ZT_STATE"),
+              "Guard: CLOSING - held: new trades keep opening on EURUSD; held, close them by hand");
+    const std::size_t trades = term.trades.size();
+    timer();
+    EXPECT_EQ(term.trades.size(), trades);  // holding: no more closes paying the spread
+    EXPECT_NE(term.alerts.back().find("new trades keep opening on EURUSD"), std::string::npos);
 }
 
 TEST_F(Mq5Guard, ADepositIsNotATakeProfit) {
