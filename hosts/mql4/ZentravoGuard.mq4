@@ -41,12 +41,21 @@ bool   HostIsTester()   { return(IsTesting()); }
 long   HostLeverage()   { return(AccountLeverage()); }
 string HostAccount()    { return(IntegerToString(AccountNumber()) + "@" + AccountServer()); }
 
-double HostBalanceOperations()
+// Balance operations (6) and credit (7) in the history above the ticket after. The Account
+// History tab's period decides what OrdersHistoryTotal holds: operations it hides are either
+// accounted for already (their tickets are lower) or show up once it holds them again.
+double HostNewBalanceOperations(long after, long &newest)
   {
    double sum = 0;
    for(int i = 0; i < OrdersHistoryTotal(); i++)
-      if(OrderSelect(i, SELECT_BY_POS, MODE_HISTORY) && OrderType() == 6)   // 6: balance operation
+     {
+      if(!OrderSelect(i, SELECT_BY_POS, MODE_HISTORY) || (OrderType() != 6 && OrderType() != 7))
+         continue;
+      if(OrderTicket() > newest)
+         newest = OrderTicket();
+      if(OrderTicket() > after)
          sum += OrderProfit();
+     }
    return(sum);
   }
 
@@ -138,7 +147,9 @@ bool HostCloseAll()
      }
    for(int k = 0; k < ArraySize(tickets); k++)
      {
-      if(!OrderSelect(tickets[k], SELECT_BY_TICKET, MODE_TRADES))
+      // Selected by ticket, an order is found in the history too: one closed meanwhile (by
+      // its stop, by another EA) is not closed again.
+      if(!OrderSelect(tickets[k], SELECT_BY_TICKET) || OrderCloseTime() != 0)
          continue;
       string symbol = OrderSymbol();
       ZhNoteTicket(OrderTicket(), symbol);

@@ -44,15 +44,27 @@ double HostFreeMargin() { return(AccountInfoDouble(ACCOUNT_MARGIN_FREE)); }
 bool   HostIsTester()   { return(MQLInfoInteger(MQL_TESTER) != 0); }
 long   HostLeverage()   { return(AccountInfoInteger(ACCOUNT_LEVERAGE)); }
 string HostAccount()    { return(IntegerToString(AccountInfoInteger(ACCOUNT_LOGIN)) + "@" + AccountInfoString(ACCOUNT_SERVER)); }
-double HostBalanceOperations()
+// Balance operations in the deal history above the ticket after: deposits and withdrawals,
+// credit, bonus and corrections (commission, swaps, charges and the rest are trading results).
+// TimeCurrent() is the server time of the last quote: an operation booked since (a deposit on a
+// Saturday) lies after it, so the history is selected to a year beyond.
+double HostNewBalanceOperations(long after, long &newest)
   {
    double sum = 0;
-   if(!HistorySelect(0, TimeCurrent()))
+   if(!HistorySelect(0, TimeCurrent() + 366 * 86400))
       return(sum);
    for(int i = 0; i < HistoryDealsTotal(); i++)
      {
       ulong deal = HistoryDealGetTicket(i);
-      if(deal > 0 && HistoryDealGetInteger(deal, DEAL_TYPE) == DEAL_TYPE_BALANCE)
+      if(deal == 0)
+         continue;
+      long type = HistoryDealGetInteger(deal, DEAL_TYPE);
+      if(type != DEAL_TYPE_BALANCE && type != DEAL_TYPE_CREDIT && type != DEAL_TYPE_BONUS &&
+         type != DEAL_TYPE_CORRECTION)
+         continue;
+      if((long)deal > newest)
+         newest = (long)deal;
+      if((long)deal > after)
          sum += HistoryDealGetDouble(deal, DEAL_PROFIT);
      }
    return(sum);
@@ -138,7 +150,10 @@ bool HostCloseAll()
       string symbol = PositionGetString(POSITION_SYMBOL);
       ZhNoteTicket((long)tickets[k], symbol);
       gTrade.SetDeviationInPoints((ulong)ZhSlippagePoints(symbol));
-      gTrade.SetTypeFillingBySymbol(symbol);
+      // FOK or IOC as the symbol's flags allow; a symbol that allows neither (an exchange
+      // symbol) takes Return, which every execution but Market execution accepts.
+      if(!gTrade.SetTypeFillingBySymbol(symbol))
+         gTrade.SetTypeFilling(ORDER_FILLING_RETURN);
       bool sent = gTrade.PositionClose(tickets[k]);
       ZhNoteRetcode(sent, symbol);
      }

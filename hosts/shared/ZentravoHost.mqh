@@ -7,7 +7,9 @@
 //   int    HostChartHandle()                              this chart's window
 //   bool   HostIsTester()                                 running in the strategy tester
 //   string HostAccount()                                  "login@server" of the account
-//   double HostBalanceOperations()                        deposits minus withdrawals in the history
+//   double HostNewBalanceOperations(long after, long &newest)
+//          the sum of the balance operations (deposits, withdrawals, credit, bonus, corrections)
+//          whose ticket is above after; newest becomes the highest such ticket in the history
 //   long   HostLeverage()                                 the account's leverage (1:N)
 //   string HostCannotAct()                                why the EA cannot trade now, "" when it can
 //   bool   HostCloseAll()                                 one pass: delete pending orders unless
@@ -30,16 +32,17 @@ input int    TimerMs            = 250;   // the guard checks on this timer as we
 input int    SlippagePoints     = 0;     // accepted slippage of a close, in points of the symbol; 0: about 0.03 % of the price
 input bool   KeepPendingOrders  = false; // a close-all leaves pending orders alone
 input int    BlockedAlertSeconds = 60;   // while a close cannot go through, alert again this often
+input bool   StartOver          = false; // when the guard holds because it cannot tell what the account did, start over on the present equity
 
 #define ZH_LOCK        "ZentravoGuard.chart"      // terminal global: the chart running the guard
 #define ZH_BEAT        "ZentravoGuard.heartbeat"  // its last sign of life, TimeLocal()
 #define ZH_BEAT_STALE  10                         // seconds after which a lock counts as abandoned
-#define ZH_ACCOUNT     "ZentravoGuard.account."   // + "login@server": the account the guard runs for
-#define ZH_BALANCE_OPS "ZentravoGuard.balanceops." // + "login@server": balance operations at the start
+#define ZH_MEMORY      "ZentravoGuard.state"      // the EA's memory, in the terminal's Files folder
 
 #define ZH_WAITING 0   // no usable equity yet (no connection): the timer tries again
 #define ZH_RUNNING 1   // monitoring: SetEquity on every tick and timer event
 #define ZH_CLOSING 2   // a close-all is under way: no monitoring until the account is flat
+#define ZH_HOLDING 3   // the EA cannot tell what the account did since the snapshot: it closes nothing
 
 #define ZH_RETRY_MS 60000  // a message the terminal refused is tried again after this long
 #define ZH_NEW_TRADE_PASSES 3  // close passes that may meet trades opened meanwhile before the EA holds
@@ -71,6 +74,13 @@ bool   gCloseHeld = false;       // trades kept opening: the EA stopped closing 
 uint   gNotProtectingAt = 0;     // GetTickCount() of the last "NOT PROTECTING" warning
 int    gIncreasesPassed = 0;     // ZT_INCREASE_REACHED results so far
 double gIncreaseTargets[];       // the increase targets, read as the library reads them
+// What the EA remembers across restarts, in its memory file (ZhRemember, ZhRecall):
+long   gOpsTicket = 0;           // the newest balance operation already accounted for
+double gOpsSince = 0;            // balance operations since the guard's base: not trading results
+double gMemorySnapshot = 0;      // the library's snapshot as the EA last saw it
+datetime gCloseSince = 0;        // TimeLocal() when the close under way began
+string gHolding = "";            // why the guard holds (ZH_HOLDING)
+bool   gMemoryFailed = false;    // the memory file could not be written (said once)
 
 int ZhInit()
   {
@@ -90,7 +100,8 @@ int ZhInit()
    string key = TakeProfits + "|" + DrawdownTargets + "|" + IncreaseTargets + "|" + StopLosses;
    // A timeframe, symbol or template change re-initialises the EA but the library stays loaded:
    // the running guard (and a close under way) carries on.
-   if(GetEquitySnap() > 0 && gState != ZH_WAITING && key == gTargetsKey && gAccount == HostAccount())
+   if(GetEquitySnap() > 0 && gState != ZH_WAITING && gState != ZH_HOLDING && key == gTargetsKey &&
+      gAccount == HostAccount())
      {
       ZhDraw();
       return(INIT_SUCCEEDED);
@@ -142,7 +153,25 @@ void ZhStart()
       gState = ZH_WAITING;
       return;
      }
-   ZhBindAccount();
+   string account = HostAccount();
+   int closing = 0;
+   string memory = ZhRecall(account, closing);
+   gAccount = account;
+   gHolding = "";
+   if(memory == "another account")
+     {
+      // The library's saved state belongs to the account it was started for. Logged into
+      // another account, the guard starts over on this account's equity with the first
+      // targets, instead of resuming the other account's snapshot (whose first tick could close
+      // every trade here).
+      ZhForgetBalanceOperations();
+      SetLastValues(ZhEquity(), 0, 0, 0, 0);
+      gInitialEquity = ZhEquity();
+      Alert("ZentravoGuard: account ", account, " is not the one the guard ran for; it starts over on this account's equity");
+     }
+   else if(memory != "")
+      ZhForgetBalanceOperations();
+   ZhTrackBalanceOperations();
    double snapshot = ZtInit(HostChartHandle(), "ZentravoGuard", gInitialEquity,
                             ZhEquity(), HostMargin(), HostFreeMargin(),
                             TakeProfits, DrawdownTargets, IncreaseTargets, StopLosses);
@@ -153,14 +182,107 @@ void ZhStart()
    ZhNewMessageCycle();
    gIncreasesPassed = 0;
    gState = ZH_RUNNING;
+   string doubt = ZhDoubt(memory, snapshot);
+   if(doubt != "" && !StartOver)
+     {
+      ZhHold(doubt);
+      return;
+     }
+   if(doubt != "")
+     {
+      ZhStartOver(snapshot);
+      closing = 0;
+     }
+   if(closing != 0)
+      ZhResumeClose(closing);
+   ZhRemember();
   }
 
-// The equity the guard judges: deposits and withdrawals since the guard started on this account
-// are taken out, so they never look like profit or loss. The starting point is a terminal
-// global, kept across restarts.
+// Why the EA cannot trust the library's snapshot, "" when it can. Deposits and withdrawals are
+// taken out of the equity counted from the snapshot's moment: without the memory of what was
+// already accounted for, a withdrawal since then would read as a loss (and the first check close
+// every trade), a deposit as a profit.
+string ZhDoubt(string memory, double snapshot)
+  {
+   if(memory == "another account")
+      return("");
+   if(memory == "")
+     {
+      if(MathAbs(snapshot - gMemorySnapshot) < 0.005)
+         return("");
+      return("the library's settings file holds the snapshot " + DoubleToString(snapshot, 2) +
+             ", the EA last saw " + DoubleToString(gMemorySnapshot, 2) +
+             " (a settings file copied or restored from elsewhere?)");
+     }
+   // No memory: a first start is one whose snapshot the library just took from this equity.
+   if(MathAbs(snapshot - ZhEquity()) < 0.005)
+      return("");
+   return("the EA " + memory + ", so the deposits and withdrawals since the snapshot " +
+          DoubleToString(snapshot, 2) + " are not known");
+  }
+
+// The guard closes nothing until the trader says to start over: the panel and the "NOT
+// PROTECTING" warnings (ZhWatchAbility) say why and how.
+void ZhHold(string why)
+  {
+   gState = ZH_HOLDING;
+   gHolding = "holding: " + why + "; set StartOver to true to start over on the present equity";
+  }
+
+// The trader's explicit step out of a hold: the present equity becomes the snapshot, with the
+// first targets, and the balance operations seen so far count as accounted for.
+void ZhStartOver(double oldSnapshot)
+  {
+   ZhForgetBalanceOperations();
+   SetLastValues(ZhEquity(), 0, 0, 0, 0);
+   gInitialEquity = ZhEquity();
+   ZtInit(HostChartHandle(), "ZentravoGuard", gInitialEquity, ZhEquity(), HostMargin(), HostFreeMargin(),
+          TakeProfits, DrawdownTargets, IncreaseTargets, StopLosses);
+   Alert("ZentravoGuard: started over on the present equity ", DoubleToString(ZhEquity(), 2),
+         " as asked (StartOver); the snapshot ", DoubleToString(oldSnapshot, 2), " is dropped");
+  }
+
+// A close-all was under way when the EA stopped (a restart, a crash, a reboot between two passes):
+// it is finished before the guard monitors again, and the cycle is reported once, when flat.
+void ZhResumeClose(int kind)
+  {
+   datetime since = gCloseSince;
+   ZhBeginClose(kind);
+   gCloseSince = since;
+   gCloseStarted = GetTickCount() - (uint)MathMin(MathMax(TimeLocal() - gCloseSince, 0), 86400) * 1000;
+   Alert("ZentravoGuard: a close-all was under way when the EA stopped; it is finished first");
+  }
+
+// The equity the guard judges: the balance operations since the guard's base (deposits,
+// withdrawals, credit and bonus) are taken out, so they never look like profit or loss.
 double ZhEquity()
   {
-   return(HostEquity() - (HostBalanceOperations() - GlobalVariableGet(ZH_BALANCE_OPS + gAccount)));
+   return(HostEquity() - gOpsSince);
+  }
+
+// Counts the balance operations that appeared since the last look. They are found by ticket,
+// above the newest one already accounted for, so neither the history's window (MT4's Account
+// History tab) nor an operation dated after the last quote can drop one from the sum or count it
+// twice. A change is remembered at once.
+void ZhTrackBalanceOperations()
+  {
+   long newest = gOpsTicket;
+   double added = HostNewBalanceOperations(gOpsTicket, newest);
+   if(newest == gOpsTicket)
+      return;
+   gOpsTicket = newest;
+   gOpsSince += added;
+   if(gState != ZH_WAITING)
+      ZhRemember();
+  }
+
+// The base for a guard that starts over: every balance operation in the history so far counts
+// as accounted for.
+void ZhForgetBalanceOperations()
+  {
+   gOpsTicket = 0;
+   gOpsSince = 0;
+   HostNewBalanceOperations(0, gOpsTicket);
   }
 
 // The lock is free, ours, or abandoned (no heartbeat for ZH_BEAT_STALE seconds).
@@ -175,32 +297,88 @@ bool ZhTakeLock()
    return(true);
   }
 
-// The library's saved state belongs to the account it was started for. Logged into another
-// account, the guard starts over on this account's equity with the first targets, instead of
-// resuming the other account's snapshot (whose first tick could close every trade here).
-void ZhBindAccount()
+// The EA's memory file, in the terminal's own Files folder (not beside the library): the account,
+// the balance operations accounted for, the snapshot it last saw and a close under way. It is
+// written to a temporary file and moved over the old one, so a crash leaves the old memory or the
+// new one, never half of either; its last line marks it complete.
+void ZhRemember()
   {
-   string account = HostAccount();
-   gAccount = account;
-   if(GlobalVariableCheck(ZH_ACCOUNT + account) && GlobalVariableCheck(ZH_BALANCE_OPS + account))
-      return;
-   GlobalVariableSet(ZH_BALANCE_OPS + account, HostBalanceOperations());
-   bool other = false;
-   for(int i = GlobalVariablesTotal() - 1; i >= 0; i--)
+   gMemorySnapshot = GetEquitySnap();
+   string text = "account=" + gAccount + "\n" +
+                 "ops_ticket=" + IntegerToString(gOpsTicket) + "\n" +
+                 "ops_since=" + DoubleToString(gOpsSince, 2) + "\n" +
+                 "snapshot=" + DoubleToString(gMemorySnapshot, 2) + "\n" +
+                 "closing=" + IntegerToString(gState == ZH_CLOSING ? gCloseKind : 0) + "\n" +
+                 "close_since=" + IntegerToString(gCloseSince) + "\n" +
+                 "end=1\n";
+   string temporary = ZH_MEMORY;
+   temporary = temporary + ".tmp";
+   ResetLastError();
+   int file = FileOpen(temporary, FILE_WRITE | FILE_TXT | FILE_ANSI);
+   bool written = file != INVALID_HANDLE;
+   if(written)
      {
-      string name = GlobalVariableName(i);
-      if(StringFind(name, ZH_ACCOUNT) == 0)
-        {
-         other = true;
-         GlobalVariableDel(name);
-        }
+      written = FileWriteString(file, text) > 0;
+      FileFlush(file);
+      FileClose(file);
      }
-   GlobalVariableSet(ZH_ACCOUNT + account, 1);
-   if(!other)
-      return;  // the first start on this terminal
-   SetLastValues(ZhEquity(), 0, 0, 0, 0);
-   gInitialEquity = ZhEquity();
-   Alert("ZentravoGuard: account ", account, " is not the one the guard ran for; it starts over on this account's equity");
+   if(written)
+      written = FileMove(temporary, 0, ZH_MEMORY, FILE_REWRITE);
+   if(written || gMemoryFailed)
+     {
+      gMemoryFailed = !written && gMemoryFailed;
+      return;
+     }
+   gMemoryFailed = true;
+   Alert("ZentravoGuard: cannot write its memory file MQL\\Files\\", ZH_MEMORY, " (error ", GetLastError(),
+         "); after a restart the guard will hold until told to start over");
+  }
+
+// Reads the memory file for account. Returns "" when it holds this account (and sets the
+// balance operations, the snapshot last seen and a close under way), "another account", or what
+// is wrong with it.
+string ZhRecall(string account, int &closing)
+  {
+   closing = 0;
+   string name = ZH_MEMORY;
+   if(!FileIsExist(name))
+      return("has no memory file (" + name + ")");
+   ResetLastError();
+   int file = FileOpen(ZH_MEMORY, FILE_READ | FILE_TXT | FILE_ANSI);
+   if(file == INVALID_HANDLE)
+      return("cannot read its memory file (error " + IntegerToString(GetLastError()) + ")");
+   string owner = "";
+   bool complete = false;
+   while(!FileIsEnding(file))
+     {
+      string line = FileReadString(file);
+      int equals = StringFind(line, "=");
+      if(equals < 0)
+         continue;
+      string key = StringSubstr(line, 0, equals);
+      string value = StringSubstr(line, equals + 1);
+      if(key == "account") owner = value;
+      else if(key == "ops_ticket") gOpsTicket = StringToInteger(value);
+      else if(key == "ops_since") gOpsSince = StringToDouble(value);
+      else if(key == "snapshot") gMemorySnapshot = StringToDouble(value);
+      else if(key == "closing") closing = (int)StringToInteger(value);
+      else if(key == "close_since") gCloseSince = (datetime)StringToInteger(value);
+      else if(key == "end") complete = true;
+     }
+   FileClose(file);
+   if(!complete || owner == "")
+     {
+      closing = 0;
+      return("memory file is incomplete");
+     }
+   if(owner != account)
+     {
+      closing = 0;
+      return("another account");
+     }
+   if(closing < 0 || closing > 2)
+      closing = 0;
+   return("");
   }
 
 // The same check on every tick and every timer event: equity moves on any symbol show up
@@ -213,20 +391,14 @@ void ZhCheck()
       ZhStart();
    else if(gState == ZH_CLOSING)
       ZhContinueClose();
-   else
+   else if(gState == ZH_RUNNING)
      {
+      ZhTrackBalanceOperations();
       int result = SetEquity(ZhEquity(), HostMargin(), HostFreeMargin(), 0);
       if(result == ZT_STOP_LOSS_HIT || result == ZT_TAKE_PROFIT_HIT)
         {
-         gState = ZH_CLOSING;
-         gCloseKind = (result == ZT_STOP_LOSS_HIT) ? 1 : 2;
-         gCloseStarted = GetTickCount();
-         gBlockedAlerted = false;
-         ArrayResize(gCloseTickets, 0);
-         gClosePasses = 0;
-         gNewTradePasses = 0;
-         gNewSymbols = "";
-         gCloseHeld = false;
+         ZhBeginClose(result == ZT_STOP_LOSS_HIT ? 1 : 2);
+         ZhRemember();
          ZhContinueClose();
         }
       else
@@ -237,6 +409,20 @@ void ZhCheck()
         }
      }
    ZhDraw();
+  }
+
+void ZhBeginClose(int kind)
+  {
+   gState = ZH_CLOSING;
+   gCloseKind = kind;
+   gCloseStarted = GetTickCount();
+   gCloseSince = TimeLocal();
+   gBlockedAlerted = false;
+   ArrayResize(gCloseTickets, 0);
+   gClosePasses = 0;
+   gNewTradePasses = 0;
+   gNewSymbols = "";
+   gCloseHeld = false;
   }
 
 // One close pass. The cycle is reported (SetTTC, alert, snapshot roll) only once the account
@@ -275,6 +461,7 @@ void ZhContinueClose()
         }
       return;
      }
+   ZhTrackBalanceOperations();
    double equityLeft = ZhEquity();
    SetTTC((int)(GetTickCount() - gCloseStarted), equityLeft);
    Alert(ZtAlert(gCloseKind));
@@ -288,6 +475,7 @@ void ZhContinueClose()
    gBlockedPassing = false;
    gCloseHeld = false;
    gState = ZH_RUNNING;
+   ZhRemember();
   }
 
 // Never silently unprotected: at the start and on every tick and timer event the EA asks whether
@@ -297,6 +485,8 @@ void ZhContinueClose()
 void ZhWatchAbility()
   {
    string why = HostCannotAct();
+   if(why == "" && gState == ZH_HOLDING)
+      why = gHolding;
    if(why == "")
      {
       if(gNotProtecting != "")
@@ -311,12 +501,16 @@ void ZhWatchAbility()
    gNotProtectingAt = GetTickCount();
    string warning = "ZentravoGuard NOT PROTECTING: " + why;
    Alert(warning);
+   // MQL5's GetLastError keeps an older error until it is reset: reset before each call whose
+   // error is printed.
+   ResetLastError();
    if(TerminalInfoInteger(TERMINAL_EMAIL_ENABLED) != 0 && !SendMail(warning, warning + "\n"))
       Print("ZentravoGuard: e-mail not sent, error ", GetLastError());
    if(PushNotifications && TerminalInfoInteger(TERMINAL_NOTIFICATIONS_ENABLED) != 0 &&
       TerminalInfoInteger(TERMINAL_MQID) != 0 && ZhPushAllowed())
      {
       ZhPushTried();
+      ResetLastError();
       if(!SendNotification(warning))
          Print("ZentravoGuard: push not sent, error ", GetLastError());
      }
@@ -538,6 +732,7 @@ void ZhSendDueMessages()
          string body = "";
          for(int part = 0; part < 6; part++)
             body = body + ZtEmailText(part, kind, increaseTarget);
+         ResetLastError();  // MQL5 keeps an older error until reset
          if(SendMail(subject, body))
             gMailSent[kind] = true;
          else
@@ -549,6 +744,7 @@ void ZhSendDueMessages()
       if(sendPush)
         {
          ZhPushTried();
+         ResetLastError();
          if(SendNotification(subject))
             gPushSent[kind] = true;
          else

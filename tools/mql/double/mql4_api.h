@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "mql_common.h"
 
@@ -17,6 +18,14 @@ inline const Order& selectedOrder() {
     if (t.selected < 0 || t.selected >= static_cast<int>(pool.size())) throw CriticalError("no order selected");
     return pool[static_cast<size_t>(t.selected)];
 }
+// The history the terminal has loaded: what the Account History tab's period shows, as indexes
+// into the whole history.
+inline std::vector<int> loadedHistory() {
+    std::vector<int> loaded;
+    for (size_t i = 0; i < T().history.size(); ++i)
+        if (T().history[i].closeTime >= T().historyFrom) loaded.push_back(static_cast<int>(i));
+    return loaded;
+}
 // OrderClose and OrderDelete: the terminal may refuse; either way the call is recorded.
 inline bool tradeCall(const char* function, int ticket, double price, int slippage, bool close) {
     Terminal& t = T();
@@ -27,13 +36,37 @@ inline bool tradeCall(const char* function, int ticket, double price, int slippa
     t.trades.push_back({function, ticket, price, slippage, error});
     t.lastError = error;
     if (error != 0) return false;
-    if (close) t.balance += it->profit;
+    if (close) {
+        t.balance += it->profit;
+        t.history.push_back(*it);
+        t.history.back().closeTime = t.now();
+    }
     t.orders.erase(it);
     t.traded();
     return true;
 }
 
+// docs.mql4.com/constants/errorswarnings/errorcodes: ERR_GLOBAL_VARIABLE_NOT_FOUND 4058 and, for a
+// name the terminal cannot take (the reference names no number of its own), the global variables
+// processing error 4057; docs.mql4.com/common/sendnotification: 4250 to 4253.
+inline constexpr ErrorNumbers mql4Errors{4058, 4057, 4250, 4251, 4252, 4253};
+
 namespace mql4 {
+
+// docs.mql4.com/check/getlasterror: reading the last error clears it
+inline int GetLastError() {
+    const int error = T().lastError;
+    T().lastError = 0;
+    return error;
+}
+// docs.mql4.com/globals/globalvariableget
+inline double GlobalVariableGet(string name) { return globalGet(name, mql4Errors); }
+// docs.mql4.com/globals/globalvariableset
+inline datetime GlobalVariableSet(string name, double value) { return globalSet(name, value, mql4Errors); }
+// docs.mql4.com/globals/globalvariabletemp
+inline bool GlobalVariableTemp(string name) { return globalTemp(name, mql4Errors); }
+// docs.mql4.com/common/sendnotification
+inline bool SendNotification(string text) { return sendNotification(text, mql4Errors); }
 
 // docs.mql4.com/check/isconnected
 inline bool IsConnected() { return T().connected; }
@@ -68,27 +101,32 @@ inline int WindowHandle(string symbol, int timeframe) {
 
 // docs.mql4.com/trading/orderstotal
 inline int OrdersTotal() { return static_cast<int>(T().orders.size()); }
-// docs.mql4.com/trading/orderselect
+// docs.mql4.com/trading/orderselect: by position, in the pool named (the history as loaded);
+// by ticket the pool is ignored, and an order closed meanwhile is found in the history.
 inline bool OrderSelect(int index, int select, int pool = MODE_TRADES) {
     Terminal& t = T();
     t.selected = -1;
-    t.selectedHistory = pool == MODE_HISTORY;
-    if (t.selectedHistory) {
-        if (select != SELECT_BY_POS || index < 0 || index >= static_cast<int>(t.history.size())) return false;
-        t.selected = index;
-        return true;
-    }
+    const std::vector<int> loaded = loadedHistory();
     if (select == SELECT_BY_POS) {
-        if (index < 0 || index >= OrdersTotal()) return false;
-        t.selected = index;
+        t.selectedHistory = pool == MODE_HISTORY;
+        const int size = t.selectedHistory ? static_cast<int>(loaded.size()) : OrdersTotal();
+        if (index < 0 || index >= size) return false;
+        t.selected = t.selectedHistory ? loaded[static_cast<size_t>(index)] : index;
         return true;
     }
+    t.selectedHistory = false;
     for (size_t i = 0; i < t.orders.size(); ++i)
         if (t.orders[i].ticket == index) t.selected = static_cast<int>(i);
+    if (t.selected >= 0) return true;
+    t.selectedHistory = true;
+    for (const int i : loaded)
+        if (t.history[static_cast<size_t>(i)].ticket == index) t.selected = i;
     return t.selected >= 0;
 }
-// docs.mql4.com/trading/ordershistorytotal
-inline int OrdersHistoryTotal() { return static_cast<int>(T().history.size()); }
+// docs.mql4.com/trading/ordershistorytotal: the orders the Account History tab has loaded
+inline int OrdersHistoryTotal() { return static_cast<int>(loadedHistory().size()); }
+// docs.mql4.com/trading/orderclosetime: 0 for an order still open
+inline datetime OrderCloseTime() { return selectedOrder().closeTime; }
 // docs.mql4.com/trading/orderprofit
 inline double OrderProfit() { return selectedOrder().profit; }
 // docs.mql4.com/trading/orderticket

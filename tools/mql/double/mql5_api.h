@@ -19,13 +19,39 @@ inline std::vector<Order*> ofKind(bool market) {
     return found;
 }
 inline Order* selectedPosition = nullptr;
+inline Order* selectedOrder5 = nullptr;
+// PositionGetTicket and OrderGetTicket: the index-th position (market) or pending order, which
+// becomes the selected one; 0 when there is none.
+inline ulong selectByIndex(bool market, int index, Order*& selected) {
+    auto all = ofKind(market);
+    if (index < 0 || index >= static_cast<int>(all.size())) return 0;
+    selected = all[static_cast<size_t>(index)];
+    return static_cast<ulong>(selected->ticket);
+}
 inline const Order* deal(ulong ticket) {
-    for (const auto& d : T().history)
-        if (static_cast<ulong>(d.ticket) == ticket) return &d;
+    for (const size_t i : T().selectedDeals)
+        if (static_cast<ulong>(T().history[i].ticket) == ticket) return &T().history[i];
     return nullptr;
 }
 
+// www.mql5.com/en/docs/constants/errorswarnings/errorcodes: ERR_GLOBALVARIABLE_NOT_FOUND 4501 and,
+// for a name the terminal cannot take (the reference names no number of its own),
+// ERR_INVALID_PARAMETER 4003; www.mql5.com/en/docs/network/sendnotification: 4515 to 4518.
+inline constexpr ErrorNumbers mql5Errors{4501, 4003, 4515, 4516, 4517, 4518};
+
 namespace mql5 {
+
+// www.mql5.com/en/docs/check/getlasterror: reading the last error leaves it; only
+// ResetLastError clears it, so an EA resets it before the call whose error it wants
+inline int GetLastError() { return T().lastError; }
+// www.mql5.com/en/docs/globals/globalvariableget
+inline double GlobalVariableGet(string name) { return globalGet(name, mql5Errors); }
+// www.mql5.com/en/docs/globals/globalvariableset
+inline datetime GlobalVariableSet(string name, double value) { return globalSet(name, value, mql5Errors); }
+// www.mql5.com/en/docs/globals/globalvariabletemp
+inline bool GlobalVariableTemp(string name) { return globalTemp(name, mql5Errors); }
+// www.mql5.com/en/docs/network/sendnotification
+inline bool SendNotification(string text) { return sendNotification(text, mql5Errors); }
 
 // www.mql5.com/en/docs/account/accountinfodouble
 inline double AccountInfoDouble(ENUM_ACCOUNT_INFO_DOUBLE property_id) {
@@ -57,12 +83,7 @@ inline int MQLInfoInteger(ENUM_MQL_INFO_INTEGER property_id) {
 // www.mql5.com/en/docs/trading/positionstotal
 inline int PositionsTotal() { return static_cast<int>(ofKind(true).size()); }
 // www.mql5.com/en/docs/trading/positiongetticket (selects the position too)
-inline ulong PositionGetTicket(int index) {
-    auto all = ofKind(true);
-    if (index < 0 || index >= static_cast<int>(all.size())) return 0;
-    selectedPosition = all[static_cast<size_t>(index)];
-    return static_cast<ulong>(selectedPosition->ticket);
-}
+inline ulong PositionGetTicket(int index) { return selectByIndex(true, index, selectedPosition); }
 // www.mql5.com/en/docs/trading/positionselectbyticket
 inline bool PositionSelectByTicket(ulong ticket) {
     for (auto* o : ofKind(true))
@@ -81,34 +102,42 @@ inline string PositionGetString(ENUM_POSITION_PROPERTY_STRING property_id) {
 }
 // www.mql5.com/en/docs/trading/orderstotal (pending orders only in MQL5)
 inline int OrdersTotal() { return static_cast<int>(ofKind(false).size()); }
-inline Order* selectedOrder5 = nullptr;
 // www.mql5.com/en/docs/trading/ordergetticket (selects the order too)
-inline ulong OrderGetTicket(int index) {
-    auto all = ofKind(false);
-    if (index < 0 || index >= static_cast<int>(all.size())) return 0;
-    selectedOrder5 = all[static_cast<size_t>(index)];
-    return static_cast<ulong>(selectedOrder5->ticket);
-}
+inline ulong OrderGetTicket(int index) { return selectByIndex(false, index, selectedOrder5); }
 // www.mql5.com/en/docs/trading/ordergetstring
 inline string OrderGetString(ENUM_ORDER_PROPERTY_STRING property_id) {
     (void)property_id;
     return selectedOrder5 ? selectedOrder5->symbol : string();
 }
 
-// www.mql5.com/en/docs/trading/historyselect (the double keeps the whole history selected)
-inline bool HistorySelect(datetime from_date, datetime to_date) { (void)from_date; (void)to_date; return true; }
+// www.mql5.com/en/docs/trading/historyselect: the deals booked from from_date to to_date
+// (a deal after to_date, such as a deposit later than the last quote, is not among them)
+inline bool HistorySelect(datetime from_date, datetime to_date) {
+    T().selectedDeals.clear();
+    for (size_t i = 0; i < T().history.size(); ++i)
+        if (T().history[i].closeTime >= from_date && T().history[i].closeTime <= to_date) T().selectedDeals.push_back(i);
+    return true;
+}
 // www.mql5.com/en/docs/trading/historydealstotal
-inline int HistoryDealsTotal() { return static_cast<int>(T().history.size()); }
+inline int HistoryDealsTotal() { return static_cast<int>(T().selectedDeals.size()); }
 // www.mql5.com/en/docs/trading/historydealgetticket
 inline ulong HistoryDealGetTicket(int index) {
     if (index < 0 || index >= HistoryDealsTotal()) return 0;
-    return static_cast<ulong>(T().history[static_cast<size_t>(index)].ticket);
+    return static_cast<ulong>(T().history[T().selectedDeals[static_cast<size_t>(index)]].ticket);
 }
-// www.mql5.com/en/docs/trading/historydealgetinteger
+// www.mql5.com/en/docs/trading/historydealgetinteger (DEAL_TYPE: the booking's kind)
 inline long long HistoryDealGetInteger(ulong ticket_number, ENUM_DEAL_PROPERTY_INTEGER property_id) {
     (void)property_id;
     const Order* d = deal(ticket_number);
-    return !d ? -1 : d->type == OP_BALANCE ? DEAL_TYPE_BALANCE : d->type;
+    if (!d) return -1;
+    switch (d->type) {
+        case BOOK_BALANCE: return DEAL_TYPE_BALANCE;
+        case BOOK_CREDIT: return DEAL_TYPE_CREDIT;
+        case BOOK_BONUS: return DEAL_TYPE_BONUS;
+        case BOOK_CORRECTION: return DEAL_TYPE_CORRECTION;
+        case BOOK_CHARGE: return DEAL_TYPE_CHARGE;
+        default: return d->type;
+    }
 }
 // www.mql5.com/en/docs/trading/historydealgetdouble
 inline double HistoryDealGetDouble(ulong ticket_number, ENUM_DEAL_PROPERTY_DOUBLE property_id) {
@@ -123,7 +152,17 @@ public:
     // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradesetdeviationinpoints
     void SetDeviationInPoints(const ulong deviation) { deviation_ = deviation; }
     // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradesettypefillingbysymbol
-    bool SetTypeFillingBySymbol(const string symbol) { filling_ = symbol; return true; }
+    // The standard library's choice: FOK where the symbol allows it, else IOC; false, and the
+    // mode left as it was, where it allows neither (Return is never chosen here).
+    bool SetTypeFillingBySymbol(const string symbol) {
+        const auto flags = static_cast<uint>(SymbolInfoInteger(symbol, SYMBOL_FILLING_MODE));
+        if ((flags & SYMBOL_FILLING_FOK) != 0) filling_ = ORDER_FILLING_FOK;
+        else if ((flags & SYMBOL_FILLING_IOC) != 0) filling_ = ORDER_FILLING_IOC;
+        else return false;
+        return true;
+    }
+    // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradesettypefilling
+    void SetTypeFilling(const ENUM_ORDER_TYPE_FILLING filling) { filling_ = filling; }
     // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradepositionclose
     bool PositionClose(const ulong ticket, const ulong deviation = ~0UL) {
         Terminal& t = T();
@@ -131,7 +170,7 @@ public:
         auto it = std::find_if(t.orders.begin(), t.orders.end(),
                                [&](const Order& o) { return static_cast<ulong>(o.ticket) == ticket && o.type <= OP_SELL; });
         if (it == t.orders.end()) return finish("PositionClose", ticket, TRADE_RETCODE_INVALID);
-        if (filling_ != it->symbol) return finish("PositionClose", ticket, TRADE_RETCODE_INVALID);
+        if (!t.quotes.at(it->symbol).allows(filling_)) return finish("PositionClose", ticket, TRADE_RETCODE_INVALID_FILL);
         const Quote& q = t.quotes.at(it->symbol);
         const double price = it->type == OP_BUY ? q.bid : q.ask;  // CTrade takes the current price
         const int error = t.tradeError(*it, price + t.priceJump, static_cast<int>(allowed), true);
@@ -187,7 +226,7 @@ private:
         return code != TRADE_RETCODE_INVALID;
     }
     ulong deviation_ = 10;
-    string filling_;
+    ENUM_ORDER_TYPE_FILLING filling_ = ORDER_FILLING_FOK;  // the standard library's default
     uint retcode_ = 0;
 };
 

@@ -18,6 +18,79 @@ template <class E> int initialize(array<E>& a, E value) {
     return a.size();
 }
 
+// The run-time error numbers of the functions both languages have: the two terminals number
+// them apart, so mql4_api.h and mql5_api.h each give these their own.
+struct ErrorNumbers {
+    int globalNotFound;  // a terminal global variable that is not there
+    int globalName;      // a global variable's name over 63 characters
+    int pushFailed, pushParameter, pushSettings, pushTooFrequent;
+};
+
+// A terminal global variable's name holds at most 63 characters.
+inline bool globalNameFits(const string& name) { return characters(name).size() <= 63; }
+// The global variable of that name, accessed now; nullptr when there is none.
+inline Global* globalVariable(const string& name) {
+    Terminal& t = T();
+    t.expireGlobals();
+    auto it = t.globals.find(name);
+    if (it == t.globals.end()) return nullptr;
+    it->second.accessed = t.now();
+    return &it->second;
+}
+// docs.mql4.com/globals/globalvariableget: 0 and the not-found error for a missing one
+inline double globalGet(const string& name, const ErrorNumbers& errors) {
+    const Global* global = globalVariable(name);
+    if (!global) T().lastError = errors.globalNotFound;
+    return global ? global->value : 0.0;
+}
+// docs.mql4.com/globals/globalvariableset: the time of the change, or 0 for a name too long
+inline datetime globalSet(const string& name, double value, const ErrorNumbers& errors) {
+    Terminal& t = T();
+    if (!globalNameFits(name)) {
+        t.lastError = errors.globalName;
+        return 0;
+    }
+    t.expireGlobals();
+    Global& global = t.globals[name];
+    global.value = value;
+    global.accessed = t.now();
+    return t.now();
+}
+// docs.mql4.com/globals/globalvariabletemp: a new one is temporary and 0; one that is already
+// there stays as it is
+inline bool globalTemp(const string& name, const ErrorNumbers& errors) {
+    Terminal& t = T();
+    if (!globalNameFits(name)) {
+        t.lastError = errors.globalName;
+        return false;
+    }
+    t.expireGlobals();
+    auto [it, created] = t.globals.try_emplace(name);
+    if (created) it->second.temporary = true;
+    it->second.accessed = t.now();
+    return true;
+}
+// docs.mql4.com/common/sendnotification: no more than 2 calls a second and 10 a minute (too
+// frequent); push off or no MetaQuotes ID is wrong settings; more than 255 characters a wrong
+// parameter; a push the network loses failed.
+inline bool sendNotification(const string& text, const ErrorNumbers& errors) {
+    Terminal& t = T();
+    t.pushes.push_back(text);
+    int inSecond = 0, inMinute = 0;
+    for (const uint at : t.pushTimes) {
+        inSecond += t.tickCount - at < 1000u;
+        inMinute += t.tickCount - at < 60000u;
+    }
+    int error = 0;
+    if (!t.pushEnabled || !t.metaQuotesId) error = errors.pushSettings;
+    else if (characters(text).size() > 255) error = errors.pushParameter;
+    else if (inSecond >= 2 || inMinute >= 10) error = errors.pushTooFrequent;
+    else if (!t.pushWorks) error = errors.pushFailed;
+    if (error == 0 || error == errors.pushFailed) t.pushTimes.push_back(t.tickCount);
+    if (error != 0) t.lastError = error;
+    return error == 0;
+}
+
 namespace shared {
 
 // docs.mql4.com/common/alert
@@ -29,69 +102,51 @@ void Print(const A&... args) { T().prints.push_back(joined(args...)); }
 
 // ---- checkup and account --------------------------------------------------------------------
 
-// docs.mql4.com/check/terminalinfointeger
-inline int TerminalInfoInteger(int property_id) {
+// docs.mql4.com/check/terminalinfointeger (an id of another enumeration does not compile)
+inline int TerminalInfoInteger(ENUM_TERMINAL_INFO_INTEGER property_id) {
     switch (property_id) {
         case TERMINAL_CONNECTED: return T().connected;
         case TERMINAL_TRADE_ALLOWED: return T().autoTrading;  // the AutoTrading button
         case TERMINAL_EMAIL_ENABLED: return T().mailEnabled;
+        case TERMINAL_NOTIFICATIONS_ENABLED: return T().pushEnabled;
         case TERMINAL_SCREEN_DPI: return T().screenDpi;
         case TERMINAL_MQID: return T().metaQuotesId;
-        default: return T().pushEnabled;
     }
-}
-// docs.mql4.com/common/sendnotification: no more than 2 calls a second and 10 a minute (4253,
-// ERR_NOTIFICATION_TOO_FREQUENT); push off or no MetaQuotes ID is 4252, wrong settings; more than
-// 255 characters 4251; a push the network loses 4250, ERR_NOTIFICATION_SEND_FAILED.
-inline bool SendNotification(string text) {
-    Terminal& t = T();
-    t.pushes.push_back(text);
-    int inSecond = 0, inMinute = 0;
-    for (const uint at : t.pushTimes) {
-        inSecond += t.tickCount - at < 1000u;
-        inMinute += t.tickCount - at < 60000u;
-    }
-    int error = 0;
-    if (!t.pushEnabled || !t.metaQuotesId) error = 4252;
-    else if (text.size() > 255) error = 4251;
-    else if (inSecond >= 2 || inMinute >= 10) error = 4253;
-    else if (!t.pushWorks) error = 4250;
-    if (error == 0 || error == 4250) t.pushTimes.push_back(t.tickCount);
-    if (error != 0) t.lastError = error;
-    return error == 0;
+    return 0;
 }
 // docs.mql4.com/eventfunctions/eventsetmillisecondtimer
 inline bool EventSetMillisecondTimer(int milliseconds) { T().timerMs = milliseconds; return true; }
 // docs.mql4.com/eventfunctions/eventkilltimer
 inline void EventKillTimer() { T().timerMs = 0; }
 // docs.mql4.com/dateandtime/timelocal (the scripted clock: GetTickCount in seconds)
-inline datetime TimeLocal() { return 1700000000LL + T().tickCount / 1000; }
-// docs.mql4.com/dateandtime/timecurrent (the double's server time is its local time)
-inline datetime TimeCurrent() { return TimeLocal(); }
+inline datetime TimeLocal() { return T().now(); }
+// docs.mql4.com/dateandtime/timecurrent: the time of the last quote, which stands still while the
+// markets are closed (the double's server time is otherwise its local time)
+inline datetime TimeCurrent() { return T().lastQuote != 0 ? T().lastQuote : TimeLocal(); }
+// Global variables: Get, Set and Temp set errors, whose numbers are each language's own
+// (mql4_api.h, mql5_api.h). A check or a read is an access too: it puts off the deletion.
 // docs.mql4.com/globals/globalvariablecheck
-inline bool GlobalVariableCheck(string name) { return T().globals.count(name) > 0; }
-// docs.mql4.com/globals/globalvariableget
-inline double GlobalVariableGet(string name) {
-    auto it = T().globals.find(name);
-    if (it == T().globals.end()) { T().lastError = 4058; return 0.0; }  // ERR_GLOBAL_VARIABLE_NOT_FOUND
-    return it->second;
-}
-// docs.mql4.com/globals/globalvariableset
-inline datetime GlobalVariableSet(string name, double value) {
-    T().globals[name] = value;
-    return TimeLocal();
-}
+inline bool GlobalVariableCheck(string name) { return globalVariable(name) != nullptr; }
 // docs.mql4.com/globals/globalvariabledel
-inline bool GlobalVariableDel(string name) { return T().globals.erase(name) > 0; }
+inline bool GlobalVariableDel(string name) {
+    T().expireGlobals();
+    return T().globals.erase(name) > 0;
+}
 // docs.mql4.com/globals/globalvariablestotal
-inline int GlobalVariablesTotal() { return static_cast<int>(T().globals.size()); }
+inline int GlobalVariablesTotal() {
+    T().expireGlobals();
+    return static_cast<int>(T().globals.size());
+}
 // docs.mql4.com/globals/globalvariablename
 inline string GlobalVariableName(int index) {
     if (index < 0 || index >= GlobalVariablesTotal()) return {};
     return std::next(T().globals.begin(), index)->first;
 }
-// docs.mql4.com/check/getlasterror (reads and clears the last error)
-inline int GetLastError() { int e = T().lastError; T().lastError = 0; return e; }
+// docs.mql4.com/globals/globalvariablesflush: written to disk now, not only at shutdown, so a
+// crash keeps them (temporary ones are never written)
+inline void GlobalVariablesFlush() { T().saveGlobals(); }
+// docs.mql4.com/common/resetlasterror
+inline void ResetLastError() { T().lastError = 0; }
 // docs.mql4.com/common/gettickcount
 inline uint GetTickCount() { return T().tickCount; }
 // docs.mql4.com/common/sleep (the scripted clock moves on; nothing waits)
@@ -104,9 +159,14 @@ inline bool SendMail(string subject, string some_text) {
 
 // docs.mql4.com/marketinformation/symbolinfointeger
 inline long long SymbolInfoInteger(string name, ENUM_SYMBOL_INFO_INTEGER prop_id) {
-    (void)prop_id;
     auto it = T().quotes.find(name);
-    return it == T().quotes.end() ? 0 : it->second.digits;
+    if (it == T().quotes.end()) return 0;
+    switch (prop_id) {
+        case SYMBOL_DIGITS: return it->second.digits;
+        case SYMBOL_TRADE_EXEMODE: return it->second.execution;
+        case SYMBOL_FILLING_MODE: return it->second.fillings;
+    }
+    return 0;
 }
 
 // docs.mql4.com/marketinformation/symbolinfodouble
@@ -123,7 +183,7 @@ inline string Symbol() { return T().chartSymbol; }
 // docs.mql4.com/check/period
 inline int Period() { return T().chartPeriod; }
 // docs.mql4.com/chart_operations/chartgetinteger
-inline long long ChartGetInteger(long long chart_id, int prop_id, int sub_window = 0) {
+inline long long ChartGetInteger(long long chart_id, ENUM_CHART_PROPERTY_INTEGER prop_id, int sub_window = 0) {
     (void)chart_id; (void)sub_window;
     return prop_id == CHART_WINDOW_HANDLE ? T().chartHandle : 0;
 }
@@ -153,7 +213,7 @@ inline bool ObjectCreate(long long chart_id, string object_name, ENUM_OBJECT obj
     return true;
 }
 // docs.mql4.com/objects/objectsetinteger
-inline bool ObjectSetInteger(long long chart_id, string object_name, int prop_id,
+inline bool ObjectSetInteger(long long chart_id, string object_name, ENUM_OBJECT_PROPERTY_INTEGER prop_id,
                              long long prop_value) {
     (void)chart_id;
     auto it = T().objects.find(object_name);
@@ -162,7 +222,7 @@ inline bool ObjectSetInteger(long long chart_id, string object_name, int prop_id
     return true;
 }
 // docs.mql4.com/objects/objectsetstring
-inline bool ObjectSetString(long long chart_id, string object_name, int prop_id,
+inline bool ObjectSetString(long long chart_id, string object_name, ENUM_OBJECT_PROPERTY_STRING prop_id,
                             string prop_value) {
     (void)chart_id;
     auto it = T().objects.find(object_name);
@@ -208,6 +268,10 @@ inline double MathRound(double value) { return std::round(value); }
 inline double MathCeil(double value) { return std::ceil(value); }
 // docs.mql4.com/math/mathmax
 inline double MathMax(double value1, double value2) { return std::max(value1, value2); }
+// docs.mql4.com/math/mathmin
+inline double MathMin(double value1, double value2) { return std::min(value1, value2); }
+// docs.mql4.com/math/mathabs
+inline double MathAbs(double value) { return std::fabs(value); }
 
 }  // namespace shared
 }  // namespace mql

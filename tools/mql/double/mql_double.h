@@ -10,9 +10,11 @@
 //   mql_terminal.h  the scripted terminal a scenario sets and reads
 //   mql_strings.h   strings and conversions
 //   mql_common.h    the functions both languages share
+//   mql_files.h     the EA's files in the terminal's sandbox
 //   mql4_api.h      what only MQL4 has
 //   mql5_api.h      what only MQL5 has, CTrade among it
 #pragma once
 
+#include "mql_files.h"
 #include "mql4_api.h"
 #include "mql5_api.h"

@@ -36,11 +36,25 @@ struct Order {
     double lots;
     double profit;   // floating result in the account currency
     long long openTime;
+    long long closeTime = 0;  // in the history: when it closed or was booked (seconds since 1970)
 };
+
+// Kinds of history records beside the trade types: MQL4 files balance operations as 6 and credit
+// as 7; the 64-bit terminal also books bonus, corrections and charges (the double's own numbers).
+enum BookingKind { BOOK_BALANCE = 6, BOOK_CREDIT = 7, BOOK_BONUS = 8, BOOK_CORRECTION = 9, BOOK_CHARGE = 10 };
 
 struct Quote {
     double bid, ask, point;
     int digits;
+    // How the broker executes the symbol and which filling modes (SYMBOL_FILLING_* flags) it
+    // takes: a request in another mode is refused. Most market-execution symbols take FOK.
+    mql5::ENUM_SYMBOL_TRADE_EXECUTION execution = mql5::SYMBOL_TRADE_EXECUTION_MARKET;
+    uint fillings = mql5::SYMBOL_FILLING_FOK;
+    bool allows(mql5::ENUM_ORDER_TYPE_FILLING filling) const {
+        if (filling == mql5::ORDER_FILLING_FOK) return (fillings & mql5::SYMBOL_FILLING_FOK) != 0;
+        if (filling == mql5::ORDER_FILLING_IOC) return (fillings & mql5::SYMBOL_FILLING_IOC) != 0;
+        return execution != mql5::SYMBOL_TRADE_EXECUTION_MARKET;  // Return
+    }
 };
 
 struct TradeCall {  // every OrderClose / OrderDelete the EA made, in order
@@ -53,6 +67,24 @@ struct TradeCall {  // every OrderClose / OrderDelete the EA made, in order
 
 struct Mail {
     string subject, body;
+};
+
+// A terminal global variable (F3): its value, when a program last set, read or checked it (the
+// terminal deletes it four weeks later), and whether it lives only while the terminal runs
+// (GlobalVariableTemp). It reads as its value.
+struct Global {
+    double value = 0.0;
+    long long accessed = 0;  // TimeLocal() of the last access
+    bool temporary = false;
+    operator double() const { return value; }
+};
+
+// A file an EA has open in the sandbox: read whole at opening, written whole at a flush or close.
+struct OpenFile {
+    string path;
+    bool writing = false;
+    string text;
+    size_t at = 0;  // where the next read starts
 };
 
 struct ChartObject {
@@ -70,6 +102,7 @@ public:
         if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
         dataFolder = pattern;
         std::filesystem::create_directories(dataFolder + "/MQL4/Libraries");
+        std::filesystem::create_directories(dataFolder + "/MQL4/Files");
         libraryCopy = dataFolder + "/MQL4/Libraries/zentravo.so";
         std::filesystem::copy_file(libraryFile, libraryCopy);
         quotes["EURUSD"] = {1.10000, 1.10010, 0.00001, 5};
@@ -107,10 +140,18 @@ public:
     // Market.
     std::map<string, Quote> quotes;
     std::vector<Order> orders;
-    std::vector<Order> history;  // closed deals; balance operations have type 6 (OP_BALANCE)
+    std::vector<Order> history;  // closed orders and bookings (BookingKind), oldest first
+    // MT4's Account History tab: only records closed at or after this time are loaded (what
+    // OrdersHistoryTotal counts); 0 is "All History".
+    long long historyFrom = 0;
+    // The server time of the last quote, which TimeCurrent returns: it stands still while the
+    // markets are closed. 0: quotes keep coming, it follows the clock.
+    long long lastQuote = 0;
+    std::vector<size_t> selectedDeals;  // MQL5's HistorySelect: the deals in its range, by index
     bool selectedHistory = false;
     std::deque<int> closeErrors;  // the next OrderClose/OrderDelete calls fail with these codes
     bool fifo = false;            // the broker refuses a close while an older same-symbol order is open
+    std::vector<string> closedMarkets;  // symbols whose market is closed (a weekend, a holiday)
     // An MQL5 netting account (ACCOUNT_MARGIN_MODE_RETAIL_NETTING): one position per symbol, which
     // every new market deal on the symbol adds to or reduces. false: hedging (MQL4's order pool).
     bool netting = false;
@@ -126,14 +167,26 @@ public:
     bool mailWorks = true;
     std::vector<TradeCall> trades;
     std::vector<string> calls;  // the library exports the EA called, in order
-    std::map<string, double> globals;  // the terminal's global variables (F3)
+    std::map<string, Global> globals;  // the terminal's global variables (F3)
+    // The global variables as the terminal last wrote them to disk: at GlobalVariablesFlush and
+    // at a clean shutdown (shutDownGlobals). A crash leaves only these.
+    std::map<string, Global> savedGlobals;
+    long long daysPassed = 0;  // calendar days the clock has moved on beyond GetTickCount (passDays)
     bool accountKnown = true;   // false: a terminal started without a connection reports 0
     std::map<string, ChartObject> objects;
+    std::map<int, OpenFile> openFiles;  // the EA's open files by handle
+    int nextFile = 1;
+    bool filesWritable = true;  // false: the disk refuses every write (full, or read-only)
     int lastError = 0;
     int selected = -1;  // index into orders
 
     string dataFolder, libraryCopy;
     static inline Terminal* current = nullptr;
+
+    // The terminal's clock in seconds since 1970 (TimeLocal): GetTickCount's.
+    long long now() const { return 1700000000LL + daysPassed * 86400LL + tickCount / 1000; }
+    // The terminal's sandbox for an EA's files (MQL4\Files, MQL5\Files).
+    string filesFolder() const { return dataFolder + "/MQL4/Files"; }
 
     double equity() const {
         if (!accountKnown) return 0.0;
@@ -143,9 +196,35 @@ public:
         return e;
     }
     // A deposit (positive) or withdrawal (negative): the balance moves, the history records it.
-    void balanceOperation(double amount) {
-        balance += amount;
-        history.push_back({nextTicket_++, "", 6, 0.0, amount, ++clock_});
+    // Credit moves the account's credit, every other booking its balance.
+    void balanceOperation(double amount, int kind = BOOK_BALANCE) {
+        (kind == BOOK_CREDIT ? credit : balance) += amount;
+        history.push_back({nextTicket_++, "", kind, 0.0, amount, ++clock_, now()});
+    }
+    // The terminal closes cleanly and starts again (the EA object is made anew by the test): its
+    // globals are written, the library is unloaded and loaded afresh, its files and the EA's files
+    // stay, charts lose their objects.
+    void restart() {
+        shutDownGlobals();
+        unload();
+    }
+    // The library unloaded and the charts gone, as the terminal process ends.
+    void unload() {
+        if (handle_) dlclose(handle_);
+        handle_ = nullptr;
+        exports_ = {};
+        objects.clear();
+        openFiles.clear();
+        timerMs = 0;
+        lastError = 0;
+    }
+    // The trader copies another terminal's Libraries folder over this one's: the library's
+    // settings and statistics files come along (the library itself is this terminal's own copy).
+    void copyLibrariesFrom(const Terminal& other) {
+        for (const auto& entry : std::filesystem::directory_iterator(other.dataFolder + "/MQL4/Libraries"))
+            if (entry.path().filename() != "zentravo.so")
+                std::filesystem::copy_file(entry.path(), dataFolder + "/MQL4/Libraries/" + entry.path().filename().string(),
+                                           std::filesystem::copy_options::overwrite_existing);
     }
     // A new order or deal. On a netting account a market deal on a symbol that has a position
     // adds to it in the same direction; the other way it closes that much of it first (its share
@@ -190,6 +269,31 @@ public:
         for (Order& o : orders)
             if (o.ticket == ticket && o.type > OP_SELL) o.type = (o.type % 2 == 0) ? OP_BUY : OP_SELL;
     }
+    // Whole days go by on the calendar (a weekend, a holiday, the trader away): TimeLocal moves
+    // on by them, GetTickCount does not.
+    void passDays(int days) { daysPassed += days; }
+    // The terminal deletes a global variable four weeks after its last access; the double does
+    // so whenever a program looks at its global variables.
+    void expireGlobals() {
+        std::erase_if(globals, [this](const auto& g) { return now() - g.second.accessed >= 28 * 86400LL; });
+    }
+    // GlobalVariablesFlush: every global variable but the temporary ones is written to disk.
+    void saveGlobals() {
+        savedGlobals.clear();
+        for (const auto& [name, global] : globals)
+            if (!global.temporary) savedGlobals.emplace(name, global);
+    }
+    // A clean shutdown writes the global variables; the temporary ones end with the session.
+    void shutDownGlobals() {
+        saveGlobals();
+        globals = savedGlobals;
+    }
+    // The terminal process dies (a crash, a power cut): every global variable set since the last
+    // flush or clean shutdown is lost, and it starts again.
+    void crash() {
+        globals = savedGlobals;
+        unload();
+    }
     // The text of a chart label, "" when there is none.
     string label(const string& name) const {
         auto it = objects.find(name);
@@ -233,6 +337,8 @@ public:
             closeErrors.pop_front();
             return e;
         }
+        if (std::find(closedMarkets.begin(), closedMarkets.end(), order.symbol) != closedMarkets.end())
+            return ERR_MARKET_CLOSED;
         if (close && fifo) {
             for (const auto& o : orders)
                 if (o.symbol == order.symbol && o.type <= OP_SELL && o.openTime < order.openTime)

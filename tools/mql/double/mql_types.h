@@ -60,15 +60,18 @@ enum ENUM_BASE_CORNER { CORNER_LEFT_UPPER = 0, CORNER_LEFT_LOWER, CORNER_RIGHT_L
 // docs.mql4.com/constants/chartconstants/enum_chart_property
 enum ENUM_CHART_PROPERTY_INTEGER { CHART_WINDOW_HANDLE = 0x100 };
 constexpr int EMPTY = -1;
-// docs.mql4.com/constants/io_constants/codepageusage
-constexpr uint CP_ACP = 0;
+// docs.mql4.com/constants/io_constants/codepageusage: CP_ACP is the terminal's ANSI code page
+// (Windows-1252 on a western Windows), the one a DLL's char texts are in
+constexpr uint CP_ACP = 0, CP_UTF8 = 65001;
 // docs.mql4.com/constants/environment_state/terminalstatus
 enum ENUM_TERMINAL_INFO_INTEGER {
     TERMINAL_CONNECTED = 1, TERMINAL_TRADE_ALLOWED = 8, TERMINAL_EMAIL_ENABLED = 6,
     TERMINAL_NOTIFICATIONS_ENABLED = 26, TERMINAL_SCREEN_DPI = 27, TERMINAL_MQID = 22
 };
 // docs.mql4.com/constants/environment_state/marketinfoconstants
-enum ENUM_SYMBOL_INFO_INTEGER { SYMBOL_DIGITS = 17 };
+// www.mql5.com/en/docs/constants/environment_state/marketinfoconstants: the execution mode and
+// the flags of the filling modes the symbol allows
+enum ENUM_SYMBOL_INFO_INTEGER { SYMBOL_DIGITS = 17, SYMBOL_TRADE_EXEMODE = 33, SYMBOL_FILLING_MODE = 35 };
 enum ENUM_SYMBOL_INFO_DOUBLE { SYMBOL_BID = 1, SYMBOL_ASK = 4, SYMBOL_POINT = 16 };
 
 }  // namespace shared
@@ -146,13 +149,25 @@ enum : uint {
     TRADE_RETCODE_REQUOTE = 10004, TRADE_RETCODE_DONE = 10009, TRADE_RETCODE_DONE_PARTIAL = 10010,
     TRADE_RETCODE_TRADE_DISABLED = 10017, TRADE_RETCODE_MARKET_CLOSED = 10018,
     TRADE_RETCODE_CLIENT_DISABLES_AT = 10027, TRADE_RETCODE_CONNECTION = 10031,
-    TRADE_RETCODE_INVALID = 10013, TRADE_RETCODE_FIFO_CLOSE = 10045
+    TRADE_RETCODE_INVALID = 10013, TRADE_RETCODE_INVALID_FILL = 10030, TRADE_RETCODE_FIFO_CLOSE = 10045
 };
+// www.mql5.com/en/docs/constants/environment_state/marketinfoconstants (SYMBOL_FILLING_MODE is a
+// combination of these flags; a Return order needs no flag, only an execution other than Market)
+enum : uint { SYMBOL_FILLING_FOK = 1, SYMBOL_FILLING_IOC = 2 };
+enum ENUM_SYMBOL_TRADE_EXECUTION {
+    SYMBOL_TRADE_EXECUTION_REQUEST, SYMBOL_TRADE_EXECUTION_INSTANT, SYMBOL_TRADE_EXECUTION_MARKET,
+    SYMBOL_TRADE_EXECUTION_EXCHANGE
+};
+// www.mql5.com/en/docs/constants/tradingconstants/orderproperties
+enum ENUM_ORDER_TYPE_FILLING { ORDER_FILLING_FOK, ORDER_FILLING_IOC, ORDER_FILLING_RETURN };
 
 // www.mql5.com/en/docs/constants/tradingconstants/dealproperties
 enum ENUM_DEAL_PROPERTY_INTEGER { DEAL_TYPE = 5 };
 enum ENUM_DEAL_PROPERTY_DOUBLE { DEAL_PROFIT = 10 };
-enum ENUM_DEAL_TYPE { DEAL_TYPE_BUY = 0, DEAL_TYPE_SELL = 1, DEAL_TYPE_BALANCE = 2 };
+enum ENUM_DEAL_TYPE {
+    DEAL_TYPE_BUY = 0, DEAL_TYPE_SELL = 1, DEAL_TYPE_BALANCE = 2, DEAL_TYPE_CREDIT = 3,
+    DEAL_TYPE_CHARGE = 4, DEAL_TYPE_CORRECTION = 5, DEAL_TYPE_BONUS = 6
+};
 
 }  // namespace mql5
 

@@ -3,6 +3,10 @@
 // mails, trades) and what the library was told (the exports called, its snapshot).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
 #include "zentravo_guard_mq4.h"
 
 namespace {
@@ -448,6 +452,107 @@ TEST_F(Mq4Guard, PanelColumnsStayApartForSevenDigitAmountsAndShowTheNoticeLine) 
     EXPECT_EQ(term.label("ZT_V0_7").find("1234567.89 ["), 0u) << term.label("ZT_V0_7");
     EXPECT_GE(widest, 55u);  // the two amounts and both times really are on the panel
     EXPECT_LE(column0End, column1Start);
+}
+
+// What the EA must remember survives a terminal that crashed: the globals it set since the last
+// flush are gone, yet a withdrawal made before the crash still reads as no loss after it.
+TEST_F(Mq4Guard, ARestartAfterAWithdrawalWithTheGlobalsLostClosesNothing) {
+    term.balanceOperation(1000.0);
+    term.balance = 1000.0;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
+    term.balanceOperation(-200.0);
+    ea.OnTick();
+    term.crash();
+    ea_mq4::Program restarted;
+    ASSERT_EQ(restarted.OnInit(), mql::INIT_SUCCEEDED);
+    restarted.OnTick();
+    EXPECT_EQ(term.orders.size(), 1u);
+    EXPECT_TRUE(term.trades.empty());
+    EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
+    term.orders[0].profit = -101.0;  // a real loss still counts
+    restarted.OnTick();
+    EXPECT_TRUE(term.orders.empty());
+    EXPECT_DOUBLE_EQ(snapshot(), 899.0);
+}
+
+// The Account History tab's period decides what the terminal loads: narrowing it hides the first
+// deposit, widening it shows it again, and the broker's credit comes and goes. None is a result.
+TEST_F(Mq4Guard, TheHistoryTabsPeriodAndCreditMoveNoTarget) {
+    term.balanceOperation(1000.0);
+    term.balance = 1000.0;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
+    timer(3600 * 1000);
+    term.historyFrom = term.now();  // "Last month": the deposit falls out of the tab
+    timer();
+    term.historyFrom = 0;           // "All History" again
+    timer();
+    term.balanceOperation(500.0, mql::BOOK_CREDIT);
+    timer();
+    term.balanceOperation(-500.0, mql::BOOK_CREDIT);
+    timer();
+    EXPECT_EQ(term.orders.size(), 1u);
+    EXPECT_TRUE(term.trades.empty());
+    EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
+}
+
+// A VPS reboot between two passes of a close, one market closed for the weekend: the restarted
+// EA finishes the close before it monitors again (although the open trade alone no longer
+// reaches a stop loss), and the cycle is reported once.
+TEST_F(Mq4Guard, ARestartInTheMiddleOfACloseFinishesItAndReportsTheCycleOnce) {
+    term.quotes["USDJPY"] = {150.000, 150.012, 0.001, 3};
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -80.0);
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, -40.0);
+    term.closedMarkets = {"USDJPY"};
+    ea.OnTick();  // 880: the stop loss; EURUSD closes, USDJPY cannot
+    ASSERT_EQ(term.orders.size(), 1u);
+    term.restart();
+    ea_mq4::Program restarted;
+    ASSERT_EQ(restarted.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_TRUE(alerted("a close-all was under way when the EA stopped"));
+    term.orders[0].profit = -10.0;
+    term.tickCount += 60000;
+    restarted.OnTimer();
+    EXPECT_EQ(state(), "Guard: CLOSING - blocked: market closed (132) for USDJPY");
+    term.closedMarkets.clear();  // Monday's open
+    term.tickCount += 250;
+    restarted.OnTimer();
+    EXPECT_TRUE(term.orders.empty());
+    EXPECT_EQ(term.callsOf("SetTTC"), 1);
+    EXPECT_DOUBLE_EQ(snapshot(), 910.0);
+    EXPECT_EQ(std::count_if(term.alerts.begin(), term.alerts.end(),
+                            [](const std::string& a) { return a.find("910") != std::string::npos; }), 1);
+    EXPECT_EQ(state(), "Guard: running");
+}
+
+// A memory the disk refuses is said once; the old memory stays whole (never half written), and
+// the next write that goes through replaces it.
+TEST_F(Mq4Guard, AMemoryTheDiskRefusesIsSaidOnceAndTheOldOneStays) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
+    term.filesWritable = false;
+    term.balanceOperation(-200.0);
+    timer();
+    term.balanceOperation(-100.0);
+    timer();
+    EXPECT_EQ(std::count_if(term.alerts.begin(), term.alerts.end(), [](const std::string& a) {
+                  return a.find("cannot write its memory file") != std::string::npos;
+              }), 1);
+    std::ifstream memory(term.filesFolder() + "/ZentravoGuard.state");
+    const std::string kept((std::istreambuf_iterator<char>(memory)), {});
+    EXPECT_NE(kept.find("ops_since=0.00\r\n"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("end=1"), std::string::npos);
+    term.filesWritable = true;
+    term.balanceOperation(-50.0);
+    timer();
+    term.crash();
+    ea_mq4::Program restarted;
+    ASSERT_EQ(restarted.OnInit(), mql::INIT_SUCCEEDED);
+    restarted.OnTick();
+    EXPECT_EQ(state(), "Guard: running");
+    EXPECT_EQ(term.orders.size(), 1u);
 }
 
 }  // namespace

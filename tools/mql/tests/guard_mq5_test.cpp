@@ -2,6 +2,8 @@
 // result codes checked, filling mode set per symbol, pending orders deleted unless kept.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "zentravo_guard_mq5.h"
 
 namespace {
@@ -72,15 +74,32 @@ TEST_F(Mq5Guard, MarketClosedBlocksTheCloseAndSaysSo) {
     EXPECT_EQ(term.label("ZT_STATE"), "Guard: running");
 }
 
+// A market-execution symbol that allows neither FOK nor IOC leaves no filling mode the broker
+// takes (Return needs another execution): the refusal is named.
 TEST_F(Mq5Guard, AnUnsupportedFillingModeIsNamed) {
+    term.quotes["USDJPY"].fillings = 0;
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("USDJPY", mql::OP_BUY, 1.0, -110.0);
-    term.closeErrors = {10030};
     ea.OnTick();
     ASSERT_EQ(term.alerts.size(), 1u);
     EXPECT_NE(term.alerts[0].find("filling mode not supported by the symbol (10030) for USDJPY"),
               std::string::npos)
         << term.alerts[0];
+    EXPECT_EQ(term.orders.size(), 1u);
+}
+
+// An exchange symbol that allows neither FOK nor IOC is closed with Return; one that allows
+// only IOC with IOC.
+TEST_F(Mq5Guard, TheFillingModeFollowsTheSymbol) {
+    term.quotes["USDJPY"].fillings = 0;
+    term.quotes["USDJPY"].execution = mql::mql5::SYMBOL_TRADE_EXECUTION_EXCHANGE;
+    term.quotes["EURUSD"].fillings = mql::mql5::SYMBOL_FILLING_IOC;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, -60.0);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -50.0);
+    ea.OnTick();
+    EXPECT_TRUE(term.orders.empty());
+    for (const auto& t : term.trades) EXPECT_EQ(t.error, 0) << t.function << " " << t.ticket;
 }
 
 TEST_F(Mq5Guard, AutoTradingOffAtTheStartIsSaidAtOnce) {
@@ -245,6 +264,81 @@ TEST_F(Mq5Guard, NettingPartialCloseIsReportedOnlyWhenFlat) {
     ASSERT_EQ(term.alerts.size(), 1u);
     EXPECT_NE(term.alerts[0].find("880"), std::string::npos) << term.alerts[0];
     EXPECT_DOUBLE_EQ(snapshot(), 880.0);
+}
+
+// TimeCurrent is the last quote's time: a Saturday deposit, credit and bonus lie after it. None
+// of them is a take profit, all weekend long; Monday's real profit still is.
+TEST_F(Mq5Guard, BookingsLaterThanTheLastQuoteAreNoTakeProfit) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, 10.0);
+    term.lastQuote = term.now();  // Friday's close
+    term.tickCount += 86400 * 1000;
+    term.balanceOperation(500.0);
+    term.balanceOperation(300.0, mql::BOOK_CREDIT);
+    term.balanceOperation(100.0, mql::BOOK_BONUS);
+    for (int event = 0; event < 8; ++event) timer();
+    EXPECT_EQ(term.orders.size(), 1u);
+    EXPECT_TRUE(term.trades.empty());
+    term.lastQuote = 0;
+    term.orders[0].profit = 60.0;
+    timer();
+    EXPECT_TRUE(term.orders.empty());
+    EXPECT_DOUBLE_EQ(snapshot(), 1060.0);
+}
+
+// The Libraries folder copied to a new terminal brings the old snapshot (1000) but not the EA's
+// memory, and 300 was withdrawn since: the EA cannot tell, so it holds and says so until the
+// trader asks it to start over, which it does on the present equity.
+TEST_F(Mq5Guard, ACopiedLibrariesFolderHoldsUntilTheTraderStartsOver) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    ea.OnDeinit(mql::REASON_CLOSE);
+    mql::Terminal moved{ZT_LIBRARY_FILE};
+    moved.copyLibrariesFrom(term);
+    moved.balance = 1000.0;
+    moved.balanceOperation(-300.0);
+    moved.quotes["USDJPY"] = term.quotes["USDJPY"];
+    moved.openOrder("USDJPY", mql::OP_BUY, 1.0, 0.0);
+    ea_mq5::Program fresh;
+    ASSERT_EQ(fresh.OnInit(), mql::INIT_SUCCEEDED);
+    const std::string held = moved.label("ZT_STATE");
+    EXPECT_EQ(held.find("Guard: NOT PROTECTING - holding: the EA has no memory file"), 0u) << held;
+    EXPECT_NE(held.find("snapshot 1000.00"), std::string::npos) << held;
+    ASSERT_EQ(moved.alerts.size(), 1u);
+    EXPECT_EQ(moved.alerts[0].find("ZentravoGuard NOT PROTECTING: holding"), 0u);
+    moved.orders[0].profit = -200.0;
+    fresh.OnTick();
+    EXPECT_TRUE(moved.trades.empty());
+
+    fresh.OnDeinit(mql::REASON_PARAMETERS);
+    fresh.StartOver = true;
+    ASSERT_EQ(fresh.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_EQ(std::count_if(moved.alerts.begin(), moved.alerts.end(), [](const std::string& a) {
+                  return a.find("started over on the present equity 500.00") != std::string::npos;
+              }), 1);
+    EXPECT_DOUBLE_EQ(moved.library().GetEquitySnap(), 500.0);
+    fresh.OnTick();
+    EXPECT_EQ(moved.label("ZT_STATE"), "Guard: running");
+    EXPECT_TRUE(moved.trades.empty());
+}
+
+// The 64-bit close interrupted by a restart: finished first, reported once.
+TEST_F(Mq5Guard, ARestartInTheMiddleOfACloseFinishesItFirst) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -80.0);
+    term.openOrder("USDJPY", mql::OP_BUY, 1.0, -40.0);
+    term.closedMarkets = {"USDJPY"};
+    ea.OnTick();
+    ASSERT_EQ(term.orders.size(), 1u);
+    term.restart();
+    ea_mq5::Program restarted;
+    ASSERT_EQ(restarted.OnInit(), mql::INIT_SUCCEEDED);
+    term.orders[0].profit = -10.0;
+    term.closedMarkets.clear();
+    term.tickCount += 250;
+    restarted.OnTimer();
+    EXPECT_TRUE(term.orders.empty());
+    EXPECT_EQ(term.callsOf("SetTTC"), 1);
+    EXPECT_DOUBLE_EQ(snapshot(), 910.0);
 }
 
 }  // namespace

@@ -157,4 +157,19 @@ TEST_F(Translator, EachLanguageSeesOnlyItsOwnNames) {
     EXPECT_NE(mq5.find("Ea.mq5:3:"), std::string::npos) << mq5;
 }
 
+// A property id is of its function's enumeration, as MetaEditor types it: a plain number, or an
+// id of another kind (a chart property asked of the terminal, a string property set as an
+// integer), does not compile.
+TEST_F(Translator, PropertyIdsOfAnotherKindDoNotCompile) {
+    const std::string mq5 = compileErrors("Ea.mq5",
+        "int own = TerminalInfoInteger(TERMINAL_CONNECTED);\n"
+        "int chart = TerminalInfoInteger(CHART_WINDOW_HANDLE);\n"
+        "bool text = ObjectSetInteger(0, \"label\", OBJPROP_TEXT, 1);\n"
+        "int number = TerminalInfoInteger(1);\n"
+        "double handle = ChartGetInteger(0, OBJPROP_COLOR);\n");
+    EXPECT_EQ(mq5.find("Ea.mq5:1:"), std::string::npos) << mq5;
+    for (const char* line : {"Ea.mq5:2:", "Ea.mq5:3:", "Ea.mq5:4:", "Ea.mq5:5:"})
+        EXPECT_NE(mq5.find(line), std::string::npos) << line << "\n" << mq5;
+}
+
 }  // namespace
