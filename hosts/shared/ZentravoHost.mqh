@@ -204,21 +204,18 @@ void ZhStart()
 // every trade), a deposit as a profit.
 string ZhDoubt(string memory, double snapshot)
   {
-   if(memory == "another account")
+   // A snapshot the library just took from this equity (a first start, a settings file lost)
+   // judges nothing wrongly: only the ladder's place may be lost.
+   if(memory == "another account" || MathAbs(snapshot - ZhEquity()) < 0.005)
       return("");
-   if(memory == "")
-     {
-      if(MathAbs(snapshot - gMemorySnapshot) < 0.005)
-         return("");
-      return("the library's settings file holds the snapshot " + DoubleToString(snapshot, 2) +
-             ", the EA last saw " + DoubleToString(gMemorySnapshot, 2) +
-             " (a settings file copied or restored from elsewhere?)");
-     }
-   // No memory: a first start is one whose snapshot the library just took from this equity.
-   if(MathAbs(snapshot - ZhEquity()) < 0.005)
+   if(memory != "")
+      return("the EA " + memory + ", so the deposits and withdrawals since the snapshot " +
+             DoubleToString(snapshot, 2) + " are not known");
+   if(MathAbs(snapshot - gMemorySnapshot) < 0.005)
       return("");
-   return("the EA " + memory + ", so the deposits and withdrawals since the snapshot " +
-          DoubleToString(snapshot, 2) + " are not known");
+   return("the library's settings file holds the snapshot " + DoubleToString(snapshot, 2) +
+          ", the EA last saw " + DoubleToString(gMemorySnapshot, 2) +
+          " (a settings file copied or restored from elsewhere?)");
   }
 
 // The guard closes nothing until the trader says to start over: the panel and the "NOT

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -553,6 +554,26 @@ TEST_F(Mq4Guard, AMemoryTheDiskRefusesIsSaidOnceAndTheOldOneStays) {
     restarted.OnTick();
     EXPECT_EQ(state(), "Guard: running");
     EXPECT_EQ(term.orders.size(), 1u);
+}
+
+// A settings file restored from a backup brings back an old snapshot (1000) the EA no longer
+// knows (890): judging the equity against it could close every trade, so the EA holds.
+TEST_F(Mq4Guard, ARestoredSettingsFileIsHeldNotJudged) {
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    const std::string ini = term.dataFolder + "/MQL4/Libraries/zentravo.ini";
+    std::filesystem::copy_file(ini, ini + ".backup");
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, -110.0);
+    ea.OnTick();
+    ASSERT_DOUBLE_EQ(snapshot(), 890.0);
+    term.restart();
+    std::filesystem::copy_file(ini + ".backup", ini, std::filesystem::copy_options::overwrite_existing);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
+    ea_mq4::Program restarted;
+    ASSERT_EQ(restarted.OnInit(), mql::INIT_SUCCEEDED);
+    restarted.OnTick();
+    EXPECT_EQ(term.orders.size(), 1u);
+    EXPECT_NE(state().find("holding: the library's settings file holds the snapshot 1000.00, the EA last saw 890.00"),
+              std::string::npos) << state();
 }
 
 }  // namespace
