@@ -1,14 +1,4 @@
 # Cross build of zentravo.dll for 64-bit terminals with MinGW-w64 (x86_64, posix threading model).
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(ZT_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${ZT_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ZT_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${ZT_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${ZT_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)
