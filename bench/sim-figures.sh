@@ -2,7 +2,8 @@
 # The simulator's speed and size, each figure printed with the command that made it.
 #   bench/sim-figures.sh [BUILD_DIR]     (default build/native; build/bench for an optimised build)
 # Goals: >= 2 M model ticks/s and >= 1 M CSV rows/s with --quiet; a tight ladder (TP 5, SL 5)
-# >= 100 k ticks/s; peak memory at 10 M ticks within 1.5x of that at 100 k ticks.
+# >= 100 k ticks/s; peak memory at 10 M ticks within 1.5x of that at 100 k ticks. The grid on the
+# price model is measured beside them (no goal yet).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sim="${1:-build/native}/zt-sim"
@@ -30,6 +31,13 @@ measure "model, 100 k ticks" 100000 "$sim" --ticks 100000 --quiet --no-progress
 measure "model, 10 M ticks" 10000000 "$sim" --ticks 10000000 --quiet --no-progress
 measure "tight ladder (TP 5, SL 5)" 1000000 "$sim" --ticks 1000000 --take-profits 5 --stop-losses 5 "${ladder[@]}" \
   --quiet --no-progress
+
+# The grid strategy trading an account of positions on the price model, under the tight ladder and
+# under the demo's.
+grid=(--market model --strategy grid --seed 5)
+measure "grid, tight ladder" 1000000 "$sim" "${grid[@]}" --ticks 1000000 --take-profits 5 --stop-losses 5 "${ladder[@]}" \
+  --quiet --no-progress
+measure "grid, the demo's ladder" 1000000 "$sim" "${grid[@]}" --ticks 1000000 --quiet --no-progress
 
 python3 - "$work/rows.csv" <<'PY'
 import random, sys

@@ -1,9 +1,10 @@
 #include "account_model.h"
 
-#include <charconv>
 #include <cmath>
 #include <numbers>
 #include <string_view>
+
+#include "state_text.h"
 
 namespace zt::sim {
 namespace {
@@ -25,32 +26,6 @@ constexpr int kRoundTripMs = 60;          // fastest close of one trade
 constexpr int kRoundTripSpreadMs = 200;   // slowest is 260 ms
 constexpr double kBusyChance = 0.15;      // the trade context is busy, the host waits and retries
 constexpr int kBusyWaitMs = 500;
-
-template <typename T>
-void Put(std::string& out, std::string_view name, T value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out += ' ';
-  out += name;
-  out += '=';
-  out.append(buffer, result.ptr);
-}
-
-template <typename T>
-bool Take(std::string_view text, std::string_view name, T& value) {
-  // Built by appending: GCC 12 at -O3 misreads `" " + std::string(name)` (an insert at the front of
-  // a fresh string) as an overlapping memcpy and warns -Wrestrict from inside libstdc++.
-  std::string key;
-  key.reserve(name.size() + 2);
-  key += ' ';
-  key += name;
-  key += '=';
-  const std::size_t at = text.find(key);
-  if (at == std::string_view::npos) return false;
-  const char* first = text.data() + at + key.size();
-  const char* last = text.data() + text.size();
-  return std::from_chars(first, last, value).ec == std::errc();
-}
 
 constexpr std::string_view kAccountTag = "zt-sim-account-1";
 
@@ -114,7 +89,10 @@ AccountFigures NextTick(AccountModel& account) {
 }
 
 int CloseDurationMs(Prng& prng) {
-  const int trades = kFewestTrades + static_cast<int>(NextBits(prng) % kTradeSpread);
+  return CloseDurationMs(prng, kFewestTrades + static_cast<int>(NextBits(prng) % kTradeSpread));
+}
+
+int CloseDurationMs(Prng& prng, int trades) {
   int durationMs = 0;
   for (int trade = 0; trade < trades; ++trade) {
     if (NextUniform(prng) < kBusyChance) durationMs += kBusyWaitMs;
@@ -138,18 +116,18 @@ CloseOutcome CloseAll(AccountModel& account) {
 
 std::string FormatAccount(const AccountModel& account) {
   std::string out(kAccountTag);
-  Put(out, "balance", account.balance);
-  Put(out, "floating", account.floating);
-  Put(out, "tick", account.tick);
-  for (int i = 0; i < 4; ++i) Put(out, StateWordName(i), account.prng.state[i]);
+  PutField(out, "balance", account.balance);
+  PutField(out, "floating", account.floating);
+  PutField(out, "tick", account.tick);
+  for (int i = 0; i < 4; ++i) PutField(out, StateWordName(i), account.prng.state[i]);
   const AccountModelOptions& o = account.options;
-  Put(out, "drift", o.drift);
-  Put(out, "volatility", o.volatility);
-  Put(out, "margin", o.margin);
-  Put(out, "closeCost", o.closeCost);
-  Put(out, "startTime", o.startTime);
-  Put(out, "tickSeconds", o.tickSeconds);
-  Put(out, "seed", o.seed);
+  PutField(out, "drift", o.drift);
+  PutField(out, "volatility", o.volatility);
+  PutField(out, "margin", o.margin);
+  PutField(out, "closeCost", o.closeCost);
+  PutField(out, "startTime", o.startTime);
+  PutField(out, "tickSeconds", o.tickSeconds);
+  PutField(out, "seed", o.seed);
   return out;
 }
 
@@ -157,14 +135,14 @@ bool ParseAccount(const std::string& text, AccountModel& account) {
   const std::string_view view(text);
   if (view.substr(0, kAccountTag.size()) != kAccountTag) return false;
   AccountModel read{};
-  bool ok = Take(view, "balance", read.balance) && Take(view, "floating", read.floating) &&
-            Take(view, "tick", read.tick);
-  for (int i = 0; i < 4; ++i) ok = ok && Take(view, StateWordName(i), read.prng.state[i]);
+  bool ok = TakeField(view, "balance", read.balance) && TakeField(view, "floating", read.floating) &&
+            TakeField(view, "tick", read.tick);
+  for (int i = 0; i < 4; ++i) ok = ok && TakeField(view, StateWordName(i), read.prng.state[i]);
   AccountModelOptions& o = read.options;
-  ok = ok && Take(view, "drift", o.drift) && Take(view, "volatility", o.volatility) &&
-       Take(view, "margin", o.margin) && Take(view, "closeCost", o.closeCost) &&
-       Take(view, "startTime", o.startTime) && Take(view, "tickSeconds", o.tickSeconds) &&
-       Take(view, "seed", o.seed);
+  ok = ok && TakeField(view, "drift", o.drift) && TakeField(view, "volatility", o.volatility) &&
+       TakeField(view, "margin", o.margin) && TakeField(view, "closeCost", o.closeCost) &&
+       TakeField(view, "startTime", o.startTime) && TakeField(view, "tickSeconds", o.tickSeconds) &&
+       TakeField(view, "seed", o.seed);
   if (!ok) return false;
   account = read;
   return true;

@@ -77,6 +77,8 @@ CloseOutcome CloseAll(AccountModel& account);
 // How long a host takes to close every open trade: a few trades closed one by one, each a round
 // trip to the trade server, some of them retried because the trade context was busy.
 int CloseDurationMs(Prng& prng);
+// The same for a close of a known number of trades.
+int CloseDurationMs(Prng& prng, int trades);
 
 // One-line text form of the account (balance, floating, tick, generator state and the options)
 // and its inverse; used to keep the broker's side of a paused simulation in the state folder.

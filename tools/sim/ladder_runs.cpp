@@ -421,7 +421,7 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
   }
   const std::string input = !options.csvPath.empty()
                                 ? "CSV " + options.csvPath + " (" + std::to_string(figures.front().ticks + 1) + " rows)"
-                                : "seeded account model (seed " + std::to_string(options.model.seed) + ", " +
+                                : "seeded " + SeededMarketName(options) + " (seed " + std::to_string(options.model.seed) + ", " +
                                       std::to_string(figures.front().ticks) + " ticks)";
   out << Folded(std::to_string(ladders.size()) + " ladders on a " + input, kPageWidth, "  ") << "\n";
   out << "\n" << FormatLadderTable(figures);

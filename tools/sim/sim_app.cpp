@@ -1,6 +1,7 @@
 #include "sim_app.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,7 @@
 
 #include "guard_api.h"
 #include "ladder.h"
+#include "position_market.h"
 #include "progress.h"
 #include "sim_clock.h"
 #include "sim_state.h"
@@ -44,7 +46,7 @@ std::string InputDescription(const SimOptions& options, const SimResult& result)
     return "CSV " + options.csvPath + " (" + std::to_string(result.run.ticks + 1) + " rows" +
            (result.resumed ? ", resumed" : "") + ")";
   }
-  return std::string(result.resumed ? "resumed" : "seeded") + " account model (seed " +
+  return std::string(result.resumed ? "resumed" : "seeded") + " " + SeededMarketName(options) + " (seed " +
          std::to_string(options.model.seed) + ", " + std::to_string(result.run.ticks) + " ticks)";
 }
 
@@ -59,6 +61,43 @@ std::string Problems(const std::vector<CsvProblem>& problems) {
   return out;
 }
 
+// "13:30,15:00": release times as --news takes them.
+std::string NewsText(const std::vector<std::int64_t>& times) {
+  std::string text;
+  for (const std::int64_t second : times) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%s%02d:%02d", text.empty() ? "" : ",", static_cast<int>(second / 3600),
+                  static_cast<int>(second / 60 % 60));
+    text += buffer;
+  }
+  return text;
+}
+
+// What a run of --market model is made from: the prices, the account's terms and the strategy.
+RunIdentity PositionMarketIdentity(const SimOptions& o) {
+  const PositionMarketOptions m = PositionMarketFor(o);
+  const PriceModelOptions& p = m.prices;
+  const AccountTerms& t = m.terms;
+  const GridOptions& g = m.strategy.grid;
+  return {{"--market", "model"},
+          {"--seed", std::to_string(p.seed)},
+          {"--balance", Number(m.balance)},
+          {"--start", FormatTime(p.startTime)},
+          {"--tick-seconds", std::to_string(p.tickSeconds)},
+          {"--prices", Number(p.startPrice) + " point " + Number(p.point) + " spread " + Number(p.spreadPoints) +
+                           " vol " + Number(p.annualVolatility) + " " + Number(p.volOfVol) + " " +
+                           Number(p.volReversionHours) + " tails " + Number(p.tailDegrees) + " gaps " +
+                           Number(p.weekendGap) + " " + Number(p.newsGap) + " " + Number(p.newsVolJump)},
+          {"--news", NewsText(p.newsTimes)},
+          {"--account", "contract " + Number(t.contractSize) + " leverage " + Number(t.leverage) + " commission " +
+                            Number(t.commissionPerLot) + " swaps " + Number(t.swapLongPerLot) + " " +
+                            Number(t.swapShortPerLot) + " stop-out " + Number(t.stopOutLevel)},
+          {"--strategy", "grid step " + Number(g.stepPoints) + " lots " + Number(g.baseLots) + " x" +
+                             Number(g.lotMultiplier) + " levels " + std::to_string(g.maxLevels) + " directions " +
+                             std::to_string(static_cast<int>(g.directions)) + " take-profit " +
+                             Number(g.takeProfitPoints) + " re-entry " + std::to_string(m.strategy.reentryDelay)}};
+}
+
 // What a state folder continues: the same input, the same account and the same ladder.
 RunIdentity IdentityOf(const SimOptions& o) {
   RunIdentity identity;
@@ -68,6 +107,8 @@ RunIdentity IdentityOf(const SimOptions& o) {
     identity = {{"--csv", fs::path(o.csvPath).filename().string()}, {"--columns", o.columns},
                 {"--date-order", std::to_string(static_cast<int>(o.csvFormat.dateOrder))},
                 {"--decimal", std::to_string(static_cast<int>(o.csvFormat.decimal))}};
+  } else if (o.market == MarketKind::Model) {
+    identity = PositionMarketIdentity(o);
   } else {
     const AccountModelOptions& m = o.model;
     identity = {{"--seed", std::to_string(m.seed)},       {"--balance", Number(m.balance)},
@@ -200,6 +241,18 @@ HostOptions HostOptionsFor(const SimOptions& options, const HostCarry& carry) {
   return host;
 }
 
+// The guard watches the strategy's account on the price model; the twin account that no guard
+// closes trades the same prices beside it.
+void Connect(PositionMarket& positions, std::int64_t& ticksLeft, Market& market) {
+  market.start = positions.Figures();
+  market.nextTick = [&]() -> std::optional<AccountFigures> {
+    if (ticksLeft-- <= 0 || StopRequested()) return std::nullopt;
+    return positions.NextTick();
+  };
+  market.closeAll = [&](const AccountFigures&) { return positions.CloseAll(); };
+  market.unguardedEquity = [&] { return positions.UnguardedEquity(); };
+}
+
 SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   SimResult result;
   result.stateFolder = folder;
@@ -211,6 +264,7 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   SimState state;
   state.identity = IdentityOf(options);
   std::unique_ptr<AccountModel> account;
+  std::unique_ptr<PositionMarket> positions;
   std::unique_ptr<CsvRows> csv;
   AccountFigures recorded{};       // the CSV row replayed last, as the history has it
   CsvRowSource recordedSource{};
@@ -255,6 +309,14 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
       return CloseOutcome{WholeCents(figures.equity - options.model.closeCost), CloseDurationMs(closePrng)};
     };
     market.unguardedEquity = [&] { return recorded.equity; };
+  } else if (options.market == MarketKind::Model) {
+    positions = std::make_unique<PositionMarket>(PositionMarketFor(options));
+    if (stored && !stored->market.empty()) {
+      if (!positions->Parse(stored->market)) throw std::runtime_error(statePath + " holds no market this program wrote");
+      result.resumed = true;
+    }
+    total = options.ticks;
+    Connect(*positions, ticksLeft, market);
   } else {
     account = std::make_unique<AccountModel>(NewAccount(options.model));
     if (stored && !stored->account.empty()) {
@@ -283,6 +345,7 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   const auto saveState = [&](bool running) {
     state.running = running;
     if (account) state.account = FormatAccount(*account);
+    if (positions) state.market = positions->Format();
     state.unguarded = unguarded;
     state.csvOffset = offset;
     state.host = carry;

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -68,6 +69,10 @@ struct GivenTexts {
   std::vector<std::string> ladderTexts;
   std::vector<std::string> ladderFiles;
   bool noProgress = false;
+  std::string news = "13:30";
+  std::string market = "walk";
+  std::string strategy = "grid";
+  std::string directions = "both";
 };
 
 std::string Plain(double value) {
@@ -76,33 +81,99 @@ std::string Plain(double value) {
   return buffer;
 }
 
-// The options outside what a trader's account can be, as one line, or empty.
-std::string RangeMistake(const SimOptions& o) {
-  constexpr double kLargest = 1e12;  // no account, balance or tick count beyond this
-  constexpr double kLargestMove = 1e9;
+// The first value outside its range, as one line naming the option; empty while all are inside.
+struct RangeCheck {
   std::string mistake;
-  const auto number = [&](const char* option, double value, double lowest, double highest) {
+  void Number(const char* option, double value, double lowest, double highest) {
     if (!mistake.empty() || (std::isfinite(value) && value >= lowest && value <= highest)) return;
     mistake = std::string(option) + " must be a number from " + Plain(lowest) + " to " + Plain(highest) +
               ", not " + Plain(value);
-  };
-  const auto whole = [&](const char* option, std::int64_t value, std::int64_t lowest, std::int64_t highest) {
+  }
+  void Whole(const char* option, std::int64_t value, std::int64_t lowest, std::int64_t highest) {
     if (!mistake.empty() || (value >= lowest && value <= highest)) return;
     mistake = std::string(option) + " must be a whole number from " + std::to_string(lowest) + " to " +
               std::to_string(highest) + ", not " + std::to_string(value);
-  };
-  whole("--ticks", o.ticks, 1, static_cast<std::int64_t>(kLargest));
-  whole("--tick-seconds", o.model.tickSeconds, 1, 365 * 86400);
-  number("--balance", o.model.balance, 0.01, kLargest);
-  number("--drift", o.model.drift, -kLargestMove, kLargestMove);
-  number("--volatility", o.model.volatility, 0.0, kLargestMove);
-  number("--margin", o.model.margin, 0.0, kLargest);
-  number("--close-cost", o.model.closeCost, 0.0, kLargestMove);
-  number("--initial-equity", o.host.initialEquity, 0.0, kLargest);
-  number("--email-equity", o.host.email.equityTarget, 0.0, kLargest);
-  number("--email-margin", o.host.email.marginPercent, 0.0, kLargest);
-  number("--email-drawdown", o.host.email.drawdown, 0.0, kLargest);
-  return mistake;
+  }
+};
+
+constexpr double kLargest = 1e12;  // no account, balance or tick count beyond this
+constexpr double kLargestMove = 1e9;
+
+// The options outside what a trader's account can be, as one line, or empty.
+std::string RangeMistake(const SimOptions& o) {
+  RangeCheck check;
+  check.Whole("--ticks", o.ticks, 1, static_cast<std::int64_t>(kLargest));
+  check.Whole("--tick-seconds", o.model.tickSeconds, 1, 365 * 86400);
+  check.Number("--balance", o.model.balance, 0.01, kLargest);
+  check.Number("--drift", o.model.drift, -kLargestMove, kLargestMove);
+  check.Number("--volatility", o.model.volatility, 0.0, kLargestMove);
+  check.Number("--margin", o.model.margin, 0.0, kLargest);
+  check.Number("--close-cost", o.model.closeCost, 0.0, kLargestMove);
+  check.Number("--initial-equity", o.host.initialEquity, 0.0, kLargest);
+  check.Number("--email-equity", o.host.email.equityTarget, 0.0, kLargest);
+  check.Number("--email-margin", o.host.email.marginPercent, 0.0, kLargest);
+  check.Number("--email-drawdown", o.host.email.drawdown, 0.0, kLargest);
+  return check.mistake;
+}
+
+// The same for the prices, the account of positions and the strategy of --market model.
+std::string PositionMarketMistake(const PositionMarketOptions& m) {
+  RangeCheck check;
+  const PriceModelOptions& p = m.prices;
+  check.Number("--price", p.startPrice, 1e-6, 1e9);
+  check.Number("--point", p.point, 1e-9, 1e3);
+  check.Number("--spread", p.spreadPoints, 0.0, 1e6);
+  check.Number("--annual-volatility", p.annualVolatility, 0.0, 10.0);
+  check.Number("--vol-of-vol", p.volOfVol, 0.0, 3.0);
+  check.Number("--vol-reversion-hours", p.volReversionHours, 0.01, 1e5);
+  check.Number("--tail-degrees", p.tailDegrees, 2.1, 1e6);
+  check.Number("--weekend-gap", p.weekendGap, 0.0, 1e4);
+  check.Number("--news-gap", p.newsGap, 0.0, 1e4);
+  check.Number("--news-vol-jump", p.newsVolJump, 0.0, 5.0);
+  const AccountTerms& t = m.terms;
+  check.Number("--contract-size", t.contractSize, 1e-6, 1e9);
+  check.Number("--leverage", t.leverage, 1.0, 1e5);
+  check.Number("--commission", t.commissionPerLot, 0.0, 1e6);
+  check.Number("--swap-long", t.swapLongPerLot, -1e6, 1e6);
+  check.Number("--swap-short", t.swapShortPerLot, -1e6, 1e6);
+  check.Number("--stop-out", t.stopOutLevel, 0.0, 1e4);
+  const GridOptions& g = m.strategy.grid;
+  check.Number("--grid-step", g.stepPoints, 1.0, 1e9);
+  check.Number("--grid-lots", g.baseLots, 0.01, 1e4);
+  check.Number("--grid-multiplier", g.lotMultiplier, 1.0, 10.0);
+  check.Whole("--grid-levels", g.maxLevels, 1, 100);
+  check.Number("--grid-take-profit", g.takeProfitPoints, 1.0, 1e9);
+  check.Whole("--reentry-delay", m.strategy.reentryDelay, 0, 365 * 86400);
+  return check.mistake;
+}
+
+// "13:30": seconds after midnight, or -1 when text is not HH:MM within a day.
+std::int64_t DailyTime(std::string_view text) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos) return -1;
+  int hours = -1, minutes = -1;
+  const char* end = text.data() + text.size();
+  if (std::from_chars(text.data(), text.data() + colon, hours).ptr != text.data() + colon ||
+      std::from_chars(text.data() + colon + 1, end, minutes).ptr != end || hours < 0 || hours > 23 || minutes < 0 ||
+      minutes > 59) {
+    return -1;
+  }
+  return hours * 3600 + minutes * 60;
+}
+
+// "13:30,15:00": the daily release times of --news as seconds after midnight UTC; blank text for
+// none. False when a time is not HH:MM within a day.
+bool ReadNewsTimes(std::string_view text, std::vector<std::int64_t>& times) {
+  times.clear();
+  if (tools::Trimmed(text).empty()) return true;
+  while (true) {
+    const std::size_t comma = text.find(',');
+    const std::int64_t second = DailyTime(tools::Trimmed(text.substr(0, comma)));
+    if (second < 0) return false;
+    times.push_back(second);
+    if (comma == std::string_view::npos) return true;
+    text.remove_prefix(comma + 1);
+  }
 }
 
 // Reads the ladders of --ladder and --ladders into o.ladders. Returns the first mistake as one
@@ -157,7 +228,16 @@ std::string CheckedValues(const CLI::App& app, const std::vector<std::string>& a
   o.model.startTime = *startTime;
   if (!o.columns.empty()) ParseColumnMapping(o.columns);  // report a bad mapping before running
   if (o.host.hostTag.size() > 19) throw CLI::ValidationError("--host-tag", "longer than 19 characters");
+  o.market = given.market == "model" ? MarketKind::Model : MarketKind::Walk;
+  o.positions.strategy.kind = StrategyKind::Grid;
+  GridDirections& directions = o.positions.strategy.grid.directions;
+  directions = given.directions == "buy" ? GridDirections::Buys
+               : given.directions == "sell" ? GridDirections::Sells : GridDirections::Both;
+  if (!ReadNewsTimes(given.news, o.positions.prices.newsTimes)) {
+    throw CLI::ValidationError("--news", "\"" + given.news + "\" is not a list of times HH:MM");
+  }
   std::string mistake = RangeMistake(o);
+  if (mistake.empty()) mistake = PositionMarketMistake(o.positions);
   if (mistake.empty()) mistake = LadderMistake(o.host.targets);
   if (mistake.empty()) mistake = SideBySideMistake(app, arguments, given.ladderTexts, given.ladderFiles, o);
   return mistake;
@@ -200,6 +280,68 @@ void AddModelOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
       ->group(model)->capture_default_str();
   app.add_option("--start", given.start, "Time of the first tick, UTC (YYYY.MM.DD HH:MM)")->group(model)->capture_default_str();
   app.add_option("--tick-seconds", o.model.tickSeconds, "Seconds between ticks")->group(model)->capture_default_str();
+}
+
+void AddPriceOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
+  const std::string group = "Prices (--market model)";
+  // The choices are kept as typed, so that a settings file written from them names them.
+  app.add_option("--market", given.market,
+                 "walk: the account model's random walk of the open trades' result; model: a price model "
+                 "with a strategy trading positions on it")
+      ->group(group)->capture_default_str()->check(CLI::IsMember({"walk", "model"}));
+  PriceModelOptions& p = o.positions.prices;
+  app.add_option("--price", p.startPrice, "Mid price at the first tick")->group(group)->capture_default_str();
+  app.add_option("--point", p.point, "The smallest price step")->group(group)->capture_default_str();
+  app.add_option("--spread", p.spreadPoints, "Ask - bid in calm trading, points (wider when busy)")
+      ->group(group)->capture_default_str();
+  app.add_option("--annual-volatility", p.annualVolatility, "Standard deviation of a trading year's log return")
+      ->group(group)->capture_default_str();
+  app.add_option("--vol-of-vol", p.volOfVol, "Standard deviation of the log volatility (busy and calm spells)")
+      ->group(group)->capture_default_str();
+  app.add_option("--vol-reversion-hours", p.volReversionHours, "Hours a busy or calm spell takes to fade")
+      ->group(group)->capture_default_str();
+  app.add_option("--tail-degrees", p.tailDegrees, "Student t degrees of freedom of the moves (fatter tails when low)")
+      ->group(group)->capture_default_str();
+  app.add_option("--weekend-gap", p.weekendGap, "Spread of the gap at the weekly open (Sunday 22:00 UTC), in tick moves")
+      ->group(group)->capture_default_str();
+  app.add_option("--news", given.news, "Daily release times HH:MM UTC, comma-separated (\"\": none)")
+      ->group(group)->capture_default_str();
+  app.add_option("--news-gap", p.newsGap, "Spread of the jump at a release, in tick moves")->group(group)->capture_default_str();
+  app.add_option("--news-vol-jump", p.newsVolJump, "Rise of the log volatility at a release")
+      ->group(group)->capture_default_str();
+}
+
+void AddPositionOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
+  const std::string account = "Account of positions (--market model)";
+  AccountTerms& t = o.positions.terms;
+  app.add_option("--contract-size", t.contractSize, "Units in one lot")->group(account)->capture_default_str();
+  app.add_option("--leverage", t.leverage, "Margin is a position's value over this")->group(account)->capture_default_str();
+  app.add_option("--commission", t.commissionPerLot, "Commission per lot and side (open, close)")
+      ->group(account)->capture_default_str();
+  app.add_option("--swap-long", t.swapLongPerLot, "Swap per lot and night of a buy (Wednesday books three)")
+      ->group(account)->capture_default_str();
+  app.add_option("--swap-short", t.swapShortPerLot, "Swap per lot and night of a sell")->group(account)->capture_default_str();
+  app.add_option("--stop-out", t.stopOutLevel, "Margin level %: the broker closes the largest loss at or below it")
+      ->group(account)->capture_default_str();
+
+  const std::string strategy = "Strategy (--market model)";
+  StrategyOptions& s = o.positions.strategy;
+  app.add_option("--strategy", given.strategy, "What trades the account: grid")
+      ->group(strategy)->capture_default_str()->check(CLI::IsMember({"grid"}));
+  GridOptions& g = s.grid;
+  app.add_option("--grid-step", g.stepPoints, "Points against the newest level before the next")
+      ->group(strategy)->capture_default_str();
+  app.add_option("--grid-lots", g.baseLots, "Lots of the first level")->group(strategy)->capture_default_str();
+  app.add_option("--grid-multiplier", g.lotMultiplier, "Each level's lots over the one before")
+      ->group(strategy)->capture_default_str();
+  app.add_option("--grid-levels", g.maxLevels, "Most levels a direction holds")->group(strategy)->capture_default_str();
+  app.add_option("--grid-directions", given.directions, "both, buy or sell")
+      ->group(strategy)->capture_default_str()->check(CLI::IsMember({"both", "buy", "sell"}));
+  app.add_option("--grid-take-profit", g.takeProfitPoints,
+                 "Points past a direction's average open price at which its basket closes")
+      ->group(strategy)->capture_default_str();
+  app.add_option("--reentry-delay", s.reentryDelay, "Seconds after the guard's close-all before trading again")
+      ->group(strategy)->capture_default_str();
 }
 
 void AddTargetOptions(CLI::App& app, SimOptions& o) {
@@ -283,6 +425,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   app.footer(kFooter);
   AddInputOptions(app, o);
   AddModelOptions(app, o, given);
+  AddPriceOptions(app, o, given);
+  AddPositionOptions(app, o, given);
   AddTargetOptions(app, o);
   AddTerminalOptions(app, o);
   AddSideBySideOptions(app, o, given);
@@ -318,8 +462,30 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   return {o, 0};
 }
 
+std::string SeededMarketName(const SimOptions& options) {
+  return options.market == MarketKind::Model ? "grid strategy on a price model" : "account model";
+}
+
+PositionMarketOptions PositionMarketFor(const SimOptions& options) {
+  PositionMarketOptions market = options.positions;
+  market.prices.startTime = options.model.startTime;
+  market.prices.tickSeconds = options.model.tickSeconds;
+  market.prices.seed = options.model.seed;
+  market.balance = options.model.balance;
+  market.strategy.point = market.prices.point;
+  return market;
+}
+
 std::vector<std::pair<std::string, std::string>> SettingsLines(const std::string& text) {
   const std::set<std::string> outputs = {"state", "tail", "quiet", "log", "json", "chart", "no-progress"};
+  // A run's inputs name only the options of the market it ran: the walk's own, or the prices',
+  // the positions' and the strategy's.
+  const std::set<std::string> walkOnly = {"drift", "volatility", "margin", "close-cost"};
+  const std::set<std::string> modelOnly = {
+      "market", "price", "point", "spread", "annual-volatility", "vol-of-vol", "vol-reversion-hours",
+      "tail-degrees", "weekend-gap", "news", "news-gap", "news-vol-jump", "contract-size", "leverage",
+      "commission", "swap-long", "swap-short", "stop-out", "strategy", "grid-step", "grid-lots",
+      "grid-multiplier", "grid-levels", "grid-directions", "grid-take-profit", "reentry-delay"};
   std::vector<std::pair<std::string, std::string>> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
@@ -327,6 +493,10 @@ std::vector<std::pair<std::string, std::string>> SettingsLines(const std::string
     if (equals == std::string::npos || line.front() == '#' || outputs.count(line.substr(0, equals)) > 0) continue;
     lines.emplace_back(line.substr(0, equals), tools::Unquoted(std::string_view(line).substr(equals + 1)));
   }
+  const bool model = std::any_of(lines.begin(), lines.end(), [](const auto& line) {
+    return line.first == "market" && line.second == "model";
+  });
+  std::erase_if(lines, [&](const auto& line) { return (model ? walkOnly : modelOnly).count(line.first) > 0; });
   return lines;
 }
 

@@ -14,8 +14,11 @@
 #include "csv_input.h"
 #include "host_driver.h"
 #include "ladder.h"
+#include "position_market.h"
 
 namespace zt::sim {
+
+enum class MarketKind { Walk, Model };
 
 struct SimOptions {
   // Input: a CSV history when csvPath is set, the seeded account model otherwise.
@@ -24,6 +27,11 @@ struct SimOptions {
   CsvFormat csvFormat;
   AccountModelOptions model;
   std::int64_t ticks = 6000;         // model ticks to run
+  // Which model makes the figures without --csv: the account model's random walk of the floating
+  // result (Walk), or prices with a strategy trading an account of positions on them (Model).
+  // Seed, ticks, start, tick seconds and balance above serve both.
+  MarketKind market = MarketKind::Walk;
+  PositionMarketOptions positions;
 
   HostOptions host;
 
@@ -56,6 +64,14 @@ struct ParsedCommandLine {
 };
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
                                    std::ostream& err);
+
+// The position market's options as the run uses them: the seed, start, tick length and balance
+// the account model's options hold, the symbol's point for the strategy.
+PositionMarketOptions PositionMarketFor(const SimOptions& options);
+
+// What makes the figures without --csv, for titles: "account model" or "grid strategy on a price
+// model".
+std::string SeededMarketName(const SimOptions& options);
 
 // "name=value" lines of a settings file (SimOptions::inputs) as pairs, quotes taken off: the
 // run's inputs. Where the output goes is no input: the same run written elsewhere gives the same

@@ -76,6 +76,7 @@ std::string FormatSimState(const SimState& state) {
     out += std::string(kIdentityPrefix) + option + "=" + Escaped(value) + "\n";
   }
   if (!state.account.empty()) out += "account=" + state.account + "\n";
+  if (!state.market.empty()) out += "market=" + state.market + "\n";
   char amounts[96];
   std::snprintf(amounts, sizeof amounts, "unguarded=%.17g\ncsv-offset=%.17g\n", state.unguarded, state.csvOffset);
   out += amounts;
@@ -126,6 +127,7 @@ std::optional<SimState> ParseSimState(std::string_view text) {
     bool ok = true;
     if (key == "running") state.running = value == "1";
     else if (key == "account") state.account = std::string(value);
+    else if (key == "market") state.market = std::string(value);
     else if (key == "csv-row") ok = Whole(value, state.csvRow);
     else if (key == "csv-line") ok = Whole(value, state.csvLine);
     else if (key == "csv-digest") ok = Whole(value, state.csvDigest);

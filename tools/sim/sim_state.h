@@ -25,6 +25,7 @@ struct SimState {
   RunIdentity identity;
   bool running = false;        // written before the first tick, cleared when the run stopped
   std::string account;         // the model's account (FormatAccount); empty for a CSV run
+  std::string market;          // prices, accounts and strategies of a --market model run
   std::int64_t csvRow = -1;    // the last CSV row replayed (0-based among the usable rows)
   std::int64_t csvLine = 0;    // its line in the file
   std::uint64_t csvDigest = 0; // of the file's text up to the end of that line

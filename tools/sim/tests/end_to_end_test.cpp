@@ -32,13 +32,7 @@ using Json = nlohmann::json;
 
 const std::string kDemo = std::string(ZT_SIM_SAMPLES) + "/demo.ini";
 
-SimOptions Options(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), {"zt-sim", "--library", ZT_SIM_LIBRARY, "--no-progress"});
-  std::ostringstream out, err;
-  const ParsedCommandLine parsed = ParseCommandLine(arguments, out, err);
-  EXPECT_TRUE(parsed.options.has_value()) << err.str();
-  return parsed.options.value_or(SimOptions{});
-}
+SimOptions Options(std::vector<std::string> arguments) { return testing::CommandLineOptions(std::move(arguments)); }
 
 // A line "key=value" of an INI file.
 std::string IniValue(const std::string& text, const std::string& key) {

@@ -8,6 +8,8 @@
 
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 namespace zt::sim::testing {
 
 namespace fs = std::filesystem;
@@ -24,6 +26,14 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
   std::error_code ignored;
   fs::remove_all(path, ignored);
+}
+
+SimOptions CommandLineOptions(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), {"zt-sim", "--library", ZT_SIM_LIBRARY, "--no-progress"});
+  std::ostringstream out, err;
+  const ParsedCommandLine parsed = ParseCommandLine(arguments, out, err);
+  EXPECT_TRUE(parsed.options.has_value()) << err.str();
+  return parsed.options.value_or(SimOptions{});
 }
 
 std::string ReadFile(const std::string& path) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "sim_options.h"
+
 namespace zt::sim::testing {
 
 // A fresh empty folder under the system's temporary folder, removed with its contents on scope exit.
@@ -16,6 +18,10 @@ struct TempFolder {
   std::string path;
   std::string File(const std::string& name) const { return path + "/" + name; }
 };
+
+// The options of a command line (without the program's name) for the library under test and no
+// progress bar; a command line the parser refuses fails the test.
+SimOptions CommandLineOptions(std::vector<std::string> arguments);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
