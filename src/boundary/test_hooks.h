@@ -1,9 +1,10 @@
 // The test-only hooks: how a test puts the library into a known state. The library never calls
-// them and hosts cannot reach them (they are not exported); tests, fuzzers and benchmarks that
-// link the static library include this header and no other internal one for these knobs.
+// them and hosts cannot reach them (they are not exported); tests, fuzzers, benchmarks and the
+// simulator's linked-in engine include this header and no other internal one for these knobs.
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace zt::test_hooks {
 
@@ -19,5 +20,11 @@ void ReleaseClock();
 
 // Drops the kept local-time conversions, for a test that changes the time zone.
 void ForgetCachedTimes();
+
+// For a program that links the library in rather than loading it: the library acts as if it
+// had been loaded from modulePath (its settings and statistics files lie beside that path), and
+// as if it were unloaded now (held settings writes get their last try).
+void PlaceLibrary(std::string_view modulePath);
+void UnloadLibrary();
 
 }  // namespace zt::test_hooks

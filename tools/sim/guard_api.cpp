@@ -3,7 +3,10 @@
 #include <dlfcn.h>
 
 #include <filesystem>
+#include <iostream>
 #include <stdexcept>
+
+#include "linked_engine.h"
 
 namespace zt::sim {
 
@@ -12,6 +15,14 @@ LoadedGuard::LoadedGuard(const std::string& library, const std::string& folder) 
   std::error_code error;
   fs::create_directories(folder, error);
   if (error) throw std::runtime_error("cannot create the folder " + folder + ": " + error.message());
+  fs::path place = fs::absolute(folder).lexically_normal();
+  if (!place.has_filename()) place = place.parent_path();
+  folder_ = place.string();
+  if (library.empty()) {
+    OpenLinkedEngine(folder_);
+    api_ = LinkedExports();
+    return;
+  }
   const fs::path copy = fs::absolute(fs::path(folder) / fs::path(library).filename());
   if (!fs::exists(library)) throw std::runtime_error("no library at " + library);
   if (!fs::equivalent(library, copy, error)) {
@@ -34,6 +45,16 @@ LoadedGuard::LoadedGuard(const std::string& library, const std::string& folder) 
   }
 }
 
-LoadedGuard::~LoadedGuard() { dlclose(handle_); }
+LoadedGuard::~LoadedGuard() {
+  if (handle_ != nullptr) {
+    dlclose(handle_);
+    return;
+  }
+  // A destructor cannot refuse: a folder that cannot take the files is said, and the state file
+  // beside them then continues a guard that starts afresh.
+  if (const std::string problem = CloseLinkedEngine(folder_); !problem.empty()) {
+    std::cerr << "zt-sim: the guard's files were not kept: " << problem << '\n';
+  }
+}
 
 }  // namespace zt::sim

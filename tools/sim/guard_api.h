@@ -13,23 +13,27 @@ namespace zt::sim {
 // The table every host-side program fills (tools/common/exports.h), SetWindowTitles included.
 using tools::Exports;
 
-// A shared library loaded as a terminal loads it: copied into the host's folder and opened from
-// there, so the settings and statistics files it keeps beside itself land in that folder.
-// Unloads on destruction. Not copyable: the exports live as long as the object.
+// The guard a run drives. A shared library is loaded as a terminal loads it: copied into the
+// host's folder and opened from there, so the settings and statistics files it keeps beside
+// itself land in that folder. Without a library, the engine linked into this program is started
+// as if it lay in that folder, its files held in memory and written there at the end.
+// Unloads (or writes the files) on destruction. Not copyable: the exports live as long as the
+// object.
 class LoadedGuard {
  public:
   // Copies library into folder (created when missing; an older copy there is replaced), opens
-  // the copy and resolves every export. Throws std::runtime_error naming the library and the
-  // first export missing, or the loader's message.
+  // the copy and resolves every export; library "" starts the linked-in engine. Throws
+  // std::runtime_error naming the library and the first export missing, or the loader's message.
   LoadedGuard(const std::string& library, const std::string& folder);
   ~LoadedGuard();
   LoadedGuard(const LoadedGuard&) = delete;
   LoadedGuard& operator=(const LoadedGuard&) = delete;
 
   const Exports& api() const { return api_; }
-  const std::string& path() const { return path_; }  // the copy that was opened
+  const std::string& path() const { return path_; }  // the copy that was opened, "" linked in
 
  private:
+  std::string folder_;
   void* handle_ = nullptr;
   Exports api_{};
   std::string path_;

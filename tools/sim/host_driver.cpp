@@ -168,6 +168,8 @@ void CycleTally::Add(const CycleRecord& cycle) {
   realisedSum += cycle.equityLeft - cycle.snapshot;
   ++drawdownCents[std::llround(cycle.drawdown * 100.0)];
   ++realisedCents[std::llround(cycle.equityLeft * 100.0) - std::llround(cycle.snapshot * 100.0)];
+  stopLossRun = cycle.stopLoss ? stopLossRun + 1 : 0;
+  longestStopLossRun = std::max(longestStopLossRun, stopLossRun);
 }
 
 std::pair<std::int64_t, std::int64_t> MiddleCents(const std::map<std::int64_t, std::int64_t>& counts,
@@ -182,6 +184,12 @@ std::pair<std::int64_t, std::int64_t> MiddleCents(const std::map<std::int64_t, s
     if (passed > upperAt) return {*lower, cents};
   }
   return {0, 0};
+}
+
+std::int64_t EventsOfKind(const HostRun& run, EventKind kind) {
+  const auto kept = std::count_if(run.events.begin(), run.events.end(),
+                                  [kind](const HostEvent& event) { return event.kind == kind; });
+  return run.leftOutByKind[static_cast<int>(kind)] + static_cast<std::int64_t>(kept);
 }
 
 std::vector<double> AmountsIn(const std::string& text) {

@@ -121,6 +121,10 @@ struct CycleTally {
   double realisedSum = 0.0;     // equity left - snapshot, summed
   std::map<std::int64_t, std::int64_t> drawdownCents;  // cents -> cycles
   std::map<std::int64_t, std::int64_t> realisedCents;  // cents -> cycles
+  // Stop-loss closes one after another: the run in hand and the longest, which is what a trader
+  // must sit through before a take profit comes.
+  std::int64_t stopLossRun = 0;
+  std::int64_t longestStopLossRun = 0;
 
   void Add(const CycleRecord& cycle);
 };
@@ -166,6 +170,9 @@ struct HostRun {
   // keeps the first and last point and every spike.
   std::int64_t curveSeconds = 0;
 };
+
+// The events of kind a run saw: those its log keeps and those it left out.
+std::int64_t EventsOfKind(const HostRun& run, EventKind kind);
 
 // How many points a curve grows to before it is thinned.
 constexpr std::size_t kCurvePoints = std::size_t{1} << 17;

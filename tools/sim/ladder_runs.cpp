@@ -129,24 +129,30 @@ std::string FailureLines(const std::string& name, const std::string& errors, int
 
 // ---- One ladder's run ----
 
-std::vector<std::string> LadderRunArguments(const std::vector<std::string>& arguments, const NamedLadder& ladder,
-                                            const std::string& jsonPath) {
-  // Options of the side-by-side run and outputs that would clash between runs, with their values.
-  const std::set<std::string> dropped = {"--ladder", "--ladders", "--jobs", "--json",  "--chart",
-                                         "--log",    "--tail",    "--take-profits",    "--drawdown-targets",
-                                         "--increase-targets",    "--stop-losses"};
-  const std::set<std::string> droppedFlags = {"--quiet", "--no-progress", "--json-brief"};
+std::vector<std::string> WithoutOptions(const std::vector<std::string>& arguments, const std::set<std::string>& valued,
+                                        const std::set<std::string>& flags) {
   std::vector<std::string> out;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     const std::string option = argument.substr(0, argument.find('='));
-    if (droppedFlags.count(argument) > 0) continue;
-    if (dropped.count(option) > 0) {
+    if (flags.count(argument) > 0) continue;
+    if (valued.count(option) > 0) {
       if (option == argument) ++i;  // "--json FILE": the value follows
       continue;
     }
     out.push_back(argument);
   }
+  return out;
+}
+
+std::vector<std::string> LadderRunArguments(const std::vector<std::string>& arguments, const NamedLadder& ladder,
+                                            const std::string& jsonPath) {
+  // Options of the side-by-side run and outputs that would clash between runs, with their values.
+  std::vector<std::string> out = WithoutOptions(
+      arguments,
+      {"--ladder", "--ladders", "--jobs", "--json", "--chart", "--log", "--tail", "--take-profits",
+       "--drawdown-targets", "--increase-targets", "--stop-losses"},
+      {"--quiet", "--no-progress", "--json-brief"});
   // Given on the command line, these win over a settings file.
   // Each value in an argument of its own: CLI11 reads "--option=" with nothing after the '=' as
   // an option whose value is the next argument.
@@ -308,24 +314,12 @@ namespace {
 
 struct Running {
   pid_t pid;
-  std::size_t ladder;
+  std::size_t run;
 };
 
-// What the runs came to so far.
-struct LadderOutcome {
-  explicit LadderOutcome(std::size_t ladders) : figures(ladders), finished(ladders, false) {}
-  std::vector<LadderFigures> figures;
-  std::vector<bool> finished;
-  std::size_t done = 0;   // runs ended or never started
-  bool failed = false;
-  std::string failures;
-  std::string notes;  // what the first run said on the side (bad CSV rows): the same for every ladder
-};
-
-// Reads back every run that has ended: its figures, or its errors under its ladder's name. True
+// Reads back every run that has ended: its JSON handed on, or its errors under its name. True
 // when one had ended.
-bool ReapEnded(std::vector<Running>& running, const WorkFolder& work, const std::vector<NamedLadder>& ladders,
-               LadderOutcome& outcome) {
+bool ReapEnded(std::vector<Running>& running, const WorkFolder& work, const RunPool& pool, PoolOutcome& outcome) {
   bool reaped = false;
   for (std::size_t i = 0; i < running.size();) {
     int status = 0;
@@ -334,50 +328,49 @@ bool ReapEnded(std::vector<Running>& running, const WorkFolder& work, const std:
       ++i;
       continue;
     }
-    const std::size_t ladder = running[i].ladder;
+    const std::size_t run = running[i].run;
     running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
     ++outcome.done;
     reaped = true;
-    const std::string errors = ReadWholeFile(work.File(ladder, "err"));
+    const std::string errors = ReadWholeFile(work.File(run, "err"));
     if (result < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
       if (!StopRequested()) {
-        outcome.failures += FailureLines(ladders[ladder].name, errors, status);
+        outcome.failures += FailureLines(pool.name(run), errors, status);
         outcome.failed = true;
       }
       continue;
     }
     try {
-      outcome.figures[ladder] = ReadLadderFigures(ladders[ladder].name, ReadWholeFile(work.File(ladder, "json")));
-      outcome.finished[ladder] = true;
+      pool.done(run, ReadWholeFile(work.File(run, "json")));
+      ++outcome.finished;
       if (outcome.notes.empty()) outcome.notes = errors;
     } catch (const std::exception& error) {
-      outcome.failures += "zt-sim: ladder " + ladders[ladder].name + ": " + error.what() + "\n";
+      outcome.failures += "zt-sim: ladder " + pool.name(run) + ": " + error.what() + "\n";
       outcome.failed = true;
     }
   }
   return reaped;
 }
 
-// Runs every ladder, options.jobs at a time, until all have ended or Ctrl-C stopped them.
-LadderOutcome RunAll(const SimOptions& options) {
-  const std::vector<NamedLadder>& ladders = options.ladders;
-  LadderOutcome outcome(ladders.size());
+}  // namespace
+
+PoolOutcome RunPooled(const SimOptions& options, const RunPool& pool) {
+  PoolOutcome outcome;
   const WorkFolder work;
   const StopOnSignal stop;
   std::vector<Running> running;
   std::size_t next = 0;
   const std::size_t jobs = static_cast<std::size_t>(std::max(options.jobs, 1));
-  LadderProgress progress(options.progress, ladders.size());
+  LadderProgress progress(options.progress, pool.count, pool.progressNoun);
   bool stopSent = false;
-  while (outcome.done < ladders.size()) {
-    while (!StopRequested() && running.size() < jobs && next < ladders.size()) {
-      const std::vector<std::string> arguments =
-          LadderRunArguments(options.arguments, ladders[next], work.File(next, "json"));
+  while (outcome.done < pool.count) {
+    while (!StopRequested() && running.size() < jobs && next < pool.count) {
       try {
-        running.push_back({Start(options.program, arguments, work.File(next, "out"), work.File(next, "err")),
+        running.push_back({Start(options.program, pool.arguments(next, work.File(next, "json")),
+                                 work.File(next, "out"), work.File(next, "err")),
                            next});
       } catch (const std::exception& error) {
-        outcome.failures += "zt-sim: ladder " + ladders[next].name + ": " + error.what() + "\n";
+        outcome.failures += "zt-sim: ladder " + pool.name(next) + ": " + error.what() + "\n";
         outcome.failed = true;
         ++outcome.done;
       }
@@ -391,7 +384,7 @@ LadderOutcome RunAll(const SimOptions& options) {
       }
       if (running.empty()) break;
     }
-    if (ReapEnded(running, work, ladders, outcome)) {
+    if (ReapEnded(running, work, pool, outcome)) {
       progress.Update(outcome.done, running.size());
     } else {
       std::this_thread::sleep_for(kPollInterval);
@@ -400,39 +393,49 @@ LadderOutcome RunAll(const SimOptions& options) {
   return outcome;
 }
 
-}  // namespace
-
 int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) {
   const std::vector<NamedLadder>& ladders = options.ladders;
-  const LadderOutcome outcome = RunAll(options);
-  const std::vector<LadderFigures>& figures = outcome.figures;
+  std::vector<LadderFigures> figures(ladders.size());
+  RunPool pool;
+  pool.count = ladders.size();
+  pool.name = [&](std::size_t i) { return ladders[i].name; };
+  pool.arguments = [&](std::size_t i, const std::string& json) {
+    return LadderRunArguments(options.arguments, ladders[i], json);
+  };
+  pool.done = [&](std::size_t i, const std::string& json) { figures[i] = ReadLadderFigures(ladders[i].name, json); };
+  const PoolOutcome outcome = RunPooled(options, pool);
   if (!outcome.notes.empty()) err << outcome.notes;
   err << outcome.failures;
   if (StopRequested()) {
-    err << "zt-sim: interrupted; " << std::count(outcome.finished.begin(), outcome.finished.end(), true) << " of "
-        << ladders.size() << " ladders had finished\n";
+    err << "zt-sim: interrupted; " << outcome.finished << " of " << ladders.size() << " ladders had finished\n";
     return kInterruptedExit;
   }
   if (outcome.failed) return 1;
   const std::string json = options.jsonPath.empty() ? std::string() : FormatLadderJson(figures, ladders);
-  if (options.jsonPath == "-") {
-    out << json;
-    return 0;
-  }
   const std::string input = !options.csvPath.empty()
                                 ? "CSV " + options.csvPath + " (" + std::to_string(figures.front().ticks + 1) + " rows)"
                                 : "seeded " + SeededMarketName(options) + " (seed " + std::to_string(options.model.seed) + ", " +
                                       std::to_string(figures.front().ticks) + " ticks)";
-  out << Folded(std::to_string(ladders.size()) + " ladders on a " + input, kPageWidth, "  ") << "\n";
-  out << "\n" << FormatLadderTable(figures);
+  const std::string table = Folded(std::to_string(ladders.size()) + " ladders on a " + input, kPageWidth, "  ") +
+                            "\n\n" + FormatLadderTable(figures);
+  return ShowPoolResults(options.jsonPath, json, table, out, err);
+}
+
+int ShowPoolResults(const std::string& jsonPath, const std::string& json, const std::string& table,
+                    std::ostream& out, std::ostream& err) {
+  if (jsonPath == "-") {
+    out << json;
+    return 0;
+  }
+  out << table;
   if (!json.empty()) {
     try {
-      tools::WriteWholeFile(options.jsonPath, json);
+      tools::WriteWholeFile(jsonPath, json);
     } catch (const std::exception& error) {
       err << "zt-sim: " << error.what() << "\n";
       return 1;
     }
-    out << Folded("JSON written to " + options.jsonPath, kPageWidth, "  ") << "\n";
+    out << Folded("JSON written to " + jsonPath, kPageWidth, "  ") << "\n";
   }
   return 0;
 }

@@ -3,8 +3,11 @@
 // time, each writing its JSON into a temporary folder, and sets the results in one table.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,11 @@
 namespace zt::sim {
 
 struct SimOptions;
+
+// arguments without the options named in valued (with their values, "--json F" or "--json=F")
+// and the flags named in flags.
+std::vector<std::string> WithoutOptions(const std::vector<std::string>& arguments, const std::set<std::string>& valued,
+                                        const std::set<std::string>& flags);
 
 // The command line of the run of one ladder: arguments (the program's own, without the program
 // name) without the options of the side-by-side run and of outputs, with the ladder's four texts
@@ -43,6 +51,32 @@ LadderFigures ReadLadderFigures(const std::string& name, const std::string& json
 std::string FormatLadderTable(const std::vector<LadderFigures>& ladders);
 // The same as a JSON document: the baseline and one entry per ladder.
 std::string FormatLadderJson(const std::vector<LadderFigures>& ladders, const std::vector<NamedLadder>& named);
+
+// Runs of this program, each in a process of its own, options.jobs at a time: run i starts with
+// arguments(i, jsonPath), writes its JSON to jsonPath, and done(i, text) takes it (throwing
+// std::exception when it cannot). A run's errors are shown under name(i).
+struct RunPool {
+  std::size_t count = 0;
+  std::function<std::string(std::size_t)> name;
+  std::function<std::vector<std::string>(std::size_t, const std::string&)> arguments;
+  std::function<void(std::size_t, const std::string&)> done;
+  const char* progressNoun = "ladders";  // "3 of 8 ladders done"
+};
+struct PoolOutcome {
+  std::size_t done = 0;      // runs ended or never started
+  std::size_t finished = 0;  // runs whose JSON was taken
+  bool failed = false;
+  std::string failures;      // error lines, each under its run's name
+  std::string notes;         // what the first run said on the side (bad CSV rows): the same for every run
+};
+// Runs the pool until every run has ended or Ctrl-C stopped them (StopRequested() tells).
+PoolOutcome RunPooled(const SimOptions& options, const RunPool& pool);
+
+// The pool's results where --json (jsonPath) sends them: json alone to out for "-"; otherwise the
+// table to out and, with a path, json into that file. Returns the program's exit code: 1 when the
+// file cannot be written.
+int ShowPoolResults(const std::string& jsonPath, const std::string& json, const std::string& table,
+                    std::ostream& out, std::ostream& err);
 
 // Runs every ladder of options.ladders, at most options.jobs at a time, and prints the table (or
 // writes the JSON). Returns the program's exit code: 1 when a ladder's run failed (its error is

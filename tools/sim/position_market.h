@@ -10,7 +10,9 @@
 #include <string_view>
 
 #include "account_model.h"
+#include "deal_history.h"
 #include "price_model.h"
+#include "price_source.h"
 #include "strategies.h"
 #include "trading_account.h"
 
@@ -21,6 +23,11 @@ struct PositionMarketOptions {
   AccountTerms terms;
   double balance = 10000.0;
   StrategyOptions strategy;
+  // A recorded price history in place of the price model (history.path empty: the model); its
+  // point and default spread are the prices' own.
+  PriceHistoryOptions history;
+  // A recorded deal list in place of the strategy (empty: the strategy), replayed over history.
+  std::string dealsPath;
 };
 
 class PositionMarket {
@@ -37,7 +44,7 @@ class PositionMarket {
   CloseOutcome CloseAll();
   double UnguardedEquity() const;
 
-  const PriceModel& prices() const { return prices_; }
+  const PriceSource& prices() const { return *prices_; }
   const TradingAccount& guarded() const { return guarded_.account; }
   const TradingAccount& unguarded() const { return unguarded_.account; }
 
@@ -52,9 +59,11 @@ class PositionMarket {
     std::unique_ptr<Strategy> strategy;
   };
   static void Step(Trader& trader, const Quote& quote);
+  std::unique_ptr<Strategy> NewStrategy() const;
 
   PositionMarketOptions options_;
-  PriceModel prices_;
+  std::unique_ptr<PriceSource> prices_;
+  std::shared_ptr<const DealHistory> deals_;  // null without a deal history
   Trader guarded_;
   Trader unguarded_;
 };

@@ -83,15 +83,17 @@ void ProgressBar::Update(std::int64_t done) {
   line_.Draw(ProgressLine(done, total_, elapsed.count(), TerminalColumns()));
 }
 
-LadderProgress::LadderProgress(bool wanted, std::size_t total)
-    : line_(wanted && isatty(STDERR_FILENO) == 1, kLadderLineColumns), total_(total) {}
+LadderProgress::LadderProgress(bool wanted, std::size_t total, const char* noun)
+    : line_(wanted && isatty(STDERR_FILENO) == 1, kLadderLineColumns), total_(total), noun_(noun) {}
 
 void LadderProgress::Update(std::size_t done, std::size_t running) {
   if (!line_.shown()) return;
   std::string text = std::to_string(done);
   text += " of ";
   text += std::to_string(total_);
-  text += " ladders done, ";
+  text += ' ';
+  text += noun_;
+  text += " done, ";
   text += std::to_string(running);
   text += " running   ";
   line_.Draw(text);

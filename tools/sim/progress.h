@@ -46,15 +46,16 @@ class ProgressBar {
   std::chrono::steady_clock::time_point start_;
 };
 
-// "3 of 8 ladders done, 2 running": the runs of ladders side by side.
+// "3 of 8 ladders done, 2 running": the runs of ladders side by side (noun: what is counted).
 class LadderProgress {
  public:
-  LadderProgress(bool wanted, std::size_t total);
+  LadderProgress(bool wanted, std::size_t total, const char* noun = "ladders");
   void Update(std::size_t done, std::size_t running);
 
  private:
   StatusLine line_;
   std::size_t total_;
+  const char* noun_;
 };
 
 }  // namespace zt::sim

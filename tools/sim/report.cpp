@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "risk_figures.h"
 #include "sim_time.h"
 #include "text_helpers.h"
 
@@ -46,21 +47,11 @@ std::string Money(double amount) {
 Summary Summarise(const HostRun& run) {
   Summary s{};
   s.ticks = run.ticks;
-  s.takeProfitCloses = run.leftOutByKind[static_cast<int>(EventKind::TakeProfitClose)];
-  s.stopLossCloses = run.leftOutByKind[static_cast<int>(EventKind::StopLossClose)];
-  s.drawdownSteps = run.leftOutByKind[static_cast<int>(EventKind::DrawdownStep)];
-  s.increasesPassed = run.leftOutByKind[static_cast<int>(EventKind::IncreaseReached)];
-  s.emails = run.leftOutByKind[static_cast<int>(EventKind::Email)];
-  for (const HostEvent& event : run.events) {
-    switch (event.kind) {
-      case EventKind::TakeProfitClose: ++s.takeProfitCloses; break;
-      case EventKind::StopLossClose: ++s.stopLossCloses; break;
-      case EventKind::DrawdownStep: ++s.drawdownSteps; break;
-      case EventKind::IncreaseReached: ++s.increasesPassed; break;
-      case EventKind::Email: ++s.emails; break;
-      case EventKind::Start: break;
-    }
-  }
+  s.takeProfitCloses = EventsOfKind(run, EventKind::TakeProfitClose);
+  s.stopLossCloses = EventsOfKind(run, EventKind::StopLossClose);
+  s.drawdownSteps = EventsOfKind(run, EventKind::DrawdownStep);
+  s.increasesPassed = EventsOfKind(run, EventKind::IncreaseReached);
+  s.emails = EventsOfKind(run, EventKind::Email);
   const CycleTally& tally = run.tally;
   s.cycles = tally.cycles;
   if (tally.cycles > 0) {
@@ -453,7 +444,7 @@ Json GuardJson(const HostRun& run, const Dashboard& panel) {
 }  // namespace
 
 void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Dashboard& panel, const Ladder& ladder,
-               const Inputs& inputs, bool brief) {
+               const Inputs& inputs, bool brief, const RunRisk* risk) {
   // Texts from a CSV file may hold bytes that are not UTF-8; they are replaced, never a failure.
   const auto text = [](const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); };
   // The document is the compact dump of one object, written a member at a time: the events and
@@ -496,6 +487,10 @@ void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Da
     member("comparison");
     out << text(ComparisonJson(run, s, brief));
   }
+  if (risk != nullptr) {
+    member("risk");
+    out << RunRiskJson(*risk);
+  }
   member("guard");
   out << text(GuardJson(run, panel));
   member("dashboard");
@@ -503,9 +498,9 @@ void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Da
 }
 
 std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel, const Ladder& ladder,
-                       const Inputs& inputs, bool brief) {
+                       const Inputs& inputs, bool brief, const RunRisk* risk) {
   std::ostringstream out;
-  WriteJson(out, run, s, panel, ladder, inputs, brief);
+  WriteJson(out, run, s, panel, ladder, inputs, brief, risk);
   return out.str();
 }
 

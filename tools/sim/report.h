@@ -14,6 +14,8 @@
 
 namespace zt::sim {
 
+struct RunRisk;
+
 // The host's own account of a run, computed from what it saw, independent of the guard's
 // statistics so that the two can be compared.
 struct Summary {
@@ -69,11 +71,12 @@ std::string FormatLadder(const Ladder& ladder);
 using Inputs = std::vector<std::pair<std::string, std::string>>;
 // A brief JSON has no "events" and no "cycles"; the comparison gives the realised result per
 // cycle (equity left less the snapshot, in whole cents each) by its median, lowest and highest too.
+// With risk, a "risk" member holds the figures a trader decides on (see risk_figures.h).
 std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel, const Ladder& ladder,
-                       const Inputs& inputs, bool brief = false);
+                       const Inputs& inputs, bool brief = false, const RunRisk* risk = nullptr);
 // The same document written to out as it is made, without holding all of it.
 void WriteJson(std::ostream& out, const HostRun& run, const Summary& summary, const Dashboard& panel,
-               const Ladder& ladder, const Inputs& inputs, bool brief = false);
+               const Ladder& ladder, const Inputs& inputs, bool brief = false, const RunRisk* risk = nullptr);
 
 // text broken at spaces into lines of at most width characters (a longer word stands alone).
 std::vector<std::string> Wrapped(const std::string& text, std::size_t width);

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "guard_api.h"
+#include "history_options.h"
 #include "ladder.h"
 #include "position_market.h"
 #include "progress.h"
@@ -46,6 +47,9 @@ std::string InputDescription(const SimOptions& options, const SimResult& result)
     return "CSV " + options.csvPath + " (" + std::to_string(result.run.ticks + 1) + " rows" +
            (result.resumed ? ", resumed" : "") + ")";
   }
+  if (const std::string history = HistoryDescription(options); !history.empty()) {
+    return history + " (" + std::to_string(result.run.ticks) + " ticks" + (result.resumed ? ", resumed" : "") + ")";
+  }
   return std::string(result.resumed ? "resumed" : "seeded") + " " + SeededMarketName(options) + " (seed " +
          std::to_string(options.model.seed) + ", " + std::to_string(result.run.ticks) + " ticks)";
 }
@@ -78,7 +82,6 @@ RunIdentity PositionMarketIdentity(const SimOptions& o) {
   const PositionMarketOptions m = PositionMarketFor(o);
   const PriceModelOptions& p = m.prices;
   const AccountTerms& t = m.terms;
-  const GridOptions& g = m.strategy.grid;
   return {{"--market", "model"},
           {"--seed", std::to_string(p.seed)},
           {"--balance", Number(m.balance)},
@@ -92,10 +95,7 @@ RunIdentity PositionMarketIdentity(const SimOptions& o) {
           {"--account", "contract " + Number(t.contractSize) + " leverage " + Number(t.leverage) + " commission " +
                             Number(t.commissionPerLot) + " swaps " + Number(t.swapLongPerLot) + " " +
                             Number(t.swapShortPerLot) + " stop-out " + Number(t.stopOutLevel)},
-          {"--strategy", "grid step " + Number(g.stepPoints) + " lots " + Number(g.baseLots) + " x" +
-                             Number(g.lotMultiplier) + " levels " + std::to_string(g.maxLevels) + " directions " +
-                             std::to_string(static_cast<int>(g.directions)) + " take-profit " +
-                             Number(g.takeProfitPoints) + " re-entry " + std::to_string(m.strategy.reentryDelay)}};
+          {"--strategy", StrategyIdentity(m.strategy)}};
 }
 
 // What a state folder continues: the same input, the same account and the same ladder.
@@ -109,6 +109,7 @@ RunIdentity IdentityOf(const SimOptions& o) {
                 {"--decimal", std::to_string(static_cast<int>(o.csvFormat.decimal))}};
   } else if (o.market == MarketKind::Model) {
     identity = PositionMarketIdentity(o);
+    if (!o.positions.history.path.empty()) identity.push_back({"--history", HistoryDescription(o)});
   } else {
     const AccountModelOptions& m = o.model;
     identity = {{"--seed", std::to_string(m.seed)},       {"--balance", Number(m.balance)},
@@ -310,12 +311,17 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
     };
     market.unguardedEquity = [&] { return recorded.equity; };
   } else if (options.market == MarketKind::Model) {
+    // A price history is read through once before the guard sees a quote of it: a bad line stops
+    // the run here, and the run ends with the history.
+    const PriceHistoryOptions& history = PositionMarketFor(options).history;
+    const std::int64_t quotes = history.path.empty() ? 0 : CountHistoryQuotes(history);
     positions = std::make_unique<PositionMarket>(PositionMarketFor(options));
     if (stored && !stored->market.empty()) {
       if (!positions->Parse(stored->market)) throw std::runtime_error(statePath + " holds no market this program wrote");
       result.resumed = true;
     }
     total = options.ticks;
+    if (quotes > 0) total = ticksLeft = std::min(options.ticks, quotes - 1 - positions->prices().tick());
     Connect(*positions, ticksLeft, market);
   } else {
     account = std::make_unique<AccountModel>(NewAccount(options.model));
@@ -368,12 +374,15 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
     // the last tick.
     const SimulatedClockScope clock(market.start.time);
     const StopOnSignal stop;
+    RiskWatch watch;
+    watch.Watch(market);
     {
       ProgressBar bar(options.progress, total);
       result.run = RunHost(guard.api(), HostOptionsFor(options, carry), market,
                            [&bar](std::int64_t done) { bar.Update(done); });
       carry = result.run.carry;
     }
+    result.risk = watch.Figures(result.run, positions.get(), account.get(), unguarded, options.model.closeCost);
     result.interrupted = StopRequested();
     result.dashboard = ReadDashboard(guard.api());
   }
@@ -404,7 +413,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     if (!options.chartPath.empty()) WriteChart(result.run, title, options.chartPath);
     const auto writeJson = [&](std::ostream& stream) {
       WriteJson(stream, result.run, result.summary, result.dashboard, ladder, SettingsLines(options.inputs),
-                options.jsonBrief);
+                options.jsonBrief, &result.risk);
     };
     if (options.jsonPath == "-") {
       writeJson(out);
@@ -419,10 +428,11 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   // Paths of any length, folded so that the report fits a terminal kPageWidth columns wide.
   const auto line = [&out](const std::string& text) { out << Folded(text, kPageWidth, "  ") << "\n"; };
   line(title);
+  const std::string engine = options.library.empty() ? "engine linked in" : "library " + result.libraryCopy;
   if (options.state.empty()) {
-    line("library " + options.library + ", no state folder kept (--state DIR keeps one to continue)");
+    line(engine + ", no state folder kept (--state DIR keeps one to continue)");
   } else {
-    line("library " + result.libraryCopy + ", state folder " + result.stateFolder);
+    line(engine + ", state folder " + result.stateFolder);
   }
   out << "\n";
   if (!options.quiet) out << FormatLog(result.run, options.tail) << "\n";

@@ -10,6 +10,7 @@
 #include "dashboard.h"
 #include "host_driver.h"
 #include "report.h"
+#include "risk_figures.h"
 #include "sim_options.h"
 
 namespace zt::sim {
@@ -24,6 +25,7 @@ struct SimResult {
   std::vector<CsvProblem> csvProblems;
   bool resumed = false;              // the input continued where a run in the state folder stopped
   bool interrupted = false;          // Ctrl-C stopped the run; the state folder holds where
+  RunRisk risk;                      // the figures a trader decides on, with and without the guard
 };
 
 // Loads the library into the state folder, runs the host over the input and reads the panel.

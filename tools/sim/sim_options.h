@@ -27,6 +27,8 @@ struct SimOptions {
   CsvFormat csvFormat;
   AccountModelOptions model;
   std::int64_t ticks = 6000;         // model ticks to run
+  std::string writeBarsPath;         // --write-bars: the price model's bars to this file, no run
+  int barMinutes = 60;               // the length of those bars
   // Which model makes the figures without --csv: the account model's random walk of the floating
   // result (Walk), or prices with a strategy trading an account of positions on them (Model).
   // Seed, ticks, start, tick seconds and balance above serve both.
@@ -53,6 +55,10 @@ struct SimOptions {
   int jobs = 1;                      // runs at a time
   std::vector<std::string> arguments;  // the command line without the program's name
   std::string program = "/proc/self/exe";  // what runs each ladder
+
+  // Many seeded markets (--runs): every ladder, and no guard, on seeds seed, seed + 1, ...
+  int runs = 0;                      // 0: one market
+  std::string rankBy = "end";        // the column the ladders are ranked by (RankKeys())
 };
 
 // Parses the command line (and a --config settings file it names). Returns the options, or an
@@ -69,8 +75,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
 // the account model's options hold, the symbol's point for the strategy.
 PositionMarketOptions PositionMarketFor(const SimOptions& options);
 
-// What makes the figures without --csv, for titles: "account model" or "grid strategy on a price
-// model".
+// What makes the figures without --csv, for titles: "account model", or "grid strategy on a price
+// model" with the strategy's name.
 std::string SeededMarketName(const SimOptions& options);
 
 // "name=value" lines of a settings file (SimOptions::inputs) as pairs, quotes taken off: the

@@ -3,99 +3,62 @@
 #include <algorithm>
 #include <cmath>
 
-#include "state_text.h"
+#include "text_helpers.h"
 
 namespace zt::sim {
-namespace {
 
-constexpr double kLotStep = 0.01;
-
-std::string Key(std::string_view prefix, std::string_view name) {
-  std::string key(prefix);
-  key += name;
-  return key;
+double BrokerLots(double lots) {
+  constexpr double kLotStep = 0.01;
+  return std::max(1.0, std::round(lots / kLotStep)) * kLotStep;
 }
 
-// The grid keeps its levels in the account: a direction's positions are its levels, the newest
-// the last opened. Its own state is only when it may trade again after a guard's close-all, so a
-// broker's stop-out or the guard's close leaves nothing to reconcile.
-class Grid final : public Strategy {
- public:
-  explicit Grid(const StrategyOptions& options) : options_(options), grid_(options.grid) {}
-
-  void OnTick(TradingAccount& account) override {
-    if (account.quote.time < resumeAt_) return;
-    if (grid_.directions != GridDirections::Sells) Trade(account, Side::Buy);
-    if (grid_.directions != GridDirections::Buys) Trade(account, Side::Sell);
-  }
-
-  void OnGuardClose(std::int64_t time) override { resumeAt_ = time + std::max<std::int64_t>(options_.reentryDelay, 1); }
-
-  std::string Format(std::string_view prefix) const override {
-    std::string out;
-    PutField(out, Key(prefix, "resumeAt"), resumeAt_);
-    return out;
-  }
-
-  bool Parse(std::string_view text, std::string_view prefix) override {
-    return TakeField(text, Key(prefix, "resumeAt"), resumeAt_);
-  }
-
- private:
-  // One direction's tick: the basket's take profit, else a new level when the price has moved a
-  // step against the newest, else the base position when the direction holds none.
-  void Trade(TradingAccount& account, Side side) {
-    double lots = 0.0, weighted = 0.0;
-    const Position* newest = nullptr;
-    for (const Position& position : account.positions) {
-      if (position.side != side) continue;
-      lots += position.lots;
-      weighted += position.lots * position.openPrice;
-      newest = &position;
-    }
-    const Quote& quote = account.quote;
-    const double step = grid_.stepPoints * options_.point;
-    if (newest == nullptr) {
-      OpenPosition(account, side, BrokerLots(grid_.baseLots));
-      return;
-    }
-    const double average = weighted / lots;
-    const double target = grid_.takeProfitPoints * options_.point;
-    const bool basketDone = side == Side::Buy ? quote.bid >= average + target : quote.ask <= average - target;
-    if (basketDone) {
-      CloseSide(account, side);
-      OpenPosition(account, side, BrokerLots(grid_.baseLots));
-      return;
-    }
-    const int levels = static_cast<int>(std::count_if(account.positions.begin(), account.positions.end(),
-                                                      [side](const Position& p) { return p.side == side; }));
-    const bool against = side == Side::Buy ? quote.ask <= newest->openPrice - step : quote.bid >= newest->openPrice + step;
-    if (against && levels < grid_.maxLevels) {
-      OpenPosition(account, side, BrokerLots(newest->lots * grid_.lotMultiplier));
-    }
-  }
-
-  static void CloseSide(TradingAccount& account, Side side) {
-    for (std::size_t i = account.positions.size(); i-- > 0;) {
-      if (account.positions[i].side == side) ClosePosition(account, i);
-    }
-  }
-
-  StrategyOptions options_;
-  GridOptions grid_;
-  std::int64_t resumeAt_ = 0;  // no trading before this time
-};
-
-}  // namespace
-
-double BrokerLots(double lots) { return std::max(1.0, std::round(lots / kLotStep)) * kLotStep; }
-
-std::unique_ptr<Strategy> MakeStrategy(const StrategyOptions& options) {
-  switch (options.kind) {
+std::string_view StrategyName(StrategyKind kind) {
+  switch (kind) {
+    case StrategyKind::Martingale:
+      return "martingale";
+    case StrategyKind::Trend:
+      return "trend";
+    case StrategyKind::Random:
+      return "random";
     case StrategyKind::Grid:
       break;
   }
-  return std::make_unique<Grid>(options);
+  return "grid";
+}
+
+std::string StrategyIdentity(const StrategyOptions& o) {
+  using tools::Number;
+  std::string text(StrategyName(o.kind));
+  switch (o.kind) {
+    case StrategyKind::Grid: {
+      const GridOptions& g = o.grid;
+      text += " step " + Number(g.stepPoints) + " lots " + Number(g.baseLots) + " x" + Number(g.lotMultiplier) +
+              " levels " + std::to_string(g.maxLevels) + " directions " +
+              std::to_string(static_cast<int>(g.directions)) + " take-profit " + Number(g.takeProfitPoints);
+      break;
+    }
+    case StrategyKind::Martingale: {
+      const MartingaleOptions& m = o.martingale;
+      text += " stop " + Number(m.stopPoints) + " take-profit " + Number(m.takeProfitPoints) + " lots " +
+              Number(m.baseLots) + " x" + Number(m.lotMultiplier) + " most " + Number(m.maxLots) + " doublings " +
+              std::to_string(m.maxDoublings) +
+              (m.direction == MartingaleDirection::Follow ? " follow" : " alternate");
+      break;
+    }
+    case StrategyKind::Trend: {
+      const TrendOptions& t = o.trend;
+      text += " bars " + std::to_string(t.barMinutes) + "m " + std::to_string(t.fastBars) + "/" +
+              std::to_string(t.slowBars) + " lots " + Number(t.lots) + " stop " + Number(t.stopPoints);
+      break;
+    }
+    case StrategyKind::Random: {
+      const RandomOptions& r = o.random;
+      text += " chance " + Number(r.chancePerTick) + " lots " + Number(r.lots) + " stop " + Number(r.stopPoints) +
+              " take-profit " + Number(r.takeProfitPoints) + " most " + std::to_string(r.maxOpen);
+      break;
+    }
+  }
+  return text + " re-entry " + std::to_string(o.reentryDelay);
 }
 
 }  // namespace zt::sim

@@ -60,7 +60,7 @@ bool ReadPosition(std::string_view text, Position& p) {
 }  // namespace
 
 TradingAccount NewTradingAccount(const AccountTerms& terms, double balance, const Quote& quote) {
-  return TradingAccount{terms, WholeCents(balance), {}, quote, 0};
+  return TradingAccount{terms, WholeCents(balance), {}, quote, 0, {}};
 }
 
 double PositionResult(const TradingAccount& account, const Position& position) {
@@ -97,6 +97,8 @@ bool OpenPosition(TradingAccount& account, Side side, double lots) {
   if (now.freeMargin - commission < MarginOf(account.terms, position)) return false;
   account.balance = WholeCents(account.balance - commission);
   account.positions.push_back(position);
+  account.costs.commission += commission;
+  account.costs.spread += (account.quote.ask - account.quote.bid) * lots * account.terms.contractSize;
   return true;
 }
 
@@ -104,6 +106,7 @@ void ClosePosition(TradingAccount& account, std::size_t index) {
   const Position& position = account.positions[index];
   account.balance = WholeCents(account.balance + PositionResult(account, position) -
                                account.terms.commissionPerLot * position.lots);
+  account.costs.commission += account.terms.commissionPerLot * position.lots;
   account.positions.erase(account.positions.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
@@ -118,6 +121,7 @@ int MoveAccount(TradingAccount& account, const Quote& quote) {
     for (Position& position : account.positions) {
       const double perLot = position.side == Side::Buy ? account.terms.swapLongPerLot : account.terms.swapShortPerLot;
       position.swap += nights * perLot * position.lots;
+      account.costs.swap -= nights * perLot * position.lots;
     }
   }
   account.quote = quote;

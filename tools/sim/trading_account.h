@@ -36,12 +36,23 @@ struct AccountTerms {
   double stopOutLevel = 50.0;      // equity as a percentage of margin at which the broker closes
 };
 
+// What trading has cost the account since it opened: the spread (a position opens at the far side
+// of the quote, so it starts behind by ask - bid times its size), the commissions and the swaps the
+// rollovers booked (a credit counts as a negative cost). Kept for the reports; a resumed run counts
+// from where it resumed.
+struct TradingCosts {
+  double spread = 0.0;
+  double commission = 0.0;
+  double swap = 0.0;
+};
+
 struct TradingAccount {
   AccountTerms terms;
   double balance;                  // in whole cents, as the broker books it
   std::vector<Position> positions; // in the order they opened
   Quote quote;                     // the broker's current prices
   std::int64_t stopOuts = 0;       // positions the broker closed by stop-out, ever
+  TradingCosts costs;
 };
 
 TradingAccount NewTradingAccount(const AccountTerms& terms, double balance, const Quote& quote);

@@ -1,0 +1,144 @@
+// The trend follower (TrendOptions in strategies.h says its rule).
+#include <algorithm>
+#include <charconv>
+#include <vector>
+
+#include "state_text.h"
+#include "strategy_rooms.h"
+
+namespace zt::sim::strategies {
+namespace {
+
+// "1.10012/1.10020": the closes as one field's value ("" for none), and back.
+void PutCloses(std::string& out, std::string_view name, const std::vector<double>& closes) {
+  out += ' ';
+  out += name;
+  out += '=';
+  char buffer[64];
+  for (std::size_t i = 0; i < closes.size(); ++i) {
+    if (i > 0) out += '/';
+    out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, closes[i]).ptr);
+  }
+}
+
+bool TakeCloses(std::string_view text, std::string_view name, std::vector<double>& closes) {
+  std::string key(" ");
+  key += name;
+  key += '=';
+  const std::size_t at = text.find(key);
+  if (at == std::string_view::npos) return false;
+  const std::size_t start = at + key.size();
+  std::string_view value = text.substr(start, std::min(text.find(' ', start), text.size()) - start);
+  std::vector<double> read;
+  while (!value.empty()) {
+    double close = 0.0;
+    const auto result = std::from_chars(value.data(), value.data() + value.size(), close);
+    if (result.ec != std::errc()) return false;
+    read.push_back(close);
+    value.remove_prefix(static_cast<std::size_t>(result.ptr - value.data()));
+    if (!value.empty() && (value.front() != '/' || value.size() == 1)) return false;
+    if (!value.empty()) value.remove_prefix(1);
+  }
+  closes = std::move(read);
+  return true;
+}
+
+// What it remembers: the last slowBars bar closes and the bar in hand (the chart a restarted
+// expert advisor would find), the trend the averages last showed, the side it means to hold (none
+// after its stop, until the next cross), whether it holds it, and when it may trade after a
+// guard's close-all. After that close it goes back into the standing trend once the delay is over.
+class Trend final : public Strategy {
+ public:
+  explicit Trend(const StrategyOptions& options) : options_(options), rule_(options.trend) {}
+
+  void OnTick(TradingAccount& account) override {
+    const Quote& quote = account.quote;
+    const std::int64_t bar = quote.time / (60 * static_cast<std::int64_t>(rule_.barMinutes));
+    const bool crossed = bar_ >= 0 && bar != bar_ && CloseBar();
+    bar_ = bar;
+    barClose_ = (quote.bid + quote.ask) / 2.0;
+    if (held_.StoppedOut(account)) want_ = 0;  // out until a cross
+    if (crossed) {
+      want_ = trend_;
+      CloseAll(account);
+    }
+    if (held_.holding &&
+        ExitReached(account.positions.front(), quote, rule_.stopPoints, 0.0, options_.point) == Exit::Stop) {
+      CloseAll(account);
+      want_ = 0;
+    }
+    if (quote.time < held_.resumeAt || want_ == 0 || held_.holding) return;
+    // A refused open is tried again on the next tick while the trend stands.
+    held_.holding = OpenPosition(account, want_ > 0 ? Side::Buy : Side::Sell, BrokerLots(rule_.lots));
+  }
+
+  void OnGuardClose(std::int64_t time) override {
+    want_ = trend_;
+    held_.GuardClosed(time, options_.reentryDelay);
+  }
+
+  std::string Format(std::string_view prefix) const override {
+    std::string out;
+    PutCloses(out, Key(prefix, "closes"), closes_);
+    PutField(out, Key(prefix, "bar"), bar_);
+    PutField(out, Key(prefix, "barClose"), barClose_);
+    PutField(out, Key(prefix, "trend"), trend_);
+    PutField(out, Key(prefix, "want"), want_);
+    held_.Put(out, prefix);
+    return out;
+  }
+
+  bool Parse(std::string_view text, std::string_view prefix) override {
+    Trend read(options_);
+    if (!TakeCloses(text, Key(prefix, "closes"), read.closes_) || !TakeField(text, Key(prefix, "bar"), read.bar_) ||
+        !TakeField(text, Key(prefix, "barClose"), read.barClose_) ||
+        !TakeField(text, Key(prefix, "trend"), read.trend_) || !TakeField(text, Key(prefix, "want"), read.want_) ||
+        !read.held_.Take(text, prefix) || read.closes_.size() > static_cast<std::size_t>(rule_.slowBars)) {
+      return false;
+    }
+    *this = read;
+    return true;
+  }
+
+ private:
+  // The bar in hand is over: its close joins the averages. True when the fast average has
+  // crossed the slow one (the first trend they show is no cross: it was there before).
+  bool CloseBar() {
+    closes_.push_back(barClose_);
+    const std::size_t slow = static_cast<std::size_t>(rule_.slowBars);
+    const std::size_t fast = static_cast<std::size_t>(rule_.fastBars);
+    if (closes_.size() > slow) closes_.erase(closes_.begin());
+    if (closes_.size() < slow) return false;
+    double fastSum = 0.0, slowSum = 0.0;
+    for (std::size_t i = 0; i < slow; ++i) {
+      slowSum += closes_[i];
+      if (i >= slow - fast) fastSum += closes_[i];
+    }
+    const double gap = fastSum / static_cast<double>(fast) - slowSum / static_cast<double>(slow);
+    const int sign = gap > 0.0 ? 1 : gap < 0.0 ? -1 : 0;
+    if (sign == 0 || sign == trend_) return false;
+    const bool crossed = trend_ != 0;
+    trend_ = sign;
+    return crossed;
+  }
+
+  void CloseAll(TradingAccount& account) {
+    CloseAllPositions(account);
+    held_.holding = false;
+  }
+
+  StrategyOptions options_;
+  TrendOptions rule_;
+  std::vector<double> closes_;  // the last slowBars bar closes, oldest first
+  std::int64_t bar_ = -1;       // the bar in hand (time / bar length); -1 before the first tick
+  double barClose_ = 0.0;       // the last mid price quoted in it
+  int trend_ = 0;               // 1: the fast average above the slow, -1 below, 0 not known yet
+  int want_ = 0;                // the side it means to hold: 1 buy, -1 sell, 0 none
+  SinglePosition held_;
+};
+
+}  // namespace
+
+std::unique_ptr<Strategy> MakeTrend(const StrategyOptions& options) { return std::make_unique<Trend>(options); }
+
+}  // namespace zt::sim::strategies
