@@ -6,6 +6,8 @@
 #   MQL5/Libraries/zentravo.dll          the 64-bit DLL       (preset win64)
 #   MQL5/Experts/ZentravoGuard.mq5
 #   MQL5/Include/Zentravo.mqh, ZentravoHost.mqh
+#   Zentravo/QUICKSTART.txt              the trader's first page (CR LF, for Notepad)
+#   Zentravo/panel.html, Zentravo/panel/ the panel's pictures, SVG and PNG
 #   Zentravo/host-guide.md, Zentravo/LICENSE, Zentravo/SHA256SUMS (sha256sum -c reads it from the
 #   data folder)
 # Included by the top-level CMakeLists.txt when ZT_PACKAGE is on; builds nothing itself, it packs
@@ -29,6 +31,30 @@ install(FILES ${hosts}/mql5/ZentravoGuard.mq5 DESTINATION MQL5/Experts)
 install(FILES ${hosts}/mql5/Zentravo.mqh ${hosts}/shared/ZentravoHost.mqh DESTINATION MQL5/Include)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/host-guide.md ${PROJECT_SOURCE_DIR}/LICENSE
   DESTINATION Zentravo)
+
+# The quick start with Windows line ends and the version filled in.
+configure_file(${PROJECT_SOURCE_DIR}/docs/QUICKSTART.txt ${PROJECT_BINARY_DIR}/QUICKSTART.txt @ONLY
+  NEWLINE_STYLE CRLF)
+install(FILES ${PROJECT_BINARY_DIR}/QUICKSTART.txt ${PROJECT_SOURCE_DIR}/docs/panel.html
+  DESTINATION Zentravo)
+
+# The panel's pictures: the SVGs the native tests draw and hold docs/panel to, and a PNG of each
+# for an image viewer, converted here (make dist configures anew every time).
+find_program(ZT_RSVG_CONVERT rsvg-convert)
+if(NOT ZT_RSVG_CONVERT)
+  message(FATAL_ERROR "rsvg-convert is not installed: make deps (librsvg2-bin)")
+endif()
+file(GLOB panel_pictures CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/panel/*.svg)
+file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/panel)
+foreach(svg IN LISTS panel_pictures)
+  get_filename_component(picture ${svg} NAME_WE)
+  execute_process(COMMAND ${ZT_RSVG_CONVERT} -o ${PROJECT_BINARY_DIR}/panel/${picture}.png ${svg}
+    RESULT_VARIABLE converted)
+  if(NOT converted EQUAL 0)
+    message(FATAL_ERROR "rsvg-convert could not convert ${svg}")
+  endif()
+  install(FILES ${svg} ${PROJECT_BINARY_DIR}/panel/${picture}.png DESTINATION Zentravo/panel)
+endforeach()
 
 # The checksums of every other file, written last, with paths from the data folder.
 install(CODE [[

@@ -7,7 +7,10 @@ set -euo pipefail
 
 scope=${1:-all}
 native=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-        libcli11-dev nlohmann-json3-dev locales valgrind strace binutils)
+        libcli11-dev nlohmann-json3-dev locales valgrind strace binutils
+        # The panel's pictures: rsvg-convert makes the PNGs, drawn in Liberation Mono (Courier
+        # New's metrics).
+        librsvg2-bin fonts-liberation)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
          binutils-mingw-w64-x86-64 wine wine64 wine32:i386)
 # The i686 build (32-bit x86 Linux): the 32-bit C and C++ libraries, GoogleTest's sources to build

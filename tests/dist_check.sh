@@ -29,12 +29,37 @@ MQL5/Include/Zentravo.mqh
 MQL5/Include/ZentravoHost.mqh
 MQL5/Libraries/zentravo.dll
 Zentravo/LICENSE
+Zentravo/QUICKSTART.txt
 Zentravo/SHA256SUMS
-Zentravo/host-guide.md"
+Zentravo/host-guide.md
+Zentravo/panel.html
+Zentravo/panel/closing-100.png
+Zentravo/panel/closing-100.svg
+Zentravo/panel/closing-150.png
+Zentravo/panel/closing-150.svg
+Zentravo/panel/not-protecting-100.png
+Zentravo/panel/not-protecting-100.svg
+Zentravo/panel/not-protecting-150.png
+Zentravo/panel/not-protecting-150.svg
+Zentravo/panel/running-100.png
+Zentravo/panel/running-100.svg
+Zentravo/panel/running-150.png
+Zentravo/panel/running-150.svg"
 found=$(cd "$data" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 [[ $found == "$expected" ]] || fail "the zip's files are not the data folder's layout:
 $(diff <(echo "$expected") <(echo "$found"))"
 (cd "$data" && sha256sum --quiet -c Zentravo/SHA256SUMS) || fail "a checksum does not match"
+# The quick start opens in Notepad: every line ends in CR LF, under 150 lines, the version filled in.
+quick=$data/Zentravo/QUICKSTART.txt
+lines=$(wc -l <"$quick")
+crlf=$(grep -c $'\r$' "$quick")
+[[ $lines -gt 0 && $lines -lt 150 && $crlf -eq $lines && $(tail -c 2 "$quick" | od -An -c | tr -d ' ') == '\r\n' ]] ||
+  fail "QUICKSTART.txt: $lines lines, $crlf ending in CR LF"
+! grep -q '@[A-Z_]*@' "$quick" || fail "QUICKSTART.txt: the version is not filled in"
+# Every picture the page shows is in the zip.
+for picture in $(grep -o 'panel/[a-z0-9-]*\.\(svg\|png\)' "$data/Zentravo/panel.html" | sort -u); do
+  [[ -f $data/Zentravo/$picture ]] || fail "panel.html shows $picture, which the zip lacks"
+done
 [[ $(zt_pe_bits "$data/MQL4/Libraries/zentravo.dll") == 32 ]] || fail "MQL4 holds no 32-bit DLL"
 [[ $(zt_pe_bits "$data/MQL5/Libraries/zentravo.dll") == 64 ]] || fail "MQL5 holds no 64-bit DLL"
 

@@ -47,6 +47,13 @@ input bool   StartOver          = false; // when the guard holds because it cann
 #define ZH_RETRY_MS 60000  // a message the terminal refused is tried again after this long
 #define ZH_NEW_TRADE_PASSES 3  // close passes that may meet trades opened meanwhile before the EA holds
 
+// The panel, at 96 DPI (ZhScaled): the two columns and the state line under them fit this width.
+// Courier New 8 takes 6.4 px a character, so the state line holds ZH_STATE_COLUMNS characters;
+// a longer one (a "holding" reason runs to some 250) wraps onto up to ZH_STATE_LINES lines.
+#define ZH_PANEL_WIDTH   1000
+#define ZH_STATE_COLUMNS 150
+#define ZH_STATE_LINES   3
+
 int    gState = ZH_WAITING;
 int    gCloseKind = 0;           // 1 stop loss, 2 take profit
 uint   gCloseStarted = 0;        // GetTickCount() at the first close attempt
@@ -141,6 +148,8 @@ void ZhDeinit()
         }
      }
    ObjectDelete(0, "ZT_STATE");
+   for(int line = 1; line < ZH_STATE_LINES; line++)
+      ObjectDelete(0, "ZT_STATE_" + IntegerToString(line));
    ChartRedraw(0);
   }
 
@@ -785,8 +794,44 @@ void ZhDraw()
       ZhPut("ZT_V1_" + IntegerToString(row), 790, 20 + row * 14, ZhSecondColumnValue(row), clrWhite);
      }
    bool alarm = gState == ZH_CLOSING || gNotProtecting != "";
-   ZhPut("ZT_STATE", 10, 20 + 16 * 14, "Guard: " + ZhStateText(), alarm ? clrRed : clrWhite);
+   ZhPutState("Guard: " + ZhStateText(), alarm ? clrRed : clrWhite);
    ChartRedraw(0);
+  }
+
+// The state line under the columns, wrapped at blanks to the panel's width: "ZT_STATE", then
+// "ZT_STATE_1" and on, indented under the text after "Guard: ". A label would otherwise run off
+// the chart's right edge with the end of the reason, the part that says what to do. Lines the
+// text no longer needs are removed; what the last line cannot hold ends in "...".
+void ZhPutState(string text, color colour)
+  {
+   string indent = "       ";
+   for(int line = 0; line < ZH_STATE_LINES; line++)
+     {
+      string name = line == 0 ? "ZT_STATE" : "ZT_STATE_" + IntegerToString(line);
+      if(line > 0 && text == "")
+        {
+         ObjectDelete(0, name);
+         continue;
+        }
+      int room = line == 0 ? ZH_STATE_COLUMNS : ZH_STATE_COLUMNS - StringLen(indent);
+      string part = text;
+      text = "";
+      if(StringLen(part) > room && line == ZH_STATE_LINES - 1)
+         part = StringSubstr(part, 0, room - 3) + "...";
+      else if(StringLen(part) > room)
+        {
+         int cut = room;
+         while(cut > 0 && StringGetCharacter(part, cut) != ' ')
+            cut--;
+         if(cut == 0)
+            cut = room;
+         text = StringSubstr(part, cut);
+         part = StringSubstr(part, 0, cut);
+         while(StringLen(text) > 0 && StringGetCharacter(text, 0) == ' ')
+            text = StringSubstr(text, 1);
+        }
+      ZhPut(name, 10, 20 + (16 + line) * 14, line == 0 ? part : indent + part, colour);
+     }
   }
 
 // The second column's host cells are the EA's to fill: the library knows neither the e-mail

@@ -38,7 +38,13 @@ protected:
         term.tickCount += ms;
         ea.OnTimer();
     }
-    std::string state() const { return term.label("ZT_STATE"); }
+    // The state line, its wrapped lines joined again.
+    std::string state() const {
+        std::string text = term.label("ZT_STATE");
+        for (int line = 1; !term.label("ZT_STATE_" + std::to_string(line)).empty(); ++line)
+            text += " " + term.label("ZT_STATE_" + std::to_string(line)).substr(7);
+        return text;
+    }
     bool alerted(const std::string& part) const {
         for (const auto& a : term.alerts)
             if (a.find(part) != std::string::npos) return true;
