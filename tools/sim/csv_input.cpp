@@ -15,6 +15,8 @@ namespace zt::sim {
 namespace {
 
 constexpr int kNoColumn = -1;
+// A trillion: more than any trading account holds. A figure past it is a broken export, not money.
+constexpr double kLargestAmount = 1e12;
 
 // A field without the blanks around it and, unless told otherwise, the quotes around that.
 std::string_view Trim(std::string_view text, bool unquote = true) {
@@ -99,6 +101,12 @@ void FieldViews(std::string_view line, char delimiter, std::vector<std::string_v
   }
   SplitFields(line, delimiter, store);
   views.assign(store.begin(), store.end());
+}
+
+// A line without its feed and the blanks around it. Tabs stay when they separate the fields, so
+// that a last field left empty is a field, as it is between commas.
+std::string_view LineContent(std::string_view raw, char delimiter) {
+  return delimiter == '\t' ? tools::Trimmed(raw, " \r\n") : Trim(raw, false);
 }
 
 // The delimiter is whichever of comma, semicolon and tab the header uses most.
@@ -328,9 +336,9 @@ CsvLayout ReadHeader(const OpenLines& open, const ColumnMapping& mapping) {
   std::vector<std::string> header;
   {
     const std::unique_ptr<LineSource> lines = open();
-    ForEachLine(*lines, [&](int, std::string_view, std::string_view line) {
+    ForEachLine(*lines, [&](int, std::string_view raw, std::string_view line) {
       layout.delimiter = DetectDelimiter(line);
-      header = SplitFields(line, layout.delimiter);
+      header = SplitFields(LineContent(raw, layout.delimiter), layout.delimiter);
       return false;
     });
   }
@@ -371,12 +379,12 @@ CsvLayout ReadLayout(const OpenLines& open, const ColumnMapping& mapping, const 
   std::vector<std::string> store;
   bool first = true;
   const std::unique_ptr<LineSource> lines = open();
-  ForEachLine(*lines, [&](int, std::string_view, std::string_view line) {
+  ForEachLine(*lines, [&](int, std::string_view raw, std::string_view) {
     if (first) {
       first = false;  // the header
       return true;
     }
-    FieldViews(line, layout.delimiter, fields, store);
+    FieldViews(LineContent(raw, layout.delimiter), layout.delimiter, fields, store);
     unsigned day = 0, month = 0;
     if (findOrder && dateAt < fields.size() && YearLastDate(fields[dateAt], day, month)) {
       yearLast = true;
@@ -419,7 +427,7 @@ class RowReader {
         headerSeen_ = true;
         continue;
       }
-      if (Read(content, figures, problems, errors)) {
+      if (Read(LineContent(raw, layout_.delimiter), figures, problems, errors)) {
         source = {line_, digest_};
         return true;
       }
@@ -465,20 +473,37 @@ class RowReader {
     if (!ReadNumber(numbers[0], figures.equity)) bad = 0, name = "equity";
     else if (l.margin != kNoColumn && !ReadNumber(numbers[1], figures.margin)) bad = 1, name = "margin";
     else if (l.free != kNoColumn && !ReadNumber(numbers[2], figures.freeMargin)) bad = 2, name = "free margin";
-    if (bad < 3) return problem(std::string(name) + " \"" + std::string(numbers[bad]) + "\" is not a number");
-    if (errors != nullptr) {
-      if (!(figures.equity > 0.0)) {
-        errors->push_back({line_, "equity " + std::string(numbers[0]) + " is not above 0"});
-      }
-      if (previousLine_ > 0 && figures.time < previousTime_) {
-        errors->push_back({line_, "time " + FormatTime(figures.time) + " is before the row of line " +
-                                      std::to_string(previousLine_) + " (" + FormatTime(previousTime_) + ")"});
-      }
+    if (bad < 3) {
+      const bool comma = !l.comma && numbers[bad].find(',') != std::string_view::npos;
+      return problem(std::string(name) + " \"" + std::string(numbers[bad]) + "\" is not a number" +
+                     (comma ? " (for a decimal comma: --decimal comma)" : ""));
     }
+    if (errors != nullptr) CheckFigures(figures, numbers, *errors);
     if (l.free == kNoColumn) figures.freeMargin = figures.equity - figures.margin;
     previousLine_ = line_;
     previousTime_ = figures.time;
     return true;
+  }
+
+  // A row that reads but cannot be replayed: an equity, margin or free margin that no account has,
+  // or a time before the last row's.
+  void CheckFigures(const AccountFigures& figures, const std::string_view (&numbers)[3],
+                    std::vector<CsvProblem>& errors) const {
+    const auto beyond = [&](std::string_view name, std::string_view text, const char* expected) {
+      errors.push_back({line_, std::string(name) + " " + std::string(text) + " is no amount an account has (expected " +
+                                   expected + ")"});
+    };
+    if (!(figures.equity > 0.0)) {
+      errors.push_back({line_, "equity " + std::string(numbers[0]) + " is not above 0"});
+    } else if (figures.equity > kLargestAmount) {
+      beyond("equity", numbers[0], "above 0 and at most 1e12");
+    }
+    if (figures.margin < 0.0 || figures.margin > kLargestAmount) beyond("margin", numbers[1], "0 to 1e12");
+    if (std::fabs(figures.freeMargin) > kLargestAmount) beyond("free margin", numbers[2], "-1e12 to 1e12");
+    if (previousLine_ > 0 && figures.time < previousTime_) {
+      errors.push_back({line_, "time " + FormatTime(figures.time) + " is before the row of line " +
+                                   std::to_string(previousLine_) + " (" + FormatTime(previousTime_) + ")"});
+    }
   }
 
   std::unique_ptr<LineSource> lines_;

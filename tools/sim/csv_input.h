@@ -62,7 +62,10 @@ struct CsvTable {
 // Reads the whole text. Fields may be quoted ("" is a quote inside one), and so may a whole row.
 // Blank lines and lines starting with '#' are skipped silently; a row with the wrong number of
 // fields, a figure that is not a finite number, or a time that is not a time is skipped and
-// reported. A row earlier than the one before it, or with an equity not above 0, is an error.
+// reported (one that is not a number because of a decimal comma says how to read it). A row
+// earlier than the one before it, with an equity not above 0, or with an equity, margin or free
+// margin no account has (past a trillion, or a margin below 0) is an error. A tab-separated row
+// whose last field is empty has that field, as the same row between commas does.
 // Throws std::invalid_argument when there is no header line, the header lacks a time or an
 // equity column, or the day-first or month-first order of the dates cannot be told.
 CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping, const CsvFormat& format = {});

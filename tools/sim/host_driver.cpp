@@ -229,6 +229,25 @@ void StartGuard(Host& host, const AccountFigures& start) {
   host.Record(EventKind::Start, 0, start, {});
 }
 
+// One tick's figures to the guard at their time, and what the host does on its answer.
+void HandTick(Host& host, std::int64_t tick, const AccountFigures& figures, const Market& market) {
+  SetSimulatedTime(figures.time);
+  const int result = host.api.SetEquity(figures.equity, figures.margin, figures.freeMargin, 0);
+  // The guard ignores figures it cannot use; so does the host's own drawdown.
+  if (figures.equity > 0.0 && figures.equity - host.snapshot < host.carry.cycleDrawdown) {
+    host.carry.cycleDrawdown = figures.equity - host.snapshot;
+  }
+  if (result == ZT_STOP_LOSS_HIT || result == ZT_TAKE_PROFIT_HIT) {
+    host.CloseAll(result, tick, figures, market);
+  } else {
+    if (result == ZT_DRAWDOWN_STEP) {
+      host.Record(EventKind::DrawdownStep, tick, figures, Alert(host.api, 4));
+      host.RecordLevels(figures.time);
+    }
+    host.SendEmails(tick, figures);
+  }
+}
+
 }  // namespace
 
 HostRun RunHost(const Exports& api, const HostOptions& options, const Market& market,
@@ -262,21 +281,7 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
     const AccountFigures& figures = *next;
     ++tick;
     addPoint(figures.time, figures.equity);
-    SetSimulatedTime(figures.time);
-    const int result = api.SetEquity(figures.equity, figures.margin, figures.freeMargin, 0);
-    // The guard ignores figures it cannot use; so does the host's own drawdown.
-    if (figures.equity > 0.0 && figures.equity - host.snapshot < host.carry.cycleDrawdown) {
-      host.carry.cycleDrawdown = figures.equity - host.snapshot;
-    }
-    if (result == ZT_STOP_LOSS_HIT || result == ZT_TAKE_PROFIT_HIT) {
-      host.CloseAll(result, tick, figures, market);
-    } else {
-      if (result == ZT_DRAWDOWN_STEP) {
-        host.Record(EventKind::DrawdownStep, tick, figures, Alert(api, 4));
-        host.RecordLevels(figures.time);
-      }
-      host.SendEmails(tick, figures);
-    }
+    HandTick(host, tick, figures, market);
     if (progress && tick % kProgressEvery == 0) progress(tick);
   }
   host.run.ticks = tick;

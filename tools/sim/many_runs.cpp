@@ -246,12 +246,13 @@ int RunMany(const SimOptions& options, std::ostream& out, std::ostream& err) {
   if (outcome.pool.failed) return 1;
 
   std::vector<LadderRisk> all;
-  std::vector<std::vector<AccountRisk>> perRun = outcome.guarded;
   std::vector<std::string> names;
   std::vector<AccountRisk> unguarded;
   for (const std::optional<AccountRisk>& run : outcome.unguarded) unguarded.push_back(*run);
   all.push_back(SummedUp(kNoGuard, true, unguarded));
-  perRun.insert(perRun.begin(), unguarded);
+  // "No guard" first, then the ladders in their order.
+  std::vector<std::vector<AccountRisk>> perRun(1, unguarded);
+  perRun.insert(perRun.end(), outcome.guarded.begin(), outcome.guarded.end());
   names.emplace_back(kNoGuard);
   for (std::size_t i = 0; i < ladders.size(); ++i) {
     all.push_back(SummedUp(ladders[i].name, false, outcome.guarded[i]));

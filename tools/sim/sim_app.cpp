@@ -132,14 +132,17 @@ RunIdentity IdentityOf(const SimOptions& o) {
 std::optional<SimState> StateToContinue(const std::string& folder, const SimOptions& options) {
   const fs::path path = fs::path(folder) / kStateFile;
   const std::string anyway = " (--resume-anyway continues it all the same)";
-  if (!fs::exists(path)) {
+  std::error_code unlisted;
+  const bool there = fs::exists(path, unlisted);
+  if (unlisted) throw std::runtime_error("cannot read the folder " + folder + ": " + unlisted.message());
+  if (!there) {
     if (fs::exists(fs::path(folder) / "zentravo.ini") && !options.resumeAnyway) {
       throw std::runtime_error("the state folder " + folder + " holds a guard's files but no simulator state, " +
                                "so its input cannot be continued" + anyway);
     }
     return std::nullopt;
   }
-  std::optional<SimState> state = ParseSimState(tools::ReadWholeFile(path));
+  std::optional<SimState> state = ParseSimState(ReadStateFile(path.string()));
   if (!state) throw std::runtime_error(path.string() + " is not a state this program wrote");
   if (options.resumeAnyway) return state;
   if (state->running) {
@@ -254,6 +257,142 @@ void Connect(PositionMarket& positions, std::int64_t& ticksLeft, Market& market)
   market.unguardedEquity = [&] { return positions.UnguardedEquity(); };
 }
 
+// The input of one run, connected to the host as its market, and where it stands: a CSV history,
+// the price model's accounts or the random-walk account. The market's functions refer to the
+// feed's members, so a feed stays where it was connected.
+struct Feed {
+  std::unique_ptr<AccountModel> account;
+  std::unique_ptr<PositionMarket> positions;
+  std::unique_ptr<CsvRows> csv;
+  AccountFigures recorded{};       // the CSV row replayed last, as the history has it
+  CsvRowSource recordedSource{};
+  // A CSV run's close durations, drawn one close after another: a resumed run draws the next.
+  Prng closePrng{};
+  std::size_t firstRow = 0;
+  std::size_t row = 0;
+  std::int64_t ticksLeft = 0;
+  std::int64_t total = 0;
+  double unguarded = 0.0;  // the model's account without the guard
+  double offset = 0.0;     // the guarded account's equity less the recorded history's
+  Market market{};
+};
+
+// A CSV history replayed from the row after the one a resumed run stopped at.
+void ConnectHistory(Feed& feed, const SimOptions& options, const std::optional<SimState>& stored,
+                    SimResult& result) {
+  feed.csv = std::make_unique<CsvRows>(options.csvPath, ParseColumnMapping(options.columns), options.csvFormat);
+  const HistoryStart start = CheckHistory(*feed.csv, options, stored, result.stateFolder, result.csvProblems);
+  feed.firstRow = start.firstRow;
+  feed.total = start.total;
+  result.resumed = start.resumed;
+  // The history is the strategy's running result. After a close-all the strategy opens the
+  // same exposure again, so the history's later changes apply to the new, flat account: the
+  // guarded account runs the recorded equity less what its closes cost (offset).
+  if (stored) feed.offset = stored->csvOffset;
+  const auto guarded = [&offset = feed.offset](AccountFigures figures) {
+    figures.equity += offset;
+    figures.freeMargin += offset;
+    return figures;
+  };
+  feed.csv->Rewind();
+  for (std::size_t skipped = 0; skipped <= feed.firstRow; ++skipped) feed.csv->Next(feed.recorded, feed.recordedSource);
+  feed.market.start = guarded(feed.recorded);
+  feed.market.nextTick = [&feed, guarded]() -> std::optional<AccountFigures> {
+    if (StopRequested() || !feed.csv->Next(feed.recorded, feed.recordedSource)) return std::nullopt;
+    ++feed.row;
+    return guarded(feed.recorded);
+  };
+  const double closeCost = options.model.closeCost;
+  feed.market.closeAll = [&feed, closeCost](const AccountFigures& figures) {
+    feed.offset -= closeCost;
+    // The broker books what is left in whole cents, the amount the guard stores its snapshot in.
+    return CloseOutcome{WholeCents(figures.equity - closeCost), CloseDurationMs(feed.closePrng)};
+  };
+  feed.market.unguardedEquity = [&feed] { return feed.recorded.equity; };
+}
+
+// The price model's accounts, continued from the state folder's market when it holds one.
+void ConnectPositionMarket(Feed& feed, const SimOptions& options, const std::optional<SimState>& stored,
+                           const std::string& statePath, SimResult& result) {
+  // A price history is read through once before the guard sees a quote of it: a bad line stops
+  // the run here, and the run ends with the history.
+  const PriceHistoryOptions& history = PositionMarketFor(options).history;
+  const std::int64_t quotes = history.path.empty() ? 0 : CountHistoryQuotes(history);
+  feed.positions = std::make_unique<PositionMarket>(PositionMarketFor(options));
+  if (stored && !stored->market.empty()) {
+    if (!feed.positions->Parse(stored->market)) {
+      throw std::runtime_error(statePath + " holds no market this program wrote");
+    }
+    result.resumed = true;
+  }
+  feed.total = options.ticks;
+  if (quotes > 0) feed.total = feed.ticksLeft = std::min(options.ticks, quotes - 1 - feed.positions->prices().tick());
+  Connect(*feed.positions, feed.ticksLeft, feed.market);
+}
+
+// The random walk of the open trades' result, continued from the state folder's account.
+void ConnectAccountModel(Feed& feed, const SimOptions& options, const std::optional<SimState>& stored,
+                         const std::string& statePath, SimResult& result) {
+  feed.account = std::make_unique<AccountModel>(NewAccount(options.model));
+  if (stored && !stored->account.empty()) {
+    if (!ParseAccount(stored->account, *feed.account)) {
+      throw std::runtime_error(statePath + " holds no account this program wrote");
+    }
+    result.resumed = true;
+  }
+  feed.total = options.ticks;
+  feed.market.start = CurrentFigures(*feed.account);
+  // The same account without the guard sees the same market moves and never closes.
+  feed.unguarded = stored && result.resumed ? stored->unguarded : feed.market.start.equity;
+  feed.market.nextTick = [&feed]() -> std::optional<AccountFigures> {
+    if (feed.ticksLeft-- <= 0 || StopRequested()) return std::nullopt;
+    const double before = feed.account->floating;
+    const AccountFigures figures = NextTick(*feed.account);
+    feed.unguarded += feed.account->floating - before;
+    return figures;
+  };
+  feed.market.closeAll = [&feed](const AccountFigures&) { return CloseAll(*feed.account); };
+  feed.market.unguardedEquity = [&feed] { return feed.unguarded; };
+}
+
+// Where the input stands, with the host's memory of the cycle in hand, into statePath.
+void SaveState(SimState& state, const Feed& feed, const HostCarry& carry, bool running, const std::string& statePath) {
+  state.running = running;
+  if (feed.account) state.account = FormatAccount(*feed.account);
+  if (feed.positions) state.market = feed.positions->Format();
+  state.unguarded = feed.unguarded;
+  state.csvOffset = feed.offset;
+  state.host = carry;
+  if (feed.csv) {
+    state.closePrng = feed.closePrng;
+    state.csvRow = static_cast<std::int64_t>(feed.firstRow + feed.row);
+    state.csvLine = feed.recordedSource.line;
+    state.csvDigest = feed.recordedSource.digest;
+  }
+  ReplaceFile(statePath, FormatSimState(state));
+}
+
+// The host's run over the feed, with the risk figures watched beside it and the panel read at
+// the end; carry becomes the host's memory when the run stopped.
+void RunFeed(const LoadedGuard& guard, const SimOptions& options, Feed& feed, HostCarry& carry, SimResult& result) {
+  // The library reads the simulated clock until the panel is read: its title shows the time of
+  // the last tick.
+  const SimulatedClockScope clock(feed.market.start.time);
+  const StopOnSignal stop;
+  RiskWatch watch;
+  watch.Watch(feed.market);
+  {
+    ProgressBar bar(options.progress, feed.total);
+    result.run = RunHost(guard.api(), HostOptionsFor(options, carry), feed.market,
+                         [&bar](std::int64_t done) { bar.Update(done); });
+    carry = result.run.carry;
+  }
+  result.risk = watch.Figures(result.run, feed.positions.get(), feed.account.get(), feed.unguarded,
+                              options.model.closeCost);
+  result.interrupted = StopRequested();
+  result.dashboard = ReadDashboard(guard.api());
+}
+
 SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   SimResult result;
   result.stateFolder = folder;
@@ -264,131 +403,60 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
 
   SimState state;
   state.identity = IdentityOf(options);
-  std::unique_ptr<AccountModel> account;
-  std::unique_ptr<PositionMarket> positions;
-  std::unique_ptr<CsvRows> csv;
-  AccountFigures recorded{};       // the CSV row replayed last, as the history has it
-  CsvRowSource recordedSource{};
-  // A CSV run's close durations, drawn one close after another: a resumed run draws the next.
-  Prng closePrng = stored && stored->closePrng ? *stored->closePrng : SeedPrng(options.model.seed);
+  Feed feed;
+  feed.closePrng = stored && stored->closePrng ? *stored->closePrng : SeedPrng(options.model.seed);
   // The host's memory of the cycle in hand goes with the guard's files it belongs to.
   HostCarry carry = stored ? stored->host : HostCarry{};
-  std::size_t firstRow = 0;
-  std::size_t row = 0;
-  std::int64_t ticksLeft = options.ticks;
-  std::int64_t total = 0;
-  double unguarded = 0.0;  // the model's account without the guard
-  double offset = 0.0;     // the guarded account's equity less the recorded history's
-  Market market{};
-
+  feed.ticksLeft = options.ticks;
   if (!options.csvPath.empty()) {
-    csv = std::make_unique<CsvRows>(options.csvPath, ParseColumnMapping(options.columns), options.csvFormat);
-    const HistoryStart start = CheckHistory(*csv, options, stored, result.stateFolder, result.csvProblems);
-    firstRow = start.firstRow;
-    total = start.total;
-    result.resumed = start.resumed;
-    // The history is the strategy's running result. After a close-all the strategy opens the
-    // same exposure again, so the history's later changes apply to the new, flat account: the
-    // guarded account runs the recorded equity less what its closes cost (offset).
-    if (stored) offset = stored->csvOffset;
-    const auto guarded = [&offset](AccountFigures figures) {
-      figures.equity += offset;
-      figures.freeMargin += offset;
-      return figures;
-    };
-    csv->Rewind();
-    for (std::size_t skipped = 0; skipped <= firstRow; ++skipped) csv->Next(recorded, recordedSource);
-    market.start = guarded(recorded);
-    market.nextTick = [&, guarded]() -> std::optional<AccountFigures> {
-      if (StopRequested() || !csv->Next(recorded, recordedSource)) return std::nullopt;
-      ++row;
-      return guarded(recorded);
-    };
-    market.closeAll = [&](const AccountFigures& figures) {
-      offset -= options.model.closeCost;
-      // The broker books what is left in whole cents, the amount the guard stores its snapshot in.
-      return CloseOutcome{WholeCents(figures.equity - options.model.closeCost), CloseDurationMs(closePrng)};
-    };
-    market.unguardedEquity = [&] { return recorded.equity; };
+    ConnectHistory(feed, options, stored, result);
   } else if (options.market == MarketKind::Model) {
-    // A price history is read through once before the guard sees a quote of it: a bad line stops
-    // the run here, and the run ends with the history.
-    const PriceHistoryOptions& history = PositionMarketFor(options).history;
-    const std::int64_t quotes = history.path.empty() ? 0 : CountHistoryQuotes(history);
-    positions = std::make_unique<PositionMarket>(PositionMarketFor(options));
-    if (stored && !stored->market.empty()) {
-      if (!positions->Parse(stored->market)) throw std::runtime_error(statePath + " holds no market this program wrote");
-      result.resumed = true;
-    }
-    total = options.ticks;
-    if (quotes > 0) total = ticksLeft = std::min(options.ticks, quotes - 1 - positions->prices().tick());
-    Connect(*positions, ticksLeft, market);
+    ConnectPositionMarket(feed, options, stored, statePath, result);
   } else {
-    account = std::make_unique<AccountModel>(NewAccount(options.model));
-    if (stored && !stored->account.empty()) {
-      if (!ParseAccount(stored->account, *account)) {
-        throw std::runtime_error(statePath + " holds no account this program wrote");
-      }
-      result.resumed = true;
-    }
-    total = options.ticks;
-    market.start = CurrentFigures(*account);
-    // The same account without the guard sees the same market moves and never closes.
-    unguarded = stored && result.resumed ? stored->unguarded : market.start.equity;
-    market.nextTick = [&]() -> std::optional<AccountFigures> {
-      if (ticksLeft-- <= 0 || StopRequested()) return std::nullopt;
-      const double before = account->floating;
-      const AccountFigures figures = NextTick(*account);
-      unguarded += account->floating - before;
-      return figures;
-    };
-    market.closeAll = [&](const AccountFigures&) { return CloseAll(*account); };
-    market.unguardedEquity = [&] { return unguarded; };
+    ConnectAccountModel(feed, options, stored, statePath, result);
   }
 
   // Where the input stands, written before the first tick (a folder that cannot take it stops the
   // run before the guard changes anything) and again when the run stops.
-  const auto saveState = [&](bool running) {
-    state.running = running;
-    if (account) state.account = FormatAccount(*account);
-    if (positions) state.market = positions->Format();
-    state.unguarded = unguarded;
-    state.csvOffset = offset;
-    state.host = carry;
-    if (csv) {
-      state.closePrng = closePrng;
-      state.csvRow = static_cast<std::int64_t>(firstRow + row);
-      state.csvLine = recordedSource.line;
-      state.csvDigest = recordedSource.digest;
-    }
-    ReplaceFile(statePath, FormatSimState(state));
-  };
   try {
-    saveState(true);
+    SaveState(state, feed, carry, true, statePath);
   } catch (const std::runtime_error& error) {
     throw std::runtime_error("the state folder " + result.stateFolder + " cannot be written (" + error.what() +
                              "), so nothing was run");
   }
-  {
-    // The library reads the simulated clock until the panel is read: its title shows the time of
-    // the last tick.
-    const SimulatedClockScope clock(market.start.time);
-    const StopOnSignal stop;
-    RiskWatch watch;
-    watch.Watch(market);
-    {
-      ProgressBar bar(options.progress, total);
-      result.run = RunHost(guard.api(), HostOptionsFor(options, carry), market,
-                           [&bar](std::int64_t done) { bar.Update(done); });
-      carry = result.run.carry;
-    }
-    result.risk = watch.Figures(result.run, positions.get(), account.get(), unguarded, options.model.closeCost);
-    result.interrupted = StopRequested();
-    result.dashboard = ReadDashboard(guard.api());
-  }
+  RunFeed(guard, options, feed, carry, result);
   result.summary = Summarise(result.run);
-  saveState(false);
+  SaveState(state, feed, carry, false, statePath);
   return result;
+}
+
+// The report of a finished run: what ran on what, the log, the panel, the summary and the files
+// written.
+void PrintReport(const SimOptions& options, const SimResult& result, const std::string& title, std::ostream& out) {
+  // Paths of any length, folded so that the report fits a terminal kPageWidth columns wide.
+  const auto line = [&out](const std::string& text) { out << Folded(text, kPageWidth, "  ") << "\n"; };
+  line(title);
+  const std::string engine = options.library.empty() ? "engine linked in" : "library " + result.libraryCopy;
+  if (options.state.empty()) {
+    line(engine + ", no state folder kept (--state DIR keeps one to continue)");
+  } else {
+    line(engine + ", state folder " + result.stateFolder);
+  }
+  out << "\n";
+  if (!options.quiet) out << FormatLog(result.run, options.tail) << "\n";
+  out << "Dashboard\n" << FormatDashboard(result.dashboard) << "\n";
+  out << "Summary\n" << FormatSummary(result.summary, result.dashboard);
+  if (result.interrupted) {
+    out << "\n";
+    line("interrupted after " + std::to_string(result.run.ticks) + " ticks" +
+         (options.state.empty() ? std::string() : "; run again with --state " + result.stateFolder + " to continue"));
+  }
+  if (!options.chartPath.empty()) {
+    out << "\n";
+    line("chart written to " + options.chartPath);
+  }
+  if (!options.jsonPath.empty()) line("JSON written to " + options.jsonPath);
+  if (!options.logPath.empty()) line("full log written to " + options.logPath);
 }
 
 }  // namespace
@@ -425,30 +493,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     return 1;
   }
 
-  // Paths of any length, folded so that the report fits a terminal kPageWidth columns wide.
-  const auto line = [&out](const std::string& text) { out << Folded(text, kPageWidth, "  ") << "\n"; };
-  line(title);
-  const std::string engine = options.library.empty() ? "engine linked in" : "library " + result.libraryCopy;
-  if (options.state.empty()) {
-    line(engine + ", no state folder kept (--state DIR keeps one to continue)");
-  } else {
-    line(engine + ", state folder " + result.stateFolder);
-  }
-  out << "\n";
-  if (!options.quiet) out << FormatLog(result.run, options.tail) << "\n";
-  out << "Dashboard\n" << FormatDashboard(result.dashboard) << "\n";
-  out << "Summary\n" << FormatSummary(result.summary, result.dashboard);
-  if (result.interrupted) {
-    out << "\n";
-    line("interrupted after " + std::to_string(result.run.ticks) + " ticks" +
-         (options.state.empty() ? std::string() : "; run again with --state " + result.stateFolder + " to continue"));
-  }
-  if (!options.chartPath.empty()) {
-    out << "\n";
-    line("chart written to " + options.chartPath);
-  }
-  if (!options.jsonPath.empty()) line("JSON written to " + options.jsonPath);
-  if (!options.logPath.empty()) line("full log written to " + options.logPath);
+  PrintReport(options, result, title, out);
   return result.interrupted ? kInterruptedExit : 0;
 }
 

@@ -177,6 +177,20 @@ std::uint64_t Digest(std::string_view text, std::uint64_t from) {
   return hash;
 }
 
+std::string ReadStateFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
+  std::string text;
+  char buffer[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+  // A folder where the file should be opens, and fails at the first read.
+  const int error = std::ferror(file) != 0 ? errno : 0;
+  std::fclose(file);
+  if (error != 0) throw std::runtime_error("cannot read " + path + ": " + std::strerror(error));
+  return text;
+}
+
 void ReplaceFile(const std::string& path, const std::string& text) {
   const std::string temporary = path + ".tmp";
   {

@@ -52,6 +52,11 @@ std::string IdentityDifferences(const RunIdentity& stored, const RunIdentity& no
 constexpr std::uint64_t kDigestStart = 0xcbf29ce484222325ULL;
 std::uint64_t Digest(std::string_view text, std::uint64_t from = kDigestStart);
 
+// The text of the state file at path. Throws std::runtime_error naming the path and the system's
+// reason when it cannot be read (no permission, or a folder where the file should be): such a
+// file may well be a state this program wrote.
+std::string ReadStateFile(const std::string& path);
+
 // Writes text to path through a temporary file and a rename, so an interrupted write leaves the
 // old file. Throws std::runtime_error naming the path and the reason.
 void ReplaceFile(const std::string& path, const std::string& text);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -137,6 +138,64 @@ TEST(ParseAccountCsv, RowsBackInTimeOrWithoutEquityAreErrorsWithTheirLines) {
   EXPECT_EQ(table.errors[0].message, "time 2024.01.02 10:01 is before the row of line 3 (2024.01.02 10:02)");
   EXPECT_EQ(table.errors[1].line, 5);
   EXPECT_EQ(table.errors[1].message, "equity 0 is not above 0");
+}
+
+TEST(ParseAccountCsv, FiguresNoAccountHasAreRefusedWithTheirLines) {
+  const CsvTable table = ParseAccountCsv("time,equity,margin,free margin\n"
+                                         "2024.01.02 10:00,1000,100,900\n"
+                                         "2024.01.02 10:01,1e300,100,900\n"       // line 3
+                                         "2024.01.02 10:02,-5,100,-105\n"         // line 4
+                                         "2024.01.02 10:03,1000,-100,1100\n"      // line 5
+                                         "2024.01.02 10:04,1000,100,-1e300\n"     // line 6
+                                         "2024.01.02 10:05,inf,100,900\n"         // line 7: skipped
+                                         "2024.01.02 10:06,NaN,100,900\n"         // line 8: skipped
+                                         "2024.01.02 10:07,1000000000000,0,-1000000000000\n",
+                                         {});
+  struct Expected {
+    int line;
+    const char* message;
+  };
+  const Expected errors[] = {{3, "equity 1e300 is no amount an account has (expected above 0 and at most 1e12)"},
+                             {4, "equity -5 is not above 0"},
+                             {5, "margin -100 is no amount an account has (expected 0 to 1e12)"},
+                             {6, "free margin -1e300 is no amount an account has (expected -1e12 to 1e12)"}};
+  ASSERT_EQ(table.errors.size(), std::size(errors));
+  for (std::size_t i = 0; i < std::size(errors); ++i) {
+    EXPECT_EQ(table.errors[i].line, errors[i].line);
+    EXPECT_EQ(table.errors[i].message, errors[i].message);
+  }
+  ASSERT_EQ(table.problems.size(), 2u);
+  EXPECT_EQ(table.problems[0].line, 7);
+  EXPECT_EQ(table.problems[0].message, "equity \"inf\" is not a number");
+  EXPECT_EQ(table.problems[1].line, 8);
+  // A trillion is still an account's amount.
+  EXPECT_DOUBLE_EQ(table.rows.back().equity, 1e12);
+}
+
+TEST(ParseAccountCsv, ATabSeparatedRowEndingInAnEmptyFieldReadsAsWithCommas) {
+  const std::string commas = "time,equity,note\n2024.01.02 10:00,1000,\n2024.01.02 10:01,1001,\n"
+                             "2024.01.02 10:02,1002\n";
+  std::string tabs = commas;
+  std::replace(tabs.begin(), tabs.end(), ',', '\t');
+  const CsvTable withCommas = ParseAccountCsv(commas, {});
+  const CsvTable withTabs = ParseAccountCsv(tabs, {});
+  EXPECT_EQ(withTabs.delimiter, '\t');
+  ASSERT_EQ(withCommas.rows.size(), 2u);
+  ASSERT_EQ(withTabs.rows.size(), 2u);
+  EXPECT_DOUBLE_EQ(withTabs.rows[1].equity, 1001.0);
+  ASSERT_EQ(withTabs.problems.size(), 1u);
+  EXPECT_EQ(withTabs.problems[0].line, withCommas.problems.at(0).line);
+  EXPECT_EQ(withTabs.problems[0].message, withCommas.problems[0].message);
+}
+
+TEST(ParseAccountCsv, AQuotedDecimalCommaPointsToTheOption) {
+  const std::string text = "time,equity\n2024.01.02 10:00,\"1234,56\"\n";
+  const CsvTable plain = ParseAccountCsv(text, {});
+  ASSERT_EQ(plain.problems.size(), 1u);
+  EXPECT_EQ(plain.problems[0].message, "equity \"1234,56\" is not a number (for a decimal comma: --decimal comma)");
+  const CsvTable comma = ParseAccountCsv(text, {}, CsvFormat{DateOrder::Auto, DecimalMark::Comma});
+  ASSERT_EQ(comma.rows.size(), 1u);
+  EXPECT_DOUBLE_EQ(comma.rows[0].equity, 1234.56);
 }
 
 TEST(ParseAccountCsv, SkipsAndReportsBadRows) {

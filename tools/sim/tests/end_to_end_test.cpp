@@ -589,6 +589,41 @@ TEST(Program, AStateFolderThatCannotBeWrittenStopsTheRunBeforeTheFirstTick) {
   fs::permissions(state, fs::perms::owner_all);
 }
 
+TEST(Program, AStateThatCannotBeReadIsNamedWithTheSystemsReason) {
+  testing::TempFolder folder;
+  const std::string state = folder.File("state");
+  const std::string file = state + "/zt-sim-state.txt";
+  ASSERT_EQ(RunProgram("--config " + kDemo + " --state " + state + " --ticks 100", folder), 0);
+  const std::string saved = testing::ReadFile(file);
+  const auto refused = [&](const std::string& runAs, const std::string& expected) {
+    EXPECT_EQ(RunProgram(runAs + ZT_SIM_PROGRAM + " --config " + kDemo + " --state " + state + " --ticks 100",
+                         folder, false),
+              1);
+    const std::string err = testing::ReadFile(folder.File("err.txt"));
+    EXPECT_NE(err.find(expected), std::string::npos) << err;
+    EXPECT_EQ(err.find("is not a state"), std::string::npos) << err;
+  };
+  // A folder where the state file should be.
+  fs::remove(file);
+  fs::create_directory(file);
+  refused("", "cannot read " + file + ": Is a directory");
+  fs::remove(file);
+  testing::WriteFile(file, saved);
+  // Permissions do not bind root: the folder then belongs to an ordinary user who runs the program.
+  std::string runAs;
+  if (getuid() == 0) {
+    ASSERT_EQ(std::system(("chown -R nobody " + state).c_str()), 0);
+    runAs = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
+  }
+  fs::permissions(file, fs::perms::none);
+  refused(runAs, "cannot read " + file + ": Permission denied");
+  fs::permissions(state, fs::perms::none);
+  refused(runAs, "cannot read the folder " + state + ": Permission denied");
+  fs::permissions(state, fs::perms::owner_all);
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(testing::ReadFile(file), saved);
+}
+
 TEST(Program, OutputFoldersAreMadeAndAFailedRunLeavesNoFolder) {
   testing::TempFolder folder;
   ASSERT_EQ(RunProgram("--ticks 50 --state " + folder.File("state") + " --chart " + folder.File("a/b/chart.svg") +
