@@ -446,6 +446,13 @@ void PrintReport(const SimOptions& options, const SimResult& result, const std::
   if (!options.quiet) out << FormatLog(result.run, options.tail) << "\n";
   out << "Dashboard\n" << FormatDashboard(result.dashboard) << "\n";
   out << "Summary\n" << FormatSummary(result.summary, result.dashboard);
+  if (!options.csvPath.empty() || options.market == MarketKind::Walk) {
+    // Here the open trades' result moves the same whatever the guard did: the two columns can
+    // differ only by what the closes cost. A trader must not read a ladder's worth from them.
+    out << "\n";
+    line(std::string(options.csvPath.empty() ? "On the account model" : "On a recorded equity history") +
+         " a guard changes nothing but its closes' cost; try --market model.");
+  }
   if (result.interrupted) {
     out << "\n";
     line("interrupted after " + std::to_string(result.run.ticks) + " ticks" +

@@ -304,7 +304,8 @@ TEST(Program, RunsTheDemoAndWritesChartAndJson) {
     }
   }
   for (const char* part : {"earlier events)", "Dashboard", "Snaps / Avg / Med / Low DD", "Summary",
-                           "closes on take profit", "chart written to"}) {
+                           "closes on take profit", "chart written to",
+                           "On the account model a guard changes nothing but its closes' cost"}) {
     EXPECT_NE(out.find(part), std::string::npos) << part;
   }
   EXPECT_NE(out.find("guard against no guard                  with the guard  without\n"), std::string::npos);
