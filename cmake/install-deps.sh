@@ -10,7 +10,9 @@ native=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
         libcli11-dev nlohmann-json3-dev locales valgrind strace binutils
         # The panel's pictures: rsvg-convert makes the PNGs, drawn in Liberation Mono (Courier
         # New's metrics).
-        librsvg2-bin fonts-liberation)
+        librsvg2-bin fonts-liberation
+        # zt-sim's HTML reports are opened in Debian's Chromium (tools/sim/tests/browser).
+        chromium)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
          binutils-mingw-w64-x86-64 wine wine64 wine32:i386)
 # The i686 build (32-bit x86 Linux): the 32-bit C and C++ libraries, GoogleTest's sources to build
@@ -18,6 +20,9 @@ windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-
 i686=(g++-multilib googletest qemu-user-static)
 
 wanted=("${native[@]}")
+# Node and npm drive that Chromium. A machine that already has them (NodeSource's build, say)
+# keeps its own: Debian's would conflict with it.
+command -v node >/dev/null && command -v npm >/dev/null || wanted+=(nodejs npm)
 [ "$scope" = native ] || wanted+=("${windows[@]}" "${i686[@]}")
 
 # Installed means dpkg's own word for it, whatever the wanted state ("hold ok installed" is
@@ -46,6 +51,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   fi
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# The browser check's one npm package, playwright-core, at the version its lock file pins (it
+# downloads no browser of its own). Its output is shown only when it fails.
+browser_check="$(cd "$(dirname "$0")/.." && pwd)/tools/sim/tests/browser"
+if [ ! -d "$browser_check/node_modules/playwright-core" ]; then
+  if ! npm_log=$(npm ci --prefix "$browser_check" --no-audit --no-fund 2>&1); then
+    echo "$npm_log"
+    echo "npm ci in $browser_check failed"
+    exit 1
+  fi
 fi
 
 # A comma-decimal locale, so the tests can show that no text depends on the process locale.

@@ -24,6 +24,7 @@
 #include "ladder.h"
 #include "progress.h"
 #include "report.h"
+#include "report_description.h"
 #include "sim_options.h"
 #include "stop_signal.h"
 #include "text_helpers.h"
@@ -150,7 +151,7 @@ std::vector<std::string> LadderRunArguments(const std::vector<std::string>& argu
   // Options of the side-by-side run and outputs that would clash between runs, with their values.
   std::vector<std::string> out = WithoutOptions(
       arguments,
-      {"--ladder", "--ladders", "--jobs", "--json", "--chart", "--log", "--tail", "--take-profits",
+      {"--ladder", "--ladders", "--jobs", "--json", "--chart", "--report", "--log", "--tail", "--take-profits",
        "--drawdown-targets", "--increase-targets", "--stop-losses"},
       {"--quiet", "--no-progress", "--json-brief"});
   // Given on the command line, these win over a settings file.
@@ -396,13 +397,17 @@ PoolOutcome RunPooled(const SimOptions& options, const RunPool& pool) {
 int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) {
   const std::vector<NamedLadder>& ladders = options.ladders;
   std::vector<LadderFigures> figures(ladders.size());
+  std::vector<SampledCurves> curves(ladders.size());
   RunPool pool;
   pool.count = ladders.size();
   pool.name = [&](std::size_t i) { return ladders[i].name; };
   pool.arguments = [&](std::size_t i, const std::string& json) {
     return LadderRunArguments(options.arguments, ladders[i], json);
   };
-  pool.done = [&](std::size_t i, const std::string& json) { figures[i] = ReadLadderFigures(ladders[i].name, json); };
+  pool.done = [&](std::size_t i, const std::string& json) {
+    figures[i] = ReadLadderFigures(ladders[i].name, json);
+    if (!options.reportPath.empty()) curves[i] = ReadSampledCurves(json);
+  };
   const PoolOutcome outcome = RunPooled(options, pool);
   if (!outcome.notes.empty()) err << outcome.notes;
   err << outcome.failures;
@@ -411,14 +416,19 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
     return kInterruptedExit;
   }
   if (outcome.failed) return 1;
-  const std::string json = options.jsonPath.empty() ? std::string() : FormatLadderJson(figures, ladders);
+  const bool wantJson = !options.jsonPath.empty() || !options.reportPath.empty();
+  const std::string json = wantJson ? FormatLadderJson(figures, ladders) : std::string();
   const std::string input = !options.csvPath.empty()
                                 ? "CSV " + options.csvPath + " (" + std::to_string(figures.front().ticks + 1) + " rows)"
                                 : "seeded " + SeededMarketName(options) + " (seed " + std::to_string(options.model.seed) + ", " +
                                       std::to_string(figures.front().ticks) + " ticks)";
-  const std::string table = Folded(std::to_string(ladders.size()) + " ladders on a " + input, kPageWidth, "  ") +
-                            "\n\n" + FormatLadderTable(figures);
-  return ShowPoolResults(options.jsonPath, json, table, out, err);
+  const std::string heading = std::to_string(ladders.size()) + " ladders on a " + input;
+  const std::string table = Folded(heading, kPageWidth, "  ") + "\n\n" + FormatLadderTable(figures);
+  const int shown = ShowPoolResults(options.jsonPath, options.jsonPath.empty() ? std::string() : json, table, out, err);
+  if (shown != 0 || options.reportPath.empty()) return shown;
+  return WriteReportAndSay(options.reportPath, [&] {
+    return LaddersPage(DescribeRun(options, heading, input, ladders), json, curves);
+  }, out, err);
 }
 
 int ShowPoolResults(const std::string& jsonPath, const std::string& json, const std::string& table,

@@ -11,6 +11,8 @@
 
 #include "ladder_runs.h"
 #include "report.h"
+#include "report_curves.h"
+#include "report_description.h"
 #include "sim_options.h"
 #include "stop_signal.h"
 #include "text_helpers.h"
@@ -185,7 +187,17 @@ struct ManyOutcome {
   std::vector<std::vector<AccountRisk>> guarded;
   std::vector<std::optional<AccountRisk>> unguarded;
   PoolOutcome pool;
+  // For a report page: each run's equity at the same moments, no guard's first, then each ladder's.
+  std::vector<std::vector<std::vector<double>>> curves;  // [no guard, ladders...][run]
+  std::vector<std::int64_t> times;
 };
+
+// A run's sampled curves into the outcome: the ladder's own, and no guard's once per seed.
+void TakeCurves(ManyOutcome& outcome, std::size_t ladder, std::size_t run, const SampledCurves& curves) {
+  outcome.curves[ladder + 1][run] = curves.guarded;
+  if (outcome.curves[0][run].empty()) outcome.curves[0][run] = curves.unguarded;
+  if (outcome.times.empty()) outcome.times = curves.times;
+}
 
 // The twin account never sees a close, so every ladder's run of a seed must report the same one.
 void TakeUnguarded(std::optional<AccountRisk>& kept, const AccountRisk& reported, std::uint64_t seed) {
@@ -203,7 +215,10 @@ void TakeUnguarded(std::optional<AccountRisk>& kept, const AccountRisk& reported
 ManyOutcome RunAllSeeds(const SimOptions& options, const std::vector<NamedLadder>& ladders) {
   const std::size_t runs = static_cast<std::size_t>(options.runs);
   ManyOutcome outcome{std::vector<std::vector<AccountRisk>>(ladders.size(), std::vector<AccountRisk>(runs)),
-                      std::vector<std::optional<AccountRisk>>(runs), {}};
+                      std::vector<std::optional<AccountRisk>>(runs), {}, {}, {}};
+  if (!options.reportPath.empty()) {
+    outcome.curves.assign(ladders.size() + 1, std::vector<std::vector<double>>(runs));
+  }
   const std::vector<std::string> common = WithoutOptions(options.arguments, {"--runs", "--rank-by", "--seed"}, {});
   // Seed by seed, every ladder of a seed before the next: a run stopped early still compares
   // ladders on the same markets.
@@ -225,6 +240,7 @@ ManyOutcome RunAllSeeds(const SimOptions& options, const std::vector<NamedLadder
     const RunRisk risk = ReadRunRisk(json);
     outcome.guarded[ladderOf(job)][runOf(job)] = risk.guarded;
     TakeUnguarded(outcome.unguarded[runOf(job)], risk.unguarded, seedOf(job));
+    if (!outcome.curves.empty()) TakeCurves(outcome, ladderOf(job), runOf(job), ReadSampledCurves(json));
   };
   outcome.pool = RunPooled(options, pool);
   return outcome;
@@ -261,8 +277,17 @@ int RunMany(const SimOptions& options, std::ostream& out, std::ostream& err) {
   const RunsInput input{SeededMarketName(options), options.market == MarketKind::Walk, options.model.seed,
                         static_cast<std::size_t>(options.runs), options.ticks, options.rankBy};
   const std::vector<LadderRisk> ranked = Ranked(all, options.rankBy);
-  const std::string json = options.jsonPath.empty() ? std::string() : FormatRunsJson(input, ranked, perRun, names);
-  return ShowPoolResults(options.jsonPath, json, FormatRunsTable(input, ranked), out, err);
+  const bool wantJson = !options.jsonPath.empty() || !options.reportPath.empty();
+  const std::string json = wantJson ? FormatRunsJson(input, ranked, perRun, names) : std::string();
+  const int shown = ShowPoolResults(options.jsonPath, options.jsonPath.empty() ? std::string() : json,
+                                    FormatRunsTable(input, ranked), out, err);
+  if (shown != 0 || options.reportPath.empty()) return shown;
+  const std::string title = std::to_string(options.runs) + " runs of " + std::to_string(ladders.size()) +
+                            (ladders.size() == 1 ? " ladder" : " ladders") + " and no guard on a seeded " + input.market;
+  return WriteReportAndSay(options.reportPath, [&] {
+    return RunsPage(DescribeRun(options, title, "seeded " + input.market, ladders), json, names, outcome.curves,
+                    outcome.times);
+  }, out, err);
 }
 
 }  // namespace zt::sim

@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "report_curves.h"
 #include "risk_figures.h"
 #include "sim_time.h"
 #include "text_helpers.h"
@@ -490,6 +491,11 @@ void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Da
   if (risk != nullptr) {
     member("risk");
     out << RunRiskJson(*risk);
+  }
+  if (brief) {
+    // What a page comparing runs draws of this one: its curves at a few hundred moments.
+    member("curve");
+    out << text(SampledCurvesJson(SampleCurves(run)));
   }
   member("guard");
   out << text(GuardJson(run, panel));

@@ -17,6 +17,7 @@
 #include "sim_clock.h"
 #include "sim_state.h"
 #include "stop_signal.h"
+#include "report_description.h"
 #include "svg_chart.h"
 #include "text_helpers.h"
 
@@ -238,7 +239,7 @@ HistoryStart CheckHistory(CsvRows& csv, const SimOptions& options, const std::op
 // prints, so that a long run's memory stays flat.
 HostOptions HostOptionsFor(const SimOptions& options, const HostCarry& carry) {
   HostOptions host = options.host;
-  host.keepEverything = !options.logPath.empty() || !options.chartPath.empty() ||
+  host.keepEverything = !options.logPath.empty() || !options.chartPath.empty() || !options.reportPath.empty() ||
                         (!options.jsonPath.empty() && !options.jsonBrief) || (!options.quiet && options.tail == 0);
   host.lastEventsKept = options.quiet ? 0 : options.tail;
   host.carry = carry;
@@ -463,6 +464,7 @@ void PrintReport(const SimOptions& options, const SimResult& result, const std::
     line("chart written to " + options.chartPath);
   }
   if (!options.jsonPath.empty()) line("JSON written to " + options.jsonPath);
+  if (!options.reportPath.empty()) line("report written to " + options.reportPath);
   if (!options.logPath.empty()) line("full log written to " + options.logPath);
 }
 
@@ -495,6 +497,13 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
       return result.interrupted ? kInterruptedExit : 0;
     }
     if (!options.jsonPath.empty()) tools::WriteWholeFile(options.jsonPath, writeJson);
+    if (!options.reportPath.empty()) {
+      // The page reads its figures from the brief JSON, which the whole one only adds to.
+      const std::string json = FormatJson(result.run, result.summary, result.dashboard, ladder,
+                                          SettingsLines(options.inputs), true, &result.risk);
+      const RunDescription description = DescribeRun(options, title, InputDescription(options, result), {});
+      WriteReportPage(SingleRunPage(description, json, result.run, RenderChart(result.run, title)), options.reportPath);
+    }
   } catch (const std::exception& error) {
     err << "zt-sim: " << error.what() << "\n";
     return 1;

@@ -585,6 +585,10 @@ void AddOutputOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
                "Leave events and cycles out of the JSON (a long run keeps less)")
       ->group(output)->configurable(false);
   app.add_option("--chart", o.chartPath, "Write the equity chart as SVG")->group(output);
+  app.add_option("--report", o.reportPath,
+                 "Write the whole answer as one HTML page: what was run, the ladders' figures, their curves "
+                 "(one ladder, several, or --runs)")
+      ->group(output);
   app.add_flag("--no-progress", given.noProgress, "Never draw the progress bar")->group(output);
 }
 
@@ -662,7 +666,8 @@ PositionMarketOptions PositionMarketFor(const SimOptions& options) {
 
 std::vector<std::pair<std::string, std::string>> SettingsLines(const std::string& text) {
   // Nor is the engine: the linked-in one and a loaded zentravo.so decide alike.
-  const std::set<std::string> outputs = {"state", "tail", "quiet", "log", "json", "chart", "no-progress", "library"};
+  const std::set<std::string> outputs = {"state", "tail", "quiet", "log", "json", "chart", "report", "no-progress",
+                                         "library"};
   // A run's inputs name only the options of the market it ran: the walk's own, or the prices',
   // the positions' and the strategy's.
   const std::set<std::string> walkOnly = {"drift", "volatility", "margin", "close-cost"};

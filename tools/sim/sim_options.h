@@ -46,6 +46,7 @@ struct SimOptions {
   std::string jsonPath;              // "-" writes JSON to standard output instead of the report
   bool jsonBrief = false;            // the JSON without its events and cycles (the run keeps none for it)
   std::string chartPath;
+  std::string reportPath;            // the HTML page of the run, or of the ladders or runs compared
   std::string logPath;               // the whole log, whatever tail says
   bool progress = true;              // a progress bar when standard error is a terminal
   std::string inputs;                // every option's value, as a settings file writes them

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -11,11 +10,13 @@
 #include <tuple>
 #include <vector>
 
-#include "sim_time.h"
 #include "report.h"
+#include "svg_parts.h"
 
 namespace zt::sim {
 namespace {
+
+using namespace svg;
 
 // Page geometry in SVG user units (pixels at 100 % zoom).
 constexpr double kWidth = 1100;
@@ -28,10 +29,6 @@ constexpr double kPanelGap = 90;        // between the equity panel's x labels a
 constexpr double kEquityHeight = 380;
 constexpr double kDrawdownHeight = 150;
 constexpr double kBottom = 50;          // room for the lower panel's x labels and axis title
-constexpr double kFontSize = 12;
-constexpr double kCharWidth = 7.0;      // generous average advance of a 12 px sans-serif glyph
-constexpr double kLabelGap = 18;        // least free space between two tick labels
-constexpr double kTickLength = 5;
 
 const char* const kEquityColour = "#1f5fa8";
 const char* const kUnguardedColour = "#8a8a8a";
@@ -40,133 +37,6 @@ const char* const kTakeProfitColour = "#2e9e44";
 const char* const kDrawdownColour = "#e08a00";
 const char* const kStopLossColour = "#d0302b";
 const char* const kIncreaseColour = "#8a3ffc";
-const char* const kGridColour = "#e6e6e6";
-
-double TextWidth(const std::string& text) { return static_cast<double>(text.size()) * kCharWidth; }
-
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-std::string Num(double value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.1f", value);
-  return buffer;
-}
-
-std::string Text(double x, double y, const std::string& text, const char* anchor = "start",
-                 const std::string& extra = "") {
-  return "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" text-anchor=\"" + anchor + "\"" +
-         (extra.empty() ? "" : " " + extra) + ">" + Escape(text) + "</text>\n";
-}
-
-std::string Line(double x1, double y1, double x2, double y2, const std::string& style) {
-  return "<line x1=\"" + Num(x1) + "\" y1=\"" + Num(y1) + "\" x2=\"" + Num(x2) + "\" y2=\"" + Num(y2) +
-         "\" " + style + "/>\n";
-}
-
-// Tick label of an amount axis: as many decimals as the step needs.
-std::string AmountLabel(double value, double step) {
-  const int decimals = step >= 1.0 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, std::abs(value) < step * 1e-6 ? 0.0 : value);
-  return buffer;
-}
-
-struct Scale {
-  double from, to;      // data range
-  double start, end;    // pixel range
-  double operator()(double value) const {
-    return start + (value - from) / (to - from) * (end - start);
-  }
-};
-
-struct Box {
-  double left, top, right, bottom;
-};
-
-// Horizontal grid lines, tick marks and labels for an amount axis on the left of box.
-std::string AmountAxis(const Scale& y, const Box& box, double step, const std::string& title) {
-  std::string out = "<g class=\"axis\">\n";
-  const double first = std::ceil(y.from / step - 1e-9) * step;
-  for (double value = first; value <= y.to + step * 1e-9; value += step) {
-    const double py = y(value);
-    out += Line(box.left, py, box.right, py, std::string("stroke=\"") + kGridColour + "\"");
-    out += Line(box.left - kTickLength, py, box.left, py, "stroke=\"#333\"");
-    out += Text(box.left - kTickLength - 3, py + 4, AmountLabel(value, step), "end");
-  }
-  const double middle = (box.top + box.bottom) / 2;
-  out += Text(18, middle, title, "middle", "transform=\"rotate(-90 18 " + Num(middle) + ")\"");
-  return out + "</g>\n";
-}
-
-// The smallest step of a fixed ladder whose labels do not collide.
-struct TimeStep {
-  std::int64_t seconds;
-  bool dateOnly;   // labels are dates; otherwise clock times, with the date under each new day
-};
-
-std::string DateText(std::int64_t time) { return FormatTime(time).substr(0, 10); }
-std::string ClockText(std::int64_t time) { return FormatTime(time).substr(11, 5); }
-
-std::string TimeAxis(const Scale& x, const Box& box) {
-  static constexpr TimeStep kLadder[] = {
-      {60, false},      {120, false},     {300, false},     {600, false},      {900, false},
-      {1800, false},    {3600, false},    {7200, false},    {10800, false},    {21600, false},
-      {43200, false},   {86400, true},    {172800, true},   {604800, true},    {1209600, true},
-      {2592000, true},  {7776000, true},  {31536000, true}, {315360000, true}};
-  const double span = x.to - x.from;
-  const double pixels = box.right - box.left;
-  const bool manyDays = span > 86400;
-  TimeStep chosen = kLadder[std::size(kLadder) - 1];
-  for (const TimeStep& step : kLadder) {
-    const double labelWidth = TextWidth(step.dateOnly || manyDays ? "2024.01.02" : "00:00");
-    if (static_cast<double>(step.seconds) / span * pixels >= labelWidth + kLabelGap) {
-      chosen = step;
-      break;
-    }
-  }
-  std::string out = "<g class=\"axis\">\n";
-  const auto step = chosen.seconds;
-  const auto from = static_cast<std::int64_t>(std::ceil(x.from));
-  std::int64_t tick = (from + step - 1) / step * step;
-  if (from < 0) tick = from / step * step;
-  std::string lastDate;
-  for (; static_cast<double>(tick) <= x.to; tick += step) {
-    const double px = x(static_cast<double>(tick));
-    out += Line(px, box.top, px, box.bottom, std::string("stroke=\"") + kGridColour + "\"");
-    out += Line(px, box.bottom, px, box.bottom + kTickLength, "stroke=\"#333\"");
-    // A label centred on a tick near the page edge would be cut off: the tick stays unlabelled.
-    const double halfLabel = TextWidth(chosen.dateOnly || manyDays ? "2024.01.02" : "00:00") / 2;
-    if (px - halfLabel < 0 || px + halfLabel > kWidth) continue;
-    if (chosen.dateOnly) {
-      out += Text(px, box.bottom + 18, DateText(tick), "middle");
-      continue;
-    }
-    out += Text(px, box.bottom + 18, ClockText(tick), "middle");
-    if (DateText(tick) != lastDate) {
-      lastDate = DateText(tick);
-      out += Text(px, box.bottom + 32, lastDate, "middle", "fill=\"#666\"");
-    }
-  }
-  return out + "</g>\n";
-}
-
-std::string Frame(const Box& box) {
-  return "<rect x=\"" + Num(box.left) + "\" y=\"" + Num(box.top) + "\" width=\"" +
-         Num(box.right - box.left) + "\" height=\"" + Num(box.bottom - box.top) +
-         "\" fill=\"none\" stroke=\"#333\"/>\n";
-}
 
 // The equity curve thinned to at most the lowest and highest value per pixel column, in the
 // order they happened, so that no spike disappears.
@@ -433,12 +303,6 @@ std::string DocumentStart(double height, const std::string& title) {
   return svg;
 }
 
-std::string ClipTo(const std::string& id, const Box& box) {
-  return "<clipPath id=\"" + id + "\"><rect x=\"" + Num(box.left) + "\" y=\"" + Num(box.top) +
-         "\" width=\"" + Num(box.right - box.left) + "\" height=\"" + Num(box.bottom - box.top) +
-         "\"/></clipPath>\n";
-}
-
 // The guard's levels as step lines, drawn under the equity curve.
 std::string LevelLines(const HostRun& run, const Scale& x, const Scale& y, double endTime) {
   return Path("snapshot", LevelPath(run, &GuardLevels::snapshot, x, y, endTime), kSnapshotColour, 1.4, "") +
@@ -493,7 +357,7 @@ std::string EquityPanel(const HostRun& run, const Ranges& ranges, const Box& box
   const Scale y{ranges.low, ranges.high, box.bottom, box.top};
   const int wantedY = std::max(3, static_cast<int>(kEquityHeight / 45));
   std::string svg = AmountAxis(y, box, NiceStep(ranges.high - ranges.low, wantedY), "equity");
-  svg += TimeAxis(x, box);
+  svg += TimeAxis(x, box, kWidth);
   svg += ClipTo("equity-clip", box);
   svg += "<g clip-path=\"url(#equity-clip)\">\n";
   svg += LevelLines(run, x, y, ranges.t1);
