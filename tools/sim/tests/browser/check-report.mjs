@@ -171,6 +171,36 @@ function inspectPage({ slack, maxOverflowLines }) {
   return problems;
 }
 
+// Clicks every sortable heading once, as a reader comparing ladders would: the first click must
+// put the better figures first (the lower for a cost, the higher for a result) and leave the rows
+// without that figure last. Script errors a click raises are caught by openPage's listeners.
+async function sortEveryColumn(page) {
+  const problems = [];
+  for (const heading of await page.locator('table.figures th[data-column]').all()) {
+    await heading.click();
+    const problem = await heading.evaluate((th) => {
+      const name = th.textContent.trim();
+      const column = Number(th.dataset.column);
+      const rows = Array.from(th.closest('table').tBodies[0].rows);
+      const values = rows.map((row) => row.cells[column + 1].getAttribute('data-sort'));
+      const firstMissing = values.indexOf(null);
+      if (firstMissing >= 0 && values.slice(firstMissing).some((v) => v !== null)) {
+        return `sorting by "${name}" left a row without the figure among the others`;
+      }
+      const lowerFirst = th.dataset.better === 'lower';
+      const numbers = values.filter((v) => v !== null).map(Number);
+      for (let i = 1; i < numbers.length; ++i) {
+        if (lowerFirst ? numbers[i] < numbers[i - 1] : numbers[i] > numbers[i - 1]) {
+          return `sorting by "${name}" put ${numbers[i - 1]} before ${numbers[i]}`;
+        }
+      }
+      return null;
+    });
+    if (problem) problems.push(problem);
+  }
+  return problems;
+}
+
 async function main() {
   const options = readOptions();
   const pageUrl = pathToFileURL(options.page).href;
@@ -186,6 +216,7 @@ async function main() {
       }
       if (options.screenshotOnly) { await context.close(); break; }
       const found = await page.evaluate(inspectPage, { slack: EDGE_SLACK, maxOverflowLines: MAX_OVERFLOW_LINES });
+      if (index === 0) found.push(...await sortEveryColumn(page));
       for (const line of found) seen.push(`${width}px: ${line}`);
       await context.close();
       problems.push(...seen);
