@@ -21,6 +21,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "history_options.h"
 #include "ladder.h"
 #include "progress.h"
 #include "report.h"
@@ -412,11 +413,7 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
   }
   if (outcome.failed) return 1;
   const std::string json = options.jsonPath.empty() ? std::string() : FormatLadderJson(figures, ladders);
-  const std::string input = !options.csvPath.empty()
-                                ? "CSV " + options.csvPath + " (" + std::to_string(figures.front().ticks + 1) + " rows)"
-                                : "seeded " + SeededMarketName(options) + " (seed " + std::to_string(options.model.seed) + ", " +
-                                      std::to_string(figures.front().ticks) + " ticks)";
-  const std::string table = Folded(std::to_string(ladders.size()) + " ladders on a " + input, kPageWidth, "  ") +
+  const std::string table = Folded(std::to_string(ladders.size()) + " ladders on " + RunInputName(options, figures.front().ticks, false), kPageWidth, "  ") +
                             "\n\n" + FormatLadderTable(figures);
   return ShowPoolResults(options.jsonPath, json, table, out, err);
 }
