@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 
 #include "sim_state.h"
+#include "text_file.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -225,9 +225,7 @@ ColumnMapping ParseColumnMapping(std::string_view text) {
 namespace {
 
 // The lines of a text, each with its line feed (the fingerprint counts every byte), from memory or
-// from a file read a piece at a time. A file in UTF-16 (little-endian, with a byte-order mark) is
-// narrowed as it is read: figures and column names are plain ASCII, so its low bytes are the same
-// file in 8 bits.
+// from a file read a piece at a time (in UTF-8, or UTF-16 turned into UTF-8 as it is read).
 class LineSource {
  public:
   virtual ~LineSource() = default;
@@ -254,51 +252,13 @@ class TextLines final : public LineSource {
 
 class FileLines final : public LineSource {
  public:
-  explicit FileLines(const std::string& path) : in_(path, std::ios::binary) {
-    if (!in_) throw std::runtime_error("cannot read " + path);
-    char mark[2] = {};
-    in_.read(mark, 2);
-    wide_ = in_.gcount() == 2 && mark[0] == '\xFF' && mark[1] == '\xFE';
-    if (!wide_) buffer_.assign(mark, static_cast<std::size_t>(in_.gcount()));
+  explicit FileLines(const std::string& path) : file_(path) {
+    if (!file_.is_open()) throw std::runtime_error("cannot read " + path);
   }
-  bool Next(std::string_view& line) override {
-    std::size_t feed = buffer_.find('\n', at_);
-    while (feed == std::string::npos && Fill()) feed = buffer_.find('\n', at_);
-    if (at_ >= buffer_.size()) return false;
-    const std::size_t end = feed == std::string::npos ? buffer_.size() : feed + 1;
-    line = std::string_view(buffer_).substr(at_, end - at_);
-    at_ = end;
-    return true;
-  }
+  bool Next(std::string_view& line) override { return file_.Next(line); }
 
  private:
-  static constexpr std::size_t kPiece = std::size_t{1} << 18;
-
-  // Appends the next piece of the file after what is still unread; false at its end.
-  bool Fill() {
-    if (!in_) return false;
-    buffer_.erase(0, at_);
-    at_ = 0;
-    piece_.resize(kPiece);
-    in_.read(piece_.data(), static_cast<std::streamsize>(piece_.size()));
-    const auto got = static_cast<std::size_t>(in_.gcount());
-    if (!wide_) {
-      buffer_.append(piece_.data(), got);
-    } else {
-      // Bytes at even offsets of the file (after the mark) are the characters.
-      for (std::size_t i = 0; i < got; ++i, ++offset_) {
-        if (offset_ % 2 == 0) buffer_ += piece_[i];
-      }
-    }
-    return got > 0;
-  }
-
-  std::ifstream in_;
-  bool wide_ = false;
-  std::uint64_t offset_ = 0;  // of the next byte after the mark, in a wide file
-  std::string buffer_;
-  std::string piece_;
-  std::size_t at_ = 0;
+  TextFileLines file_;
 };
 
 using OpenLines = std::function<std::unique_ptr<LineSource>()>;

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <fstream>
 #include <stdexcept>
 
 #include "account_model.h"
 #include "price_history.h"
 #include "state_text.h"
+#include "text_file.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -82,15 +82,13 @@ std::string HeaderText(const std::vector<std::string>& fields) {
 }  // namespace
 
 DealHistory ReadDealHistory(const std::string& path, DecimalMark decimal) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw std::runtime_error("cannot read the deal history " + path);
+  TextFileLines file(path);
+  if (!file.is_open()) throw std::runtime_error("cannot read the deal history " + path);
   DealHistory history{path, {}, {}};
   char separator = 0;
   int number = 0;
-  for (std::string line; std::getline(file, line);) {
+  for (std::string line; file.NextLine(line);) {
     ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
     if (tools::Trimmed(line).empty() || line.front() == '#') continue;
     const DealLine at{path, number};
     if (separator == 0) {

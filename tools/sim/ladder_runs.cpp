@@ -21,6 +21,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "history_options.h"
 #include "ladder.h"
 #include "progress.h"
 #include "report.h"
@@ -418,11 +419,8 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
   if (outcome.failed) return 1;
   const bool wantJson = !options.jsonPath.empty() || !options.reportPath.empty();
   const std::string json = wantJson ? FormatLadderJson(figures, ladders) : std::string();
-  const std::string input = !options.csvPath.empty()
-                                ? "CSV " + options.csvPath + " (" + std::to_string(figures.front().ticks + 1) + " rows)"
-                                : "seeded " + SeededMarketName(options) + " (seed " + std::to_string(options.model.seed) + ", " +
-                                      std::to_string(figures.front().ticks) + " ticks)";
-  const std::string heading = std::to_string(ladders.size()) + " ladders on a " + input;
+  const std::string input = RunInputName(options, figures.front().ticks, false);
+  const std::string heading = std::to_string(ladders.size()) + " ladders on " + input;
   const std::string table = Folded(heading, kPageWidth, "  ") + "\n\n" + FormatLadderTable(figures);
   const int shown = ShowPoolResults(options.jsonPath, options.jsonPath.empty() ? std::string() : json, table, out, err);
   if (shown != 0 || options.reportPath.empty()) return shown;

@@ -17,7 +17,6 @@ using tools::Trimmed;
 
 constexpr double kHighestPrice = 1e9;      // no symbol quotes beyond this
 constexpr double kWidestSpread = 1e6;      // points
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr std::string_view kBarsTabHeader = "<DATE> <TIME> <OPEN> <HIGH> <LOW> <CLOSE> <TICKVOL> <VOL> <SPREAD>";
 constexpr std::string_view kTicksTabHeader = "<DATE> <TIME> <BID> <ASK> <LAST> <VOLUME> <FLAGS>";
 
@@ -124,14 +123,10 @@ bool ReadDateTime(std::string_view date, std::string_view time, std::int64_t& se
 }
 
 PriceHistoryReader::PriceHistoryReader(const PriceHistoryOptions& options)
-    : options_(options), file_(options.path, std::ios::binary) {
-  if (!file_) throw std::runtime_error("cannot read the price history " + options.path);
+    : options_(options), file_(options.path) {
+  if (!file_.is_open()) throw std::runtime_error("cannot read the price history " + options.path);
   std::string first;
   if (!NextLine(first)) throw std::runtime_error(options.path + " holds no prices");
-  if (first.rfind(kBom, 0) == 0) first.erase(0, kBom.size());
-  if (first.size() >= 2 && static_cast<unsigned char>(first[0]) == 0xFF && static_cast<unsigned char>(first[1]) == 0xFE) {
-    Refuse("text in UTF-8 or ASCII; this file is UTF-16 (save it again as UTF-8 or ANSI)");
-  }
   Recognise(first);
 }
 
@@ -175,9 +170,8 @@ bool PriceHistoryReader::NextLine(std::string& line) {
     line = held_;
     return true;
   }
-  while (std::getline(file_, line)) {
+  while (file_.NextLine(line)) {
     ++line_;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     if (!Trimmed(line).empty()) return true;
   }
   return false;

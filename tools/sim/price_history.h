@@ -15,7 +15,8 @@
 //   ticks-csv  a plain tick list, no header: 2024.01.02 00:00:00,1.10432,1.10440 (time, bid, ask;
 //              seconds and milliseconds may be left out)
 // Either separator reads in every shape (a tab file is the comma file with tabs), and an empty
-// last field (a separator at the end of each line) is no field. A UTF-8 byte-order mark is skipped.
+// last field (a separator at the end of each line) is no field. UTF-8 and UTF-16 (with its
+// byte-order mark, as the 64-bit terminal saves its exports) both read: text_file.h.
 //
 // A bar (bid prices, as terminals keep them) becomes four ticks at a quarter of the bar's length
 // apart: the open, then whichever of high and low is nearer the open (the high on a tie), the other
@@ -26,13 +27,13 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "csv_input.h"
 #include "price_model.h"
+#include "text_file.h"
 
 namespace zt::sim {
 
@@ -82,7 +83,7 @@ class PriceHistoryReader {
   double Price(const std::string& field, const char* what) const;
 
   PriceHistoryOptions options_;
-  std::ifstream file_;
+  TextFileLines file_;
   std::int64_t line_ = 0;
   std::string held_;                 // the first line, read to recognise the shape, not used yet
   bool holding_ = false;

@@ -43,19 +43,6 @@ std::string ThrowawayStateFolder() {
   return pattern;
 }
 
-std::string InputDescription(const SimOptions& options, const SimResult& result) {
-  if (!options.csvPath.empty()) {
-    return "CSV " + options.csvPath + " (" + std::to_string(result.run.ticks + 1) + " rows" +
-           (result.resumed ? ", resumed" : "") + ")";
-  }
-  if (const std::string history = HistoryDescription(options); !history.empty()) {
-    return history + " (" + std::to_string(result.run.ticks) + " ticks" + (result.resumed ? ", resumed" : "") + ")";
-  }
-  return std::string(result.resumed ? "resumed" : "seeded") + " " + SeededMarketName(options) + " (seed " +
-         std::to_string(options.model.seed) + ", " + std::to_string(result.run.ticks) + " ticks)";
-}
-
-
 // The first few problems, one "line N: ..." per line, and how many more there are.
 std::string Problems(const std::vector<CsvProblem>& problems) {
   std::string out;
@@ -484,7 +471,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     err << "zt-sim: skipped " << result.csvProblems.size() << " bad row(s) of " << options.csvPath << ":"
         << Problems(result.csvProblems) << "\n";
   }
-  const std::string title = "Zentravo guard on a " + InputDescription(options, result);
+  const std::string title = "Zentravo guard on " + RunInputName(options, result.run.ticks, result.resumed);
   try {
     if (!options.logPath.empty()) tools::WriteWholeFile(options.logPath, FormatLog(result.run, 0));
     if (!options.chartPath.empty()) WriteChart(result.run, title, options.chartPath);
@@ -501,7 +488,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
       // The page reads its figures from the brief JSON, which the whole one only adds to.
       const std::string json = FormatJson(result.run, result.summary, result.dashboard, ladder,
                                           SettingsLines(options.inputs), true, &result.risk);
-      const RunDescription description = DescribeRun(options, title, InputDescription(options, result), {});
+      const RunDescription description = DescribeRun(options, title, RunInputName(options, result.run.ticks, result.resumed), {});
       WriteReportPage(SingleRunPage(description, json, result.run, RenderChart(result.run, title)), options.reportPath);
     }
   } catch (const std::exception& error) {

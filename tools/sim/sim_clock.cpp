@@ -6,6 +6,8 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "clock_answer.h"
+
 namespace zt::sim {
 namespace {
 
@@ -38,16 +40,8 @@ SimulatedClockScope::~SimulatedClockScope() { simulating.store(false); }
 extern "C" {
 
 time_t time(time_t* out) noexcept {
-  time_t now = 0;
-  if (zt::sim::simulating.load(std::memory_order_relaxed)) {
-    now = static_cast<time_t>(zt::sim::simulatedTime.load(std::memory_order_relaxed));
-  } else {
-    timespec real{};
-    clock_gettime(CLOCK_REALTIME, &real);
-    now = real.tv_sec;
-  }
-  if (out != nullptr) *out = now;
-  return now;
+  return zt::tools::ClockAnswer(out, zt::sim::simulating.load(std::memory_order_relaxed),
+                                zt::sim::simulatedTime.load(std::memory_order_relaxed));
 }
 
 struct tm* localtime_r(const time_t* time, struct tm* out) noexcept {

@@ -76,7 +76,9 @@ constexpr const char* kFooter =
     "its time comes, floats with the prices and books its recorded profit at its close time. A close-all\n"
     "of the guard closes the trades open then at that price; they are not reopened, and later trades\n"
     "happen as recorded (an approximation: the trader might have traded otherwise). --write-bars FILE\n"
-    "writes the price model's bars (tools/sim/make-bar-history.sh makes the bundled sample).";
+    "writes the price model's bars (tools/sim/make-bar-history.sh makes the bundled sample). Every\n"
+    "history, deal and CSV file reads in UTF-8 or in UTF-16 (little- or big-endian) with a byte-order\n"
+    "mark, as the 64-bit terminal saves its exports; broken UTF-16 is refused with its line.";
 
 // What the command line gives that is no field of SimOptions as typed: the start time as text,
 // the ladders before they are read, and the progress bar's flag the other way round.
@@ -270,7 +272,11 @@ std::string ManyRunsMistake(const CLI::App& app, const SimOptions& o) {
   if (app.count("--rank-by") > 0 && o.runs == 0) return "--rank-by ranks the ladders of --runs: give --runs N";
   if (app.count("--runs") == 0) return {};
   if (o.runs < 1 || o.runs > 100000) return "--runs must be a whole number from 1 to 100000, not " + std::to_string(o.runs);
-  if (!o.csvPath.empty()) return "--runs needs seeded markets: a CSV history is one market";
+  // Every seed of a recorded history would replay the same market: the ladders compare on it
+  // side by side instead.
+  if (!o.csvPath.empty() || !o.positions.history.path.empty()) {
+    return "--runs needs seeded markets: a recorded history is one market; compare ladders on it with --ladder";
+  }
   for (const char* option : {"--state", "--chart", "--log"}) {
     if (app.count(option) > 0) return std::string(option) + " shows one run, so it is not taken with --runs";
   }
@@ -340,6 +346,13 @@ std::string CheckedValues(const CLI::App& app, const std::vector<std::string>& a
 
 // ---- The options, group by group, in the order --help and a written settings file show them ----
 
+// An option of group whose default --help shows beside it: most of the model's, the prices', the
+// strategies' and the account's options, which a trader tunes from their defaults.
+template <typename T>
+CLI::Option* Shown(CLI::App& app, const std::string& group, const std::string& name, T& value, const std::string& help) {
+  return app.add_option(name, value, help)->group(group)->capture_default_str();
+}
+
 void AddInputOptions(CLI::App& app, SimOptions& o) {
   const std::string input = "Input";
   app.add_option("--csv", o.csvPath, "Replay account figures from a CSV file (header names the columns)")
@@ -365,17 +378,15 @@ void AddInputOptions(CLI::App& app, SimOptions& o) {
 
 void AddModelOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
   const std::string model = "Account model (used without --csv)";
-  app.add_option("--seed", o.model.seed, "Seed of the random walk")->group(model)->capture_default_str();
-  app.add_option("--ticks", o.ticks, "Ticks to run")->group(model)->capture_default_str();
-  app.add_option("--balance", o.model.balance, "Starting balance")->group(model)->capture_default_str();
-  app.add_option("--drift", o.model.drift, "Mean change of the open trades' result per tick")->group(model)->capture_default_str();
-  app.add_option("--volatility", o.model.volatility, "Standard deviation of that change per tick")
-      ->group(model)->capture_default_str();
-  app.add_option("--margin", o.model.margin, "Margin the open trades hold")->group(model)->capture_default_str();
-  app.add_option("--close-cost", o.model.closeCost, "Spread and slippage paid on every close-all (CSV replays too)")
-      ->group(model)->capture_default_str();
-  app.add_option("--start", given.start, "Time of the first tick, UTC (YYYY.MM.DD HH:MM)")->group(model)->capture_default_str();
-  app.add_option("--tick-seconds", o.model.tickSeconds, "Seconds between ticks")->group(model)->capture_default_str();
+  Shown(app, model, "--seed", o.model.seed, "Seed of the random walk");
+  Shown(app, model, "--ticks", o.ticks, "Ticks to run");
+  Shown(app, model, "--balance", o.model.balance, "Starting balance");
+  Shown(app, model, "--drift", o.model.drift, "Mean change of the open trades' result per tick");
+  Shown(app, model, "--volatility", o.model.volatility, "Standard deviation of that change per tick");
+  Shown(app, model, "--margin", o.model.margin, "Margin the open trades hold");
+  Shown(app, model, "--close-cost", o.model.closeCost, "Spread and slippage paid on every close-all (CSV replays too)");
+  Shown(app, model, "--start", given.start, "Time of the first tick, UTC (YYYY.MM.DD HH:MM)");
+  Shown(app, model, "--tick-seconds", o.model.tickSeconds, "Seconds between ticks");
 }
 
 void AddPriceOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
@@ -386,25 +397,19 @@ void AddPriceOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
                  "with a strategy trading positions on it")
       ->group(group)->capture_default_str()->check(CLI::IsMember({"walk", "model"}));
   PriceModelOptions& p = o.positions.prices;
-  app.add_option("--price", p.startPrice, "Mid price at the first tick")->group(group)->capture_default_str();
-  app.add_option("--point", p.point, "The smallest price step")->group(group)->capture_default_str();
-  app.add_option("--spread", p.spreadPoints, "Ask - bid in calm trading, points (wider when busy)")
-      ->group(group)->capture_default_str();
-  app.add_option("--annual-volatility", p.annualVolatility, "Standard deviation of a trading year's log return")
-      ->group(group)->capture_default_str();
-  app.add_option("--vol-of-vol", p.volOfVol, "Standard deviation of the log volatility (busy and calm spells)")
-      ->group(group)->capture_default_str();
-  app.add_option("--vol-reversion-hours", p.volReversionHours, "Hours a busy or calm spell takes to fade")
-      ->group(group)->capture_default_str();
-  app.add_option("--tail-degrees", p.tailDegrees, "Student t degrees of freedom of the moves (fatter tails when low)")
-      ->group(group)->capture_default_str();
-  app.add_option("--weekend-gap", p.weekendGap, "Spread of the gap at the weekly open (Sunday 22:00 UTC), in tick moves")
-      ->group(group)->capture_default_str();
-  app.add_option("--news", given.news, "Daily release times HH:MM UTC, comma-separated (\"\": none)")
-      ->group(group)->capture_default_str();
-  app.add_option("--news-gap", p.newsGap, "Spread of the jump at a release, in tick moves")->group(group)->capture_default_str();
-  app.add_option("--news-vol-jump", p.newsVolJump, "Rise of the log volatility at a release")
-      ->group(group)->capture_default_str();
+  Shown(app, group, "--price", p.startPrice, "Mid price at the first tick");
+  Shown(app, group, "--point", p.point, "The smallest price step");
+  Shown(app, group, "--spread", p.spreadPoints, "Ask - bid in calm trading, points (wider when busy)");
+  Shown(app, group, "--annual-volatility", p.annualVolatility, "Standard deviation of a trading year's log return");
+  Shown(app, group, "--vol-of-vol", p.volOfVol, "Standard deviation of the log volatility (busy and calm spells)");
+  Shown(app, group, "--vol-reversion-hours", p.volReversionHours, "Hours a busy or calm spell takes to fade");
+  Shown(app, group, "--tail-degrees", p.tailDegrees,
+        "Student t degrees of freedom of the moves (fatter tails when low)");
+  Shown(app, group, "--weekend-gap", p.weekendGap,
+        "Spread of the gap at the weekly open (Sunday 22:00 UTC), in tick moves");
+  Shown(app, group, "--news", given.news, "Daily release times HH:MM UTC, comma-separated (\"\": none)");
+  Shown(app, group, "--news-gap", p.newsGap, "Spread of the jump at a release, in tick moves");
+  Shown(app, group, "--news-vol-jump", p.newsVolJump, "Rise of the log volatility at a release");
 }
 
 // The options that put recorded histories in place of the lab's models: a symbol's price history
@@ -430,23 +435,19 @@ void AddHistoryOptions(CLI::App& app, SimOptions& o) {
   app.add_option("--write-bars", o.writeBarsPath,
                  "Write --ticks ticks of the price model as history-centre bars (bars-csv) to FILE and stop")
       ->group(group)->configurable(false);
-  app.add_option("--bar-minutes", o.barMinutes, "Length of a bar --write-bars writes")
-      ->group(group)->capture_default_str()->configurable(false);
+  Shown(app, group, "--bar-minutes", o.barMinutes, "Length of a bar --write-bars writes")->configurable(false);
 }
 
 // The martingale's, the trend follower's and the random entries' own options, a group each.
 void AddStrategyRuleOptions(CLI::App& app, StrategyOptions& s, GivenTexts& given) {
   const std::string martingale = "Martingale (--strategy martingale)";
   MartingaleOptions& m = s.martingale;
-  app.add_option("--martingale-stop", m.stopPoints, "Points against its trade at which it closes at a loss")
-      ->group(martingale)->capture_default_str();
-  app.add_option("--martingale-take-profit", m.takeProfitPoints, "Points in its favour at which it closes at a gain")
-      ->group(martingale)->capture_default_str();
-  app.add_option("--martingale-lots", m.baseLots, "Lots of the first trade and of the one after a win")
-      ->group(martingale)->capture_default_str();
-  app.add_option("--martingale-multiplier", m.lotMultiplier, "The next trade's lots over a lost one's")
-      ->group(martingale)->capture_default_str();
-  app.add_option("--martingale-max-lots", m.maxLots, "Most lots a trade takes")->group(martingale)->capture_default_str();
+  Shown(app, martingale, "--martingale-stop", m.stopPoints, "Points against its trade at which it closes at a loss");
+  Shown(app, martingale, "--martingale-take-profit", m.takeProfitPoints,
+        "Points in its favour at which it closes at a gain");
+  Shown(app, martingale, "--martingale-lots", m.baseLots, "Lots of the first trade and of the one after a win");
+  Shown(app, martingale, "--martingale-multiplier", m.lotMultiplier, "The next trade's lots over a lost one's");
+  Shown(app, martingale, "--martingale-max-lots", m.maxLots, "Most lots a trade takes");
   app.add_option("--martingale-doublings", m.maxDoublings,
                  "Most multiplications in a row; a loss past them goes back to the first lots")
       ->group(martingale)->capture_default_str();
@@ -459,61 +460,52 @@ void AddStrategyRuleOptions(CLI::App& app, StrategyOptions& s, GivenTexts& given
   TrendOptions& t = s.trend;
   app.add_option("--trend-bar-minutes", t.barMinutes, "Minutes of a bar; a bar's close is the last mid price in it")
       ->group(trend)->capture_default_str();
-  app.add_option("--trend-fast", t.fastBars, "Bars of the fast average of closes")->group(trend)->capture_default_str();
+  Shown(app, trend, "--trend-fast", t.fastBars, "Bars of the fast average of closes");
   app.add_option("--trend-slow", t.slowBars,
                  "Bars of the slow average; when the fast one crosses it the position turns that way")
       ->group(trend)->capture_default_str();
-  app.add_option("--trend-lots", t.lots, "Lots of each position")->group(trend)->capture_default_str();
-  app.add_option("--trend-stop", t.stopPoints, "Points against the position at which it closes (out until the next cross)")
-      ->group(trend)->capture_default_str();
+  Shown(app, trend, "--trend-lots", t.lots, "Lots of each position");
+  Shown(app, trend, "--trend-stop", t.stopPoints,
+        "Points against the position at which it closes (out until the next cross)");
 
   const std::string random = "Random entries (--strategy random)";
   RandomOptions& r = s.random;
-  app.add_option("--random-chance", r.chancePerTick,
-                 "Chance per tick of a new position, buy or sell at even odds (drawn from --seed)")
-      ->group(random)->capture_default_str();
-  app.add_option("--random-lots", r.lots, "Lots of each position")->group(random)->capture_default_str();
-  app.add_option("--random-stop", r.stopPoints, "Points against a position at which it closes")
-      ->group(random)->capture_default_str();
-  app.add_option("--random-take-profit", r.takeProfitPoints, "Points in a position's favour at which it closes")
-      ->group(random)->capture_default_str();
-  app.add_option("--random-max-open", r.maxOpen, "Most positions open at once")->group(random)->capture_default_str();
+  Shown(app, random, "--random-chance", r.chancePerTick,
+                 "Chance per tick of a new position, buy or sell at even odds (drawn from --seed)");
+  Shown(app, random, "--random-lots", r.lots, "Lots of each position");
+  Shown(app, random, "--random-stop", r.stopPoints, "Points against a position at which it closes");
+  Shown(app, random, "--random-take-profit", r.takeProfitPoints, "Points in a position's favour at which it closes");
+  Shown(app, random, "--random-max-open", r.maxOpen, "Most positions open at once");
 }
 
 void AddPositionOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
   const std::string account = "Account of positions (--market model)";
   AccountTerms& t = o.positions.terms;
-  app.add_option("--contract-size", t.contractSize, "Units in one lot")->group(account)->capture_default_str();
-  app.add_option("--leverage", t.leverage, "Margin is a position's value over this")->group(account)->capture_default_str();
-  app.add_option("--commission", t.commissionPerLot, "Commission per lot and side (open, close)")
-      ->group(account)->capture_default_str();
-  app.add_option("--swap-long", t.swapLongPerLot, "Swap per lot and night of a buy (Wednesday books three)")
-      ->group(account)->capture_default_str();
-  app.add_option("--swap-short", t.swapShortPerLot, "Swap per lot and night of a sell")->group(account)->capture_default_str();
-  app.add_option("--stop-out", t.stopOutLevel, "Margin level %: the broker closes the largest loss at or below it")
-      ->group(account)->capture_default_str();
+  Shown(app, account, "--contract-size", t.contractSize, "Units in one lot");
+  Shown(app, account, "--leverage", t.leverage, "Margin is a position's value over this");
+  Shown(app, account, "--commission", t.commissionPerLot, "Commission per lot and side (open, close)");
+  Shown(app, account, "--swap-long", t.swapLongPerLot, "Swap per lot and night of a buy (Wednesday books three)");
+  Shown(app, account, "--swap-short", t.swapShortPerLot, "Swap per lot and night of a sell");
+  Shown(app, account, "--stop-out", t.stopOutLevel,
+        "Margin level %: the broker closes the largest loss at or below it");
 
   const std::string strategy = "Strategy (--market model)";
   StrategyOptions& s = o.positions.strategy;
-  app.add_option("--strategy", given.strategy,
+  Shown(app, strategy, "--strategy", given.strategy,
                  "What trades the account: grid (levels against the price, basket take profit), martingale "
                  "(one trade at a time, lots multiplied after a loss), trend (moving-average crosses) or "
                  "random (seeded entries). Each starts again from its base state after the guard's close-all")
-      ->group(strategy)->capture_default_str()->check(CLI::IsMember({"grid", "martingale", "trend", "random"}));
+      ->check(CLI::IsMember({"grid", "martingale", "trend", "random"}));
   GridOptions& g = s.grid;
-  app.add_option("--grid-step", g.stepPoints, "Points against the newest level before the next")
-      ->group(strategy)->capture_default_str();
-  app.add_option("--grid-lots", g.baseLots, "Lots of the first level")->group(strategy)->capture_default_str();
-  app.add_option("--grid-multiplier", g.lotMultiplier, "Each level's lots over the one before")
-      ->group(strategy)->capture_default_str();
-  app.add_option("--grid-levels", g.maxLevels, "Most levels a direction holds")->group(strategy)->capture_default_str();
-  app.add_option("--grid-directions", given.directions, "both, buy or sell")
-      ->group(strategy)->capture_default_str()->check(CLI::IsMember({"both", "buy", "sell"}));
-  app.add_option("--grid-take-profit", g.takeProfitPoints,
-                 "Points past a direction's average open price at which its basket closes")
-      ->group(strategy)->capture_default_str();
-  app.add_option("--reentry-delay", s.reentryDelay, "Seconds after the guard's close-all before trading again")
-      ->group(strategy)->capture_default_str();
+  Shown(app, strategy, "--grid-step", g.stepPoints, "Points against the newest level before the next");
+  Shown(app, strategy, "--grid-lots", g.baseLots, "Lots of the first level");
+  Shown(app, strategy, "--grid-multiplier", g.lotMultiplier, "Each level's lots over the one before");
+  Shown(app, strategy, "--grid-levels", g.maxLevels, "Most levels a direction holds");
+  Shown(app, strategy, "--grid-directions", given.directions, "both, buy or sell")
+      ->check(CLI::IsMember({"both", "buy", "sell"}));
+  Shown(app, strategy, "--grid-take-profit", g.takeProfitPoints,
+                 "Points past a direction's average open price at which its basket closes");
+  Shown(app, strategy, "--reentry-delay", s.reentryDelay, "Seconds after the guard's close-all before trading again");
   AddStrategyRuleOptions(app, s, given);
 }
 
@@ -523,12 +515,9 @@ void AddTargetOptions(CLI::App& app, SimOptions& o) {
       ->group(targets)->capture_default_str();
   app.add_option("--drawdown-targets", o.host.targets.drawdownTargets, "Drawdown-target sets, e.g. 20,40;25,50")
       ->group(targets)->capture_default_str();
-  app.add_option("--increase-targets", o.host.targets.increaseTargets, "Equity-increase targets (equity levels)")
-      ->group(targets)->capture_default_str();
-  app.add_option("--stop-losses", o.host.targets.stopLosses, "Stop-loss amounts, one per target set")
-      ->group(targets)->capture_default_str();
-  app.add_option("--initial-equity", o.host.initialEquity, "Initial equity to pass (0: the guard's stored one)")
-      ->group(targets)->capture_default_str();
+  Shown(app, targets, "--increase-targets", o.host.targets.increaseTargets, "Equity-increase targets (equity levels)");
+  Shown(app, targets, "--stop-losses", o.host.targets.stopLosses, "Stop-loss amounts, one per target set");
+  Shown(app, targets, "--initial-equity", o.host.initialEquity, "Initial equity to pass (0: the guard's stored one)");
 
   const std::string email = "E-mails (the host's own thresholds; 0 is off)";
   app.add_option("--email-equity", o.host.email.equityTarget, "E-mail when equity - snapshot reaches this")->group(email);
@@ -538,13 +527,10 @@ void AddTargetOptions(CLI::App& app, SimOptions& o) {
 
 void AddTerminalOptions(CLI::App& app, SimOptions& o) {
   const std::string terminal = "Terminal";
-  app.add_option("--host-tag", o.host.hostTag, "Host tag shown in the dashboard title (up to 19 characters)")
-      ->group(terminal)->capture_default_str();
-  app.add_option("--chart-title", o.host.frameTitle, "Chart window title the guard reads its symbol from")
-      ->group(terminal)->capture_default_str();
-  app.add_option("--terminal-title", o.host.mainTitle, "Terminal title: account number, server")
-      ->group(terminal)->capture_default_str();
-  app.add_option("--chart-handle", o.host.chartHandle, "Chart window handle")->group(terminal)->capture_default_str();
+  Shown(app, terminal, "--host-tag", o.host.hostTag, "Host tag shown in the dashboard title (up to 19 characters)");
+  Shown(app, terminal, "--chart-title", o.host.frameTitle, "Chart window title the guard reads its symbol from");
+  Shown(app, terminal, "--terminal-title", o.host.mainTitle, "Terminal title: account number, server");
+  Shown(app, terminal, "--chart-handle", o.host.chartHandle, "Chart window handle");
   app.add_option("--library", o.library,
                  "Drive this built zentravo.so through its exports, as a terminal does (default: the same engine "
                  "linked in, its files held in memory and written to the state folder at the end)")
@@ -569,7 +555,8 @@ void AddSideBySideOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
       ->group(side)->configurable(false)->capture_default_str();
   app.add_option("--runs", o.runs,
                  "Run every ladder and no guard on N seeded markets (seeds --seed, --seed + 1, ...) and "
-                 "rank them by figures over all the runs")
+                 "rank them by figures over all the runs (not with --csv or --history: a recorded history is one "
+                 "market)")
       ->group(side)->configurable(false);
   app.add_option("--rank-by", o.rankBy, "The column --runs ranks by")
       ->group(side)->configurable(false)->capture_default_str()->check(CLI::IsMember(RankKeys()));

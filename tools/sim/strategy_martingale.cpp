@@ -44,27 +44,16 @@ class Martingale final : public Strategy {
   }
 
   std::string Format(std::string_view prefix) const override {
-    std::string out;
-    PutSide(out, Key(prefix, "side"), side_);
-    PutField(out, Key(prefix, "lots"), lots_);
-    PutField(out, Key(prefix, "losses"), losses_);
-    held_.Put(out, prefix);
-    return out;
+    return FormatHolding(prefix, held_, Field("side", side_), Field("lots", lots_), Field("losses", losses_));
   }
 
   bool Parse(std::string_view text, std::string_view prefix) override {
-    Side side{};
-    double lots = 0.0;
-    int losses = 0;
-    SinglePosition held;
-    if (!TakeSide(text, Key(prefix, "side"), side) || !TakeField(text, Key(prefix, "lots"), lots) ||
-        !TakeField(text, Key(prefix, "losses"), losses) || !held.Take(text, prefix)) {
+    Martingale read(*this);
+    if (!ParseHolding(text, prefix, read.held_, Field("side", read.side_), Field("lots", read.lots_),
+                      Field("losses", read.losses_))) {
       return false;
     }
-    side_ = side;
-    lots_ = lots;
-    losses_ = losses;
-    held_ = held;
+    *this = read;
     return true;
   }
 

@@ -2,6 +2,8 @@
 #include "strategy_rooms.h"
 
 #include <algorithm>
+#include <charconv>
+#include <system_error>
 
 #include "state_text.h"
 
@@ -87,6 +89,39 @@ bool SinglePosition::Take(std::string_view text, std::string_view prefix) {
   }
   holding = held != 0;
   resumeAt = resume;
+  return true;
+}
+
+void PutCloses(std::string& out, std::string_view name, const std::vector<double>& closes) {
+  out += ' ';
+  out += name;
+  out += '=';
+  char buffer[64];
+  for (std::size_t i = 0; i < closes.size(); ++i) {
+    if (i > 0) out += '/';
+    out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, closes[i]).ptr);
+  }
+}
+
+bool TakeCloses(std::string_view text, std::string_view name, std::vector<double>& closes) {
+  std::string key(" ");
+  key += name;
+  key += '=';
+  const std::size_t at = text.find(key);
+  if (at == std::string_view::npos) return false;
+  const std::size_t start = at + key.size();
+  std::string_view value = text.substr(start, std::min(text.find(' ', start), text.size()) - start);
+  std::vector<double> read;
+  while (!value.empty()) {
+    double close = 0.0;
+    const auto result = std::from_chars(value.data(), value.data() + value.size(), close);
+    if (result.ec != std::errc()) return false;
+    read.push_back(close);
+    value.remove_prefix(static_cast<std::size_t>(result.ptr - value.data()));
+    if (!value.empty() && (value.front() != '/' || value.size() == 1)) return false;
+    if (!value.empty()) value.remove_prefix(1);
+  }
+  closes = std::move(read);
   return true;
 }
 

@@ -7,8 +7,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "account_model.h"
+#include "state_text.h"
 #include "strategies.h"
 
 namespace zt::sim::strategies {
@@ -59,5 +61,54 @@ struct SinglePosition {
   void Put(std::string& out, std::string_view prefix) const;
   bool Take(std::string_view text, std::string_view prefix);
 };
+
+// "1.10012/1.10020": bar closes as one field's value ("" for none), and back.
+void PutCloses(std::string& out, std::string_view name, const std::vector<double>& closes);
+bool TakeCloses(std::string_view text, std::string_view name, std::vector<double>& closes);
+
+// One field of a strategy's state: its name and the member it is written from and read into.
+template <typename T>
+struct StateField {
+  std::string_view name;
+  T& value;
+};
+template <typename T>
+StateField<T> Field(std::string_view name, T& value) {
+  return {name, value};
+}
+
+// The kinds of value a state field holds: a number, a side, bar closes.
+inline void PutValue(std::string& out, std::string_view name, Side side) { PutSide(out, name, side); }
+inline void PutValue(std::string& out, std::string_view name, const std::vector<double>& closes) {
+  PutCloses(out, name, closes);
+}
+template <typename T>
+void PutValue(std::string& out, std::string_view name, T number) {
+  PutField(out, name, number);
+}
+inline bool TakeValue(std::string_view text, std::string_view name, Side& side) { return TakeSide(text, name, side); }
+inline bool TakeValue(std::string_view text, std::string_view name, std::vector<double>& closes) {
+  return TakeCloses(text, name, closes);
+}
+template <typename T>
+bool TakeValue(std::string_view text, std::string_view name, T& number) {
+  return TakeField(text, name, number);
+}
+
+// A strategy that holds one position at a time writes its own fields, then what it holds, as the
+// fields prefix + name: one list of fields serves Format and Parse, so the two cannot drift apart.
+template <typename... T>
+std::string FormatHolding(std::string_view prefix, const SinglePosition& held, StateField<T>... fields) {
+  std::string out;
+  (PutValue(out, Key(prefix, fields.name), fields.value), ...);
+  held.Put(out, prefix);
+  return out;
+}
+// Reads them back; false at the first one text lacks (the fields before it may have been read,
+// so a strategy reads into a copy of itself).
+template <typename... T>
+bool ParseHolding(std::string_view text, std::string_view prefix, SinglePosition& held, StateField<T>... fields) {
+  return (TakeValue(text, Key(prefix, fields.name), fields.value) && ...) && held.Take(text, prefix);
+}
 
 }  // namespace zt::sim::strategies

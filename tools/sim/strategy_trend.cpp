@@ -1,6 +1,5 @@
 // The trend follower (TrendOptions in strategies.h says its rule).
 #include <algorithm>
-#include <charconv>
 #include <vector>
 
 #include "state_text.h"
@@ -8,40 +7,6 @@
 
 namespace zt::sim::strategies {
 namespace {
-
-// "1.10012/1.10020": the closes as one field's value ("" for none), and back.
-void PutCloses(std::string& out, std::string_view name, const std::vector<double>& closes) {
-  out += ' ';
-  out += name;
-  out += '=';
-  char buffer[64];
-  for (std::size_t i = 0; i < closes.size(); ++i) {
-    if (i > 0) out += '/';
-    out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, closes[i]).ptr);
-  }
-}
-
-bool TakeCloses(std::string_view text, std::string_view name, std::vector<double>& closes) {
-  std::string key(" ");
-  key += name;
-  key += '=';
-  const std::size_t at = text.find(key);
-  if (at == std::string_view::npos) return false;
-  const std::size_t start = at + key.size();
-  std::string_view value = text.substr(start, std::min(text.find(' ', start), text.size()) - start);
-  std::vector<double> read;
-  while (!value.empty()) {
-    double close = 0.0;
-    const auto result = std::from_chars(value.data(), value.data() + value.size(), close);
-    if (result.ec != std::errc()) return false;
-    read.push_back(close);
-    value.remove_prefix(static_cast<std::size_t>(result.ptr - value.data()));
-    if (!value.empty() && (value.front() != '/' || value.size() == 1)) return false;
-    if (!value.empty()) value.remove_prefix(1);
-  }
-  closes = std::move(read);
-  return true;
-}
 
 // What it remembers: the last slowBars bar closes and the bar in hand (the chart a restarted
 // expert advisor would find), the trend the averages last showed, the side it means to hold (none
@@ -78,22 +43,15 @@ class Trend final : public Strategy {
   }
 
   std::string Format(std::string_view prefix) const override {
-    std::string out;
-    PutCloses(out, Key(prefix, "closes"), closes_);
-    PutField(out, Key(prefix, "bar"), bar_);
-    PutField(out, Key(prefix, "barClose"), barClose_);
-    PutField(out, Key(prefix, "trend"), trend_);
-    PutField(out, Key(prefix, "want"), want_);
-    held_.Put(out, prefix);
-    return out;
+    return FormatHolding(prefix, held_, Field("closes", closes_), Field("bar", bar_), Field("barClose", barClose_),
+                         Field("trend", trend_), Field("want", want_));
   }
 
   bool Parse(std::string_view text, std::string_view prefix) override {
     Trend read(options_);
-    if (!TakeCloses(text, Key(prefix, "closes"), read.closes_) || !TakeField(text, Key(prefix, "bar"), read.bar_) ||
-        !TakeField(text, Key(prefix, "barClose"), read.barClose_) ||
-        !TakeField(text, Key(prefix, "trend"), read.trend_) || !TakeField(text, Key(prefix, "want"), read.want_) ||
-        !read.held_.Take(text, prefix) || read.closes_.size() > static_cast<std::size_t>(rule_.slowBars)) {
+    if (!ParseHolding(text, prefix, read.held_, Field("closes", read.closes_), Field("bar", read.bar_),
+                      Field("barClose", read.barClose_), Field("trend", read.trend_), Field("want", read.want_)) ||
+        read.closes_.size() > static_cast<std::size_t>(rule_.slowBars)) {
       return false;
     }
     *this = read;

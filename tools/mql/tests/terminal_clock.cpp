@@ -5,21 +5,14 @@
 // library's.
 #include <ctime>
 
+#include "clock_answer.h"
 #include "mql_double.h"
 
 extern "C" {
 
 time_t time(time_t* out) noexcept {
-    time_t now = 0;
-    if (mql::Terminal::current != nullptr) {
-        now = static_cast<time_t>(mql::Terminal::current->now());
-    } else {
-        timespec real{};
-        clock_gettime(CLOCK_REALTIME, &real);
-        now = real.tv_sec;
-    }
-    if (out != nullptr) *out = now;
-    return now;
+    const mql::Terminal* terminal = mql::Terminal::current;
+    return zt::tools::ClockAnswer(out, terminal != nullptr, terminal != nullptr ? terminal->now() : 0);
 }
 
 struct tm* localtime_r(const time_t* time, struct tm* out) noexcept { return gmtime_r(time, out); }

@@ -119,6 +119,26 @@ TEST(Ladders, EachLadderGivesTheFiguresOfItsRunAlone) {
   EXPECT_EQ(csv["withoutGuard"], csv["ladders"][1]["withoutGuard"]);
 }
 
+// The heading names the recorded history the ladders really ran on: no seed, the file and its kind.
+TEST(Ladders, TheHeadingNamesTheRecordedHistoryNotASeed) {
+  testing::TempFolder folder;
+  const std::string samples = std::string(ZT_SIM_SAMPLES) + "/../tools/sim/samples/";
+  const std::string ladders = " --ticks 400 --ladder 'a=60|||100' --ladder 'b=120|||250'";
+  const std::pair<std::string, std::string> headings[] = {
+      {"--history " + samples + "EURUSD_H1.csv --strategy trend",
+       "2 ladders on a trend strategy on the bar history EURUSD_H1.csv (400 ticks)"},
+      {"--history " + samples + "EURUSD_H1.csv --deals " + samples + "EURUSD_deals.csv",
+       "2 ladders on the deal list EURUSD_deals.csv over the bar history EURUSD_H1.csv (400 ticks)"},
+      {"--csv " + std::string(ZT_SIM_SAMPLES) + "/equity-history.csv",
+       "2 ladders on the equity history equity-history.csv (600 rows)"},
+  };
+  for (const auto& [input, heading] : headings) {
+    ASSERT_EQ(RunProgram(input + ladders, folder), 0) << testing::ReadFile(folder.File("err.txt"));
+    const std::string out = testing::ReadFile(folder.File("out.txt"));
+    EXPECT_EQ(out.substr(0, out.find('\n')), heading);
+  }
+}
+
 TEST(Ladders, MistakesAreNamedAndFailedRunsReported) {
   testing::TempFolder folder;
   testing::WriteFile(folder.File("ladders.txt"), "# two ladders\nok = 60|40|10250|150\n\nsilly=60|-40||150\n");

@@ -223,6 +223,17 @@ TEST(ManyRuns, OptionsThatCannotGoWithManyMarketsAreRefused) {
   EXPECT_NE(refusal({"--runs", "4", "--chart", "x.svg"}).find("--chart shows one run"), std::string::npos);
   EXPECT_NE(refusal({"--runs", "4", "--ladder", "no guard=50|||50"}).find("no guard"), std::string::npos);
   EXPECT_EQ(refusal({"--runs", "4", "--rank-by", "return-over-drawdown"}), "");
+  // A recorded history is one market however many seeds are asked for, with deals or without.
+  const std::string bars = std::string(ZT_SIM_SAMPLES) + "/../tools/sim/samples/EURUSD_H1.csv";
+  for (const std::vector<std::string>& input : {std::vector<std::string>{"--history", bars},
+                                                {"--csv", std::string(ZT_SIM_SAMPLES) + "/equity-history.csv"}}) {
+    std::vector<std::string> arguments = {"zt-sim", "--runs", "3"};
+    arguments.insert(arguments.end(), input.begin(), input.end());
+    std::ostringstream out, err;
+    EXPECT_EQ(ParseCommandLine(arguments, out, err).exitCode, 2) << input.front();
+    EXPECT_EQ(err.str(), "zt-sim: --runs needs seeded markets: a recorded history is one market; compare ladders "
+                         "on it with --ladder\n");
+  }
 }
 
 }  // namespace

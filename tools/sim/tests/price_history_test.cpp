@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "deal_history.h"
@@ -13,6 +15,7 @@
 #include "sim_app.h"
 #include "sim_test_support.h"
 #include "sim_time.h"
+#include "text_file.h"
 
 namespace zt::sim {
 namespace {
@@ -63,38 +66,48 @@ TEST(PriceHistory, EachShapeIsToldByItsFirstLineAndReadIntoQuotes) {
   EXPECT_EQ(format, HistoryFormat::BarsCsv);
   ASSERT_EQ(tabbed.size(), bars.size());
   for (std::size_t i = 0; i < bars.size(); ++i) ExpectQuote(tabbed[i], FormatTime(bars[i].time), bars[i].bid, bars[i].ask, "tabbed");
-  // The 64-bit terminal's bars: the spread in points from the file.
-  const std::vector<Quote> bars64 = ReadFileAs(
-      folder, "c.csv",
-      "<DATE>\t<TIME>\t<OPEN>\t<HIGH>\t<LOW>\t<CLOSE>\t<TICKVOL>\t<VOL>\t<SPREAD>\r\n"
-      "2024.01.02\t00:00:00\t1.10432\t1.10511\t1.10401\t1.10477\t1234\t0\t3\r\n"
-      "2024.01.02\t00:01:00\t1.10477\t1.10477\t1.10477\t1.10477\t1\t0\t5\r\n",
-      format);
-  EXPECT_EQ(format, HistoryFormat::BarsTab);
-  ASSERT_EQ(bars64.size(), 8u);
-  ExpectQuote(bars64[2], "2024.01.02 00:00", 1.10511, 1.10514, "a minute bar's third tick, spread 3");
-  EXPECT_EQ(bars64[2].time - bars64[0].time, 30);
-  ExpectQuote(bars64[4], "2024.01.02 00:01", 1.10477, 1.10482, "spread 5");
-  // The 64-bit terminal's ticks: a side left empty keeps its last value.
-  const std::vector<Quote> ticks64 = ReadFileAs(folder, "d.csv",
-                                                "<DATE>\t<TIME>\t<BID>\t<ASK>\t<LAST>\t<VOLUME>\t<FLAGS>\n"
-                                                "2024.01.02\t00:00:00.120\t1.10432\t1.10440\t\t\t6\n"
-                                                "2024.01.02\t00:00:00.480\t\t1.10445\t\t\t4\n"
-                                                "2024.01.02\t00:00:01.000\t1.10436\t\t\t\t2\n",
-                                                format);
-  EXPECT_EQ(format, HistoryFormat::TicksTab);
-  ASSERT_EQ(ticks64.size(), 3u);
-  ExpectQuote(ticks64[1], "2024.01.02 00:00", 1.10432, 1.10445, "ask changed alone");
-  ExpectQuote(ticks64[2], "2024.01.02 00:00", 1.10436, 1.10445, "bid changed alone");
-  EXPECT_EQ(ticks64[2].time - ticks64[0].time, 1);
-  // A plain tick list, with a decimal comma when told so.
-  const std::vector<Quote> ticks = ReadFileAs(
-      folder, "e.csv", "2024.01.02 00:00:05,\"1,10432\",\"1,10440\"\n2024.01.02 00:00:09,\"1,1043\",\"1,1044\"\n", format,
-      DecimalMark::Comma);
-  EXPECT_EQ(format, HistoryFormat::TicksCsv);
-  ASSERT_EQ(ticks.size(), 2u);
-  ExpectQuote(ticks[1], "2024.01.02 00:00", 1.1043, 1.1044, "decimal comma");
-  EXPECT_EQ(ticks[1].time % 60, 9);
+  // The 64-bit terminal's bars (the spread in points from the file) and ticks (a side left empty
+  // keeps its last value), and a plain tick list, with a decimal comma when told so.
+  struct Expected {
+    std::size_t index;
+    const char* minute;
+    std::int64_t second;  // of the minute
+    double bid, ask;
+    const char* what;
+  };
+  struct Shape {
+    const char* text;
+    DecimalMark decimal;
+    HistoryFormat format;
+    std::size_t quotes;
+    std::vector<Expected> expected;
+  };
+  const Shape shapes[] = {
+      {"<DATE>\t<TIME>\t<OPEN>\t<HIGH>\t<LOW>\t<CLOSE>\t<TICKVOL>\t<VOL>\t<SPREAD>\r\n"
+       "2024.01.02\t00:00:00\t1.10432\t1.10511\t1.10401\t1.10477\t1234\t0\t3\r\n"
+       "2024.01.02\t00:01:00\t1.10477\t1.10477\t1.10477\t1.10477\t1\t0\t5\r\n",
+       DecimalMark::Auto, HistoryFormat::BarsTab, 8,
+       {{2, "2024.01.02 00:00", 30, 1.10511, 1.10514, "a minute bar's third tick, spread 3"},
+        {4, "2024.01.02 00:01", 0, 1.10477, 1.10482, "spread 5"}}},
+      {"<DATE>\t<TIME>\t<BID>\t<ASK>\t<LAST>\t<VOLUME>\t<FLAGS>\n"
+       "2024.01.02\t00:00:00.120\t1.10432\t1.10440\t\t\t6\n"
+       "2024.01.02\t00:00:00.480\t\t1.10445\t\t\t4\n"
+       "2024.01.02\t00:00:01.000\t1.10436\t\t\t\t2\n",
+       DecimalMark::Auto, HistoryFormat::TicksTab, 3,
+       {{1, "2024.01.02 00:00", 0, 1.10432, 1.10445, "ask changed alone"},
+        {2, "2024.01.02 00:00", 1, 1.10436, 1.10445, "bid changed alone"}}},
+      {"2024.01.02 00:00:05,\"1,10432\",\"1,10440\"\n2024.01.02 00:00:09,\"1,1043\",\"1,1044\"\n", DecimalMark::Comma,
+       HistoryFormat::TicksCsv, 2, {{1, "2024.01.02 00:00", 9, 1.1043, 1.1044, "decimal comma"}}},
+  };
+  for (const Shape& shape : shapes) {
+    const std::vector<Quote> quotes = ReadFileAs(folder, "shape.csv", shape.text, format, shape.decimal);
+    EXPECT_EQ(format, shape.format) << shape.text;
+    ASSERT_EQ(quotes.size(), shape.quotes) << shape.text;
+    for (const Expected& e : shape.expected) {
+      ExpectQuote(quotes[e.index], e.minute, e.bid, e.ask, e.what);
+      EXPECT_EQ(quotes[e.index].time % 60, e.second) << e.what;
+    }
+  }
 }
 
 TEST(PriceHistory, ABadLineIsRefusedWithItsNumberAndWhatWasExpected) {
@@ -148,6 +161,62 @@ TEST(PriceHistory, ABadLineIsRefusedWithItsNumberAndWhatWasExpected) {
     } catch (const std::runtime_error& error) {
       EXPECT_NE(std::string(error.what()).find(folder.File("deals.csv") + " " + c.said), std::string::npos)
           << error.what() << "\nwanted: " << c.said;
+    }
+  }
+}
+
+// The bytes of units in UTF-16 after its byte-order mark, little- or big-endian.
+std::string Utf16(std::u16string_view units, bool little) {
+  std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
+  for (const char16_t unit : units) {
+    const auto low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+    bytes += little ? std::string{low, high} : std::string{high, low};
+  }
+  return bytes;
+}
+
+// The 64-bit terminal saves its exports in UTF-16: each byte order reads as the same text in UTF-8
+// (bars into the same quotes), and broken UTF-16 is refused with its line.
+TEST(TextFile, Utf16ReadsAsItsUtf8TwinAndBrokenUtf16IsRefused) {
+  testing::TempFolder folder;
+  const std::string bars = "2024.01.02,00:00,1.1,1.2,1.0,1.1,1\r\n2024.01.02,01:00,1.1,1.15,1.05,1.12,1\r\n";
+  const std::string beyondAscii = "# 1,10 \xE2\x82\xAC \xF0\x9F\x98\x80\n";  // a euro sign, an emoji
+  const std::pair<std::u16string, std::string> twins[] = {
+      {std::u16string(bars.begin(), bars.end()), bars}, {u"# 1,10 \u20AC \U0001F600\n", beyondAscii}};
+  HistoryFormat format{};
+  const std::vector<Quote> narrow = ReadFileAs(folder, "bars.csv", bars, format);
+  for (const bool little : {true, false}) {
+    for (const auto& [wide, utf8] : twins) {
+      testing::WriteFile(folder.File("wide.csv"), Utf16(wide, little));
+      TextFileLines lines(folder.File("wide.csv"));
+      std::string read;
+      for (std::string_view line; lines.Next(line);) read += line;
+      EXPECT_EQ(read, utf8) << (little ? "little" : "big") << "-endian";
+    }
+    const std::vector<Quote> quotes = ReadFileAs(folder, "wide.csv", Utf16(twins[0].first, little), format);
+    ASSERT_EQ(quotes.size(), narrow.size());
+    for (std::size_t i = 0; i < quotes.size(); ++i) {
+      ExpectQuote(quotes[i], FormatTime(narrow[i].time), narrow[i].bid, narrow[i].ask, std::to_string(i));
+    }
+  }
+  const std::u16string row = std::u16string(bars.begin(), bars.begin() + 36);  // the first row and its feed
+  const std::pair<std::string, std::string> broken[] = {
+      {Utf16(row, true) + "2", "line 2: expected UTF-16 text, whole pairs of bytes"},
+      {Utf16(row + char16_t{0xD83D}, false), "line 2: expected UTF-16 text, a low surrogate after the high "
+                                             "surrogate D83D, not the file's end"},
+      {Utf16(row + char16_t{0xD83D} + u"2", true), "line 2: expected UTF-16 text, a low surrogate (DC00 to DFFF) "
+                                                   "after the high surrogate D83D, not 0032"},
+      {Utf16(char16_t{0xDE00} + row, true), "line 1: expected UTF-16 text, no low surrogate DE00 without"},
+  };
+  for (const auto& [bytes, said] : broken) {
+    testing::WriteFile(folder.File("broken.csv"), bytes);
+    PriceHistoryOptions options;
+    options.path = folder.File("broken.csv");
+    try {
+      CountHistoryQuotes(options);
+      ADD_FAILURE() << "read without a word: " << said;
+    } catch (const std::runtime_error& error) {
+      EXPECT_NE(std::string(error.what()).find(options.path + " " + said), std::string::npos) << error.what();
     }
   }
 }
