@@ -68,6 +68,11 @@ const Quote& NextQuote(PriceModel& model) {
   // shocks sized so that its spread stays volOfVol whatever the tick length.
   const double pull = std::min(1.0, static_cast<double>(o.tickSeconds) / (o.volReversionHours * 3600.0));
   model.logVol = model.logVol * (1.0 - pull) + o.volOfVol * std::sqrt(pull * (2.0 - pull)) * NextNormal(model.prng);
+  // The tick's moves, its gaps among them, are sized by the volatility the market had before the
+  // tick: a release's jump in volatility makes the ticks after it busy, not its own gap (applied to
+  // the gap as well, it multiplied the gap by e^newsVolJump on top and a routine release could move
+  // EURUSD by a tenth of its price).
+  const double volatility = OrdinaryTickVolatility(o) * std::exp(model.logVol);
   double moves = NextStudentT(model.prng, o.tailDegrees);
   // Over a closed weekend the world went on: the price opens where the news of two days left it.
   if (time - from > o.tickSeconds) moves += o.weekendGap * NextStudentT(model.prng, o.tailDegrees);
@@ -76,7 +81,7 @@ const Quote& NextQuote(PriceModel& model) {
     moves += o.newsGap * NextStudentT(model.prng, o.tailDegrees);
     model.logVol += o.newsVolJump;  // the market stays busy for a while after a release
   }
-  model.mid *= std::exp(OrdinaryTickVolatility(o) * std::exp(model.logVol) * moves);
+  model.mid *= std::exp(volatility * moves);
   ++model.tick;
   model.quote = QuoteAround(model, time);
   return model.quote;

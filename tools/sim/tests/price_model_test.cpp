@@ -136,6 +136,17 @@ TEST(PriceModel, MovesHaveFatTailsAndBusySpellsAndTheOpensAndReleasesJump) {
   EXPECT_GT(MedianSize(moves.opens), 8.0 * MedianSize(moves.ordinary));
   EXPECT_GT(MedianSize(moves.releases), 5.0 * MedianSize(moves.ordinary));
 
+  // A release's jump in volatility makes the ticks after it busy; its own gap is sized by the
+  // volatility before it (else a routine release could move the price by a tenth).
+  PriceModelOptions quiet = Options(3), jumpy = Options(3);
+  quiet.newsVolJump = 0.0;
+  jumpy.newsVolJump = 3.0;
+  PriceModel before = NewPriceModel(quiet), after = NewPriceModel(jumpy);
+  const Moves quietMoves = MovesOver(before, 4000), jumpyMoves = MovesOver(after, 4000);
+  ASSERT_FALSE(quietMoves.releases.empty());
+  EXPECT_DOUBLE_EQ(quietMoves.releases.front(), jumpyMoves.releases.front());
+  EXPECT_GT(MedianSize(jumpyMoves.ordinary), MedianSize(quietMoves.ordinary));
+
   // Without the random scale, the busy spells, the gaps and the releases the moves are normal.
   options.tailDegrees = 1e6;
   options.volOfVol = 0.0;
