@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -613,6 +614,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
       return {std::nullopt, 2};
     }
     o.inputs = app.config_to_str(true, false);
+    if (!o.positions.history.path.empty()) {
+      // A recorded price history runs the model's account of positions, to the history's end
+      // unless --ticks says fewer: the settings say what ran, not the defaults.
+      o.inputs = std::regex_replace(o.inputs, std::regex("(^|\n)market=[^\n]*"), "$1market=\"model\"");
+      if (app.count("--ticks") == 0) o.inputs = std::regex_replace(o.inputs, std::regex("(^|\n)ticks=[^\n]*\n"), "$1");
+    }
   } catch (const CLI::CallForHelp&) {
     out << app.help();
     return {std::nullopt, 0};
@@ -674,8 +681,9 @@ std::vector<std::pair<std::string, std::string>> SettingsLines(const std::string
     if (equals == std::string::npos || line.front() == '#' || outputs.count(line.substr(0, equals)) > 0) continue;
     lines.emplace_back(line.substr(0, equals), tools::Unquoted(std::string_view(line).substr(equals + 1)));
   }
+  // A recorded price history is the prices of the model's account of positions, whatever --market says.
   const bool model = std::any_of(lines.begin(), lines.end(), [](const auto& line) {
-    return line.first == "market" && line.second == "model";
+    return (line.first == "market" && line.second == "model") || (line.first == "history" && !line.second.empty());
   });
   std::erase_if(lines, [&](const auto& line) { return (model ? walkOnly : modelOnly).count(line.first) > 0; });
   return lines;
