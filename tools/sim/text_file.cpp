@@ -59,8 +59,8 @@ void TextFileLines::Append(char32_t code) {
 void TextFileLines::DecodeUtf16(std::string_view bytes) {
   const bool little = encoding_ == Encoding::Utf16Le;
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const auto first = static_cast<unsigned char>(bytes[i]);
-    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    const char32_t first = static_cast<unsigned char>(bytes[i]);
+    const char32_t second = static_cast<unsigned char>(bytes[i + 1]);
     const char32_t unit = little ? first | (second << 8) : (first << 8) | second;
     const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
     if (high_ != 0) {
