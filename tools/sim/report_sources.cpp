@@ -56,6 +56,20 @@ CurveLine Line(std::string name, std::vector<double> values) {
   return CurveLine{std::move(name), std::move(values), {}, {}};
 }
 
+constexpr const char* kOneMarket = "One market is one story: a ladder that looks good on it may lose most on the "
+                                   "next. --runs N tries every ladder on N seeded markets.";
+
+// How every kind of page begins: its heading, what was run, the ladders, and what the input
+// cannot say.
+ReportPage PageOf(const RunDescription& d) {
+  ReportPage page;
+  page.title = d.title;
+  page.facts = RunFacts(d);
+  page.ladders = d.ladders;
+  page.notes = d.notes;
+  return page;
+}
+
 }  // namespace
 
 std::vector<PageFact> RunFacts(const RunDescription& d) {
@@ -105,10 +119,7 @@ ReportPage SingleRunPage(const RunDescription& d, const std::string& runJson, co
       Column("", "costs", "/risk/{row}/costs/total", FigureUnit::Cents, Better::Lower),
       Column("", "open at end", "/risk/{row}/openResult", FigureUnit::Cents, Better::None)};
   const std::string name = d.ladders.empty() ? "ladder" : d.ladders.front().label;
-  ReportPage page;
-  page.title = d.title;
-  page.facts = RunFacts(d);
-  page.ladders = d.ladders;
+  ReportPage page = PageOf(d);
   page.tables.push_back(TableFromJson("The guard against no guard", json,
                                       {{kNoGuard, 0, "withoutGuard"}, {name, 1, "withGuard"}}, columns));
   const SampledCurves curves = SampleCurves(run, 2 * kSampledMoments);
@@ -121,9 +132,7 @@ ReportPage SingleRunPage(const RunDescription& d, const std::string& runJson, co
   if (const std::size_t at = page.runChart.find("<path id=\"equity\""); at != std::string::npos) {
     page.runChart.insert(at + 5, " data-series=\"" + svg::Escape(name) + "\"");
   }
-  page.notes = d.notes;
-  page.notes.push_back("One market is one story: a ladder that looks good on it may lose most on the next. "
-                       "--runs N tries every ladder on N seeded markets.");
+  page.notes.push_back(kOneMarket);
   return page;
 }
 
@@ -146,28 +155,19 @@ ReportPage LaddersPage(const RunDescription& d, const std::string& laddersJson,
   for (std::size_t i = 0; i < 2; ++i) guarded[i].pointer = "/withGuard" + guarded[i].pointer;
   const Json& ladders = json.at("ladders");
   const bool shared = json.contains("withoutGuard");
-  std::vector<FigureRow> rows;
-  std::vector<PageRow> all;
-  if (shared) rows.push_back({kNoGuard, 0, "/withoutGuard"});
-  PageTable table = TableFromJson("The ladders on one market", json, rows, {columns[0], columns[1]});
-  for (PageRow& row : table.rows) row.cells.resize(columns.size());  // no guard closes nothing
-  table.columns = columns;
+  // No guard's row reads the same columns under "withoutGuard", where only the first two stand.
+  PageTable table{"The ladders on one market", columns, {}};
+  const auto add = [&](const FigureRow& row, const std::vector<FigureColumn>& set) {
+    table.rows.push_back(TableFromJson("", json, {row}, set).rows.front());
+  };
+  if (shared) add({kNoGuard, 0, "/withoutGuard"}, columns);
   for (std::size_t i = 0; i < ladders.size(); ++i) {
     const std::string at = "/ladders/" + std::to_string(i);
     const std::string name = ladders[i].at("name").get<std::string>();
-    PageTable one = TableFromJson("", json, {{name, i + 1, at}}, guarded);
-    table.rows.push_back(one.rows.front());
-    if (!shared) {
-      PageTable own = TableFromJson("", json, {{"no guard beside " + name, 0, at + "/withoutGuard"}},
-                                    {columns[0], columns[1]});
-      own.rows.front().cells.resize(columns.size());
-      table.rows.push_back(own.rows.front());
-    }
+    add({name, i + 1, at}, guarded);
+    if (!shared) add({"no guard beside " + name, 0, at + "/withoutGuard"}, columns);
   }
-  ReportPage page;
-  page.title = d.title;
-  page.facts = RunFacts(d);
-  page.ladders = d.ladders;
+  ReportPage page = PageOf(d);
   page.tables.push_back(std::move(table));
   CurveChart chart{curves.empty() ? std::vector<std::int64_t>() : curves.front().times, {}, "equity"};
   chart.lines.push_back(Line(kNoGuard, curves.empty() ? std::vector<double>() : curves.front().unguarded));
@@ -176,9 +176,7 @@ ReportPage LaddersPage(const RunDescription& d, const std::string& laddersJson,
   }
   page.curves = std::move(chart);
   page.curvesCaption = "Each ladder's account and the same account with no guard, on the same market.";
-  page.notes = d.notes;
-  page.notes.push_back("One market is one story: a ladder that looks good on it may lose most on the next. "
-                       "--runs N tries every ladder on N seeded markets.");
+  page.notes.push_back(kOneMarket);
   return page;
 }
 
@@ -235,9 +233,7 @@ ReportPage RunsPage(const RunDescription& d, const std::string& runsJson, const 
     const std::size_t series = static_cast<std::size_t>(std::find(order.begin(), order.end(), name) - order.begin());
     rows.push_back({name, series, "/ladders/" + std::to_string(i)});
   }
-  ReportPage page;
-  page.title = d.title;
-  page.facts = RunFacts(d);
+  ReportPage page = PageOf(d);
   const std::int64_t first = json.at("seeds").at("first").get<std::int64_t>();
   const std::int64_t count = json.at("seeds").at("count").get<std::int64_t>();
   for (PageFact& fact : page.facts) {
@@ -247,7 +243,6 @@ ReportPage RunsPage(const RunDescription& d, const std::string& runsJson, const 
                     {"runs", std::to_string(count) + " markets of " + std::to_string(json.at("ticks").get<std::int64_t>()) +
                                  " ticks, every ladder and no guard on each; ranked by " +
                                  RankTitle(json.at("rankBy").get<std::string>())});
-  page.ladders = d.ladders;
   page.tables = RunsTables(json, rows);
   CurveChart chart{times, {}, "median equity of " + std::to_string(curves.empty() ? 0 : curves.front().size()) +
                                   " runs"};
@@ -260,7 +255,6 @@ ReportPage RunsPage(const RunDescription& d, const std::string& runsJson, const 
                        "percentile of the runs' equity then.";
   page.endResults = SpreadsOf(ladders, order, "endResult");
   page.drawdowns = SpreadsOf(ladders, order, "deepestDrawdown");
-  page.notes = d.notes;
   return page;
 }
 
