@@ -11,7 +11,11 @@ set(ZT_WIN32_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/win32 CACHE PATH
 set(ZT_WIN64_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/win64 CACHE PATH
   "Build folder of the x86_64 zentravo.dll (preset win64) that the Windows tests check")
 set(ZT_WINE_PREFIX ${PROJECT_BINARY_DIR}/wineprefix CACHE PATH
-  "Wine prefix the Windows host runs in; made by cmake/wine-prefix.sh")
+  "Wine prefix the 64-bit Windows host runs in; made by cmake/wine-prefix.sh")
+# The 32-bit host runs in a 32-bit prefix of its own: a 64-bit prefix made by a Wine without its
+# 32-bit half has no 32-bit system folder, and the emulated 32-bit Wine makes only 32-bit ones.
+set(ZT_WINE_PREFIX_win64 ${ZT_WINE_PREFIX})
+set(ZT_WINE_PREFIX_win32 ${ZT_WINE_PREFIX}32)
 
 set(ZT_SKIPPED 77)
 set(ZT_CALLSCRIPT_RUN ${CMAKE_CURRENT_SOURCE_DIR}/callscript_run.sh)
@@ -55,11 +59,14 @@ if(NOT TARGET zt_callscript)
   return()
 endif()
 
-if(ZT_WINDOWS_BUILDS)
-  add_test(NAME wine.prefix COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/wine-prefix.sh ${ZT_WINE_PREFIX})
-  set_tests_properties(wine.prefix PROPERTIES
-    FIXTURES_SETUP zt_wine SKIP_RETURN_CODE ${ZT_SKIPPED} TIMEOUT 300 LABELS wine)
-endif()
+# One prefix per DLL width, each made by starting that width's runner once (fixture zt_wine_BUILD).
+foreach(build ${ZT_WINDOWS_BUILDS})
+  string(TOUPPER ${build} upper)
+  add_test(NAME wine.${build}.prefix COMMAND bash ${PROJECT_SOURCE_DIR}/cmake/wine-prefix.sh
+    ${ZT_WINE_PREFIX_${build}} ${ZT_${upper}_BUILD_DIR}/zt_callscript.exe)
+  set_tests_properties(wine.${build}.prefix PROPERTIES
+    FIXTURES_SETUP zt_wine_${build} SKIP_RETURN_CODE ${ZT_SKIPPED} TIMEOUT 300 LABELS wine)
+endforeach()
 
 # The Linux runner and library (of the i686 build too, whose runner starts under the emulator).
 zt_host_program(ZT_NATIVE_RUNNER zt_callscript)
@@ -74,7 +81,8 @@ function(zt_callscript_host build where_var labels_var)
   else()
     string(TOUPPER ${build} upper)
     set(${where_var} --runner ${ZT_${upper}_BUILD_DIR}/zt_callscript.exe
-      --library ${ZT_${upper}_BUILD_DIR}/zentravo.dll --wine-prefix ${ZT_WINE_PREFIX} PARENT_SCOPE)
+      --library ${ZT_${upper}_BUILD_DIR}/zentravo.dll --wine-prefix ${ZT_WINE_PREFIX_${build}}
+      PARENT_SCOPE)
     set(${labels_var} "callscript;wine" PARENT_SCOPE)
   endif()
 endfunction()
@@ -87,7 +95,7 @@ function(zt_callscript_test name build script)
   set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED} LABELS "${labels}"
     TIMEOUT 300)
   if(NOT build STREQUAL "${ZT_LINUX_BUILD}")
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED zt_wine)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED zt_wine_${build})
   endif()
 endfunction()
 
@@ -117,7 +125,7 @@ foreach(build ${ZT_LINUX_BUILD} ${ZT_WINDOWS_BUILDS})
   set_tests_properties(callscript.${build}.two_hosts PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED}
     LABELS "${labels}" TIMEOUT 300)
   if(NOT build STREQUAL "${ZT_LINUX_BUILD}")
-    set_tests_properties(callscript.${build}.two_hosts PROPERTIES FIXTURES_REQUIRED zt_wine)
+    set_tests_properties(callscript.${build}.two_hosts PROPERTIES FIXTURES_REQUIRED zt_wine_${build})
   endif()
 endforeach()
 
@@ -199,8 +207,9 @@ endforeach()
 foreach(build ${ZT_WINDOWS_BUILDS})
   string(TOUPPER ${build} upper)
   add_test(NAME wine.${build}.settings_store COMMAND bash
-    ${CMAKE_CURRENT_SOURCE_DIR}/wine_run.sh ${ZT_WINE_PREFIX} ${ZT_${upper}_BUILD_DIR}/zt_profile_check.exe
+    ${CMAKE_CURRENT_SOURCE_DIR}/wine_run.sh ${ZT_WINE_PREFIX_${build}}
+    ${ZT_${upper}_BUILD_DIR}/zt_profile_check.exe
     ${ZT_CALLSCRIPT_WORK}/settings_store_${build})
   set_tests_properties(wine.${build}.settings_store PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED}
-    FIXTURES_REQUIRED zt_wine LABELS wine TIMEOUT 120)
+    FIXTURES_REQUIRED zt_wine_${build} LABELS wine TIMEOUT 120)
 endforeach()

@@ -71,8 +71,7 @@ if [[ $runner != *.exe ]] && (( $(id -u) == 0 )) && grep -q '^ *read-only' "$scr
 fi
 if [[ -n $prefix ]]; then
   source "$(dirname "$0")/../cmake/wine-loader.sh"
-  loader=$(zt_wine_loader "$(zt_pe_bits "$runner")") || skip "$loader"
-  [[ -f $prefix/.zentravo-prefix-ready ]] || skip "no Wine prefix in $prefix (cmake/wine-prefix.sh makes it)"
+  loader=$(zt_wine_ready "$prefix" "$runner") || skip "$loader"
 fi
 
 # Every runner sees the same clock rules; times the library takes from the clock are masked.

@@ -9,16 +9,15 @@ zt_host_program(ZT_CRASH_CHILD_PROGRAM zt_crash_child)
 target_compile_definitions(zt_tests PRIVATE ZT_CRASH_CHILD="${ZT_CRASH_CHILD_PROGRAM}")
 
 # The same on the Windows builds: zt_crash_host.exe drives zentravo.dll under Wine and is killed
-# from Linux at random moments; see crash_safety_wine.sh. The 32-bit DLL reports SKIPPED where
-# the machine cannot run 32-bit programs.
+# from Linux at random moments; see crash_safety_wine.sh.
 if(TARGET zt_callscript)
   foreach(build ${ZT_WINDOWS_BUILDS})
     string(TOUPPER ${build} upper)
     add_test(NAME wine.${build}.crash_safety COMMAND bash
-      ${CMAKE_CURRENT_SOURCE_DIR}/crash_safety_wine.sh ${ZT_WINE_PREFIX}
+      ${CMAKE_CURRENT_SOURCE_DIR}/crash_safety_wine.sh ${ZT_WINE_PREFIX_${build}}
       ${ZT_${upper}_BUILD_DIR}/zt_crash_host.exe ${ZT_${upper}_BUILD_DIR}/zentravo.dll
       ${ZT_CALLSCRIPT_WORK}/crash_safety_${build})
     set_tests_properties(wine.${build}.crash_safety PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED}
-      FIXTURES_REQUIRED zt_wine LABELS wine TIMEOUT 300)
+      FIXTURES_REQUIRED zt_wine_${build} LABELS wine TIMEOUT 300)
   endforeach()
 endif()

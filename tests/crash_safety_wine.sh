@@ -16,8 +16,7 @@ fail() { echo "FAILED: kill $kill: $*"; [[ -f ${settings:-} ]] && cat -A "$setti
 [[ -f $host ]] || skip "$host is not built"
 [[ -f $dll ]] || skip "$dll is not built"
 source "$(dirname "$0")/../cmake/wine-loader.sh"
-loader=$(zt_wine_loader "$(zt_pe_bits "$dll")") || skip "$loader"
-[[ -f $prefix/.zentravo-prefix-ready ]] || skip "no Wine prefix in $prefix"
+loader=$(zt_wine_ready "$prefix" "$dll") || skip "$loader"
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TZ=UTC
 unset DISPLAY WAYLAND_DISPLAY
 

@@ -3,10 +3,12 @@
 # prefix, every file where the terminal looks for it, the checksums right, and each DLL answering
 # a call script from its place under MQL4/Libraries or MQL5/Libraries.
 #
-#   dist_check.sh <zip> <wine prefix> <win32 build folder> <win64 build folder> <script> <golden>
+#   dist_check.sh <zip> <64-bit wine prefix> <32-bit wine prefix> <win32 build folder>
+#                 <win64 build folder> <script> <golden>
+# The data folder lies in the 64-bit prefix; the 32-bit runner reaches it there by its Z: path.
 # Exit status: 0 pass, 1 fail, 77 skipped (the zip, Wine or a runner missing).
 set -uo pipefail
-zip=$1 prefix=$2 win32=$3 win64=$4 script=$5 golden=$6
+zip=$1 prefix=$2 prefix32=$3 win32=$4 win64=$5 script=$6 golden=$7
 
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAILED: $*"; exit 1; }
@@ -63,19 +65,20 @@ done
 [[ $(zt_pe_bits "$data/MQL4/Libraries/zentravo.dll") == 32 ]] || fail "MQL4 holds no 32-bit DLL"
 [[ $(zt_pe_bits "$data/MQL5/Libraries/zentravo.dll") == 64 ]] || fail "MQL5 holds no 64-bit DLL"
 
-export TZ=UTC WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export TZ=UTC WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 ran=0
-for pair in "MQL4 $win32" "MQL5 $win64"; do
-  read -r terminal build <<<"$pair"
+for run in "MQL4 $win32 $prefix32" "MQL5 $win64 $prefix"; do
+  read -r terminal build its_prefix <<<"$run"
   runner=$build/zt_callscript.exe library=$data/$terminal/Libraries/zentravo.dll
   [[ -f $runner ]] || { echo "note: $runner is not built; $terminal not run"; continue; }
-  if ! loader=$(zt_wine_loader "$(zt_pe_bits "$runner")"); then
+  if ! loader=$(zt_wine_ready "$its_prefix" "$runner"); then
     echo "note: $terminal not run: $loader"
     continue
   fi
   transcript=$data/$terminal-transcript.txt
-  "$loader" "$runner" "Z:$library" "Z:$script" "Z:$transcript" || fail "the $terminal runner failed"
+  WINEPREFIX=$its_prefix "$loader" "$runner" "Z:$library" "Z:$script" "Z:$transcript" ||
+    fail "the $terminal runner failed"
   diff -u "$golden" "$transcript" || fail "$terminal: the transcript differs from $golden"
   [[ -f $data/$terminal/Libraries/zentravo.ini ]] || fail "$terminal: no settings file beside the DLL"
   ran=$((ran + 1))

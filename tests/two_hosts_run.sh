@@ -35,8 +35,7 @@ fail() { echo "FAILED: $*"; exit 1; }
 [[ -f $runner ]] || skip "$runner is not built"
 if [[ -n $prefix ]]; then
   source "$(dirname "$0")/../cmake/wine-loader.sh"
-  loader=$(zt_wine_loader "$(zt_pe_bits "$runner")") || skip "$loader"
-  [[ -f $prefix/.zentravo-prefix-ready ]] || skip "no Wine prefix in $prefix"
+  loader=$(zt_wine_ready "$prefix" "$runner") || skip "$loader"
   export WINEPREFIX=$prefix
 fi
 export TZ=UTC WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -6,8 +6,7 @@ set -uo pipefail
 prefix=$1 program=$2 work=$3
 [[ -f $program ]] || { echo "SKIPPED: $program is not built"; exit 77; }
 source "$(dirname "$0")/../cmake/wine-loader.sh"
-loader=$(zt_wine_loader "$(zt_pe_bits "$program")") || { echo "SKIPPED: $loader"; exit 77; }
-[[ -f $prefix/.zentravo-prefix-ready ]] || { echo "SKIPPED: no Wine prefix in $prefix"; exit 77; }
+loader=$(zt_wine_ready "$prefix" "$program") || { echo "SKIPPED: $loader"; exit 77; }
 rm -rf "$work" && mkdir -p "$work" || exit 1
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
