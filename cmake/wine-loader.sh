@@ -49,17 +49,18 @@ zt_wine_loader() {
   if [[ $bits == 32 ]]; then
     local root reason
     root=$(zt_wine32_root)
-    if [[ -f $root/.ready && -x $root/i386/usr/lib/wine/wine32.sh ]]; then
+    reason="no 32-bit Wine on this machine (cmake/install-deps.sh sets it up)"
+    # The set-up's last word on 32-bit Wine, when it found none.
+    if [[ -s $root.unavailable ]]; then
+      reason=$(head -n 1 "$root.unavailable")
+    elif [[ -f $root/.ready && -x $root/i386/usr/lib/wine/wine32.sh ]]; then
       echo "$root/i386/usr/lib/wine/wine32.sh"
       return 0
-    fi
     # Debian's 32-bit loader, from wine32:i386; its `wine` command starts it.
-    if [[ -x /usr/lib/wine/wine ]] && zt_kernel_runs_32bit; then
+    elif [[ -x /usr/lib/wine/wine ]] && zt_kernel_runs_32bit; then
       echo wine
       return 0
     fi
-    reason="no 32-bit Wine on this machine"
-    [[ -s $root.unavailable ]] && reason=$(head -n 1 "$root.unavailable")
     echo "$reason; the i686 suite (ctest --preset i686, under qemu-i386-static) tests the 32-bit code instead"
     return 1
   fi
