@@ -157,6 +157,17 @@ std::uint32_t WriterOf(std::string_view name, std::string_view settingsName) {
   return writer;
 }
 
+// Puts the temporary file in place of the file at path, trying again while another program holds
+// it, until deadline; a replace still refused then is asked why.
+FileProblem RenameWithin(const char* path, Deadline deadline) {
+  for (;;) {
+    const FileProblem problem = os::RenameOver(temporaryPath, path);
+    if (problem != FileProblem::locked) return problem;
+    if (Passed(deadline)) return os::WhyRefused(path);
+    os::Pause();
+  }
+}
+
 // Puts text in place of the file at path through a fresh temporary file, trying the replace again
 // while another program holds the file, until deadline. A replace still refused then is told
 // apart: a holder (locked, to be tried again later) from a refusal for good (no permission,
@@ -165,15 +176,7 @@ FileProblem Replace(const char* path, std::string_view text, const os::FileFacts
                     Deadline deadline) {
   if (!MakeTemporaryPath(path)) return FileProblem::failed;
   FileProblem problem = os::WriteTemporaryFile(temporaryPath, text, facts);
-  while (problem == FileProblem::none) {
-    problem = os::RenameOver(temporaryPath, path);
-    if (problem != FileProblem::locked) break;
-    if (Passed(deadline)) {
-      problem = os::WhyRefused(path);
-      break;
-    }
-    os::Pause();
-  }
+  if (problem == FileProblem::none) problem = RenameWithin(path, deadline);
   if (problem != FileProblem::none && !os::RemoveFile(temporaryPath)) ownLeftovers = true;
   return problem;
 }

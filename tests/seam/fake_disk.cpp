@@ -68,6 +68,10 @@ FileProblem WriteTemporaryFile(const char* temporaryPath, std::string_view text,
 
 FileProblem RenameOver(const char* temporaryPath, const char* path) {
   if (testing::fake::Before(Disk().replaceRefusedUntil)) return FileProblem::locked;
+  if (Disk().replacesRefused > 0) {
+    --Disk().replacesRefused;
+    return FileProblem::locked;
+  }
   const auto file = Disk().files.find(temporaryPath);
   if (file == Disk().files.end()) return FileProblem::failed;
   Disk().files[path] = file->second;

@@ -14,6 +14,7 @@
 #include "core/guard_state.h"
 #include "fake_disk.h"
 #include "settings/settings_path.h"
+#include "settings/settings_store.h"
 #include "zentravo.h"
 
 namespace zt {
@@ -138,6 +139,30 @@ TEST_F(Seam, WaitsAreDeadlinesNotCountsOfPauses) {
   TheDisk().lockHeldUntil = TheDisk().now + 30;  // let go within the try
   boundary::OnLibraryUnload();
   EXPECT_NE(File().find("Equity Snap=1060.00\r\n"), std::string::npos) << File();
+}
+
+TEST_F(Seam, AReplaceIsTriedAgainUntilItsDeadlineAndJudgedThere) {
+  Start(1000);
+  // Refused for good (an elevated program's file): told apart at the write's deadline, within
+  // the call that wrote.
+  TheDisk().replaceRefusedUntil = kForGood;
+  TheDisk().deleteDenied = true;
+  EXPECT_EQ(SetEquity(1060, 10, 900, 0), ZT_TAKE_PROFIT_HIT);
+  EXPECT_EQ(core::guard.persistence.settings, core::SettingsTrouble::noPermission);
+  TheDisk().replaceRefusedUntil = 0;
+  SetTTC(100, 1060);
+  ASSERT_FALSE(settings::WritesPending());
+
+  // A sync tool reads the file just as the roll is written: two replaces are refused, the third,
+  // a timer tick later, lands within the write's 20 ms.
+  TheDisk().replacesRefused = 2;
+  const std::uint64_t before = TheDisk().now;
+  SetEquity(1060, 0, 0, 1);
+  EXPECT_EQ(TheDisk().replacesRefused, 0);
+  EXPECT_LE(TheDisk().now - before, 20u + TheDisk().pauseMs);
+  EXPECT_FALSE(settings::WritesPending());
+  EXPECT_NE(File().find("Equity Snap=1060.00\r\n"), std::string::npos) << File();
+  EXPECT_EQ(Notice(), "Zentravo equity guard");
 }
 
 TEST_F(Seam, AReplaceRefusedForAMomentLandsLaterWithFreshNames) {
