@@ -57,7 +57,8 @@ constexpr std::string_view kLockSuffix = ".lock";
 // The attempts of this process so far, which number its temporary files.
 std::uint32_t temporaryAttempts = 0;
 // A temporary file of ours could not be removed after a failed attempt: the next write that lands
-// clears this process's leftovers (and those of ended writers) from the folder.
+// clears this process's leftovers (and those of ended writers) from the folder, and every later
+// one again while one of ours is still there.
 bool ownLeftovers = false;
 
 // A moment that many milliseconds from now on the monotonic clock.
@@ -290,7 +291,8 @@ void RemoveIfAbandoned(std::string_view name, void* context) {
   std::memcpy(temporaryPath, search.folder.data(), search.folder.size());
   std::memcpy(temporaryPath + search.folder.size(), name.data(), name.size());
   temporaryPath[search.folder.size() + name.size()] = '\0';
-  os::RemoveFile(temporaryPath);
+  // One of ours that a scanner still holds goes at a later write that lands.
+  if (!os::RemoveFile(temporaryPath) && writer == os::ProcessId()) ownLeftovers = true;
 }
 
 }  // namespace

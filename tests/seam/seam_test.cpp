@@ -190,16 +190,20 @@ TEST_F(Seam, AReplaceRefusedForGoodIsNamedAndLeavesNothingBehind) {
   // holds the temporary file just written, so it cannot be removed at once either.
   TheDisk().replaceRefusedUntil = kForGood;
   TheDisk().deleteDenied = true;
-  TheDisk().temporaryHeldUntil = TheDisk().now + 100;
+  TheDisk().temporaryHeldUntil = TheDisk().now + 300;
   CloseAndRoll(1320);
   EXPECT_EQ(Notice(), "Settings not saved: no permission");
   EXPECT_EQ(File(), kStored);
   EXPECT_FALSE(testing::fake::FilesEndingWith(".tmp").empty());  // one per attempt
-  // The trader mends the permissions: the next commit lands and clears what was left.
+  // The trader mends the permissions: the next commit lands and clears what it can; what the
+  // scanner still holds goes at a later commit.
   TheDisk().replaceRefusedUntil = 0;
   TheDisk().now += 200;
   GetEquitySnap();
   EXPECT_NE(File().find("Equity Snap=1320.00\r\n"), std::string::npos) << File();
+  EXPECT_FALSE(testing::fake::FilesEndingWith(".tmp").empty());
+  TheDisk().now += 200;
+  SetEquity(1330, 0, 0, 1);
   EXPECT_TRUE(testing::fake::FilesEndingWith(".tmp").empty());
 }
 
