@@ -363,6 +363,25 @@ bool WriteProfile(const char* path, const ProfileWrite* writes, int count, FileP
   return WriteEntries(path, {}, nullptr, writes, count, manner, result);
 }
 
+bool CopyProfile(const char* path, const char* copyPath, FileProblem* problem, int waitMs) {
+  FileProblem& result = problem != nullptr ? *problem : unasked;
+  result = FileProblem::failed;
+  if (path == nullptr || *path == '\0' || copyPath == nullptr) return false;
+  path = ResolvePath(path);
+  if (path == nullptr) return false;
+  std::size_t length = 0;
+  os::FileFacts facts{};
+  result = ReadWithin(path, false, DeadlineIn(waitMs), length, facts);
+  if (result != FileProblem::none || !facts.exists) return false;
+  copyPath = ResolvePath(copyPath);
+  if (copyPath == nullptr) {
+    result = FileProblem::failed;
+    return false;
+  }
+  result = os::WriteNewFile(copyPath, std::string_view(images[0], length));
+  return result == FileProblem::none;
+}
+
 void RemoveAbandonedWrites(const char* path) {
   if (path == nullptr || *path == '\0') return;
   path = ResolvePath(path);

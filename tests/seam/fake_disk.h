@@ -29,7 +29,7 @@ struct Disk {
   std::uint64_t lockHeldUntil = 0;        // another writer holds the settings lock
   std::uint64_t lockFileRefusedUntil = 0; // the lock file cannot even be opened (held unshared)
   std::uint64_t temporaryHeldUntil = 0;   // a scanner holds our temporary files: no removing
-  platform::FileProblem newFiles = platform::FileProblem::none;  // what a new text file meets
+  platform::FileProblem newFiles = platform::FileProblem::none;  // what a new file meets
 
   std::vector<std::string> temporaryNames;  // every temporary file written, in order
   int newFileAttempts = 0;                  // calls to create a new text file
