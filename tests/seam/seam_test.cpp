@@ -8,6 +8,7 @@
 #include <ctime>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "boundary/module.h"
 #include "boundary/test_hooks.h"
@@ -91,7 +92,7 @@ TEST_F(Seam, AStartWaitsForAHeldFileAndResumesIt) {
   EXPECT_EQ(File().rfind("; my account\r\n", 0), 0u);
 }
 
-TEST_F(Seam, AStartThatCannotReadTheFileReplacesNothingUntilItCan) {
+TEST_F(Seam, AStartThatCannotReadTheFileKeepsItWholeOnceTheGuardDecidedFirst) {
   TheDisk().files[kSettings] = kStored;
   const std::uint64_t started = TheDisk().now;
   TheDisk().readsRefusedUntil = started + 5000;
@@ -110,13 +111,58 @@ TEST_F(Seam, AStartThatCannotReadTheFileReplacesNothingUntilItCan) {
   EXPECT_TRUE(TheDisk().temporaryNames.empty());
   EXPECT_EQ(TheDisk().lockAttempts, 0);  // not even tried: the file was never read
   EXPECT_EQ(Notice(), "Started without saved settings: file locked");
-  // Let go: the held writes go over the file as it is, every other line kept.
+  // Let go: the guard keeps the history it decided on, and the file's values are kept whole
+  // beside it, named for the moment, before the held writes go over it (every other line kept).
   TheDisk().now = started + 6000;
-  GetEquitySnap();
+  EXPECT_EQ(GetEquitySnap(), 960.0);
+  constexpr const char* kKept = "/terminal/MQL4/Libraries/zentravo-unread-2011.07.13 09-39.ini";
+  EXPECT_EQ(TheDisk().files[kKept], kStored);
   EXPECT_NE(File().find("Equity Snap=960.00\r\nInitial Equity=1000.00\r\n"), std::string::npos)
       << File();
   EXPECT_EQ(File().rfind("; my account\r\n", 0), 0u);
-  EXPECT_EQ(Notice(), "Zentravo equity guard");
+  EXPECT_EQ(Notice(), "Unread settings kept in zentravo-unread-2011.07.13 09-39.ini");
+
+  // The host starts the guard again while its decisions are still held from an unread file: a
+  // start that can read it keeps it all the same, under the next free name.
+  const std::string decided = File();
+  TheDisk().readsRefusedUntil = TheDisk().now + 5000;
+  Start(900);
+  CloseAndRoll(970);
+  TheDisk().now += 6000;
+  Start(900);
+  EXPECT_EQ(TheDisk().files["/terminal/MQL4/Libraries/zentravo-unread-2011.07.13 09-39-2.ini"],
+            decided);
+  EXPECT_NE(File().find("Equity Snap=970.00\r\n"), std::string::npos) << File();
+}
+
+// The guard's state a restart must resume, and what the start keeps of the history before.
+std::vector<double> StartedHistory() {
+  const core::GuardState& g = core::guard;
+  return {g.snapshot,       g.previousSnapshot, g.initialEquity,         g.periodDrawdown,
+          g.lowestVsInitial, double(g.tpSet),   double(g.tpIndex),       double(g.ddSet),
+          double(g.ddIndex), double(g.increaseIndex), double(g.stopLossIndex),
+          g.reachedDrawdownTarget};
+}
+
+TEST_F(Seam, AStartThatCannotReadTheFileResumesItLateBeforeAnyDecision) {
+  TheDisk().files[kSettings] = kStored;
+  TheDisk().readsRefusedUntil = TheDisk().now + 3000;
+  EXPECT_EQ(Start(900), 900.0);
+  EXPECT_EQ(SetEquity(895, 10, 900, 0), ZT_NO_ACTION);  // still held: nothing decided
+  // Let go: the next call takes the stored history as a start that could read it, and says so.
+  TheDisk().now += 1500;
+  EXPECT_EQ(GetEquitySnap(), 1250.5);
+  EXPECT_EQ(Notice(), "Saved settings resumed late, once the file could be read");
+  EXPECT_EQ(File(), kStored);
+  const std::vector<double> late = StartedHistory();
+  const int lateResult = SetEquity(1100, 10, 900, 0);
+
+  SetUp();
+  TheDisk().files[kSettings] = kStored;
+  Start(900);
+  EXPECT_EQ(late, StartedHistory());
+  EXPECT_EQ(lateResult, SetEquity(1100, 10, 900, 0));
+  EXPECT_EQ(lateResult, ZT_STOP_LOSS_HIT);  // 1250.50 less the second stop loss, 150
 }
 
 TEST_F(Seam, WaitsAreDeadlinesNotCountsOfPauses) {
