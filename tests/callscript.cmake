@@ -213,3 +213,18 @@ foreach(build ${ZT_WINDOWS_BUILDS})
   set_tests_properties(wine.${build}.settings_store PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED}
     FIXTURES_REQUIRED zt_wine_${build} LABELS wine TIMEOUT 120)
 endforeach()
+
+# The store through the DLL, probed from outside: another process beside the host holds the
+# settings file, sharing everything, as writes are made and as the library unloads (each write
+# lands within its wait), and unshared for 3 s as the guard starts from a stored history (resumed
+# late, or kept whole beside the file when the guard decided first). See store_probe_win32.cpp.
+foreach(build ${ZT_WINDOWS_BUILDS})
+  string(TOUPPER ${build} upper)
+  add_test(NAME wine.${build}.store_probe COMMAND bash
+    ${CMAKE_CURRENT_SOURCE_DIR}/wine_run.sh ${ZT_WINE_PREFIX_${build}}
+    ${ZT_${upper}_BUILD_DIR}/zt_store_probe.exe ${ZT_CALLSCRIPT_WORK}/store_probe_${build}
+    ${ZT_${upper}_BUILD_DIR}/zentravo.dll)
+  set_tests_properties(wine.${build}.store_probe PROPERTIES SKIP_RETURN_CODE ${ZT_SKIPPED}
+    PASS_REGULAR_EXPRESSION "every probe held" FIXTURES_REQUIRED zt_wine_${build} LABELS wine
+    TIMEOUT 120)
+endforeach()

@@ -185,6 +185,16 @@ TEST_F(LabelText, TheNoticeLineNamesWhatIsNotSaved) {
   guard.persistence.startRead = SettingsTrouble::foreignText;
   EXPECT_EQ(Label(15, 0), "Settings not saved: UTF-16 file left as it is");
   guard.persistence.startRead = SettingsTrouble::none;
+  // What a later read of that file did, while nothing newer is said: where its values were kept
+  // (before the statistics file's trouble), or that they were resumed late (after it).
+  guard.persistence.lateRead = zt::core::LateRead::setAside;
+  std::snprintf(guard.persistence.unreadCopy, sizeof guard.persistence.unreadCopy,
+                "C:\\T\\zentravo-unread-2011.07.13 09-39.ini");
+  EXPECT_EQ(Label(15, 0), "Unread settings kept in zentravo-unread-2011.07.13 09-39.ini");
+  guard.persistence.lateRead = zt::core::LateRead::resumed;
+  EXPECT_EQ(Label(15, 0), "Statistics file not written");
+  guard.persistence.statisticsUnwritten = false;
+  EXPECT_EQ(Label(15, 0), "Saved settings resumed late, once the file could be read");
   // A long name is cut to the 63 bytes of the slot, never inside a UTF-8 character.
   std::snprintf(guard.settingsPath, sizeof guard.settingsPath, "/t/%s\xC3\xA9.ini",
                 std::string(25, 'n').c_str());

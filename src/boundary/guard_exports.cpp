@@ -1,7 +1,9 @@
 // The exported operations that drive the guard and hand values in and out. Each one adapts the
 // host's arguments (null pointers, texts) and hands off to the engine; decisions live there. Each
-// one also commits the settings writes: the writes of its own event as it ends, and the writes a
-// locked file held back from an earlier call (CommitWrites returns at once when none are held).
+// one but InitZT first finishes a start whose settings file was held (at once when none was), so
+// that a decision is made from the stored history once it can be read. Each one also commits the
+// settings writes: the writes of its own event as it ends, and the writes a locked file held back
+// from an earlier call (CommitWrites returns at once when none are held).
 #include <string_view>
 
 #include "boundary/terminal_identity.h"
@@ -37,6 +39,7 @@ extern "C" ZT_EXPORT double ZT_CALL InitZT(int chartHandle, const char* hostTag,
 
 extern "C" ZT_EXPORT int ZT_CALL SetEquity(double equity, double margin, double freeMargin,
                                            int mode) {
+  zt::engine::FinishStartIfHeld();
   const int result = zt::engine::UpdateEquity(equity, margin, freeMargin, mode);
   zt::settings::CommitWrites();
   return result;
@@ -44,11 +47,13 @@ extern "C" ZT_EXPORT int ZT_CALL SetEquity(double equity, double margin, double 
 
 extern "C" ZT_EXPORT void ZT_CALL SetLastValues(double snapshot, int tpSet, int tpIndex,
                                                 int ddSet, int ddIndex) {
+  zt::engine::FinishStartIfHeld();
   zt::settings::WriteLastValues(snapshot, tpSet, tpIndex, ddSet, ddIndex);
   zt::settings::CommitWrites();
 }
 
 extern "C" ZT_EXPORT int ZT_CALL SetTTC(int closeDurationMs, double equity) {
+  zt::engine::FinishStartIfHeld();
   zt::settings::CommitWrites();
   guard.closeDurationMs = closeDurationMs;
   guard.equity = equity;
@@ -57,6 +62,7 @@ extern "C" ZT_EXPORT int ZT_CALL SetTTC(int closeDurationMs, double equity) {
 
 extern "C" ZT_EXPORT void ZT_CALL SetEmailProp(double equityTarget, double marginPercent,
                                                double drawdown) {
+  zt::engine::FinishStartIfHeld();
   zt::settings::CommitWrites();
   guard.emailEquityTarget = equityTarget;
   guard.emailMarginPercent = marginPercent;
@@ -66,11 +72,13 @@ extern "C" ZT_EXPORT void ZT_CALL SetEmailProp(double equityTarget, double margi
 // ---- Guard to host ---------------------------------------------------------------------------
 
 extern "C" ZT_EXPORT double ZT_CALL GetEquitySnap(void) {
+  zt::engine::FinishStartIfHeld();
   zt::settings::CommitWrites();
   return guard.snapshot;
 }
 
 extern "C" ZT_EXPORT void ZT_CALL GetIndex(int* tpSet, int* tpIndex, int* ddSet, int* ddIndex) {
+  zt::engine::FinishStartIfHeld();
   zt::settings::CommitWrites();
   if (tpSet != nullptr) *tpSet = guard.tpSet;
   if (tpIndex != nullptr) *tpIndex = guard.tpIndex;

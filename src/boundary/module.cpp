@@ -2,6 +2,7 @@
 
 
 #include "core/guard_state.h"
+#include "engine/guard_start.h"
 #include "platform/platform.h"
 #include "settings/settings_path.h"
 #include "settings/settings_store.h"
@@ -32,6 +33,9 @@ void OnLibraryLoad() {
 
 }  // namespace
 
-void OnLibraryUnload() { settings::CommitBeforeUnload(); }
+void OnLibraryUnload() {
+  engine::FinishStartIfHeld();
+  settings::CommitBeforeUnload();
+}
 
 }  // namespace zt::boundary

@@ -7,7 +7,8 @@
 namespace zt::boundary {
 
 // The library is being unloaded from a process that goes on: held settings writes get one short
-// last try (at most 50 ms in all). Not for a process that is ending: its other threads are
+// last try (at most 50 ms in all), after a start whose settings file was held has looked at it
+// once more. Not for a process that is ending: its other threads are
 // already gone, perhaps in the middle of recording a write.
 void OnLibraryUnload();
 

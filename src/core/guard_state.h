@@ -18,8 +18,9 @@
 // and the terminal identity. It keeps: periodDrawdown, previousPeriodDrawdown and lowestVsInitial
 // (the extremes of the history before), the two cycle rings (cleared only once the statistics
 // file is written), the host's close duration and e-mail thresholds, settingsPath and
-// persistence. An InitZT
-// that refuses to start (no usable equity) changes nothing but the host tag.
+// persistence.settings and .statisticsUnwritten (the rest of persistence tells of its own read of
+// the settings file). An InitZT that refuses to start (no usable equity) changes nothing but the
+// host tag.
 #pragma once
 
 #include <array>
@@ -45,13 +46,26 @@ enum class SettingsTrouble : unsigned char {
   failed,       // any other failure: no such folder, a full disk
 };
 
+// What became of a settings file the start could not read, once a later call could read it.
+enum class LateRead : unsigned char {
+  none,      // the start read it (or found none), or it is still unread
+  resumed,   // read before the guard had decided anything: its values taken as the start would
+  setAside,  // the guard had decided first: the file kept whole beside it (unreadCopy) before
+             // the guard's writes went over it
+};
+
 struct Persistence {
   SettingsTrouble settings;  // after the settings store's most recent write
   SettingsTrouble startRead; // why the last start could not read the settings file it found
-                             // (none: it read it, there was none, or a later look could read
-                             // it); the start then began from the host's equity and the first
-                             // entries, and writes are held until the file can be read
+                             // (none: it read it, there was none, or a later call has read
+                             // it); the guard runs from the host's equity and the first
+                             // entries meanwhile, and writes are held until the file is read
+  bool decidedUnread;        // a close-all, a drawdown step or a roll came while startRead was
+                             // not none: the file's values can no longer be taken, only kept
+  LateRead lateRead;         // what the later read did, until the next start
   bool statisticsUnwritten;  // the last statistics file due could not be created
+  char unreadCopy[kSideFilePathSize];  // the file the unread settings were copied into
+                                       // (lateRead setAside); empty until it is written
 };
 
 struct GuardState {
@@ -110,7 +124,8 @@ struct GuardState {
   char settingsPath[kSettingsPathSize];  // the INI file beside the library; empty: persist nothing
   // Whether the files are being saved: zero (all saved) when the library is loaded; the settings
   // store sets .settings at every write it attempts, the statistics writer .statisticsUnwritten
-  // whenever a file falls due; the dashboard's notice line reads both.
+  // whenever a file falls due, the start and its late read the rest; the dashboard's notice line
+  // reads them all.
   Persistence persistence;
   char hostTag[kHostTagSize];            // the caller's short text for the dashboard title
   char symbol[kSymbolSize];              // chart symbol, from the chart frame's title

@@ -25,6 +25,9 @@ constexpr int kCycleSlots = 512;  // close cycles kept before the statistics fil
 // ---- Texts kept in the state -------------------------------------------------------------------
 
 constexpr int kSettingsPathSize = 256;  // bytes, NUL included, as the terminal's path buffers
+// A file named from the settings path: its stem, what the file is ("-stat-", "-unread-"), the
+// time "YYYY.MM.DD hh-mm", a "-NN" for a name already taken, and its extension.
+constexpr int kSideFilePathSize = kSettingsPathSize + 40;
 constexpr int kHostTagSize = 20;        // up to 19 characters shown in the dashboard title
 constexpr int kSymbolSize = 16;         // up to 15 characters of the chart symbol
 constexpr int kServerNameSize = 256;    // the terminal title's server text

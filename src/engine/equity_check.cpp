@@ -8,6 +8,18 @@
 #include "settings/settings_store.h"
 
 namespace zt::engine {
+namespace {
+
+// Stores the positions a decision (a close-all, a drawdown step, a roll) set. While the start's
+// settings file is unread, such a decision means the guard now runs its own history: the file's
+// values can no longer be taken when it can be read, only kept (FinishHeldStart).
+void StorePositions() {
+  core::Persistence& persistence = core::guard.persistence;
+  if (persistence.startRead != core::SettingsTrouble::none) persistence.decidedUnread = true;
+  settings::WriteIndices();
+}
+
+}  // namespace
 
 int UpdateEquity(double equity, double margin, double freeMargin, int mode) {
   if (!core::IsUsableEquity(equity)) return core::NoAction;
@@ -50,7 +62,7 @@ int EquityCheck(double margin, double freeMargin) {
   }
   if (result != core::NoAction) {
     g.reachedDrawdownTarget = drawdownTarget;
-    settings::WriteIndices();
+    StorePositions();
     CloseStatistics();
     return result;
   }
@@ -63,7 +75,7 @@ int EquityCheck(double margin, double freeMargin) {
     ++g.ddIndex;
     // The take profit moves on with the drawdown target while the set has a next one.
     if (core::TableAt(g.takeProfitTable, g.tpSet, g.tpIndex + 1) > 0.0) ++g.tpIndex;
-    settings::WriteIndices();
+    StorePositions();
     return core::DrawdownStep;
   }
   return core::NoAction;
@@ -91,7 +103,7 @@ int SnapshotRoll() {
     if (core::ListAt(g.stopLosses, g.stopLossIndex + 1) > 0.0) ++g.stopLossIndex;
   }
   // Every roll stores the positions it set, so a restart resumes the new cycle's, not the last.
-  settings::WriteIndices();
+  StorePositions();
 
   g.previousPeriodDrawdown = g.periodDrawdown;
   g.periodDrawdown = 0.0;

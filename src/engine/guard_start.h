@@ -1,7 +1,10 @@
-// Guard start: InitZT's work on the guard state.
+// Guard start: InitZT's work on the guard state, and the end of a start that could not read its
+// settings file.
 #pragma once
 
 #include <string_view>
+
+#include "core/guard_state.h"
 
 namespace zt::engine {
 
@@ -15,5 +18,22 @@ namespace zt::engine {
 double GuardStart(std::string_view hostTag, double* initialEquity, double equity, double margin,
                   double freeMargin, std::string_view takeProfits, std::string_view drawdownTargets,
                   std::string_view increaseTargets, std::string_view stopLosses);
+
+// A start that could not read the settings file it found (guard.persistence.startRead) began
+// from the host's equity and the first entries; this finishes it at the first later call that
+// can read the file (one try, without waiting). When the guard has decided nothing since (no
+// close-all, drawdown step or roll), it takes the stored snapshot, initial equity and positions
+// as the start would have, with the extremes the start kept, and lateRead says resumed; the
+// account figures stay the latest the host passed, and the host's initial-equity variable, which
+// only InitZT reaches, keeps what the start wrote into it. When the guard decided first, it keeps
+// its own history and the file is copied whole beside it before its writes go over it
+// (settings::KeepUnreadFile): lateRead says setAside.
+void FinishHeldStart();
+
+// FinishHeldStart while a start's file is unread; nothing otherwise. Every export but InitZT
+// calls it first, and the library calls it as it unloads.
+inline void FinishStartIfHeld() {
+  if (core::guard.persistence.startRead != core::SettingsTrouble::none) FinishHeldStart();
+}
 
 }  // namespace zt::engine

@@ -1,11 +1,11 @@
 // What the settings store (profile_store.cpp) asks of the operating system: read a whole file,
-// write a flushed temporary file and put it in place of another in one step, lock a lock file
-// across processes, find the leftovers of killed writers, and a clock for deadlines. Every call
-// here is one attempt that answers at once: how long to keep trying, and what to make of a
-// refusal, are the store's rules, the same on every platform. file_system_posix.cpp and
-// file_system_win32.cpp each define these over their own calls (and the other file services of
-// platform.h); a test build may define them over a file system of its own. Inside the seam only:
-// nothing above platform/ includes this header.
+// write a flushed temporary file and put it in place of another in one step, write a new file,
+// lock a lock file across processes, find the leftovers of killed writers, and a clock for
+// deadlines. Every call here is one attempt that answers at once: how long to keep trying, and
+// what to make of a refusal, are the store's rules, the same on every platform.
+// file_system_posix.cpp and file_system_win32.cpp each define these over their own calls (and the
+// other file services of platform.h); a test build may define them over a file system of its own.
+// Inside the seam only: nothing above platform/ includes this header.
 //
 // Paths are UTF-8 and already resolved (see ResolvePath); the Windows side opens them as UTF-16.
 #pragma once
@@ -45,6 +45,10 @@ FileProblem ReadWholeFile(const char* path, bool forWriting, char* buffer, std::
 // caller then removes it later).
 FileProblem WriteTemporaryFile(const char* temporaryPath, std::string_view text,
                                const FileFacts& facts);
+
+// Creates a new file at path holding bytes exactly, flushed to the disk, and closes it. Never
+// replaces a file: exists when path is taken. A write that fails part way removes what it wrote.
+FileProblem WriteNewFile(const char* path, std::string_view bytes);
 
 // Puts the file at temporaryPath in place of the one at path, in one step, so that a crash leaves
 // the old file or the new one. locked: refused for the moment, as Windows refuses to replace a

@@ -78,6 +78,24 @@ FileProblem ReadWhole(int file, char* buffer, std::size_t capacity, std::size_t&
   return FileProblem::none;
 }
 
+// Creates a new file at path holding text with the permission bits mode (less the umask),
+// flushed to the disk before it is closed; exists when path is taken. A file cut short (a full
+// disk) is worse than none, since it would read as complete: a failed write removes what it wrote
+// (and is never answered exists).
+FileProblem CreateNewFile(const char* path, std::string_view text, mode_t mode) {
+  const int file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (file < 0) return ProblemOf(errno);
+  bool complete = WriteAll(file, text) && fsync(file) == 0;
+  int error = complete ? 0 : errno;
+  if (close(file) != 0 && complete) {
+    complete = false;
+    error = errno;
+  }
+  if (complete) return FileProblem::none;
+  unlink(path);
+  return ProblemOf(error) == FileProblem::exists ? FileProblem::failed : ProblemOf(error);
+}
+
 }  // namespace
 
 // ---- Files the settings store reads and replaces ----
@@ -119,6 +137,10 @@ FileProblem WriteTemporaryFile(const char* temporaryPath, std::string_view text,
   if (written) return FileProblem::none;
   unlink(temporaryPath);
   return ProblemOf(error);
+}
+
+FileProblem WriteNewFile(const char* path, std::string_view bytes) {
+  return CreateNewFile(path, bytes, kNewFileMode);
 }
 
 // A rename is never refused for the moment here: whatever it answers is final.
@@ -203,25 +225,8 @@ bool WriteNewTextFile(const char* path, std::string_view text, FileProblem* prob
   result = FileProblem::failed;
   path = ResolvePath(path);
   if (path == nullptr) return false;
-  const int file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (file < 0) {
-    result = ProblemOf(errno);
-    return false;
-  }
-  bool complete = WriteAll(file, text) && fsync(file) == 0;
-  int error = complete ? 0 : errno;
-  if (close(file) != 0 && complete) {
-    complete = false;
-    error = errno;
-  }
-  if (complete) {
-    result = FileProblem::none;
-    return true;
-  }
-  // A file cut short (a full disk) is worse than none: it would read as a complete report.
-  unlink(path);
-  result = ProblemOf(error) == FileProblem::exists ? FileProblem::failed : ProblemOf(error);
-  return false;
+  result = CreateNewFile(path, text, 0644);
+  return result == FileProblem::none;
 }
 
 }  // namespace zt::platform

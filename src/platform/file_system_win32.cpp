@@ -142,6 +142,27 @@ bool WriteTextMode(HANDLE file, std::string_view text) {
   return WriteAll(file, std::string_view(chunk, used));
 }
 
+// Creates a new file at the wide path holding text, CR LF line ends when textMode, flushed to the
+// disk before it is closed; exists when path is taken. A file cut short (a full disk) is worse
+// than none, since it would read as complete: a failed write removes what it wrote (and is never
+// answered exists).
+FileProblem CreateNewFile(const wchar_t* path, std::string_view text, bool textMode) {
+  const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return ProblemOf(GetLastError());
+  bool complete =
+      (textMode ? WriteTextMode(file, text) : WriteAll(file, text)) && FlushFileBuffers(file) != FALSE;
+  DWORD error = complete ? ERROR_SUCCESS : GetLastError();
+  if (CloseHandle(file) == FALSE && complete) {
+    complete = false;
+    error = GetLastError();
+  }
+  if (complete) return FileProblem::none;
+  DeleteFileW(path);
+  const FileProblem why = ProblemOf(error);
+  return why == FileProblem::exists ? FileProblem::failed : why;
+}
+
 }  // namespace
 
 // ---- Files the settings store reads and replaces ----
@@ -190,6 +211,11 @@ FileProblem WriteTemporaryFile(const char* temporaryPath, std::string_view text,
   if (written) return FileProblem::none;
   DeleteFileW(widePaths[1]);
   return ProblemOf(error);
+}
+
+FileProblem WriteNewFile(const char* path, std::string_view bytes) {
+  if (!ToWide(path, widePaths[0])) return FileProblem::failed;
+  return CreateNewFile(widePaths[0], bytes, false);
 }
 
 // Windows refuses to replace a file another process has open, whatever it shares (a reader of
@@ -304,27 +330,8 @@ bool WriteNewTextFile(const char* path, std::string_view text, FileProblem* prob
   FileProblem& result = problem != nullptr ? *problem : unasked;
   result = FileProblem::failed;
   if (path == nullptr || !ToWide(ResolvePath(path), widePaths[0])) return false;
-  const HANDLE file = CreateFileW(widePaths[0], GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    result = ProblemOf(GetLastError());
-    return false;
-  }
-  bool complete = WriteTextMode(file, text) && FlushFileBuffers(file) != FALSE;
-  DWORD error = complete ? ERROR_SUCCESS : GetLastError();
-  if (CloseHandle(file) == FALSE && complete) {
-    complete = false;
-    error = GetLastError();
-  }
-  if (complete) {
-    result = FileProblem::none;
-    return true;
-  }
-  // A file cut short (a full disk) is worse than none: it would read as a complete report.
-  DeleteFileW(widePaths[0]);
-  const FileProblem why = ProblemOf(error);
-  result = why == FileProblem::exists ? FileProblem::failed : why;
-  return false;
+  result = CreateNewFile(widePaths[0], text, true);
+  return result == FileProblem::none;
 }
 
 }  // namespace zt::platform

@@ -125,6 +125,14 @@ struct WriteManner {
 bool WriteProfile(const char* path, const ProfileWrite* writes, int count,
                   FileProblem* problem = nullptr, WriteManner manner = {});
 
+// Copies the INI file at path, byte for byte, into a new file at copyPath, waiting up to waitMs
+// for a file another program holds. Never replaces a file: false with problem exists when
+// copyPath is taken. A missing file copies nothing: false with problem none. Otherwise false
+// when the file cannot be read or the copy written (problem says why), and what was written of
+// the copy is removed. A file is only ever replaced whole, so the copy is one writer's file.
+bool CopyProfile(const char* path, const char* copyPath, FileProblem* problem = nullptr,
+                 int waitMs = kUsualWaitMs);
+
 // Removes what writes of the INI file at path that were killed mid-way left beside it (a
 // temporary file named after path and the writing process) when that process no longer runs.
 // Files of live processes and every other file are left alone. Failures are ignored.

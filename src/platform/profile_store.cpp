@@ -57,7 +57,8 @@ constexpr std::string_view kLockSuffix = ".lock";
 // The attempts of this process so far, which number its temporary files.
 std::uint32_t temporaryAttempts = 0;
 // A temporary file of ours could not be removed after a failed attempt: the next write that lands
-// clears this process's leftovers (and those of ended writers) from the folder.
+// clears this process's leftovers (and those of ended writers) from the folder, and every later
+// one again while one of ours is still there.
 bool ownLeftovers = false;
 
 // A moment that many milliseconds from now on the monotonic clock.
@@ -157,6 +158,17 @@ std::uint32_t WriterOf(std::string_view name, std::string_view settingsName) {
   return writer;
 }
 
+// Puts the temporary file in place of the file at path, trying again while another program holds
+// it, until deadline; a replace still refused then is asked why.
+FileProblem RenameWithin(const char* path, Deadline deadline) {
+  for (;;) {
+    const FileProblem problem = os::RenameOver(temporaryPath, path);
+    if (problem != FileProblem::locked) return problem;
+    if (Passed(deadline)) return os::WhyRefused(path);
+    os::Pause();
+  }
+}
+
 // Puts text in place of the file at path through a fresh temporary file, trying the replace again
 // while another program holds the file, until deadline. A replace still refused then is told
 // apart: a holder (locked, to be tried again later) from a refusal for good (no permission,
@@ -165,15 +177,7 @@ FileProblem Replace(const char* path, std::string_view text, const os::FileFacts
                     Deadline deadline) {
   if (!MakeTemporaryPath(path)) return FileProblem::failed;
   FileProblem problem = os::WriteTemporaryFile(temporaryPath, text, facts);
-  while (problem == FileProblem::none) {
-    problem = os::RenameOver(temporaryPath, path);
-    if (problem != FileProblem::locked) break;
-    if (Passed(deadline)) {
-      problem = os::WhyRefused(path);
-      break;
-    }
-    os::Pause();
-  }
+  if (problem == FileProblem::none) problem = RenameWithin(path, deadline);
   if (problem != FileProblem::none && !os::RemoveFile(temporaryPath)) ownLeftovers = true;
   return problem;
 }
@@ -287,7 +291,8 @@ void RemoveIfAbandoned(std::string_view name, void* context) {
   std::memcpy(temporaryPath, search.folder.data(), search.folder.size());
   std::memcpy(temporaryPath + search.folder.size(), name.data(), name.size());
   temporaryPath[search.folder.size() + name.size()] = '\0';
-  os::RemoveFile(temporaryPath);
+  // One of ours that a scanner still holds goes at a later write that lands.
+  if (!os::RemoveFile(temporaryPath) && writer == os::ProcessId()) ownLeftovers = true;
 }
 
 }  // namespace
@@ -356,6 +361,25 @@ bool WriteProfile(const char* path, const ProfileWrite* writes, int count, FileP
   result = FileProblem::failed;
   if (count > 0 && writes == nullptr) return false;
   return WriteEntries(path, {}, nullptr, writes, count, manner, result);
+}
+
+bool CopyProfile(const char* path, const char* copyPath, FileProblem* problem, int waitMs) {
+  FileProblem& result = problem != nullptr ? *problem : unasked;
+  result = FileProblem::failed;
+  if (path == nullptr || *path == '\0' || copyPath == nullptr) return false;
+  path = ResolvePath(path);
+  if (path == nullptr) return false;
+  std::size_t length = 0;
+  os::FileFacts facts{};
+  result = ReadWithin(path, false, DeadlineIn(waitMs), length, facts);
+  if (result != FileProblem::none || !facts.exists) return false;
+  copyPath = ResolvePath(copyPath);
+  if (copyPath == nullptr) {
+    result = FileProblem::failed;
+    return false;
+  }
+  result = os::WriteNewFile(copyPath, std::string_view(images[0], length));
+  return result == FileProblem::none;
 }
 
 void RemoveAbandonedWrites(const char* path) {

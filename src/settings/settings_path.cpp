@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/guard_state.h"
+#include "core/text_builder.h"
 #include "platform/platform.h"
 
 namespace zt::settings {
@@ -40,6 +41,21 @@ std::string_view SettingsStem() {
     stem.remove_suffix(kSettingsExtension.size());
   }
   return stem;
+}
+
+void SideFilePath(char* out, std::string_view kind, std::string_view localTime, int attempt,
+                  std::string_view extension) {
+  core::TextBuilder path = core::StartText(out, core::kSideFilePathSize);
+  core::Append(path, SettingsStem());
+  core::AppendChar(path, '-');
+  core::Append(path, kind);
+  core::AppendChar(path, '-');
+  for (const char c : localTime) core::AppendChar(path, c == ':' ? '-' : c);
+  if (attempt > 1) {
+    core::AppendChar(path, '-');
+    core::AppendInt(path, attempt);
+  }
+  core::Append(path, extension);
 }
 
 }  // namespace zt::settings

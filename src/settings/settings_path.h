@@ -1,5 +1,6 @@
 // Where the guard's files lie: the settings file is named like the library, beside it, with the
-// extension ".ini"; the statistics files take their names from the settings file's.
+// extension ".ini"; the statistics files and a copy of unread settings take their names from the
+// settings file's.
 #pragma once
 
 #include <string_view>
@@ -21,5 +22,12 @@ void DeriveSettingsPath(std::string_view modulePath);
 
 // settingsPath without its final ".ini": the start every other file of the guard's is named from.
 std::string_view SettingsStem();
+
+// The path of a file beside the settings file named for what it is and when, into out
+// (core::kSideFilePathSize bytes): "<stem>-<kind>-YYYY.MM.DD hh-mm<extension>" for localTime
+// ("YYYY.MM.DD hh:mm"; a file name may hold no ':'), and from the second attempt on "-<attempt>"
+// before the extension, for a name already taken.
+void SideFilePath(char* out, std::string_view kind, std::string_view localTime, int attempt,
+                  std::string_view extension);
 
 }  // namespace zt::settings

@@ -5,6 +5,7 @@
 #include "core/amounts.h"
 #include "core/guard_state.h"
 #include "core/text_builder.h"
+#include "settings/settings_path.h"
 
 namespace zt::settings {
 
@@ -148,15 +149,30 @@ bool ReadPending(std::string_view section, std::string_view key, char* out) {
   return true;
 }
 
-// A start that found the settings file but could not read it began without the stored values;
-// until the file can be read, no write may replace what it holds. True once it can be (or the
-// start read it): the held writes then go over the file as it is, every other line kept.
-bool StoredValuesRead() {
-  core::SettingsTrouble& startRead = core::guard.persistence.startRead;
-  if (startRead == core::SettingsTrouble::none) return true;
-  if (platform::ProfileReadable(Path()) != platform::FileProblem::none) return false;
-  startRead = core::SettingsTrouble::none;
-  return true;
+// A copy of the unread file is due, named for the moment unreadCopyTime ("YYYY.MM.DD hh:mm").
+constexpr std::size_t kLocalTimeSize = 17;
+bool unreadCopyDue = false;
+char unreadCopyTime[kLocalTimeSize];
+constexpr int kCopyNameAttempts = 100;
+
+// Copies the unread file when that is due, before any write goes over it. False while the copy
+// cannot be made (problem says why): the writes stay held.
+bool UnreadFileKept(int waitMs, platform::FileProblem& problem) {
+  if (!unreadCopyDue) return true;
+  char* const copy = core::guard.persistence.unreadCopy;
+  // Only a name already taken moves on to the next, as for the statistics files.
+  for (int attempt = 1; attempt <= kCopyNameAttempts; ++attempt) {
+    SideFilePath(copy, "unread", unreadCopyTime, attempt, kSettingsExtension);
+    const bool copied = platform::CopyProfile(Path(), copy, &problem, waitMs);
+    if (copied || problem == platform::FileProblem::none) {  // none: no file is left to keep
+      if (!copied) copy[0] = '\0';
+      unreadCopyDue = false;
+      return true;
+    }
+    if (problem != platform::FileProblem::exists) break;
+  }
+  copy[0] = '\0';
+  return false;
 }
 
 // The held writes, in one rewrite that waits at most waitMs in all.
@@ -166,13 +182,18 @@ void Commit(int waitMs) {
     retrying = false;
     return;
   }
-  if (!StoredValuesRead()) return;
+  if (core::guard.persistence.startRead != core::SettingsTrouble::none) return;
+  platform::FileProblem problem = platform::FileProblem::none;
+  if (!UnreadFileKept(waitMs, problem)) {
+    retrying = true;
+    core::guard.persistence.settings = TroubleOf(problem);
+    return;
+  }
   std::array<platform::ProfileWrite, kPendingCapacity> writes;
   for (int i = 0; i < pendingCount; ++i) {
     const PendingWrite& write = pending[static_cast<unsigned>(i)];
     writes[static_cast<unsigned>(i)] = {write.section, {write.key, ValueOf(write)}};
   }
-  platform::FileProblem problem = platform::FileProblem::none;
   const platform::WriteManner manner{waitMs, RepeatsLanded()};
   if (platform::WriteProfile(Path(), writes.data(), pendingCount, &problem, manner)) {
     RememberLanded();
@@ -194,6 +215,19 @@ void ForgetWrites() {
   pendingCount = 0;
   landedCount = 0;
   retrying = false;
+  unreadCopyDue = false;
+}
+
+bool StoredFileReadable() {
+  return !Persisting() || platform::ProfileReadable(Path()) == platform::FileProblem::none;
+}
+
+void KeepUnreadFile(std::string_view localTime) {
+  const std::string_view time = localTime.substr(0, kLocalTimeSize - 1);
+  time.copy(unreadCopyTime, time.size());
+  unreadCopyTime[time.size()] = '\0';
+  unreadCopyDue = true;
+  core::guard.persistence.unreadCopy[0] = '\0';
 }
 
 core::SettingsTrouble ReadAmountText(std::string_view key, char* out, int waitMs) {

@@ -38,8 +38,8 @@ constexpr std::string_view kStopLossIndexKey = "SL";
 // writes waits up to the platform's 20 ms in all; a retry of held writes does not wait), so a
 // locked file delays a write but never loses it and a restart never resumes half of an event.
 // While the start could not read the file it found (guard.persistence.startRead), the writes
-// are held without a try: each call first looks whether the file can be read now, and only then
-// do they go over it, so nothing the start never read is replaced unseen.
+// are held without a try, so nothing the start never read is replaced unseen: the engine reads
+// the file at a later call, and KeepUnreadFile has it copied first when the guard decided before.
 // Nothing held: returns at once, without a call (every export ends here, the tick path too).
 void CommitHeldWrites();
 namespace detail {
@@ -58,8 +58,20 @@ void CommitBeforeUnload();
 // Whether writes are held that have not reached the file.
 inline bool WritesPending() { return detail::heldWriteCount > 0; }
 
-// Drops the held writes, as a fresh load of the library holds none (for the test hooks).
+// Drops the held writes and a copy not yet made, as a fresh load of the library holds none (for
+// the test hooks).
 void ForgetWrites();
+
+// Whether the settings file can be read now, in one try without waiting (a missing file can).
+bool StoredFileReadable();
+
+// The settings file holds values the guard never read (its start could not read the file, and
+// the guard has decided since from its own start), and the held writes are about to go over it:
+// the next commit first copies it whole into a new file beside it,
+// "<settings path without .ini>-unread-YYYY.MM.DD hh-mm.ini" for localTime ("YYYY.MM.DD hh:mm";
+// "-2", "-3", ... before ".ini" when the name is taken), and guard.persistence.unreadCopy names
+// that file. No write lands before the copy is made; a missing file needs none.
+void KeepUnreadFile(std::string_view localTime);
 
 // Reads a [SNAP] key as text, default "0", into out (platform::kProfileValueCapacity bytes).
 // The default also stands for a file that is there but cannot be read (held by another program

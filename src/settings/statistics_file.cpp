@@ -14,8 +14,6 @@ namespace {
 constexpr int kStatisticsLineSize = 640;
 constexpr int kStatisticsFileSize = kStatisticsLineSize * (core::kCycleSlots + 1);
 constexpr int kStatisticsNameAttempts = 100;
-// settingsPath, "-stat-", the 16-character time, a "-NN" suffix and ".csv".
-constexpr int kStatisticsPathSize = core::kSettingsPathSize + 40;
 
 char fileText[kStatisticsFileSize];  // the file's contents, built before writing
 
@@ -32,19 +30,6 @@ void BuildStatisticsText(core::TextBuilder& text, const core::CycleRing& drawdow
   }
 }
 
-// A file name may hold no ':', so the time's "hh:mm" is written "hh-mm".
-void BuildStatisticsPath(char* out, std::string_view localTime, int attempt) {
-  core::TextBuilder path = core::StartText(out, kStatisticsPathSize);
-  core::Append(path, SettingsStem());
-  core::Append(path, "-stat-");
-  for (const char c : localTime) core::AppendChar(path, c == ':' ? '-' : c);
-  if (attempt > 1) {
-    core::AppendChar(path, '-');
-    core::AppendInt(path, attempt);
-  }
-  core::Append(path, ".csv");
-}
-
 }  // namespace
 
 bool WriteStatisticsFile(const core::CycleRing& drawdowns, const core::CycleRing& margins,
@@ -52,11 +37,11 @@ bool WriteStatisticsFile(const core::CycleRing& drawdowns, const core::CycleRing
   if (core::guard.settingsPath[0] == '\0') return false;
   core::TextBuilder text = core::StartText(fileText, kStatisticsFileSize);
   BuildStatisticsText(text, drawdowns, margins);
-  char path[kStatisticsPathSize];
+  char path[core::kSideFilePathSize];
   // Only a name already taken moves on to the next: any other failure (a full disk, a folder
   // that may not be written) would meet every name alike.
   for (int attempt = 1; attempt <= kStatisticsNameAttempts; ++attempt) {
-    BuildStatisticsPath(path, localTime, attempt);
+    SideFilePath(path, "stat", localTime, attempt, ".csv");
     platform::FileProblem problem = platform::FileProblem::none;
     if (platform::WriteNewTextFile(path, core::View(text), &problem)) return true;
     if (problem != platform::FileProblem::exists) return false;

@@ -285,9 +285,8 @@ void SecondColumnValue(int row, char* out, int capacity) {
 constexpr std::size_t kNoticeSlot = 63;
 constexpr int kNoticeRow = kFirstColumnRows - 1;
 
-// The settings file's name, for a notice that names it: what follows the last separator.
-std::string_view SettingsFileName() {
-  const std::string_view path = FieldText(guard.settingsPath);
+// A file's name, for a notice that names it: what follows the last separator of its path.
+std::string_view FileNameOf(std::string_view path) {
   const std::size_t separator = path.find_last_of("/\\");
   return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
@@ -303,7 +302,9 @@ std::string_view CutToFit(std::string_view piece, std::size_t room) {
 // saved: the maker's line while they are, otherwise the trouble in a few words, settings before
 // statistics (a lost position matters more than a lost report).
 // A start that could not read the settings file it found began from the host's equity: said
-// while no write trouble is newer news.
+// while no write trouble is newer news. What became of that file once it could be read is said
+// until the next start while nothing newer is: where its values were kept (before the statistics
+// trouble: the trader must know where the history went), or that they were resumed late.
 void NoticeLine(TextBuilder& text) {
   std::string_view notice = kFirstColumnLabels[static_cast<std::size_t>(kNoticeRow)];
   const core::Persistence& persistence = guard.persistence;
@@ -323,7 +324,18 @@ void NoticeLine(TextBuilder& text) {
   }
   switch (trouble) {
     case core::SettingsTrouble::none:
-      if (persistence.statisticsUnwritten) notice = "Statistics file not written";
+      if (persistence.lateRead == core::LateRead::setAside && persistence.unreadCopy[0] != '\0') {
+        constexpr std::string_view kKept = "Unread settings kept in ";
+        Append(text, kKept);
+        Append(text, CutToFit(FileNameOf(FieldText(persistence.unreadCopy)),
+                              kNoticeSlot - kKept.size()));
+        return;
+      }
+      if (persistence.statisticsUnwritten) {
+        notice = "Statistics file not written";
+      } else if (persistence.lateRead == core::LateRead::resumed) {
+        notice = "Saved settings resumed late, once the file could be read";
+      }
       break;
     case core::SettingsTrouble::noLocation:
       notice = "Settings not saved: library folder unknown";
@@ -340,7 +352,7 @@ void NoticeLine(TextBuilder& text) {
     case core::SettingsTrouble::tooLarge: {
       constexpr std::string_view kTooLarge = "Settings not saved, file too large: ";
       Append(text, kTooLarge);
-      Append(text, CutToFit(SettingsFileName(), kNoticeSlot - kTooLarge.size()));
+      Append(text, CutToFit(FileNameOf(FieldText(guard.settingsPath)), kNoticeSlot - kTooLarge.size()));
       return;
     }
     case core::SettingsTrouble::foreignText:

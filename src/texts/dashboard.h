@@ -17,8 +17,10 @@ namespace zt::texts {
 // 0, the notice line, reads "Zentravo equity guard" while guard.persistence reports every file
 // saved, and otherwise names the trouble within 63 characters: the settings file's first
 // ("Settings pending: file locked", "Settings not saved: read-only", "... file too large:
-// <file name>"), else "Statistics file not written". A cell without a
-// label, and a row outside its column, writes the empty text (a single NUL).
+// <file name>", "Started without saved settings: file locked"), then where a file the start could
+// not read was kept ("Unread settings kept in <file name>"), then "Statistics file not written",
+// then that a start resumed its file late. A cell without a label, and a row outside its column,
+// writes the empty text (a single NUL).
 void WriteLabel(int row, int column, char* out, int capacity);
 
 // Writes the value of a cell, formatted from the guard's state now. Writes nothing at all (the

@@ -66,8 +66,17 @@ FileProblem WriteTemporaryFile(const char* temporaryPath, std::string_view text,
   return FileProblem::none;
 }
 
+FileProblem WriteNewFile(const char* path, std::string_view bytes) {
+  if (Disk().newFiles != FileProblem::none) return Disk().newFiles;
+  return Disk().files.try_emplace(path, bytes).second ? FileProblem::none : FileProblem::exists;
+}
+
 FileProblem RenameOver(const char* temporaryPath, const char* path) {
   if (testing::fake::Before(Disk().replaceRefusedUntil)) return FileProblem::locked;
+  if (Disk().replacesRefused > 0) {
+    --Disk().replacesRefused;
+    return FileProblem::locked;
+  }
   const auto file = Disk().files.find(temporaryPath);
   if (file == Disk().files.end()) return FileProblem::failed;
   Disk().files[path] = file->second;

@@ -24,11 +24,12 @@ struct Disk {
   // Faults, each until that moment on the clock (0: none; kForGood: for good).
   std::uint64_t readsRefusedUntil = 0;    // another program holds the settings file unshared
   std::uint64_t replaceRefusedUntil = 0;  // the settings file may not be replaced
+  int replacesRefused = 0;                // ... for this many more tries (a reader's brief hold)
   bool deleteDenied = false;              // ... because its permissions deny us (else a holder)
   std::uint64_t lockHeldUntil = 0;        // another writer holds the settings lock
   std::uint64_t lockFileRefusedUntil = 0; // the lock file cannot even be opened (held unshared)
   std::uint64_t temporaryHeldUntil = 0;   // a scanner holds our temporary files: no removing
-  platform::FileProblem newFiles = platform::FileProblem::none;  // what a new text file meets
+  platform::FileProblem newFiles = platform::FileProblem::none;  // what a new file meets
 
   std::vector<std::string> temporaryNames;  // every temporary file written, in order
   int newFileAttempts = 0;                  // calls to create a new text file

@@ -8,12 +8,14 @@
 #include <ctime>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "boundary/module.h"
 #include "boundary/test_hooks.h"
 #include "core/guard_state.h"
 #include "fake_disk.h"
 #include "settings/settings_path.h"
+#include "settings/settings_store.h"
 #include "zentravo.h"
 
 namespace zt {
@@ -90,7 +92,7 @@ TEST_F(Seam, AStartWaitsForAHeldFileAndResumesIt) {
   EXPECT_EQ(File().rfind("; my account\r\n", 0), 0u);
 }
 
-TEST_F(Seam, AStartThatCannotReadTheFileReplacesNothingUntilItCan) {
+TEST_F(Seam, AStartThatCannotReadTheFileKeepsItWholeOnceTheGuardDecidedFirst) {
   TheDisk().files[kSettings] = kStored;
   const std::uint64_t started = TheDisk().now;
   TheDisk().readsRefusedUntil = started + 5000;
@@ -109,13 +111,58 @@ TEST_F(Seam, AStartThatCannotReadTheFileReplacesNothingUntilItCan) {
   EXPECT_TRUE(TheDisk().temporaryNames.empty());
   EXPECT_EQ(TheDisk().lockAttempts, 0);  // not even tried: the file was never read
   EXPECT_EQ(Notice(), "Started without saved settings: file locked");
-  // Let go: the held writes go over the file as it is, every other line kept.
+  // Let go: the guard keeps the history it decided on, and the file's values are kept whole
+  // beside it, named for the moment, before the held writes go over it (every other line kept).
   TheDisk().now = started + 6000;
-  GetEquitySnap();
+  EXPECT_EQ(GetEquitySnap(), 960.0);
+  constexpr const char* kKept = "/terminal/MQL4/Libraries/zentravo-unread-2011.07.13 09-39.ini";
+  EXPECT_EQ(TheDisk().files[kKept], kStored);
   EXPECT_NE(File().find("Equity Snap=960.00\r\nInitial Equity=1000.00\r\n"), std::string::npos)
       << File();
   EXPECT_EQ(File().rfind("; my account\r\n", 0), 0u);
-  EXPECT_EQ(Notice(), "Zentravo equity guard");
+  EXPECT_EQ(Notice(), "Unread settings kept in zentravo-unread-2011.07.13 09-39.ini");
+
+  // The host starts the guard again while its decisions are still held from an unread file: a
+  // start that can read it keeps it all the same, under the next free name.
+  const std::string decided = File();
+  TheDisk().readsRefusedUntil = TheDisk().now + 5000;
+  Start(900);
+  CloseAndRoll(970);
+  TheDisk().now += 6000;
+  Start(900);
+  EXPECT_EQ(TheDisk().files["/terminal/MQL4/Libraries/zentravo-unread-2011.07.13 09-39-2.ini"],
+            decided);
+  EXPECT_NE(File().find("Equity Snap=970.00\r\n"), std::string::npos) << File();
+}
+
+// The guard's state a restart must resume, and what the start keeps of the history before.
+std::vector<double> StartedHistory() {
+  const core::GuardState& g = core::guard;
+  return {g.snapshot,       g.previousSnapshot, g.initialEquity,         g.periodDrawdown,
+          g.lowestVsInitial, double(g.tpSet),   double(g.tpIndex),       double(g.ddSet),
+          double(g.ddIndex), double(g.increaseIndex), double(g.stopLossIndex),
+          g.reachedDrawdownTarget};
+}
+
+TEST_F(Seam, AStartThatCannotReadTheFileResumesItLateBeforeAnyDecision) {
+  TheDisk().files[kSettings] = kStored;
+  TheDisk().readsRefusedUntil = TheDisk().now + 3000;
+  EXPECT_EQ(Start(900), 900.0);
+  EXPECT_EQ(SetEquity(895, 10, 900, 0), ZT_NO_ACTION);  // still held: nothing decided
+  // Let go: the next call takes the stored history as a start that could read it, and says so.
+  TheDisk().now += 1500;
+  EXPECT_EQ(GetEquitySnap(), 1250.5);
+  EXPECT_EQ(Notice(), "Saved settings resumed late, once the file could be read");
+  EXPECT_EQ(File(), kStored);
+  const std::vector<double> late = StartedHistory();
+  const int lateResult = SetEquity(1100, 10, 900, 0);
+
+  SetUp();
+  TheDisk().files[kSettings] = kStored;
+  Start(900);
+  EXPECT_EQ(late, StartedHistory());
+  EXPECT_EQ(lateResult, SetEquity(1100, 10, 900, 0));
+  EXPECT_EQ(lateResult, ZT_STOP_LOSS_HIT);  // 1250.50 less the second stop loss, 150
 }
 
 TEST_F(Seam, WaitsAreDeadlinesNotCountsOfPauses) {
@@ -138,6 +185,30 @@ TEST_F(Seam, WaitsAreDeadlinesNotCountsOfPauses) {
   TheDisk().lockHeldUntil = TheDisk().now + 30;  // let go within the try
   boundary::OnLibraryUnload();
   EXPECT_NE(File().find("Equity Snap=1060.00\r\n"), std::string::npos) << File();
+}
+
+TEST_F(Seam, AReplaceIsTriedAgainUntilItsDeadlineAndJudgedThere) {
+  Start(1000);
+  // Refused for good (an elevated program's file): told apart at the write's deadline, within
+  // the call that wrote.
+  TheDisk().replaceRefusedUntil = kForGood;
+  TheDisk().deleteDenied = true;
+  EXPECT_EQ(SetEquity(1060, 10, 900, 0), ZT_TAKE_PROFIT_HIT);
+  EXPECT_EQ(core::guard.persistence.settings, core::SettingsTrouble::noPermission);
+  TheDisk().replaceRefusedUntil = 0;
+  SetTTC(100, 1060);
+  ASSERT_FALSE(settings::WritesPending());
+
+  // A sync tool reads the file just as the roll is written: two replaces are refused, the third,
+  // a timer tick later, lands within the write's 20 ms.
+  TheDisk().replacesRefused = 2;
+  const std::uint64_t before = TheDisk().now;
+  SetEquity(1060, 0, 0, 1);
+  EXPECT_EQ(TheDisk().replacesRefused, 0);
+  EXPECT_LE(TheDisk().now - before, 20u + TheDisk().pauseMs);
+  EXPECT_FALSE(settings::WritesPending());
+  EXPECT_NE(File().find("Equity Snap=1060.00\r\n"), std::string::npos) << File();
+  EXPECT_EQ(Notice(), "Zentravo equity guard");
 }
 
 TEST_F(Seam, AReplaceRefusedForAMomentLandsLaterWithFreshNames) {
@@ -165,16 +236,20 @@ TEST_F(Seam, AReplaceRefusedForGoodIsNamedAndLeavesNothingBehind) {
   // holds the temporary file just written, so it cannot be removed at once either.
   TheDisk().replaceRefusedUntil = kForGood;
   TheDisk().deleteDenied = true;
-  TheDisk().temporaryHeldUntil = TheDisk().now + 100;
+  TheDisk().temporaryHeldUntil = TheDisk().now + 300;
   CloseAndRoll(1320);
   EXPECT_EQ(Notice(), "Settings not saved: no permission");
   EXPECT_EQ(File(), kStored);
   EXPECT_FALSE(testing::fake::FilesEndingWith(".tmp").empty());  // one per attempt
-  // The trader mends the permissions: the next commit lands and clears what was left.
+  // The trader mends the permissions: the next commit lands and clears what it can; what the
+  // scanner still holds goes at a later commit.
   TheDisk().replaceRefusedUntil = 0;
   TheDisk().now += 200;
   GetEquitySnap();
   EXPECT_NE(File().find("Equity Snap=1320.00\r\n"), std::string::npos) << File();
+  EXPECT_FALSE(testing::fake::FilesEndingWith(".tmp").empty());
+  TheDisk().now += 200;
+  SetEquity(1330, 0, 0, 1);
   EXPECT_TRUE(testing::fake::FilesEndingWith(".tmp").empty());
 }
 

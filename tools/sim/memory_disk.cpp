@@ -89,6 +89,10 @@ FileProblem WriteTemporaryFile(const char* temporaryPath, std::string_view text,
   return FileProblem::none;
 }
 
+FileProblem WriteNewFile(const char* path, std::string_view bytes) {
+  return Files().try_emplace(path, bytes).second ? FileProblem::none : FileProblem::exists;
+}
+
 FileProblem RenameOver(const char* temporaryPath, const char* path) {
   const auto file = Files().find(temporaryPath);
   if (file == Files().end()) return FileProblem::failed;
