@@ -21,7 +21,7 @@ protected:
     mql::Terminal term{ZT_LIBRARY_FILE};
     ea_mq4::Program ea;  // default inputs: the host guide's worked example on a 1000 account
 
-    void SetUp() override { term.balance = 1000.0; }
+    void SetUp() override { term.fund(1000.0); }
 
     double snapshot() { return term.library().GetEquitySnap(); }
     std::string alertText(int kind) {
@@ -184,7 +184,7 @@ TEST_F(Mq4Guard, SlippageFollowsThePriceOrTheSetting) {
     mql::Terminal tight{ZT_LIBRARY_FILE};
     ea_mq4::Program narrow;
     narrow.SlippagePoints = 3;
-    tight.balance = 1000.0;
+    tight.fund(1000.0);
     tight.priceJump = 0.00005;
     ASSERT_EQ(narrow.OnInit(), mql::INIT_SUCCEEDED);
     tight.openOrder("EURUSD", mql::OP_BUY, 1.0, -110.0);
@@ -380,7 +380,7 @@ TEST_F(Mq4Guard, AnotherAccountStartsOverOnItsOwnEquity) {
 
     ea.OnDeinit(kReasonAccount);
     term.login = 777001;
-    term.balance = 5000.0;
+    term.fund(5000.0);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     EXPECT_TRUE(alerted("777001@Broker-Demo is not the one the guard ran for"));
@@ -395,8 +395,6 @@ TEST_F(Mq4Guard, AnotherAccountStartsOverOnItsOwnEquity) {
 // A deposit of 500 on 1000 would read as a take profit (1050) and a withdrawal of 200 as a
 // stop loss (900); neither is a trading result. The starting point survives an EA restart.
 TEST_F(Mq4Guard, DepositsAndWithdrawalsAreNotProfitOrLoss) {
-    term.balanceOperation(1000.0);  // the account's first deposit, before the guard
-    term.balance = 1000.0;
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
     term.balanceOperation(500.0);
@@ -426,7 +424,7 @@ TEST_F(Mq4Guard, PanelColumnsStayApartForSevenDigitAmountsAndShowTheNoticeLine) 
     // 150 % display scaling: 144 DPI, 9.6 px a character.
     term.screenDpi = 144;
     constexpr double kCharPx = 8.0 * 144.0 / 72.0 * 1229.0 / 2048.0;
-    term.balance = 1234567.89;
+    term.fund(1234567.89);
     ea.EmailEquityTarget = 1234567.89;
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, -1000.0);
@@ -464,8 +462,6 @@ TEST_F(Mq4Guard, PanelColumnsStayApartForSevenDigitAmountsAndShowTheNoticeLine) 
 // What the EA must remember survives a terminal that crashed: the globals it set since the last
 // flush are gone, yet a withdrawal made before the crash still reads as no loss after it.
 TEST_F(Mq4Guard, ARestartAfterAWithdrawalWithTheGlobalsLostClosesNothing) {
-    term.balanceOperation(1000.0);
-    term.balance = 1000.0;
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
     term.balanceOperation(-200.0);
@@ -486,8 +482,6 @@ TEST_F(Mq4Guard, ARestartAfterAWithdrawalWithTheGlobalsLostClosesNothing) {
 // The Account History tab's period decides what the terminal loads: narrowing it hides the first
 // deposit, widening it shows it again, and the broker's credit comes and goes. None is a result.
 TEST_F(Mq4Guard, TheHistoryTabsPeriodAndCreditMoveNoTarget) {
-    term.balanceOperation(1000.0);
-    term.balance = 1000.0;
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
     timer(3600 * 1000);
@@ -515,7 +509,7 @@ TEST_F(Mq4Guard, ARestartInTheMiddleOfACloseFinishesItAndReportsTheCycleOnce) {
     term.closedMarkets = {"USDJPY"};
     ea.OnTick();  // 880: the stop loss; EURUSD closes, USDJPY cannot
     ASSERT_EQ(term.orders.size(), 1u);
-    term.restart();
+    term.restart(ea);
     ea_mq4::Program restarted;
     ASSERT_EQ(restarted.OnInit(), mql::INIT_SUCCEEDED);
     EXPECT_TRUE(alerted("a close-all was under way when the EA stopped"));
@@ -571,7 +565,7 @@ TEST_F(Mq4Guard, ARestoredSettingsFileIsHeldNotJudged) {
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, -110.0);
     ea.OnTick();
     ASSERT_DOUBLE_EQ(snapshot(), 890.0);
-    term.restart();
+    term.restart(ea);
     std::filesystem::copy_file(ini + ".backup", ini, std::filesystem::copy_options::overwrite_existing);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
     ea_mq4::Program restarted;

@@ -14,7 +14,7 @@ protected:
     ea_mq5::Program ea;
 
     void SetUp() override {
-        term.balance = 1000.0;
+        term.fund(1000.0);
         term.quotes["USDJPY"] = {150.000, 150.012, 0.001, 3};
     }
     double snapshot() { return term.library().GetEquitySnap(); }
@@ -203,7 +203,7 @@ TEST_F(Mq5Guard, AnotherAccountStartsOverOnItsOwnEquity) {
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     ea.OnDeinit(mql::REASON_ACCOUNT);
     term.login = 777001;
-    term.balance = 5000.0;
+    term.fund(5000.0);
     term.openOrder("USDJPY", mql::OP_BUY, 1.0, 0.0);
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     ASSERT_EQ(term.alerts.size(), 1u);
@@ -294,7 +294,7 @@ TEST_F(Mq5Guard, ACopiedLibrariesFolderHoldsUntilTheTraderStartsOver) {
     ea.OnDeinit(mql::REASON_CLOSE);
     mql::Terminal moved{ZT_LIBRARY_FILE};
     moved.copyLibrariesFrom(term);
-    moved.balance = 1000.0;
+    moved.fund(1000.0);
     moved.balanceOperation(-300.0);
     moved.quotes["USDJPY"] = term.quotes["USDJPY"];
     moved.openOrder("USDJPY", mql::OP_BUY, 1.0, 0.0);
@@ -329,7 +329,7 @@ TEST_F(Mq5Guard, ARestartInTheMiddleOfACloseFinishesItFirst) {
     term.closedMarkets = {"USDJPY"};
     ea.OnTick();
     ASSERT_EQ(term.orders.size(), 1u);
-    term.restart();
+    term.restart(ea);
     ea_mq5::Program restarted;
     ASSERT_EQ(restarted.OnInit(), mql::INIT_SUCCEEDED);
     term.orders[0].profit = -10.0;
