@@ -158,6 +158,7 @@ enum ENUM_ACCOUNT_MARGIN_MODE {
 // www.mql5.com/en/docs/constants/tradingconstants/positionproperties
 enum ENUM_POSITION_PROPERTY_INTEGER { POSITION_TIME_MSC = 1, POSITION_TYPE = 2 };
 enum ENUM_POSITION_PROPERTY_DOUBLE { POSITION_VOLUME = 0 };
+enum ENUM_POSITION_TYPE { POSITION_TYPE_BUY = 0, POSITION_TYPE_SELL = 1 };
 enum ENUM_POSITION_PROPERTY_STRING { POSITION_SYMBOL = 0 };
 // www.mql5.com/en/docs/constants/tradingconstants/orderproperties: an order's type (BUY and SELL
 // are market orders, a close in flight among them) and the position a closing order closes

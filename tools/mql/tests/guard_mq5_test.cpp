@@ -197,9 +197,9 @@ TEST_F(Mq5Guard, ReinitialisationKeepsTheGuardUnlessTheTargetsChange) {
     EXPECT_TRUE(term.orders.empty());
 }
 
-// Another login (ACCOUNT_LOGIN) re-bases the guard on that account's equity: nothing is closed
-// although the old snapshot of 1000 would make 5000 a take profit, and the trader is told.
-TEST_F(Mq5Guard, AnotherAccountStartsOverOnItsOwnEquity) {
+// Another login (ACCOUNT_LOGIN) is held, not judged against the old snapshot of 1000 (which would
+// make 5000 a take profit), and not re-based either: the trader is told at once.
+TEST_F(Mq5Guard, AnotherAccountIsHeldNotJudged) {
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     ea.OnDeinit(mql::REASON_ACCOUNT);
     term.login = 777001;
@@ -207,8 +207,9 @@ TEST_F(Mq5Guard, AnotherAccountStartsOverOnItsOwnEquity) {
     term.openOrder("USDJPY", mql::OP_BUY, 1.0, 0.0);
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     ASSERT_EQ(term.alerts.size(), 1u);
-    EXPECT_NE(term.alerts[0].find("777001@Broker-Demo is not the one"), std::string::npos);
-    EXPECT_DOUBLE_EQ(snapshot(), 5000.0);
+    EXPECT_NE(term.alerts[0].find("NOT PROTECTING: holding: account 777001@Broker-Demo is new to the guard"),
+              std::string::npos) << term.alerts[0];
+    EXPECT_EQ(term.callsOf("SetLastValues"), 0);
     ea.OnTick();
     EXPECT_EQ(term.orders.size(), 1u);
     EXPECT_TRUE(term.trades.empty());
@@ -301,8 +302,8 @@ TEST_F(Mq5Guard, ACopiedLibrariesFolderHoldsUntilTheTraderStartsOver) {
     ea_mq5::Program fresh;
     ASSERT_EQ(fresh.OnInit(), mql::INIT_SUCCEEDED);
     const std::string held = moved.label("ZT_STATE");
-    EXPECT_EQ(held.find("Guard: NOT PROTECTING - holding: the EA has no memory file"), 0u) << held;
-    EXPECT_NE(held.find("snapshot 1000.00"), std::string::npos) << held;
+    EXPECT_EQ(held.find("Guard: NOT PROTECTING - holding: the library's settings file holds the snapshot 1000.00, "
+                        "which the EA has no memory of"), 0u) << held;
     ASSERT_EQ(moved.alerts.size(), 1u);
     EXPECT_EQ(moved.alerts[0].find("ZentravoGuard NOT PROTECTING: holding"), 0u);
     moved.orders[0].profit = -200.0;

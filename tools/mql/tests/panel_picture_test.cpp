@@ -187,7 +187,7 @@ TEST_P(PanelPicture, NotProtectingWithItsReason) {
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 50.0);
     ea.OnTick();
     term.restart(ea);
-    fs::remove(term.filesFolder() + "/ZentravoGuard.state");  // the EA's memory lost
+    fs::remove(term.filesFolder() + "/ZentravoGuard/123456@Broker-Demo.state");  // the EA's memory lost
     term.balanceOperation(-500.0);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, -3.20);
     ea_mq4::Program restarted;
