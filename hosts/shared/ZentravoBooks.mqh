@@ -167,13 +167,17 @@ void ZhRestore()
 // No memory of this account: a first start takes the base; anything else holds.
 void ZhStartWithoutMemory(double snapshot)
   {
-   if(gLibraryAccount == "" && MathAbs(snapshot - HostEquity()) < ZH_CENT)
+   string other = ZhOtherHolder(gAccount);
+   if(other == "" && gLibraryAccount == "" && MathAbs(snapshot - HostEquity()) < ZH_CENT)
      {
       ZhTakeBase(false);
       return;
      }
    string why;
-   if(gLibraryAccount == "")
+   if(other != "")
+      why = "account " + gAccount + " was guarded by the terminal in " + other +
+            ", and this terminal has no memory of it";
+   else if(gLibraryAccount == "")
       why = "the library's settings file holds the snapshot " + DoubleToString(snapshot, 2) +
             ", which the EA has no memory of (a Libraries folder copied from another terminal?)";
    else if(gLibraryAccount == gAccount)
