@@ -31,23 +31,6 @@
 #define ZH_WITNESS_GRACE 3    // checks an unexplained move of the balance may last before the guard holds
 #define ZH_CENT          0.005  // amounts closer than half a cent are the same
 
-int      gHoldKind = 0;            // ZH_HOLD_*, 0 while not holding
-string   gHolding = "";            // "holding: " why, and what lifts it (panel and warnings)
-int      gHeldState = ZH_RUNNING;  // the state a hold that lifts returns to
-bool     gBaseForced = false;      // StartOver asked for the base: the history need not explain the balance
-double   gOpsSince = 0;            // balance operations counted since the base
-long     gOpsFloor = 0;            // the newest ticket of any history record at the base
-datetime gBaseTime = 0;            // server time of the base
-double   gWitnessAmount = 0;       // balance + credit when the history last explained them
-datetime gWitnessTime = 0;         // the newest record explained then (server time)
-long     gWitnessTickets[];        // the records of that second explained then
-int      gWitnessMisses = 0;       // checks in a row the history has not explained the balance
-// The history records ZhReadHistory last read (HostHistory).
-datetime gRecordTimes[];
-long     gRecordTickets[];
-double   gRecordAmounts[];
-int      gRecordKinds[];
-
 // The equity the guard judges: the balance operations since the base are taken out.
 double ZhEquity()
   {
@@ -136,6 +119,7 @@ void ZhResume(double snapshot)
    if(gCloseKind != 0)
       ZhResumeClose(gCloseKind);
    ZhRemember();
+   gLibraryAccount = gAccount;
    ZhRememberLibrary();
    ZhNoteHolder();
   }
@@ -177,6 +161,10 @@ void ZhStartWithoutMemory(double snapshot)
    if(other != "")
       why = "account " + gAccount + " was guarded by the terminal in " + other +
             ", and this terminal has no memory of it";
+   else if(gLibraryAccount == "" && FileIsExist(ZH_OLD_MEMORY))
+      why = "the EA's memory is in the file " + HostFilesFolder() + "\\" + ZH_OLD_MEMORY +
+            " of an older version, which keeps no base time, so the deposits and withdrawals since the snapshot " +
+            DoubleToString(snapshot, 2) + " cannot be told from older ones";
    else if(gLibraryAccount == "")
       why = "the library's settings file holds the snapshot " + DoubleToString(snapshot, 2) +
             ", which the EA has no memory of (a Libraries folder copied from another terminal?)";
@@ -238,6 +226,7 @@ bool ZhTakeBase(bool forced)
    ZhNewMessageCycle();
    ZhLift(ZH_RUNNING);
    ZhRemember();
+   gLibraryAccount = gAccount;
    ZhRememberLibrary();
    ZhNoteHolder();
    return(true);

@@ -8,20 +8,6 @@
 #define ZH_PIECES 100          // deals one pass sends for one position at most
 #define ZH_VOLUME_EPSILON 0.00000001  // lots closer than this are the same volume
 
-int      gCloseKind = 0;           // 1 stop loss, 2 take profit
-uint     gCloseStarted = 0;        // GetTickCount() at the first close attempt
-datetime gCloseSince = 0;          // TimeLocal() when the close under way began
-uint     gBlockedAlertAt = 0;      // GetTickCount() of the last "cannot close" alert
-bool     gBlockedAlerted = false;
-string   gBlockedReason = "";      // why the last close pass could not go through
-bool     gBlockedPassing = false;  // ... and a later try usually gets through (a requote, a busy server)
-long     gCloseTickets[];          // every ticket the close under way has met
-int      gClosePasses = 0;         // passes of the close under way
-int      gNewTradePasses = 0;      // ... in a row that met a trade opened after the close began
-bool     gNewThisPass = false;
-string   gNewSymbols = "";         // where those trades opened
-bool     gCloseHeld = false;       // trades kept opening: the EA stopped closing and holds
-
 void ZhBeginClose(int kind)
   {
    gState = ZH_CLOSING;

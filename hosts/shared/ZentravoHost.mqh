@@ -58,14 +58,68 @@ input bool   StartOver          = false; // while the guard holds, start over on
 
 #define ZH_RETRY_MS 60000  // a message the terminal refused is tried again after this long
 
-int    gState = ZH_WAITING;
-string gTargetsKey = "";         // the target inputs the running guard was started with
-string gAccount = "";            // the account the running guard was started for
-double gInitialEquity = 0;       // InitZT reads it (0: the guard's stored value) and writes it
-bool   gChartLock = false;       // this instance runs the guard: only it calls the library
-bool   gTimerOn = false;         // the terminal gave the EA its timer
-bool   gTimerFailed = false;     // ... refused it, and the trader was told
-uint   gTimerTriedAt = 0;        // GetTickCount() of the last try to get it
+// The EA's whole state, in one place (MQL wants a global declared before the code that uses it);
+// the part that keeps each group up to date is named above it.
+int      gState = ZH_WAITING;
+string   gTargetsKey = "";         // the target inputs the running guard was started with
+string   gAccount = "";            // the account the running guard was started for ("" while it is not)
+double   gInitialEquity = 0;       // InitZT reads it (0: the guard's stored value) and writes it
+bool     gChartLock = false;       // this instance runs the guard: only it calls the library
+bool     gTimerOn = false;         // the terminal gave the EA its timer
+bool     gTimerFailed = false;     // ... refused it, and the trader was told
+uint     gTimerTriedAt = 0;        // GetTickCount() of the last try to get it
+// ZentravoMemory.mqh
+string   gLibraryAccount = "";     // the account whose guard the library's settings file holds
+bool     gStartOverSeen = false;   // the StartOver now set on the chart was acted on or refused
+double   gMemorySnapshot = 0;      // the library's snapshot as the EA last saw it
+double   gMemoryInitial = 0;       // ... its initial equity
+int      gMemoryLadder[4];         // ... and its positions: take-profit set and position, drawdown set and position
+bool     gMemoryFailed = false;    // the last write of the memory failed (said once); tried again
+uint     gMemoryFailedAt = 0;      // GetTickCount() of that write
+int      gAccountLock = INVALID_HANDLE;  // the account's lock in the common folder, held open
+string   gLockedAccount = "";      // the account it locks
+// ZentravoBooks.mqh
+int      gHoldKind = 0;            // ZH_HOLD_*, 0 while not holding
+string   gHolding = "";            // "holding: " why, and what lifts it (panel and warnings)
+int      gHeldState = ZH_RUNNING;  // the state a hold that lifts returns to
+bool     gBaseForced = false;      // StartOver asked for the base: the history need not explain the balance
+double   gOpsSince = 0;            // balance operations counted since the base
+long     gOpsFloor = 0;            // the newest ticket of any history record at the base
+datetime gBaseTime = 0;            // server time of the base
+double   gWitnessAmount = 0;       // balance + credit when the history last explained them
+datetime gWitnessTime = 0;         // the newest record explained then (server time)
+long     gWitnessTickets[];        // the records of that second explained then
+int      gWitnessMisses = 0;       // checks in a row the history has not explained the balance
+datetime gRecordTimes[];           // the history records ZhReadHistory last read (HostHistory):
+long     gRecordTickets[];         //   their times, tickets,
+double   gRecordAmounts[];         //   what each did to the balance or the credit
+int      gRecordKinds[];           //   and their kinds
+// ZentravoClose.mqh
+int      gCloseKind = 0;           // 1 stop loss, 2 take profit
+uint     gCloseStarted = 0;        // GetTickCount() at the first close attempt
+datetime gCloseSince = 0;          // TimeLocal() when the close under way began
+uint     gBlockedAlertAt = 0;      // GetTickCount() of the last "cannot close" alert
+bool     gBlockedAlerted = false;  // ... and whether one went out in this close
+string   gBlockedReason = "";      // why the last close pass could not go through
+bool     gBlockedPassing = false;  // ... and a later try usually gets through (a requote, a busy server)
+long     gCloseTickets[];          // every ticket the close under way has met
+int      gClosePasses = 0;         // passes of the close under way
+int      gNewTradePasses = 0;      // ... in a row that met a trade opened after the close began
+bool     gNewThisPass = false;     // this pass met one
+string   gNewSymbols = "";         // where those trades opened
+bool     gCloseHeld = false;       // trades kept opening: the EA stopped closing and holds
+// ZentravoMessages.mqh
+bool     gMailSent[3];             // per kind, in this cycle: the e-mail went out (kept in the memory)
+bool     gPushSent[3];             // per kind, in this cycle: the push went out (kept in the memory)
+uint     gMailFailedAt[3];         // GetTickCount() of a failed e-mail of the kind, 0: none
+uint     gPushFailedAt[3];         // the same for the push
+uint     gPushTimes[8];            // GetTickCount() of the last pushes tried, oldest overwritten
+int      gPushNext = 0;            // where the next push's time goes in gPushTimes
+bool     gNoMetaQuotesIdAlerted = false;  // the missing MetaQuotes ID was said
+string   gNotProtecting = "";      // why the EA cannot protect the account now; "" while it can
+uint     gNotProtectingAt = 0;     // GetTickCount() of the last "NOT PROTECTING" warning
+int      gIncreasesPassed = 0;     // ZT_INCREASE_REACHED results so far
+double   gIncreaseTargets[];       // the increase targets, read as the library reads them
 
 // The terminal runs every EA in a thread of its own and the library takes calls from one thread:
 // an instance that did not take the chart lock (a refused second chart, the tester, bad inputs)
@@ -93,6 +147,7 @@ int ZhInit()
      }
    gChartLock = true;
    ZhStartTimer();
+   ZhRecallLibrary();
    if(!HostDllsAllowed())
      {
       // Loaded all the same: the warnings say what is missing, without a call to the library.

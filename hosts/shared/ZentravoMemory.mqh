@@ -22,16 +22,7 @@
 #define ZH_MEMORY_FOLDER "ZentravoGuard"
 #define ZH_LIBRARY_MEMORY "ZentravoGuard\\library.state"
 #define ZH_NO_MEMORY "no memory"  // ZhRecall: the EA has never guarded the account here
-
-string   gLibraryAccount = "";    // the account whose guard the library's settings file holds
-bool     gStartOverSeen = false;  // the StartOver now set on the chart was acted on or refused
-double   gMemorySnapshot = 0;     // the library's snapshot as the EA last saw it
-double   gMemoryInitial = 0;      // ... its initial equity
-int      gMemoryLadder[4];        // ... and its positions: take-profit set and position, drawdown set and position
-bool     gMemoryFailed = false;   // the last write of the memory failed (said once); tried again
-uint     gMemoryFailedAt = 0;     // GetTickCount() of that write
-int      gAccountLock = INVALID_HANDLE;  // the account's lock in the common folder, held open
-string   gLockedAccount = "";
+#define ZH_OLD_MEMORY "ZentravoGuard.state"  // the one memory file of the EAs before memory per account
 
 // An account as a file name: characters Windows does not take in one become '_'.
 string ZhFileName(string account)
@@ -218,6 +209,7 @@ bool ZhRecallLine(string key, string value, string &owner)
 void ZhRecallLibrary()
   {
    gLibraryAccount = "";
+   gStartOverSeen = false;
    int file = FileOpen(ZH_LIBRARY_MEMORY, FILE_READ | FILE_TXT | FILE_ANSI);
    if(file == INVALID_HANDLE)
       return;
@@ -234,8 +226,6 @@ void ZhRecallLibrary()
 
 void ZhRememberLibrary()
   {
-   if(gAccount != "")
-      gLibraryAccount = gAccount;
    ZhWriteFile(ZH_LIBRARY_MEMORY, "library_account=" + gLibraryAccount + "\n" +
                "start_over_seen=" + (gStartOverSeen ? "1" : "0") + "\nend=1\n");
   }

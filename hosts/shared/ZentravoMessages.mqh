@@ -4,18 +4,6 @@
 //| thresholds                                                        |
 //+------------------------------------------------------------------+
 
-bool   gMailSent[3];             // per kind, in this cycle: the e-mail went out (kept in the memory)
-bool   gPushSent[3];             // per kind, in this cycle: the push went out (kept in the memory)
-uint   gMailFailedAt[3];         // GetTickCount() of a failed e-mail of the kind, 0: none
-uint   gPushFailedAt[3];         // the same for the push
-uint   gPushTimes[8];            // GetTickCount() of the last pushes tried, oldest overwritten
-int    gPushNext = 0;            // where the next push's time goes in gPushTimes
-bool   gNoMetaQuotesIdAlerted = false;
-string gNotProtecting = "";      // why the EA cannot protect the account now; "" while it can
-uint   gNotProtectingAt = 0;     // GetTickCount() of the last "NOT PROTECTING" warning
-int    gIncreasesPassed = 0;     // ZT_INCREASE_REACHED results so far
-double gIncreaseTargets[];       // the increase targets, read as the library reads them
-
 // Why the EA could not close a trade now, "" when it could: DLL imports, the terminal's own
 // reasons (connection, AutoTrading, the EA's live trading), and the account's permissions - an
 // investor-password login may not trade, and a broker may let no expert advisor trade.
