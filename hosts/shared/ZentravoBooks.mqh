@@ -56,7 +56,8 @@ void ZhStart()
    string account = HostAccount();
    if(AccountInfoInteger(ACCOUNT_LOGIN) == 0 || AccountInfoString(ACCOUNT_SERVER) == "")
      {
-      ZhHold(ZH_HOLD_LOGIN, "the terminal has not logged in to the account yet (login 0 or no server name); the guard starts once it has");
+      ZhHold(ZH_HOLD_LOGIN,
+             "the terminal has not logged in to the account yet (login 0 or no server name); the guard starts once it has");
       return;
      }
    if(!ZhTakeAccountLock(account))
@@ -107,8 +108,8 @@ void ZhResume(double snapshot)
       // reported before the end of the close reached the memory file.
       gCloseKind = 0;
       ZhNewMessageCycle();
-      Alert("ZentravoGuard: the close-all under way when the EA stopped had ended and was reported; the guard goes on from the snapshot ",
-            DoubleToString(snapshot, 2));
+      Alert("ZentravoGuard: the close-all under way when the EA stopped had ended and was reported;",
+            " the guard goes on from the snapshot ", DoubleToString(snapshot, 2));
      }
    else if(!same)
      {
@@ -337,7 +338,8 @@ void ZhHold(int kind, string why)
    if(kind == ZH_HOLD_BOOKS)
       gHolding = gHolding + "; check the account, then set StartOver to true to start over on the present equity";
    if(kind == ZH_HOLD_BALANCE)
-      gHolding = gHolding + "; the guard judges nothing until it does, or set StartOver to true to start over on the present equity";
+      gHolding = gHolding + "; the guard judges nothing until it does, or set StartOver to true to start over" +
+                 " on the present equity";
   }
 
 void ZhLift(int state)
@@ -394,6 +396,7 @@ void ZhNoteStartOver()
    if(gState == ZH_HOLDING && (gHoldKind == ZH_HOLD_BOOKS || gHoldKind == ZH_HOLD_BALANCE || gHoldKind == ZH_HOLD_BASE))
       ZhTakeBase(true);
    else
-      Alert("ZentravoGuard: StartOver had nothing to do (it acts only while the guard holds because it cannot tell what the account did); set it back to false");
+      Alert("ZentravoGuard: StartOver had nothing to do (it acts only while the guard holds because it cannot",
+            " tell what the account did); set it back to false");
   }
 //+------------------------------------------------------------------+

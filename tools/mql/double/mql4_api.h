@@ -35,7 +35,8 @@ inline std::vector<int> loadedHistory() {
 // ticket.
 inline bool tradeCall(const char* function, int ticket, double lots, double price, int slippage, bool close) {
     Terminal& t = T();
-    auto it = std::find_if(t.orders.begin(), t.orders.end(), [&](const Order& o) { return o.ticket == ticket && o.closes == 0; });
+    auto it = std::find_if(t.orders.begin(), t.orders.end(),
+                           [&](const Order& o) { return o.ticket == ticket && o.closes == 0; });
     int error = ERR_INVALID_TICKET;
     if (it != t.orders.end() && (close ? it->type <= OP_SELL : it->type > OP_SELL))
         error = t.tradeError(*it, price, slippage, close);

@@ -229,7 +229,8 @@ private:
         }
         const bool whole = volume >= position->lots - 1e-9;
         t.reduce(*position, volume);
-        if (whole) std::erase_if(t.orders, [&](const Order& o) { return static_cast<ulong>(o.ticket) == ticket && o.closes == 0; });
+        if (whole)
+            std::erase_if(t.orders, [&](const Order& o) { return static_cast<ulong>(o.ticket) == ticket && o.closes == 0; });
         t.traded();
         return finish(function, ticket, code);
     }

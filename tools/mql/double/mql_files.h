@@ -133,7 +133,8 @@ inline void FileClose(int file_handle) {
     OpenFile* file = openFile(file_handle);
     if (!file) return;
     if (file->writing) store(*file);
-    std::erase_if(filesInUse()[file->path], [&](const FileUse& use) { return use.terminal == &T() && use.handle == file_handle; });
+    std::erase_if(filesInUse()[file->path],
+                  [&](const FileUse& use) { return use.terminal == &T() && use.handle == file_handle; });
     T().openFiles.erase(file_handle);
 }
 // docs.mql4.com/files/filemove: an existing destination is replaced only with FILE_REWRITE

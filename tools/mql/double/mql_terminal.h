@@ -382,7 +382,8 @@ public:
             const int position = orders[i].closes;
             const double volume = orders[i].lots;
             orders.erase(orders.begin() + static_cast<std::ptrdiff_t>(i));
-            auto it = std::find_if(orders.begin(), orders.end(), [&](const Order& o) { return o.ticket == position && o.closes == 0; });
+            auto it = std::find_if(orders.begin(), orders.end(),
+                                   [&](const Order& o) { return o.ticket == position && o.closes == 0; });
             if (it != orders.end()) {
                 reduce(*it, std::min(volume, it->lots));
                 if (it->lots <= 1e-9) orders.erase(it);

@@ -201,7 +201,8 @@ TYPED_TEST(Scenario, ClosesGoThroughInPiecesAndPartsAndAreNotSentTwice) {
     run.term.openOrder("EURUSD", mql::OP_BUY, 300.0, -110.0);
     run.timer();
     EXPECT_TRUE(run.term.orders.empty());
-    EXPECT_EQ(std::count_if(run.term.trades.begin(), run.term.trades.end(), [](const mql::TradeCall& t) { return t.error != 0; }), 0);
+    EXPECT_EQ(std::count_if(run.term.trades.begin(), run.term.trades.end(),
+                            [](const mql::TradeCall& t) { return t.error != 0; }), 0);
     EXPECT_EQ(run.term.callsOf("SetTTC"), 1);
     EXPECT_DOUBLE_EQ(run.snapshot(), 890.0);
 
