@@ -2,10 +2,10 @@
 # folder, so that unpacking it there puts every file where the terminal looks for it:
 #   MQL4/Libraries/zentravo.dll          the 32-bit DLL       (preset win32)
 #   MQL4/Experts/ZentravoGuard.mq4       the expert advisor and its includes
-#   MQL4/Include/Zentravo.mqh, ZentravoHost.mqh
+#   MQL4/Include/Zentravo.mqh, ZentravoHost.mqh and the parts it includes (Zentravo*.mqh)
 #   MQL5/Libraries/zentravo.dll          the 64-bit DLL       (preset win64)
 #   MQL5/Experts/ZentravoGuard.mq5
-#   MQL5/Include/Zentravo.mqh, ZentravoHost.mqh
+#   MQL5/Include/Zentravo.mqh, ZentravoHost.mqh and its parts
 #   Zentravo/QUICKSTART.txt              the trader's first page (CR LF, for Notepad)
 #   Zentravo/panel.html, Zentravo/panel/ the panel's pictures, SVG and PNG
 #   Zentravo/host-guide.md, Zentravo/LICENSE, Zentravo/SHA256SUMS (sha256sum -c reads it from the
@@ -23,12 +23,14 @@ foreach(dll ${ZT_WIN32_BUILD_DIR}/zentravo.dll ${ZT_WIN64_BUILD_DIR}/zentravo.dl
 endforeach()
 
 set(hosts ${PROJECT_SOURCE_DIR}/hosts)
+set(shared ${hosts}/shared/ZentravoHost.mqh ${hosts}/shared/ZentravoMemory.mqh ${hosts}/shared/ZentravoBooks.mqh
+  ${hosts}/shared/ZentravoClose.mqh ${hosts}/shared/ZentravoMessages.mqh ${hosts}/shared/ZentravoPanel.mqh)
 install(FILES ${ZT_WIN32_BUILD_DIR}/zentravo.dll DESTINATION MQL4/Libraries)
 install(FILES ${hosts}/mql4/ZentravoGuard.mq4 DESTINATION MQL4/Experts)
-install(FILES ${hosts}/mql4/Zentravo.mqh ${hosts}/shared/ZentravoHost.mqh DESTINATION MQL4/Include)
+install(FILES ${hosts}/mql4/Zentravo.mqh ${shared} DESTINATION MQL4/Include)
 install(FILES ${ZT_WIN64_BUILD_DIR}/zentravo.dll DESTINATION MQL5/Libraries)
 install(FILES ${hosts}/mql5/ZentravoGuard.mq5 DESTINATION MQL5/Experts)
-install(FILES ${hosts}/mql5/Zentravo.mqh ${hosts}/shared/ZentravoHost.mqh DESTINATION MQL5/Include)
+install(FILES ${hosts}/mql5/Zentravo.mqh ${shared} DESTINATION MQL5/Include)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/host-guide.md ${PROJECT_SOURCE_DIR}/LICENSE
   DESTINATION Zentravo)
 

@@ -24,11 +24,21 @@ rm -rf "$data" && mkdir -p "$data" || fail "cannot make $data"
 
 expected="MQL4/Experts/ZentravoGuard.mq4
 MQL4/Include/Zentravo.mqh
+MQL4/Include/ZentravoBooks.mqh
+MQL4/Include/ZentravoClose.mqh
 MQL4/Include/ZentravoHost.mqh
+MQL4/Include/ZentravoMemory.mqh
+MQL4/Include/ZentravoMessages.mqh
+MQL4/Include/ZentravoPanel.mqh
 MQL4/Libraries/zentravo.dll
 MQL5/Experts/ZentravoGuard.mq5
 MQL5/Include/Zentravo.mqh
+MQL5/Include/ZentravoBooks.mqh
+MQL5/Include/ZentravoClose.mqh
 MQL5/Include/ZentravoHost.mqh
+MQL5/Include/ZentravoMemory.mqh
+MQL5/Include/ZentravoMessages.mqh
+MQL5/Include/ZentravoPanel.mqh
 MQL5/Libraries/zentravo.dll
 Zentravo/LICENSE
 Zentravo/QUICKSTART.txt

@@ -2,26 +2,22 @@
 //| ZentravoGuard.mq4 - an expert advisor that lets the Zentravo     |
 //| equity guard close all trades of the account                    |
 //+------------------------------------------------------------------+
-// The 32-bit terminal's adapter: the guard's behaviour is in ZentravoHost.mqh, shared with the
-// 64-bit EA; this file only says how MQL4 reads the account and closes orders. Copy it to
-// <data folder>\MQL4\Experts, Zentravo.mqh and ZentravoHost.mqh to <data folder>\MQL4\Include
-// and zentravo.dll to <data folder>\MQL4\Libraries; allow DLL imports.
+// The 32-bit terminal's adapter: the guard's behaviour is in ZentravoHost.mqh and the files it
+// includes, shared with the 64-bit EA; this file only says how MQL4 reads the account and its
+// history and closes orders. Copy it to <data folder>\MQL4\Experts, Zentravo.mqh and the
+// Zentravo*.mqh files to <data folder>\MQL4\Include and zentravo.dll to
+// <data folder>\MQL4\Libraries; allow DLL imports.
 #property strict
 #include <ZentravoHost.mqh>
 
 int OnInit()
   {
-   if(!IsDllsAllowed())
-     {
-      Alert("ZentravoGuard: allow DLL imports (Tools - Options - Expert Advisors)");
-      return(INIT_FAILED);
-     }
    return(ZhInit());
   }
 
 void OnDeinit(const int reason)
   {
-   ZhDeinit();
+   ZhDeinit(reason);
   }
 
 void OnTick()
@@ -34,37 +30,48 @@ void OnTimer()
    ZhCheck();
   }
 
-double HostEquity()     { return(AccountEquity()); }
-double HostMargin()     { return(AccountMargin()); }
-double HostFreeMargin() { return(AccountFreeMargin()); }
-bool   HostIsTester()   { return(IsTesting()); }
-long   HostLeverage()   { return(AccountLeverage()); }
-string HostAccount()    { return(IntegerToString(AccountNumber()) + "@" + AccountServer()); }
+double HostEquity()      { return(AccountEquity()); }
+double HostMargin()      { return(AccountMargin()); }
+double HostFreeMargin()  { return(AccountFreeMargin()); }
+bool   HostIsTester()    { return(IsTesting()); }
+bool   HostDllsAllowed() { return(IsDllsAllowed()); }
+long   HostLeverage()    { return(AccountLeverage()); }
+string HostAccount()     { return(IntegerToString(AccountNumber()) + "@" + AccountServer()); }
+string HostFilesFolder() { return("MQL4\\Files"); }
 
-// Balance operations (6) and credit (7) in the history above the ticket after. The Account
-// History tab's period decides what OrdersHistoryTotal holds: operations it hides are either
-// accounted for already (their tickets are lower) or show up once it holds them again.
-double HostNewBalanceOperations(long after, long &newest)
+// The records of the history the Account History tab has loaded (OrdersHistoryTotal) that closed
+// or were booked at or after since: closed orders (their result with swap and commission),
+// balance operations (6) and credit (7). What the tab hides is not here.
+int HostHistory(datetime since, datetime &times[], long &tickets[], double &amounts[], int &kinds[])
   {
-   double sum = 0;
+   int n = 0;
    for(int i = 0; i < OrdersHistoryTotal(); i++)
      {
-      if(!OrderSelect(i, SELECT_BY_POS, MODE_HISTORY) || (OrderType() != 6 && OrderType() != 7))
+      if(!OrderSelect(i, SELECT_BY_POS, MODE_HISTORY) || OrderCloseTime() < since)
          continue;
-      if(OrderTicket() > newest)
-         newest = OrderTicket();
-      if(OrderTicket() > after)
-         sum += OrderProfit();
+      int kind = OrderType() == 6 ? 1 : OrderType() == 7 ? 2 : 0;
+      ArrayResize(times, n + 1);
+      ArrayResize(tickets, n + 1);
+      ArrayResize(amounts, n + 1);
+      ArrayResize(kinds, n + 1);
+      times[n] = OrderCloseTime();
+      tickets[n] = OrderTicket();
+      amounts[n] = kind == 0 ? OrderProfit() + OrderSwap() + OrderCommission() : OrderProfit();
+      kinds[n] = kind;
+      n++;
      }
-   return(sum);
+   return(n);
+  }
+
+string HostHistoryHint()
+  {
+   return("the Account History tab must show the whole history, or at least a period that reaches today: right-click it - All History");
   }
 
 // Why the EA could not close a trade now ("" when it could). A trade thread busy with another EA
 // is no reason: it is let go within moments, and a close meanwhile simply tries again.
 string HostCannotAct()
   {
-   if(!IsDllsAllowed())
-      return("DLL imports are not allowed");
    if(!IsConnected())
       return("no connection to the trade server");
    if(!IsExpertEnabled())
@@ -117,7 +124,7 @@ bool HostCloseAll()
         {
          if(!OrderSelect(i, SELECT_BY_POS, MODE_TRADES) || OrderType() <= OP_SELL)
             continue;
-         ZhNoteTicket(OrderTicket(), OrderSymbol());
+         ZhNoteTicket(OrderTicket(), OrderSymbol(), 0);
          if(!OrderDelete(OrderTicket(), clrNONE))
             ZhNoteRefusal(GetLastError(), OrderSymbol());
         }
@@ -146,21 +153,43 @@ bool HostCloseAll()
       opened[at] = OrderOpenTime();
      }
    for(int k = 0; k < ArraySize(tickets); k++)
+      HostCloseOrder(tickets[k]);
+   return(HostCountsFlat());
+  }
+
+// Closes one market order in pieces the symbol takes. Selected by ticket, an order is found in
+// the history too: one closed meanwhile (by its stop, by another EA) is not closed again. What a
+// partial close leaves reopens under a new ticket "from #" the old one: that is the same trade,
+// and its close goes on.
+void HostCloseOrder(int ticket)
+  {
+   for(int piece = 0; piece < ZH_PIECES; piece++)
      {
-      // Selected by ticket, an order is found in the history too: one closed meanwhile (by
-      // its stop, by another EA) is not closed again.
-      if(!OrderSelect(tickets[k], SELECT_BY_TICKET) || OrderCloseTime() != 0)
-         continue;
+      if(!OrderSelect(ticket, SELECT_BY_TICKET) || OrderCloseTime() != 0)
+         return;
       string symbol = OrderSymbol();
-      ZhNoteTicket(OrderTicket(), symbol);
+      ZhNoteTicket(OrderTicket(), symbol, ZhRemainderOf(OrderComment()));
+      double lots = ZhClosePiece(symbol, OrderLots());
       double price = MarketInfo(symbol, OrderType() == OP_BUY ? MODE_BID : MODE_ASK);
-      if(!OrderClose(OrderTicket(), OrderLots(), price, ZhSlippagePoints(symbol), clrNONE))
+      if(!OrderClose(ticket, lots, price, ZhSlippagePoints(symbol), clrNONE))
         {
          int error = GetLastError();
          ZhNoteRefusal(error, symbol);
-         Print("ZentravoGuard: order ", OrderTicket(), " not closed yet, error ", error);
+         Print("ZentravoGuard: order ", ticket, " not closed yet, error ", error);
+         return;
         }
+      ticket = HostRemainder(ticket);
+      if(ticket == 0)
+         return;
      }
-   return(HostCountsFlat());
+  }
+
+// The open order that remains of order ticket after a partial close, 0 when none does.
+int HostRemainder(int ticket)
+  {
+   for(int i = OrdersTotal() - 1; i >= 0; i--)
+      if(OrderSelect(i, SELECT_BY_POS, MODE_TRADES) && ZhRemainderOf(OrderComment()) == ticket)
+         return(OrderTicket());
+   return(0);
   }
 //+------------------------------------------------------------------+

@@ -2,30 +2,30 @@
 //| ZentravoGuard.mq5 - the Zentravo equity guard for 64-bit         |
 //| terminals: closes all positions of the account on its signal     |
 //+------------------------------------------------------------------+
-// The 64-bit terminal's adapter: the guard's behaviour is in ZentravoHost.mqh, shared with the
-// 32-bit EA; this file only says how MQL5 reads the account and closes positions (CTrade, result
-// codes checked, filling mode per symbol; netting and hedging accounts alike, since every
-// position is closed by its ticket). Copy it to <data folder>\MQL5\Experts, Zentravo.mqh and
-// ZentravoHost.mqh to <data folder>\MQL5\Include and the 64-bit zentravo.dll to
-// <data folder>\MQL5\Libraries; allow DLL imports.
+// The 64-bit terminal's adapter: the guard's behaviour is in ZentravoHost.mqh and the files it
+// includes, shared with the 32-bit EA; this file only says how MQL5 reads the account and its
+// deals and closes positions (CTrade, result codes checked, filling mode per symbol; netting and
+// hedging accounts alike, since every position is closed by its ticket). Copy it to
+// <data folder>\MQL5\Experts, Zentravo.mqh and the Zentravo*.mqh files to <data folder>\MQL5\Include
+// and the 64-bit zentravo.dll to <data folder>\MQL5\Libraries; allow DLL imports.
 #include <Trade\Trade.mqh>
 #include <ZentravoHost.mqh>
 
+#define ZH_HISTORY_END 4102444800  // 2100.01.01: the deal history is read to here, past any quote
+#define ZH_SENT_WAIT_MS 5000       // a close placed (10008) is not sent again for this long
+
 CTrade gTrade;
+ulong  gSentTickets[];  // positions whose close was placed and not filled yet
+uint   gSentAt[];       // GetTickCount() when each was placed
 
 int OnInit()
   {
-   if(MQLInfoInteger(MQL_DLLS_ALLOWED) == 0)
-     {
-      Alert("ZentravoGuard: allow DLL imports (Tools - Options - Expert Advisors)");
-      return(INIT_FAILED);
-     }
    return(ZhInit());
   }
 
 void OnDeinit(const int reason)
   {
-   ZhDeinit();
+   ZhDeinit(reason);
   }
 
 void OnTick()
@@ -38,45 +38,59 @@ void OnTimer()
    ZhCheck();
   }
 
-double HostEquity()     { return(AccountInfoDouble(ACCOUNT_EQUITY)); }
-double HostMargin()     { return(AccountInfoDouble(ACCOUNT_MARGIN)); }
-double HostFreeMargin() { return(AccountInfoDouble(ACCOUNT_MARGIN_FREE)); }
-bool   HostIsTester()   { return(MQLInfoInteger(MQL_TESTER) != 0); }
-long   HostLeverage()   { return(AccountInfoInteger(ACCOUNT_LEVERAGE)); }
-string HostAccount()    { return(IntegerToString(AccountInfoInteger(ACCOUNT_LOGIN)) + "@" + AccountInfoString(ACCOUNT_SERVER)); }
-// Balance operations in the deal history above the ticket after: deposits and withdrawals,
-// credit, bonus and corrections (commission, swaps, charges and the rest are trading results).
-// TimeCurrent() is the server time of the last quote: an operation booked since (a deposit on a
-// Saturday) lies after it, so the history is selected to a year beyond.
-double HostNewBalanceOperations(long after, long &newest)
+double HostEquity()      { return(AccountInfoDouble(ACCOUNT_EQUITY)); }
+double HostMargin()      { return(AccountInfoDouble(ACCOUNT_MARGIN)); }
+double HostFreeMargin()  { return(AccountInfoDouble(ACCOUNT_MARGIN_FREE)); }
+bool   HostIsTester()    { return(MQLInfoInteger(MQL_TESTER) != 0); }
+bool   HostDllsAllowed() { return(MQLInfoInteger(MQL_DLLS_ALLOWED) != 0); }
+long   HostLeverage()    { return(AccountInfoInteger(ACCOUNT_LEVERAGE)); }
+string HostAccount()     { return(IntegerToString(AccountInfoInteger(ACCOUNT_LOGIN)) + "@" + AccountInfoString(ACCOUNT_SERVER)); }
+string HostFilesFolder() { return("MQL5\\Files"); }
+int    HostChartHandle() { return((int)ChartGetInteger(0, CHART_WINDOW_HANDLE)); }
+
+// The deals booked at or after since, as the terminal has them now. The range runs to 2100, not
+// to TimeCurrent(): that is the last quote's time, 0 before the first quote, and an operation
+// booked since (a deposit on a Saturday) lies after it. Balance, bonus and corrections are
+// operations, credit its own kind; every other deal (trades, commission, swaps, charges) a
+// trading result.
+int HostHistory(datetime since, datetime &times[], long &tickets[], double &amounts[], int &kinds[])
   {
-   double sum = 0;
-   if(!HistorySelect(0, TimeCurrent() + 366 * 86400))
-      return(sum);
+   if(!HistorySelect(since, (datetime)ZH_HISTORY_END))
+      return(0);
+   int n = 0;
    for(int i = 0; i < HistoryDealsTotal(); i++)
      {
       ulong deal = HistoryDealGetTicket(i);
       if(deal == 0)
          continue;
       long type = HistoryDealGetInteger(deal, DEAL_TYPE);
-      if(type != DEAL_TYPE_BALANCE && type != DEAL_TYPE_CREDIT && type != DEAL_TYPE_BONUS &&
-         type != DEAL_TYPE_CORRECTION)
-         continue;
-      if((long)deal > newest)
-         newest = (long)deal;
-      if((long)deal > after)
-         sum += HistoryDealGetDouble(deal, DEAL_PROFIT);
+      int kind = 0;
+      if(type == DEAL_TYPE_CREDIT)
+         kind = 2;
+      else if(type == DEAL_TYPE_BALANCE || type == DEAL_TYPE_BONUS || type == DEAL_TYPE_CORRECTION)
+         kind = 1;
+      ArrayResize(times, n + 1);
+      ArrayResize(tickets, n + 1);
+      ArrayResize(amounts, n + 1);
+      ArrayResize(kinds, n + 1);
+      times[n] = (datetime)HistoryDealGetInteger(deal, DEAL_TIME);
+      tickets[n] = (long)deal;
+      amounts[n] = HistoryDealGetDouble(deal, DEAL_PROFIT) + HistoryDealGetDouble(deal, DEAL_SWAP) +
+                   HistoryDealGetDouble(deal, DEAL_COMMISSION) + HistoryDealGetDouble(deal, DEAL_FEE);
+      kinds[n] = kind;
+      n++;
      }
-   return(sum);
+   return(n);
   }
 
-int    HostChartHandle() { return((int)ChartGetInteger(0, CHART_WINDOW_HANDLE)); }
+string HostHistoryHint()
+  {
+   return("the terminal may still be loading the account's deal history");
+  }
 
 // Why the EA could not close a trade now ("" when it could).
 string HostCannotAct()
   {
-   if(MQLInfoInteger(MQL_DLLS_ALLOWED) == 0)
-      return("DLL imports are not allowed");
    if(TerminalInfoInteger(TERMINAL_CONNECTED) == 0)
       return("no connection to the trade server");
    if(TerminalInfoInteger(TERMINAL_TRADE_ALLOWED) == 0)
@@ -90,7 +104,12 @@ string HostCannotAct()
 // unless they are kept. Counted afresh, so a trade opened during a pass is not missed.
 bool HostCountsFlat()
   {
-   return(PositionsTotal() == 0 && (KeepPendingOrders || OrdersTotal() == 0));
+   if(PositionsTotal() != 0)
+      return(false);
+   for(int i = OrdersTotal() - 1; i >= 0 && !KeepPendingOrders; i--)
+      if(OrderGetTicket(i) != 0 && OrderGetInteger(ORDER_TYPE) > ORDER_TYPE_SELL)
+         return(false);
+   return(true);
   }
 
 // One pass: pending orders first unless kept (a stop order cannot fill while its positions
@@ -113,12 +132,13 @@ bool HostCloseAll()
    if(!KeepPendingOrders)
       for(int i = OrdersTotal() - 1; i >= 0; i--)
         {
+         // A market order among the orders is a close in flight: it is left to fill.
          ulong ticket = OrderGetTicket(i);
-         if(ticket == 0)
+         if(ticket == 0 || OrderGetInteger(ORDER_TYPE) <= ORDER_TYPE_SELL)
             continue;
-         ZhNoteTicket((long)ticket, OrderGetString(ORDER_SYMBOL));
+         ZhNoteTicket((long)ticket, OrderGetString(ORDER_SYMBOL), 0);
          bool sent = gTrade.OrderDelete(ticket);
-         ZhNoteRetcode(sent, "");
+         HostNoteResult(sent, "");
         }
    ulong tickets[];
    long opened[];
@@ -148,25 +168,93 @@ bool HostCloseAll()
       if(!PositionSelectByTicket(tickets[k]))
          continue;
       string symbol = PositionGetString(POSITION_SYMBOL);
-      ZhNoteTicket((long)tickets[k], symbol);
+      ZhNoteTicket((long)tickets[k], symbol, 0);
+      if(HostCloseInFlight(tickets[k]))
+         continue;
       gTrade.SetDeviationInPoints((ulong)ZhSlippagePoints(symbol));
-      // FOK or IOC as the symbol's flags allow; a symbol that allows neither (an exchange
-      // symbol) takes Return, which every execution but Market execution accepts.
-      if(!gTrade.SetTypeFillingBySymbol(symbol))
+      // Instant and Request execution fill a market order Fill or Kill; otherwise FOK or IOC as
+      // the symbol's flags allow, and an exchange symbol that allows neither takes Return.
+      long execution = SymbolInfoInteger(symbol, SYMBOL_TRADE_EXEMODE);
+      if(execution == SYMBOL_TRADE_EXECUTION_INSTANT || execution == SYMBOL_TRADE_EXECUTION_REQUEST)
+         gTrade.SetTypeFilling(ORDER_FILLING_FOK);
+      else if(!gTrade.SetTypeFillingBySymbol(symbol))
          gTrade.SetTypeFilling(ORDER_FILLING_RETURN);
-      bool sent = gTrade.PositionClose(tickets[k]);
-      ZhNoteRetcode(sent, symbol);
+      HostClosePosition(tickets[k], symbol);
      }
    return(HostCountsFlat());
   }
 
-// Every result code but done names the refusal (ZhNoteRefusal); the pass tries again either way.
-void ZhNoteRetcode(bool sent, string symbol)
+// Closes one position in pieces the symbol takes: a hedging position by partial closes, a
+// netting one by deals against it. A close placed (10008) waits for its fill and is not sent
+// again meanwhile.
+void HostClosePosition(ulong ticket, string symbol)
+  {
+   bool hedging = AccountInfoInteger(ACCOUNT_MARGIN_MODE) == ACCOUNT_MARGIN_MODE_RETAIL_HEDGING;
+   for(int piece = 0; piece < ZH_PIECES; piece++)
+     {
+      if(!PositionSelectByTicket(ticket))
+         return;
+      double volume = PositionGetDouble(POSITION_VOLUME);
+      double lots = ZhClosePiece(symbol, volume);
+      bool sent;
+      if(lots >= volume - ZH_VOLUME_EPSILON)
+         sent = gTrade.PositionClose(ticket);
+      else if(hedging)
+         sent = gTrade.PositionClosePartial(ticket, lots);
+      else if(PositionGetInteger(POSITION_TYPE) == POSITION_TYPE_BUY)
+         sent = gTrade.Sell(lots, symbol);
+      else
+         sent = gTrade.Buy(lots, symbol);
+      if(sent && gTrade.ResultRetcode() == TRADE_RETCODE_PLACED)
+        {
+         HostNoteSent(ticket);
+         return;
+        }
+      // Done in part: the market has no more volume for now; the next pass goes on.
+      if(!HostNoteResult(sent, symbol) || gTrade.ResultRetcode() == TRADE_RETCODE_DONE_PARTIAL)
+         return;
+     }
+  }
+
+// Whether a close of the position is in flight: an order that closes it is among the orders, or
+// one was placed moments ago (the terminal may list it a little later).
+bool HostCloseInFlight(ulong ticket)
+  {
+   for(int i = OrdersTotal() - 1; i >= 0; i--)
+      if(OrderGetTicket(i) != 0 && OrderGetInteger(ORDER_POSITION_ID) == (long)ticket)
+         return(true);
+   for(int k = 0; k < ArraySize(gSentTickets); k++)
+      if(gSentTickets[k] == ticket && GetTickCount() - gSentAt[k] < ZH_SENT_WAIT_MS)
+         return(true);
+   return(false);
+  }
+
+void HostNoteSent(ulong ticket)
+  {
+   int n = ArraySize(gSentTickets);
+   int at = n;
+   for(int k = 0; k < n; k++)
+      if(gSentTickets[k] == ticket || GetTickCount() - gSentAt[k] >= ZH_SENT_WAIT_MS)
+         at = k;
+   if(at == n)
+     {
+      ArrayResize(gSentTickets, n + 1);
+      ArrayResize(gSentAt, n + 1);
+     }
+   gSentTickets[at] = ticket;
+   gSentAt[at] = GetTickCount();
+   Print("ZentravoGuard: close of position ", ticket, " placed; waiting for its fill");
+  }
+
+// Done (10009) and done in part (10010) went through: true. Every other result code names the
+// refusal (ZhNoteRefusal); the pass tries again either way.
+bool HostNoteResult(bool sent, string symbol)
   {
    uint code = gTrade.ResultRetcode();
    if(sent && (code == TRADE_RETCODE_DONE || code == TRADE_RETCODE_DONE_PARTIAL))
-      return;
+      return(true);
    ZhNoteRefusal((int)code, symbol);
    Print("ZentravoGuard: close not done yet, result code ", code);
+   return(false);
   }
 //+------------------------------------------------------------------+

@@ -19,25 +19,44 @@ inline const Order& selectedOrder() {
     return pool[static_cast<size_t>(t.selected)];
 }
 // The history the terminal has loaded: what the Account History tab's period shows, as indexes
-// into the whole history.
+// into the whole history; nothing before the terminal has loaded it.
 inline std::vector<int> loadedHistory() {
+    const Terminal& t = T();
     std::vector<int> loaded;
-    for (size_t i = 0; i < T().history.size(); ++i)
-        if (T().history[i].closeTime >= T().historyFrom) loaded.push_back(static_cast<int>(i));
+    for (size_t i = 0; t.historyLoaded && i < t.history.size(); ++i) {
+        const long long closed = t.history[i].closeTime;
+        if (closed >= t.historyFrom && (t.historyTo == 0 || closed <= t.historyTo)) loaded.push_back(static_cast<int>(i));
+    }
     return loaded;
 }
-// OrderClose and OrderDelete: the terminal may refuse; either way the call is recorded.
-inline bool tradeCall(const char* function, int ticket, double price, int slippage, bool close) {
+// OrderClose and OrderDelete: the terminal may refuse; either way the call is recorded. A close
+// takes lots the symbol allows and the order holds (else invalid trade volume); less than the
+// whole order, or a fill the market cuts short (partialFills), leaves the rest open under a new
+// ticket.
+inline bool tradeCall(const char* function, int ticket, double lots, double price, int slippage, bool close) {
     Terminal& t = T();
-    auto it = std::find_if(t.orders.begin(), t.orders.end(), [&](const Order& o) { return o.ticket == ticket; });
+    auto it = std::find_if(t.orders.begin(), t.orders.end(),
+                           [&](const Order& o) { return o.ticket == ticket && o.closes == 0; });
     int error = ERR_INVALID_TICKET;
     if (it != t.orders.end() && (close ? it->type <= OP_SELL : it->type > OP_SELL))
         error = t.tradeError(*it, price, slippage, close);
+    if (error == 0 && close && (lots > it->lots + 1e-9 || !t.quotes.at(it->symbol).takes(lots)))
+        error = ERR_INVALID_TRADE_VOLUME;
     t.trades.push_back({function, ticket, price, slippage, error});
     t.lastError = error;
     if (error != 0) return false;
+    double filled = close ? lots : 0.0;
+    if (close && !t.partialFills.empty()) {
+        filled = std::min(filled, t.partialFills.front());
+        t.partialFills.pop_front();
+    }
+    if (close && filled < it->lots - 1e-9) {
+        t.closePart(*it, filled);
+        t.traded();
+        return true;
+    }
     if (close) {
-        t.balance += it->profit;
+        t.balance += it->result();
         t.history.push_back(*it);
         t.history.back().closeTime = t.now();
     }
@@ -49,7 +68,8 @@ inline bool tradeCall(const char* function, int ticket, double price, int slippa
 // docs.mql4.com/constants/errorswarnings/errorcodes: ERR_GLOBAL_VARIABLE_NOT_FOUND 4058 and, for a
 // name the terminal cannot take (the reference names no number of its own), the global variables
 // processing error 4057; docs.mql4.com/common/sendnotification: 4250 to 4253.
-inline constexpr ErrorNumbers mql4Errors{4058, 4057, 4250, 4251, 4252, 4253};
+// docs.mql4.com/marketinformation/symbolinfodouble: 4024, the internal error.
+inline constexpr ErrorNumbers mql4Errors{4058, 4057, 4250, 4251, 4252, 4253, 4024};
 
 namespace mql4 {
 
@@ -67,6 +87,8 @@ inline datetime GlobalVariableSet(string name, double value) { return globalSet(
 inline bool GlobalVariableTemp(string name) { return globalTemp(name, mql4Errors); }
 // docs.mql4.com/common/sendnotification
 inline bool SendNotification(string text) { return sendNotification(text, mql4Errors); }
+// docs.mql4.com/eventfunctions/eventsetmillisecondtimer
+inline bool EventSetMillisecondTimer(int milliseconds) { return setTimer(milliseconds, mql4Errors); }
 
 // docs.mql4.com/check/isconnected
 inline bool IsConnected() { return T().connected; }
@@ -80,8 +102,12 @@ inline int AccountLeverage() { return static_cast<int>(T().leverage); }
 inline int AccountNumber() { return static_cast<int>(T().login); }
 // docs.mql4.com/account/accountserver
 inline string AccountServer() { return T().server; }
-// docs.mql4.com/check/isdllsallowed
-inline bool IsDllsAllowed() { return T().dllsAllowed; }
+// docs.mql4.com/check/isdllsallowed: the terminal's option and the EA's own box
+inline bool IsDllsAllowed() { return T().dllsAllowed && T().terminalDllsAllowed; }
+// docs.mql4.com/account/accountbalance
+inline double AccountBalance() { return T().balance; }
+// docs.mql4.com/account/accountcredit
+inline double AccountCredit() { return T().credit; }
 // docs.mql4.com/check/istradecontextbusy
 inline bool IsTradeContextBusy() { return T().contextBusy; }
 // docs.mql4.com/check/istesting
@@ -127,8 +153,14 @@ inline bool OrderSelect(int index, int select, int pool = MODE_TRADES) {
 inline int OrdersHistoryTotal() { return static_cast<int>(loadedHistory().size()); }
 // docs.mql4.com/trading/orderclosetime: 0 for an order still open
 inline datetime OrderCloseTime() { return selectedOrder().closeTime; }
-// docs.mql4.com/trading/orderprofit
+// docs.mql4.com/trading/orderprofit (without swap and commission)
 inline double OrderProfit() { return selectedOrder().profit; }
+// docs.mql4.com/trading/orderswap
+inline double OrderSwap() { return selectedOrder().swap; }
+// docs.mql4.com/trading/ordercommission
+inline double OrderCommission() { return selectedOrder().commission; }
+// docs.mql4.com/trading/ordercomment: "from #N" on what a partial close of order N left open
+inline string OrderComment() { return selectedOrder().comment; }
 // docs.mql4.com/trading/orderticket
 inline int OrderTicket() { return selectedOrder().ticket; }
 // docs.mql4.com/trading/ordertype
@@ -146,8 +178,8 @@ inline double MarketInfo(string symbol, int type) {
     auto it = T().quotes.find(symbol);
     if (it == T().quotes.end()) return 0.0;
     switch (type) {
-        case MODE_BID: return it->second.bid;
-        case MODE_ASK: return it->second.ask;
+        case MODE_BID: return T().quoteKnown ? it->second.bid : 0.0;
+        case MODE_ASK: return T().quoteKnown ? it->second.ask : 0.0;
         case MODE_POINT: return it->second.point;
         case MODE_DIGITS: return it->second.digits;
         default: return 0.0;
@@ -156,13 +188,13 @@ inline double MarketInfo(string symbol, int type) {
 
 // docs.mql4.com/trading/orderclose (arrow_color may be left out: no arrow)
 inline bool OrderClose(int ticket, double lots, double price, int slippage, color arrow_color = clrNONE) {
-    (void)lots; (void)arrow_color;
-    return tradeCall("OrderClose", ticket, price, slippage, true);
+    (void)arrow_color;
+    return tradeCall("OrderClose", ticket, lots, price, slippage, true);
 }
 // docs.mql4.com/trading/orderdelete (arrow_color may be left out: no arrow)
 inline bool OrderDelete(int ticket, color arrow_color = clrNONE) {
     (void)arrow_color;
-    return tradeCall("OrderDelete", ticket, 0.0, 0, false);
+    return tradeCall("OrderDelete", ticket, 0.0, 0.0, 0, false);
 }
 
 // docs.mql4.com/objects/objectdelete, docs.mql4.com/objects/objectfind: the name-only forms

@@ -11,11 +11,12 @@
 
 namespace mql {
 
-// Positions are the scripted market orders, pending orders the rest.
+// Positions are the scripted market orders; orders are the pending ones and the market orders
+// in flight that close a position.
 inline std::vector<Order*> ofKind(bool market) {
     std::vector<Order*> found;
     for (auto& o : T().orders)
-        if ((o.type <= OP_SELL) == market) found.push_back(&o);
+        if ((o.type <= OP_SELL && o.closes == 0) == market) found.push_back(&o);
     return found;
 }
 inline Order* selectedPosition = nullptr;
@@ -37,7 +38,8 @@ inline const Order* deal(ulong ticket) {
 // www.mql5.com/en/docs/constants/errorswarnings/errorcodes: ERR_GLOBALVARIABLE_NOT_FOUND 4501 and,
 // for a name the terminal cannot take (the reference names no number of its own),
 // ERR_INVALID_PARAMETER 4003; www.mql5.com/en/docs/network/sendnotification: 4515 to 4518.
-inline constexpr ErrorNumbers mql5Errors{4501, 4003, 4515, 4516, 4517, 4518};
+// www.mql5.com/en/docs/constants/errorswarnings/errorcodes: 4001, the unexpected internal error.
+inline constexpr ErrorNumbers mql5Errors{4501, 4003, 4515, 4516, 4517, 4518, 4001};
 
 namespace mql5 {
 
@@ -52,34 +54,8 @@ inline datetime GlobalVariableSet(string name, double value) { return globalSet(
 inline bool GlobalVariableTemp(string name) { return globalTemp(name, mql5Errors); }
 // www.mql5.com/en/docs/network/sendnotification
 inline bool SendNotification(string text) { return sendNotification(text, mql5Errors); }
-
-// www.mql5.com/en/docs/account/accountinfodouble
-inline double AccountInfoDouble(ENUM_ACCOUNT_INFO_DOUBLE property_id) {
-    switch (property_id) {
-        case ACCOUNT_EQUITY: return T().equity();
-        case ACCOUNT_MARGIN: return T().margin;
-        default: return T().equity() - T().margin;
-    }
-}
-// www.mql5.com/en/docs/account/accountinfointeger
-inline long long AccountInfoInteger(ENUM_ACCOUNT_INFO_INTEGER property_id) {
-    switch (property_id) {
-        case ACCOUNT_LEVERAGE: return T().leverage;
-        case ACCOUNT_MARGIN_MODE:
-            return T().netting ? ACCOUNT_MARGIN_MODE_RETAIL_NETTING : ACCOUNT_MARGIN_MODE_RETAIL_HEDGING;
-        default: return T().login;
-    }
-}
-// www.mql5.com/en/docs/account/accountinfostring
-inline string AccountInfoString(ENUM_ACCOUNT_INFO_STRING property_id) { (void)property_id; return T().server; }
-// www.mql5.com/en/docs/check/mqlinfointeger
-inline int MQLInfoInteger(ENUM_MQL_INFO_INTEGER property_id) {
-    switch (property_id) {
-        case MQL_DLLS_ALLOWED: return T().dllsAllowed;
-        case MQL_TRADE_ALLOWED: return T().tradeAllowed;
-        default: return T().tester;
-    }
-}
+// www.mql5.com/en/docs/eventfunctions/eventsetmillisecondtimer
+inline bool EventSetMillisecondTimer(int milliseconds) { return setTimer(milliseconds, mql5Errors); }
 // www.mql5.com/en/docs/trading/positionstotal
 inline int PositionsTotal() { return static_cast<int>(ofKind(true).size()); }
 // www.mql5.com/en/docs/trading/positiongetticket (selects the position too)
@@ -95,6 +71,11 @@ inline long long PositionGetInteger(ENUM_POSITION_PROPERTY_INTEGER property_id) 
     if (!selectedPosition) return 0;
     return property_id == POSITION_TIME_MSC ? selectedPosition->openTime : selectedPosition->type;
 }
+// www.mql5.com/en/docs/trading/positiongetdouble (POSITION_VOLUME, in lots)
+inline double PositionGetDouble(ENUM_POSITION_PROPERTY_DOUBLE property_id) {
+    (void)property_id;
+    return selectedPosition ? selectedPosition->lots : 0.0;
+}
 // www.mql5.com/en/docs/trading/positiongetstring
 inline string PositionGetString(ENUM_POSITION_PROPERTY_STRING property_id) {
     (void)property_id;
@@ -108,6 +89,12 @@ inline ulong OrderGetTicket(int index) { return selectByIndex(false, index, sele
 inline string OrderGetString(ENUM_ORDER_PROPERTY_STRING property_id) {
     (void)property_id;
     return selectedOrder5 ? selectedOrder5->symbol : string();
+}
+// www.mql5.com/en/docs/trading/ordergetinteger: ORDER_TYPE (the OP_* numbers are ENUM_ORDER_TYPE's
+// first six), ORDER_POSITION_ID (the position a closing order closes)
+inline long long OrderGetInteger(ENUM_ORDER_PROPERTY_INTEGER property_id) {
+    if (!selectedOrder5) return 0;
+    return property_id == ORDER_TYPE ? selectedOrder5->type : selectedOrder5->closes;
 }
 
 // www.mql5.com/en/docs/trading/historyselect: the deals booked from from_date to to_date
@@ -125,11 +112,11 @@ inline ulong HistoryDealGetTicket(int index) {
     if (index < 0 || index >= HistoryDealsTotal()) return 0;
     return static_cast<ulong>(T().history[T().selectedDeals[static_cast<size_t>(index)]].ticket);
 }
-// www.mql5.com/en/docs/trading/historydealgetinteger (DEAL_TYPE: the booking's kind)
+// www.mql5.com/en/docs/trading/historydealgetinteger (DEAL_TYPE: the booking's kind; DEAL_TIME)
 inline long long HistoryDealGetInteger(ulong ticket_number, ENUM_DEAL_PROPERTY_INTEGER property_id) {
-    (void)property_id;
     const Order* d = deal(ticket_number);
-    if (!d) return -1;
+    if (!d) return property_id == DEAL_TYPE ? -1 : 0;
+    if (property_id == DEAL_TIME) return d->closeTime;
     switch (d->type) {
         case BOOK_BALANCE: return DEAL_TYPE_BALANCE;
         case BOOK_CREDIT: return DEAL_TYPE_CREDIT;
@@ -139,11 +126,17 @@ inline long long HistoryDealGetInteger(ulong ticket_number, ENUM_DEAL_PROPERTY_I
         default: return d->type;
     }
 }
-// www.mql5.com/en/docs/trading/historydealgetdouble
+// www.mql5.com/en/docs/trading/historydealgetdouble (the double charges no fee)
 inline double HistoryDealGetDouble(ulong ticket_number, ENUM_DEAL_PROPERTY_DOUBLE property_id) {
-    (void)property_id;
     const Order* d = deal(ticket_number);
-    return d ? d->profit : 0.0;
+    if (!d) return 0.0;
+    switch (property_id) {
+        case DEAL_PROFIT: return d->profit;
+        case DEAL_SWAP: return d->swap;
+        case DEAL_COMMISSION: return d->commission;
+        case DEAL_FEE: return 0.0;
+    }
+    return 0.0;
 }
 
 // The standard library's trade class (Trade\Trade.mqh), the part the EA uses.
@@ -163,36 +156,30 @@ public:
     }
     // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradesettypefilling
     void SetTypeFilling(const ENUM_ORDER_TYPE_FILLING filling) { filling_ = filling; }
-    // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradepositionclose
+    // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradepositionclose: the whole
+    // volume, which the symbol's largest deal must hold (else TRADE_RETCODE_INVALID_VOLUME)
     bool PositionClose(const ulong ticket, const ulong deviation = ~0UL) {
-        Terminal& t = T();
-        const ulong allowed = deviation == ~0UL ? deviation_ : deviation;
-        auto it = std::find_if(t.orders.begin(), t.orders.end(),
-                               [&](const Order& o) { return static_cast<ulong>(o.ticket) == ticket && o.type <= OP_SELL; });
-        if (it == t.orders.end()) return finish("PositionClose", ticket, TRADE_RETCODE_INVALID);
-        if (!t.quotes.at(it->symbol).allows(filling_)) return finish("PositionClose", ticket, TRADE_RETCODE_INVALID_FILL);
-        const Quote& q = t.quotes.at(it->symbol);
-        const double price = it->type == OP_BUY ? q.bid : q.ask;  // CTrade takes the current price
-        const int error = t.tradeError(*it, price + t.priceJump, static_cast<int>(allowed), true);
-        if (error == 0 && !t.partialFills.empty() && t.partialFills.front() < it->lots) {
-            // Only part of the volume found a counterparty: the rest stays open.
-            t.reduce(*it, t.partialFills.front());
-            t.partialFills.pop_front();
-            return finish("PositionClose", ticket, TRADE_RETCODE_DONE_PARTIAL);
-        }
-        if (error == 0) {
-            if (!t.partialFills.empty()) t.partialFills.pop_front();
-            t.balance += it->profit;
-            t.orders.erase(it);
-            t.traded();
-        }
-        return finish("PositionClose", ticket, retcode(error));
+        Order* position = find(ticket);
+        return close("PositionClose", ticket, position ? position->lots : 0.0, deviation);
     }
-    // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradeorderdelete
+    // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradepositionclosepartial: part of
+    // a position, for hedging accounts (the double refuses it on a netting account); a volume at or
+    // above the position's closes it all
+    bool PositionClosePartial(const ulong ticket, const double volume, const ulong deviation = ~0UL) {
+        if (T().netting) return finish("PositionClosePartial", ticket, TRADE_RETCODE_INVALID);
+        return close("PositionClosePartial", ticket, volume, deviation);
+    }
+    // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradebuy and ctradesell: a market
+    // deal; on a netting account one against the position reduces it
+    bool Buy(const double volume, const string symbol) { return deal("Buy", OP_BUY, volume, symbol); }
+    bool Sell(const double volume, const string symbol) { return deal("Sell", OP_SELL, volume, symbol); }
+    // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradeorderdelete: pending orders
+    // only; a market order in flight cannot be deleted
     bool OrderDelete(const ulong ticket) {
         Terminal& t = T();
-        auto it = std::find_if(t.orders.begin(), t.orders.end(),
-                               [&](const Order& o) { return static_cast<ulong>(o.ticket) == ticket && o.type > OP_SELL; });
+        auto it = std::find_if(t.orders.begin(), t.orders.end(), [&](const Order& o) {
+            return static_cast<ulong>(o.ticket) == ticket && o.type > OP_SELL;
+        });
         if (it == t.orders.end()) return finish("OrderDelete", ticket, TRADE_RETCODE_INVALID);
         const int error = t.tradeError(*it, 0.0, 0, false);
         if (error == 0) {
@@ -205,15 +192,72 @@ public:
     uint ResultRetcode() const { return retcode_; }
 
 private:
+    static Order* find(ulong ticket) {
+        for (auto* o : ofKind(true))
+            if (static_cast<ulong>(o->ticket) == ticket) return o;
+        return nullptr;
+    }
+    // Closes volume of the position: refused as the market or the symbol refuses it; placed
+    // (10008) where the exchange fills closes later; part of it where the market fills only part
+    // (partialFills, 10010).
+    bool close(const char* function, ulong ticket, double volume, ulong deviation) {
+        Terminal& t = T();
+        Order* position = find(ticket);
+        if (!position) return finish(function, ticket, TRADE_RETCODE_INVALID);
+        const Quote& q = t.quotes.at(position->symbol);
+        if (!q.allows(filling_)) return finish(function, ticket, TRADE_RETCODE_INVALID_FILL);
+        volume = std::min(volume, position->lots);
+        if (!q.takes(volume)) return finish(function, ticket, TRADE_RETCODE_INVALID_VOLUME);
+        const ulong allowed = deviation == ~0UL ? deviation_ : deviation;
+        const double price = position->type == OP_BUY ? q.bid : q.ask;  // CTrade takes the current price
+        const int error = t.tradeError(*position, price + t.priceJump, static_cast<int>(allowed), true);
+        if (error != 0) return finish(function, ticket, retcode(error));
+        if (q.placesCloses) {
+            Order order{t.newTicket(), position->symbol, position->type == OP_BUY ? OP_SELL : OP_BUY, volume, 0.0,
+                        t.newOpenTime()};
+            order.closes = position->ticket;
+            t.orders.push_back(order);
+            return finish(function, ticket, TRADE_RETCODE_PLACED);
+        }
+        uint code = TRADE_RETCODE_DONE;
+        if (!t.partialFills.empty()) {
+            if (t.partialFills.front() < volume) {
+                volume = t.partialFills.front();  // only part of the volume found a counterparty
+                code = TRADE_RETCODE_DONE_PARTIAL;
+            }
+            t.partialFills.pop_front();
+        }
+        const bool whole = volume >= position->lots - 1e-9;
+        t.reduce(*position, volume);
+        if (whole)
+            std::erase_if(t.orders, [&](const Order& o) { return static_cast<ulong>(o.ticket) == ticket && o.closes == 0; });
+        t.traded();
+        return finish(function, ticket, code);
+    }
+    bool deal(const char* function, int type, double volume, const string& symbol) {
+        Terminal& t = T();
+        auto quote = t.quotes.find(symbol);
+        if (quote == t.quotes.end()) return finish(function, 0, TRADE_RETCODE_INVALID);
+        if (!quote->second.allows(filling_)) return finish(function, 0, TRADE_RETCODE_INVALID_FILL);
+        if (!quote->second.takes(volume)) return finish(function, 0, TRADE_RETCODE_INVALID_VOLUME);
+        const Order probe{0, symbol, type, volume, 0.0, 0};
+        const int error = t.tradeError(probe, 0.0, 0, false);
+        if (error != 0) return finish(function, 0, retcode(error));
+        t.openOrder(symbol, type, volume, 0.0);
+        t.traded();
+        return finish(function, 0, TRADE_RETCODE_DONE);
+    }
     static uint retcode(int error) {
         switch (error) {
             case 0: return TRADE_RETCODE_DONE;
             case ERR_NO_CONNECTION: return TRADE_RETCODE_CONNECTION;
             case ERR_TRADE_NOT_ALLOWED: return TRADE_RETCODE_CLIENT_DISABLES_AT;
+            case ERR_TRADE_EXPERT_DISABLED_BY_SERVER: return TRADE_RETCODE_SERVER_DISABLES_AT;
             case ERR_TRADE_DISABLED: return TRADE_RETCODE_TRADE_DISABLED;
             case ERR_MARKET_CLOSED: return TRADE_RETCODE_MARKET_CLOSED;
             case ERR_TRADE_PROHIBITED_BY_FIFO: return TRADE_RETCODE_FIFO_CLOSE;
             case ERR_REQUOTE: return TRADE_RETCODE_REQUOTE;
+            case ERR_INVALID_TRADE_VOLUME: return TRADE_RETCODE_INVALID_VOLUME;
             // A script may give the 64-bit terminal's own result codes (10004 and on) directly.
             default: return error >= 10000 ? static_cast<uint>(error) : TRADE_RETCODE_INVALID;
         }

@@ -24,6 +24,7 @@ struct ErrorNumbers {
     int globalNotFound;  // a terminal global variable that is not there
     int globalName;      // a global variable's name over 63 characters
     int pushFailed, pushParameter, pushSettings, pushTooFrequent;
+    int internal;        // the terminal's internal error: what a timer it cannot make leaves
 };
 
 // A terminal global variable's name holds at most 63 characters.
@@ -91,6 +92,17 @@ inline bool sendNotification(const string& text, const ErrorNumbers& errors) {
     return error == 0;
 }
 
+// docs.mql4.com/eventfunctions/eventsetmillisecondtimer: true on success; false, with the error
+// set, when the terminal cannot make the timer. One timer per program: a new one replaces it.
+inline bool setTimer(int milliseconds, const ErrorNumbers& errors) {
+    if (T().timerFails) {
+        T().lastError = errors.internal;
+        return false;
+    }
+    T().timerMs = milliseconds;
+    return true;
+}
+
 namespace shared {
 
 // docs.mql4.com/common/alert
@@ -106,6 +118,7 @@ void Print(const A&... args) { T().prints.push_back(joined(args...)); }
 inline int TerminalInfoInteger(ENUM_TERMINAL_INFO_INTEGER property_id) {
     switch (property_id) {
         case TERMINAL_CONNECTED: return T().connected;
+        case TERMINAL_DLLS_ALLOWED: return T().terminalDllsAllowed;
         case TERMINAL_TRADE_ALLOWED: return T().autoTrading;  // the AutoTrading button
         case TERMINAL_EMAIL_ENABLED: return T().mailEnabled;
         case TERMINAL_NOTIFICATIONS_ENABLED: return T().pushEnabled;
@@ -114,15 +127,59 @@ inline int TerminalInfoInteger(ENUM_TERMINAL_INFO_INTEGER property_id) {
     }
     return 0;
 }
-// docs.mql4.com/eventfunctions/eventsetmillisecondtimer
-inline bool EventSetMillisecondTimer(int milliseconds) { T().timerMs = milliseconds; return true; }
+// docs.mql4.com/check/terminalinfostring
+inline string TerminalInfoString(ENUM_TERMINAL_INFO_STRING property_id) {
+    return property_id == TERMINAL_DATA_PATH ? T().dataFolder : string();
+}
+// docs.mql4.com/check/mqlinfointeger: DLL calls need the terminal's option and the EA's own box
+inline int MQLInfoInteger(ENUM_MQL_INFO_INTEGER property_id) {
+    switch (property_id) {
+        case MQL_DLLS_ALLOWED: return T().dllsAllowed && T().terminalDllsAllowed;
+        case MQL_TRADE_ALLOWED: return T().tradeAllowed;
+        case MQL_TESTER: return T().tester;
+    }
+    return 0;
+}
+// docs.mql4.com/account/accountinfodouble (another property: 0)
+inline double AccountInfoDouble(ENUM_ACCOUNT_INFO_DOUBLE property_id) {
+    switch (property_id) {
+        case ACCOUNT_BALANCE: return T().balance;
+        case ACCOUNT_CREDIT: return T().credit;
+        case ACCOUNT_EQUITY: return T().equity();
+        case ACCOUNT_MARGIN: return T().margin;
+        case ACCOUNT_MARGIN_FREE: return T().equity() - T().margin;
+    }
+    return 0.0;
+}
+// docs.mql4.com/account/accountinfointeger: the login is 0 until the terminal has logged in;
+// ACCOUNT_TRADE_ALLOWED is false on an investor-password login, ACCOUNT_TRADE_EXPERT where the
+// broker lets no expert advisor trade (another property: 0)
+inline long long AccountInfoInteger(ENUM_ACCOUNT_INFO_INTEGER property_id) {
+    switch (property_id) {
+        case ACCOUNT_LOGIN: return T().login;
+        case ACCOUNT_TRADE_ALLOWED: return T().accountTradeAllowed;
+        case ACCOUNT_TRADE_EXPERT: return T().expertTradeAllowed;
+        case ACCOUNT_LEVERAGE: return T().leverage;
+    }
+    // MQL5's ACCOUNT_MARGIN_MODE (mql_types.h): RETAIL_NETTING 0, RETAIL_HEDGING 2
+    if (property_id == 37) return T().netting ? 0 : 2;
+    return 0;
+}
+// docs.mql4.com/account/accountinfostring: "" until the terminal has logged in
+inline string AccountInfoString(ENUM_ACCOUNT_INFO_STRING property_id) {
+    return property_id == ACCOUNT_SERVER ? T().server : string();
+}
 // docs.mql4.com/eventfunctions/eventkilltimer
 inline void EventKillTimer() { T().timerMs = 0; }
 // docs.mql4.com/dateandtime/timelocal (the scripted clock: GetTickCount in seconds)
 inline datetime TimeLocal() { return T().now(); }
 // docs.mql4.com/dateandtime/timecurrent: the time of the last quote, which stands still while the
-// markets are closed (the double's server time is otherwise its local time)
-inline datetime TimeCurrent() { return T().lastQuote != 0 ? T().lastQuote : TimeLocal(); }
+// markets are closed (the double's server time is otherwise its local time); 0 before the first
+// quote of the session
+inline datetime TimeCurrent() {
+    if (!T().quoteKnown) return 0;
+    return T().lastQuote != 0 ? T().lastQuote : TimeLocal();
+}
 // Global variables: Get, Set and Temp set errors, whose numbers are each language's own
 // (mql4_api.h, mql5_api.h). A check or a read is an access too: it puts off the deletion.
 // docs.mql4.com/globals/globalvariablecheck
@@ -169,11 +226,20 @@ inline long long SymbolInfoInteger(string name, ENUM_SYMBOL_INFO_INTEGER prop_id
     return 0;
 }
 
-// docs.mql4.com/marketinformation/symbolinfodouble
+// docs.mql4.com/marketinformation/symbolinfodouble: the prices are 0 before the first quote
 inline double SymbolInfoDouble(string name, ENUM_SYMBOL_INFO_DOUBLE prop_id) {
     auto it = T().quotes.find(name);
     if (it == T().quotes.end()) return 0.0;
-    return prop_id == SYMBOL_BID ? it->second.bid : prop_id == SYMBOL_ASK ? it->second.ask : it->second.point;
+    const Quote& q = it->second;
+    switch (prop_id) {
+        case SYMBOL_BID: return T().quoteKnown ? q.bid : 0.0;
+        case SYMBOL_ASK: return T().quoteKnown ? q.ask : 0.0;
+        case SYMBOL_POINT: return q.point;
+        case SYMBOL_VOLUME_MIN: return q.volumeMin;
+        case SYMBOL_VOLUME_MAX: return q.volumeMax;
+        case SYMBOL_VOLUME_STEP: return q.volumeStep;
+    }
+    return 0.0;
 }
 
 // ---- chart ------------------------------------------------------------------------------------
@@ -266,6 +332,8 @@ template <class E, class V> void ArrayFill(array<E>& a, int start, int count, V 
 inline double MathRound(double value) { return std::round(value); }
 // docs.mql4.com/math/mathceil
 inline double MathCeil(double value) { return std::ceil(value); }
+// docs.mql4.com/math/mathfloor
+inline double MathFloor(double value) { return std::floor(value); }
 // docs.mql4.com/math/mathmax
 inline double MathMax(double value1, double value2) { return std::max(value1, value2); }
 // docs.mql4.com/math/mathmin

@@ -5,7 +5,7 @@
 //
 // Signatures follow the MQL4 reference (docs.mql4.com), the mql5 namespace the MQL5 one
 // (www.mql5.com/en/docs); each function names its page. This is the one header the generated code
-// and the tests include; the double itself lives in rooms:
+// and the tests include; the double itself is kept in parts:
 //   mql_types.h     types and named constants, and which namespace each language sees
 //   mql_terminal.h  the scripted terminal a scenario sets and reads
 //   mql_strings.h   strings and conversions

@@ -1,8 +1,11 @@
-// mql_files.h - the file functions an EA may use inside the terminal's sandbox (MQL4\Files): text
-// files opened, written, read line by line, moved over one another and deleted, on the real disk
-// of the double's data folder so a restarted terminal finds what the EA left there.
+// mql_files.h - the file functions an EA may use inside the terminal's sandbox (MQL4\Files) and the
+// common folder every terminal of the computer shares (FILE_COMMON): text files opened, written,
+// read line by line, moved over one another and deleted, on the real disk of the double's data
+// folder so a restarted terminal finds what the EA left there. A file opened without the share
+// flags is the opener's alone until it is closed, across terminals too.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -24,7 +27,25 @@ constexpr int INVALID_HANDLE = -1;
 enum { ERR_CANNOT_OPEN_FILE = 5004, ERR_INVALID_FILEHANDLE = 5008, ERR_FILE_CANNOT_REWRITE = 5020 };
 }  // namespace shared
 
-inline string sandboxPath(const string& name) { return T().filesFolder() + "/" + name; }
+// The file's path on the disk: in the terminal's sandbox, or with FILE_COMMON in the common
+// folder; MQL's backslashes are the folder separators.
+inline string sandboxPath(const string& name, int flags = 0) {
+    string path = ((flags & shared::FILE_COMMON) != 0 ? T().commonFolder : T().filesFolder()) + "/" + name;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+// Whether an open of the file with these flags meets an open that does not share with it.
+inline bool fileShared(const string& path, int flags) {
+    using namespace shared;
+    for (const FileUse& use : filesInUse()[path]) {
+        const bool ours = ((flags & FILE_READ) == 0 || (use.flags & FILE_SHARE_READ) != 0) &&
+                          ((flags & FILE_WRITE) == 0 || (use.flags & FILE_SHARE_WRITE) != 0);
+        const bool theirs = ((use.flags & FILE_READ) == 0 || (flags & FILE_SHARE_READ) != 0) &&
+                            ((use.flags & FILE_WRITE) == 0 || (flags & FILE_SHARE_WRITE) != 0);
+        if (!ours || !theirs) return false;
+    }
+    return true;
+}
 inline OpenFile* openFile(int handle) {
     auto it = T().openFiles.find(handle);
     if (it == T().openFiles.end()) { T().lastError = ERR_INVALID_FILEHANDLE; return nullptr; }
@@ -42,24 +63,33 @@ namespace shared {
 
 // docs.mql4.com/files/fileisexist
 inline bool FileIsExist(const string file_name, int common_flag = 0) {
-    (void)common_flag;
-    return std::filesystem::is_regular_file(sandboxPath(file_name));
+    return std::filesystem::is_regular_file(sandboxPath(file_name, common_flag));
 }
-// docs.mql4.com/files/fileopen: INVALID_HANDLE for a file to read that is not there, or one to
-// write that the disk refuses; opened to write only, the file starts empty.
+// docs.mql4.com/files/fileopen: INVALID_HANDLE for a file to read that is not there, one to write
+// that the disk refuses, or one another program holds without sharing it (FILE_SHARE_READ,
+// FILE_SHARE_WRITE: docs.mql4.com/constants/io_constants/fileflags); opened to write only, the
+// file starts empty, its folders made.
 inline int FileOpen(string file_name, int open_flags, short delimiter = ';', uint codepage = CP_ACP) {
     (void)delimiter; (void)codepage;
-    OpenFile file{sandboxPath(file_name), (open_flags & FILE_WRITE) != 0, {}, 0};
+    OpenFile file{sandboxPath(file_name, open_flags), (open_flags & FILE_WRITE) != 0, {}, 0};
+    if (!fileShared(file.path, open_flags)) {
+        T().lastError = ERR_CANNOT_OPEN_FILE;
+        return INVALID_HANDLE;
+    }
     std::ifstream in(file.path, std::ios::binary);
     if (in) file.text.assign(std::istreambuf_iterator<char>(in), {});
     const bool fresh = file.writing && (open_flags & FILE_READ) == 0;
     if (fresh) file.text.clear();
+    std::error_code ignored;
+    if (file.writing && T().filesWritable)
+        std::filesystem::create_directories(std::filesystem::path(file.path).parent_path(), ignored);
     if ((!in && !file.writing) || (file.writing && !store(file))) {
         T().lastError = ERR_CANNOT_OPEN_FILE;
         return INVALID_HANDLE;
     }
     const int handle = T().nextFile++;
     T().openFiles[handle] = file;
+    filesInUse()[file.path].push_back({&T(), handle, open_flags});
     return handle;
 }
 // docs.mql4.com/files/filewritestring: in a text file a '\n' without '\r' before it gets one;
@@ -103,12 +133,13 @@ inline void FileClose(int file_handle) {
     OpenFile* file = openFile(file_handle);
     if (!file) return;
     if (file->writing) store(*file);
+    std::erase_if(filesInUse()[file->path],
+                  [&](const FileUse& use) { return use.terminal == &T() && use.handle == file_handle; });
     T().openFiles.erase(file_handle);
 }
 // docs.mql4.com/files/filemove: an existing destination is replaced only with FILE_REWRITE
 inline bool FileMove(const string src_file_name, int common_flag, const string dst_file_name, int mode_flags) {
-    (void)common_flag;
-    const string from = sandboxPath(src_file_name), to = sandboxPath(dst_file_name);
+    const string from = sandboxPath(src_file_name, common_flag), to = sandboxPath(dst_file_name, mode_flags);
     std::error_code error;
     if (!T().filesWritable || !std::filesystem::is_regular_file(from) ||
         (std::filesystem::exists(to) && (mode_flags & FILE_REWRITE) == 0)) {
@@ -120,8 +151,8 @@ inline bool FileMove(const string src_file_name, int common_flag, const string d
 }
 // docs.mql4.com/files/filedelete
 inline bool FileDelete(const string file_name, int common_flag = 0) {
-    (void)common_flag;
-    return std::filesystem::remove(sandboxPath(file_name));
+    std::error_code ignored;
+    return std::filesystem::remove(sandboxPath(file_name, common_flag), ignored);
 }
 
 }  // namespace shared

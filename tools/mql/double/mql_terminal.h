@@ -37,6 +37,11 @@ struct Order {
     double profit;   // floating result in the account currency
     long long openTime;
     long long closeTime = 0;  // in the history: when it closed or was booked (seconds since 1970)
+    string comment = "";      // MQL4's "from #N" on what a partial close left open, "to #N" on the part closed
+    double swap = 0.0, commission = 0.0;  // charged to the trade; the balance takes them at the close
+    int closes = 0;  // MQL5: a market order in flight that closes this position (0: not one)
+    // What the trade adds to the equity while open, and to the balance and the history once closed.
+    double result() const { return profit + swap + commission; }
 };
 
 // Kinds of history records beside the trade types: MQL4 files balance operations as 6 and credit
@@ -50,12 +55,38 @@ struct Quote {
     // takes: a request in another mode is refused. Most market-execution symbols take FOK.
     mql5::ENUM_SYMBOL_TRADE_EXECUTION execution = mql5::SYMBOL_TRADE_EXECUTION_MARKET;
     uint fillings = mql5::SYMBOL_FILLING_FOK;
+    // The volumes a deal may have, in lots: from the least to the most, on the step.
+    double volumeMin = 0.01, volumeMax = 100.0, volumeStep = 0.01;
+    // An exchange that answers a close with "placed" (10008) and fills it later (executePlaced).
+    bool placesCloses = false;
+    // Instant and Request execution fill a market order Fill or Kill only; Market execution as the
+    // symbol's flags allow; Exchange execution also with Return.
     bool allows(mql5::ENUM_ORDER_TYPE_FILLING filling) const {
+        if (execution == mql5::SYMBOL_TRADE_EXECUTION_INSTANT || execution == mql5::SYMBOL_TRADE_EXECUTION_REQUEST)
+            return filling == mql5::ORDER_FILLING_FOK;
         if (filling == mql5::ORDER_FILLING_FOK) return (fillings & mql5::SYMBOL_FILLING_FOK) != 0;
         if (filling == mql5::ORDER_FILLING_IOC) return (fillings & mql5::SYMBOL_FILLING_IOC) != 0;
-        return execution != mql5::SYMBOL_TRADE_EXECUTION_MARKET;  // Return
+        return execution == mql5::SYMBOL_TRADE_EXECUTION_EXCHANGE;  // Return
+    }
+    // A volume the symbol takes: within its limits and on its step.
+    bool takes(double volume) const {
+        const double steps = volume / volumeStep;
+        return volume >= volumeMin - 1e-9 && volume <= volumeMax + 1e-9 && std::fabs(steps - std::round(steps)) < 1e-6;
     }
 };
+
+// Who has a file open, process-wide as the operating system keeps it: two terminals on one
+// computer meet in the common files folder, and a file opened without the share flags is theirs
+// alone until it is closed.
+struct FileUse {
+    const void* terminal;
+    int handle;
+    int flags;  // FILE_READ, FILE_WRITE, FILE_SHARE_READ, FILE_SHARE_WRITE as opened
+};
+inline std::map<string, std::vector<FileUse>>& filesInUse() {
+    static std::map<string, std::vector<FileUse>> uses;
+    return uses;
+}
 
 struct TradeCall {  // every OrderClose / OrderDelete the EA made, in order
     string function;
@@ -97,18 +128,23 @@ class Terminal {
 public:
     // Makes a terminal data folder with its own copy of the library: each Terminal loads a fresh
     // library instance (fresh process-wide state, its own zentravo.ini).
+    // The account is funded with 10000.00 a month ago (fund() changes the amount).
     explicit Terminal(const string& libraryFile) {
         char pattern[] = "/tmp/zt-mql-XXXXXX";
         if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
         dataFolder = pattern;
+        commonFolder = dataFolder + "/Common/Files";
         std::filesystem::create_directories(dataFolder + "/MQL4/Libraries");
         std::filesystem::create_directories(dataFolder + "/MQL4/Files");
+        std::filesystem::create_directories(commonFolder);
         libraryCopy = dataFolder + "/MQL4/Libraries/zentravo.so";
         std::filesystem::copy_file(libraryFile, libraryCopy);
         quotes["EURUSD"] = {1.10000, 1.10010, 0.00001, 5};
         current = this;
+        fund(10000.0);
     }
     ~Terminal() {
+        closeFiles();
         if (handle_) dlclose(handle_);
         std::error_code ec;
         std::filesystem::remove_all(dataFolder, ec);
@@ -117,12 +153,17 @@ public:
     Terminal(const Terminal&) = delete;
     Terminal& operator=(const Terminal&) = delete;
 
-    // Account and connection.
+    // Account and connection. Before it has logged in, a terminal reports login 0 and no server.
     long long login = 123456;
     string server = "Broker-Demo";
-    double balance = 10000.0, credit = 0.0, margin = 0.0;
+    double balance = 0.0, credit = 0.0, margin = 0.0;
     long long leverage = 100;
     bool connected = true, tradeAllowed = true, dllsAllowed = true, tester = false;
+    bool terminalDllsAllowed = true;  // Tools - Options - Expert Advisors; dllsAllowed: the EA's own box
+    bool accountTradeAllowed = true;  // false on a login with the investor (read-only) password
+    bool expertTradeAllowed = true;   // false where the broker lets no expert advisor trade the account
+    bool quoteKnown = true;           // false: no quote yet since the start (no server time, no prices)
+    bool timerFails = false;          // the terminal refuses every timer an EA asks for
     bool contextBusy = false;   // another EA is trading: the terminal's one trade thread is taken
     bool autoTrading = true;    // the terminal's AutoTrading button (tradeAllowed: the EA's own box)
     bool mailEnabled = true, pushEnabled = true;  // Tools - Options - Email / Notifications
@@ -141,9 +182,14 @@ public:
     std::map<string, Quote> quotes;
     std::vector<Order> orders;
     std::vector<Order> history;  // closed orders and bookings (BookingKind), oldest first
-    // MT4's Account History tab: only records closed at or after this time are loaded (what
-    // OrdersHistoryTotal counts); 0 is "All History".
-    long long historyFrom = 0;
+    // MT4's Account History tab: only records closed from historyFrom to historyTo are loaded (what
+    // OrdersHistoryTotal counts); 0 and 0 is "All History", historyTo 0 a period that reaches today.
+    // Until the terminal has loaded it (historyLoaded), the tab holds nothing at all.
+    long long historyFrom = 0, historyTo = 0;
+    bool historyLoaded = true;
+    // Records the server has booked and the terminal has not received yet (a history still
+    // synchronising, a record that comes after its balance change): land() delivers them.
+    std::vector<Order> inTransit;
     // The server time of the last quote, which TimeCurrent returns: it stands still while the
     // markets are closed. 0: quotes keep coming, it follows the clock.
     long long lastQuote = 0;
@@ -181,6 +227,7 @@ public:
     int selected = -1;  // index into orders
 
     string dataFolder, libraryCopy;
+    string commonFolder;  // Terminal\\Common\\Files, which every terminal of the computer shares
     static inline Terminal* current = nullptr;
 
     // The terminal's clock in seconds since 1970 (TimeLocal): GetTickCount's.
@@ -192,32 +239,73 @@ public:
         if (!accountKnown) return 0.0;
         double e = balance + credit;
         for (const auto& o : orders)
-            if (o.type <= OP_SELL) e += o.profit;
+            if (o.type <= OP_SELL && o.closes == 0) e += o.result();
         return e;
     }
     // A deposit (positive) or withdrawal (negative): the balance moves, the history records it.
-    // Credit moves the account's credit, every other booking its balance.
-    void balanceOperation(double amount, int kind = BOOK_BALANCE) {
+    // Credit moves the account's credit, every other booking its balance. A record that arrives
+    // late reaches the history only at land(), after its change of the balance.
+    void balanceOperation(double amount, int kind = BOOK_BALANCE, bool recordArrivesLate = false) {
         (kind == BOOK_CREDIT ? credit : balance) += amount;
-        history.push_back({nextTicket_++, "", kind, 0.0, amount, ++clock_, now()});
+        Order record{nextTicket_++, "", kind, 0.0, amount, ++clock_, now()};
+        (recordArrivesLate ? inTransit : history).push_back(record);
     }
-    // The terminal closes cleanly and starts again (the EA object is made anew by the test): its
-    // globals are written, the library is unloaded and loaded afresh, its files and the EA's files
-    // stay, charts lose their objects.
-    void restart() {
+    // The account's first deposit, a month before now: the balance the history explains.
+    void fund(double amount) {
+        auto first = std::find_if(history.begin(), history.end(), [this](const Order& o) { return o.ticket == fundingTicket_; });
+        if (first == history.end()) {
+            fundingTicket_ = nextTicket_++;
+            history.insert(history.begin(), {fundingTicket_, "", BOOK_BALANCE, 0.0, 0.0, ++clock_, now() - 30 * 86400LL});
+            first = history.begin();
+        }
+        balance += amount - first->profit;
+        first->profit = amount;
+    }
+    // The records in transit reach the terminal's history.
+    void land() {
+        history.insert(history.end(), inTransit.begin(), inTransit.end());
+        inTransit.clear();
+    }
+    // What the terminal does with an EA it attaches to a chart: OnInit, and OnDeinit with
+    // REASON_INITFAILED when OnInit returns anything but INIT_SUCCEEDED.
+    template <class Program>
+    int attach(Program& ea) {
+        const int result = ea.OnInit();
+        if (result != INIT_SUCCEEDED) ea.OnDeinit(REASON_INITFAILED);
+        return result;
+    }
+    // The terminal closes cleanly and starts again (the EA object is made anew by the test): the
+    // EA gets OnDeinit(REASON_CLOSE), the globals are written, the library is unloaded and loaded
+    // afresh, its files and the EA's files stay, charts lose their objects and come back as new
+    // windows.
+    template <class Program>
+    void restart(Program& ea) {
+        ea.OnDeinit(REASON_CLOSE);
         shutDownGlobals();
         unload();
     }
-    // The library unloaded and the charts gone, as the terminal process ends.
+    // The library unloaded, the EA's files closed and the charts gone, as the terminal process
+    // ends; a terminal started again makes its chart windows anew.
     void unload() {
         if (handle_) dlclose(handle_);
         handle_ = nullptr;
         exports_ = {};
         objects.clear();
-        openFiles.clear();
+        closeFiles();
         timerMs = 0;
         lastError = 0;
+        chartHandle += 0x10;
     }
+    // Every file the EA has open is let go, its writes on the disk.
+    void closeFiles() {
+        for (auto& [path, uses] : filesInUse())
+            std::erase_if(uses, [this](const FileUse& use) { return use.terminal == this; });
+        openFiles.clear();
+    }
+    // A second terminal on this computer: it shares this one's common files folder.
+    void shareCommonFolderWith(const Terminal& other) { commonFolder = other.commonFolder; }
+    // Scenario steps act on the terminal the EA they drive runs in.
+    void activate() { current = this; }
     // The trader copies another terminal's Libraries folder over this one's: the library's
     // settings and statistics files come along (the library itself is this terminal's own copy).
     void copyLibrariesFrom(const Terminal& other) {
@@ -233,7 +321,7 @@ public:
     void openOrder(const string& symbol, int type, double lots, double profit) {
         if (netting && type <= OP_SELL) {
             auto it = std::find_if(orders.begin(), orders.end(), [&](const Order& o) {
-                return o.symbol == symbol && o.type <= OP_SELL;
+                return o.symbol == symbol && o.type <= OP_SELL && o.closes == 0;
             });
             if (it != orders.end() && it->type == type) {
                 it->lots += lots;
@@ -250,13 +338,62 @@ public:
         }
         orders.push_back({nextTicket_++, symbol, type, lots, profit, ++clock_});
     }
-    // Closes volume of a position: that share of its floating result is booked to the balance.
+    // Closes volume of a position (MQL5): that share of its floating result goes to the balance,
+    // and a deal of its own records it in the history.
     void reduce(Order& position, double volume) {
-        const double realised = position.profit * volume / position.lots;
-        balance += realised;
-        position.profit -= realised;
+        const double share = volume / position.lots;
+        Order deal{nextTicket_++, position.symbol, position.type == OP_BUY ? OP_SELL : OP_BUY, volume,
+                   position.profit * share, ++clock_, now()};
+        deal.swap = position.swap * share;
+        deal.commission = position.commission * share;
+        balance += deal.result();
+        history.push_back(deal);
+        position.profit -= deal.profit;
+        position.swap -= deal.swap;
+        position.commission -= deal.commission;
         position.lots -= volume;
     }
+    // MQL4's partial close: the part closed goes to the history under the order's ticket, and what
+    // is left reopens under a new ticket, as old as the order, with the comment "from #ticket".
+    void closePart(Order& order, double volume) {
+        const int rest = nextTicket_++;
+        const double share = volume / order.lots;
+        Order closed = order;
+        closed.lots = volume;
+        closed.profit = order.profit * share;
+        closed.swap = order.swap * share;
+        closed.commission = order.commission * share;
+        closed.closeTime = now();
+        closed.comment = "to #" + std::to_string(rest);
+        balance += closed.result();
+        history.push_back(closed);
+        order.profit -= closed.profit;
+        order.swap -= closed.swap;
+        order.commission -= closed.commission;
+        order.lots -= volume;
+        order.comment = "from #" + std::to_string(order.ticket);
+        order.ticket = rest;
+    }
+    // The exchange fills every close it placed: each order's volume of its position closes and
+    // the order goes.
+    void executePlaced() {
+        for (size_t i = orders.size(); i-- > 0;) {
+            if (orders[i].closes == 0) continue;
+            const int position = orders[i].closes;
+            const double volume = orders[i].lots;
+            orders.erase(orders.begin() + static_cast<std::ptrdiff_t>(i));
+            auto it = std::find_if(orders.begin(), orders.end(),
+                                   [&](const Order& o) { return o.ticket == position && o.closes == 0; });
+            if (it != orders.end()) {
+                reduce(*it, std::min(volume, it->lots));
+                if (it->lots <= 1e-9) orders.erase(it);
+            }
+            i = orders.size();
+        }
+    }
+    // A new ticket and opening moment, for an order the double makes outside openOrder.
+    int newTicket() { return nextTicket_++; }
+    long long newOpenTime() { return ++clock_; }
     // A trade call went through: the market's next step, if one is scripted.
     void traded() {
         if (duringClose.empty()) return;
@@ -331,7 +468,9 @@ public:
     // Refuses the next trade call when the script or the market says so; 0 when it goes through.
     int tradeError(const Order& order, double price, int slippage, bool close) {
         if (!connected) return ERR_NO_CONNECTION;
-        if (!tradeAllowed) return ERR_TRADE_NOT_ALLOWED;
+        if (!tradeAllowed || !autoTrading) return ERR_TRADE_NOT_ALLOWED;
+        if (!accountTradeAllowed) return ERR_TRADE_DISABLED;
+        if (!expertTradeAllowed) return ERR_TRADE_EXPERT_DISABLED_BY_SERVER;
         if (!closeErrors.empty()) {
             int e = closeErrors.front();
             closeErrors.pop_front();
@@ -357,6 +496,7 @@ private:
     ZentravoExports exports_{};
     int nextTicket_ = 1001;
     long long clock_ = 0;
+    int fundingTicket_ = 0;  // the account's first deposit (fund)
 };
 
 inline Terminal& T() {
@@ -365,8 +505,11 @@ inline Terminal& T() {
 }
 
 // What an #import block calls: the terminal loads the named library on first use and notes
-// which export the EA called, so a scenario can tell what the library was told.
+// which export the EA called, so a scenario can tell what the library was told. With DLL imports
+// not allowed the call stops the EA (docs.mql4.com/check/isdllsallowed).
 inline ZentravoExports& library(const char* name, const char* function) {
+    if (!T().dllsAllowed || !T().terminalDllsAllowed)
+        throw CriticalError(string("DLL imports are not allowed: the EA called ") + function + " in " + name);
     T().calls.push_back(function);
     return T().load(name);
 }

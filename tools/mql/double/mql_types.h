@@ -65,14 +65,31 @@ constexpr int EMPTY = -1;
 constexpr uint CP_ACP = 0, CP_UTF8 = 65001;
 // docs.mql4.com/constants/environment_state/terminalstatus
 enum ENUM_TERMINAL_INFO_INTEGER {
-    TERMINAL_CONNECTED = 1, TERMINAL_TRADE_ALLOWED = 8, TERMINAL_EMAIL_ENABLED = 6,
+    TERMINAL_CONNECTED = 1, TERMINAL_DLLS_ALLOWED = 2, TERMINAL_TRADE_ALLOWED = 8, TERMINAL_EMAIL_ENABLED = 6,
     TERMINAL_NOTIFICATIONS_ENABLED = 26, TERMINAL_SCREEN_DPI = 27, TERMINAL_MQID = 22
 };
 // docs.mql4.com/constants/environment_state/marketinfoconstants
 // www.mql5.com/en/docs/constants/environment_state/marketinfoconstants: the execution mode and
 // the flags of the filling modes the symbol allows
 enum ENUM_SYMBOL_INFO_INTEGER { SYMBOL_DIGITS = 17, SYMBOL_TRADE_EXEMODE = 33, SYMBOL_FILLING_MODE = 35 };
-enum ENUM_SYMBOL_INFO_DOUBLE { SYMBOL_BID = 1, SYMBOL_ASK = 4, SYMBOL_POINT = 16 };
+// The volume limits of a deal in lots: the least, the most and the step between volumes.
+enum ENUM_SYMBOL_INFO_DOUBLE {
+    SYMBOL_BID = 1, SYMBOL_ASK = 4, SYMBOL_POINT = 16, SYMBOL_VOLUME_MIN = 50, SYMBOL_VOLUME_MAX = 51,
+    SYMBOL_VOLUME_STEP = 52
+};
+// docs.mql4.com/constants/environment_state/terminalstatus: the terminal's data folder
+enum ENUM_TERMINAL_INFO_STRING { TERMINAL_DATA_PATH = 3 };
+// docs.mql4.com/constants/environment_state/accountinformation: both languages read the account
+// through AccountInfo*; MQL4 keeps its older AccountNumber() and the rest beside them.
+enum ENUM_ACCOUNT_INFO_DOUBLE {
+    ACCOUNT_BALANCE = 10, ACCOUNT_CREDIT = 11, ACCOUNT_EQUITY = 13, ACCOUNT_MARGIN = 14, ACCOUNT_MARGIN_FREE = 15
+};
+enum ENUM_ACCOUNT_INFO_INTEGER {
+    ACCOUNT_LOGIN = 0, ACCOUNT_TRADE_ALLOWED = 32, ACCOUNT_TRADE_EXPERT = 33, ACCOUNT_LEVERAGE = 35
+};
+enum ENUM_ACCOUNT_INFO_STRING { ACCOUNT_SERVER = 3 };
+// docs.mql4.com/constants/environment_state/mql4_programm_info
+enum ENUM_MQL_INFO_INTEGER { MQL_DLLS_ALLOWED = 5, MQL_TRADE_ALLOWED = 6, MQL_TESTER = 7 };
 
 }  // namespace shared
 
@@ -119,9 +136,10 @@ enum { SELECT_BY_POS = 0, SELECT_BY_TICKET = 1, MODE_TRADES = 0, MODE_HISTORY = 
 enum { MODE_POINT = 11, MODE_DIGITS = 12, MODE_BID = 9, MODE_ASK = 10 };
 // docs.mql4.com/constants/errorswarnings/errorcodes
 enum {
-    ERR_NO_ERROR = 0, ERR_NO_CONNECTION = 6, ERR_INVALID_PRICE = 129, ERR_MARKET_CLOSED = 132,
+    ERR_NO_ERROR = 0, ERR_NO_CONNECTION = 6, ERR_INVALID_PRICE = 129, ERR_INVALID_TRADE_VOLUME = 131,
+    ERR_MARKET_CLOSED = 132,
     ERR_TRADE_DISABLED = 133, ERR_REQUOTE = 138, ERR_TRADE_PROHIBITED_BY_FIFO = 150,
-    ERR_INVALID_TICKET = 4108, ERR_TRADE_NOT_ALLOWED = 4109
+    ERR_INVALID_TICKET = 4108, ERR_TRADE_NOT_ALLOWED = 4109, ERR_TRADE_EXPERT_DISABLED_BY_SERVER = 4112
 };
 
 }  // namespace mql4
@@ -130,25 +148,29 @@ enum {
 namespace mql5 {
 using namespace shared;
 
-// www.mql5.com/en/docs/constants/environment_state/accountinformation
-enum ENUM_ACCOUNT_INFO_DOUBLE { ACCOUNT_EQUITY = 13, ACCOUNT_MARGIN = 14, ACCOUNT_MARGIN_FREE = 15 };
-enum ENUM_ACCOUNT_INFO_INTEGER { ACCOUNT_LOGIN = 0, ACCOUNT_LEVERAGE = 35, ACCOUNT_MARGIN_MODE = 37 };
+// www.mql5.com/en/docs/constants/environment_state/accountinformation: only the 64-bit terminal
+// knows netting and hedging accounts
+constexpr ENUM_ACCOUNT_INFO_INTEGER ACCOUNT_MARGIN_MODE = static_cast<ENUM_ACCOUNT_INFO_INTEGER>(37);
 enum ENUM_ACCOUNT_MARGIN_MODE {
     ACCOUNT_MARGIN_MODE_RETAIL_NETTING = 0, ACCOUNT_MARGIN_MODE_EXCHANGE = 1,
     ACCOUNT_MARGIN_MODE_RETAIL_HEDGING = 2
 };
-enum ENUM_ACCOUNT_INFO_STRING { ACCOUNT_SERVER = 3 };
-// www.mql5.com/en/docs/constants/environment_state/mql5_programm_info
-enum ENUM_MQL_INFO_INTEGER { MQL_DLLS_ALLOWED = 5, MQL_TRADE_ALLOWED = 6, MQL_TESTER = 7 };
 // www.mql5.com/en/docs/constants/tradingconstants/positionproperties
 enum ENUM_POSITION_PROPERTY_INTEGER { POSITION_TIME_MSC = 1, POSITION_TYPE = 2 };
+enum ENUM_POSITION_PROPERTY_DOUBLE { POSITION_VOLUME = 0 };
+enum ENUM_POSITION_TYPE { POSITION_TYPE_BUY = 0, POSITION_TYPE_SELL = 1 };
 enum ENUM_POSITION_PROPERTY_STRING { POSITION_SYMBOL = 0 };
+// www.mql5.com/en/docs/constants/tradingconstants/orderproperties: an order's type (BUY and SELL
+// are market orders, a close in flight among them) and the position a closing order closes
+enum ENUM_ORDER_PROPERTY_INTEGER { ORDER_TYPE = 1, ORDER_POSITION_ID = 2 };
+enum ENUM_ORDER_TYPE { ORDER_TYPE_BUY = 0, ORDER_TYPE_SELL = 1 };
 enum ENUM_ORDER_PROPERTY_STRING { ORDER_SYMBOL = 0 };
 // www.mql5.com/en/docs/constants/errorswarnings/enum_trade_return_codes
 enum : uint {
-    TRADE_RETCODE_REQUOTE = 10004, TRADE_RETCODE_DONE = 10009, TRADE_RETCODE_DONE_PARTIAL = 10010,
+    TRADE_RETCODE_REQUOTE = 10004, TRADE_RETCODE_PLACED = 10008, TRADE_RETCODE_DONE = 10009,
+    TRADE_RETCODE_DONE_PARTIAL = 10010, TRADE_RETCODE_INVALID_VOLUME = 10014,
     TRADE_RETCODE_TRADE_DISABLED = 10017, TRADE_RETCODE_MARKET_CLOSED = 10018,
-    TRADE_RETCODE_CLIENT_DISABLES_AT = 10027, TRADE_RETCODE_CONNECTION = 10031,
+    TRADE_RETCODE_SERVER_DISABLES_AT = 10026, TRADE_RETCODE_CLIENT_DISABLES_AT = 10027, TRADE_RETCODE_CONNECTION = 10031,
     TRADE_RETCODE_INVALID = 10013, TRADE_RETCODE_INVALID_FILL = 10030, TRADE_RETCODE_FIFO_CLOSE = 10045
 };
 // www.mql5.com/en/docs/constants/environment_state/marketinfoconstants (SYMBOL_FILLING_MODE is a
@@ -162,8 +184,8 @@ enum ENUM_SYMBOL_TRADE_EXECUTION {
 enum ENUM_ORDER_TYPE_FILLING { ORDER_FILLING_FOK, ORDER_FILLING_IOC, ORDER_FILLING_RETURN };
 
 // www.mql5.com/en/docs/constants/tradingconstants/dealproperties
-enum ENUM_DEAL_PROPERTY_INTEGER { DEAL_TYPE = 5 };
-enum ENUM_DEAL_PROPERTY_DOUBLE { DEAL_PROFIT = 10 };
+enum ENUM_DEAL_PROPERTY_INTEGER { DEAL_TIME = 2, DEAL_TYPE = 5 };
+enum ENUM_DEAL_PROPERTY_DOUBLE { DEAL_COMMISSION = 8, DEAL_SWAP = 9, DEAL_PROFIT = 10, DEAL_FEE = 11 };
 enum ENUM_DEAL_TYPE {
     DEAL_TYPE_BUY = 0, DEAL_TYPE_SELL = 1, DEAL_TYPE_BALANCE = 2, DEAL_TYPE_CREDIT = 3,
     DEAL_TYPE_CHARGE = 4, DEAL_TYPE_CORRECTION = 5, DEAL_TYPE_BONUS = 6
@@ -176,8 +198,9 @@ enum ENUM_DEAL_TYPE {
 // EAs script it with these names.
 using mql4::OP_BUY, mql4::OP_SELL, mql4::OP_BUYLIMIT, mql4::OP_SELLLIMIT, mql4::OP_BUYSTOP,
     mql4::OP_SELLSTOP, mql4::OP_BALANCE;
-using mql4::ERR_NO_ERROR, mql4::ERR_NO_CONNECTION, mql4::ERR_INVALID_PRICE, mql4::ERR_MARKET_CLOSED,
+using mql4::ERR_NO_ERROR, mql4::ERR_NO_CONNECTION, mql4::ERR_INVALID_PRICE, mql4::ERR_INVALID_TRADE_VOLUME,
+    mql4::ERR_MARKET_CLOSED,
     mql4::ERR_TRADE_DISABLED, mql4::ERR_REQUOTE, mql4::ERR_TRADE_PROHIBITED_BY_FIFO,
-    mql4::ERR_INVALID_TICKET, mql4::ERR_TRADE_NOT_ALLOWED;
+    mql4::ERR_INVALID_TICKET, mql4::ERR_TRADE_NOT_ALLOWED, mql4::ERR_TRADE_EXPERT_DISABLED_BY_SERVER;
 
 }  // namespace mql

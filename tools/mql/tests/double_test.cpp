@@ -137,7 +137,8 @@ TEST_F(TerminalDouble, Mql5NumbersThePushErrorsItsOwnWay) {
 
 // www.mql5.com/en/docs/constants/environment_state/marketinfoconstants: a close in a filling
 // mode the symbol does not allow is refused with TRADE_RETCODE_INVALID_FILL; CTrade picks FOK,
-// else IOC, from the symbol's flags; Return needs an execution other than Market.
+// else IOC, from the symbol's flags; a market order takes Return only on an exchange, and Fill or
+// Kill only under Instant and Request execution.
 TEST_F(TerminalDouble, ACloseInAFillingModeTheSymbolRefusesFails) {
     using namespace mql::mql5;
     CTrade trade;
@@ -163,6 +164,15 @@ TEST_F(TerminalDouble, ACloseInAFillingModeTheSymbolRefusesFails) {
     term.quotes["EURUSD"].fillings = 0;
     EXPECT_FALSE(trade.SetTypeFillingBySymbol("EURUSD"));
     EXPECT_EQ(SymbolInfoInteger("EURUSD", SYMBOL_FILLING_MODE), 0);
+
+    term.quotes["EURUSD"].execution = SYMBOL_TRADE_EXECUTION_INSTANT;
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
+    trade.SetTypeFilling(ORDER_FILLING_RETURN);
+    trade.PositionClose(static_cast<ulong>(term.orders.back().ticket));
+    EXPECT_EQ(trade.ResultRetcode(), TRADE_RETCODE_INVALID_FILL);
+    trade.SetTypeFilling(ORDER_FILLING_FOK);
+    EXPECT_TRUE(trade.PositionClose(static_cast<ulong>(term.orders.back().ticket)));
+    EXPECT_EQ(trade.ResultRetcode(), TRADE_RETCODE_DONE);
 }
 
 // ---- code pages -------------------------------------------------------------------------------
@@ -182,8 +192,9 @@ TEST_F(TerminalDouble, CharArraysHoldTheCodePagesBytes) {
     EXPECT_EQ(CharArrayToString(utf8), "\xC3\xA2\xE2\x80\x9A\xC2\xAC\xC3\x83\xC2\xA9\xC3\xA2\xC5\x93\xE2\x80\x9C");
 }
 
-// docs.mql4.com/trading/ordershistorytotal: the Account History tab's period decides what is
-// loaded; docs.mql4.com/trading/orderselect: by ticket the pool is ignored, a closed order is found.
+// docs.mql4.com/trading/ordershistorytotal: the Account History tab's period (from and to)
+// decides what is loaded, and nothing is before the terminal has loaded it;
+// docs.mql4.com/trading/orderselect: by ticket the pool is ignored, a closed order is found.
 TEST_F(TerminalDouble, Mql4LoadsTheHistoryTabsPeriodAndSelectsClosedOrdersByTicket) {
     using namespace mql::mql4;
     term.balanceOperation(1000.0);
@@ -191,28 +202,180 @@ TEST_F(TerminalDouble, Mql4LoadsTheHistoryTabsPeriodAndSelectsClosedOrdersByTick
     term.openOrder("EURUSD", OP_BUY, 1.0, 5.0);
     const int ticket = term.orders[0].ticket;
     ASSERT_TRUE(OrderClose(ticket, 1.0, 1.1, 10));
-    EXPECT_EQ(OrdersHistoryTotal(), 2);
+    EXPECT_EQ(OrdersHistoryTotal(), 3);  // the first deposit, the deposit, the closed order
     term.historyFrom = term.now();
     EXPECT_EQ(OrdersHistoryTotal(), 1);
     ASSERT_TRUE(OrderSelect(0, SELECT_BY_POS, MODE_HISTORY));
     EXPECT_EQ(OrderTicket(), ticket);
     ASSERT_TRUE(OrderSelect(ticket, SELECT_BY_TICKET, MODE_TRADES));
     EXPECT_NE(OrderCloseTime(), 0);
+    term.historyFrom = 0;
+    term.historyTo = term.now() - 3600;  // a custom period that ends an hour ago
+    EXPECT_EQ(OrdersHistoryTotal(), 2);
+    term.historyLoaded = false;
+    EXPECT_EQ(OrdersHistoryTotal(), 0);
 }
 
-// www.mql5.com/en/docs/trading/historyselect: only deals within the range; TimeCurrent
-// (docs.mql4.com/dateandtime/timecurrent) is the last quote's time, still over a weekend.
+// www.mql5.com/en/docs/trading/historyselect: only deals within the range, and only those the
+// terminal has received; TimeCurrent (docs.mql4.com/dateandtime/timecurrent) is the last quote's
+// time, still over a weekend, and 0 before the first quote.
 TEST_F(TerminalDouble, Mql5HistorySelectHonoursItsRangeAndTimeCurrentStandsStill) {
     using namespace mql::mql5;
     term.lastQuote = term.now();
     term.tickCount += 86400 * 1000;
     term.balanceOperation(500.0);
     EXPECT_EQ(TimeCurrent(), term.lastQuote);
-    ASSERT_TRUE(HistorySelect(0, TimeCurrent()));
+    ASSERT_TRUE(HistorySelect(term.lastQuote - 3600, TimeCurrent()));
     EXPECT_EQ(HistoryDealsTotal(), 0);
-    ASSERT_TRUE(HistorySelect(0, TimeLocal()));
+    ASSERT_TRUE(HistorySelect(term.lastQuote - 3600, TimeLocal()));
     ASSERT_EQ(HistoryDealsTotal(), 1);
-    EXPECT_EQ(HistoryDealGetInteger(HistoryDealGetTicket(0), DEAL_TYPE), DEAL_TYPE_BALANCE);
+    const ulong deposit = HistoryDealGetTicket(0);
+    EXPECT_EQ(HistoryDealGetInteger(deposit, DEAL_TYPE), DEAL_TYPE_BALANCE);
+    EXPECT_EQ(HistoryDealGetInteger(deposit, DEAL_TIME), TimeLocal());
+    term.balanceOperation(-200.0, mql::BOOK_BALANCE, true);  // the balance moves before the record comes
+    EXPECT_DOUBLE_EQ(AccountInfoDouble(ACCOUNT_BALANCE), 10300.0);
+    ASSERT_TRUE(HistorySelect(0, TimeLocal()));
+    EXPECT_EQ(HistoryDealsTotal(), 2);
+    term.land();
+    ASSERT_TRUE(HistorySelect(0, TimeLocal()));
+    EXPECT_EQ(HistoryDealsTotal(), 3);
+    term.quoteKnown = false;
+    EXPECT_EQ(TimeCurrent(), 0);
+    EXPECT_DOUBLE_EQ(SymbolInfoDouble("EURUSD", SYMBOL_BID), 0.0);
+}
+
+// docs.mql4.com/account/accountinfointeger: the login is 0 and the server "" until the terminal
+// has logged in; trading may be barred for the account or for expert advisors; another property
+// answers nothing, not the login.
+TEST_F(TerminalDouble, AccountPropertiesSayWhoAndWhatIsAllowed) {
+    term.login = 0;
+    term.server = "";
+    term.accountTradeAllowed = false;
+    term.credit = 50.0;
+    EXPECT_EQ(AccountInfoInteger(ACCOUNT_LOGIN), 0);
+    EXPECT_EQ(AccountInfoString(ACCOUNT_SERVER), "");
+    EXPECT_EQ(AccountInfoInteger(ACCOUNT_TRADE_ALLOWED), 0);
+    EXPECT_EQ(AccountInfoInteger(ACCOUNT_TRADE_EXPERT), 1);
+    EXPECT_EQ(AccountInfoInteger(static_cast<ENUM_ACCOUNT_INFO_INTEGER>(99)), 0);
+    EXPECT_DOUBLE_EQ(AccountInfoDouble(ACCOUNT_BALANCE), 10000.0);
+    EXPECT_DOUBLE_EQ(AccountInfoDouble(ACCOUNT_CREDIT), 50.0);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
+    EXPECT_EQ(mql::mql4::OrderClose(term.orders[0].ticket, 1.0, 1.1, 10), false);
+    EXPECT_EQ(mql::mql4::GetLastError(), mql::ERR_TRADE_DISABLED);
+}
+
+// docs.mql4.com/marketinformation/symbolinfodouble: a symbol's deals hold from SYMBOL_VOLUME_MIN
+// to SYMBOL_VOLUME_MAX lots on SYMBOL_VOLUME_STEP; docs.mql4.com/trading/orderclose takes no more,
+// and MQL4 reopens what a partial close leaves under a new ticket "from #" the old one.
+TEST_F(TerminalDouble, Mql4ClosesWithinTheVolumeLimitsAndReopensTheRest) {
+    using namespace mql::mql4;
+    term.quotes["EURUSD"].volumeMax = 50.0;
+    EXPECT_DOUBLE_EQ(SymbolInfoDouble("EURUSD", SYMBOL_VOLUME_MAX), 50.0);
+    EXPECT_DOUBLE_EQ(SymbolInfoDouble("EURUSD", SYMBOL_VOLUME_STEP), 0.01);
+    term.openOrder("EURUSD", OP_BUY, 120.0, -120.0);
+    const int ticket = term.orders[0].ticket;
+    EXPECT_FALSE(OrderClose(ticket, 120.0, 1.1, 10));
+    EXPECT_EQ(GetLastError(), ERR_INVALID_TRADE_VOLUME);
+    EXPECT_FALSE(OrderClose(ticket, 20.005, 1.1, 10));
+    ASSERT_TRUE(OrderClose(ticket, 50.0, 1.1, 10));
+    ASSERT_EQ(term.orders.size(), 1u);
+    ASSERT_TRUE(OrderSelect(0, SELECT_BY_POS, MODE_TRADES));
+    EXPECT_EQ(OrderComment(), "from #" + std::to_string(ticket));
+    EXPECT_DOUBLE_EQ(OrderLots(), 70.0);
+    EXPECT_DOUBLE_EQ(OrderProfit(), -70.0);
+    EXPECT_DOUBLE_EQ(AccountBalance(), 9950.0);
+    ASSERT_TRUE(OrderSelect(ticket, SELECT_BY_TICKET));
+    EXPECT_EQ(OrderComment(), "to #" + std::to_string(term.orders[0].ticket));
+}
+
+// www.mql5.com/en/docs/constants/errorswarnings/enum_trade_return_codes: more than the symbol's
+// largest deal is an invalid volume (10014); an exchange answers "placed" (10008) and fills the
+// close later, while the order in flight stays among the orders with the position it closes.
+TEST_F(TerminalDouble, Mql5ClosesWithinTheVolumeLimitsAndPlacesOnAnExchange) {
+    using namespace mql::mql5;
+    CTrade trade;
+    term.quotes["EURUSD"].volumeMax = 100.0;
+    term.openOrder("EURUSD", mql::OP_BUY, 300.0, -300.0);
+    const auto ticket = static_cast<ulong>(term.orders[0].ticket);
+    EXPECT_TRUE(trade.PositionClose(ticket));
+    EXPECT_EQ(trade.ResultRetcode(), TRADE_RETCODE_INVALID_VOLUME);
+    EXPECT_TRUE(trade.PositionClosePartial(ticket, 100.0));
+    EXPECT_EQ(trade.ResultRetcode(), TRADE_RETCODE_DONE);
+    ASSERT_TRUE(PositionSelectByTicket(ticket));
+    EXPECT_DOUBLE_EQ(PositionGetDouble(POSITION_VOLUME), 200.0);
+    term.quotes["EURUSD"].placesCloses = true;
+    EXPECT_TRUE(trade.PositionClosePartial(ticket, 100.0));
+    EXPECT_EQ(trade.ResultRetcode(), TRADE_RETCODE_PLACED);
+    ASSERT_EQ(OrdersTotal(), 1);
+    ASSERT_NE(OrderGetTicket(0), 0u);
+    EXPECT_EQ(OrderGetInteger(ORDER_TYPE), ORDER_TYPE_SELL);
+    EXPECT_EQ(OrderGetInteger(ORDER_POSITION_ID), static_cast<long long>(ticket));
+    EXPECT_EQ(PositionsTotal(), 1);
+    term.executePlaced();
+    EXPECT_EQ(OrdersTotal(), 0);
+    ASSERT_TRUE(PositionSelectByTicket(ticket));
+    EXPECT_DOUBLE_EQ(PositionGetDouble(POSITION_VOLUME), 100.0);
+    EXPECT_DOUBLE_EQ(AccountInfoDouble(ACCOUNT_BALANCE), 9800.0);  // each deal booked its share
+    EXPECT_TRUE(trade.PositionClose(ticket));
+    term.executePlaced();
+    EXPECT_EQ(PositionsTotal(), 0);
+
+    // A netting position is reduced by a deal against it; the partial close is for hedging.
+    term.netting = true;
+    term.quotes["EURUSD"].placesCloses = false;
+    term.openOrder("EURUSD", mql::OP_SELL, 150.0, -15.0);
+    const auto netted = static_cast<ulong>(term.orders[0].ticket);
+    EXPECT_FALSE(trade.PositionClosePartial(netted, 100.0));
+    EXPECT_TRUE(trade.Buy(100.0, "EURUSD"));
+    EXPECT_EQ(trade.ResultRetcode(), TRADE_RETCODE_DONE);
+    ASSERT_TRUE(PositionSelectByTicket(netted));
+    EXPECT_DOUBLE_EQ(PositionGetDouble(POSITION_VOLUME), 50.0);
+}
+
+// docs.mql4.com/eventfunctions/eventsetmillisecondtimer: false, with the error set, when the
+// terminal cannot make the timer.
+TEST_F(TerminalDouble, ATimerTheTerminalCannotMakeFails) {
+    EXPECT_TRUE(mql::mql4::EventSetMillisecondTimer(250));
+    EXPECT_EQ(term.timerMs, 250);
+    EventKillTimer();
+    term.timerFails = true;
+    EXPECT_FALSE(mql::mql4::EventSetMillisecondTimer(250));
+    EXPECT_EQ(mql::mql4::GetLastError(), 4024);
+    EXPECT_FALSE(mql::mql5::EventSetMillisecondTimer(250));
+    EXPECT_EQ(mql::mql5::GetLastError(), 4001);
+    EXPECT_EQ(term.timerMs, 0);
+}
+
+// docs.mql4.com/check/isdllsallowed: with DLL imports off (the terminal's option or the EA's own
+// box) a DLL call stops the EA; the checks say so beforehand.
+TEST_F(TerminalDouble, ADllCallWithDllImportsOffStopsTheEa) {
+    EXPECT_NO_THROW(mql::library("zentravo.dll", "GetEquitySnap"));
+    term.terminalDllsAllowed = false;
+    EXPECT_FALSE(mql::mql4::IsDllsAllowed());
+    EXPECT_EQ(MQLInfoInteger(MQL_DLLS_ALLOWED), 0);
+    EXPECT_EQ(TerminalInfoInteger(TERMINAL_DLLS_ALLOWED), 0);
+    EXPECT_THROW(mql::library("zentravo.dll", "GetEquitySnap"), mql::CriticalError);
+    EXPECT_EQ(term.callsOf("GetEquitySnap"), 1);
+}
+
+// docs.mql4.com/constants/namedconstants/uninit: an OnInit that returns anything but success is
+// followed by OnDeinit(REASON_INITFAILED); a terminal that closes calls OnDeinit(REASON_CLOSE),
+// and its chart comes back as a new window.
+TEST_F(TerminalDouble, TheTerminalDeinitialisesWhatItStarted) {
+    struct Program {
+        int answer = INIT_SUCCEEDED;
+        std::vector<int> reasons;
+        int OnInit() { return answer; }
+        void OnDeinit(const int reason) { reasons.push_back(reason); }
+    } ea;
+    EXPECT_EQ(term.attach(ea), INIT_SUCCEEDED);
+    EXPECT_TRUE(ea.reasons.empty());
+    ea.answer = INIT_PARAMETERS_INCORRECT;
+    EXPECT_EQ(term.attach(ea), INIT_PARAMETERS_INCORRECT);
+    const int window = term.chartHandle;
+    term.restart(ea);
+    EXPECT_EQ(ea.reasons, (std::vector<int>{REASON_INITFAILED, REASON_CLOSE}));
+    EXPECT_NE(term.chartHandle, window);
 }
 
 // docs.mql4.com/files/fileopen, filewritestring, filemove: a missing file does not open to read,
@@ -236,6 +399,30 @@ TEST_F(TerminalDouble, FilesStayInTheSandboxAndAreReplacedOnlyWhenAsked) {
     FileClose(file);
     term.filesWritable = false;
     EXPECT_EQ(FileOpen("memo.txt", FILE_WRITE | FILE_TXT), INVALID_HANDLE);
+}
+
+// docs.mql4.com/files/fileopen: FILE_COMMON opens in the folder every terminal of the computer
+// shares, and without FILE_SHARE_READ / FILE_SHARE_WRITE nobody else opens the file until it is
+// closed, another terminal neither; TERMINAL_DATA_PATH names each terminal's own folder.
+TEST_F(TerminalDouble, ACommonFileOpenedWithoutSharingIsTheOpenersAlone) {
+    using namespace mql::mql4;
+    const int held = FileOpen("Guard\\account.lock", FILE_WRITE | FILE_BIN | FILE_COMMON);
+    ASSERT_NE(held, INVALID_HANDLE);
+    EXPECT_TRUE(FileIsExist("Guard\\account.lock", FILE_COMMON));
+    EXPECT_FALSE(FileIsExist("Guard\\account.lock"));
+    mql::Terminal other{ZT_LIBRARY_FILE};
+    other.shareCommonFolderWith(term);
+    EXPECT_NE(TerminalInfoString(TERMINAL_DATA_PATH), term.dataFolder);
+    EXPECT_EQ(FileOpen("Guard\\account.lock", FILE_WRITE | FILE_BIN | FILE_COMMON), INVALID_HANDLE);
+    EXPECT_EQ(GetLastError(), ERR_CANNOT_OPEN_FILE);
+    term.activate();
+    FileClose(held);
+    other.activate();
+    const int taken = FileOpen("Guard\\account.lock", FILE_WRITE | FILE_BIN | FILE_COMMON);
+    EXPECT_NE(taken, INVALID_HANDLE);
+    other.crash();  // the process ends: the file is let go
+    term.activate();
+    EXPECT_NE(FileOpen("Guard\\account.lock", FILE_READ | FILE_BIN | FILE_COMMON | FILE_SHARE_READ), INVALID_HANDLE);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ protected:
     mql::Terminal term{ZT_LIBRARY_FILE};
     ea_mq4::Program ea;  // default inputs: the host guide's worked example on a 1000 account
 
-    void SetUp() override { term.balance = 1000.0; }
+    void SetUp() override { term.fund(1000.0); }
 
     double snapshot() { return term.library().GetEquitySnap(); }
     std::string alertText(int kind) {
@@ -96,19 +96,21 @@ TEST_F(Mq4Guard, CloseRefusedThenAllowedIsReportedOnlyWhenFlat) {
 }
 
 // Live trading taken away from the EA during a close: it cannot protect the account and says so,
-// at once and every minute, until trading is allowed again and the close goes through.
+// with the close-all it owes, at once and every minute, until trading is allowed again and the
+// close goes through.
 TEST_F(Mq4Guard, TradingDisabledDuringACloseSaysNotProtectingAtAnInterval) {
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, -110.0);
     term.tradeAllowed = false;
     ea.OnTick();
-    EXPECT_EQ(state(), "Guard: NOT PROTECTING - live trading is not allowed for the EA (its Common tab)");
+    EXPECT_EQ(state(), "Guard: NOT PROTECTING - stop loss reached - close-all pending: live trading is not allowed "
+                       "for the EA (its Common tab)");
     EXPECT_EQ(term.alerts.size(), 1u);
     timer(30000);
     EXPECT_EQ(term.alerts.size(), 1u);
     timer(30000);  // a minute after the first
     EXPECT_EQ(term.alerts.size(), 2u);
-    EXPECT_TRUE(alerted("NOT PROTECTING: live trading is not allowed"));
+    EXPECT_TRUE(alerted("NOT PROTECTING: stop loss reached - close-all pending: live trading is not allowed"));
     EXPECT_DOUBLE_EQ(snapshot(), 1000.0);
     EXPECT_EQ(term.orders.size(), 1u);
     term.tradeAllowed = true;
@@ -184,7 +186,7 @@ TEST_F(Mq4Guard, SlippageFollowsThePriceOrTheSetting) {
     mql::Terminal tight{ZT_LIBRARY_FILE};
     ea_mq4::Program narrow;
     narrow.SlippagePoints = 3;
-    tight.balance = 1000.0;
+    tight.fund(1000.0);
     tight.priceJump = 0.00005;
     ASSERT_EQ(narrow.OnInit(), mql::INIT_SUCCEEDED);
     tight.openOrder("EURUSD", mql::OP_BUY, 1.0, -110.0);
@@ -287,14 +289,16 @@ TEST_F(Mq4Guard, StartWithoutAConnectionWaitsForTheEquity) {
     EXPECT_EQ(state(), "Guard: running");
 }
 
-TEST_F(Mq4Guard, RefusesTheStrategyTesterAndMissingDllImports) {
+// The tester is refused, and the refused instance calls the library in OnDeinit neither; with
+// DLL imports off the EA stays and says what to allow, without a call to the library.
+TEST_F(Mq4Guard, RefusesTheStrategyTesterAndWarnsWithoutDllImports) {
     term.tester = true;
-    EXPECT_EQ(ea.OnInit(), mql::INIT_FAILED);
+    EXPECT_EQ(term.attach(ea), mql::INIT_FAILED);
     EXPECT_TRUE(alerted("strategy tester"));
     term.tester = false;
     term.dllsAllowed = false;
-    EXPECT_EQ(ea.OnInit(), mql::INIT_FAILED);
-    EXPECT_TRUE(alerted("allow DLL imports"));
+    EXPECT_EQ(term.attach(ea), mql::INIT_SUCCEEDED);
+    EXPECT_TRUE(alerted("DLL imports are not allowed for the EA: allow them"));
     EXPECT_TRUE(term.calls.empty());
 }
 
@@ -371,8 +375,9 @@ TEST_F(Mq4Guard, OneChartRunsTheGuardASecondIsRefusedUntilTheFirstFallsSilent) {
 }
 
 // Logged into another account, the guard must not resume the old account's snapshot: at 5000
-// the old snapshot of 1000 would be a take profit and close every trade on the new account.
-TEST_F(Mq4Guard, AnotherAccountStartsOverOnItsOwnEquity) {
+// the old snapshot of 1000 would be a take profit and close every trade on the new account. Nor
+// does it start over by itself: it holds until the trader says so, then bases on this equity.
+TEST_F(Mq4Guard, AnotherAccountHoldsUntilTheTraderStartsOver) {
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     ea.OnDeinit(kReasonAccount);  // the same account again: nothing changes
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
@@ -380,23 +385,26 @@ TEST_F(Mq4Guard, AnotherAccountStartsOverOnItsOwnEquity) {
 
     ea.OnDeinit(kReasonAccount);
     term.login = 777001;
-    term.balance = 5000.0;
+    term.fund(5000.0);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
-    EXPECT_TRUE(alerted("777001@Broker-Demo is not the one the guard ran for"));
-    EXPECT_EQ(term.callsOf("SetLastValues"), 1);
-    EXPECT_DOUBLE_EQ(snapshot(), 5000.0);
-    EXPECT_DOUBLE_EQ(ea.gInitialEquity, 5000.0);
+    EXPECT_NE(state().find("holding: account 777001@Broker-Demo is new to the guard, which last guarded "
+                           "123456@Broker-Demo"), std::string::npos) << state();
     ea.OnTick();
     EXPECT_EQ(term.orders.size(), 1u);
     EXPECT_TRUE(term.trades.empty());
+    ea.OnDeinit(kReasonParameters);
+    ea.StartOver = true;
+    ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
+    EXPECT_TRUE(alerted("started over on the present equity 5000.00 as asked (StartOver)"));
+    EXPECT_DOUBLE_EQ(snapshot(), 5000.0);
+    EXPECT_DOUBLE_EQ(ea.gInitialEquity, 5000.0);
+    EXPECT_EQ(state(), "Guard: running");
 }
 
 // A deposit of 500 on 1000 would read as a take profit (1050) and a withdrawal of 200 as a
 // stop loss (900); neither is a trading result. The starting point survives an EA restart.
 TEST_F(Mq4Guard, DepositsAndWithdrawalsAreNotProfitOrLoss) {
-    term.balanceOperation(1000.0);  // the account's first deposit, before the guard
-    term.balance = 1000.0;
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
     term.balanceOperation(500.0);
@@ -426,7 +434,7 @@ TEST_F(Mq4Guard, PanelColumnsStayApartForSevenDigitAmountsAndShowTheNoticeLine) 
     // 150 % display scaling: 144 DPI, 9.6 px a character.
     term.screenDpi = 144;
     constexpr double kCharPx = 8.0 * 144.0 / 72.0 * 1229.0 / 2048.0;
-    term.balance = 1234567.89;
+    term.fund(1234567.89);
     ea.EmailEquityTarget = 1234567.89;
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, -1000.0);
@@ -464,8 +472,6 @@ TEST_F(Mq4Guard, PanelColumnsStayApartForSevenDigitAmountsAndShowTheNoticeLine) 
 // What the EA must remember survives a terminal that crashed: the globals it set since the last
 // flush are gone, yet a withdrawal made before the crash still reads as no loss after it.
 TEST_F(Mq4Guard, ARestartAfterAWithdrawalWithTheGlobalsLostClosesNothing) {
-    term.balanceOperation(1000.0);
-    term.balance = 1000.0;
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
     term.balanceOperation(-200.0);
@@ -486,8 +492,6 @@ TEST_F(Mq4Guard, ARestartAfterAWithdrawalWithTheGlobalsLostClosesNothing) {
 // The Account History tab's period decides what the terminal loads: narrowing it hides the first
 // deposit, widening it shows it again, and the broker's credit comes and goes. None is a result.
 TEST_F(Mq4Guard, TheHistoryTabsPeriodAndCreditMoveNoTarget) {
-    term.balanceOperation(1000.0);
-    term.balance = 1000.0;
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
     timer(3600 * 1000);
@@ -515,7 +519,7 @@ TEST_F(Mq4Guard, ARestartInTheMiddleOfACloseFinishesItAndReportsTheCycleOnce) {
     term.closedMarkets = {"USDJPY"};
     ea.OnTick();  // 880: the stop loss; EURUSD closes, USDJPY cannot
     ASSERT_EQ(term.orders.size(), 1u);
-    term.restart();
+    term.restart(ea);
     ea_mq4::Program restarted;
     ASSERT_EQ(restarted.OnInit(), mql::INIT_SUCCEEDED);
     EXPECT_TRUE(alerted("a close-all was under way when the EA stopped"));
@@ -547,7 +551,7 @@ TEST_F(Mq4Guard, AMemoryTheDiskRefusesIsSaidOnceAndTheOldOneStays) {
     EXPECT_EQ(std::count_if(term.alerts.begin(), term.alerts.end(), [](const std::string& a) {
                   return a.find("cannot write its memory file") != std::string::npos;
               }), 1);
-    std::ifstream memory(term.filesFolder() + "/ZentravoGuard.state");
+    std::ifstream memory(term.filesFolder() + "/ZentravoGuard/123456@Broker-Demo.state");
     const std::string kept((std::istreambuf_iterator<char>(memory)), {});
     EXPECT_NE(kept.find("ops_since=0.00\r\n"), std::string::npos) << kept;
     EXPECT_NE(kept.find("end=1"), std::string::npos);
@@ -571,7 +575,7 @@ TEST_F(Mq4Guard, ARestoredSettingsFileIsHeldNotJudged) {
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, -110.0);
     ea.OnTick();
     ASSERT_DOUBLE_EQ(snapshot(), 890.0);
-    term.restart();
+    term.restart(ea);
     std::filesystem::copy_file(ini + ".backup", ini, std::filesystem::copy_options::overwrite_existing);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
     ea_mq4::Program restarted;

@@ -14,7 +14,7 @@ protected:
     ea_mq5::Program ea;
 
     void SetUp() override {
-        term.balance = 1000.0;
+        term.fund(1000.0);
         term.quotes["USDJPY"] = {150.000, 150.012, 0.001, 3};
     }
     double snapshot() { return term.library().GetEquitySnap(); }
@@ -197,18 +197,19 @@ TEST_F(Mq5Guard, ReinitialisationKeepsTheGuardUnlessTheTargetsChange) {
     EXPECT_TRUE(term.orders.empty());
 }
 
-// Another login (ACCOUNT_LOGIN) re-bases the guard on that account's equity: nothing is closed
-// although the old snapshot of 1000 would make 5000 a take profit, and the trader is told.
-TEST_F(Mq5Guard, AnotherAccountStartsOverOnItsOwnEquity) {
+// Another login (ACCOUNT_LOGIN) is held, not judged against the old snapshot of 1000 (which would
+// make 5000 a take profit), and not re-based either: the trader is told at once.
+TEST_F(Mq5Guard, AnotherAccountIsHeldNotJudged) {
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     ea.OnDeinit(mql::REASON_ACCOUNT);
     term.login = 777001;
-    term.balance = 5000.0;
+    term.fund(5000.0);
     term.openOrder("USDJPY", mql::OP_BUY, 1.0, 0.0);
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     ASSERT_EQ(term.alerts.size(), 1u);
-    EXPECT_NE(term.alerts[0].find("777001@Broker-Demo is not the one"), std::string::npos);
-    EXPECT_DOUBLE_EQ(snapshot(), 5000.0);
+    EXPECT_NE(term.alerts[0].find("NOT PROTECTING: holding: account 777001@Broker-Demo is new to the guard"),
+              std::string::npos) << term.alerts[0];
+    EXPECT_EQ(term.callsOf("SetLastValues"), 0);
     ea.OnTick();
     EXPECT_EQ(term.orders.size(), 1u);
     EXPECT_TRUE(term.trades.empty());
@@ -294,15 +295,15 @@ TEST_F(Mq5Guard, ACopiedLibrariesFolderHoldsUntilTheTraderStartsOver) {
     ea.OnDeinit(mql::REASON_CLOSE);
     mql::Terminal moved{ZT_LIBRARY_FILE};
     moved.copyLibrariesFrom(term);
-    moved.balance = 1000.0;
+    moved.fund(1000.0);
     moved.balanceOperation(-300.0);
     moved.quotes["USDJPY"] = term.quotes["USDJPY"];
     moved.openOrder("USDJPY", mql::OP_BUY, 1.0, 0.0);
     ea_mq5::Program fresh;
     ASSERT_EQ(fresh.OnInit(), mql::INIT_SUCCEEDED);
     const std::string held = moved.label("ZT_STATE");
-    EXPECT_EQ(held.find("Guard: NOT PROTECTING - holding: the EA has no memory file"), 0u) << held;
-    EXPECT_NE(held.find("snapshot 1000.00"), std::string::npos) << held;
+    EXPECT_EQ(held.find("Guard: NOT PROTECTING - holding: the library's settings file holds the snapshot 1000.00, "
+                        "which the EA has no memory of"), 0u) << held;
     ASSERT_EQ(moved.alerts.size(), 1u);
     EXPECT_EQ(moved.alerts[0].find("ZentravoGuard NOT PROTECTING: holding"), 0u);
     moved.orders[0].profit = -200.0;
@@ -329,7 +330,7 @@ TEST_F(Mq5Guard, ARestartInTheMiddleOfACloseFinishesItFirst) {
     term.closedMarkets = {"USDJPY"};
     ea.OnTick();
     ASSERT_EQ(term.orders.size(), 1u);
-    term.restart();
+    term.restart(ea);
     ea_mq5::Program restarted;
     ASSERT_EQ(restarted.OnInit(), mql::INIT_SUCCEEDED);
     term.orders[0].profit = -10.0;

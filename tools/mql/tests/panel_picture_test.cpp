@@ -145,7 +145,7 @@ protected:
 
     void SetUp() override {
         term.screenDpi = GetParam();
-        term.balance = 10000.0;
+        term.fund(10000.0);
         ea.IncreaseTargets = "10500,11000";
         ea.EmailEquityTarget = 200;
     }
@@ -186,9 +186,8 @@ TEST_P(PanelPicture, NotProtectingWithItsReason) {
     ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 50.0);
     ea.OnTick();
-    ea.OnDeinit(mql::REASON_CLOSE);
-    term.restart();
-    fs::remove(term.filesFolder() + "/ZentravoGuard.state");  // the EA's memory lost
+    term.restart(ea);
+    fs::remove(term.filesFolder() + "/ZentravoGuard/123456@Broker-Demo.state");  // the EA's memory lost
     term.balanceOperation(-500.0);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, -3.20);
     ea_mq4::Program restarted;

@@ -80,7 +80,7 @@ Example readExample() {
 class Guard {
 public:
     explicit Guard(const Example& e) {
-        term.balance = e.account;
+        term.fund(e.account);
         ea.TakeProfits = e.takeProfits;
         ea.DrawdownTargets = e.drawdownTargets;
         ea.IncreaseTargets = e.increaseTargets;

@@ -141,8 +141,8 @@ TEST_F(Translator, RequiresPropertyStrictInAnMq4) {
     EXPECT_EQ(refusal("int a;\n", "Ea.mq5"), "");
 }
 
-// Each program compiles against its own language's room of the double only: a name of the other
-// language, or of the double's machinery, is a compile error at the MQL line that uses it.
+// Each program compiles against its own language's namespace of the double only: a name of the
+// other language, or of the double's machinery, is a compile error at the MQL line that uses it.
 TEST_F(Translator, EachLanguageSeesOnlyItsOwnNames) {
     const std::string mq4 = compileErrors("Ea.mq4",
         "#property strict\nbool own = IsConnected();\nint other = PositionsTotal();\n"
