@@ -1,4 +1,4 @@
-#include "account_model.h"
+#include "market/account_model.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "csv_input.h"
+#include "market/csv_input.h"
 
 #include <gtest/gtest.h>
 

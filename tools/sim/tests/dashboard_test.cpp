@@ -1,4 +1,4 @@
-#include "dashboard.h"
+#include "host/dashboard.h"
 
 #include <gtest/gtest.h>
 

@@ -17,9 +17,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "progress.h"
-#include "sim_app.h"
-#include "sim_state.h"
+#include "runs/progress.h"
+#include "runs/single_run.h"
+#include "runs/run_state.h"
 #include "sim_test_support.h"
 
 extern char** environ;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "sim_app.h"
+#include "runs/single_run.h"
 #include "sim_test_support.h"
-#include "strategies.h"
+#include "trading/strategies.h"
 
 namespace zt::sim {
 namespace {

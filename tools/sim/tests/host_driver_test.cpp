@@ -1,8 +1,8 @@
 // The calling sequence the host drives, checked against a scripted stand-in for the library that
 // records every call.
-#include "host_driver.h"
+#include "host/host_driver.h"
 
-#include "report.h"
+#include "report/run_report.h"
 
 #include <gtest/gtest.h>
 

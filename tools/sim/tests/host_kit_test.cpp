@@ -8,7 +8,7 @@
 #include <string>
 
 #include "exports.h"
-#include "guard_api.h"
+#include "host/guard_api.h"
 #include "host_text.h"
 
 namespace zt::sim {

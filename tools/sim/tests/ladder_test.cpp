@@ -1,6 +1,6 @@
 // The ladder read as the library reads it, and every text that would run another ladder than the
 // one the trader typed stopped with the reason.
-#include "ladder.h"
+#include "host/ladder.h"
 
 #include <gtest/gtest.h>
 

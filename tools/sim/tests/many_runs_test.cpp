@@ -13,13 +13,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host_driver.h"
-#include "many_runs.h"
-#include "market_calendar.h"
-#include "risk_figures.h"
-#include "sim_options.h"
+#include "host/host_driver.h"
+#include "runs/many_runs.h"
+#include "market/market_calendar.h"
+#include "figures/risk_figures.h"
+#include "options/sim_options.h"
 #include "sim_test_support.h"
-#include "trading_account.h"
+#include "trading/trading_account.h"
 
 namespace zt::sim {
 namespace {

@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "deal_history.h"
-#include "price_history.h"
-#include "sim_app.h"
+#include "trading/deal_history.h"
+#include "market/price_history.h"
+#include "runs/single_run.h"
 #include "sim_test_support.h"
-#include "sim_time.h"
-#include "text_file.h"
+#include "market/utc_time.h"
+#include "market/text_file.h"
 
 namespace zt::sim {
 namespace {

@@ -1,7 +1,7 @@
 // The price model and the forex week it keeps: the same seed gives the same quotes, also after a
 // pause written down and read back; no tick falls in the weekend; moves have fat tails and busy
 // spells, and the weekly open and the releases jump.
-#include "price_model.h"
+#include "market/price_model.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <cmath>
 #include <vector>
 
-#include "market_calendar.h"
+#include "market/market_calendar.h"
 
 namespace zt::sim {
 namespace {

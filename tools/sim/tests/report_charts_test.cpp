@@ -1,4 +1,4 @@
-#include "report_charts.h"
+#include "report/report_charts.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "report_page.h"
+#include "report/report_page.h"
 #include "sim_test_support.h"
 
 namespace zt::sim {

@@ -1,4 +1,4 @@
-#include "report.h"
+#include "report/run_report.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // The library loaded with dlopen takes its time from the simulator's clock functions while a
 // simulated clock runs, and from the real clock otherwise.
-#include "sim_clock.h"
+#include "host/simulated_clock.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 
-#include "dashboard.h"
-#include "guard_api.h"
+#include "host/dashboard.h"
+#include "host/guard_api.h"
 #include "sim_test_support.h"
 
 namespace zt::sim {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_options.h"
+#include "options/sim_options.h"
 
 namespace zt::sim::testing {
 

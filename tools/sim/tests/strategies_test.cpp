@@ -1,16 +1,16 @@
 // The martingale, the trend follower and the random entries on quotes set by hand or drawn by the
 // price model, and every strategy paused and resumed from the market's written state against the
 // same run straight through.
-#include "strategies.h"
+#include "trading/strategies.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 
-#include "position_market.h"
-#include "price_model.h"
-#include "trading_account.h"
+#include "trading/position_market.h"
+#include "market/price_model.h"
+#include "trading/trading_account.h"
 
 namespace zt::sim {
 namespace {

@@ -1,4 +1,4 @@
-#include "svg_chart.h"
+#include "report/run_chart.h"
 
 #include <gtest/gtest.h>
 

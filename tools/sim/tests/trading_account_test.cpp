@@ -1,12 +1,12 @@
 // The account of positions on hand-checked figures (results at bid and ask, margin, commission,
 // swap, the broker's stop-out), and the grid strategy on quotes set by hand.
-#include "trading_account.h"
+#include "trading/trading_account.h"
 
 #include <gtest/gtest.h>
 
-#include "market_calendar.h"
-#include "position_market.h"
-#include "strategies.h"
+#include "market/market_calendar.h"
+#include "trading/position_market.h"
+#include "trading/strategies.h"
 
 namespace zt::sim {
 namespace {

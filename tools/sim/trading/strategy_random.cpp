@@ -1,0 +1,72 @@
+// Random entries (RandomOptions in strategies.h says their rule).
+#include "market/state_text.h"
+#include "trading/strategy_basics.h"
+
+namespace zt::sim::strategies {
+namespace {
+
+// A stream of its own: the prices' generator is seeded from the seed itself, and the close
+// durations from the seed and the tick under another constant.
+constexpr std::uint64_t kEntryStream = 0x6A09E667F3BCC909ULL;
+
+// What it remembers: where its generator stands and when it may trade after a guard's close-all.
+// The open positions are the account's. Its base state is no position: the guard's close gives
+// it that, and the draws go on, so it keeps drawing the entries the account without the guard
+// draws.
+class RandomEntries final : public Strategy {
+ public:
+  explicit RandomEntries(const StrategyOptions& options)
+      : options_(options), rule_(options.random), prng_(SeedPrng(options.seed ^ kEntryStream)) {}
+
+  void OnTick(TradingAccount& account) override {
+    // Drawn first and every tick, so the draws never depend on what the account holds.
+    const double chance = NextUniform(prng_);
+    const double coin = NextUniform(prng_);
+    for (std::size_t i = account.positions.size(); i-- > 0;) {
+      if (ExitReached(account.positions[i], account.quote, rule_.stopPoints, rule_.takeProfitPoints,
+                      options_.point) != Exit::None) {
+        ClosePosition(account, i);
+      }
+    }
+    if (account.quote.time < resumeAt_ || chance >= rule_.chancePerTick ||
+        account.positions.size() >= static_cast<std::size_t>(rule_.maxOpen)) {
+      return;
+    }
+    // An entry the free margin cannot hold is missed, as a refused market order is.
+    OpenPosition(account, coin < 0.5 ? Side::Buy : Side::Sell, BrokerLots(rule_.lots));
+  }
+
+  void OnGuardClose(std::int64_t time) override { resumeAt_ = ResumeAfterGuard(time, options_.reentryDelay); }
+
+  std::string Format(std::string_view prefix) const override {
+    std::string out;
+    PutPrng(out, Key(prefix, "entries"), prng_);
+    PutField(out, Key(prefix, "resumeAt"), resumeAt_);
+    return out;
+  }
+
+  bool Parse(std::string_view text, std::string_view prefix) override {
+    Prng prng{};
+    std::int64_t resumeAt = 0;
+    if (!TakePrng(text, Key(prefix, "entries"), prng) || !TakeField(text, Key(prefix, "resumeAt"), resumeAt)) {
+      return false;
+    }
+    prng_ = prng;
+    resumeAt_ = resumeAt;
+    return true;
+  }
+
+ private:
+  StrategyOptions options_;
+  RandomOptions rule_;
+  Prng prng_;
+  std::int64_t resumeAt_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Strategy> MakeRandom(const StrategyOptions& options) {
+  return std::make_unique<RandomEntries>(options);
+}
+
+}  // namespace zt::sim::strategies
