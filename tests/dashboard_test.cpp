@@ -202,7 +202,7 @@ TEST_F(LabelText, RowsOutsideAColumnWriteTheEmptyText) {
   for (const auto& [row, column] : cells) {
     HostBuffer buffer;
     zt::texts::WriteLabel(row, column, buffer.data(), ZT_TEXT_CAPACITY);
-    EXPECT_EQ(buffer.bytes[0], '\0') << "row " << row << " column " << column;
+    EXPECT_EQ(buffer.bytes()[0], '\0') << "row " << row << " column " << column;
     EXPECT_TRUE(buffer.UntouchedAfter(0)) << "row " << row << " column " << column;
   }
 }
@@ -472,7 +472,7 @@ TEST_F(ValueText, EveryColumnButZeroIsTheSecond) {
       HostBuffer other;
       zt::texts::WriteValue(row, 1, second.data(), ZT_TEXT_CAPACITY);
       zt::texts::WriteValue(row, column, other.data(), ZT_TEXT_CAPACITY);
-      EXPECT_EQ(second.bytes, other.bytes) << "row " << row << " column " << column;
+      EXPECT_EQ(second.bytes(), other.bytes()) << "row " << row << " column " << column;
     }
   }
   EXPECT_EQ(Value(4, -1), "1100.00, (115.00)");

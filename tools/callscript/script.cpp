@@ -17,6 +17,7 @@
 
 #include "host_text.h"
 #include "text_helpers.h"
+#include "number_text.h"
 
 namespace zt::callscript {
 namespace {

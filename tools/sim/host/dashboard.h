@@ -7,12 +7,15 @@
 #include <string_view>
 #include <vector>
 
+#include "core/limits.h"
 #include "host/guard_api.h"
 
 namespace zt::sim {
 
-constexpr int kFirstColumnRows = 16;   // rows 0-15; row 0 is the title line
-constexpr int kSecondColumnRows = 14;  // rows 0-13
+// The panel's rows, as the library lays them out: column 0 from its title line (row 0) to its
+// notice line (row 15), every other column 14.
+using core::kFirstColumnRows;
+using core::kSecondColumnRows;
 
 struct DashboardCell {
   std::string label;

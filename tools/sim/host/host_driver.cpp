@@ -7,12 +7,14 @@
 #include <stdexcept>
 
 #include "core/amount_tokens.h"
+#include "core/limits.h"
 #include "host/simulated_clock.h"
 
 namespace zt::sim {
 namespace {
 
-constexpr std::size_t kIncreaseTargetSlots = 8;  // the guard keeps up to 8 increase targets
+// The increase targets the guard keeps, the host's copy no more.
+constexpr auto kIncreaseTargetSlots = static_cast<std::size_t>(core::kListEntries);
 constexpr int kEmailKinds = 3;                   // equity target, margin, drawdown
 constexpr int kEmailBodyParts = 6;               // reason, snapshot, drawdown, increase, margin, pair
 constexpr std::int64_t kProgressEvery = 4096;    // ticks between progress reports

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/amount_tokens.h"
+#include "number_text.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -23,12 +24,6 @@ bool NameCharacter(char c) {
 // A ladder's name or text without the spaces, tabs and carriage returns around it (a ladder
 // file's lines come without their line feeds).
 std::string Blanked(std::string_view text) { return std::string(tools::Trimmed(text, " \t\r")); }
-
-std::string Amount(double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.10g", value);
-  return buffer;
-}
 
 // A letter or sign touching a number, or a number of two points: a token the trader wrote as one
 // amount and the library splits or cuts. Empty when there is none.
@@ -156,7 +151,7 @@ std::string FormatList(const std::vector<double>& amounts) {
   // "literal" + a temporary string.
   for (const double amount : amounts) {
     if (!out.empty()) out += ',';
-    out += Amount(amount);
+    out += tools::Significant(amount, 10);
   }
   return out;
 }

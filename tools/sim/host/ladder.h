@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/limits.h"
+
 namespace zt::sim {
 
 // The four target texts, in the syntax InitZT takes: sets of amounts for take profits and
@@ -22,10 +24,10 @@ struct TargetTexts {
   std::string stopLosses;
 };
 
-// How much of a ladder the library keeps (its named sizes; the public header does not name them).
-constexpr std::size_t kLadderSets = 8;       // sets of take profits and of drawdown targets
-constexpr std::size_t kLadderPositions = 32; // amounts in one set
-constexpr std::size_t kLadderListEntries = 8;  // increase targets, stop losses
+// How much of a ladder the library keeps: its own named sizes.
+constexpr auto kLadderSets = static_cast<std::size_t>(core::kTargetSets);          // of TP and DD sets
+constexpr auto kLadderPositions = static_cast<std::size_t>(core::kSetPositions);   // amounts in a set
+constexpr auto kLadderListEntries = static_cast<std::size_t>(core::kListEntries);  // increase targets, stop losses
 
 using AmountSets = std::vector<std::vector<double>>;
 

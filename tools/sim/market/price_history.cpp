@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "market/utc_time.h"
+#include "number_text.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -300,10 +301,9 @@ namespace {
 void WriteBarLine(std::ostream& out, std::int64_t time, const double prices[4], std::int64_t ticks, int digits) {
   std::string when = FormatTime(time);  // "2024.01.02 10:30"
   when[10] = ',';
-  char line[160];
-  std::snprintf(line, sizeof line, "%s,%.*f,%.*f,%.*f,%.*f,%lld\n", when.c_str(), digits, prices[0], digits,
-                prices[1], digits, prices[2], digits, prices[3], static_cast<long long>(ticks));
-  out << line;
+  out << when;
+  for (int i = 0; i < 4; ++i) out << ',' << tools::Fixed(prices[i], digits);
+  out << ',' << ticks << '\n';
 }
 
 }  // namespace

@@ -8,17 +8,17 @@
 #include <string_view>
 #include <system_error>
 
+#include "number_text.h"
+
 namespace zt::sim {
 
 // Appends " name=value" to out.
 template <typename T>
 void PutField(std::string& out, std::string_view name, T value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   out += ' ';
   out += name;
   out += '=';
-  out.append(buffer, result.ptr);
+  out += tools::Number(value);
 }
 
 // Reads the value of the first " name=" field of text into value; false when there is none or it

@@ -17,6 +17,7 @@
 #include "market/price_history.h"
 #include "figures/risk_ranking.h"
 #include "market/utc_time.h"
+#include "number_text.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -95,11 +96,7 @@ struct GivenTexts {
   std::string martingaleDirection = "follow";
 };
 
-std::string Plain(double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.15g", value);
-  return buffer;
-}
+std::string Plain(double value) { return tools::Significant(value, 15); }
 
 // The first value outside its range, as one line naming the option; empty while all are inside.
 struct RangeCheck {

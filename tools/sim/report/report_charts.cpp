@@ -9,11 +9,13 @@
 #include "report/run_report.h"
 #include "report/run_chart.h"
 #include "report/svg_parts.h"
+#include "number_text.h"
 
 namespace zt::sim {
 namespace {
 
 using namespace svg;
+using tools::Money;
 
 // The page scales the picture to its width: 960 units read well on a 1280 px screen and, at
 // 800 px, still leave the 12 unit ticks at some 10 px.

@@ -10,6 +10,7 @@
 
 #include "report/run_report.h"
 #include "report/svg_parts.h"
+#include "number_text.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -95,14 +96,6 @@ const char* UnitName(FigureUnit unit) {
     case FigureUnit::Count: return "count";
   }
   return "";
-}
-
-std::string Fixed(double value, int decimals) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-  std::string text = buffer;
-  if (text.find_first_not_of("-0.") == std::string::npos) text = text.substr(text[0] == '-' ? 1 : 0);  // no "-0.0"
-  return text;
 }
 
 // The value a number JSON holds at pointer; unset for null, a missing member or another type.
@@ -253,11 +246,11 @@ std::string InlineSvg(const std::string& document) {
 std::string FigureText(const std::optional<double>& value, FigureUnit unit) {
   if (!value) return "-";
   switch (unit) {
-    case FigureUnit::Cents: return Money(*value / 100.0);
-    case FigureUnit::Share: return Fixed(*value * 100.0, 0) + "%";
-    case FigureUnit::Ratio: return Fixed(*value, 2);
-    case FigureUnit::Days: return Fixed(*value, 1);
-    case FigureUnit::Count: return Fixed(*value, 0);
+    case FigureUnit::Cents: return tools::Money(*value / 100.0);
+    case FigureUnit::Share: return tools::FixedWithoutMinusZero(*value * 100.0, 0) + "%";
+    case FigureUnit::Ratio: return tools::FixedWithoutMinusZero(*value, 2);
+    case FigureUnit::Days: return tools::FixedWithoutMinusZero(*value, 1);
+    case FigureUnit::Count: return tools::FixedWithoutMinusZero(*value, 0);
   }
   return "-";
 }

@@ -12,11 +12,13 @@
 
 #include "report/run_report.h"
 #include "report/svg_parts.h"
+#include "number_text.h"
 
 namespace zt::sim {
 namespace {
 
 using namespace svg;
+using tools::Money;
 
 // Page geometry in SVG user units (pixels at 100 % zoom).
 constexpr double kWidth = 1100;

@@ -11,17 +11,21 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/limits.h"
 #include "figures/sampled_curves.h"
 #include "figures/risk_figures.h"
 #include "market/utc_time.h"
+#include "number_text.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
 namespace {
 
-constexpr std::int64_t kCycleRing = 512;  // the guard's statistics start over after this many cycles
+// The guard's statistics start over after this many cycles.
+constexpr std::int64_t kCycleRing = core::kCycleSlots;
 
 using tools::kPageWidth;
+using tools::Money;
 using tools::Padded;
 using tools::PaddedLeft;
 
@@ -37,12 +41,6 @@ const char* EventName(EventKind kind) {
     case EventKind::Email: return "e-mail";
   }
   return "?";
-}
-
-std::string Money(double amount) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.2f", amount);
-  return buffer;
 }
 
 Summary Summarise(const HostRun& run) {

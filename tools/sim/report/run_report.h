@@ -88,8 +88,6 @@ std::vector<std::string> Wrapped(const std::string& text, std::size_t width);
 // starting with indent; a text that fits is returned as it is. Lines are joined by line feeds.
 std::string Folded(const std::string& text, std::size_t width, const std::string& indent);
 
-// Two decimals, the way the guard writes money ("-12.50").
-std::string Money(double amount);
 const char* EventName(EventKind kind);
 
 }  // namespace zt::sim

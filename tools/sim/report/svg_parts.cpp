@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "market/utc_time.h"
+#include "number_text.h"
 
 namespace zt::sim::svg {
 namespace {
@@ -37,11 +38,7 @@ std::string Escape(const std::string& text) {
   return out;
 }
 
-std::string Num(double value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.1f", value);
-  return buffer;
-}
+std::string Num(double value) { return tools::Fixed(value, 1); }
 
 std::string Text(double x, double y, const std::string& text, const char* anchor, const std::string& extra) {
   return "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" text-anchor=\"" + anchor + "\"" +
@@ -55,9 +52,7 @@ std::string Line(double x1, double y1, double x2, double y2, const std::string& 
 
 std::string AmountLabel(double value, double step) {
   const int decimals = step >= 1.0 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, std::abs(value) < step * 1e-6 ? 0.0 : value);
-  return buffer;
+  return tools::Fixed(std::abs(value) < step * 1e-6 ? 0.0 : value, decimals);
 }
 
 std::string AmountAxis(const Scale& y, const Box& box, double step, const std::string& title,

@@ -28,6 +28,7 @@
 #include "report/run_description.h"
 #include "options/sim_options.h"
 #include "runs/stop_signal.h"
+#include "number_text.h"
 #include "text_helpers.h"
 
 extern char** environ;
@@ -46,12 +47,7 @@ constexpr std::size_t kNameColumn = 14;   // longer names stand on a line of the
 constexpr int kInterruptedExit = 130;
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
 
-std::string CentsText(long long cents) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%s%lld.%02lld", cents < 0 ? "-" : "", std::llabs(cents) / 100,
-                std::llabs(cents) % 100);
-  return buffer;
-}
+using tools::CentsText;
 
 std::string CentsText(const std::optional<long long>& cents) { return cents ? CentsText(*cents) : "-"; }
 

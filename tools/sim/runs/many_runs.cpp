@@ -12,6 +12,7 @@
 #include "runs/ladder_runs.h"
 #include "report/run_report.h"
 #include "figures/sampled_curves.h"
+#include "number_text.h"
 #include "report/run_description.h"
 #include "options/sim_options.h"
 #include "runs/stop_signal.h"
@@ -22,6 +23,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 using tools::kPageWidth;
+using tools::Money;
 using tools::Padded;
 using tools::PaddedLeft;
 
@@ -29,12 +31,6 @@ constexpr const char* kNoGuard = "no guard";
 constexpr int kInterruptedExit = 130;
 constexpr std::size_t kRankColumn = 3;   // "12 "
 constexpr std::size_t kNameColumn = 12;  // longer names stand on a line of their own
-
-std::string Fixed(double value, int decimals) {
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value == 0.0 ? 0.0 : value);  // no "-0.00"
-  return buffer;
-}
 
 std::string Amount(double value) { return Money(std::round(value * 100.0) / 100.0); }
 std::string Amount(const std::optional<double>& value) { return value ? Amount(*value) : "-"; }
@@ -102,12 +98,12 @@ std::string RiskTable(const std::vector<LadderRisk>& ranked) {
              widths);
   for (std::size_t i = 0; i < ranked.size(); ++i) {
     const LadderRisk& l = ranked[i];
-    const std::string share = l.stopOutShare ? Fixed(*l.stopOutShare * 100.0, 0) + "%" : "-";
-    const std::string ratio = l.returnOverDrawdown ? Fixed(*l.returnOverDrawdown, 2) : "-";
+    const std::string share = l.stopOutShare ? tools::FixedWithoutMinusZero(*l.stopOutShare * 100.0, 0) + "%" : "-";
+    const std::string ratio = l.returnOverDrawdown ? tools::FixedWithoutMinusZero(*l.returnOverDrawdown, 2) : "-";
     const std::string closes = std::to_string(l.takeProfitCloses) + " / " + std::to_string(l.stopLossCloses) +
                                " / " + Count(l.stopOutCloses);
     out += Row(std::to_string(i + 1), l.name,
-               {share, ratio, Fixed(l.longestUnderWaterDays.worst, 1), Fixed(l.totalUnderWaterDays.median, 1),
+               {share, ratio, tools::FixedWithoutMinusZero(l.longestUnderWaterDays.worst, 1), tools::FixedWithoutMinusZero(l.totalUnderWaterDays.median, 1),
                 std::to_string(l.longestStopLossRun), closes, Amount(l.costsPerRun.Total()),
                 Amount(l.openResult ? std::optional(l.openResult->median) : std::nullopt)},
                widths);

@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "number_text.h"
+
 namespace zt::sim {
 namespace {
 
@@ -25,11 +27,9 @@ int TerminalColumns() {
 
 // "850 k", "2.1 M": a count in three significant figures.
 std::string Count(double count) {
-  char buffer[32];
-  if (count >= 1e6) std::snprintf(buffer, sizeof buffer, "%.3g M", count / 1e6);
-  else if (count >= 1e3) std::snprintf(buffer, sizeof buffer, "%.3g k", count / 1e3);
-  else std::snprintf(buffer, sizeof buffer, "%.0f", count);
-  return buffer;
+  if (count >= 1e6) return tools::Significant(count / 1e6, 3) + " M";
+  if (count >= 1e3) return tools::Significant(count / 1e3, 3) + " k";
+  return tools::Fixed(count, 0);
 }
 
 }  // namespace

@@ -9,6 +9,9 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "number_text.h"
+#include "text_helpers.h"
+
 namespace zt::sim {
 namespace {
 
@@ -77,11 +80,9 @@ std::string FormatSimState(const SimState& state) {
   }
   if (!state.account.empty()) out += "account=" + state.account + "\n";
   if (!state.market.empty()) out += "market=" + state.market + "\n";
-  char amounts[96];
-  std::snprintf(amounts, sizeof amounts, "unguarded=%.17g\ncsv-offset=%.17g\n", state.unguarded, state.csvOffset);
-  out += amounts;
-  std::snprintf(amounts, sizeof amounts, "cycle-drawdown=%.17g\n", state.host.cycleDrawdown);
-  out += amounts;
+  out += "unguarded=" + tools::Significant(state.unguarded, 17) + "\ncsv-offset=" +
+         tools::Significant(state.csvOffset, 17) + "\ncycle-drawdown=" +
+         tools::Significant(state.host.cycleDrawdown, 17) + "\n";
   out += "increases-passed=" + std::to_string(state.host.increasesPassed) + "\nemails-sent=";
   for (const bool sent : state.host.emailSent) out += sent ? '1' : '0';
   out += "\n";
@@ -169,16 +170,8 @@ std::string IdentityDifferences(const RunIdentity& stored, const RunIdentity& no
 }
 
 std::string ReadStateFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
-  std::string text;
-  char buffer[4096];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-  // A folder where the file should be opens, and fails at the first read.
-  const int error = std::ferror(file) != 0 ? errno : 0;
-  std::fclose(file);
-  if (error != 0) throw std::runtime_error("cannot read " + path + ": " + std::strerror(error));
+  std::string text, reason;
+  if (!tools::ReadWholeFile(path, text, &reason)) throw std::runtime_error("cannot read " + path + ": " + reason);
   return text;
 }
 

@@ -20,6 +20,7 @@
 #include "report/run_description.h"
 #include "report/run_chart.h"
 #include "text_helpers.h"
+#include "number_text.h"
 
 namespace zt::sim {
 namespace {

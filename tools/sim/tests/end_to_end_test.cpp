@@ -20,6 +20,7 @@
 #include "runs/progress.h"
 #include "runs/single_run.h"
 #include "runs/run_state.h"
+#include "number_text.h"
 #include "sim_test_support.h"
 
 extern char** environ;
@@ -29,6 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
+using tools::Money;
 
 const std::string kDemo = std::string(ZT_SIM_SAMPLES) + "/demo.ini";
 

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "text_helpers.h"
+
 namespace zt::sim::testing {
 
 namespace fs = std::filesystem;
@@ -36,12 +38,7 @@ SimOptions CommandLineOptions(std::vector<std::string> arguments) {
   return parsed.options.value_or(SimOptions{});
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  return contents.str();
-}
+std::string ReadFile(const std::string& path) { return tools::ReadWholeFile(path); }
 
 void WriteFile(const std::string& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary) << contents;

@@ -10,6 +10,7 @@
 #include "market/state_text.h"
 #include "market/text_file.h"
 #include "text_helpers.h"
+#include "number_text.h"
 
 namespace zt::sim {
 namespace {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "text_helpers.h"
+#include "number_text.h"
 
 namespace zt::sim {
 

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "market/state_text.h"
+#include "number_text.h"
 
 namespace zt::sim::strategies {
 
@@ -96,10 +97,9 @@ void PutCloses(std::string& out, std::string_view name, const std::vector<double
   out += ' ';
   out += name;
   out += '=';
-  char buffer[64];
   for (std::size_t i = 0; i < closes.size(); ++i) {
     if (i > 0) out += '/';
-    out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, closes[i]).ptr);
+    out += tools::Number(closes[i]);
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "market/market_calendar.h"
 #include "market/state_text.h"
+#include "number_text.h"
 
 namespace zt::sim {
 namespace {
@@ -31,15 +32,11 @@ std::string Key(std::string_view prefix, std::string_view name) {
 // "B/0.01/1.10012/1704153600/-0.7": a position as one field's value.
 std::string PositionText(const Position& p) {
   std::string text(1, p.side == Side::Buy ? 'B' : 'S');
-  char buffer[64];
-  for (const double value : {p.lots, p.openPrice}) {
+  for (const std::string& value :
+       {tools::Number(p.lots), tools::Number(p.openPrice), tools::Number(p.openTime), tools::Number(p.swap)}) {
     text += '/';
-    text.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+    text += value;
   }
-  text += '/';
-  text.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, p.openTime).ptr);
-  text += '/';
-  text.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, p.swap).ptr);
   return text;
 }
 
