@@ -140,7 +140,7 @@ RunRisk RiskWatch::Figures(const HostRun& run, const PositionMarket* positions, 
   if (walk != nullptr) {
     g.openResult = walk->floating;
     // The account without the guard never closes: its balance is still the starting one.
-    u.openResult = walkUnguarded - WholeCents(walk->options.balance);
+    u.openResult = walkUnguarded - WholeCents(walk->start.balance);
   }
   return risk;
 }

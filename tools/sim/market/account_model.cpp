@@ -71,14 +71,14 @@ double NextNormal(Prng& prng) {
 
 double WholeCents(double amount) { return std::round(amount * 100.0) / 100.0; }
 
-AccountModel NewAccount(const AccountModelOptions& options) {
-  return AccountModel{options, SeedPrng(options.seed), WholeCents(options.balance), 0.0, 0};
+AccountModel NewAccount(const MarketStart& start, const AccountModelOptions& options) {
+  return AccountModel{start, options, SeedPrng(start.seed), WholeCents(start.balance), 0.0, 0};
 }
 
 AccountFigures CurrentFigures(const AccountModel& account) {
   const double equity = account.balance + account.floating;
   const double margin = account.options.margin;
-  return AccountFigures{account.options.startTime + account.tick * account.options.tickSeconds,
+  return AccountFigures{account.start.startTime + account.tick * account.start.tickSeconds,
                         equity, margin, equity - margin};
 }
 
@@ -106,7 +106,7 @@ CloseOutcome CloseAll(AccountModel& account) {
   // walk's: the market then moves the same whatever the guard does, so ladders run on one seed
   // meet the same market and compare fairly (and a resume needs no second generator state).
   constexpr std::uint64_t kCloseStream = 0xD1B54A32D192ED03ULL;
-  Prng closing = SeedPrng(account.options.seed ^ kCloseStream ^
+  Prng closing = SeedPrng(account.start.seed ^ kCloseStream ^
                           (static_cast<std::uint64_t>(account.tick) * 0x9E3779B97F4A7C15ULL));
   const int durationMs = CloseDurationMs(closing);
   account.balance = WholeCents(account.balance + account.floating - account.options.closeCost);
@@ -125,9 +125,9 @@ std::string FormatAccount(const AccountModel& account) {
   PutField(out, "volatility", o.volatility);
   PutField(out, "margin", o.margin);
   PutField(out, "closeCost", o.closeCost);
-  PutField(out, "startTime", o.startTime);
-  PutField(out, "tickSeconds", o.tickSeconds);
-  PutField(out, "seed", o.seed);
+  PutField(out, "startTime", account.start.startTime);
+  PutField(out, "tickSeconds", account.start.tickSeconds);
+  PutField(out, "seed", account.start.seed);
   return out;
 }
 
@@ -141,8 +141,8 @@ bool ParseAccount(const std::string& text, AccountModel& account) {
   AccountModelOptions& o = read.options;
   ok = ok && TakeField(view, "drift", o.drift) && TakeField(view, "volatility", o.volatility) &&
        TakeField(view, "margin", o.margin) && TakeField(view, "closeCost", o.closeCost) &&
-       TakeField(view, "startTime", o.startTime) && TakeField(view, "tickSeconds", o.tickSeconds) &&
-       TakeField(view, "seed", o.seed);
+       TakeField(view, "startTime", read.start.startTime) &&
+       TakeField(view, "tickSeconds", read.start.tickSeconds) && TakeField(view, "seed", read.start.seed);
   if (!ok) return false;
   account = read;
   return true;

@@ -25,19 +25,28 @@ double NextUniform(Prng& prng);
 // pair is dropped to keep the state a plain generator state).
 double NextNormal(Prng& prng);
 
+// What every seeded market of a run starts from, whichever model makes it (this walk of the open
+// trades' result, or the prices a strategy trades on): the seed of its random numbers, the time of
+// its first tick and between ticks, and the account's starting balance. One record, which
+// --seed, --start, --tick-seconds and --balance fill once for every market.
+struct MarketStart {
+  std::uint64_t seed = 1;
+  std::int64_t startTime = 1704153600;  // time of tick 0, seconds since 1970 (2024.01.02 00:00 UTC)
+  std::int64_t tickSeconds = 30;        // time between ticks
+  double balance = 10000.0;             // account currency
+};
+
+// The walk's own terms.
 struct AccountModelOptions {
-  double balance = 10000.0;      // starting balance, account currency
   double drift = 0.06;           // mean change of the floating result per tick
   double volatility = 6.0;       // standard deviation of that change per tick
   double margin = 300.0;         // margin the open trades hold while the account trades
   double closeCost = 0.0;        // spread and slippage paid on every close-all, >= 0
-  std::int64_t startTime = 1704153600;  // time of tick 0, seconds since 1970 (2024.01.02 00:00 UTC)
-  std::int64_t tickSeconds = 30;        // time between ticks
-  std::uint64_t seed = 1;
 };
 
 // The account as a broker holds it. Equity is balance + floating.
 struct AccountModel {
+  MarketStart start;
   AccountModelOptions options;
   Prng prng;
   double balance;
@@ -63,7 +72,7 @@ struct CloseOutcome {
 double WholeCents(double amount);
 
 // The balance starts in whole cents.
-AccountModel NewAccount(const AccountModelOptions& options);
+AccountModel NewAccount(const MarketStart& start, const AccountModelOptions& options);
 // The figures a terminal shows now.
 AccountFigures CurrentFigures(const AccountModel& account);
 // Moves the floating result one tick on and returns the new figures.

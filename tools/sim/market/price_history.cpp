@@ -308,18 +308,19 @@ void WriteBarLine(std::ostream& out, std::int64_t time, const double prices[4], 
 
 }  // namespace
 
-void WriteModelBars(const PriceModelOptions& model, std::int64_t ticks, int barMinutes, std::ostream& out) {
+void WriteModelBars(const MarketStart& start, const PriceModelOptions& model, std::int64_t ticks, int barMinutes,
+                    std::ostream& out) {
   const int digits = std::max(0, static_cast<int>(std::lround(-std::log10(model.point))));
   const std::int64_t length = static_cast<std::int64_t>(barMinutes) * 60;
-  PriceModel prices = NewPriceModel(model);
+  PriceModel prices = NewPriceModel(start, model);
   std::int64_t barTime = prices.quote.time - prices.quote.time % length, count = 1;
   double bar[4] = {prices.quote.bid, prices.quote.bid, prices.quote.bid, prices.quote.bid};  // open, high, low, close
   for (std::int64_t tick = 0; tick < ticks; ++tick) {
     const Quote& quote = NextQuote(prices);
-    const std::int64_t start = quote.time - quote.time % length;
-    if (start != barTime) {
+    const std::int64_t opened = quote.time - quote.time % length;
+    if (opened != barTime) {
       WriteBarLine(out, barTime, bar, count, digits);
-      barTime = start;
+      barTime = opened;
       count = 0;
       bar[0] = bar[1] = bar[2] = quote.bid;
     }

@@ -106,6 +106,7 @@ std::int64_t CountHistoryQuotes(const PriceHistoryOptions& options);
 
 // Bars of the price model, as the 32-bit terminal's history centre exports them: the model's bids
 // from its first quote over `ticks` ticks, one line per bar of barMinutes that saw a tick.
-void WriteModelBars(const PriceModelOptions& model, std::int64_t ticks, int barMinutes, std::ostream& out);
+void WriteModelBars(const MarketStart& start, const PriceModelOptions& model, std::int64_t ticks, int barMinutes,
+                    std::ostream& out);
 
 }  // namespace zt::sim

@@ -20,8 +20,8 @@ constexpr const char* kStateWords[4] = {"s0", "s1", "s2", "s3"};
 // volatility wanders around 0 with a variance of volOfVol^2, and exp(2 h) then averages
 // exp(2 volOfVol^2): the factor exp(-volOfVol^2) brings the average variance back to the annual
 // figure the user gave.
-double OrdinaryTickVolatility(const PriceModelOptions& o) {
-  return o.annualVolatility * std::sqrt(static_cast<double>(o.tickSeconds) / kTradingSecondsPerYear) *
+double OrdinaryTickVolatility(const PriceModelOptions& o, std::int64_t tickSeconds) {
+  return o.annualVolatility * std::sqrt(static_cast<double>(tickSeconds) / kTradingSecondsPerYear) *
          std::exp(-o.volOfVol * o.volOfVol);
 }
 
@@ -54,28 +54,29 @@ double NextStudentT(Prng& prng, double degrees) {
   return t * std::sqrt((degrees - 2.0) / degrees);
 }
 
-PriceModel NewPriceModel(const PriceModelOptions& options) {
-  PriceModel model{options, SeedPrng(options.seed), options.startPrice, 0.0, 0, {}};
-  model.quote = QuoteAround(model, options.startTime);
+PriceModel NewPriceModel(const MarketStart& start, const PriceModelOptions& options) {
+  PriceModel model{start, options, SeedPrng(start.seed), options.startPrice, 0.0, 0, {}};
+  model.quote = QuoteAround(model, start.startTime);
   return model;
 }
 
 const Quote& NextQuote(PriceModel& model) {
   const PriceModelOptions& o = model.options;
+  const std::int64_t tickSeconds = model.start.tickSeconds;
   const std::int64_t from = model.quote.time;
-  const std::int64_t time = NextTickTime(from, o.tickSeconds);
+  const std::int64_t time = NextTickTime(from, tickSeconds);
   // The log volatility reverts to 0 at a rate set by the half-life-like reversion time, with
   // shocks sized so that its spread stays volOfVol whatever the tick length.
-  const double pull = std::min(1.0, static_cast<double>(o.tickSeconds) / (o.volReversionHours * 3600.0));
+  const double pull = std::min(1.0, static_cast<double>(tickSeconds) / (o.volReversionHours * 3600.0));
   model.logVol = model.logVol * (1.0 - pull) + o.volOfVol * std::sqrt(pull * (2.0 - pull)) * NextNormal(model.prng);
   // The tick's moves, its gaps among them, are sized by the volatility the market had before the
   // tick: a release's jump in volatility makes the ticks after it busy, not its own gap (applied to
   // the gap as well, it multiplied the gap by e^newsVolJump on top and a routine release could move
   // EURUSD by a tenth of its price).
-  const double volatility = OrdinaryTickVolatility(o) * std::exp(model.logVol);
+  const double volatility = OrdinaryTickVolatility(o, tickSeconds) * std::exp(model.logVol);
   double moves = NextStudentT(model.prng, o.tailDegrees);
   // Over a closed weekend the world went on: the price opens where the news of two days left it.
-  if (time - from > o.tickSeconds) moves += o.weekendGap * NextStudentT(model.prng, o.tailDegrees);
+  if (time - from > tickSeconds) moves += o.weekendGap * NextStudentT(model.prng, o.tailDegrees);
   for (const std::int64_t release : o.newsTimes) {
     if (!DailyMomentPassed(from, time, release)) continue;
     moves += o.newsGap * NextStudentT(model.prng, o.tailDegrees);

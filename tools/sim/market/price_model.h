@@ -26,9 +26,6 @@ struct PriceModelOptions {
   std::vector<std::int64_t> newsTimes = {13 * 3600 + 1800};  // releases, seconds after midnight UTC
   double newsGap = 20.0;            // spread of the jump at a release, in moves of one tick
   double newsVolJump = 1.0;         // rise of the log volatility at a release (e: 2.7 times as busy)
-  std::int64_t startTime = 1704153600;  // time of tick 0, seconds since 1970, UTC
-  std::int64_t tickSeconds = 30;
-  std::uint64_t seed = 1;
 };
 
 // What the broker quotes at one tick.
@@ -39,6 +36,7 @@ struct Quote {
 };
 
 struct PriceModel {
+  MarketStart start;   // the seed, the first tick's time and the tick length
   PriceModelOptions options;
   Prng prng;
   double mid;          // before rounding to the broker's points
@@ -47,7 +45,7 @@ struct PriceModel {
   Quote quote;         // the current one
 };
 
-PriceModel NewPriceModel(const PriceModelOptions& options);
+PriceModel NewPriceModel(const MarketStart& start, const PriceModelOptions& options);
 // Moves the market one tick on (over a weekend when the next tick falls in it) and returns the
 // new quote.
 const Quote& NextQuote(PriceModel& model);

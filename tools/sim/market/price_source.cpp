@@ -9,7 +9,7 @@ constexpr std::string_view kHistoryTag = "zt-sim-history-1";
 
 class ModelSource final : public PriceSource {
  public:
-  explicit ModelSource(const PriceModelOptions& options) : model_(NewPriceModel(options)) {}
+  ModelSource(const MarketStart& start, const PriceModelOptions& options) : model_(NewPriceModel(start, options)) {}
   const Quote& quote() const override { return model_.quote; }
   std::int64_t tick() const override { return model_.tick; }
   bool Next() override {
@@ -67,8 +67,9 @@ class HistorySource final : public PriceSource {
 
 }  // namespace
 
-std::unique_ptr<PriceSource> MakePriceSource(const PriceModelOptions& model, const PriceHistoryOptions& history) {
-  if (history.path.empty()) return std::make_unique<ModelSource>(model);
+std::unique_ptr<PriceSource> MakePriceSource(const MarketStart& start, const PriceModelOptions& model,
+                                             const PriceHistoryOptions& history) {
+  if (history.path.empty()) return std::make_unique<ModelSource>(start, model);
   return std::make_unique<HistorySource>(history);
 }
 

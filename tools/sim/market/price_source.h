@@ -28,6 +28,7 @@ class PriceSource {
 };
 
 // The history's quotes when history.path is set, else the model's.
-std::unique_ptr<PriceSource> MakePriceSource(const PriceModelOptions& model, const PriceHistoryOptions& history);
+std::unique_ptr<PriceSource> MakePriceSource(const MarketStart& start, const PriceModelOptions& model,
+                                             const PriceHistoryOptions& history);
 
 }  // namespace zt::sim

@@ -38,7 +38,7 @@ std::string RunInputName(const SimOptions& options, std::int64_t ticks, bool res
     return what + " (" + std::to_string(ticks) + " ticks" + more;
   }
   return std::string(resumed ? "a resumed " : "a seeded ") + SeededMarketName(options) + " (seed " +
-         std::to_string(options.model.seed) + ", " + std::to_string(ticks) + " ticks)";
+         std::to_string(options.start.seed) + ", " + std::to_string(ticks) + " ticks)";
 }
 
 std::string HistoryDescription(const SimOptions& options) {

@@ -120,8 +120,8 @@ constexpr double kLargestMove = 1e9;
 std::string RangeMistake(const SimOptions& o) {
   RangeCheck check;
   check.Whole("--ticks", o.ticks, 1, static_cast<std::int64_t>(kLargest));
-  check.Whole("--tick-seconds", o.model.tickSeconds, 1, 365 * 86400);
-  check.Number("--balance", o.model.balance, 0.01, kLargest);
+  check.Whole("--tick-seconds", o.start.tickSeconds, 1, 365 * 86400);
+  check.Number("--balance", o.start.balance, 0.01, kLargest);
   check.Number("--drift", o.model.drift, -kLargestMove, kLargestMove);
   check.Number("--volatility", o.model.volatility, 0.0, kLargestMove);
   check.Number("--margin", o.model.margin, 0.0, kLargest);
@@ -317,7 +317,7 @@ std::string CheckedValues(const CLI::App& app, const std::vector<std::string>& a
                           SimOptions& o) {
   const std::optional<std::int64_t> startTime = ParseTime(given.start);
   if (!startTime) throw CLI::ValidationError("--start", "\"" + given.start + "\" is not a time");
-  o.model.startTime = *startTime;
+  o.start.startTime = *startTime;
   if (!o.columns.empty()) ParseColumnMapping(o.columns);  // report a bad mapping before running
   if (o.host.hostTag.size() > 19) throw CLI::ValidationError("--host-tag", "longer than 19 characters");
   o.market = given.market == "model" ? MarketKind::Model : MarketKind::Walk;
@@ -376,15 +376,15 @@ void AddInputOptions(CLI::App& app, SimOptions& o) {
 
 void AddModelOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
   const std::string model = "Account model (used without --csv)";
-  Shown(app, model, "--seed", o.model.seed, "Seed of the random walk");
+  Shown(app, model, "--seed", o.start.seed, "Seed of the random walk");
   Shown(app, model, "--ticks", o.ticks, "Ticks to run");
-  Shown(app, model, "--balance", o.model.balance, "Starting balance");
+  Shown(app, model, "--balance", o.start.balance, "Starting balance");
   Shown(app, model, "--drift", o.model.drift, "Mean change of the open trades' result per tick");
   Shown(app, model, "--volatility", o.model.volatility, "Standard deviation of that change per tick");
   Shown(app, model, "--margin", o.model.margin, "Margin the open trades hold");
   Shown(app, model, "--close-cost", o.model.closeCost, "Spread and slippage paid on every close-all (CSV replays too)");
   Shown(app, model, "--start", given.start, "Time of the first tick, UTC (YYYY.MM.DD HH:MM)");
-  Shown(app, model, "--tick-seconds", o.model.tickSeconds, "Seconds between ticks");
+  Shown(app, model, "--tick-seconds", o.start.tickSeconds, "Seconds between ticks");
 }
 
 void AddPriceOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
@@ -585,7 +585,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   o.host.targets = {kDefaultTakeProfits, kDefaultDrawdownTargets, kDefaultIncreaseTargets,
                     kDefaultStopLosses};
   GivenTexts given;
-  given.start = FormatTime(o.model.startTime);
+  given.start = FormatTime(o.start.startTime);
 
   CLI::App app{kAbout, "zt-sim"};
   app.set_config("--config", "", "Read options from a settings file (lines of option = value)");
@@ -642,17 +642,6 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
 std::string SeededMarketName(const SimOptions& options) {
   if (options.market != MarketKind::Model) return "account model";
   return std::string(StrategyName(options.positions.strategy.kind)) + " strategy on a price model";
-}
-
-PositionMarketOptions PositionMarketFor(const SimOptions& options) {
-  PositionMarketOptions market = options.positions;
-  market.prices.startTime = options.model.startTime;
-  market.prices.tickSeconds = options.model.tickSeconds;
-  market.prices.seed = options.model.seed;
-  market.balance = options.model.balance;
-  market.strategy.point = market.prices.point;
-  market.strategy.seed = options.model.seed;
-  return market;
 }
 
 std::vector<std::pair<std::string, std::string>> SettingsLines(const std::string& text) {

@@ -25,13 +25,14 @@ struct SimOptions {
   std::string csvPath;
   std::string columns;               // column mapping text for the CSV
   CsvFormat csvFormat;
+  MarketStart start;                 // seed, first tick, tick length and balance of every market
   AccountModelOptions model;
   std::int64_t ticks = 6000;         // model ticks to run
   std::string writeBarsPath;         // --write-bars: the price model's bars to this file, no run
   int barMinutes = 60;               // the length of those bars
   // Which model makes the figures without --csv: the account model's random walk of the floating
   // result (Walk), or prices with a strategy trading an account of positions on them (Model).
-  // Seed, ticks, start, tick seconds and balance above serve both.
+  // The start and the ticks above serve both.
   MarketKind market = MarketKind::Walk;
   PositionMarketOptions positions;
 
@@ -71,10 +72,6 @@ struct ParsedCommandLine {
 };
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
                                    std::ostream& err);
-
-// The position market's options as the run uses them: the seed, start, tick length and balance
-// the account model's options hold, the symbol's point for the strategy.
-PositionMarketOptions PositionMarketFor(const SimOptions& options);
 
 // What makes the figures without --csv, for titles: "account model", or "grid strategy on a price
 // model" with the strategy's name.

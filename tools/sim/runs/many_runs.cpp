@@ -220,7 +220,7 @@ ManyOutcome RunAllSeeds(const SimOptions& options, const std::vector<NamedLadder
   // ladders on the same markets.
   const auto ladderOf = [&](std::size_t job) { return job % ladders.size(); };
   const auto runOf = [&](std::size_t job) { return job / ladders.size(); };
-  const auto seedOf = [&](std::size_t job) { return options.model.seed + runOf(job); };
+  const auto seedOf = [&](std::size_t job) { return options.start.seed + runOf(job); };
   RunPool pool;
   pool.count = runs * ladders.size();
   pool.progressNoun = "runs";
@@ -270,7 +270,7 @@ int RunMany(const SimOptions& options, std::ostream& out, std::ostream& err) {
     all.push_back(SummedUp(ladders[i].name, false, outcome.guarded[i]));
     names.push_back(ladders[i].name);
   }
-  const RunsInput input{SeededMarketName(options), options.market == MarketKind::Walk, options.model.seed,
+  const RunsInput input{SeededMarketName(options), options.market == MarketKind::Walk, options.start.seed,
                         static_cast<std::size_t>(options.runs), options.ticks, options.rankBy};
   const std::vector<LadderRisk> ranked = Ranked(all, options.rankBy);
   const bool wantJson = !options.jsonPath.empty() || !options.reportPath.empty();

@@ -68,14 +68,14 @@ std::string NewsText(const std::vector<std::int64_t>& times) {
 
 // What a run of --market model is made from: the prices, the account's terms and the strategy.
 RunIdentity PositionMarketIdentity(const SimOptions& o) {
-  const PositionMarketOptions m = PositionMarketFor(o);
+  const PositionMarketOptions& m = o.positions;
   const PriceModelOptions& p = m.prices;
   const AccountTerms& t = m.terms;
   return {{"--market", "model"},
-          {"--seed", std::to_string(p.seed)},
-          {"--balance", Number(m.balance)},
-          {"--start", FormatTime(p.startTime)},
-          {"--tick-seconds", std::to_string(p.tickSeconds)},
+          {"--seed", std::to_string(o.start.seed)},
+          {"--balance", Number(o.start.balance)},
+          {"--start", FormatTime(o.start.startTime)},
+          {"--tick-seconds", std::to_string(o.start.tickSeconds)},
           {"--prices", Number(p.startPrice) + " point " + Number(p.point) + " spread " + Number(p.spreadPoints) +
                            " vol " + Number(p.annualVolatility) + " " + Number(p.volOfVol) + " " +
                            Number(p.volReversionHours) + " tails " + Number(p.tailDegrees) + " gaps " +
@@ -101,10 +101,11 @@ RunIdentity IdentityOf(const SimOptions& o) {
     if (!o.positions.history.path.empty()) identity.push_back({"--history", HistoryDescription(o)});
   } else {
     const AccountModelOptions& m = o.model;
-    identity = {{"--seed", std::to_string(m.seed)},       {"--balance", Number(m.balance)},
+    const MarketStart& s = o.start;
+    identity = {{"--seed", std::to_string(s.seed)},       {"--balance", Number(s.balance)},
                 {"--drift", Number(m.drift)},             {"--volatility", Number(m.volatility)},
                 {"--margin", Number(m.margin)},           {"--close-cost", Number(m.closeCost)},
-                {"--start", FormatTime(m.startTime)},     {"--tick-seconds", std::to_string(m.tickSeconds)}};
+                {"--start", FormatTime(s.startTime)},     {"--tick-seconds", std::to_string(s.tickSeconds)}};
   }
   // The ladder as the library reads it: "50,30" and "50, 30" are the same ladder.
   const Ladder ladder = ReadLadder(o.host.targets);
@@ -305,9 +306,9 @@ void ConnectPositionMarket(Feed& feed, const SimOptions& options, const std::opt
                            const std::string& statePath, SimResult& result) {
   // A price history is read through once before the guard sees a quote of it: a bad line stops
   // the run here, and the run ends with the history.
-  const PriceHistoryOptions& history = PositionMarketFor(options).history;
+  const PriceHistoryOptions& history = options.positions.history;
   const std::int64_t quotes = history.path.empty() ? 0 : CountHistoryQuotes(history);
-  feed.positions = std::make_unique<PositionMarket>(PositionMarketFor(options));
+  feed.positions = std::make_unique<PositionMarket>(options.start, options.positions);
   if (stored && !stored->market.empty()) {
     if (!feed.positions->Parse(stored->market)) {
       throw std::runtime_error(statePath + " holds no market this program wrote");
@@ -322,7 +323,7 @@ void ConnectPositionMarket(Feed& feed, const SimOptions& options, const std::opt
 // The random walk of the open trades' result, continued from the state folder's account.
 void ConnectAccountModel(Feed& feed, const SimOptions& options, const std::optional<SimState>& stored,
                          const std::string& statePath, SimResult& result) {
-  feed.account = std::make_unique<AccountModel>(NewAccount(options.model));
+  feed.account = std::make_unique<AccountModel>(NewAccount(options.start, options.model));
   if (stored && !stored->account.empty()) {
     if (!ParseAccount(stored->account, *feed.account)) {
       throw std::runtime_error(statePath + " holds no account this program wrote");
@@ -393,7 +394,7 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   SimState state;
   state.identity = IdentityOf(options);
   Feed feed;
-  feed.closePrng = stored && stored->closePrng ? *stored->closePrng : SeedPrng(options.model.seed);
+  feed.closePrng = stored && stored->closePrng ? *stored->closePrng : SeedPrng(options.start.seed);
   // The host's memory of the cycle in hand goes with the guard's files it belongs to.
   HostCarry carry = stored ? stored->host : HostCarry{};
   feed.ticksLeft = options.ticks;

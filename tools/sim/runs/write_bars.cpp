@@ -11,16 +11,15 @@ namespace zt::sim {
 
 int WriteBars(const SimOptions& options, std::ostream& out, std::ostream& err) {
   try {
-    const PositionMarketOptions market = PositionMarketFor(options);
     tools::WriteWholeFile(options.writeBarsPath, [&](std::ostream& file) {
-      WriteModelBars(market.prices, options.ticks, options.barMinutes, file);
+      WriteModelBars(options.start, options.positions.prices, options.ticks, options.barMinutes, file);
     });
   } catch (const std::exception& error) {
     err << "zt-sim: " << error.what() << "\n";
     return 1;
   }
   out << "bars of " << options.barMinutes << " minutes from " << options.ticks << " ticks of the price model (seed "
-      << options.model.seed << ") written to " << options.writeBarsPath << "\n";
+      << options.start.seed << ") written to " << options.writeBarsPath << "\n";
   return 0;
 }
 

@@ -383,7 +383,7 @@ TEST(Program, CtrlCSavesTheAccountAndTheNextRunContinuesIt) {
   EXPECT_LT(account.tick, 100000000);
   const SimResult resumed = Simulate(Options({"--config", kDemo, "--state", state, "--ticks", "10"}));
   EXPECT_TRUE(resumed.resumed);
-  EXPECT_EQ(resumed.run.equity[0].time, account.options.startTime + account.tick * 30);
+  EXPECT_EQ(resumed.run.equity[0].time, account.start.startTime + account.tick * 30);
   EXPECT_EQ(resumed.run.equity[0].equity, account.balance + account.floating);
 }
 

@@ -42,7 +42,7 @@ TEST(GridUnderTheGuard, NoCycleLosesMorePastItsStopLossThanATicksMoveAndTheClose
   const SimOptions options = testing::CommandLineOptions(GridRun("100", "150", {"--ticks", "20000"}));
   const SimResult result = Simulate(options);
   const HostRun& run = result.run;
-  const double closeCost = MostCloseCommission(PositionMarketFor(options));
+  const double closeCost = MostCloseCommission(options.positions);
   int stopLosses = 0;
   for (const CycleRecord& cycle : run.cycles) {
     const auto close = std::find_if(run.equity.begin(), run.equity.end(),

@@ -145,9 +145,9 @@ std::vector<Position> RandomRun(std::uint64_t seed, std::size_t& mostOpen) {
   options.kind = StrategyKind::Random;
   options.random = RandomOptions{0.05, 0.01, 100.0, 100.0, 3};
   options.seed = seed;
-  PriceModelOptions prices;
-  prices.seed = 11;
-  PriceModel model = NewPriceModel(prices);
+  MarketStart start;
+  start.seed = 11;
+  PriceModel model = NewPriceModel(start, {});
   TradingAccount account = NewTradingAccount(AccountTerms{}, 10000.0, model.quote);
   const std::unique_ptr<Strategy> strategy = MakeStrategy(options);
   std::vector<Position> opened;
@@ -193,7 +193,7 @@ TEST(RandomEntries, DrawFromAStreamOfTheirOwnSoThePricesAreTheGrids) {
   PositionMarketOptions grid, random;
   random.strategy.kind = StrategyKind::Random;
   random.strategy.random.chancePerTick = 0.1;
-  PositionMarket gridMarket(grid), randomMarket(random);
+  PositionMarket gridMarket({}, grid), randomMarket({}, random);
   for (int tick = 0; tick < 500; ++tick) {
     gridMarket.NextTick();
     randomMarket.NextTick();
@@ -204,11 +204,11 @@ TEST(RandomEntries, DrawFromAStreamOfTheirOwnSoThePricesAreTheGrids) {
 }
 
 // Each strategy set to trade often on the price model, with a re-entry delay of 20 ticks.
+constexpr MarketStart kBusyStart{21, 1704153600, 30, 10000.0};
+
 PositionMarketOptions Busy(StrategyKind kind) {
   PositionMarketOptions options;
-  options.prices.seed = 21;
   options.strategy.kind = kind;
-  options.strategy.seed = 21;
   options.strategy.reentryDelay = 600;
   options.strategy.grid.stepPoints = 60.0;
   options.strategy.grid.takeProfitPoints = 40.0;
@@ -230,18 +230,18 @@ TEST_P(EveryStrategy, ResumedFromTheWrittenStateGoesOnAsOneStraightRun) {
       if (tick == 700 || tick == 1900) market.CloseAll();
     }
   };
-  PositionMarket straight(options);
+  PositionMarket straight(kBusyStart, options);
   advance(straight, 0, 3000);
-  PositionMarket first(options);
+  PositionMarket first(kBusyStart, options);
   advance(first, 0, 1910);
   const std::string paused = first.Format();
-  PositionMarket resumed(options);
+  PositionMarket resumed(kBusyStart, options);
   ASSERT_TRUE(resumed.Parse(paused));
   EXPECT_EQ(resumed.Format(), paused);
   advance(resumed, 1910, 3000);
   EXPECT_EQ(resumed.Format(), straight.Format());
   // It traded on both sides of the pause and after the guard's closes.
-  EXPECT_NE(first.guarded().balance, options.balance);
+  EXPECT_NE(first.guarded().balance, kBusyStart.balance);
   EXPECT_NE(resumed.guarded().balance, first.guarded().balance);
   EXPECT_NE(resumed.guarded().balance, resumed.unguarded().balance);
 }

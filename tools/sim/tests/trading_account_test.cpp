@@ -150,8 +150,9 @@ TEST(Grid, StartsBothWaysAndAfterTheGuardsCloseWaitsItsReentryDelay) {
 
 TEST(PositionMarket, TheGuardsCloseEmptiesTheGuardedAccountOnlyAndTheStrategyStartsAgain) {
   PositionMarketOptions options;
-  options.prices.startTime = kTuesday10;
-  PositionMarket market(options);
+  MarketStart start;
+  start.startTime = kTuesday10;
+  PositionMarket market(start, options);
   ASSERT_EQ(market.guarded().positions.size(), 2u);
   for (int tick = 0; tick < 200; ++tick) market.NextTick();
   const double equity = Equity(market.guarded());

@@ -9,8 +9,11 @@ constexpr std::string_view kGuarded = "g.";
 constexpr std::string_view kUnguarded = "u.";
 
 // A history's spreads are in the symbol's points; a deal history's profits hold the commission
-// and swap the trades paid, so its account adds none.
-PositionMarketOptions Settled(PositionMarketOptions options) {
+// and swap the trades paid, so its account adds none. The strategy counts its steps in the
+// symbol's points and draws from the run's seed.
+PositionMarketOptions Settled(const MarketStart& start, PositionMarketOptions options) {
+  options.strategy.point = options.prices.point;
+  options.strategy.seed = start.seed;
   options.history.point = options.prices.point;
   options.history.spreadPoints = options.prices.spreadPoints;
   if (!options.dealsPath.empty()) {
@@ -26,12 +29,13 @@ std::shared_ptr<const DealHistory> DealsOf(const PositionMarketOptions& options)
 
 }  // namespace
 
-PositionMarket::PositionMarket(const PositionMarketOptions& options)
-    : options_(Settled(options)),
-      prices_(MakePriceSource(options_.prices, options_.history)),
+PositionMarket::PositionMarket(const MarketStart& start, const PositionMarketOptions& options)
+    : start_(start),
+      options_(Settled(start, options)),
+      prices_(MakePriceSource(start_, options_.prices, options_.history)),
       deals_(DealsOf(options_)),
-      guarded_{NewTradingAccount(options_.terms, options.balance, prices_->quote()), NewStrategy()},
-      unguarded_{NewTradingAccount(options_.terms, options.balance, prices_->quote()), NewStrategy()} {
+      guarded_{NewTradingAccount(options_.terms, start.balance, prices_->quote()), NewStrategy()},
+      unguarded_{NewTradingAccount(options_.terms, start.balance, prices_->quote()), NewStrategy()} {
   guarded_.strategy->OnTick(guarded_.account);
   unguarded_.strategy->OnTick(unguarded_.account);
 }
@@ -60,7 +64,7 @@ CloseOutcome PositionMarket::CloseAll() {
   // As the account model's: numbers of their own for the duration, so closes never touch the
   // prices' generator and every ladder on a seed meets the same market.
   constexpr std::uint64_t kCloseStream = 0xD1B54A32D192ED03ULL;
-  Prng closing = SeedPrng(options_.prices.seed ^ kCloseStream ^
+  Prng closing = SeedPrng(start_.seed ^ kCloseStream ^
                           (static_cast<std::uint64_t>(prices_->tick()) * 0x9E3779B97F4A7C15ULL));
   const int closed = CloseAllPositions(guarded_.account);
   const int durationMs = CloseDurationMs(closing, std::max(closed, 1));
@@ -80,7 +84,7 @@ std::string PositionMarket::Format() const {
 }
 
 bool PositionMarket::Parse(std::string_view text) {
-  std::unique_ptr<PriceSource> prices = MakePriceSource(options_.prices, options_.history);
+  std::unique_ptr<PriceSource> prices = MakePriceSource(start_, options_.prices, options_.history);
   TradingAccount guarded = guarded_.account, unguarded = unguarded_.account;
   std::unique_ptr<Strategy> guardedStrategy = NewStrategy();
   std::unique_ptr<Strategy> unguardedStrategy = NewStrategy();

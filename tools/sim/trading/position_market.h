@@ -21,7 +21,6 @@ namespace zt::sim {
 struct PositionMarketOptions {
   PriceModelOptions prices;
   AccountTerms terms;
-  double balance = 10000.0;
   StrategyOptions strategy;
   // A recorded price history in place of the price model (history.path empty: the model); its
   // point and default spread are the prices' own.
@@ -32,8 +31,9 @@ struct PositionMarketOptions {
 
 class PositionMarket {
  public:
-  // Tick 0: the strategy opens its first positions at the first quote.
-  explicit PositionMarket(const PositionMarketOptions& options);
+  // Tick 0: the strategy opens its first positions at the first quote. start gives the prices'
+  // seed and clock, the strategies' seed and both accounts' balance.
+  PositionMarket(const MarketStart& start, const PositionMarketOptions& options);
 
   // The guarded account's figures now.
   AccountFigures Figures() const;
@@ -61,6 +61,7 @@ class PositionMarket {
   static void Step(Trader& trader, const Quote& quote);
   std::unique_ptr<Strategy> NewStrategy() const;
 
+  MarketStart start_;
   PositionMarketOptions options_;
   std::unique_ptr<PriceSource> prices_;
   std::shared_ptr<const DealHistory> deals_;  // null without a deal history

@@ -82,9 +82,10 @@ struct StrategyOptions {
   MartingaleOptions martingale;
   TrendOptions trend;
   RandomOptions random;
-  double point = 0.00001;            // the symbol's price point, in which steps are counted
   std::int64_t reentryDelay = 0;     // seconds after the guard's close-all before trading again
-  std::uint64_t seed = 1;            // the run's seed, for the random entries' own stream
+  // Set by the position market: the prices' point, and the run's seed.
+  double point = 0.00001;            // the symbol's price point, in which steps are counted
+  std::uint64_t seed = 1;            // for the random entries' own stream
 };
 
 class Strategy {
