@@ -8,9 +8,9 @@
 
 namespace zt::sim {
 
-namespace {
-
 std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+namespace {
 
 // "bar history" or "tick history", as the file's first line tells (or --format says).
 std::string PriceHistoryKind(const PriceHistoryOptions& history) {
@@ -33,7 +33,7 @@ std::string RunInputName(const SimOptions& options, std::int64_t ticks, bool res
   if (!m.history.path.empty()) {
     const std::string prices = "the " + PriceHistoryKind(m.history) + " " + FileName(m.history.path);
     const std::string what = m.dealsPath.empty()
-                                 ? "a " + std::string(StrategyName(m.strategy.kind)) + " strategy on " + prices
+                                 ? "a " + m.strategy.name + " strategy on " + prices
                                  : "the deal list " + FileName(m.dealsPath) + " over " + prices;
     return what + " (" + std::to_string(ticks) + " ticks" + more;
   }

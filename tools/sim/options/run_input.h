@@ -9,6 +9,9 @@ namespace zt::sim {
 
 struct SimOptions;
 
+// The file name of a path, without its folders.
+std::string FileName(const std::string& path);
+
 // "price history FILE" with "and deals FILE", for titles; empty when the prices are the model's.
 std::string HistoryDescription(const SimOptions& options);
 

@@ -1,24 +1,14 @@
 #include "options/sim_options.h"
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
-#include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <map>
-#include <regex>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 
 #include "host/ladder.h"
-#include "market/price_history.h"
-#include "figures/risk_ranking.h"
 #include "market/utc_time.h"
-#include "number_text.h"
-#include "text_helpers.h"
+#include "options/option_list.h"
+#include "options/option_table.h"
+#include "trading/strategy_table.h"
 
 namespace zt::sim {
 namespace {
@@ -82,145 +72,23 @@ constexpr const char* kFooter =
     "history, deal and CSV file reads in UTF-8 or in UTF-16 (little- or big-endian) with a byte-order\n"
     "mark, as the 64-bit terminal saves its exports; broken UTF-16 is refused with its line.";
 
-// What the command line gives that is no field of SimOptions as typed: the start time as text,
-// the ladders before they are read, and the progress bar's flag the other way round.
-struct GivenTexts {
-  std::string start;
-  std::vector<std::string> ladderTexts;
-  std::vector<std::string> ladderFiles;
-  bool noProgress = false;
-  std::string news = "13:30";
-  std::string market = "walk";
-  std::string strategy = "grid";
-  std::string directions = "both";
-  std::string martingaleDirection = "follow";
-};
-
-std::string Plain(double value) { return tools::Significant(value, 15); }
-
-// The first value outside its range, as one line naming the option; empty while all are inside.
-struct RangeCheck {
-  std::string mistake;
-  void Number(const char* option, double value, double lowest, double highest) {
-    if (!mistake.empty() || (std::isfinite(value) && value >= lowest && value <= highest)) return;
-    mistake = std::string(option) + " must be a number from " + Plain(lowest) + " to " + Plain(highest) +
-              ", not " + Plain(value);
+// What the strategy's options' own ranges cannot check: a range that starts at another option's
+// value, and the row's own checks of one option against another. One line naming the option, or
+// empty.
+std::string StrategyMistake(const StrategyOptions& s) {
+  for (const StrategyRow& row : StrategyTable()) {
+    const OwnOptions own(s.values, row.prefix);
+    for (const StrategyOption& option : row.options) {
+      if (option.lowestFrom.empty()) continue;
+      const std::string outside = NumberOutsideRange("--" + row.prefix + option.name, own.Number(option.name),
+                                                     own.Number(option.lowestFrom), option.highest);
+      if (!outside.empty()) return outside;
+    }
+    if (row.mistake != nullptr) {
+      if (std::string mistake = row.mistake(own); !mistake.empty()) return mistake;
+    }
   }
-  void Whole(const char* option, std::int64_t value, std::int64_t lowest, std::int64_t highest) {
-    if (!mistake.empty() || (value >= lowest && value <= highest)) return;
-    mistake = std::string(option) + " must be a whole number from " + std::to_string(lowest) + " to " +
-              std::to_string(highest) + ", not " + std::to_string(value);
-  }
-};
-
-constexpr double kLargest = 1e12;  // no account, balance or tick count beyond this
-constexpr double kLargestMove = 1e9;
-
-// The options outside what a trader's account can be, as one line, or empty.
-std::string RangeMistake(const SimOptions& o) {
-  RangeCheck check;
-  check.Whole("--ticks", o.ticks, 1, static_cast<std::int64_t>(kLargest));
-  check.Whole("--tick-seconds", o.start.tickSeconds, 1, 365 * 86400);
-  check.Number("--balance", o.start.balance, 0.01, kLargest);
-  check.Number("--drift", o.model.drift, -kLargestMove, kLargestMove);
-  check.Number("--volatility", o.model.volatility, 0.0, kLargestMove);
-  check.Number("--margin", o.model.margin, 0.0, kLargest);
-  check.Number("--close-cost", o.model.closeCost, 0.0, kLargestMove);
-  check.Number("--initial-equity", o.host.initialEquity, 0.0, kLargest);
-  check.Number("--email-equity", o.host.email.equityTarget, 0.0, kLargest);
-  check.Number("--email-margin", o.host.email.marginPercent, 0.0, kLargest);
-  check.Number("--email-drawdown", o.host.email.drawdown, 0.0, kLargest);
-  return check.mistake;
-}
-
-// The same for the martingale's, the trend follower's and the random entries' rules.
-std::string StrategyRulesMistake(const StrategyOptions& s) {
-  RangeCheck check;
-  const MartingaleOptions& m = s.martingale;
-  check.Number("--martingale-stop", m.stopPoints, 1.0, 1e9);
-  check.Number("--martingale-take-profit", m.takeProfitPoints, 1.0, 1e9);
-  check.Number("--martingale-lots", m.baseLots, 0.01, 1e4);
-  check.Number("--martingale-multiplier", m.lotMultiplier, 1.0, 10.0);
-  check.Number("--martingale-max-lots", m.maxLots, m.baseLots, 1e4);
-  check.Whole("--martingale-doublings", m.maxDoublings, 0, 100);
-  const TrendOptions& t = s.trend;
-  check.Whole("--trend-bar-minutes", t.barMinutes, 1, 7 * 1440);
-  check.Whole("--trend-fast", t.fastBars, 1, 999);
-  check.Whole("--trend-slow", t.slowBars, 2, 1000);
-  if (check.mistake.empty() && t.slowBars <= t.fastBars) {
-    check.mistake = "--trend-slow (" + std::to_string(t.slowBars) + ") must be more bars than --trend-fast (" +
-                    std::to_string(t.fastBars) + ")";
-  }
-  check.Number("--trend-lots", t.lots, 0.01, 1e4);
-  check.Number("--trend-stop", t.stopPoints, 1.0, 1e9);
-  const RandomOptions& r = s.random;
-  check.Number("--random-chance", r.chancePerTick, 0.0, 1.0);
-  check.Number("--random-lots", r.lots, 0.01, 1e4);
-  check.Number("--random-stop", r.stopPoints, 1.0, 1e9);
-  check.Number("--random-take-profit", r.takeProfitPoints, 1.0, 1e9);
-  check.Whole("--random-max-open", r.maxOpen, 1, 1000);
-  return check.mistake;
-}
-
-// The same for the prices, the account of positions and the strategy of --market model.
-std::string PositionMarketMistake(const PositionMarketOptions& m) {
-  RangeCheck check;
-  const PriceModelOptions& p = m.prices;
-  check.Number("--price", p.startPrice, 1e-6, 1e9);
-  check.Number("--point", p.point, 1e-9, 1e3);
-  check.Number("--spread", p.spreadPoints, 0.0, 1e6);
-  check.Number("--annual-volatility", p.annualVolatility, 0.0, 10.0);
-  check.Number("--vol-of-vol", p.volOfVol, 0.0, 3.0);
-  check.Number("--vol-reversion-hours", p.volReversionHours, 0.01, 1e5);
-  check.Number("--tail-degrees", p.tailDegrees, 2.1, 1e6);
-  check.Number("--weekend-gap", p.weekendGap, 0.0, 1e4);
-  check.Number("--news-gap", p.newsGap, 0.0, 1e4);
-  check.Number("--news-vol-jump", p.newsVolJump, 0.0, 5.0);
-  const AccountTerms& t = m.terms;
-  check.Number("--contract-size", t.contractSize, 1e-6, 1e9);
-  check.Number("--leverage", t.leverage, 1.0, 1e5);
-  check.Number("--commission", t.commissionPerLot, 0.0, 1e6);
-  check.Number("--swap-long", t.swapLongPerLot, -1e6, 1e6);
-  check.Number("--swap-short", t.swapShortPerLot, -1e6, 1e6);
-  check.Number("--stop-out", t.stopOutLevel, 0.0, 1e4);
-  const GridOptions& g = m.strategy.grid;
-  check.Number("--grid-step", g.stepPoints, 1.0, 1e9);
-  check.Number("--grid-lots", g.baseLots, 0.01, 1e4);
-  check.Number("--grid-multiplier", g.lotMultiplier, 1.0, 10.0);
-  check.Whole("--grid-levels", g.maxLevels, 1, 100);
-  check.Number("--grid-take-profit", g.takeProfitPoints, 1.0, 1e9);
-  check.Whole("--reentry-delay", m.strategy.reentryDelay, 0, 365 * 86400);
-  if (check.mistake.empty()) check.mistake = StrategyRulesMistake(m.strategy);
-  return check.mistake;
-}
-
-// "13:30": seconds after midnight, or -1 when text is not HH:MM within a day.
-std::int64_t DailyTime(std::string_view text) {
-  const std::size_t colon = text.find(':');
-  if (colon == std::string_view::npos) return -1;
-  int hours = -1, minutes = -1;
-  const char* end = text.data() + text.size();
-  if (std::from_chars(text.data(), text.data() + colon, hours).ptr != text.data() + colon ||
-      std::from_chars(text.data() + colon + 1, end, minutes).ptr != end || hours < 0 || hours > 23 || minutes < 0 ||
-      minutes > 59) {
-    return -1;
-  }
-  return hours * 3600 + minutes * 60;
-}
-
-// "13:30,15:00": the daily release times of --news as seconds after midnight UTC; blank text for
-// none. False when a time is not HH:MM within a day.
-bool ReadNewsTimes(std::string_view text, std::vector<std::int64_t>& times) {
-  times.clear();
-  if (tools::Trimmed(text).empty()) return true;
-  while (true) {
-    const std::size_t comma = text.find(',');
-    const std::int64_t second = DailyTime(tools::Trimmed(text.substr(0, comma)));
-    if (second < 0) return false;
-    times.push_back(second);
-    if (comma == std::string_view::npos) return true;
-    text.remove_prefix(comma + 1);
-  }
+  return {};
 }
 
 // Reads the ladders of --ladder and --ladders into o.ladders. Returns the first mistake as one
@@ -269,7 +137,6 @@ std::string SideBySideMistake(const CLI::App& app, const std::vector<std::string
 std::string ManyRunsMistake(const CLI::App& app, const SimOptions& o) {
   if (app.count("--rank-by") > 0 && o.runs == 0) return "--rank-by ranks the ladders of --runs: give --runs N";
   if (app.count("--runs") == 0) return {};
-  if (o.runs < 1 || o.runs > 100000) return "--runs must be a whole number from 1 to 100000, not " + std::to_string(o.runs);
   // Every seed of a recorded history would replay the same market: the ladders compare on it
   // side by side instead.
   if (!o.csvPath.empty() || !o.positions.history.path.empty()) {
@@ -291,7 +158,6 @@ std::string HistoryMistake(const CLI::App& app, SimOptions& o) {
   PositionMarketOptions& m = o.positions;
   // The CSV's decimal mark is the histories' too.
   m.history.decimal = o.csvFormat.decimal;
-  if (o.barMinutes < 1 || o.barMinutes > 7 * 1440) return "--bar-minutes must be from 1 to 10080";
   if (!m.dealsPath.empty() && m.history.path.empty()) {
     return "--deals needs the symbol's prices over the same time: --history FILE";
   }
@@ -310,271 +176,26 @@ std::string HistoryMistake(const CLI::App& app, SimOptions& o) {
   return {};
 }
 
-// Whatever the parser cannot check alone, as one line naming the option, or empty. Throws
-// CLI::ValidationError for a value that is no value of its kind, and std::invalid_argument for a
-// column mapping that cannot be read.
+// Whatever the parser cannot check alone, as one line naming the option, or empty; completes the
+// options read as text. Throws std::invalid_argument for a column mapping that cannot be read.
 std::string CheckedValues(const CLI::App& app, const std::vector<std::string>& arguments, const GivenTexts& given,
                           SimOptions& o) {
-  const std::optional<std::int64_t> startTime = ParseTime(given.start);
-  if (!startTime) throw CLI::ValidationError("--start", "\"" + given.start + "\" is not a time");
-  o.start.startTime = *startTime;
+  o.start.startTime = *ParseTime(given.start);
   if (!o.columns.empty()) ParseColumnMapping(o.columns);  // report a bad mapping before running
-  if (o.host.hostTag.size() > 19) throw CLI::ValidationError("--host-tag", "longer than 19 characters");
   o.market = given.market == "model" ? MarketKind::Model : MarketKind::Walk;
-  for (const StrategyKind kind :
-       {StrategyKind::Grid, StrategyKind::Martingale, StrategyKind::Trend, StrategyKind::Random}) {
-    if (given.strategy == StrategyName(kind)) o.positions.strategy.kind = kind;
-  }
-  o.positions.strategy.martingale.direction =
-      given.martingaleDirection == "alternate" ? MartingaleDirection::Alternate : MartingaleDirection::Follow;
-  GridDirections& directions = o.positions.strategy.grid.directions;
-  directions = given.directions == "buy" ? GridDirections::Buys
-               : given.directions == "sell" ? GridDirections::Sells : GridDirections::Both;
-  if (!ReadNewsTimes(given.news, o.positions.prices.newsTimes)) {
-    throw CLI::ValidationError("--news", "\"" + given.news + "\" is not a list of times HH:MM");
-  }
+  ReadNewsTimes(given.news, o.positions.prices.newsTimes);
   std::string mistake = HistoryMistake(app, o);
-  if (mistake.empty()) mistake = RangeMistake(o);
-  if (mistake.empty()) mistake = PositionMarketMistake(o.positions);
+  if (mistake.empty()) mistake = StrategyMistake(o.positions.strategy);
   if (mistake.empty()) mistake = LadderMistake(o.host.targets);
   if (mistake.empty()) mistake = SideBySideMistake(app, arguments, given.ladderTexts, given.ladderFiles, o);
   if (mistake.empty()) mistake = ManyRunsMistake(app, o);
   return mistake;
 }
 
-// ---- The options, group by group, in the order --help and a written settings file show them ----
-
-// An option of group whose default --help shows beside it: most of the model's, the prices', the
-// strategies' and the account's options, which a trader tunes from their defaults.
-template <typename T>
-CLI::Option* Shown(CLI::App& app, const std::string& group, const std::string& name, T& value, const std::string& help) {
-  return app.add_option(name, value, help)->group(group)->capture_default_str();
-}
-
-void AddInputOptions(CLI::App& app, SimOptions& o) {
-  const std::string input = "Input";
-  app.add_option("--csv", o.csvPath, "Replay account figures from a CSV file (header names the columns)")
-      ->group(input)->check(CLI::ExistingFile);
-  app.add_option("--columns", o.columns,
-                 "Map CSV columns: date=NAME,time=NAME,equity=NAME,margin=NAME,free=NAME (or #N for the Nth)")
-      ->group(input);
-  app.add_option("--date-order", o.csvFormat.dateOrder,
-                 "Dates that end in the year: dmy (02.01.2024) or mdy (01/02/2024); auto tells them apart "
-                 "by a day past 12")
-      ->group(input)
-      ->transform(CLI::CheckedTransformer(std::map<std::string, DateOrder>{
-          {"auto", DateOrder::Auto}, {"ymd", DateOrder::YearFirst}, {"dmy", DateOrder::DayFirst},
-          {"mdy", DateOrder::MonthFirst}}));
-  app.add_option("--decimal", o.csvFormat.decimal,
-                 "Decimal mark of the CSV's figures: point, comma, or auto (comma in a file separated by "
-                 "semicolons or tabs whose figures have no point); a --history or --deals file takes a comma "
-                 "only with comma")
-      ->group(input)
-      ->transform(CLI::CheckedTransformer(std::map<std::string, DecimalMark>{
-          {"auto", DecimalMark::Auto}, {"point", DecimalMark::Point}, {"comma", DecimalMark::Comma}}));
-}
-
-void AddModelOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
-  const std::string model = "Account model (used without --csv)";
-  Shown(app, model, "--seed", o.start.seed, "Seed of the random walk");
-  Shown(app, model, "--ticks", o.ticks, "Ticks to run");
-  Shown(app, model, "--balance", o.start.balance, "Starting balance");
-  Shown(app, model, "--drift", o.model.drift, "Mean change of the open trades' result per tick");
-  Shown(app, model, "--volatility", o.model.volatility, "Standard deviation of that change per tick");
-  Shown(app, model, "--margin", o.model.margin, "Margin the open trades hold");
-  Shown(app, model, "--close-cost", o.model.closeCost, "Spread and slippage paid on every close-all (CSV replays too)");
-  Shown(app, model, "--start", given.start, "Time of the first tick, UTC (YYYY.MM.DD HH:MM)");
-  Shown(app, model, "--tick-seconds", o.start.tickSeconds, "Seconds between ticks");
-}
-
-void AddPriceOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
-  const std::string group = "Prices (--market model)";
-  // The choices are kept as typed, so that a settings file written from them names them.
-  app.add_option("--market", given.market,
-                 "walk: the account model's random walk of the open trades' result; model: a price model "
-                 "with a strategy trading positions on it")
-      ->group(group)->capture_default_str()->check(CLI::IsMember({"walk", "model"}));
-  PriceModelOptions& p = o.positions.prices;
-  Shown(app, group, "--price", p.startPrice, "Mid price at the first tick");
-  Shown(app, group, "--point", p.point, "The smallest price step");
-  Shown(app, group, "--spread", p.spreadPoints, "Ask - bid in calm trading, points (wider when busy)");
-  Shown(app, group, "--annual-volatility", p.annualVolatility, "Standard deviation of a trading year's log return");
-  Shown(app, group, "--vol-of-vol", p.volOfVol, "Standard deviation of the log volatility (busy and calm spells)");
-  Shown(app, group, "--vol-reversion-hours", p.volReversionHours, "Hours a busy or calm spell takes to fade");
-  Shown(app, group, "--tail-degrees", p.tailDegrees,
-        "Student t degrees of freedom of the moves (fatter tails when low)");
-  Shown(app, group, "--weekend-gap", p.weekendGap,
-        "Spread of the gap at the weekly open (Sunday 22:00 UTC), in tick moves");
-  Shown(app, group, "--news", given.news, "Daily release times HH:MM UTC, comma-separated (\"\": none)");
-  Shown(app, group, "--news-gap", p.newsGap, "Spread of the jump at a release, in tick moves");
-  Shown(app, group, "--news-vol-jump", p.newsVolJump, "Rise of the log volatility at a release");
-}
-
-// The options that put recorded histories in place of the lab's models: a symbol's price history
-// (bars or ticks) for the price model, a deal list for the strategy, and --write-bars, which writes
-// the price model's prices as a bar history.
-void AddHistoryOptions(CLI::App& app, SimOptions& o) {
-  const std::string group = "Recorded histories (in place of the price model and the strategy)";
-  PriceHistoryOptions& h = o.positions.history;
-  app.add_option("--history", h.path,
-                 "Prices from a bar or tick file a terminal exported (see below); implies --market model")
-      ->group(group)->check(CLI::ExistingFile);
-  std::map<std::string, HistoryFormat> formats;
-  for (const HistoryFormat format : {HistoryFormat::Auto, HistoryFormat::BarsCsv, HistoryFormat::BarsTab,
-                                     HistoryFormat::TicksTab, HistoryFormat::TicksCsv}) {
-    formats[HistoryFormatName(format)] = format;
-  }
-  app.add_option("--format", h.format,
-                 "Shape of the --history file: bars-csv, bars-tab, ticks-tab, ticks-csv, or auto (by its first line)")
-      ->group(group)->transform(CLI::CheckedTransformer(formats))->option_text("FORMAT");
-  app.add_option("--deals", o.positions.dealsPath,
-                 "Replay a closed-trade list (see below) over the --history prices in place of the strategy")
-      ->group(group)->check(CLI::ExistingFile);
-  app.add_option("--write-bars", o.writeBarsPath,
-                 "Write --ticks ticks of the price model as history-centre bars (bars-csv) to FILE and stop")
-      ->group(group)->configurable(false);
-  Shown(app, group, "--bar-minutes", o.barMinutes, "Length of a bar --write-bars writes")->configurable(false);
-}
-
-// The martingale's, the trend follower's and the random entries' own options, a group each.
-void AddStrategyRuleOptions(CLI::App& app, StrategyOptions& s, GivenTexts& given) {
-  const std::string martingale = "Martingale (--strategy martingale)";
-  MartingaleOptions& m = s.martingale;
-  Shown(app, martingale, "--martingale-stop", m.stopPoints, "Points against its trade at which it closes at a loss");
-  Shown(app, martingale, "--martingale-take-profit", m.takeProfitPoints,
-        "Points in its favour at which it closes at a gain");
-  Shown(app, martingale, "--martingale-lots", m.baseLots, "Lots of the first trade and of the one after a win");
-  Shown(app, martingale, "--martingale-multiplier", m.lotMultiplier, "The next trade's lots over a lost one's");
-  Shown(app, martingale, "--martingale-max-lots", m.maxLots, "Most lots a trade takes");
-  app.add_option("--martingale-doublings", m.maxDoublings,
-                 "Most multiplications in a row; a loss past them goes back to the first lots")
-      ->group(martingale)->capture_default_str();
-  app.add_option("--martingale-direction", given.martingaleDirection,
-                 "follow: after a win the same way, after a loss the other way; alternate: buy, sell, buy "
-                 "(the first trade is a buy)")
-      ->group(martingale)->capture_default_str()->check(CLI::IsMember({"follow", "alternate"}));
-
-  const std::string trend = "Trend follower (--strategy trend)";
-  TrendOptions& t = s.trend;
-  app.add_option("--trend-bar-minutes", t.barMinutes, "Minutes of a bar; a bar's close is the last mid price in it")
-      ->group(trend)->capture_default_str();
-  Shown(app, trend, "--trend-fast", t.fastBars, "Bars of the fast average of closes");
-  app.add_option("--trend-slow", t.slowBars,
-                 "Bars of the slow average; when the fast one crosses it the position turns that way")
-      ->group(trend)->capture_default_str();
-  Shown(app, trend, "--trend-lots", t.lots, "Lots of each position");
-  Shown(app, trend, "--trend-stop", t.stopPoints,
-        "Points against the position at which it closes (out until the next cross)");
-
-  const std::string random = "Random entries (--strategy random)";
-  RandomOptions& r = s.random;
-  Shown(app, random, "--random-chance", r.chancePerTick,
-                 "Chance per tick of a new position, buy or sell at even odds (drawn from --seed)");
-  Shown(app, random, "--random-lots", r.lots, "Lots of each position");
-  Shown(app, random, "--random-stop", r.stopPoints, "Points against a position at which it closes");
-  Shown(app, random, "--random-take-profit", r.takeProfitPoints, "Points in a position's favour at which it closes");
-  Shown(app, random, "--random-max-open", r.maxOpen, "Most positions open at once");
-}
-
-void AddPositionOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
-  const std::string account = "Account of positions (--market model)";
-  AccountTerms& t = o.positions.terms;
-  Shown(app, account, "--contract-size", t.contractSize, "Units in one lot");
-  Shown(app, account, "--leverage", t.leverage, "Margin is a position's value over this");
-  Shown(app, account, "--commission", t.commissionPerLot, "Commission per lot and side (open, close)");
-  Shown(app, account, "--swap-long", t.swapLongPerLot, "Swap per lot and night of a buy (Wednesday books three)");
-  Shown(app, account, "--swap-short", t.swapShortPerLot, "Swap per lot and night of a sell");
-  Shown(app, account, "--stop-out", t.stopOutLevel,
-        "Margin level %: the broker closes the largest loss at or below it");
-
-  const std::string strategy = "Strategy (--market model)";
-  StrategyOptions& s = o.positions.strategy;
-  Shown(app, strategy, "--strategy", given.strategy,
-                 "What trades the account: grid (levels against the price, basket take profit), martingale "
-                 "(one trade at a time, lots multiplied after a loss), trend (moving-average crosses) or "
-                 "random (seeded entries). Each starts again from its base state after the guard's close-all")
-      ->check(CLI::IsMember({"grid", "martingale", "trend", "random"}));
-  GridOptions& g = s.grid;
-  Shown(app, strategy, "--grid-step", g.stepPoints, "Points against the newest level before the next");
-  Shown(app, strategy, "--grid-lots", g.baseLots, "Lots of the first level");
-  Shown(app, strategy, "--grid-multiplier", g.lotMultiplier, "Each level's lots over the one before");
-  Shown(app, strategy, "--grid-levels", g.maxLevels, "Most levels a direction holds");
-  Shown(app, strategy, "--grid-directions", given.directions, "both, buy or sell")
-      ->check(CLI::IsMember({"both", "buy", "sell"}));
-  Shown(app, strategy, "--grid-take-profit", g.takeProfitPoints,
-                 "Points past a direction's average open price at which its basket closes");
-  Shown(app, strategy, "--reentry-delay", s.reentryDelay, "Seconds after the guard's close-all before trading again");
-  AddStrategyRuleOptions(app, s, given);
-}
-
-void AddTargetOptions(CLI::App& app, SimOptions& o) {
-  const std::string targets = "Targets (the texts InitZT takes)";
-  app.add_option("--take-profits", o.host.targets.takeProfits, "Take-profit sets, e.g. 50,30;80,60")
-      ->group(targets)->capture_default_str();
-  app.add_option("--drawdown-targets", o.host.targets.drawdownTargets, "Drawdown-target sets, e.g. 20,40;25,50")
-      ->group(targets)->capture_default_str();
-  Shown(app, targets, "--increase-targets", o.host.targets.increaseTargets, "Equity-increase targets (equity levels)");
-  Shown(app, targets, "--stop-losses", o.host.targets.stopLosses, "Stop-loss amounts, one per target set");
-  Shown(app, targets, "--initial-equity", o.host.initialEquity, "Initial equity to pass (0: the guard's stored one)");
-
-  const std::string email = "E-mails (the host's own thresholds; 0 is off)";
-  app.add_option("--email-equity", o.host.email.equityTarget, "E-mail when equity - snapshot reaches this")->group(email);
-  app.add_option("--email-margin", o.host.email.marginPercent, "E-mail when 100 x margin / free margin reaches this")->group(email);
-  app.add_option("--email-drawdown", o.host.email.drawdown, "E-mail when snapshot - equity reaches this")->group(email);
-}
-
-void AddTerminalOptions(CLI::App& app, SimOptions& o) {
-  const std::string terminal = "Terminal";
-  Shown(app, terminal, "--host-tag", o.host.hostTag, "Host tag shown in the dashboard title (up to 19 characters)");
-  Shown(app, terminal, "--chart-title", o.host.frameTitle, "Chart window title the guard reads its symbol from");
-  Shown(app, terminal, "--terminal-title", o.host.mainTitle, "Terminal title: account number, server");
-  Shown(app, terminal, "--chart-handle", o.host.chartHandle, "Chart window handle");
-  app.add_option("--library", o.library,
-                 "Drive this built zentravo.so through its exports, as a terminal does (default: the same engine "
-                 "linked in, its files held in memory and written to the state folder at the end)")
-      ->group(terminal);
-  app.add_option("--state", o.state,
-                 "State folder for the library's files and the input's position; run again with it to continue "
-                 "(default: none kept; the run uses memory-backed storage)")->group(terminal);
-  app.add_flag("--resume-anyway", o.resumeAnyway,
-               "Continue a state folder made from another input, account or ladder, or one whose last run "
-               "did not stop cleanly")->group(terminal);
-}
-
-void AddSideBySideOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
-  const std::string side = "Ladders side by side (command line only)";
-  o.jobs = std::max(1, static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)));
-  app.add_option("--ladder", given.ladderTexts,
-                 "A ladder NAME=TP|DD|INC|SL to compare (repeat the option)")
-      ->group(side)->configurable(false)->allow_extra_args(false);
-  app.add_option("--ladders", given.ladderFiles, "Ladders from a file: NAME=TP|DD|INC|SL a line, # comments")
-      ->group(side)->configurable(false)->allow_extra_args(false)->check(CLI::ExistingFile);
-  app.add_option("--jobs", o.jobs, "Ladders run at once, a process each (default: the cores)")
-      ->group(side)->configurable(false)->capture_default_str();
-  app.add_option("--runs", o.runs,
-                 "Run every ladder and no guard on N seeded markets (seeds --seed, --seed + 1, ...) and "
-                 "rank them by figures over all the runs (not with --csv or --history: a recorded history is one "
-                 "market)")
-      ->group(side)->configurable(false);
-  app.add_option("--rank-by", o.rankBy, "The column --runs ranks by")
-      ->group(side)->configurable(false)->capture_default_str()->check(CLI::IsMember(RankKeys()));
-}
-
-void AddOutputOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
-  const std::string output = "Output";
-  app.add_option("--tail", o.tail, "Print only the last N events of the log (0: all)")->group(output);
-  app.add_flag("--quiet", o.quiet, "Print no event log, only the dashboard and the summary")->group(output);
-  app.add_option("--log", o.logPath, "Write the whole event log to a file")->group(output);
-  app.add_option("--json", o.jsonPath, "Write events, summary and dashboard as JSON ('-': standard output)")->group(output);
-  app.add_flag("--json-brief", o.jsonBrief,
-               "Leave events and cycles out of the JSON (a long run keeps less)")
-      ->group(output)->configurable(false);
-  app.add_option("--chart", o.chartPath, "Write the equity chart as SVG")->group(output);
-  app.add_option("--report", o.reportPath,
-                 "Write the whole answer as one HTML page: what was run, the ladders' figures, their curves "
-                 "(one ladder, several, or --runs)")
-      ->group(output);
-  app.add_flag("--no-progress", given.noProgress, "Never draw the progress bar")->group(output);
+// The run's input as a state folder's identity knows it.
+unsigned IdentityInput(const SimOptions& o) {
+  if (!o.csvPath.empty()) return kCsvIdentity;
+  return o.market == MarketKind::Model ? kModelIdentity : kWalkIdentity;
 }
 
 }  // namespace
@@ -582,8 +203,7 @@ void AddOutputOptions(CLI::App& app, SimOptions& o, GivenTexts& given) {
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
                                    std::ostream& err) {
   SimOptions o;
-  o.host.targets = {kDefaultTakeProfits, kDefaultDrawdownTargets, kDefaultIncreaseTargets,
-                    kDefaultStopLosses};
+  o.host.targets = {kDefaultTakeProfits, kDefaultDrawdownTargets, kDefaultIncreaseTargets, kDefaultStopLosses};
   GivenTexts given;
   given.start = FormatTime(o.start.startTime);
 
@@ -593,15 +213,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   app.allow_config_extras(CLI::config_extras_mode::error);
   app.get_formatter()->column_width(36);
   app.footer(kFooter);
-  AddInputOptions(app, o);
-  AddModelOptions(app, o, given);
-  AddPriceOptions(app, o, given);
-  AddHistoryOptions(app, o);
-  AddPositionOptions(app, o, given);
-  AddTargetOptions(app, o);
-  AddTerminalOptions(app, o);
-  AddSideBySideOptions(app, o, given);
-  AddOutputOptions(app, o, given);
+  OptionTable table(app);
+  AddOptions(table, o, given);
 
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend() - (arguments.empty() ? 0 : 1));
   try {
@@ -610,16 +223,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
       err << "zt-sim: " << mistake << "\n";
       return {std::nullopt, 2};
     }
-    o.inputs = app.config_to_str(true, false);
-    if (!o.positions.history.path.empty()) {
-      // A recorded price history runs the model's account of positions, to the history's end
-      // unless --ticks says fewer: the settings say what ran, not the defaults.
-      o.inputs = std::regex_replace(o.inputs, std::regex("(^|\n)market=[^\n]*"), "$1market=\"model\"");
-      if (app.count("--ticks") == 0) o.inputs = std::regex_replace(o.inputs, std::regex("(^|\n)ticks=[^\n]*\n"), "$1");
-    }
+    o.record = table.Record(o.market == MarketKind::Model, IdentityInput(o));
   } catch (const CLI::CallForHelp&) {
     out << app.help();
     return {std::nullopt, 0};
+  } catch (const OutOfRange& outside) {
+    err << "zt-sim: " << outside.what() << "\n";
+    return {std::nullopt, 2};
   } catch (const CLI::ConfigError& error) {
     // CLI11 says "INI was not able to parse KEY" of a key that names no option.
     std::string what = error.what();
@@ -641,38 +251,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
 
 std::string SeededMarketName(const SimOptions& options) {
   if (options.market != MarketKind::Model) return "account model";
-  return std::string(StrategyName(options.positions.strategy.kind)) + " strategy on a price model";
-}
-
-std::vector<std::pair<std::string, std::string>> SettingsLines(const std::string& text) {
-  // Nor is the engine: the linked-in one and a loaded zentravo.so decide alike.
-  const std::set<std::string> outputs = {"state", "tail", "quiet", "log", "json", "chart", "report", "no-progress",
-                                         "library"};
-  // A run's inputs name only the options of the market it ran: the walk's own, or the prices',
-  // the positions' and the strategy's.
-  const std::set<std::string> walkOnly = {"drift", "volatility", "margin", "close-cost"};
-  const std::set<std::string> modelOnly = {
-      "market", "price", "point", "spread", "annual-volatility", "vol-of-vol", "vol-reversion-hours",
-      "tail-degrees", "weekend-gap", "news", "news-gap", "news-vol-jump", "contract-size", "leverage",
-      "commission", "swap-long", "swap-short", "stop-out", "strategy", "grid-step", "grid-lots",
-      "grid-multiplier", "grid-levels", "grid-directions", "grid-take-profit", "reentry-delay",
-      "martingale-stop", "martingale-take-profit", "martingale-lots", "martingale-multiplier",
-      "martingale-max-lots", "martingale-doublings", "martingale-direction", "trend-bar-minutes", "trend-fast",
-      "trend-slow", "trend-lots", "trend-stop", "random-chance", "random-lots", "random-stop",
-      "random-take-profit", "random-max-open"};
-  std::vector<std::pair<std::string, std::string>> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    const std::size_t equals = line.find('=');
-    if (equals == std::string::npos || line.front() == '#' || outputs.count(line.substr(0, equals)) > 0) continue;
-    lines.emplace_back(line.substr(0, equals), tools::Unquoted(std::string_view(line).substr(equals + 1)));
-  }
-  // A recorded price history is the prices of the model's account of positions, whatever --market says.
-  const bool model = std::any_of(lines.begin(), lines.end(), [](const auto& line) {
-    return (line.first == "market" && line.second == "model") || (line.first == "history" && !line.second.empty());
-  });
-  std::erase_if(lines, [&](const auto& line) { return (model ? walkOnly : modelOnly).count(line.first) > 0; });
-  return lines;
+  return options.positions.strategy.name + " strategy on a price model";
 }
 
 }  // namespace zt::sim

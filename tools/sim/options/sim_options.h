@@ -14,6 +14,7 @@
 #include "market/csv_input.h"
 #include "host/host_driver.h"
 #include "host/ladder.h"
+#include "options/run_record.h"
 #include "trading/position_market.h"
 
 namespace zt::sim {
@@ -50,7 +51,7 @@ struct SimOptions {
   std::string reportPath;            // the HTML page of the run, or of the ladders or runs compared
   std::string logPath;               // the whole log, whatever tail says
   bool progress = true;              // a progress bar when standard error is a terminal
-  std::string inputs;                // every option's value, as a settings file writes them
+  RunRecord record;                  // what the run was told: its inputs, as given or by default
 
   // Several ladders side by side (--ladder, --ladders): each runs in a process of its own.
   std::vector<NamedLadder> ladders;
@@ -76,10 +77,5 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
 // What makes the figures without --csv, for titles: "account model", or "grid strategy on a price
 // model" with the strategy's name.
 std::string SeededMarketName(const SimOptions& options);
-
-// "name=value" lines of a settings file (SimOptions::inputs) as pairs, quotes taken off: the
-// run's inputs. Where the output goes is no input: the same run written elsewhere gives the same
-// JSON.
-std::vector<std::pair<std::string, std::string>> SettingsLines(const std::string& text);
 
 }  // namespace zt::sim

@@ -19,7 +19,7 @@ RunDescription DescribeRun(const SimOptions& options, const std::string& title, 
   RunDescription d;
   d.title = title;
   d.input = input;
-  d.settings = SettingsLines(options.inputs);
+  d.record = options.record;
   const bool recordedCurve = !options.csvPath.empty();
   const bool deals = !options.positions.dealsPath.empty();
   d.strategy = !recordedCurve && !deals &&

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <set>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
@@ -21,21 +20,14 @@ using Json = nlohmann::ordered_json;
 
 constexpr const char* kNoGuard = "no guard";
 
-// The settings named, as "name value" pairs in one line; those not set left out.
-std::string SettingsText(const RunDescription& d, const std::function<bool(const std::string&)>& wanted) {
+// The recorded options wanted, as "name value" pairs in one line; those not set left out.
+std::string SettingsText(const RunRecord& record, const std::function<bool(const RecordedOption&)>& wanted) {
   std::string text;
-  for (const auto& [name, value] : d.settings) {
-    if (value.empty() || !wanted(name)) continue;
-    text += (text.empty() ? "" : ", ") + name + " " + value;
+  for (const RecordedOption& option : record.options) {
+    if (option.text.empty() || !wanted(option)) continue;
+    text += (text.empty() ? "" : ", ") + option.name + " " + option.text;
   }
   return text;
-}
-
-std::string SettingOf(const RunDescription& d, const std::string& name) {
-  for (const auto& [key, value] : d.settings) {
-    if (key == name) return value;
-  }
-  return {};
 }
 
 Json Parsed(const std::string& text) {
@@ -73,31 +65,22 @@ ReportPage PageOf(const RunDescription& d) {
 }  // namespace
 
 std::vector<PageFact> RunFacts(const RunDescription& d) {
-  static const std::set<std::string> costs = {"balance",    "leverage",  "contract-size", "spread",
-                                              "commission", "swap-long", "swap-short",    "stop-out",
-                                              "close-cost"};
-  // The ladders stand in a table of their own, with each ladder's name.
-  static const std::set<std::string> ladder = {"take-profits", "drawdown-targets", "increase-targets", "stop-losses"};
-  static const std::vector<std::string> strategies = {"grid-", "martingale-", "trend-", "random-"};
-  const std::string strategy = d.strategy ? SettingOf(d, "strategy") : std::string();
-  const auto ofStrategy = [&](const std::string& name) {
-    return !strategy.empty() && (name.rfind(strategy + "-", 0) == 0 || name == "reentry-delay");
+  const RunRecord& record = d.record;
+  const std::string strategy = d.strategy ? record.TextOf("strategy") : std::string();
+  const auto ofStrategy = [&](const RecordedOption& o) {
+    return !strategy.empty() &&
+           (o.fact == Fact::StrategyCommon || (o.fact == Fact::StrategyOwn && o.strategy == strategy));
   };
-  // Options of a strategy that did not trade, or of none when nothing did.
-  const auto idle = [&](const std::string& name) {
-    if (ofStrategy(name)) return false;
-    if (name == "strategy" || name == "reentry-delay") return true;
-    return std::any_of(strategies.begin(), strategies.end(),
-                       [&](const std::string& prefix) { return name.rfind(prefix, 0) == 0; });
-  };
+  const auto is = [](Fact fact) { return [fact](const RecordedOption& o) { return o.fact == fact; }; };
   std::vector<PageFact> facts = {{"input", d.input}};
-  if (!strategy.empty()) facts.push_back({"strategy", strategy + ": " + SettingsText(d, ofStrategy)});
-  facts.push_back({"account and costs", SettingsText(d, [&](const std::string& name) { return costs.count(name) > 0; })});
-  if (const std::string seed = SettingOf(d, "seed"); !seed.empty()) facts.push_back({"seed", seed});
-  facts.push_back({"other settings", SettingsText(d, [&](const std::string& name) {
-                     return !ofStrategy(name) && !idle(name) && costs.count(name) == 0 && ladder.count(name) == 0 &&
-                            name != "seed";
-                   })});
+  if (!strategy.empty()) facts.push_back({"strategy", strategy + ": " + SettingsText(record, ofStrategy)});
+  facts.push_back({"account and costs", SettingsText(record, is(Fact::Costs))});
+  for (const RecordedOption& option : record.options) {
+    if (option.fact == Fact::Seed && !option.text.empty()) facts.push_back({"seed", option.text});
+  }
+  // The options of a strategy that did not trade, or of none when nothing did, are left out; the
+  // ladders stand in a table of their own, with each ladder's name.
+  facts.push_back({"other settings", SettingsText(record, is(Fact::Other))});
   facts.push_back({"program", std::string("zt-sim ") + ZT_SIM_VERSION});
   return facts;
 }

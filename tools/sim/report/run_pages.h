@@ -10,6 +10,7 @@
 
 #include "host/host_driver.h"
 #include "figures/sampled_curves.h"
+#include "options/run_record.h"
 #include "report/report_page.h"
 
 namespace zt::sim {
@@ -18,7 +19,7 @@ namespace zt::sim {
 struct RunDescription {
   std::string title;                                         // the page's heading
   std::string input;                                         // "grid strategy on a price model (seed 1, ...)"
-  std::vector<std::pair<std::string, std::string>> settings;  // every option and its value
+  RunRecord record;                                          // every input and its value
   bool strategy = false;                                     // a strategy trades the account (not a recorded curve)
   std::vector<PageFact> ladders;                             // each ladder's name and how the library reads it
   std::vector<std::string> notes;                            // what the figures cannot say

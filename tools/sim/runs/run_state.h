@@ -14,12 +14,9 @@
 
 #include "market/account_model.h"
 #include "host/host_driver.h"
+#include "options/run_record.h"
 
 namespace zt::sim {
-
-// What a run was made from, as (option, value) pairs in a fixed order: a state folder continues
-// only a run with the same ones.
-using RunIdentity = std::vector<std::pair<std::string, std::string>>;
 
 struct SimState {
   RunIdentity identity;

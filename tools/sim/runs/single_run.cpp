@@ -54,69 +54,6 @@ std::string Problems(const std::vector<CsvProblem>& problems) {
   return out;
 }
 
-// "13:30,15:00": release times as --news takes them.
-std::string NewsText(const std::vector<std::int64_t>& times) {
-  std::string text;
-  for (const std::int64_t second : times) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%s%02d:%02d", text.empty() ? "" : ",", static_cast<int>(second / 3600),
-                  static_cast<int>(second / 60 % 60));
-    text += buffer;
-  }
-  return text;
-}
-
-// What a run of --market model is made from: the prices, the account's terms and the strategy.
-RunIdentity PositionMarketIdentity(const SimOptions& o) {
-  const PositionMarketOptions& m = o.positions;
-  const PriceModelOptions& p = m.prices;
-  const AccountTerms& t = m.terms;
-  return {{"--market", "model"},
-          {"--seed", std::to_string(o.start.seed)},
-          {"--balance", Number(o.start.balance)},
-          {"--start", FormatTime(o.start.startTime)},
-          {"--tick-seconds", std::to_string(o.start.tickSeconds)},
-          {"--prices", Number(p.startPrice) + " point " + Number(p.point) + " spread " + Number(p.spreadPoints) +
-                           " vol " + Number(p.annualVolatility) + " " + Number(p.volOfVol) + " " +
-                           Number(p.volReversionHours) + " tails " + Number(p.tailDegrees) + " gaps " +
-                           Number(p.weekendGap) + " " + Number(p.newsGap) + " " + Number(p.newsVolJump)},
-          {"--news", NewsText(p.newsTimes)},
-          {"--account", "contract " + Number(t.contractSize) + " leverage " + Number(t.leverage) + " commission " +
-                            Number(t.commissionPerLot) + " swaps " + Number(t.swapLongPerLot) + " " +
-                            Number(t.swapShortPerLot) + " stop-out " + Number(t.stopOutLevel)},
-          {"--strategy", StrategyIdentity(m.strategy)}};
-}
-
-// What a state folder continues: the same input, the same account and the same ladder.
-RunIdentity IdentityOf(const SimOptions& o) {
-  RunIdentity identity;
-  if (!o.csvPath.empty()) {
-    // The file's name, not its folder: a history moved elsewhere is the same history. Its rows
-    // are compared by their fingerprint.
-    identity = {{"--csv", fs::path(o.csvPath).filename().string()}, {"--columns", o.columns},
-                {"--date-order", std::to_string(static_cast<int>(o.csvFormat.dateOrder))},
-                {"--decimal", std::to_string(static_cast<int>(o.csvFormat.decimal))}};
-  } else if (o.market == MarketKind::Model) {
-    identity = PositionMarketIdentity(o);
-    if (!o.positions.history.path.empty()) identity.push_back({"--history", HistoryDescription(o)});
-  } else {
-    const AccountModelOptions& m = o.model;
-    const MarketStart& s = o.start;
-    identity = {{"--seed", std::to_string(s.seed)},       {"--balance", Number(s.balance)},
-                {"--drift", Number(m.drift)},             {"--volatility", Number(m.volatility)},
-                {"--margin", Number(m.margin)},           {"--close-cost", Number(m.closeCost)},
-                {"--start", FormatTime(s.startTime)},     {"--tick-seconds", std::to_string(s.tickSeconds)}};
-  }
-  // The ladder as the library reads it: "50,30" and "50, 30" are the same ladder.
-  const Ladder ladder = ReadLadder(o.host.targets);
-  identity.insert(identity.end(), {{"--terminal-title", o.host.mainTitle},
-                                   {"--take-profits", FormatSets(ladder.takeProfits)},
-                                   {"--drawdown-targets", FormatSets(ladder.drawdownTargets)},
-                                   {"--increase-targets", FormatList(ladder.increaseTargets)},
-                                   {"--stop-losses", FormatList(ladder.stopLosses)}});
-  return identity;
-}
-
 // The simulator's state kept in folder, when it may be continued by a run of options. Throws
 // with the reason when it may not.
 std::optional<SimState> StateToContinue(const std::string& folder, const SimOptions& options) {
@@ -139,7 +76,7 @@ std::optional<SimState> StateToContinue(const std::string& folder, const SimOpti
     throw std::runtime_error("the last run in " + folder + " did not stop cleanly, so the guard's files may be " +
                              "ahead of its input" + anyway);
   }
-  const std::string differences = IdentityDifferences(state->identity, IdentityOf(options));
+  const std::string differences = IdentityDifferences(state->identity, IdentityOf(options.record));
   if (!differences.empty()) {
     throw std::runtime_error("the state folder " + folder + " was made from another run: " + differences + anyway);
   }
@@ -392,7 +329,7 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   const std::string statePath = (fs::path(result.stateFolder) / kStateFile).string();
 
   SimState state;
-  state.identity = IdentityOf(options);
+  state.identity = IdentityOf(options.record);
   Feed feed;
   feed.closePrng = stored && stored->closePrng ? *stored->closePrng : SeedPrng(options.start.seed);
   // The host's memory of the cycle in hand goes with the guard's files it belongs to.
@@ -478,7 +415,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     if (!options.logPath.empty()) tools::WriteWholeFile(options.logPath, FormatLog(result.run, 0));
     if (!options.chartPath.empty()) WriteChart(result.run, title, options.chartPath);
     const auto writeJson = [&](std::ostream& stream) {
-      WriteJson(stream, result.run, result.summary, result.dashboard, ladder, SettingsLines(options.inputs),
+      WriteJson(stream, result.run, result.summary, result.dashboard, ladder, InputsOf(options.record),
                 options.jsonBrief, &result.risk);
     };
     if (options.jsonPath == "-") {
@@ -489,7 +426,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     if (!options.reportPath.empty()) {
       // The page reads its figures from the brief JSON, which the whole one only adds to.
       const std::string json = FormatJson(result.run, result.summary, result.dashboard, ladder,
-                                          SettingsLines(options.inputs), true, &result.risk);
+                                          InputsOf(options.record), true, &result.risk);
       const RunDescription description = DescribeRun(options, title, RunInputName(options, result.run.ticks, result.resumed), {});
       WriteReportPage(SingleRunPage(description, json, result.run, RenderChart(result.run, title)), options.reportPath);
     }

@@ -29,13 +29,14 @@ std::vector<std::string> GridRun(const std::string& takeProfit, const std::strin
 
 // The most a close-all can pay in commission: every level of both directions open.
 double MostCloseCommission(const PositionMarketOptions& market) {
-  const GridOptions& grid = market.strategy.grid;
-  double lots = BrokerLots(grid.baseLots), all = 0.0;
-  for (int level = 0; level < grid.maxLevels; ++level) {
+  const StrategyValues& grid = market.strategy.values;
+  const std::int64_t levels = grid.wholes.at("grid-levels");
+  double lots = BrokerLots(grid.numbers.at("grid-lots")), all = 0.0;
+  for (std::int64_t level = 0; level < levels; ++level) {
     all += lots;
-    lots = BrokerLots(lots * grid.lotMultiplier);
+    lots = BrokerLots(lots * grid.numbers.at("grid-multiplier"));
   }
-  return 2.0 * all * market.terms.commissionPerLot + 0.005 * 2.0 * grid.maxLevels;  // booked in cents
+  return 2.0 * all * market.terms.commissionPerLot + 0.005 * 2.0 * static_cast<double>(levels);  // booked in cents
 }
 
 TEST(GridUnderTheGuard, NoCycleLosesMorePastItsStopLossThanATicksMoveAndTheCloseWhileTheGridAloneDoes) {

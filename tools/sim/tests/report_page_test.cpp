@@ -13,6 +13,7 @@
 
 #include "report/report_page.h"
 #include "sim_test_support.h"
+#include "trading/strategy_table.h"
 
 namespace zt::sim {
 namespace {
@@ -94,6 +95,36 @@ TEST(ReportPage, ItsTablesShowTheJsonsFiguresForEveryLadder) {
     }
     EXPECT_EQ(rows.size(), run.rows);
     EXPECT_GE(compared, (run.rows - 1) * 8);  // at least eight figures a ladder
+  }
+}
+
+// Every strategy of the table: each of its options stands in the JSON's inputs and in the page's
+// "strategy" line with the value the run took; no other strategy's option stands on the page.
+TEST(ReportPage, EveryStrategysOptionsStandInTheJsonAndOnThePage) {
+  for (const StrategyRow& row : StrategyTable()) {
+    SCOPED_TRACE(row.name);
+    const testing::TempFolder folder;
+    const std::string command = std::string(ZT_SIM_PROGRAM) + " --market model --strategy " + row.name +
+                                " --ticks 200 --quiet --no-progress --json " + folder.File("run.json") + " --report " +
+                                folder.File("page.html") + " > " + folder.File("out.txt") + " 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << testing::ReadFile(folder.File("out.txt"));
+    const Json inputs = Json::parse(testing::ReadFile(folder.File("run.json"))).at("inputs");
+    const std::string page = testing::ReadFile(folder.File("page.html"));
+    const std::size_t at = page.find("<dt>strategy</dt><dd>" + row.name + ": ");
+    ASSERT_NE(at, std::string::npos);
+    const std::string line = page.substr(at, page.find("</dd>", at) - at);
+    for (const StrategyOption& option : row.options) {
+      const std::string name = row.prefix + option.name;
+      ASSERT_TRUE(inputs.contains(name)) << name;
+      EXPECT_NE(line.find(name + " " + inputs.at(name).get<std::string>()), std::string::npos) << name << " in " << line;
+    }
+    EXPECT_NE(line.find("reentry-delay 0"), std::string::npos) << line;
+    const std::size_t facts = page.find("<dl class=\"facts\">");
+    const std::string whatWasRun = page.substr(facts, page.find("</dl>", facts) - facts);
+    for (const StrategyRow& other : StrategyTable()) {
+      if (other.name == row.name) continue;
+      EXPECT_EQ(whatWasRun.find(other.prefix), std::string::npos) << other.prefix;
+    }
   }
 }
 

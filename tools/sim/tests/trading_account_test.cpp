@@ -84,7 +84,13 @@ TEST(TradingAccount, AWrittenDownAccountReadsBackTheSame) {
 // A grid of buys: steps of 100 points, lots doubling, three levels, 50 points of basket profit.
 StrategyOptions BuyGrid(std::int64_t reentryDelay) {
   StrategyOptions options;
-  options.grid = GridOptions{100.0, 0.01, 2.0, 3, GridDirections::Buys, 50.0};
+  StrategyValues& v = options.values;
+  v.numbers.at("grid-step") = 100.0;
+  v.numbers.at("grid-lots") = 0.01;
+  v.numbers.at("grid-multiplier") = 2.0;
+  v.wholes.at("grid-levels") = 3;
+  v.words.at("grid-directions") = "buy";
+  v.numbers.at("grid-take-profit") = 50.0;
   options.reentryDelay = reentryDelay;
   return options;
 }
@@ -124,7 +130,7 @@ TEST(Grid, AddsLevelsAgainstItUpToItsMostAndClosesTheBasketPastItsAverage) {
 
 TEST(Grid, StartsBothWaysAndAfterTheGuardsCloseWaitsItsReentryDelay) {
   StrategyOptions options = BuyGrid(600);
-  options.grid.directions = GridDirections::Both;
+  options.values.words.at("grid-directions") = "both";
   TradingAccount account = NewTradingAccount(AccountTerms{}, 10000.0, At(kTuesday10, 1.10000, 1.10010));
   const std::unique_ptr<Strategy> grid = MakeStrategy(options);
   grid->OnTick(account);

@@ -3,10 +3,20 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <system_error>
 
 #include "market/state_text.h"
 #include "number_text.h"
+
+namespace zt::sim {
+
+double BrokerLots(double lots) {
+  constexpr double kLotStep = 0.01;
+  return std::max(1.0, std::round(lots / kLotStep)) * kLotStep;
+}
+
+}  // namespace zt::sim
 
 namespace zt::sim::strategies {
 

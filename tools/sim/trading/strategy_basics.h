@@ -1,5 +1,6 @@
-// What the strategies' own files share: each kind's maker and the small pieces several of them use
-// (state field names, a position's stop and take profit, a side written as one field).
+// What the strategies' own files are built from: the strategy table's row and the small pieces
+// several of them use (state field names, a position's stop and take profit, a side written as
+// one field).
 #pragma once
 
 #include <cstddef>
@@ -12,13 +13,9 @@
 #include "market/account_model.h"
 #include "market/state_text.h"
 #include "trading/strategies.h"
+#include "trading/strategy_table.h"
 
 namespace zt::sim::strategies {
-
-std::unique_ptr<Strategy> MakeGrid(const StrategyOptions& options);
-std::unique_ptr<Strategy> MakeMartingale(const StrategyOptions& options);
-std::unique_ptr<Strategy> MakeTrend(const StrategyOptions& options);
-std::unique_ptr<Strategy> MakeRandom(const StrategyOptions& options);
 
 // prefix + name: a state field's name.
 std::string Key(std::string_view prefix, std::string_view name);

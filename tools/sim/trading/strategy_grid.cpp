@@ -1,11 +1,51 @@
-// The grid (GridOptions in strategies.h says its rule).
+// The grid: a base position in each direction it trades; whenever the price moves --grid-step
+// points against the newest position of a direction it adds another, --grid-multiplier times as
+// large, up to --grid-levels positions a direction. Its take profit is on the basket: when the
+// price comes back --grid-take-profit points past the lot-weighted average open price of a
+// direction, that direction's positions all close and it starts again from one base position at
+// once.
 #include <algorithm>
+#include <array>
 
 #include "market/state_text.h"
+#include "number_text.h"
 #include "trading/strategy_basics.h"
 
 namespace zt::sim::strategies {
 namespace {
+
+constexpr const char* kPrefix = "grid-";
+
+enum class GridDirections { Both, Buys, Sells };
+constexpr std::array<const char*, 3> kDirections = {"both", "buy", "sell"};  // in GridDirections' order
+
+struct GridOptions {
+  double stepPoints;
+  double baseLots;
+  double lotMultiplier;
+  int maxLevels;
+  GridDirections directions;
+  double takeProfitPoints;
+};
+
+GridOptions ReadGrid(const OwnOptions& o) {
+  const std::string& word = o.Word("directions");
+  const auto at = std::find_if(kDirections.begin(), kDirections.end(), [&](const char* each) { return word == each; });
+  return {o.Number("step"),
+          o.Number("lots"),
+          o.Number("multiplier"),
+          static_cast<int>(o.Whole("levels")),
+          static_cast<GridDirections>(at - kDirections.begin()),
+          o.Number("take-profit")};
+}
+
+// "step 200 lots 0.01 x1.5 levels 8 directions 0 take-profit 100", the directions by their place.
+std::string GridIdentity(const OwnOptions& o) {
+  const GridOptions g = ReadGrid(o);
+  return " step " + tools::Number(g.stepPoints) + " lots " + tools::Number(g.baseLots) + " x" +
+         tools::Number(g.lotMultiplier) + " levels " + std::to_string(g.maxLevels) + " directions " +
+         std::to_string(static_cast<int>(g.directions)) + " take-profit " + tools::Number(g.takeProfitPoints);
+}
 
 // The grid keeps its levels in the account: a direction's positions are its levels, the newest
 // the last opened. Its own state is only when it may trade again after a guard's close-all, so a
@@ -13,7 +53,8 @@ namespace {
 // is simply not there: the next tick tries again while the price still calls for it.
 class Grid final : public Strategy {
  public:
-  explicit Grid(const StrategyOptions& options) : options_(options), grid_(options.grid) {}
+  explicit Grid(const StrategyOptions& options)
+      : options_(options), grid_(ReadGrid(OwnOptions(options.values, kPrefix))) {}
 
   void OnTick(TradingAccount& account) override {
     if (account.quote.time < resumeAt_) return;
@@ -78,8 +119,28 @@ class Grid final : public Strategy {
   std::int64_t resumeAt_ = 0;  // no trading before this time
 };
 
-}  // namespace
-
 std::unique_ptr<Strategy> MakeGrid(const StrategyOptions& options) { return std::make_unique<Grid>(options); }
 
+}  // namespace
 }  // namespace zt::sim::strategies
+
+namespace zt::sim {
+
+StrategyRow GridRow() {
+  using namespace strategies;
+  return {"grid",
+          kPrefix,
+          "levels against the price, basket take profit",
+          "Strategy (--market model)",
+          {NumberOption("step", 200.0, 1.0, 1e9, "Points against the newest level before the next"),
+           NumberOption("lots", 0.01, 0.01, 1e4, "Lots of the first level"),
+           NumberOption("multiplier", 1.5, 1.0, 10.0, "Each level's lots over the one before"),
+           WholeOption("levels", 8, 1, 100, "Most levels a direction holds"),
+           WordOption("directions", {kDirections.begin(), kDirections.end()}, "both, buy or sell"),
+           NumberOption("take-profit", 100.0, 1.0, 1e9,
+                        "Points past a direction's average open price at which its basket closes")},
+          MakeGrid,
+          GridIdentity};
+}
+
+}  // namespace zt::sim

@@ -1,18 +1,53 @@
-// The martingale (MartingaleOptions in strategies.h says its rule).
+// The martingale: one position at a time, opened at once when none is open (the first a buy),
+// with its own stop and take profit in points from its open price. After a losing trade the next
+// is --martingale-multiplier times as large (never above --martingale-max-lots), at most
+// --martingale-doublings times in a row; after a win, or a loss past those doublings, it goes back
+// to --martingale-lots. A broker's stop-out is a loss. Which way the next trade goes: follow,
+// after a win the same way again and after a loss the other way, so it always trades the way the
+// last trade would have won; alternate, buy, sell, buy, whatever happened.
 #include <algorithm>
 
 #include "market/state_text.h"
+#include "number_text.h"
 #include "trading/strategy_basics.h"
 
 namespace zt::sim::strategies {
 namespace {
+
+constexpr const char* kPrefix = "martingale-";
+
+struct MartingaleOptions {
+  double stopPoints;
+  double takeProfitPoints;
+  double baseLots;
+  double lotMultiplier;
+  double maxLots;
+  int maxDoublings;
+  bool alternate;  // buy, sell, buy; else follow the way the last trade would have won
+};
+
+MartingaleOptions ReadMartingale(const OwnOptions& o) {
+  return {o.Number("stop"),     o.Number("take-profit"),
+          o.Number("lots"),     o.Number("multiplier"),
+          o.Number("max-lots"), static_cast<int>(o.Whole("doublings")),
+          o.Word("direction") == "alternate"};
+}
+
+// "stop 200 take-profit 200 lots 0.01 x2 most 1 doublings 6 follow".
+std::string MartingaleIdentity(const OwnOptions& o) {
+  const MartingaleOptions m = ReadMartingale(o);
+  return " stop " + tools::Number(m.stopPoints) + " take-profit " + tools::Number(m.takeProfitPoints) + " lots " +
+         tools::Number(m.baseLots) + " x" + tools::Number(m.lotMultiplier) + " most " + tools::Number(m.maxLots) +
+         " doublings " + std::to_string(m.maxDoublings) + (m.alternate ? " alternate" : " follow");
+}
 
 // Its one position is the account's only one. What it remembers: the side and lots of the next
 // (or the open) trade, the losses in a row behind those lots, whether it holds a position (so that
 // one the broker stopped out is known for a loss) and when it may trade after a guard's close-all.
 class Martingale final : public Strategy {
  public:
-  explicit Martingale(const StrategyOptions& options) : options_(options), rule_(options.martingale) {
+  explicit Martingale(const StrategyOptions& options)
+      : options_(options), rule_(ReadMartingale(OwnOptions(options.values, kPrefix))) {
     StartAgain();
   }
 
@@ -80,7 +115,7 @@ class Martingale final : public Strategy {
   }
 
   void Won() {
-    if (rule_.direction == MartingaleDirection::Alternate) side_ = Opposite(side_);
+    if (rule_.alternate) side_ = Opposite(side_);
     losses_ = 0;
     lots_ = BrokerLots(rule_.baseLots);
   }
@@ -93,10 +128,34 @@ class Martingale final : public Strategy {
   SinglePosition held_;
 };
 
-}  // namespace
-
 std::unique_ptr<Strategy> MakeMartingale(const StrategyOptions& options) {
   return std::make_unique<Martingale>(options);
 }
 
+}  // namespace
 }  // namespace zt::sim::strategies
+
+namespace zt::sim {
+
+StrategyRow MartingaleRow() {
+  using namespace strategies;
+  StrategyOption mostLots = NumberOption("max-lots", 1.0, 0.0, 1e4, "Most lots a trade takes");
+  mostLots.lowestFrom = "lots";  // never fewer than the first trade's
+  return {"martingale",
+          kPrefix,
+          "one trade at a time, lots multiplied after a loss",
+          "Martingale (--strategy martingale)",
+          {NumberOption("stop", 200.0, 1.0, 1e9, "Points against its trade at which it closes at a loss"),
+           NumberOption("take-profit", 200.0, 1.0, 1e9, "Points in its favour at which it closes at a gain"),
+           NumberOption("lots", 0.01, 0.01, 1e4, "Lots of the first trade and of the one after a win"),
+           NumberOption("multiplier", 2.0, 1.0, 10.0, "The next trade's lots over a lost one's"), mostLots,
+           WholeOption("doublings", 6, 0, 100,
+                       "Most multiplications in a row; a loss past them goes back to the first lots"),
+           WordOption("direction", {"follow", "alternate"},
+                      "follow: after a win the same way, after a loss the other way; alternate: buy, sell, buy "
+                      "(the first trade is a buy)")},
+          MakeMartingale,
+          MartingaleIdentity};
+}
+
+}  // namespace zt::sim

@@ -1,9 +1,37 @@
-// Random entries (RandomOptions in strategies.h says their rule).
+// Random entries: each tick, with the chance --random-chance, a position of random direction (even
+// odds) with its own stop and take profit in points, while fewer than --random-max-open are open.
+// The draws come from the run's seed on a stream of their own, so every strategy meets the same
+// prices; two are drawn every tick whatever happens, so the account without the guard draws the
+// same entries.
 #include "market/state_text.h"
+#include "number_text.h"
 #include "trading/strategy_basics.h"
 
 namespace zt::sim::strategies {
 namespace {
+
+constexpr const char* kPrefix = "random-";
+
+struct RandomOptions {
+  double chancePerTick;
+  double lots;
+  double stopPoints;
+  double takeProfitPoints;
+  int maxOpen;
+};
+
+RandomOptions ReadRandom(const OwnOptions& o) {
+  return {o.Number("chance"), o.Number("lots"), o.Number("stop"), o.Number("take-profit"),
+          static_cast<int>(o.Whole("max-open"))};
+}
+
+// "chance 0.002 lots 0.05 stop 200 take-profit 200 most 5".
+std::string RandomIdentity(const OwnOptions& o) {
+  const RandomOptions r = ReadRandom(o);
+  return " chance " + tools::Number(r.chancePerTick) + " lots " + tools::Number(r.lots) + " stop " +
+         tools::Number(r.stopPoints) + " take-profit " + tools::Number(r.takeProfitPoints) + " most " +
+         std::to_string(r.maxOpen);
+}
 
 // A stream of its own: the prices' generator is seeded from the seed itself, and the close
 // durations from the seed and the tick under another constant.
@@ -16,7 +44,9 @@ constexpr std::uint64_t kEntryStream = 0x6A09E667F3BCC909ULL;
 class RandomEntries final : public Strategy {
  public:
   explicit RandomEntries(const StrategyOptions& options)
-      : options_(options), rule_(options.random), prng_(SeedPrng(options.seed ^ kEntryStream)) {}
+      : options_(options),
+        rule_(ReadRandom(OwnOptions(options.values, kPrefix))),
+        prng_(SeedPrng(options.seed ^ kEntryStream)) {}
 
   void OnTick(TradingAccount& account) override {
     // Drawn first and every tick, so the draws never depend on what the account holds.
@@ -63,10 +93,29 @@ class RandomEntries final : public Strategy {
   std::int64_t resumeAt_ = 0;
 };
 
-}  // namespace
-
 std::unique_ptr<Strategy> MakeRandom(const StrategyOptions& options) {
   return std::make_unique<RandomEntries>(options);
 }
 
+}  // namespace
 }  // namespace zt::sim::strategies
+
+namespace zt::sim {
+
+StrategyRow RandomRow() {
+  using namespace strategies;
+  return {"random",
+          kPrefix,
+          "seeded entries",
+          "Random entries (--strategy random)",
+          {NumberOption("chance", 0.002, 0.0, 1.0,
+                        "Chance per tick of a new position, buy or sell at even odds (drawn from --seed)"),
+           NumberOption("lots", 0.05, 0.01, 1e4, "Lots of each position"),
+           NumberOption("stop", 200.0, 1.0, 1e9, "Points against a position at which it closes"),
+           NumberOption("take-profit", 200.0, 1.0, 1e9, "Points in a position's favour at which it closes"),
+           WholeOption("max-open", 5, 1, 1000, "Most positions open at once")},
+          MakeRandom,
+          RandomIdentity};
+}
+
+}  // namespace zt::sim

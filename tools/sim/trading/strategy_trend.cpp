@@ -1,12 +1,47 @@
-// The trend follower (TrendOptions in strategies.h says its rule).
+// The trend follower, on bars of --trend-bar-minutes built from the ticks (a bar's close is the
+// last mid price quoted in it): when the average of the last --trend-fast closes crosses the
+// average of the last --trend-slow, it closes what it holds the other way and opens --trend-lots
+// in the direction of the cross. A position that loses --trend-stop points closes, and the
+// follower stays out until the next cross.
 #include <algorithm>
 #include <vector>
 
 #include "market/state_text.h"
+#include "number_text.h"
 #include "trading/strategy_basics.h"
 
 namespace zt::sim::strategies {
 namespace {
+
+constexpr const char* kPrefix = "trend-";
+
+struct TrendOptions {
+  int barMinutes;
+  int fastBars;
+  int slowBars;
+  double lots;
+  double stopPoints;
+};
+
+TrendOptions ReadTrend(const OwnOptions& o) {
+  return {static_cast<int>(o.Whole("bar-minutes")), static_cast<int>(o.Whole("fast")),
+          static_cast<int>(o.Whole("slow")), o.Number("lots"), o.Number("stop")};
+}
+
+// "bars 15m 10/40 lots 0.1 stop 300".
+std::string TrendIdentity(const OwnOptions& o) {
+  const TrendOptions t = ReadTrend(o);
+  return " bars " + std::to_string(t.barMinutes) + "m " + std::to_string(t.fastBars) + "/" +
+         std::to_string(t.slowBars) + " lots " + tools::Number(t.lots) + " stop " + tools::Number(t.stopPoints);
+}
+
+// The slow average must reach back further than the fast one, or no cross can happen.
+std::string TrendMistake(const OwnOptions& o) {
+  const std::int64_t fast = o.Whole("fast"), slow = o.Whole("slow");
+  if (slow > fast) return {};
+  return "--trend-slow (" + std::to_string(slow) + ") must be more bars than --trend-fast (" + std::to_string(fast) +
+         ")";
+}
 
 // What it remembers: the last slowBars bar closes and the bar in hand (the chart a restarted
 // expert advisor would find), the trend the averages last showed, the side it means to hold (none
@@ -14,7 +49,8 @@ namespace {
 // guard's close-all. After that close it goes back into the standing trend once the delay is over.
 class Trend final : public Strategy {
  public:
-  explicit Trend(const StrategyOptions& options) : options_(options), rule_(options.trend) {}
+  explicit Trend(const StrategyOptions& options)
+      : options_(options), rule_(ReadTrend(OwnOptions(options.values, kPrefix))) {}
 
   void OnTick(TradingAccount& account) override {
     const Quote& quote = account.quote;
@@ -95,8 +131,29 @@ class Trend final : public Strategy {
   SinglePosition held_;
 };
 
-}  // namespace
-
 std::unique_ptr<Strategy> MakeTrend(const StrategyOptions& options) { return std::make_unique<Trend>(options); }
 
+}  // namespace
 }  // namespace zt::sim::strategies
+
+namespace zt::sim {
+
+StrategyRow TrendRow() {
+  using namespace strategies;
+  return {"trend",
+          kPrefix,
+          "moving-average crosses",
+          "Trend follower (--strategy trend)",
+          {WholeOption("bar-minutes", 15, 1, 7 * 1440, "Minutes of a bar; a bar's close is the last mid price in it"),
+           WholeOption("fast", 10, 1, 999, "Bars of the fast average of closes"),
+           WholeOption("slow", 40, 2, 1000,
+                       "Bars of the slow average; when the fast one crosses it the position turns that way"),
+           NumberOption("lots", 0.1, 0.01, 1e4, "Lots of each position"),
+           NumberOption("stop", 300.0, 1.0, 1e9,
+                        "Points against the position at which it closes (out until the next cross)")},
+          MakeTrend,
+          TrendIdentity,
+          TrendMistake};
+}
+
+}  // namespace zt::sim
