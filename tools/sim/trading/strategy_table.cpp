@@ -6,7 +6,7 @@
 namespace zt::sim {
 
 // Each row is made in its strategy's own file, strategy_NAME.cpp.
-StrategyRow GridRow(), MartingaleRow(), TrendRow(), RandomRow(), HoldRow();
+StrategyRow GridRow(), MartingaleRow(), TrendRow(), RandomRow();
 
 const std::vector<StrategyRow>& StrategyTable() {
   static const std::vector<StrategyRow> rows = {
@@ -14,7 +14,6 @@ const std::vector<StrategyRow>& StrategyTable() {
       MartingaleRow(),
       TrendRow(),
       RandomRow(),
-      HoldRow(),
   };
   return rows;
 }
