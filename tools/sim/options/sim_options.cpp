@@ -84,8 +84,8 @@ std::string StrategyMistake(const StrategyOptions& s) {
                                                      own.Number(option.lowestFrom), option.highest);
       if (!outside.empty()) return outside;
     }
-    if (row.mistake != nullptr) {
-      if (std::string mistake = row.mistake(own); !mistake.empty()) return mistake;
+    if (row.behaviour.mistake != nullptr) {
+      if (std::string mistake = row.behaviour.mistake(own); !mistake.empty()) return mistake;
     }
   }
   return {};

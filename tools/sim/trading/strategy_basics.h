@@ -17,6 +17,12 @@
 
 namespace zt::sim::strategies {
 
+// A strategy of type S, made from its options (a row's maker).
+template <typename S>
+std::unique_ptr<Strategy> MakeOne(const StrategyOptions& options, const OwnOptions& own) {
+  return std::make_unique<S>(options, own);
+}
+
 // prefix + name: a state field's name.
 std::string Key(std::string_view prefix, std::string_view name);
 

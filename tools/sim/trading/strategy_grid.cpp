@@ -5,7 +5,6 @@
 // direction, that direction's positions all close and it starts again from one base position at
 // once.
 #include <algorithm>
-#include <array>
 
 #include "market/state_text.h"
 #include "number_text.h"
@@ -14,29 +13,21 @@
 namespace zt::sim::strategies {
 namespace {
 
-constexpr const char* kPrefix = "grid-";
-
-enum class GridDirections { Both, Buys, Sells };
-constexpr std::array<const char*, 3> kDirections = {"both", "buy", "sell"};  // in GridDirections' order
+enum class GridDirections { Both, Buys, Sells };  // "both", "buy", "sell"
 
 struct GridOptions {
-  double stepPoints;
-  double baseLots;
-  double lotMultiplier;
+  double stepPoints, baseLots, lotMultiplier, takeProfitPoints;
   int maxLevels;
   GridDirections directions;
-  double takeProfitPoints;
 };
 
 GridOptions ReadGrid(const OwnOptions& o) {
   const std::string& word = o.Word("directions");
-  const auto at = std::find_if(kDirections.begin(), kDirections.end(), [&](const char* each) { return word == each; });
-  return {o.Number("step"),
-          o.Number("lots"),
-          o.Number("multiplier"),
-          static_cast<int>(o.Whole("levels")),
-          static_cast<GridDirections>(at - kDirections.begin()),
-          o.Number("take-profit")};
+  const GridDirections directions = word == "buy"    ? GridDirections::Buys
+                                    : word == "sell" ? GridDirections::Sells
+                                                     : GridDirections::Both;
+  return {o.Number("step"), o.Number("lots"), o.Number("multiplier"), o.Number("take-profit"),
+          static_cast<int>(o.Whole("levels")), directions};
 }
 
 // "step 200 lots 0.01 x1.5 levels 8 directions 0 take-profit 100", the directions by their place.
@@ -53,8 +44,7 @@ std::string GridIdentity(const OwnOptions& o) {
 // is simply not there: the next tick tries again while the price still calls for it.
 class Grid final : public Strategy {
  public:
-  explicit Grid(const StrategyOptions& options)
-      : options_(options), grid_(ReadGrid(OwnOptions(options.values, kPrefix))) {}
+  Grid(const StrategyOptions& options, const OwnOptions& own) : options_(options), grid_(ReadGrid(own)) {}
 
   void OnTick(TradingAccount& account) override {
     if (account.quote.time < resumeAt_) return;
@@ -119,28 +109,8 @@ class Grid final : public Strategy {
   std::int64_t resumeAt_ = 0;  // no trading before this time
 };
 
-std::unique_ptr<Strategy> MakeGrid(const StrategyOptions& options) { return std::make_unique<Grid>(options); }
-
 }  // namespace
+
+extern const StrategyBehaviour kGridBehaviour = {MakeOne<Grid>, GridIdentity, nullptr};
+
 }  // namespace zt::sim::strategies
-
-namespace zt::sim {
-
-StrategyRow GridRow() {
-  using namespace strategies;
-  return {"grid",
-          kPrefix,
-          "levels against the price, basket take profit",
-          "Strategy (--market model)",
-          {NumberOption("step", 200.0, 1.0, 1e9, "Points against the newest level before the next"),
-           NumberOption("lots", 0.01, 0.01, 1e4, "Lots of the first level"),
-           NumberOption("multiplier", 1.5, 1.0, 10.0, "Each level's lots over the one before"),
-           WholeOption("levels", 8, 1, 100, "Most levels a direction holds"),
-           WordOption("directions", {kDirections.begin(), kDirections.end()}, "both, buy or sell"),
-           NumberOption("take-profit", 100.0, 1.0, 1e9,
-                        "Points past a direction's average open price at which its basket closes")},
-          MakeGrid,
-          GridIdentity};
-}
-
-}  // namespace zt::sim

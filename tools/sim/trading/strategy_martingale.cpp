@@ -14,23 +14,15 @@
 namespace zt::sim::strategies {
 namespace {
 
-constexpr const char* kPrefix = "martingale-";
-
 struct MartingaleOptions {
-  double stopPoints;
-  double takeProfitPoints;
-  double baseLots;
-  double lotMultiplier;
-  double maxLots;
+  double stopPoints, takeProfitPoints, baseLots, lotMultiplier, maxLots;
   int maxDoublings;
   bool alternate;  // buy, sell, buy; else follow the way the last trade would have won
 };
 
 MartingaleOptions ReadMartingale(const OwnOptions& o) {
-  return {o.Number("stop"),     o.Number("take-profit"),
-          o.Number("lots"),     o.Number("multiplier"),
-          o.Number("max-lots"), static_cast<int>(o.Whole("doublings")),
-          o.Word("direction") == "alternate"};
+  return {o.Number("stop"), o.Number("take-profit"), o.Number("lots"), o.Number("multiplier"), o.Number("max-lots"),
+          static_cast<int>(o.Whole("doublings")), o.Word("direction") == "alternate"};
 }
 
 // "stop 200 take-profit 200 lots 0.01 x2 most 1 doublings 6 follow".
@@ -46,8 +38,7 @@ std::string MartingaleIdentity(const OwnOptions& o) {
 // one the broker stopped out is known for a loss) and when it may trade after a guard's close-all.
 class Martingale final : public Strategy {
  public:
-  explicit Martingale(const StrategyOptions& options)
-      : options_(options), rule_(ReadMartingale(OwnOptions(options.values, kPrefix))) {
+  Martingale(const StrategyOptions& options, const OwnOptions& own) : options_(options), rule_(ReadMartingale(own)) {
     StartAgain();
   }
 
@@ -128,34 +119,8 @@ class Martingale final : public Strategy {
   SinglePosition held_;
 };
 
-std::unique_ptr<Strategy> MakeMartingale(const StrategyOptions& options) {
-  return std::make_unique<Martingale>(options);
-}
-
 }  // namespace
+
+extern const StrategyBehaviour kMartingaleBehaviour = {MakeOne<Martingale>, MartingaleIdentity, nullptr};
+
 }  // namespace zt::sim::strategies
-
-namespace zt::sim {
-
-StrategyRow MartingaleRow() {
-  using namespace strategies;
-  StrategyOption mostLots = NumberOption("max-lots", 1.0, 0.0, 1e4, "Most lots a trade takes");
-  mostLots.lowestFrom = "lots";  // never fewer than the first trade's
-  return {"martingale",
-          kPrefix,
-          "one trade at a time, lots multiplied after a loss",
-          "Martingale (--strategy martingale)",
-          {NumberOption("stop", 200.0, 1.0, 1e9, "Points against its trade at which it closes at a loss"),
-           NumberOption("take-profit", 200.0, 1.0, 1e9, "Points in its favour at which it closes at a gain"),
-           NumberOption("lots", 0.01, 0.01, 1e4, "Lots of the first trade and of the one after a win"),
-           NumberOption("multiplier", 2.0, 1.0, 10.0, "The next trade's lots over a lost one's"), mostLots,
-           WholeOption("doublings", 6, 0, 100,
-                       "Most multiplications in a row; a loss past them goes back to the first lots"),
-           WordOption("direction", {"follow", "alternate"},
-                      "follow: after a win the same way, after a loss the other way; alternate: buy, sell, buy "
-                      "(the first trade is a buy)")},
-          MakeMartingale,
-          MartingaleIdentity};
-}
-
-}  // namespace zt::sim

@@ -10,13 +10,8 @@
 namespace zt::sim::strategies {
 namespace {
 
-constexpr const char* kPrefix = "random-";
-
 struct RandomOptions {
-  double chancePerTick;
-  double lots;
-  double stopPoints;
-  double takeProfitPoints;
+  double chancePerTick, lots, stopPoints, takeProfitPoints;
   int maxOpen;
 };
 
@@ -43,9 +38,9 @@ constexpr std::uint64_t kEntryStream = 0x6A09E667F3BCC909ULL;
 // draws.
 class RandomEntries final : public Strategy {
  public:
-  explicit RandomEntries(const StrategyOptions& options)
+  RandomEntries(const StrategyOptions& options, const OwnOptions& own)
       : options_(options),
-        rule_(ReadRandom(OwnOptions(options.values, kPrefix))),
+        rule_(ReadRandom(own)),
         prng_(SeedPrng(options.seed ^ kEntryStream)) {}
 
   void OnTick(TradingAccount& account) override {
@@ -93,29 +88,8 @@ class RandomEntries final : public Strategy {
   std::int64_t resumeAt_ = 0;
 };
 
-std::unique_ptr<Strategy> MakeRandom(const StrategyOptions& options) {
-  return std::make_unique<RandomEntries>(options);
-}
-
 }  // namespace
+
+extern const StrategyBehaviour kRandomBehaviour = {MakeOne<RandomEntries>, RandomIdentity, nullptr};
+
 }  // namespace zt::sim::strategies
-
-namespace zt::sim {
-
-StrategyRow RandomRow() {
-  using namespace strategies;
-  return {"random",
-          kPrefix,
-          "seeded entries",
-          "Random entries (--strategy random)",
-          {NumberOption("chance", 0.002, 0.0, 1.0,
-                        "Chance per tick of a new position, buy or sell at even odds (drawn from --seed)"),
-           NumberOption("lots", 0.05, 0.01, 1e4, "Lots of each position"),
-           NumberOption("stop", 200.0, 1.0, 1e9, "Points against a position at which it closes"),
-           NumberOption("take-profit", 200.0, 1.0, 1e9, "Points in a position's favour at which it closes"),
-           WholeOption("max-open", 5, 1, 1000, "Most positions open at once")},
-          MakeRandom,
-          RandomIdentity};
-}
-
-}  // namespace zt::sim

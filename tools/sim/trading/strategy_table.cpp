@@ -5,15 +5,51 @@
 
 namespace zt::sim {
 
-// Each row is made in its strategy's own file, strategy_NAME.cpp.
-StrategyRow GridRow(), MartingaleRow(), TrendRow(), RandomRow();
+// Each strategy's behaviour is in its own file, strategy_NAME.cpp.
+namespace strategies {
+extern const StrategyBehaviour kGridBehaviour, kMartingaleBehaviour, kTrendBehaviour, kRandomBehaviour;
+}  // namespace strategies
 
 const std::vector<StrategyRow>& StrategyTable() {
   static const std::vector<StrategyRow> rows = {
-      GridRow(),
-      MartingaleRow(),
-      TrendRow(),
-      RandomRow(),
+      {"grid", "grid-", "levels against the price, basket take profit", "Strategy (--market model)",
+       {NumberOption("step", 200.0, 1.0, 1e9, "Points against the newest level before the next"),
+        NumberOption("lots", 0.01, 0.01, 1e4, "Lots of the first level"),
+        NumberOption("multiplier", 1.5, 1.0, 10.0, "Each level's lots over the one before"),
+        WholeOption("levels", 8, 1, 100, "Most levels a direction holds"),
+        WordOption("directions", {"both", "buy", "sell"}, "both, buy or sell"),
+        NumberOption("take-profit", 100.0, 1.0, 1e9,
+                     "Points past a direction's average open price at which its basket closes")},
+       strategies::kGridBehaviour},
+      {"martingale", "martingale-", "one trade at a time, lots multiplied after a loss",
+       "Martingale (--strategy martingale)",
+       {NumberOption("stop", 200.0, 1.0, 1e9, "Points against its trade at which it closes at a loss"),
+        NumberOption("take-profit", 200.0, 1.0, 1e9, "Points in its favour at which it closes at a gain"),
+        NumberOption("lots", 0.01, 0.01, 1e4, "Lots of the first trade and of the one after a win"),
+        NumberOption("multiplier", 2.0, 1.0, 10.0, "The next trade's lots over a lost one's"),
+        NumberFromOption("max-lots", 1.0, "lots", 1e4, "Most lots a trade takes"),
+        WholeOption("doublings", 6, 0, 100,
+                    "Most multiplications in a row; a loss past them goes back to the first lots"),
+        WordOption("direction", {"follow", "alternate"},
+                   "follow: after a win the same way, after a loss the other way; alternate: buy, sell, buy "
+                   "(the first trade is a buy)")},
+       strategies::kMartingaleBehaviour},
+      {"trend", "trend-", "moving-average crosses", "Trend follower (--strategy trend)",
+       {WholeOption("bar-minutes", 15, 1, 7 * 1440, "Minutes of a bar; a bar's close is the last mid price in it"),
+        WholeOption("fast", 10, 1, 999, "Bars of the fast average of closes"),
+        WholeOption("slow", 40, 2, 1000,
+                    "Bars of the slow average; when the fast one crosses it the position turns that way"),
+        NumberOption("lots", 0.1, 0.01, 1e4, "Lots of each position"),
+        NumberOption("stop", 300.0, 1.0, 1e9, "Points against the position at which it closes (out until the next cross)")},
+       strategies::kTrendBehaviour},
+      {"random", "random-", "seeded entries", "Random entries (--strategy random)",
+       {NumberOption("chance", 0.002, 0.0, 1.0,
+                     "Chance per tick of a new position, buy or sell at even odds (drawn from --seed)"),
+        NumberOption("lots", 0.05, 0.01, 1e4, "Lots of each position"),
+        NumberOption("stop", 200.0, 1.0, 1e9, "Points against a position at which it closes"),
+        NumberOption("take-profit", 200.0, 1.0, 1e9, "Points in a position's favour at which it closes"),
+        WholeOption("max-open", 5, 1, 1000, "Most positions open at once")},
+       strategies::kRandomBehaviour},
   };
   return rows;
 }
@@ -32,6 +68,13 @@ StrategyOption NumberOption(std::string name, double fallback, double lowest, do
   option.fallback = fallback;
   option.lowest = lowest;
   option.highest = highest;
+  return option;
+}
+
+StrategyOption NumberFromOption(std::string name, double fallback, std::string lowestFrom, double highest,
+                                std::string help) {
+  StrategyOption option = NumberOption(std::move(name), fallback, 0.0, highest, std::move(help));
+  option.lowestFrom = std::move(lowestFrom);
   return option;
 }
 
@@ -76,13 +119,13 @@ StrategyValues DefaultStrategyValues() {
 std::unique_ptr<Strategy> MakeStrategy(const StrategyOptions& options) {
   const StrategyRow* row = FindStrategy(options.name);
   if (row == nullptr) throw std::invalid_argument("no strategy " + options.name);
-  return row->make(options);
+  return row->behaviour.make(options, OwnOptions(options.values, row->prefix));
 }
 
 std::string StrategyIdentity(const StrategyOptions& options) {
   const StrategyRow* row = FindStrategy(options.name);
   if (row == nullptr) throw std::invalid_argument("no strategy " + options.name);
-  return row->name + row->identity(OwnOptions(options.values, row->prefix)) + " re-entry " +
+  return row->name + row->behaviour.identity(OwnOptions(options.values, row->prefix)) + " re-entry " +
          std::to_string(options.reentryDelay);
 }
 

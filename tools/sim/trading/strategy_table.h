@@ -5,8 +5,8 @@
 // come from their ranges, a run's record (the JSON's inputs, the report's "what was run") lists
 // them by their prefix, and a state folder continues only the same row's same values.
 //
-// Adding a strategy is a file of its own, strategy_NAME.cpp (its rule, its Strategy and the
-// function that makes its row), and one row in strategy_table.cpp.
+// Adding a strategy is a file of its own, strategy_NAME.cpp (its Strategy, and its behaviour:
+// maker, identity words, checks), and one row in strategy_table.cpp.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +35,9 @@ struct StrategyOption {
 
 // A number option: name, default, range and --help's text.
 StrategyOption NumberOption(std::string name, double fallback, double lowest, double highest, std::string help);
+// A number option whose lowest value is another option's.
+StrategyOption NumberFromOption(std::string name, double fallback, std::string lowestFrom, double highest,
+                                std::string help);
 // A whole-number option.
 StrategyOption WholeOption(std::string name, std::int64_t fallback, std::int64_t lowest, std::int64_t highest,
                            std::string help);
@@ -55,18 +58,24 @@ class OwnOptions {
   std::string prefix_;
 };
 
+// What a strategy's own file gives its row: the code beside the row's data.
+struct StrategyBehaviour {
+  // The strategy, its own options read through own.
+  std::unique_ptr<Strategy> (*make)(const StrategyOptions& options, const OwnOptions& own);
+  // Its values as a state folder's identity words them, after the name: " step 200 lots 0.01 ...".
+  std::string (*identity)(const OwnOptions& options);
+  // What the options' ranges cannot check alone (one against another), as one line naming the
+  // option, or empty; null when there is nothing such.
+  std::string (*mistake)(const OwnOptions& options);
+};
+
 struct StrategyRow {
   std::string name;                 // --strategy NAME
   std::string prefix;               // of its options' names: "grid-"
   std::string summary;              // what --strategy's help says it is
   std::string group;                // the --help group its options stand in
   std::vector<StrategyOption> options;
-  std::unique_ptr<Strategy> (*make)(const StrategyOptions& options) = nullptr;
-  // Its values as a state folder's identity words them, after the name: " step 200 lots 0.01 ...".
-  std::string (*identity)(const OwnOptions& options) = nullptr;
-  // What the options' ranges cannot check alone (one against another), as one line naming the
-  // option, or empty; null when there is nothing such.
-  std::string (*mistake)(const OwnOptions& options) = nullptr;
+  StrategyBehaviour behaviour;
 };
 
 // Every strategy, in the order --help lists them; the first is the default.

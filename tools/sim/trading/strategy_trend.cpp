@@ -13,14 +13,9 @@
 namespace zt::sim::strategies {
 namespace {
 
-constexpr const char* kPrefix = "trend-";
-
 struct TrendOptions {
-  int barMinutes;
-  int fastBars;
-  int slowBars;
-  double lots;
-  double stopPoints;
+  int barMinutes, fastBars, slowBars;
+  double lots, stopPoints;
 };
 
 TrendOptions ReadTrend(const OwnOptions& o) {
@@ -49,8 +44,7 @@ std::string TrendMistake(const OwnOptions& o) {
 // guard's close-all. After that close it goes back into the standing trend once the delay is over.
 class Trend final : public Strategy {
  public:
-  explicit Trend(const StrategyOptions& options)
-      : options_(options), rule_(ReadTrend(OwnOptions(options.values, kPrefix))) {}
+  Trend(const StrategyOptions& options, const OwnOptions& own) : options_(options), rule_(ReadTrend(own)) {}
 
   void OnTick(TradingAccount& account) override {
     const Quote& quote = account.quote;
@@ -84,7 +78,7 @@ class Trend final : public Strategy {
   }
 
   bool Parse(std::string_view text, std::string_view prefix) override {
-    Trend read(options_);
+    Trend read(*this);
     if (!ParseHolding(text, prefix, read.held_, Field("closes", read.closes_), Field("bar", read.bar_),
                       Field("barClose", read.barClose_), Field("trend", read.trend_), Field("want", read.want_)) ||
         read.closes_.size() > static_cast<std::size_t>(rule_.slowBars)) {
@@ -131,29 +125,8 @@ class Trend final : public Strategy {
   SinglePosition held_;
 };
 
-std::unique_ptr<Strategy> MakeTrend(const StrategyOptions& options) { return std::make_unique<Trend>(options); }
-
 }  // namespace
+
+extern const StrategyBehaviour kTrendBehaviour = {MakeOne<Trend>, TrendIdentity, TrendMistake};
+
 }  // namespace zt::sim::strategies
-
-namespace zt::sim {
-
-StrategyRow TrendRow() {
-  using namespace strategies;
-  return {"trend",
-          kPrefix,
-          "moving-average crosses",
-          "Trend follower (--strategy trend)",
-          {WholeOption("bar-minutes", 15, 1, 7 * 1440, "Minutes of a bar; a bar's close is the last mid price in it"),
-           WholeOption("fast", 10, 1, 999, "Bars of the fast average of closes"),
-           WholeOption("slow", 40, 2, 1000,
-                       "Bars of the slow average; when the fast one crosses it the position turns that way"),
-           NumberOption("lots", 0.1, 0.01, 1e4, "Lots of each position"),
-           NumberOption("stop", 300.0, 1.0, 1e9,
-                        "Points against the position at which it closes (out until the next cross)")},
-          MakeTrend,
-          TrendIdentity,
-          TrendMistake};
-}
-
-}  // namespace zt::sim
