@@ -108,6 +108,23 @@ DWORD WINAPI ScanInBursts(void* context) {
   return 0;
 }
 
+// Every key both writers wrote, and the trader's own line, still in the file at path.
+bool KeptEveryKey(const std::string& path) {
+  char value[zt::platform::kProfileValueCapacity];
+  for (const char writer : {'a', 'b'}) {
+    for (int key = 0; key < kWriterKeys; ++key) {
+      zt::platform::ReadProfileString(path.c_str(), key % 2 == 0 ? "SNAP" : "INDEX",
+                                      KeyOf(writer, key), "lost", value);
+      if (std::string(value) != std::to_string(key)) {
+        std::cerr << "key " << KeyOf(writer, key) << " lost:\n" << Contents(path) << '\n';
+        return false;
+      }
+    }
+  }
+  zt::platform::ReadProfileString(path.c_str(), "Mine", "keep", "", value);
+  return std::string(value) == "this";
+}
+
 // Two writers at once on one file, with the interference above; true when neither lost a key of
 // the other's and the trader's own lines survived.
 bool TwoWriters(const std::string& folder) {
@@ -157,19 +174,7 @@ bool TwoWriters(const std::string& folder) {
     whole = false;
   }
   std::cout << "the scanner held the settings file " << interference.bursts << " times\n";
-  char value[zt::platform::kProfileValueCapacity];
-  for (const char writer : {'a', 'b'}) {
-    for (int key = 0; key < kWriterKeys; ++key) {
-      zt::platform::ReadProfileString(path.c_str(), key % 2 == 0 ? "SNAP" : "INDEX",
-                                      KeyOf(writer, key), "lost", value);
-      if (std::string(value) != std::to_string(key)) {
-        std::cerr << "key " << KeyOf(writer, key) << " lost:\n" << Contents(path) << '\n';
-        return false;
-      }
-    }
-  }
-  zt::platform::ReadProfileString(path.c_str(), "Mine", "keep", "", value);
-  return whole && std::string(value) == "this";
+  return KeptEveryKey(path) && whole;
 }
 
 }  // namespace

@@ -6,8 +6,6 @@
 #include <set>
 #include <utility>
 
-#include "report/run_report.h"
-#include "report/run_chart.h"
 #include "report/svg_parts.h"
 #include "number_text.h"
 

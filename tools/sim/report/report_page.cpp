@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "report/run_report.h"
+#include "report/run_text.h"
 #include "report/svg_parts.h"
 #include "number_text.h"
 #include "text_helpers.h"

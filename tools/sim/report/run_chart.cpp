@@ -2,16 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <set>
 #include <stdexcept>
 #include <tuple>
 #include <vector>
 
-#include "report/run_report.h"
+#include "report/run_text.h"
+#include "report/cycle_panel.h"
+#include "report/run_chart_colours.h"
 #include "report/svg_parts.h"
+#include "text_helpers.h"
 #include "number_text.h"
 
 namespace zt::sim {
@@ -26,19 +27,10 @@ constexpr double kLeft = 84;            // the y tick labels and the axis title
 constexpr double kRight = 24;
 constexpr double kTitleY = 28;
 constexpr double kLegendTop = 44;       // first legend row's top edge
-constexpr double kLegendRow = 20;
 constexpr double kPanelGap = 90;        // between the equity panel's x labels and the lower panel
 constexpr double kEquityHeight = 380;
 constexpr double kDrawdownHeight = 150;
 constexpr double kBottom = 50;          // the lower panel's x labels and axis title
-
-const char* const kEquityColour = "#1f5fa8";
-const char* const kUnguardedColour = "#8a8a8a";
-const char* const kSnapshotColour = "#555555";
-const char* const kTakeProfitColour = "#2e9e44";
-const char* const kDrawdownColour = "#e08a00";
-const char* const kStopLossColour = "#d0302b";
-const char* const kIncreaseColour = "#8a3ffc";
 
 // The equity curve thinned to at most the lowest and highest value per pixel column, in the
 // order they happened, so that no spike disappears.
@@ -138,43 +130,6 @@ std::string Marker(Mark mark, double px, double py, const char* colour) {
              colour + "\" stroke-width=\"1.5\"/>\n";
   }
   return {};
-}
-
-struct LegendItem {
-  std::string label;
-  std::string swatch;   // drawn with its centre at (0, 0)
-};
-
-std::string LineSwatch(const char* colour, double width, const char* dash) {
-  return "<line x1=\"-11\" y1=\"0\" x2=\"11\" y2=\"0\" stroke=\"" + std::string(colour) +
-         "\" stroke-width=\"" + Num(width) + "\"" +
-         (dash[0] != '\0' ? std::string(" stroke-dasharray=\"") + dash + "\"" : "") + "/>";
-}
-
-std::string BarSwatch(const char* colour) {
-  return "<rect x=\"-5\" y=\"-6\" width=\"10\" height=\"12\" fill=\"" + std::string(colour) + "\"/>";
-}
-
-// Lays the items out left to right from (left, top), wrapping to a new row when the next item
-// would pass right. Returns the SVG; rows receives the number of rows used.
-std::string Legend(const std::string& id, const std::vector<LegendItem>& items, double left, double right,
-                   double top, int& rows) {
-  std::string out = "<g id=\"" + id + "\">\n";
-  double x = left;
-  double y = top + kLegendRow / 2;
-  rows = items.empty() ? 0 : 1;
-  for (const LegendItem& item : items) {
-    const double width = 30 + TextWidth(item.label) + 22;
-    if (x + width > right && x > left) {
-      x = left;
-      y += kLegendRow;
-      ++rows;
-    }
-    out += "<g transform=\"translate(" + Num(x + 11) + " " + Num(y) + ")\">" + item.swatch + "</g>\n";
-    out += Text(x + 30, y + 4, item.label);
-    x += width;
-  }
-  return out + "</g>\n";
 }
 
 // ---- The chart's steps, top to bottom ----
@@ -374,171 +329,7 @@ std::string EquityPanel(const HostRun& run, const Ranges& ranges, const Box& box
   return svg;
 }
 
-// ---- The cycle panel: one bar per closed cycle, its drawdown below zero ----
-
-struct CycleSummary {
-  std::size_t count;
-  double deepest;  // the lowest drawdown, 0 without cycles
-  double average;
-};
-
-CycleSummary SummariseCycles(const HostRun& run) {
-  const std::size_t cycles = run.cycles.size();
-  double deepest = 0;
-  double sum = 0;
-  for (const CycleRecord& cycle : run.cycles) {
-    deepest = std::min(deepest, cycle.drawdown);
-    sum += cycle.drawdown;
-  }
-  return {cycles, deepest, cycles > 0 ? sum / static_cast<double>(cycles) : 0.0};
-}
-
-// The panel's heading with its legend beside it.
-std::string CycleHeading(const CycleSummary& summary, double titleY) {
-  std::vector<LegendItem> items = {
-      {"cycle closed on take profit", BarSwatch(kEquityColour)},
-      {"cycle closed on stop loss", BarSwatch(kStopLossColour)},
-  };
-  if (summary.count > 0) items.push_back({"average " + Money(summary.average), LineSwatch("#222", 1.2, "4 3")});
-  const std::string title = "Cycle drawdowns (lowest equity - snapshot)";
-  int rows = 0;
-  return Text(kLeft, titleY, title, "start", "font-weight=\"bold\"") +
-         Legend("drawdown-legend", items, kLeft + TextWidth(title) + 24, kWidth - kRight, titleY - 14, rows);
-}
-
-// Cycle numbers under the bars: the smallest round step whose labels do not collide, and cycle 1
-// marked too when the step skips it.
-std::string CycleNumberTicks(std::size_t cycles, const Scale& dx, const Box& box) {
-  std::string svg;
-  const double pixels = box.right - box.left;
-  const std::string widest = std::to_string(cycles);
-  double step = std::max(1.0, NiceStep(static_cast<double>(cycles), 1));
-  for (double candidate = 1; candidate <= static_cast<double>(cycles) * 10; candidate = NiceStep(candidate * 1.5, 1)) {
-    if (candidate / static_cast<double>(cycles) * pixels >= TextWidth(widest) + kLabelGap) {
-      step = candidate;
-      break;
-    }
-  }
-  for (double number = step; number <= static_cast<double>(cycles) + 1e-9; number += step) {
-    const double px = dx(number);
-    svg += Line(px, box.bottom, px, box.bottom + kTickLength, "stroke=\"#333\"");
-    svg += Text(px, box.bottom + 18, AmountLabel(number, 1), "middle");
-  }
-  if (step > 1) {
-    svg += Line(dx(1), box.bottom, dx(1), box.bottom + kTickLength, "stroke=\"#333\"");
-    if ((dx(step) - dx(1)) >= TextWidth(widest) + kLabelGap) {
-      svg += Text(dx(1), box.bottom + 18, "1", "middle");
-    }
-  }
-  return svg;
-}
-
-// Beyond this many cycles a bar would be thinner than a pixel and thousands of them one smear:
-// the cycles are shown in groups instead.
-constexpr std::size_t kMostCycleBars = 500;
-constexpr std::size_t kCycleGroups = 250;
-
-std::size_t CyclesPerGroup(std::size_t cycles) {
-  return cycles > kMostCycleBars ? (cycles + kCycleGroups - 1) / kCycleGroups : 1;
-}
-
-// One pair of bars per group of consecutive cycles: the deepest drawdown of those that closed on
-// the take profit, and beside it of those that closed on the stop loss, so that wins and losses
-// stay apart however many cycles there are.
-std::string GroupedCycleBars(const HostRun& run, const Scale& dx, const Scale& dy, const Box& box) {
-  const std::size_t cycles = run.cycles.size();
-  const std::size_t per = CyclesPerGroup(cycles);
-  const double slot = (box.right - box.left) / static_cast<double>(cycles) * static_cast<double>(per);
-  const double barWidth = slot * 0.4;
-  std::string svg = "<g id=\"cycle-drawdowns\">\n";
-  for (std::size_t first = 0; first < cycles; first += per) {
-    const std::size_t end = std::min(cycles, first + per);
-    double lowest[2] = {0.0, 0.0};
-    std::size_t count[2] = {0, 0};
-    for (std::size_t i = first; i < end; ++i) {
-      const int kind = run.cycles[i].stopLoss ? 1 : 0;
-      lowest[kind] = count[kind] == 0 ? run.cycles[i].drawdown : std::min(lowest[kind], run.cycles[i].drawdown);
-      ++count[kind];
-    }
-    const double centre = dx((static_cast<double>(first + 1) + static_cast<double>(end)) / 2.0);
-    const std::string cyclesText = "cycles " + std::to_string(first + 1) + "-" + std::to_string(end) + ": ";
-    for (int kind = 0; kind < 2; ++kind) {
-      if (count[kind] == 0) continue;
-      const double left = kind == 0 ? centre - barWidth : centre;
-      const double top = dy(0.0);
-      const double bottom = dy(lowest[kind]);
-      svg += "<rect x=\"" + Num(left) + "\" y=\"" + Num(top) + "\" width=\"" + Num(barWidth) + "\" height=\"" +
-             Num(std::max(0.5, bottom - top)) + "\" fill=\"" + (kind == 1 ? kStopLossColour : kEquityColour) +
-             "\"><title>" + cyclesText + std::to_string(count[kind]) +
-             (kind == 1 ? " closed on stop loss" : " closed on take profit") + ", lowest " + Money(lowest[kind]) +
-             "</title></rect>\n";
-    }
-  }
-  return svg + "</g>\n";
-}
-
-std::string CycleBars(const HostRun& run, const Scale& dx, const Scale& dy, const Box& box) {
-  const std::size_t cycles = run.cycles.size();
-  if (CyclesPerGroup(cycles) > 1) return GroupedCycleBars(run, dx, dy, box);
-  std::string svg = "<g id=\"cycle-drawdowns\">\n";
-  const double slot = (box.right - box.left) / static_cast<double>(std::max<std::size_t>(cycles, 1));
-  const double barWidth = std::max(0.6, slot * 0.7);
-  for (std::size_t i = 0; i < cycles; ++i) {
-    const CycleRecord& cycle = run.cycles[i];
-    const double px = dx(static_cast<double>(i + 1));
-    const double top = dy(0.0);
-    const double bottom = dy(cycle.drawdown);
-    svg += "<rect x=\"" + Num(px - barWidth / 2) + "\" y=\"" + Num(top) + "\" width=\"" + Num(barWidth) +
-           "\" height=\"" + Num(std::max(0.5, bottom - top)) + "\" fill=\"" +
-           (cycle.stopLoss ? kStopLossColour : kEquityColour) + "\"><title>cycle " + std::to_string(i + 1) +
-           ": " + Money(cycle.drawdown) + "</title></rect>\n";
-  }
-  return svg + "</g>\n";
-}
-
-// The average drawdown as a dashed line, or a note that there is nothing to show yet.
-std::string CycleAverage(const CycleSummary& summary, const Scale& dy, const Box& box) {
-  if (summary.count == 0) {
-    return Text((box.left + box.right) / 2, (box.top + box.bottom) / 2, "no cycle closed yet", "middle",
-                "fill=\"#666\"");
-  }
-  return "<g id=\"average-drawdown\">" +
-         Line(box.left, dy(summary.average), box.right, dy(summary.average),
-              "stroke=\"#222\" stroke-width=\"1.2\" stroke-dasharray=\"4 3\"") +
-         "</g>\n";
-}
-
-std::string CyclePanel(const HostRun& run, const Layout& layout) {
-  const CycleSummary summary = SummariseCycles(run);
-  const Box& box = layout.drawdown;
-  const double bottomValue = summary.deepest < -1e-9 ? summary.deepest * 1.08 : -1.0;
-  const Scale dy{bottomValue, 0.0, box.bottom, box.top};
-  const Scale dx{0.5, static_cast<double>(std::max<std::size_t>(summary.count, 1)) + 0.5, box.left, box.right};
-  std::string svg = CycleHeading(summary, layout.lowerTitleY);
-  svg += AmountAxis(dy, box, NiceStep(-bottomValue, 3), "drawdown");
-  svg += "<g class=\"axis\">\n";
-  if (summary.count > 0) svg += CycleNumberTicks(summary.count, dx, box);
-  const std::size_t per = CyclesPerGroup(summary.count);
-  svg += Text(box.right, box.bottom + 36,
-              per > 1 ? "cycle (each pair of bars: the deepest of " + std::to_string(per) + " cycles)" : "cycle",
-              "end", "fill=\"#666\"");
-  svg += "</g>\n";
-  svg += CycleBars(run, dx, dy, box);
-  svg += CycleAverage(summary, dy, box);
-  svg += Frame(box);
-  return svg;
-}
-
 }  // namespace
-
-double NiceStep(double range, int wantedTicks) {
-  const double raw = range / wantedTicks;
-  const double power = std::pow(10.0, std::floor(std::log10(raw)));
-  for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
-    if (factor * power >= raw * (1 - 1e-9)) return factor * power;
-  }
-  return 10.0 * power;
-}
 
 std::string RenderChart(const HostRun& run, const std::string& title) {
   const Ranges ranges = DataRanges(run);
@@ -551,20 +342,13 @@ std::string RenderChart(const HostRun& run, const std::string& title) {
   std::string svg = DocumentStart(layout.height, title);
   svg += legend;
   svg += EquityPanel(run, ranges, layout.equity, unmarked);
-  svg += CyclePanel(run, layout);
+  svg += CyclePanel(run, layout.drawdown, layout.lowerTitleY, kLeft, kWidth - kRight);
   svg += "</svg>\n";
   return svg;
 }
 
 void WriteChart(const HostRun& run, const std::string& title, const std::string& path) {
-  // The folder is made as for every other output file.
-  if (const std::filesystem::path parent = std::filesystem::path(path).parent_path(); !parent.empty()) {
-    std::error_code ignored;
-    std::filesystem::create_directories(parent, ignored);
-  }
-  std::ofstream out(path, std::ios::binary);
-  out << RenderChart(run, title);
-  if (!out) throw std::runtime_error("cannot write the chart to " + path);
+  tools::WriteWholeFile(path, RenderChart(run, title));
 }
 
 }  // namespace zt::sim

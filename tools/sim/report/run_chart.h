@@ -14,8 +14,4 @@ std::string RenderChart(const HostRun& run, const std::string& title);
 // Writes RenderChart to path; throws std::runtime_error when the file cannot be written.
 void WriteChart(const HostRun& run, const std::string& title, const std::string& path);
 
-// Round steps for an axis: the smallest of 1, 2 and 5 times a power of ten that is at least
-// range / wantedTicks. range > 0, wantedTicks >= 1.
-double NiceStep(double range, int wantedTicks);
-
 }  // namespace zt::sim

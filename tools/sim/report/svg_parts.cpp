@@ -113,6 +113,45 @@ std::string TimeAxis(const Scale& x, const Box& box, double pageWidth) {
   return out + "</g>\n";
 }
 
+double NiceStep(double range, int wantedTicks) {
+  const double raw = range / wantedTicks;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
+    if (factor * power >= raw * (1 - 1e-9)) return factor * power;
+  }
+  return 10.0 * power;
+}
+
+std::string LineSwatch(const char* colour, double width, const char* dash) {
+  return "<line x1=\"-11\" y1=\"0\" x2=\"11\" y2=\"0\" stroke=\"" + std::string(colour) +
+         "\" stroke-width=\"" + Num(width) + "\"" +
+         (dash[0] != '\0' ? std::string(" stroke-dasharray=\"") + dash + "\"" : "") + "/>";
+}
+
+std::string BarSwatch(const char* colour) {
+  return "<rect x=\"-5\" y=\"-6\" width=\"10\" height=\"12\" fill=\"" + std::string(colour) + "\"/>";
+}
+
+std::string Legend(const std::string& id, const std::vector<LegendItem>& items, double left, double right,
+                   double top, int& rows) {
+  std::string out = "<g id=\"" + id + "\">\n";
+  double x = left;
+  double y = top + kLegendRow / 2;
+  rows = items.empty() ? 0 : 1;
+  for (const LegendItem& item : items) {
+    const double width = 30 + TextWidth(item.label) + 22;
+    if (x + width > right && x > left) {
+      x = left;
+      y += kLegendRow;
+      ++rows;
+    }
+    out += "<g transform=\"translate(" + Num(x + 11) + " " + Num(y) + ")\">" + item.swatch + "</g>\n";
+    out += Text(x + 30, y + 4, item.label);
+    x += width;
+  }
+  return out + "</g>\n";
+}
+
 std::string Frame(const Box& box) {
   return "<rect x=\"" + Num(box.left) + "\" y=\"" + Num(box.top) + "\" width=\"" +
          Num(box.right - box.left) + "\" height=\"" + Num(box.bottom - box.top) +

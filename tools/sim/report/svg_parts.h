@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace zt::sim::svg {
 
@@ -15,6 +16,7 @@ inline constexpr double kCharWidth = 7.0;
 inline constexpr double kLabelGap = 18;     // least free space between two tick labels
 inline constexpr double kTickLength = 5;
 inline constexpr const char* kGridColour = "#e6e6e6";
+inline constexpr double kLegendRow = 20;    // height of a legend's row
 
 // Estimated width of text at kFontSize (one advance per byte, which over-counts non-ASCII).
 double TextWidth(const std::string& text);
@@ -53,6 +55,23 @@ std::string AmountAxis(const Scale& y, const Box& box, double step, const std::s
 // times with the date under the first tick of each day. A label that would pass the page's edge
 // (0 to pageWidth) is left out.
 std::string TimeAxis(const Scale& x, const Box& box, double pageWidth);
+// Round steps for an axis: the smallest of 1, 2 and 5 times a power of ten that is at least
+// range / wantedTicks. range > 0, wantedTicks >= 1.
+double NiceStep(double range, int wantedTicks);
+
+// One entry of a legend: its text, and a swatch drawn with its centre at (0, 0).
+struct LegendItem {
+  std::string label;
+  std::string swatch;
+};
+// A short line, and a small bar, in a series' colour: a legend's swatches.
+std::string LineSwatch(const char* colour, double width, const char* dash);
+std::string BarSwatch(const char* colour);
+// The items laid out left to right from (left, top), wrapping to a new row when the next item
+// would pass right, as a group of the given id. rows receives the number of rows used.
+std::string Legend(const std::string& id, const std::vector<LegendItem>& items, double left, double right,
+                   double top, int& rows);
+
 // box's outline.
 std::string Frame(const Box& box);
 // A <clipPath> of the given id holding box.

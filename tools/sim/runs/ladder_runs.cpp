@@ -1,127 +1,35 @@
 #include "runs/ladder_runs.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <ostream>
 #include <set>
-#include <sstream>
 #include <stdexcept>
-#include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "options/run_input.h"
 #include "host/ladder.h"
-#include "runs/progress.h"
-#include "report/run_report.h"
+#include "report/run_text.h"
 #include "report/run_description.h"
 #include "options/sim_options.h"
 #include "runs/stop_signal.h"
 #include "number_text.h"
 #include "text_helpers.h"
 
-extern char** environ;
-
 namespace zt::sim {
 namespace {
 
-namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 using tools::kPageWidth;
 using tools::Padded;
 using tools::PaddedLeft;
-using tools::ReadWholeFile;
 
 constexpr std::size_t kNameColumn = 14;   // longer names stand on a line of their own
 constexpr int kInterruptedExit = 130;
-constexpr auto kPollInterval = std::chrono::milliseconds(10);
 
 using tools::CentsText;
 
 std::string CentsText(const std::optional<long long>& cents) { return cents ? CentsText(*cents) : "-"; }
-
-// ---- The runs ----
-
-// The runs' JSON and output files, removed with everything in them whatever happens.
-class WorkFolder {
- public:
-  WorkFolder() {
-    std::string pattern = (fs::temp_directory_path() / "zt-sim-ladders-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      throw std::runtime_error("cannot make a temporary folder: " + std::string(std::strerror(errno)));
-    }
-    path_ = pattern;
-  }
-  ~WorkFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  WorkFolder(const WorkFolder&) = delete;
-  WorkFolder& operator=(const WorkFolder&) = delete;
-  std::string File(std::size_t ladder, const char* kind) const {
-    return (fs::path(path_) / (std::to_string(ladder) + "." + kind)).string();
-  }
-
- private:
-  std::string path_;
-};
-
-// Starts the program with arguments, its output and errors into the given files.
-pid_t Start(const std::string& program, const std::vector<std::string>& arguments, const std::string& outPath,
-            const std::string& errPath) {
-  std::vector<char*> argv;
-  std::string name = program;
-  argv.push_back(name.data());
-  std::vector<std::string> copies = arguments;
-  for (std::string& argument : copies) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  // A process group of its own: Ctrl-C reaches only this program, which passes it on to each run
-  // exactly once. A run stops cleanly on the first such signal, but a second one, arriving after
-  // it stopped listening, would kill it before it removes its library folder.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  pid_t child = 0;
-  const int failed = posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  if (failed != 0) throw std::runtime_error("cannot start " + program + ": " + std::strerror(failed));
-  return child;
-}
-
-// A run's errors as lines under the ladder's name, without the program's own prefix.
-std::string FailureLines(const std::string& name, const std::string& errors, int status) {
-  std::string out;
-  std::istringstream in(errors);
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("zt-sim: ", 0) == 0) line = line.substr(8);
-    out += "zt-sim: ladder " + name + ": " + line + "\n";
-  }
-  if (out.empty()) {
-    out = "zt-sim: ladder " + name + ": the run " +
-          (WIFSIGNALED(status) ? "was killed by signal " + std::to_string(WTERMSIG(status))
-                               : "ended with code " + std::to_string(WEXITSTATUS(status))) +
-          " without saying why\n";
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -172,6 +80,28 @@ bool SharedBaseline(const std::vector<LadderFigures>& ladders) {
     return f.unguardedEndEquity == ladders.front().unguardedEndEquity &&
            f.unguardedDeepestDrawdown == ladders.front().unguardedDeepestDrawdown;
   });
+}
+
+// Each ladder as the library read it, its four parts side by side while they fit; a part too
+// long for a line is broken at spaces.
+std::string LadderReadings(const std::vector<LadderFigures>& ladders) {
+  std::string out = "\nladders as the library reads them\n";
+  const std::size_t width = kPageWidth - kNameColumn - 2;
+  for (const LadderFigures& f : ladders) {
+    std::vector<std::string> lines(1);
+    for (const std::string& part : f.ladderParts) {
+      for (const std::string& piece : Wrapped(part, width)) {
+        if (!lines.back().empty() && lines.back().size() + 3 + piece.size() > width) lines.emplace_back();
+        lines.back() += (lines.back().empty() ? "" : "   ") + piece;
+      }
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const std::string head = i > 0 ? std::string() : f.name;
+      out += head.size() > kNameColumn ? head + "\n" + std::string(kNameColumn + 2, ' ') + lines[i] + "\n"
+                                       : "  " + Padded(head, kNameColumn) + lines[i] + "\n";
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -257,23 +187,7 @@ std::string FormatLadderTable(const std::vector<LadderFigures>& ladders) {
     out += "\nThe runs did not meet the same market: each ladder is shown beside its own account\n"
            "without the guard.\n";
   }
-  out += "\nladders as the library reads them\n";
-  for (const LadderFigures& f : ladders) {
-    // The four parts side by side while they fit; a part too long for a line is broken at spaces.
-    const std::size_t width = kPageWidth - kNameColumn - 2;
-    std::vector<std::string> lines(1);
-    for (const std::string& part : f.ladderParts) {
-      for (const std::string& piece : Wrapped(part, width)) {
-        if (!lines.back().empty() && lines.back().size() + 3 + piece.size() > width) lines.emplace_back();
-        lines.back() += (lines.back().empty() ? "" : "   ") + piece;
-      }
-    }
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      const std::string head = i > 0 ? std::string() : f.name;
-      out += head.size() > kNameColumn ? head + "\n" + std::string(kNameColumn + 2, ' ') + lines[i] + "\n"
-                                       : "  " + Padded(head, kNameColumn) + lines[i] + "\n";
-    }
-  }
+  return out + LadderReadings(ladders);
   return out;
 }
 
@@ -308,89 +222,6 @@ std::string FormatLadderJson(const std::vector<LadderFigures>& ladders, const st
   return all.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-namespace {
-
-struct Running {
-  pid_t pid;
-  std::size_t run;
-};
-
-// Reads back every run that has ended: its JSON handed on, or its errors under its name. True
-// when one had ended.
-bool ReapEnded(std::vector<Running>& running, const WorkFolder& work, const RunPool& pool, PoolOutcome& outcome) {
-  bool reaped = false;
-  for (std::size_t i = 0; i < running.size();) {
-    int status = 0;
-    const pid_t result = waitpid(running[i].pid, &status, WNOHANG);
-    if (result == 0 || (result < 0 && errno == EINTR)) {
-      ++i;
-      continue;
-    }
-    const std::size_t run = running[i].run;
-    running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
-    ++outcome.done;
-    reaped = true;
-    const std::string errors = ReadWholeFile(work.File(run, "err"));
-    if (result < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-      if (!StopRequested()) {
-        outcome.failures += FailureLines(pool.name(run), errors, status);
-        outcome.failed = true;
-      }
-      continue;
-    }
-    try {
-      pool.done(run, ReadWholeFile(work.File(run, "json")));
-      ++outcome.finished;
-      if (outcome.notes.empty()) outcome.notes = errors;
-    } catch (const std::exception& error) {
-      outcome.failures += "zt-sim: ladder " + pool.name(run) + ": " + error.what() + "\n";
-      outcome.failed = true;
-    }
-  }
-  return reaped;
-}
-
-}  // namespace
-
-PoolOutcome RunPooled(const SimOptions& options, const RunPool& pool) {
-  PoolOutcome outcome;
-  const WorkFolder work;
-  const StopOnSignal stop;
-  std::vector<Running> running;
-  std::size_t next = 0;
-  const std::size_t jobs = static_cast<std::size_t>(std::max(options.jobs, 1));
-  LadderProgress progress(options.progress, pool.count, pool.progressNoun);
-  bool stopSent = false;
-  while (outcome.done < pool.count) {
-    while (!StopRequested() && running.size() < jobs && next < pool.count) {
-      try {
-        running.push_back({Start(options.program, pool.arguments(next, work.File(next, "json")),
-                                 work.File(next, "out"), work.File(next, "err")),
-                           next});
-      } catch (const std::exception& error) {
-        outcome.failures += "zt-sim: ladder " + pool.name(next) + ": " + error.what() + "\n";
-        outcome.failed = true;
-        ++outcome.done;
-      }
-      ++next;
-      progress.Update(outcome.done, running.size());
-    }
-    if (StopRequested()) {
-      if (!stopSent) {
-        for (const Running& run : running) kill(run.pid, SIGINT);
-        stopSent = true;
-      }
-      if (running.empty()) break;
-    }
-    if (ReapEnded(running, work, pool, outcome)) {
-      progress.Update(outcome.done, running.size());
-    } else {
-      std::this_thread::sleep_for(kPollInterval);
-    }
-  }
-  return outcome;
-}
-
 int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) {
   const std::vector<NamedLadder>& ladders = options.ladders;
   std::vector<LadderFigures> figures(ladders.size());
@@ -423,25 +254,6 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
   return WriteReportAndSay(options.reportPath, [&] {
     return LaddersPage(DescribeRun(options, heading, input, ladders), json, curves);
   }, out, err);
-}
-
-int ShowPoolResults(const std::string& jsonPath, const std::string& json, const std::string& table,
-                    std::ostream& out, std::ostream& err) {
-  if (jsonPath == "-") {
-    out << json;
-    return 0;
-  }
-  out << table;
-  if (!json.empty()) {
-    try {
-      tools::WriteWholeFile(jsonPath, json);
-    } catch (const std::exception& error) {
-      err << "zt-sim: " << error.what() << "\n";
-      return 1;
-    }
-    out << Folded("JSON written to " + jsonPath, kPageWidth, "  ") << "\n";
-  }
-  return 0;
 }
 
 }  // namespace zt::sim

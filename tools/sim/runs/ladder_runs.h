@@ -13,6 +13,7 @@
 
 #include "host/host_driver.h"
 #include "host/ladder.h"
+#include "runs/run_pool.h"
 
 namespace zt::sim {
 
@@ -51,32 +52,6 @@ LadderFigures ReadLadderFigures(const std::string& name, const std::string& json
 std::string FormatLadderTable(const std::vector<LadderFigures>& ladders);
 // The same as a JSON document: the baseline and one entry per ladder.
 std::string FormatLadderJson(const std::vector<LadderFigures>& ladders, const std::vector<NamedLadder>& named);
-
-// Runs of this program, each in a process of its own, options.jobs at a time: run i starts with
-// arguments(i, jsonPath), writes its JSON to jsonPath, and done(i, text) takes it (throwing
-// std::exception when it cannot). A run's errors are shown under name(i).
-struct RunPool {
-  std::size_t count = 0;
-  std::function<std::string(std::size_t)> name;
-  std::function<std::vector<std::string>(std::size_t, const std::string&)> arguments;
-  std::function<void(std::size_t, const std::string&)> done;
-  const char* progressNoun = "ladders";  // "3 of 8 ladders done"
-};
-struct PoolOutcome {
-  std::size_t done = 0;      // runs ended or never started
-  std::size_t finished = 0;  // runs whose JSON was taken
-  bool failed = false;
-  std::string failures;      // error lines, each under its run's name
-  std::string notes;         // what the first run said on the side (bad CSV rows): the same for every run
-};
-// Runs the pool until every run has ended or Ctrl-C stopped them (StopRequested() tells).
-PoolOutcome RunPooled(const SimOptions& options, const RunPool& pool);
-
-// The pool's results where --json (jsonPath) sends them: json alone to out for "-"; otherwise the
-// table to out and, with a path, json into that file. Returns the program's exit code: 1 when the
-// file cannot be written.
-int ShowPoolResults(const std::string& jsonPath, const std::string& json, const std::string& table,
-                    std::ostream& out, std::ostream& err);
 
 // Runs every ladder of options.ladders, at most options.jobs at a time, and prints the table (or
 // writes the JSON). Returns the program's exit code: 1 when a ladder's run failed (its error is

@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "runs/ladder_runs.h"
-#include "report/run_report.h"
+#include "report/run_text.h"
 #include "figures/sampled_curves.h"
 #include "number_text.h"
 #include "report/run_description.h"
@@ -131,40 +131,55 @@ std::string FormatRunsTable(const RunsInput& input, const std::vector<LadderRisk
   return out;
 }
 
+namespace {
+
+// Median, 5th and 95th percentile and the worst, in whole cents or as they are.
+Json SpreadJson(const FigureSpread& s, bool cents) {
+  const auto value = [cents](double v) { return cents ? Json(std::llround(v * 100.0)) : Json(v); };
+  return Json{{"median", value(s.median)}, {"p5", value(s.p5)}, {"p95", value(s.p95)}, {"worst", value(s.worst)}};
+}
+
+Json CentsJson(const std::optional<double>& v) { return v ? Json(std::llround(*v * 100.0)) : Json(nullptr); }
+
+// One ladder (or no guard) ranked rank, with its runs seed by seed.
+Json LadderRiskJson(const LadderRisk& l, std::size_t rank, Json runs) {
+  const CostsPaid& c = l.costsPerRun;
+  return {{"rank", rank},
+          {"name", l.name},
+          {"noGuard", l.noGuard},
+          {"runs", l.runs},
+          {"endResult", SpreadJson(l.endResult, true)},
+          {"deepestDrawdown", SpreadJson(l.deepestDrawdown, true)},
+          {"stopOutShare", l.stopOutShare ? Json(*l.stopOutShare) : Json(nullptr)},
+          {"returnOverDrawdown", l.returnOverDrawdown ? Json(*l.returnOverDrawdown) : Json(nullptr)},
+          {"underWater", {{"longestDays", SpreadJson(l.longestUnderWaterDays, false)},
+                          {"totalDays", SpreadJson(l.totalUnderWaterDays, false)}}},
+          {"longestStopLossRun", l.longestStopLossRun},
+          {"closes", {{"takeProfit", l.takeProfitCloses}, {"stopLoss", l.stopLossCloses},
+                      {"stopOut", l.stopOutCloses ? Json(*l.stopOutCloses) : Json(nullptr)}}},
+          {"costsPerRun", {{"spread", CentsJson(c.spread)}, {"commission", CentsJson(c.commission)},
+                           {"swap", CentsJson(c.swap)}, {"closes", CentsJson(c.closes)},
+                           {"total", CentsJson(c.Total())}}},
+          {"openResult", l.openResult ? SpreadJson(*l.openResult, true) : Json(nullptr)},
+          {"perRun", std::move(runs)}};
+}
+
+}  // namespace
+
 std::string FormatRunsJson(const RunsInput& input, const std::vector<LadderRisk>& ranked,
                            const std::vector<std::vector<AccountRisk>>& perRun,
                            const std::vector<std::string>& perRunNames) {
-  const auto spread = [](const FigureSpread& s, bool cents) {
-    const auto value = [cents](double v) { return cents ? Json(std::llround(v * 100.0)) : Json(v); };
-    return Json{{"median", value(s.median)}, {"p5", value(s.p5)}, {"p95", value(s.p95)}, {"worst", value(s.worst)}};
-  };
-  const auto cents = [](const std::optional<double>& v) { return v ? Json(std::llround(*v * 100.0)) : Json(nullptr); };
   Json list = Json::array();
   for (std::size_t i = 0; i < ranked.size(); ++i) {
-    const LadderRisk& l = ranked[i];
-    const CostsPaid& c = l.costsPerRun;
     Json runs = Json::array();
     const std::size_t at = static_cast<std::size_t>(
-        std::find(perRunNames.begin(), perRunNames.end(), l.name) - perRunNames.begin());
+        std::find(perRunNames.begin(), perRunNames.end(), ranked[i].name) - perRunNames.begin());
     for (std::size_t r = 0; at < perRun.size() && r < perRun[at].size(); ++r) {
       Json run = AccountRiskJson(perRun[at][r]);
       run["seed"] = input.firstSeed + r;
       runs.push_back(std::move(run));
     }
-    list.push_back(
-        {{"rank", i + 1}, {"name", l.name}, {"noGuard", l.noGuard}, {"runs", l.runs},
-         {"endResult", spread(l.endResult, true)}, {"deepestDrawdown", spread(l.deepestDrawdown, true)},
-         {"stopOutShare", l.stopOutShare ? Json(*l.stopOutShare) : Json(nullptr)},
-         {"returnOverDrawdown", l.returnOverDrawdown ? Json(*l.returnOverDrawdown) : Json(nullptr)},
-         {"underWater", {{"longestDays", spread(l.longestUnderWaterDays, false)},
-                         {"totalDays", spread(l.totalUnderWaterDays, false)}}},
-         {"longestStopLossRun", l.longestStopLossRun},
-         {"closes", {{"takeProfit", l.takeProfitCloses}, {"stopLoss", l.stopLossCloses},
-                     {"stopOut", l.stopOutCloses ? Json(*l.stopOutCloses) : Json(nullptr)}}},
-         {"costsPerRun", {{"spread", cents(c.spread)}, {"commission", cents(c.commission)}, {"swap", cents(c.swap)},
-                          {"closes", cents(c.closes)}, {"total", cents(c.Total())}}},
-         {"openResult", l.openResult ? spread(*l.openResult, true) : Json(nullptr)},
-         {"perRun", std::move(runs)}});
+    list.push_back(LadderRiskJson(ranked[i], i + 1, std::move(runs)));
   }
   const Json all = {{"units", {{"amounts", "cents"}, {"times", "days"}}},
                     {"market", input.market},

@@ -15,6 +15,7 @@
 #include "trading/position_market.h"
 #include "runs/progress.h"
 #include "host/simulated_clock.h"
+#include "report/run_json.h"
 #include "runs/run_state.h"
 #include "runs/stop_signal.h"
 #include "report/run_description.h"

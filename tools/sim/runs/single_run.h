@@ -9,7 +9,7 @@
 #include "market/csv_input.h"
 #include "host/dashboard.h"
 #include "host/host_driver.h"
-#include "report/run_report.h"
+#include "report/run_text.h"
 #include "figures/risk_figures.h"
 #include "options/sim_options.h"
 

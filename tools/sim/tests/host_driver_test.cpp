@@ -2,7 +2,7 @@
 // records every call.
 #include "host/host_driver.h"
 
-#include "report/run_report.h"
+#include "report/run_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-#include "report/run_report.h"
+#include "report/run_json.h"
+#include "report/run_text.h"
 
 #include <gtest/gtest.h>
 

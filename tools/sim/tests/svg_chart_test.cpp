@@ -6,6 +6,7 @@
 #include <limits>
 #include <set>
 
+#include "report/svg_parts.h"
 #include "sim_test_support.h"
 
 namespace zt::sim {
@@ -19,7 +20,7 @@ TEST(NiceStep, RoundsUpToOneTwoOrFiveTimesAPowerOfTen) {
   };
   const Case cases[] = {{100, 10, 10}, {100, 8, 20}, {100, 3, 50}, {1, 4, 0.5}, {0.07, 7, 0.01},
                         {1234, 5, 500}, {9, 1, 10}, {60, 4, 20}, {3, 3, 1}};
-  for (const Case& c : cases) EXPECT_DOUBLE_EQ(NiceStep(c.range, c.ticks), c.step) << c.range << "/" << c.ticks;
+  for (const Case& c : cases) EXPECT_DOUBLE_EQ(svg::NiceStep(c.range, c.ticks), c.step) << c.range << "/" << c.ticks;
 }
 
 // A run with every kind of event, over two days so that the time axis carries dates.
