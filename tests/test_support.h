@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include <gtest/gtest.h>
+
+#include "boundary/test_hooks.h"
 #include "host_text.h"
 #include "zentravo.h"
 
@@ -53,5 +56,18 @@ constexpr std::int64_t kJuly13 = 1310549945;
 // Resets the guard to its load-time zero, binds the settings file to folder/zentravo.ini as if
 // the library had been loaded from folder/zentravo.so, and pins the clock to time.
 void FreshGuard(const TempFolder& folder, std::int64_t time = kJuly13);
+
+// A test of a fresh guard bound to a temporary folder; Arrange sets the scene after that, and the
+// clock a test pins is released at the end.
+class GuardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FreshGuard(folder_);
+    Arrange();
+  }
+  void TearDown() override { test_hooks::ReleaseClock(); }
+  virtual void Arrange() {}
+  TempFolder folder_;
+};
 
 }  // namespace zt::testing

@@ -19,14 +19,12 @@ using tools::Trimmed;
 bool Interpreter::Titles(const Line& line, std::string& problem) {
   if (!Needs(line, 2, problem)) return false;
   host_.setTitles(TextAt(line, 1), TextAt(line, 2));
-  Print(line, "done");
-  return true;
+  return Done(line);
 }
 
 bool Interpreter::Settings(const Line& line, std::string& problem) {
-  if (!Needs(line, 0, problem)) return false;
-  PrintSettings(line);
-  return true;
+  if (Needs(line, 0, problem)) PrintSettings(line);
+  return problem.empty();
 }
 
 bool Interpreter::SeedSettings(const Line& line, std::string& problem) {
@@ -40,8 +38,7 @@ bool Interpreter::SeedSettings(const Line& line, std::string& problem) {
     problem = "cannot write the settings file";
     return false;
   }
-  Print(line, "done");
-  return true;
+  return Done(line);
 }
 
 bool Interpreter::Reload(const Line& line, std::string& problem) {
@@ -50,21 +47,18 @@ bool Interpreter::Reload(const Line& line, std::string& problem) {
     problem = "cannot load the library again";
     return false;
   }
-  Print(line, "done");
-  return true;
+  return Done(line);
 }
 
 bool Interpreter::Thread(const Line& line, std::string& problem) {
   if (!Needs(line, 0, problem)) return false;
   host_.runThread();
-  Print(line, "done");
-  return true;
+  return Done(line);
 }
 
 bool Interpreter::Statistics(const Line& line, std::string& problem) {
-  if (!Needs(line, 0, problem)) return false;
-  PrintStatistics(line);
-  return true;
+  if (Needs(line, 0, problem)) PrintStatistics(line);
+  return problem.empty();
 }
 
 bool Interpreter::HoldSettings(const Line& line, std::string& problem) {
@@ -78,8 +72,7 @@ bool Interpreter::Hold(const Line& line, bool hold, const char* refusal, std::st
     problem = refusal;
     return false;
   }
-  Print(line, "done");
-  return true;
+  return Done(line);
 }
 
 // Each host marks its arrival at barrier n with a file "n.<its name>" in the folder "barrier"
@@ -131,8 +124,7 @@ bool Interpreter::ReadOnly(const Line& line, std::string& problem) {
     problem = "cannot change the settings file's read-only mark";
     return false;
   }
-  Print(line, "done");
-  return true;
+  return Done(line);
 }
 
 // The settings file as the library left it: every non-blank line, trimmed, without its line end.

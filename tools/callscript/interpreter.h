@@ -72,6 +72,11 @@ class Interpreter {
   void Print(const Line& line, const std::string& result) {
     out_ << MaskTimes(line.source) << " => " << MaskTimes(result) << '\n';
   }
+  // Prints "done" for line: a command that gives nothing but having run.
+  bool Done(const Line& line) {
+    Print(line, "done");
+    return true;
+  }
   void PrintSettings(const Line& line);
   void PrintStatistics(const Line& line);
 

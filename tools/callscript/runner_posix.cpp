@@ -113,15 +113,11 @@ int main(int argc, char** argv) {
   }
   // dlopen searches the library path for a bare name; the settings file must sit beside this file.
   libraryPath = std::filesystem::absolute(argv[1]).string();
-  zt::callscript::Host host{};
-  if (!Load(host.exports)) return 2;
-  host.chartHandle = kChartHandle;
-  host.setTitles = SetTitles;
-  host.reload = Reload;
-  host.runThread = RunThread;
-  host.libraryPath = libraryPath;
-  host.holdSettings = HoldSettings;
-  host.markReadOnly = MarkReadOnly;
-
+  zt::callscript::Exports exports{};
+  if (!Load(exports)) return 2;
+  const zt::callscript::Host host{.exports = exports, .chartHandle = kChartHandle, .setTitles = SetTitles,
+                                  .reload = Reload, .runThread = RunThread, .libraryPath = libraryPath,
+                                  .listFolder = nullptr, .holdSettings = HoldSettings,
+                                  .markReadOnly = MarkReadOnly};
   return zt::callscript::RunScriptFile(argv[2], argc == 4 ? argv[3] : nullptr, host);
 }

@@ -170,17 +170,13 @@ int main() {
     std::cerr << "cannot resolve the library's path\n";
     return 2;
   }
-  zt::callscript::Host host{};
-  if (!Load(host.exports)) return 2;
+  zt::callscript::Exports exports{};
+  if (!Load(exports)) return 2;
   // A terminal passes window handles as 32-bit ints.
-  host.chartHandle = static_cast<int>(reinterpret_cast<std::intptr_t>(chartWindow));
-  host.setTitles = SetTitles;
-  host.reload = Reload;
-  host.runThread = RunThread;
-  host.listFolder = ListFolder;
-  host.holdSettings = HoldSettings;
-  host.markReadOnly = MarkReadOnly;
-  host.libraryPath = Utf8Of(libraryPath);
+  const zt::callscript::Host host{
+      .exports = exports, .chartHandle = static_cast<int>(reinterpret_cast<std::intptr_t>(chartWindow)),
+      .setTitles = SetTitles, .reload = Reload, .runThread = RunThread, .libraryPath = Utf8Of(libraryPath),
+      .listFolder = ListFolder, .holdSettings = HoldSettings, .markReadOnly = MarkReadOnly};
   const std::string script = Utf8Of(wideArguments[2]);
   const std::string transcript = argc == 4 ? Utf8Of(wideArguments[3]) : std::string();
 

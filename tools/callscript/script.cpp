@@ -197,8 +197,7 @@ bool Interpreter::SetLastValues(const Line& line, std::string& problem) {
     if (!IntAt(line, 2 + i, indices[i], problem)) return false;
   }
   host_.exports.SetLastValues(snapshot, indices[0], indices[1], indices[2], indices[3]);
-  Print(line, "done");
-  return true;
+  return Done(line);
 }
 
 bool Interpreter::SetTTC(const Line& line, std::string& problem) {
@@ -219,8 +218,7 @@ bool Interpreter::SetEmailProp(const Line& line, std::string& problem) {
     if (!DoubleAt(line, 1 + i, values[i], problem)) return false;
   }
   host_.exports.SetEmailProp(values[0], values[1], values[2]);
-  Print(line, "done");
-  return true;
+  return Done(line);
 }
 
 bool Interpreter::GetEquitySnap(const Line& line, std::string& problem) {

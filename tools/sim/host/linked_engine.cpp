@@ -1,8 +1,6 @@
 #include "host/linked_engine.h"
 
-#include <cstring>
 #include <stdexcept>
-#include <string>
 
 #include "boundary/test_hooks.h"
 #include "host/memory_disk.h"
@@ -10,49 +8,23 @@
 
 namespace zt::sim {
 
-namespace {
-
-// An export of the linked-in engine under the name a loader finds it by, as dlsym hands it out.
-struct LinkedExport {
-  const char* name;
-  void (*address)();
-};
-
-template <typename Function>
-constexpr LinkedExport Linked(const char* name, Function* function) {
-  return {name, reinterpret_cast<void (*)()>(function)};
-}
-
-// Each name beside its function, so that the table is bound by name as a loaded library's is:
-// two exports of the same type (GetLabel, GetValue) cannot trade places unseen.
-const LinkedExport kLinkedExports[] = {
-    Linked("InitZT", &::InitZT),
-    Linked("SetEquity", &::SetEquity),
-    Linked("SetLastValues", &::SetLastValues),
-    Linked("SetTTC", &::SetTTC),
-    Linked("SetEmailProp", &::SetEmailProp),
-    Linked("GetEquitySnap", &::GetEquitySnap),
-    Linked("GetIndex", &::GetIndex),
-    Linked("GetAlert", &::GetAlert),
-    Linked("GetEmailSubject", &::GetEmailSubject),
-    Linked("GetEmailText", &::GetEmailText),
-    Linked("GetLabel", &::GetLabel),
-    Linked("GetValue", &::GetValue),
-    Linked("SetWindowTitles", &::SetWindowTitles),
-};
-
-}  // namespace
-
+// Each slot named beside the function it takes, in the table's order (the compiler holds the
+// two to it): bound by name, as a loaded library's table is, so that two exports of the same type
+// (GetLabel, GetValue) cannot trade places unseen.
 tools::Exports LinkedExports() {
-  tools::Exports exports{};
-  const char* missing = tools::BindExports(exports, [](const char* name) -> void (*)() {
-    for (const LinkedExport& linked : kLinkedExports) {
-      if (std::strcmp(linked.name, name) == 0) return linked.address;
-    }
-    return nullptr;
-  });
-  if (missing != nullptr) throw std::logic_error(std::string("the linked engine lists no ") + missing);
-  return exports;
+  return tools::Exports{.InitZT = &::InitZT,
+                        .SetEquity = &::SetEquity,
+                        .SetLastValues = &::SetLastValues,
+                        .SetTTC = &::SetTTC,
+                        .SetEmailProp = &::SetEmailProp,
+                        .GetEquitySnap = &::GetEquitySnap,
+                        .GetIndex = &::GetIndex,
+                        .GetAlert = &::GetAlert,
+                        .GetEmailSubject = &::GetEmailSubject,
+                        .GetEmailText = &::GetEmailText,
+                        .GetLabel = &::GetLabel,
+                        .GetValue = &::GetValue,
+                        .SetWindowTitles = &::SetWindowTitles};
 }
 
 void OpenLinkedEngine(const std::string& folder) {

@@ -3,7 +3,6 @@
 // wait for.
 #include "host/memory_disk.h"
 
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -78,9 +77,9 @@ FileProblem ReadWholeFile(const char* path, bool /*forWriting*/, char* buffer, s
   const auto file = Files().find(path);
   if (file == Files().end()) return FileProblem::none;
   facts.exists = true;
-  if (file->second.size() > capacity) return FileProblem::tooLarge;
-  std::memcpy(buffer, file->second.data(), file->second.size());
-  length = file->second.size();
+  const std::string& text = file->second;
+  if (text.size() > capacity) return FileProblem::tooLarge;
+  length = text.copy(buffer, text.size());
   return FileProblem::none;
 }
 
@@ -104,23 +103,19 @@ LockHandle OpenLockFile(const char* /*lockPath*/, FileProblem& problem) {
   return 1;
 }
 
+// The one guard of the process holds the lock whenever it asks.
 bool TryLock(LockHandle /*lock*/) { return true; }
 
 void ReleaseLock(LockHandle /*lock*/) {}
 
-std::uint32_t ProcessId() { return 1; }
-
-bool HasEnded(std::uint32_t process) { return process != 1; }
-
-std::string_view PathSeparators() { return "/"; }
-
+// The files of folder, not those of the folders inside it. The map keeps its paths in order, so
+// a folder's files stand together from its name on; they are named before any is visited, since a
+// visit may remove one.
 void VisitFolder(const char* folderPath, void (*visit)(std::string_view name, void* context), void* context) {
   const std::string folder = std::string(folderPath) + "/";
   std::vector<std::string> names;
-  for (const auto& [path, text] : Files()) {
-    if (path.starts_with(folder) && path.find('/', folder.size()) == std::string::npos) {
-      names.push_back(path.substr(folder.size()));
-    }
+  for (auto file = Files().lower_bound(folder); file != Files().end() && file->first.starts_with(folder); ++file) {
+    if (file->first.find('/', folder.size()) == std::string::npos) names.push_back(file->first.substr(folder.size()));
   }
   for (const std::string& name : names) visit(name, context);
 }
@@ -129,6 +124,13 @@ bool RemoveFile(const char* path) {
   Files().erase(path);
   return true;
 }
+
+std::string_view PathSeparators() { return "/"; }
+
+// One process, which never ends while it runs, and no time spent on the disk.
+std::uint32_t ProcessId() { return 1; }
+
+bool HasEnded(std::uint32_t process) { return process != 1; }
 
 std::uint64_t MonotonicMs() { return 0; }
 

@@ -45,6 +45,18 @@ std::function<std::optional<std::string>()> Exact(const double& value) {
   return [&value] { return std::optional<std::string>(tools::Number(value)); };
 }
 
+// A number of the position market's prices or account, part of the identity's entry key after
+// label ("--prices": "1.1 point 1e-05 ...").
+OptionRow AddMarketNumber(OptionTable& t, const std::string& group, const std::string& name, double& value,
+                          const char* key, const char* label, double lowest, double highest, const std::string& help) {
+  return t.Add(group, name, value, help)
+      .Shown()
+      .Number(lowest, highest)
+      .In(Scope::Model)
+      .Identity(kModelIdentity, key, label)
+      .IdentityText(Exact(value));
+}
+
 void AddInputOptions(OptionTable& t, SimOptions& o) {
   const std::string group = "Input";
   t.Add(group, "--csv", o.csvPath, "Replay account figures from a CSV file (header names the columns)")
@@ -56,19 +68,21 @@ void AddInputOptions(OptionTable& t, SimOptions& o) {
   t.Add(group, "--columns", o.columns,
         "Map CSV columns: date=NAME,time=NAME,equity=NAME,margin=NAME,free=NAME (or #N for the Nth)")
       .Identity(kCsvIdentity);
+  const std::map<std::string, DateOrder> orders = {{"auto", DateOrder::Auto}, {"ymd", DateOrder::YearFirst},
+                                                   {"dmy", DateOrder::DayFirst}, {"mdy", DateOrder::MonthFirst}};
   t.Add(group, "--date-order", o.csvFormat.dateOrder,
-        "Dates that end in the year: dmy (02.01.2024) or mdy (01/02/2024); auto tells them apart by a day past 12")
+        "Dates that end in the year: dmy (02.01.2024) or mdy (01/02/2024); auto tells them apart by a "
+        "day past 12")
       .Identity(kCsvIdentity)
-      ->transform(CLI::CheckedTransformer(std::map<std::string, DateOrder>{{"auto", DateOrder::Auto},
-                                                                            {"ymd", DateOrder::YearFirst},
-                                                                            {"dmy", DateOrder::DayFirst},
-                                                                            {"mdy", DateOrder::MonthFirst}}));
+      ->transform(CLI::CheckedTransformer(orders));
+  const std::map<std::string, DecimalMark> marks = {
+      {"auto", DecimalMark::Auto}, {"point", DecimalMark::Point}, {"comma", DecimalMark::Comma}};
   t.Add(group, "--decimal", o.csvFormat.decimal,
-        "Decimal mark of the CSV's figures: point, comma, or auto (comma in a file separated by semicolons or "
-        "tabs whose figures have no point); a --history or --deals file takes a comma only with comma")
+        "Decimal mark of the CSV's figures: point, comma, or auto (comma in a file separated by "
+        "semicolons or tabs whose figures have no point); a --history or --deals file takes a comma "
+        "only with comma")
       .Identity(kCsvIdentity)
-      ->transform(CLI::CheckedTransformer(std::map<std::string, DecimalMark>{
-          {"auto", DecimalMark::Auto}, {"point", DecimalMark::Point}, {"comma", DecimalMark::Comma}}));
+      ->transform(CLI::CheckedTransformer(marks));
 }
 
 void AddModelOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
@@ -87,27 +101,17 @@ void AddModelOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
       .Number(0.01, kLargest)
       .Shows(Fact::Costs)
       .Identity(kSeededIdentity);
-  t.Add(group, "--drift", o.model.drift, "Mean change of the open trades' result per tick")
-      .Shown()
-      .Number(-kLargestMove, kLargestMove)
-      .In(Scope::Walk)
-      .Identity(kWalkIdentity);
-  t.Add(group, "--volatility", o.model.volatility, "Standard deviation of that change per tick")
-      .Shown()
-      .Number(0.0, kLargestMove)
-      .In(Scope::Walk)
-      .Identity(kWalkIdentity);
-  t.Add(group, "--margin", o.model.margin, "Margin the open trades hold")
-      .Shown()
-      .Number(0.0, kLargest)
-      .In(Scope::Walk)
-      .Identity(kWalkIdentity);
-  t.Add(group, "--close-cost", o.model.closeCost, "Spread and slippage paid on every close-all (CSV replays too)")
-      .Shown()
-      .Number(0.0, kLargestMove)
-      .In(Scope::Walk)
-      .Shows(Fact::Costs)
-      .Identity(kWalkIdentity);
+  // The walk's own terms: inputs and identity of a run of the walk only.
+  const auto walk = [&](const std::string& name, double& value, double lowest, double highest,
+                        const std::string& help) {
+    return t.Add(group, name, value, help).Shown().Number(lowest, highest).In(Scope::Walk).Identity(kWalkIdentity);
+  };
+  walk("--drift", o.model.drift, -kLargestMove, kLargestMove, "Mean change of the open trades' result per tick");
+  walk("--volatility", o.model.volatility, 0.0, kLargestMove, "Standard deviation of that change per tick");
+  walk("--margin", o.model.margin, 0.0, kLargest, "Margin the open trades hold");
+  walk("--close-cost", o.model.closeCost, 0.0, kLargestMove,
+       "Spread and slippage paid on every close-all (CSV replays too)")
+      .Shows(Fact::Costs);
   t.Add(group, "--start", given.start, "Time of the first tick, UTC (YYYY.MM.DD HH:MM)")
       .Shown()
       .Check(FormCheck([](const std::string& text) {
@@ -138,13 +142,8 @@ void AddPriceOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
   // One entry of the identity, "--prices": "1.1 point 1e-05 spread 8 vol 0.08 0.5 12 tails 4 gaps 30 20 1".
   const auto price = [&](const std::string& name, double& value, const char* label, double lowest, double highest,
                          const std::string& help) {
-    t.Add(group, name, value, help)
-        .Shown()
-        .Number(lowest, highest)
-        .In(Scope::Model)
-        .Shows(name == "--spread" ? Fact::Costs : Fact::Other)
-        .Identity(kModelIdentity, "--prices", label)
-        .IdentityText(Exact(value));
+    AddMarketNumber(t, group, name, value, "--prices", label, lowest, highest, help)
+        .Shows(name == "--spread" ? Fact::Costs : Fact::Other);
   };
   price("--price", p.startPrice, "", 1e-6, 1e9, "Mid price at the first tick");
   price("--point", p.point, " point ", 1e-9, 1e3, "The smallest price step");
@@ -214,13 +213,7 @@ void AddAccountOptions(OptionTable& t, SimOptions& o) {
   AccountTerms& terms = o.positions.terms;
   const auto term = [&](const std::string& name, double& value, const char* label, double lowest, double highest,
                         const std::string& help) {
-    t.Add(group, name, value, help)
-        .Shown()
-        .Number(lowest, highest)
-        .In(Scope::Model)
-        .Shows(Fact::Costs)
-        .Identity(kModelIdentity, "--account", label)
-        .IdentityText(Exact(value));
+    AddMarketNumber(t, group, name, value, "--account", label, lowest, highest, help).Shows(Fact::Costs);
   };
   term("--contract-size", terms.contractSize, "contract ", 1e-6, 1e9, "Units in one lot");
   term("--leverage", terms.leverage, " leverage ", 1.0, 1e5, "Margin is a position's value over this");

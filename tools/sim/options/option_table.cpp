@@ -25,34 +25,33 @@ OptionRow& OptionRow::Shown() {
   return *this;
 }
 
-// A text that is no number of the kind is left to the parser, which says so in its own words.
-OptionRow& OptionRow::Number(double lowest, double highest) {
-  const std::string name = option_->get_name();
-  option_->check(CLI::Validator(
-      [=](std::string& text) {
-        double value = 0.0;
+namespace {
+
+// A check that reads the text as a T and refuses a value outside says with the option's name; a
+// text that is no T is left to the parser, which says so in its own words.
+template <typename T>
+CLI::Validator RangeCheck(std::function<std::string(T)> outside) {
+  return CLI::Validator(
+      [outside = std::move(outside)](std::string& text) {
+        T value{};
         if (!CLI::detail::lexical_cast(text, value)) return std::string();
-        if (const std::string outside = NumberOutsideRange(name, value, lowest, highest); !outside.empty()) {
-          throw OutOfRange(outside);
-        }
+        if (const std::string mistake = outside(value); !mistake.empty()) throw OutOfRange(mistake);
         return std::string();
       },
-      ""));
+      "");
+}
+
+}  // namespace
+
+OptionRow& OptionRow::Number(double lowest, double highest) {
+  const std::string name = option_->get_name();
+  option_->check(RangeCheck<double>([=](double v) { return NumberOutsideRange(name, v, lowest, highest); }));
   return *this;
 }
 
 OptionRow& OptionRow::Whole(std::int64_t lowest, std::int64_t highest) {
   const std::string name = option_->get_name();
-  option_->check(CLI::Validator(
-      [=](std::string& text) {
-        std::int64_t value = 0;
-        if (!CLI::detail::lexical_cast(text, value)) return std::string();
-        if (const std::string outside = WholeOutsideRange(name, value, lowest, highest); !outside.empty()) {
-          throw OutOfRange(outside);
-        }
-        return std::string();
-      },
-      ""));
+  option_->check(RangeCheck<std::int64_t>([=](std::int64_t v) { return WholeOutsideRange(name, v, lowest, highest); }));
   return *this;
 }
 

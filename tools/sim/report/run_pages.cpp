@@ -48,6 +48,59 @@ CurveLine Line(std::string name, std::vector<double> values) {
   return CurveLine{std::move(name), std::move(values), {}, {}};
 }
 
+// The columns of every page's figure tables, in their order: the guard against no guard on one
+// market, the ladders side by side, and the risk figures over many runs (their results and
+// drawdowns are the median, 5th, 95th percentile and worst of each, made by RunsTables).
+enum class Page { SingleRun, Ladders, ManyRuns };
+
+std::vector<FigureColumn> ColumnsOf(Page page) {
+  struct PageColumn {
+    Page page;
+    FigureColumn column;
+  };
+  using enum Page;
+  using enum FigureUnit;
+  using enum Better;
+  static const std::vector<PageColumn> all = {
+      {SingleRun, {"", "end equity", "/comparison/{row}/endEquity", Cents, Higher}},
+      {SingleRun, {"", "end result", "/risk/{row}/endResult", Cents, Higher}},
+      {SingleRun, {"", "deepest drawdown", "/comparison/{row}/deepestDrawdown", Cents, Higher}},
+      {SingleRun, {"closes", "TP", "/risk/{row}/closes/takeProfit", Count, None}},
+      {SingleRun, {"closes", "SL", "/risk/{row}/closes/stopLoss", Count, None}},
+      {SingleRun, {"closes", "stop-out", "/risk/{row}/closes/stopOut", Count, Lower}},
+      {SingleRun, {"", "realised per cycle", "/comparison/{row}/realisedPerCycle", Cents, None}},
+      {SingleRun, {"days under water", "longest", "/risk/{row}/underWater/longestDays", Days, Lower}},
+      {SingleRun, {"days under water", "total", "/risk/{row}/underWater/totalDays", Days, Lower}},
+      {SingleRun, {"", "longest SL run", "/risk/{row}/longestStopLossRun", Count, Lower}},
+      {SingleRun, {"", "costs", "/risk/{row}/costs/total", Cents, Lower}},
+      {SingleRun, {"", "open at end", "/risk/{row}/openResult", Cents, None}},
+      {Ladders, {"", "end equity", "/endEquity", Cents, Higher}},
+      {Ladders, {"", "deepest drawdown", "/deepestDrawdown", Cents, Higher}},
+      {Ladders, {"closes", "TP", "/closes/takeProfit", Count, None}},
+      {Ladders, {"closes", "SL", "/closes/stopLoss", Count, None}},
+      {Ladders, {"", "cycles", "/cycles", Count, None}},
+      {Ladders, {"realised per cycle", "average", "/realisedPerCycle/average", Cents, Higher}},
+      {Ladders, {"realised per cycle", "median", "/realisedPerCycle/median", Cents, Higher}},
+      {Ladders, {"realised per cycle", "lowest", "/realisedPerCycle/lowest", Cents, Higher}},
+      {Ladders, {"realised per cycle", "highest", "/realisedPerCycle/highest", Cents, Higher}},
+      {ManyRuns, {"", "stopped out", "/stopOutShare", Share, Lower}},
+      {ManyRuns, {"", "return / drawdown", "/returnOverDrawdown", Ratio, Higher}},
+      {ManyRuns, {"days under water", "longest", "/underWater/longestDays/worst", Days, Lower}},
+      {ManyRuns, {"days under water", "median total", "/underWater/totalDays/median", Days, Lower}},
+      {ManyRuns, {"", "longest SL run", "/longestStopLossRun", Count, Lower}},
+      {ManyRuns, {"closes in all runs", "TP", "/closes/takeProfit", Count, None}},
+      {ManyRuns, {"closes in all runs", "SL", "/closes/stopLoss", Count, None}},
+      {ManyRuns, {"closes in all runs", "stop-out", "/closes/stopOut", Count, Lower}},
+      {ManyRuns, {"", "costs per run", "/costsPerRun/total", Cents, Lower}},
+      {ManyRuns, {"", "open at end", "/openResult/median", Cents, None}},
+  };
+  std::vector<FigureColumn> columns;
+  for (const PageColumn& each : all) {
+    if (each.page == page) columns.push_back(each.column);
+  }
+  return columns;
+}
+
 constexpr const char* kOneMarket = "One market is one story: a ladder that looks good on it may lose most on the "
                                    "next. --runs N tries every ladder on N seeded markets.";
 
@@ -88,19 +141,7 @@ std::vector<PageFact> RunFacts(const RunDescription& d) {
 ReportPage SingleRunPage(const RunDescription& d, const std::string& runJson, const HostRun& run,
                          const std::string& runChart) {
   const Json json = Parsed(runJson);
-  const std::vector<FigureColumn> columns = {
-      Column("", "end equity", "/comparison/{row}/endEquity", FigureUnit::Cents, Better::Higher),
-      Column("", "end result", "/risk/{row}/endResult", FigureUnit::Cents, Better::Higher),
-      Column("", "deepest drawdown", "/comparison/{row}/deepestDrawdown", FigureUnit::Cents, Better::Higher),
-      Column("closes", "TP", "/risk/{row}/closes/takeProfit", FigureUnit::Count, Better::None),
-      Column("closes", "SL", "/risk/{row}/closes/stopLoss", FigureUnit::Count, Better::None),
-      Column("closes", "stop-out", "/risk/{row}/closes/stopOut", FigureUnit::Count, Better::Lower),
-      Column("", "realised per cycle", "/comparison/{row}/realisedPerCycle", FigureUnit::Cents, Better::None),
-      Column("days under water", "longest", "/risk/{row}/underWater/longestDays", FigureUnit::Days, Better::Lower),
-      Column("days under water", "total", "/risk/{row}/underWater/totalDays", FigureUnit::Days, Better::Lower),
-      Column("", "longest SL run", "/risk/{row}/longestStopLossRun", FigureUnit::Count, Better::Lower),
-      Column("", "costs", "/risk/{row}/costs/total", FigureUnit::Cents, Better::Lower),
-      Column("", "open at end", "/risk/{row}/openResult", FigureUnit::Cents, Better::None)};
+  const std::vector<FigureColumn> columns = ColumnsOf(Page::SingleRun);
   const std::string name = d.ladders.empty() ? "ladder" : d.ladders.front().label;
   ReportPage page = PageOf(d);
   page.tables.push_back(TableFromJson("The guard against no guard", json,
@@ -122,16 +163,7 @@ ReportPage SingleRunPage(const RunDescription& d, const std::string& runJson, co
 ReportPage LaddersPage(const RunDescription& d, const std::string& laddersJson,
                        const std::vector<SampledCurves>& curves) {
   const Json json = Parsed(laddersJson);
-  const std::vector<FigureColumn> columns = {
-      Column("", "end equity", "/endEquity", FigureUnit::Cents, Better::Higher),
-      Column("", "deepest drawdown", "/deepestDrawdown", FigureUnit::Cents, Better::Higher),
-      Column("closes", "TP", "/closes/takeProfit", FigureUnit::Count, Better::None),
-      Column("closes", "SL", "/closes/stopLoss", FigureUnit::Count, Better::None),
-      Column("", "cycles", "/cycles", FigureUnit::Count, Better::None),
-      Column("realised per cycle", "average", "/realisedPerCycle/average", FigureUnit::Cents, Better::Higher),
-      Column("realised per cycle", "median", "/realisedPerCycle/median", FigureUnit::Cents, Better::Higher),
-      Column("realised per cycle", "lowest", "/realisedPerCycle/lowest", FigureUnit::Cents, Better::Higher),
-      Column("realised per cycle", "highest", "/realisedPerCycle/highest", FigureUnit::Cents, Better::Higher)};
+  const std::vector<FigureColumn> columns = ColumnsOf(Page::Ladders);
   // A figure a ladder's row reads under "withGuard" there, no guard's under "withoutGuard"; the
   // counts stand in the ladder's entry itself.
   std::vector<FigureColumn> guarded = columns;
@@ -175,17 +207,7 @@ std::vector<PageTable> RunsTables(const Json& json, const std::vector<FigureRow>
       results.push_back(Column(group, heading, std::string("/") + key + "/" + at, FigureUnit::Cents, Better::Higher));
     }
   }
-  const std::vector<FigureColumn> risk = {
-      Column("", "stopped out", "/stopOutShare", FigureUnit::Share, Better::Lower),
-      Column("", "return / drawdown", "/returnOverDrawdown", FigureUnit::Ratio, Better::Higher),
-      Column("days under water", "longest", "/underWater/longestDays/worst", FigureUnit::Days, Better::Lower),
-      Column("days under water", "median total", "/underWater/totalDays/median", FigureUnit::Days, Better::Lower),
-      Column("", "longest SL run", "/longestStopLossRun", FigureUnit::Count, Better::Lower),
-      Column("closes in all runs", "TP", "/closes/takeProfit", FigureUnit::Count, Better::None),
-      Column("closes in all runs", "SL", "/closes/stopLoss", FigureUnit::Count, Better::None),
-      Column("closes in all runs", "stop-out", "/closes/stopOut", FigureUnit::Count, Better::Lower),
-      Column("", "costs per run", "/costsPerRun/total", FigureUnit::Cents, Better::Lower),
-      Column("", "open at end", "/openResult/median", FigureUnit::Cents, Better::None)};
+  const std::vector<FigureColumn> risk = ColumnsOf(Page::ManyRuns);
   return {TableFromJson("End results and drawdowns over the runs", json, rows, results),
           TableFromJson("Stop-outs, time under water, closes and costs", json, rows, risk)};
 }

@@ -99,8 +99,7 @@ TEST(ParseAccountCsv, FindsTheColumnsByTheirUsualNames) {
 
 TEST(ParseAccountCsv, ReadsTheExportsTradersHave) {
   struct Case {
-    const char* name;
-    const char* text;
+    std::string name, text;
     CsvFormat format;
   };
   const Case cases[] = {

@@ -22,6 +22,7 @@
 #include "runs/run_state.h"
 #include "number_text.h"
 #include "sim_test_support.h"
+#include "text_helpers.h"
 
 extern char** environ;
 
@@ -539,9 +540,11 @@ TEST(Resume, ARunStoppedAnywhereAndResumedDecidesAsOneStraightRun) {
 // and for a run stopped by Ctrl-C and continued by either.
 TEST(Program, TheLinkedEngineAndTheLoadedLibraryWriteTheSameJson) {
   testing::TempFolder folder;
-  const std::vector<std::string> grid = {"--market", "model", "--strategy", "grid", "--seed", "5",
-                                         "--take-profits", "100", "--drawdown-targets", "30,60",
-                                         "--increase-targets", "", "--stop-losses", "150"};
+  const std::vector<std::string> grid =
+      With(tools::SplitAt("--market model --strategy grid --seed 5 --take-profits 100 --drawdown-targets 30,60 "
+                          "--stop-losses 150",
+                          ' '),
+           {"--increase-targets", ""});
   const auto json = [&](std::vector<std::string> more, bool linked) {
     SimOptions options = Options(With(With(grid, more), {"--quiet", "--json", "-"}));
     if (linked) options.library.clear();

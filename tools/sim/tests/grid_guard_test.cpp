@@ -10,6 +10,7 @@
 
 #include "runs/single_run.h"
 #include "sim_test_support.h"
+#include "text_helpers.h"
 #include "trading/strategies.h"
 
 namespace zt::sim {
@@ -20,9 +21,9 @@ constexpr double kStopLoss = 150.0;
 // The grid on the price model under one take profit and one stop loss.
 std::vector<std::string> GridRun(const std::string& takeProfit, const std::string& stopLoss,
                                  std::vector<std::string> more) {
-  std::vector<std::string> arguments = {"--market", "model", "--strategy", "grid", "--seed", "5",
-                                        "--take-profits", takeProfit, "--drawdown-targets", "", "--increase-targets",
-                                        "", "--stop-losses", stopLoss};
+  std::vector<std::string> arguments = tools::SplitAt("--market model --strategy grid --seed 5", ' ');
+  arguments.insert(arguments.end(), {"--take-profits", takeProfit, "--drawdown-targets", "", "--increase-targets", "",
+                                     "--stop-losses", stopLoss});
   arguments.insert(arguments.end(), more.begin(), more.end());
   return arguments;
 }

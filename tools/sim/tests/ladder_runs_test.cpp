@@ -37,11 +37,7 @@ int RunProgram(const std::string& arguments, const testing::TempFolder& folder) 
 }
 
 struct NamedTexts {
-  const char* name;
-  const char* takeProfits;
-  const char* drawdownTargets;
-  const char* increaseTargets;
-  const char* stopLosses;
+  std::string name, takeProfits, drawdownTargets, increaseTargets, stopLosses;
 };
 
 TEST(Ladders, EachLadderGivesTheFiguresOfItsRunAlone) {

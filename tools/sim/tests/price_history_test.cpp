@@ -76,28 +76,29 @@ TEST(PriceHistory, EachShapeIsToldByItsFirstLineAndReadIntoQuotes) {
     const char* what;
   };
   struct Shape {
-    const char* text;
-    DecimalMark decimal;
     HistoryFormat format;
     std::size_t quotes;
+    DecimalMark decimal;
+    const char* text;
     std::vector<Expected> expected;
   };
+  const char* barsTab = "<DATE>\t<TIME>\t<OPEN>\t<HIGH>\t<LOW>\t<CLOSE>\t<TICKVOL>\t<VOL>\t<SPREAD>\r\n"
+                        "2024.01.02\t00:00:00\t1.10432\t1.10511\t1.10401\t1.10477\t1234\t0\t3\r\n"
+                        "2024.01.02\t00:01:00\t1.10477\t1.10477\t1.10477\t1.10477\t1\t0\t5\r\n";
+  const char* ticksTab = "<DATE>\t<TIME>\t<BID>\t<ASK>\t<LAST>\t<VOLUME>\t<FLAGS>\n"
+                         "2024.01.02\t00:00:00.120\t1.10432\t1.10440\t\t\t6\n"
+                         "2024.01.02\t00:00:00.480\t\t1.10445\t\t\t4\n"
+                         "2024.01.02\t00:00:01.000\t1.10436\t\t\t\t2\n";
+  const char* commaTicks = "2024.01.02 00:00:05,\"1,10432\",\"1,10440\"\n2024.01.02 00:00:09,\"1,1043\",\"1,1044\"\n";
   const Shape shapes[] = {
-      {"<DATE>\t<TIME>\t<OPEN>\t<HIGH>\t<LOW>\t<CLOSE>\t<TICKVOL>\t<VOL>\t<SPREAD>\r\n"
-       "2024.01.02\t00:00:00\t1.10432\t1.10511\t1.10401\t1.10477\t1234\t0\t3\r\n"
-       "2024.01.02\t00:01:00\t1.10477\t1.10477\t1.10477\t1.10477\t1\t0\t5\r\n",
-       DecimalMark::Auto, HistoryFormat::BarsTab, 8,
+      {HistoryFormat::BarsTab, 8, DecimalMark::Auto, barsTab,
        {{2, "2024.01.02 00:00", 30, 1.10511, 1.10514, "a minute bar's third tick, spread 3"},
         {4, "2024.01.02 00:01", 0, 1.10477, 1.10482, "spread 5"}}},
-      {"<DATE>\t<TIME>\t<BID>\t<ASK>\t<LAST>\t<VOLUME>\t<FLAGS>\n"
-       "2024.01.02\t00:00:00.120\t1.10432\t1.10440\t\t\t6\n"
-       "2024.01.02\t00:00:00.480\t\t1.10445\t\t\t4\n"
-       "2024.01.02\t00:00:01.000\t1.10436\t\t\t\t2\n",
-       DecimalMark::Auto, HistoryFormat::TicksTab, 3,
+      {HistoryFormat::TicksTab, 3, DecimalMark::Auto, ticksTab,
        {{1, "2024.01.02 00:00", 0, 1.10432, 1.10445, "ask changed alone"},
         {2, "2024.01.02 00:00", 1, 1.10436, 1.10445, "bid changed alone"}}},
-      {"2024.01.02 00:00:05,\"1,10432\",\"1,10440\"\n2024.01.02 00:00:09,\"1,1043\",\"1,1044\"\n", DecimalMark::Comma,
-       HistoryFormat::TicksCsv, 2, {{1, "2024.01.02 00:00", 9, 1.1043, 1.1044, "decimal comma"}}},
+      {HistoryFormat::TicksCsv, 2, DecimalMark::Comma, commaTicks,
+       {{1, "2024.01.02 00:00", 9, 1.1043, 1.1044, "decimal comma"}}},
   };
   for (const Shape& shape : shapes) {
     const std::vector<Quote> quotes = ReadFileAs(folder, "shape.csv", shape.text, format, shape.decimal);
