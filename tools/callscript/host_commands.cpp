@@ -32,7 +32,7 @@ bool Interpreter::SeedSettings(const Line& line, std::string& problem) {
     problem = "seed-settings takes one text";
     return false;
   }
-  std::ofstream file(SettingsPathOf(host_.libraryPath), std::ios::binary | std::ios::trunc);
+  std::ofstream file(DeriveSettingsPath(host_.libraryPath), std::ios::binary | std::ios::trunc);
   file << line.words[1].text;
   if (!file.flush()) {
     problem = "cannot write the settings file";
@@ -68,7 +68,7 @@ bool Interpreter::HoldSettings(const Line& line, std::string& problem) {
 // hold-settings and release-settings: another program takes or lets go of the settings file.
 bool Interpreter::Hold(const Line& line, bool hold, const char* refusal, std::string& problem) {
   if (!Needs(line, 0, problem)) return false;
-  if (!host_.holdSettings(SettingsPathOf(host_.libraryPath), hold)) {
+  if (!host_.holdSettings(DeriveSettingsPath(host_.libraryPath), hold)) {
     problem = refusal;
     return false;
   }
@@ -86,16 +86,16 @@ bool Interpreter::Barrier(const Line& line, std::string& problem) {
     return false;
   }
   constexpr auto kLongestWait = std::chrono::seconds(120);
-  const std::filesystem::path folder = FolderOf(host_.libraryPath) / "barrier";
+  const std::filesystem::path folder = FindLibraryFolder(host_.libraryPath) / "barrier";
   const std::string number = std::to_string(++barriers_) + ".";
   std::error_code failure;
   std::filesystem::create_directories(folder, failure);
-  std::ofstream(folder / PathOf(number + line.words[1].text)).put('\n');
+  std::ofstream(folder / ToPath(number + line.words[1].text)).put('\n');
   const auto until = std::chrono::steady_clock::now() + kLongestWait;
   for (;;) {
     int arrived = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder, failure)) {
-      if (TextOf(entry.path().filename()).rfind(number, 0) == 0) ++arrived;
+      if (ToUtf8(entry.path().filename()).rfind(number, 0) == 0) ++arrived;
     }
     if (arrived >= parties) break;
     if (std::chrono::steady_clock::now() > until) {
@@ -120,7 +120,7 @@ bool Interpreter::ReadOnly(const Line& line, std::string& problem) {
     problem = "read-only takes on or off";
     return false;
   }
-  if (!host_.markReadOnly(SettingsPathOf(host_.libraryPath), on)) {
+  if (!host_.markReadOnly(DeriveSettingsPath(host_.libraryPath), on)) {
     problem = "cannot change the settings file's read-only mark";
     return false;
   }
@@ -132,34 +132,34 @@ bool Interpreter::ReadOnly(const Line& line, std::string& problem) {
 // than how one INI service lays it out; the byte-for-byte comparison is the tests' job.
 void Interpreter::PrintSettings(const Line& line) {
   std::string contents;
-  const std::filesystem::path path = SettingsPathOf(host_.libraryPath);
+  const std::filesystem::path path = DeriveSettingsPath(host_.libraryPath);
   if (!ReadWholeFile(path, contents)) {
     Print(line, "(no settings file)");
     return;
   }
-  Print(line, TextOf(path.filename()));
-  for (const std::string& text : LinesOf(contents)) {
+  Print(line, ToUtf8(path.filename()));
+  for (const std::string& text : SplitLines(contents)) {
     const std::string_view trimmed = Trimmed(text);
     if (!trimmed.empty()) out_ << "  " << MaskTimes(std::string(trimmed)) << '\n';
   }
 }
 
 void Interpreter::PrintStatistics(const Line& line) {
-  const std::filesystem::path library = PathOf(host_.libraryPath);
-  const std::string prefix = TextOf(library.stem()) + "-stat-";
+  const std::filesystem::path library = ToPath(host_.libraryPath);
+  const std::string prefix = ToUtf8(library.stem()) + "-stat-";
   std::vector<std::filesystem::path> files;
   std::error_code failure;
-  const std::filesystem::path folder = FolderOf(host_.libraryPath);
+  const std::filesystem::path folder = FindLibraryFolder(host_.libraryPath);
   std::vector<std::string> names;
   if (host_.listFolder != nullptr) {
     names = host_.listFolder(folder);
   } else {
     for (const auto& entry : std::filesystem::directory_iterator(folder, failure)) {
-      names.push_back(TextOf(entry.path().filename()));
+      names.push_back(ToUtf8(entry.path().filename()));
     }
   }
   for (const std::string& name : names) {
-    if (name.rfind(prefix, 0) == 0 && name.ends_with(".csv")) files.push_back(folder / PathOf(name));
+    if (name.rfind(prefix, 0) == 0 && name.ends_with(".csv")) files.push_back(folder / ToPath(name));
   }
   std::sort(files.begin(), files.end());
   if (files.empty()) {
@@ -167,13 +167,13 @@ void Interpreter::PrintStatistics(const Line& line) {
     return;
   }
   std::string found;
-  for (const auto& file : files) found += (found.empty() ? "" : ", ") + TextOf(file.filename());
+  for (const auto& file : files) found += (found.empty() ? "" : ", ") + ToUtf8(file.filename());
   Print(line, found);
   for (const auto& file : files) {
     std::string contents;
     ReadWholeFile(file, contents);
-    const std::vector<std::string> lines = LinesOf(contents);
-    out_ << "  " << MaskTimes(TextOf(file.filename())) << ": " << lines.size() << " lines\n";
+    const std::vector<std::string> lines = SplitLines(contents);
+    out_ << "  " << MaskTimes(ToUtf8(file.filename())) << ": " << lines.size() << " lines\n";
     for (const std::string& text : lines) out_ << "    " << text << '\n';
     std::filesystem::remove(file, failure);
   }

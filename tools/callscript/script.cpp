@@ -314,12 +314,12 @@ std::string Interpreter::DescribeText(const tools::HostText& buffer) const {
   return result;
 }
 
-std::filesystem::path PathOf(const std::string& utf8) {
+std::filesystem::path ToPath(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-std::filesystem::path SettingsPathOf(const std::string& libraryPath) {
-  std::filesystem::path path = PathOf(libraryPath);
+std::filesystem::path DeriveSettingsPath(const std::string& libraryPath) {
+  std::filesystem::path path = ToPath(libraryPath);
   path.replace_extension(".ini");
   return path;
 }
@@ -340,12 +340,12 @@ int RunScript(const std::string& scriptName, const std::string& scriptText, Host
 
 int RunScriptFile(const char* scriptPath, const char* transcriptPath, Host host) {
   std::string script;
-  if (!ReadWholeFile(PathOf(scriptPath), script)) {
+  if (!ReadWholeFile(ToPath(scriptPath), script)) {
     std::cerr << "cannot read " << scriptPath << '\n';
     return 2;
   }
   if (transcriptPath != nullptr) {
-    std::ofstream transcript(PathOf(transcriptPath), std::ios::binary | std::ios::trunc);
+    std::ofstream transcript(ToPath(transcriptPath), std::ios::binary | std::ios::trunc);
     return RunScript(scriptPath, script, host, transcript, std::cerr);
   }
   return RunScript(scriptPath, script, host, std::cout, std::cerr);

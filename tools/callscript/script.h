@@ -95,10 +95,10 @@ int RunScriptFile(const char* scriptPath, const char* transcriptPath, Host host)
 
 // The path named by UTF-8 text, on Windows too (where a plain string is read in the ANSI code
 // page).
-std::filesystem::path PathOf(const std::string& utf8);
+std::filesystem::path ToPath(const std::string& utf8);
 
 // The settings file the library derives from its own path: the extension of the file name
 // replaced by ".ini".
-std::filesystem::path SettingsPathOf(const std::string& libraryPath);
+std::filesystem::path DeriveSettingsPath(const std::string& libraryPath);
 
 }  // namespace zt::callscript

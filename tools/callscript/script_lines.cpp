@@ -128,16 +128,16 @@ std::string Quoted(std::string_view text) {
   return out + "\"";
 }
 
-std::filesystem::path FolderOf(const std::string& libraryPath) {
-  return PathOf(libraryPath).parent_path();
+std::filesystem::path FindLibraryFolder(const std::string& libraryPath) {
+  return ToPath(libraryPath).parent_path();
 }
 
-std::string TextOf(const std::filesystem::path& path) {
+std::string ToUtf8(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
 }
 
-std::vector<std::string> LinesOf(const std::string& contents) {
+std::vector<std::string> SplitLines(const std::string& contents) {
   std::vector<std::string> lines;
   std::string line;
   for (std::size_t at = 0; at < contents.size(); ++at) {

@@ -37,10 +37,10 @@ std::string MaskTimes(std::string text);
 std::string Quoted(std::string_view text);
 
 // The folder the library (a UTF-8 path) lies in.
-std::filesystem::path FolderOf(const std::string& libraryPath);
+std::filesystem::path FindLibraryFolder(const std::string& libraryPath);
 // A file name as UTF-8 text, whatever the code page of the process.
-std::string TextOf(const std::filesystem::path& path);
+std::string ToUtf8(const std::filesystem::path& path);
 // The file's lines without their line ends (CR LF, LF or a lone CR).
-std::vector<std::string> LinesOf(const std::string& contents);
+std::vector<std::string> SplitLines(const std::string& contents);
 
 }  // namespace zt::callscript

@@ -40,7 +40,7 @@ void TakeAccount(const TradingAccount& account, AccountRisk& risk) {
 
 }  // namespace
 
-Json AccountRiskJson(const AccountRisk& a) {
+Json AccountRiskToJson(const AccountRisk& a) {
   return {{"endResult", Cents(a.endResult)},
           {"deepestDrawdown", Cents(a.deepestDrawdown)},
           {"underWater", {{"longestDays", a.longestUnderWaterDays}, {"totalDays", a.totalUnderWaterDays}}},
@@ -126,8 +126,8 @@ RunRisk RiskWatch::Figures(const HostRun& run, const PositionMarket* positions, 
   AccountRisk& u = risk.unguarded;
   curve(g, guardedStart_, guardedEnd_, guarded_);
   curve(u, unguardedStart_, unguardedEnd_, unguarded_);
-  g.takeProfitCloses = EventsOfKind(run, EventKind::TakeProfitClose);
-  g.stopLossCloses = EventsOfKind(run, EventKind::StopLossClose);
+  g.takeProfitCloses = CountEvents(run, EventKind::TakeProfitClose);
+  g.stopLossCloses = CountEvents(run, EventKind::StopLossClose);
   g.longestStopLossRun = run.tally.longestStopLossRun;
   if (positions != nullptr) {
     TakeAccount(positions->guarded(), g);
@@ -140,13 +140,13 @@ RunRisk RiskWatch::Figures(const HostRun& run, const PositionMarket* positions, 
   if (walk != nullptr) {
     g.openResult = walk->floating;
     // The account without the guard never closes: its balance is still the starting one.
-    u.openResult = walkUnguarded - WholeCents(walk->start.balance);
+    u.openResult = walkUnguarded - RoundToCents(walk->start.balance);
   }
   return risk;
 }
 
-std::string RunRiskJson(const RunRisk& risk) {
-  return Json{{"withGuard", AccountRiskJson(risk.guarded)}, {"withoutGuard", AccountRiskJson(risk.unguarded)}}.dump();
+std::string RunRiskToJson(const RunRisk& risk) {
+  return Json{{"withGuard", AccountRiskToJson(risk.guarded)}, {"withoutGuard", AccountRiskToJson(risk.unguarded)}}.dump();
 }
 
 RunRisk ReadRunRisk(const std::string& runJson) {
@@ -167,7 +167,7 @@ double Percentile(std::vector<double> values, double fraction) {
   return values[below] + (rank - static_cast<double>(below)) * (values[above] - values[below]);
 }
 
-FigureSpread SpreadOf(const std::vector<double>& values, bool worstIsLowest) {
+FigureSpread MeasureSpread(const std::vector<double>& values, bool worstIsLowest) {
   if (values.empty()) return {};
   const auto [lowest, highest] = std::minmax_element(values.begin(), values.end());
   return {Percentile(values, 0.5), Percentile(values, 0.05), Percentile(values, 0.95),
@@ -190,7 +190,7 @@ std::optional<double> AverageCost(const std::vector<AccountRisk>& runs, std::opt
 
 }  // namespace
 
-LadderRisk SummedUp(const std::string& name, bool noGuard, const std::vector<AccountRisk>& runs) {
+LadderRisk SumUpRuns(const std::string& name, bool noGuard, const std::vector<AccountRisk>& runs) {
   LadderRisk l;
   l.name = name;
   l.noGuard = noGuard;
@@ -212,11 +212,11 @@ LadderRisk SummedUp(const std::string& name, bool noGuard, const std::vector<Acc
       if (*run.stopOutCloses > 0) ++stoppedOut;
     }
   }
-  l.endResult = SpreadOf(ends, true);
-  l.deepestDrawdown = SpreadOf(drawdowns, true);
-  l.longestUnderWaterDays = SpreadOf(longest, false);
-  l.totalUnderWaterDays = SpreadOf(total, false);
-  if (!runs.empty() && open.size() == runs.size()) l.openResult = SpreadOf(open, true);
+  l.endResult = MeasureSpread(ends, true);
+  l.deepestDrawdown = MeasureSpread(drawdowns, true);
+  l.longestUnderWaterDays = MeasureSpread(longest, false);
+  l.totalUnderWaterDays = MeasureSpread(total, false);
+  if (!runs.empty() && open.size() == runs.size()) l.openResult = MeasureSpread(open, true);
   if (!runs.empty() && withBroker == runs.size()) {
     l.stopOutShare = static_cast<double>(stoppedOut) / static_cast<double>(runs.size());
   }

@@ -86,11 +86,11 @@ class RiskWatch {
 
 // One account's figures as JSON: amounts in whole cents, times in days, what the account does not
 // know null.
-nlohmann::ordered_json AccountRiskJson(const AccountRisk& account);
+nlohmann::ordered_json AccountRiskToJson(const AccountRisk& account);
 
 // A run's figures as the "risk" member of its JSON (amounts in whole cents, times in days), and
 // back from a run's whole JSON document; Read throws std::runtime_error when it holds none.
-std::string RunRiskJson(const RunRisk& risk);
+std::string RunRiskToJson(const RunRisk& risk);
 RunRisk ReadRunRisk(const std::string& runJson);
 
 // ---- Over many runs ----
@@ -104,7 +104,7 @@ struct FigureSpread {
   double median = 0.0, p5 = 0.0, p95 = 0.0, worst = 0.0;
 };
 // worstIsLowest: the worst value is the lowest (an end result) or the highest (days under water).
-FigureSpread SpreadOf(const std::vector<double>& values, bool worstIsLowest);
+FigureSpread MeasureSpread(const std::vector<double>& values, bool worstIsLowest);
 
 // One ladder (or no guard) over all its runs.
 struct LadderRisk {
@@ -120,6 +120,6 @@ struct LadderRisk {
   std::optional<std::int64_t> stopOutCloses;
   CostsPaid costsPerRun;                       // the average run's, by kind
 };
-LadderRisk SummedUp(const std::string& name, bool noGuard, const std::vector<AccountRisk>& runs);
+LadderRisk SumUpRuns(const std::string& name, bool noGuard, const std::vector<AccountRisk>& runs);
 
 }  // namespace zt::sim

@@ -47,7 +47,7 @@ const RankKey& KeyNamed(const std::string& key) {
 
 }  // namespace
 
-const std::vector<std::string>& RankKeys() {
+const std::vector<std::string>& ListRankKeys() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> out;
     for (const RankKey& key : Keys()) out.emplace_back(key.key);
@@ -56,7 +56,7 @@ const std::vector<std::string>& RankKeys() {
   return names;
 }
 
-std::vector<LadderRisk> Ranked(std::vector<LadderRisk> ladders, const std::string& key) {
+std::vector<LadderRisk> RankLadders(std::vector<LadderRisk> ladders, const std::string& key) {
   const RankKey& rank = KeyNamed(key);
   std::stable_sort(ladders.begin(), ladders.end(), [&rank](const LadderRisk& a, const LadderRisk& b) {
     const std::optional<double> x = rank.score(a), y = rank.score(b);
@@ -66,6 +66,6 @@ std::vector<LadderRisk> Ranked(std::vector<LadderRisk> ladders, const std::strin
   return ladders;
 }
 
-std::string RankTitle(const std::string& key) { return KeyNamed(key).title; }
+std::string NameRanking(const std::string& key) { return KeyNamed(key).title; }
 
 }  // namespace zt::sim

@@ -10,17 +10,17 @@ namespace zt::sim {
 Summary Summarise(const HostRun& run) {
   Summary s{};
   s.ticks = run.ticks;
-  s.takeProfitCloses = EventsOfKind(run, EventKind::TakeProfitClose);
-  s.stopLossCloses = EventsOfKind(run, EventKind::StopLossClose);
-  s.drawdownSteps = EventsOfKind(run, EventKind::DrawdownStep);
-  s.increasesPassed = EventsOfKind(run, EventKind::IncreaseReached);
-  s.emails = EventsOfKind(run, EventKind::Email);
+  s.takeProfitCloses = CountEvents(run, EventKind::TakeProfitClose);
+  s.stopLossCloses = CountEvents(run, EventKind::StopLossClose);
+  s.drawdownSteps = CountEvents(run, EventKind::DrawdownStep);
+  s.increasesPassed = CountEvents(run, EventKind::IncreaseReached);
+  s.emails = CountEvents(run, EventKind::Email);
   const CycleTally& tally = run.tally;
   s.cycles = tally.cycles;
   if (tally.cycles > 0) {
     s.averageDrawdown = tally.drawdownSum / static_cast<double>(tally.cycles);
     s.lowestDrawdown = tally.lowestDrawdown;
-    const auto [lower, upper] = MiddleCents(tally.drawdownCents, tally.cycles);
+    const auto [lower, upper] = FindMiddleCents(tally.drawdownCents, tally.cycles);
     s.medianDrawdown = static_cast<double>(lower + upper) / 200.0;
   }
   s.startEquity = run.equity.empty() ? 0.0 : run.equity.front().equity;
@@ -28,18 +28,18 @@ Summary Summarise(const HostRun& run) {
   s.finalSnapshot = run.finalSnapshot     ? *run.finalSnapshot
                     : run.levels.empty() ? run.startSnapshot
                                          : run.levels.back().levels.snapshot;
-  s.deepestDrawdown = run.deepestDrawdown ? *run.deepestDrawdown : DeepestDrawdown(run.equity);
+  s.deepestDrawdown = run.deepestDrawdown ? *run.deepestDrawdown : FindDeepestDrawdown(run.equity);
   s.compared = !run.unguarded.empty();
   if (s.compared) {
     s.unguardedFinalEquity = run.unguarded.back().equity;
     s.unguardedDeepestDrawdown =
-        run.unguardedDeepestDrawdown ? *run.unguardedDeepestDrawdown : DeepestDrawdown(run.unguarded);
+        run.unguardedDeepestDrawdown ? *run.unguardedDeepestDrawdown : FindDeepestDrawdown(run.unguarded);
   }
   s.realisedPerCycle = tally.cycles == 0 ? 0.0 : tally.realisedSum / static_cast<double>(tally.cycles);
   return s;
 }
 
-double DeepestDrawdown(const std::vector<EquityPoint>& curve) {
+double FindDeepestDrawdown(const std::vector<EquityPoint>& curve) {
   double peak = -std::numeric_limits<double>::infinity(), deepest = 0.0;
   for (const EquityPoint& point : curve) {
     peak = std::max(peak, point.equity);

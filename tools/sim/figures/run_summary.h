@@ -35,7 +35,7 @@ struct Summary {
 };
 
 // Lowest equity less the highest equity before it, <= 0; 0 for no points.
-double DeepestDrawdown(const std::vector<EquityPoint>& curve);
+double FindDeepestDrawdown(const std::vector<EquityPoint>& curve);
 
 Summary Summarise(const HostRun& run);
 

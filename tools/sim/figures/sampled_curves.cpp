@@ -57,7 +57,7 @@ SampledCurves SampleCurves(const HostRun& run, std::size_t moments) {
   return out;
 }
 
-nlohmann::ordered_json SampledCurvesJson(const SampledCurves& curves) {
+nlohmann::ordered_json CurvesToJson(const SampledCurves& curves) {
   return Json{{"times", curves.times}, {"withGuard", CentsList(curves.guarded)},
               {"withoutGuard", CentsList(curves.unguarded)}};
 }
@@ -80,7 +80,7 @@ SampledCurves ReadSampledCurves(const std::string& runJson) {
   return out;
 }
 
-CurveBand BandOf(const std::vector<std::vector<double>>& runs) {
+CurveBand MeasureBand(const std::vector<std::vector<double>>& runs) {
   CurveBand band;
   std::size_t moments = 0;
   for (const std::vector<double>& run : runs) moments = std::max(moments, run.size());

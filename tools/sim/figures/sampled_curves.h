@@ -31,7 +31,7 @@ SampledCurves SampleCurves(const HostRun& run, std::size_t moments = kSampledMom
 
 // As the "curve" member of a run's JSON, amounts in whole cents; and back from a run's whole JSON
 // document (empty when it holds none). Read throws std::runtime_error on a malformed member.
-nlohmann::ordered_json SampledCurvesJson(const SampledCurves& curves);
+nlohmann::ordered_json CurvesToJson(const SampledCurves& curves);
 SampledCurves ReadSampledCurves(const std::string& runJson);
 
 // The median, 5th and 95th percentile moment by moment of runs (each one curve of the same
@@ -39,6 +39,6 @@ SampledCurves ReadSampledCurves(const std::string& runJson);
 struct CurveBand {
   std::vector<double> median, low, high;
 };
-CurveBand BandOf(const std::vector<std::vector<double>>& runs);
+CurveBand MeasureBand(const std::vector<std::vector<double>>& runs);
 
 }  // namespace zt::sim

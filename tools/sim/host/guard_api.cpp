@@ -20,7 +20,7 @@ LoadedGuard::LoadedGuard(const std::string& library, const std::string& folder) 
   folder_ = place.string();
   if (library.empty()) {
     OpenLinkedEngine(folder_);
-    api_ = LinkedExports();
+    api_ = BindLinkedExports();
     return;
   }
   const fs::path copy = fs::absolute(fs::path(folder) / fs::path(library).filename());

@@ -174,7 +174,7 @@ void CycleTally::Add(const CycleRecord& cycle) {
   longestStopLossRun = std::max(longestStopLossRun, stopLossRun);
 }
 
-std::pair<std::int64_t, std::int64_t> MiddleCents(const std::map<std::int64_t, std::int64_t>& counts,
+std::pair<std::int64_t, std::int64_t> FindMiddleCents(const std::map<std::int64_t, std::int64_t>& counts,
                                                   std::int64_t total) {
   // The amounts at positions (total - 1) / 2 and total / 2 in ascending order.
   const std::int64_t lowerAt = (total - 1) / 2, upperAt = total / 2;
@@ -188,13 +188,13 @@ std::pair<std::int64_t, std::int64_t> MiddleCents(const std::map<std::int64_t, s
   return {0, 0};
 }
 
-std::int64_t EventsOfKind(const HostRun& run, EventKind kind) {
+std::int64_t CountEvents(const HostRun& run, EventKind kind) {
   const auto kept = std::count_if(run.events.begin(), run.events.end(),
                                   [kind](const HostEvent& event) { return event.kind == kind; });
   return run.leftOutByKind[static_cast<int>(kind)] + static_cast<std::int64_t>(kept);
 }
 
-std::vector<double> AmountsIn(const std::string& text) {
+std::vector<double> ReadAmounts(const std::string& text) {
   std::vector<double> amounts;
   core::ForEachAmount(text, [&](double amount, bool) {
     if (amount > 0.0 && amounts.size() < kIncreaseTargetSlots) amounts.push_back(amount);
@@ -254,7 +254,7 @@ void HandTick(Host& host, std::int64_t tick, const AccountFigures& figures, cons
 
 HostRun RunHost(const Exports& api, const HostOptions& options, const Market& market,
                 const std::function<void(std::int64_t)>& progress) {
-  Host host{api, options, {}, AmountsIn(options.targets.increaseTargets), 0.0, options.carry};
+  Host host{api, options, {}, ReadAmounts(options.targets.increaseTargets), 0.0, options.carry};
   const AccountFigures& start = market.start;
   StartGuard(host, start);
   Drawdown guarded, unguarded;

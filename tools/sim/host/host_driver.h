@@ -122,7 +122,7 @@ struct CycleTally {
 
 // The middle two of the total amounts a tally counts, in ascending order: positions (total - 1) / 2
 // and total / 2 (the same one when total is odd); {0, 0} for no amounts.
-std::pair<std::int64_t, std::int64_t> MiddleCents(const std::map<std::int64_t, std::int64_t>& counts,
+std::pair<std::int64_t, std::int64_t> FindMiddleCents(const std::map<std::int64_t, std::int64_t>& counts,
                                                   std::int64_t total);
 
 struct EquityPoint {
@@ -163,7 +163,7 @@ struct HostRun {
 };
 
 // The events of kind a run saw: those its log keeps and those it left out.
-std::int64_t EventsOfKind(const HostRun& run, EventKind kind);
+std::int64_t CountEvents(const HostRun& run, EventKind kind);
 
 // How many points a curve grows to before it is thinned.
 constexpr std::size_t kCurvePoints = std::size_t{1} << 17;
@@ -179,6 +179,6 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
 
 // The amounts of a list text as InitZT reads them: any character other than a digit or '.'
 // separates numbers. The host keeps its own copy of the increase targets this way.
-std::vector<double> AmountsIn(const std::string& text);
+std::vector<double> ReadAmounts(const std::string& text);
 
 }  // namespace zt::sim

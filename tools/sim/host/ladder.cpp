@@ -168,7 +168,7 @@ Ladder ReadLadder(const TargetTexts& texts) {
                 ReadList(texts.stopLosses)};
 }
 
-std::string LadderMistake(const TargetTexts& texts) {
+std::string FindLadderMistake(const TargetTexts& texts) {
   std::string mistake = SetsMistake("--take-profits", texts.takeProfits, "take profit");
   if (mistake.empty()) mistake = SetsMistake("--drawdown-targets", texts.drawdownTargets, "");
   if (mistake.empty()) mistake = ListMistake("--increase-targets", texts.increaseTargets, "");
@@ -197,7 +197,7 @@ std::optional<NamedLadder> ParseNamedLadder(const std::string& text, std::string
     return std::nullopt;
   }
   NamedLadder ladder{name, {Blanked(parts[0]), Blanked(parts[1]), Blanked(parts[2]), Blanked(parts[3])}};
-  if (const std::string wrong = LadderMistake(ladder.texts); !wrong.empty()) {
+  if (const std::string wrong = FindLadderMistake(ladder.texts); !wrong.empty()) {
     mistake = "ladder " + name + ": " + wrong;
     return std::nullopt;
   }

@@ -54,7 +54,7 @@ Ladder ReadLadder(const TargetTexts& texts);
 // Empty when the four texts mean what they say; otherwise one line naming the option, the text
 // and what the library would have made of it. Take profits and stop losses must hold an amount;
 // drawdown and increase targets may be empty, but not a text that reads as nothing.
-std::string LadderMistake(const TargetTexts& texts);
+std::string FindLadderMistake(const TargetTexts& texts);
 
 // A ladder with the name the table shows it under.
 struct NamedLadder {

@@ -11,7 +11,7 @@ namespace zt::sim {
 // Each slot named beside the function it takes, in the table's order (the compiler holds the
 // two to it): bound by name, as a loaded library's table is, so that two exports of the same type
 // (GetLabel, GetValue) cannot trade places unseen.
-tools::Exports LinkedExports() {
+tools::Exports BindLinkedExports() {
   return tools::Exports{.InitZT = &::InitZT,
                         .SetEquity = &::SetEquity,
                         .SetLastValues = &::SetLastValues,

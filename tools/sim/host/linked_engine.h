@@ -9,7 +9,7 @@
 namespace zt::sim {
 
 // The exports of the linked-in engine, the table a loaded library fills.
-tools::Exports LinkedExports();
+tools::Exports BindLinkedExports();
 
 // Starts the engine afresh as if it had been loaded from folder, with the guard's files that
 // folder holds. Throws std::runtime_error when they cannot be read.

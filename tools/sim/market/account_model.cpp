@@ -69,10 +69,10 @@ double NextNormal(Prng& prng) {
   return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
 }
 
-double WholeCents(double amount) { return std::round(amount * 100.0) / 100.0; }
+double RoundToCents(double amount) { return std::round(amount * 100.0) / 100.0; }
 
 AccountModel NewAccount(const MarketStart& start, const AccountModelOptions& options) {
-  return AccountModel{start, options, SeedPrng(start.seed), WholeCents(start.balance), 0.0, 0};
+  return AccountModel{start, options, SeedPrng(start.seed), RoundToCents(start.balance), 0.0, 0};
 }
 
 AccountFigures CurrentFigures(const AccountModel& account) {
@@ -109,7 +109,7 @@ CloseOutcome CloseAll(AccountModel& account) {
   Prng closing = SeedPrng(account.start.seed ^ kCloseStream ^
                           (static_cast<std::uint64_t>(account.tick) * 0x9E3779B97F4A7C15ULL));
   const int durationMs = CloseDurationMs(closing);
-  account.balance = WholeCents(account.balance + account.floating - account.options.closeCost);
+  account.balance = RoundToCents(account.balance + account.floating - account.options.closeCost);
   account.floating = 0.0;
   return CloseOutcome{account.balance, durationMs};
 }

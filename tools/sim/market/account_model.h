@@ -69,7 +69,7 @@ struct CloseOutcome {
 // amount to the nearest whole cent: what a broker books into a balance. A guard stores its
 // snapshot in cents, so a balance kept finer would resume a snapshot a fraction of a cent off the
 // one it had in memory, and a restarted guard would decide and report by another amount.
-double WholeCents(double amount);
+double RoundToCents(double amount);
 
 // The balance starts in whole cents.
 AccountModel NewAccount(const MarketStart& start, const AccountModelOptions& options);

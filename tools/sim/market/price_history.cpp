@@ -63,7 +63,7 @@ std::string HeaderWords(std::string_view line, char separator) {
 
 }  // namespace
 
-std::string HistoryFormatName(HistoryFormat format) { return kFormatNames.at(format); }
+std::string NameHistoryFormat(HistoryFormat format) { return kFormatNames.at(format); }
 
 std::vector<std::string> HistoryFields(std::string_view line, char separator) {
   std::vector<std::string> fields(1);

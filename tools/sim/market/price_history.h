@@ -48,7 +48,7 @@ struct PriceHistoryOptions {
 };
 
 // "bars-csv" and back; Auto is "auto".
-std::string HistoryFormatName(HistoryFormat format);
+std::string NameHistoryFormat(HistoryFormat format);
 
 // One line of a history file, split into its fields at the file's separator (quotes taken off).
 // Used by the deal history too.

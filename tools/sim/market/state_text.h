@@ -12,6 +12,14 @@
 
 namespace zt::sim {
 
+// prefix + name: the name of a field that an account, a strategy or a deal list writes under its
+// prefix ("g." for the guarded account's).
+inline std::string NameField(std::string_view prefix, std::string_view name) {
+  std::string field(prefix);
+  field += name;
+  return field;
+}
+
 // Appends " name=value" to out.
 template <typename T>
 void PutField(std::string& out, std::string_view name, T value) {

@@ -164,7 +164,7 @@ void AddPriceOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
       }))
       .In(Scope::Model)
       .Identity(kModelIdentity)
-      .IdentityText([&p] { return std::optional<std::string>(NewsText(p.newsTimes)); });
+      .IdentityText([&p] { return std::optional<std::string>(FormatNewsTimes(p.newsTimes)); });
   price("--news-gap", p.newsGap, " ", 0.0, 1e4, "Spread of the jump at a release, in tick moves");
   price("--news-vol-jump", p.newsVolJump, " ", 0.0, 5.0, "Rise of the log volatility at a release");
 }
@@ -180,13 +180,13 @@ void AddHistoryOptions(OptionTable& t, SimOptions& o) {
       .Identity(kModelIdentity)
       .IdentityText([&o]() -> std::optional<std::string> {
         if (o.positions.history.path.empty()) return std::nullopt;
-        return HistoryDescription(o);
+        return DescribeHistories(o);
       })
       ->check(CLI::ExistingFile);
   std::map<std::string, HistoryFormat> formats;
   for (const HistoryFormat format : {HistoryFormat::Auto, HistoryFormat::BarsCsv, HistoryFormat::BarsTab,
                                      HistoryFormat::TicksTab, HistoryFormat::TicksCsv}) {
-    formats[HistoryFormatName(format)] = format;
+    formats[NameHistoryFormat(format)] = format;
   }
   t.Add(group, "--format", h.format,
         "Shape of the --history file: bars-csv, bars-tab, ticks-tab, ticks-csv, or auto (by its first line)")
@@ -244,7 +244,7 @@ void AddStrategyOptions(OptionTable& t, SimOptions& o) {
       .In(Scope::Model)
       .Shows(Fact::StrategyChoice)
       .Identity(kModelIdentity)
-      .IdentityText([&s] { return std::optional<std::string>(StrategyIdentity(s)); });
+      .IdentityText([&s] { return std::optional<std::string>(IdentifyStrategy(s)); });
   for (const StrategyRow& row : rows) {
     for (const StrategyOption& option : row.options) {
       const std::string key = row.prefix + option.name;
@@ -354,7 +354,7 @@ void AddSideBySideOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
       .CommandLineOnly()
       .In(Scope::Output)
       .Shown()
-      .Check(CLI::IsMember(RankKeys()));
+      .Check(CLI::IsMember(ListRankKeys()));
 }
 
 // Where a run's outputs go: no input of it, so the same run written elsewhere gives the same JSON.
@@ -391,7 +391,7 @@ bool ReadNewsTimes(std::string_view text, std::vector<std::int64_t>& times) {
   }
 }
 
-std::string NewsText(const std::vector<std::int64_t>& times) {
+std::string FormatNewsTimes(const std::vector<std::int64_t>& times) {
   std::string text;
   for (const std::int64_t second : times) {
     char buffer[16];

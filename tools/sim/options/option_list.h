@@ -28,6 +28,6 @@ void AddOptions(OptionTable& table, SimOptions& o, GivenTexts& given);
 // "13:30,15:00": seconds after midnight UTC of --news as its text writes them, and back. Read
 // returns false when a time is not HH:MM within a day.
 bool ReadNewsTimes(std::string_view text, std::vector<std::int64_t>& times);
-std::string NewsText(const std::vector<std::int64_t>& times);
+std::string FormatNewsTimes(const std::vector<std::int64_t>& times);
 
 }  // namespace zt::sim

@@ -36,8 +36,8 @@ inline constexpr unsigned kEveryIdentity = kCsvIdentity | kSeededIdentity;
 struct OutOfRange : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
-std::string NumberOutsideRange(const std::string& option, double value, double lowest, double highest);
-std::string WholeOutsideRange(const std::string& option, std::int64_t value, std::int64_t lowest,
+std::string CheckNumberRange(const std::string& option, double value, double lowest, double highest);
+std::string CheckWholeRange(const std::string& option, std::int64_t value, std::int64_t lowest,
                               std::int64_t highest);
 
 // What a run's record makes of one option.

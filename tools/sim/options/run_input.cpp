@@ -24,7 +24,7 @@ std::string PriceHistoryKind(const PriceHistoryOptions& history) {
 
 }  // namespace
 
-std::string RunInputName(const SimOptions& options, std::int64_t ticks, bool resumed) {
+std::string NameRunInput(const SimOptions& options, std::int64_t ticks, bool resumed) {
   const std::string more = resumed ? ", resumed)" : ")";
   if (!options.csvPath.empty()) {
     return "the equity history " + FileName(options.csvPath) + " (" + std::to_string(ticks + 1) + " rows" + more;
@@ -37,11 +37,11 @@ std::string RunInputName(const SimOptions& options, std::int64_t ticks, bool res
                                  : "the deal list " + FileName(m.dealsPath) + " over " + prices;
     return what + " (" + std::to_string(ticks) + " ticks" + more;
   }
-  return std::string(resumed ? "a resumed " : "a seeded ") + SeededMarketName(options) + " (seed " +
+  return std::string(resumed ? "a resumed " : "a seeded ") + NameSeededMarket(options) + " (seed " +
          std::to_string(options.start.seed) + ", " + std::to_string(ticks) + " ticks)";
 }
 
-std::string HistoryDescription(const SimOptions& options) {
+std::string DescribeHistories(const SimOptions& options) {
   // The words of state folders' identities: kept as they were, so that older folders continue.
   const PositionMarketOptions& m = options.positions;
   if (m.history.path.empty()) return {};

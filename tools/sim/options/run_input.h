@@ -13,13 +13,13 @@ struct SimOptions;
 std::string FileName(const std::string& path);
 
 // "price history FILE" with "and deals FILE", for titles; empty when the prices are the model's.
-std::string HistoryDescription(const SimOptions& options);
+std::string DescribeHistories(const SimOptions& options);
 
 // What a run of ticks was made on, with its article, for the titles of a run and the headings of
 // --ladder: "a seeded grid strategy on a price model (seed 1, 20000 ticks)", "a grid strategy on
 // the bar history EURUSD_H1.csv (24963 ticks)", "the deal list EURUSD_deals.csv over the bar
 // history EURUSD_H1.csv (24963 ticks)" or "the equity history history.csv (120 rows)". A recorded
 // history is named by its file, not a seed: a seed changes nothing of what it holds.
-std::string RunInputName(const SimOptions& options, std::int64_t ticks, bool resumed);
+std::string NameRunInput(const SimOptions& options, std::int64_t ticks, bool resumed);
 
 }  // namespace zt::sim

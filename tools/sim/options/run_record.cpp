@@ -9,7 +9,7 @@ std::string RunRecord::TextOf(std::string_view name) const {
   return {};
 }
 
-RunIdentity IdentityOf(const RunRecord& record) {
+RunIdentity IdentifyRun(const RunRecord& record) {
   RunIdentity identity;
   for (const RecordedOption& option : record.options) {
     if (option.identityKey.empty()) continue;
@@ -24,7 +24,7 @@ RunIdentity IdentityOf(const RunRecord& record) {
   return identity;
 }
 
-std::vector<std::pair<std::string, std::string>> InputsOf(const RunRecord& record) {
+std::vector<std::pair<std::string, std::string>> ListInputs(const RunRecord& record) {
   std::vector<std::pair<std::string, std::string>> inputs;
   for (const RecordedOption& option : record.options) inputs.emplace_back(option.name, option.text);
   return inputs;

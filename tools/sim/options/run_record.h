@@ -44,9 +44,9 @@ struct RunRecord {
 // What a state folder continues, as (option, value) pairs in the record's order: a folder
 // continues only a run with the same ones.
 using RunIdentity = std::vector<std::pair<std::string, std::string>>;
-RunIdentity IdentityOf(const RunRecord& record);
+RunIdentity IdentifyRun(const RunRecord& record);
 
 // The record's options as (name, value) pairs: the JSON's inputs.
-std::vector<std::pair<std::string, std::string>> InputsOf(const RunRecord& record);
+std::vector<std::pair<std::string, std::string>> ListInputs(const RunRecord& record);
 
 }  // namespace zt::sim

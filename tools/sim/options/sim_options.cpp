@@ -80,7 +80,7 @@ std::string StrategyMistake(const StrategyOptions& s) {
     const OwnOptions own(s.values, row.prefix);
     for (const StrategyOption& option : row.options) {
       if (option.lowestFrom.empty()) continue;
-      const std::string outside = NumberOutsideRange("--" + row.prefix + option.name, own.Number(option.name),
+      const std::string outside = CheckNumberRange("--" + row.prefix + option.name, own.Number(option.name),
                                                      own.Number(option.lowestFrom), option.highest);
       if (!outside.empty()) return outside;
     }
@@ -186,7 +186,7 @@ std::string CheckedValues(const CLI::App& app, const std::vector<std::string>& a
   ReadNewsTimes(given.news, o.positions.prices.newsTimes);
   std::string mistake = HistoryMistake(app, o);
   if (mistake.empty()) mistake = StrategyMistake(o.positions.strategy);
-  if (mistake.empty()) mistake = LadderMistake(o.host.targets);
+  if (mistake.empty()) mistake = FindLadderMistake(o.host.targets);
   if (mistake.empty()) mistake = SideBySideMistake(app, arguments, given.ladderTexts, given.ladderFiles, o);
   if (mistake.empty()) mistake = ManyRunsMistake(app, o);
   return mistake;
@@ -249,7 +249,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   return {o, 0};
 }
 
-std::string SeededMarketName(const SimOptions& options) {
+std::string NameSeededMarket(const SimOptions& options) {
   if (options.market != MarketKind::Model) return "account model";
   return options.positions.strategy.name + " strategy on a price model";
 }

@@ -61,7 +61,7 @@ struct SimOptions {
 
   // Many seeded markets (--runs): every ladder, and no guard, on seeds seed, seed + 1, ...
   int runs = 0;                      // 0: one market
-  std::string rankBy = "end";        // the column the ladders are ranked by (RankKeys())
+  std::string rankBy = "end";        // the column the ladders are ranked by (ListRankKeys())
 };
 
 // Parses the command line (and a --config settings file it names). Returns the options, or an
@@ -76,6 +76,6 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
 
 // What makes the figures without --csv, for titles: "account model", or "grid strategy on a price
 // model" with the strategy's name.
-std::string SeededMarketName(const SimOptions& options);
+std::string NameSeededMarket(const SimOptions& options);
 
 }  // namespace zt::sim

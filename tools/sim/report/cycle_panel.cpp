@@ -39,7 +39,7 @@ std::string CycleHeading(const CycleSummary& summary, double titleY, double left
   const std::string title = "Cycle drawdowns (lowest equity - snapshot)";
   int rows = 0;
   return Text(left, titleY, title, "start", "font-weight=\"bold\"") +
-         Legend("drawdown-legend", items, left + TextWidth(title) + 24, right, titleY - 14, rows);
+         Legend("drawdown-legend", items, left + MeasureText(title) + 24, right, titleY - 14, rows);
 }
 
 // Cycle numbers under the bars: the smallest round step whose labels do not collide, and cycle 1
@@ -50,7 +50,7 @@ std::string CycleNumberTicks(std::size_t cycles, const Scale& dx, const Box& box
   const std::string widest = std::to_string(cycles);
   double step = std::max(1.0, NiceStep(static_cast<double>(cycles), 1));
   for (double candidate = 1; candidate <= static_cast<double>(cycles) * 10; candidate = NiceStep(candidate * 1.5, 1)) {
-    if (candidate / static_cast<double>(cycles) * pixels >= TextWidth(widest) + kLabelGap) {
+    if (candidate / static_cast<double>(cycles) * pixels >= MeasureText(widest) + kLabelGap) {
       step = candidate;
       break;
     }
@@ -62,7 +62,7 @@ std::string CycleNumberTicks(std::size_t cycles, const Scale& dx, const Box& box
   }
   if (step > 1) {
     svg += Line(dx(1), box.bottom, dx(1), box.bottom + kTickLength, "stroke=\"#333\"");
-    if ((dx(step) - dx(1)) >= TextWidth(widest) + kLabelGap) {
+    if ((dx(step) - dx(1)) >= MeasureText(widest) + kLabelGap) {
       svg += Text(dx(1), box.bottom + 18, "1", "middle");
     }
   }
@@ -146,7 +146,7 @@ std::string CycleAverage(const CycleSummary& summary, const Scale& dy, const Box
 
 }  // namespace
 
-std::string CyclePanel(const HostRun& run, const Box& box, double titleY, double left, double right) {
+std::string DrawCyclePanel(const HostRun& run, const Box& box, double titleY, double left, double right) {
   const CycleSummary summary = SummariseCycles(run);
   const double bottomValue = summary.deepest < -1e-9 ? summary.deepest * 1.08 : -1.0;
   const Scale dy{bottomValue, 0.0, box.bottom, box.top};

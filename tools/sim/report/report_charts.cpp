@@ -110,7 +110,7 @@ double FittingStep(const Scale& scale, double pixels, int wanted) {
   const double range = scale.to - scale.from;
   for (; wanted > 1; --wanted) {
     const double step = NiceStep(range, wanted);
-    const double widest = std::max(TextWidth(TickAmount(scale.from, step)), TextWidth(TickAmount(scale.to, step)));
+    const double widest = std::max(MeasureText(TickAmount(scale.from, step)), MeasureText(TickAmount(scale.to, step)));
     if (step / range * pixels >= widest + kLabelGap) return step;
   }
   return NiceStep(range, 1);
@@ -121,7 +121,7 @@ double WidestTick(const Scale& y, double step) {
   double widest = 0;
   const double first = std::ceil(y.from / step - 1e-9) * step;
   for (double value = first; value <= y.to + step * 1e-9; value += step) {
-    widest = std::max(widest, TextWidth(TickAmount(value, step)));
+    widest = std::max(widest, MeasureText(TickAmount(value, step)));
   }
   return widest;
 }
@@ -253,7 +253,7 @@ std::string EndLabels(const CurveChart& chart, std::vector<LineEnd> ends, const 
   std::string out = "<g class=\"series-names\" font-size=\"" + Num(kNameSize) + "\" font-weight=\"bold\">\n";
   const double textX = box.right + kLeader;
   for (std::size_t k = 0; k < ends.size(); ++k) {
-    const SeriesStyle style = StyleOf(ends[k].line);
+    const SeriesStyle style = StyleSeries(ends[k].line);
     const Point& end = ends[k].end;
     if (std::abs(placed[k] - end.y) > 1 || end.x < box.right - 1) {
       out += Line(end.x + 2, end.y, textX - 3, placed[k], "stroke=\"" + std::string(style.colour) + "\"");
@@ -270,7 +270,7 @@ std::string CurveSeries(const CurveChart& chart, const Scale& x, const Scale& y,
   std::vector<LineEnd> ends;
   for (std::size_t k = 0; k < chart.lines.size(); ++k) {
     const CurveLine& line = chart.lines[k];
-    const SeriesStyle style = StyleOf(k);
+    const SeriesStyle style = StyleSeries(k);
     const std::string series = "data-series=\"" + Escape(line.name) + "\"";
     if (const std::string d = BandData(chart, line, x, y); !d.empty()) {
       bands += "<path " + series + " class=\"band\" d=\"" + d + "\" fill=\"" + style.colour +
@@ -357,7 +357,7 @@ std::string DistributionRow(const Spread& row, std::size_t index, const Scale& x
   }
   if (sorted.empty()) return out + Text(box.left + 8, centre + 4, "no runs", "start", "fill=\"#666\"");
   std::sort(sorted.begin(), sorted.end());
-  const SeriesStyle style = StyleOf(index);
+  const SeriesStyle style = StyleSeries(index);
   return out + PercentileBox(row, sorted, style, x, centre) + RunDots(row, style, x, centre) +
          MedianMark(sorted, x, centre);
 }
@@ -385,7 +385,7 @@ std::string AriaNames(const std::vector<std::string>& names) {
 
 }  // namespace
 
-SeriesStyle StyleOf(std::size_t index) {
+SeriesStyle StyleSeries(std::size_t index) {
   static constexpr const char* kColours[] = {"#0072B2", "#D55E00", "#009E73", "#CC79A7", "#E69F00", "#56B4E9"};
   // Seven dashes against six colours: a colour comes back with another dash.
   static constexpr const char* kDashes[] = {"", "9 4", "9 3 2 3", "16 4 4 4", "5 5", "12 3 2 3 2 3", "18 6"};
@@ -432,7 +432,7 @@ std::string RenderDistribution(const std::vector<Spread>& rows, const std::strin
     names.push_back(row.name);
   }
   const auto [low, high] = amounts.Padded();
-  const double nameWidth = std::max(static_cast<double>(longest) * kCharWidth, TextWidth("no guard"));
+  const double nameWidth = std::max(static_cast<double>(longest) * kCharWidth, MeasureText("no guard"));
   const Box box{12 + nameWidth + 14, kTop, kWidth - 30,
                 kTop + kRowHeight * static_cast<double>(std::max<std::size_t>(rows.size(), 1))};
   const Scale x{low, high, box.left, box.right};

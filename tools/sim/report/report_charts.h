@@ -21,7 +21,7 @@ struct SeriesStyle {
   const char* colour;   // "#rrggbb"
   const char* dash;     // an SVG stroke-dasharray, "" for a solid line
 };
-SeriesStyle StyleOf(std::size_t index);
+SeriesStyle StyleSeries(std::size_t index);
 
 // One line of the equity chart: a ladder's account, or the same account with no guard.
 struct CurveLine {

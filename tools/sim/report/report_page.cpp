@@ -130,7 +130,7 @@ std::vector<bool> BestOf(const PageTable& table, std::size_t column) {
 
 // A short stroke in the series' colour and dash, the key from a table row to its chart line.
 std::string Swatch(std::size_t series) {
-  const SeriesStyle style = StyleOf(series);
+  const SeriesStyle style = StyleSeries(series);
   return std::string("<svg class=\"swatch\" width=\"26\" height=\"10\" aria-hidden=\"true\"><line x1=\"1\" y1=\"5\" "
                      "x2=\"25\" y2=\"5\" stroke=\"") +
          style.colour + "\" stroke-width=\"3\"" +
@@ -173,7 +173,7 @@ std::string TableHtml(const PageTable& table) {
       html += std::string("<td") + (best[c][r] ? " class=\"best\"" : "") + " data-json=\"" +
               svg::Escape(cell.pointer) + "\" data-unit=\"" + UnitName(table.columns[c].unit) + "\"" +
               (cell.value ? " data-sort=\"" + tools::Number(*cell.value) + "\"" : "") + ">" +
-              FigureText(cell.value, table.columns[c].unit) + "</td>";
+              FormatFigure(cell.value, table.columns[c].unit) + "</td>";
     }
     html += "</tr>\n";
   }
@@ -243,7 +243,7 @@ std::string InlineSvg(const std::string& document) {
   return svg;
 }
 
-std::string FigureText(const std::optional<double>& value, FigureUnit unit) {
+std::string FormatFigure(const std::optional<double>& value, FigureUnit unit) {
   if (!value) return "-";
   switch (unit) {
     case FigureUnit::Cents: return tools::Money(*value / 100.0);
@@ -255,7 +255,7 @@ std::string FigureText(const std::optional<double>& value, FigureUnit unit) {
   return "-";
 }
 
-PageTable TableFromJson(const std::string& caption, const Json& json, const std::vector<FigureRow>& rows,
+PageTable BuildTable(const std::string& caption, const Json& json, const std::vector<FigureRow>& rows,
                         const std::vector<FigureColumn>& columns) {
   PageTable table{caption, columns, {}};
   for (const FigureRow& row : rows) {

@@ -35,7 +35,7 @@ struct FigureColumn {
 // A row: a ladder or no guard, its figures under prefix in the JSON ("/ladders/2").
 struct FigureRow {
   std::string name;
-  std::size_t series = 0;  // its colour and dash (StyleOf)
+  std::size_t series = 0;  // its colour and dash (StyleSeries)
   std::string prefix;
 };
 
@@ -54,11 +54,11 @@ struct PageTable {
   std::vector<PageRow> rows;
 };
 // The table of rows by columns, every figure read from json (the document --json writes).
-PageTable TableFromJson(const std::string& caption, const nlohmann::ordered_json& json,
+PageTable BuildTable(const std::string& caption, const nlohmann::ordered_json& json,
                         const std::vector<FigureRow>& rows, const std::vector<FigureColumn>& columns);
 
 // A figure as the page writes it ("-" for an unset one).
-std::string FigureText(const std::optional<double>& value, FigureUnit unit);
+std::string FormatFigure(const std::optional<double>& value, FigureUnit unit);
 
 struct PageFact {
   std::string label, text;

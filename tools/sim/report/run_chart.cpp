@@ -342,7 +342,7 @@ std::string RenderChart(const HostRun& run, const std::string& title) {
   std::string svg = DocumentStart(layout.height, title);
   svg += legend;
   svg += EquityPanel(run, ranges, layout.equity, unmarked);
-  svg += CyclePanel(run, layout.drawdown, layout.lowerTitleY, kLeft, kWidth - kRight);
+  svg += DrawCyclePanel(run, layout.drawdown, layout.lowerTitleY, kLeft, kWidth - kRight);
   svg += "</svg>\n";
   return svg;
 }

@@ -117,7 +117,7 @@ Json ComparisonJson(const HostRun& run, const Summary& s, bool brief) {
     // From the cycles' amounts in cents, as a program would take them from the full JSON.
     const CycleTally& tally = run.tally;
     const bool none = tally.cycles == 0;
-    const auto [lower, upper] = MiddleCents(tally.realisedCents, tally.cycles);
+    const auto [lower, upper] = FindMiddleCents(tally.realisedCents, tally.cycles);
     Json& with = comparison["withGuard"];
     with["realisedMedian"] = none ? Json(nullptr) : Json((lower + upper) / 2);
     with["realisedLowest"] = none ? Json(nullptr) : Json(tally.realisedCents.begin()->first);
@@ -181,12 +181,12 @@ void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Da
   }
   if (risk != nullptr) {
     member("risk");
-    out << RunRiskJson(*risk);
+    out << RunRiskToJson(*risk);
   }
   if (brief) {
     // What a page comparing runs draws of this one: its curves at a few hundred moments.
     member("curve");
-    out << text(SampledCurvesJson(SampleCurves(run)));
+    out << text(CurvesToJson(SampleCurves(run)));
   }
   member("guard");
   out << text(GuardJson(run, panel));

@@ -109,7 +109,7 @@ constexpr const char* kOneMarket = "One market is one story: a ladder that looks
 ReportPage PageOf(const RunDescription& d) {
   ReportPage page;
   page.title = d.title;
-  page.facts = RunFacts(d);
+  page.facts = ListRunFacts(d);
   page.ladders = d.ladders;
   page.notes = d.notes;
   return page;
@@ -117,7 +117,7 @@ ReportPage PageOf(const RunDescription& d) {
 
 }  // namespace
 
-std::vector<PageFact> RunFacts(const RunDescription& d) {
+std::vector<PageFact> ListRunFacts(const RunDescription& d) {
   const RunRecord& record = d.record;
   const std::string strategy = d.strategy ? record.TextOf("strategy") : std::string();
   const auto ofStrategy = [&](const RecordedOption& o) {
@@ -138,13 +138,13 @@ std::vector<PageFact> RunFacts(const RunDescription& d) {
   return facts;
 }
 
-ReportPage SingleRunPage(const RunDescription& d, const std::string& runJson, const HostRun& run,
+ReportPage BuildSingleRunPage(const RunDescription& d, const std::string& runJson, const HostRun& run,
                          const std::string& runChart) {
   const Json json = Parsed(runJson);
   const std::vector<FigureColumn> columns = ColumnsOf(Page::SingleRun);
   const std::string name = d.ladders.empty() ? "ladder" : d.ladders.front().label;
   ReportPage page = PageOf(d);
-  page.tables.push_back(TableFromJson("The guard against no guard", json,
+  page.tables.push_back(BuildTable("The guard against no guard", json,
                                       {{kNoGuard, 0, "withoutGuard"}, {name, 1, "withGuard"}}, columns));
   const SampledCurves curves = SampleCurves(run, 2 * kSampledMoments);
   // No guard's line stays first even when the market does not know it, so that colours match the table.
@@ -160,7 +160,7 @@ ReportPage SingleRunPage(const RunDescription& d, const std::string& runJson, co
   return page;
 }
 
-ReportPage LaddersPage(const RunDescription& d, const std::string& laddersJson,
+ReportPage BuildLaddersPage(const RunDescription& d, const std::string& laddersJson,
                        const std::vector<SampledCurves>& curves) {
   const Json json = Parsed(laddersJson);
   const std::vector<FigureColumn> columns = ColumnsOf(Page::Ladders);
@@ -173,7 +173,7 @@ ReportPage LaddersPage(const RunDescription& d, const std::string& laddersJson,
   // No guard's row reads the same columns under "withoutGuard", where only the first two stand.
   PageTable table{"The ladders on one market", columns, {}};
   const auto add = [&](const FigureRow& row, const std::vector<FigureColumn>& set) {
-    table.rows.push_back(TableFromJson("", json, {row}, set).rows.front());
+    table.rows.push_back(BuildTable("", json, {row}, set).rows.front());
   };
   if (shared) add({kNoGuard, 0, "/withoutGuard"}, columns);
   for (std::size_t i = 0; i < ladders.size(); ++i) {
@@ -208,8 +208,8 @@ std::vector<PageTable> RunsTables(const Json& json, const std::vector<FigureRow>
     }
   }
   const std::vector<FigureColumn> risk = ColumnsOf(Page::ManyRuns);
-  return {TableFromJson("End results and drawdowns over the runs", json, rows, results),
-          TableFromJson("Stop-outs, time under water, closes and costs", json, rows, risk)};
+  return {BuildTable("End results and drawdowns over the runs", json, rows, results),
+          BuildTable("Stop-outs, time under water, closes and costs", json, rows, risk)};
 }
 
 // One figure of every run of each ladder, in the colours' order.
@@ -228,7 +228,7 @@ std::vector<Spread> SpreadsOf(const Json& ladders, const std::vector<std::string
 
 }  // namespace
 
-ReportPage RunsPage(const RunDescription& d, const std::string& runsJson, const std::vector<std::string>& order,
+ReportPage BuildRunsPage(const RunDescription& d, const std::string& runsJson, const std::vector<std::string>& order,
                     const std::vector<std::vector<std::vector<double>>>& curves, const std::vector<std::int64_t>& times) {
   const Json json = Parsed(runsJson);
   const Json& ladders = json.at("ladders");
@@ -247,12 +247,12 @@ ReportPage RunsPage(const RunDescription& d, const std::string& runsJson, const 
   page.facts.insert(page.facts.begin() + 1,
                     {"runs", std::to_string(count) + " markets of " + std::to_string(json.at("ticks").get<std::int64_t>()) +
                                  " ticks, every ladder and no guard on each; ranked by " +
-                                 RankTitle(json.at("rankBy").get<std::string>())});
+                                 NameRanking(json.at("rankBy").get<std::string>())});
   page.tables = RunsTables(json, rows);
   CurveChart chart{times, {}, "median equity of " + std::to_string(curves.empty() ? 0 : curves.front().size()) +
                                   " runs"};
   for (std::size_t i = 0; i < order.size() && i < curves.size(); ++i) {
-    const CurveBand band = BandOf(curves[i]);
+    const CurveBand band = MeasureBand(curves[i]);
     chart.lines.push_back(CurveLine{order[i], band.median, band.low, band.high});
   }
   page.curves = std::move(chart);

@@ -25,21 +25,21 @@ struct RunDescription {
   std::vector<std::string> notes;                            // what the figures cannot say
 };
 // The facts of description: input, strategy and its options, account and costs, seeds, program.
-std::vector<PageFact> RunFacts(const RunDescription& description);
+std::vector<PageFact> ListRunFacts(const RunDescription& description);
 
 // One ladder on one market: runJson is the run's JSON document (brief or whole), runChart the
 // run's SVG chart.
-ReportPage SingleRunPage(const RunDescription& description, const std::string& runJson, const HostRun& run,
+ReportPage BuildSingleRunPage(const RunDescription& description, const std::string& runJson, const HostRun& run,
                          const std::string& runChart);
 
 // Several ladders side by side: laddersJson is the comparison's JSON document, curves each
 // ladder's run in the order of the document's ladders.
-ReportPage LaddersPage(const RunDescription& description, const std::string& laddersJson,
+ReportPage BuildLaddersPage(const RunDescription& description, const std::string& laddersJson,
                        const std::vector<SampledCurves>& curves);
 
 // Many runs: runsJson is the ranked document; order the names in their colours' order (no guard
 // first); curves[name's index][run] its equity at times.
-ReportPage RunsPage(const RunDescription& description, const std::string& runsJson,
+ReportPage BuildRunsPage(const RunDescription& description, const std::string& runsJson,
                     const std::vector<std::string>& order, const std::vector<std::vector<std::vector<double>>>& curves,
                     const std::vector<std::int64_t>& times);
 

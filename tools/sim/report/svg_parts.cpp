@@ -22,7 +22,7 @@ std::string ClockText(std::int64_t time) { return FormatTime(time).substr(11, 5)
 
 }  // namespace
 
-double TextWidth(const std::string& text) { return static_cast<double>(text.size()) * kCharWidth; }
+double MeasureText(const std::string& text) { return static_cast<double>(text.size()) * kCharWidth; }
 
 std::string Escape(const std::string& text) {
   std::string out;
@@ -81,7 +81,7 @@ std::string TimeAxis(const Scale& x, const Box& box, double pageWidth) {
   const bool manyDays = span > 86400;
   TimeStep chosen = kLadder[std::size(kLadder) - 1];
   for (const TimeStep& step : kLadder) {
-    const double labelWidth = TextWidth(step.dateOnly || manyDays ? "2024.01.02" : "00:00");
+    const double labelWidth = MeasureText(step.dateOnly || manyDays ? "2024.01.02" : "00:00");
     if (static_cast<double>(step.seconds) / span * pixels >= labelWidth + kLabelGap) {
       chosen = step;
       break;
@@ -98,7 +98,7 @@ std::string TimeAxis(const Scale& x, const Box& box, double pageWidth) {
     out += Line(px, box.top, px, box.bottom, std::string("stroke=\"") + kGridColour + "\"");
     out += Line(px, box.bottom, px, box.bottom + kTickLength, "stroke=\"#333\"");
     // A label centred on a tick near the page edge would be cut off: the tick stays unlabelled.
-    const double halfLabel = TextWidth(chosen.dateOnly || manyDays ? "2024.01.02" : "00:00") / 2;
+    const double halfLabel = MeasureText(chosen.dateOnly || manyDays ? "2024.01.02" : "00:00") / 2;
     if (px - halfLabel < 0 || px + halfLabel > pageWidth) continue;
     if (chosen.dateOnly) {
       out += Text(px, box.bottom + 18, DateText(tick), "middle");
@@ -139,7 +139,7 @@ std::string Legend(const std::string& id, const std::vector<LegendItem>& items, 
   double y = top + kLegendRow / 2;
   rows = items.empty() ? 0 : 1;
   for (const LegendItem& item : items) {
-    const double width = 30 + TextWidth(item.label) + 22;
+    const double width = 30 + MeasureText(item.label) + 22;
     if (x + width > right && x > left) {
       x = left;
       y += kLegendRow;

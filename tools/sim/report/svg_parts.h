@@ -19,7 +19,7 @@ inline constexpr const char* kGridColour = "#e6e6e6";
 inline constexpr double kLegendRow = 20;    // height of a legend's row
 
 // Estimated width of text at kFontSize (one advance per byte, which over-counts non-ASCII).
-double TextWidth(const std::string& text);
+double MeasureText(const std::string& text);
 // text with &, <, > and " written as XML entities, for element text and attribute values alike.
 std::string Escape(const std::string& text);
 // A coordinate with one decimal ("12.5").

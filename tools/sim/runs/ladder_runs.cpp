@@ -35,7 +35,7 @@ std::string CentsText(const std::optional<long long>& cents) { return cents ? Ce
 
 // ---- One ladder's run ----
 
-std::vector<std::string> WithoutOptions(const std::vector<std::string>& arguments, const std::set<std::string>& valued,
+std::vector<std::string> DropOptions(const std::vector<std::string>& arguments, const std::set<std::string>& valued,
                                         const std::set<std::string>& flags) {
   std::vector<std::string> out;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -51,10 +51,10 @@ std::vector<std::string> WithoutOptions(const std::vector<std::string>& argument
   return out;
 }
 
-std::vector<std::string> LadderRunArguments(const std::vector<std::string>& arguments, const NamedLadder& ladder,
+std::vector<std::string> BuildLadderArguments(const std::vector<std::string>& arguments, const NamedLadder& ladder,
                                             const std::string& jsonPath) {
   // Options of the side-by-side run and outputs that would clash between runs, with their values.
-  std::vector<std::string> out = WithoutOptions(
+  std::vector<std::string> out = DropOptions(
       arguments,
       {"--ladder", "--ladders", "--jobs", "--json", "--chart", "--report", "--log", "--tail", "--take-profits",
        "--drawdown-targets", "--increase-targets", "--stop-losses"},
@@ -230,7 +230,7 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
   pool.count = ladders.size();
   pool.name = [&](std::size_t i) { return ladders[i].name; };
   pool.arguments = [&](std::size_t i, const std::string& json) {
-    return LadderRunArguments(options.arguments, ladders[i], json);
+    return BuildLadderArguments(options.arguments, ladders[i], json);
   };
   pool.done = [&](std::size_t i, const std::string& json) {
     figures[i] = ReadLadderFigures(ladders[i].name, json);
@@ -246,13 +246,13 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
   if (outcome.failed) return 1;
   const bool wantJson = !options.jsonPath.empty() || !options.reportPath.empty();
   const std::string json = wantJson ? FormatLadderJson(figures, ladders) : std::string();
-  const std::string input = RunInputName(options, figures.front().ticks, false);
+  const std::string input = NameRunInput(options, figures.front().ticks, false);
   const std::string heading = std::to_string(ladders.size()) + " ladders on " + input;
   const std::string table = Folded(heading, kPageWidth, "  ") + "\n\n" + FormatLadderTable(figures);
   const int shown = ShowPoolResults(options.jsonPath, options.jsonPath.empty() ? std::string() : json, table, out, err);
   if (shown != 0 || options.reportPath.empty()) return shown;
   return WriteReportAndSay(options.reportPath, [&] {
-    return LaddersPage(DescribeRun(options, heading, input, ladders), json, curves);
+    return BuildLaddersPage(DescribeRun(options, heading, input, ladders), json, curves);
   }, out, err);
 }
 

@@ -21,13 +21,13 @@ struct SimOptions;
 
 // arguments without the options named in valued (with their values, "--json F" or "--json=F")
 // and the flags named in flags.
-std::vector<std::string> WithoutOptions(const std::vector<std::string>& arguments, const std::set<std::string>& valued,
+std::vector<std::string> DropOptions(const std::vector<std::string>& arguments, const std::set<std::string>& valued,
                                         const std::set<std::string>& flags);
 
 // The command line of the run of one ladder: arguments (the program's own, without the program
 // name) without the options of the side-by-side run and of outputs, with the ladder's four texts
 // and a JSON output added.
-std::vector<std::string> LadderRunArguments(const std::vector<std::string>& arguments, const NamedLadder& ladder,
+std::vector<std::string> BuildLadderArguments(const std::vector<std::string>& arguments, const NamedLadder& ladder,
                                             const std::string& jsonPath);
 
 // What one ladder's run came to, read back from its JSON; amounts in cents as there.

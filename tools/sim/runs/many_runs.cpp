@@ -119,7 +119,7 @@ std::string FormatRunsTable(const RunsInput& input, const std::vector<LadderRisk
                               (ladders == 1 ? " ladder" : " ladders") + " and no guard on a seeded " + input.market +
                               " (seeds " + std::to_string(input.firstSeed) + " to " +
                               std::to_string(input.firstSeed + input.runs - 1) + ", " + std::to_string(input.ticks) +
-                              " ticks each), ranked by " + RankTitle(input.rankBy);
+                              " ticks each), ranked by " + NameRanking(input.rankBy);
   std::string out = Folded(heading, kPageWidth, "  ") + "\n\n" + ResultsTable(ranked) + "\n" + RiskTable(ranked);
   if (input.walk) {
     out += "\n" + Folded("On the account model's walk the open trades' result moves the same whether or not the "
@@ -175,7 +175,7 @@ std::string FormatRunsJson(const RunsInput& input, const std::vector<LadderRisk>
     const std::size_t at = static_cast<std::size_t>(
         std::find(perRunNames.begin(), perRunNames.end(), ranked[i].name) - perRunNames.begin());
     for (std::size_t r = 0; at < perRun.size() && r < perRun[at].size(); ++r) {
-      Json run = AccountRiskJson(perRun[at][r]);
+      Json run = AccountRiskToJson(perRun[at][r]);
       run["seed"] = input.firstSeed + r;
       runs.push_back(std::move(run));
     }
@@ -230,7 +230,7 @@ ManyOutcome RunAllSeeds(const SimOptions& options, const std::vector<NamedLadder
   if (!options.reportPath.empty()) {
     outcome.curves.assign(ladders.size() + 1, std::vector<std::vector<double>>(runs));
   }
-  const std::vector<std::string> common = WithoutOptions(options.arguments, {"--runs", "--rank-by", "--seed"}, {});
+  const std::vector<std::string> common = DropOptions(options.arguments, {"--runs", "--rank-by", "--seed"}, {});
   // Seed by seed, every ladder of a seed before the next: a run stopped early still compares
   // ladders on the same markets.
   const auto ladderOf = [&](std::size_t job) { return job % ladders.size(); };
@@ -243,7 +243,7 @@ ManyOutcome RunAllSeeds(const SimOptions& options, const std::vector<NamedLadder
     return ladders[ladderOf(job)].name + ", seed " + std::to_string(seedOf(job));
   };
   pool.arguments = [&](std::size_t job, const std::string& json) {
-    std::vector<std::string> arguments = LadderRunArguments(common, ladders[ladderOf(job)], json);
+    std::vector<std::string> arguments = BuildLadderArguments(common, ladders[ladderOf(job)], json);
     arguments.insert(arguments.end(), {"--seed", std::to_string(seedOf(job))});
     return arguments;
   };
@@ -276,18 +276,18 @@ int RunMany(const SimOptions& options, std::ostream& out, std::ostream& err) {
   std::vector<std::string> names;
   std::vector<AccountRisk> unguarded;
   for (const std::optional<AccountRisk>& run : outcome.unguarded) unguarded.push_back(*run);
-  all.push_back(SummedUp(kNoGuard, true, unguarded));
+  all.push_back(SumUpRuns(kNoGuard, true, unguarded));
   // "No guard" first, then the ladders in their order.
   std::vector<std::vector<AccountRisk>> perRun(1, unguarded);
   perRun.insert(perRun.end(), outcome.guarded.begin(), outcome.guarded.end());
   names.emplace_back(kNoGuard);
   for (std::size_t i = 0; i < ladders.size(); ++i) {
-    all.push_back(SummedUp(ladders[i].name, false, outcome.guarded[i]));
+    all.push_back(SumUpRuns(ladders[i].name, false, outcome.guarded[i]));
     names.push_back(ladders[i].name);
   }
-  const RunsInput input{SeededMarketName(options), options.market == MarketKind::Walk, options.start.seed,
+  const RunsInput input{NameSeededMarket(options), options.market == MarketKind::Walk, options.start.seed,
                         static_cast<std::size_t>(options.runs), options.ticks, options.rankBy};
-  const std::vector<LadderRisk> ranked = Ranked(all, options.rankBy);
+  const std::vector<LadderRisk> ranked = RankLadders(all, options.rankBy);
   const bool wantJson = !options.jsonPath.empty() || !options.reportPath.empty();
   const std::string json = wantJson ? FormatRunsJson(input, ranked, perRun, names) : std::string();
   const int shown = ShowPoolResults(options.jsonPath, options.jsonPath.empty() ? std::string() : json,
@@ -296,7 +296,7 @@ int RunMany(const SimOptions& options, std::ostream& out, std::ostream& err) {
   const std::string title = std::to_string(options.runs) + " runs of " + std::to_string(ladders.size()) +
                             (ladders.size() == 1 ? " ladder" : " ladders") + " and no guard on a seeded " + input.market;
   return WriteReportAndSay(options.reportPath, [&] {
-    return RunsPage(DescribeRun(options, title, "seeded " + input.market, ladders), json, names, outcome.curves,
+    return BuildRunsPage(DescribeRun(options, title, "seeded " + input.market, ladders), json, names, outcome.curves,
                     outcome.times);
   }, out, err);
 }

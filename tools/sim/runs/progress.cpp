@@ -34,7 +34,7 @@ std::string Count(double count) {
 
 }  // namespace
 
-std::string ProgressLine(std::int64_t done, std::int64_t total, double seconds, int columns) {
+std::string FormatProgress(std::int64_t done, std::int64_t total, double seconds, int columns) {
   const double fraction = total > 0 ? std::clamp(static_cast<double>(done) / static_cast<double>(total), 0.0, 1.0) : 0.0;
   const double rate = seconds > 0.0 ? static_cast<double>(done) / seconds : 0.0;
   const auto left = static_cast<long long>(rate > 0.0 ? static_cast<double>(total - done) / rate + 0.5 : 0.0);
@@ -80,7 +80,7 @@ void ProgressBar::Update(std::int64_t done) {
   if (!line_.shown()) return;
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
   if (elapsed.count() < kProgressDelaySeconds) return;
-  line_.Draw(ProgressLine(done, total_, elapsed.count(), TerminalColumns()));
+  line_.Draw(FormatProgress(done, total_, elapsed.count(), TerminalColumns()));
 }
 
 LadderProgress::LadderProgress(bool wanted, std::size_t total, const char* noun)

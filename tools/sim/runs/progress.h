@@ -12,7 +12,7 @@ namespace zt::sim {
 
 // The progress line for done of total ticks after seconds: a bar, the percentage, the counts, the
 // rate and the time left, cut to fit columns - 1 characters (the bar goes first, then the counts).
-std::string ProgressLine(std::int64_t done, std::int64_t total, double seconds, int columns);
+std::string FormatProgress(std::int64_t done, std::int64_t total, double seconds, int columns);
 
 // A line on standard error, drawn only when shown, redrawn in place and wiped when it goes:
 // wipeColumns spaces, or with kWholeTerminal the terminal's width less one.

@@ -144,7 +144,7 @@ std::optional<SimState> ParseSimState(std::string_view text) {
   return state;
 }
 
-std::string IdentityDifferences(const RunIdentity& stored, const RunIdentity& now) {
+std::string CompareIdentities(const RunIdentity& stored, const RunIdentity& now) {
   std::string out;
   const auto find = [](const RunIdentity& identity, const std::string& option) -> const std::string* {
     for (const auto& [name, value] : identity) {

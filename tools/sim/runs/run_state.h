@@ -42,7 +42,7 @@ std::optional<SimState> ParseSimState(std::string_view text);
 
 // "--seed 5 there, 999 here; --take-profits \"60\" there, \"70\" here", or empty when the two
 // name the same run.
-std::string IdentityDifferences(const RunIdentity& stored, const RunIdentity& now);
+std::string CompareIdentities(const RunIdentity& stored, const RunIdentity& now);
 
 // The text of the state file at path. Throws std::runtime_error naming the path and the system's
 // reason when it cannot be read (no permission, or a folder where the file should be): such a

@@ -77,7 +77,7 @@ std::optional<SimState> StateToContinue(const std::string& folder, const SimOpti
     throw std::runtime_error("the last run in " + folder + " did not stop cleanly, so the guard's files may be " +
                              "ahead of its input" + anyway);
   }
-  const std::string differences = IdentityDifferences(state->identity, IdentityOf(options.record));
+  const std::string differences = CompareIdentities(state->identity, IdentifyRun(options.record));
   if (!differences.empty()) {
     throw std::runtime_error("the state folder " + folder + " was made from another run: " + differences + anyway);
   }
@@ -234,7 +234,7 @@ void ConnectHistory(Feed& feed, const SimOptions& options, const std::optional<S
   feed.market.closeAll = [&feed, closeCost](const AccountFigures& figures) {
     feed.offset -= closeCost;
     // The broker books what is left in whole cents, the amount the guard stores its snapshot in.
-    return CloseOutcome{WholeCents(figures.equity - closeCost), CloseDurationMs(feed.closePrng)};
+    return CloseOutcome{RoundToCents(figures.equity - closeCost), CloseDurationMs(feed.closePrng)};
   };
   feed.market.unguardedEquity = [&feed] { return feed.recorded.equity; };
 }
@@ -330,7 +330,7 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   const std::string statePath = (fs::path(result.stateFolder) / kStateFile).string();
 
   SimState state;
-  state.identity = IdentityOf(options.record);
+  state.identity = IdentifyRun(options.record);
   Feed feed;
   feed.closePrng = stored && stored->closePrng ? *stored->closePrng : SeedPrng(options.start.seed);
   // The host's memory of the cycle in hand goes with the guard's files it belongs to.
@@ -411,12 +411,12 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     err << "zt-sim: skipped " << result.csvProblems.size() << " bad row(s) of " << options.csvPath << ":"
         << Problems(result.csvProblems) << "\n";
   }
-  const std::string title = "Zentravo guard on " + RunInputName(options, result.run.ticks, result.resumed);
+  const std::string title = "Zentravo guard on " + NameRunInput(options, result.run.ticks, result.resumed);
   try {
     if (!options.logPath.empty()) tools::WriteWholeFile(options.logPath, FormatLog(result.run, 0));
     if (!options.chartPath.empty()) WriteChart(result.run, title, options.chartPath);
     const auto writeJson = [&](std::ostream& stream) {
-      WriteJson(stream, result.run, result.summary, result.dashboard, ladder, InputsOf(options.record),
+      WriteJson(stream, result.run, result.summary, result.dashboard, ladder, ListInputs(options.record),
                 options.jsonBrief, &result.risk);
     };
     if (options.jsonPath == "-") {
@@ -427,9 +427,9 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     if (!options.reportPath.empty()) {
       // The page reads its figures from the brief JSON, which the whole one only adds to.
       const std::string json = FormatJson(result.run, result.summary, result.dashboard, ladder,
-                                          InputsOf(options.record), true, &result.risk);
-      const RunDescription description = DescribeRun(options, title, RunInputName(options, result.run.ticks, result.resumed), {});
-      WriteReportPage(SingleRunPage(description, json, result.run, RenderChart(result.run, title)), options.reportPath);
+                                          ListInputs(options.record), true, &result.risk);
+      const RunDescription description = DescribeRun(options, title, NameRunInput(options, result.run.ticks, result.resumed), {});
+      WriteReportPage(BuildSingleRunPage(description, json, result.run, RenderChart(result.run, title)), options.reportPath);
     }
   } catch (const std::exception& error) {
     err << "zt-sim: " << error.what() << "\n";

@@ -278,12 +278,12 @@ int RunProgram(const std::string& arguments, const testing::TempFolder& folder, 
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(ProgressLine, FitsTheTerminalAndShowsRateAndTimeLeft) {
+TEST(FormatProgress, FitsTheTerminalAndShowsRateAndTimeLeft) {
   // 1.5 M of 6 M ticks in 3 s: 500 k/s, 4.5 M ticks in 9 s; the bar takes the rest of 79 columns.
-  EXPECT_EQ(ProgressLine(1500000, 6000000, 3.0, 80),
+  EXPECT_EQ(FormatProgress(1500000, 6000000, 3.0, 80),
             "[########..........................] 25%  1.5 M / 6 M ticks  500 k/s  0:09 left");
   for (int columns = 1; columns <= 120; ++columns) {
-    const std::string line = ProgressLine(1500000, 6000000, 3.0, columns);
+    const std::string line = FormatProgress(1500000, 6000000, 3.0, columns);
     EXPECT_LT(static_cast<int>(line.size()), std::max(columns, 1)) << columns;
     if (columns >= 30) {
       EXPECT_NE(line.find("0:09 left"), std::string::npos) << columns;

@@ -32,10 +32,10 @@ std::vector<std::string> GridRun(const std::string& takeProfit, const std::strin
 double MostCloseCommission(const PositionMarketOptions& market) {
   const StrategyValues& grid = market.strategy.values;
   const std::int64_t levels = grid.wholes.at("grid-levels");
-  double lots = BrokerLots(grid.numbers.at("grid-lots")), all = 0.0;
+  double lots = RoundToLots(grid.numbers.at("grid-lots")), all = 0.0;
   for (std::int64_t level = 0; level < levels; ++level) {
     all += lots;
-    lots = BrokerLots(lots * grid.numbers.at("grid-multiplier"));
+    lots = RoundToLots(lots * grid.numbers.at("grid-multiplier"));
   }
   return 2.0 * all * market.terms.commissionPerLot + 0.005 * 2.0 * static_cast<double>(levels);  // booked in cents
 }

@@ -307,10 +307,10 @@ TEST_F(HostDriver, ALongRunThinsItsCurveButKeepsItsEndsExtremesAndDeepestDrawdow
   std::vector<EquityPoint> full;
   for (std::size_t i = 0; i < walk.size(); ++i) full.push_back({market.Figures(i).time, walk[i]});
   ASSERT_TRUE(run.deepestDrawdown.has_value());
-  EXPECT_EQ(*run.deepestDrawdown, DeepestDrawdown(full));
+  EXPECT_EQ(*run.deepestDrawdown, FindDeepestDrawdown(full));
 }
 
-TEST(AmountsIn, ReadsListsAsTheGuardDoes) {
+TEST(ReadAmounts, ReadsListsAsTheGuardDoes) {
   struct Case {
     const char* text;
     std::vector<double> amounts;
@@ -323,7 +323,7 @@ TEST(AmountsIn, ReadsListsAsTheGuardDoes) {
       {"", {}},
       {"1;2;3;4;5;6;7;8;9;10", {1, 2, 3, 4, 5, 6, 7, 8}},
   };
-  for (const Case& c : cases) EXPECT_EQ(AmountsIn(c.text), c.amounts) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(ReadAmounts(c.text), c.amounts) << c.text;
 }
 
 }  // namespace

@@ -23,8 +23,8 @@ TEST(Ladder, ReadsSetsAndListsAsTheLibraryDoes) {
 }
 
 TEST(Ladder, TextsThatMeanWhatTheySayPass) {
-  EXPECT_EQ(LadderMistake(Texts("60,45,30;90,60", "40,80,120;60", "10250 10500", "150;200")), "");
-  EXPECT_EQ(LadderMistake(Texts("60", "", "", "150")), "");  // no drawdown or increase targets
+  EXPECT_EQ(FindLadderMistake(Texts("60,45,30;90,60", "40,80,120;60", "10250 10500", "150;200")), "");
+  EXPECT_EQ(FindLadderMistake(Texts("60", "", "", "150")), "");  // no drawdown or increase targets
 }
 
 TEST(Ladder, EachMistakeNamesTheOptionTheTextAndTheLibrarysReading) {
@@ -49,7 +49,7 @@ TEST(Ladder, EachMistakeNamesTheOptionTheTextAndTheLibrarysReading) {
       {Texts("60", "40", "", "0,150"), "--stop-losses \"0,150\": an amount of 0"},
   };
   for (const auto& [texts, expected] : cases) {
-    const std::string mistake = LadderMistake(texts);
+    const std::string mistake = FindLadderMistake(texts);
     EXPECT_NE(mistake.find(expected), std::string::npos) << "got: " << mistake << "\nwanted: " << expected;
   }
 }

@@ -40,9 +40,9 @@ TEST(RiskFigures, PercentilesLieOnStraightLinesBetweenTheSortedValues) {
   EXPECT_DOUBLE_EQ(Percentile({7}, 0.05), 7.0);
   EXPECT_DOUBLE_EQ(Percentile({}, 0.5), 0.0);
 
-  const FigureSpread results = SpreadOf(values, true);
+  const FigureSpread results = MeasureSpread(values, true);
   EXPECT_DOUBLE_EQ(results.worst, 10.0);  // an end result is worst at its lowest
-  EXPECT_DOUBLE_EQ(SpreadOf(values, false).worst, 50.0);  // days under water at their most
+  EXPECT_DOUBLE_EQ(MeasureSpread(values, false).worst, 50.0);  // days under water at their most
   EXPECT_DOUBLE_EQ(results.p95, 48.0);
 }
 
@@ -95,7 +95,7 @@ AccountRisk OneRun(double end, double drawdown, std::int64_t stopOuts, double co
 }
 
 TEST(RiskFigures, OverManyRunsStopOutsAreAShareOfRunsAndTheRatioUsesMedians) {
-  const LadderRisk l = SummedUp("a", false, {OneRun(300, -100, 0, 10), OneRun(-50, -400, 3, 20), OneRun(100, -200, 0, 30)});
+  const LadderRisk l = SumUpRuns("a", false, {OneRun(300, -100, 0, 10), OneRun(-50, -400, 3, 20), OneRun(100, -200, 0, 30)});
   EXPECT_EQ(l.runs, 3u);
   EXPECT_DOUBLE_EQ(*l.stopOutShare, 1.0 / 3.0);  // one run of three, however many positions went
   EXPECT_EQ(*l.stopOutCloses, 3);
@@ -107,18 +107,18 @@ TEST(RiskFigures, OverManyRunsStopOutsAreAShareOfRunsAndTheRatioUsesMedians) {
 }
 
 TEST(RiskFigures, RankingPutsTheBestFirstAndLaddersWithoutTheFigureLast) {
-  LadderRisk deep = SummedUp("deep", false, {OneRun(500, -900, 1, 0)});
-  LadderRisk shallow = SummedUp("shallow", false, {OneRun(100, -50, 0, 0)});
-  LadderRisk walk = SummedUp("walk", false, {OneRun(300, -300, 0, 0)});
+  LadderRisk deep = SumUpRuns("deep", false, {OneRun(500, -900, 1, 0)});
+  LadderRisk shallow = SumUpRuns("shallow", false, {OneRun(100, -50, 0, 0)});
+  LadderRisk walk = SumUpRuns("walk", false, {OneRun(300, -300, 0, 0)});
   walk.stopOutShare.reset();
   const auto names = [](const std::vector<LadderRisk>& ranked) {
     std::string out;
     for (const LadderRisk& l : ranked) out += l.name + " ";
     return out;
   };
-  EXPECT_EQ(names(Ranked({deep, shallow, walk}, "end")), "deep walk shallow ");
-  EXPECT_EQ(names(Ranked({deep, shallow, walk}, "drawdown")), "shallow walk deep ");
-  EXPECT_EQ(names(Ranked({deep, walk, shallow}, "stopouts")), "shallow deep walk ");
+  EXPECT_EQ(names(RankLadders({deep, shallow, walk}, "end")), "deep walk shallow ");
+  EXPECT_EQ(names(RankLadders({deep, shallow, walk}, "drawdown")), "shallow walk deep ");
+  EXPECT_EQ(names(RankLadders({deep, walk, shallow}, "stopouts")), "shallow deep walk ");
 }
 
 // ---- Whole runs of the program ----

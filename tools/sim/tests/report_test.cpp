@@ -140,10 +140,10 @@ TEST(FormatDashboard, LaysTheCellsOutAsTwoAlignedColumns) {
   EXPECT_EQ(paired[3].find('|'), std::string::npos);  // nothing on the right of row 4
 }
 
-TEST(DeepestDrawdown, IsTheLowestEquityBelowAnEarlierPeak) {
-  EXPECT_EQ(DeepestDrawdown({{0, 100}, {1, 120}, {2, 90}, {3, 130}, {4, 105}, {5, 140}}), -30.0);
-  EXPECT_EQ(DeepestDrawdown({{0, 100}, {1, 110}}), 0.0);
-  EXPECT_EQ(DeepestDrawdown({}), 0.0);
+TEST(FindDeepestDrawdown, IsTheLowestEquityBelowAnEarlierPeak) {
+  EXPECT_EQ(FindDeepestDrawdown({{0, 100}, {1, 120}, {2, 90}, {3, 130}, {4, 105}, {5, 140}}), -30.0);
+  EXPECT_EQ(FindDeepestDrawdown({{0, 100}, {1, 110}}), 0.0);
+  EXPECT_EQ(FindDeepestDrawdown({}), 0.0);
 }
 
 TEST(FormatJson, EscapesTextsAndWritesNullForMissingValues) {

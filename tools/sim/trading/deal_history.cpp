@@ -113,12 +113,6 @@ DealHistory ReadDealHistory(const std::string& path, DecimalMark decimal) {
 
 namespace {
 
-std::string Key(std::string_view prefix, std::string_view name) {
-  std::string key(prefix);
-  key += name;
-  return key;
-}
-
 // The account's positions are the open deals, in the order they opened: open_ names them.
 class DealReplay final : public Strategy {
  public:
@@ -131,7 +125,7 @@ class DealReplay final : public Strategy {
       const Deal& deal = history_->deals[open_[i]];
       if (deal.closeTime > now) continue;
       account.positions.erase(account.positions.begin() + static_cast<std::ptrdiff_t>(i));
-      account.balance = WholeCents(account.balance + deal.profit);
+      account.balance = RoundToCents(account.balance + deal.profit);
       open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(i));
     }
     const std::vector<Deal>& deals = history_->deals;
@@ -139,7 +133,7 @@ class DealReplay final : public Strategy {
       const Deal& deal = deals[next_];
       if (deal.closeTime <= now) {
         // Opened and closed between two quotes: it only booked its profit.
-        account.balance = WholeCents(account.balance + deal.profit);
+        account.balance = RoundToCents(account.balance + deal.profit);
         continue;
       }
       account.positions.push_back(Position{deal.side, deal.lots, deal.openPrice, deal.openTime, 0.0});
@@ -152,18 +146,18 @@ class DealReplay final : public Strategy {
 
   std::string Format(std::string_view prefix) const override {
     std::string out;
-    PutField(out, Key(prefix, "next"), next_);
-    PutField(out, Key(prefix, "open"), open_.size());
-    for (std::size_t i = 0; i < open_.size(); ++i) PutField(out, Key(prefix, "o" + std::to_string(i)), open_[i]);
+    PutField(out, NameField(prefix, "next"), next_);
+    PutField(out, NameField(prefix, "open"), open_.size());
+    for (std::size_t i = 0; i < open_.size(); ++i) PutField(out, NameField(prefix, "o" + std::to_string(i)), open_[i]);
     return out;
   }
 
   bool Parse(std::string_view text, std::string_view prefix) override {
     std::size_t next = 0, count = 0;
-    if (!TakeField(text, Key(prefix, "next"), next) || !TakeField(text, Key(prefix, "open"), count)) return false;
+    if (!TakeField(text, NameField(prefix, "next"), next) || !TakeField(text, NameField(prefix, "open"), count)) return false;
     std::vector<std::size_t> open(count);
     for (std::size_t i = 0; i < count; ++i) {
-      if (!TakeField(text, Key(prefix, "o" + std::to_string(i)), open[i]) || open[i] >= next) return false;
+      if (!TakeField(text, NameField(prefix, "o" + std::to_string(i)), open[i]) || open[i] >= next) return false;
     }
     if (next > history_->deals.size()) return false;
     next_ = next;

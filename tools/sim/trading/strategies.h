@@ -26,11 +26,11 @@ struct StrategyValues {
 };
 
 // Every strategy's options at their defaults, as the strategy table gives them.
-StrategyValues DefaultStrategyValues();
+StrategyValues FillDefaultStrategyValues();
 
 struct StrategyOptions {
   std::string name = "grid";           // the strategy that trades, as --strategy names it
-  StrategyValues values = DefaultStrategyValues();
+  StrategyValues values = FillDefaultStrategyValues();
   std::int64_t reentryDelay = 0;       // seconds after the guard's close-all before trading again
   // Set by the position market: the prices' point, and the run's seed.
   double point = 0.00001;              // the symbol's price point, in which steps are counted
@@ -58,9 +58,9 @@ std::unique_ptr<Strategy> MakeStrategy(const StrategyOptions& options);
 
 // The strategy's options in one line, for what a state folder continues ("grid step 200 lots
 // 0.01 ... re-entry 0").
-std::string StrategyIdentity(const StrategyOptions& options);
+std::string IdentifyStrategy(const StrategyOptions& options);
 
 // Lots as the broker takes them: whole hundredths, at least one.
-double BrokerLots(double lots);
+double RoundToLots(double lots);
 
 }  // namespace zt::sim

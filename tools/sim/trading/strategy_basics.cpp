@@ -11,7 +11,7 @@
 
 namespace zt::sim {
 
-double BrokerLots(double lots) {
+double RoundToLots(double lots) {
   constexpr double kLotStep = 0.01;
   return std::max(1.0, std::round(lots / kLotStep)) * kLotStep;
 }
@@ -20,13 +20,7 @@ double BrokerLots(double lots) {
 
 namespace zt::sim::strategies {
 
-std::string Key(std::string_view prefix, std::string_view name) {
-  std::string key(prefix);
-  key += name;
-  return key;
-}
-
-Exit ExitReached(const Position& position, const Quote& quote, double stopPoints, double takeProfitPoints,
+Exit CheckExit(const Position& position, const Quote& quote, double stopPoints, double takeProfitPoints,
                  double point) {
   // Points the position has made so far, at the price it would close at.
   const double made = position.side == Side::Buy ? (quote.bid - position.openPrice) / point
@@ -64,13 +58,13 @@ bool TakeSide(std::string_view text, std::string_view name, Side& side) {
 }
 
 void PutPrng(std::string& out, std::string_view name, const Prng& prng) {
-  for (int word = 0; word < 4; ++word) PutField(out, Key(name, std::to_string(word)), prng.state[word]);
+  for (int word = 0; word < 4; ++word) PutField(out, NameField(name, std::to_string(word)), prng.state[word]);
 }
 
 bool TakePrng(std::string_view text, std::string_view name, Prng& prng) {
   Prng read{};
   for (int word = 0; word < 4; ++word) {
-    if (!TakeField(text, Key(name, std::to_string(word)), read.state[word])) return false;
+    if (!TakeField(text, NameField(name, std::to_string(word)), read.state[word])) return false;
   }
   prng = read;
   return true;
@@ -88,14 +82,14 @@ void SinglePosition::GuardClosed(std::int64_t time, std::int64_t reentryDelay) {
 }
 
 void SinglePosition::Put(std::string& out, std::string_view prefix) const {
-  PutField(out, Key(prefix, "holding"), holding ? 1 : 0);
-  PutField(out, Key(prefix, "resumeAt"), resumeAt);
+  PutField(out, NameField(prefix, "holding"), holding ? 1 : 0);
+  PutField(out, NameField(prefix, "resumeAt"), resumeAt);
 }
 
 bool SinglePosition::Take(std::string_view text, std::string_view prefix) {
   int held = 0;
   std::int64_t resume = 0;
-  if (!TakeField(text, Key(prefix, "holding"), held) || !TakeField(text, Key(prefix, "resumeAt"), resume)) {
+  if (!TakeField(text, NameField(prefix, "holding"), held) || !TakeField(text, NameField(prefix, "resumeAt"), resume)) {
     return false;
   }
   holding = held != 0;

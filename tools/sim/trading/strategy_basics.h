@@ -23,14 +23,11 @@ std::unique_ptr<Strategy> MakeOne(const StrategyOptions& options, const OwnOptio
   return std::make_unique<S>(options, own);
 }
 
-// prefix + name: a state field's name.
-std::string Key(std::string_view prefix, std::string_view name);
-
 // Whether the current quote has reached a position's stop or take profit, each that many points
 // from its open price (a take profit of 0: none). A strategy closes at the first tick that is at
 // or past the level, at that tick's price, so a gap fills past it as a market order does.
 enum class Exit { None, Stop, TakeProfit };
-Exit ExitReached(const Position& position, const Quote& quote, double stopPoints, double takeProfitPoints,
+Exit CheckExit(const Position& position, const Quote& quote, double stopPoints, double takeProfitPoints,
                  double point);
 
 // The time before which a strategy that the guard closed out at time does not trade: the re-entry
@@ -103,7 +100,7 @@ bool TakeValue(std::string_view text, std::string_view name, T& number) {
 template <typename... T>
 std::string FormatHolding(std::string_view prefix, const SinglePosition& held, StateField<T>... fields) {
   std::string out;
-  (PutValue(out, Key(prefix, fields.name), fields.value), ...);
+  (PutValue(out, NameField(prefix, fields.name), fields.value), ...);
   held.Put(out, prefix);
   return out;
 }
@@ -111,7 +108,7 @@ std::string FormatHolding(std::string_view prefix, const SinglePosition& held, S
 // so a strategy reads into a copy of itself).
 template <typename... T>
 bool ParseHolding(std::string_view text, std::string_view prefix, SinglePosition& held, StateField<T>... fields) {
-  return (TakeValue(text, Key(prefix, fields.name), fields.value) && ...) && held.Take(text, prefix);
+  return (TakeValue(text, NameField(prefix, fields.name), fields.value) && ...) && held.Take(text, prefix);
 }
 
 }  // namespace zt::sim::strategies

@@ -56,12 +56,12 @@ class Grid final : public Strategy {
 
   std::string Format(std::string_view prefix) const override {
     std::string out;
-    PutField(out, Key(prefix, "resumeAt"), resumeAt_);
+    PutField(out, NameField(prefix, "resumeAt"), resumeAt_);
     return out;
   }
 
   bool Parse(std::string_view text, std::string_view prefix) override {
-    return TakeField(text, Key(prefix, "resumeAt"), resumeAt_);
+    return TakeField(text, NameField(prefix, "resumeAt"), resumeAt_);
   }
 
  private:
@@ -79,7 +79,7 @@ class Grid final : public Strategy {
     const Quote& quote = account.quote;
     const double step = grid_.stepPoints * options_.point;
     if (newest == nullptr) {
-      OpenPosition(account, side, BrokerLots(grid_.baseLots));
+      OpenPosition(account, side, RoundToLots(grid_.baseLots));
       return;
     }
     const double average = weighted / lots;
@@ -87,14 +87,14 @@ class Grid final : public Strategy {
     const bool basketDone = side == Side::Buy ? quote.bid >= average + target : quote.ask <= average - target;
     if (basketDone) {
       CloseSide(account, side);
-      OpenPosition(account, side, BrokerLots(grid_.baseLots));
+      OpenPosition(account, side, RoundToLots(grid_.baseLots));
       return;
     }
     const int levels = static_cast<int>(std::count_if(account.positions.begin(), account.positions.end(),
                                                       [side](const Position& p) { return p.side == side; }));
     const bool against = side == Side::Buy ? quote.ask <= newest->openPrice - step : quote.bid >= newest->openPrice + step;
     if (against && levels < grid_.maxLevels) {
-      OpenPosition(account, side, BrokerLots(newest->lots * grid_.lotMultiplier));
+      OpenPosition(account, side, RoundToLots(newest->lots * grid_.lotMultiplier));
     }
   }
 

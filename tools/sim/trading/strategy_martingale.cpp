@@ -45,7 +45,7 @@ class Martingale final : public Strategy {
   void OnTick(TradingAccount& account) override {
     if (held_.StoppedOut(account)) Lost();
     if (held_.holding) {
-      const Exit exit = ExitReached(account.positions.front(), account.quote, rule_.stopPoints,
+      const Exit exit = CheckExit(account.positions.front(), account.quote, rule_.stopPoints,
                                     rule_.takeProfitPoints, options_.point);
       if (exit == Exit::None) return;
       ClosePosition(account, 0);
@@ -57,7 +57,7 @@ class Martingale final : public Strategy {
     // A lot the free margin cannot hold ends the series: it starts over from the base lot, and
     // when even that is refused it tries again on the next tick.
     if (!OpenPosition(account, side_, lots_)) {
-      lots_ = BrokerLots(rule_.baseLots);
+      lots_ = RoundToLots(rule_.baseLots);
       losses_ = 0;
       if (!OpenPosition(account, side_, lots_)) return;
     }
@@ -87,7 +87,7 @@ class Martingale final : public Strategy {
   // The base state: a buy of the base lot next, nothing held.
   void StartAgain() {
     side_ = Side::Buy;
-    lots_ = BrokerLots(rule_.baseLots);
+    lots_ = RoundToLots(rule_.baseLots);
     losses_ = 0;
     held_.holding = false;
   }
@@ -98,17 +98,17 @@ class Martingale final : public Strategy {
     side_ = Opposite(side_);
     if (losses_ < rule_.maxDoublings) {
       ++losses_;
-      lots_ = std::min(BrokerLots(lots_ * rule_.lotMultiplier), BrokerLots(rule_.maxLots));
+      lots_ = std::min(RoundToLots(lots_ * rule_.lotMultiplier), RoundToLots(rule_.maxLots));
     } else {
       losses_ = 0;
-      lots_ = BrokerLots(rule_.baseLots);
+      lots_ = RoundToLots(rule_.baseLots);
     }
   }
 
   void Won() {
     if (rule_.alternate) side_ = Opposite(side_);
     losses_ = 0;
-    lots_ = BrokerLots(rule_.baseLots);
+    lots_ = RoundToLots(rule_.baseLots);
   }
 
   StrategyOptions options_;

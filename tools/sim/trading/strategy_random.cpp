@@ -48,7 +48,7 @@ class RandomEntries final : public Strategy {
     const double chance = NextUniform(prng_);
     const double coin = NextUniform(prng_);
     for (std::size_t i = account.positions.size(); i-- > 0;) {
-      if (ExitReached(account.positions[i], account.quote, rule_.stopPoints, rule_.takeProfitPoints,
+      if (CheckExit(account.positions[i], account.quote, rule_.stopPoints, rule_.takeProfitPoints,
                       options_.point) != Exit::None) {
         ClosePosition(account, i);
       }
@@ -58,22 +58,22 @@ class RandomEntries final : public Strategy {
       return;
     }
     // An entry the free margin cannot hold is missed, as a refused market order is.
-    OpenPosition(account, coin < 0.5 ? Side::Buy : Side::Sell, BrokerLots(rule_.lots));
+    OpenPosition(account, coin < 0.5 ? Side::Buy : Side::Sell, RoundToLots(rule_.lots));
   }
 
   void OnGuardClose(std::int64_t time) override { resumeAt_ = ResumeAfterGuard(time, options_.reentryDelay); }
 
   std::string Format(std::string_view prefix) const override {
     std::string out;
-    PutPrng(out, Key(prefix, "entries"), prng_);
-    PutField(out, Key(prefix, "resumeAt"), resumeAt_);
+    PutPrng(out, NameField(prefix, "entries"), prng_);
+    PutField(out, NameField(prefix, "resumeAt"), resumeAt_);
     return out;
   }
 
   bool Parse(std::string_view text, std::string_view prefix) override {
     Prng prng{};
     std::int64_t resumeAt = 0;
-    if (!TakePrng(text, Key(prefix, "entries"), prng) || !TakeField(text, Key(prefix, "resumeAt"), resumeAt)) {
+    if (!TakePrng(text, NameField(prefix, "entries"), prng) || !TakeField(text, NameField(prefix, "resumeAt"), resumeAt)) {
       return false;
     }
     prng_ = prng;

@@ -95,7 +95,7 @@ StrategyOption WordOption(std::string name, std::vector<std::string> words, std:
   return option;
 }
 
-StrategyValues DefaultStrategyValues() {
+StrategyValues FillDefaultStrategyValues() {
   StrategyValues values;
   for (const StrategyRow& row : StrategyTable()) {
     for (const StrategyOption& option : row.options) {
@@ -122,7 +122,7 @@ std::unique_ptr<Strategy> MakeStrategy(const StrategyOptions& options) {
   return row->behaviour.make(options, OwnOptions(options.values, row->prefix));
 }
 
-std::string StrategyIdentity(const StrategyOptions& options) {
+std::string IdentifyStrategy(const StrategyOptions& options) {
   const StrategyRow* row = FindStrategy(options.name);
   if (row == nullptr) throw std::invalid_argument("no strategy " + options.name);
   return row->name + row->behaviour.identity(OwnOptions(options.values, row->prefix)) + " re-entry " +

@@ -58,13 +58,13 @@ class Trend final : public Strategy {
       CloseAll(account);
     }
     if (held_.holding &&
-        ExitReached(account.positions.front(), quote, rule_.stopPoints, 0.0, options_.point) == Exit::Stop) {
+        CheckExit(account.positions.front(), quote, rule_.stopPoints, 0.0, options_.point) == Exit::Stop) {
       CloseAll(account);
       want_ = 0;
     }
     if (quote.time < held_.resumeAt || want_ == 0 || held_.holding) return;
     // A refused open is tried again on the next tick while the trend stands.
-    held_.holding = OpenPosition(account, want_ > 0 ? Side::Buy : Side::Sell, BrokerLots(rule_.lots));
+    held_.holding = OpenPosition(account, want_ > 0 ? Side::Buy : Side::Sell, RoundToLots(rule_.lots));
   }
 
   void OnGuardClose(std::int64_t time) override {

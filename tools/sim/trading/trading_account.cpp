@@ -23,12 +23,6 @@ double MarginLevel(const TradingAccount& account) {
   return margin > 0.0 ? 100.0 * Equity(account) / margin : std::numeric_limits<double>::infinity();
 }
 
-std::string Key(std::string_view prefix, std::string_view name) {
-  std::string key(prefix);
-  key += name;
-  return key;
-}
-
 // "B/0.01/1.10012/1704153600/-0.7": a position as one field's value.
 std::string PositionText(const Position& p) {
   std::string text(1, p.side == Side::Buy ? 'B' : 'S');
@@ -57,7 +51,7 @@ bool ReadPosition(std::string_view text, Position& p) {
 }  // namespace
 
 TradingAccount NewTradingAccount(const AccountTerms& terms, double balance, const Quote& quote) {
-  return TradingAccount{terms, WholeCents(balance), {}, quote, 0, {}};
+  return TradingAccount{terms, RoundToCents(balance), {}, quote, 0, {}};
 }
 
 double PositionResult(const TradingAccount& account, const Position& position) {
@@ -92,7 +86,7 @@ bool OpenPosition(TradingAccount& account, Side side, double lots) {
   const double commission = account.terms.commissionPerLot * lots;
   const AccountFigures now = Figures(account);
   if (now.freeMargin - commission < MarginOf(account.terms, position)) return false;
-  account.balance = WholeCents(account.balance - commission);
+  account.balance = RoundToCents(account.balance - commission);
   account.positions.push_back(position);
   account.costs.commission += commission;
   account.costs.spread += (account.quote.ask - account.quote.bid) * lots * account.terms.contractSize;
@@ -101,7 +95,7 @@ bool OpenPosition(TradingAccount& account, Side side, double lots) {
 
 void ClosePosition(TradingAccount& account, std::size_t index) {
   const Position& position = account.positions[index];
-  account.balance = WholeCents(account.balance + PositionResult(account, position) -
+  account.balance = RoundToCents(account.balance + PositionResult(account, position) -
                                account.terms.commissionPerLot * position.lots);
   account.costs.commission += account.terms.commissionPerLot * position.lots;
   account.positions.erase(account.positions.begin() + static_cast<std::ptrdiff_t>(index));
@@ -137,11 +131,11 @@ int MoveAccount(TradingAccount& account, const Quote& quote) {
 
 std::string FormatTradingAccount(const TradingAccount& account, std::string_view prefix) {
   std::string out;
-  PutField(out, Key(prefix, "balance"), account.balance);
-  PutField(out, Key(prefix, "stopOuts"), account.stopOuts);
+  PutField(out, NameField(prefix, "balance"), account.balance);
+  PutField(out, NameField(prefix, "stopOuts"), account.stopOuts);
   for (const Position& position : account.positions) {
     out += ' ';
-    out += Key(prefix, "pos=");
+    out += NameField(prefix, "pos=");
     out += PositionText(position);
   }
   return out;
@@ -149,13 +143,13 @@ std::string FormatTradingAccount(const TradingAccount& account, std::string_view
 
 bool ParseTradingAccount(std::string_view text, std::string_view prefix, TradingAccount& account) {
   TradingAccount read = account;
-  if (!TakeField(text, Key(prefix, "balance"), read.balance) ||
-      !TakeField(text, Key(prefix, "stopOuts"), read.stopOuts)) {
+  if (!TakeField(text, NameField(prefix, "balance"), read.balance) ||
+      !TakeField(text, NameField(prefix, "stopOuts"), read.stopOuts)) {
     return false;
   }
   read.positions.clear();
   std::string key(" ");
-  key += Key(prefix, "pos=");
+  key += NameField(prefix, "pos=");
   for (std::size_t at = text.find(key); at != std::string_view::npos; at = text.find(key, at + 1)) {
     const std::size_t start = at + key.size();
     const std::size_t end = std::min(text.find(' ', start), text.size());
