@@ -71,16 +71,13 @@ void AddInputOptions(OptionTable& t, SimOptions& o) {
   const std::map<std::string, DateOrder> orders = {{"auto", DateOrder::Auto}, {"ymd", DateOrder::YearFirst},
                                                    {"dmy", DateOrder::DayFirst}, {"mdy", DateOrder::MonthFirst}};
   t.Add(group, "--date-order", o.csvFormat.dateOrder,
-        "Dates that end in the year: dmy (02.01.2024) or mdy (01/02/2024); auto tells them apart by a "
-        "day past 12")
+        "Dates that end in the year: dmy (02.01.2024) or mdy (01/02/2024); auto tells them apart by a day past 12")
       .Identity(kCsvIdentity)
       ->transform(CLI::CheckedTransformer(orders));
   const std::map<std::string, DecimalMark> marks = {
       {"auto", DecimalMark::Auto}, {"point", DecimalMark::Point}, {"comma", DecimalMark::Comma}};
   t.Add(group, "--decimal", o.csvFormat.decimal,
-        "Decimal mark of the CSV's figures: point, comma, or auto (comma in a file separated by "
-        "semicolons or tabs whose figures have no point); a --history or --deals file takes a comma "
-        "only with comma")
+        "Decimal mark of the CSV's figures: point, comma, or auto (comma in a file separated by semicolons or tabs whose figures have no point); a --history or --deals file takes a comma only with comma")
       .Identity(kCsvIdentity)
       ->transform(CLI::CheckedTransformer(marks));
 }
@@ -130,8 +127,7 @@ void AddPriceOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
   // The choice is kept as typed, so that a settings file written from it names it; a recorded
   // history is the prices of the model's account of positions, whatever --market said.
   t.Add(group, "--market", given.market,
-        "walk: the account model's random walk of the open trades' result; model: a price model with a "
-        "strategy trading positions on it")
+        "walk: the account model's random walk of the open trades' result; model: a price model with a strategy trading positions on it")
       .Shown()
       .Check(CLI::IsMember({"walk", "model"}))
       .In(Scope::Model)
@@ -316,16 +312,13 @@ void AddTerminalOptions(OptionTable& t, SimOptions& o) {
   t.Add(group, "--chart-handle", o.host.chartHandle, "Chart window handle").Shown();
   // Nor is the engine an input: the linked-in one and a loaded zentravo.so decide alike.
   t.Add(group, "--library", o.library,
-        "Drive this built zentravo.so through its exports, as a terminal does (default: the same engine linked "
-        "in, its files held in memory and written to the state folder at the end)")
+        "Drive this built zentravo.so through its exports, as a terminal does (default: the same engine linked in, its files held in memory and written to the state folder at the end)")
       .In(Scope::Output);
   t.Add(group, "--state", o.state,
-        "State folder for the library's files and the input's position; run again with it to continue "
-        "(default: none kept; the run uses memory-backed storage)")
+        "State folder for the library's files and the input's position; run again with it to continue (default: none kept; the run uses memory-backed storage)")
       .In(Scope::Output);
   t.AddFlag(group, "--resume-anyway", o.resumeAnyway,
-            "Continue a state folder made from another input, account or ladder, or one whose last run did not "
-            "stop cleanly");
+            "Continue a state folder made from another input, account or ladder, or one whose last run did not stop cleanly");
 }
 
 void AddSideBySideOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
@@ -345,8 +338,7 @@ void AddSideBySideOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
       .In(Scope::Output)
       .Shown();
   t.Add(group, "--runs", o.runs,
-        "Run every ladder and no guard on N seeded markets (seeds --seed, --seed + 1, ...) and rank them by "
-        "figures over all the runs (not with --csv or --history: a recorded history is one market)")
+        "Run every ladder and no guard on N seeded markets (seeds --seed, --seed + 1, ...) and rank them by figures over all the runs (not with --csv or --history: a recorded history is one market)")
       .CommandLineOnly()
       .In(Scope::Output)
       .Whole(1, 100000);
@@ -370,8 +362,7 @@ void AddOutputOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
       .In(Scope::Output);
   t.Add(group, "--chart", o.chartPath, "Write the equity chart as SVG").In(Scope::Output);
   t.Add(group, "--report", o.reportPath,
-        "Write the whole answer as one HTML page: what was run, the ladders' figures, their curves (one ladder, "
-        "several, or --runs)")
+        "Write the whole answer as one HTML page: what was run, the ladders' figures, their curves (one ladder, several, or --runs)")
       .In(Scope::Output);
   t.AddFlag(group, "--no-progress", given.noProgress, "Never draw the progress bar").In(Scope::Output);
 }

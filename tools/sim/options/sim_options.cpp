@@ -19,58 +19,60 @@ constexpr const char* kDefaultDrawdownTargets = "40,80,120;60,110,160;80,140,200
 constexpr const char* kDefaultIncreaseTargets = "10250,10500,10800";
 constexpr const char* kDefaultStopLosses = "150,200,250";
 
-constexpr const char* kAbout =
-    "zt-sim drives the Zentravo equity guard (zentravo.so) through its exported functions\n"
-    "exactly as a trading terminal's expert advisor does: InitZT, SetEquity every tick, the\n"
-    "close-all, SetTTC, the alerts, the snapshot roll, e-mails and the dashboard.\n"
-    "The figures come from a seeded model of a trading account, or from a CSV history.\n"
-    "The library keeps its settings and statistics files in the state folder; run again\n"
-    "with the same --state to resume like a restarted terminal.";
+// What --help says above the options, and below them: raw texts kept to the page's 100 columns,
+// each from the line after its opening (the [1] skips that line break).
+constexpr const char* kAbout = &R"(
+zt-sim drives the Zentravo equity guard (zentravo.so) through its exported functions
+exactly as a trading terminal's expert advisor does: InitZT, SetEquity every tick, the
+close-all, SetTTC, the alerts, the snapshot roll, e-mails and the dashboard.
+The figures come from a seeded model of a trading account, or from a CSV history.
+The library keeps its settings and statistics files in the state folder; run again
+with the same --state to resume like a restarted terminal.)"[1];
 
-constexpr const char* kFooter =
-    "Times (--start, the CSV's time column) are read as UTC: 2024.01.02 10:30, 2024-01-02 10:30:15,\n"
-    "2024-01-02T10:30:15Z, 2024-01-02T12:30:15+02:00, 2024/01/02, whole seconds since 1970, or\n"
-    "milliseconds (12 digits or more); day-first and month-first dates with --date-order. A date\n"
-    "column and a time column are read together. The guard's own times (title,\n"
-    "snapshots, statistics files) follow the simulated clock, in UTC.\n"
-    "CSV histories as terminals export them: a header line naming the columns (time, date, datetime\n"
-    "or timestamp; equity; margin; free margin), separated by commas, semicolons or tabs, fields or\n"
-    "whole rows quoted, in UTF-8 or UTF-16 with a byte-order mark; --columns maps other names. Rows\n"
-    "must run forward in time with an equity above 0. The history is read as the strategy's running\n"
-    "result: after a close-all its later changes apply to the new, flat account, as if the strategy\n"
-    "reopened the same exposure (less --close-cost). The summary and the chart set the account with\n"
-    "the guard beside the same account without it, for the model and for a CSV history.\n"
-    "Target texts are read as the library reads them: any character but a digit or \".\" separates\n"
-    "numbers, so 1e2 would be 1 and 2 and -50 would be 50 (such texts stop the run); a \";\" right\n"
-    "after a number starts the next set.\n"
-    "Ladders side by side: --ladder NAME=TP|DD|INC|SL (repeated) or --ladders FILE runs each ladder on\n"
-    "the same input in a process of its own (the library keeps one guard per process), --jobs at a\n"
-    "time, and prints one table: each ladder's end equity, deepest drawdown, closes and realised result\n"
-    "per cycle beside the account without the guard (--json writes the same). Every ladder is checked\n"
-    "before any runs; --state, --chart and --log describe one run and are not taken with them.\n"
-    "Many markets: --runs N runs every ladder and no guard (the twin account nothing closes) on the\n"
-    "seeds --seed, --seed + 1, ... and ranks them by --rank-by: per ladder the end result and deepest\n"
-    "drawdown (median, 5th and 95th percentile, worst), the share of runs stopped out, return over\n"
-    "drawdown, days under water, the longest run of stop losses, closes by kind, costs per run and the\n"
-    "open result at the end (README.md explains each).\n"
-    "The library's exports zt-sim calls, as an expert advisor does: SetWindowTitles, InitZT,\n"
-    "SetEmailProp, SetEquity, SetTTC, GetEquitySnap, GetAlert, GetEmailSubject, GetEmailText,\n"
-    "GetLabel and GetValue.\n"
-    "Recorded histories (--history, --deals): a bar or tick file a terminal exported is the price model's\n"
-    "place, told by its first line or named by --format: bars-csv (history centre, no header:\n"
-    "2024.01.02,00:00,O,H,L,C,VOL), bars-tab (<DATE> <TIME> <OPEN> <HIGH> <LOW> <CLOSE> <TICKVOL> <VOL>\n"
-    "<SPREAD>), ticks-tab (<DATE> <TIME> <BID> <ASK> <LAST> <VOLUME> <FLAGS>, a side left empty keeps its\n"
-    "last value) or ticks-csv (2024.01.02 00:00:00,BID,ASK). A bar becomes four ticks a quarter of a bar\n"
-    "apart: open, the nearer of high and low (high on a tie), the other, close; ask = bid + the bar's\n"
-    "<SPREAD> points, else --spread. The file is read through once (a bad line stops the run with its\n"
-    "number) and the run ends with it. --deals replays a closed-trade list (header: open time,close time,\n"
-    "symbol,type,lots,open price,close price,profit) over it: each trade opens at its recorded price when\n"
-    "its time comes, floats with the prices and books its recorded profit at its close time. A close-all\n"
-    "of the guard closes the trades open then at that price; they are not reopened, and later trades\n"
-    "happen as recorded (an approximation: the trader might have traded otherwise). --write-bars FILE\n"
-    "writes the price model's bars (tools/sim/make-bar-history.sh makes the bundled sample). Every\n"
-    "history, deal and CSV file reads in UTF-8 or in UTF-16 (little- or big-endian) with a byte-order\n"
-    "mark, as the 64-bit terminal saves its exports; broken UTF-16 is refused with its line.";
+constexpr const char* kFooter = &R"(
+Times (--start, the CSV's time column) are read as UTC: 2024.01.02 10:30, 2024-01-02 10:30:15,
+2024-01-02T10:30:15Z, 2024-01-02T12:30:15+02:00, 2024/01/02, whole seconds since 1970, or
+milliseconds (12 digits or more); day-first and month-first dates with --date-order. A date
+column and a time column are read together. The guard's own times (title,
+snapshots, statistics files) follow the simulated clock, in UTC.
+CSV histories as terminals export them: a header line naming the columns (time, date, datetime
+or timestamp; equity; margin; free margin), separated by commas, semicolons or tabs, fields or
+whole rows quoted, in UTF-8 or UTF-16 with a byte-order mark; --columns maps other names. Rows
+must run forward in time with an equity above 0. The history is read as the strategy's running
+result: after a close-all its later changes apply to the new, flat account, as if the strategy
+reopened the same exposure (less --close-cost). The summary and the chart set the account with
+the guard beside the same account without it, for the model and for a CSV history.
+Target texts are read as the library reads them: any character but a digit or "." separates
+numbers, so 1e2 would be 1 and 2 and -50 would be 50 (such texts stop the run); a ";" right
+after a number starts the next set.
+Ladders side by side: --ladder NAME=TP|DD|INC|SL (repeated) or --ladders FILE runs each ladder on
+the same input in a process of its own (the library keeps one guard per process), --jobs at a
+time, and prints one table: each ladder's end equity, deepest drawdown, closes and realised result
+per cycle beside the account without the guard (--json writes the same). Every ladder is checked
+before any runs; --state, --chart and --log describe one run and are not taken with them.
+Many markets: --runs N runs every ladder and no guard (the twin account nothing closes) on the
+seeds --seed, --seed + 1, ... and ranks them by --rank-by: per ladder the end result and deepest
+drawdown (median, 5th and 95th percentile, worst), the share of runs stopped out, return over
+drawdown, days under water, the longest run of stop losses, closes by kind, costs per run and the
+open result at the end (README.md explains each).
+The library's exports zt-sim calls, as an expert advisor does: SetWindowTitles, InitZT,
+SetEmailProp, SetEquity, SetTTC, GetEquitySnap, GetAlert, GetEmailSubject, GetEmailText,
+GetLabel and GetValue.
+Recorded histories (--history, --deals): a bar or tick file a terminal exported is the price model's
+place, told by its first line or named by --format: bars-csv (history centre, no header:
+2024.01.02,00:00,O,H,L,C,VOL), bars-tab (<DATE> <TIME> <OPEN> <HIGH> <LOW> <CLOSE> <TICKVOL> <VOL>
+<SPREAD>), ticks-tab (<DATE> <TIME> <BID> <ASK> <LAST> <VOLUME> <FLAGS>, a side left empty keeps its
+last value) or ticks-csv (2024.01.02 00:00:00,BID,ASK). A bar becomes four ticks a quarter of a bar
+apart: open, the nearer of high and low (high on a tie), the other, close; ask = bid + the bar's
+<SPREAD> points, else --spread. The file is read through once (a bad line stops the run with its
+number) and the run ends with it. --deals replays a closed-trade list (header: open time,close time,
+symbol,type,lots,open price,close price,profit) over it: each trade opens at its recorded price when
+its time comes, floats with the prices and books its recorded profit at its close time. A close-all
+of the guard closes the trades open then at that price; they are not reopened, and later trades
+happen as recorded (an approximation: the trader might have traded otherwise). --write-bars FILE
+writes the price model's bars (tools/sim/make-bar-history.sh makes the bundled sample). Every
+history, deal and CSV file reads in UTF-8 or in UTF-16 (little- or big-endian) with a byte-order
+mark, as the 64-bit terminal saves its exports; broken UTF-16 is refused with its line.)"[1];
 
 // What the strategy's options' own ranges cannot check: a range that starts at another option's
 // value, and the row's own checks of one option against another. One line naming the option, or

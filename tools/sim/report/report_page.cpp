@@ -131,8 +131,7 @@ std::vector<bool> BestOf(const PageTable& table, std::size_t column) {
 // A short stroke in the series' colour and dash, the key from a table row to its chart line.
 std::string Swatch(std::size_t series) {
   const SeriesStyle style = StyleSeries(series);
-  return std::string("<svg class=\"swatch\" width=\"26\" height=\"10\" aria-hidden=\"true\"><line x1=\"1\" y1=\"5\" "
-                     "x2=\"25\" y2=\"5\" stroke=\"") +
+  return std::string("<svg class=\"swatch\" width=\"26\" height=\"10\" aria-hidden=\"true\"><line x1=\"1\" y1=\"5\" x2=\"25\" y2=\"5\" stroke=\"") +
          style.colour + "\" stroke-width=\"3\"" +
          (*style.dash != '\0' ? std::string(" stroke-dasharray=\"") + style.dash + "\"" : std::string()) +
          "/></svg>";
@@ -211,18 +210,15 @@ std::string ChartsHtml(const ReportPage& page) {
   if (!page.endResults.empty()) {
     html += "<section id=\"spread\"><h2>Outcomes over the runs</h2>\n" +
             Figure(RenderDistribution(page.endResults, "end result"),
-                   "Each dot is one run's end result (end equity less start equity); the box holds the middle "
-                   "90 % of runs, the thick mark is the median, the ringed dot the worst run.") +
+                   "Each dot is one run's end result (end equity less start equity); the box holds the middle 90 % of runs, the thick mark is the median, the ringed dot the worst run.") +
             Figure(RenderDistribution(page.drawdowns, "deepest drawdown"),
-                   "Each dot is one run's deepest fall from a peak of equity; the box holds the middle 90 % of "
-                   "runs, the ringed dot is the worst.") +
+                   "Each dot is one run's deepest fall from a peak of equity; the box holds the middle 90 % of runs, the ringed dot is the worst.") +
             "</section>\n";
   }
   if (!page.runChart.empty()) {
     html += "<section id=\"run\"><h2>The run</h2>\n" +
             Figure(page.runChart,
-                   "The guard's levels as step lines, its closes and steps marked, and each cycle's drawdown "
-                   "below.") +
+                   "The guard's levels as step lines, its closes and steps marked, and each cycle's drawdown below.") +
             "</section>\n";
   }
   return html;
@@ -286,8 +282,7 @@ std::string RenderReportPage(const ReportPage& page) {
           "</section>\n";
   html += "<section id=\"figures\"><h2>Figures</h2>\n";
   for (const PageTable& table : page.tables) html += TableHtml(table);
-  html += "<p class=\"hint\">A click on a heading sorts the ladders by it; the best figure of a column is bold and "
-          "underlined twice. Amounts are in the account's currency.</p>\n</section>\n";
+  html += "<p class=\"hint\">A click on a heading sorts the ladders by it; the best figure of a column is bold and underlined twice. Amounts are in the account's currency.</p>\n</section>\n";
   html += ChartsHtml(page);
   if (!page.notes.empty()) {
     html += "<section id=\"notes\"><h2>Read with care</h2>\n";

@@ -31,14 +31,10 @@ RunDescription DescribeRun(const SimOptions& options, const std::string& title, 
   }
   if (recordedCurve || (options.market == MarketKind::Walk && options.positions.history.path.empty() && !deals)) {
     d.notes.push_back(std::string(recordedCurve ? "On a recorded equity history" : "On the account model's walk") +
-                      " the open trades' result moves the same whether or not the guard closes them: a ladder "
-                      "changes nothing here but what its closes cost. --market model lets a close change what "
-                      "follows.");
+                      " the open trades' result moves the same whether or not the guard closes them: a ladder changes nothing here but what its closes cost. --market model lets a close change what follows.");
   }
   if (deals) {
-    d.notes.push_back("A recorded deal list is replayed over the bar history: a guard's close ends the trades open "
-                      "then at that bar's price, and trades opened later happen as recorded, as if the trader had "
-                      "gone on regardless.");
+    d.notes.push_back("A recorded deal list is replayed over the bar history: a guard's close ends the trades open then at that bar's price, and trades opened later happen as recorded, as if the trader had gone on regardless.");
   }
   return d;
 }

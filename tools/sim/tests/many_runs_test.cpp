@@ -141,9 +141,7 @@ const Json& Entry(const Json& all, const std::string& name) {
 
 // A grid that doubles its lots on a thin account: without a guard the broker stops some markets out.
 constexpr const char* kGrid =
-    "--market model --strategy grid --seed 1 --ticks 6000 --grid-lots 0.1 --grid-multiplier 2 --grid-levels 10 "
-    "--grid-step 100 --jobs 2 --runs 12 --ladder 'tight=60|||100' --ladder 'mid=150|||300' "
-    "--ladder 'a-ladder-with-a-long-name=400|||1500'";
+    "--market model --strategy grid --seed 1 --ticks 6000 --grid-lots 0.1 --grid-multiplier 2 --grid-levels 10 --grid-step 100 --jobs 2 --runs 12 --ladder 'tight=60|||100' --ladder 'mid=150|||300' --ladder 'a-ladder-with-a-long-name=400|||1500'";
 
 TEST(ManyRuns, LaddersOnTheGridDifferAndAStopLossKeepsTheDrawdownShallowerThanNoGuard) {
   testing::TempFolder folder;
@@ -172,9 +170,7 @@ TEST(ManyRuns, LaddersOnTheGridDifferAndAStopLossKeepsTheDrawdownShallowerThanNo
   // Each seed's figures are those of the same run made alone.
   const Json& third = tight["perRun"][2];
   ASSERT_EQ(third["seed"], 3);
-  ASSERT_EQ(RunProgram("--market model --strategy grid --seed 3 --ticks 6000 --grid-lots 0.1 --grid-multiplier 2 "
-                       "--grid-levels 10 --grid-step 100 --take-profits 60 --drawdown-targets '' --increase-targets '' "
-                       "--stop-losses 100 --quiet --json-brief --json " + folder.File("alone.json"),
+  ASSERT_EQ(RunProgram("--market model --strategy grid --seed 3 --ticks 6000 --grid-lots 0.1 --grid-multiplier 2 --grid-levels 10 --grid-step 100 --take-profits 60 --drawdown-targets '' --increase-targets '' --stop-losses 100 --quiet --json-brief --json " + folder.File("alone.json"),
                        folder),
             0)
       << testing::ReadFile(folder.File("err.txt"));
@@ -231,8 +227,7 @@ TEST(ManyRuns, OptionsThatCannotGoWithManyMarketsAreRefused) {
     arguments.insert(arguments.end(), input.begin(), input.end());
     std::ostringstream out, err;
     EXPECT_EQ(ParseCommandLine(arguments, out, err).exitCode, 2) << input.front();
-    EXPECT_EQ(err.str(), "zt-sim: --runs needs seeded markets: a recorded history is one market; compare ladders "
-                         "on it with --ladder\n");
+    EXPECT_EQ(err.str(), "zt-sim: --runs needs seeded markets: a recorded history is one market; compare ladders on it with --ladder\n");
   }
 }
 

@@ -124,8 +124,7 @@ TEST(PriceHistory, ABadLineIsRefusedWithItsNumberAndWhatWasExpected) {
       {good + "2024.01.02,01:00,1.1,nan,1.0,1.1,1\n", "line 2: expected as the high a number, not \"nan\""},
       {good + "2024.01.02,01:00,1.1,1.05,1.0,1.1,1\n", "line 2: expected a high at or above the open and close"},
       {good + "2024.01.01,23:00,1.1,1.2,1.0,1.1,1\n", "line 2: expected a bar later than the one before"},
-      {good + "2024.01.02,01:00,\"1,1\",1.2,1.0,1.1,1\n", "line 2: expected as the open a number with a decimal "
-                                                         "point, not \"1,1\" (for a decimal comma: --decimal comma)"},
+      {good + "2024.01.02,01:00,\"1,1\",1.2,1.0,1.1,1\n", "line 2: expected as the open a number with a decimal point, not \"1,1\" (for a decimal comma: --decimal comma)"},
       {good + "2024.01.02,01:00,1.1,1.2,1.0\n", "line 2: expected 7 fields"},
       {"time;bid;ask\n", "line 1: expected a row of date, time, open"},
       {"<DATE>\t<TIME>\t<BID>\t<ASK>\t<LAST>\t<VOLUME>\t<FLAGS>\n2024.01.02\t00:00:00\t\t1.1\t\t\t2\n",
@@ -203,10 +202,8 @@ TEST(TextFile, Utf16ReadsAsItsUtf8TwinAndBrokenUtf16IsRefused) {
   const std::u16string row = std::u16string(bars.begin(), bars.begin() + 36);  // the first row and its feed
   const std::pair<std::string, std::string> broken[] = {
       {Utf16(row, true) + "2", "line 2: expected UTF-16 text, whole pairs of bytes"},
-      {Utf16(row + char16_t{0xD83D}, false), "line 2: expected UTF-16 text, a low surrogate after the high "
-                                             "surrogate D83D, not the file's end"},
-      {Utf16(row + char16_t{0xD83D} + u"2", true), "line 2: expected UTF-16 text, a low surrogate (DC00 to DFFF) "
-                                                   "after the high surrogate D83D, not 0032"},
+      {Utf16(row + char16_t{0xD83D}, false), "line 2: expected UTF-16 text, a low surrogate after the high surrogate D83D, not the file's end"},
+      {Utf16(row + char16_t{0xD83D} + u"2", true), "line 2: expected UTF-16 text, a low surrogate (DC00 to DFFF) after the high surrogate D83D, not 0032"},
       {Utf16(char16_t{0xDE00} + row, true), "line 1: expected UTF-16 text, no low surrogate DE00 without"},
   };
   for (const auto& [bytes, said] : broken) {

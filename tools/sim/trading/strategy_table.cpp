@@ -31,8 +31,7 @@ const std::vector<StrategyRow>& StrategyTable() {
         WholeOption("doublings", 6, 0, 100,
                     "Most multiplications in a row; a loss past them goes back to the first lots"),
         WordOption("direction", {"follow", "alternate"},
-                   "follow: after a win the same way, after a loss the other way; alternate: buy, sell, buy "
-                   "(the first trade is a buy)")},
+                   "follow: after a win the same way, after a loss the other way; alternate: buy, sell, buy (the first trade is a buy)")},
        strategies::kMartingaleBehaviour},
       {"trend", "trend-", "moving-average crosses", "Trend follower (--strategy trend)",
        {WholeOption("bar-minutes", 15, 1, 7 * 1440, "Minutes of a bar; a bar's close is the last mid price in it"),
