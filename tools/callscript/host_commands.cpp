@@ -159,7 +159,8 @@ void Interpreter::PrintStatistics(const Line& line) {
     }
   }
   for (const std::string& name : names) {
-    if (name.rfind(prefix, 0) == 0 && name.ends_with(".csv")) files.push_back(folder / ToPath(name));
+    if (name.rfind(prefix, 0) == 0 && name.ends_with(".csv"))
+      files.push_back(folder / ToPath(name));
   }
   std::sort(files.begin(), files.end());
   if (files.empty()) {

@@ -61,7 +61,8 @@ class Interpreter {
   bool ReadOnly(const Line& line, std::string& problem);
 
   using TextExport = void (*)(const Exports&, const int* arguments, double extra, char* text);
-  bool TextCall(const Line& line, std::size_t fixedArguments, std::string& problem, TextExport call);
+  bool TextCall(const Line& line, std::size_t fixedArguments, std::string& problem,
+                TextExport call);
   std::string DescribeText(const tools::HostText& buffer) const;
 
   bool Needs(const Line& line, std::size_t count, std::string& problem) const;

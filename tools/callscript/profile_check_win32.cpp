@@ -3,9 +3,9 @@
 // the guard's sequence through WritePrivateProfileStringA into one and through the store into the
 // other, and compares them. Then two copies of this program write distinct keys into one file at
 // once, while this one holds the lock file open for reading and the settings file without delete
-// sharing in bursts, and every key of both must be there. (What the guard does with a settings file another
-// program holds or marks read-only is shown through the DLL: tests/scripts/held_settings.zts and
-// read_only_settings.zts.) Runs under Wine in the tests.
+// sharing in bursts, and every key of both must be there. (What the guard does with a settings file
+// another program holds or marks read-only is shown through the DLL:
+// tests/scripts/held_settings.zts and read_only_settings.zts.) Runs under Wine in the tests.
 //
 //   zt_profile_check.exe <empty folder>
 //   zt_profile_check.exe <empty folder> <settings file> <writer letter>    (one of the writers)
@@ -31,10 +31,14 @@ struct Write {
 
 // The guard's own writes: a first start, a roll and a close-all's positions.
 constexpr Write kGuardWrites[] = {
-    {"SNAP", "Equity Snap", "1000.00"}, {"SNAP", "Initial Equity", "1000.00"},
-    {"INDEX", "TPSet", "0"},            {"INDEX", "DDSet", "0"},
-    {"INDEX", "TP", "1"},               {"INDEX", "DD", "2"},
-    {"SNAP", "Equity Snap", "1250.50"}, {"INDEX", "TP", "0"},
+    {"SNAP", "Equity Snap", "1000.00"},
+    {"SNAP", "Initial Equity", "1000.00"},
+    {"INDEX", "TPSet", "0"},
+    {"INDEX", "DDSet", "0"},
+    {"INDEX", "TP", "1"},
+    {"INDEX", "DD", "2"},
+    {"SNAP", "Equity Snap", "1250.50"},
+    {"INDEX", "TP", "0"},
 };
 
 // Starting files: none, the guard's own, and hand-edited ones (blanks, comments, other sections,
@@ -95,9 +99,9 @@ struct Interference {
 DWORD WINAPI ScanInBursts(void* context) {
   Interference& interference = *static_cast<Interference*>(context);
   while (InterlockedCompareExchange(&interference.stop, 0, 0) == 0) {
-    const HANDLE held = CreateFileA(interference.settings.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE held =
+        CreateFileA(interference.settings.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     Sleep(100);
     if (held != INVALID_HANDLE_VALUE) {
       CloseHandle(held);
@@ -201,8 +205,9 @@ int main(int argc, char** argv) {
       zt::platform::WriteProfileStrings(ours.c_str(), write.section, &entry, 1);
       if (Contents(service) != Contents(ours)) {
         std::cerr << "case " << seedNumber << ", after " << write.section << "/" << write.key
-                  << ":\n--- service\n" << Contents(service) << "\n--- store\n" << Contents(ours)
-                  << '\n';
+                  << ":\n--- service\n"
+                  << Contents(service) << "\n--- store\n"
+                  << Contents(ours) << '\n';
         ++failures;
         break;
       }

@@ -13,9 +13,9 @@
 
 #include "host_text.h"
 #include "interpreter.h"
+#include "number_text.h"
 #include "script_lines.h"
 #include "text_helpers.h"
-#include "number_text.h"
 
 namespace zt::callscript {
 namespace {
@@ -25,7 +25,7 @@ using tools::ReadWholeFile;
 using tools::Trimmed;
 
 constexpr char kUntouched = static_cast<char>(0xA5);  // fill of a buffer before each text call
-constexpr int kMaxRepeat = 100000;                     // a typo guard for repeat counts
+constexpr int kMaxRepeat = 100000;                    // a typo guard for repeat counts
 
 std::size_t MatchingEnd(const std::vector<Line>& lines, std::size_t repeatAt, std::size_t end) {
   int depth = 0;
@@ -39,7 +39,8 @@ std::size_t MatchingEnd(const std::vector<Line>& lines, std::size_t repeatAt, st
 
 // The word at `at` read whole as a T into value; kind names it in the problem ("an integer").
 template <typename T>
-bool NumberWord(const Line& line, std::size_t at, T& value, const std::string& kind, std::string& problem) {
+bool NumberWord(const Line& line, std::size_t at, T& value, const std::string& kind,
+                std::string& problem) {
   if (at >= line.words.size() || line.words[at].quoted) {
     problem = "argument " + std::to_string(at) + " must be " + kind;
     return false;
@@ -168,12 +169,11 @@ bool Interpreter::InitZT(const Line& line, std::string& problem) {
   for (std::size_t i = 0; i < figures.size(); ++i) {
     if (!DoubleAt(line, 4 + i, figures[i], problem)) return false;
   }
-  const double result = host_.exports.InitZT(chart, TextAt(line, 2), initial, figures[0],
-                                             figures[1], figures[2], TextAt(line, 7),
-                                             TextAt(line, 8), TextAt(line, 9), TextAt(line, 10));
-  Print(line, Number(result) + (initial == nullptr
-                                    ? std::string()
-                                    : ", initial equity " + Number(initialEquity_)));
+  const double result =
+      host_.exports.InitZT(chart, TextAt(line, 2), initial, figures[0], figures[1], figures[2],
+                           TextAt(line, 7), TextAt(line, 8), TextAt(line, 9), TextAt(line, 10));
+  Print(line, Number(result) + (initial == nullptr ? std::string()
+                                                   : ", initial equity " + Number(initialEquity_)));
   return true;
 }
 
@@ -257,13 +257,15 @@ bool Interpreter::GetEmailText(const Line& line, std::string& problem) {
 }
 
 bool Interpreter::GetLabel(const Line& line, std::string& problem) {
-  return TextCall(line, 2, problem,
-                  [](const Exports& e, const int* a, double, char* t) { e.GetLabel(a[0], a[1], t); });
+  return TextCall(line, 2, problem, [](const Exports& e, const int* a, double, char* t) {
+    e.GetLabel(a[0], a[1], t);
+  });
 }
 
 bool Interpreter::GetValue(const Line& line, std::string& problem) {
-  return TextCall(line, 2, problem,
-                  [](const Exports& e, const int* a, double, char* t) { e.GetValue(a[0], a[1], t); });
+  return TextCall(line, 2, problem, [](const Exports& e, const int* a, double, char* t) {
+    e.GetValue(a[0], a[1], t);
+  });
 }
 
 // Calls a text export with a buffer that the library must not fill beyond ZT_TEXT_CAPACITY bytes,
@@ -271,8 +273,8 @@ bool Interpreter::GetValue(const Line& line, std::string& problem) {
 bool Interpreter::TextCall(const Line& line, std::size_t fixedArguments, std::string& problem,
                            TextExport call) {
   const std::size_t given = line.words.size() - 1;
-  const bool nullBuffer = given == fixedArguments + 1 && !line.words.back().quoted &&
-                          line.words.back().text == "null";
+  const bool nullBuffer =
+      given == fixedArguments + 1 && !line.words.back().quoted && line.words.back().text == "null";
   if (given != fixedArguments && !nullBuffer) {
     problem = line.words[0].text + " takes " + std::to_string(fixedArguments) + " arguments";
     return false;

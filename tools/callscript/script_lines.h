@@ -17,8 +17,8 @@ struct Word {
 };
 
 struct Line {
-  int number;             // 1-based, in the script file
-  std::string source;     // the line as written, trimmed
+  int number;          // 1-based, in the script file
+  std::string source;  // the line as written, trimmed
   std::vector<Word> words;
 };
 

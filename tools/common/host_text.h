@@ -53,9 +53,9 @@ class GuardedBuffer {
   std::string_view Text() const {
     const void* terminator = std::memchr(bytes_.data(), '\0', kCapacity);
     const std::size_t length =
-        terminator == nullptr ? kCapacity - 1
-                              : static_cast<std::size_t>(static_cast<const char*>(terminator) -
-                                                         bytes_.data());
+        terminator == nullptr
+            ? kCapacity - 1
+            : static_cast<std::size_t>(static_cast<const char*>(terminator) - bytes_.data());
     return {bytes_.data(), length};
   }
 

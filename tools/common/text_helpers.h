@@ -34,7 +34,8 @@ inline std::string_view Trimmed(std::string_view text, std::string_view blanks =
 
 // text without the double quotes around it, when it has them at both ends.
 inline std::string_view Unquoted(std::string_view text) {
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return text.substr(1, text.size() - 2);
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+    return text.substr(1, text.size() - 2);
   return text;
 }
 
@@ -44,7 +45,8 @@ inline std::vector<std::string> SplitAt(std::string_view text, char separator) {
   std::size_t start = 0;
   while (true) {
     const std::size_t at = text.find(separator, start);
-    parts.emplace_back(text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+    parts.emplace_back(
+        text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
     if (at == std::string_view::npos) return parts;
     start = at + 1;
   }
@@ -65,7 +67,8 @@ inline std::string PaddedLeft(const std::string& text, std::size_t width) {
 
 // The file's bytes into contents; false when it cannot be opened or read, with the system's reason
 // ("Permission denied", "Is a directory": a folder opens, but reads nothing) in *reason when given.
-inline bool ReadWholeFile(const std::filesystem::path& path, std::string& contents, std::string* reason = nullptr) {
+inline bool ReadWholeFile(const std::filesystem::path& path, std::string& contents,
+                          std::string* reason = nullptr) {
   std::ifstream file(path, std::ios::binary);
   std::error_code error;
   if (!file) {
@@ -91,8 +94,10 @@ inline std::string ReadWholeFile(const std::filesystem::path& path) {
 
 // Writes a file through write, making its folder first (an output named in a folder not made
 // yet is the usual case). Throws std::runtime_error "cannot write PATH" when it fails.
-inline void WriteWholeFile(const std::string& path, const std::function<void(std::ostream&)>& write) {
-  if (const std::filesystem::path parent = std::filesystem::path(path).parent_path(); !parent.empty()) {
+inline void WriteWholeFile(const std::string& path,
+                           const std::function<void(std::ostream&)>& write) {
+  if (const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+      !parent.empty()) {
     std::error_code ignored;
     std::filesystem::create_directories(parent, ignored);
   }

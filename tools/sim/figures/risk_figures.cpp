@@ -14,7 +14,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr double kHalfCent = 0.005;       // equity this close to its peak is at the peak
+constexpr double kHalfCent = 0.005;  // equity this close to its peak is at the peak
 constexpr double kSecondsPerDay = 86400.0;
 
 Json Cents(double amount) { return static_cast<std::int64_t>(std::llround(amount * 100.0)); }
@@ -43,13 +43,19 @@ void TakeAccount(const TradingAccount& account, AccountRisk& risk) {
 Json AccountRiskToJson(const AccountRisk& a) {
   return {{"endResult", Cents(a.endResult)},
           {"deepestDrawdown", Cents(a.deepestDrawdown)},
-          {"underWater", {{"longestDays", a.longestUnderWaterDays}, {"totalDays", a.totalUnderWaterDays}}},
-          {"closes", {{"takeProfit", a.takeProfitCloses}, {"stopLoss", a.stopLossCloses},
-                      {"stopOut", Optional(a.stopOutCloses)}}},
+          {"underWater",
+           {{"longestDays", a.longestUnderWaterDays}, {"totalDays", a.totalUnderWaterDays}}},
+          {"closes",
+           {{"takeProfit", a.takeProfitCloses},
+            {"stopLoss", a.stopLossCloses},
+            {"stopOut", Optional(a.stopOutCloses)}}},
           {"longestStopLossRun", a.longestStopLossRun},
-          {"costs", {{"spread", Cents(a.costs.spread)}, {"commission", Cents(a.costs.commission)},
-                     {"swap", Cents(a.costs.swap)}, {"closes", Cents(a.costs.closes)},
-                     {"total", Cents(a.costs.Total())}}},
+          {"costs",
+           {{"spread", Cents(a.costs.spread)},
+            {"commission", Cents(a.costs.commission)},
+            {"swap", Cents(a.costs.swap)},
+            {"closes", Cents(a.costs.closes)},
+            {"total", Cents(a.costs.Total())}}},
           {"openResult", Cents(a.openResult)}};
 }
 
@@ -79,7 +85,8 @@ void UnderWater::Add(std::int64_t time, double equity) {
   // The time since the last tick was spent under water when the equity stood below its peak then.
   if (lastTime_ && underSince_) total_ += time - *lastTime_;
   if (equity >= peak_ - kHalfCent) {
-    if (underSince_) longest_ = std::max(longest_, time - *underSince_);  // the spell ends at this tick
+    if (underSince_)
+      longest_ = std::max(longest_, time - *underSince_);  // the spell ends at this tick
     underSince_.reset();
     peak_ = std::max(peak_, equity);
   } else if (!underSince_) {
@@ -98,7 +105,8 @@ void RiskWatch::Watch(Market& market) {
     unguardedStart_ = unguardedEnd_ = without();
     unguarded_.Add(market.start.time, unguardedStart_);
   }
-  market.nextTick = [this, inner = std::move(market.nextTick), without]() -> std::optional<AccountFigures> {
+  market.nextTick = [this, inner = std::move(market.nextTick),
+                     without]() -> std::optional<AccountFigures> {
     std::optional<AccountFigures> figures = inner();
     if (!figures) return figures;
     guardedEnd_ = figures->equity;
@@ -113,8 +121,8 @@ void RiskWatch::Watch(Market& market) {
   if (without) market.unguardedEquity = [this] { return unguardedEnd_; };
 }
 
-RunRisk RiskWatch::Figures(const HostRun& run, const PositionMarket* positions, const AccountModel* walk,
-                           double walkUnguarded, double closeCost) const {
+RunRisk RiskWatch::Figures(const HostRun& run, const PositionMarket* positions,
+                           const AccountModel* walk, double walkUnguarded, double closeCost) const {
   RunRisk risk;
   const auto curve = [](AccountRisk& a, double start, double end, const UnderWater& water) {
     a.endResult = end - start;
@@ -146,7 +154,9 @@ RunRisk RiskWatch::Figures(const HostRun& run, const PositionMarket* positions, 
 }
 
 std::string RunRiskToJson(const RunRisk& risk) {
-  return Json{{"withGuard", AccountRiskToJson(risk.guarded)}, {"withoutGuard", AccountRiskToJson(risk.unguarded)}}.dump();
+  return Json{{"withGuard", AccountRiskToJson(risk.guarded)},
+              {"withoutGuard", AccountRiskToJson(risk.unguarded)}}
+      .dump();
 }
 
 RunRisk ReadRunRisk(const std::string& runJson) {
@@ -177,7 +187,8 @@ FigureSpread MeasureSpread(const std::vector<double>& values, bool worstIsLowest
 namespace {
 
 // The average run's cost of one kind: unset when no run knows it.
-std::optional<double> AverageCost(const std::vector<AccountRisk>& runs, std::optional<double> CostsPaid::*kind) {
+std::optional<double> AverageCost(const std::vector<AccountRisk>& runs,
+                                  std::optional<double> CostsPaid::*kind) {
   double sum = 0.0;
   bool known = false;
   for (const AccountRisk& run : runs) {
@@ -220,7 +231,8 @@ LadderRisk SumUpRuns(const std::string& name, bool noGuard, const std::vector<Ac
   if (!runs.empty() && withBroker == runs.size()) {
     l.stopOutShare = static_cast<double>(stoppedOut) / static_cast<double>(runs.size());
   }
-  if (const double depth = -l.deepestDrawdown.median; depth > kHalfCent) l.returnOverDrawdown = l.endResult.median / depth;
+  if (const double depth = -l.deepestDrawdown.median; depth > kHalfCent)
+    l.returnOverDrawdown = l.endResult.median / depth;
   l.costsPerRun = {AverageCost(runs, &CostsPaid::spread), AverageCost(runs, &CostsPaid::commission),
                    AverageCost(runs, &CostsPaid::swap), AverageCost(runs, &CostsPaid::closes)};
   return l;

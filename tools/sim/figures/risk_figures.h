@@ -43,22 +43,24 @@ class UnderWater {
 struct CostsPaid {
   std::optional<double> spread, commission, swap, closes;
   double Total() const {
-    return spread.value_or(0.0) + commission.value_or(0.0) + swap.value_or(0.0) + closes.value_or(0.0);
+    return spread.value_or(0.0) + commission.value_or(0.0) + swap.value_or(0.0) +
+           closes.value_or(0.0);
   }
 };
 
 // One account over one run.
 struct AccountRisk {
-  double endResult = 0.0;                // end equity less start equity
-  double deepestDrawdown = 0.0;          // lowest equity less the highest before it, <= 0
+  double endResult = 0.0;        // end equity less start equity
+  double deepestDrawdown = 0.0;  // lowest equity less the highest before it, <= 0
   double longestUnderWaterDays = 0.0;
   double totalUnderWaterDays = 0.0;
-  std::int64_t takeProfitCloses = 0;     // the guard's close-alls
+  std::int64_t takeProfitCloses = 0;  // the guard's close-alls
   std::int64_t stopLossCloses = 0;
-  std::int64_t longestStopLossRun = 0;   // stop-loss closes in a row
-  std::optional<std::int64_t> stopOutCloses;  // positions the broker stopped out; unset without a broker
+  std::int64_t longestStopLossRun = 0;  // stop-loss closes in a row
+  std::optional<std::int64_t>
+      stopOutCloses;  // positions the broker stopped out; unset without a broker
   CostsPaid costs;
-  std::optional<double> openResult;      // the open trades' result at the end, when the market knows it
+  std::optional<double> openResult;  // the open trades' result at the end, when the market knows it
 };
 
 // The account with the guard and the same account, on the same market, that no guard closes.
@@ -113,12 +115,12 @@ struct LadderRisk {
   std::size_t runs = 0;
   FigureSpread endResult, deepestDrawdown, longestUnderWaterDays, totalUnderWaterDays;
   std::optional<FigureSpread> openResult;
-  std::optional<double> stopOutShare;          // of the runs in which the broker stopped a position out
-  std::optional<double> returnOverDrawdown;    // median end result over the median drawdown's depth
-  std::int64_t longestStopLossRun = 0;         // the longest in any run
+  std::optional<double> stopOutShare;  // of the runs in which the broker stopped a position out
+  std::optional<double> returnOverDrawdown;  // median end result over the median drawdown's depth
+  std::int64_t longestStopLossRun = 0;       // the longest in any run
   std::int64_t takeProfitCloses = 0, stopLossCloses = 0;  // in all runs together
   std::optional<std::int64_t> stopOutCloses;
-  CostsPaid costsPerRun;                       // the average run's, by kind
+  CostsPaid costsPerRun;  // the average run's, by kind
 };
 LadderRisk SumUpRuns(const std::string& name, bool noGuard, const std::vector<AccountRisk>& runs);
 

@@ -18,16 +18,20 @@ struct RankKey {
 
 const std::vector<RankKey>& Keys() {
   static const std::vector<RankKey> keys = {
-      {"end", "the median end result", [](const LadderRisk& l) { return std::optional(l.endResult.median); }},
+      {"end", "the median end result",
+       [](const LadderRisk& l) { return std::optional(l.endResult.median); }},
       {"end-5th", "the 5th percentile of the end result",
        [](const LadderRisk& l) { return std::optional(l.endResult.p5); }},
-      {"worst-end", "the worst end result", [](const LadderRisk& l) { return std::optional(l.endResult.worst); }},
+      {"worst-end", "the worst end result",
+       [](const LadderRisk& l) { return std::optional(l.endResult.worst); }},
       {"drawdown", "the median deepest drawdown, shallowest first",
        [](const LadderRisk& l) { return std::optional(l.deepestDrawdown.median); }},
       {"worst-drawdown", "the worst deepest drawdown, shallowest first",
        [](const LadderRisk& l) { return std::optional(l.deepestDrawdown.worst); }},
       {"stopouts", "the share of runs the broker stopped out, fewest first",
-       [](const LadderRisk& l) { return l.stopOutShare ? std::optional(-*l.stopOutShare) : std::nullopt; }},
+       [](const LadderRisk& l) {
+         return l.stopOutShare ? std::optional(-*l.stopOutShare) : std::nullopt;
+       }},
       {"return-over-drawdown", "the median end result over the median deepest drawdown",
        [](const LadderRisk& l) { return l.returnOverDrawdown; }},
       {"under-water", "the median days under water, fewest first",
@@ -58,11 +62,12 @@ const std::vector<std::string>& ListRankKeys() {
 
 std::vector<LadderRisk> RankLadders(std::vector<LadderRisk> ladders, const std::string& key) {
   const RankKey& rank = KeyNamed(key);
-  std::stable_sort(ladders.begin(), ladders.end(), [&rank](const LadderRisk& a, const LadderRisk& b) {
-    const std::optional<double> x = rank.score(a), y = rank.score(b);
-    if (x.has_value() != y.has_value()) return x.has_value();
-    return x && *x > *y;
-  });
+  std::stable_sort(ladders.begin(), ladders.end(),
+                   [&rank](const LadderRisk& a, const LadderRisk& b) {
+                     const std::optional<double> x = rank.score(a), y = rank.score(b);
+                     if (x.has_value() != y.has_value()) return x.has_value();
+                     return x && *x > *y;
+                   });
   return ladders;
 }
 

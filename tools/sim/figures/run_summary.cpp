@@ -25,17 +25,18 @@ Summary Summarise(const HostRun& run) {
   }
   s.startEquity = run.equity.empty() ? 0.0 : run.equity.front().equity;
   s.finalEquity = run.equity.empty() ? 0.0 : run.equity.back().equity;
-  s.finalSnapshot = run.finalSnapshot     ? *run.finalSnapshot
+  s.finalSnapshot = run.finalSnapshot    ? *run.finalSnapshot
                     : run.levels.empty() ? run.startSnapshot
                                          : run.levels.back().levels.snapshot;
   s.deepestDrawdown = run.deepestDrawdown ? *run.deepestDrawdown : FindDeepestDrawdown(run.equity);
   s.compared = !run.unguarded.empty();
   if (s.compared) {
     s.unguardedFinalEquity = run.unguarded.back().equity;
-    s.unguardedDeepestDrawdown =
-        run.unguardedDeepestDrawdown ? *run.unguardedDeepestDrawdown : FindDeepestDrawdown(run.unguarded);
+    s.unguardedDeepestDrawdown = run.unguardedDeepestDrawdown ? *run.unguardedDeepestDrawdown
+                                                              : FindDeepestDrawdown(run.unguarded);
   }
-  s.realisedPerCycle = tally.cycles == 0 ? 0.0 : tally.realisedSum / static_cast<double>(tally.cycles);
+  s.realisedPerCycle =
+      tally.cycles == 0 ? 0.0 : tally.realisedSum / static_cast<double>(tally.cycles);
   return s;
 }
 

@@ -19,19 +19,19 @@ struct Summary {
   std::int64_t drawdownSteps;
   std::int64_t increasesPassed;
   std::int64_t emails;
-  std::int64_t cycles;           // closed cycles (each ends in a close-all and a snapshot roll)
-  double averageDrawdown;        // over the closed cycles; 0 when there are none
+  std::int64_t cycles;     // closed cycles (each ends in a close-all and a snapshot roll)
+  double averageDrawdown;  // over the closed cycles; 0 when there are none
   double medianDrawdown;
   double lowestDrawdown;
   double startEquity;
   double finalEquity;
-  double finalSnapshot;          // the guard's snapshot at the end
+  double finalSnapshot;  // the guard's snapshot at the end
   // The guard against no guard: the same account without it, when the run knows it.
   bool compared;
-  double deepestDrawdown;           // lowest equity less the highest before it, <= 0
+  double deepestDrawdown;  // lowest equity less the highest before it, <= 0
   double unguardedFinalEquity;
   double unguardedDeepestDrawdown;
-  double realisedPerCycle;          // average of equity left less the snapshot, per closed cycle
+  double realisedPerCycle;  // average of equity left less the snapshot, per closed cycle
 };
 
 // Lowest equity less the highest equity before it, <= 0; 0 for no points.

@@ -15,7 +15,8 @@ using Json = nlohmann::ordered_json;
 
 // curve's equity at each of times: the last point at or before it (the first point before the
 // curve starts). times ascending, curve in time order.
-std::vector<double> ReadAt(const std::vector<EquityPoint>& curve, const std::vector<std::int64_t>& times) {
+std::vector<double> ReadAt(const std::vector<EquityPoint>& curve,
+                           const std::vector<std::int64_t>& times) {
   std::vector<double> values;
   if (curve.empty()) return values;
   values.reserve(times.size());
@@ -58,7 +59,8 @@ SampledCurves SampleCurves(const HostRun& run, std::size_t moments) {
 }
 
 nlohmann::ordered_json CurvesToJson(const SampledCurves& curves) {
-  return Json{{"times", curves.times}, {"withGuard", CentsList(curves.guarded)},
+  return Json{{"times", curves.times},
+              {"withGuard", CentsList(curves.guarded)},
               {"withoutGuard", CentsList(curves.unguarded)}};
 }
 
@@ -74,7 +76,8 @@ SampledCurves ReadSampledCurves(const std::string& runJson) {
   } catch (const Json::exception& error) {
     throw std::runtime_error("its curve cannot be read (" + std::string(error.what()) + ")");
   }
-  if (out.guarded.size() != out.times.size() || (!out.unguarded.empty() && out.unguarded.size() != out.times.size())) {
+  if (out.guarded.size() != out.times.size() ||
+      (!out.unguarded.empty() && out.unguarded.size() != out.times.size())) {
     throw std::runtime_error("its curve has not one value per moment");
   }
   return out;

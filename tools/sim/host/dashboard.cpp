@@ -8,9 +8,9 @@ namespace zt::sim {
 namespace {
 
 // Dashboard rows whose values carry the levels (see ReadLevels).
-constexpr int kTakeProfitRow = 3;       // column 0: "TP, TP %, snapshot + TP"
-constexpr int kDrawdownTargetRow = 2;   // column 1: "DDT, snapshot - DDT; next TP"
-constexpr int kStopLossRow = 8;         // column 1: "snapshot - SL"
+constexpr int kTakeProfitRow = 3;      // column 0: "TP, TP %, snapshot + TP"
+constexpr int kDrawdownTargetRow = 2;  // column 1: "DDT, snapshot - DDT; next TP"
+constexpr int kStopLossRow = 8;        // column 1: "snapshot - SL"
 
 DashboardCell ReadCell(const Exports& api, int row, int column) {
   DashboardCell cell{ReadText([&](char* out) { api.GetLabel(row, column, out); }), {}, false};
@@ -34,9 +34,11 @@ double NumberAt(const Exports& api, int row, int column, std::size_t index) {
 Dashboard ReadDashboard(const Exports& api) {
   Dashboard panel;
   panel.title = ReadText([&](char* out) { api.GetLabel(0, 0, out); });
-  for (int row = 0; row < kFirstColumnRows; ++row) panel.first.at(static_cast<std::size_t>(row)) = ReadCell(api, row, 0);
+  for (int row = 0; row < kFirstColumnRows; ++row)
+    panel.first.at(static_cast<std::size_t>(row)) = ReadCell(api, row, 0);
   panel.first.at(0).label.clear();
-  for (int row = 0; row < kSecondColumnRows; ++row) panel.second.at(static_cast<std::size_t>(row)) = ReadCell(api, row, 1);
+  for (int row = 0; row < kSecondColumnRows; ++row)
+    panel.second.at(static_cast<std::size_t>(row)) = ReadCell(api, row, 1);
   return panel;
 }
 
@@ -45,7 +47,8 @@ std::vector<double> NumbersIn(std::string_view text) {
   std::size_t at = 0;
   while (at < text.size()) {
     const bool digit = text[at] >= '0' && text[at] <= '9';
-    const bool sign = text[at] == '-' && at + 1 < text.size() && text[at + 1] >= '0' && text[at + 1] <= '9';
+    const bool sign =
+        text[at] == '-' && at + 1 < text.size() && text[at + 1] >= '0' && text[at + 1] <= '9';
     if (!digit && !sign) {
       ++at;
       continue;

@@ -20,12 +20,12 @@ using core::kSecondColumnRows;
 struct DashboardCell {
   std::string label;
   std::string value;
-  bool hasValue;   // GetValue wrote something (it leaves the buffer alone for cells without one)
+  bool hasValue;  // GetValue wrote something (it leaves the buffer alone for cells without one)
 };
 
 struct Dashboard {
-  std::string title;                                    // GetLabel(0, 0)
-  std::array<DashboardCell, kFirstColumnRows> first;    // first.at(0) holds no label: see title
+  std::string title;                                  // GetLabel(0, 0)
+  std::array<DashboardCell, kFirstColumnRows> first;  // first.at(0) holds no label: see title
   std::array<DashboardCell, kSecondColumnRows> second;
 };
 

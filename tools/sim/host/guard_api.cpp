@@ -14,7 +14,8 @@ LoadedGuard::LoadedGuard(const std::string& library, const std::string& folder) 
   namespace fs = std::filesystem;
   std::error_code error;
   fs::create_directories(folder, error);
-  if (error) throw std::runtime_error("cannot create the folder " + folder + ": " + error.message());
+  if (error)
+    throw std::runtime_error("cannot create the folder " + folder + ": " + error.message());
   fs::path place = fs::absolute(folder).lexically_normal();
   if (!place.has_filename()) place = place.parent_path();
   folder_ = place.string();
@@ -27,7 +28,9 @@ LoadedGuard::LoadedGuard(const std::string& library, const std::string& folder) 
   if (!fs::exists(library)) throw std::runtime_error("no library at " + library);
   if (!fs::equivalent(library, copy, error)) {
     fs::copy_file(library, copy, fs::copy_options::overwrite_existing, error);
-    if (error) throw std::runtime_error("cannot copy " + library + " to " + copy.string() + ": " + error.message());
+    if (error)
+      throw std::runtime_error("cannot copy " + library + " to " + copy.string() + ": " +
+                               error.message());
   }
   path_ = copy.string();
   handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);

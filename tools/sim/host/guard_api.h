@@ -48,7 +48,8 @@ tools::HostText OfferBuffer(char fill, Write write) {
   write(buffer.data());
   if (!buffer.GuardIntact()) {
     throw std::runtime_error("the library wrote past the " +
-                             std::to_string(tools::HostText::kCapacity) + " bytes of a text buffer");
+                             std::to_string(tools::HostText::kCapacity) +
+                             " bytes of a text buffer");
   }
   return buffer;
 }

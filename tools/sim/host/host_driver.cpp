@@ -15,12 +15,13 @@ namespace {
 
 // The increase targets the guard keeps, the host's copy no more.
 constexpr auto kIncreaseTargetSlots = static_cast<std::size_t>(core::kListEntries);
-constexpr int kEmailKinds = 3;                   // equity target, margin, drawdown
-constexpr int kEmailBodyParts = 6;               // reason, snapshot, drawdown, increase, margin, pair
-constexpr std::int64_t kProgressEvery = 4096;    // ticks between progress reports
-constexpr double kSmallestFreeMargin = 0.001;    // as the guard's margin line divides
-constexpr std::size_t kEventSlack = 256;         // events kept beyond the wanted ones between trims
-constexpr std::int64_t kCurveBuckets = kCurvePoints / 8;  // 4 points each: a thinned curve is half full
+constexpr int kEmailKinds = 3;                 // equity target, margin, drawdown
+constexpr int kEmailBodyParts = 6;             // reason, snapshot, drawdown, increase, margin, pair
+constexpr std::int64_t kProgressEvery = 4096;  // ticks between progress reports
+constexpr double kSmallestFreeMargin = 0.001;  // as the guard's margin line divides
+constexpr std::size_t kEventSlack = 256;       // events kept beyond the wanted ones between trims
+constexpr std::int64_t kCurveBuckets =
+    kCurvePoints / 8;  // 4 points each: a thinned curve is half full
 
 // Lowest equity less the highest before it, kept tick by tick.
 struct Drawdown {
@@ -72,9 +73,9 @@ struct Host {
   const Exports& api;
   const HostOptions& options;
   HostRun run;
-  std::vector<double> increaseTargets;   // the host's own copy, for the e-mail body
-  double snapshot = 0.0;                 // GetEquitySnap after the start and every roll
-  HostCarry carry;                       // the cycle in hand and the increase targets passed
+  std::vector<double> increaseTargets;  // the host's own copy, for the e-mail body
+  double snapshot = 0.0;                // GetEquitySnap after the start and every roll
+  HostCarry carry;                      // the cycle in hand and the increase targets passed
 
   void Record(EventKind kind, std::int64_t tick, const AccountFigures& figures, std::string text) {
     // Trimmed before the new event goes in: callers fill in the event they just recorded.
@@ -86,7 +87,8 @@ struct Host {
 
   // The earliest count events go; the summary still counts them.
   void LeaveOut(std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) ++run.leftOutByKind[static_cast<int>(run.events[i].kind)];
+    for (std::size_t i = 0; i < count; ++i)
+      ++run.leftOutByKind[static_cast<int>(run.events[i].kind)];
     run.eventsLeftOut += static_cast<std::int64_t>(count);
     run.events.erase(run.events.begin(), run.events.begin() + static_cast<std::ptrdiff_t>(count));
   }
@@ -107,15 +109,13 @@ struct Host {
   bool EmailDue(int kind, const AccountFigures& figures) const {
     const EmailThresholds& email = options.email;
     switch (kind) {
-      case 0:
-        return email.equityTarget > 0.0 && figures.equity - snapshot >= email.equityTarget;
+      case 0: return email.equityTarget > 0.0 && figures.equity - snapshot >= email.equityTarget;
       case 1: {
-        const double divisor = figures.freeMargin >= kSmallestFreeMargin ? figures.freeMargin
-                                                                          : kSmallestFreeMargin;
+        const double divisor =
+            figures.freeMargin >= kSmallestFreeMargin ? figures.freeMargin : kSmallestFreeMargin;
         return email.marginPercent > 0.0 && 100.0 * figures.margin / divisor >= email.marginPercent;
       }
-      default:
-        return email.drawdown > 0.0 && snapshot - figures.equity >= email.drawdown;
+      default: return email.drawdown > 0.0 && snapshot - figures.equity >= email.drawdown;
     }
   }
 
@@ -135,11 +135,13 @@ struct Host {
     }
   }
 
-  void CloseAll(int result, std::int64_t tick, const AccountFigures& figures, const Market& market) {
+  void CloseAll(int result, std::int64_t tick, const AccountFigures& figures,
+                const Market& market) {
     const CloseOutcome outcome = market.closeAll(figures);
     const bool stopLoss = result == ZT_STOP_LOSS_HIT;
-    run.AddCycle(CycleRecord{snapshot, carry.cycleDrawdown, outcome.equityLeft, stopLoss, figures.time},
-                 options.keepEverything);
+    run.AddCycle(
+        CycleRecord{snapshot, carry.cycleDrawdown, outcome.equityLeft, stopLoss, figures.time},
+        options.keepEverything);
 
     api.SetTTC(outcome.durationMs, outcome.equityLeft);
     Record(stopLoss ? EventKind::StopLossClose : EventKind::TakeProfitClose, tick, figures,
@@ -174,8 +176,8 @@ void CycleTally::Add(const CycleRecord& cycle) {
   longestStopLossRun = std::max(longestStopLossRun, stopLossRun);
 }
 
-std::pair<std::int64_t, std::int64_t> FindMiddleCents(const std::map<std::int64_t, std::int64_t>& counts,
-                                                  std::int64_t total) {
+std::pair<std::int64_t, std::int64_t> FindMiddleCents(
+    const std::map<std::int64_t, std::int64_t>& counts, std::int64_t total) {
   // The amounts at positions (total - 1) / 2 and total / 2 in ascending order.
   const std::int64_t lowerAt = (total - 1) / 2, upperAt = total / 2;
   std::int64_t passed = 0;
@@ -214,10 +216,10 @@ void StartGuard(Host& host, const AccountFigures& start) {
   api.SetWindowTitles(options.chartHandle, options.frameTitle.c_str(), options.mainTitle.c_str());
   double initialEquity = options.initialEquity;
   const TargetTexts& t = options.targets;
-  host.run.startSnapshot = api.InitZT(options.chartHandle, options.hostTag.c_str(), &initialEquity,
-                                      start.equity, start.margin, start.freeMargin,
-                                      t.takeProfits.c_str(), t.drawdownTargets.c_str(),
-                                      t.increaseTargets.c_str(), t.stopLosses.c_str());
+  host.run.startSnapshot =
+      api.InitZT(options.chartHandle, options.hostTag.c_str(), &initialEquity, start.equity,
+                 start.margin, start.freeMargin, t.takeProfits.c_str(), t.drawdownTargets.c_str(),
+                 t.increaseTargets.c_str(), t.stopLosses.c_str());
   if (!(host.run.startSnapshot > 0.0)) {
     throw std::runtime_error("InitZT did not start the guard: no usable equity (start equity " +
                              std::to_string(start.equity) + ", no stored snapshot)");
@@ -269,8 +271,8 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
     }
     if (run.equity.size() >= kCurvePoints) {
       const std::int64_t span = time - run.equity.front().time;
-      run.curveSeconds = std::max({run.curveSeconds * 2, (span + kCurveBuckets - 1) / kCurveBuckets,
-                                   std::int64_t{1}});
+      run.curveSeconds = std::max(
+          {run.curveSeconds * 2, (span + kCurveBuckets - 1) / kCurveBuckets, std::int64_t{1}});
       Thin(run.equity, run.curveSeconds);
       Thin(run.unguarded, run.curveSeconds);
     }

@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "market/account_model.h"
 #include "host/dashboard.h"
 #include "host/guard_api.h"
 #include "host/ladder.h"
+#include "market/account_model.h"
 
 namespace zt::sim {
 
@@ -39,10 +39,10 @@ struct HostCarry {
 
 struct HostOptions {
   int chartHandle = 1001;
-  std::string hostTag = "zt-sim";                          // up to 19 characters
-  std::string frameTitle = "EURUSD,H1";                    // the chart frame's title
+  std::string hostTag = "zt-sim";                                // up to 19 characters
+  std::string frameTitle = "EURUSD,H1";                          // the chart frame's title
   std::string mainTitle = "123456: Demo Server - Demo Account";  // the terminal's main title
-  double initialEquity = 0.0;    // > 0 overrides the initial equity the guard keeps
+  double initialEquity = 0.0;  // > 0 overrides the initial equity the guard keeps
   TargetTexts targets;
   EmailThresholds email;
   // What the run keeps beyond the summary's figures. Everything (the default) serves the whole
@@ -51,7 +51,7 @@ struct HostOptions {
   // a long run's memory stays flat.
   bool keepEverything = true;
   std::size_t lastEventsKept = 0;
-  HostCarry carry;               // where the last run of a resumed guard left the host
+  HostCarry carry;  // where the last run of a resumed guard left the host
 };
 
 // Where the figures come from. start feeds InitZT; nextTick gives the following ticks until it
@@ -76,14 +76,14 @@ enum class EventKind {
 
 struct HostEvent {
   EventKind kind;
-  std::int64_t tick;       // 0 is the start figures, then 1, 2, ... per SetEquity call
-  AccountFigures figures;  // the figures of that tick
-  double snapshot;         // the guard's snapshot after the event
-  std::string text;        // the alert line, or the e-mail subject
-  std::vector<std::string> body;   // e-mail body lines, without their line feeds
-  int closeDurationMs = 0;         // close-all events
-  double equityLeft = 0.0;         // close-all events
-  int emailKind = -1;              // e-mail events
+  std::int64_t tick;              // 0 is the start figures, then 1, 2, ... per SetEquity call
+  AccountFigures figures;         // the figures of that tick
+  double snapshot;                // the guard's snapshot after the event
+  std::string text;               // the alert line, or the e-mail subject
+  std::vector<std::string> body;  // e-mail body lines, without their line feeds
+  int closeDurationMs = 0;        // close-all events
+  double equityLeft = 0.0;        // close-all events
+  int emailKind = -1;             // e-mail events
 };
 
 // The guard's levels from one tick on, until the next point.
@@ -94,10 +94,10 @@ struct LevelPoint {
 
 // One close cycle, as the host saw it: from a snapshot to the close-all that ended it.
 struct CycleRecord {
-  double snapshot;      // the cycle's snapshot
-  double drawdown;      // lowest equity - snapshot over the cycle's ticks, <= 0
-  double equityLeft;    // after the close-all, the next cycle's snapshot
-  bool stopLoss;        // closed on the stop loss (else on the take profit)
+  double snapshot;    // the cycle's snapshot
+  double drawdown;    // lowest equity - snapshot over the cycle's ticks, <= 0
+  double equityLeft;  // after the close-all, the next cycle's snapshot
+  bool stopLoss;      // closed on the stop loss (else on the take profit)
   std::int64_t closeTime;
 };
 
@@ -108,8 +108,8 @@ struct CycleRecord {
 struct CycleTally {
   std::int64_t cycles = 0;
   double drawdownSum = 0.0;
-  double lowestDrawdown = 0.0;  // meaningful once cycles > 0
-  double realisedSum = 0.0;     // equity left - snapshot, summed
+  double lowestDrawdown = 0.0;                         // meaningful once cycles > 0
+  double realisedSum = 0.0;                            // equity left - snapshot, summed
   std::map<std::int64_t, std::int64_t> drawdownCents;  // cents -> cycles
   std::map<std::int64_t, std::int64_t> realisedCents;  // cents -> cycles
   // Stop-loss closes one after another: the run in hand and the longest, which is what a trader
@@ -122,8 +122,8 @@ struct CycleTally {
 
 // The middle two of the total amounts a tally counts, in ascending order: positions (total - 1) / 2
 // and total / 2 (the same one when total is odd); {0, 0} for no amounts.
-std::pair<std::int64_t, std::int64_t> FindMiddleCents(const std::map<std::int64_t, std::int64_t>& counts,
-                                                  std::int64_t total);
+std::pair<std::int64_t, std::int64_t> FindMiddleCents(
+    const std::map<std::int64_t, std::int64_t>& counts, std::int64_t total);
 
 struct EquityPoint {
   std::int64_t time;
@@ -131,15 +131,15 @@ struct EquityPoint {
 };
 
 struct HostRun {
-  double startSnapshot = 0.0;      // InitZT's result
-  double initialEquity = 0.0;      // what InitZT wrote back into the host's variable
-  std::int64_t ticks = 0;          // SetEquity calls in monitoring mode
+  double startSnapshot = 0.0;  // InitZT's result
+  double initialEquity = 0.0;  // what InitZT wrote back into the host's variable
+  std::int64_t ticks = 0;      // SetEquity calls in monitoring mode
   std::vector<HostEvent> events;
-  std::vector<EquityPoint> equity; // the start figures and every tick
+  std::vector<EquityPoint> equity;     // the start figures and every tick
   std::vector<EquityPoint> unguarded;  // the same without the guard, when the market knows it
-  std::vector<LevelPoint> levels;  // at the start and after every event that moves a level
-  std::vector<CycleRecord> cycles; // closed cycles, in order (see HostOptions::keepEverything)
-  CycleTally tally;                // every closed cycle, kept or not
+  std::vector<LevelPoint> levels;      // at the start and after every event that moves a level
+  std::vector<CycleRecord> cycles;     // closed cycles, in order (see HostOptions::keepEverything)
+  CycleTally tally;                    // every closed cycle, kept or not
 
   void AddCycle(const CycleRecord& cycle, bool keep) {
     tally.Add(cycle);

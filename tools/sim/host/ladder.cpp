@@ -17,8 +17,8 @@ using core::IsAmountCharacter;
 constexpr std::size_t kLongestName = 40;
 
 bool NameCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-         c == '.';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_' || c == '.';
 }
 
 // A ladder's name or text without the spaces, tabs and carriage returns around it (a ladder
@@ -67,13 +67,15 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 // The mistake in one text, given what the library keeps of it (reading), how many amounts the
 // trader wrote, and what else is wrong. kind names a required ladder ("take profit"), else empty.
 std::string Mistake(const std::string& option, const std::string& text, const std::string& kind,
-                    const std::string& reading, std::size_t amounts, bool zero, const std::string& tooMany,
-                    bool setsMoved) {
+                    const std::string& reading, std::size_t amounts, bool zero,
+                    const std::string& tooMany, bool setsMoved) {
   const std::string prefix = option + " " + Quoted(text) + ": ";
-  const std::string would = "; the library would read " + (amounts == 0 ? std::string("nothing") : reading);
+  const std::string would =
+      "; the library would read " + (amounts == 0 ? std::string("nothing") : reading);
   if (const std::string token = SplitToken(text); !token.empty()) {
-    return prefix + Quoted(token) + " is not a plain amount (any character but a digit or \".\" separates " +
-           "amounts)" + would;
+    return prefix + Quoted(token) +
+           " is not a plain amount (any character but a digit or \".\" separates " + "amounts)" +
+           would;
   }
   if (amounts == 0) {
     if (kind.empty() && text.find_first_not_of(" \t") == std::string::npos) return {};
@@ -86,7 +88,8 @@ std::string Mistake(const std::string& option, const std::string& text, const st
   return {};
 }
 
-std::string SetsMistake(const std::string& option, const std::string& text, const std::string& kind) {
+std::string SetsMistake(const std::string& option, const std::string& text,
+                        const std::string& kind) {
   AmountSets sets = ReadSets(text);
   std::size_t amounts = 0;
   bool zero = false;
@@ -102,13 +105,15 @@ std::string SetsMistake(const std::string& option, const std::string& text, cons
   }
   const bool moved = WrittenSets(text) != sets.size();
   if (sets.size() > kLadderSets) {
-    tooMany = std::to_string(sets.size()) + " sets, of which the library keeps " + std::to_string(kLadderSets);
+    tooMany = std::to_string(sets.size()) + " sets, of which the library keeps " +
+              std::to_string(kLadderSets);
     sets.resize(kLadderSets);
   }
   return Mistake(option, text, kind, "the sets " + FormatSets(sets), amounts, zero, tooMany, moved);
 }
 
-std::string ListMistake(const std::string& option, const std::string& text, const std::string& kind) {
+std::string ListMistake(const std::string& option, const std::string& text,
+                        const std::string& kind) {
   std::vector<double> list = ReadList(text);
   const std::size_t amounts = list.size();
   bool zero = false;
@@ -140,7 +145,8 @@ AmountSets ReadSets(const std::string& text) {
 
 std::vector<double> ReadList(const std::string& text) {
   std::vector<double> amounts;
-  for (const std::vector<double>& set : ReadSets(text)) amounts.insert(amounts.end(), set.begin(), set.end());
+  for (const std::vector<double>& set : ReadSets(text))
+    amounts.insert(amounts.end(), set.begin(), set.end());
   return amounts;
 }
 
@@ -164,8 +170,8 @@ std::string FormatSets(const AmountSets& sets) {
 }
 
 Ladder ReadLadder(const TargetTexts& texts) {
-  return Ladder{ReadSets(texts.takeProfits), ReadSets(texts.drawdownTargets), ReadList(texts.increaseTargets),
-                ReadList(texts.stopLosses)};
+  return Ladder{ReadSets(texts.takeProfits), ReadSets(texts.drawdownTargets),
+                ReadList(texts.increaseTargets), ReadList(texts.stopLosses)};
 }
 
 std::string FindLadderMistake(const TargetTexts& texts) {
@@ -190,13 +196,15 @@ std::optional<NamedLadder> ParseNamedLadder(const std::string& text, std::string
               " letters, digits, '-', '_' or '.'";
     return std::nullopt;
   }
-  const std::vector<std::string> parts = tools::SplitAt(std::string_view(text).substr(equals + 1), '|');
+  const std::vector<std::string> parts =
+      tools::SplitAt(std::string_view(text).substr(equals + 1), '|');
   if (parts.size() != 4) {
-    mistake = "ladder " + name + ": \"" + text.substr(equals + 1) + "\" holds " + std::to_string(parts.size()) +
-              " target texts, not the four TP|DD|INC|SL";
+    mistake = "ladder " + name + ": \"" + text.substr(equals + 1) + "\" holds " +
+              std::to_string(parts.size()) + " target texts, not the four TP|DD|INC|SL";
     return std::nullopt;
   }
-  NamedLadder ladder{name, {Blanked(parts[0]), Blanked(parts[1]), Blanked(parts[2]), Blanked(parts[3])}};
+  NamedLadder ladder{name,
+                     {Blanked(parts[0]), Blanked(parts[1]), Blanked(parts[2]), Blanked(parts[3])}};
   if (const std::string wrong = FindLadderMistake(ladder.texts); !wrong.empty()) {
     mistake = "ladder " + name + ": " + wrong;
     return std::nullopt;

@@ -25,9 +25,11 @@ struct TargetTexts {
 };
 
 // How much of a ladder the library keeps: its own named sizes.
-constexpr auto kLadderSets = static_cast<std::size_t>(core::kTargetSets);          // of TP and DD sets
-constexpr auto kLadderPositions = static_cast<std::size_t>(core::kSetPositions);   // amounts in a set
-constexpr auto kLadderListEntries = static_cast<std::size_t>(core::kListEntries);  // increase targets, stop losses
+constexpr auto kLadderSets = static_cast<std::size_t>(core::kTargetSets);  // of TP and DD sets
+constexpr auto kLadderPositions =
+    static_cast<std::size_t>(core::kSetPositions);  // amounts in a set
+constexpr auto kLadderListEntries =
+    static_cast<std::size_t>(core::kListEntries);  // increase targets, stop losses
 
 using AmountSets = std::vector<std::vector<double>>;
 

@@ -30,7 +30,8 @@ tools::Exports BindLinkedExports() {
 void OpenLinkedEngine(const std::string& folder) {
   test_hooks::ResetGuard();
   memory::Clear();
-  if (const std::string problem = memory::LoadFolder(folder); !problem.empty()) throw std::runtime_error(problem);
+  if (const std::string problem = memory::LoadFolder(folder); !problem.empty())
+    throw std::runtime_error(problem);
   test_hooks::PlaceLibrary(folder + "/zentravo.so");
 }
 

@@ -37,7 +37,8 @@ std::string LoadFolder(const std::string& folder) {
   for (const auto& entry : fs::directory_iterator(folder, error)) {
     if (!entry.is_regular_file() || !IsGuardFile(entry.path())) continue;
     std::string text;
-    if (!tools::ReadWholeFile(entry.path().string(), text)) return "cannot read " + entry.path().string();
+    if (!tools::ReadWholeFile(entry.path().string(), text))
+      return "cannot read " + entry.path().string();
     Files()[entry.path().string()] = std::move(text);
   }
   return error ? "cannot read the folder " + folder + ": " + error.message() : "";
@@ -46,7 +47,8 @@ std::string LoadFolder(const std::string& folder) {
 std::string SaveFolder(const std::string& folder) {
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(folder, error)) {
-    if (entry.is_regular_file() && IsGuardFile(entry.path()) && Files().count(entry.path().string()) == 0) {
+    if (entry.is_regular_file() && IsGuardFile(entry.path()) &&
+        Files().count(entry.path().string()) == 0) {
       fs::remove(entry.path(), error);
     }
   }
@@ -83,7 +85,8 @@ FileProblem ReadWholeFile(const char* path, bool /*forWriting*/, char* buffer, s
   return FileProblem::none;
 }
 
-FileProblem WriteTemporaryFile(const char* temporaryPath, std::string_view text, const FileFacts& /*facts*/) {
+FileProblem WriteTemporaryFile(const char* temporaryPath, std::string_view text,
+                               const FileFacts& /*facts*/) {
   Files()[temporaryPath] = std::string(text);
   return FileProblem::none;
 }
@@ -111,11 +114,14 @@ void ReleaseLock(LockHandle /*lock*/) {}
 // The files of folder, not those of the folders inside it. The map keeps its paths in order, so
 // a folder's files stand together from its name on; they are named before any is visited, since a
 // visit may remove one.
-void VisitFolder(const char* folderPath, void (*visit)(std::string_view name, void* context), void* context) {
+void VisitFolder(const char* folderPath, void (*visit)(std::string_view name, void* context),
+                 void* context) {
   const std::string folder = std::string(folderPath) + "/";
   std::vector<std::string> names;
-  for (auto file = Files().lower_bound(folder); file != Files().end() && file->first.starts_with(folder); ++file) {
-    if (file->first.find('/', folder.size()) == std::string::npos) names.push_back(file->first.substr(folder.size()));
+  for (auto file = Files().lower_bound(folder);
+       file != Files().end() && file->first.starts_with(folder); ++file) {
+    if (file->first.find('/', folder.size()) == std::string::npos)
+      names.push_back(file->first.substr(folder.size()));
   }
   for (const std::string& name : names) visit(name, context);
 }

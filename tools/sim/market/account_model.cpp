@@ -21,10 +21,10 @@ std::uint64_t RotateLeft(std::uint64_t x, int k) { return (x << k) | (x >> (64 -
 
 // A close-all closes the open trades one by one; each takes a round trip to the trade server.
 constexpr int kFewestTrades = 2;
-constexpr int kTradeSpread = 4;           // 2..5 trades open at a close
-constexpr int kRoundTripMs = 60;          // fastest close of one trade
-constexpr int kRoundTripSpreadMs = 200;   // slowest is 260 ms
-constexpr double kBusyChance = 0.15;      // the trade context is busy, the host waits and retries
+constexpr int kTradeSpread = 4;          // 2..5 trades open at a close
+constexpr int kRoundTripMs = 60;         // fastest close of one trade
+constexpr int kRoundTripSpreadMs = 200;  // slowest is 260 ms
+constexpr double kBusyChance = 0.15;     // the trade context is busy, the host waits and retries
 constexpr int kBusyWaitMs = 500;
 
 constexpr std::string_view kAccountTag = "zt-sim-account-1";
@@ -58,9 +58,7 @@ std::uint64_t NextBits(Prng& prng) {
   return result;
 }
 
-double NextUniform(Prng& prng) {
-  return static_cast<double>(NextBits(prng) >> 11) * 0x1.0p-53;
-}
+double NextUniform(Prng& prng) { return static_cast<double>(NextBits(prng) >> 11) * 0x1.0p-53; }
 
 double NextNormal(Prng& prng) {
   // 1 - u lies in (0, 1], so the logarithm is finite.
@@ -78,8 +76,8 @@ AccountModel NewAccount(const MarketStart& start, const AccountModelOptions& opt
 AccountFigures CurrentFigures(const AccountModel& account) {
   const double equity = account.balance + account.floating;
   const double margin = account.options.margin;
-  return AccountFigures{account.start.startTime + account.tick * account.start.tickSeconds,
-                        equity, margin, equity - margin};
+  return AccountFigures{account.start.startTime + account.tick * account.start.tickSeconds, equity,
+                        margin, equity - margin};
 }
 
 AccountFigures NextTick(AccountModel& account) {
@@ -135,14 +133,15 @@ bool ParseAccount(const std::string& text, AccountModel& account) {
   const std::string_view view(text);
   if (view.substr(0, kAccountTag.size()) != kAccountTag) return false;
   AccountModel read{};
-  bool ok = TakeField(view, "balance", read.balance) && TakeField(view, "floating", read.floating) &&
-            TakeField(view, "tick", read.tick);
+  bool ok = TakeField(view, "balance", read.balance) &&
+            TakeField(view, "floating", read.floating) && TakeField(view, "tick", read.tick);
   for (int i = 0; i < 4; ++i) ok = ok && TakeField(view, StateWordName(i), read.prng.state[i]);
   AccountModelOptions& o = read.options;
   ok = ok && TakeField(view, "drift", o.drift) && TakeField(view, "volatility", o.volatility) &&
        TakeField(view, "margin", o.margin) && TakeField(view, "closeCost", o.closeCost) &&
        TakeField(view, "startTime", read.start.startTime) &&
-       TakeField(view, "tickSeconds", read.start.tickSeconds) && TakeField(view, "seed", read.start.seed);
+       TakeField(view, "tickSeconds", read.start.tickSeconds) &&
+       TakeField(view, "seed", read.start.seed);
   if (!ok) return false;
   account = read;
   return true;

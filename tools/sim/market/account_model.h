@@ -38,10 +38,10 @@ struct MarketStart {
 
 // The walk's own terms.
 struct AccountModelOptions {
-  double drift = 0.06;           // mean change of the floating result per tick
-  double volatility = 6.0;       // standard deviation of that change per tick
-  double margin = 300.0;         // margin the open trades hold while the account trades
-  double closeCost = 0.0;        // spread and slippage paid on every close-all, >= 0
+  double drift = 0.06;      // mean change of the floating result per tick
+  double volatility = 6.0;  // standard deviation of that change per tick
+  double margin = 300.0;    // margin the open trades hold while the account trades
+  double closeCost = 0.0;   // spread and slippage paid on every close-all, >= 0
 };
 
 // The account as a broker holds it. Equity is balance + floating.
@@ -50,20 +50,20 @@ struct AccountModel {
   AccountModelOptions options;
   Prng prng;
   double balance;
-  double floating;      // result of the open trades, realised by CloseAll
-  std::int64_t tick;    // ticks taken so far
+  double floating;    // result of the open trades, realised by CloseAll
+  std::int64_t tick;  // ticks taken so far
 };
 
 struct AccountFigures {
-  std::int64_t time;    // seconds since 1970, UTC
+  std::int64_t time;  // seconds since 1970, UTC
   double equity;
   double margin;
   double freeMargin;
 };
 
 struct CloseOutcome {
-  double equityLeft;    // equity after every trade is closed
-  int durationMs;       // how long the close-all took
+  double equityLeft;  // equity after every trade is closed
+  int durationMs;     // how long the close-all took
 };
 
 // amount to the nearest whole cent: what a broker books into a balance. A guard stores its

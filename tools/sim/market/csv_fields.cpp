@@ -47,7 +47,8 @@ bool ReadNumber(std::string_view text, double& value) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (ReadPlainDecimal(text, value)) return true;
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  return result.ec == std::errc() && result.ptr == text.data() + text.size() && std::isfinite(value);
+  return result.ec == std::errc() && result.ptr == text.data() + text.size() &&
+         std::isfinite(value);
 }
 
 std::string_view Trim(std::string_view text, bool unquote) {
@@ -58,8 +59,10 @@ std::string_view Trim(std::string_view text, bool unquote) {
 std::string NormalName(std::string_view name) {
   std::string out;
   for (const char c : name) {
-    if (c >= 'A' && c <= 'Z') out += static_cast<char>(c - 'A' + 'a');
-    else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out += c;
+    if (c >= 'A' && c <= 'Z')
+      out += static_cast<char>(c - 'A' + 'a');
+    else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+      out += c;
   }
   return out;
 }
@@ -75,7 +78,8 @@ void SplitFields(std::string_view line, char delimiter, std::vector<std::string>
   if (line.find('"') == std::string_view::npos) {
     for (std::size_t start = 0;;) {
       const std::size_t at = line.find(delimiter, start);
-      open().assign(Trim(line.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start)));
+      open().assign(Trim(
+          line.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start)));
       if (at == std::string_view::npos) break;
       start = at + 1;
     }
@@ -119,7 +123,8 @@ void FieldViews(std::string_view line, char delimiter, std::vector<std::string_v
   if (line.find('"') == std::string_view::npos) {
     for (std::size_t start = 0;;) {
       const std::size_t at = line.find(delimiter, start);
-      views.push_back(Trim(line.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start)));
+      views.push_back(Trim(
+          line.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start)));
       if (at == std::string_view::npos) return;
       start = at + 1;
     }

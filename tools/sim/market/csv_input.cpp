@@ -65,13 +65,19 @@ ColumnMapping ParseColumnMapping(std::string_view text) {
     const std::string key = NormalName(entry.substr(0, equals));
     const std::string column(Trim(entry.substr(equals + 1)));
     if (column.empty()) {
-      throw std::invalid_argument("column mapping entry \"" + std::string(entry) + "\" names no column");
+      throw std::invalid_argument("column mapping entry \"" + std::string(entry) +
+                                  "\" names no column");
     }
-    if (key == "date") mapping.date = column;
-    else if (key == "time") mapping.time = column;
-    else if (key == "equity") mapping.equity = column;
-    else if (key == "margin") mapping.margin = column;
-    else if (key == "free" || key == "freemargin") mapping.freeMargin = column;
+    if (key == "date")
+      mapping.date = column;
+    else if (key == "time")
+      mapping.time = column;
+    else if (key == "equity")
+      mapping.equity = column;
+    else if (key == "margin")
+      mapping.margin = column;
+    else if (key == "free" || key == "freemargin")
+      mapping.freeMargin = column;
     else {
       throw std::invalid_argument("column mapping key \"" + std::string(entry.substr(0, equals)) +
                                   "\" is not one of date, time, equity, margin, free");
@@ -170,12 +176,14 @@ CsvLayout ReadHeader(const OpenLines& open, const ColumnMapping& mapping) {
   layout.time = timeColumn;
   layout.date = dateColumn;
   layout.equity = FindColumn(header, mapping.equity, {"equity"}, "equity");
-  layout.margin = FindColumn(header, mapping.margin, {"margin", "usedmargin", "marginused"}, "margin");
-  layout.free = FindColumn(header, mapping.freeMargin, {"freemargin", "free", "marginfree"}, "free margin");
+  layout.margin =
+      FindColumn(header, mapping.margin, {"margin", "usedmargin", "marginused"}, "margin");
+  layout.free =
+      FindColumn(header, mapping.freeMargin, {"freemargin", "free", "marginfree"}, "free margin");
   if (layout.time == kNoColumn || layout.equity == kNoColumn) {
-    throw std::invalid_argument(
-        "the header line names no " + std::string(layout.time == kNoColumn ? "time" : "equity") +
-        " column (map one with --columns, e.g. time=Date,equity=Equity)");
+    throw std::invalid_argument("the header line names no " +
+                                std::string(layout.time == kNoColumn ? "time" : "equity") +
+                                " column (map one with --columns, e.g. time=Date,equity=Equity)");
   }
   return layout;
 }
@@ -190,7 +198,8 @@ CsvLayout ReadLayout(const OpenLines& open, const ColumnMapping& mapping, const 
   layout.order = findOrder ? DateOrder::YearFirst : format.dateOrder;
   layout.comma = format.decimal == DecimalMark::Comma;
   if (!findOrder && !findComma) return layout;
-  const auto dateAt = static_cast<std::size_t>(layout.date != kNoColumn ? layout.date : layout.time);
+  const auto dateAt =
+      static_cast<std::size_t>(layout.date != kNoColumn ? layout.date : layout.time);
   const auto equityAt = static_cast<std::size_t>(layout.equity);
   bool dayFirst = false, monthFirst = false, yearLast = false, point = false, comma = false;
   std::vector<std::string_view> fields;
@@ -217,9 +226,10 @@ CsvLayout ReadLayout(const OpenLines& open, const ColumnMapping& mapping, const 
   });
   if (findOrder && yearLast) {
     if (dayFirst == monthFirst) {
-      throw std::invalid_argument(std::string("the dates end in the year, and ") +
-                                  (dayFirst ? "some read day-first, some month-first" : "no day passes 12") +
-                                  ": say which with --date-order dmy or mdy");
+      throw std::invalid_argument(
+          std::string("the dates end in the year, and ") +
+          (dayFirst ? "some read day-first, some month-first" : "no day passes 12") +
+          ": say which with --date-order dmy or mdy");
     }
     layout.order = dayFirst ? DateOrder::DayFirst : DateOrder::MonthFirst;
   }
@@ -230,7 +240,8 @@ CsvLayout ReadLayout(const OpenLines& open, const ColumnMapping& mapping, const 
 // The usable rows of a text, one at a time, with the rows skipped on the way.
 class RowReader {
  public:
-  RowReader(std::unique_ptr<LineSource> lines, const CsvLayout& layout) : lines_(std::move(lines)), layout_(layout) {}
+  RowReader(std::unique_ptr<LineSource> lines, const CsvLayout& layout)
+      : lines_(std::move(lines)), layout_(layout) {}
 
   bool Next(AccountFigures& figures, CsvRowSource& source, std::vector<CsvProblem>* problems,
             std::vector<CsvProblem>* errors) {
@@ -263,7 +274,8 @@ class RowReader {
       return false;
     };
     if (fields_.size() != l.fields) {
-      return problem(std::to_string(fields_.size()) + " fields, the header has " + std::to_string(l.fields));
+      return problem(std::to_string(fields_.size()) + " fields, the header has " +
+                     std::to_string(l.fields));
     }
     const auto field = [&](int column) { return fields_[static_cast<std::size_t>(column)]; };
     if (l.date == kNoColumn) {
@@ -288,9 +300,12 @@ class RowReader {
     figures = AccountFigures{*time, 0.0, 0.0, 0.0};
     std::size_t bad = 3;
     const char* name = "";
-    if (!ReadNumber(numbers[0], figures.equity)) bad = 0, name = "equity";
-    else if (l.margin != kNoColumn && !ReadNumber(numbers[1], figures.margin)) bad = 1, name = "margin";
-    else if (l.free != kNoColumn && !ReadNumber(numbers[2], figures.freeMargin)) bad = 2, name = "free margin";
+    if (!ReadNumber(numbers[0], figures.equity))
+      bad = 0, name = "equity";
+    else if (l.margin != kNoColumn && !ReadNumber(numbers[1], figures.margin))
+      bad = 1, name = "margin";
+    else if (l.free != kNoColumn && !ReadNumber(numbers[2], figures.freeMargin))
+      bad = 2, name = "free margin";
     if (bad < 3) {
       const bool comma = !l.comma && numbers[bad].find(',') != std::string_view::npos;
       return problem(std::string(name) + " \"" + std::string(numbers[bad]) + "\" is not a number" +
@@ -308,19 +323,22 @@ class RowReader {
   void CheckFigures(const AccountFigures& figures, const std::string_view (&numbers)[3],
                     std::vector<CsvProblem>& errors) const {
     const auto beyond = [&](std::string_view name, std::string_view text, const char* expected) {
-      errors.push_back({line_, std::string(name) + " " + std::string(text) + " is no amount an account has (expected " +
-                                   expected + ")"});
+      errors.push_back({line_, std::string(name) + " " + std::string(text) +
+                                   " is no amount an account has (expected " + expected + ")"});
     };
     if (!(figures.equity > 0.0)) {
       errors.push_back({line_, "equity " + std::string(numbers[0]) + " is not above 0"});
     } else if (figures.equity > kLargestAmount) {
       beyond("equity", numbers[0], "above 0 and at most 1e12");
     }
-    if (figures.margin < 0.0 || figures.margin > kLargestAmount) beyond("margin", numbers[1], "0 to 1e12");
-    if (std::fabs(figures.freeMargin) > kLargestAmount) beyond("free margin", numbers[2], "-1e12 to 1e12");
+    if (figures.margin < 0.0 || figures.margin > kLargestAmount)
+      beyond("margin", numbers[1], "0 to 1e12");
+    if (std::fabs(figures.freeMargin) > kLargestAmount)
+      beyond("free margin", numbers[2], "-1e12 to 1e12");
     if (previousLine_ > 0 && figures.time < previousTime_) {
       errors.push_back({line_, "time " + FormatTime(figures.time) + " is before the row of line " +
-                                   std::to_string(previousLine_) + " (" + FormatTime(previousTime_) + ")"});
+                                   std::to_string(previousLine_) + " (" +
+                                   FormatTime(previousTime_) + ")"});
     }
   }
 
@@ -352,11 +370,13 @@ CsvTable ReadTable(const OpenLines& open, const ColumnMapping& mapping, const Cs
 
 }  // namespace
 
-CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping, const CsvFormat& format) {
+CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping,
+                         const CsvFormat& format) {
   return ReadTable([text] { return std::make_unique<TextLines>(text); }, mapping, format);
 }
 
-CsvTable ReadAccountCsv(const std::string& path, const ColumnMapping& mapping, const CsvFormat& format) {
+CsvTable ReadAccountCsv(const std::string& path, const ColumnMapping& mapping,
+                        const CsvFormat& format) {
   return ReadTable([&path] { return std::make_unique<FileLines>(path); }, mapping, format);
 }
 
@@ -369,14 +389,16 @@ struct CsvRows::Reader {
 CsvRows::CsvRows(const std::string& path, const ColumnMapping& mapping, const CsvFormat& format)
     : reader_(std::make_unique<Reader>()) {
   reader_->path = path;
-  reader_->layout = ReadLayout([&path] { return std::make_unique<FileLines>(path); }, mapping, format);
+  reader_->layout =
+      ReadLayout([&path] { return std::make_unique<FileLines>(path); }, mapping, format);
   Rewind();
 }
 
 CsvRows::~CsvRows() = default;
 
 void CsvRows::Rewind() {
-  reader_->rows = std::make_unique<RowReader>(std::make_unique<FileLines>(reader_->path), reader_->layout);
+  reader_->rows =
+      std::make_unique<RowReader>(std::make_unique<FileLines>(reader_->path), reader_->layout);
 }
 
 bool CsvRows::Next(AccountFigures& figures, CsvRowSource& source, std::vector<CsvProblem>* problems,

@@ -19,7 +19,7 @@ namespace zt::sim {
 // means "find it by its usual names". Time and equity must be found; a file without margin reads
 // margin 0, one without free margin reads equity - margin.
 struct ColumnMapping {
-  std::string date;      // a date column whose time of day is in the time column
+  std::string date;  // a date column whose time of day is in the time column
   std::string time;
   std::string equity;
   std::string margin;
@@ -40,7 +40,7 @@ struct CsvFormat {
 ColumnMapping ParseColumnMapping(std::string_view text);
 
 struct CsvProblem {
-  int line;             // 1-based line of the file
+  int line;  // 1-based line of the file
   std::string message;
 };
 
@@ -68,9 +68,11 @@ struct CsvTable {
 // whose last field is empty has that field, as the same row between commas does.
 // Throws std::invalid_argument when there is no header line, the header lacks a time or an
 // equity column, or the day-first or month-first order of the dates cannot be told.
-CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping, const CsvFormat& format = {});
+CsvTable ParseAccountCsv(std::string_view text, const ColumnMapping& mapping,
+                         const CsvFormat& format = {});
 // Reads the file at path; throws std::runtime_error when it cannot be read.
-CsvTable ReadAccountCsv(const std::string& path, const ColumnMapping& mapping, const CsvFormat& format = {});
+CsvTable ReadAccountCsv(const std::string& path, const ColumnMapping& mapping,
+                        const CsvFormat& format = {});
 
 // The rows of a history read from its file as they are wanted, holding no more than the row in
 // hand, however long the history: a replay reads the file once to check every row before the
@@ -88,8 +90,8 @@ class CsvRows {
   void Rewind();
   // The next usable row and where it came from; false after the last. Rows skipped on the way are
   // added to problems, and rows that cannot be replayed to errors, where they are given.
-  bool Next(AccountFigures& figures, CsvRowSource& source, std::vector<CsvProblem>* problems = nullptr,
-            std::vector<CsvProblem>* errors = nullptr);
+  bool Next(AccountFigures& figures, CsvRowSource& source,
+            std::vector<CsvProblem>* problems = nullptr, std::vector<CsvProblem>* errors = nullptr);
 
  private:
   struct Reader;

@@ -9,7 +9,8 @@
 namespace zt::sim {
 
 constexpr std::int64_t kDaySeconds = 86400;
-constexpr std::int64_t kRolloverSecond = 22 * 3600;  // of the UTC day: the week's close and open too
+constexpr std::int64_t kRolloverSecond =
+    22 * 3600;  // of the UTC day: the week's close and open too
 
 // 0 Sunday, 1 Monday ... 6 Saturday.
 int Weekday(std::int64_t time);

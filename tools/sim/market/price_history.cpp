@@ -16,9 +16,10 @@ namespace {
 
 using tools::Trimmed;
 
-constexpr double kHighestPrice = 1e9;      // no symbol quotes beyond this
-constexpr double kWidestSpread = 1e6;      // points
-constexpr std::string_view kBarsTabHeader = "<DATE> <TIME> <OPEN> <HIGH> <LOW> <CLOSE> <TICKVOL> <VOL> <SPREAD>";
+constexpr double kHighestPrice = 1e9;  // no symbol quotes beyond this
+constexpr double kWidestSpread = 1e6;  // points
+constexpr std::string_view kBarsTabHeader =
+    "<DATE> <TIME> <OPEN> <HIGH> <LOW> <CLOSE> <TICKVOL> <VOL> <SPREAD>";
 constexpr std::string_view kTicksTabHeader = "<DATE> <TIME> <BID> <ASK> <LAST> <VOLUME> <FLAGS>";
 
 const std::map<HistoryFormat, std::string> kFormatNames = {{HistoryFormat::Auto, "auto"},
@@ -41,8 +42,10 @@ std::size_t FieldsOf(HistoryFormat format) {
 
 std::string RowShape(HistoryFormat format) {
   switch (format) {
-    case HistoryFormat::BarsCsv: return "date, time, open, high, low, close, volume (2024.01.02,00:00,1.10432,...)";
-    case HistoryFormat::BarsTab: return "date, time, open, high, low, close, tick volume, volume, spread";
+    case HistoryFormat::BarsCsv:
+      return "date, time, open, high, low, close, volume (2024.01.02,00:00,1.10432,...)";
+    case HistoryFormat::BarsTab:
+      return "date, time, open, high, low, close, tick volume, volume, spread";
     case HistoryFormat::TicksTab: return "date, time, bid, ask, last, volume, flags";
     case HistoryFormat::TicksCsv: return "time, bid, ask (2024.01.02 00:00:00,1.10432,1.10440)";
     case HistoryFormat::Auto: break;
@@ -91,7 +94,8 @@ std::string ReadAmount(std::string_view field, DecimalMark decimal, double& valu
   std::string text(field);
   const bool comma = text.find(',') != std::string::npos;
   if (comma && decimal != DecimalMark::Comma) {
-    return "a number with a decimal point, not \"" + text + "\" (for a decimal comma: --decimal comma)";
+    return "a number with a decimal point, not \"" + text +
+           "\" (for a decimal comma: --decimal comma)";
   }
   if (comma) std::replace(text.begin(), text.end(), ',', '.');
   const char* end = text.data() + text.size();
@@ -102,12 +106,13 @@ std::string ReadAmount(std::string_view field, DecimalMark decimal, double& valu
   return {};
 }
 
-bool ReadDateTime(std::string_view date, std::string_view time, std::int64_t& seconds, int& millis) {
+bool ReadDateTime(std::string_view date, std::string_view time, std::int64_t& seconds,
+                  int& millis) {
   millis = 0;
   if (const std::size_t dot = time.find('.'); dot != std::string_view::npos) {
     const std::string_view fraction = time.substr(dot + 1);
-    if (fraction.size() != 3 || std::from_chars(fraction.data(), fraction.data() + 3, millis).ptr !=
-                                    fraction.data() + 3) {
+    if (fraction.size() != 3 ||
+        std::from_chars(fraction.data(), fraction.data() + 3, millis).ptr != fraction.data() + 3) {
       return false;
     }
     time = time.substr(0, dot);
@@ -132,7 +137,8 @@ PriceHistoryReader::PriceHistoryReader(const PriceHistoryOptions& options)
 }
 
 void PriceHistoryReader::Refuse(const std::string& expected) const {
-  throw std::runtime_error(options_.path + " line " + std::to_string(line_) + ": expected " + expected);
+  throw std::runtime_error(options_.path + " line " + std::to_string(line_) + ": expected " +
+                           expected);
 }
 
 // The shape from the first line: a header names the 64-bit terminal's exports; a headerless row
@@ -153,13 +159,15 @@ void PriceHistoryReader::Recognise(std::string_view first) {
   format_ = options_.format == HistoryFormat::Auto ? seen : options_.format;
   if (format_ == HistoryFormat::Auto) {
     Refuse(std::string(header ? "the header " : "a row of ") +
-           (header ? std::string(kBarsTabHeader) + " or " + std::string(kTicksTabHeader)
-                   : RowShape(HistoryFormat::BarsCsv) + ", or " + RowShape(HistoryFormat::TicksCsv)) +
+           (header
+                ? std::string(kBarsTabHeader) + " or " + std::string(kTicksTabHeader)
+                : RowShape(HistoryFormat::BarsCsv) + ", or " + RowShape(HistoryFormat::TicksCsv)) +
            " (or name the shape with --format)");
   }
   const bool wantsHeader = format_ == HistoryFormat::BarsTab || format_ == HistoryFormat::TicksTab;
   if (wantsHeader && seen != format_) {
-    Refuse("the header " + std::string(format_ == HistoryFormat::BarsTab ? kBarsTabHeader : kTicksTabHeader));
+    Refuse("the header " +
+           std::string(format_ == HistoryFormat::BarsTab ? kBarsTabHeader : kTicksTabHeader));
   }
   held_ = std::string(first);
   holding_ = !wantsHeader;
@@ -201,10 +209,12 @@ bool PriceHistoryReader::ReadBar(Bar& bar) {
   }
   int millis = 0;
   if (!ReadDateTime(fields[0], fields[1], bar.time, millis) || millis != 0) {
-    Refuse("a date and time such as 2024.01.02 and 00:00, not \"" + fields[0] + "\" and \"" + fields[1] + "\"");
+    Refuse("a date and time such as 2024.01.02 and 00:00, not \"" + fields[0] + "\" and \"" +
+           fields[1] + "\"");
   }
   if (!bars_.empty() && bar.time <= bars_.back().time) {
-    Refuse("a bar later than the one before (" + FormatTime(bars_.back().time) + "), not " + FormatTime(bar.time));
+    Refuse("a bar later than the one before (" + FormatTime(bars_.back().time) + "), not " +
+           FormatTime(bar.time));
   }
   bar.open = Price(fields[2], "open");
   bar.high = Price(fields[3], "high");
@@ -230,18 +240,22 @@ bool PriceHistoryReader::ReadTick(Quote& quote) {
   std::vector<std::string> fields = HistoryFields(line, separator_);
   if (format_ == HistoryFormat::TicksCsv && fields.size() == 3) {
     const std::size_t space = fields[0].find(' ');
-    fields.insert(fields.begin() + 1, space == std::string::npos ? std::string() : fields[0].substr(space + 1));
+    fields.insert(fields.begin() + 1,
+                  space == std::string::npos ? std::string() : fields[0].substr(space + 1));
     fields[0] = fields[0].substr(0, space);
   }
-  if (fields.size() < 4 || (format_ == HistoryFormat::TicksTab && fields.size() > FieldsOf(format_))) {
+  if (fields.size() < 4 ||
+      (format_ == HistoryFormat::TicksTab && fields.size() > FieldsOf(format_))) {
     Refuse(std::to_string(FieldsOf(format_)) + " fields: " + RowShape(format_));
   }
   int millis = 0;
   if (!ReadDateTime(fields[0], fields[1], quote.time, millis)) {
-    Refuse("a date and time such as 2024.01.02 00:00:00.123, not \"" + fields[0] + " " + fields[1] + "\"");
+    Refuse("a date and time such as 2024.01.02 00:00:00.123, not \"" + fields[0] + " " + fields[1] +
+           "\"");
   }
   const std::int64_t at = quote.time * 1000 + millis;
-  if (at < lastMillis_) Refuse("a tick no earlier than the one before, not " + FormatTime(quote.time));
+  if (at < lastMillis_)
+    Refuse("a tick no earlier than the one before, not " + FormatTime(quote.time));
   lastMillis_ = at;
   if (!fields[2].empty()) bid_ = Price(fields[2], "bid");
   if (!fields[3].empty()) ask_ = Price(fields[3], "ask");
@@ -272,19 +286,23 @@ bool PriceHistoryReader::NextBarQuote(Quote& quote) {
     const std::int64_t step = bars_[1].time - now.time;
     shortestStep_ = shortestStep_ == 0 ? step : std::min(shortestStep_, step);
   }
-  const std::int64_t quarter = std::max<std::int64_t>(shortestStep_ == 0 ? 60 : shortestStep_, 4) / 4;
+  const std::int64_t quarter =
+      std::max<std::int64_t>(shortestStep_ == 0 ? 60 : shortestStep_, 4) / 4;
   const bool highFirst = now.high - now.open <= now.open - now.low;
-  const double path[4] = {now.open, highFirst ? now.high : now.low, highFirst ? now.low : now.high, now.close};
+  const double path[4] = {now.open, highFirst ? now.high : now.low, highFirst ? now.low : now.high,
+                          now.close};
   const double spread = now.spreadPoints * options_.point;
   barQuotes_.clear();
-  for (int i = 0; i < 4; ++i) barQuotes_.push_back(Quote{now.time + i * quarter, path[i], path[i] + spread});
+  for (int i = 0; i < 4; ++i)
+    barQuotes_.push_back(Quote{now.time + i * quarter, path[i], path[i] + spread});
   barQuote_ = 0;
   quote = barQuotes_[barQuote_++];
   return true;
 }
 
 bool PriceHistoryReader::Next(Quote& quote) {
-  if (format_ == HistoryFormat::BarsCsv || format_ == HistoryFormat::BarsTab) return NextBarQuote(quote);
+  if (format_ == HistoryFormat::BarsCsv || format_ == HistoryFormat::BarsTab)
+    return NextBarQuote(quote);
   return ReadTick(quote);
 }
 
@@ -298,7 +316,8 @@ std::int64_t CountHistoryQuotes(const PriceHistoryOptions& options) {
 namespace {
 
 // One history-centre line: 2024.01.02,00:00,1.10432,1.10511,1.10401,1.10477,1234.
-void WriteBarLine(std::ostream& out, std::int64_t time, const double prices[4], std::int64_t ticks, int digits) {
+void WriteBarLine(std::ostream& out, std::int64_t time, const double prices[4], std::int64_t ticks,
+                  int digits) {
   std::string when = FormatTime(time);  // "2024.01.02 10:30"
   when[10] = ',';
   out << when;
@@ -308,13 +327,14 @@ void WriteBarLine(std::ostream& out, std::int64_t time, const double prices[4], 
 
 }  // namespace
 
-void WriteModelBars(const MarketStart& start, const PriceModelOptions& model, std::int64_t ticks, int barMinutes,
-                    std::ostream& out) {
+void WriteModelBars(const MarketStart& start, const PriceModelOptions& model, std::int64_t ticks,
+                    int barMinutes, std::ostream& out) {
   const int digits = std::max(0, static_cast<int>(std::lround(-std::log10(model.point))));
   const std::int64_t length = static_cast<std::int64_t>(barMinutes) * 60;
   PriceModel prices = NewPriceModel(start, model);
   std::int64_t barTime = prices.quote.time - prices.quote.time % length, count = 1;
-  double bar[4] = {prices.quote.bid, prices.quote.bid, prices.quote.bid, prices.quote.bid};  // open, high, low, close
+  double bar[4] = {prices.quote.bid, prices.quote.bid, prices.quote.bid,
+                   prices.quote.bid};  // open, high, low, close
   for (std::int64_t tick = 0; tick < ticks; ++tick) {
     const Quote& quote = NextQuote(prices);
     const std::int64_t opened = quote.time - quote.time % length;

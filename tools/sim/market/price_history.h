@@ -40,11 +40,11 @@ namespace zt::sim {
 enum class HistoryFormat { Auto, BarsCsv, BarsTab, TicksTab, TicksCsv };
 
 struct PriceHistoryOptions {
-  std::string path;                          // empty: the prices come from the price model
+  std::string path;  // empty: the prices come from the price model
   HistoryFormat format = HistoryFormat::Auto;
-  DecimalMark decimal = DecimalMark::Auto;   // Comma: "1,10432" is a price; else only "1.10432"
-  double point = 0.00001;                    // the symbol's point, in which spreads are given
-  double spreadPoints = 8.0;                 // ask - bid where the file gives none
+  DecimalMark decimal = DecimalMark::Auto;  // Comma: "1,10432" is a price; else only "1.10432"
+  double point = 0.00001;                   // the symbol's point, in which spreads are given
+  double spreadPoints = 8.0;                // ask - bid where the file gives none
 };
 
 // "bars-csv" and back; Auto is "auto".
@@ -85,12 +85,12 @@ class PriceHistoryReader {
   PriceHistoryOptions options_;
   TextFileLines file_;
   std::int64_t line_ = 0;
-  std::string held_;                 // the first line, read to recognise the shape, not used yet
+  std::string held_;  // the first line, read to recognise the shape, not used yet
   bool holding_ = false;
   HistoryFormat format_ = HistoryFormat::Auto;
   char separator_ = ',';
   // Bars: the bar whose ticks are being handed out, the one after it, the ticks left of it.
-  std::vector<Bar> bars_;            // at most two: the current one and the next
+  std::vector<Bar> bars_;  // at most two: the current one and the next
   bool barsStarted_ = false;
   std::vector<Quote> barQuotes_;
   std::size_t barQuote_ = 0;
@@ -106,7 +106,7 @@ std::int64_t CountHistoryQuotes(const PriceHistoryOptions& options);
 
 // Bars of the price model, as the 32-bit terminal's history centre exports them: the model's bids
 // from its first quote over `ticks` ticks, one line per bar of barMinutes that saw a tick.
-void WriteModelBars(const MarketStart& start, const PriceModelOptions& model, std::int64_t ticks, int barMinutes,
-                    std::ostream& out);
+void WriteModelBars(const MarketStart& start, const PriceModelOptions& model, std::int64_t ticks,
+                    int barMinutes, std::ostream& out);
 
 }  // namespace zt::sim

@@ -67,8 +67,10 @@ const Quote& NextQuote(PriceModel& model) {
   const std::int64_t time = NextTickTime(from, tickSeconds);
   // The log volatility reverts to 0 at a rate set by the half-life-like reversion time, with
   // shocks sized so that its spread stays volOfVol whatever the tick length.
-  const double pull = std::min(1.0, static_cast<double>(tickSeconds) / (o.volReversionHours * 3600.0));
-  model.logVol = model.logVol * (1.0 - pull) + o.volOfVol * std::sqrt(pull * (2.0 - pull)) * NextNormal(model.prng);
+  const double pull =
+      std::min(1.0, static_cast<double>(tickSeconds) / (o.volReversionHours * 3600.0));
+  model.logVol = model.logVol * (1.0 - pull) +
+                 o.volOfVol * std::sqrt(pull * (2.0 - pull)) * NextNormal(model.prng);
   // The tick's moves, its gaps among them, are sized by the volatility the market had before the
   // tick: a release's jump in volatility makes the ticks after it busy, not its own gap (applied to
   // the gap as well, it multiplied the gap by e^newsVolJump on top and a routine release could move

@@ -21,28 +21,29 @@ struct PriceModelOptions {
   double annualVolatility = 0.08;   // standard deviation of a year's log return, trading time only
   double volOfVol = 0.5;            // standard deviation of the log volatility around its mean
   double volReversionHours = 12.0;  // how fast a busy or calm spell fades back to the mean
-  double tailDegrees = 4.0;         // degrees of freedom of the moves' Student t (> 2); larger: thinner tails
-  double weekendGap = 30.0;         // spread of the gap at the weekly open, in moves of one tick
+  double tailDegrees =
+      4.0;  // degrees of freedom of the moves' Student t (> 2); larger: thinner tails
+  double weekendGap = 30.0;  // spread of the gap at the weekly open, in moves of one tick
   std::vector<std::int64_t> newsTimes = {13 * 3600 + 1800};  // releases, seconds after midnight UTC
-  double newsGap = 20.0;            // spread of the jump at a release, in moves of one tick
-  double newsVolJump = 1.0;         // rise of the log volatility at a release (e: 2.7 times as busy)
+  double newsGap = 20.0;     // spread of the jump at a release, in moves of one tick
+  double newsVolJump = 1.0;  // rise of the log volatility at a release (e: 2.7 times as busy)
 };
 
 // What the broker quotes at one tick.
 struct Quote {
-  std::int64_t time;   // seconds since 1970, UTC
-  double bid;          // a sell fills here, a buy closes here
-  double ask;          // a buy fills here, a sell closes here
+  std::int64_t time;  // seconds since 1970, UTC
+  double bid;         // a sell fills here, a buy closes here
+  double ask;         // a buy fills here, a sell closes here
 };
 
 struct PriceModel {
-  MarketStart start;   // the seed, the first tick's time and the tick length
+  MarketStart start;  // the seed, the first tick's time and the tick length
   PriceModelOptions options;
   Prng prng;
-  double mid;          // before rounding to the broker's points
-  double logVol;       // log of the volatility relative to its long-run level (0: ordinary)
-  std::int64_t tick;   // ticks taken so far
-  Quote quote;         // the current one
+  double mid;         // before rounding to the broker's points
+  double logVol;      // log of the volatility relative to its long-run level (0: ordinary)
+  std::int64_t tick;  // ticks taken so far
+  Quote quote;        // the current one
 };
 
 PriceModel NewPriceModel(const MarketStart& start, const PriceModelOptions& options);

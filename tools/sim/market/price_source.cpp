@@ -9,7 +9,8 @@ constexpr std::string_view kHistoryTag = "zt-sim-history-1";
 
 class ModelSource final : public PriceSource {
  public:
-  ModelSource(const MarketStart& start, const PriceModelOptions& options) : model_(NewPriceModel(start, options)) {}
+  ModelSource(const MarketStart& start, const PriceModelOptions& options)
+      : model_(NewPriceModel(start, options)) {}
   const Quote& quote() const override { return model_.quote; }
   std::int64_t tick() const override { return model_.tick; }
   bool Next() override {
@@ -47,7 +48,8 @@ class HistorySource final : public PriceSource {
   bool Parse(std::string_view text) override {
     const std::size_t at = text.find(kHistoryTag);
     std::int64_t tick = 0;
-    if (at == std::string_view::npos || !TakeField(text.substr(at), "tick", tick) || tick < 0) return false;
+    if (at == std::string_view::npos || !TakeField(text.substr(at), "tick", tick) || tick < 0)
+      return false;
     HistorySource again(options_);
     while (again.tick_ < tick) {
       if (!again.Next()) return false;
@@ -67,7 +69,8 @@ class HistorySource final : public PriceSource {
 
 }  // namespace
 
-std::unique_ptr<PriceSource> MakePriceSource(const MarketStart& start, const PriceModelOptions& model,
+std::unique_ptr<PriceSource> MakePriceSource(const MarketStart& start,
+                                             const PriceModelOptions& model,
                                              const PriceHistoryOptions& history) {
   if (history.path.empty()) return std::make_unique<ModelSource>(start, model);
   return std::make_unique<HistorySource>(history);

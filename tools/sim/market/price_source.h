@@ -28,7 +28,8 @@ class PriceSource {
 };
 
 // The history's quotes when history.path is set, else the model's.
-std::unique_ptr<PriceSource> MakePriceSource(const MarketStart& start, const PriceModelOptions& model,
+std::unique_ptr<PriceSource> MakePriceSource(const MarketStart& start,
+                                             const PriceModelOptions& model,
                                              const PriceHistoryOptions& history);
 
 }  // namespace zt::sim

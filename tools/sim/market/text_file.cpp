@@ -42,12 +42,15 @@ TextFileLines::TextFileLines(const std::string& path) : path_(path), in_(path, s
     used = 2;
   }
   // What was read past the mark belongs to the text.
-  if (encoding_ == Encoding::Bytes) buffer_.assign(start.substr(used));
-  else odd_.assign(start.substr(used));
+  if (encoding_ == Encoding::Bytes)
+    buffer_.assign(start.substr(used));
+  else
+    odd_.assign(start.substr(used));
 }
 
 void TextFileLines::Refuse(const std::string& expected) const {
-  throw std::runtime_error(path_ + " line " + std::to_string(feeds_ + 1) + ": expected UTF-16 text, " + expected);
+  throw std::runtime_error(path_ + " line " + std::to_string(feeds_ + 1) +
+                           ": expected UTF-16 text, " + expected);
 }
 
 void TextFileLines::Append(char32_t code) {
@@ -73,13 +76,16 @@ void TextFileLines::DecodeUtf16(std::string_view bytes) {
     const char32_t unit = little ? first | (second << 8) : (first << 8) | second;
     const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
     if (high_ != 0) {
-      if (!low) Refuse("a low surrogate (DC00 to DFFF) after the high surrogate " + Hex(high_) + ", not " + Hex(unit));
+      if (!low)
+        Refuse("a low surrogate (DC00 to DFFF) after the high surrogate " + Hex(high_) + ", not " +
+               Hex(unit));
       Append(0x10000 + ((high_ - 0xD800) << 10) + (unit - 0xDC00));
       high_ = 0;
     } else if (unit >= 0xD800 && unit <= 0xDBFF) {
       high_ = unit;
     } else if (low) {
-      Refuse("no low surrogate " + Hex(unit) + " without a high surrogate (D800 to DBFF) before it");
+      Refuse("no low surrogate " + Hex(unit) +
+             " without a high surrogate (D800 to DBFF) before it");
     } else {
       Append(unit);
     }
@@ -101,7 +107,8 @@ bool TextFileLines::Fill() {
     DecodeUtf16(odd_);
     odd_.erase(0, odd_.size() - odd_.size() % 2);
     if (!in_ && !odd_.empty()) Refuse("whole pairs of bytes, not a file that ends in half of one");
-    if (!in_ && high_ != 0) Refuse("a low surrogate after the high surrogate " + Hex(high_) + ", not the file's end");
+    if (!in_ && high_ != 0)
+      Refuse("a low surrogate after the high surrogate " + Hex(high_) + ", not the file's end");
   }
   return got > 0;
 }

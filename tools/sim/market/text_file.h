@@ -1,7 +1,7 @@
 // A text file read a piece at a time and handed out line by line, in whatever the terminal saved it
 // as: UTF-8 or ASCII (a UTF-8 byte-order mark skipped), or UTF-16 with its byte-order mark, little-
-// or big-endian. The 64-bit terminal writes its bar, tick and deal exports as UTF-16 little-endian by
-// default, and a trader should not have to save them again: UTF-16 is turned into UTF-8 as it is
+// or big-endian. The 64-bit terminal writes its bar, tick and deal exports as UTF-16 little-endian
+// by default, and a trader should not have to save them again: UTF-16 is turned into UTF-8 as it is
 // read, so its lines are those of the same file saved as UTF-8, byte for byte. Every history, deal
 // and equity file the lab reads comes through here.
 #pragma once
@@ -40,12 +40,12 @@ class TextFileLines {
   std::string path_;
   std::ifstream in_;
   Encoding encoding_ = Encoding::Bytes;
-  std::string buffer_;        // decoded text not yet handed out, from at_
+  std::string buffer_;  // decoded text not yet handed out, from at_
   std::size_t at_ = 0;
   std::string piece_;
-  std::string odd_;           // a UTF-16 file's byte waiting for the other byte of its pair
-  char32_t high_ = 0;         // a high surrogate waiting for its low one
-  std::int64_t feeds_ = 0;    // line feeds decoded so far: the line a broken unit is on is one more
+  std::string odd_;         // a UTF-16 file's byte waiting for the other byte of its pair
+  char32_t high_ = 0;       // a high surrogate waiting for its low one
+  std::int64_t feeds_ = 0;  // line feeds decoded so far: the line a broken unit is on is one more
 };
 
 }  // namespace zt::sim

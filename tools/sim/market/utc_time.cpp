@@ -42,21 +42,24 @@ bool ReadDigits(std::string_view text, std::size_t& position, std::size_t digits
 }
 
 bool Expect(std::string_view text, std::size_t& position, std::string_view choices) {
-  if (position >= text.size() || choices.find(text[position]) == std::string_view::npos) return false;
+  if (position >= text.size() || choices.find(text[position]) == std::string_view::npos)
+    return false;
   ++position;
   return true;
 }
 
 // The date at the start of text in the given order, advancing at.
-bool ReadDate(std::string_view text, std::size_t& at, DateOrder order, unsigned& year, unsigned& month,
-              unsigned& day) {
+bool ReadDate(std::string_view text, std::size_t& at, DateOrder order, unsigned& year,
+              unsigned& month, unsigned& day) {
   if (order == DateOrder::YearFirst || order == DateOrder::Auto) {
-    return ReadDigits(text, at, 4, year) && Expect(text, at, ".-/") && ReadDigits(text, at, 2, month) &&
-           Expect(text, at, ".-/") && ReadDigits(text, at, 2, day);
+    return ReadDigits(text, at, 4, year) && Expect(text, at, ".-/") &&
+           ReadDigits(text, at, 2, month) && Expect(text, at, ".-/") &&
+           ReadDigits(text, at, 2, day);
   }
   unsigned first = 0, second = 0;
-  if (!ReadDigits(text, at, 2, first) || !Expect(text, at, ".-/") || !ReadDigits(text, at, 2, second) ||
-      !Expect(text, at, ".-/") || !ReadDigits(text, at, 4, year)) {
+  if (!ReadDigits(text, at, 2, first) || !Expect(text, at, ".-/") ||
+      !ReadDigits(text, at, 2, second) || !Expect(text, at, ".-/") ||
+      !ReadDigits(text, at, 4, year)) {
     return false;
   }
   day = order == DateOrder::DayFirst ? first : second;
@@ -122,7 +125,8 @@ std::string FormatTime(std::int64_t time) {
   days += 719468;
   const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
   const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
-  const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const unsigned yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
   const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
   const unsigned mp = (5 * dayOfYear + 2) / 153;
   const unsigned day = dayOfYear - (153 * mp + 2) / 5 + 1;
@@ -130,8 +134,7 @@ std::string FormatTime(std::int64_t time) {
   const std::int64_t year = static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
   std::array<char, 64> buffer{};
   std::snprintf(buffer.data(), buffer.size(), "%04lld.%02u.%02u %02u:%02u",
-                static_cast<long long>(year), month, day,
-                static_cast<unsigned>(secondOfDay / 3600),
+                static_cast<long long>(year), month, day, static_cast<unsigned>(secondOfDay / 3600),
                 static_cast<unsigned>(secondOfDay % 3600 / 60));
   return buffer.data();
 }
@@ -141,8 +144,9 @@ bool YearLastDate(std::string_view text, unsigned& first, unsigned& second) {
   std::size_t at = 0;
   unsigned year = 0;
   text = TypedValue(text);
-  return ReadDigits(text, at, 2, first) && Expect(text, at, ".-/") && ReadDigits(text, at, 2, second) &&
-         Expect(text, at, ".-/") && ReadDigits(text, at, 4, year);
+  return ReadDigits(text, at, 2, first) && Expect(text, at, ".-/") &&
+         ReadDigits(text, at, 2, second) && Expect(text, at, ".-/") &&
+         ReadDigits(text, at, 4, year);
 }
 
 }  // namespace zt::sim

@@ -18,7 +18,8 @@ enum class DateOrder { Auto, YearFirst, DayFirst, MonthFirst };
 // "2024/01/02", whole seconds since 1970 or milliseconds (12 digits or more); read as UTC unless
 // an offset is given. With order DayFirst or MonthFirst the date is "02.01.2024" or "01/02/2024".
 // Empty when the text is none of these.
-std::optional<std::int64_t> ParseTime(std::string_view text, DateOrder order = DateOrder::YearFirst);
+std::optional<std::int64_t> ParseTime(std::string_view text,
+                                      DateOrder order = DateOrder::YearFirst);
 // "2024.01.02 10:30", the terminal's way of writing a time (UTC here).
 std::string FormatTime(std::int64_t time);
 

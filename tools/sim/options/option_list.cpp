@@ -28,8 +28,8 @@ std::int64_t DailyTime(std::string_view text) {
   int hours = -1, minutes = -1;
   const char* end = text.data() + text.size();
   if (std::from_chars(text.data(), text.data() + colon, hours).ptr != text.data() + colon ||
-      std::from_chars(text.data() + colon + 1, end, minutes).ptr != end || hours < 0 || hours > 23 || minutes < 0 ||
-      minutes > 59) {
+      std::from_chars(text.data() + colon + 1, end, minutes).ptr != end || hours < 0 ||
+      hours > 23 || minutes < 0 || minutes > 59) {
     return -1;
   }
   return hours * 3600 + minutes * 60;
@@ -37,7 +37,8 @@ std::int64_t DailyTime(std::string_view text) {
 
 // A check of a text's form: the mistake in words after the option's name, or empty.
 CLI::Validator FormCheck(std::function<std::string(const std::string&)> mistake) {
-  return CLI::Validator([mistake = std::move(mistake)](std::string& text) { return mistake(text); }, "");
+  return CLI::Validator([mistake = std::move(mistake)](std::string& text) { return mistake(text); },
+                        "");
 }
 
 // What a state folder's identity makes of a number read as text: the number.
@@ -47,8 +48,9 @@ std::function<std::optional<std::string>()> Exact(const double& value) {
 
 // A number of the position market's prices or account, part of the identity's entry key after
 // label ("--prices": "1.1 point 1e-05 ...").
-OptionRow AddMarketNumber(OptionTable& t, const std::string& group, const std::string& name, double& value,
-                          const char* key, const char* label, double lowest, double highest, const std::string& help) {
+OptionRow AddMarketNumber(OptionTable& t, const std::string& group, const std::string& name,
+                          double& value, const char* key, const char* label, double lowest,
+                          double highest, const std::string& help) {
   return t.Add(group, name, value, help)
       .Shown()
       .Number(lowest, highest)
@@ -59,32 +61,42 @@ OptionRow AddMarketNumber(OptionTable& t, const std::string& group, const std::s
 
 void AddInputOptions(OptionTable& t, SimOptions& o) {
   const std::string group = "Input";
-  t.Add(group, "--csv", o.csvPath, "Replay account figures from a CSV file (header names the columns)")
+  t.Add(group, "--csv", o.csvPath,
+        "Replay account figures from a CSV file (header names the columns)")
       .Identity(kCsvIdentity)
       // The file's name, not its folder: a history moved elsewhere is the same history. Its rows
       // are compared by their fingerprint.
       .IdentityText([&o] { return std::optional<std::string>(FileName(o.csvPath)); })
       ->check(CLI::ExistingFile);
-  t.Add(group, "--columns", o.columns,
-        "Map CSV columns: date=NAME,time=NAME,equity=NAME,margin=NAME,free=NAME (or #N for the Nth)")
+  t.Add(
+       group, "--columns", o.columns,
+       "Map CSV columns: date=NAME,time=NAME,equity=NAME,margin=NAME,free=NAME (or #N for the Nth)")
       .Identity(kCsvIdentity);
-  const std::map<std::string, DateOrder> orders = {{"auto", DateOrder::Auto}, {"ymd", DateOrder::YearFirst},
-                                                   {"dmy", DateOrder::DayFirst}, {"mdy", DateOrder::MonthFirst}};
+  const std::map<std::string, DateOrder> orders = {{"auto", DateOrder::Auto},
+                                                   {"ymd", DateOrder::YearFirst},
+                                                   {"dmy", DateOrder::DayFirst},
+                                                   {"mdy", DateOrder::MonthFirst}};
   t.Add(group, "--date-order", o.csvFormat.dateOrder,
-        "Dates that end in the year: dmy (02.01.2024) or mdy (01/02/2024); auto tells them apart by a day past 12")
+        "Dates that end in the year: dmy (02.01.2024) or mdy (01/02/2024); auto tells them apart "
+        "by a day past 12")
       .Identity(kCsvIdentity)
       ->transform(CLI::CheckedTransformer(orders));
   const std::map<std::string, DecimalMark> marks = {
       {"auto", DecimalMark::Auto}, {"point", DecimalMark::Point}, {"comma", DecimalMark::Comma}};
   t.Add(group, "--decimal", o.csvFormat.decimal,
-        "Decimal mark of the CSV's figures: point, comma, or auto (comma in a file separated by semicolons or tabs whose figures have no point); a --history or --deals file takes a comma only with comma")
+        "Decimal mark of the CSV's figures: point, comma, or auto (comma in a file separated by "
+        "semicolons or tabs whose figures have no point); a --history or --deals file takes a "
+        "comma only with comma")
       .Identity(kCsvIdentity)
       ->transform(CLI::CheckedTransformer(marks));
 }
 
 void AddModelOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
   const std::string group = "Account model (used without --csv)";
-  t.Add(group, "--seed", o.start.seed, "Seed of the random walk").Shown().Shows(Fact::Seed).Identity(kSeededIdentity);
+  t.Add(group, "--seed", o.start.seed, "Seed of the random walk")
+      .Shown()
+      .Shows(Fact::Seed)
+      .Identity(kSeededIdentity);
   // A recorded history runs to its end unless --ticks says fewer: its settings say what ran.
   t.Add(group, "--ticks", o.ticks, "Ticks to run")
       .Shown()
@@ -101,10 +113,16 @@ void AddModelOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
   // The walk's own terms: inputs and identity of a run of the walk only.
   const auto walk = [&](const std::string& name, double& value, double lowest, double highest,
                         const std::string& help) {
-    return t.Add(group, name, value, help).Shown().Number(lowest, highest).In(Scope::Walk).Identity(kWalkIdentity);
+    return t.Add(group, name, value, help)
+        .Shown()
+        .Number(lowest, highest)
+        .In(Scope::Walk)
+        .Identity(kWalkIdentity);
   };
-  walk("--drift", o.model.drift, -kLargestMove, kLargestMove, "Mean change of the open trades' result per tick");
-  walk("--volatility", o.model.volatility, 0.0, kLargestMove, "Standard deviation of that change per tick");
+  walk("--drift", o.model.drift, -kLargestMove, kLargestMove,
+       "Mean change of the open trades' result per tick");
+  walk("--volatility", o.model.volatility, 0.0, kLargestMove,
+       "Standard deviation of that change per tick");
   walk("--margin", o.model.margin, 0.0, kLargest, "Margin the open trades hold");
   walk("--close-cost", o.model.closeCost, 0.0, kLargestMove,
        "Spread and slippage paid on every close-all (CSV replays too)")
@@ -127,7 +145,8 @@ void AddPriceOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
   // The choice is kept as typed, so that a settings file written from it names it; a recorded
   // history is the prices of the model's account of positions, whatever --market said.
   t.Add(group, "--market", given.market,
-        "walk: the account model's random walk of the open trades' result; model: a price model with a strategy trading positions on it")
+        "walk: the account model's random walk of the open trades' result; model: a price model "
+        "with a strategy trading positions on it")
       .Shown()
       .Check(CLI::IsMember({"walk", "model"}))
       .In(Scope::Model)
@@ -135,19 +154,23 @@ void AddPriceOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
       .Recorded([&o](const std::string&) { return std::optional<std::string>("model"); })
       .IdentityText([] { return std::optional<std::string>("model"); });
   PriceModelOptions& p = o.positions.prices;
-  // One entry of the identity, "--prices": "1.1 point 1e-05 spread 8 vol 0.08 0.5 12 tails 4 gaps 30 20 1".
-  const auto price = [&](const std::string& name, double& value, const char* label, double lowest, double highest,
-                         const std::string& help) {
+  // One entry of the identity, "--prices": "1.1 point 1e-05 spread 8 vol 0.08 0.5 12 tails 4 gaps
+  // 30 20 1".
+  const auto price = [&](const std::string& name, double& value, const char* label, double lowest,
+                         double highest, const std::string& help) {
     AddMarketNumber(t, group, name, value, "--prices", label, lowest, highest, help)
         .Shows(name == "--spread" ? Fact::Costs : Fact::Other);
   };
   price("--price", p.startPrice, "", 1e-6, 1e9, "Mid price at the first tick");
   price("--point", p.point, " point ", 1e-9, 1e3, "The smallest price step");
-  price("--spread", p.spreadPoints, " spread ", 0.0, 1e6, "Ask - bid in calm trading, points (wider when busy)");
+  price("--spread", p.spreadPoints, " spread ", 0.0, 1e6,
+        "Ask - bid in calm trading, points (wider when busy)");
   price("--annual-volatility", p.annualVolatility, " vol ", 0.0, 10.0,
         "Standard deviation of a trading year's log return");
-  price("--vol-of-vol", p.volOfVol, " ", 0.0, 3.0, "Standard deviation of the log volatility (busy and calm spells)");
-  price("--vol-reversion-hours", p.volReversionHours, " ", 0.01, 1e5, "Hours a busy or calm spell takes to fade");
+  price("--vol-of-vol", p.volOfVol, " ", 0.0, 3.0,
+        "Standard deviation of the log volatility (busy and calm spells)");
+  price("--vol-reversion-hours", p.volReversionHours, " ", 0.01, 1e5,
+        "Hours a busy or calm spell takes to fade");
   price("--tail-degrees", p.tailDegrees, " tails ", 2.1, 1e6,
         "Student t degrees of freedom of the moves (fatter tails when low)");
   price("--weekend-gap", p.weekendGap, " gaps ", 0.0, 1e4,
@@ -156,7 +179,8 @@ void AddPriceOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
       .Shown()
       .Check(FormCheck([](const std::string& text) {
         std::vector<std::int64_t> times;
-        return ReadNewsTimes(text, times) ? std::string() : "\"" + text + "\" is not a list of times HH:MM";
+        return ReadNewsTimes(text, times) ? std::string()
+                                          : "\"" + text + "\" is not a list of times HH:MM";
       }))
       .In(Scope::Model)
       .Identity(kModelIdentity)
@@ -180,12 +204,14 @@ void AddHistoryOptions(OptionTable& t, SimOptions& o) {
       })
       ->check(CLI::ExistingFile);
   std::map<std::string, HistoryFormat> formats;
-  for (const HistoryFormat format : {HistoryFormat::Auto, HistoryFormat::BarsCsv, HistoryFormat::BarsTab,
-                                     HistoryFormat::TicksTab, HistoryFormat::TicksCsv}) {
+  for (const HistoryFormat format :
+       {HistoryFormat::Auto, HistoryFormat::BarsCsv, HistoryFormat::BarsTab,
+        HistoryFormat::TicksTab, HistoryFormat::TicksCsv}) {
     formats[NameHistoryFormat(format)] = format;
   }
   t.Add(group, "--format", h.format,
-        "Shape of the --history file: bars-csv, bars-tab, ticks-tab, ticks-csv, or auto (by its first line)")
+        "Shape of the --history file: bars-csv, bars-tab, ticks-tab, ticks-csv, or auto (by its "
+        "first line)")
       ->transform(CLI::CheckedTransformer(formats))
       ->option_text("FORMAT");
   t.Add(group, "--deals", o.positions.dealsPath,
@@ -207,13 +233,16 @@ void AddHistoryOptions(OptionTable& t, SimOptions& o) {
 void AddAccountOptions(OptionTable& t, SimOptions& o) {
   const std::string group = "Account of positions (--market model)";
   AccountTerms& terms = o.positions.terms;
-  const auto term = [&](const std::string& name, double& value, const char* label, double lowest, double highest,
-                        const std::string& help) {
-    AddMarketNumber(t, group, name, value, "--account", label, lowest, highest, help).Shows(Fact::Costs);
+  const auto term = [&](const std::string& name, double& value, const char* label, double lowest,
+                        double highest, const std::string& help) {
+    AddMarketNumber(t, group, name, value, "--account", label, lowest, highest, help)
+        .Shows(Fact::Costs);
   };
   term("--contract-size", terms.contractSize, "contract ", 1e-6, 1e9, "Units in one lot");
-  term("--leverage", terms.leverage, " leverage ", 1.0, 1e5, "Margin is a position's value over this");
-  term("--commission", terms.commissionPerLot, " commission ", 0.0, 1e6, "Commission per lot and side (open, close)");
+  term("--leverage", terms.leverage, " leverage ", 1.0, 1e5,
+       "Margin is a position's value over this");
+  term("--commission", terms.commissionPerLot, " commission ", 0.0, 1e6,
+       "Commission per lot and side (open, close)");
   term("--swap-long", terms.swapLongPerLot, " swaps ", -1e6, 1e6,
        "Swap per lot and night of a buy (Wednesday books three)");
   term("--swap-short", terms.swapShortPerLot, " ", -1e6, 1e6, "Swap per lot and night of a sell");
@@ -231,10 +260,14 @@ void AddStrategyOptions(OptionTable& t, SimOptions& o) {
   const std::vector<StrategyRow>& rows = StrategyTable();
   for (std::size_t i = 0; i < rows.size(); ++i) {
     names.push_back(rows[i].name);
-    kinds += (i == 0 ? "" : i + 1 == rows.size() ? " or " : ", ") + rows[i].name + " (" + rows[i].summary + ")";
+    kinds += (i == 0                 ? ""
+              : i + 1 == rows.size() ? " or "
+                                     : ", ") +
+             rows[i].name + " (" + rows[i].summary + ")";
   }
   t.Add(group, "--strategy", s.name,
-        "What trades the account: " + kinds + ". Each starts again from its base state after the guard's close-all")
+        "What trades the account: " + kinds +
+            ". Each starts again from its base state after the guard's close-all")
       .Shown()
       .Check(CLI::IsMember(names))
       .In(Scope::Model)
@@ -247,12 +280,15 @@ void AddStrategyOptions(OptionTable& t, SimOptions& o) {
       const std::string name = "--" + key;
       const auto added = [&]() -> OptionRow {
         if (option.kind == StrategyOption::Kind::Word) {
-          return t.Add(row.group, name, s.values.words[key], option.help).Shown().Check(CLI::IsMember(option.words));
+          return t.Add(row.group, name, s.values.words[key], option.help)
+              .Shown()
+              .Check(CLI::IsMember(option.words));
         }
         if (option.kind == StrategyOption::Kind::Whole) {
           return t.Add(row.group, name, s.values.wholes[key], option.help)
               .Shown()
-              .Whole(static_cast<std::int64_t>(option.lowest), static_cast<std::int64_t>(option.highest));
+              .Whole(static_cast<std::int64_t>(option.lowest),
+                     static_cast<std::int64_t>(option.highest));
         }
         OptionRow number = t.Add(row.group, name, s.values.numbers[key], option.help).Shown();
         // A range that starts at another option's value is checked once every option is read.
@@ -261,7 +297,8 @@ void AddStrategyOptions(OptionTable& t, SimOptions& o) {
       OptionRow(added).In(Scope::Model).OfStrategy(row.name);
     }
   }
-  t.Add(group, "--reentry-delay", s.reentryDelay, "Seconds after the guard's close-all before trading again")
+  t.Add(group, "--reentry-delay", s.reentryDelay,
+        "Seconds after the guard's close-all before trading again")
       .Shown()
       .Whole(0, kYearSeconds)
       .In(Scope::Model)
@@ -272,63 +309,79 @@ void AddTargetOptions(OptionTable& t, SimOptions& o) {
   const std::string group = "Targets (the texts InitZT takes)";
   TargetTexts& targets = o.host.targets;
   // The ladder as the library reads it: "50,30" and "50, 30" are the same ladder.
-  const auto ladder = [&](const std::string& name, std::string& text, bool sets, const std::string& help) {
+  const auto ladder = [&](const std::string& name, std::string& text, bool sets,
+                          const std::string& help) {
     t.Add(group, name, text, help)
         .Shown()
         .Shows(Fact::Ladder)
         .Identity(kEveryIdentity)
         .IdentityText([&text, sets] {
-          return std::optional<std::string>(sets ? FormatSets(ReadSets(text)) : FormatList(ReadList(text)));
+          return std::optional<std::string>(sets ? FormatSets(ReadSets(text))
+                                                 : FormatList(ReadList(text)));
         });
   };
   ladder("--take-profits", targets.takeProfits, true, "Take-profit sets, e.g. 50,30;80,60");
-  ladder("--drawdown-targets", targets.drawdownTargets, true, "Drawdown-target sets, e.g. 20,40;25,50");
-  ladder("--increase-targets", targets.increaseTargets, false, "Equity-increase targets (equity levels)");
+  ladder("--drawdown-targets", targets.drawdownTargets, true,
+         "Drawdown-target sets, e.g. 20,40;25,50");
+  ladder("--increase-targets", targets.increaseTargets, false,
+         "Equity-increase targets (equity levels)");
   ladder("--stop-losses", targets.stopLosses, false, "Stop-loss amounts, one per target set");
-  t.Add(group, "--initial-equity", o.host.initialEquity, "Initial equity to pass (0: the guard's stored one)")
+  t.Add(group, "--initial-equity", o.host.initialEquity,
+        "Initial equity to pass (0: the guard's stored one)")
       .Shown()
       .Number(0.0, kLargest);
 
   const std::string email = "E-mails (the host's own thresholds; 0 is off)";
-  t.Add(email, "--email-equity", o.host.email.equityTarget, "E-mail when equity - snapshot reaches this")
+  t.Add(email, "--email-equity", o.host.email.equityTarget,
+        "E-mail when equity - snapshot reaches this")
       .Number(0.0, kLargest);
-  t.Add(email, "--email-margin", o.host.email.marginPercent, "E-mail when 100 x margin / free margin reaches this")
+  t.Add(email, "--email-margin", o.host.email.marginPercent,
+        "E-mail when 100 x margin / free margin reaches this")
       .Number(0.0, kLargest);
-  t.Add(email, "--email-drawdown", o.host.email.drawdown, "E-mail when snapshot - equity reaches this")
+  t.Add(email, "--email-drawdown", o.host.email.drawdown,
+        "E-mail when snapshot - equity reaches this")
       .Number(0.0, kLargest);
 }
 
 void AddTerminalOptions(OptionTable& t, SimOptions& o) {
   const std::string group = "Terminal";
-  t.Add(group, "--host-tag", o.host.hostTag, "Host tag shown in the dashboard title (up to 19 characters)")
+  t.Add(group, "--host-tag", o.host.hostTag,
+        "Host tag shown in the dashboard title (up to 19 characters)")
       .Shown()
       .Check(FormCheck([](const std::string& text) {
         return text.size() > 19 ? std::string("longer than 19 characters") : std::string();
       }));
-  t.Add(group, "--chart-title", o.host.frameTitle, "Chart window title the guard reads its symbol from").Shown();
+  t.Add(group, "--chart-title", o.host.frameTitle,
+        "Chart window title the guard reads its symbol from")
+      .Shown();
   t.Add(group, "--terminal-title", o.host.mainTitle, "Terminal title: account number, server")
       .Shown()
       .Identity(kEveryIdentity);
   t.Add(group, "--chart-handle", o.host.chartHandle, "Chart window handle").Shown();
   // Nor is the engine an input: the linked-in one and a loaded zentravo.so decide alike.
   t.Add(group, "--library", o.library,
-        "Drive this built zentravo.so through its exports, as a terminal does (default: the same engine linked in, its files held in memory and written to the state folder at the end)")
+        "Drive this built zentravo.so through its exports, as a terminal does (default: the same "
+        "engine linked in, its files held in memory and written to the state folder at the end)")
       .In(Scope::Output);
   t.Add(group, "--state", o.state,
-        "State folder for the library's files and the input's position; run again with it to continue (default: none kept; the run uses memory-backed storage)")
+        "State folder for the library's files and the input's position; run again with it to "
+        "continue (default: none kept; the run uses memory-backed storage)")
       .In(Scope::Output);
   t.AddFlag(group, "--resume-anyway", o.resumeAnyway,
-            "Continue a state folder made from another input, account or ladder, or one whose last run did not stop cleanly");
+            "Continue a state folder made from another input, account or ladder, or one whose last "
+            "run did not stop cleanly");
 }
 
 void AddSideBySideOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
   const std::string group = "Ladders side by side (command line only)";
   o.jobs = std::max(1, static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)));
-  t.Add(group, "--ladder", given.ladderTexts, "A ladder NAME=TP|DD|INC|SL to compare (repeat the option)")
+  t.Add(group, "--ladder", given.ladderTexts,
+        "A ladder NAME=TP|DD|INC|SL to compare (repeat the option)")
       .CommandLineOnly()
       .In(Scope::Output)
       ->allow_extra_args(false);
-  t.Add(group, "--ladders", given.ladderFiles, "Ladders from a file: NAME=TP|DD|INC|SL a line, # comments")
+  t.Add(group, "--ladders", given.ladderFiles,
+        "Ladders from a file: NAME=TP|DD|INC|SL a line, # comments")
       .CommandLineOnly()
       .In(Scope::Output)
       ->allow_extra_args(false)
@@ -338,7 +391,9 @@ void AddSideBySideOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
       .In(Scope::Output)
       .Shown();
   t.Add(group, "--runs", o.runs,
-        "Run every ladder and no guard on N seeded markets (seeds --seed, --seed + 1, ...) and rank them by figures over all the runs (not with --csv or --history: a recorded history is one market)")
+        "Run every ladder and no guard on N seeded markets (seeds --seed, --seed + 1, ...) and "
+        "rank them by figures over all the runs (not with --csv or --history: a recorded history "
+        "is one market)")
       .CommandLineOnly()
       .In(Scope::Output)
       .Whole(1, 100000);
@@ -352,19 +407,25 @@ void AddSideBySideOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
 // Where a run's outputs go: no input of it, so the same run written elsewhere gives the same JSON.
 void AddOutputOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
   const std::string group = "Output";
-  t.Add(group, "--tail", o.tail, "Print only the last N events of the log (0: all)").In(Scope::Output);
-  t.AddFlag(group, "--quiet", o.quiet, "Print no event log, only the dashboard and the summary").In(Scope::Output);
-  t.Add(group, "--log", o.logPath, "Write the whole event log to a file").In(Scope::Output);
-  t.Add(group, "--json", o.jsonPath, "Write events, summary and dashboard as JSON ('-': standard output)")
+  t.Add(group, "--tail", o.tail, "Print only the last N events of the log (0: all)")
       .In(Scope::Output);
-  t.AddFlag(group, "--json-brief", o.jsonBrief, "Leave events and cycles out of the JSON (a long run keeps less)")
+  t.AddFlag(group, "--quiet", o.quiet, "Print no event log, only the dashboard and the summary")
+      .In(Scope::Output);
+  t.Add(group, "--log", o.logPath, "Write the whole event log to a file").In(Scope::Output);
+  t.Add(group, "--json", o.jsonPath,
+        "Write events, summary and dashboard as JSON ('-': standard output)")
+      .In(Scope::Output);
+  t.AddFlag(group, "--json-brief", o.jsonBrief,
+            "Leave events and cycles out of the JSON (a long run keeps less)")
       .CommandLineOnly()
       .In(Scope::Output);
   t.Add(group, "--chart", o.chartPath, "Write the equity chart as SVG").In(Scope::Output);
   t.Add(group, "--report", o.reportPath,
-        "Write the whole answer as one HTML page: what was run, the ladders' figures, their curves (one ladder, several, or --runs)")
+        "Write the whole answer as one HTML page: what was run, the ladders' figures, their curves "
+        "(one ladder, several, or --runs)")
       .In(Scope::Output);
-  t.AddFlag(group, "--no-progress", given.noProgress, "Never draw the progress bar").In(Scope::Output);
+  t.AddFlag(group, "--no-progress", given.noProgress, "Never draw the progress bar")
+      .In(Scope::Output);
 }
 
 }  // namespace
@@ -386,8 +447,8 @@ std::string FormatNewsTimes(const std::vector<std::int64_t>& times) {
   std::string text;
   for (const std::int64_t second : times) {
     char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%s%02d:%02d", text.empty() ? "" : ",", static_cast<int>(second / 3600),
-                  static_cast<int>(second / 60 % 60));
+    std::snprintf(buffer, sizeof buffer, "%s%02d:%02d", text.empty() ? "" : ",",
+                  static_cast<int>(second / 3600), static_cast<int>(second / 60 % 60));
     text += buffer;
   }
   return text;

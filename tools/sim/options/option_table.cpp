@@ -7,17 +7,18 @@
 
 namespace zt::sim {
 
-std::string CheckNumberRange(const std::string& option, double value, double lowest, double highest) {
+std::string CheckNumberRange(const std::string& option, double value, double lowest,
+                             double highest) {
   if (std::isfinite(value) && value >= lowest && value <= highest) return {};
   return option + " must be a number from " + tools::Significant(lowest, 15) + " to " +
          tools::Significant(highest, 15) + ", not " + tools::Significant(value, 15);
 }
 
 std::string CheckWholeRange(const std::string& option, std::int64_t value, std::int64_t lowest,
-                              std::int64_t highest) {
+                            std::int64_t highest) {
   if (value >= lowest && value <= highest) return {};
-  return option + " must be a whole number from " + std::to_string(lowest) + " to " + std::to_string(highest) +
-         ", not " + std::to_string(value);
+  return option + " must be a whole number from " + std::to_string(lowest) + " to " +
+         std::to_string(highest) + ", not " + std::to_string(value);
 }
 
 OptionRow& OptionRow::Shown() {
@@ -45,13 +46,15 @@ CLI::Validator RangeCheck(std::function<std::string(T)> outside) {
 
 OptionRow& OptionRow::Number(double lowest, double highest) {
   const std::string name = option_->get_name();
-  option_->check(RangeCheck<double>([=](double v) { return CheckNumberRange(name, v, lowest, highest); }));
+  option_->check(
+      RangeCheck<double>([=](double v) { return CheckNumberRange(name, v, lowest, highest); }));
   return *this;
 }
 
 OptionRow& OptionRow::Whole(std::int64_t lowest, std::int64_t highest) {
   const std::string name = option_->get_name();
-  option_->check(RangeCheck<std::int64_t>([=](std::int64_t v) { return CheckWholeRange(name, v, lowest, highest); }));
+  option_->check(RangeCheck<std::int64_t>(
+      [=](std::int64_t v) { return CheckWholeRange(name, v, lowest, highest); }));
   return *this;
 }
 
@@ -115,7 +118,8 @@ RunRecord OptionTable::Record(bool model, unsigned input) const {
     const auto role = roles_.find(line.substr(0, equals));
     if (role == roles_.end()) continue;
     const OptionRole& r = role->second;
-    if (r.scope == Scope::Output || (r.scope == Scope::Walk && model) || (r.scope == Scope::Model && !model)) {
+    if (r.scope == Scope::Output || (r.scope == Scope::Walk && model) ||
+        (r.scope == Scope::Model && !model)) {
       continue;
     }
     std::optional<std::string> text(tools::Unquoted(std::string_view(line).substr(equals + 1)));

@@ -36,18 +36,19 @@ inline constexpr unsigned kEveryIdentity = kCsvIdentity | kSeededIdentity;
 struct OutOfRange : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
-std::string CheckNumberRange(const std::string& option, double value, double lowest, double highest);
+std::string CheckNumberRange(const std::string& option, double value, double lowest,
+                             double highest);
 std::string CheckWholeRange(const std::string& option, std::int64_t value, std::int64_t lowest,
-                              std::int64_t highest);
+                            std::int64_t highest);
 
 // What a run's record makes of one option.
 struct OptionRole {
   Scope scope = Scope::Every;
   Fact fact = Fact::Other;
-  std::string strategy;             // Fact::StrategyOwn: whose option it is
-  unsigned identity = 0;            // the inputs whose identity holds it (kCsvIdentity, ...)
-  std::string identityKey;          // the identity's entry; empty: the option's own, "--NAME"
-  std::string identityLabel;        // written before its value in that entry
+  std::string strategy;       // Fact::StrategyOwn: whose option it is
+  unsigned identity = 0;      // the inputs whose identity holds it (kCsvIdentity, ...)
+  std::string identityKey;    // the identity's entry; empty: the option's own, "--NAME"
+  std::string identityLabel;  // written before its value in that entry
   // The value as the identity writes it (the shortest exact number, a ladder as the library reads
   // it); nullopt leaves the option out of this run's identity.
   std::function<std::optional<std::string>()> identityText;
@@ -108,7 +109,8 @@ class OptionTable {
 
   // The option name in group, filling value; value must outlive the table.
   template <typename T>
-  OptionRow Add(const std::string& group, const std::string& name, T& value, const std::string& help) {
+  OptionRow Add(const std::string& group, const std::string& name, T& value,
+                const std::string& help) {
     CLI::Option* option = app_.add_option(name, value, help)->group(group);
     OptionRole& role = roles_[option->get_single_name()];
     if constexpr (std::is_arithmetic_v<T> || std::is_enum_v<T> || std::is_same_v<T, std::string>) {
@@ -116,7 +118,8 @@ class OptionTable {
     }
     return OptionRow(option, role);
   }
-  OptionRow AddFlag(const std::string& group, const std::string& name, bool& value, const std::string& help);
+  OptionRow AddFlag(const std::string& group, const std::string& name, bool& value,
+                    const std::string& help);
 
   // The record of a run: every option a settings file would hold (CLI11 writes them, as given or
   // by default, in --help's order) that the run reads. model: the position market ran; input:

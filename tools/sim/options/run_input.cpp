@@ -8,7 +8,9 @@
 
 namespace zt::sim {
 
-std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+std::string FileName(const std::string& path) {
+  return std::filesystem::path(path).filename().string();
+}
 
 namespace {
 
@@ -16,7 +18,8 @@ namespace {
 std::string PriceHistoryKind(const PriceHistoryOptions& history) {
   try {
     const HistoryFormat format = PriceHistoryReader(history).format();
-    return format == HistoryFormat::BarsCsv || format == HistoryFormat::BarsTab ? "bar history" : "tick history";
+    return format == HistoryFormat::BarsCsv || format == HistoryFormat::BarsTab ? "bar history"
+                                                                                : "tick history";
   } catch (const std::runtime_error&) {
     return "price history";  // gone since the run read it: its name is still right
   }
@@ -27,11 +30,13 @@ std::string PriceHistoryKind(const PriceHistoryOptions& history) {
 std::string NameRunInput(const SimOptions& options, std::int64_t ticks, bool resumed) {
   const std::string more = resumed ? ", resumed)" : ")";
   if (!options.csvPath.empty()) {
-    return "the equity history " + FileName(options.csvPath) + " (" + std::to_string(ticks + 1) + " rows" + more;
+    return "the equity history " + FileName(options.csvPath) + " (" + std::to_string(ticks + 1) +
+           " rows" + more;
   }
   const PositionMarketOptions& m = options.positions;
   if (!m.history.path.empty()) {
-    const std::string prices = "the " + PriceHistoryKind(m.history) + " " + FileName(m.history.path);
+    const std::string prices =
+        "the " + PriceHistoryKind(m.history) + " " + FileName(m.history.path);
     const std::string what = m.dealsPath.empty()
                                  ? "a " + m.strategy.name + " strategy on " + prices
                                  : "the deal list " + FileName(m.dealsPath) + " over " + prices;

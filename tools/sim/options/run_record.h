@@ -25,10 +25,10 @@ enum class Fact {
 };
 
 struct RecordedOption {
-  std::string name;          // "grid-step", as a settings file names it
-  std::string text;          // "200": as given, or the default
+  std::string name;  // "grid-step", as a settings file names it
+  std::string text;  // "200": as given, or the default
   Fact fact = Fact::Other;
-  std::string strategy;      // Fact::StrategyOwn: the strategy it belongs to ("grid")
+  std::string strategy;  // Fact::StrategyOwn: the strategy it belongs to ("grid")
   // Its part of a state folder's identity: the entry ("--seed", or "--prices" that several options
   // share) and what it adds to it (" point 1e-05"); no key when the identity leaves it out.
   std::string identityKey;

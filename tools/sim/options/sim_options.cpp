@@ -82,8 +82,9 @@ std::string StrategyMistake(const StrategyOptions& s) {
     const OwnOptions own(s.values, row.prefix);
     for (const StrategyOption& option : row.options) {
       if (option.lowestFrom.empty()) continue;
-      const std::string outside = CheckNumberRange("--" + row.prefix + option.name, own.Number(option.name),
-                                                     own.Number(option.lowestFrom), option.highest);
+      const std::string outside =
+          CheckNumberRange("--" + row.prefix + option.name, own.Number(option.name),
+                           own.Number(option.lowestFrom), option.highest);
       if (!outside.empty()) return outside;
     }
     if (row.behaviour.mistake != nullptr) {
@@ -96,8 +97,8 @@ std::string StrategyMistake(const StrategyOptions& s) {
 // Reads the ladders of --ladder and --ladders into o.ladders. Returns the first mistake as one
 // line naming the option or the ladder, or empty. Every ladder is read before any runs.
 std::string SideBySideMistake(const CLI::App& app, const std::vector<std::string>& arguments,
-                              const std::vector<std::string>& texts, const std::vector<std::string>& files,
-                              SimOptions& o) {
+                              const std::vector<std::string>& texts,
+                              const std::vector<std::string>& files, SimOptions& o) {
   for (const std::string& text : texts) {
     std::string mistake;
     const std::optional<NamedLadder> ladder = ParseNamedLadder(text, mistake);
@@ -105,7 +106,8 @@ std::string SideBySideMistake(const CLI::App& app, const std::vector<std::string
     o.ladders.push_back(*ladder);
   }
   for (const std::string& file : files) {
-    if (std::string mistake = ReadLadderFile(file, o.ladders); !mistake.empty()) return "--ladders: " + mistake;
+    if (std::string mistake = ReadLadderFile(file, o.ladders); !mistake.empty())
+      return "--ladders: " + mistake;
   }
   if (o.ladders.empty()) {
     if (!files.empty()) return "--ladders: no ladder in " + files.front();
@@ -118,17 +120,20 @@ std::string SideBySideMistake(const CLI::App& app, const std::vector<std::string
   if (o.jobs < 1) return "--jobs must be at least 1, not " + std::to_string(o.jobs);
   // Each ladder names its own four targets; a settings file's targets give way to them, but the
   // same targets typed on the command line would be lost unseen.
-  for (const char* option : {"--take-profits", "--drawdown-targets", "--increase-targets", "--stop-losses"}) {
+  for (const char* option :
+       {"--take-profits", "--drawdown-targets", "--increase-targets", "--stop-losses"}) {
     for (const std::string& argument : arguments) {
       if (argument == option || argument.rfind(std::string(option) + "=", 0) == 0) {
-        return std::string(option) + " cannot be given with --ladder or --ladders: each ladder names its targets";
+        return std::string(option) +
+               " cannot be given with --ladder or --ladders: each ladder names its targets";
       }
     }
   }
   // One state folder holds one guard's files; a chart and a log show one run.
   for (const char* option : {"--state", "--chart", "--log"}) {
     if (app.count(option) > 0) {
-      return std::string(option) + " shows one run, so it is not taken with --ladder or --ladders " +
+      return std::string(option) +
+             " shows one run, so it is not taken with --ladder or --ladders " +
              "(run that ladder alone for it)";
     }
   }
@@ -137,18 +142,22 @@ std::string SideBySideMistake(const CLI::App& app, const std::vector<std::string
 
 // What --runs cannot be taken with, as one line, or empty.
 std::string ManyRunsMistake(const CLI::App& app, const SimOptions& o) {
-  if (app.count("--rank-by") > 0 && o.runs == 0) return "--rank-by ranks the ladders of --runs: give --runs N";
+  if (app.count("--rank-by") > 0 && o.runs == 0)
+    return "--rank-by ranks the ladders of --runs: give --runs N";
   if (app.count("--runs") == 0) return {};
   // Every seed of a recorded history would replay the same market: the ladders compare on it
   // side by side instead.
   if (!o.csvPath.empty() || !o.positions.history.path.empty()) {
-    return "--runs needs seeded markets: a recorded history is one market; compare ladders on it with --ladder";
+    return "--runs needs seeded markets: a recorded history is one market; compare ladders on it "
+           "with --ladder";
   }
   for (const char* option : {"--state", "--chart", "--log"}) {
-    if (app.count(option) > 0) return std::string(option) + " shows one run, so it is not taken with --runs";
+    if (app.count(option) > 0)
+      return std::string(option) + " shows one run, so it is not taken with --runs";
   }
   for (const NamedLadder& ladder : o.ladders) {
-    if (ladder.name == "no guard") return "ladder \"no guard\" would be taken for the account without the guard";
+    if (ladder.name == "no guard")
+      return "ladder \"no guard\" would be taken for the account without the guard";
   }
   return {};
 }
@@ -164,11 +173,13 @@ std::string HistoryMistake(const CLI::App& app, SimOptions& o) {
     return "--deals needs the symbol's prices over the same time: --history FILE";
   }
   if (m.history.path.empty()) {
-    if (app.count("--format") > 0) return "--format names the shape of a --history file, and none is given";
+    if (app.count("--format") > 0)
+      return "--format names the shape of a --history file, and none is given";
     return {};
   }
   if (!o.csvPath.empty()) return "--history and --csv are two inputs; give one";
-  if (!o.writeBarsPath.empty()) return "--write-bars writes the price model's bars, not a --history";
+  if (!o.writeBarsPath.empty())
+    return "--write-bars writes the price model's bars, not a --history";
   if (app.count("--market") > 0 && o.market != MarketKind::Model) {
     return "--history is the prices of --market model, not of --market walk";
   }
@@ -180,8 +191,8 @@ std::string HistoryMistake(const CLI::App& app, SimOptions& o) {
 
 // Whatever the parser cannot check alone, as one line naming the option, or empty; completes the
 // options read as text. Throws std::invalid_argument for a column mapping that cannot be read.
-std::string CheckedValues(const CLI::App& app, const std::vector<std::string>& arguments, const GivenTexts& given,
-                          SimOptions& o) {
+std::string CheckedValues(const CLI::App& app, const std::vector<std::string>& arguments,
+                          const GivenTexts& given, SimOptions& o) {
   o.start.startTime = *ParseTime(given.start);
   if (!o.columns.empty()) ParseColumnMapping(o.columns);  // report a bad mapping before running
   o.market = given.market == "model" ? MarketKind::Model : MarketKind::Walk;
@@ -189,7 +200,8 @@ std::string CheckedValues(const CLI::App& app, const std::vector<std::string>& a
   std::string mistake = HistoryMistake(app, o);
   if (mistake.empty()) mistake = StrategyMistake(o.positions.strategy);
   if (mistake.empty()) mistake = FindLadderMistake(o.host.targets);
-  if (mistake.empty()) mistake = SideBySideMistake(app, arguments, given.ladderTexts, given.ladderFiles, o);
+  if (mistake.empty())
+    mistake = SideBySideMistake(app, arguments, given.ladderTexts, given.ladderFiles, o);
   if (mistake.empty()) mistake = ManyRunsMistake(app, o);
   return mistake;
 }
@@ -205,7 +217,8 @@ unsigned IdentityInput(const SimOptions& o) {
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
                                    std::ostream& err) {
   SimOptions o;
-  o.host.targets = {kDefaultTakeProfits, kDefaultDrawdownTargets, kDefaultIncreaseTargets, kDefaultStopLosses};
+  o.host.targets = {kDefaultTakeProfits, kDefaultDrawdownTargets, kDefaultIncreaseTargets,
+                    kDefaultStopLosses};
   GivenTexts given;
   given.start = FormatTime(o.start.startTime);
 
@@ -218,7 +231,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   OptionTable table(app);
   AddOptions(table, o, given);
 
-  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend() - (arguments.empty() ? 0 : 1));
+  std::vector<std::string> reversed(arguments.rbegin(),
+                                    arguments.rend() - (arguments.empty() ? 0 : 1));
   try {
     app.parse(reversed);
     if (const std::string mistake = CheckedValues(app, arguments, given, o); !mistake.empty()) {
@@ -236,11 +250,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
     // CLI11 says "INI was not able to parse KEY" of a key that names no option.
     std::string what = error.what();
     const std::string cli11 = "INI was not able to parse ";
-    if (what.rfind(cli11, 0) == 0) what = "\"" + what.substr(cli11.size()) + "\" in the settings file is no option";
-    err << "zt-sim: --config: " << what << "\n" << "Run with --help for the options.\n";
+    if (what.rfind(cli11, 0) == 0)
+      what = "\"" + what.substr(cli11.size()) + "\" in the settings file is no option";
+    err << "zt-sim: --config: " << what << "\n"
+        << "Run with --help for the options.\n";
     return {std::nullopt, 2};
   } catch (const CLI::ParseError& error) {
-    err << "zt-sim: " << error.what() << "\n" << "Run with --help for the options.\n";
+    err << "zt-sim: " << error.what() << "\n"
+        << "Run with --help for the options.\n";
     return {std::nullopt, 2};
   } catch (const std::invalid_argument& error) {
     err << "zt-sim: --columns: " << error.what() << "\n";

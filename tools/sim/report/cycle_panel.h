@@ -11,6 +11,7 @@
 namespace zt::sim {
 
 // The panel in box, its heading and legend at titleY from left, the legend wrapping before right.
-std::string DrawCyclePanel(const HostRun& run, const svg::Box& box, double titleY, double left, double right);
+std::string DrawCyclePanel(const HostRun& run, const svg::Box& box, double titleY, double left,
+                           double right);
 
 }  // namespace zt::sim

@@ -6,8 +6,8 @@
 #include <set>
 #include <utility>
 
-#include "report/svg_parts.h"
 #include "number_text.h"
+#include "report/svg_parts.h"
 
 namespace zt::sim {
 namespace {
@@ -18,17 +18,17 @@ using tools::Money;
 // The page scales the picture to its width: 960 units read well on a 1280 px screen and, at
 // 800 px, still leave the 12 unit ticks at some 10 px.
 constexpr double kWidth = 960;
-constexpr double kNameSize = 13;                                  // series names, above the ticks' size
-constexpr double kNameAdvance = 8.6;                              // of a bold 13 unit glyph, generously
-constexpr double kNameGap = 16;                                   // least distance of two names' baselines
-constexpr std::size_t kLongestName = 24;                          // glyphs of a name written on a chart
-constexpr double kLeader = 14;                                    // from a line's end to its name
+constexpr double kNameSize = 13;          // series names, above the ticks' size
+constexpr double kNameAdvance = 8.6;      // of a bold 13 unit glyph, generously
+constexpr double kNameGap = 16;           // least distance of two names' baselines
+constexpr std::size_t kLongestName = 24;  // glyphs of a name written on a chart
+constexpr double kLeader = 14;            // from a line's end to its name
 constexpr double kTop = 14;
 constexpr double kPlotHeight = 360;
-constexpr double kTimeAxisHeight = 58;                                  // time labels, their dates, the axis title
-constexpr double kRowHeight = 30;                                 // of one distribution row
-constexpr double kAmountAxisHeight = 46;                                // amount labels and the axis title
-constexpr double kPointsPerUnit = 2;                              // beyond this a line is thinned per column
+constexpr double kTimeAxisHeight = 58;    // time labels, their dates, the axis title
+constexpr double kRowHeight = 30;         // of one distribution row
+constexpr double kAmountAxisHeight = 46;  // amount labels and the axis title
+constexpr double kPointsPerUnit = 2;      // beyond this a line is thinned per column
 const char* const kNoGuardColour = "#4D4D4D";
 
 // ---- Names ----
@@ -53,16 +53,17 @@ std::string Shortened(const std::string& text, std::size_t most) {
 }
 
 // A series' name as a <text> element: shortened on the chart, whole in its tooltip.
-std::string NameText(double x, double y, const std::string& name, std::size_t most, const std::string& extra) {
-  return "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" " + extra + "><title>" + Escape(name) + "</title>" +
-         Escape(Shortened(name, most)) + "</text>\n";
+std::string NameText(double x, double y, const std::string& name, std::size_t most,
+                     const std::string& extra) {
+  return "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" " + extra + "><title>" + Escape(name) +
+         "</title>" + Escape(Shortened(name, most)) + "</text>\n";
 }
 
 std::string SvgStart(double height, const std::string& label) {
-  return "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" viewBox=\"0 0 " + Num(kWidth) + " " +
-         Num(height) + "\" width=\"100%\" role=\"img\" aria-label=\"" + Escape(label) +
-         "\" font-family=\"DejaVu Sans, Helvetica, Arial, sans-serif\" font-size=\"" + Num(kFontSize) +
-         "\">\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" viewBox=\"0 0 " + Num(kWidth) +
+         " " + Num(height) + "\" width=\"100%\" role=\"img\" aria-label=\"" + Escape(label) +
+         "\" font-family=\"DejaVu Sans, Helvetica, Arial, sans-serif\" font-size=\"" +
+         Num(kFontSize) + "\">\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
 }
 
 std::string Stroke(const SeriesStyle& style, double width) {
@@ -110,7 +111,8 @@ double FittingStep(const Scale& scale, double pixels, int wanted) {
   const double range = scale.to - scale.from;
   for (; wanted > 1; --wanted) {
     const double step = NiceStep(range, wanted);
-    const double widest = std::max(MeasureText(TickAmount(scale.from, step)), MeasureText(TickAmount(scale.to, step)));
+    const double widest = std::max(MeasureText(TickAmount(scale.from, step)),
+                                   MeasureText(TickAmount(scale.to, step)));
     if (step / range * pixels >= widest + kLabelGap) return step;
   }
   return NiceStep(range, 1);
@@ -156,8 +158,9 @@ struct Point {
 };
 
 // The line through each column's lowest and highest finite value, in the order they happened.
-std::vector<Point> LinePoints(const std::vector<std::int64_t>& times, const std::vector<double>& values,
-                              const std::vector<Span>& spans, const Scale& x, const Scale& y) {
+std::vector<Point> LinePoints(const std::vector<std::int64_t>& times,
+                              const std::vector<double>& values, const std::vector<Span>& spans,
+                              const Scale& x, const Scale& y) {
   std::vector<Point> points;
   for (const Span& span : spans) {
     std::size_t low = span.end, high = span.end;
@@ -167,7 +170,9 @@ std::vector<Point> LinePoints(const std::vector<std::int64_t>& times, const std:
       if (high == span.end || values[i] > values[high]) high = i;
     }
     if (low == span.end) continue;
-    const auto at = [&](std::size_t i) { return Point{x(static_cast<double>(times[i])), y(values[i])}; };
+    const auto at = [&](std::size_t i) {
+      return Point{x(static_cast<double>(times[i])), y(values[i])};
+    };
     points.push_back(at(std::min(low, high)));
     if (low != high) points.push_back(at(std::max(low, high)));
   }
@@ -183,7 +188,8 @@ std::string PathData(const std::vector<Point>& points) {
 }
 
 // The 5th-95th percentile band as one closed outline: the upper edge forwards, the lower back.
-std::string BandData(const CurveChart& chart, const CurveLine& line, const Scale& x, const Scale& y) {
+std::string BandData(const CurveChart& chart, const CurveLine& line, const Scale& x,
+                     const Scale& y) {
   const std::size_t n = std::min({chart.times.size(), line.low.size(), line.high.size()});
   std::vector<Point> upper, lower;
   for (const Span& span : Columns(chart.times, n, x)) {
@@ -206,7 +212,8 @@ std::string BandData(const CurveChart& chart, const CurveLine& line, const Scale
 // Places labels of height `gap` as near their wanted centres (ascending) as they go without
 // overlapping, inside [lowest, highest]: labels that would meet form a group centred on the
 // mean of their wanted places. The range must hold them all.
-std::vector<double> SpreadApart(const std::vector<double>& wanted, double gap, double lowest, double highest) {
+std::vector<double> SpreadApart(const std::vector<double>& wanted, double gap, double lowest,
+                                double highest) {
   struct Group {
     double first;
     std::size_t count;
@@ -214,7 +221,8 @@ std::vector<double> SpreadApart(const std::vector<double>& wanted, double gap, d
   };
   const auto place = [&](Group& g) {
     const double span = static_cast<double>(g.count - 1) * gap;
-    g.first = std::clamp(g.sum / static_cast<double>(g.count) - span / 2, lowest, std::max(lowest, highest - span));
+    g.first = std::clamp(g.sum / static_cast<double>(g.count) - span / 2, lowest,
+                         std::max(lowest, highest - span));
   };
   std::vector<Group> groups;
   for (const double centre : wanted) {
@@ -232,7 +240,8 @@ std::vector<double> SpreadApart(const std::vector<double>& wanted, double gap, d
   }
   std::vector<double> placed;
   for (const Group& g : groups) {
-    for (std::size_t k = 0; k < g.count; ++k) placed.push_back(g.first + static_cast<double>(k) * gap);
+    for (std::size_t k = 0; k < g.count; ++k)
+      placed.push_back(g.first + static_cast<double>(k) * gap);
   }
   return placed;
 }
@@ -246,20 +255,25 @@ struct LineEnd {
 // short leader joins a name that had to move (or a line that ends early) to its line.
 std::string EndLabels(const CurveChart& chart, std::vector<LineEnd> ends, const Box& box) {
   // Names of lines ending on the same amount keep the report's order, top to bottom.
-  std::stable_sort(ends.begin(), ends.end(), [](const LineEnd& a, const LineEnd& b) { return a.end.y < b.end.y; });
+  std::stable_sort(ends.begin(), ends.end(),
+                   [](const LineEnd& a, const LineEnd& b) { return a.end.y < b.end.y; });
   std::vector<double> wanted;
   for (const LineEnd& e : ends) wanted.push_back(e.end.y);
-  const std::vector<double> placed = SpreadApart(wanted, kNameGap, box.top + kNameGap / 2, box.bottom);
-  std::string out = "<g class=\"series-names\" font-size=\"" + Num(kNameSize) + "\" font-weight=\"bold\">\n";
+  const std::vector<double> placed =
+      SpreadApart(wanted, kNameGap, box.top + kNameGap / 2, box.bottom);
+  std::string out =
+      "<g class=\"series-names\" font-size=\"" + Num(kNameSize) + "\" font-weight=\"bold\">\n";
   const double textX = box.right + kLeader;
   for (std::size_t k = 0; k < ends.size(); ++k) {
     const SeriesStyle style = StyleSeries(ends[k].line);
     const Point& end = ends[k].end;
     if (std::abs(placed[k] - end.y) > 1 || end.x < box.right - 1) {
-      out += Line(end.x + 2, end.y, textX - 3, placed[k], "stroke=\"" + std::string(style.colour) + "\"");
+      out += Line(end.x + 2, end.y, textX - 3, placed[k],
+                  "stroke=\"" + std::string(style.colour) + "\"");
     }
-    out += NameText(textX, placed[k] + kNameSize * 0.35, chart.lines[ends[k].line].name, kLongestName,
-                    "class=\"series-name\" fill=\"" + std::string(style.colour) + "\"");
+    out +=
+        NameText(textX, placed[k] + kNameSize * 0.35, chart.lines[ends[k].line].name, kLongestName,
+                 "class=\"series-name\" fill=\"" + std::string(style.colour) + "\"");
   }
   return out + "</g>\n";
 }
@@ -277,7 +291,8 @@ std::string CurveSeries(const CurveChart& chart, const Scale& x, const Scale& y,
                "\" fill-opacity=\"0.15\" stroke=\"none\"/>\n";
     }
     const std::size_t n = std::min(chart.times.size(), line.value.size());
-    const std::vector<Point> points = LinePoints(chart.times, line.value, Columns(chart.times, n, x), x, y);
+    const std::vector<Point> points =
+        LinePoints(chart.times, line.value, Columns(chart.times, n, x), x, y);
     if (points.empty()) continue;
     lines += "<path " + series + " class=\"curve\" d=\"" + PathData(points) + "\" fill=\"none\" " +
              Stroke(style, 2) + " stroke-linejoin=\"round\" stroke-linecap=\"" +
@@ -308,8 +323,8 @@ double Jitter(std::size_t run) {
 // Every run's dot, one per pixel (thousands of runs on one pixel add nothing but bytes), and the
 // worst run's dot outlined.
 std::string RunDots(const Spread& row, const SeriesStyle& style, const Scale& x, double centre) {
-  std::string dots = "<g data-series=\"" + Escape(row.name) + "\" class=\"runs\" fill=\"" + style.colour +
-                     "\" fill-opacity=\"0.55\">\n";
+  std::string dots = "<g data-series=\"" + Escape(row.name) + "\" class=\"runs\" fill=\"" +
+                     style.colour + "\" fill-opacity=\"0.55\">\n";
   std::set<std::pair<long, long>> drawn;
   std::size_t worst = row.values.size();
   for (std::size_t i = 0; i < row.values.size(); ++i) {
@@ -324,38 +339,46 @@ std::string RunDots(const Spread& row, const SeriesStyle& style, const Scale& x,
   if (worst < row.values.size()) {
     dots += "<circle class=\"worst\" cx=\"" + Num(x(row.values[worst])) + "\" cy=\"" +
             Num(centre + Jitter(worst) * kRowHeight) +
-            "\" r=\"4.2\" fill=\"none\" stroke=\"#111\" stroke-width=\"1.4\"><title>worst run: " + Money(row.values[worst]) + "</title></circle>\n";
+            "\" r=\"4.2\" fill=\"none\" stroke=\"#111\" stroke-width=\"1.4\"><title>worst run: " +
+            Money(row.values[worst]) + "</title></circle>\n";
   }
   return dots;
 }
 
 // The 5th-95th percentile box, drawn under the dots, with the row's figures as its tooltip.
-std::string PercentileBox(const Spread& row, const std::vector<double>& sorted, const SeriesStyle& style,
-                          const Scale& x, double centre) {
-  const double p5 = Percentile(sorted, 0.05), median = Percentile(sorted, 0.5), p95 = Percentile(sorted, 0.95);
+std::string PercentileBox(const Spread& row, const std::vector<double>& sorted,
+                          const SeriesStyle& style, const Scale& x, double centre) {
+  const double p5 = Percentile(sorted, 0.05), median = Percentile(sorted, 0.5),
+               p95 = Percentile(sorted, 0.95);
   const double half = kRowHeight * 0.36;
-  const std::string tip = Escape(row.name) + ": median " + Money(median) + ", 5th to 95th percentile " + Money(p5) +
-                          " to " + Money(p95) + ", " + std::to_string(sorted.size()) + " runs";
-  return "<rect class=\"percentiles\" x=\"" + Num(x(p5) - 0.5) + "\" y=\"" + Num(centre - half) + "\" width=\"" +
-         Num(x(p95) - x(p5) + 1) + "\" height=\"" + Num(2 * half) + "\" fill=\"" + style.colour +
-         "\" fill-opacity=\"0.15\" stroke=\"" + style.colour + "\"><title>" + tip + "</title></rect>\n";
+  const std::string tip = Escape(row.name) + ": median " + Money(median) +
+                          ", 5th to 95th percentile " + Money(p5) + " to " + Money(p95) + ", " +
+                          std::to_string(sorted.size()) + " runs";
+  return "<rect class=\"percentiles\" x=\"" + Num(x(p5) - 0.5) + "\" y=\"" + Num(centre - half) +
+         "\" width=\"" + Num(x(p95) - x(p5) + 1) + "\" height=\"" + Num(2 * half) + "\" fill=\"" +
+         style.colour + "\" fill-opacity=\"0.15\" stroke=\"" + style.colour + "\"><title>" + tip +
+         "</title></rect>\n";
 }
 
 // The median as a thick tick across the row, drawn over the dots.
 std::string MedianMark(const std::vector<double>& sorted, const Scale& x, double centre) {
   const double px = x(Percentile(sorted, 0.5));
   const double half = kRowHeight * 0.36 + 3;
-  return Line(px, centre - half, px, centre + half, "class=\"median\" stroke=\"#111\" stroke-width=\"3.5\"");
+  return Line(px, centre - half, px, centre + half,
+              "class=\"median\" stroke=\"#111\" stroke-width=\"3.5\"");
 }
 
-std::string DistributionRow(const Spread& row, std::size_t index, const Scale& x, const Box& box, double top) {
+std::string DistributionRow(const Spread& row, std::size_t index, const Scale& x, const Box& box,
+                            double top) {
   const double centre = top + kRowHeight / 2;
-  std::string out = NameText(12, centre + 4, row.name, kLongestName, "class=\"row-name\" fill=\"#222\"");
+  std::string out =
+      NameText(12, centre + 4, row.name, kLongestName, "class=\"row-name\" fill=\"#222\"");
   std::vector<double> sorted;
   for (const double value : row.values) {
     if (std::isfinite(value)) sorted.push_back(value);
   }
-  if (sorted.empty()) return out + Text(box.left + 8, centre + 4, "no runs", "start", "fill=\"#666\"");
+  if (sorted.empty())
+    return out + Text(box.left + 8, centre + 4, "no runs", "start", "fill=\"#666\"");
   std::sort(sorted.begin(), sorted.end());
   const SeriesStyle style = StyleSeries(index);
   return out + PercentileBox(row, sorted, style, x, centre) + RunDots(row, style, x, centre) +
@@ -386,9 +409,11 @@ std::string AriaNames(const std::vector<std::string>& names) {
 }  // namespace
 
 SeriesStyle StyleSeries(std::size_t index) {
-  static constexpr const char* kColours[] = {"#0072B2", "#D55E00", "#009E73", "#CC79A7", "#E69F00", "#56B4E9"};
+  static constexpr const char* kColours[] = {"#0072B2", "#D55E00", "#009E73",
+                                             "#CC79A7", "#E69F00", "#56B4E9"};
   // Seven dashes against six colours: a colour comes back with another dash.
-  static constexpr const char* kDashes[] = {"", "9 4", "9 3 2 3", "16 4 4 4", "5 5", "12 3 2 3 2 3", "18 6"};
+  static constexpr const char* kDashes[] = {"",    "9 4",          "9 3 2 3", "16 4 4 4",
+                                            "5 5", "12 3 2 3 2 3", "18 6"};
   if (index == 0) return {kNoGuardColour, "2 3"};
   return {kColours[(index - 1) % std::size(kColours)], kDashes[(index - 1) % std::size(kDashes)]};
 }
@@ -403,21 +428,25 @@ std::string RenderCurveChart(const CurveChart& chart) {
     names.push_back(line.name);
   }
   const auto [low, high] = amounts.Padded();
-  const double plotHeight = std::max(kPlotHeight, static_cast<double>(chart.lines.size()) * kNameGap + kNameGap);
+  const double plotHeight =
+      std::max(kPlotHeight, static_cast<double>(chart.lines.size()) * kNameGap + kNameGap);
   const Scale y{low, high, kTop + plotHeight, kTop};
   const double step = NiceStep(high - low, std::max(3, static_cast<int>(plotHeight / 45)));
-  const Box box{38 + WidestTick(y, step), kTop, kWidth - kLeader - static_cast<double>(longest) * kNameAdvance - 8,
+  const Box box{38 + WidestTick(y, step), kTop,
+                kWidth - kLeader - static_cast<double>(longest) * kNameAdvance - 8,
                 kTop + plotHeight};
   const double t0 = chart.times.empty() ? 0.0 : static_cast<double>(chart.times.front());
   const double t1 = chart.times.empty() ? 60.0 : static_cast<double>(chart.times.back());
   const Scale x{t0, t1 > t0 ? t1 : t0 + 60, box.left, box.right};
-  std::string svg = SvgStart(box.bottom + kTimeAxisHeight, chart.valueTitle + " over time: " + AriaNames(names));
+  std::string svg =
+      SvgStart(box.bottom + kTimeAxisHeight, chart.valueTitle + " over time: " + AriaNames(names));
   svg += AmountAxis(y, box, step, chart.valueTitle, TickAmount);
   if (!chart.times.empty()) svg += TimeAxis(x, box, kWidth);
   svg += Text(box.right, box.bottom + 50, "time (UTC)", "end", "fill=\"#666\"");
   svg += CurveSeries(chart, x, y, box);
   if (chart.times.empty() || chart.lines.empty()) {
-    svg += Text((box.left + box.right) / 2, (box.top + box.bottom) / 2, "nothing to show", "middle", "fill=\"#666\"");
+    svg += Text((box.left + box.right) / 2, (box.top + box.bottom) / 2, "nothing to show", "middle",
+                "fill=\"#666\"");
   }
   return svg + Frame(box) + "</svg>\n";
 }
@@ -432,11 +461,13 @@ std::string RenderDistribution(const std::vector<Spread>& rows, const std::strin
     names.push_back(row.name);
   }
   const auto [low, high] = amounts.Padded();
-  const double nameWidth = std::max(static_cast<double>(longest) * kCharWidth, MeasureText("no guard"));
+  const double nameWidth =
+      std::max(static_cast<double>(longest) * kCharWidth, MeasureText("no guard"));
   const Box box{12 + nameWidth + 14, kTop, kWidth - 30,
                 kTop + kRowHeight * static_cast<double>(std::max<std::size_t>(rows.size(), 1))};
   const Scale x{low, high, box.left, box.right};
-  std::string svg = SvgStart(box.bottom + kAmountAxisHeight, axisTitle + " over runs: " + AriaNames(names));
+  std::string svg =
+      SvgStart(box.bottom + kAmountAxisHeight, axisTitle + " over runs: " + AriaNames(names));
   svg += BottomAmountAxis(x, box, axisTitle);
   for (std::size_t k = 0; k < rows.size(); ++k) {
     const double top = box.top + kRowHeight * static_cast<double>(k);
@@ -444,8 +475,8 @@ std::string RenderDistribution(const std::vector<Spread>& rows, const std::strin
     svg += DistributionRow(rows[k], k, x, box, top);
   }
   if (rows.empty()) {
-    svg += Text((box.left + box.right) / 2, (box.top + box.bottom) / 2 + 4, "nothing to show", "middle",
-                "fill=\"#666\"");
+    svg += Text((box.left + box.right) / 2, (box.top + box.bottom) / 2 + 4, "nothing to show",
+                "middle", "fill=\"#666\"");
   }
   return svg + Frame(box) + "</svg>\n";
 }

@@ -18,21 +18,23 @@ namespace zt::sim {
 // repeating past the seventh series with other dashes; and every series has its own dash pattern,
 // so that the lines differ on a black-and-white print too.
 struct SeriesStyle {
-  const char* colour;   // "#rrggbb"
-  const char* dash;     // an SVG stroke-dasharray, "" for a solid line
+  const char* colour;  // "#rrggbb"
+  const char* dash;    // an SVG stroke-dasharray, "" for a solid line
 };
 SeriesStyle StyleSeries(std::size_t index);
 
 // One line of the equity chart: a ladder's account, or the same account with no guard.
 struct CurveLine {
   std::string name;
-  std::vector<double> value;           // equity at each of the chart's times (over many runs: the median)
-  std::vector<double> low, high;       // 5th and 95th percentile at each time over many runs; empty for one run
+  std::vector<double> value;  // equity at each of the chart's times (over many runs: the median)
+  std::vector<double> low,
+      high;  // 5th and 95th percentile at each time over many runs; empty for one run
 };
 struct CurveChart {
-  std::vector<std::int64_t> times;     // seconds since 1970 (UTC), ascending; each line has one value per time
-  std::vector<CurveLine> lines;        // in the report's order: no guard first
-  std::string valueTitle;              // the y axis's title, e.g. "equity" or "median equity of 200 runs"
+  std::vector<std::int64_t>
+      times;  // seconds since 1970 (UTC), ascending; each line has one value per time
+  std::vector<CurveLine> lines;  // in the report's order: no guard first
+  std::string valueTitle;        // the y axis's title, e.g. "equity" or "median equity of 200 runs"
 };
 // The chart as an inline <svg> element (no XML declaration) that scales to the page's width: the
 // lines in their styles over their bands, each line's name at its right end (names pushed apart
@@ -44,7 +46,7 @@ std::string RenderCurveChart(const CurveChart& chart);
 // One figure over many runs for one series (a ladder or no guard), e.g. each run's end result.
 struct Spread {
   std::string name;
-  std::vector<double> values;          // one per run, in the runs' order
+  std::vector<double> values;  // one per run, in the runs' order
 };
 // One row per series, in the report's order: every run as a dot (spread vertically by a fixed
 // pattern so that equal results stay visible), a box from the 5th to the 95th percentile, a thick

@@ -8,9 +8,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "number_text.h"
 #include "report/run_text.h"
 #include "report/svg_parts.h"
-#include "number_text.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -131,9 +131,12 @@ std::vector<bool> BestOf(const PageTable& table, std::size_t column) {
 // A short stroke in the series' colour and dash, the key from a table row to its chart line.
 std::string Swatch(std::size_t series) {
   const SeriesStyle style = StyleSeries(series);
-  return std::string("<svg class=\"swatch\" width=\"26\" height=\"10\" aria-hidden=\"true\"><line x1=\"1\" y1=\"5\" x2=\"25\" y2=\"5\" stroke=\"") +
+  return std::string(
+             "<svg class=\"swatch\" width=\"26\" height=\"10\" aria-hidden=\"true\"><line x1=\"1\" "
+             "y1=\"5\" x2=\"25\" y2=\"5\" stroke=\"") +
          style.colour + "\" stroke-width=\"3\"" +
-         (*style.dash != '\0' ? std::string(" stroke-dasharray=\"") + style.dash + "\"" : std::string()) +
+         (*style.dash != '\0' ? std::string(" stroke-dasharray=\"") + style.dash + "\""
+                              : std::string()) +
          "/></svg>";
 }
 
@@ -142,11 +145,13 @@ std::string TableHead(const PageTable& table) {
   bool anyGroup = false;
   for (std::size_t c = 0; c < table.columns.size();) {
     std::size_t span = 1;
-    while (c + span < table.columns.size() && table.columns[c + span].group == table.columns[c].group) ++span;
+    while (c + span < table.columns.size() &&
+           table.columns[c + span].group == table.columns[c].group)
+      ++span;
     anyGroup = anyGroup || !table.columns[c].group.empty();
     groups += "<th colspan=\"" + std::to_string(span) + "\"" +
-              (table.columns[c].group.empty() ? "" : " class=\"group\"") + ">" + svg::Escape(table.columns[c].group) +
-              "</th>";
+              (table.columns[c].group.empty() ? "" : " class=\"group\"") + ">" +
+              svg::Escape(table.columns[c].group) + "</th>";
     c += span;
   }
   for (std::size_t c = 0; c < table.columns.size(); ++c) {
@@ -161,17 +166,18 @@ std::string TableHead(const PageTable& table) {
 std::string TableHtml(const PageTable& table) {
   std::vector<std::vector<bool>> best;
   for (std::size_t c = 0; c < table.columns.size(); ++c) best.push_back(BestOf(table, c));
-  std::string html = "<table class=\"figures\"><caption>" + svg::Escape(table.caption) + "</caption>" +
-                     TableHead(table) + "<tbody>";
+  std::string html = "<table class=\"figures\"><caption>" + svg::Escape(table.caption) +
+                     "</caption>" + TableHead(table) + "<tbody>";
   for (std::size_t r = 0; r < table.rows.size(); ++r) {
     const PageRow& row = table.rows[r];
     html += std::string("<tr") + (row.series == 0 ? " class=\"no-guard\"" : "") + " data-name=\"" +
-            svg::Escape(row.name) + "\"><th scope=\"row\">" + Swatch(row.series) + svg::Escape(row.name) + "</th>";
+            svg::Escape(row.name) + "\"><th scope=\"row\">" + Swatch(row.series) +
+            svg::Escape(row.name) + "</th>";
     for (std::size_t c = 0; c < row.cells.size(); ++c) {
       const PageCell& cell = row.cells[c];
       html += std::string("<td") + (best[c][r] ? " class=\"best\"" : "") + " data-json=\"" +
-              svg::Escape(cell.pointer) + "\" data-unit=\"" + UnitName(table.columns[c].unit) + "\"" +
-              (cell.value ? " data-sort=\"" + tools::Number(*cell.value) + "\"" : "") + ">" +
+              svg::Escape(cell.pointer) + "\" data-unit=\"" + UnitName(table.columns[c].unit) +
+              "\"" + (cell.value ? " data-sort=\"" + tools::Number(*cell.value) + "\"" : "") + ">" +
               FormatFigure(cell.value, table.columns[c].unit) + "</td>";
     }
     html += "</tr>\n";
@@ -189,16 +195,18 @@ std::string FactsHtml(const std::vector<PageFact>& facts) {
 
 std::string LaddersHtml(const std::vector<PageFact>& ladders) {
   if (ladders.empty()) return {};
-  std::string html = "<table class=\"ladders\"><caption>Ladders as the library reads them</caption><tbody>\n";
+  std::string html =
+      "<table class=\"ladders\"><caption>Ladders as the library reads them</caption><tbody>\n";
   for (const PageFact& ladder : ladders) {
-    html += "<tr><th scope=\"row\">" + svg::Escape(ladder.label) + "</th><td>" + svg::Escape(ladder.text) +
-            "</td></tr>\n";
+    html += "<tr><th scope=\"row\">" + svg::Escape(ladder.label) + "</th><td>" +
+            svg::Escape(ladder.text) + "</td></tr>\n";
   }
   return html + "</tbody></table>\n";
 }
 
 std::string Figure(const std::string& svg, const std::string& caption) {
-  return "<figure class=\"chart\">" + svg + "<figcaption>" + svg::Escape(caption) + "</figcaption></figure>\n";
+  return "<figure class=\"chart\">" + svg + "<figcaption>" + svg::Escape(caption) +
+         "</figcaption></figure>\n";
 }
 
 std::string ChartsHtml(const ReportPage& page) {
@@ -208,17 +216,21 @@ std::string ChartsHtml(const ReportPage& page) {
             Figure(RenderCurveChart(*page.curves), page.curvesCaption) + "</section>\n";
   }
   if (!page.endResults.empty()) {
-    html += "<section id=\"spread\"><h2>Outcomes over the runs</h2>\n" +
-            Figure(RenderDistribution(page.endResults, "end result"),
-                   "Each dot is one run's end result (end equity less start equity); the box holds the middle 90 % of runs, the thick mark is the median, the ringed dot the worst run.") +
-            Figure(RenderDistribution(page.drawdowns, "deepest drawdown"),
-                   "Each dot is one run's deepest fall from a peak of equity; the box holds the middle 90 % of runs, the ringed dot is the worst.") +
-            "</section>\n";
+    html +=
+        "<section id=\"spread\"><h2>Outcomes over the runs</h2>\n" +
+        Figure(RenderDistribution(page.endResults, "end result"),
+               "Each dot is one run's end result (end equity less start equity); the box holds the "
+               "middle 90 % of runs, the thick mark is the median, the ringed dot the worst run.") +
+        Figure(RenderDistribution(page.drawdowns, "deepest drawdown"),
+               "Each dot is one run's deepest fall from a peak of equity; the box holds the middle "
+               "90 % of runs, the ringed dot is the worst.") +
+        "</section>\n";
   }
   if (!page.runChart.empty()) {
     html += "<section id=\"run\"><h2>The run</h2>\n" +
             Figure(page.runChart,
-                   "The guard's levels as step lines, its closes and steps marked, and each cycle's drawdown below.") +
+                   "The guard's levels as step lines, its closes and steps marked, and each "
+                   "cycle's drawdown below.") +
             "</section>\n";
   }
   return html;
@@ -251,20 +263,22 @@ std::string FormatFigure(const std::optional<double>& value, FigureUnit unit) {
   return "-";
 }
 
-PageTable BuildTable(const std::string& caption, const Json& json, const std::vector<FigureRow>& rows,
-                        const std::vector<FigureColumn>& columns) {
+PageTable BuildTable(const std::string& caption, const Json& json,
+                     const std::vector<FigureRow>& rows, const std::vector<FigureColumn>& columns) {
   PageTable table{caption, columns, {}};
   for (const FigureRow& row : rows) {
     PageRow out{row.name, row.series, {}};
     for (const FigureColumn& column : columns) {
-      // "{row}" in a column's pointer stands for the row's part of it; otherwise the row's part leads.
+      // "{row}" in a column's pointer stands for the row's part of it; otherwise the row's part
+      // leads.
       std::string pointer = column.pointer;
       if (const std::size_t at = pointer.find("{row}"); at != std::string::npos) {
         pointer.replace(at, 5, row.prefix);
       } else if (!pointer.empty()) {
         pointer = row.prefix + pointer;
       }
-      // A figure the JSON does not hold (no guard has no closes) is shown as none, pointing nowhere.
+      // A figure the JSON does not hold (no guard has no closes) is shown as none, pointing
+      // nowhere.
       if (!pointer.empty() && !json.contains(Json::json_pointer(pointer))) pointer.clear();
       out.cells.push_back({pointer.empty() ? std::nullopt : NumberAt(json, pointer), pointer});
     }
@@ -274,19 +288,23 @@ PageTable BuildTable(const std::string& caption, const Json& json, const std::ve
 }
 
 std::string RenderReportPage(const ReportPage& page) {
-  std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
-                     "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
-                     svg::Escape(page.title) + "</title>\n<style>" + kStyle + "</style></head>\n<body>\n<h1>" +
-                     svg::Escape(page.title) + "</h1>\n";
-  html += "<section id=\"input\"><h2>What was run</h2>\n" + FactsHtml(page.facts) + LaddersHtml(page.ladders) +
-          "</section>\n";
+  std::string html =
+      "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
+      svg::Escape(page.title) + "</title>\n<style>" + kStyle + "</style></head>\n<body>\n<h1>" +
+      svg::Escape(page.title) + "</h1>\n";
+  html += "<section id=\"input\"><h2>What was run</h2>\n" + FactsHtml(page.facts) +
+          LaddersHtml(page.ladders) + "</section>\n";
   html += "<section id=\"figures\"><h2>Figures</h2>\n";
   for (const PageTable& table : page.tables) html += TableHtml(table);
-  html += "<p class=\"hint\">A click on a heading sorts the ladders by it; the best figure of a column is bold and underlined twice. Amounts are in the account's currency.</p>\n</section>\n";
+  html +=
+      "<p class=\"hint\">A click on a heading sorts the ladders by it; the best figure of a column "
+      "is bold and underlined twice. Amounts are in the account's currency.</p>\n</section>\n";
   html += ChartsHtml(page);
   if (!page.notes.empty()) {
     html += "<section id=\"notes\"><h2>Read with care</h2>\n";
-    for (const std::string& note : page.notes) html += "<p class=\"note\">" + svg::Escape(note) + "</p>\n";
+    for (const std::string& note : page.notes)
+      html += "<p class=\"note\">" + svg::Escape(note) + "</p>\n";
     html += "</section>\n";
   }
   return html + "<script>" + kScript + "</script>\n</body></html>\n";
@@ -296,8 +314,8 @@ void WriteReportPage(const ReportPage& page, const std::string& path) {
   tools::WriteWholeFile(path, RenderReportPage(page));
 }
 
-int WriteReportAndSay(const std::string& path, const std::function<ReportPage()>& make, std::ostream& out,
-                      std::ostream& err) {
+int WriteReportAndSay(const std::string& path, const std::function<ReportPage()>& make,
+                      std::ostream& out, std::ostream& err) {
   try {
     WriteReportPage(make(), path);
   } catch (const std::exception& error) {

@@ -55,7 +55,7 @@ struct PageTable {
 };
 // The table of rows by columns, every figure read from json (the document --json writes).
 PageTable BuildTable(const std::string& caption, const nlohmann::ordered_json& json,
-                        const std::vector<FigureRow>& rows, const std::vector<FigureColumn>& columns);
+                     const std::vector<FigureRow>& rows, const std::vector<FigureColumn>& columns);
 
 // A figure as the page writes it ("-" for an unset one).
 std::string FormatFigure(const std::optional<double>& value, FigureUnit unit);
@@ -66,14 +66,14 @@ struct PageFact {
 
 struct ReportPage {
   std::string title;
-  std::vector<PageFact> facts;             // what was run: input, strategy, costs, seeds, version
-  std::vector<PageFact> ladders;           // each ladder (name) as the library reads it
+  std::vector<PageFact> facts;    // what was run: input, strategy, costs, seeds, version
+  std::vector<PageFact> ladders;  // each ladder (name) as the library reads it
   std::vector<PageTable> tables;
-  std::optional<CurveChart> curves;        // every ladder and no guard over time
+  std::optional<CurveChart> curves;  // every ladder and no guard over time
   std::string curvesCaption;
   std::vector<Spread> endResults, drawdowns;  // over many runs; empty for one market
-  std::string runChart;                    // one ladder on one market: the run's SVG chart
-  std::vector<std::string> notes;          // what the figures cannot say, as the text report says it
+  std::string runChart;                       // one ladder on one market: the run's SVG chart
+  std::vector<std::string> notes;  // what the figures cannot say, as the text report says it
 };
 
 // The whole page as HTML.
@@ -83,8 +83,8 @@ void WriteReportPage(const ReportPage& page, const std::string& path);
 
 // Writes the page make() gives to path and says so on out, within the page width. Returns the
 // program's exit code: 1, after saying why on err, when the page cannot be made or written.
-int WriteReportAndSay(const std::string& path, const std::function<ReportPage()>& make, std::ostream& out,
-                      std::ostream& err);
+int WriteReportAndSay(const std::string& path, const std::function<ReportPage()>& make,
+                      std::ostream& out, std::ostream& err);
 
 // An SVG document as an element of the page: without its XML declaration, and as wide as the
 // page allows rather than its own width in pixels (its viewBox keeps its proportions).

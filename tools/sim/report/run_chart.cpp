@@ -8,12 +8,12 @@
 #include <tuple>
 #include <vector>
 
-#include "report/run_text.h"
+#include "number_text.h"
 #include "report/cycle_panel.h"
 #include "report/run_chart_colours.h"
+#include "report/run_text.h"
 #include "report/svg_parts.h"
 #include "text_helpers.h"
-#include "number_text.h"
 
 namespace zt::sim {
 namespace {
@@ -23,21 +23,22 @@ using tools::Money;
 
 // Page geometry in SVG user units (pixels at 100 % zoom).
 constexpr double kWidth = 1100;
-constexpr double kLeft = 84;            // the y tick labels and the axis title
+constexpr double kLeft = 84;  // the y tick labels and the axis title
 constexpr double kRight = 24;
 constexpr double kTitleY = 28;
-constexpr double kLegendTop = 44;       // first legend row's top edge
-constexpr double kPanelGap = 90;        // between the equity panel's x labels and the lower panel
+constexpr double kLegendTop = 44;  // first legend row's top edge
+constexpr double kPanelGap = 90;   // between the equity panel's x labels and the lower panel
 constexpr double kEquityHeight = 380;
 constexpr double kDrawdownHeight = 150;
-constexpr double kBottom = 50;          // the lower panel's x labels and axis title
+constexpr double kBottom = 50;  // the lower panel's x labels and axis title
 
 // The equity curve thinned to at most the lowest and highest value per pixel column, in the
 // order they happened, so that no spike disappears.
 std::string EquityPath(const std::vector<EquityPoint>& curve, const Scale& x, const Scale& y) {
   std::string d;
   const auto add = [&](const EquityPoint& point) {
-    d += (d.empty() ? "M" : " L") + Num(x(static_cast<double>(point.time))) + " " + Num(y(point.equity));
+    d += (d.empty() ? "M" : " L") + Num(x(static_cast<double>(point.time))) + " " +
+         Num(y(point.equity));
   };
   std::size_t i = 0;
   while (i < curve.size()) {
@@ -61,13 +62,15 @@ std::string EquityPath(const std::vector<EquityPoint>& curve, const Scale& x, co
 // that moves at every close of a tight ladder), the column gets one vertical through the first,
 // lowest, highest and last of their values, so that the path grows with the chart's width and
 // not with the number of closes.
-std::string LevelPath(const HostRun& run, double GuardLevels::*level, const Scale& x, const Scale& y,
-                      double endTime) {
+std::string LevelPath(const HostRun& run, double GuardLevels::*level, const Scale& x,
+                      const Scale& y, double endTime) {
   std::string d;
   bool drawing = false;
   const std::vector<LevelPoint>& points = run.levels;
   const auto valueAt = [&](std::size_t i) { return points[i].levels.*level; };
-  const auto columnAt = [&](std::size_t i) { return std::floor(x(static_cast<double>(points[i].time))); };
+  const auto columnAt = [&](std::size_t i) {
+    return std::floor(x(static_cast<double>(points[i].time)));
+  };
   std::size_t i = 0;
   while (i < points.size()) {
     const double value = valueAt(i);
@@ -84,7 +87,8 @@ std::string LevelPath(const HostRun& run, double GuardLevels::*level, const Scal
     }
     const double from = static_cast<double>(points[i].time);
     const double to = j < points.size() ? static_cast<double>(points[j].time) : endTime;
-    d += std::string(drawing ? " V" : (d.empty() ? "M" : " M") + Num(x(from))) + " " + Num(y(value));
+    d +=
+        std::string(drawing ? " V" : (d.empty() ? "M" : " M") + Num(x(from))) + " " + Num(y(value));
     if (j > i + 1) {
       std::string last = Num(y(value));
       for (const double through : {low, high, valueAt(j - 1)}) {
@@ -114,20 +118,20 @@ std::string Marker(Mark mark, double px, double py, const char* colour) {
   const double r = 6;
   switch (mark) {
     case Mark::Up:
-      return "<path d=\"M" + Num(px) + " " + Num(py - r) + " L" + Num(px + r) + " " + Num(py + r * 0.7) +
-             " L" + Num(px - r) + " " + Num(py + r * 0.7) + " Z\" fill=\"" + colour +
-             "\" stroke=\"white\" stroke-width=\"0.8\"/>\n";
-    case Mark::Down:
-      return "<path d=\"M" + Num(px) + " " + Num(py + r) + " L" + Num(px + r) + " " + Num(py - r * 0.7) +
-             " L" + Num(px - r) + " " + Num(py - r * 0.7) + " Z\" fill=\"" + colour +
-             "\" stroke=\"white\" stroke-width=\"0.8\"/>\n";
-    case Mark::Diamond:
-      return "<path d=\"M" + Num(px) + " " + Num(py - r - 1) + " L" + Num(px + r) + " " + Num(py) + " L" +
-             Num(px) + " " + Num(py + r + 1) + " L" + Num(px - r) + " " + Num(py) + " Z\" fill=\"" +
+      return "<path d=\"M" + Num(px) + " " + Num(py - r) + " L" + Num(px + r) + " " +
+             Num(py + r * 0.7) + " L" + Num(px - r) + " " + Num(py + r * 0.7) + " Z\" fill=\"" +
              colour + "\" stroke=\"white\" stroke-width=\"0.8\"/>\n";
+    case Mark::Down:
+      return "<path d=\"M" + Num(px) + " " + Num(py + r) + " L" + Num(px + r) + " " +
+             Num(py - r * 0.7) + " L" + Num(px - r) + " " + Num(py - r * 0.7) + " Z\" fill=\"" +
+             colour + "\" stroke=\"white\" stroke-width=\"0.8\"/>\n";
+    case Mark::Diamond:
+      return "<path d=\"M" + Num(px) + " " + Num(py - r - 1) + " L" + Num(px + r) + " " + Num(py) +
+             " L" + Num(px) + " " + Num(py + r + 1) + " L" + Num(px - r) + " " + Num(py) +
+             " Z\" fill=\"" + colour + "\" stroke=\"white\" stroke-width=\"0.8\"/>\n";
     case Mark::Dot:
-      return "<circle cx=\"" + Num(px) + "\" cy=\"" + Num(py) + "\" r=\"3\" fill=\"white\" stroke=\"" +
-             colour + "\" stroke-width=\"1.5\"/>\n";
+      return "<circle cx=\"" + Num(px) + "\" cy=\"" + Num(py) +
+             "\" r=\"3\" fill=\"white\" stroke=\"" + colour + "\" stroke-width=\"1.5\"/>\n";
   }
   return {};
 }
@@ -191,7 +195,8 @@ UnmarkedCloses CrowdedCloses(const HostRun& run, const Scale& x) {
   std::set<long> columns[2];
   std::size_t counts[2] = {0, 0};
   for (const HostEvent& event : run.events) {
-    if (event.kind != EventKind::TakeProfitClose && event.kind != EventKind::StopLossClose) continue;
+    if (event.kind != EventKind::TakeProfitClose && event.kind != EventKind::StopLossClose)
+      continue;
     const int kind = event.kind == EventKind::StopLossClose ? 1 : 0;
     ++counts[kind];
     columns[kind].insert(std::lround(x(static_cast<double>(event.figures.time))));
@@ -222,12 +227,16 @@ std::vector<LegendItem> EquityLegendItems(const HostRun& run, const UnmarkedClos
       {"take-profit level", LineSwatch(kTakeProfitColour, 1.6, "6 3")},
       {"drawdown target", LineSwatch(kDrawdownColour, 1.6, "6 3")},
       {"stop-loss level", LineSwatch(kStopLossColour, 1.6, "6 3")},
-      {CloseLegendText("close on take profit", unmarked.takeProfit), Marker(Mark::Up, 0, 0, kTakeProfitColour)},
-      {CloseLegendText("close on stop loss", unmarked.stopLoss), Marker(Mark::Down, 0, 0, kStopLossColour)},
+      {CloseLegendText("close on take profit", unmarked.takeProfit),
+       Marker(Mark::Up, 0, 0, kTakeProfitColour)},
+      {CloseLegendText("close on stop loss", unmarked.stopLoss),
+       Marker(Mark::Down, 0, 0, kStopLossColour)},
       {"increase target passed", Marker(Mark::Diamond, 0, 0, kIncreaseColour)},
       {"drawdown target passed", Marker(Mark::Dot, 0, 0, kDrawdownColour)},
   };
-  if (!run.unguarded.empty()) items.insert(items.begin() + 1, {"without the guard", LineSwatch(kUnguardedColour, 1.2, "4 2")});
+  if (!run.unguarded.empty())
+    items.insert(items.begin() + 1,
+                 {"without the guard", LineSwatch(kUnguardedColour, 1.2, "4 2")});
   return items;
 }
 
@@ -254,7 +263,8 @@ std::string DocumentStart(double height, const std::string& title) {
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + Num(kWidth) +
          "\" height=\"" + Num(height) + "\" viewBox=\"0 0 " + Num(kWidth) + " " + Num(height) +
-         "\" font-family=\"DejaVu Sans, Helvetica, Arial, sans-serif\" font-size=\"" + Num(kFontSize) + "\">\n";
+         "\" font-family=\"DejaVu Sans, Helvetica, Arial, sans-serif\" font-size=\"" +
+         Num(kFontSize) + "\">\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
   svg += Text(kLeft, kTitleY, title, "start", "font-size=\"16\" font-weight=\"bold\"");
   return svg;
@@ -262,19 +272,25 @@ std::string DocumentStart(double height, const std::string& title) {
 
 // The guard's levels as step lines, drawn under the equity curve.
 std::string LevelLines(const HostRun& run, const Scale& x, const Scale& y, double endTime) {
-  return Path("snapshot", LevelPath(run, &GuardLevels::snapshot, x, y, endTime), kSnapshotColour, 1.4, "") +
-         Path("take-profit", LevelPath(run, &GuardLevels::takeProfit, x, y, endTime), kTakeProfitColour, 1.4, "6 3") +
-         Path("drawdown-target", LevelPath(run, &GuardLevels::drawdownTarget, x, y, endTime), kDrawdownColour, 1.4, "6 3") +
-         Path("stop-loss", LevelPath(run, &GuardLevels::stopLoss, x, y, endTime), kStopLossColour, 1.4, "6 3");
+  return Path("snapshot", LevelPath(run, &GuardLevels::snapshot, x, y, endTime), kSnapshotColour,
+              1.4, "") +
+         Path("take-profit", LevelPath(run, &GuardLevels::takeProfit, x, y, endTime),
+              kTakeProfitColour, 1.4, "6 3") +
+         Path("drawdown-target", LevelPath(run, &GuardLevels::drawdownTarget, x, y, endTime),
+              kDrawdownColour, 1.4, "6 3") +
+         Path("stop-loss", LevelPath(run, &GuardLevels::stopLoss, x, y, endTime), kStopLossColour,
+              1.4, "6 3");
 }
 
 constexpr std::size_t kMostMarkers = 2000;  // more events than this are marked once per pixel
 
 // The events a host reacts to, one group per kind: drawdown steps, the two kinds of close-all
 // and passed increase targets (marked at the snapshot they rolled to).
-std::string EventMarkers(const HostRun& run, const Scale& x, const Scale& y, const UnmarkedCloses& unmarked) {
-  std::string closesUp = "<g id=\"close-take-profit\">\n", closesDown = "<g id=\"close-stop-loss\">\n",
-              increases = "<g id=\"increase\">\n", steps = "<g id=\"drawdown-step\">\n";
+std::string EventMarkers(const HostRun& run, const Scale& x, const Scale& y,
+                         const UnmarkedCloses& unmarked) {
+  std::string closesUp = "<g id=\"close-take-profit\">\n",
+              closesDown = "<g id=\"close-stop-loss\">\n", increases = "<g id=\"increase\">\n",
+              steps = "<g id=\"drawdown-step\">\n";
   // A long run closes thousands of times; a marker on a pixel already marked for its kind adds
   // nothing to the picture, only to the file.
   const bool crowded = run.events.size() > kMostMarkers;
@@ -286,8 +302,10 @@ std::string EventMarkers(const HostRun& run, const Scale& x, const Scale& y, con
     }
     const double px = x(static_cast<double>(event.figures.time));
     if (crowded) {
-      const double py = y(event.kind == EventKind::IncreaseReached ? event.snapshot : event.figures.equity);
-      if (!marked.emplace(static_cast<int>(event.kind), std::lround(px), std::lround(py)).second) continue;
+      const double py =
+          y(event.kind == EventKind::IncreaseReached ? event.snapshot : event.figures.equity);
+      if (!marked.emplace(static_cast<int>(event.kind), std::lround(px), std::lround(py)).second)
+        continue;
     }
     switch (event.kind) {
       case EventKind::TakeProfitClose:
@@ -302,14 +320,14 @@ std::string EventMarkers(const HostRun& run, const Scale& x, const Scale& y, con
       case EventKind::DrawdownStep:
         steps += Marker(Mark::Dot, px, y(event.figures.equity), kDrawdownColour);
         break;
-      default:
-        break;
+      default: break;
     }
   }
   return steps + "</g>\n" + closesUp + "</g>\n" + closesDown + "</g>\n" + increases + "</g>\n";
 }
 
-std::string EquityPanel(const HostRun& run, const Ranges& ranges, const Box& box, const UnmarkedCloses& unmarked) {
+std::string EquityPanel(const HostRun& run, const Ranges& ranges, const Box& box,
+                        const UnmarkedCloses& unmarked) {
   const Scale x{ranges.t0, ranges.t1, box.left, box.right};
   const Scale y{ranges.low, ranges.high, box.bottom, box.top};
   const int wantedY = std::max(3, static_cast<int>(kEquityHeight / 45));
@@ -334,10 +352,11 @@ std::string EquityPanel(const HostRun& run, const Ranges& ranges, const Box& box
 std::string RenderChart(const HostRun& run, const std::string& title) {
   const Ranges ranges = DataRanges(run);
   // The panel's width is fixed; only its height waits for the legend.
-  const UnmarkedCloses unmarked = CrowdedCloses(run, Scale{ranges.t0, ranges.t1, kLeft, kWidth - kRight});
+  const UnmarkedCloses unmarked =
+      CrowdedCloses(run, Scale{ranges.t0, ranges.t1, kLeft, kWidth - kRight});
   int legendRows = 0;
-  const std::string legend =
-      Legend("legend", EquityLegendItems(run, unmarked), kLeft, kWidth - kRight, kLegendTop, legendRows);
+  const std::string legend = Legend("legend", EquityLegendItems(run, unmarked), kLeft,
+                                    kWidth - kRight, kLegendTop, legendRows);
   const Layout layout = PageLayout(legendRows);
   std::string svg = DocumentStart(layout.height, title);
   svg += legend;

@@ -14,7 +14,7 @@ struct SimOptions;
 
 // title heads the page; input names what the run ran on; ladders are the ladders compared (the
 // options' own ladder when empty).
-RunDescription DescribeRun(const SimOptions& options, const std::string& title, const std::string& input,
-                           const std::vector<NamedLadder>& ladders);
+RunDescription DescribeRun(const SimOptions& options, const std::string& title,
+                           const std::string& input, const std::vector<NamedLadder>& ladders);
 
 }  // namespace zt::sim

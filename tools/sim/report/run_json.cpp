@@ -98,7 +98,8 @@ Json DashboardJson(const Dashboard& panel) {
 Json LadderJson(const Ladder& ladder) {
   Json takeProfits = Json::array(), drawdownTargets = Json::array();
   for (const std::vector<double>& set : ladder.takeProfits) takeProfits.push_back(CentsList(set));
-  for (const std::vector<double>& set : ladder.drawdownTargets) drawdownTargets.push_back(CentsList(set));
+  for (const std::vector<double>& set : ladder.drawdownTargets)
+    drawdownTargets.push_back(CentsList(set));
   return {{"takeProfits", takeProfits},
           {"drawdownTargets", drawdownTargets},
           {"increaseTargets", CentsList(ladder.increaseTargets)},
@@ -108,11 +109,15 @@ Json LadderJson(const Ladder& ladder) {
 // The account with the guard beside the same account without it.
 Json ComparisonJson(const HostRun& run, const Summary& s, bool brief) {
   Json comparison = {
-      {"withGuard", {{"endEquity", Cents(s.finalEquity)}, {"deepestDrawdown", Cents(s.deepestDrawdown)},
-                     {"takeProfitCloses", s.takeProfitCloses}, {"stopLossCloses", s.stopLossCloses},
-                     {"realisedPerCycle", s.cycles > 0 ? Cents(s.realisedPerCycle) : Json(nullptr)}}},
-      {"withoutGuard", {{"endEquity", Cents(s.unguardedFinalEquity)},
-                        {"deepestDrawdown", Cents(s.unguardedDeepestDrawdown)}}}};
+      {"withGuard",
+       {{"endEquity", Cents(s.finalEquity)},
+        {"deepestDrawdown", Cents(s.deepestDrawdown)},
+        {"takeProfitCloses", s.takeProfitCloses},
+        {"stopLossCloses", s.stopLossCloses},
+        {"realisedPerCycle", s.cycles > 0 ? Cents(s.realisedPerCycle) : Json(nullptr)}}},
+      {"withoutGuard",
+       {{"endEquity", Cents(s.unguardedFinalEquity)},
+        {"deepestDrawdown", Cents(s.unguardedDeepestDrawdown)}}}};
   if (brief) {
     // From the cycles' amounts in cents, as a program would take them from the full JSON.
     const CycleTally& tally = run.tally;
@@ -129,7 +134,8 @@ Json ComparisonJson(const HostRun& run, const Summary& s, bool brief) {
 // The guard's own figures: its statistics as the panel shows them, and how it started.
 Json GuardJson(const HostRun& run, const Dashboard& panel) {
   Json guard = Json::object();
-  if (const std::optional<GuardStatistics> statistics = ParseGuardStatistics(panel.first.at(kStatisticsRow).value)) {
+  if (const std::optional<GuardStatistics> statistics =
+          ParseGuardStatistics(panel.first.at(kStatisticsRow).value)) {
     guard["snaps"] = statistics->snaps;
     guard["averageDrawdown"] = Cents(statistics->averageDrawdown);
     guard["medianDrawdown"] = Cents(statistics->medianDrawdown);
@@ -142,10 +148,12 @@ Json GuardJson(const HostRun& run, const Dashboard& panel) {
 
 }  // namespace
 
-void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Dashboard& panel, const Ladder& ladder,
-               const Inputs& inputs, bool brief, const RunRisk* risk) {
+void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Dashboard& panel,
+               const Ladder& ladder, const Inputs& inputs, bool brief, const RunRisk* risk) {
   // Texts from a CSV file may hold bytes that are not UTF-8; they are replaced, never a failure.
-  const auto text = [](const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); };
+  const auto text = [](const Json& value) {
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+  };
   // The document is the compact dump of one object, written a member at a time: the events and
   // cycles of a long run, as one tree of library values, took many times the memory of their text.
   bool first = true;
@@ -194,8 +202,9 @@ void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Da
   out << text(DashboardJson(panel)) << "}\n";
 }
 
-std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel, const Ladder& ladder,
-                       const Inputs& inputs, bool brief, const RunRisk* risk) {
+std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel,
+                       const Ladder& ladder, const Inputs& inputs, bool brief,
+                       const RunRisk* risk) {
   std::ostringstream out;
   WriteJson(out, run, s, panel, ladder, inputs, brief, risk);
   return out.str();

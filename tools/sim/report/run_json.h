@@ -21,14 +21,15 @@ struct RunRisk;
 using Inputs = std::vector<std::pair<std::string, std::string>>;
 // A brief JSON has no "events" and no "cycles"; the comparison gives the realised result per
 // cycle (equity left less the snapshot, in whole cents each) by its median, lowest and highest too.
-// It carries the run's equity curves too, at a few hundred moments ("curve", see figures/sampled_curves.h),
-// for a page that compares runs.
-// With risk, a "risk" member holds the figures a trader decides on (see risk_figures.h).
-std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel, const Ladder& ladder,
-                       const Inputs& inputs, bool brief = false, const RunRisk* risk = nullptr);
+// It carries the run's equity curves too, at a few hundred moments ("curve", see
+// figures/sampled_curves.h), for a page that compares runs. With risk, a "risk" member holds the
+// figures a trader decides on (see risk_figures.h).
+std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel,
+                       const Ladder& ladder, const Inputs& inputs, bool brief = false,
+                       const RunRisk* risk = nullptr);
 // The same document written to out as it is made, without holding all of it.
-void WriteJson(std::ostream& out, const HostRun& run, const Summary& summary, const Dashboard& panel,
-               const Ladder& ladder, const Inputs& inputs, bool brief = false, const RunRisk* risk = nullptr);
-
+void WriteJson(std::ostream& out, const HostRun& run, const Summary& summary,
+               const Dashboard& panel, const Ladder& ladder, const Inputs& inputs,
+               bool brief = false, const RunRisk* risk = nullptr);
 
 }  // namespace zt::sim

@@ -21,7 +21,8 @@ using Json = nlohmann::ordered_json;
 constexpr const char* kNoGuard = "no guard";
 
 // The recorded options wanted, as "name value" pairs in one line; those not set left out.
-std::string SettingsText(const RunRecord& record, const std::function<bool(const RecordedOption&)>& wanted) {
+std::string SettingsText(const RunRecord& record,
+                         const std::function<bool(const RecordedOption&)>& wanted) {
   std::string text;
   for (const RecordedOption& option : record.options) {
     if (option.text.empty() || !wanted(option)) continue;
@@ -34,13 +35,15 @@ Json Parsed(const std::string& text) {
   try {
     return Json::parse(text);
   } catch (const Json::exception& error) {
-    throw std::runtime_error("the report cannot read its figures (" + std::string(error.what()) + ")");
+    throw std::runtime_error("the report cannot read its figures (" + std::string(error.what()) +
+                             ")");
   }
 }
 
 // The columns that every page's table of one market shares with the text report: the end, the
 // deepest fall, the closes.
-FigureColumn Column(std::string group, std::string heading, std::string pointer, FigureUnit unit, Better better) {
+FigureColumn Column(std::string group, std::string heading, std::string pointer, FigureUnit unit,
+                    Better better) {
   return {std::move(group), std::move(heading), std::move(pointer), unit, better};
 }
 
@@ -69,7 +72,8 @@ std::vector<FigureColumn> ColumnsOf(Page page) {
       {SingleRun, {"closes", "SL", "/risk/{row}/closes/stopLoss", Count, None}},
       {SingleRun, {"closes", "stop-out", "/risk/{row}/closes/stopOut", Count, Lower}},
       {SingleRun, {"", "realised per cycle", "/comparison/{row}/realisedPerCycle", Cents, None}},
-      {SingleRun, {"days under water", "longest", "/risk/{row}/underWater/longestDays", Days, Lower}},
+      {SingleRun,
+       {"days under water", "longest", "/risk/{row}/underWater/longestDays", Days, Lower}},
       {SingleRun, {"days under water", "total", "/risk/{row}/underWater/totalDays", Days, Lower}},
       {SingleRun, {"", "longest SL run", "/risk/{row}/longestStopLossRun", Count, Lower}},
       {SingleRun, {"", "costs", "/risk/{row}/costs/total", Cents, Lower}},
@@ -101,8 +105,9 @@ std::vector<FigureColumn> ColumnsOf(Page page) {
   return columns;
 }
 
-constexpr const char* kOneMarket = "One market is one story: a ladder that looks good on it may lose most on the "
-                                   "next. --runs N tries every ladder on N seeded markets.";
+constexpr const char* kOneMarket =
+    "One market is one story: a ladder that looks good on it may lose most on the "
+    "next. --runs N tries every ladder on N seeded markets.";
 
 // How every kind of page begins: its heading, what was run, the ladders, and what the input
 // cannot say.
@@ -121,12 +126,15 @@ std::vector<PageFact> ListRunFacts(const RunDescription& d) {
   const RunRecord& record = d.record;
   const std::string strategy = d.strategy ? record.TextOf("strategy") : std::string();
   const auto ofStrategy = [&](const RecordedOption& o) {
-    return !strategy.empty() &&
-           (o.fact == Fact::StrategyCommon || (o.fact == Fact::StrategyOwn && o.strategy == strategy));
+    return !strategy.empty() && (o.fact == Fact::StrategyCommon ||
+                                 (o.fact == Fact::StrategyOwn && o.strategy == strategy));
   };
-  const auto is = [](Fact fact) { return [fact](const RecordedOption& o) { return o.fact == fact; }; };
+  const auto is = [](Fact fact) {
+    return [fact](const RecordedOption& o) { return o.fact == fact; };
+  };
   std::vector<PageFact> facts = {{"input", d.input}};
-  if (!strategy.empty()) facts.push_back({"strategy", strategy + ": " + SettingsText(record, ofStrategy)});
+  if (!strategy.empty())
+    facts.push_back({"strategy", strategy + ": " + SettingsText(record, ofStrategy)});
   facts.push_back({"account and costs", SettingsText(record, is(Fact::Costs))});
   for (const RecordedOption& option : record.options) {
     if (option.fact == Fact::Seed && !option.text.empty()) facts.push_back({"seed", option.text});
@@ -138,19 +146,23 @@ std::vector<PageFact> ListRunFacts(const RunDescription& d) {
   return facts;
 }
 
-ReportPage BuildSingleRunPage(const RunDescription& d, const std::string& runJson, const HostRun& run,
-                         const std::string& runChart) {
+ReportPage BuildSingleRunPage(const RunDescription& d, const std::string& runJson,
+                              const HostRun& run, const std::string& runChart) {
   const Json json = Parsed(runJson);
   const std::vector<FigureColumn> columns = ColumnsOf(Page::SingleRun);
   const std::string name = d.ladders.empty() ? "ladder" : d.ladders.front().label;
   ReportPage page = PageOf(d);
   page.tables.push_back(BuildTable("The guard against no guard", json,
-                                      {{kNoGuard, 0, "withoutGuard"}, {name, 1, "withGuard"}}, columns));
+                                   {{kNoGuard, 0, "withoutGuard"}, {name, 1, "withGuard"}},
+                                   columns));
   const SampledCurves curves = SampleCurves(run, 2 * kSampledMoments);
-  // No guard's line stays first even when the market does not know it, so that colours match the table.
-  page.curves = CurveChart{curves.times, {Line(kNoGuard, curves.unguarded), Line(name, curves.guarded)}, "equity"};
-  page.curvesCaption = "The account's equity with the guard and, where the market knows it, the same account "
-                       "with nothing closing it.";
+  // No guard's line stays first even when the market does not know it, so that colours match the
+  // table.
+  page.curves = CurveChart{
+      curves.times, {Line(kNoGuard, curves.unguarded), Line(name, curves.guarded)}, "equity"};
+  page.curvesCaption =
+      "The account's equity with the guard and, where the market knows it, the same account "
+      "with nothing closing it.";
   // The chart's own equity line is the series a reader must find drawn.
   page.runChart = InlineSvg(runChart);
   if (const std::size_t at = page.runChart.find("<path id=\"equity\""); at != std::string::npos) {
@@ -161,7 +173,7 @@ ReportPage BuildSingleRunPage(const RunDescription& d, const std::string& runJso
 }
 
 ReportPage BuildLaddersPage(const RunDescription& d, const std::string& laddersJson,
-                       const std::vector<SampledCurves>& curves) {
+                            const std::vector<SampledCurves>& curves) {
   const Json json = Parsed(laddersJson);
   const std::vector<FigureColumn> columns = ColumnsOf(Page::Ladders);
   // A figure a ladder's row reads under "withGuard" there, no guard's under "withoutGuard"; the
@@ -184,13 +196,16 @@ ReportPage BuildLaddersPage(const RunDescription& d, const std::string& laddersJ
   }
   ReportPage page = PageOf(d);
   page.tables.push_back(std::move(table));
-  CurveChart chart{curves.empty() ? std::vector<std::int64_t>() : curves.front().times, {}, "equity"};
-  chart.lines.push_back(Line(kNoGuard, curves.empty() ? std::vector<double>() : curves.front().unguarded));
+  CurveChart chart{
+      curves.empty() ? std::vector<std::int64_t>() : curves.front().times, {}, "equity"};
+  chart.lines.push_back(
+      Line(kNoGuard, curves.empty() ? std::vector<double>() : curves.front().unguarded));
   for (std::size_t i = 0; i < curves.size() && i < ladders.size(); ++i) {
     chart.lines.push_back(Line(ladders[i].at("name").get<std::string>(), curves[i].guarded));
   }
   page.curves = std::move(chart);
-  page.curvesCaption = "Each ladder's account and the same account with no guard, on the same market.";
+  page.curvesCaption =
+      "Each ladder's account and the same account with no guard, on the same market.";
   page.notes.push_back(kOneMarket);
   return page;
 }
@@ -201,10 +216,12 @@ namespace {
 // the broker did, time under water, closes and costs.
 std::vector<PageTable> RunsTables(const Json& json, const std::vector<FigureRow>& rows) {
   std::vector<FigureColumn> results;
-  for (const auto& [group, key] : {std::pair{"end result", "endResult"}, {"deepest drawdown", "deepestDrawdown"}}) {
-    for (const auto& [heading, at] : {std::pair{"median", "median"}, {"5th %", "p5"}, {"95th %", "p95"},
-                                      {"worst", "worst"}}) {
-      results.push_back(Column(group, heading, std::string("/") + key + "/" + at, FigureUnit::Cents, Better::Higher));
+  for (const auto& [group, key] :
+       {std::pair{"end result", "endResult"}, {"deepest drawdown", "deepestDrawdown"}}) {
+    for (const auto& [heading, at] :
+         {std::pair{"median", "median"}, {"5th %", "p5"}, {"95th %", "p95"}, {"worst", "worst"}}) {
+      results.push_back(Column(group, heading, std::string("/") + key + "/" + at, FigureUnit::Cents,
+                               Better::Higher));
     }
   }
   const std::vector<FigureColumn> risk = ColumnsOf(Page::ManyRuns);
@@ -213,13 +230,15 @@ std::vector<PageTable> RunsTables(const Json& json, const std::vector<FigureRow>
 }
 
 // One figure of every run of each ladder, in the colours' order.
-std::vector<Spread> SpreadsOf(const Json& ladders, const std::vector<std::string>& order, const char* key) {
+std::vector<Spread> SpreadsOf(const Json& ladders, const std::vector<std::string>& order,
+                              const char* key) {
   std::vector<Spread> rows;
   for (const std::string& name : order) {
     Spread row{name, {}};
     for (const Json& ladder : ladders) {
       if (ladder.at("name") != name) continue;
-      for (const Json& run : ladder.at("perRun")) row.values.push_back(run.at(key).get<double>() / 100.0);
+      for (const Json& run : ladder.at("perRun"))
+        row.values.push_back(run.at(key).get<double>() / 100.0);
     }
     rows.push_back(std::move(row));
   }
@@ -228,36 +247,44 @@ std::vector<Spread> SpreadsOf(const Json& ladders, const std::vector<std::string
 
 }  // namespace
 
-ReportPage BuildRunsPage(const RunDescription& d, const std::string& runsJson, const std::vector<std::string>& order,
-                    const std::vector<std::vector<std::vector<double>>>& curves, const std::vector<std::int64_t>& times) {
+ReportPage BuildRunsPage(const RunDescription& d, const std::string& runsJson,
+                         const std::vector<std::string>& order,
+                         const std::vector<std::vector<std::vector<double>>>& curves,
+                         const std::vector<std::int64_t>& times) {
   const Json json = Parsed(runsJson);
   const Json& ladders = json.at("ladders");
   std::vector<FigureRow> rows;
   for (std::size_t i = 0; i < ladders.size(); ++i) {
     const std::string name = ladders[i].at("name").get<std::string>();
-    const std::size_t series = static_cast<std::size_t>(std::find(order.begin(), order.end(), name) - order.begin());
+    const std::size_t series =
+        static_cast<std::size_t>(std::find(order.begin(), order.end(), name) - order.begin());
     rows.push_back({name, series, "/ladders/" + std::to_string(i)});
   }
   ReportPage page = PageOf(d);
   const std::int64_t first = json.at("seeds").at("first").get<std::int64_t>();
   const std::int64_t count = json.at("seeds").at("count").get<std::int64_t>();
   for (PageFact& fact : page.facts) {
-    if (fact.label == "seed") fact = {"seeds", std::to_string(first) + " to " + std::to_string(first + count - 1)};
+    if (fact.label == "seed")
+      fact = {"seeds", std::to_string(first) + " to " + std::to_string(first + count - 1)};
   }
   page.facts.insert(page.facts.begin() + 1,
-                    {"runs", std::to_string(count) + " markets of " + std::to_string(json.at("ticks").get<std::int64_t>()) +
+                    {"runs", std::to_string(count) + " markets of " +
+                                 std::to_string(json.at("ticks").get<std::int64_t>()) +
                                  " ticks, every ladder and no guard on each; ranked by " +
                                  NameRanking(json.at("rankBy").get<std::string>())});
   page.tables = RunsTables(json, rows);
-  CurveChart chart{times, {}, "median equity of " + std::to_string(curves.empty() ? 0 : curves.front().size()) +
-                                  " runs"};
+  CurveChart chart{
+      times,
+      {},
+      "median equity of " + std::to_string(curves.empty() ? 0 : curves.front().size()) + " runs"};
   for (std::size_t i = 0; i < order.size() && i < curves.size(); ++i) {
     const CurveBand band = MeasureBand(curves[i]);
     chart.lines.push_back(CurveLine{order[i], band.median, band.low, band.high});
   }
   page.curves = std::move(chart);
-  page.curvesCaption = "At each moment, the median equity over the runs, and a band from the 5th to the 95th "
-                       "percentile of the runs' equity then.";
+  page.curvesCaption =
+      "At each moment, the median equity over the runs, and a band from the 5th to the 95th "
+      "percentile of the runs' equity then.";
   page.endResults = SpreadsOf(ladders, order, "endResult");
   page.drawdowns = SpreadsOf(ladders, order, "deepestDrawdown");
   return page;

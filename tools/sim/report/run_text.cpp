@@ -40,7 +40,8 @@ std::vector<std::string> Wrapped(const std::string& text, std::size_t width) {
   std::size_t at = 0;
   while (at < text.size()) {
     const std::size_t space = text.find(' ', at);
-    const std::string word = text.substr(at, space == std::string::npos ? std::string::npos : space - at);
+    const std::string word =
+        text.substr(at, space == std::string::npos ? std::string::npos : space - at);
     at = space == std::string::npos ? text.size() : space + 1;
     if (!line.empty() && line.size() + 1 + word.size() > width) {
       lines.push_back(line);
@@ -53,15 +54,17 @@ std::vector<std::string> Wrapped(const std::string& text, std::size_t width) {
 }
 
 std::string FormatEvent(const HostEvent& event) {
-  std::string line = PaddedLeft(std::to_string(event.tick), 7) + "  " + FormatTime(event.figures.time) +
-                     "  " + PaddedLeft(Money(event.figures.equity), 10) + "  " +
-                     Padded(EventName(event.kind), 14) + "  ";
+  std::string line =
+      PaddedLeft(std::to_string(event.tick), 7) + "  " + FormatTime(event.figures.time) + "  " +
+      PaddedLeft(Money(event.figures.equity), 10) + "  " + Padded(EventName(event.kind), 14) + "  ";
   const std::string indent(kTextColumn, ' ');
-  const std::string text = event.kind == EventKind::Start ? "snapshot " + Money(event.snapshot) : event.text;
+  const std::string text =
+      event.kind == EventKind::Start ? "snapshot " + Money(event.snapshot) : event.text;
   const std::vector<std::string> first = Wrapped(text, kPageWidth - kTextColumn);
   for (std::size_t i = 0; i < first.size(); ++i) line += (i == 0 ? "" : "\n" + indent) + first[i];
   for (const std::string& body : event.body) {
-    for (const std::string& part : Wrapped(body, kPageWidth - kTextColumn)) line += "\n" + indent + part;
+    for (const std::string& part : Wrapped(body, kPageWidth - kTextColumn))
+      line += "\n" + indent + part;
   }
   return line;
 }
@@ -71,7 +74,8 @@ std::string FormatLog(const HostRun& run, std::size_t tail) {
                     PaddedLeft("equity", 10) + "  " + Padded("decision", 14) + "  alert / e-mail\n";
   const std::size_t first = tail == 0 || tail >= run.events.size() ? 0 : run.events.size() - tail;
   const std::int64_t earlier = static_cast<std::int64_t>(first) + run.eventsLeftOut;
-  if (earlier > 0) out += PaddedLeft("...", 7) + "  (" + std::to_string(earlier) + " earlier events)\n";
+  if (earlier > 0)
+    out += PaddedLeft("...", 7) + "  (" + std::to_string(earlier) + " earlier events)\n";
   for (std::size_t i = first; i < run.events.size(); ++i) out += FormatEvent(run.events[i]) + "\n";
   return out;
 }
@@ -89,7 +93,8 @@ std::string FormatDashboard(const Dashboard& panel) {
     secondLabel = std::max(secondLabel, cell.label.size());
     secondValue = std::max(secondValue, cell.value.size());
   }
-  const bool sideBySide = 2 + firstLabel + 2 + firstValue + 5 + secondLabel + 2 + secondValue <= kPageWidth;
+  const bool sideBySide =
+      2 + firstLabel + 2 + firstValue + 5 + secondLabel + 2 + secondValue <= kPageWidth;
   const auto empty = [](const DashboardCell* cell) {
     return cell == nullptr || (cell->label.empty() && cell->value.empty());
   };
@@ -103,11 +108,13 @@ std::string FormatDashboard(const Dashboard& panel) {
     const DashboardCell* right = row < panel.second.size() ? &panel.second[row] : nullptr;
     if (!sideBySide) {
       if (!empty(&left)) out += trimmed("  " + Padded(left.label, firstLabel) + "  " + left.value);
-      if (!empty(right)) below += trimmed("  " + Padded(right->label, secondLabel) + "  " + right->value);
+      if (!empty(right))
+        below += trimmed("  " + Padded(right->label, secondLabel) + "  " + right->value);
       continue;
     }
     if (empty(&left) && empty(right)) continue;
-    std::string line = "  " + Padded(left.label, firstLabel) + "  " + Padded(left.value, firstValue);
+    std::string line =
+        "  " + Padded(left.label, firstLabel) + "  " + Padded(left.value, firstValue);
     if (!empty(right)) line += "  |  " + Padded(right->label, secondLabel) + "  " + right->value;
     out += trimmed(line);
   }
@@ -127,26 +134,31 @@ std::string FormatSummary(const Summary& s, const Dashboard& panel) {
   row("e-mails", std::to_string(s.emails));
   row("cycles", std::to_string(s.cycles));
   if (s.cycles > 0) {
-    row("cycle drawdown avg / med / low",
-        Money(s.averageDrawdown) + " / " + Money(s.medianDrawdown) + " / " + Money(s.lowestDrawdown));
+    row("cycle drawdown avg / med / low", Money(s.averageDrawdown) + " / " +
+                                              Money(s.medianDrawdown) + " / " +
+                                              Money(s.lowestDrawdown));
   } else {
     row("cycle drawdown avg / med / low", "- / - / -");
   }
   const DashboardCell& statistics = panel.first.at(kStatisticsRow);
   row("guard: " + statistics.label, statistics.hasValue ? statistics.value : "(no value)");
   if (s.cycles >= kCycleRing) {
-    row("", "(the guard counts since its " + std::to_string(kCycleRing) + "-cycle ring last wrapped)");
+    row("",
+        "(the guard counts since its " + std::to_string(kCycleRing) + "-cycle ring last wrapped)");
   }
   row("equity start / end", Money(s.startEquity) + " / " + Money(s.finalEquity) + " (" +
                                 Money(s.finalEquity - s.startEquity) + ")");
   row("snapshot at the end", Money(s.finalSnapshot));
   if (s.compared) {
-    out += "\n  " + Padded("guard against no guard", 40) + Padded("with the guard", 16) + "without\n";
-    const auto pair = [&row](const std::string& label, const std::string& with, const std::string& without) {
+    out +=
+        "\n  " + Padded("guard against no guard", 40) + Padded("with the guard", 16) + "without\n";
+    const auto pair = [&row](const std::string& label, const std::string& with,
+                             const std::string& without) {
       row(label, Padded(with, 16) + without);
     };
     pair("end equity", Money(s.finalEquity), Money(s.unguardedFinalEquity));
-    pair("deepest drawdown from a peak", Money(s.deepestDrawdown), Money(s.unguardedDeepestDrawdown));
+    pair("deepest drawdown from a peak", Money(s.deepestDrawdown),
+         Money(s.unguardedDeepestDrawdown));
     pair("closes on take profit / stop loss",
          std::to_string(s.takeProfitCloses) + " / " + std::to_string(s.stopLossCloses), "0 / 0");
     pair("realised per cycle", s.cycles > 0 ? Money(s.realisedPerCycle) : "-", "-");
@@ -205,7 +217,8 @@ std::string FormatLadder(const Ladder& ladder) {
     std::vector<std::string> sets;
     for (std::size_t start = 0;;) {
       const std::size_t bar = value.find(" | ", start);
-      sets.push_back(value.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+      sets.push_back(
+          value.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
       if (bar == std::string::npos) break;
       start = bar + 3;
     }

@@ -14,7 +14,7 @@ namespace {
 // The smallest step of a fixed ladder whose labels do not collide.
 struct TimeStep {
   std::int64_t seconds;
-  bool dateOnly;   // labels are dates; otherwise clock times, with the date under each new day
+  bool dateOnly;  // labels are dates; otherwise clock times, with the date under each new day
 };
 
 std::string DateText(std::int64_t time) { return FormatTime(time).substr(0, 10); }
@@ -22,7 +22,9 @@ std::string ClockText(std::int64_t time) { return FormatTime(time).substr(11, 5)
 
 }  // namespace
 
-double MeasureText(const std::string& text) { return static_cast<double>(text.size()) * kCharWidth; }
+double MeasureText(const std::string& text) {
+  return static_cast<double>(text.size()) * kCharWidth;
+}
 
 std::string Escape(const std::string& text) {
   std::string out;
@@ -40,14 +42,15 @@ std::string Escape(const std::string& text) {
 
 std::string Num(double value) { return tools::Fixed(value, 1); }
 
-std::string Text(double x, double y, const std::string& text, const char* anchor, const std::string& extra) {
+std::string Text(double x, double y, const std::string& text, const char* anchor,
+                 const std::string& extra) {
   return "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" text-anchor=\"" + anchor + "\"" +
          (extra.empty() ? "" : " " + extra) + ">" + Escape(text) + "</text>\n";
 }
 
 std::string Line(double x1, double y1, double x2, double y2, const std::string& style) {
-  return "<line x1=\"" + Num(x1) + "\" y1=\"" + Num(y1) + "\" x2=\"" + Num(x2) + "\" y2=\"" + Num(y2) +
-         "\" " + style + "/>\n";
+  return "<line x1=\"" + Num(x1) + "\" y1=\"" + Num(y1) + "\" x2=\"" + Num(x2) + "\" y2=\"" +
+         Num(y2) + "\" " + style + "/>\n";
 }
 
 std::string AmountLabel(double value, double step) {
@@ -72,10 +75,10 @@ std::string AmountAxis(const Scale& y, const Box& box, double step, const std::s
 
 std::string TimeAxis(const Scale& x, const Box& box, double pageWidth) {
   static constexpr TimeStep kLadder[] = {
-      {60, false},      {120, false},     {300, false},     {600, false},      {900, false},
-      {1800, false},    {3600, false},    {7200, false},    {10800, false},    {21600, false},
-      {43200, false},   {86400, true},    {172800, true},   {604800, true},    {1209600, true},
-      {2592000, true},  {7776000, true},  {31536000, true}, {315360000, true}};
+      {60, false},     {120, false},    {300, false},     {600, false},     {900, false},
+      {1800, false},   {3600, false},   {7200, false},    {10800, false},   {21600, false},
+      {43200, false},  {86400, true},   {172800, true},   {604800, true},   {1209600, true},
+      {2592000, true}, {7776000, true}, {31536000, true}, {315360000, true}};
   const double span = x.to - x.from;
   const double pixels = box.right - box.left;
   const bool manyDays = span > 86400;
@@ -129,11 +132,12 @@ std::string LineSwatch(const char* colour, double width, const char* dash) {
 }
 
 std::string BarSwatch(const char* colour) {
-  return "<rect x=\"-5\" y=\"-6\" width=\"10\" height=\"12\" fill=\"" + std::string(colour) + "\"/>";
+  return "<rect x=\"-5\" y=\"-6\" width=\"10\" height=\"12\" fill=\"" + std::string(colour) +
+         "\"/>";
 }
 
-std::string Legend(const std::string& id, const std::vector<LegendItem>& items, double left, double right,
-                   double top, int& rows) {
+std::string Legend(const std::string& id, const std::vector<LegendItem>& items, double left,
+                   double right, double top, int& rows) {
   std::string out = "<g id=\"" + id + "\">\n";
   double x = left;
   double y = top + kLegendRow / 2;
@@ -145,7 +149,8 @@ std::string Legend(const std::string& id, const std::vector<LegendItem>& items, 
       y += kLegendRow;
       ++rows;
     }
-    out += "<g transform=\"translate(" + Num(x + 11) + " " + Num(y) + ")\">" + item.swatch + "</g>\n";
+    out +=
+        "<g transform=\"translate(" + Num(x + 11) + " " + Num(y) + ")\">" + item.swatch + "</g>\n";
     out += Text(x + 30, y + 4, item.label);
     x += width;
   }

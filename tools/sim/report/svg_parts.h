@@ -13,10 +13,10 @@ namespace zt::sim::svg {
 // one of its glyphs so that estimated label boxes never come out smaller than the drawn text.
 inline constexpr double kFontSize = 12;
 inline constexpr double kCharWidth = 7.0;
-inline constexpr double kLabelGap = 18;     // least free space between two tick labels
+inline constexpr double kLabelGap = 18;  // least free space between two tick labels
 inline constexpr double kTickLength = 5;
 inline constexpr const char* kGridColour = "#e6e6e6";
-inline constexpr double kLegendRow = 20;    // height of a legend's row
+inline constexpr double kLegendRow = 20;  // height of a legend's row
 
 // Estimated width of text at kFontSize (one advance per byte, which over-counts non-ASCII).
 double MeasureText(const std::string& text);
@@ -34,8 +34,8 @@ std::string AmountLabel(double value, double step);
 
 // Maps a data range linearly onto a pixel range (end < start for a y axis that grows upwards).
 struct Scale {
-  double from, to;      // data range
-  double start, end;    // pixel range
+  double from, to;    // data range
+  double start, end;  // pixel range
   double operator()(double value) const {
     return start + (value - from) / (to - from) * (end - start);
   }
@@ -69,8 +69,8 @@ std::string LineSwatch(const char* colour, double width, const char* dash);
 std::string BarSwatch(const char* colour);
 // The items laid out left to right from (left, top), wrapping to a new row when the next item
 // would pass right, as a group of the given id. rows receives the number of rows used.
-std::string Legend(const std::string& id, const std::vector<LegendItem>& items, double left, double right,
-                   double top, int& rows);
+std::string Legend(const std::string& id, const std::vector<LegendItem>& items, double left,
+                   double right, double top, int& rows);
 
 // box's outline.
 std::string Frame(const Box& box);

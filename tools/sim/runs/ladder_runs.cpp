@@ -7,13 +7,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "options/run_input.h"
 #include "host/ladder.h"
-#include "report/run_text.h"
-#include "report/run_description.h"
-#include "options/sim_options.h"
-#include "runs/stop_signal.h"
 #include "number_text.h"
+#include "options/run_input.h"
+#include "options/sim_options.h"
+#include "report/run_description.h"
+#include "report/run_text.h"
+#include "runs/stop_signal.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -24,19 +24,22 @@ using tools::kPageWidth;
 using tools::Padded;
 using tools::PaddedLeft;
 
-constexpr std::size_t kNameColumn = 14;   // longer names stand on a line of their own
+constexpr std::size_t kNameColumn = 14;  // longer names stand on a line of their own
 constexpr int kInterruptedExit = 130;
 
 using tools::CentsText;
 
-std::string CentsText(const std::optional<long long>& cents) { return cents ? CentsText(*cents) : "-"; }
+std::string CentsText(const std::optional<long long>& cents) {
+  return cents ? CentsText(*cents) : "-";
+}
 
 }  // namespace
 
 // ---- One ladder's run ----
 
-std::vector<std::string> DropOptions(const std::vector<std::string>& arguments, const std::set<std::string>& valued,
-                                        const std::set<std::string>& flags) {
+std::vector<std::string> DropOptions(const std::vector<std::string>& arguments,
+                                     const std::set<std::string>& valued,
+                                     const std::set<std::string>& flags) {
   std::vector<std::string> out;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -51,21 +54,22 @@ std::vector<std::string> DropOptions(const std::vector<std::string>& arguments, 
   return out;
 }
 
-std::vector<std::string> BuildLadderArguments(const std::vector<std::string>& arguments, const NamedLadder& ladder,
-                                            const std::string& jsonPath) {
+std::vector<std::string> BuildLadderArguments(const std::vector<std::string>& arguments,
+                                              const NamedLadder& ladder,
+                                              const std::string& jsonPath) {
   // Options of the side-by-side run and outputs that would clash between runs, with their values.
   std::vector<std::string> out = DropOptions(
       arguments,
-      {"--ladder", "--ladders", "--jobs", "--json", "--chart", "--report", "--log", "--tail", "--take-profits",
-       "--drawdown-targets", "--increase-targets", "--stop-losses"},
+      {"--ladder", "--ladders", "--jobs", "--json", "--chart", "--report", "--log", "--tail",
+       "--take-profits", "--drawdown-targets", "--increase-targets", "--stop-losses"},
       {"--quiet", "--no-progress", "--json-brief"});
   // Given on the command line, these win over a settings file.
   // Each value in an argument of its own: CLI11 reads "--option=" with nothing after the '=' as
   // an option whose value is the next argument.
   out.insert(out.end(), {"--take-profits", ladder.texts.takeProfits, "--drawdown-targets",
-                         ladder.texts.drawdownTargets, "--increase-targets", ladder.texts.increaseTargets,
-                         "--stop-losses", ladder.texts.stopLosses, "--json", jsonPath, "--json-brief", "--quiet",
-                         "--no-progress"});
+                         ladder.texts.drawdownTargets, "--increase-targets",
+                         ladder.texts.increaseTargets, "--stop-losses", ladder.texts.stopLosses,
+                         "--json", jsonPath, "--json-brief", "--quiet", "--no-progress"});
   return out;
 }
 
@@ -76,10 +80,11 @@ namespace {
 // Whether every ladder ran beside the same account without the guard: always for a CSV history,
 // which the guard's closes do not change.
 bool SharedBaseline(const std::vector<LadderFigures>& ladders) {
-  return !ladders.empty() && std::all_of(ladders.begin(), ladders.end(), [&](const LadderFigures& f) {
-    return f.unguardedEndEquity == ladders.front().unguardedEndEquity &&
-           f.unguardedDeepestDrawdown == ladders.front().unguardedDeepestDrawdown;
-  });
+  return !ladders.empty() &&
+         std::all_of(ladders.begin(), ladders.end(), [&](const LadderFigures& f) {
+           return f.unguardedEndEquity == ladders.front().unguardedEndEquity &&
+                  f.unguardedDeepestDrawdown == ladders.front().unguardedDeepestDrawdown;
+         });
 }
 
 // Each ladder as the library read it, its four parts side by side while they fit; a part too
@@ -91,14 +96,16 @@ std::string LadderReadings(const std::vector<LadderFigures>& ladders) {
     std::vector<std::string> lines(1);
     for (const std::string& part : f.ladderParts) {
       for (const std::string& piece : Wrapped(part, width)) {
-        if (!lines.back().empty() && lines.back().size() + 3 + piece.size() > width) lines.emplace_back();
+        if (!lines.back().empty() && lines.back().size() + 3 + piece.size() > width)
+          lines.emplace_back();
         lines.back() += (lines.back().empty() ? "" : "   ") + piece;
       }
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
       const std::string head = i > 0 ? std::string() : f.name;
-      out += head.size() > kNameColumn ? head + "\n" + std::string(kNameColumn + 2, ' ') + lines[i] + "\n"
-                                       : "  " + Padded(head, kNameColumn) + lines[i] + "\n";
+      out += head.size() > kNameColumn
+                 ? head + "\n" + std::string(kNameColumn + 2, ' ') + lines[i] + "\n"
+                 : "  " + Padded(head, kNameColumn) + lines[i] + "\n";
     }
   }
   return out;
@@ -122,7 +129,8 @@ LadderFigures ReadLadderFigures(const std::string& name, const std::string& text
     f.endEquity = comparison.at("withGuard").at("endEquity").get<long long>();
     f.deepestDrawdown = comparison.at("withGuard").at("deepestDrawdown").get<long long>();
     f.unguardedEndEquity = comparison.at("withoutGuard").at("endEquity").get<long long>();
-    f.unguardedDeepestDrawdown = comparison.at("withoutGuard").at("deepestDrawdown").get<long long>();
+    f.unguardedDeepestDrawdown =
+        comparison.at("withoutGuard").at("deepestDrawdown").get<long long>();
     const Json& realised = comparison.at("withGuard");
     if (f.cycles > 0) {
       f.realisedAverage = realised.at("realisedPerCycle").get<long long>();
@@ -166,32 +174,37 @@ std::string FormatLadderTable(const std::vector<LadderFigures>& ladders) {
     while (!line.empty() && line.back() == ' ') line.pop_back();
     out += line + "\n";
   };
-  out += Padded("", kNameColumn) + PaddedLeft("end", 12) + PaddedLeft("deepest", 12) + PaddedLeft("closes", 15) +
-         PaddedLeft("", 8) + PaddedLeft("realised per cycle", 32) + "\n";
-  row("ladder", {"equity", "drawdown", "TP / SL", "cycles", "average", "median", "lowest", "highest"});
+  out += Padded("", kNameColumn) + PaddedLeft("end", 12) + PaddedLeft("deepest", 12) +
+         PaddedLeft("closes", 15) + PaddedLeft("", 8) + PaddedLeft("realised per cycle", 32) + "\n";
+  row("ladder",
+      {"equity", "drawdown", "TP / SL", "cycles", "average", "median", "lowest", "highest"});
   const auto baseline = [&row](const std::string& name, const LadderFigures& f) {
-    row(name, {CentsText(f.unguardedEndEquity), CentsText(f.unguardedDeepestDrawdown), "-", "-", "-", "-", "-", "-"});
+    row(name, {CentsText(f.unguardedEndEquity), CentsText(f.unguardedDeepestDrawdown), "-", "-",
+               "-", "-", "-", "-"});
   };
   const bool shared = SharedBaseline(ladders);
   if (shared) baseline("no guard", ladders.front());
   for (const LadderFigures& f : ladders) {
-    row(f.name, {CentsText(f.endEquity), CentsText(f.deepestDrawdown),
-                 std::to_string(f.takeProfitCloses) + " / " + std::to_string(f.stopLossCloses),
-                 std::to_string(f.cycles), CentsText(f.realisedAverage), CentsText(f.realisedMedian),
-                 CentsText(f.realisedLowest), CentsText(f.realisedHighest)});
+    row(f.name,
+        {CentsText(f.endEquity), CentsText(f.deepestDrawdown),
+         std::to_string(f.takeProfitCloses) + " / " + std::to_string(f.stopLossCloses),
+         std::to_string(f.cycles), CentsText(f.realisedAverage), CentsText(f.realisedMedian),
+         CentsText(f.realisedLowest), CentsText(f.realisedHighest)});
     if (!shared) baseline("  no guard", f);
   }
   if (!shared) {
     // Every ladder meets the same market (closes never change the model's walk); should a run
     // still report another, each is shown beside its own rather than one made up.
-    out += "\nThe runs did not meet the same market: each ladder is shown beside its own account\n"
-           "without the guard.\n";
+    out +=
+        "\nThe runs did not meet the same market: each ladder is shown beside its own account\n"
+        "without the guard.\n";
   }
   return out + LadderReadings(ladders);
   return out;
 }
 
-std::string FormatLadderJson(const std::vector<LadderFigures>& ladders, const std::vector<NamedLadder>& named) {
+std::string FormatLadderJson(const std::vector<LadderFigures>& ladders,
+                             const std::vector<NamedLadder>& named) {
   Json all;
   all["units"] = {{"amounts", "cents"}};
   // Once when every ladder shares it; otherwise only in each ladder's entry.
@@ -199,24 +212,33 @@ std::string FormatLadderJson(const std::vector<LadderFigures>& ladders, const st
     all["withoutGuard"] = {{"endEquity", ladders.front().unguardedEndEquity},
                            {"deepestDrawdown", ladders.front().unguardedDeepestDrawdown}};
   }
-  const auto optional = [](const std::optional<long long>& value) { return value ? Json(*value) : Json(nullptr); };
+  const auto optional = [](const std::optional<long long>& value) {
+    return value ? Json(*value) : Json(nullptr);
+  };
   Json list = Json::array();
   for (std::size_t i = 0; i < ladders.size(); ++i) {
     const LadderFigures& f = ladders[i];
     const TargetTexts& t = named.at(i).texts;
     list.push_back(
         {{"name", f.name},
-         {"targets", {{"takeProfits", t.takeProfits}, {"drawdownTargets", t.drawdownTargets},
-                      {"increaseTargets", t.increaseTargets}, {"stopLosses", t.stopLosses}}},
+         {"targets",
+          {{"takeProfits", t.takeProfits},
+           {"drawdownTargets", t.drawdownTargets},
+           {"increaseTargets", t.increaseTargets},
+           {"stopLosses", t.stopLosses}}},
          {"ticks", f.ticks},
          {"withGuard", {{"endEquity", f.endEquity}, {"deepestDrawdown", f.deepestDrawdown}}},
-         {"withoutGuard", {{"endEquity", f.unguardedEndEquity}, {"deepestDrawdown", f.unguardedDeepestDrawdown}}},
+         {"withoutGuard",
+          {{"endEquity", f.unguardedEndEquity}, {"deepestDrawdown", f.unguardedDeepestDrawdown}}},
          {"closes", {{"takeProfit", f.takeProfitCloses}, {"stopLoss", f.stopLossCloses}}},
          {"drawdownSteps", f.drawdownSteps},
          {"increasesPassed", f.increasesPassed},
          {"cycles", f.cycles},
-         {"realisedPerCycle", {{"average", optional(f.realisedAverage)}, {"median", optional(f.realisedMedian)},
-                               {"lowest", optional(f.realisedLowest)}, {"highest", optional(f.realisedHighest)}}}});
+         {"realisedPerCycle",
+          {{"average", optional(f.realisedAverage)},
+           {"median", optional(f.realisedMedian)},
+           {"lowest", optional(f.realisedLowest)},
+           {"highest", optional(f.realisedHighest)}}}});
   }
   all["ladders"] = std::move(list);
   return all.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
@@ -240,7 +262,8 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
   if (!outcome.notes.empty()) err << outcome.notes;
   err << outcome.failures;
   if (StopRequested()) {
-    err << "zt-sim: interrupted; " << outcome.finished << " of " << ladders.size() << " ladders had finished\n";
+    err << "zt-sim: interrupted; " << outcome.finished << " of " << ladders.size()
+        << " ladders had finished\n";
     return kInterruptedExit;
   }
   if (outcome.failed) return 1;
@@ -249,11 +272,13 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
   const std::string input = NameRunInput(options, figures.front().ticks, false);
   const std::string heading = std::to_string(ladders.size()) + " ladders on " + input;
   const std::string table = Folded(heading, kPageWidth, "  ") + "\n\n" + FormatLadderTable(figures);
-  const int shown = ShowPoolResults(options.jsonPath, options.jsonPath.empty() ? std::string() : json, table, out, err);
+  const int shown = ShowPoolResults(
+      options.jsonPath, options.jsonPath.empty() ? std::string() : json, table, out, err);
   if (shown != 0 || options.reportPath.empty()) return shown;
-  return WriteReportAndSay(options.reportPath, [&] {
-    return BuildLaddersPage(DescribeRun(options, heading, input, ladders), json, curves);
-  }, out, err);
+  return WriteReportAndSay(
+      options.reportPath,
+      [&] { return BuildLaddersPage(DescribeRun(options, heading, input, ladders), json, curves); },
+      out, err);
 }
 
 }  // namespace zt::sim

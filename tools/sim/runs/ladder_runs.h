@@ -21,19 +21,22 @@ struct SimOptions;
 
 // arguments without the options named in valued (with their values, "--json F" or "--json=F")
 // and the flags named in flags.
-std::vector<std::string> DropOptions(const std::vector<std::string>& arguments, const std::set<std::string>& valued,
-                                        const std::set<std::string>& flags);
+std::vector<std::string> DropOptions(const std::vector<std::string>& arguments,
+                                     const std::set<std::string>& valued,
+                                     const std::set<std::string>& flags);
 
 // The command line of the run of one ladder: arguments (the program's own, without the program
 // name) without the options of the side-by-side run and of outputs, with the ladder's four texts
 // and a JSON output added.
-std::vector<std::string> BuildLadderArguments(const std::vector<std::string>& arguments, const NamedLadder& ladder,
-                                            const std::string& jsonPath);
+std::vector<std::string> BuildLadderArguments(const std::vector<std::string>& arguments,
+                                              const NamedLadder& ladder,
+                                              const std::string& jsonPath);
 
 // What one ladder's run came to, read back from its JSON; amounts in cents as there.
 struct LadderFigures {
   std::string name;
-  std::vector<std::string> ladderParts;  // the ladder as the library read it: "TP ...", "DD ", "INC ", "SL "
+  std::vector<std::string>
+      ladderParts;  // the ladder as the library read it: "TP ...", "DD ", "INC ", "SL "
   long long ticks = 0;
   long long endEquity = 0, unguardedEndEquity = 0;
   long long deepestDrawdown = 0, unguardedDeepestDrawdown = 0;
@@ -51,7 +54,8 @@ LadderFigures ReadLadderFigures(const std::string& name, const std::string& json
 // the guard differ, each ladder's own follows its row.
 std::string FormatLadderTable(const std::vector<LadderFigures>& ladders);
 // The same as a JSON document: the baseline and one entry per ladder.
-std::string FormatLadderJson(const std::vector<LadderFigures>& ladders, const std::vector<NamedLadder>& named);
+std::string FormatLadderJson(const std::vector<LadderFigures>& ladders,
+                             const std::vector<NamedLadder>& named);
 
 // Runs every ladder of options.ladders, at most options.jobs at a time, and prints the table (or
 // writes the JSON). Returns the program's exit code: 1 when a ladder's run failed (its error is

@@ -21,8 +21,8 @@ struct SimOptions;
 
 // What the runs were made on, for the heading.
 struct RunsInput {
-  std::string market;        // "grid strategy on a price model"
-  bool walk = false;         // the account model's walk: a guard changes nothing but costs there
+  std::string market;  // "grid strategy on a price model"
+  bool walk = false;   // the account model's walk: a guard changes nothing but costs there
   std::uint64_t firstSeed = 0;
   std::size_t runs = 0;
   std::int64_t ticks = 0;

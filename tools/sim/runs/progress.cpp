@@ -15,8 +15,8 @@ namespace {
 
 constexpr double kProgressDelaySeconds = 0.3;  // quicker runs never show a bar
 constexpr int kDefaultColumns = 80;
-constexpr int kSmallestBar = 10;               // narrower, the bar is left out
-constexpr int kLadderLineColumns = 60;         // wider than any "N of M ladders done" line
+constexpr int kSmallestBar = 10;        // narrower, the bar is left out
+constexpr int kLadderLineColumns = 60;  // wider than any "N of M ladders done" line
 
 // Columns of the terminal on standard error; 80 when it does not say.
 int TerminalColumns() {
@@ -35,14 +35,18 @@ std::string Count(double count) {
 }  // namespace
 
 std::string FormatProgress(std::int64_t done, std::int64_t total, double seconds, int columns) {
-  const double fraction = total > 0 ? std::clamp(static_cast<double>(done) / static_cast<double>(total), 0.0, 1.0) : 0.0;
+  const double fraction =
+      total > 0 ? std::clamp(static_cast<double>(done) / static_cast<double>(total), 0.0, 1.0)
+                : 0.0;
   const double rate = seconds > 0.0 ? static_cast<double>(done) / seconds : 0.0;
-  const auto left = static_cast<long long>(rate > 0.0 ? static_cast<double>(total - done) / rate + 0.5 : 0.0);
+  const auto left =
+      static_cast<long long>(rate > 0.0 ? static_cast<double>(total - done) / rate + 0.5 : 0.0);
   char leftText[32];
   std::snprintf(leftText, sizeof leftText, "%lld:%02lld left", left / 60, left % 60);
   const std::string percent = std::to_string(static_cast<int>(fraction * 100)) + "%";
-  std::string text = percent + "  " + Count(static_cast<double>(done)) + " / " + Count(static_cast<double>(total)) +
-                     " ticks  " + Count(rate) + "/s  " + leftText;
+  std::string text = percent + "  " + Count(static_cast<double>(done)) + " / " +
+                     Count(static_cast<double>(total)) + " ticks  " + Count(rate) + "/s  " +
+                     leftText;
   const int width = columns - 1;  // the last column would wrap the cursor in some terminals
   if (static_cast<int>(text.size()) > width) text = percent + " " + leftText;
   const int bar = width - static_cast<int>(text.size()) - 3;
@@ -56,7 +60,8 @@ std::string FormatProgress(std::int64_t done, std::int64_t total, double seconds
     drawn += text;
     text = std::move(drawn);
   }
-  if (static_cast<int>(text.size()) > width) text.resize(static_cast<std::size_t>(std::max(width, 0)));
+  if (static_cast<int>(text.size()) > width)
+    text.resize(static_cast<std::size_t>(std::max(width, 0)));
   return text;
 }
 
@@ -73,7 +78,8 @@ void StatusLine::Draw(const std::string& text) {
 }
 
 ProgressBar::ProgressBar(bool wanted, std::int64_t total)
-    : line_(wanted && total > 0 && isatty(STDERR_FILENO) == 1, StatusLine::kWholeTerminal), total_(total),
+    : line_(wanted && total > 0 && isatty(STDERR_FILENO) == 1, StatusLine::kWholeTerminal),
+      total_(total),
       start_(std::chrono::steady_clock::now()) {}
 
 void ProgressBar::Update(std::int64_t done) {

@@ -40,7 +40,8 @@ class WorkFolder {
   WorkFolder() {
     std::string pattern = (fs::temp_directory_path() / "zt-sim-ladders-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
-      throw std::runtime_error("cannot make a temporary folder: " + std::string(std::strerror(errno)));
+      throw std::runtime_error("cannot make a temporary folder: " +
+                               std::string(std::strerror(errno)));
     }
     path_ = pattern;
   }
@@ -59,8 +60,8 @@ class WorkFolder {
 };
 
 // Starts the program with arguments, its output and errors into the given files.
-pid_t Start(const std::string& program, const std::vector<std::string>& arguments, const std::string& outPath,
-            const std::string& errPath) {
+pid_t Start(const std::string& program, const std::vector<std::string>& arguments,
+            const std::string& outPath, const std::string& errPath) {
   std::vector<char*> argv;
   std::string name = program;
   argv.push_back(name.data());
@@ -70,8 +71,10 @@ pid_t Start(const std::string& program, const std::vector<std::string>& argument
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
   // A process group of its own: Ctrl-C reaches only this program, which passes it on to each run
   // exactly once. A run stops cleanly on the first such signal, but a second one, arriving after
   // it stopped listening, would kill it before it removes its library folder.
@@ -80,10 +83,12 @@ pid_t Start(const std::string& program, const std::vector<std::string>& argument
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
   posix_spawnattr_setpgroup(&attributes, 0);
   pid_t child = 0;
-  const int failed = posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
+  const int failed =
+      posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
-  if (failed != 0) throw std::runtime_error("cannot start " + program + ": " + std::strerror(failed));
+  if (failed != 0)
+    throw std::runtime_error("cannot start " + program + ": " + std::strerror(failed));
   return child;
 }
 
@@ -111,7 +116,8 @@ struct Running {
 
 // Reads back every run that has ended: its JSON handed on, or its errors under its name. True
 // when one had ended.
-bool ReapEnded(std::vector<Running>& running, const WorkFolder& work, const RunPool& pool, PoolOutcome& outcome) {
+bool ReapEnded(std::vector<Running>& running, const WorkFolder& work, const RunPool& pool,
+               PoolOutcome& outcome) {
   bool reaped = false;
   for (std::size_t i = 0; i < running.size();) {
     int status = 0;

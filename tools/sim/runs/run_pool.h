@@ -27,8 +27,8 @@ struct PoolOutcome {
   std::size_t done = 0;      // runs ended or never started
   std::size_t finished = 0;  // runs whose JSON was taken
   bool failed = false;
-  std::string failures;      // error lines, each under its run's name
-  std::string notes;         // what the first run said on the side (bad CSV rows): the same for every run
+  std::string failures;  // error lines, each under its run's name
+  std::string notes;  // what the first run said on the side (bad CSV rows): the same for every run
 };
 // Runs the pool until every run has ended or Ctrl-C stopped them (StopRequested() tells).
 PoolOutcome RunPooled(const SimOptions& options, const RunPool& pool);

@@ -23,9 +23,12 @@ constexpr std::string_view kIdentityPrefix = "same ";
 std::string Escaped(std::string_view text) {
   std::string out;
   for (const char c : text) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '\n') out += "\\n";
-    else out += c;
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
   }
   return out;
 }
@@ -80,9 +83,9 @@ std::string FormatSimState(const SimState& state) {
   }
   if (!state.account.empty()) out += "account=" + state.account + "\n";
   if (!state.market.empty()) out += "market=" + state.market + "\n";
-  out += "unguarded=" + tools::Significant(state.unguarded, 17) + "\ncsv-offset=" +
-         tools::Significant(state.csvOffset, 17) + "\ncycle-drawdown=" +
-         tools::Significant(state.host.cycleDrawdown, 17) + "\n";
+  out += "unguarded=" + tools::Significant(state.unguarded, 17) +
+         "\ncsv-offset=" + tools::Significant(state.csvOffset, 17) +
+         "\ncycle-drawdown=" + tools::Significant(state.host.cycleDrawdown, 17) + "\n";
   out += "increases-passed=" + std::to_string(state.host.increasesPassed) + "\nemails-sent=";
   for (const bool sent : state.host.emailSent) out += sent ? '1' : '0';
   out += "\n";
@@ -97,7 +100,8 @@ std::string FormatSimState(const SimState& state) {
     out += "\n";
   }
   if (state.csvRow >= 0) {
-    out += "csv-row=" + std::to_string(state.csvRow) + "\ncsv-line=" + std::to_string(state.csvLine) +
+    out += "csv-row=" + std::to_string(state.csvRow) +
+           "\ncsv-line=" + std::to_string(state.csvLine) +
            "\ncsv-digest=" + std::to_string(state.csvDigest) + "\n";
   }
   return out;
@@ -119,25 +123,38 @@ std::optional<SimState> ParseSimState(std::string_view text) {
       const std::string_view entry = line.substr(kIdentityPrefix.size());
       const std::size_t equals = entry.find('=');
       if (equals == std::string_view::npos) return std::nullopt;
-      state.identity.emplace_back(std::string(entry.substr(0, equals)), Unescaped(entry.substr(equals + 1)));
+      state.identity.emplace_back(std::string(entry.substr(0, equals)),
+                                  Unescaped(entry.substr(equals + 1)));
       continue;
     }
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) return std::nullopt;
     const std::string_view key = line.substr(0, equals), value = line.substr(equals + 1);
     bool ok = true;
-    if (key == "running") state.running = value == "1";
-    else if (key == "account") state.account = std::string(value);
-    else if (key == "market") state.market = std::string(value);
-    else if (key == "csv-row") ok = Whole(value, state.csvRow);
-    else if (key == "csv-line") ok = Whole(value, state.csvLine);
-    else if (key == "csv-digest") ok = Whole(value, state.csvDigest);
-    else if (key == "unguarded") ok = Whole(value, state.unguarded);
-    else if (key == "csv-offset") ok = Whole(value, state.csvOffset);
-    else if (key == "cycle-drawdown") ok = Whole(value, state.host.cycleDrawdown);
-    else if (key == "increases-passed") ok = Whole(value, state.host.increasesPassed);
-    else if (key == "emails-sent") ok = EmailsSent(value, state.host.emailSent);
-    else if (key == "close-prng") ok = GeneratorState(value, state.closePrng);
+    if (key == "running")
+      state.running = value == "1";
+    else if (key == "account")
+      state.account = std::string(value);
+    else if (key == "market")
+      state.market = std::string(value);
+    else if (key == "csv-row")
+      ok = Whole(value, state.csvRow);
+    else if (key == "csv-line")
+      ok = Whole(value, state.csvLine);
+    else if (key == "csv-digest")
+      ok = Whole(value, state.csvDigest);
+    else if (key == "unguarded")
+      ok = Whole(value, state.unguarded);
+    else if (key == "csv-offset")
+      ok = Whole(value, state.csvOffset);
+    else if (key == "cycle-drawdown")
+      ok = Whole(value, state.host.cycleDrawdown);
+    else if (key == "increases-passed")
+      ok = Whole(value, state.host.increasesPassed);
+    else if (key == "emails-sent")
+      ok = EmailsSent(value, state.host.emailSent);
+    else if (key == "close-prng")
+      ok = GeneratorState(value, state.closePrng);
     if (!ok) return std::nullopt;
   }
   if (!tagged) return std::nullopt;
@@ -146,7 +163,8 @@ std::optional<SimState> ParseSimState(std::string_view text) {
 
 std::string CompareIdentities(const RunIdentity& stored, const RunIdentity& now) {
   std::string out;
-  const auto find = [](const RunIdentity& identity, const std::string& option) -> const std::string* {
+  const auto find = [](const RunIdentity& identity,
+                       const std::string& option) -> const std::string* {
     for (const auto& [name, value] : identity) {
       if (name == option) return &value;
     }
@@ -171,7 +189,8 @@ std::string CompareIdentities(const RunIdentity& stored, const RunIdentity& now)
 
 std::string ReadStateFile(const std::string& path) {
   std::string text, reason;
-  if (!tools::ReadWholeFile(path, text, &reason)) throw std::runtime_error("cannot read " + path + ": " + reason);
+  if (!tools::ReadWholeFile(path, text, &reason))
+    throw std::runtime_error("cannot read " + path + ": " + reason);
   return text;
 }
 

@@ -12,22 +12,22 @@
 #include <utility>
 #include <vector>
 
-#include "market/account_model.h"
 #include "host/host_driver.h"
+#include "market/account_model.h"
 #include "options/run_record.h"
 
 namespace zt::sim {
 
 struct SimState {
   RunIdentity identity;
-  bool running = false;        // written before the first tick, cleared when the run stopped
-  std::string account;         // the model's account (FormatAccount); empty for a CSV run
-  std::string market;          // prices, accounts and strategies of a --market model run
-  std::int64_t csvRow = -1;    // the last CSV row replayed (0-based among the usable rows)
-  std::int64_t csvLine = 0;    // its line in the file
-  std::uint64_t csvDigest = 0; // of the file's text up to the end of that line
-  double unguarded = 0.0;      // the equity the account would have without the guard
-  double csvOffset = 0.0;      // the guarded account's equity less the recorded one
+  bool running = false;         // written before the first tick, cleared when the run stopped
+  std::string account;          // the model's account (FormatAccount); empty for a CSV run
+  std::string market;           // prices, accounts and strategies of a --market model run
+  std::int64_t csvRow = -1;     // the last CSV row replayed (0-based among the usable rows)
+  std::int64_t csvLine = 0;     // its line in the file
+  std::uint64_t csvDigest = 0;  // of the file's text up to the end of that line
+  double unguarded = 0.0;       // the equity the account would have without the guard
+  double csvOffset = 0.0;       // the guarded account's equity less the recorded one
   // The host's own memory of the cycle in hand, which a restarted terminal keeps as well.
   HostCarry host;
   // Where a CSV run's close durations stand: they are drawn one close after another, so a resumed

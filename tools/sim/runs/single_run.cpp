@@ -10,18 +10,18 @@
 #include <stdexcept>
 
 #include "host/guard_api.h"
-#include "options/run_input.h"
 #include "host/ladder.h"
-#include "trading/position_market.h"
-#include "runs/progress.h"
 #include "host/simulated_clock.h"
+#include "number_text.h"
+#include "options/run_input.h"
+#include "report/run_chart.h"
+#include "report/run_description.h"
 #include "report/run_json.h"
+#include "runs/progress.h"
 #include "runs/run_state.h"
 #include "runs/stop_signal.h"
-#include "report/run_description.h"
-#include "report/run_chart.h"
 #include "text_helpers.h"
-#include "number_text.h"
+#include "trading/position_market.h"
 
 namespace zt::sim {
 namespace {
@@ -30,17 +30,19 @@ namespace fs = std::filesystem;
 using tools::kPageWidth;
 using tools::Number;
 
-constexpr std::size_t kProblemsShown = 5;      // bad CSV rows listed before "and N more"
-constexpr int kInterruptedExit = 130;          // as a shell reports a program stopped by Ctrl-C
+constexpr std::size_t kProblemsShown = 5;  // bad CSV rows listed before "and N more"
+constexpr int kInterruptedExit = 130;      // as a shell reports a program stopped by Ctrl-C
 
 // A folder for the library's files of a run that keeps none: in memory-backed storage where the
 // system has it, since the library flushes its settings file to disk on every close-all and a
 // tight ladder would spend the run waiting for the disk.
 std::string ThrowawayStateFolder() {
-  const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  const fs::path base =
+      fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
   std::string pattern = (base / "zt-sim-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot make a folder in " + base.string() + ": " + std::strerror(errno));
+    throw std::runtime_error("cannot make a folder in " + base.string() + ": " +
+                             std::strerror(errno));
   }
   return pattern;
 }
@@ -51,7 +53,8 @@ std::string Problems(const std::vector<CsvProblem>& problems) {
   for (std::size_t i = 0; i < problems.size() && i < kProblemsShown; ++i) {
     out += "\n  line " + std::to_string(problems[i].line) + ": " + problems[i].message;
   }
-  if (problems.size() > kProblemsShown) out += "\n  and " + std::to_string(problems.size() - kProblemsShown) + " more";
+  if (problems.size() > kProblemsShown)
+    out += "\n  and " + std::to_string(problems.size() - kProblemsShown) + " more";
   return out;
 }
 
@@ -62,10 +65,12 @@ std::optional<SimState> StateToContinue(const std::string& folder, const SimOpti
   const std::string anyway = " (--resume-anyway continues it all the same)";
   std::error_code unlisted;
   const bool there = fs::exists(path, unlisted);
-  if (unlisted) throw std::runtime_error("cannot read the folder " + folder + ": " + unlisted.message());
+  if (unlisted)
+    throw std::runtime_error("cannot read the folder " + folder + ": " + unlisted.message());
   if (!there) {
     if (fs::exists(fs::path(folder) / "zentravo.ini") && !options.resumeAnyway) {
-      throw std::runtime_error("the state folder " + folder + " holds a guard's files but no simulator state, " +
+      throw std::runtime_error("the state folder " + folder +
+                               " holds a guard's files but no simulator state, " +
                                "so its input cannot be continued" + anyway);
     }
     return std::nullopt;
@@ -74,12 +79,14 @@ std::optional<SimState> StateToContinue(const std::string& folder, const SimOpti
   if (!state) throw std::runtime_error(path.string() + " is not a state this program wrote");
   if (options.resumeAnyway) return state;
   if (state->running) {
-    throw std::runtime_error("the last run in " + folder + " did not stop cleanly, so the guard's files may be " +
+    throw std::runtime_error("the last run in " + folder +
+                             " did not stop cleanly, so the guard's files may be " +
                              "ahead of its input" + anyway);
   }
   const std::string differences = CompareIdentities(state->identity, IdentifyRun(options.record));
   if (!differences.empty()) {
-    throw std::runtime_error("the state folder " + folder + " was made from another run: " + differences + anyway);
+    throw std::runtime_error("the state folder " + folder +
+                             " was made from another run: " + differences + anyway);
   }
   return state;
 }
@@ -119,8 +126,9 @@ struct HistoryStart {
 // skipped ones noted in problems), and the row where a resumed run stopped is found. The rows
 // themselves are read again as they are replayed. Throws with the reason when the history cannot
 // be replayed, or not continued from the state folder.
-HistoryStart CheckHistory(CsvRows& csv, const SimOptions& options, const std::optional<SimState>& stored,
-                          const std::string& stateFolder, std::vector<CsvProblem>& problems) {
+HistoryStart CheckHistory(CsvRows& csv, const SimOptions& options,
+                          const std::optional<SimState>& stored, const std::string& stateFolder,
+                          std::vector<CsvProblem>& problems) {
   HistoryStart start;
   std::vector<CsvProblem> errors;
   std::size_t rows = 0;
@@ -129,7 +137,8 @@ HistoryStart CheckHistory(CsvRows& csv, const SimOptions& options, const std::op
     AccountFigures figures{};
     CsvRowSource source{};
     while (csv.Next(figures, source, &problems, &errors)) {
-      if (stored && stored->csvRow >= 0 && rows == static_cast<std::size_t>(stored->csvRow)) stoppedAt = source;
+      if (stored && stored->csvRow >= 0 && rows == static_cast<std::size_t>(stored->csvRow))
+        stoppedAt = source;
       ++rows;
     }
   }
@@ -153,7 +162,8 @@ HistoryStart CheckHistory(CsvRows& csv, const SimOptions& options, const std::op
     }
     start.firstRow = std::min(last, rows - 1);
     if (start.firstRow + 1 >= rows) {
-      throw std::runtime_error(options.csvPath + " holds no row after " + replayed + ": nothing to continue");
+      throw std::runtime_error(options.csvPath + " holds no row after " + replayed +
+                               ": nothing to continue");
     }
     start.resumed = true;
   }
@@ -166,8 +176,9 @@ HistoryStart CheckHistory(CsvRows& csv, const SimOptions& options, const std::op
 // prints, so that a long run's memory stays flat.
 HostOptions HostOptionsFor(const SimOptions& options, const HostCarry& carry) {
   HostOptions host = options.host;
-  host.keepEverything = !options.logPath.empty() || !options.chartPath.empty() || !options.reportPath.empty() ||
-                        (!options.jsonPath.empty() && !options.jsonBrief) || (!options.quiet && options.tail == 0);
+  host.keepEverything =
+      !options.logPath.empty() || !options.chartPath.empty() || !options.reportPath.empty() ||
+      (!options.jsonPath.empty() && !options.jsonBrief) || (!options.quiet && options.tail == 0);
   host.lastEventsKept = options.quiet ? 0 : options.tail;
   host.carry = carry;
   return host;
@@ -192,7 +203,7 @@ struct Feed {
   std::unique_ptr<AccountModel> account;
   std::unique_ptr<PositionMarket> positions;
   std::unique_ptr<CsvRows> csv;
-  AccountFigures recorded{};       // the CSV row replayed last, as the history has it
+  AccountFigures recorded{};  // the CSV row replayed last, as the history has it
   CsvRowSource recordedSource{};
   // A CSV run's close durations, drawn one close after another: a resumed run draws the next.
   Prng closePrng{};
@@ -208,8 +219,10 @@ struct Feed {
 // A CSV history replayed from the row after the one a resumed run stopped at.
 void ConnectHistory(Feed& feed, const SimOptions& options, const std::optional<SimState>& stored,
                     SimResult& result) {
-  feed.csv = std::make_unique<CsvRows>(options.csvPath, ParseColumnMapping(options.columns), options.csvFormat);
-  const HistoryStart start = CheckHistory(*feed.csv, options, stored, result.stateFolder, result.csvProblems);
+  feed.csv = std::make_unique<CsvRows>(options.csvPath, ParseColumnMapping(options.columns),
+                                       options.csvFormat);
+  const HistoryStart start =
+      CheckHistory(*feed.csv, options, stored, result.stateFolder, result.csvProblems);
   feed.firstRow = start.firstRow;
   feed.total = start.total;
   result.resumed = start.resumed;
@@ -223,7 +236,8 @@ void ConnectHistory(Feed& feed, const SimOptions& options, const std::optional<S
     return figures;
   };
   feed.csv->Rewind();
-  for (std::size_t skipped = 0; skipped <= feed.firstRow; ++skipped) feed.csv->Next(feed.recorded, feed.recordedSource);
+  for (std::size_t skipped = 0; skipped <= feed.firstRow; ++skipped)
+    feed.csv->Next(feed.recorded, feed.recordedSource);
   feed.market.start = guarded(feed.recorded);
   feed.market.nextTick = [&feed, guarded]() -> std::optional<AccountFigures> {
     if (StopRequested() || !feed.csv->Next(feed.recorded, feed.recordedSource)) return std::nullopt;
@@ -240,8 +254,9 @@ void ConnectHistory(Feed& feed, const SimOptions& options, const std::optional<S
 }
 
 // The price model's accounts, continued from the state folder's market when it holds one.
-void ConnectPositionMarket(Feed& feed, const SimOptions& options, const std::optional<SimState>& stored,
-                           const std::string& statePath, SimResult& result) {
+void ConnectPositionMarket(Feed& feed, const SimOptions& options,
+                           const std::optional<SimState>& stored, const std::string& statePath,
+                           SimResult& result) {
   // A price history is read through once before the guard sees a quote of it: a bad line stops
   // the run here, and the run ends with the history.
   const PriceHistoryOptions& history = options.positions.history;
@@ -254,13 +269,16 @@ void ConnectPositionMarket(Feed& feed, const SimOptions& options, const std::opt
     result.resumed = true;
   }
   feed.total = options.ticks;
-  if (quotes > 0) feed.total = feed.ticksLeft = std::min(options.ticks, quotes - 1 - feed.positions->prices().tick());
+  if (quotes > 0)
+    feed.total = feed.ticksLeft =
+        std::min(options.ticks, quotes - 1 - feed.positions->prices().tick());
   Connect(*feed.positions, feed.ticksLeft, feed.market);
 }
 
 // The random walk of the open trades' result, continued from the state folder's account.
-void ConnectAccountModel(Feed& feed, const SimOptions& options, const std::optional<SimState>& stored,
-                         const std::string& statePath, SimResult& result) {
+void ConnectAccountModel(Feed& feed, const SimOptions& options,
+                         const std::optional<SimState>& stored, const std::string& statePath,
+                         SimResult& result) {
   feed.account = std::make_unique<AccountModel>(NewAccount(options.start, options.model));
   if (stored && !stored->account.empty()) {
     if (!ParseAccount(stored->account, *feed.account)) {
@@ -284,7 +302,8 @@ void ConnectAccountModel(Feed& feed, const SimOptions& options, const std::optio
 }
 
 // Where the input stands, with the host's memory of the cycle in hand, into statePath.
-void SaveState(SimState& state, const Feed& feed, const HostCarry& carry, bool running, const std::string& statePath) {
+void SaveState(SimState& state, const Feed& feed, const HostCarry& carry, bool running,
+               const std::string& statePath) {
   state.running = running;
   if (feed.account) state.account = FormatAccount(*feed.account);
   if (feed.positions) state.market = feed.positions->Format();
@@ -302,7 +321,8 @@ void SaveState(SimState& state, const Feed& feed, const HostCarry& carry, bool r
 
 // The host's run over the feed, with the risk figures watched beside it and the panel read at
 // the end; carry becomes the host's memory when the run stopped.
-void RunFeed(const LoadedGuard& guard, const SimOptions& options, Feed& feed, HostCarry& carry, SimResult& result) {
+void RunFeed(const LoadedGuard& guard, const SimOptions& options, Feed& feed, HostCarry& carry,
+             SimResult& result) {
   // The library reads the simulated clock until the panel is read: its title shows the time of
   // the last tick.
   const SimulatedClockScope clock(feed.market.start.time);
@@ -349,8 +369,8 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   try {
     SaveState(state, feed, carry, true, statePath);
   } catch (const std::runtime_error& error) {
-    throw std::runtime_error("the state folder " + result.stateFolder + " cannot be written (" + error.what() +
-                             "), so nothing was run");
+    throw std::runtime_error("the state folder " + result.stateFolder + " cannot be written (" +
+                             error.what() + "), so nothing was run");
   }
   RunFeed(guard, options, feed, carry, result);
   result.summary = Summarise(result.run);
@@ -360,11 +380,15 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
 
 // The report of a finished run: what ran on what, the log, the panel, the summary and the files
 // written.
-void PrintReport(const SimOptions& options, const SimResult& result, const std::string& title, std::ostream& out) {
+void PrintReport(const SimOptions& options, const SimResult& result, const std::string& title,
+                 std::ostream& out) {
   // Paths of any length, folded so that the report fits a terminal kPageWidth columns wide.
-  const auto line = [&out](const std::string& text) { out << Folded(text, kPageWidth, "  ") << "\n"; };
+  const auto line = [&out](const std::string& text) {
+    out << Folded(text, kPageWidth, "  ") << "\n";
+  };
   line(title);
-  const std::string engine = options.library.empty() ? "engine linked in" : "library " + result.libraryCopy;
+  const std::string engine =
+      options.library.empty() ? "engine linked in" : "library " + result.libraryCopy;
   if (options.state.empty()) {
     line(engine + ", no state folder kept (--state DIR keeps one to continue)");
   } else {
@@ -378,13 +402,16 @@ void PrintReport(const SimOptions& options, const SimResult& result, const std::
     // Here the open trades' result moves the same whatever the guard did: the two columns can
     // differ only by what the closes cost. A trader must not read a ladder's worth from them.
     out << "\n";
-    line(std::string(options.csvPath.empty() ? "On the account model" : "On a recorded equity history") +
+    line(std::string(options.csvPath.empty() ? "On the account model"
+                                             : "On a recorded equity history") +
          " a guard changes nothing but its closes' cost; try --market model.");
   }
   if (result.interrupted) {
     out << "\n";
     line("interrupted after " + std::to_string(result.run.ticks) + " ticks" +
-         (options.state.empty() ? std::string() : "; run again with --state " + result.stateFolder + " to continue"));
+         (options.state.empty()
+              ? std::string()
+              : "; run again with --state " + result.stateFolder + " to continue"));
   }
   if (!options.chartPath.empty()) {
     out << "\n";
@@ -408,16 +435,17 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     return 1;
   }
   if (!result.csvProblems.empty()) {
-    err << "zt-sim: skipped " << result.csvProblems.size() << " bad row(s) of " << options.csvPath << ":"
-        << Problems(result.csvProblems) << "\n";
+    err << "zt-sim: skipped " << result.csvProblems.size() << " bad row(s) of " << options.csvPath
+        << ":" << Problems(result.csvProblems) << "\n";
   }
-  const std::string title = "Zentravo guard on " + NameRunInput(options, result.run.ticks, result.resumed);
+  const std::string title =
+      "Zentravo guard on " + NameRunInput(options, result.run.ticks, result.resumed);
   try {
     if (!options.logPath.empty()) tools::WriteWholeFile(options.logPath, FormatLog(result.run, 0));
     if (!options.chartPath.empty()) WriteChart(result.run, title, options.chartPath);
     const auto writeJson = [&](std::ostream& stream) {
-      WriteJson(stream, result.run, result.summary, result.dashboard, ladder, ListInputs(options.record),
-                options.jsonBrief, &result.risk);
+      WriteJson(stream, result.run, result.summary, result.dashboard, ladder,
+                ListInputs(options.record), options.jsonBrief, &result.risk);
     };
     if (options.jsonPath == "-") {
       writeJson(out);
@@ -428,8 +456,11 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
       // The page reads its figures from the brief JSON, which the whole one only adds to.
       const std::string json = FormatJson(result.run, result.summary, result.dashboard, ladder,
                                           ListInputs(options.record), true, &result.risk);
-      const RunDescription description = DescribeRun(options, title, NameRunInput(options, result.run.ticks, result.resumed), {});
-      WriteReportPage(BuildSingleRunPage(description, json, result.run, RenderChart(result.run, title)), options.reportPath);
+      const RunDescription description =
+          DescribeRun(options, title, NameRunInput(options, result.run.ticks, result.resumed), {});
+      WriteReportPage(
+          BuildSingleRunPage(description, json, result.run, RenderChart(result.run, title)),
+          options.reportPath);
     }
   } catch (const std::exception& error) {
     err << "zt-sim: " << error.what() << "\n";

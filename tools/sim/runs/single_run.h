@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "market/csv_input.h"
+#include "figures/risk_figures.h"
 #include "host/dashboard.h"
 #include "host/host_driver.h"
-#include "report/run_text.h"
-#include "figures/risk_figures.h"
+#include "market/csv_input.h"
 #include "options/sim_options.h"
+#include "report/run_text.h"
 
 namespace zt::sim {
 
@@ -21,11 +21,11 @@ struct SimResult {
   Summary summary;
   Dashboard dashboard;
   std::string stateFolder;
-  std::string libraryCopy;           // the library file that was loaded
+  std::string libraryCopy;  // the library file that was loaded
   std::vector<CsvProblem> csvProblems;
-  bool resumed = false;              // the input continued where a run in the state folder stopped
-  bool interrupted = false;          // Ctrl-C stopped the run; the state folder holds where
-  RunRisk risk;                      // the figures a trader decides on, with and without the guard
+  bool resumed = false;      // the input continued where a run in the state folder stopped
+  bool interrupted = false;  // Ctrl-C stopped the run; the state folder holds where
+  RunRisk risk;              // the figures a trader decides on, with and without the guard
 };
 
 // Loads the library into the state folder, runs the host over the input and reads the panel.

@@ -12,14 +12,16 @@ namespace zt::sim {
 int WriteBars(const SimOptions& options, std::ostream& out, std::ostream& err) {
   try {
     tools::WriteWholeFile(options.writeBarsPath, [&](std::ostream& file) {
-      WriteModelBars(options.start, options.positions.prices, options.ticks, options.barMinutes, file);
+      WriteModelBars(options.start, options.positions.prices, options.ticks, options.barMinutes,
+                     file);
     });
   } catch (const std::exception& error) {
     err << "zt-sim: " << error.what() << "\n";
     return 1;
   }
-  out << "bars of " << options.barMinutes << " minutes from " << options.ticks << " ticks of the price model (seed "
-      << options.start.seed << ") written to " << options.writeBarsPath << "\n";
+  out << "bars of " << options.barMinutes << " minutes from " << options.ticks
+      << " ticks of the price model (seed " << options.start.seed << ") written to "
+      << options.writeBarsPath << "\n";
   return 0;
 }
 

@@ -77,9 +77,9 @@ TEST(AccountModel, TicksMoveTheFloatingResultAndTheClock) {
 
 TEST(AccountModel, CloseAllRealisesTheFloatingResultAndTradingResumesFromZero) {
   struct Case {
-    double drift;     // per tick, 4 ticks before the close
+    double drift;  // per tick, 4 ticks before the close
     double closeCost;
-    double left;      // equity after the close
+    double left;  // equity after the close
   };
   const Case cases[] = {
       {7.75, 0.0, 1031.0},
@@ -143,8 +143,11 @@ TEST(AccountModel, AWrittenAccountResumesExactly) {
 TEST(AccountModel, TextsThatAreNoAccountAreRefused) {
   AccountModel account = NewAccount({}, {});
   const std::string good = FormatAccount(account);
-  const std::string bad[] = {"", "hello", good.substr(0, good.size() / 2),
-                             "x" + good, [&] { std::string s = good; s.replace(s.find("balance=") + 8, 1, "q"); return s; }()};
+  const std::string bad[] = {"", "hello", good.substr(0, good.size() / 2), "x" + good, [&] {
+                               std::string s = good;
+                               s.replace(s.find("balance=") + 8, 1, "q");
+                               return s;
+                             }()};
   for (const std::string& text : bad) {
     AccountModel target = NewAccount({}, {});
     target.balance = 123.0;

@@ -12,8 +12,9 @@
 namespace zt::sim {
 namespace {
 
-const std::map<std::string, int> kFolderHeights = {{"market", 0}, {"host", 1},    {"trading", 1}, {"figures", 2},
-                                                   {"options", 3}, {"report", 4}, {"runs", 5}};
+const std::map<std::string, int> kFolderHeights = {{"market", 0},  {"host", 1},    {"trading", 1},
+                                                   {"figures", 2}, {"options", 3}, {"report", 4},
+                                                   {"runs", 5}};
 
 // Whether a file in folder may include the header named ("market/utc_time.h", "text_helpers.h").
 bool MayInclude(const std::string& folder, const std::string& header) {
@@ -39,7 +40,8 @@ TEST(Folders, EachIncludesOnlyItselfAndTheFoldersBelow) {
         std::smatch match;
         if (!std::regex_search(line, match, include)) continue;
         ++checked;
-        EXPECT_TRUE(MayInclude(folder, match[1].str())) << entry.path().filename() << " includes " << match[1];
+        EXPECT_TRUE(MayInclude(folder, match[1].str()))
+            << entry.path().filename() << " includes " << match[1];
       }
     }
   }

@@ -38,7 +38,9 @@ TEST(MarketCalendar, TheWeekClosesFridayAndOpensSundayAt22AndBooksSevenNightsOfS
 }
 
 // A start on a Tuesday, a tick a minute.
-MarketStart Start(std::uint64_t seed, std::int64_t tickSeconds = 60) { return {seed, kTuesday, tickSeconds, 10000.0}; }
+MarketStart Start(std::uint64_t seed, std::int64_t tickSeconds = 60) {
+  return {seed, kTuesday, tickSeconds, 10000.0};
+}
 
 TEST(PriceModel, TheSameSeedGivesTheSameQuotesAndAWrittenDownModelResumesThem) {
   PriceModel straight = NewPriceModel(Start(9), {}), other = NewPriceModel(Start(10), {});
@@ -76,11 +78,13 @@ Moves MovesOver(PriceModel& model, int ticks) {
     const double before = model.mid;
     const Quote& quote = NextQuote(model);
     EXPECT_FALSE(MarketClosed(quote.time)) << quote.time;
-    EXPECT_GE(std::round((quote.ask - quote.bid) / model.options.point), model.options.spreadPoints);
+    EXPECT_GE(std::round((quote.ask - quote.bid) / model.options.point),
+              model.options.spreadPoints);
     const double move = std::log(model.mid / before);
     if (quote.time - from > model.start.tickSeconds) {
       moves.opens.push_back(move);
-    } else if (!model.options.newsTimes.empty() && DailyMomentPassed(from, quote.time, model.options.newsTimes.front())) {
+    } else if (!model.options.newsTimes.empty() &&
+               DailyMomentPassed(from, quote.time, model.options.newsTimes.front())) {
       moves.releases.push_back(move);
     } else {
       moves.ordinary.push_back(move);
@@ -91,7 +95,8 @@ Moves MovesOver(PriceModel& model, int ticks) {
 
 double MedianSize(std::vector<double> moves) {
   for (double& move : moves) move = std::fabs(move);
-  std::nth_element(moves.begin(), moves.begin() + static_cast<std::ptrdiff_t>(moves.size() / 2), moves.end());
+  std::nth_element(moves.begin(), moves.begin() + static_cast<std::ptrdiff_t>(moves.size() / 2),
+                   moves.end());
   return moves[moves.size() / 2];
 }
 

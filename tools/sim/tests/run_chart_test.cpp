@@ -18,9 +18,10 @@ TEST(NiceStep, RoundsUpToOneTwoOrFiveTimesAPowerOfTen) {
     int ticks;
     double step;
   };
-  const Case cases[] = {{100, 10, 10}, {100, 8, 20}, {100, 3, 50}, {1, 4, 0.5}, {0.07, 7, 0.01},
-                        {1234, 5, 500}, {9, 1, 10}, {60, 4, 20}, {3, 3, 1}};
-  for (const Case& c : cases) EXPECT_DOUBLE_EQ(svg::NiceStep(c.range, c.ticks), c.step) << c.range << "/" << c.ticks;
+  const Case cases[] = {{100, 10, 10},  {100, 8, 20}, {100, 3, 50}, {1, 4, 0.5}, {0.07, 7, 0.01},
+                        {1234, 5, 500}, {9, 1, 10},   {60, 4, 20},  {3, 3, 1}};
+  for (const Case& c : cases)
+    EXPECT_DOUBLE_EQ(svg::NiceStep(c.range, c.ticks), c.step) << c.range << "/" << c.ticks;
 }
 
 // A run with every kind of event, over two days so that the time axis carries dates.
@@ -29,18 +30,24 @@ HostRun SampleRun(std::size_t ticks, std::size_t cycles) {
   const std::int64_t start = 1704153600;
   const auto n = static_cast<std::int64_t>(ticks);
   for (std::int64_t i = 0; i <= n; ++i) {
-    run.equity.push_back({start + i * 2 * 86400 / n, 10000 + 80 * std::sin(static_cast<double>(i) / 40.0)});
+    run.equity.push_back(
+        {start + i * 2 * 86400 / n, 10000 + 80 * std::sin(static_cast<double>(i) / 40.0)});
   }
   const double nan = std::numeric_limits<double>::quiet_NaN();
   run.levels.push_back({start, {10000, 10060, 9960, 9850}});
-  run.levels.push_back({start + 20000, {10000, 10045, nan, 9850}});   // no drawdown target left
+  run.levels.push_back({start + 20000, {10000, 10045, nan, 9850}});  // no drawdown target left
   run.levels.push_back({start + 60000, {10062, 10122, 10022, 9912}});
-  const auto at = [&](std::int64_t t, double equity) { return AccountFigures{start + t, equity, 0, 0}; };
+  const auto at = [&](std::int64_t t, double equity) {
+    return AccountFigures{start + t, equity, 0, 0};
+  };
   run.events.push_back({EventKind::Start, 0, at(0, 10000), 10000, "", {}, 0, 0, -1});
   run.events.push_back({EventKind::DrawdownStep, 10, at(20000, 9960), 10000, "dd", {}, 0, 0, -1});
-  run.events.push_back({EventKind::TakeProfitClose, 20, at(60000, 10062), 10062, "tp", {}, 900, 10062, -1});
-  run.events.push_back({EventKind::IncreaseReached, 20, at(60000, 10062), 10062, "inc", {}, 0, 0, -1});
-  run.events.push_back({EventKind::StopLossClose, 30, at(120000, 9910), 9910, "sl", {}, 900, 9910, -1});
+  run.events.push_back(
+      {EventKind::TakeProfitClose, 20, at(60000, 10062), 10062, "tp", {}, 900, 10062, -1});
+  run.events.push_back(
+      {EventKind::IncreaseReached, 20, at(60000, 10062), 10062, "inc", {}, 0, 0, -1});
+  run.events.push_back(
+      {EventKind::StopLossClose, 30, at(120000, 9910), 9910, "sl", {}, 900, 9910, -1});
   for (std::size_t i = 0; i < cycles; ++i) {
     run.cycles.push_back({10000, -5.0 - static_cast<double>(i % 7) * 9.5, 10010, i % 4 == 3, 0});
   }
@@ -63,9 +70,9 @@ TEST(RenderChart, IsOneWellFormedSvgWithEverySeries) {
   EXPECT_EQ(elements[0].Attribute("xmlns"), "http://www.w3.org/2000/svg");
   std::set<std::string> ids;
   for (const auto& element : elements) ids.insert(element.Attribute("id"));
-  for (const char* id : {"equity", "snapshot", "take-profit", "drawdown-target", "stop-loss", "close-take-profit",
-                         "close-stop-loss", "increase", "drawdown-step", "cycle-drawdowns", "legend",
-                         "average-drawdown"}) {
+  for (const char* id : {"equity", "snapshot", "take-profit", "drawdown-target", "stop-loss",
+                         "close-take-profit", "close-stop-loss", "increase", "drawdown-step",
+                         "cycle-drawdowns", "legend", "average-drawdown"}) {
     EXPECT_TRUE(ids.count(id)) << id;
   }
   EXPECT_EQ(svg.find("nan"), std::string::npos);
@@ -89,7 +96,8 @@ TEST(RenderChart, DrawsOneBarPerCycleAndThinsALongCurve) {
   }
   EXPECT_EQ(bars, run.cycles.size());
   // At most four points per pixel column of a ~1000 pixel wide plot, however many ticks.
-  const auto points = static_cast<std::size_t>(std::count(equityPath.begin(), equityPath.end(), 'L')) + 1;
+  const auto points =
+      static_cast<std::size_t>(std::count(equityPath.begin(), equityPath.end(), 'L')) + 1;
   EXPECT_GT(points, 500u);
   EXPECT_LT(points, 4500u);
   // The gap where the set holds no drawdown target breaks the line into two pieces.
@@ -106,7 +114,8 @@ TEST(RenderChart, ClosesOnTooManyColumnsAreLeftUnmarkedAndCounted) {
     run.events.push_back({EventKind::TakeProfitClose, 1, figures, 10000, "tp", {}, 900, 10000, -1});
   }
   for (std::int64_t i = 0; i < 9000; ++i) {
-    run.levels.push_back({run.equity[1].time + 60000 + i * 10, {10000.0 + static_cast<double>(i % 9), 10060, 9960, 9850}});
+    run.levels.push_back({run.equity[1].time + 60000 + i * 10,
+                          {10000.0 + static_cast<double>(i % 9), 10060, 9960, 9850}});
   }
   const std::string svg = RenderChart(run, "t");
   std::size_t takeProfitMarkers = 0, stopLossMarkers = 0;
@@ -144,7 +153,8 @@ TEST(RenderChart, ThousandsOfCyclesAreShownInGroupsAndTheirClosesOncePerPixel) {
     if (!inBars) continue;
     if (element.name == "rect") ++bars;
     // Cycle 4322 (index 4321) closed on the take profit: its group's take-profit bar shows it.
-    if (element.name == "title" && element.text.find("take profit, lowest -999.00") != std::string::npos) {
+    if (element.name == "title" &&
+        element.text.find("take profit, lowest -999.00") != std::string::npos) {
       deepShown = element.text.rfind("cycles 4321-4340: ", 0) == 0;
     }
   }
@@ -155,8 +165,10 @@ TEST(RenderChart, ThousandsOfCyclesAreShownInGroupsAndTheirClosesOncePerPixel) {
 
 // Every text's box, from its anchor and the renderer's glyph advance, must not meet another's.
 TEST(RenderChart, NoTwoTextsOverlap) {
-  for (const std::size_t cycles : {std::size_t{0}, std::size_t{3}, std::size_t{40}, std::size_t{700}}) {
-    const std::string svg = RenderChart(SampleRun(5000, cycles), "Zentravo guard on a seeded account model");
+  for (const std::size_t cycles :
+       {std::size_t{0}, std::size_t{3}, std::size_t{40}, std::size_t{700}}) {
+    const std::string svg =
+        RenderChart(SampleRun(5000, cycles), "Zentravo guard on a seeded account model");
     struct Box {
       double left, right, top, bottom;
       std::string text;
@@ -170,7 +182,8 @@ TEST(RenderChart, NoTwoTextsOverlap) {
       }
       if (element.name != "text" || !element.Attribute("transform").empty()) continue;
       const double x = std::stod(element.Attribute("x")), y = std::stod(element.Attribute("y"));
-      const double size = element.Attribute("font-size").empty() ? 12 : std::stod(element.Attribute("font-size"));
+      const double size =
+          element.Attribute("font-size").empty() ? 12 : std::stod(element.Attribute("font-size"));
       const double w = static_cast<double>(element.text.size()) * 7.0 * size / 12;
       const std::string anchor = element.Attribute("text-anchor");
       const double left = anchor == "middle" ? x - w / 2 : anchor == "end" ? x - w : x;
@@ -185,7 +198,8 @@ TEST(RenderChart, NoTwoTextsOverlap) {
       for (std::size_t j = i + 1; j < boxes.size(); ++j) {
         const bool apart = boxes[i].right <= boxes[j].left || boxes[j].right <= boxes[i].left ||
                            boxes[i].bottom <= boxes[j].top || boxes[j].bottom <= boxes[i].top;
-        EXPECT_TRUE(apart) << cycles << " cycles: \"" << boxes[i].text << "\" meets \"" << boxes[j].text << "\"";
+        EXPECT_TRUE(apart) << cycles << " cycles: \"" << boxes[i].text << "\" meets \""
+                           << boxes[j].text << "\"";
       }
     }
   }

@@ -9,7 +9,8 @@
 
 namespace zt::sim::testing {
 
-// A fresh empty folder under the system's temporary folder, removed with its contents on scope exit.
+// A fresh empty folder under the system's temporary folder, removed with its contents on scope
+// exit.
 struct TempFolder {
   TempFolder();
   ~TempFolder();

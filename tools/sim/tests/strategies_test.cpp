@@ -9,8 +9,8 @@
 #include <map>
 #include <string>
 
-#include "trading/position_market.h"
 #include "market/price_model.h"
+#include "trading/position_market.h"
 #include "trading/strategy_table.h"
 #include "trading/trading_account.h"
 
@@ -36,7 +36,8 @@ void ExpectHolds(const TradingAccount& account, const Held& held, const std::str
 
 // A strategy on an account without commission, moved by hand one quote at a time, 10 points wide.
 struct HandMarket {
-  explicit HandMarket(const StrategyOptions& options, double balance = 10000.0, double bid = 1.10000)
+  explicit HandMarket(const StrategyOptions& options, double balance = 10000.0,
+                      double bid = 1.10000)
       : strategy(MakeStrategy(options)) {
     AccountTerms terms;
     terms.commissionPerLot = 0.0;
@@ -66,8 +67,11 @@ StrategyOptions Named(const std::string& name, const std::map<std::string, doubl
 
 StrategyOptions Martingale(double multiplier, std::int64_t doublings) {
   return Named("martingale",
-               {{"martingale-stop", 100.0}, {"martingale-take-profit", 100.0}, {"martingale-lots", 0.01},
-                {"martingale-multiplier", multiplier}, {"martingale-max-lots", 1.0}},
+               {{"martingale-stop", 100.0},
+                {"martingale-take-profit", 100.0},
+                {"martingale-lots", 0.01},
+                {"martingale-multiplier", multiplier},
+                {"martingale-max-lots", 1.0}},
                {{"martingale-doublings", doublings}});
 }
 
@@ -112,7 +116,8 @@ TEST(Martingale, APositionTheBrokerStopsOutIsALoss) {
   options.values.numbers.at("martingale-stop") = 5000.0;
   HandMarket market(options, 100.0);
   market.account.terms.stopOutLevel = 300.0;
-  market.Tick(1.03000);  // 70.10 down: the broker closes the buy; the next trade goes the other way, doubled
+  market.Tick(1.03000);  // 70.10 down: the broker closes the buy; the next trade goes the other
+                         // way, doubled
   EXPECT_EQ(market.account.stopOuts, 1);
   ExpectHolds(market.account, {Side::Sell, 0.02, 1.03000}, "after the stop-out");
 }
@@ -154,8 +159,11 @@ TEST(Trend, OpensOnACrossReversesOnTheOppositeOneAndStaysOutAfterItsStopUntilThe
 
 // The random entries on the price model's quotes, one account per run.
 std::vector<Position> RandomRun(std::uint64_t seed, std::size_t& mostOpen) {
-  StrategyOptions options = Named("random", {{"random-chance", 0.05}, {"random-lots", 0.01}, {"random-stop", 100.0},
-                                             {"random-take-profit", 100.0}},
+  StrategyOptions options = Named("random",
+                                  {{"random-chance", 0.05},
+                                   {"random-lots", 0.01},
+                                   {"random-stop", 100.0},
+                                   {"random-take-profit", 100.0}},
                                   {{"random-max-open", 3}});
   options.seed = seed;
   MarketStart start;
@@ -197,8 +205,8 @@ TEST(RandomEntries, KeepWithinTheirMostOpenAndAreTheSameForASeed) {
   const auto sameEntry = [](const Position& a, const Position& b) {
     return a.openTime == b.openTime && a.side == b.side;
   };
-  const bool sameAsOther =
-      other.size() == first.size() && std::equal(first.begin(), first.end(), other.begin(), sameEntry);
+  const bool sameAsOther = other.size() == first.size() &&
+                           std::equal(first.begin(), first.end(), other.begin(), sameEntry);
   EXPECT_FALSE(sameAsOther);
 }
 
@@ -221,9 +229,15 @@ constexpr MarketStart kBusyStart{21, 1704153600, 30, 10000.0};
 PositionMarketOptions Busy(const std::string& name) {
   PositionMarketOptions options;
   options.strategy = Named(name,
-                           {{"grid-step", 60.0}, {"grid-take-profit", 40.0}, {"martingale-stop", 50.0},
-                            {"martingale-take-profit", 50.0}, {"trend-lots", 0.1}, {"trend-stop", 100.0},
-                            {"random-chance", 0.02}, {"random-stop", 80.0}, {"random-take-profit", 80.0}},
+                           {{"grid-step", 60.0},
+                            {"grid-take-profit", 40.0},
+                            {"martingale-stop", 50.0},
+                            {"martingale-take-profit", 50.0},
+                            {"trend-lots", 0.1},
+                            {"trend-stop", 100.0},
+                            {"random-chance", 0.02},
+                            {"random-stop", 80.0},
+                            {"random-take-profit", 80.0}},
                            {{"trend-bar-minutes", 5}, {"trend-fast", 3}, {"trend-slow", 8}});
   options.strategy.reentryDelay = 600;
   return options;
@@ -261,7 +275,9 @@ INSTANTIATE_TEST_SUITE_P(Kinds, EveryStrategy, ::testing::ValuesIn([] {
                            for (const StrategyRow& row : StrategyTable()) names.push_back(row.name);
                            return names;
                          }()),
-                         [](const ::testing::TestParamInfo<std::string>& name) { return name.param; });
+                         [](const ::testing::TestParamInfo<std::string>& name) {
+                           return name.param;
+                         });
 
 }  // namespace
 }  // namespace zt::sim

@@ -9,13 +9,14 @@
 #include "market/price_history.h"
 #include "market/state_text.h"
 #include "market/text_file.h"
-#include "text_helpers.h"
 #include "number_text.h"
+#include "text_helpers.h"
 
 namespace zt::sim {
 namespace {
 
-constexpr std::string_view kHeader = "open time,close time,symbol,type,lots,open price,close price,profit";
+constexpr std::string_view kHeader =
+    "open time,close time,symbol,type,lots,open price,close price,profit";
 constexpr double kMostLots = 1e4;
 constexpr double kHighestPrice = 1e9;
 constexpr double kLargestProfit = 1e12;
@@ -33,35 +34,40 @@ std::int64_t DealTime(const DealLine& at, const std::string& field, const char* 
   const std::size_t space = field.find(' ');
   std::int64_t seconds = 0;
   int millis = 0;
-  if (space == std::string::npos || !ReadDateTime(field.substr(0, space), field.substr(space + 1), seconds, millis)) {
-    at.Refuse(std::string("as the ") + what + " a time such as 2024.01.03 09:00, not \"" + field + "\"");
+  if (space == std::string::npos ||
+      !ReadDateTime(field.substr(0, space), field.substr(space + 1), seconds, millis)) {
+    at.Refuse(std::string("as the ") + what + " a time such as 2024.01.03 09:00, not \"" + field +
+              "\"");
   }
   return seconds;
 }
 
-double DealAmount(const DealLine& at, const std::string& field, DecimalMark decimal, const char* what, double lowest,
-                  double highest) {
+double DealAmount(const DealLine& at, const std::string& field, DecimalMark decimal,
+                  const char* what, double lowest, double highest) {
   double value = 0.0;
   if (std::string mistake = ReadAmount(field, decimal, value); !mistake.empty()) {
     at.Refuse(std::string("as the ") + what + " " + mistake);
   }
   if (!(value > lowest && value < highest)) {
-    at.Refuse(std::string("as the ") + what + " a number above " + tools::Number(lowest) + " and below " +
-              tools::Number(highest) + ", not " + field);
+    at.Refuse(std::string("as the ") + what + " a number above " + tools::Number(lowest) +
+              " and below " + tools::Number(highest) + ", not " + field);
   }
   return value;
 }
 
 Deal ReadDeal(const DealLine& at, const std::vector<std::string>& fields, DecimalMark decimal) {
-  if (fields.size() != 8) at.Refuse("8 fields: " + std::string(kHeader) + "; found " + std::to_string(fields.size()));
+  if (fields.size() != 8)
+    at.Refuse("8 fields: " + std::string(kHeader) + "; found " + std::to_string(fields.size()));
   Deal deal{};
   deal.line = at.line;
   deal.openTime = DealTime(at, fields[0], "open time");
   deal.closeTime = DealTime(at, fields[1], "close time");
   if (deal.closeTime < deal.openTime) at.Refuse("a close time no earlier than the open time");
   std::string type = fields[3];
-  std::transform(type.begin(), type.end(), type.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (type != "buy" && type != "sell") at.Refuse("as the type buy or sell, not \"" + fields[3] + "\"");
+  std::transform(type.begin(), type.end(), type.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
+  if (type != "buy" && type != "sell")
+    at.Refuse("as the type buy or sell, not \"" + fields[3] + "\"");
   deal.side = type == "buy" ? Side::Buy : Side::Sell;
   deal.lots = DealAmount(at, fields[4], decimal, "lots", 0.0, kMostLots);
   deal.openPrice = DealAmount(at, fields[5], decimal, "open price", 0.0, kHighestPrice);
@@ -75,7 +81,8 @@ std::string HeaderText(const std::vector<std::string>& fields) {
   std::string text;
   for (const std::string& field : fields) {
     if (!text.empty()) text += ',';
-    for (const char c : field) text += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char c : field)
+      text += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
   return text;
 }
@@ -94,7 +101,8 @@ DealHistory ReadDealHistory(const std::string& path, DecimalMark decimal) {
     const DealLine at{path, number};
     if (separator == 0) {
       separator = line.find('\t') != std::string::npos ? '\t' : ',';
-      if (HeaderText(HistoryFields(line, separator)) != kHeader) at.Refuse("the header " + std::string(kHeader));
+      if (HeaderText(HistoryFields(line, separator)) != kHeader)
+        at.Refuse("the header " + std::string(kHeader));
       continue;
     }
     const std::vector<std::string> fields = HistoryFields(line, separator);
@@ -136,7 +144,8 @@ class DealReplay final : public Strategy {
         account.balance = RoundToCents(account.balance + deal.profit);
         continue;
       }
-      account.positions.push_back(Position{deal.side, deal.lots, deal.openPrice, deal.openTime, 0.0});
+      account.positions.push_back(
+          Position{deal.side, deal.lots, deal.openPrice, deal.openTime, 0.0});
       open_.push_back(next_);
     }
   }
@@ -148,16 +157,20 @@ class DealReplay final : public Strategy {
     std::string out;
     PutField(out, NameField(prefix, "next"), next_);
     PutField(out, NameField(prefix, "open"), open_.size());
-    for (std::size_t i = 0; i < open_.size(); ++i) PutField(out, NameField(prefix, "o" + std::to_string(i)), open_[i]);
+    for (std::size_t i = 0; i < open_.size(); ++i)
+      PutField(out, NameField(prefix, "o" + std::to_string(i)), open_[i]);
     return out;
   }
 
   bool Parse(std::string_view text, std::string_view prefix) override {
     std::size_t next = 0, count = 0;
-    if (!TakeField(text, NameField(prefix, "next"), next) || !TakeField(text, NameField(prefix, "open"), count)) return false;
+    if (!TakeField(text, NameField(prefix, "next"), next) ||
+        !TakeField(text, NameField(prefix, "open"), count))
+      return false;
     std::vector<std::size_t> open(count);
     for (std::size_t i = 0; i < count; ++i) {
-      if (!TakeField(text, NameField(prefix, "o" + std::to_string(i)), open[i]) || open[i] >= next) return false;
+      if (!TakeField(text, NameField(prefix, "o" + std::to_string(i)), open[i]) || open[i] >= next)
+        return false;
     }
     if (next > history_->deals.size()) return false;
     next_ = next;
@@ -174,8 +187,8 @@ class DealReplay final : public Strategy {
     for (const std::size_t index : open_) {
       const Deal& deal = history_->deals[index];
       if (held < account.positions.size() && account.positions[held].openTime == deal.openTime &&
-          account.positions[held].openPrice == deal.openPrice && account.positions[held].lots == deal.lots &&
-          account.positions[held].side == deal.side) {
+          account.positions[held].openPrice == deal.openPrice &&
+          account.positions[held].lots == deal.lots && account.positions[held].side == deal.side) {
         kept.push_back(index);
         ++held;
       }
@@ -184,8 +197,8 @@ class DealReplay final : public Strategy {
   }
 
   std::shared_ptr<const DealHistory> history_;
-  std::size_t next_ = 0;              // the first deal not opened yet
-  std::vector<std::size_t> open_;     // the deals the account holds, as its positions
+  std::size_t next_ = 0;           // the first deal not opened yet
+  std::vector<std::size_t> open_;  // the deals the account holds, as its positions
 };
 
 }  // namespace

@@ -36,13 +36,13 @@ struct Deal {
   double openPrice;
   double closePrice;
   double profit;
-  int line;             // of the file
+  int line;  // of the file
 };
 
 struct DealHistory {
   std::string path;
   std::string symbol;
-  std::vector<Deal> deals;   // by open time (then by line)
+  std::vector<Deal> deals;  // by open time (then by line)
 };
 
 // Reads the whole file (a deal list is short); throws std::runtime_error naming the line and what

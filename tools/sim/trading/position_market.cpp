@@ -17,14 +17,16 @@ PositionMarketOptions Settled(const MarketStart& start, PositionMarketOptions op
   options.history.point = options.prices.point;
   options.history.spreadPoints = options.prices.spreadPoints;
   if (!options.dealsPath.empty()) {
-    options.terms.commissionPerLot = options.terms.swapLongPerLot = options.terms.swapShortPerLot = 0.0;
+    options.terms.commissionPerLot = options.terms.swapLongPerLot = options.terms.swapShortPerLot =
+        0.0;
   }
   return options;
 }
 
 std::shared_ptr<const DealHistory> DealsOf(const PositionMarketOptions& options) {
   if (options.dealsPath.empty()) return nullptr;
-  return std::make_shared<const DealHistory>(ReadDealHistory(options.dealsPath, options.history.decimal));
+  return std::make_shared<const DealHistory>(
+      ReadDealHistory(options.dealsPath, options.history.decimal));
 }
 
 }  // namespace
@@ -35,7 +37,8 @@ PositionMarket::PositionMarket(const MarketStart& start, const PositionMarketOpt
       prices_(MakePriceSource(start_, options_.prices, options_.history)),
       deals_(DealsOf(options_)),
       guarded_{NewTradingAccount(options_.terms, start.balance, prices_->quote()), NewStrategy()},
-      unguarded_{NewTradingAccount(options_.terms, start.balance, prices_->quote()), NewStrategy()} {
+      unguarded_{NewTradingAccount(options_.terms, start.balance, prices_->quote()),
+                 NewStrategy()} {
   guarded_.strategy->OnTick(guarded_.account);
   unguarded_.strategy->OnTick(unguarded_.account);
 }
@@ -89,8 +92,8 @@ bool PositionMarket::Parse(std::string_view text) {
   std::unique_ptr<Strategy> guardedStrategy = NewStrategy();
   std::unique_ptr<Strategy> unguardedStrategy = NewStrategy();
   if (!prices->Parse(text) || !ParseTradingAccount(text, kGuarded, guarded) ||
-      !ParseTradingAccount(text, kUnguarded, unguarded) || !guardedStrategy->Parse(text, kGuarded) ||
-      !unguardedStrategy->Parse(text, kUnguarded)) {
+      !ParseTradingAccount(text, kUnguarded, unguarded) ||
+      !guardedStrategy->Parse(text, kGuarded) || !unguardedStrategy->Parse(text, kUnguarded)) {
     return false;
   }
   guarded.quote = unguarded.quote = prices->quote();

@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "market/account_model.h"
-#include "trading/deal_history.h"
 #include "market/price_model.h"
 #include "market/price_source.h"
+#include "trading/deal_history.h"
 #include "trading/strategies.h"
 #include "trading/trading_account.h"
 

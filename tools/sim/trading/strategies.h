@@ -29,12 +29,12 @@ struct StrategyValues {
 StrategyValues FillDefaultStrategyValues();
 
 struct StrategyOptions {
-  std::string name = "grid";           // the strategy that trades, as --strategy names it
+  std::string name = "grid";  // the strategy that trades, as --strategy names it
   StrategyValues values = FillDefaultStrategyValues();
-  std::int64_t reentryDelay = 0;       // seconds after the guard's close-all before trading again
+  std::int64_t reentryDelay = 0;  // seconds after the guard's close-all before trading again
   // Set by the position market: the prices' point, and the run's seed.
-  double point = 0.00001;              // the symbol's price point, in which steps are counted
-  std::uint64_t seed = 1;              // for the random entries' own stream
+  double point = 0.00001;  // the symbol's price point, in which steps are counted
+  std::uint64_t seed = 1;  // for the random entries' own stream
 };
 
 class Strategy {

@@ -20,8 +20,8 @@ double RoundToLots(double lots) {
 
 namespace zt::sim::strategies {
 
-Exit CheckExit(const Position& position, const Quote& quote, double stopPoints, double takeProfitPoints,
-                 double point) {
+Exit CheckExit(const Position& position, const Quote& quote, double stopPoints,
+               double takeProfitPoints, double point) {
   // Points the position has made so far, at the price it would close at.
   const double made = position.side == Side::Buy ? (quote.bid - position.openPrice) / point
                                                  : (position.openPrice - quote.ask) / point;
@@ -58,7 +58,8 @@ bool TakeSide(std::string_view text, std::string_view name, Side& side) {
 }
 
 void PutPrng(std::string& out, std::string_view name, const Prng& prng) {
-  for (int word = 0; word < 4; ++word) PutField(out, NameField(name, std::to_string(word)), prng.state[word]);
+  for (int word = 0; word < 4; ++word)
+    PutField(out, NameField(name, std::to_string(word)), prng.state[word]);
 }
 
 bool TakePrng(std::string_view text, std::string_view name, Prng& prng) {
@@ -89,7 +90,8 @@ void SinglePosition::Put(std::string& out, std::string_view prefix) const {
 bool SinglePosition::Take(std::string_view text, std::string_view prefix) {
   int held = 0;
   std::int64_t resume = 0;
-  if (!TakeField(text, NameField(prefix, "holding"), held) || !TakeField(text, NameField(prefix, "resumeAt"), resume)) {
+  if (!TakeField(text, NameField(prefix, "holding"), held) ||
+      !TakeField(text, NameField(prefix, "resumeAt"), resume)) {
     return false;
   }
   holding = held != 0;

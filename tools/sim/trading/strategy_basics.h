@@ -27,8 +27,8 @@ std::unique_ptr<Strategy> MakeOne(const StrategyOptions& options, const OwnOptio
 // from its open price (a take profit of 0: none). A strategy closes at the first tick that is at
 // or past the level, at that tick's price, so a gap fills past it as a market order does.
 enum class Exit { None, Stop, TakeProfit };
-Exit CheckExit(const Position& position, const Quote& quote, double stopPoints, double takeProfitPoints,
-                 double point);
+Exit CheckExit(const Position& position, const Quote& quote, double stopPoints,
+               double takeProfitPoints, double point);
 
 // The time before which a strategy that the guard closed out at time does not trade: the re-entry
 // delay on, and at least the next tick.
@@ -78,7 +78,9 @@ StateField<T> Field(std::string_view name, T& value) {
 }
 
 // The kinds of value a state field holds: a number, a side, bar closes.
-inline void PutValue(std::string& out, std::string_view name, Side side) { PutSide(out, name, side); }
+inline void PutValue(std::string& out, std::string_view name, Side side) {
+  PutSide(out, name, side);
+}
 inline void PutValue(std::string& out, std::string_view name, const std::vector<double>& closes) {
   PutCloses(out, name, closes);
 }
@@ -86,7 +88,9 @@ template <typename T>
 void PutValue(std::string& out, std::string_view name, T number) {
   PutField(out, name, number);
 }
-inline bool TakeValue(std::string_view text, std::string_view name, Side& side) { return TakeSide(text, name, side); }
+inline bool TakeValue(std::string_view text, std::string_view name, Side& side) {
+  return TakeSide(text, name, side);
+}
 inline bool TakeValue(std::string_view text, std::string_view name, std::vector<double>& closes) {
   return TakeCloses(text, name, closes);
 }
@@ -98,7 +102,8 @@ bool TakeValue(std::string_view text, std::string_view name, T& number) {
 // A strategy that holds one position at a time writes its own fields, then what it holds, as the
 // fields prefix + name: one list of fields serves Format and Parse, so the two cannot drift apart.
 template <typename... T>
-std::string FormatHolding(std::string_view prefix, const SinglePosition& held, StateField<T>... fields) {
+std::string FormatHolding(std::string_view prefix, const SinglePosition& held,
+                          StateField<T>... fields) {
   std::string out;
   (PutValue(out, NameField(prefix, fields.name), fields.value), ...);
   held.Put(out, prefix);
@@ -107,8 +112,10 @@ std::string FormatHolding(std::string_view prefix, const SinglePosition& held, S
 // Reads them back; false at the first one text lacks (the fields before it may have been read,
 // so a strategy reads into a copy of itself).
 template <typename... T>
-bool ParseHolding(std::string_view text, std::string_view prefix, SinglePosition& held, StateField<T>... fields) {
-  return (TakeValue(text, NameField(prefix, fields.name), fields.value) && ...) && held.Take(text, prefix);
+bool ParseHolding(std::string_view text, std::string_view prefix, SinglePosition& held,
+                  StateField<T>... fields) {
+  return (TakeValue(text, NameField(prefix, fields.name), fields.value) && ...) &&
+         held.Take(text, prefix);
 }
 
 }  // namespace zt::sim::strategies

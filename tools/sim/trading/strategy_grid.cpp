@@ -26,16 +26,21 @@ GridOptions ReadGrid(const OwnOptions& o) {
   const GridDirections directions = word == "buy"    ? GridDirections::Buys
                                     : word == "sell" ? GridDirections::Sells
                                                      : GridDirections::Both;
-  return {o.Number("step"), o.Number("lots"), o.Number("multiplier"), o.Number("take-profit"),
-          static_cast<int>(o.Whole("levels")), directions};
+  return {o.Number("step"),
+          o.Number("lots"),
+          o.Number("multiplier"),
+          o.Number("take-profit"),
+          static_cast<int>(o.Whole("levels")),
+          directions};
 }
 
 // "step 200 lots 0.01 x1.5 levels 8 directions 0 take-profit 100", the directions by their place.
 std::string GridIdentity(const OwnOptions& o) {
   const GridOptions g = ReadGrid(o);
   return " step " + tools::Number(g.stepPoints) + " lots " + tools::Number(g.baseLots) + " x" +
-         tools::Number(g.lotMultiplier) + " levels " + std::to_string(g.maxLevels) + " directions " +
-         std::to_string(static_cast<int>(g.directions)) + " take-profit " + tools::Number(g.takeProfitPoints);
+         tools::Number(g.lotMultiplier) + " levels " + std::to_string(g.maxLevels) +
+         " directions " + std::to_string(static_cast<int>(g.directions)) + " take-profit " +
+         tools::Number(g.takeProfitPoints);
 }
 
 // The grid keeps its levels in the account: a direction's positions are its levels, the newest
@@ -44,7 +49,8 @@ std::string GridIdentity(const OwnOptions& o) {
 // is simply not there: the next tick tries again while the price still calls for it.
 class Grid final : public Strategy {
  public:
-  Grid(const StrategyOptions& options, const OwnOptions& own) : options_(options), grid_(ReadGrid(own)) {}
+  Grid(const StrategyOptions& options, const OwnOptions& own)
+      : options_(options), grid_(ReadGrid(own)) {}
 
   void OnTick(TradingAccount& account) override {
     if (account.quote.time < resumeAt_) return;
@@ -52,7 +58,9 @@ class Grid final : public Strategy {
     if (grid_.directions != GridDirections::Buys) Trade(account, Side::Sell);
   }
 
-  void OnGuardClose(std::int64_t time) override { resumeAt_ = ResumeAfterGuard(time, options_.reentryDelay); }
+  void OnGuardClose(std::int64_t time) override {
+    resumeAt_ = ResumeAfterGuard(time, options_.reentryDelay);
+  }
 
   std::string Format(std::string_view prefix) const override {
     std::string out;
@@ -84,15 +92,18 @@ class Grid final : public Strategy {
     }
     const double average = weighted / lots;
     const double target = grid_.takeProfitPoints * options_.point;
-    const bool basketDone = side == Side::Buy ? quote.bid >= average + target : quote.ask <= average - target;
+    const bool basketDone =
+        side == Side::Buy ? quote.bid >= average + target : quote.ask <= average - target;
     if (basketDone) {
       CloseSide(account, side);
       OpenPosition(account, side, RoundToLots(grid_.baseLots));
       return;
     }
-    const int levels = static_cast<int>(std::count_if(account.positions.begin(), account.positions.end(),
-                                                      [side](const Position& p) { return p.side == side; }));
-    const bool against = side == Side::Buy ? quote.ask <= newest->openPrice - step : quote.bid >= newest->openPrice + step;
+    const int levels =
+        static_cast<int>(std::count_if(account.positions.begin(), account.positions.end(),
+                                       [side](const Position& p) { return p.side == side; }));
+    const bool against = side == Side::Buy ? quote.ask <= newest->openPrice - step
+                                           : quote.bid >= newest->openPrice + step;
     if (against && levels < grid_.maxLevels) {
       OpenPosition(account, side, RoundToLots(newest->lots * grid_.lotMultiplier));
     }

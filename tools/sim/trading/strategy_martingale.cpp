@@ -21,16 +21,22 @@ struct MartingaleOptions {
 };
 
 MartingaleOptions ReadMartingale(const OwnOptions& o) {
-  return {o.Number("stop"), o.Number("take-profit"), o.Number("lots"), o.Number("multiplier"), o.Number("max-lots"),
-          static_cast<int>(o.Whole("doublings")), o.Word("direction") == "alternate"};
+  return {o.Number("stop"),
+          o.Number("take-profit"),
+          o.Number("lots"),
+          o.Number("multiplier"),
+          o.Number("max-lots"),
+          static_cast<int>(o.Whole("doublings")),
+          o.Word("direction") == "alternate"};
 }
 
 // "stop 200 take-profit 200 lots 0.01 x2 most 1 doublings 6 follow".
 std::string MartingaleIdentity(const OwnOptions& o) {
   const MartingaleOptions m = ReadMartingale(o);
-  return " stop " + tools::Number(m.stopPoints) + " take-profit " + tools::Number(m.takeProfitPoints) + " lots " +
-         tools::Number(m.baseLots) + " x" + tools::Number(m.lotMultiplier) + " most " + tools::Number(m.maxLots) +
-         " doublings " + std::to_string(m.maxDoublings) + (m.alternate ? " alternate" : " follow");
+  return " stop " + tools::Number(m.stopPoints) + " take-profit " +
+         tools::Number(m.takeProfitPoints) + " lots " + tools::Number(m.baseLots) + " x" +
+         tools::Number(m.lotMultiplier) + " most " + tools::Number(m.maxLots) + " doublings " +
+         std::to_string(m.maxDoublings) + (m.alternate ? " alternate" : " follow");
 }
 
 // Its one position is the account's only one. What it remembers: the side and lots of the next
@@ -38,7 +44,8 @@ std::string MartingaleIdentity(const OwnOptions& o) {
 // one the broker stopped out is known for a loss) and when it may trade after a guard's close-all.
 class Martingale final : public Strategy {
  public:
-  Martingale(const StrategyOptions& options, const OwnOptions& own) : options_(options), rule_(ReadMartingale(own)) {
+  Martingale(const StrategyOptions& options, const OwnOptions& own)
+      : options_(options), rule_(ReadMartingale(own)) {
     StartAgain();
   }
 
@@ -46,12 +53,14 @@ class Martingale final : public Strategy {
     if (held_.StoppedOut(account)) Lost();
     if (held_.holding) {
       const Exit exit = CheckExit(account.positions.front(), account.quote, rule_.stopPoints,
-                                    rule_.takeProfitPoints, options_.point);
+                                  rule_.takeProfitPoints, options_.point);
       if (exit == Exit::None) return;
       ClosePosition(account, 0);
       held_.holding = false;
-      if (exit == Exit::Stop) Lost();
-      else Won();
+      if (exit == Exit::Stop)
+        Lost();
+      else
+        Won();
     }
     if (account.quote.time < held_.resumeAt) return;
     // A lot the free margin cannot hold ends the series: it starts over from the base lot, and
@@ -70,13 +79,14 @@ class Martingale final : public Strategy {
   }
 
   std::string Format(std::string_view prefix) const override {
-    return FormatHolding(prefix, held_, Field("side", side_), Field("lots", lots_), Field("losses", losses_));
+    return FormatHolding(prefix, held_, Field("side", side_), Field("lots", lots_),
+                         Field("losses", losses_));
   }
 
   bool Parse(std::string_view text, std::string_view prefix) override {
     Martingale read(*this);
-    if (!ParseHolding(text, prefix, read.held_, Field("side", read.side_), Field("lots", read.lots_),
-                      Field("losses", read.losses_))) {
+    if (!ParseHolding(text, prefix, read.held_, Field("side", read.side_),
+                      Field("lots", read.lots_), Field("losses", read.losses_))) {
       return false;
     }
     *this = read;
@@ -115,12 +125,13 @@ class Martingale final : public Strategy {
   MartingaleOptions rule_;
   Side side_ = Side::Buy;
   double lots_ = 0.0;
-  int losses_ = 0;         // losses in a row behind lots_
+  int losses_ = 0;  // losses in a row behind lots_
   SinglePosition held_;
 };
 
 }  // namespace
 
-extern const StrategyBehaviour kMartingaleBehaviour = {MakeOne<Martingale>, MartingaleIdentity, nullptr};
+extern const StrategyBehaviour kMartingaleBehaviour = {MakeOne<Martingale>, MartingaleIdentity,
+                                                       nullptr};
 
 }  // namespace zt::sim::strategies

@@ -24,8 +24,8 @@ RandomOptions ReadRandom(const OwnOptions& o) {
 std::string RandomIdentity(const OwnOptions& o) {
   const RandomOptions r = ReadRandom(o);
   return " chance " + tools::Number(r.chancePerTick) + " lots " + tools::Number(r.lots) + " stop " +
-         tools::Number(r.stopPoints) + " take-profit " + tools::Number(r.takeProfitPoints) + " most " +
-         std::to_string(r.maxOpen);
+         tools::Number(r.stopPoints) + " take-profit " + tools::Number(r.takeProfitPoints) +
+         " most " + std::to_string(r.maxOpen);
 }
 
 // A stream of its own: the prices' generator is seeded from the seed itself, and the close
@@ -39,9 +39,7 @@ constexpr std::uint64_t kEntryStream = 0x6A09E667F3BCC909ULL;
 class RandomEntries final : public Strategy {
  public:
   RandomEntries(const StrategyOptions& options, const OwnOptions& own)
-      : options_(options),
-        rule_(ReadRandom(own)),
-        prng_(SeedPrng(options.seed ^ kEntryStream)) {}
+      : options_(options), rule_(ReadRandom(own)), prng_(SeedPrng(options.seed ^ kEntryStream)) {}
 
   void OnTick(TradingAccount& account) override {
     // Drawn first and every tick, so the draws never depend on what the account holds.
@@ -49,7 +47,7 @@ class RandomEntries final : public Strategy {
     const double coin = NextUniform(prng_);
     for (std::size_t i = account.positions.size(); i-- > 0;) {
       if (CheckExit(account.positions[i], account.quote, rule_.stopPoints, rule_.takeProfitPoints,
-                      options_.point) != Exit::None) {
+                    options_.point) != Exit::None) {
         ClosePosition(account, i);
       }
     }
@@ -61,7 +59,9 @@ class RandomEntries final : public Strategy {
     OpenPosition(account, coin < 0.5 ? Side::Buy : Side::Sell, RoundToLots(rule_.lots));
   }
 
-  void OnGuardClose(std::int64_t time) override { resumeAt_ = ResumeAfterGuard(time, options_.reentryDelay); }
+  void OnGuardClose(std::int64_t time) override {
+    resumeAt_ = ResumeAfterGuard(time, options_.reentryDelay);
+  }
 
   std::string Format(std::string_view prefix) const override {
     std::string out;
@@ -73,7 +73,8 @@ class RandomEntries final : public Strategy {
   bool Parse(std::string_view text, std::string_view prefix) override {
     Prng prng{};
     std::int64_t resumeAt = 0;
-    if (!TakePrng(text, NameField(prefix, "entries"), prng) || !TakeField(text, NameField(prefix, "resumeAt"), resumeAt)) {
+    if (!TakePrng(text, NameField(prefix, "entries"), prng) ||
+        !TakeField(text, NameField(prefix, "resumeAt"), resumeAt)) {
       return false;
     }
     prng_ = prng;

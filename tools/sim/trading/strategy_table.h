@@ -23,24 +23,25 @@ namespace zt::sim {
 struct StrategyOption {
   enum class Kind { Number, Whole, Word };
   Kind kind = Kind::Number;
-  std::string name;                 // "step"
-  std::string help;                 // --help's line
-  double fallback = 0.0;            // the default of a number or a whole number
+  std::string name;       // "step"
+  std::string help;       // --help's line
+  double fallback = 0.0;  // the default of a number or a whole number
   // The values a number or a whole number may take, both ends included. A number's lowest may be
   // another of the strategy's options instead (lowestFrom: "lots" for the martingale's most lots).
   double lowest = 0.0, highest = 0.0;
   std::string lowestFrom;
-  std::vector<std::string> words;   // a word's choices, the first its default
+  std::vector<std::string> words;  // a word's choices, the first its default
 };
 
 // A number option: name, default, range and --help's text.
-StrategyOption NumberOption(std::string name, double fallback, double lowest, double highest, std::string help);
+StrategyOption NumberOption(std::string name, double fallback, double lowest, double highest,
+                            std::string help);
 // A number option whose lowest value is another option's.
-StrategyOption NumberFromOption(std::string name, double fallback, std::string lowestFrom, double highest,
-                                std::string help);
+StrategyOption NumberFromOption(std::string name, double fallback, std::string lowestFrom,
+                                double highest, std::string help);
 // A whole-number option.
-StrategyOption WholeOption(std::string name, std::int64_t fallback, std::int64_t lowest, std::int64_t highest,
-                           std::string help);
+StrategyOption WholeOption(std::string name, std::int64_t fallback, std::int64_t lowest,
+                           std::int64_t highest, std::string help);
 // A word among choices, the first the default.
 StrategyOption WordOption(std::string name, std::vector<std::string> words, std::string help);
 
@@ -48,10 +49,17 @@ StrategyOption WordOption(std::string name, std::vector<std::string> words, std:
 // not give throws std::out_of_range.
 class OwnOptions {
  public:
-  OwnOptions(const StrategyValues& values, std::string prefix) : values_(values), prefix_(std::move(prefix)) {}
-  double Number(std::string_view name) const { return values_.numbers.at(prefix_ + std::string(name)); }
-  std::int64_t Whole(std::string_view name) const { return values_.wholes.at(prefix_ + std::string(name)); }
-  const std::string& Word(std::string_view name) const { return values_.words.at(prefix_ + std::string(name)); }
+  OwnOptions(const StrategyValues& values, std::string prefix)
+      : values_(values), prefix_(std::move(prefix)) {}
+  double Number(std::string_view name) const {
+    return values_.numbers.at(prefix_ + std::string(name));
+  }
+  std::int64_t Whole(std::string_view name) const {
+    return values_.wholes.at(prefix_ + std::string(name));
+  }
+  const std::string& Word(std::string_view name) const {
+    return values_.words.at(prefix_ + std::string(name));
+  }
 
  private:
   const StrategyValues& values_;
@@ -70,10 +78,10 @@ struct StrategyBehaviour {
 };
 
 struct StrategyRow {
-  std::string name;                 // --strategy NAME
-  std::string prefix;               // of its options' names: "grid-"
-  std::string summary;              // what --strategy's help says it is
-  std::string group;                // the --help group its options stand in
+  std::string name;     // --strategy NAME
+  std::string prefix;   // of its options' names: "grid-"
+  std::string summary;  // what --strategy's help says it is
+  std::string group;    // the --help group its options stand in
   std::vector<StrategyOption> options;
   StrategyBehaviour behaviour;
 };

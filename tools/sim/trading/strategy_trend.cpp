@@ -27,15 +27,16 @@ TrendOptions ReadTrend(const OwnOptions& o) {
 std::string TrendIdentity(const OwnOptions& o) {
   const TrendOptions t = ReadTrend(o);
   return " bars " + std::to_string(t.barMinutes) + "m " + std::to_string(t.fastBars) + "/" +
-         std::to_string(t.slowBars) + " lots " + tools::Number(t.lots) + " stop " + tools::Number(t.stopPoints);
+         std::to_string(t.slowBars) + " lots " + tools::Number(t.lots) + " stop " +
+         tools::Number(t.stopPoints);
 }
 
 // The slow average must reach back further than the fast one, or no cross can happen.
 std::string TrendMistake(const OwnOptions& o) {
   const std::int64_t fast = o.Whole("fast"), slow = o.Whole("slow");
   if (slow > fast) return {};
-  return "--trend-slow (" + std::to_string(slow) + ") must be more bars than --trend-fast (" + std::to_string(fast) +
-         ")";
+  return "--trend-slow (" + std::to_string(slow) + ") must be more bars than --trend-fast (" +
+         std::to_string(fast) + ")";
 }
 
 // What it remembers: the last slowBars bar closes and the bar in hand (the chart a restarted
@@ -44,7 +45,8 @@ std::string TrendMistake(const OwnOptions& o) {
 // guard's close-all. After that close it goes back into the standing trend once the delay is over.
 class Trend final : public Strategy {
  public:
-  Trend(const StrategyOptions& options, const OwnOptions& own) : options_(options), rule_(ReadTrend(own)) {}
+  Trend(const StrategyOptions& options, const OwnOptions& own)
+      : options_(options), rule_(ReadTrend(own)) {}
 
   void OnTick(TradingAccount& account) override {
     const Quote& quote = account.quote;
@@ -57,14 +59,15 @@ class Trend final : public Strategy {
       want_ = trend_;
       CloseAll(account);
     }
-    if (held_.holding &&
-        CheckExit(account.positions.front(), quote, rule_.stopPoints, 0.0, options_.point) == Exit::Stop) {
+    if (held_.holding && CheckExit(account.positions.front(), quote, rule_.stopPoints, 0.0,
+                                   options_.point) == Exit::Stop) {
       CloseAll(account);
       want_ = 0;
     }
     if (quote.time < held_.resumeAt || want_ == 0 || held_.holding) return;
     // A refused open is tried again on the next tick while the trend stands.
-    held_.holding = OpenPosition(account, want_ > 0 ? Side::Buy : Side::Sell, RoundToLots(rule_.lots));
+    held_.holding =
+        OpenPosition(account, want_ > 0 ? Side::Buy : Side::Sell, RoundToLots(rule_.lots));
   }
 
   void OnGuardClose(std::int64_t time) override {
@@ -73,14 +76,16 @@ class Trend final : public Strategy {
   }
 
   std::string Format(std::string_view prefix) const override {
-    return FormatHolding(prefix, held_, Field("closes", closes_), Field("bar", bar_), Field("barClose", barClose_),
-                         Field("trend", trend_), Field("want", want_));
+    return FormatHolding(prefix, held_, Field("closes", closes_), Field("bar", bar_),
+                         Field("barClose", barClose_), Field("trend", trend_),
+                         Field("want", want_));
   }
 
   bool Parse(std::string_view text, std::string_view prefix) override {
     Trend read(*this);
-    if (!ParseHolding(text, prefix, read.held_, Field("closes", read.closes_), Field("bar", read.bar_),
-                      Field("barClose", read.barClose_), Field("trend", read.trend_), Field("want", read.want_)) ||
+    if (!ParseHolding(text, prefix, read.held_, Field("closes", read.closes_),
+                      Field("bar", read.bar_), Field("barClose", read.barClose_),
+                      Field("trend", read.trend_), Field("want", read.want_)) ||
         read.closes_.size() > static_cast<std::size_t>(rule_.slowBars)) {
       return false;
     }

@@ -26,8 +26,8 @@ double MarginLevel(const TradingAccount& account) {
 // "B/0.01/1.10012/1704153600/-0.7": a position as one field's value.
 std::string PositionText(const Position& p) {
   std::string text(1, p.side == Side::Buy ? 'B' : 'S');
-  for (const std::string& value :
-       {tools::Number(p.lots), tools::Number(p.openPrice), tools::Number(p.openTime), tools::Number(p.swap)}) {
+  for (const std::string& value : {tools::Number(p.lots), tools::Number(p.openPrice),
+                                   tools::Number(p.openTime), tools::Number(p.swap)}) {
     text += '/';
     text += value;
   }
@@ -41,11 +41,13 @@ bool ReadPosition(std::string_view text, Position& p) {
   const char* end = text.data() + text.size();
   const auto next = [&](auto& value, bool last) {
     const auto result = std::from_chars(at, end, value);
-    if (result.ec != std::errc() || (!last && (result.ptr == end || *result.ptr != '/'))) return false;
+    if (result.ec != std::errc() || (!last && (result.ptr == end || *result.ptr != '/')))
+      return false;
     at = result.ptr + (last ? 0 : 1);
     return true;
   };
-  return next(p.lots, false) && next(p.openPrice, false) && next(p.openTime, false) && next(p.swap, true);
+  return next(p.lots, false) && next(p.openPrice, false) && next(p.openTime, false) &&
+         next(p.swap, true);
 }
 
 }  // namespace
@@ -56,7 +58,8 @@ TradingAccount NewTradingAccount(const AccountTerms& terms, double balance, cons
 
 double PositionResult(const TradingAccount& account, const Position& position) {
   const double closePrice = position.side == Side::Buy ? account.quote.bid : account.quote.ask;
-  return Sign(position.side) * (closePrice - position.openPrice) * position.lots * account.terms.contractSize +
+  return Sign(position.side) * (closePrice - position.openPrice) * position.lots *
+             account.terms.contractSize +
          position.swap;
 }
 
@@ -89,14 +92,15 @@ bool OpenPosition(TradingAccount& account, Side side, double lots) {
   account.balance = RoundToCents(account.balance - commission);
   account.positions.push_back(position);
   account.costs.commission += commission;
-  account.costs.spread += (account.quote.ask - account.quote.bid) * lots * account.terms.contractSize;
+  account.costs.spread +=
+      (account.quote.ask - account.quote.bid) * lots * account.terms.contractSize;
   return true;
 }
 
 void ClosePosition(TradingAccount& account, std::size_t index) {
   const Position& position = account.positions[index];
   account.balance = RoundToCents(account.balance + PositionResult(account, position) -
-                               account.terms.commissionPerLot * position.lots);
+                                 account.terms.commissionPerLot * position.lots);
   account.costs.commission += account.terms.commissionPerLot * position.lots;
   account.positions.erase(account.positions.begin() + static_cast<std::ptrdiff_t>(index));
 }
@@ -110,7 +114,8 @@ int CloseAllPositions(TradingAccount& account) {
 int MoveAccount(TradingAccount& account, const Quote& quote) {
   if (const int nights = RolloverNights(account.quote.time, quote.time); nights > 0) {
     for (Position& position : account.positions) {
-      const double perLot = position.side == Side::Buy ? account.terms.swapLongPerLot : account.terms.swapShortPerLot;
+      const double perLot =
+          position.side == Side::Buy ? account.terms.swapLongPerLot : account.terms.swapShortPerLot;
       position.swap += nights * perLot * position.lots;
       account.costs.swap -= nights * perLot * position.lots;
     }
@@ -118,10 +123,11 @@ int MoveAccount(TradingAccount& account, const Quote& quote) {
   account.quote = quote;
   int stopped = 0;
   while (!account.positions.empty() && MarginLevel(account) <= account.terms.stopOutLevel) {
-    const auto worst = std::min_element(account.positions.begin(), account.positions.end(),
-                                        [&](const Position& a, const Position& b) {
-                                          return PositionResult(account, a) < PositionResult(account, b);
-                                        });
+    const auto worst =
+        std::min_element(account.positions.begin(), account.positions.end(),
+                         [&](const Position& a, const Position& b) {
+                           return PositionResult(account, a) < PositionResult(account, b);
+                         });
     ClosePosition(account, static_cast<std::size_t>(worst - account.positions.begin()));
     ++stopped;
   }

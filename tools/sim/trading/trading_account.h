@@ -22,9 +22,9 @@ enum class Side { Buy, Sell };
 struct Position {
   Side side;
   double lots;
-  double openPrice;       // ask for a buy, bid for a sell
+  double openPrice;  // ask for a buy, bid for a sell
   std::int64_t openTime;
-  double swap;            // booked at the rollovers since it opened
+  double swap;  // booked at the rollovers since it opened
 };
 
 struct AccountTerms {
@@ -48,10 +48,10 @@ struct TradingCosts {
 
 struct TradingAccount {
   AccountTerms terms;
-  double balance;                  // in whole cents, as the broker books it
-  std::vector<Position> positions; // in the order they opened
-  Quote quote;                     // the broker's current prices
-  std::int64_t stopOuts = 0;       // positions the broker closed by stop-out, ever
+  double balance;                   // in whole cents, as the broker books it
+  std::vector<Position> positions;  // in the order they opened
+  Quote quote;                      // the broker's current prices
+  std::int64_t stopOuts = 0;        // positions the broker closed by stop-out, ever
   TradingCosts costs;
 };
 
