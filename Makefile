@@ -14,24 +14,13 @@ deps:
 deps-native:
 	bash cmake/install-deps.sh native
 
-native:
-	cmake --preset native >/dev/null
-	cmake --build --preset native
-
-win32:
-	cmake --preset win32 >/dev/null
-	cmake --build --preset win32
-
-win64:
-	cmake --preset win64 >/dev/null
-	cmake --build --preset win64
-
-# The library, its suite and the call-script runner for 32-bit x86 Linux, run under
-# qemu-i386-static: the 32-bit DLL's arithmetic and a 32-bit long, tested on every machine, also
-# where Wine cannot start the 32-bit DLL itself.
-i686:
-	cmake --preset i686 >/dev/null
-	cmake --build --preset i686
+# Each build by its preset: the Linux library, suite and tools (native), the 32-bit and 64-bit
+# DLLs (win32, win64), and the library, its suite and the call-script runner for 32-bit x86 Linux
+# (i686), run under qemu-i386-static: the 32-bit DLL's arithmetic and a 32-bit long, tested on
+# every machine, also where Wine cannot start the 32-bit DLL itself.
+native win32 win64 i686:
+	cmake --preset $@ >/dev/null
+	cmake --build --preset $@
 
 # The trader's zip, build/dist/zentravo-<version>-windows.zip, from the two DLLs.
 dist: deps

@@ -18,14 +18,8 @@
 # few instructions fewer than natively; the extremes' goal leaves room for that many times over.
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build/bench}
-driver=$build/bench/zt_count
-[[ -x $driver ]] || { echo "no driver at $driver; build the bench preset first" >&2; exit 2; }
-command -v valgrind >/dev/null || { echo "valgrind is missing (apt-get install -y valgrind)" >&2; exit 2; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=bench/counting.sh
+source "$(dirname "$0")/counting.sh" zt_count valgrind valgrind "${1:-}"
 
 # total WORKLOAD CALLS TOGGLE...: instructions collected inside the toggled functions.
 total() {

@@ -12,14 +12,8 @@
 # calls in all. Exits 1 when a goal is missed, 2 when a run fails.
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build/bench}
-driver=$build/bench/zt_syscalls
-[[ -x $driver ]] || { echo "no driver at $driver; build the bench preset first" >&2; exit 2; }
-command -v strace >/dev/null || { echo "strace is missing (apt-get install -y strace)" >&2; exit 2; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=bench/counting.sh
+source "$(dirname "$0")/counting.sh" zt_syscalls strace strace "${1:-}"
 
 # counts EVENTS: "name calls" lines from strace -c -f of one run.
 counts() {

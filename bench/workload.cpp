@@ -99,6 +99,12 @@ int Ahead(int position, int steps) {
   return ahead > core::kSetPositions ? core::kSetPositions : static_cast<int>(ahead);
 }
 
+// An amount, its share of base in percent, and the time it was reached: format takes the two.
+void PutShareAt(Cell& cell, const char* format, double amount, double base, std::int64_t time) {
+  Put(cell, format, amount, 100.0 * amount / base);
+  PutTime(cell, time);
+}
+
 void PutDrawdownTarget(Cell& cell, double target, double takeProfit) {
   Put(cell, "%0.2f, %0.2f; ", target, guard.snapshot - target);
   if (takeProfit > 0.0) {
@@ -221,8 +227,7 @@ extern "C" void ZtBaselineValue(int row, int column, char* out) {
         Put(cell, "%0.2f, %0.2f", g.equity, g.equity - g.snapshot);
         break;
       case 6:
-        Put(cell, "%0.2f / %0.2f %% ", g.periodDrawdown, 100.0 * g.periodDrawdown / g.snapshot);
-        PutTime(cell, g.periodDrawdownTime);
+        PutShareAt(cell, "%0.2f / %0.2f %% ", g.periodDrawdown, g.snapshot, g.periodDrawdownTime);
         break;
       case 7:
         if (g.previousPeriodDrawdownTime > 0) {
@@ -243,15 +248,15 @@ extern "C" void ZtBaselineValue(int row, int column, char* out) {
         }
         break;
       case 10:
-        Put(cell, "%0.2f / %0.2f %% ", g.lowestVsInitial, 100.0 * g.lowestVsInitial / g.initialEquity);
-        PutTime(cell, g.lowestVsInitialTime);
+        PutShareAt(cell, "%0.2f / %0.2f %% ", g.lowestVsInitial, g.initialEquity,
+                   g.lowestVsInitialTime);
         break;
       case 11:
         Put(cell, "%0.2f, %0.2f %%", g.freeMargin, 100.0 * g.freeMargin / g.equity);
         break;
       case 12:
-        Put(cell, "%0.2f, %0.2f %% ", g.lowestFreeMargin, 100.0 * g.lowestFreeMargin / g.snapshot);
-        PutTime(cell, g.lowestFreeMarginTime);
+        PutShareAt(cell, "%0.2f, %0.2f %% ", g.lowestFreeMargin, g.snapshot,
+                   g.lowestFreeMarginTime);
         break;
       default:
         if (g.cycleIndex > 0) {
@@ -266,24 +271,23 @@ extern "C" void ZtBaselineValue(int row, int column, char* out) {
   if (row != 2 && row != 3 && row != 4 && row != 5 && row != 8 && row != 11) return;
   out[0] = '\0';
   switch (row) {
-    case 2:
-      PutDrawdownTarget(cell, core::CurrentDrawdownTarget(),
-                        core::TableAt(g.takeProfitTable, g.tpSet, Ahead(g.tpIndex, 1)));
-      break;
+    case 2:  // the drawdown target in hand (0.00 when the set holds none), and the next one
     case 3: {
+      const int after = row - 2;
       const double next = core::TableAt(g.drawdownTable, g.ddSet, Ahead(g.ddIndex, 1));
-      if (next > 0.0) {
-        PutDrawdownTarget(cell, next, core::TableAt(g.takeProfitTable, g.tpSet, Ahead(g.tpIndex, 2)));
+      const double target = after == 0 ? core::CurrentDrawdownTarget() : next;
+      const double takeProfit =
+          core::TableAt(g.takeProfitTable, g.tpSet, Ahead(g.tpIndex, 1 + after));
+      if (after == 0 || target > 0.0) {
+        PutDrawdownTarget(cell, target, takeProfit);
       } else {
         Put(cell, "--, --; --");
       }
       break;
     }
-    case 4:
-      PutIncreaseTarget(cell, core::ListAt(g.increaseTargets, g.increaseIndex));
-      break;
+    case 4:  // the increase target in hand, and the one after it
     case 5:
-      PutIncreaseTarget(cell, core::ListAt(g.increaseTargets, Ahead(g.increaseIndex, 1)));
+      PutIncreaseTarget(cell, core::ListAt(g.increaseTargets, Ahead(g.increaseIndex, row - 4)));
       break;
     case 8:
       Put(cell, "%0.2f", g.snapshot - core::CurrentStopLoss());

@@ -22,21 +22,18 @@ namespace {
 using zt::core::guard;
 using zt::testing::HostBuffer;
 
-std::string Alert(int kind) {
+// What write writes for kind into a host's buffer, which it must fill without running over.
+template <typename Write>
+std::string Written(int kind, Write write) {
   HostBuffer buffer;
-  zt::texts::WriteAlert(kind, buffer.data(), ZT_TEXT_CAPACITY);
+  write(kind, buffer.data(), ZT_TEXT_CAPACITY);
   EXPECT_TRUE(buffer.GuardIntact());
   EXPECT_FALSE(buffer.Untouched()) << "kind " << kind << " wrote nothing";
   return buffer.Text();
 }
 
-std::string Subject(int kind) {
-  HostBuffer buffer;
-  zt::texts::WriteEmailSubject(kind, buffer.data(), ZT_TEXT_CAPACITY);
-  EXPECT_TRUE(buffer.GuardIntact());
-  EXPECT_FALSE(buffer.Untouched()) << "kind " << kind << " wrote nothing";
-  return buffer.Text();
-}
+std::string Alert(int kind) { return Written(kind, zt::texts::WriteAlert); }
+std::string Subject(int kind) { return Written(kind, zt::texts::WriteEmailSubject); }
 
 std::string Line(int part, int kind, double increaseTarget = 0.0) {
   HostBuffer buffer;
@@ -76,14 +73,9 @@ void ClosedOnTakeProfit() {
   guard.equity = 1030.5;
 }
 
-class AlertText : public ::testing::Test {
+class AlertText : public zt::testing::GuardTest {
  protected:
-  void SetUp() override {
-    zt::testing::FreshGuard(folder_);
-    ClosedOnTakeProfit();
-  }
-  void TearDown() override { zt::test_hooks::ReleaseClock(); }
-  zt::testing::TempFolder folder_;
+  void Arrange() override { ClosedOnTakeProfit(); }
 };
 
 TEST_F(AlertText, EveryKindWithItsArguments) {
@@ -116,11 +108,7 @@ TEST_F(AlertText, EveryKindWithItsArguments) {
        "Prev Snap $1000.00, SL: -$850.00, New Snap $849.50 ($-150.50), TP $80.00, TTC 1.5s, "
        "ZT CloseAll Stop Loss Complete"},
       {"positions outside the tables read as no target",
-       [] {
-         guard.stopLossIndex = 8;
-         guard.tpIndex = 32;
-       },
-       1,
+       [] { guard.stopLossIndex = 8; guard.tpIndex = 32; }, 1,
        "Prev Snap $1000.00, SL: -$1000.00, New Snap $1030.50 ($30.50), TP $0.00, TTC 1.5s, "
        "ZT CloseAll Stop Loss Complete"},
       {"take profit without a drawdown",
@@ -329,8 +317,7 @@ TEST_F(EmailText, BodyLinesFollowTheCurrentTargets) {
 
 TEST_F(EmailText, MarginLineNeverDividesByLessThanATenthOfACent) {
   struct Case {
-    double margin;
-    double freeMargin;
+    double margin, freeMargin;
     const char* expected;
   };
   const Case cases[] = {

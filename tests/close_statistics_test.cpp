@@ -43,9 +43,7 @@ class CloseStatisticsTest : public ::testing::Test {
 
 struct SummaryCase {
   std::vector<double> drawdowns;  // one close per cycle, slots 0..n-1
-  double average;
-  double median;
-  double lowest;
+  double average, median, lowest;
 };
 
 class CloseSummaries : public CloseStatisticsTest,

@@ -12,7 +12,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -95,14 +97,9 @@ void Running() {
   SetHostTag("EA-7");
 }
 
-class DashboardTest : public ::testing::Test {
+class DashboardTest : public zt::testing::GuardTest {
  protected:
-  void SetUp() override {
-    zt::testing::FreshGuard(folder_);
-    Running();
-  }
-  void TearDown() override { zt::test_hooks::ReleaseClock(); }
-  zt::testing::TempFolder folder_;
+  void Arrange() override { Running(); }
 };
 
 // ---- Labels ----------------------------------------------------------------------------------
@@ -110,48 +107,26 @@ class DashboardTest : public ::testing::Test {
 using LabelText = DashboardTest;
 
 TEST_F(LabelText, EveryCellOfBothColumns) {
-  const std::array<const char*, 16> firstColumn = {
-      nullptr,  // the title
-      "",
-      "",
-      "Take Profit, %, Next Target",
-      "Initial / Curr Snapshot",
-      "Current Equity, Snap Profit",
-      "Equity DD, % DD",
-      "Prev Snapshot / Last Eq DD",
-      "",
-      "Snaps / Avg / Med / Low DD",
-      "Lowest DD, %DD",
-      "Free Margin, %",
-      "Lowest Free Margin, %",
-      "Margin Used; Avg Margin %",
-      "",
-      "Zentravo equity guard",
+  // The labels by row; every other row is empty (row 0 of the first column is the title).
+  const std::map<int, std::string> first = {
+      {3, "Take Profit, %, Next Target"}, {4, "Initial / Curr Snapshot"},
+      {5, "Current Equity, Snap Profit"}, {6, "Equity DD, % DD"}, {7, "Prev Snapshot / Last Eq DD"},
+      {9, "Snaps / Avg / Med / Low DD"}, {10, "Lowest DD, %DD"}, {11, "Free Margin, %"},
+      {12, "Lowest Free Margin, %"}, {13, "Margin Used; Avg Margin %"},
+      {15, "Zentravo equity guard"}};
+  const std::map<int, std::string> second = {
+      {2, "Current DD Target; TP"}, {3, "Next DD Target; TP"}, {4, "Current Equity Increase"},
+      {5, "Next Equity Increase"}, {8, "Equity StopLoss"}, {9, "Email EquityIncrease"},
+      {10, "Email % Margin"}, {11, "Email current DD"}, {12, "Account Leverage"},
+      {13, "Current Bid/Ask; Spread"}};
+  const auto labelOf = [](const std::map<int, std::string>& labels, int row) {
+    return labels.count(row) > 0 ? labels.at(row) : std::string();
   };
-  const std::array<const char*, 14> secondColumn = {
-      "",
-      "",
-      "Current DD Target; TP",
-      "Next DD Target; TP",
-      "Current Equity Increase",
-      "Next Equity Increase",
-      "",
-      "",
-      "Equity StopLoss",
-      "Email EquityIncrease",
-      "Email % Margin",
-      "Email current DD",
-      "Account Leverage",
-      "Current Bid/Ask; Spread",
-  };
-  for (int row = 1; row < 16; ++row) {
-    EXPECT_EQ(Label(row, 0), firstColumn[static_cast<std::size_t>(row)]) << "row " << row;
-  }
+  for (int row = 1; row < 16; ++row) EXPECT_EQ(Label(row, 0), labelOf(first, row)) << "row " << row;
   // Every column but 0 is the second column.
   for (const int column : {1, 2, -1, 99, INT_MAX, INT_MIN}) {
     for (int row = 0; row < 14; ++row) {
-      EXPECT_EQ(Label(row, column), secondColumn[static_cast<std::size_t>(row)])
-          << "row " << row << " column " << column;
+      EXPECT_EQ(Label(row, column), labelOf(second, row)) << "row " << row << " column " << column;
     }
   }
 }
@@ -212,7 +187,7 @@ TEST_F(LabelText, RowsOutsideAColumnWriteTheEmptyText) {
   for (const auto& [row, column] : cells) {
     HostBuffer buffer;
     zt::texts::WriteLabel(row, column, buffer.data(), ZT_TEXT_CAPACITY);
-    EXPECT_EQ(buffer.bytes[0], '\0') << "row " << row << " column " << column;
+    EXPECT_EQ(buffer.bytes()[0], '\0') << "row " << row << " column " << column;
     EXPECT_TRUE(buffer.UntouchedAfter(0)) << "row " << row << " column " << column;
   }
 }
@@ -313,16 +288,22 @@ TEST_F(ValueText, EveryCellOfARunningGuard) {
       {11, 0, "600.00, 60.91 %"},                       // against the equity 985
       {12, 0, "450.00, 45.00 % [2011.07.13 09:40]"},    // against the snapshot 1000
       {13, 0, "420.00; 380.50"},
-      {2, 1, "20.00, 980.00; 30.00"},
-      {3, 1, "40.00, 960.00; 20.00"},
-      {4, 1, "1100.00, (115.00)"},
-      {5, 1, "1200.00, (215.00)"},
-      {8, 1, "900.00"},
-      {11, 1, "75.00; 925.00"},
+      {2, 1, "20.00, 980.00; 30.00"}, {3, 1, "40.00, 960.00; 20.00"},  // the drawdown targets
+      {4, 1, "1100.00, (115.00)"},    {5, 1, "1200.00, (215.00)"},     // the increase targets
+      {8, 1, "900.00"},               {11, 1, "75.00; 925.00"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Value(c.row, c.column), c.expected) << "row " << c.row << " column " << c.column;
   }
+}
+
+// Every position of the first take-profit set 10 and of the first drawdown set 5, the guard at
+// the positions given.
+void FillFirstSets(int tpIndex, int ddIndex) {
+  guard.takeProfitTable[0].fill(10);
+  guard.drawdownTable[0].fill(5);
+  guard.tpIndex = tpIndex;
+  guard.ddIndex = ddIndex;
 }
 
 TEST_F(ValueText, ConditionsAndFallbacks) {
@@ -332,6 +313,15 @@ TEST_F(ValueText, ConditionsAndFallbacks) {
     int row;
     int column;
     const char* expected;
+  };
+  // Eight increase targets, the index at the last of them or past them all.
+  static const auto lastIncreaseNext = [] {
+    guard.increaseTargets = {1100, 1200, 1300, 1400, 1500, 1600, 1700, 1800};
+    guard.increaseIndex = 7;
+  };
+  const auto everyIncreasePassed = [] {
+    lastIncreaseNext();
+    guard.increaseIndex = 8;
   };
   const Case cases[] = {
       {"no roll yet", [] { guard.previousPeriodDrawdownTime = 0; }, 7, 0, "- / -"},
@@ -364,22 +354,10 @@ TEST_F(ValueText, ConditionsAndFallbacks) {
        "20.00, 980.00; --"},
       {"a negative drawdown target is none", [] { guard.drawdownTable[0][1] = -5; }, 3, 1,
        "--, --; --"},
-      {"take profit past the set's last position",
-       [] {
-         guard.takeProfitTable[0].fill(10);
-         guard.drawdownTable[0].fill(5);
-         guard.tpIndex = 31;
-         guard.ddIndex = 30;
-       },
-       2, 1, "5.00, 995.00; --"},
-      {"take profit two past the set's end",
-       [] {
-         guard.takeProfitTable[0].fill(10);
-         guard.drawdownTable[0].fill(5);
-         guard.tpIndex = 30;
-         guard.ddIndex = 30;
-       },
-       3, 1, "5.00, 995.00; --"},
+      {"take profit past the set's last position", [] { FillFirstSets(31, 30); }, 2, 1,
+       "5.00, 995.00; --"},
+      {"take profit two past the set's end", [] { FillFirstSets(30, 30); }, 3, 1,
+       "5.00, 995.00; --"},
       {"drawdown target past the set's end",
        [] {
          guard.drawdownTable[0].fill(5);
@@ -392,30 +370,10 @@ TEST_F(ValueText, ConditionsAndFallbacks) {
       {"equity above the target", [] { guard.equity = 1150; }, 4, 1, "1100.00, (-50.00)"},
       {"no increase targets", [] { guard.increaseTargets = {}; }, 4, 1, "--, (--)"},
       {"no increase targets", [] { guard.increaseTargets = {}; }, 5, 1, "--, (--)"},
-      {"last increase target next",
-       [] {
-         guard.increaseTargets = {1100, 1200, 1300, 1400, 1500, 1600, 1700, 1800};
-         guard.increaseIndex = 7;
-       },
-       4, 1, "1800.00, (815.00)"},
-      {"last increase target next",
-       [] {
-         guard.increaseTargets = {1100, 1200, 1300, 1400, 1500, 1600, 1700, 1800};
-         guard.increaseIndex = 7;
-       },
-       5, 1, "--, (--)"},
-      {"every increase target passed",
-       [] {
-         guard.increaseTargets = {1100, 1200, 1300, 1400, 1500, 1600, 1700, 1800};
-         guard.increaseIndex = 8;
-       },
-       4, 1, "--, (--)"},
-      {"every increase target passed",
-       [] {
-         guard.increaseTargets = {1100, 1200, 1300, 1400, 1500, 1600, 1700, 1800};
-         guard.increaseIndex = 8;
-       },
-       5, 1, "--, (--)"},
+      {"last increase target next", lastIncreaseNext, 4, 1, "1800.00, (815.00)"},
+      {"last increase target next", lastIncreaseNext, 5, 1, "--, (--)"},
+      {"every increase target passed", everyIncreasePassed, 4, 1, "--, (--)"},
+      {"every increase target passed", everyIncreasePassed, 5, 1, "--, (--)"},
       {"second stop loss", [] { guard.stopLossIndex = 1; }, 8, 1, "850.00"},
       {"no stop losses", [] { guard.stopLosses = {}; }, 8, 1, "1000.00"},
       {"no e-mail drawdown", [] { guard.emailDrawdown = 0; }, 11, 1, "0.00; 1000.00"},
@@ -482,7 +440,7 @@ TEST_F(ValueText, EveryColumnButZeroIsTheSecond) {
       HostBuffer other;
       zt::texts::WriteValue(row, 1, second.data(), ZT_TEXT_CAPACITY);
       zt::texts::WriteValue(row, column, other.data(), ZT_TEXT_CAPACITY);
-      EXPECT_EQ(second.bytes, other.bytes) << "row " << row << " column " << column;
+      EXPECT_EQ(second.bytes(), other.bytes()) << "row " << row << " column " << column;
     }
   }
   EXPECT_EQ(Value(4, -1), "1100.00, (115.00)");
@@ -579,9 +537,8 @@ TEST_F(DashboardLocale, ACommaDecimalLocaleChangesNoText) {
   guard.increaseIndex = 1;
   guard.reachedDrawdownTarget = 20.5;
   guard.closeDurationMs = 1500;
-  guard.emailEquityTarget = 250.25;
-  guard.emailMarginPercent = 50;
-  guard.emailDrawdown = 75.5;
+  std::tie(guard.emailEquityTarget, guard.emailMarginPercent, guard.emailDrawdown) =
+      std::tuple(250.25, 50.0, 75.5);
   const std::vector<std::string> inC = EveryText();
 
   const char* const previous = std::setlocale(LC_ALL, nullptr);

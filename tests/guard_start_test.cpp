@@ -1,6 +1,7 @@
 // Guard start: what InitZT settles from the file and the arguments, and what it resets.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -60,9 +61,8 @@ TEST_F(GuardStartTest, ResumesTheStoredSnapshotAndPositions) {
   double initial = 0.0;
   EXPECT_EQ(Start(&initial, 900), 1250.5);
   EXPECT_EQ(initial, 4000.0);
-  EXPECT_EQ(guard.tpSet, 1);
-  EXPECT_EQ(guard.tpIndex, 1);
-  EXPECT_EQ(guard.ddSet, 1);
+  // The sets and positions as stored.
+  EXPECT_EQ((std::array{guard.tpSet, guard.tpIndex, guard.ddSet}), (std::array{1, 1, 1}));
   EXPECT_EQ(guard.reachedDrawdownTarget, 25.0);
   EXPECT_EQ(guard.equity, 900.0);
   // The increase targets and stop losses start again from the first, whatever was reached.

@@ -15,22 +15,22 @@ TEST(IniLines, EachLineIsClassedAndSplit) {
   struct Case {
     const char* raw;
     LineKind kind;
-    const char* name;
-    const char* value;
+    const char* name = "";   // none unless given
+    const char* value = "";
   };
   const Case cases[] = {
-      {"", LineKind::blank, "", ""},
-      {" \t\x1a ", LineKind::blank, "", ""},
-      {"[SNAP]", LineKind::header, "SNAP", ""},
-      {"  [ SNAP ] trailing", LineKind::header, "SNAP", ""},
-      {"[a]b]", LineKind::header, "a]b", ""},
-      {"[broken", LineKind::other, "", ""},
+      {"", LineKind::blank},
+      {" \t\x1a ", LineKind::blank},
+      {"[SNAP]", LineKind::header, "SNAP"},
+      {"  [ SNAP ] trailing", LineKind::header, "SNAP"},
+      {"[a]b]", LineKind::header, "a]b"},
+      {"[broken", LineKind::other},
       {"  TP  =  7  ", LineKind::entry, "TP", "7"},
       {"C==eq", LineKind::entry, "C", "=eq"},
       {"=noname", LineKind::entry, "", "noname"},
       {"Q=\"quoted\"", LineKind::entry, "Q", "\"quoted\""},
       {";B=2", LineKind::entry, ";B", "2"},
-      {"just some text", LineKind::other, "", ""},
+      {"just some text", LineKind::other},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.raw);
@@ -43,11 +43,9 @@ TEST(IniLines, EachLineIsClassedAndSplit) {
 
 TEST(IniRead, FindsTheFirstEntryOfTheFirstSection) {
   struct Case {
-    const char* image;
-    const char* section;
-    const char* key;
+    std::string_view image, section, key;
     bool found;
-    const char* value;
+    std::string_view value;
   };
   const Case cases[] = {
       {"[S]\r\nA=1\r\n", "S", "A", true, "1"},

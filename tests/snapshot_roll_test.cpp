@@ -13,9 +13,7 @@ namespace {
 
 using namespace core;  // the state record, its sizes and the text writer
 
-using testing::FreshGuard;
-using testing::kJuly13;
-using testing::TempFolder;
+using testing::FreshGuard, testing::kJuly13, testing::TempFolder;
 
 class SnapshotRollTest : public ::testing::Test {
  protected:

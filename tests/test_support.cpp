@@ -16,6 +16,7 @@
 #include "core/guard_state.h"
 #include "texts/time_text.h"
 #include "boundary/test_hooks.h"
+#include "text_helpers.h"
 
 namespace zt::testing {
 
@@ -65,12 +66,7 @@ TempFolder::~TempFolder() {
   std::filesystem::remove_all(path, ignored);
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  return contents.str();
-}
+std::string ReadFile(const std::string& path) { return tools::ReadWholeFile(path); }
 
 void WriteFile(const std::string& path, const std::string& contents) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -80,10 +76,9 @@ void WriteFile(const std::string& path, const std::string& contents) {
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 
 std::string HostBuffer::Text() const {
-  const void* end = std::memchr(bytes.data(), '\0', ZT_TEXT_CAPACITY);
-  EXPECT_NE(end, nullptr) << "no NUL within the capacity";
-  if (end == nullptr) return {};
-  return std::string(bytes.data(), static_cast<const char*>(end));
+  EXPECT_TRUE(Terminated()) << "no NUL within the capacity";
+  if (!Terminated()) return {};
+  return std::string(tools::HostText::Text());
 }
 
 void FreshGuard(const TempFolder& folder, std::int64_t time) {

@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#include <gtest/gtest.h>
+
+#include "boundary/test_hooks.h"
+#include "host_text.h"
 #include "zentravo.h"
 
 namespace zt::testing {
@@ -36,28 +40,12 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);
 
-// A host's text buffer: ZT_TEXT_CAPACITY bytes of a known pattern without a NUL, then guard
-// bytes that no writer may reach.
-struct HostBuffer {
-  static constexpr std::size_t kGuardBytes = 16;
-  std::array<char, ZT_TEXT_CAPACITY + kGuardBytes> bytes;
-  HostBuffer() {
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = Pattern(i);
-  }
-  static char Pattern(std::size_t i) { return static_cast<char>('a' + i % 26); }
-  char* data() { return bytes.data(); }
-  // Not one byte changed: the operation wrote nothing.
-  bool Untouched() const { return UntouchedFrom(0); }
-  // Nothing changed past the capacity.
-  bool GuardIntact() const { return UntouchedFrom(ZT_TEXT_CAPACITY); }
+// A host's text buffer (the hosts' own, tools/common/host_text.h): ZT_TEXT_CAPACITY bytes of a
+// known pattern without a NUL, then guard bytes that no writer may reach.
+struct HostBuffer : tools::HostText {
+  HostBuffer() : tools::HostText(Patterned{}) {}
   // Nothing changed past the text's terminator.
   bool UntouchedAfter(std::size_t terminator) const { return UntouchedFrom(terminator + 1); }
-  bool UntouchedFrom(std::size_t first) const {
-    for (std::size_t i = first; i < bytes.size(); ++i) {
-      if (bytes[i] != Pattern(i)) return false;
-    }
-    return true;
-  }
   // The text written; fails the test when there is no terminator inside the capacity.
   std::string Text() const;
 };
@@ -68,5 +56,18 @@ constexpr std::int64_t kJuly13 = 1310549945;
 // Resets the guard to its load-time zero, binds the settings file to folder/zentravo.ini as if
 // the library had been loaded from folder/zentravo.so, and pins the clock to time.
 void FreshGuard(const TempFolder& folder, std::int64_t time = kJuly13);
+
+// A test of a fresh guard bound to a temporary folder; Arrange sets the scene after that, and the
+// clock a test pins is released at the end.
+class GuardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FreshGuard(folder_);
+    Arrange();
+  }
+  void TearDown() override { test_hooks::ReleaseClock(); }
+  virtual void Arrange() {}
+  TempFolder folder_;
+};
 
 }  // namespace zt::testing

@@ -2,6 +2,8 @@
 // in the "C" locale (the texts were defined with it), without ever calling it from the library.
 #include "core/text_builder.h"
 
+#include "host_text.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -19,19 +21,11 @@ namespace {
 using zt::core::TextBuilder;
 
 constexpr int kCapacity = 512;
-constexpr int kGuardBytes = 16;
 constexpr char kUnwritten = '#';
 
 // A buffer of kCapacity bytes followed by guard bytes that no append may touch.
-struct Buffer {
-  std::array<char, kCapacity + kGuardBytes> bytes;
-  Buffer() { bytes.fill(kUnwritten); }
-  bool GuardIntact() const {
-    for (int i = kCapacity; i < kCapacity + kGuardBytes; ++i) {
-      if (bytes[static_cast<std::size_t>(i)] != kUnwritten) return false;
-    }
-    return true;
-  }
+struct Buffer : zt::tools::GuardedBuffer<kCapacity> {
+  Buffer() : GuardedBuffer(kUnwritten) {}
 };
 
 std::string Printf(const char* format, double value) {
@@ -42,7 +36,7 @@ std::string Printf(const char* format, double value) {
 
 std::string Fixed(double value, int decimals) {
   Buffer buffer;
-  TextBuilder text = zt::core::StartText(buffer.bytes.data(), kCapacity);
+  TextBuilder text = zt::core::StartText(buffer.data(), kCapacity);
   zt::core::AppendFixed(text, value, decimals);
   EXPECT_TRUE(buffer.GuardIntact());
   return std::string(zt::core::View(text));
@@ -50,9 +44,9 @@ std::string Fixed(double value, int decimals) {
 
 std::string Int(long long value) {
   Buffer buffer;
-  TextBuilder text = zt::core::StartText(buffer.bytes.data(), kCapacity);
+  TextBuilder text = zt::core::StartText(buffer.data(), kCapacity);
   zt::core::AppendInt(text, value);
-  return buffer.bytes.data();
+  return buffer.data();
 }
 
 // Amounts the texts meet: exact halves at every precision used (ties round to even in printf),
@@ -124,7 +118,7 @@ TEST(TextBuilderNumbers, AppendPaddedAgreesWithPrintf) {
                                        {2011, 4}, {99999, 4}, {0, 1}, {42, 0}};
   for (const auto& [value, width] : cases) {
     Buffer buffer;
-    TextBuilder text = zt::core::StartText(buffer.bytes.data(), kCapacity);
+    TextBuilder text = zt::core::StartText(buffer.data(), kCapacity);
     zt::core::AppendPadded(text, value, width);
     std::array<char, 32> expected{};
     std::snprintf(expected.data(), expected.size(), "%0*d", width, value);
@@ -136,16 +130,15 @@ TEST(TextBuilderNumbers, AppendPaddedAgreesWithPrintf) {
 
 TEST(TextBuilderBounds, StartWritesTheTerminatorOnly) {
   Buffer buffer;
-  TextBuilder text = zt::core::StartText(buffer.bytes.data(), kCapacity);
+  TextBuilder text = zt::core::StartText(buffer.data(), kCapacity);
   EXPECT_EQ(text.length, 0);
-  EXPECT_EQ(buffer.bytes[0], '\0');
-  EXPECT_EQ(buffer.bytes[1], kUnwritten);
+  EXPECT_EQ(buffer.bytes()[0], '\0');
+  EXPECT_EQ(buffer.bytes()[1], kUnwritten);
 }
 
 TEST(TextBuilderBounds, CutsAtCapacityAndStaysTerminated) {
   constexpr int kSmall = 8;
-  std::array<char, kSmall + kGuardBytes> bytes;
-  bytes.fill(kUnwritten);
+  zt::tools::GuardedBuffer<kSmall> bytes(kUnwritten);
   TextBuilder text = zt::core::StartText(bytes.data(), kSmall);
   zt::core::Append(text, "abcde");
   EXPECT_STREQ(bytes.data(), "abcde");
@@ -157,21 +150,19 @@ TEST(TextBuilderBounds, CutsAtCapacityAndStaysTerminated) {
   zt::core::AppendPadded(text, 3, 2);
   EXPECT_STREQ(bytes.data(), "abcdefg");
   EXPECT_EQ(text.length, kSmall - 1);
-  for (int i = kSmall; i < kSmall + kGuardBytes; ++i) {
-    EXPECT_EQ(bytes[static_cast<std::size_t>(i)], kUnwritten) << "byte " << i;
-  }
+  EXPECT_TRUE(bytes.GuardIntact());
 }
 
 TEST(TextBuilderBounds, NumbersAreCutInsideTheirDigits) {
   // 1e300 alone is 301 digits and ".00": two of them overflow a host buffer.
   Buffer buffer;
-  TextBuilder text = zt::core::StartText(buffer.bytes.data(), kCapacity);
+  TextBuilder text = zt::core::StartText(buffer.data(), kCapacity);
   zt::core::AppendFixed(text, 1e300, 2);
   zt::core::Append(text, ", ");
   zt::core::AppendFixed(text, -1e300, 2);
   const std::string full = Printf("%0.2f", 1e300) + ", " + Printf("%0.2f", -1e300);
   ASSERT_GT(full.size(), static_cast<std::size_t>(kCapacity));
-  EXPECT_EQ(std::string(buffer.bytes.data()), full.substr(0, kCapacity - 1));
+  EXPECT_EQ(std::string(buffer.data()), full.substr(0, kCapacity - 1));
   EXPECT_EQ(text.length, kCapacity - 1);
   EXPECT_TRUE(buffer.GuardIntact());
 }

@@ -17,9 +17,7 @@ set -uo pipefail
 runner= library= work= prefix=
 while (($#)); do
   case $1 in
-    --runner) runner=$2 ;;
-    --library) library=$2 ;;
-    --work) work=$2 ;;
+    --runner | --library | --work) printf -v "${1#--}" '%s' "$2" ;;
     --wine-prefix) prefix=$2 ;;
     *) echo "two_hosts_run.sh: unknown option $1" >&2; exit 1 ;;
   esac

@@ -51,7 +51,8 @@ void Step(const zt::tools::Exports& guard, std::uint64_t plan, int step) {
       if (guard.SetEquity(snapshot + 100, 12, 950, 0) == ZT_TAKE_PROFIT_HIT) {
         guard.SetTTC(150, snapshot + 100);
         guard.GetAlert(2, text);
-        if (guard.SetEquity(snapshot + 100, 0, 0, 1) == ZT_INCREASE_REACHED) guard.GetAlert(3, text);
+        if (guard.SetEquity(snapshot + 100, 0, 0, 1) == ZT_INCREASE_REACHED)
+          guard.GetAlert(3, text);
       }
       break;
     case 2:  // a roll at an equity of its own
@@ -82,9 +83,9 @@ int main() {
   const std::uint64_t seed = std::wcstoull(arguments[2], nullptr, 10);
 
   double initial = 0.0;
-  const double snapshot = guard.InitZT(0, "crash", &initial, 1000, 0, 1000, "50,30;80,60",
-                                       "20,40;25,50", "1100,1200,1300,1400,1500,1600,1700,1800",
-                                       "100,150");
+  const double snapshot =
+      guard.InitZT(0, "crash", &initial, 1000, 0, 1000, "50,30;80,60", "20,40;25,50",
+                   "1100,1200,1300,1400,1500,1600,1700,1800", "100,150");
   int tpSet = -1, tpIndex = -1, ddSet = -1, ddIndex = -1;
   guard.GetIndex(&tpSet, &tpIndex, &ddSet, &ddIndex);
   char line[160];
@@ -94,5 +95,6 @@ int main() {
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, static_cast<DWORD>(length), &written, nullptr);
 
-  for (int step = 1;; ++step) Step(guard, Mix(seed * 1000003u + static_cast<std::uint64_t>(step)), step);
+  for (int step = 1;; ++step)
+    Step(guard, Mix(seed * 1000003u + static_cast<std::uint64_t>(step)), step);
 }

@@ -3,9 +3,9 @@
 // the guard's sequence through WritePrivateProfileStringA into one and through the store into the
 // other, and compares them. Then two copies of this program write distinct keys into one file at
 // once, while this one holds the lock file open for reading and the settings file without delete
-// sharing in bursts, and every key of both must be there. (What the guard does with a settings file another
-// program holds or marks read-only is shown through the DLL: tests/scripts/held_settings.zts and
-// read_only_settings.zts.) Runs under Wine in the tests.
+// sharing in bursts, and every key of both must be there. (What the guard does with a settings file
+// another program holds or marks read-only is shown through the DLL:
+// tests/scripts/held_settings.zts and read_only_settings.zts.) Runs under Wine in the tests.
 //
 //   zt_profile_check.exe <empty folder>
 //   zt_profile_check.exe <empty folder> <settings file> <writer letter>    (one of the writers)
@@ -31,10 +31,14 @@ struct Write {
 
 // The guard's own writes: a first start, a roll and a close-all's positions.
 constexpr Write kGuardWrites[] = {
-    {"SNAP", "Equity Snap", "1000.00"}, {"SNAP", "Initial Equity", "1000.00"},
-    {"INDEX", "TPSet", "0"},            {"INDEX", "DDSet", "0"},
-    {"INDEX", "TP", "1"},               {"INDEX", "DD", "2"},
-    {"SNAP", "Equity Snap", "1250.50"}, {"INDEX", "TP", "0"},
+    {"SNAP", "Equity Snap", "1000.00"},
+    {"SNAP", "Initial Equity", "1000.00"},
+    {"INDEX", "TPSet", "0"},
+    {"INDEX", "DDSet", "0"},
+    {"INDEX", "TP", "1"},
+    {"INDEX", "DD", "2"},
+    {"SNAP", "Equity Snap", "1250.50"},
+    {"INDEX", "TP", "0"},
 };
 
 // Starting files: none, the guard's own, and hand-edited ones (blanks, comments, other sections,
@@ -95,9 +99,9 @@ struct Interference {
 DWORD WINAPI ScanInBursts(void* context) {
   Interference& interference = *static_cast<Interference*>(context);
   while (InterlockedCompareExchange(&interference.stop, 0, 0) == 0) {
-    const HANDLE held = CreateFileA(interference.settings.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE held =
+        CreateFileA(interference.settings.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     Sleep(100);
     if (held != INVALID_HANDLE_VALUE) {
       CloseHandle(held);
@@ -106,6 +110,23 @@ DWORD WINAPI ScanInBursts(void* context) {
     Sleep(30);
   }
   return 0;
+}
+
+// Every key both writers wrote, and the trader's own line, still in the file at path.
+bool KeptEveryKey(const std::string& path) {
+  char value[zt::platform::kProfileValueCapacity];
+  for (const char writer : {'a', 'b'}) {
+    for (int key = 0; key < kWriterKeys; ++key) {
+      zt::platform::ReadProfileString(path.c_str(), key % 2 == 0 ? "SNAP" : "INDEX",
+                                      KeyOf(writer, key), "lost", value);
+      if (std::string(value) != std::to_string(key)) {
+        std::cerr << "key " << KeyOf(writer, key) << " lost:\n" << Contents(path) << '\n';
+        return false;
+      }
+    }
+  }
+  zt::platform::ReadProfileString(path.c_str(), "Mine", "keep", "", value);
+  return std::string(value) == "this";
 }
 
 // Two writers at once on one file, with the interference above; true when neither lost a key of
@@ -157,19 +178,7 @@ bool TwoWriters(const std::string& folder) {
     whole = false;
   }
   std::cout << "the scanner held the settings file " << interference.bursts << " times\n";
-  char value[zt::platform::kProfileValueCapacity];
-  for (const char writer : {'a', 'b'}) {
-    for (int key = 0; key < kWriterKeys; ++key) {
-      zt::platform::ReadProfileString(path.c_str(), key % 2 == 0 ? "SNAP" : "INDEX",
-                                      KeyOf(writer, key), "lost", value);
-      if (std::string(value) != std::to_string(key)) {
-        std::cerr << "key " << KeyOf(writer, key) << " lost:\n" << Contents(path) << '\n';
-        return false;
-      }
-    }
-  }
-  zt::platform::ReadProfileString(path.c_str(), "Mine", "keep", "", value);
-  return whole && std::string(value) == "this";
+  return KeptEveryKey(path) && whole;
 }
 
 }  // namespace
@@ -196,8 +205,9 @@ int main(int argc, char** argv) {
       zt::platform::WriteProfileStrings(ours.c_str(), write.section, &entry, 1);
       if (Contents(service) != Contents(ours)) {
         std::cerr << "case " << seedNumber << ", after " << write.section << "/" << write.key
-                  << ":\n--- service\n" << Contents(service) << "\n--- store\n" << Contents(ours)
-                  << '\n';
+                  << ":\n--- service\n"
+                  << Contents(service) << "\n--- store\n"
+                  << Contents(ours) << '\n';
         ++failures;
         break;
       }

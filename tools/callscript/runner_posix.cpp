@@ -45,9 +45,8 @@ bool Load(zt::callscript::Exports& exports) {
     std::cerr << "cannot load " << libraryPath << ": " << dlerror() << '\n';
     return false;
   }
-  const char* missing = zt::tools::BindExports(exports, [](const char* name) {
-    return reinterpret_cast<void (*)()>(dlsym(library, name));
-  });
+  const char* missing = zt::tools::BindExports(
+      exports, [](const char* name) { return reinterpret_cast<void (*)()>(dlsym(library, name)); });
   if (missing != nullptr) {
     std::cerr << libraryPath << " does not export " << missing << '\n';
     return false;
@@ -65,7 +64,9 @@ bool Reload(zt::callscript::Exports& exports) {
   return Load(exports);
 }
 
-void RunThread() { std::thread([] {}).join(); }
+void RunThread() {
+  std::thread([] {}).join();
+}
 
 // Another writer's hold on the settings file. Linux never refuses to open a file another program
 // has open, so what keeps the guard from writing is the settings lock, the write lock on
@@ -99,8 +100,8 @@ bool MarkReadOnly(const std::filesystem::path& settings, bool readOnly) {
   struct stat status {};
   if (stat(settings.c_str(), &status) != 0) return false;
   const mode_t writeBits = S_IWUSR | S_IWGRP | S_IWOTH;
-  const mode_t mode = readOnly ? (status.st_mode & 07777 & ~writeBits)
-                               : ((status.st_mode & 07777) | S_IWUSR);
+  const mode_t mode =
+      readOnly ? (status.st_mode & 07777 & ~writeBits) : ((status.st_mode & 07777) | S_IWUSR);
   return chmod(settings.c_str(), mode) == 0;
 }
 
@@ -113,15 +114,16 @@ int main(int argc, char** argv) {
   }
   // dlopen searches the library path for a bare name; the settings file must sit beside this file.
   libraryPath = std::filesystem::absolute(argv[1]).string();
-  zt::callscript::Host host{};
-  if (!Load(host.exports)) return 2;
-  host.chartHandle = kChartHandle;
-  host.setTitles = SetTitles;
-  host.reload = Reload;
-  host.runThread = RunThread;
-  host.libraryPath = libraryPath;
-  host.holdSettings = HoldSettings;
-  host.markReadOnly = MarkReadOnly;
-
+  zt::callscript::Exports exports{};
+  if (!Load(exports)) return 2;
+  const zt::callscript::Host host{.exports = exports,
+                                  .chartHandle = kChartHandle,
+                                  .setTitles = SetTitles,
+                                  .reload = Reload,
+                                  .runThread = RunThread,
+                                  .libraryPath = libraryPath,
+                                  .listFolder = nullptr,
+                                  .holdSettings = HoldSettings,
+                                  .markReadOnly = MarkReadOnly};
   return zt::callscript::RunScriptFile(argv[2], argc == 4 ? argv[3] : nullptr, host);
 }

@@ -17,12 +17,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <filesystem>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 #include "script.h"
 
@@ -144,7 +144,8 @@ std::string Utf8Of(const std::wstring& text) {
 // The full path of name, with the long-path prefix when it is past the plain form's limit.
 bool FullPathOf(const wchar_t* name, std::wstring& full) {
   full.assign(32768, L'\0');
-  const DWORD length = GetFullPathNameW(name, static_cast<DWORD>(full.size()), full.data(), nullptr);
+  const DWORD length =
+      GetFullPathNameW(name, static_cast<DWORD>(full.size()), full.data(), nullptr);
   if (length == 0 || length >= full.size()) return false;
   full.resize(length);
   if (full.size() >= MAX_PATH - 12 && full.rfind(L"\\\\", 0) != 0) full.insert(0, L"\\\\?\\");
@@ -170,22 +171,24 @@ int main() {
     std::cerr << "cannot resolve the library's path\n";
     return 2;
   }
-  zt::callscript::Host host{};
-  if (!Load(host.exports)) return 2;
+  zt::callscript::Exports exports{};
+  if (!Load(exports)) return 2;
   // A terminal passes window handles as 32-bit ints.
-  host.chartHandle = static_cast<int>(reinterpret_cast<std::intptr_t>(chartWindow));
-  host.setTitles = SetTitles;
-  host.reload = Reload;
-  host.runThread = RunThread;
-  host.listFolder = ListFolder;
-  host.holdSettings = HoldSettings;
-  host.markReadOnly = MarkReadOnly;
-  host.libraryPath = Utf8Of(libraryPath);
+  const zt::callscript::Host host{
+      .exports = exports,
+      .chartHandle = static_cast<int>(reinterpret_cast<std::intptr_t>(chartWindow)),
+      .setTitles = SetTitles,
+      .reload = Reload,
+      .runThread = RunThread,
+      .libraryPath = Utf8Of(libraryPath),
+      .listFolder = ListFolder,
+      .holdSettings = HoldSettings,
+      .markReadOnly = MarkReadOnly};
   const std::string script = Utf8Of(wideArguments[2]);
   const std::string transcript = argc == 4 ? Utf8Of(wideArguments[3]) : std::string();
 
-  const int result = zt::callscript::RunScriptFile(script.c_str(),
-                                                   argc == 4 ? transcript.c_str() : nullptr, host);
+  const int result =
+      zt::callscript::RunScriptFile(script.c_str(), argc == 4 ? transcript.c_str() : nullptr, host);
   if (heldSettings != INVALID_HANDLE_VALUE) CloseHandle(heldSettings);
   DestroyWindow(mainWindow);
   FreeLibrary(library);

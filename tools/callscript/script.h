@@ -88,17 +88,17 @@ inline constexpr const char* kDefaultMainTitle = "123456: Broker Server - Demo A
 int RunScript(const std::string& scriptName, const std::string& scriptText, Host host,
               std::ostream& out, std::ostream& errors);
 
-// Runs the script file at scriptPath (UTF-8) and writes its transcript to the file at transcriptPath, or
-// to standard output when transcriptPath is null. Returns RunScript's result, or 2 when the script
-// cannot be read.
+// Runs the script file at scriptPath (UTF-8) and writes its transcript to the file at
+// transcriptPath, or to standard output when transcriptPath is null. Returns RunScript's result, or
+// 2 when the script cannot be read.
 int RunScriptFile(const char* scriptPath, const char* transcriptPath, Host host);
 
 // The path named by UTF-8 text, on Windows too (where a plain string is read in the ANSI code
 // page).
-std::filesystem::path PathOf(const std::string& utf8);
+std::filesystem::path ToPath(const std::string& utf8);
 
 // The settings file the library derives from its own path: the extension of the file name
 // replaced by ".ini".
-std::filesystem::path SettingsPathOf(const std::string& libraryPath);
+std::filesystem::path DeriveSettingsPath(const std::string& libraryPath);
 
 }  // namespace zt::callscript

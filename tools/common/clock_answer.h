@@ -1,7 +1,8 @@
 // What a program answers when it replaces the C library's time() for a guard library it loads
 // (the simulator, the panel pictures' terminal): the simulated second while there is one, else the
 // real clock's, stored through out as time() does. The library stamps its titles, snapshots and
-// statistics with time(), so a run on a simulated clock reads the same wherever and whenever it runs.
+// statistics with time(), so a run on a simulated clock reads the same wherever and whenever it
+// runs.
 #pragma once
 
 #include <cstdint>

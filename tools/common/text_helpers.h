@@ -1,10 +1,10 @@
 // The small text habits every host program shares: trimming and splitting what a user typed,
-// padding a table's cells, reading and writing a file whole, writing a number back the way it was
-// read, and the width a printed report keeps to. One copy here, so that the simulator's table and
-// the call scripts' transcript trim, pad and print numbers alike.
+// padding a table's cells, reading and writing a file whole, and the width a printed report keeps
+// to (numbers are written by number_text.h). One copy here, so that the simulator's table and
+// the call scripts' transcript trim and pad alike.
 #pragma once
 
-#include <charconv>
+#include <cerrno>
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
@@ -34,7 +34,8 @@ inline std::string_view Trimmed(std::string_view text, std::string_view blanks =
 
 // text without the double quotes around it, when it has them at both ends.
 inline std::string_view Unquoted(std::string_view text) {
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return text.substr(1, text.size() - 2);
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+    return text.substr(1, text.size() - 2);
   return text;
 }
 
@@ -44,7 +45,8 @@ inline std::vector<std::string> SplitAt(std::string_view text, char separator) {
   std::size_t start = 0;
   while (true) {
     const std::size_t at = text.find(separator, start);
-    parts.emplace_back(text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+    parts.emplace_back(
+        text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
     if (at == std::string_view::npos) return parts;
     start = at + 1;
   }
@@ -63,18 +65,21 @@ inline std::string PaddedLeft(const std::string& text, std::size_t width) {
   return out;
 }
 
-// The shortest text that reads back as the same double ("0.1", "10000", "1e+20"): a value
-// written into a transcript or a state file says exactly what was used.
-inline std::string Number(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
-// The file's bytes into contents; false when it cannot be opened.
-inline bool ReadWholeFile(const std::filesystem::path& path, std::string& contents) {
+// The file's bytes into contents; false when it cannot be opened or read, with the system's reason
+// ("Permission denied", "Is a directory": a folder opens, but reads nothing) in *reason when given.
+inline bool ReadWholeFile(const std::filesystem::path& path, std::string& contents,
+                          std::string* reason = nullptr) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
+  std::error_code error;
+  if (!file) {
+    error.assign(errno, std::generic_category());
+  } else if (std::filesystem::is_directory(path, error)) {
+    error = std::make_error_code(std::errc::is_a_directory);
+  }
+  if (error) {
+    if (reason != nullptr) *reason = error.message();
+    return false;
+  }
   std::ostringstream text;
   text << file.rdbuf();
   contents = text.str();
@@ -89,8 +94,10 @@ inline std::string ReadWholeFile(const std::filesystem::path& path) {
 
 // Writes a file through write, making its folder first (an output named in a folder not made
 // yet is the usual case). Throws std::runtime_error "cannot write PATH" when it fails.
-inline void WriteWholeFile(const std::string& path, const std::function<void(std::ostream&)>& write) {
-  if (const std::filesystem::path parent = std::filesystem::path(path).parent_path(); !parent.empty()) {
+inline void WriteWholeFile(const std::string& path,
+                           const std::function<void(std::ostream&)>& write) {
+  if (const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+      !parent.empty()) {
     std::error_code ignored;
     std::filesystem::create_directories(parent, ignored);
   }

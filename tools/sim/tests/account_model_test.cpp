@@ -1,4 +1,4 @@
-#include "account_model.h"
+#include "market/account_model.h"
 
 #include <gtest/gtest.h>
 
@@ -49,19 +49,19 @@ TEST(Prng, UniformAndNormalHaveTheirMoments) {
   EXPECT_NEAR(normalSquares / kDraws, 1.0, 0.02);
 }
 
-AccountModelOptions Quiet(double balance, double drift) {
+// A start at 1000 seconds, a tick every 15, and a balance of 1000.
+constexpr MarketStart kQuietStart{1, 1000, 15, 1000.0};
+
+AccountModelOptions Quiet(double drift) {
   AccountModelOptions options;
-  options.balance = balance;
   options.drift = drift;
   options.volatility = 0.0;
   options.margin = 250.0;
-  options.startTime = 1000;
-  options.tickSeconds = 15;
   return options;
 }
 
 TEST(AccountModel, TicksMoveTheFloatingResultAndTheClock) {
-  AccountModel account = NewAccount(Quiet(1000.0, 1.5));
+  AccountModel account = NewAccount(kQuietStart, Quiet(1.5));
   const AccountFigures start = CurrentFigures(account);
   EXPECT_EQ(start.time, 1000);
   EXPECT_DOUBLE_EQ(start.equity, 1000.0);
@@ -77,9 +77,9 @@ TEST(AccountModel, TicksMoveTheFloatingResultAndTheClock) {
 
 TEST(AccountModel, CloseAllRealisesTheFloatingResultAndTradingResumesFromZero) {
   struct Case {
-    double drift;     // per tick, 4 ticks before the close
+    double drift;  // per tick, 4 ticks before the close
     double closeCost;
-    double left;      // equity after the close
+    double left;  // equity after the close
   };
   const Case cases[] = {
       {7.75, 0.0, 1031.0},
@@ -88,9 +88,9 @@ TEST(AccountModel, CloseAllRealisesTheFloatingResultAndTradingResumesFromZero) {
       {-10.0, 1.25, 958.75},
   };
   for (const Case& c : cases) {
-    AccountModelOptions options = Quiet(1000.0, c.drift);
+    AccountModelOptions options = Quiet(c.drift);
     options.closeCost = c.closeCost;
-    AccountModel account = NewAccount(options);
+    AccountModel account = NewAccount(kQuietStart, options);
     for (int i = 0; i < 4; ++i) NextTick(account);
     const CloseOutcome outcome = CloseAll(account);
     EXPECT_DOUBLE_EQ(outcome.equityLeft, c.left) << c.drift << " " << c.closeCost;
@@ -115,11 +115,12 @@ TEST(AccountModel, CloseDurationsAreAFewTradesWithSomeRetries) {
 }
 
 TEST(AccountModel, AWrittenAccountResumesExactly) {
+  MarketStart start;
+  start.seed = 99;
   AccountModelOptions options;
-  options.seed = 99;
   options.closeCost = 0.25;
-  AccountModel straight = NewAccount(options);
-  AccountModel first = NewAccount(options);
+  AccountModel straight = NewAccount(start, options);
+  AccountModel first = NewAccount(start, options);
   for (int i = 0; i < 100; ++i) {
     NextTick(straight);
     NextTick(first);
@@ -129,7 +130,7 @@ TEST(AccountModel, AWrittenAccountResumesExactly) {
   NextTick(straight);
   NextTick(first);
 
-  AccountModel resumed = NewAccount(AccountModelOptions{});  // other options: all must come from the text
+  AccountModel resumed = NewAccount({}, {});  // other options: all must come from the text
   ASSERT_TRUE(ParseAccount(FormatAccount(first), resumed));
   for (int i = 0; i < 100; ++i) {
     const AccountFigures a = NextTick(straight), b = NextTick(resumed);
@@ -140,12 +141,15 @@ TEST(AccountModel, AWrittenAccountResumesExactly) {
 }
 
 TEST(AccountModel, TextsThatAreNoAccountAreRefused) {
-  AccountModel account = NewAccount(AccountModelOptions{});
+  AccountModel account = NewAccount({}, {});
   const std::string good = FormatAccount(account);
-  const std::string bad[] = {"", "hello", good.substr(0, good.size() / 2),
-                             "x" + good, [&] { std::string s = good; s.replace(s.find("balance=") + 8, 1, "q"); return s; }()};
+  const std::string bad[] = {"", "hello", good.substr(0, good.size() / 2), "x" + good, [&] {
+                               std::string s = good;
+                               s.replace(s.find("balance=") + 8, 1, "q");
+                               return s;
+                             }()};
   for (const std::string& text : bad) {
-    AccountModel target = NewAccount(AccountModelOptions{});
+    AccountModel target = NewAccount({}, {});
     target.balance = 123.0;
     EXPECT_FALSE(ParseAccount(text, target)) << text;
     EXPECT_EQ(target.balance, 123.0);

@@ -1,4 +1,4 @@
-#include "dashboard.h"
+#include "host/dashboard.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,8 @@ TEST(NumbersIn, PicksTheNumbersOfPanelAndAlertTexts) {
   for (const Case& c : cases) {
     const std::vector<double> numbers = NumbersIn(c.text);
     ASSERT_EQ(numbers.size(), c.numbers.size()) << c.text;
-    for (std::size_t i = 0; i < numbers.size(); ++i) EXPECT_DOUBLE_EQ(numbers[i], c.numbers[i]) << c.text;
+    for (std::size_t i = 0; i < numbers.size(); ++i)
+      EXPECT_DOUBLE_EQ(numbers[i], c.numbers[i]) << c.text;
   }
 }
 

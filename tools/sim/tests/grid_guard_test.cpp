@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "sim_app.h"
+#include "runs/single_run.h"
 #include "sim_test_support.h"
-#include "strategies.h"
+#include "text_helpers.h"
+#include "trading/strategies.h"
 
 namespace zt::sim {
 namespace {
@@ -20,33 +21,39 @@ constexpr double kStopLoss = 150.0;
 // The grid on the price model under one take profit and one stop loss.
 std::vector<std::string> GridRun(const std::string& takeProfit, const std::string& stopLoss,
                                  std::vector<std::string> more) {
-  std::vector<std::string> arguments = {"--market", "model", "--strategy", "grid", "--seed", "5",
-                                        "--take-profits", takeProfit, "--drawdown-targets", "", "--increase-targets",
-                                        "", "--stop-losses", stopLoss};
+  std::vector<std::string> arguments =
+      tools::SplitAt("--market model --strategy grid --seed 5", ' ');
+  arguments.insert(arguments.end(), {"--take-profits", takeProfit, "--drawdown-targets", "",
+                                     "--increase-targets", "", "--stop-losses", stopLoss});
   arguments.insert(arguments.end(), more.begin(), more.end());
   return arguments;
 }
 
 // The most a close-all can pay in commission: every level of both directions open.
 double MostCloseCommission(const PositionMarketOptions& market) {
-  const GridOptions& grid = market.strategy.grid;
-  double lots = BrokerLots(grid.baseLots), all = 0.0;
-  for (int level = 0; level < grid.maxLevels; ++level) {
+  const StrategyValues& grid = market.strategy.values;
+  const std::int64_t levels = grid.wholes.at("grid-levels");
+  double lots = RoundToLots(grid.numbers.at("grid-lots")), all = 0.0;
+  for (std::int64_t level = 0; level < levels; ++level) {
     all += lots;
-    lots = BrokerLots(lots * grid.lotMultiplier);
+    lots = RoundToLots(lots * grid.numbers.at("grid-multiplier"));
   }
-  return 2.0 * all * market.terms.commissionPerLot + 0.005 * 2.0 * grid.maxLevels;  // booked in cents
+  return 2.0 * all * market.terms.commissionPerLot +
+         0.005 * 2.0 * static_cast<double>(levels);  // booked in cents
 }
 
-TEST(GridUnderTheGuard, NoCycleLosesMorePastItsStopLossThanATicksMoveAndTheCloseWhileTheGridAloneDoes) {
-  const SimOptions options = testing::CommandLineOptions(GridRun("100", "150", {"--ticks", "20000"}));
+TEST(GridUnderTheGuard,
+     NoCycleLosesMorePastItsStopLossThanATicksMoveAndTheCloseWhileTheGridAloneDoes) {
+  const SimOptions options =
+      testing::CommandLineOptions(GridRun("100", "150", {"--ticks", "20000"}));
   const SimResult result = Simulate(options);
   const HostRun& run = result.run;
-  const double closeCost = MostCloseCommission(PositionMarketFor(options));
+  const double closeCost = MostCloseCommission(options.positions);
   int stopLosses = 0;
   for (const CycleRecord& cycle : run.cycles) {
-    const auto close = std::find_if(run.equity.begin(), run.equity.end(),
-                                    [&](const EquityPoint& point) { return point.time == cycle.closeTime; });
+    const auto close =
+        std::find_if(run.equity.begin(), run.equity.end(),
+                     [&](const EquityPoint& point) { return point.time == cycle.closeTime; });
     ASSERT_NE(close, run.equity.end());
     ASSERT_NE(close, run.equity.begin());
     const double tickFall = std::max(0.0, (close - 1)->equity - close->equity);
@@ -68,7 +75,8 @@ TEST(GridUnderTheGuard, ARunResumedFromItsStateFolderGoesOnAsOneStraightRun) {
   testing::TempFolder folder;
   // A narrow grid under a tight ladder: a close every few hundred ticks, one cycle open at the cut.
   const auto run = [&](const std::string& ticks, bool kept) {
-    std::vector<std::string> more = {"--grid-step", "60", "--grid-take-profit", "40", "--ticks", ticks};
+    std::vector<std::string> more = {"--grid-step", "60",      "--grid-take-profit",
+                                     "40",          "--ticks", ticks};
     if (kept) more.insert(more.end(), {"--state", folder.path});
     return Simulate(testing::CommandLineOptions(GridRun("30", "40", more)));
   };

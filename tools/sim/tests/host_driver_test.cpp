@@ -1,8 +1,8 @@
 // The calling sequence the host drives, checked against a scripted stand-in for the library that
 // records every call.
-#include "host_driver.h"
+#include "host/host_driver.h"
 
-#include "report.h"
+#include "report/run_text.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +18,8 @@ namespace {
 
 struct Fake {
   std::vector<std::string> calls;
-  std::deque<int> monitoringResults;   // SetEquity mode 0 answers in order; NoAction after
-  std::deque<int> rollResults;         // SetEquity mode 1 answers
+  std::deque<int> monitoringResults;  // SetEquity mode 0 answers in order; NoAction after
+  std::deque<int> rollResults;        // SetEquity mode 1 answers
   double initResult = 1000.0;
   double snapshot = 0.0;
   double initialEquityWritten = 1000.0;
@@ -27,13 +27,15 @@ struct Fake {
 Fake fake;
 
 void Write(char* out, const std::string& text) { std::strcpy(out, text.c_str()); }
-std::string Amount(double value) { return std::to_string(value).substr(0, std::to_string(value).find('.') + 3); }
+std::string Amount(double value) {
+  return std::to_string(value).substr(0, std::to_string(value).find('.') + 3);
+}
 
-double FakeInitZT(int chart, const char* tag, double* initial, double equity, double margin, double free,
-                  const char* tp, const char* dd, const char* inc, const char* sl) {
-  fake.calls.push_back("InitZT " + std::to_string(chart) + " " + tag + " " + Amount(*initial) + " " +
-                       Amount(equity) + " " + Amount(margin) + " " + Amount(free) + " [" + tp + "] [" + dd +
-                       "] [" + inc + "] [" + sl + "]");
+double FakeInitZT(int chart, const char* tag, double* initial, double equity, double margin,
+                  double free, const char* tp, const char* dd, const char* inc, const char* sl) {
+  fake.calls.push_back("InitZT " + std::to_string(chart) + " " + tag + " " + Amount(*initial) +
+                       " " + Amount(equity) + " " + Amount(margin) + " " + Amount(free) + " [" +
+                       tp + "] [" + dd + "] [" + inc + "] [" + sl + "]");
   if (fake.initResult > 0) {
     *initial = fake.initialEquityWritten;
     fake.snapshot = fake.initResult;
@@ -41,8 +43,8 @@ double FakeInitZT(int chart, const char* tag, double* initial, double equity, do
   return fake.initResult;
 }
 int FakeSetEquity(double equity, double margin, double free, int mode) {
-  fake.calls.push_back("SetEquity " + Amount(equity) + " " + Amount(margin) + " " + Amount(free) + " " +
-                       std::to_string(mode));
+  fake.calls.push_back("SetEquity " + Amount(equity) + " " + Amount(margin) + " " + Amount(free) +
+                       " " + std::to_string(mode));
   std::deque<int>& script = mode >= 1 ? fake.rollResults : fake.monitoringResults;
   if (mode >= 1) fake.snapshot = equity;
   if (script.empty()) return ZT_NO_ACTION;
@@ -69,7 +71,8 @@ void FakeGetEmailSubject(int kind, char* out) {
   Write(out, "subject " + std::to_string(kind));
 }
 void FakeGetEmailText(int part, int kind, double increase, char* out) {
-  fake.calls.push_back("GetEmailText " + std::to_string(part) + " " + std::to_string(kind) + " " + Amount(increase));
+  fake.calls.push_back("GetEmailText " + std::to_string(part) + " " + std::to_string(kind) + " " +
+                       Amount(increase));
   Write(out, "part " + std::to_string(part) + "\n");
 }
 void FakeGetLabel(int, int, char* out) { Write(out, "label"); }
@@ -84,10 +87,10 @@ void FakeSetWindowTitles(int chart, const char* frame, const char* main) {
   fake.calls.push_back("SetWindowTitles " + std::to_string(chart) + " " + frame + " | " + main);
 }
 
-const Exports kFakeApi{FakeInitZT,   FakeSetEquity,   FakeSetLastValues,   FakeSetTTC,
-                        FakeSetEmailProp, FakeGetEquitySnap, FakeGetIndex,   FakeGetAlert,
-                        FakeGetEmailSubject, FakeGetEmailText, FakeGetLabel, FakeGetValue,
-                        FakeSetWindowTitles};
+const Exports kFakeApi{FakeInitZT,          FakeSetEquity,     FakeSetLastValues, FakeSetTTC,
+                       FakeSetEmailProp,    FakeGetEquitySnap, FakeGetIndex,      FakeGetAlert,
+                       FakeGetEmailSubject, FakeGetEmailText,  FakeGetLabel,      FakeGetValue,
+                       FakeSetWindowTitles};
 
 // A market of fixed equities; margin 100, free = equity - 100. Closes leave the equity + 0.5.
 struct ScriptedMarket {
@@ -197,8 +200,9 @@ TEST_F(HostDriver, AnIncreaseReachedRollShowsTheKindThreeAlert) {
   ScriptedMarket market{{1000, 1100, 1090}};
   const HostRun run = RunHost(kFakeApi, Options(), market.Make());
   const std::vector<std::string> tail(fake.calls.begin() + 3, fake.calls.end());
-  const std::vector<std::string> expected = {"SetTTC 1500 1100.50", "GetAlert 2", "SetEquity 1100.50 0.00 0.00 1",
-                                             "GetAlert 3", "SetEquity 1090.00 100.00 990.00 0"};
+  const std::vector<std::string> expected = {"SetTTC 1500 1100.50", "GetAlert 2",
+                                             "SetEquity 1100.50 0.00 0.00 1", "GetAlert 3",
+                                             "SetEquity 1090.00 100.00 990.00 0"};
   EXPECT_EQ(tail, expected);
   EXPECT_EQ(run.increasesPassed, 1);
   ASSERT_EQ(run.events.size(), 3u);
@@ -211,8 +215,9 @@ TEST_F(HostDriver, ADrawdownStepShowsTheKindFourAlertAndClosesNothing) {
   ScriptedMarket market{{1000, 985, 978, 990}};
   const HostRun run = RunHost(kFakeApi, Options(), market.Make());
   const std::vector<std::string> tail(fake.calls.begin() + 2, fake.calls.end());
-  const std::vector<std::string> expected = {"SetEquity 985.00 100.00 885.00 0", "SetEquity 978.00 100.00 878.00 0",
-                                             "GetAlert 4", "SetEquity 990.00 100.00 890.00 0"};
+  const std::vector<std::string> expected = {"SetEquity 985.00 100.00 885.00 0",
+                                             "SetEquity 978.00 100.00 878.00 0", "GetAlert 4",
+                                             "SetEquity 990.00 100.00 890.00 0"};
   EXPECT_EQ(tail, expected);
   EXPECT_TRUE(market.closedAt.empty());
   ASSERT_EQ(run.events.size(), 2u);
@@ -241,8 +246,8 @@ TEST_F(HostDriver, TheHostsInitialEquityGoesToInitZt) {
 TEST_F(HostDriver, EmailsGoOutOncePerCycleWhenTheHostsThresholdsAreCrossed) {
   HostOptions options = Options();
   options.email = {25.0, 0.0, 15.0};  // equity +25, drawdown 15
-  // Ticks: -16 (drawdown e-mail), -20 (already sent), +31 (take profit, closes; no e-mail on a close
-  // tick), then in the new cycle at 1031.5: -16.5 (drawdown again), +26.5 (equity target).
+  // Ticks: -16 (drawdown e-mail), -20 (already sent), +31 (take profit, closes; no e-mail on a
+  // close tick), then in the new cycle at 1031.5: -16.5 (drawdown again), +26.5 (equity target).
   fake.monitoringResults = {ZT_NO_ACTION, ZT_NO_ACTION, ZT_TAKE_PROFIT_HIT};
   fake.rollResults = {ZT_INCREASE_REACHED};
   ScriptedMarket market{{1000, 984, 980, 1031, 1015, 1058}};
@@ -273,7 +278,8 @@ TEST_F(HostDriver, EmailsGoOutOncePerCycleWhenTheHostsThresholdsAreCrossed) {
 TEST_F(HostDriver, NoThresholdsNoEmailProperties) {
   ScriptedMarket market{{1000, 900, 1100}};
   const HostRun run = RunHost(kFakeApi, Options(), market.Make());
-  for (const std::string& call : fake.calls) EXPECT_EQ(call.rfind("SetEmailProp", 0), std::string::npos);
+  for (const std::string& call : fake.calls)
+    EXPECT_EQ(call.rfind("SetEmailProp", 0), std::string::npos);
   for (const HostEvent& event : run.events) EXPECT_NE(event.kind, EventKind::Email);
 }
 
@@ -307,10 +313,10 @@ TEST_F(HostDriver, ALongRunThinsItsCurveButKeepsItsEndsExtremesAndDeepestDrawdow
   std::vector<EquityPoint> full;
   for (std::size_t i = 0; i < walk.size(); ++i) full.push_back({market.Figures(i).time, walk[i]});
   ASSERT_TRUE(run.deepestDrawdown.has_value());
-  EXPECT_EQ(*run.deepestDrawdown, DeepestDrawdown(full));
+  EXPECT_EQ(*run.deepestDrawdown, FindDeepestDrawdown(full));
 }
 
-TEST(AmountsIn, ReadsListsAsTheGuardDoes) {
+TEST(ReadAmounts, ReadsListsAsTheGuardDoes) {
   struct Case {
     const char* text;
     std::vector<double> amounts;
@@ -323,7 +329,7 @@ TEST(AmountsIn, ReadsListsAsTheGuardDoes) {
       {"", {}},
       {"1;2;3;4;5;6;7;8;9;10", {1, 2, 3, 4, 5, 6, 7, 8}},
   };
-  for (const Case& c : cases) EXPECT_EQ(AmountsIn(c.text), c.amounts) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(ReadAmounts(c.text), c.amounts) << c.text;
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "exports.h"
-#include "guard_api.h"
+#include "host/guard_api.h"
 #include "host_text.h"
 
 namespace zt::sim {
@@ -35,7 +35,8 @@ struct FakeLibrary {
 TEST(BindExports, BindsEveryExportByName) {
   const FakeLibrary library;
   tools::Exports exports{};
-  EXPECT_EQ(tools::BindExports(exports, [&](const char* name) { return library.Lookup(name); }), nullptr);
+  EXPECT_EQ(tools::BindExports(exports, [&](const char* name) { return library.Lookup(name); }),
+            nullptr);
   EXPECT_EQ(reinterpret_cast<void (*)()>(exports.InitZT), &Nothing);
   EXPECT_EQ(reinterpret_cast<void (*)()>(exports.GetValue), &Nothing);
   EXPECT_EQ(reinterpret_cast<void (*)()>(exports.SetWindowTitles), &Nothing);
@@ -46,7 +47,8 @@ TEST(BindExports, NamesTheFirstMissingExportAndLeavesItsSlotEmpty) {
   library.symbols.erase("GetLabel");
   library.symbols.erase("SetWindowTitles");
   tools::Exports exports{};
-  const char* missing = tools::BindExports(exports, [&](const char* name) { return library.Lookup(name); });
+  const char* missing =
+      tools::BindExports(exports, [&](const char* name) { return library.Lookup(name); });
   ASSERT_NE(missing, nullptr);
   EXPECT_STREQ(missing, "GetLabel");
   EXPECT_EQ(exports.GetLabel, nullptr);

@@ -29,31 +29,28 @@ using Json = nlohmann::json;
 // Runs zt-sim with arguments and TMPDIR set to folder/tmp; output into out.txt and err.txt.
 int RunProgram(const std::string& arguments, const testing::TempFolder& folder) {
   fs::create_directories(folder.File("tmp"));
-  const std::string command = "TMPDIR=" + folder.File("tmp") + " " + ZT_SIM_PROGRAM + " --library " +
-                              ZT_SIM_LIBRARY + " --no-progress " + arguments + " > " + folder.File("out.txt") +
-                              " 2> " + folder.File("err.txt");
+  const std::string command = "TMPDIR=" + folder.File("tmp") + " " + ZT_SIM_PROGRAM +
+                              " --library " + ZT_SIM_LIBRARY + " --no-progress " + arguments +
+                              " > " + folder.File("out.txt") + " 2> " + folder.File("err.txt");
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 struct NamedTexts {
-  const char* name;
-  const char* takeProfits;
-  const char* drawdownTargets;
-  const char* increaseTargets;
-  const char* stopLosses;
+  std::string name, takeProfits, drawdownTargets, increaseTargets, stopLosses;
 };
 
 TEST(Ladders, EachLadderGivesTheFiguresOfItsRunAlone) {
   testing::TempFolder folder;
   const std::string input = "--seed 7 --ticks 4000 --close-cost 1.5";
-  const NamedTexts ladders[] = {{"default", "60,45,30,20;90,60,40,25", "40,80,120;60,110,160", "10250,10500", "150,200"},
-                                {"tight", "5", "", "", "5"},
-                                {"wide-sl", "40", "100", "", "400"}};
+  const NamedTexts ladders[] = {
+      {"default", "60,45,30,20;90,60,40,25", "40,80,120;60,110,160", "10250,10500", "150,200"},
+      {"tight", "5", "", "", "5"},
+      {"wide-sl", "40", "100", "", "400"}};
   std::string arguments = input + " --jobs 2 --json " + folder.File("all.json");
   for (const NamedTexts& l : ladders) {
-    arguments += std::string(" --ladder '") + l.name + "=" + l.takeProfits + "|" + l.drawdownTargets + "|" +
-                 l.increaseTargets + "|" + l.stopLosses + "'";
+    arguments += std::string(" --ladder '") + l.name + "=" + l.takeProfits + "|" +
+                 l.drawdownTargets + "|" + l.increaseTargets + "|" + l.stopLosses + "'";
   }
   ASSERT_EQ(RunProgram(arguments, folder), 0) << testing::ReadFile(folder.File("err.txt"));
   const std::string table = testing::ReadFile(folder.File("out.txt"));
@@ -64,22 +61,27 @@ TEST(Ladders, EachLadderGivesTheFiguresOfItsRunAlone) {
   for (std::size_t i = 0; i < 3; ++i) {
     const NamedTexts& l = ladders[i];
     const std::string single = folder.File(std::string(l.name) + ".json");
-    ASSERT_EQ(RunProgram(input + " --quiet --take-profits '" + l.takeProfits + "' --drawdown-targets '" +
-                             l.drawdownTargets + "' --increase-targets '" + l.increaseTargets + "' --stop-losses '" +
-                             l.stopLosses + "' --json " + single,
-                         folder),
-              0) << testing::ReadFile(folder.File("err.txt"));
+    ASSERT_EQ(
+        RunProgram(input + " --quiet --take-profits '" + l.takeProfits + "' --drawdown-targets '" +
+                       l.drawdownTargets + "' --increase-targets '" + l.increaseTargets +
+                       "' --stop-losses '" + l.stopLosses + "' --json " + single,
+                   folder),
+        0)
+        << testing::ReadFile(folder.File("err.txt"));
     const Json alone = Json::parse(testing::ReadFile(single));
     const Json& entry = all["ladders"][i];
     EXPECT_EQ(entry["name"], l.name);
-    EXPECT_EQ(entry["withGuard"], (Json{{"endEquity", alone["comparison"]["withGuard"]["endEquity"]},
-                                        {"deepestDrawdown", alone["comparison"]["withGuard"]["deepestDrawdown"]}}))
+    EXPECT_EQ(entry["withGuard"],
+              (Json{{"endEquity", alone["comparison"]["withGuard"]["endEquity"]},
+                    {"deepestDrawdown", alone["comparison"]["withGuard"]["deepestDrawdown"]}}))
         << l.name;
     EXPECT_EQ(entry["withoutGuard"], alone["comparison"]["withoutGuard"]) << l.name;
     EXPECT_EQ(entry["closes"]["takeProfit"], alone["summary"]["takeProfitCloses"]) << l.name;
     EXPECT_EQ(entry["closes"]["stopLoss"], alone["summary"]["stopLossCloses"]) << l.name;
     EXPECT_EQ(entry["cycles"], alone["summary"]["cycles"]) << l.name;
-    EXPECT_EQ(entry["realisedPerCycle"]["average"], alone["comparison"]["withGuard"]["realisedPerCycle"]) << l.name;
+    EXPECT_EQ(entry["realisedPerCycle"]["average"],
+              alone["comparison"]["withGuard"]["realisedPerCycle"])
+        << l.name;
     // The realised results per cycle, from the cycles the run alone lists.
     std::vector<long long> realised;
     for (const Json& cycle : alone["cycles"]) {
@@ -91,7 +93,8 @@ TEST(Ladders, EachLadderGivesTheFiguresOfItsRunAlone) {
     EXPECT_EQ(entry["realisedPerCycle"]["lowest"], realised.front()) << l.name;
     EXPECT_EQ(entry["realisedPerCycle"]["highest"], realised.back()) << l.name;
     EXPECT_EQ(entry["realisedPerCycle"]["median"],
-              n % 2 == 1 ? realised[n / 2] : (realised[n / 2 - 1] + realised[n / 2]) / 2) << l.name;
+              n % 2 == 1 ? realised[n / 2] : (realised[n / 2 - 1] + realised[n / 2]) / 2)
+        << l.name;
   }
   // The ladders really differ: the tight one closes far more often.
   EXPECT_GT(all["ladders"][1]["cycles"].get<int>(), 3 * all["ladders"][0]["cycles"].get<int>());
@@ -112,7 +115,8 @@ TEST(Ladders, EachLadderGivesTheFiguresOfItsRunAlone) {
   ASSERT_EQ(RunProgram("--csv " + std::string(ZT_SIM_SAMPLES) + "/equity-history.csv --json " +
                            folder.File("csv.json") + " --ladder 'a=20|||60' --ladder 'b=8|||30'",
                        folder),
-            0) << testing::ReadFile(folder.File("err.txt"));
+            0)
+      << testing::ReadFile(folder.File("err.txt"));
   EXPECT_EQ(baselines(testing::ReadFile(folder.File("out.txt"))), std::make_pair(1, 0));
   const Json csv = Json::parse(testing::ReadFile(folder.File("csv.json")));
   EXPECT_NE(csv["ladders"][0]["cycles"], csv["ladders"][1]["cycles"]);
@@ -128,7 +132,8 @@ TEST(Ladders, TheHeadingNamesTheRecordedHistoryNotASeed) {
       {"--history " + samples + "EURUSD_H1.csv --strategy trend",
        "2 ladders on a trend strategy on the bar history EURUSD_H1.csv (400 ticks)"},
       {"--history " + samples + "EURUSD_H1.csv --deals " + samples + "EURUSD_deals.csv",
-       "2 ladders on the deal list EURUSD_deals.csv over the bar history EURUSD_H1.csv (400 ticks)"},
+       "2 ladders on the deal list EURUSD_deals.csv over the bar history EURUSD_H1.csv (400 "
+       "ticks)"},
       {"--csv " + std::string(ZT_SIM_SAMPLES) + "/equity-history.csv",
        "2 ladders on the equity history equity-history.csv (600 rows)"},
   };
@@ -141,16 +146,20 @@ TEST(Ladders, TheHeadingNamesTheRecordedHistoryNotASeed) {
 
 TEST(Ladders, MistakesAreNamedAndFailedRunsReported) {
   testing::TempFolder folder;
-  testing::WriteFile(folder.File("ladders.txt"), "# two ladders\nok = 60|40|10250|150\n\nsilly=60|-40||150\n");
+  testing::WriteFile(folder.File("ladders.txt"),
+                     "# two ladders\nok = 60|40|10250|150\n\nsilly=60|-40||150\n");
   const std::pair<std::string, std::string> refused[] = {
       {"--ladder 'ok=60|||150' --ladder 'bad=1e2|||150'",
        "zt-sim: --ladder: ladder bad: --take-profits \"1e2\": \"1e2\" is not a plain amount"},
-      {"--ladder 'short=60|150'", "zt-sim: --ladder: ladder short: \"60|150\" holds 2 target texts, not the four"},
+      {"--ladder 'short=60|150'",
+       "zt-sim: --ladder: ladder short: \"60|150\" holds 2 target texts, not the four"},
       {"--ladders " + folder.File("ladders.txt"),
-       "zt-sim: --ladders: " + folder.File("ladders.txt") + " line 4: ladder silly: --drawdown-targets"},
+       "zt-sim: --ladders: " + folder.File("ladders.txt") +
+           " line 4: ladder silly: --drawdown-targets"},
       {"--ladder 'a=60|||150' --ladder 'a=50|||150'", "zt-sim: ladder a is named twice"},
       {"--ladder 'a=60|||150' --state " + folder.File("state"), "zt-sim: --state shows one run"},
-      {"--ladder 'a=60|||150' --take-profits 50", "zt-sim: --take-profits cannot be given with --ladder"},
+      {"--ladder 'a=60|||150' --take-profits 50",
+       "zt-sim: --take-profits cannot be given with --ladder"},
   };
   for (const auto& [arguments, message] : refused) {
     EXPECT_EQ(RunProgram(arguments, folder), 2) << arguments;
@@ -161,7 +170,8 @@ TEST(Ladders, MistakesAreNamedAndFailedRunsReported) {
 
   // A run that fails says so under its ladder's name, and the whole run fails.
   testing::WriteFile(folder.File("empty.csv"), "time,equity\n");
-  EXPECT_EQ(RunProgram("--csv " + folder.File("empty.csv") + " --ladder 'one=60|||150' --ladder 'two=30|||90'",
+  EXPECT_EQ(RunProgram("--csv " + folder.File("empty.csv") +
+                           " --ladder 'one=60|||150' --ladder 'two=30|||90'",
                        folder),
             1);
   const std::string errors = testing::ReadFile(folder.File("err.txt"));
@@ -178,13 +188,14 @@ TEST(Ladders, MistakesAreNamedAndFailedRunsReported) {
 // memory maps.
 std::vector<std::string> LibraryFoldersOfChildren(pid_t parent) {
   std::vector<std::string> folders;
-  std::istringstream children(
-      testing::ReadFile("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) + "/children"));
+  std::istringstream children(testing::ReadFile("/proc/" + std::to_string(parent) + "/task/" +
+                                                std::to_string(parent) + "/children"));
   for (pid_t child = 0; children >> child;) {
     std::istringstream maps(testing::ReadFile("/proc/" + std::to_string(child) + "/maps"));
     for (std::string line; std::getline(maps, line);) {
       const std::size_t at = line.find('/');
-      if (at != std::string::npos && line.size() > 12 && line.substr(line.size() - 12) == "/zentravo.so") {
+      if (at != std::string::npos && line.size() > 12 &&
+          line.substr(line.size() - 12) == "/zentravo.so") {
         folders.push_back(fs::path(line.substr(at)).parent_path().string());
         break;
       }
@@ -196,9 +207,10 @@ std::vector<std::string> LibraryFoldersOfChildren(pid_t parent) {
 TEST(Ladders, CtrlCStopsEveryRunAndLeavesNoFolderBehind) {
   testing::TempFolder folder;
   fs::create_directories(folder.File("tmp"));
-  const std::vector<std::string> arguments = {ZT_SIM_PROGRAM, "--library", ZT_SIM_LIBRARY, "--ticks", "100000000",
-                                              "--no-progress", "--jobs", "2", "--ladder", "a=5|||5",
-                                              "--ladder", "b=60|||150", "--ladder", "c=30|||90"};
+  const std::vector<std::string> arguments = {
+      ZT_SIM_PROGRAM, "--library", ZT_SIM_LIBRARY, "--ticks", "100000000", "--no-progress",
+      "--jobs",       "2",         "--ladder",     "a=5|||5", "--ladder",  "b=60|||150",
+      "--ladder",     "c=30|||90"};
   std::vector<char*> argv;
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
@@ -207,14 +219,17 @@ TEST(Ladders, CtrlCStopsEveryRunAndLeavesNoFolderBehind) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, folder.File("err.txt").c_str(), O_WRONLY | O_CREAT, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, folder.File("err.txt").c_str(), O_WRONLY | O_CREAT,
+                                   0600);
   // A process group of its own, as a shell starts a command: Ctrl-C goes to the whole group.
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
   posix_spawnattr_setpgroup(&attributes, 0);
   pid_t parent = 0;
-  ASSERT_EQ(posix_spawn(&parent, ZT_SIM_PROGRAM, &actions, &attributes, argv.data(), environment.data()), 0);
+  ASSERT_EQ(
+      posix_spawn(&parent, ZT_SIM_PROGRAM, &actions, &attributes, argv.data(), environment.data()),
+      0);
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   std::vector<std::string> libraries;
@@ -229,8 +244,9 @@ TEST(Ladders, CtrlCStopsEveryRunAndLeavesNoFolderBehind) {
   ASSERT_EQ(waitpid(parent, &status, 0), parent);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 130);
-  EXPECT_NE(testing::ReadFile(folder.File("err.txt")).find("interrupted; 0 of 3 ladders had finished"),
-            std::string::npos);
+  EXPECT_NE(
+      testing::ReadFile(folder.File("err.txt")).find("interrupted; 0 of 3 ladders had finished"),
+      std::string::npos);
   EXPECT_TRUE(fs::is_empty(folder.File("tmp")));
   for (const std::string& library : libraries) EXPECT_FALSE(fs::exists(library)) << library;
 }

@@ -1,6 +1,6 @@
 // The ladder read as the library reads it, and every text that would run another ladder than the
 // one the trader typed stopped with the reason.
-#include "ladder.h"
+#include "host/ladder.h"
 
 #include <gtest/gtest.h>
 
@@ -23,34 +23,44 @@ TEST(Ladder, ReadsSetsAndListsAsTheLibraryDoes) {
 }
 
 TEST(Ladder, TextsThatMeanWhatTheySayPass) {
-  EXPECT_EQ(LadderMistake(Texts("60,45,30;90,60", "40,80,120;60", "10250 10500", "150;200")), "");
-  EXPECT_EQ(LadderMistake(Texts("60", "", "", "150")), "");  // no drawdown or increase targets
+  EXPECT_EQ(FindLadderMistake(Texts("60,45,30;90,60", "40,80,120;60", "10250 10500", "150;200")),
+            "");
+  EXPECT_EQ(FindLadderMistake(Texts("60", "", "", "150")), "");  // no drawdown or increase targets
 }
 
 TEST(Ladder, EachMistakeNamesTheOptionTheTextAndTheLibrarysReading) {
   const std::pair<TargetTexts, std::string> cases[] = {
-      {Texts(""), "--take-profits \"\": no amount; the library would read nothing and take a take profit of 0"},
+      {Texts(""),
+       "--take-profits \"\": no amount; the library would read nothing and take a take profit of "
+       "0"},
       {Texts("abc"), "--take-profits \"abc\": no amount in it;"},
       {Texts("0"), "--take-profits \"0\": an amount of 0"},
-      {Texts("1e2"), "--take-profits \"1e2\": \"1e2\" is not a plain amount (any character but a digit or \".\" "
-                     "separates amounts); the library would read the sets 1,2"},
+      {Texts("1e2"),
+       "--take-profits \"1e2\": \"1e2\" is not a plain amount (any character but a digit or \".\" "
+       "separates amounts); the library would read the sets 1,2"},
       {Texts("-50"), "\"-50\" is not a plain amount"},
       {Texts("1.2.3"), "\"1.2.3\" is not a plain amount"},
-      {Texts("1;2;3;4;5;6;7;8;9"), "9 sets, of which the library keeps 8; the library would read the sets 1 | 2 | 3 "
-                                   "| 4 | 5 | 6 | 7 | 8"},
-      {Texts(std::string(33 * 3, ' ').replace(0, 2, "1,") + std::string("1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,"
-                                                                     "1,1,1,1,1,1,1,1")),
+      {Texts("1;2;3;4;5;6;7;8;9"),
+       "9 sets, of which the library keeps 8; the library would read the sets 1 | 2 | 3 | 4 | 5 | "
+       "6 | 7 | 8"},
+      {Texts(std::string(33 * 3, ' ').replace(0, 2, "1,") +
+             std::string("1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1")),
        "33 amounts in a set, of which the library keeps 32"},
-      {Texts("50 ;60"), "a ';' after a separator does not open a set; the library would read the sets 50,60"},
-      {Texts("60", "x"), "--drawdown-targets \"x\": no amount in it; the library would read nothing"},
-      {Texts("60", "40", "1,2,3,4,5,6,7,8,9"), "--increase-targets \"1,2,3,4,5,6,7,8,9\": 9 amounts, of which the "
-                                               "library keeps 8; the library would read 1,2,3,4,5,6,7,8"},
-      {Texts("60", "40", "", ""), "--stop-losses \"\": no amount; the library would read nothing and take a stop loss"},
+      {Texts("50 ;60"),
+       "a ';' after a separator does not open a set; the library would read the sets 50,60"},
+      {Texts("60", "x"),
+       "--drawdown-targets \"x\": no amount in it; the library would read nothing"},
+      {Texts("60", "40", "1,2,3,4,5,6,7,8,9"),
+       "--increase-targets \"1,2,3,4,5,6,7,8,9\": 9 amounts, of which the library keeps 8; the "
+       "library would read 1,2,3,4,5,6,7,8"},
+      {Texts("60", "40", "", ""),
+       "--stop-losses \"\": no amount; the library would read nothing and take a stop loss"},
       {Texts("60", "40", "", "0,150"), "--stop-losses \"0,150\": an amount of 0"},
   };
   for (const auto& [texts, expected] : cases) {
-    const std::string mistake = LadderMistake(texts);
-    EXPECT_NE(mistake.find(expected), std::string::npos) << "got: " << mistake << "\nwanted: " << expected;
+    const std::string mistake = FindLadderMistake(texts);
+    EXPECT_NE(mistake.find(expected), std::string::npos)
+        << "got: " << mistake << "\nwanted: " << expected;
   }
 }
 

@@ -13,13 +13,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host_driver.h"
-#include "many_runs.h"
-#include "market_calendar.h"
-#include "risk_figures.h"
-#include "sim_options.h"
+#include "figures/risk_figures.h"
+#include "host/host_driver.h"
+#include "market/market_calendar.h"
+#include "options/sim_options.h"
+#include "runs/many_runs.h"
 #include "sim_test_support.h"
-#include "trading_account.h"
+#include "trading/trading_account.h"
 
 namespace zt::sim {
 namespace {
@@ -40,9 +40,9 @@ TEST(RiskFigures, PercentilesLieOnStraightLinesBetweenTheSortedValues) {
   EXPECT_DOUBLE_EQ(Percentile({7}, 0.05), 7.0);
   EXPECT_DOUBLE_EQ(Percentile({}, 0.5), 0.0);
 
-  const FigureSpread results = SpreadOf(values, true);
+  const FigureSpread results = MeasureSpread(values, true);
   EXPECT_DOUBLE_EQ(results.worst, 10.0);  // an end result is worst at its lowest
-  EXPECT_DOUBLE_EQ(SpreadOf(values, false).worst, 50.0);  // days under water at their most
+  EXPECT_DOUBLE_EQ(MeasureSpread(values, false).worst, 50.0);  // days under water at their most
   EXPECT_DOUBLE_EQ(results.p95, 48.0);
 }
 
@@ -64,7 +64,8 @@ TEST(RiskFigures, TimeUnderWaterRunsFromTheFallToTheRecovery) {
 
 TEST(RiskFigures, TheAccountOfPositionsCountsWhatTradingCost) {
   constexpr std::int64_t kTuesday10 = 1704189600;  // 2024.01.02 10:00 UTC
-  TradingAccount account = NewTradingAccount(AccountTerms{}, 1000.0, Quote{kTuesday10, 1.10000, 1.10010});
+  TradingAccount account =
+      NewTradingAccount(AccountTerms{}, 1000.0, Quote{kTuesday10, 1.10000, 1.10010});
   ASSERT_TRUE(OpenPosition(account, Side::Buy, 0.10));   // 10 points of spread on 10000 units: 1.00
   ASSERT_TRUE(OpenPosition(account, Side::Sell, 0.20));  // 2.00
   EXPECT_NEAR(account.costs.spread, 3.00, 1e-9);
@@ -95,7 +96,8 @@ AccountRisk OneRun(double end, double drawdown, std::int64_t stopOuts, double co
 }
 
 TEST(RiskFigures, OverManyRunsStopOutsAreAShareOfRunsAndTheRatioUsesMedians) {
-  const LadderRisk l = SummedUp("a", false, {OneRun(300, -100, 0, 10), OneRun(-50, -400, 3, 20), OneRun(100, -200, 0, 30)});
+  const LadderRisk l = SumUpRuns(
+      "a", false, {OneRun(300, -100, 0, 10), OneRun(-50, -400, 3, 20), OneRun(100, -200, 0, 30)});
   EXPECT_EQ(l.runs, 3u);
   EXPECT_DOUBLE_EQ(*l.stopOutShare, 1.0 / 3.0);  // one run of three, however many positions went
   EXPECT_EQ(*l.stopOutCloses, 3);
@@ -107,25 +109,26 @@ TEST(RiskFigures, OverManyRunsStopOutsAreAShareOfRunsAndTheRatioUsesMedians) {
 }
 
 TEST(RiskFigures, RankingPutsTheBestFirstAndLaddersWithoutTheFigureLast) {
-  LadderRisk deep = SummedUp("deep", false, {OneRun(500, -900, 1, 0)});
-  LadderRisk shallow = SummedUp("shallow", false, {OneRun(100, -50, 0, 0)});
-  LadderRisk walk = SummedUp("walk", false, {OneRun(300, -300, 0, 0)});
+  LadderRisk deep = SumUpRuns("deep", false, {OneRun(500, -900, 1, 0)});
+  LadderRisk shallow = SumUpRuns("shallow", false, {OneRun(100, -50, 0, 0)});
+  LadderRisk walk = SumUpRuns("walk", false, {OneRun(300, -300, 0, 0)});
   walk.stopOutShare.reset();
   const auto names = [](const std::vector<LadderRisk>& ranked) {
     std::string out;
     for (const LadderRisk& l : ranked) out += l.name + " ";
     return out;
   };
-  EXPECT_EQ(names(Ranked({deep, shallow, walk}, "end")), "deep walk shallow ");
-  EXPECT_EQ(names(Ranked({deep, shallow, walk}, "drawdown")), "shallow walk deep ");
-  EXPECT_EQ(names(Ranked({deep, walk, shallow}, "stopouts")), "shallow deep walk ");
+  EXPECT_EQ(names(RankLadders({deep, shallow, walk}, "end")), "deep walk shallow ");
+  EXPECT_EQ(names(RankLadders({deep, shallow, walk}, "drawdown")), "shallow walk deep ");
+  EXPECT_EQ(names(RankLadders({deep, walk, shallow}, "stopouts")), "shallow deep walk ");
 }
 
 // ---- Whole runs of the program ----
 
 int RunProgram(const std::string& arguments, const testing::TempFolder& folder) {
-  const std::string command = std::string(ZT_SIM_PROGRAM) + " --library " + ZT_SIM_LIBRARY + " --no-progress " +
-                              arguments + " > " + folder.File("out.txt") + " 2> " + folder.File("err.txt");
+  const std::string command = std::string(ZT_SIM_PROGRAM) + " --library " + ZT_SIM_LIBRARY +
+                              " --no-progress " + arguments + " > " + folder.File("out.txt") +
+                              " 2> " + folder.File("err.txt");
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -139,16 +142,19 @@ const Json& Entry(const Json& all, const std::string& name) {
   return none;
 }
 
-// A grid that doubles its lots on a thin account: without a guard the broker stops some markets out.
+// A grid that doubles its lots on a thin account: without a guard the broker stops some markets
+// out.
 constexpr const char* kGrid =
-    "--market model --strategy grid --seed 1 --ticks 6000 --grid-lots 0.1 --grid-multiplier 2 --grid-levels 10 "
-    "--grid-step 100 --jobs 2 --runs 12 --ladder 'tight=60|||100' --ladder 'mid=150|||300' "
-    "--ladder 'a-ladder-with-a-long-name=400|||1500'";
+    "--market model --strategy grid --seed 1 --ticks 6000 --grid-lots 0.1 --grid-multiplier 2 "
+    "--grid-levels 10 --grid-step 100 --jobs 2 --runs 12 --ladder 'tight=60|||100' --ladder "
+    "'mid=150|||300' --ladder 'a-ladder-with-a-long-name=400|||1500'";
 
 TEST(ManyRuns, LaddersOnTheGridDifferAndAStopLossKeepsTheDrawdownShallowerThanNoGuard) {
   testing::TempFolder folder;
-  ASSERT_EQ(RunProgram(std::string(kGrid) + " --rank-by worst-drawdown --json " + folder.File("all.json"), folder),
-            0)
+  ASSERT_EQ(
+      RunProgram(std::string(kGrid) + " --rank-by worst-drawdown --json " + folder.File("all.json"),
+                 folder),
+      0)
       << testing::ReadFile(folder.File("err.txt"));
   const Json all = Json::parse(testing::ReadFile(folder.File("all.json")));
   ASSERT_EQ(all["ladders"].size(), 4u);
@@ -162,7 +168,8 @@ TEST(ManyRuns, LaddersOnTheGridDifferAndAStopLossKeepsTheDrawdownShallowerThanNo
   EXPECT_NE(tight["deepestDrawdown"]["worst"], mid["deepestDrawdown"]["worst"]);
   // A tight stop loss closes before the broker has to: shallower at the worst, never stopped out,
   // where the grid left alone is stopped out on some markets.
-  EXPECT_GT(tight["deepestDrawdown"]["worst"].get<long long>(), none["deepestDrawdown"]["worst"].get<long long>());
+  EXPECT_GT(tight["deepestDrawdown"]["worst"].get<long long>(),
+            none["deepestDrawdown"]["worst"].get<long long>());
   EXPECT_GT(none["stopOutShare"].get<double>(), 0.0);
   EXPECT_EQ(tight["stopOutShare"].get<double>(), 0.0);
   EXPECT_EQ(none["closes"]["takeProfit"], 0);
@@ -172,11 +179,14 @@ TEST(ManyRuns, LaddersOnTheGridDifferAndAStopLossKeepsTheDrawdownShallowerThanNo
   // Each seed's figures are those of the same run made alone.
   const Json& third = tight["perRun"][2];
   ASSERT_EQ(third["seed"], 3);
-  ASSERT_EQ(RunProgram("--market model --strategy grid --seed 3 --ticks 6000 --grid-lots 0.1 --grid-multiplier 2 "
-                       "--grid-levels 10 --grid-step 100 --take-profits 60 --drawdown-targets '' --increase-targets '' "
-                       "--stop-losses 100 --quiet --json-brief --json " + folder.File("alone.json"),
-                       folder),
-            0)
+  ASSERT_EQ(
+      RunProgram(
+          "--market model --strategy grid --seed 3 --ticks 6000 --grid-lots 0.1 --grid-multiplier "
+          "2 --grid-levels 10 --grid-step 100 --take-profits 60 --drawdown-targets '' "
+          "--increase-targets '' --stop-losses 100 --quiet --json-brief --json " +
+              folder.File("alone.json"),
+          folder),
+      0)
       << testing::ReadFile(folder.File("err.txt"));
   const Json alone = Json::parse(testing::ReadFile(folder.File("alone.json")))["risk"];
   Json expected = third;
@@ -194,7 +204,8 @@ TEST(ManyRuns, TheTablesFitAHundredColumnsAndTheWalkSaysWhatAGuardCanChange) {
   const auto checkWidth = [&](const std::string& what) {
     std::istringstream table(testing::ReadFile(folder.File("out.txt")));
     std::size_t lines = 0;
-    for (std::string line; std::getline(table, line); ++lines) EXPECT_LE(line.size(), 100u) << what << ": " << line;
+    for (std::string line; std::getline(table, line); ++lines)
+      EXPECT_LE(line.size(), 100u) << what << ": " << line;
     return lines;
   };
   EXPECT_GT(checkWidth("grid"), 12u);
@@ -203,10 +214,12 @@ TEST(ManyRuns, TheTablesFitAHundredColumnsAndTheWalkSaysWhatAGuardCanChange) {
   EXPECT_NE(grid.find("a-ladder-with-a-long-name\n"), std::string::npos) << grid;
   EXPECT_EQ(grid.find("changes nothing here but"), std::string::npos);
 
-  ASSERT_EQ(RunProgram("--seed 2 --ticks 2000 --close-cost 2 --runs 3 --ladder 'tp=20|||20'", folder), 0)
+  ASSERT_EQ(
+      RunProgram("--seed 2 --ticks 2000 --close-cost 2 --runs 3 --ladder 'tp=20|||20'", folder), 0)
       << testing::ReadFile(folder.File("err.txt"));
   checkWidth("walk");
-  EXPECT_NE(testing::ReadFile(folder.File("out.txt")).find("changes nothing here but what its closes cost"),
+  EXPECT_NE(testing::ReadFile(folder.File("out.txt"))
+                .find("changes nothing here but what its closes cost"),
             std::string::npos);
 }
 
@@ -217,22 +230,27 @@ TEST(ManyRuns, OptionsThatCannotGoWithManyMarketsAreRefused) {
     const ParsedCommandLine parsed = ParseCommandLine(arguments, out, err);
     return parsed.options ? std::string() : err.str();
   };
-  EXPECT_NE(refusal({"--runs", "0"}).find("--runs must be a whole number from 1"), std::string::npos);
+  EXPECT_NE(refusal({"--runs", "0"}).find("--runs must be a whole number from 1"),
+            std::string::npos);
   EXPECT_NE(refusal({"--rank-by", "end"}).find("give --runs N"), std::string::npos);
   EXPECT_NE(refusal({"--runs", "4", "--rank-by", "luck"}).find("--rank-by"), std::string::npos);
-  EXPECT_NE(refusal({"--runs", "4", "--chart", "x.svg"}).find("--chart shows one run"), std::string::npos);
-  EXPECT_NE(refusal({"--runs", "4", "--ladder", "no guard=50|||50"}).find("no guard"), std::string::npos);
+  EXPECT_NE(refusal({"--runs", "4", "--chart", "x.svg"}).find("--chart shows one run"),
+            std::string::npos);
+  EXPECT_NE(refusal({"--runs", "4", "--ladder", "no guard=50|||50"}).find("no guard"),
+            std::string::npos);
   EXPECT_EQ(refusal({"--runs", "4", "--rank-by", "return-over-drawdown"}), "");
   // A recorded history is one market however many seeds are asked for, with deals or without.
   const std::string bars = std::string(ZT_SIM_SAMPLES) + "/../tools/sim/samples/EURUSD_H1.csv";
-  for (const std::vector<std::string>& input : {std::vector<std::string>{"--history", bars},
-                                                {"--csv", std::string(ZT_SIM_SAMPLES) + "/equity-history.csv"}}) {
+  for (const std::vector<std::string>& input :
+       {std::vector<std::string>{"--history", bars},
+        {"--csv", std::string(ZT_SIM_SAMPLES) + "/equity-history.csv"}}) {
     std::vector<std::string> arguments = {"zt-sim", "--runs", "3"};
     arguments.insert(arguments.end(), input.begin(), input.end());
     std::ostringstream out, err;
     EXPECT_EQ(ParseCommandLine(arguments, out, err).exitCode, 2) << input.front();
-    EXPECT_EQ(err.str(), "zt-sim: --runs needs seeded markets: a recorded history is one market; compare ladders "
-                         "on it with --ladder\n");
+    EXPECT_EQ(err.str(),
+              "zt-sim: --runs needs seeded markets: a recorded history is one market; compare "
+              "ladders on it with --ladder\n");
   }
 }
 

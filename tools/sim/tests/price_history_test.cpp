@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "deal_history.h"
-#include "price_history.h"
-#include "sim_app.h"
+#include "market/price_history.h"
+#include "market/text_file.h"
+#include "market/utc_time.h"
+#include "runs/single_run.h"
 #include "sim_test_support.h"
-#include "sim_time.h"
-#include "text_file.h"
+#include "trading/deal_history.h"
 
 namespace zt::sim {
 namespace {
@@ -28,8 +28,9 @@ std::vector<Quote> ReadAll(const PriceHistoryOptions& options, HistoryFormat& fo
   return quotes;
 }
 
-std::vector<Quote> ReadFileAs(const testing::TempFolder& folder, const std::string& name, const std::string& text,
-                              HistoryFormat& format, DecimalMark decimal = DecimalMark::Auto) {
+std::vector<Quote> ReadFileAs(const testing::TempFolder& folder, const std::string& name,
+                              const std::string& text, HistoryFormat& format,
+                              DecimalMark decimal = DecimalMark::Auto) {
   testing::WriteFile(folder.File(name), text);
   PriceHistoryOptions options;
   options.path = folder.File(name);
@@ -38,7 +39,8 @@ std::vector<Quote> ReadFileAs(const testing::TempFolder& folder, const std::stri
   return ReadAll(options, format);
 }
 
-void ExpectQuote(const Quote& quote, const std::string& time, double bid, double ask, const std::string& where) {
+void ExpectQuote(const Quote& quote, const std::string& time, double bid, double ask,
+                 const std::string& where) {
   EXPECT_EQ(FormatTime(quote.time), time) << where;
   EXPECT_NEAR(quote.bid, bid, 1e-9) << where;
   EXPECT_NEAR(quote.ask, ask, 1e-9) << where;
@@ -48,8 +50,9 @@ TEST(PriceHistory, EachShapeIsToldByItsFirstLineAndReadIntoQuotes) {
   testing::TempFolder folder;
   HistoryFormat format{};
   // Two hourly bars: the first one's open lies nearer its low, so the low comes before the high.
-  const std::string barsCsv = "2024.01.02,00:00,1.10432,1.10511,1.10401,1.10477,1234\n"
-                              "2024.01.02,01:00,1.10477,1.10500,1.10300,1.10400,99\n";
+  const std::string barsCsv =
+      "2024.01.02,00:00,1.10432,1.10511,1.10401,1.10477,1234\n"
+      "2024.01.02,01:00,1.10477,1.10500,1.10300,1.10400,99\n";
   const std::vector<Quote> bars = ReadFileAs(folder, "a.csv", barsCsv, format);
   EXPECT_EQ(format, HistoryFormat::BarsCsv);
   ASSERT_EQ(bars.size(), 8u);
@@ -61,11 +64,13 @@ TEST(PriceHistory, EachShapeIsToldByItsFirstLineAndReadIntoQuotes) {
   // The same file with tabs and a tab at each line's end reads the same.
   std::string tabs = barsCsv;
   for (char& c : tabs) c = c == ',' ? '\t' : c;
-  for (std::size_t at = tabs.find('\n'); at != std::string::npos; at = tabs.find('\n', at + 2)) tabs.insert(at, "\t");
+  for (std::size_t at = tabs.find('\n'); at != std::string::npos; at = tabs.find('\n', at + 2))
+    tabs.insert(at, "\t");
   const std::vector<Quote> tabbed = ReadFileAs(folder, "b.csv", tabs, format);
   EXPECT_EQ(format, HistoryFormat::BarsCsv);
   ASSERT_EQ(tabbed.size(), bars.size());
-  for (std::size_t i = 0; i < bars.size(); ++i) ExpectQuote(tabbed[i], FormatTime(bars[i].time), bars[i].bid, bars[i].ask, "tabbed");
+  for (std::size_t i = 0; i < bars.size(); ++i)
+    ExpectQuote(tabbed[i], FormatTime(bars[i].time), bars[i].bid, bars[i].ask, "tabbed");
   // The 64-bit terminal's bars (the spread in points from the file) and ticks (a side left empty
   // keeps its last value), and a plain tick list, with a decimal comma when told so.
   struct Expected {
@@ -76,31 +81,45 @@ TEST(PriceHistory, EachShapeIsToldByItsFirstLineAndReadIntoQuotes) {
     const char* what;
   };
   struct Shape {
-    const char* text;
-    DecimalMark decimal;
     HistoryFormat format;
     std::size_t quotes;
+    DecimalMark decimal;
+    const char* text;
     std::vector<Expected> expected;
   };
+  const char* barsTab =
+      "<DATE>\t<TIME>\t<OPEN>\t<HIGH>\t<LOW>\t<CLOSE>\t<TICKVOL>\t<VOL>\t<SPREAD>\r\n"
+      "2024.01.02\t00:00:00\t1.10432\t1.10511\t1.10401\t1.10477\t1234\t0\t3\r\n"
+      "2024.01.02\t00:01:00\t1.10477\t1.10477\t1.10477\t1.10477\t1\t0\t5\r\n";
+  const char* ticksTab =
+      "<DATE>\t<TIME>\t<BID>\t<ASK>\t<LAST>\t<VOLUME>\t<FLAGS>\n"
+      "2024.01.02\t00:00:00.120\t1.10432\t1.10440\t\t\t6\n"
+      "2024.01.02\t00:00:00.480\t\t1.10445\t\t\t4\n"
+      "2024.01.02\t00:00:01.000\t1.10436\t\t\t\t2\n";
+  const char* commaTicks =
+      "2024.01.02 00:00:05,\"1,10432\",\"1,10440\"\n2024.01.02 00:00:09,\"1,1043\",\"1,1044\"\n";
   const Shape shapes[] = {
-      {"<DATE>\t<TIME>\t<OPEN>\t<HIGH>\t<LOW>\t<CLOSE>\t<TICKVOL>\t<VOL>\t<SPREAD>\r\n"
-       "2024.01.02\t00:00:00\t1.10432\t1.10511\t1.10401\t1.10477\t1234\t0\t3\r\n"
-       "2024.01.02\t00:01:00\t1.10477\t1.10477\t1.10477\t1.10477\t1\t0\t5\r\n",
-       DecimalMark::Auto, HistoryFormat::BarsTab, 8,
+      {HistoryFormat::BarsTab,
+       8,
+       DecimalMark::Auto,
+       barsTab,
        {{2, "2024.01.02 00:00", 30, 1.10511, 1.10514, "a minute bar's third tick, spread 3"},
         {4, "2024.01.02 00:01", 0, 1.10477, 1.10482, "spread 5"}}},
-      {"<DATE>\t<TIME>\t<BID>\t<ASK>\t<LAST>\t<VOLUME>\t<FLAGS>\n"
-       "2024.01.02\t00:00:00.120\t1.10432\t1.10440\t\t\t6\n"
-       "2024.01.02\t00:00:00.480\t\t1.10445\t\t\t4\n"
-       "2024.01.02\t00:00:01.000\t1.10436\t\t\t\t2\n",
-       DecimalMark::Auto, HistoryFormat::TicksTab, 3,
+      {HistoryFormat::TicksTab,
+       3,
+       DecimalMark::Auto,
+       ticksTab,
        {{1, "2024.01.02 00:00", 0, 1.10432, 1.10445, "ask changed alone"},
         {2, "2024.01.02 00:00", 1, 1.10436, 1.10445, "bid changed alone"}}},
-      {"2024.01.02 00:00:05,\"1,10432\",\"1,10440\"\n2024.01.02 00:00:09,\"1,1043\",\"1,1044\"\n", DecimalMark::Comma,
-       HistoryFormat::TicksCsv, 2, {{1, "2024.01.02 00:00", 9, 1.1043, 1.1044, "decimal comma"}}},
+      {HistoryFormat::TicksCsv,
+       2,
+       DecimalMark::Comma,
+       commaTicks,
+       {{1, "2024.01.02 00:00", 9, 1.1043, 1.1044, "decimal comma"}}},
   };
   for (const Shape& shape : shapes) {
-    const std::vector<Quote> quotes = ReadFileAs(folder, "shape.csv", shape.text, format, shape.decimal);
+    const std::vector<Quote> quotes =
+        ReadFileAs(folder, "shape.csv", shape.text, format, shape.decimal);
     EXPECT_EQ(format, shape.format) << shape.text;
     ASSERT_EQ(quotes.size(), shape.quotes) << shape.text;
     for (const Expected& e : shape.expected) {
@@ -118,16 +137,23 @@ TEST(PriceHistory, ABadLineIsRefusedWithItsNumberAndWhatWasExpected) {
     std::string said;  // the message holds this
   };
   const std::vector<Case> cases = {
-      {good + "2024.01.02,01:00,1e300,1.2,1.0,1.1,1\n", "line 2: expected as the open a price above 0"},
-      {good + "\n2024.01.02,01:00,1.1,1.2,-1.0,1.1,1\n", "line 3: expected as the low a price above 0"},
-      {good + "2024.01.02,01:00,1.1,nan,1.0,1.1,1\n", "line 2: expected as the high a number, not \"nan\""},
-      {good + "2024.01.02,01:00,1.1,1.05,1.0,1.1,1\n", "line 2: expected a high at or above the open and close"},
-      {good + "2024.01.01,23:00,1.1,1.2,1.0,1.1,1\n", "line 2: expected a bar later than the one before"},
-      {good + "2024.01.02,01:00,\"1,1\",1.2,1.0,1.1,1\n", "line 2: expected as the open a number with a decimal "
-                                                         "point, not \"1,1\" (for a decimal comma: --decimal comma)"},
+      {good + "2024.01.02,01:00,1e300,1.2,1.0,1.1,1\n",
+       "line 2: expected as the open a price above 0"},
+      {good + "\n2024.01.02,01:00,1.1,1.2,-1.0,1.1,1\n",
+       "line 3: expected as the low a price above 0"},
+      {good + "2024.01.02,01:00,1.1,nan,1.0,1.1,1\n",
+       "line 2: expected as the high a number, not \"nan\""},
+      {good + "2024.01.02,01:00,1.1,1.05,1.0,1.1,1\n",
+       "line 2: expected a high at or above the open and close"},
+      {good + "2024.01.01,23:00,1.1,1.2,1.0,1.1,1\n",
+       "line 2: expected a bar later than the one before"},
+      {good + "2024.01.02,01:00,\"1,1\",1.2,1.0,1.1,1\n",
+       "line 2: expected as the open a number with a decimal point, not \"1,1\" (for a decimal "
+       "comma: --decimal comma)"},
       {good + "2024.01.02,01:00,1.1,1.2,1.0\n", "line 2: expected 7 fields"},
       {"time;bid;ask\n", "line 1: expected a row of date, time, open"},
-      {"<DATE>\t<TIME>\t<BID>\t<ASK>\t<LAST>\t<VOLUME>\t<FLAGS>\n2024.01.02\t00:00:00\t\t1.1\t\t\t2\n",
+      {"<DATE>\t<TIME>\t<BID>\t<ASK>\t<LAST>\t<VOLUME>\t<FLAGS>\n2024.01.02\t00:00:00\t\t1."
+       "1\t\t\t2\n",
        "line 2: expected a bid and an ask"},
   };
   for (const Case& c : cases) {
@@ -142,8 +168,10 @@ TEST(PriceHistory, ABadLineIsRefusedWithItsNumberAndWhatWasExpected) {
           << error.what() << "\nwanted: " << c.said;
     }
   }
-  const std::string header = "open time,close time,symbol,type,lots,open price,close price,profit\n";
-  const std::string deal = "2024.01.03 09:00,2024.01.04 15:00,EURUSD,buy,0.10,1.08624,1.07845,-78.60\n";
+  const std::string header =
+      "open time,close time,symbol,type,lots,open price,close price,profit\n";
+  const std::string deal =
+      "2024.01.03 09:00,2024.01.04 15:00,EURUSD,buy,0.10,1.08624,1.07845,-78.60\n";
   const std::vector<Case> deals = {
       {header + deal + "2024.01.03 09:00,2024.01.04 15:00,EURUSD,buy,1e300,1.08,1.07,-7\n",
        "line 3: expected as the lots a number above 0 and below 10000"},
@@ -159,7 +187,8 @@ TEST(PriceHistory, ABadLineIsRefusedWithItsNumberAndWhatWasExpected) {
       ReadDealHistory(folder.File("deals.csv"), DecimalMark::Auto);
       ADD_FAILURE() << "read without a word: " << c.text;
     } catch (const std::runtime_error& error) {
-      EXPECT_NE(std::string(error.what()).find(folder.File("deals.csv") + " " + c.said), std::string::npos)
+      EXPECT_NE(std::string(error.what()).find(folder.File("deals.csv") + " " + c.said),
+                std::string::npos)
           << error.what() << "\nwanted: " << c.said;
     }
   }
@@ -179,10 +208,13 @@ std::string Utf16(std::u16string_view units, bool little) {
 // (bars into the same quotes), and broken UTF-16 is refused with its line.
 TEST(TextFile, Utf16ReadsAsItsUtf8TwinAndBrokenUtf16IsRefused) {
   testing::TempFolder folder;
-  const std::string bars = "2024.01.02,00:00,1.1,1.2,1.0,1.1,1\r\n2024.01.02,01:00,1.1,1.15,1.05,1.12,1\r\n";
-  const std::string beyondAscii = "# 1,10 \xE2\x82\xAC \xF0\x9F\x98\x80\n";  // a euro sign, an emoji
+  const std::string bars =
+      "2024.01.02,00:00,1.1,1.2,1.0,1.1,1\r\n2024.01.02,01:00,1.1,1.15,1.05,1.12,1\r\n";
+  const std::string beyondAscii =
+      "# 1,10 \xE2\x82\xAC \xF0\x9F\x98\x80\n";  // a euro sign, an emoji
   const std::pair<std::u16string, std::string> twins[] = {
-      {std::u16string(bars.begin(), bars.end()), bars}, {u"# 1,10 \u20AC \U0001F600\n", beyondAscii}};
+      {std::u16string(bars.begin(), bars.end()), bars},
+      {u"# 1,10 \u20AC \U0001F600\n", beyondAscii}};
   HistoryFormat format{};
   const std::vector<Quote> narrow = ReadFileAs(folder, "bars.csv", bars, format);
   for (const bool little : {true, false}) {
@@ -193,20 +225,26 @@ TEST(TextFile, Utf16ReadsAsItsUtf8TwinAndBrokenUtf16IsRefused) {
       for (std::string_view line; lines.Next(line);) read += line;
       EXPECT_EQ(read, utf8) << (little ? "little" : "big") << "-endian";
     }
-    const std::vector<Quote> quotes = ReadFileAs(folder, "wide.csv", Utf16(twins[0].first, little), format);
+    const std::vector<Quote> quotes =
+        ReadFileAs(folder, "wide.csv", Utf16(twins[0].first, little), format);
     ASSERT_EQ(quotes.size(), narrow.size());
     for (std::size_t i = 0; i < quotes.size(); ++i) {
-      ExpectQuote(quotes[i], FormatTime(narrow[i].time), narrow[i].bid, narrow[i].ask, std::to_string(i));
+      ExpectQuote(quotes[i], FormatTime(narrow[i].time), narrow[i].bid, narrow[i].ask,
+                  std::to_string(i));
     }
   }
-  const std::u16string row = std::u16string(bars.begin(), bars.begin() + 36);  // the first row and its feed
+  const std::u16string row =
+      std::u16string(bars.begin(), bars.begin() + 36);  // the first row and its feed
   const std::pair<std::string, std::string> broken[] = {
       {Utf16(row, true) + "2", "line 2: expected UTF-16 text, whole pairs of bytes"},
-      {Utf16(row + char16_t{0xD83D}, false), "line 2: expected UTF-16 text, a low surrogate after the high "
-                                             "surrogate D83D, not the file's end"},
-      {Utf16(row + char16_t{0xD83D} + u"2", true), "line 2: expected UTF-16 text, a low surrogate (DC00 to DFFF) "
-                                                   "after the high surrogate D83D, not 0032"},
-      {Utf16(char16_t{0xDE00} + row, true), "line 1: expected UTF-16 text, no low surrogate DE00 without"},
+      {Utf16(row + char16_t{0xD83D}, false),
+       "line 2: expected UTF-16 text, a low surrogate after the high surrogate D83D, not the "
+       "file's end"},
+      {Utf16(row + char16_t{0xD83D} + u"2", true),
+       "line 2: expected UTF-16 text, a low surrogate (DC00 to DFFF) after the high surrogate "
+       "D83D, not 0032"},
+      {Utf16(char16_t{0xDE00} + row, true),
+       "line 1: expected UTF-16 text, no low surrogate DE00 without"},
   };
   for (const auto& [bytes, said] : broken) {
     testing::WriteFile(folder.File("broken.csv"), bytes);
@@ -216,7 +254,8 @@ TEST(TextFile, Utf16ReadsAsItsUtf8TwinAndBrokenUtf16IsRefused) {
       CountHistoryQuotes(options);
       ADD_FAILURE() << "read without a word: " << said;
     } catch (const std::runtime_error& error) {
-      EXPECT_NE(std::string(error.what()).find(options.path + " " + said), std::string::npos) << error.what();
+      EXPECT_NE(std::string(error.what()).find(options.path + " " + said), std::string::npos)
+          << error.what();
     }
   }
 }
@@ -224,8 +263,8 @@ TEST(TextFile, Utf16ReadsAsItsUtf8TwinAndBrokenUtf16IsRefused) {
 TEST(PriceHistory, TheBundledBarsAreWhatTheirScriptMakesNow) {
   testing::TempFolder folder;
   const std::string tools = std::string(ZT_SIM_SAMPLES) + "/../tools/sim";
-  const std::string command = "bash '" + tools + "/make-bar-history.sh' '" + ZT_SIM_PROGRAM + "' '" +
-                              folder.File("bars.csv") + "'";
+  const std::string command = "bash '" + tools + "/make-bar-history.sh' '" + ZT_SIM_PROGRAM +
+                              "' '" + folder.File("bars.csv") + "'";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   const std::string made = testing::ReadFile(folder.File("bars.csv"));
   EXPECT_GT(made.size(), 100000u);
@@ -236,11 +275,12 @@ TEST(PriceHistory, TheBundledBarsAreWhatTheirScriptMakesNow) {
 // Hourly bars from Monday 2024.01.08 00:00, flat at each price in turn: at 02:00 the bar falls from
 // 1.10 to 1.09 within the hour.
 std::string FallingBars() {
-  const char* rows[] = {"00:00,1.10000,1.10000,1.10000,1.10000", "01:00,1.10000,1.10000,1.10000,1.10000",
-                        "02:00,1.10000,1.10000,1.09000,1.09000", "03:00,1.09000,1.09000,1.09000,1.09000",
-                        "04:00,1.09500,1.09500,1.09500,1.09500", "05:00,1.09500,1.09500,1.09500,1.09500",
-                        "06:00,1.10500,1.10500,1.10500,1.10500", "07:00,1.10000,1.10000,1.10000,1.10000",
-                        "08:00,1.10000,1.10000,1.10000,1.10000"};
+  const char* rows[] = {
+      "00:00,1.10000,1.10000,1.10000,1.10000", "01:00,1.10000,1.10000,1.10000,1.10000",
+      "02:00,1.10000,1.10000,1.09000,1.09000", "03:00,1.09000,1.09000,1.09000,1.09000",
+      "04:00,1.09500,1.09500,1.09500,1.09500", "05:00,1.09500,1.09500,1.09500,1.09500",
+      "06:00,1.10500,1.10500,1.10500,1.10500", "07:00,1.10000,1.10000,1.10000,1.10000",
+      "08:00,1.10000,1.10000,1.10000,1.10000"};
   std::string text;
   for (const char* row : rows) text += std::string("2024.01.08,") + row + ",1\n";
   return text;
@@ -256,8 +296,9 @@ TEST(DealReplay, AGuardStopLossCutsTheTwoOpenTradesAndALaterTradeHappensAsRecord
                      "2024.01.08 01:00,2024.01.08 06:00,EURUSD,buy,1.00,1.10000,1.10500,500.00\n"
                      "2024.01.08 04:00,2024.01.08 07:00,EURUSD,buy,1.00,1.09500,1.10000,500.00\n");
   const SimResult result = Simulate(testing::CommandLineOptions(
-      {"--history", folder.File("bars.csv"), "--deals", folder.File("deals.csv"), "--spread", "0", "--take-profits",
-       "100000", "--drawdown-targets", "", "--increase-targets", "", "--stop-losses", "1500"}));
+      {"--history", folder.File("bars.csv"), "--deals", folder.File("deals.csv"), "--spread", "0",
+       "--take-profits", "100000", "--drawdown-targets", "", "--increase-targets", "",
+       "--stop-losses", "1500"}));
   const HostRun& run = result.run;
   EXPECT_EQ(run.ticks, 9 * 4 - 1);
   // The fall to 1.09 takes the two open buys 2000 down: the stop loss closes both there.

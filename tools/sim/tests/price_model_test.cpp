@@ -1,7 +1,7 @@
 // The price model and the forex week it keeps: the same seed gives the same quotes, also after a
 // pause written down and read back; no tick falls in the weekend; moves have fat tails and busy
 // spells, and the weekly open and the releases jump.
-#include "price_model.h"
+#include "market/price_model.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <cmath>
 #include <vector>
 
-#include "market_calendar.h"
+#include "market/market_calendar.h"
 
 namespace zt::sim {
 namespace {
@@ -37,19 +37,16 @@ TEST(MarketCalendar, TheWeekClosesFridayAndOpensSundayAt22AndBooksSevenNightsOfS
   EXPECT_FALSE(DailyMomentPassed(saturday, saturday + kDaySeconds - 1, 13 * 3600));
 }
 
-PriceModelOptions Options(std::uint64_t seed) {
-  PriceModelOptions options;
-  options.seed = seed;
-  options.startTime = kTuesday;
-  options.tickSeconds = 60;
-  return options;
+// A start on a Tuesday, a tick a minute.
+MarketStart Start(std::uint64_t seed, std::int64_t tickSeconds = 60) {
+  return {seed, kTuesday, tickSeconds, 10000.0};
 }
 
 TEST(PriceModel, TheSameSeedGivesTheSameQuotesAndAWrittenDownModelResumesThem) {
-  PriceModel straight = NewPriceModel(Options(9)), other = NewPriceModel(Options(10));
-  PriceModel first = NewPriceModel(Options(9));
+  PriceModel straight = NewPriceModel(Start(9), {}), other = NewPriceModel(Start(10), {});
+  PriceModel first = NewPriceModel(Start(9), {});
   for (int tick = 0; tick < 3000; ++tick) NextQuote(first);
-  PriceModel resumed = NewPriceModel(Options(9));
+  PriceModel resumed = NewPriceModel(Start(9), {});
   ASSERT_TRUE(ParsePriceState(FormatPriceState(first), resumed));
   int differences = 0;
   for (int tick = 0; tick < 10000; ++tick) {
@@ -63,7 +60,7 @@ TEST(PriceModel, TheSameSeedGivesTheSameQuotesAndAWrittenDownModelResumesThem) {
   }
   EXPECT_EQ(resumed.tick, straight.tick);
   EXPECT_GT(differences, 9000);
-  PriceModel untouched = NewPriceModel(Options(9));
+  PriceModel untouched = NewPriceModel(Start(9), {});
   EXPECT_FALSE(ParsePriceState("zt-sim-account-1 balance=1", untouched));
   EXPECT_EQ(untouched.tick, 0);
 }
@@ -81,11 +78,13 @@ Moves MovesOver(PriceModel& model, int ticks) {
     const double before = model.mid;
     const Quote& quote = NextQuote(model);
     EXPECT_FALSE(MarketClosed(quote.time)) << quote.time;
-    EXPECT_GE(std::round((quote.ask - quote.bid) / model.options.point), model.options.spreadPoints);
+    EXPECT_GE(std::round((quote.ask - quote.bid) / model.options.point),
+              model.options.spreadPoints);
     const double move = std::log(model.mid / before);
-    if (quote.time - from > model.options.tickSeconds) {
+    if (quote.time - from > model.start.tickSeconds) {
       moves.opens.push_back(move);
-    } else if (!model.options.newsTimes.empty() && DailyMomentPassed(from, quote.time, model.options.newsTimes.front())) {
+    } else if (!model.options.newsTimes.empty() &&
+               DailyMomentPassed(from, quote.time, model.options.newsTimes.front())) {
       moves.releases.push_back(move);
     } else {
       moves.ordinary.push_back(move);
@@ -96,7 +95,8 @@ Moves MovesOver(PriceModel& model, int ticks) {
 
 double MedianSize(std::vector<double> moves) {
   for (double& move : moves) move = std::fabs(move);
-  std::nth_element(moves.begin(), moves.begin() + static_cast<std::ptrdiff_t>(moves.size() / 2), moves.end());
+  std::nth_element(moves.begin(), moves.begin() + static_cast<std::ptrdiff_t>(moves.size() / 2),
+                   moves.end());
   return moves[moves.size() / 2];
 }
 
@@ -125,9 +125,8 @@ double SizeCorrelation(const std::vector<double>& moves) {
 }
 
 TEST(PriceModel, MovesHaveFatTailsAndBusySpellsAndTheOpensAndReleasesJump) {
-  PriceModelOptions options = Options(3);
-  options.tickSeconds = 300;
-  PriceModel model = NewPriceModel(options);
+  PriceModelOptions options;
+  PriceModel model = NewPriceModel(Start(3, 300), options);
   const Moves moves = MovesOver(model, 60000);  // some 42 weeks
   ASSERT_GE(moves.opens.size(), 40u);
   ASSERT_GE(moves.releases.size(), 200u);
@@ -138,10 +137,10 @@ TEST(PriceModel, MovesHaveFatTailsAndBusySpellsAndTheOpensAndReleasesJump) {
 
   // A release's jump in volatility makes the ticks after it busy; its own gap is sized by the
   // volatility before it (else a routine release could move the price by a tenth).
-  PriceModelOptions quiet = Options(3), jumpy = Options(3);
+  PriceModelOptions quiet, jumpy;
   quiet.newsVolJump = 0.0;
   jumpy.newsVolJump = 3.0;
-  PriceModel before = NewPriceModel(quiet), after = NewPriceModel(jumpy);
+  PriceModel before = NewPriceModel(Start(3), quiet), after = NewPriceModel(Start(3), jumpy);
   const Moves quietMoves = MovesOver(before, 4000), jumpyMoves = MovesOver(after, 4000);
   ASSERT_FALSE(quietMoves.releases.empty());
   EXPECT_DOUBLE_EQ(quietMoves.releases.front(), jumpyMoves.releases.front());
@@ -152,7 +151,7 @@ TEST(PriceModel, MovesHaveFatTailsAndBusySpellsAndTheOpensAndReleasesJump) {
   options.volOfVol = 0.0;
   options.weekendGap = 0.0;
   options.newsTimes.clear();
-  PriceModel calm = NewPriceModel(options);
+  PriceModel calm = NewPriceModel(Start(3, 300), options);
   const Moves plain = MovesOver(calm, 60000);
   EXPECT_NEAR(Kurtosis(plain.ordinary), 3.0, 0.15);
   EXPECT_NEAR(SizeCorrelation(plain.ordinary), 0.0, 0.03);

@@ -1,4 +1,4 @@
-#include "report_charts.h"
+#include "report/report_charts.h"
 
 #include <gtest/gtest.h>
 
@@ -42,11 +42,14 @@ std::vector<double> PathYs(const std::string& d) {
 TEST(ReportCharts, CurveNamesStayApartAndLongLinesAreThinnedKeepingSpikes) {
   CurveChart chart{{}, {}, "median equity of 200 runs"};
   const std::size_t n = 20000;
-  for (std::size_t i = 0; i < n; ++i) chart.times.push_back(1704153600 + static_cast<std::int64_t>(i) * 60);
-  for (const char* name : {"no guard", "tight <&\">", "mid", "wide, with a name far too long for the margin"}) {
+  for (std::size_t i = 0; i < n; ++i)
+    chart.times.push_back(1704153600 + static_cast<std::int64_t>(i) * 60);
+  for (const char* name :
+       {"no guard", "tight <&\">", "mid", "wide, with a name far too long for the margin"}) {
     CurveLine line{name, {}, {}, {}};
     for (std::size_t i = 0; i < n; ++i) {
-      const double v = 10000 + 100 * std::sin(static_cast<double>(i) / 900.0) * (name[0] == 'n' ? 2 : 1);
+      const double v =
+          10000 + 100 * std::sin(static_cast<double>(i) / 900.0) * (name[0] == 'n' ? 2 : 1);
       line.value.push_back(i + 1 == n ? 10100.0 : v);
       line.low.push_back(v - 50);
       line.high.push_back(v + 50);
@@ -61,7 +64,8 @@ TEST(ReportCharts, CurveNamesStayApartAndLongLinesAreThinnedKeepingSpikes) {
   for (const XmlElement& e : Parse(svg)) {
     if (e.Attribute("class") == "series-name") nameYs.push_back(std::stod(e.Attribute("y")));
     if (!e.Attribute("data-series").empty()) ++series;
-    if (e.Attribute("class") == "curve" && e.Attribute("data-series") == "mid") spikeYs = PathYs(e.Attribute("d"));
+    if (e.Attribute("class") == "curve" && e.Attribute("data-series") == "mid")
+      spikeYs = PathYs(e.Attribute("d"));
   }
   ASSERT_EQ(nameYs.size(), 4u);
   std::sort(nameYs.begin(), nameYs.end());
@@ -81,14 +85,20 @@ TEST(ReportCharts, DegenerateInputsGiveValidCharts) {
   const std::vector<CurveChart> charts = {
       {},
       {{1704153600}, {{"no guard", {10000}, {9000}, {11000}}, {"a", {10000}, {}, {}}}, "equity"},
-      {{1, 2, 3}, {{"flat", {5, 5, 5}, {}, {}}, {"empty", {}, {}, {}}, {"short", {5}, {nan}, {inf}}}, "equity"},
+      {{1, 2, 3},
+       {{"flat", {5, 5, 5}, {}, {}}, {"empty", {}, {}, {}}, {"short", {5}, {nan}, {inf}}},
+       "equity"},
       {{1, 2, 3}, {{"odd", {nan, inf, -inf}, {nan, nan, nan}, {1, 2, 3}}}, "equity"},
   };
   for (const CurveChart& chart : charts) Parse(RenderCurveChart(chart));
 
-  std::vector<Spread> rows = {{"no guard", {}}, {"empty", {}}, {"odd <&\">", {nan, inf, 5}}, {"same", {3, 3, 3}},
+  std::vector<Spread> rows = {{"no guard", {}},
+                              {"empty", {}},
+                              {"odd <&\">", {nan, inf, 5}},
+                              {"same", {3, 3, 3}},
                               {"a ladder with a name much longer than the column", {1}}};
-  for (int run = 0; run < 200; ++run) rows[0].values.push_back(std::cos(run * 1.3) * 50 + (run == 77 ? -90.0 : 10.0));
+  for (int run = 0; run < 200; ++run)
+    rows[0].values.push_back(std::cos(run * 1.3) * 50 + (run == 77 ? -90.0 : 10.0));
   Parse(RenderDistribution({}, "end result"));
   Parse(RenderDistribution({{"nothing", {nan}}}, "end result"));
   const std::string svg = RenderDistribution(rows, "end result");
@@ -98,14 +108,17 @@ TEST(ReportCharts, DegenerateInputsGiveValidCharts) {
   for (const XmlElement& e : Parse(svg)) {
     if (e.name == "g") inFirstRow = e.Attribute("data-series") == "no guard";
     if (!e.Attribute("data-series").empty()) ++groups;
-    if (inFirstRow && e.name == "circle") lowestDot = std::min(lowestDot, std::stod(e.Attribute("cx")));
-    if (e.Attribute("class") == "worst" && std::isnan(worstMark)) worstMark = std::stod(e.Attribute("cx"));
+    if (inFirstRow && e.name == "circle")
+      lowestDot = std::min(lowestDot, std::stod(e.Attribute("cx")));
+    if (e.Attribute("class") == "worst" && std::isnan(worstMark))
+      worstMark = std::stod(e.Attribute("cx"));
   }
   EXPECT_EQ(groups, 4u);  // every row with a finite value
   EXPECT_DOUBLE_EQ(worstMark, lowestDot);
   EXPECT_NE(svg.find("&lt;&amp;&quot;&gt;"), std::string::npos);
   // A long name is cut with an ellipsis on the chart and kept whole in its tooltip.
-  EXPECT_NE(svg.find("<title>a ladder with a name much longer than the column</title>a ladder"), std::string::npos);
+  EXPECT_NE(svg.find("<title>a ladder with a name much longer than the column</title>a ladder"),
+            std::string::npos);
   EXPECT_NE(svg.find("\xE2\x80\xA6</text>"), std::string::npos);
 }
 

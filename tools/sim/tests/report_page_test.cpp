@@ -11,8 +11,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "report_page.h"
+#include "report/report_page.h"
 #include "sim_test_support.h"
+#include "trading/strategy_table.h"
 
 namespace zt::sim {
 namespace {
@@ -26,11 +27,14 @@ struct ShownFigure {
 // Every figure cell of the page's tables, with the name of its row.
 std::vector<ShownFigure> ShownFigures(const std::string& html) {
   static const std::regex row(R"re(<tr[^>]*data-name="([^"]*)"[^>]*>([\s\S]*?)</tr>)re");
-  static const std::regex cell(R"re(<td[^>]*data-json="([^"]*)" data-unit="([a-z]+)"[^>]*>([^<]*)</td>)re");
+  static const std::regex cell(
+      R"re(<td[^>]*data-json="([^"]*)" data-unit="([a-z]+)"[^>]*>([^<]*)</td>)re");
   std::vector<ShownFigure> figures;
-  for (auto r = std::sregex_iterator(html.begin(), html.end(), row); r != std::sregex_iterator(); ++r) {
+  for (auto r = std::sregex_iterator(html.begin(), html.end(), row); r != std::sregex_iterator();
+       ++r) {
     const std::string cells = (*r)[2];
-    for (auto c = std::sregex_iterator(cells.begin(), cells.end(), cell); c != std::sregex_iterator(); ++c) {
+    for (auto c = std::sregex_iterator(cells.begin(), cells.end(), cell);
+         c != std::sregex_iterator(); ++c) {
       figures.push_back({(*r)[1], (*c)[1], (*c)[2], (*c)[3]});
     }
   }
@@ -57,26 +61,31 @@ void ExpectSame(const ShownFigure& shown, const Json& value) {
 }
 
 TEST(ReportPage, ItsTablesShowTheJsonsFiguresForEveryLadder) {
-  const std::string grid = " --market model --strategy grid --grid-lots 0.1 --grid-multiplier 2 --grid-levels 10"
-                           " --grid-step 100 --ticks 1500 --no-progress";
-  const std::string ladders = " --ladder 'tight=60,40|30,60||100' --ladder 'wide=300,200|150,300||600'";
+  const std::string grid =
+      " --market model --strategy grid --grid-lots 0.1 --grid-multiplier 2 --grid-levels 10"
+      " --grid-step 100 --ticks 1500 --no-progress";
+  const std::string ladders =
+      " --ladder 'tight=60,40|30,60||100' --ladder 'wide=300,200|150,300||600'";
   const struct {
     const char* name;
     std::string arguments;
     std::size_t rows;  // ladders and no guard
   } runs[] = {
-      {"one ladder", grid + " --take-profits 60 --drawdown-targets '' --increase-targets '' --stop-losses 40", 2},
+      {"one ladder",
+       grid + " --take-profits 60 --drawdown-targets '' --increase-targets '' --stop-losses 40", 2},
       {"ladders", grid + ladders, 3},
       {"many runs", grid + ladders + " --runs 3", 3},
   };
   for (const auto& run : runs) {
     SCOPED_TRACE(run.name);
     const testing::TempFolder folder;
-    const std::string command = std::string(ZT_SIM_PROGRAM) + run.arguments + " --json " + folder.File("run.json") +
-                                " --report " + folder.File("page.html") + " > " + folder.File("out.txt") + " 2>&1";
+    const std::string command = std::string(ZT_SIM_PROGRAM) + run.arguments + " --json " +
+                                folder.File("run.json") + " --report " + folder.File("page.html") +
+                                " > " + folder.File("out.txt") + " 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << testing::ReadFile(folder.File("out.txt"));
     const Json json = Json::parse(testing::ReadFile(folder.File("run.json")));
-    const std::vector<ShownFigure> shown = ShownFigures(testing::ReadFile(folder.File("page.html")));
+    const std::vector<ShownFigure> shown =
+        ShownFigures(testing::ReadFile(folder.File("page.html")));
     std::set<std::string> rows;
     std::size_t compared = 0;
     for (const ShownFigure& figure : shown) {
@@ -89,11 +98,44 @@ TEST(ReportPage, ItsTablesShowTheJsonsFiguresForEveryLadder) {
       // A ladder's figures stand in the JSON entry that bears its name.
       std::smatch entry;
       if (std::regex_search(figure.pointer, entry, std::regex("^/ladders/[0-9]+"))) {
-        EXPECT_EQ(json.at(Json::json_pointer(entry.str())).at("name"), figure.row) << figure.pointer;
+        EXPECT_EQ(json.at(Json::json_pointer(entry.str())).at("name"), figure.row)
+            << figure.pointer;
       }
     }
     EXPECT_EQ(rows.size(), run.rows);
     EXPECT_GE(compared, (run.rows - 1) * 8);  // at least eight figures a ladder
+  }
+}
+
+// Every strategy of the table: each of its options stands in the JSON's inputs and in the page's
+// "strategy" line with the value the run took; no other strategy's option stands on the page.
+TEST(ReportPage, EveryStrategysOptionsStandInTheJsonAndOnThePage) {
+  for (const StrategyRow& row : StrategyTable()) {
+    SCOPED_TRACE(row.name);
+    const testing::TempFolder folder;
+    const std::string command = std::string(ZT_SIM_PROGRAM) + " --market model --strategy " +
+                                row.name + " --ticks 200 --quiet --no-progress --json " +
+                                folder.File("run.json") + " --report " + folder.File("page.html") +
+                                " > " + folder.File("out.txt") + " 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << testing::ReadFile(folder.File("out.txt"));
+    const Json inputs = Json::parse(testing::ReadFile(folder.File("run.json"))).at("inputs");
+    const std::string page = testing::ReadFile(folder.File("page.html"));
+    const std::size_t at = page.find("<dt>strategy</dt><dd>" + row.name + ": ");
+    ASSERT_NE(at, std::string::npos);
+    const std::string line = page.substr(at, page.find("</dd>", at) - at);
+    for (const StrategyOption& option : row.options) {
+      const std::string name = row.prefix + option.name;
+      ASSERT_TRUE(inputs.contains(name)) << name;
+      EXPECT_NE(line.find(name + " " + inputs.at(name).get<std::string>()), std::string::npos)
+          << name << " in " << line;
+    }
+    EXPECT_NE(line.find("reentry-delay 0"), std::string::npos) << line;
+    const std::size_t facts = page.find("<dl class=\"facts\">");
+    const std::string whatWasRun = page.substr(facts, page.find("</dl>", facts) - facts);
+    for (const StrategyRow& other : StrategyTable()) {
+      if (other.name == row.name) continue;
+      EXPECT_EQ(whatWasRun.find(other.prefix), std::string::npos) << other.prefix;
+    }
   }
 }
 

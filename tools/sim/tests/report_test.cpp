@@ -1,4 +1,5 @@
-#include "report.h"
+#include "report/run_json.h"
+#include "report/run_text.h"
 
 #include <gtest/gtest.h>
 
@@ -45,9 +46,17 @@ HostRun RunWithCycles(const std::vector<double>& drawdowns) {
     const bool stopLoss = i % 3 == 2;
     run.AddCycle(CycleRecord{1000, drawdowns[i], 1010, stopLoss, 0}, true);
     run.events.push_back(HostEvent{stopLoss ? EventKind::StopLossClose : EventKind::TakeProfitClose,
-                                   static_cast<std::int64_t>(i + 1), {60, 1010, 0, 1010}, 1010, "a", {}, 0, 0, -1});
+                                   static_cast<std::int64_t>(i + 1),
+                                   {60, 1010, 0, 1010},
+                                   1010,
+                                   "a",
+                                   {},
+                                   0,
+                                   0,
+                                   -1});
   }
-  run.events.push_back(HostEvent{EventKind::DrawdownStep, 50, {60, 990, 0, 990}, 1000, "dd", {}, 0, 0, -1});
+  run.events.push_back(
+      HostEvent{EventKind::DrawdownStep, 50, {60, 990, 0, 990}, 1000, "dd", {}, 0, 0, -1});
   return run;
 }
 
@@ -86,16 +95,26 @@ TEST(FormatLog, ATailNamesHowManyEventsItLeftOut) {
 }
 
 TEST(FormatEvent, LinesUpTickTimeEquityAndDecision) {
-  HostEvent event{EventKind::TakeProfitClose, 412, {1704153600 + 3600, 1031.2, 0, 0}, 1031.2, "Prev Snap $1000.00", {}, 0, 0, -1};
-  EXPECT_EQ(FormatEvent(event), "    412  2024.01.02 01:00     1031.20  take profit     Prev Snap $1000.00");
+  HostEvent event{EventKind::TakeProfitClose,
+                  412,
+                  {1704153600 + 3600, 1031.2, 0, 0},
+                  1031.2,
+                  "Prev Snap $1000.00",
+                  {},
+                  0,
+                  0,
+                  -1};
+  EXPECT_EQ(FormatEvent(event),
+            "    412  2024.01.02 01:00     1031.20  take profit     Prev Snap $1000.00");
   event.kind = EventKind::Email;
   event.body = {"Reason: x.", "Pair: EURUSD."};
   const std::string email = FormatEvent(event);
   EXPECT_NE(email.find("e-mail          Prev Snap"), std::string::npos);
   EXPECT_NE(email.find("\n" + std::string(55, ' ') + "Pair: EURUSD."), std::string::npos);
   // Long texts wrap at spaces to stay within 100 columns, continuing under the text column.
-  event.text = "Prev Snap $10122.53, SL: -$9972.53, New Snap $9964.69 ($-157.83), TP $30.00, TTC 1.1s, ZT "
-               "CloseAll Stop Loss Complete";
+  event.text =
+      "Prev Snap $10122.53, SL: -$9972.53, New Snap $9964.69 ($-157.83), TP $30.00, TTC 1.1s, ZT "
+      "CloseAll Stop Loss Complete";
   event.body = {"Equity DD; Current TP, DDT -$131.39; $30.00, -$120.00 ($9844.69)."};
   std::istringstream lines(FormatEvent(event));
   std::string all;
@@ -116,7 +135,8 @@ TEST(FormatDashboard, LaysTheCellsOutAsTwoAlignedColumns) {
   const auto lines = [&] {
     const std::string text = FormatDashboard(panel);
     std::vector<std::string> all;
-    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
       all.push_back(text.substr(start, end - start));
     }
     return all;
@@ -139,10 +159,11 @@ TEST(FormatDashboard, LaysTheCellsOutAsTwoAlignedColumns) {
   EXPECT_EQ(paired[3].find('|'), std::string::npos);  // nothing on the right of row 4
 }
 
-TEST(DeepestDrawdown, IsTheLowestEquityBelowAnEarlierPeak) {
-  EXPECT_EQ(DeepestDrawdown({{0, 100}, {1, 120}, {2, 90}, {3, 130}, {4, 105}, {5, 140}}), -30.0);
-  EXPECT_EQ(DeepestDrawdown({{0, 100}, {1, 110}}), 0.0);
-  EXPECT_EQ(DeepestDrawdown({}), 0.0);
+TEST(FindDeepestDrawdown, IsTheLowestEquityBelowAnEarlierPeak) {
+  EXPECT_EQ(FindDeepestDrawdown({{0, 100}, {1, 120}, {2, 90}, {3, 130}, {4, 105}, {5, 140}}),
+            -30.0);
+  EXPECT_EQ(FindDeepestDrawdown({{0, 100}, {1, 110}}), 0.0);
+  EXPECT_EQ(FindDeepestDrawdown({}), 0.0);
 }
 
 TEST(FormatJson, EscapesTextsAndWritesNullForMissingValues) {
@@ -152,11 +173,13 @@ TEST(FormatJson, EscapesTextsAndWritesNullForMissingValues) {
   Dashboard panel{};
   panel.first[kStatisticsRow] = {"Snaps / Avg / Med / Low DD", "0 / - / - / -", true};
   const Ladder ladder = ReadLadder({"50,30;80", "", "1100", "100"});
-  const std::string json = FormatJson(run, Summarise(run), panel, ladder, {{"host-tag", "a \"b\""}});
+  const std::string json =
+      FormatJson(run, Summarise(run), panel, ladder, {{"host-tag", "a \"b\""}});
   EXPECT_NE(json.find(R"("inputs":{"host-tag":"a \"b\""})"), std::string::npos);
   EXPECT_NE(json.find(R"("equity":123456,)"), std::string::npos);  // amounts in whole cents
   EXPECT_NE(json.find(R"("ladder":{"takeProfits":[[5000,3000],[8000]],"drawdownTargets":[],)"
-                      R"("increaseTargets":[110000],"stopLosses":[10000]})"), std::string::npos);
+                      R"("increaseTargets":[110000],"stopLosses":[10000]})"),
+            std::string::npos);
   EXPECT_NE(json.find(R"("alert":"say \"hi\"\n\tand \\ go")"), std::string::npos);
   EXPECT_NE(json.find(R"("averageDrawdown":null)"), std::string::npos);
   EXPECT_NE(json.find(R"("guard":{"snaps":0,"averageDrawdown":null)"), std::string::npos);

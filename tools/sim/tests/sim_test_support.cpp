@@ -10,14 +10,16 @@
 
 #include <gtest/gtest.h>
 
+#include "text_helpers.h"
+
 namespace zt::sim::testing {
 
 namespace fs = std::filesystem;
 
 TempFolder::TempFolder() {
   static std::atomic<int> counter{0};
-  const fs::path base = fs::temp_directory_path() /
-                        ("zt-sim-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+  const fs::path base = fs::temp_directory_path() / ("zt-sim-test-" + std::to_string(getpid()) +
+                                                     "-" + std::to_string(counter++));
   fs::remove_all(base);
   fs::create_directories(base);
   path = base.string();
@@ -36,12 +38,7 @@ SimOptions CommandLineOptions(std::vector<std::string> arguments) {
   return parsed.options.value_or(SimOptions{});
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  return contents.str();
-}
+std::string ReadFile(const std::string& path) { return tools::ReadWholeFile(path); }
 
 void WriteFile(const std::string& path, const std::string& contents) {
   std::ofstream(path, std::ios::binary) << contents;
@@ -75,7 +72,8 @@ bool CheckEntities(const std::string& text, std::string& error) {
   for (std::size_t at = text.find('&'); at != std::string::npos; at = text.find('&', at + 1)) {
     const std::size_t end = text.find(';', at);
     const std::string entity = end == std::string::npos ? "" : text.substr(at, end - at + 1);
-    if (entity != "&amp;" && entity != "&lt;" && entity != "&gt;" && entity != "&quot;" && entity != "&apos;") {
+    if (entity != "&amp;" && entity != "&lt;" && entity != "&gt;" && entity != "&quot;" &&
+        entity != "&apos;") {
       error = "bad entity near \"" + text.substr(at, 12) + "\"";
       return false;
     }
@@ -96,7 +94,8 @@ bool ParseXml(const std::string& text, std::vector<XmlElement>& elements, std::s
   }
   while (at < text.size()) {
     const std::size_t lt = text.find('<', at);
-    const std::string between = text.substr(at, lt == std::string::npos ? std::string::npos : lt - at);
+    const std::string between =
+        text.substr(at, lt == std::string::npos ? std::string::npos : lt - at);
     if (!CheckEntities(between, error)) return false;
     if (open.empty() && between.find_first_not_of(" \r\n\t") != std::string::npos) {
       return error = "text outside the root element", false;
@@ -132,7 +131,8 @@ bool ParseXml(const std::string& text, std::vector<XmlElement>& elements, std::s
         return error = "bad attribute in <" + element.name + ">", false;
       }
       const std::size_t close = tag.find('"', i + 2);
-      if (close == std::string::npos) return error = "unquoted attribute in <" + element.name + ">", false;
+      if (close == std::string::npos)
+        return error = "unquoted attribute in <" + element.name + ">", false;
       const std::string value = tag.substr(i + 2, close - i - 2);
       if (!CheckEntities(value, error)) return false;
       for (const auto& existing : element.attributes) {

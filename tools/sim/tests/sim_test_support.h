@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "sim_options.h"
+#include "options/sim_options.h"
 
 namespace zt::sim::testing {
 
-// A fresh empty folder under the system's temporary folder, removed with its contents on scope exit.
+// A fresh empty folder under the system's temporary folder, removed with its contents on scope
+// exit.
 struct TempFolder {
   TempFolder();
   ~TempFolder();

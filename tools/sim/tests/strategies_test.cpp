@@ -1,16 +1,18 @@
 // The martingale, the trend follower and the random entries on quotes set by hand or drawn by the
 // price model, and every strategy paused and resumed from the market's written state against the
 // same run straight through.
-#include "strategies.h"
+#include "trading/strategies.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 
-#include "position_market.h"
-#include "price_model.h"
-#include "trading_account.h"
+#include "market/price_model.h"
+#include "trading/position_market.h"
+#include "trading/strategy_table.h"
+#include "trading/trading_account.h"
 
 namespace zt::sim {
 namespace {
@@ -34,7 +36,8 @@ void ExpectHolds(const TradingAccount& account, const Held& held, const std::str
 
 // A strategy on an account without commission, moved by hand one quote at a time, 10 points wide.
 struct HandMarket {
-  explicit HandMarket(const StrategyOptions& options, double balance = 10000.0, double bid = 1.10000)
+  explicit HandMarket(const StrategyOptions& options, double balance = 10000.0,
+                      double bid = 1.10000)
       : strategy(MakeStrategy(options)) {
     AccountTerms terms;
     terms.commissionPerLot = 0.0;
@@ -51,11 +54,25 @@ struct HandMarket {
   std::unique_ptr<Strategy> strategy;
 };
 
-StrategyOptions Martingale(double multiplier, int doublings) {
+// The strategy name names, its options at their defaults but those given, by their names on the
+// command line.
+StrategyOptions Named(const std::string& name, const std::map<std::string, double>& numbers,
+                      const std::map<std::string, std::int64_t>& wholes = {}) {
   StrategyOptions options;
-  options.kind = StrategyKind::Martingale;
-  options.martingale = MartingaleOptions{100.0, 100.0, 0.01, multiplier, 1.0, doublings, MartingaleDirection::Follow};
+  options.name = name;
+  for (const auto& [option, value] : numbers) options.values.numbers.at(option) = value;
+  for (const auto& [option, value] : wholes) options.values.wholes.at(option) = value;
   return options;
+}
+
+StrategyOptions Martingale(double multiplier, std::int64_t doublings) {
+  return Named("martingale",
+               {{"martingale-stop", 100.0},
+                {"martingale-take-profit", 100.0},
+                {"martingale-lots", 0.01},
+                {"martingale-multiplier", multiplier},
+                {"martingale-max-lots", 1.0}},
+               {{"martingale-doublings", doublings}});
 }
 
 TEST(Martingale, MultipliesAfterALossUpToItsDoublingsAndGoesBackToTheBaseLotAfterAWin) {
@@ -96,18 +113,19 @@ TEST(Martingale, APositionTheBrokerStopsOutIsALoss) {
   // A broker that stops out at a margin level of 300%: at 33 of equity under the first trade's 11
   // of margin, long before the martingale's own stop of 5000 points.
   StrategyOptions options = Martingale(2.0, 6);
-  options.martingale.stopPoints = 5000.0;
+  options.values.numbers.at("martingale-stop") = 5000.0;
   HandMarket market(options, 100.0);
   market.account.terms.stopOutLevel = 300.0;
-  market.Tick(1.03000);  // 70.10 down: the broker closes the buy; the next trade goes the other way, doubled
+  market.Tick(1.03000);  // 70.10 down: the broker closes the buy; the next trade goes the other
+                         // way, doubled
   EXPECT_EQ(market.account.stopOuts, 1);
   ExpectHolds(market.account, {Side::Sell, 0.02, 1.03000}, "after the stop-out");
 }
 
 TEST(Trend, OpensOnACrossReversesOnTheOppositeOneAndStaysOutAfterItsStopUntilTheNext) {
-  StrategyOptions options;
-  options.kind = StrategyKind::Trend;
-  options.trend = TrendOptions{1, 2, 3, 0.1, 500.0};  // one-minute bars, averages of 2 and 3 closes
+  // One-minute bars, averages of 2 and 3 closes.
+  StrategyOptions options = Named("trend", {{"trend-lots", 0.1}, {"trend-stop", 500.0}},
+                                  {{"trend-bar-minutes", 1}, {"trend-fast", 2}, {"trend-slow", 3}});
   options.reentryDelay = 120;
   HandMarket market(options, 10000.0, 1.1030 - 0.00005);
   // One tick a bar: each tick closes the bar before at the mid price it quoted.
@@ -141,13 +159,16 @@ TEST(Trend, OpensOnACrossReversesOnTheOppositeOneAndStaysOutAfterItsStopUntilThe
 
 // The random entries on the price model's quotes, one account per run.
 std::vector<Position> RandomRun(std::uint64_t seed, std::size_t& mostOpen) {
-  StrategyOptions options;
-  options.kind = StrategyKind::Random;
-  options.random = RandomOptions{0.05, 0.01, 100.0, 100.0, 3};
+  StrategyOptions options = Named("random",
+                                  {{"random-chance", 0.05},
+                                   {"random-lots", 0.01},
+                                   {"random-stop", 100.0},
+                                   {"random-take-profit", 100.0}},
+                                  {{"random-max-open", 3}});
   options.seed = seed;
-  PriceModelOptions prices;
-  prices.seed = 11;
-  PriceModel model = NewPriceModel(prices);
+  MarketStart start;
+  start.seed = 11;
+  PriceModel model = NewPriceModel(start, {});
   TradingAccount account = NewTradingAccount(AccountTerms{}, 10000.0, model.quote);
   const std::unique_ptr<Strategy> strategy = MakeStrategy(options);
   std::vector<Position> opened;
@@ -184,16 +205,15 @@ TEST(RandomEntries, KeepWithinTheirMostOpenAndAreTheSameForASeed) {
   const auto sameEntry = [](const Position& a, const Position& b) {
     return a.openTime == b.openTime && a.side == b.side;
   };
-  const bool sameAsOther =
-      other.size() == first.size() && std::equal(first.begin(), first.end(), other.begin(), sameEntry);
+  const bool sameAsOther = other.size() == first.size() &&
+                           std::equal(first.begin(), first.end(), other.begin(), sameEntry);
   EXPECT_FALSE(sameAsOther);
 }
 
 TEST(RandomEntries, DrawFromAStreamOfTheirOwnSoThePricesAreTheGrids) {
   PositionMarketOptions grid, random;
-  random.strategy.kind = StrategyKind::Random;
-  random.strategy.random.chancePerTick = 0.1;
-  PositionMarket gridMarket(grid), randomMarket(random);
+  random.strategy = Named("random", {{"random-chance", 0.1}});
+  PositionMarket gridMarket({}, grid), randomMarket({}, random);
   for (int tick = 0; tick < 500; ++tick) {
     gridMarket.NextTick();
     randomMarket.NextTick();
@@ -204,22 +224,26 @@ TEST(RandomEntries, DrawFromAStreamOfTheirOwnSoThePricesAreTheGrids) {
 }
 
 // Each strategy set to trade often on the price model, with a re-entry delay of 20 ticks.
-PositionMarketOptions Busy(StrategyKind kind) {
+constexpr MarketStart kBusyStart{21, 1704153600, 30, 10000.0};
+
+PositionMarketOptions Busy(const std::string& name) {
   PositionMarketOptions options;
-  options.prices.seed = 21;
-  options.strategy.kind = kind;
-  options.strategy.seed = 21;
+  options.strategy = Named(name,
+                           {{"grid-step", 60.0},
+                            {"grid-take-profit", 40.0},
+                            {"martingale-stop", 50.0},
+                            {"martingale-take-profit", 50.0},
+                            {"trend-lots", 0.1},
+                            {"trend-stop", 100.0},
+                            {"random-chance", 0.02},
+                            {"random-stop", 80.0},
+                            {"random-take-profit", 80.0}},
+                           {{"trend-bar-minutes", 5}, {"trend-fast", 3}, {"trend-slow", 8}});
   options.strategy.reentryDelay = 600;
-  options.strategy.grid.stepPoints = 60.0;
-  options.strategy.grid.takeProfitPoints = 40.0;
-  options.strategy.martingale.stopPoints = options.strategy.martingale.takeProfitPoints = 50.0;
-  options.strategy.trend = TrendOptions{5, 3, 8, 0.1, 100.0};
-  options.strategy.random.chancePerTick = 0.02;
-  options.strategy.random.stopPoints = options.strategy.random.takeProfitPoints = 80.0;
   return options;
 }
 
-class EveryStrategy : public ::testing::TestWithParam<StrategyKind> {};
+class EveryStrategy : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(EveryStrategy, ResumedFromTheWrittenStateGoesOnAsOneStraightRun) {
   const PositionMarketOptions options = Busy(GetParam());
@@ -230,27 +254,29 @@ TEST_P(EveryStrategy, ResumedFromTheWrittenStateGoesOnAsOneStraightRun) {
       if (tick == 700 || tick == 1900) market.CloseAll();
     }
   };
-  PositionMarket straight(options);
+  PositionMarket straight(kBusyStart, options);
   advance(straight, 0, 3000);
-  PositionMarket first(options);
+  PositionMarket first(kBusyStart, options);
   advance(first, 0, 1910);
   const std::string paused = first.Format();
-  PositionMarket resumed(options);
+  PositionMarket resumed(kBusyStart, options);
   ASSERT_TRUE(resumed.Parse(paused));
   EXPECT_EQ(resumed.Format(), paused);
   advance(resumed, 1910, 3000);
   EXPECT_EQ(resumed.Format(), straight.Format());
   // It traded on both sides of the pause and after the guard's closes.
-  EXPECT_NE(first.guarded().balance, options.balance);
+  EXPECT_NE(first.guarded().balance, kBusyStart.balance);
   EXPECT_NE(resumed.guarded().balance, first.guarded().balance);
   EXPECT_NE(resumed.guarded().balance, resumed.unguarded().balance);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, EveryStrategy,
-                         ::testing::Values(StrategyKind::Grid, StrategyKind::Martingale, StrategyKind::Trend,
-                                           StrategyKind::Random),
-                         [](const ::testing::TestParamInfo<StrategyKind>& kind) {
-                           return std::string(StrategyName(kind.param));
+INSTANTIATE_TEST_SUITE_P(Kinds, EveryStrategy, ::testing::ValuesIn([] {
+                           std::vector<std::string> names;
+                           for (const StrategyRow& row : StrategyTable()) names.push_back(row.name);
+                           return names;
+                         }()),
+                         [](const ::testing::TestParamInfo<std::string>& name) {
+                           return name.param;
                          });
 
 }  // namespace

@@ -1,12 +1,12 @@
 // The account of positions on hand-checked figures (results at bid and ask, margin, commission,
 // swap, the broker's stop-out), and the grid strategy on quotes set by hand.
-#include "trading_account.h"
+#include "trading/trading_account.h"
 
 #include <gtest/gtest.h>
 
-#include "market_calendar.h"
-#include "position_market.h"
-#include "strategies.h"
+#include "market/market_calendar.h"
+#include "trading/position_market.h"
+#include "trading/strategies.h"
 
 namespace zt::sim {
 namespace {
@@ -16,7 +16,8 @@ constexpr std::int64_t kTuesday10 = 1704189600;  // 2024.01.02 10:00 UTC
 Quote At(std::int64_t time, double bid, double ask) { return Quote{time, bid, ask}; }
 
 TEST(TradingAccount, ResultsMarginAndSwapOnAHandCheckedCase) {
-  TradingAccount account = NewTradingAccount(AccountTerms{}, 1000.0, At(kTuesday10, 1.10000, 1.10010));
+  TradingAccount account =
+      NewTradingAccount(AccountTerms{}, 1000.0, At(kTuesday10, 1.10000, 1.10010));
   ASSERT_TRUE(OpenPosition(account, Side::Buy, 0.10));   // at the ask 1.10010, commission 0.35
   ASSERT_TRUE(OpenPosition(account, Side::Sell, 0.20));  // at the bid 1.10000, commission 0.70
   EXPECT_DOUBLE_EQ(account.balance, 998.95);
@@ -41,17 +42,18 @@ TEST(TradingAccount, ResultsMarginAndSwapOnAHandCheckedCase) {
   ClosePosition(account, 0);
   EXPECT_DOUBLE_EQ(account.balance, 1044.80);  // 998.95 + 49.00 - 2.80 - 0.35
   EXPECT_EQ(CloseAllPositions(account), 1);
-  EXPECT_DOUBLE_EQ(account.balance, 943.70);   // - 102.00 + 1.60 - 0.70
+  EXPECT_DOUBLE_EQ(account.balance, 943.70);  // - 102.00 + 1.60 - 0.70
   EXPECT_DOUBLE_EQ(Figures(account).margin, 0.0);
 }
 
 TEST(TradingAccount, TheBrokerRefusesWhatTheFreeMarginCannotHoldAndStopsOutTheLargestLossFirst) {
-  TradingAccount account = NewTradingAccount(AccountTerms{}, 1000.0, At(kTuesday10, 1.10000, 1.10010));
+  TradingAccount account =
+      NewTradingAccount(AccountTerms{}, 1000.0, At(kTuesday10, 1.10000, 1.10010));
   EXPECT_FALSE(OpenPosition(account, Side::Buy, 1.0));  // 1100.10 of margin
   EXPECT_DOUBLE_EQ(account.balance, 1000.0);
-  ASSERT_TRUE(OpenPosition(account, Side::Buy, 0.5));   // margin 550.05, commission 1.75
+  ASSERT_TRUE(OpenPosition(account, Side::Buy, 0.5));  // margin 550.05, commission 1.75
   MoveAccount(account, At(kTuesday10 + 60, 1.09800, 1.09810));
-  ASSERT_TRUE(OpenPosition(account, Side::Buy, 0.3));   // margin 329.43, commission 1.05
+  ASSERT_TRUE(OpenPosition(account, Side::Buy, 0.3));  // margin 329.43, commission 1.05
   // Results -105.00 and -3.00: a margin level of 889.20 / 879.48, above 50 %.
   EXPECT_NEAR(100.0 * Equity(account) / UsedMargin(account), 101.1, 0.05);
   EXPECT_EQ(MoveAccount(account, At(kTuesday10 + 120, 1.09810, 1.09820)), 0);
@@ -66,12 +68,14 @@ TEST(TradingAccount, TheBrokerRefusesWhatTheFreeMarginCannotHoldAndStopsOutTheLa
 }
 
 TEST(TradingAccount, AWrittenDownAccountReadsBackTheSame) {
-  TradingAccount account = NewTradingAccount(AccountTerms{}, 1000.0, At(kTuesday10, 1.10000, 1.10010));
+  TradingAccount account =
+      NewTradingAccount(AccountTerms{}, 1000.0, At(kTuesday10, 1.10000, 1.10010));
   OpenPosition(account, Side::Buy, 0.1);
   OpenPosition(account, Side::Sell, 0.03);
   account.positions[1].swap = -0.7;
   TradingAccount read = NewTradingAccount(AccountTerms{}, 5.0, account.quote);
-  ASSERT_TRUE(ParseTradingAccount(" x" + FormatTradingAccount(account, "g.") + FormatTradingAccount(read, "u."), "g.", read));
+  ASSERT_TRUE(ParseTradingAccount(
+      " x" + FormatTradingAccount(account, "g.") + FormatTradingAccount(read, "u."), "g.", read));
   ASSERT_EQ(read.positions.size(), 2u);
   EXPECT_EQ(read.balance, account.balance);
   EXPECT_EQ(read.positions[1].side, Side::Sell);
@@ -84,7 +88,13 @@ TEST(TradingAccount, AWrittenDownAccountReadsBackTheSame) {
 // A grid of buys: steps of 100 points, lots doubling, three levels, 50 points of basket profit.
 StrategyOptions BuyGrid(std::int64_t reentryDelay) {
   StrategyOptions options;
-  options.grid = GridOptions{100.0, 0.01, 2.0, 3, GridDirections::Buys, 50.0};
+  StrategyValues& v = options.values;
+  v.numbers.at("grid-step") = 100.0;
+  v.numbers.at("grid-lots") = 0.01;
+  v.numbers.at("grid-multiplier") = 2.0;
+  v.wholes.at("grid-levels") = 3;
+  v.words.at("grid-directions") = "buy";
+  v.numbers.at("grid-take-profit") = 50.0;
   options.reentryDelay = reentryDelay;
   return options;
 }
@@ -124,8 +134,9 @@ TEST(Grid, AddsLevelsAgainstItUpToItsMostAndClosesTheBasketPastItsAverage) {
 
 TEST(Grid, StartsBothWaysAndAfterTheGuardsCloseWaitsItsReentryDelay) {
   StrategyOptions options = BuyGrid(600);
-  options.grid.directions = GridDirections::Both;
-  TradingAccount account = NewTradingAccount(AccountTerms{}, 10000.0, At(kTuesday10, 1.10000, 1.10010));
+  options.values.words.at("grid-directions") = "both";
+  TradingAccount account =
+      NewTradingAccount(AccountTerms{}, 10000.0, At(kTuesday10, 1.10000, 1.10010));
   const std::unique_ptr<Strategy> grid = MakeStrategy(options);
   grid->OnTick(account);
   ASSERT_EQ(account.positions.size(), 2u);
@@ -150,8 +161,9 @@ TEST(Grid, StartsBothWaysAndAfterTheGuardsCloseWaitsItsReentryDelay) {
 
 TEST(PositionMarket, TheGuardsCloseEmptiesTheGuardedAccountOnlyAndTheStrategyStartsAgain) {
   PositionMarketOptions options;
-  options.prices.startTime = kTuesday10;
-  PositionMarket market(options);
+  MarketStart start;
+  start.startTime = kTuesday10;
+  PositionMarket market(start, options);
   ASSERT_EQ(market.guarded().positions.size(), 2u);
   for (int tick = 0; tick < 200; ++tick) market.NextTick();
   const double equity = Equity(market.guarded());

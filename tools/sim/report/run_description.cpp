@@ -1,0 +1,50 @@
+#include "report/run_description.h"
+
+#include "options/sim_options.h"
+
+namespace zt::sim {
+namespace {
+
+// "TP 60,40   DD 30,60   INC none   SL 100": the ladder's four tables as the library reads them.
+std::string LadderText(const TargetTexts& texts) {
+  const Ladder ladder = ReadLadder(texts);
+  return "TP " + FormatSets(ladder.takeProfits) + "   DD " + FormatSets(ladder.drawdownTargets) +
+         "   INC " + FormatList(ladder.increaseTargets) + "   SL " + FormatList(ladder.stopLosses);
+}
+
+}  // namespace
+
+RunDescription DescribeRun(const SimOptions& options, const std::string& title,
+                           const std::string& input, const std::vector<NamedLadder>& ladders) {
+  RunDescription d;
+  d.title = title;
+  d.input = input;
+  d.record = options.record;
+  const bool recordedCurve = !options.csvPath.empty();
+  const bool deals = !options.positions.dealsPath.empty();
+  d.strategy = !recordedCurve && !deals &&
+               (options.market == MarketKind::Model || !options.positions.history.path.empty());
+  if (ladders.empty()) {
+    d.ladders.push_back({"ladder", LadderText(options.host.targets)});
+  } else {
+    for (const NamedLadder& ladder : ladders)
+      d.ladders.push_back({ladder.name, LadderText(ladder.texts)});
+  }
+  if (recordedCurve ||
+      (options.market == MarketKind::Walk && options.positions.history.path.empty() && !deals)) {
+    d.notes.push_back(std::string(recordedCurve ? "On a recorded equity history"
+                                                : "On the account model's walk") +
+                      " the open trades' result moves the same whether or not the guard closes "
+                      "them: a ladder changes nothing here but what its closes cost. --market "
+                      "model lets a close change what follows.");
+  }
+  if (deals) {
+    d.notes.push_back(
+        "A recorded deal list is replayed over the bar history: a guard's close ends the trades "
+        "open then at that bar's price, and trades opened later happen as recorded, as if the "
+        "trader had gone on regardless.");
+  }
+  return d;
+}
+
+}  // namespace zt::sim

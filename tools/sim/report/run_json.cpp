@@ -1,0 +1,213 @@
+#include "report/run_json.h"
+
+#include <cmath>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "figures/risk_figures.h"
+#include "figures/sampled_curves.h"
+#include "market/utc_time.h"
+#include "report/run_text.h"
+
+namespace zt::sim {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Amounts go into the JSON as whole cents, so a program reading it compares them exactly; an
+// amount the run does not have (NaN) is null.
+Json Cents(double amount) {
+  if (!std::isfinite(amount)) return nullptr;
+  return static_cast<std::int64_t>(std::llround(amount * 100.0));
+}
+
+Json Cents(const std::optional<double>& amount) { return amount ? Cents(*amount) : Json(nullptr); }
+
+Json CentsList(const std::vector<double>& amounts) {
+  Json list = Json::array();
+  for (const double amount : amounts) list.push_back(Cents(amount));
+  return list;
+}
+
+Json EventJson(const HostEvent& event) {
+  Json e = {{"tick", event.tick},
+            {"time", event.figures.time},
+            {"timeText", FormatTime(event.figures.time)},
+            {"equity", Cents(event.figures.equity)},
+            {"margin", Cents(event.figures.margin)},
+            {"freeMargin", Cents(event.figures.freeMargin)},
+            {"kind", EventName(event.kind)},
+            {"snapshot", Cents(event.snapshot)}};
+  if (!event.text.empty()) e[event.kind == EventKind::Email ? "subject" : "alert"] = event.text;
+  if (event.kind == EventKind::StopLossClose || event.kind == EventKind::TakeProfitClose) {
+    e["closeDurationMs"] = event.closeDurationMs;
+    e["equityLeft"] = Cents(event.equityLeft);
+  }
+  if (event.kind == EventKind::Email) {
+    e["emailKind"] = event.emailKind;
+    e["body"] = event.body;
+  }
+  return e;
+}
+
+Json CycleJson(const CycleRecord& cycle) {
+  return {{"snapshot", Cents(cycle.snapshot)},
+          {"drawdown", Cents(cycle.drawdown)},
+          {"equityLeft", Cents(cycle.equityLeft)},
+          {"close", cycle.stopLoss ? "stop loss" : "take profit"},
+          {"closeTime", cycle.closeTime}};
+}
+
+Json SummaryJson(const Summary& s) {
+  const bool cycles = s.cycles > 0;
+  return {{"ticks", s.ticks},
+          {"takeProfitCloses", s.takeProfitCloses},
+          {"stopLossCloses", s.stopLossCloses},
+          {"drawdownSteps", s.drawdownSteps},
+          {"increasesPassed", s.increasesPassed},
+          {"emails", s.emails},
+          {"cycles", s.cycles},
+          {"averageDrawdown", cycles ? Cents(s.averageDrawdown) : Json(nullptr)},
+          {"medianDrawdown", cycles ? Cents(s.medianDrawdown) : Json(nullptr)},
+          {"lowestDrawdown", cycles ? Cents(s.lowestDrawdown) : Json(nullptr)},
+          {"startEquity", Cents(s.startEquity)},
+          {"finalEquity", Cents(s.finalEquity)},
+          {"finalSnapshot", Cents(s.finalSnapshot)}};
+}
+
+Json DashboardJson(const Dashboard& panel) {
+  Json cells = Json::array();
+  const auto addCells = [&cells](const auto& column, int number) {
+    for (std::size_t row = 0; row < column.size(); ++row) {
+      const DashboardCell& cell = column[row];
+      cells.push_back({{"column", number},
+                       {"row", row},
+                       {"label", cell.label},
+                       {"value", cell.hasValue ? Json(cell.value) : Json(nullptr)}});
+    }
+  };
+  addCells(panel.first, 0);
+  addCells(panel.second, 1);
+  return {{"title", panel.title}, {"cells", cells}};
+}
+
+// The ladder the library runs, its amounts in cents.
+Json LadderJson(const Ladder& ladder) {
+  Json takeProfits = Json::array(), drawdownTargets = Json::array();
+  for (const std::vector<double>& set : ladder.takeProfits) takeProfits.push_back(CentsList(set));
+  for (const std::vector<double>& set : ladder.drawdownTargets)
+    drawdownTargets.push_back(CentsList(set));
+  return {{"takeProfits", takeProfits},
+          {"drawdownTargets", drawdownTargets},
+          {"increaseTargets", CentsList(ladder.increaseTargets)},
+          {"stopLosses", CentsList(ladder.stopLosses)}};
+}
+
+// The account with the guard beside the same account without it.
+Json ComparisonJson(const HostRun& run, const Summary& s, bool brief) {
+  Json comparison = {
+      {"withGuard",
+       {{"endEquity", Cents(s.finalEquity)},
+        {"deepestDrawdown", Cents(s.deepestDrawdown)},
+        {"takeProfitCloses", s.takeProfitCloses},
+        {"stopLossCloses", s.stopLossCloses},
+        {"realisedPerCycle", s.cycles > 0 ? Cents(s.realisedPerCycle) : Json(nullptr)}}},
+      {"withoutGuard",
+       {{"endEquity", Cents(s.unguardedFinalEquity)},
+        {"deepestDrawdown", Cents(s.unguardedDeepestDrawdown)}}}};
+  if (brief) {
+    // From the cycles' amounts in cents, as a program would take them from the full JSON.
+    const CycleTally& tally = run.tally;
+    const bool none = tally.cycles == 0;
+    const auto [lower, upper] = FindMiddleCents(tally.realisedCents, tally.cycles);
+    Json& with = comparison["withGuard"];
+    with["realisedMedian"] = none ? Json(nullptr) : Json((lower + upper) / 2);
+    with["realisedLowest"] = none ? Json(nullptr) : Json(tally.realisedCents.begin()->first);
+    with["realisedHighest"] = none ? Json(nullptr) : Json(tally.realisedCents.rbegin()->first);
+  }
+  return comparison;
+}
+
+// The guard's own figures: its statistics as the panel shows them, and how it started.
+Json GuardJson(const HostRun& run, const Dashboard& panel) {
+  Json guard = Json::object();
+  if (const std::optional<GuardStatistics> statistics =
+          ParseGuardStatistics(panel.first.at(kStatisticsRow).value)) {
+    guard["snaps"] = statistics->snaps;
+    guard["averageDrawdown"] = Cents(statistics->averageDrawdown);
+    guard["medianDrawdown"] = Cents(statistics->medianDrawdown);
+    guard["lowestDrawdown"] = Cents(statistics->lowestDrawdown);
+  }
+  guard["startSnapshot"] = Cents(run.startSnapshot);
+  guard["initialEquity"] = Cents(run.initialEquity);
+  return guard;
+}
+
+}  // namespace
+
+void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Dashboard& panel,
+               const Ladder& ladder, const Inputs& inputs, bool brief, const RunRisk* risk) {
+  // Texts from a CSV file may hold bytes that are not UTF-8; they are replaced, never a failure.
+  const auto text = [](const Json& value) {
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+  };
+  // The document is the compact dump of one object, written a member at a time: the events and
+  // cycles of a long run, as one tree of library values, took many times the memory of their text.
+  bool first = true;
+  const auto member = [&](const char* key) {
+    out << (first ? "{\"" : ",\"") << key << "\":";
+    first = false;
+  };
+  // An array written an element at a time.
+  const auto list = [&](const char* key, std::size_t count, const auto& element) {
+    member(key);
+    out << '[';
+    for (std::size_t i = 0; i < count; ++i) out << (i > 0 ? "," : "") << text(element(i));
+    out << ']';
+  };
+
+  member("units");
+  out << text({{"amounts", "cents"}, {"times", "seconds since 1970, UTC"}});
+  Json inputsJson = Json::object();
+  for (const auto& [option, value] : inputs) inputsJson[option] = value;
+  member("inputs");
+  out << text(inputsJson);
+  member("ladder");
+  out << text(LadderJson(ladder));
+  if (!brief) {
+    list("events", run.events.size(), [&](std::size_t i) { return EventJson(run.events[i]); });
+    list("cycles", run.cycles.size(), [&](std::size_t i) { return CycleJson(run.cycles[i]); });
+  }
+  member("summary");
+  out << text(SummaryJson(s));
+  if (s.compared) {
+    member("comparison");
+    out << text(ComparisonJson(run, s, brief));
+  }
+  if (risk != nullptr) {
+    member("risk");
+    out << RunRiskToJson(*risk);
+  }
+  if (brief) {
+    // What a page comparing runs draws of this one: its curves at a few hundred moments.
+    member("curve");
+    out << text(CurvesToJson(SampleCurves(run)));
+  }
+  member("guard");
+  out << text(GuardJson(run, panel));
+  member("dashboard");
+  out << text(DashboardJson(panel)) << "}\n";
+}
+
+std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel,
+                       const Ladder& ladder, const Inputs& inputs, bool brief,
+                       const RunRisk* risk) {
+  std::ostringstream out;
+  WriteJson(out, run, s, panel, ladder, inputs, brief, risk);
+  return out.str();
+}
+
+}  // namespace zt::sim

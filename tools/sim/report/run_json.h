@@ -1,0 +1,35 @@
+// A run as one JSON document for programs: its inputs, the ladder, the events and cycles, the
+// summary and the comparison with no guard, the risk figures, the guard's statistics and panel.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "figures/run_summary.h"
+#include "host/dashboard.h"
+#include "host/host_driver.h"
+#include "host/ladder.h"
+
+namespace zt::sim {
+
+struct RunRisk;
+
+// The whole run as one JSON object: the units, every input (option, value), the ladder, events,
+// cycles, summary, the guard's statistics, dashboard. Amounts are whole cents.
+using Inputs = std::vector<std::pair<std::string, std::string>>;
+// A brief JSON has no "events" and no "cycles"; the comparison gives the realised result per
+// cycle (equity left less the snapshot, in whole cents each) by its median, lowest and highest too.
+// It carries the run's equity curves too, at a few hundred moments ("curve", see
+// figures/sampled_curves.h), for a page that compares runs. With risk, a "risk" member holds the
+// figures a trader decides on (see risk_figures.h).
+std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel,
+                       const Ladder& ladder, const Inputs& inputs, bool brief = false,
+                       const RunRisk* risk = nullptr);
+// The same document written to out as it is made, without holding all of it.
+void WriteJson(std::ostream& out, const HostRun& run, const Summary& summary,
+               const Dashboard& panel, const Ladder& ladder, const Inputs& inputs,
+               bool brief = false, const RunRisk* risk = nullptr);
+
+}  // namespace zt::sim

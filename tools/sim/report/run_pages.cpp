@@ -1,0 +1,293 @@
+#include "report/run_pages.h"
+
+#include <algorithm>
+#include <functional>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+#include "figures/risk_ranking.h"
+#include "report/svg_parts.h"
+
+namespace zt::sim {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+#ifndef ZT_SIM_VERSION
+#define ZT_SIM_VERSION "unknown"
+#endif
+
+constexpr const char* kNoGuard = "no guard";
+
+// The recorded options wanted, as "name value" pairs in one line; those not set left out.
+std::string SettingsText(const RunRecord& record,
+                         const std::function<bool(const RecordedOption&)>& wanted) {
+  std::string text;
+  for (const RecordedOption& option : record.options) {
+    if (option.text.empty() || !wanted(option)) continue;
+    text += (text.empty() ? "" : ", ") + option.name + " " + option.text;
+  }
+  return text;
+}
+
+Json Parsed(const std::string& text) {
+  try {
+    return Json::parse(text);
+  } catch (const Json::exception& error) {
+    throw std::runtime_error("the report cannot read its figures (" + std::string(error.what()) +
+                             ")");
+  }
+}
+
+// The columns that every page's table of one market shares with the text report: the end, the
+// deepest fall, the closes.
+FigureColumn Column(std::string group, std::string heading, std::string pointer, FigureUnit unit,
+                    Better better) {
+  return {std::move(group), std::move(heading), std::move(pointer), unit, better};
+}
+
+CurveLine Line(std::string name, std::vector<double> values) {
+  return CurveLine{std::move(name), std::move(values), {}, {}};
+}
+
+// The columns of every page's figure tables, in their order: the guard against no guard on one
+// market, the ladders side by side, and the risk figures over many runs (their results and
+// drawdowns are the median, 5th, 95th percentile and worst of each, made by RunsTables).
+enum class Page { SingleRun, Ladders, ManyRuns };
+
+std::vector<FigureColumn> ColumnsOf(Page page) {
+  struct PageColumn {
+    Page page;
+    FigureColumn column;
+  };
+  using enum Page;
+  using enum FigureUnit;
+  using enum Better;
+  static const std::vector<PageColumn> all = {
+      {SingleRun, {"", "end equity", "/comparison/{row}/endEquity", Cents, Higher}},
+      {SingleRun, {"", "end result", "/risk/{row}/endResult", Cents, Higher}},
+      {SingleRun, {"", "deepest drawdown", "/comparison/{row}/deepestDrawdown", Cents, Higher}},
+      {SingleRun, {"closes", "TP", "/risk/{row}/closes/takeProfit", Count, None}},
+      {SingleRun, {"closes", "SL", "/risk/{row}/closes/stopLoss", Count, None}},
+      {SingleRun, {"closes", "stop-out", "/risk/{row}/closes/stopOut", Count, Lower}},
+      {SingleRun, {"", "realised per cycle", "/comparison/{row}/realisedPerCycle", Cents, None}},
+      {SingleRun,
+       {"days under water", "longest", "/risk/{row}/underWater/longestDays", Days, Lower}},
+      {SingleRun, {"days under water", "total", "/risk/{row}/underWater/totalDays", Days, Lower}},
+      {SingleRun, {"", "longest SL run", "/risk/{row}/longestStopLossRun", Count, Lower}},
+      {SingleRun, {"", "costs", "/risk/{row}/costs/total", Cents, Lower}},
+      {SingleRun, {"", "open at end", "/risk/{row}/openResult", Cents, None}},
+      {Ladders, {"", "end equity", "/endEquity", Cents, Higher}},
+      {Ladders, {"", "deepest drawdown", "/deepestDrawdown", Cents, Higher}},
+      {Ladders, {"closes", "TP", "/closes/takeProfit", Count, None}},
+      {Ladders, {"closes", "SL", "/closes/stopLoss", Count, None}},
+      {Ladders, {"", "cycles", "/cycles", Count, None}},
+      {Ladders, {"realised per cycle", "average", "/realisedPerCycle/average", Cents, Higher}},
+      {Ladders, {"realised per cycle", "median", "/realisedPerCycle/median", Cents, Higher}},
+      {Ladders, {"realised per cycle", "lowest", "/realisedPerCycle/lowest", Cents, Higher}},
+      {Ladders, {"realised per cycle", "highest", "/realisedPerCycle/highest", Cents, Higher}},
+      {ManyRuns, {"", "stopped out", "/stopOutShare", Share, Lower}},
+      {ManyRuns, {"", "return / drawdown", "/returnOverDrawdown", Ratio, Higher}},
+      {ManyRuns, {"days under water", "longest", "/underWater/longestDays/worst", Days, Lower}},
+      {ManyRuns, {"days under water", "median total", "/underWater/totalDays/median", Days, Lower}},
+      {ManyRuns, {"", "longest SL run", "/longestStopLossRun", Count, Lower}},
+      {ManyRuns, {"closes in all runs", "TP", "/closes/takeProfit", Count, None}},
+      {ManyRuns, {"closes in all runs", "SL", "/closes/stopLoss", Count, None}},
+      {ManyRuns, {"closes in all runs", "stop-out", "/closes/stopOut", Count, Lower}},
+      {ManyRuns, {"", "costs per run", "/costsPerRun/total", Cents, Lower}},
+      {ManyRuns, {"", "open at end", "/openResult/median", Cents, None}},
+  };
+  std::vector<FigureColumn> columns;
+  for (const PageColumn& each : all) {
+    if (each.page == page) columns.push_back(each.column);
+  }
+  return columns;
+}
+
+constexpr const char* kOneMarket =
+    "One market is one story: a ladder that looks good on it may lose most on the "
+    "next. --runs N tries every ladder on N seeded markets.";
+
+// How every kind of page begins: its heading, what was run, the ladders, and what the input
+// cannot say.
+ReportPage PageOf(const RunDescription& d) {
+  ReportPage page;
+  page.title = d.title;
+  page.facts = ListRunFacts(d);
+  page.ladders = d.ladders;
+  page.notes = d.notes;
+  return page;
+}
+
+}  // namespace
+
+std::vector<PageFact> ListRunFacts(const RunDescription& d) {
+  const RunRecord& record = d.record;
+  const std::string strategy = d.strategy ? record.TextOf("strategy") : std::string();
+  const auto ofStrategy = [&](const RecordedOption& o) {
+    return !strategy.empty() && (o.fact == Fact::StrategyCommon ||
+                                 (o.fact == Fact::StrategyOwn && o.strategy == strategy));
+  };
+  const auto is = [](Fact fact) {
+    return [fact](const RecordedOption& o) { return o.fact == fact; };
+  };
+  std::vector<PageFact> facts = {{"input", d.input}};
+  if (!strategy.empty())
+    facts.push_back({"strategy", strategy + ": " + SettingsText(record, ofStrategy)});
+  facts.push_back({"account and costs", SettingsText(record, is(Fact::Costs))});
+  for (const RecordedOption& option : record.options) {
+    if (option.fact == Fact::Seed && !option.text.empty()) facts.push_back({"seed", option.text});
+  }
+  // The options of a strategy that did not trade, or of none when nothing did, are left out; the
+  // ladders stand in a table of their own, with each ladder's name.
+  facts.push_back({"other settings", SettingsText(record, is(Fact::Other))});
+  facts.push_back({"program", std::string("zt-sim ") + ZT_SIM_VERSION});
+  return facts;
+}
+
+ReportPage BuildSingleRunPage(const RunDescription& d, const std::string& runJson,
+                              const HostRun& run, const std::string& runChart) {
+  const Json json = Parsed(runJson);
+  const std::vector<FigureColumn> columns = ColumnsOf(Page::SingleRun);
+  const std::string name = d.ladders.empty() ? "ladder" : d.ladders.front().label;
+  ReportPage page = PageOf(d);
+  page.tables.push_back(BuildTable("The guard against no guard", json,
+                                   {{kNoGuard, 0, "withoutGuard"}, {name, 1, "withGuard"}},
+                                   columns));
+  const SampledCurves curves = SampleCurves(run, 2 * kSampledMoments);
+  // No guard's line stays first even when the market does not know it, so that colours match the
+  // table.
+  page.curves = CurveChart{
+      curves.times, {Line(kNoGuard, curves.unguarded), Line(name, curves.guarded)}, "equity"};
+  page.curvesCaption =
+      "The account's equity with the guard and, where the market knows it, the same account "
+      "with nothing closing it.";
+  // The chart's own equity line is the series a reader must find drawn.
+  page.runChart = InlineSvg(runChart);
+  if (const std::size_t at = page.runChart.find("<path id=\"equity\""); at != std::string::npos) {
+    page.runChart.insert(at + 5, " data-series=\"" + svg::Escape(name) + "\"");
+  }
+  page.notes.push_back(kOneMarket);
+  return page;
+}
+
+ReportPage BuildLaddersPage(const RunDescription& d, const std::string& laddersJson,
+                            const std::vector<SampledCurves>& curves) {
+  const Json json = Parsed(laddersJson);
+  const std::vector<FigureColumn> columns = ColumnsOf(Page::Ladders);
+  // A figure a ladder's row reads under "withGuard" there, no guard's under "withoutGuard"; the
+  // counts stand in the ladder's entry itself.
+  std::vector<FigureColumn> guarded = columns;
+  for (std::size_t i = 0; i < 2; ++i) guarded[i].pointer = "/withGuard" + guarded[i].pointer;
+  const Json& ladders = json.at("ladders");
+  const bool shared = json.contains("withoutGuard");
+  // No guard's row reads the same columns under "withoutGuard", where only the first two stand.
+  PageTable table{"The ladders on one market", columns, {}};
+  const auto add = [&](const FigureRow& row, const std::vector<FigureColumn>& set) {
+    table.rows.push_back(BuildTable("", json, {row}, set).rows.front());
+  };
+  if (shared) add({kNoGuard, 0, "/withoutGuard"}, columns);
+  for (std::size_t i = 0; i < ladders.size(); ++i) {
+    const std::string at = "/ladders/" + std::to_string(i);
+    const std::string name = ladders[i].at("name").get<std::string>();
+    add({name, i + 1, at}, guarded);
+    if (!shared) add({"no guard beside " + name, 0, at + "/withoutGuard"}, columns);
+  }
+  ReportPage page = PageOf(d);
+  page.tables.push_back(std::move(table));
+  CurveChart chart{
+      curves.empty() ? std::vector<std::int64_t>() : curves.front().times, {}, "equity"};
+  chart.lines.push_back(
+      Line(kNoGuard, curves.empty() ? std::vector<double>() : curves.front().unguarded));
+  for (std::size_t i = 0; i < curves.size() && i < ladders.size(); ++i) {
+    chart.lines.push_back(Line(ladders[i].at("name").get<std::string>(), curves[i].guarded));
+  }
+  page.curves = std::move(chart);
+  page.curvesCaption =
+      "Each ladder's account and the same account with no guard, on the same market.";
+  page.notes.push_back(kOneMarket);
+  return page;
+}
+
+namespace {
+
+// Every figure of the text tables of many runs, in their order: results and drawdowns, then what
+// the broker did, time under water, closes and costs.
+std::vector<PageTable> RunsTables(const Json& json, const std::vector<FigureRow>& rows) {
+  std::vector<FigureColumn> results;
+  for (const auto& [group, key] :
+       {std::pair{"end result", "endResult"}, {"deepest drawdown", "deepestDrawdown"}}) {
+    for (const auto& [heading, at] :
+         {std::pair{"median", "median"}, {"5th %", "p5"}, {"95th %", "p95"}, {"worst", "worst"}}) {
+      results.push_back(Column(group, heading, std::string("/") + key + "/" + at, FigureUnit::Cents,
+                               Better::Higher));
+    }
+  }
+  const std::vector<FigureColumn> risk = ColumnsOf(Page::ManyRuns);
+  return {BuildTable("End results and drawdowns over the runs", json, rows, results),
+          BuildTable("Stop-outs, time under water, closes and costs", json, rows, risk)};
+}
+
+// One figure of every run of each ladder, in the colours' order.
+std::vector<Spread> SpreadsOf(const Json& ladders, const std::vector<std::string>& order,
+                              const char* key) {
+  std::vector<Spread> rows;
+  for (const std::string& name : order) {
+    Spread row{name, {}};
+    for (const Json& ladder : ladders) {
+      if (ladder.at("name") != name) continue;
+      for (const Json& run : ladder.at("perRun"))
+        row.values.push_back(run.at(key).get<double>() / 100.0);
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+}  // namespace
+
+ReportPage BuildRunsPage(const RunDescription& d, const std::string& runsJson,
+                         const std::vector<std::string>& order,
+                         const std::vector<std::vector<std::vector<double>>>& curves,
+                         const std::vector<std::int64_t>& times) {
+  const Json json = Parsed(runsJson);
+  const Json& ladders = json.at("ladders");
+  std::vector<FigureRow> rows;
+  for (std::size_t i = 0; i < ladders.size(); ++i) {
+    const std::string name = ladders[i].at("name").get<std::string>();
+    const std::size_t series =
+        static_cast<std::size_t>(std::find(order.begin(), order.end(), name) - order.begin());
+    rows.push_back({name, series, "/ladders/" + std::to_string(i)});
+  }
+  ReportPage page = PageOf(d);
+  const std::int64_t first = json.at("seeds").at("first").get<std::int64_t>();
+  const std::int64_t count = json.at("seeds").at("count").get<std::int64_t>();
+  for (PageFact& fact : page.facts) {
+    if (fact.label == "seed")
+      fact = {"seeds", std::to_string(first) + " to " + std::to_string(first + count - 1)};
+  }
+  page.facts.insert(page.facts.begin() + 1,
+                    {"runs", std::to_string(count) + " markets of " +
+                                 std::to_string(json.at("ticks").get<std::int64_t>()) +
+                                 " ticks, every ladder and no guard on each; ranked by " +
+                                 NameRanking(json.at("rankBy").get<std::string>())});
+  page.tables = RunsTables(json, rows);
+  CurveChart chart{
+      times,
+      {},
+      "median equity of " + std::to_string(curves.empty() ? 0 : curves.front().size()) + " runs"};
+  for (std::size_t i = 0; i < order.size() && i < curves.size(); ++i) {
+    const CurveBand band = MeasureBand(curves[i]);
+    chart.lines.push_back(CurveLine{order[i], band.median, band.low, band.high});
+  }
+  page.curves = std::move(chart);
+  page.curvesCaption =
+      "At each moment, the median equity over the runs, and a band from the 5th to the 95th "
+      "percentile of the runs' equity then.";
+  page.endResults = SpreadsOf(ladders, order, "endResult");
+  page.drawdowns = SpreadsOf(ladders, order, "deepestDrawdown");
+  return page;
+}
+
+}  // namespace zt::sim
