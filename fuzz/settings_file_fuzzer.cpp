@@ -20,10 +20,11 @@
 
 #include "fuzz_folder.h"
 #include "platform/platform.h"
+#include "settings/profile_store.h"
 
 namespace {
 
-using zt::platform::kProfileValueCapacity;
+using zt::settings::kProfileValueCapacity;
 
 constexpr std::array<std::string_view, 5> kSections = {"SNAP", "INDEX", "", " snap ", "Other"};
 constexpr std::array<std::string_view, 7> kKeys = {"Equity Snap", "Initial Equity", "TPSet", "TP",
@@ -59,13 +60,13 @@ std::string Read(const std::string& path, int probe) {
   char out[kProfileValueCapacity + kGuardBytes];
   std::memset(out, kGuardByte, sizeof out);
   const int length =
-      zt::platform::ReadProfileString(path.c_str(), SectionOf(probe), KeyOf(probe), "fallback", out);
+      zt::settings::ReadProfileString(path.c_str(), SectionOf(probe), KeyOf(probe), "fallback", out);
   if (length < 0 || length >= kProfileValueCapacity) Fail("read length outside 0-63", probe);
   if (out[length] != '\0') Fail("read not terminated at its length", probe);
   for (std::size_t i = kProfileValueCapacity; i < sizeof out; ++i) {
     if (out[i] != kGuardByte) Fail("read wrote past its 64 bytes", probe);
   }
-  zt::platform::ReadProfileInt(path.c_str(), SectionOf(probe), KeyOf(probe), -1);
+  zt::settings::ReadProfileInt(path.c_str(), SectionOf(probe), KeyOf(probe), -1);
   return std::string(out, static_cast<std::size_t>(length));
 }
 
@@ -84,8 +85,8 @@ void PutFile(const std::string& path, std::string_view bytes) {
 }
 
 bool Write(const std::string& path, int probe, std::string_view value) {
-  const zt::platform::ProfileEntry entry{KeyOf(probe), value};
-  return zt::platform::WriteProfileStrings(path.c_str(), SectionOf(probe), &entry, 1);
+  const zt::settings::ProfileEntry entry{KeyOf(probe), value};
+  return zt::settings::WriteProfileStrings(path.c_str(), SectionOf(probe), &entry, 1);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "settings/settings_path.h"
 #include "core/guard_state.h"
 #include "platform/platform.h"
+#include "settings/profile_store.h"
 #include "boundary/test_hooks.h"
 #include "zentravo.h"
 
@@ -43,8 +44,8 @@ void Say(const std::string& line) {
 std::string Values(const std::string& path) {
   std::string out;
   for (const auto& key : kKeys) {
-    char value[zt::platform::kProfileValueCapacity];
-    zt::platform::ReadProfileString(path.c_str(), key[0], key[1], "(missing)", value);
+    char value[zt::settings::kProfileValueCapacity];
+    zt::settings::ReadProfileString(path.c_str(), key[0], key[1], "(missing)", value);
     out += " ";
     out += value;
   }

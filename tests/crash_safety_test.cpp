@@ -21,6 +21,7 @@
 
 #include "core/guard_state.h"
 #include "platform/platform.h"
+#include "settings/profile_store.h"
 #include "test_support.h"
 
 namespace zt {
@@ -95,8 +96,8 @@ Values ReadValues(const std::string& path) {
       {"INDEX", "Increase"},   {"INDEX", "SL"}};
   Values values;
   for (const auto& key : kKeys) {
-    char value[platform::kProfileValueCapacity];
-    platform::ReadProfileString(path.c_str(), key[0], key[1], "(missing)", value);
+    char value[settings::kProfileValueCapacity];
+    settings::ReadProfileString(path.c_str(), key[0], key[1], "(missing)", value);
     values.emplace_back(value);
   }
   return values;

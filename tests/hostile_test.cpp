@@ -18,6 +18,7 @@
 #include "boundary/test_hooks.h"
 #include "core/guard_state.h"
 #include "platform/platform.h"
+#include "settings/profile_store.h"
 #include "test_support.h"
 #include "zentravo.h"
 
@@ -50,8 +51,8 @@ double Start(double equity, double margin = 0, double freeMargin = 1000, const c
 }
 
 std::string Setting(const std::string& path, const char* section, const char* key) {
-  char out[platform::kProfileValueCapacity];
-  platform::ReadProfileString(path.c_str(), section, key, "(missing)", out);
+  char out[settings::kProfileValueCapacity];
+  settings::ReadProfileString(path.c_str(), section, key, "(missing)", out);
   return out;
 }
 

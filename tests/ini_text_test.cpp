@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/ini_text.h"
+#include "settings/ini_text.h"
 
-namespace zt::platform::ini {
+namespace zt::settings::ini {
 namespace {
 
 TEST(IniLines, EachLineIsClassedAndSplit) {
@@ -147,4 +147,4 @@ TEST(IniWrite, ARewriteThatDoesNotFitIsRefused) {
 }
 
 }  // namespace
-}  // namespace zt::platform::ini
+}  // namespace zt::settings::ini

@@ -16,9 +16,10 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "settings/profile_store.h"
 #include "test_support.h"
 
-namespace zt::platform {
+namespace zt::settings {
 namespace {
 
 using zt::testing::ReadFile;
@@ -535,7 +536,7 @@ TEST(ProfileTwoWriters, NeitherLosesTheOthersKeys) {
       for (int key = 0; key < kKeys; ++key) {
         const std::string name = std::string(1, static_cast<char>('a' + writer)) + std::to_string(key);
         const std::string value = std::to_string(key);
-        const zt::platform::ProfileEntry entry{name, value};
+        const zt::settings::ProfileEntry entry{name, value};
         FileProblem problem = FileProblem::locked;
         for (int attempt = 0; attempt < 1000 && problem == FileProblem::locked; ++attempt) {
           WriteProfileStrings(path.c_str(), key % 2 == 0 ? "SNAP" : "INDEX", &entry, 1, &problem);
@@ -563,4 +564,4 @@ TEST(ProfileTwoWriters, NeitherLosesTheOthersKeys) {
   EXPECT_EQ(Read(path, "Mine", "keep", ""), "this");
 }
 
-}  // namespace zt::platform
+}  // namespace zt::settings

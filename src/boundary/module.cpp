@@ -23,7 +23,7 @@ void OnLibraryLoad() {
   }
   const char* const path = modulePath;
   settings::DeriveSettingsPath(std::string_view(path, static_cast<std::size_t>(length)));
-  platform::RemoveAbandonedWrites(core::guard.settingsPath);
+  settings::RemoveAbandonedWrites(core::guard.settingsPath);
 }
 
 // Runs once when the library is loaded into a process, before any export can be called: the

@@ -105,7 +105,7 @@ double GuardStart(std::string_view hostTag, double* initialEquity, double equity
   // host's equity and the first entries, and takes nothing from later reads of single keys that
   // might succeed (a snapshot of its own beside stored positions would be neither history):
   // FinishHeldStart takes the stored history whole once the file can be read.
-  char storedSnapshotText[platform::kProfileValueCapacity];
+  char storedSnapshotText[settings::kProfileValueCapacity];
   const core::SettingsTrouble read = settings::ReadAmountText(
       settings::kEquitySnapKey, storedSnapshotText, platform::kStartReadWaitMs);
   if (!core::IsUsableEquity(core::ParseAmount(storedSnapshotText)) && !core::IsUsableEquity(equity)) {
@@ -166,7 +166,7 @@ void FinishHeldStart() {
     KeepUnreadFile();
     return;
   }
-  char storedSnapshotText[platform::kProfileValueCapacity];
+  char storedSnapshotText[settings::kProfileValueCapacity];
   const core::SettingsTrouble read =
       settings::ReadAmountText(settings::kEquitySnapKey, storedSnapshotText, 0);
   if (read != core::SettingsTrouble::none) return;  // held again since the look

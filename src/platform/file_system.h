@@ -1,11 +1,11 @@
-// What the settings store (profile_store.cpp) asks of the operating system: read a whole file,
+// What the settings store (settings/profile_store.cpp) asks of the operating system: read a whole file,
 // write a flushed temporary file and put it in place of another in one step, write a new file,
 // lock a lock file across processes, find the leftovers of killed writers, and a clock for
 // deadlines. Every call here is one attempt that answers at once: how long to keep trying, and
 // what to make of a refusal, are the store's rules, the same on every platform.
 // file_system_posix.cpp and file_system_win32.cpp each define these over their own calls (and the
 // other file services of platform.h); a test build may define them over a file system of its own.
-// Inside the seam only: nothing above platform/ includes this header.
+// Only the settings store includes this header above platform/.
 //
 // Paths are UTF-8 and already resolved (see ResolvePath); the Windows side opens them as UTF-16.
 #pragma once

@@ -1,5 +1,5 @@
 // The file services of the platform seam on Linux and other POSIX systems: one attempt per call
-// (file_system.h), the store's rules being in profile_store.cpp, and the new text files of
+// (file_system.h), the store's rules being in settings/profile_store.cpp, and the new text files of
 // platform.h. Mirrors file_system_win32.cpp: same order, same helpers.
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,5 +1,5 @@
 // The file services of the platform seam on Windows: one attempt per call (file_system.h), the
-// store's rules being in profile_store.cpp, and the new text files of platform.h. Our own
+// store's rules being in settings/profile_store.cpp, and the new text files of platform.h. Our own
 // private-profile store replaces the system's service, whose ANSI paths cannot name every folder
 // a user has and which can neither replace a file atomically nor keep two writers apart. Every
 // path arrives as UTF-8 and is opened as UTF-16, with the long-path prefix where needed. Mirrors

@@ -117,7 +117,7 @@ void RememberLanded() {
 
 // Every write of the file goes through here: it joins the writes of this export call, which
 // CommitWrites puts into the file together.
-void Store(std::string_view section, const platform::ProfileEntry* entries, int count) {
+void Store(std::string_view section, const settings::ProfileEntry* entries, int count) {
   if (!Persisting()) {
     core::guard.persistence.settings = core::SettingsTrouble::noLocation;
     return;
@@ -125,7 +125,7 @@ void Store(std::string_view section, const platform::ProfileEntry* entries, int 
   for (int i = 0; i < count; ++i) {
     PendingWrite* write = PendingOf(section, entries[i].key);
     if (write == nullptr) {
-      if (pendingCount == kPendingCapacity) continue;  // a seventh key: the guard has none
+      if (pendingCount == kPendingCapacity) continue;  // a ninth key: the guard has none
       write = &pending[static_cast<unsigned>(pendingCount++)];
       write->section = section;
       write->key = entries[i].key;
@@ -136,7 +136,7 @@ void Store(std::string_view section, const platform::ProfileEntry* entries, int 
   }
 }
 
-void WriteIndexEntries(const platform::ProfileEntry* entries, int count) {
+void WriteIndexEntries(const settings::ProfileEntry* entries, int count) {
   Store(kIndexSection, entries, count);
 }
 
@@ -144,7 +144,7 @@ void WriteIndexEntries(const platform::ProfileEntry* entries, int count) {
 bool ReadPending(std::string_view section, std::string_view key, char* out) {
   const PendingWrite* write = PendingOf(section, key);
   if (write == nullptr) return false;
-  platform::ReadBackValue(std::string_view(write->value, static_cast<std::size_t>(write->length)),
+  settings::ReadBackValue(std::string_view(write->value, static_cast<std::size_t>(write->length)),
                           out);
   return true;
 }
@@ -163,7 +163,7 @@ bool UnreadFileKept(int waitMs, platform::FileProblem& problem) {
   // Only a name already taken moves on to the next, as for the statistics files.
   for (int attempt = 1; attempt <= kCopyNameAttempts; ++attempt) {
     SideFilePath(copy, "unread", unreadCopyTime, attempt, kSettingsExtension);
-    const bool copied = platform::CopyProfile(Path(), copy, &problem, waitMs);
+    const bool copied = settings::CopyProfile(Path(), copy, &problem, waitMs);
     if (copied || problem == platform::FileProblem::none) {  // none: no file is left to keep
       if (!copied) copy[0] = '\0';
       unreadCopyDue = false;
@@ -189,13 +189,13 @@ void Commit(int waitMs) {
     core::guard.persistence.settings = TroubleOf(problem);
     return;
   }
-  std::array<platform::ProfileWrite, kPendingCapacity> writes;
+  std::array<settings::ProfileWrite, kPendingCapacity> writes;
   for (int i = 0; i < pendingCount; ++i) {
     const PendingWrite& write = pending[static_cast<unsigned>(i)];
     writes[static_cast<unsigned>(i)] = {write.section, {write.key, ValueOf(write)}};
   }
-  const platform::WriteManner manner{waitMs, RepeatsLanded()};
-  if (platform::WriteProfile(Path(), writes.data(), pendingCount, &problem, manner)) {
+  const settings::WriteManner manner{waitMs, RepeatsLanded()};
+  if (settings::WriteProfile(Path(), writes.data(), pendingCount, &problem, manner)) {
     RememberLanded();
     pendingCount = 0;
   }
@@ -219,7 +219,7 @@ void ForgetWrites() {
 }
 
 bool StoredFileReadable() {
-  return !Persisting() || platform::ProfileReadable(Path()) == platform::FileProblem::none;
+  return !Persisting() || settings::ProfileReadable(Path()) == platform::FileProblem::none;
 }
 
 void KeepUnreadFile(std::string_view localTime) {
@@ -233,31 +233,31 @@ void KeepUnreadFile(std::string_view localTime) {
 core::SettingsTrouble ReadAmountText(std::string_view key, char* out, int waitMs) {
   if (ReadPending(kSnapSection, key, out)) return core::SettingsTrouble::none;
   platform::FileProblem problem = platform::FileProblem::none;
-  platform::ReadProfileString(Persisting() ? Path() : "", kSnapSection, key, "0", out, &problem,
+  settings::ReadProfileString(Persisting() ? Path() : "", kSnapSection, key, "0", out, &problem,
                               waitMs);
   return TroubleOf(problem);
 }
 
 double ReadAmount(std::string_view key, core::SettingsTrouble* trouble) {
-  char text[platform::kProfileValueCapacity];
+  char text[settings::kProfileValueCapacity];
   const core::SettingsTrouble met = ReadAmountText(key, text);
   if (trouble != nullptr) *trouble = met;
   return core::ParseAmount(text);
 }
 
 int ReadIndex(std::string_view key, core::SettingsTrouble* trouble) {
-  char text[platform::kProfileValueCapacity];
+  char text[settings::kProfileValueCapacity];
   if (trouble != nullptr) *trouble = core::SettingsTrouble::none;
-  if (ReadPending(kIndexSection, key, text)) return platform::IntegerOfValue(text, 0);
+  if (ReadPending(kIndexSection, key, text)) return settings::IntegerOfValue(text, 0);
   platform::FileProblem problem = platform::FileProblem::none;
   const int value =
-      platform::ReadProfileInt(Persisting() ? Path() : "", kIndexSection, key, 0, &problem);
+      settings::ReadProfileInt(Persisting() ? Path() : "", kIndexSection, key, 0, &problem);
   if (trouble != nullptr) *trouble = TroubleOf(problem);
   return value;
 }
 
 void WriteAmountText(std::string_view key, std::string_view text) {
-  const platform::ProfileEntry entry{key, text};
+  const settings::ProfileEntry entry{key, text};
   Store(kSnapSection, &entry, 1);
 }
 
@@ -276,7 +276,7 @@ void WriteIndices() {
   const IndexText ddIndex = FormatIndex(guard.ddIndex);
   const IndexText increaseIndex = FormatIndex(guard.increaseIndex);
   const IndexText stopLossIndex = FormatIndex(guard.stopLossIndex);
-  const platform::ProfileEntry entries[] = {{kTakeProfitSetKey, ViewOf(tpSet)},
+  const settings::ProfileEntry entries[] = {{kTakeProfitSetKey, ViewOf(tpSet)},
                                             {kDrawdownSetKey, ViewOf(ddSet)},
                                             {kTakeProfitIndexKey, ViewOf(tpIndex)},
                                             {kDrawdownIndexKey, ViewOf(ddIndex)},
@@ -292,7 +292,7 @@ void WriteLastValues(double snapshot, int tpSet, int tpIndex, int ddSet, int ddI
   const IndexText ddSetText = FormatIndex(ddSet);
   const IndexText ddIndexText = FormatIndex(ddIndex);
   const IndexText first = FormatIndex(0);
-  const platform::ProfileEntry entries[] = {{kTakeProfitSetKey, ViewOf(tpSetText)},
+  const settings::ProfileEntry entries[] = {{kTakeProfitSetKey, ViewOf(tpSetText)},
                                             {kTakeProfitIndexKey, ViewOf(tpIndexText)},
                                             {kDrawdownSetKey, ViewOf(ddSetText)},
                                             {kDrawdownIndexKey, ViewOf(ddIndexText)},

@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "core/guard_state.h"
+#include "settings/profile_store.h"
 #include "platform/platform.h"
 
 namespace zt::settings {
@@ -73,7 +74,7 @@ bool StoredFileReadable();
 // that file. No write lands before the copy is made; a missing file needs none.
 void KeepUnreadFile(std::string_view localTime);
 
-// Reads a [SNAP] key as text, default "0", into out (platform::kProfileValueCapacity bytes).
+// Reads a [SNAP] key as text, default "0", into out (settings::kProfileValueCapacity bytes).
 // The default also stands for a file that is there but cannot be read (held by another program
 // for longer than waitMs, too large, UTF-16): the answer then says why, and is
 // SettingsTrouble::none otherwise.

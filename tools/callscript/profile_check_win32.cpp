@@ -19,6 +19,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "settings/profile_store.h"
 #include "text_helpers.h"
 
 namespace {
@@ -71,11 +72,11 @@ int RunWriter(const char* path, char writer) {
   for (int key = 0; key < kWriterKeys; ++key) {
     const std::string name = KeyOf(writer, key);
     const std::string value = std::to_string(key);
-    const zt::platform::ProfileEntry entry{name, value};
+    const zt::settings::ProfileEntry entry{name, value};
     zt::platform::FileProblem problem = zt::platform::FileProblem::locked;
     for (int attempt = 0; attempt < 1000 && problem == zt::platform::FileProblem::locked;
          ++attempt) {
-      zt::platform::WriteProfileStrings(path, key % 2 == 0 ? "SNAP" : "INDEX", &entry, 1, &problem);
+      zt::settings::WriteProfileStrings(path, key % 2 == 0 ? "SNAP" : "INDEX", &entry, 1, &problem);
     }
     if (problem != zt::platform::FileProblem::none) {
       std::cerr << "writer " << writer << ", key " << key << ": problem "
@@ -114,10 +115,10 @@ DWORD WINAPI ScanInBursts(void* context) {
 
 // Every key both writers wrote, and the trader's own line, still in the file at path.
 bool KeptEveryKey(const std::string& path) {
-  char value[zt::platform::kProfileValueCapacity];
+  char value[zt::settings::kProfileValueCapacity];
   for (const char writer : {'a', 'b'}) {
     for (int key = 0; key < kWriterKeys; ++key) {
-      zt::platform::ReadProfileString(path.c_str(), key % 2 == 0 ? "SNAP" : "INDEX",
+      zt::settings::ReadProfileString(path.c_str(), key % 2 == 0 ? "SNAP" : "INDEX",
                                       KeyOf(writer, key), "lost", value);
       if (std::string(value) != std::to_string(key)) {
         std::cerr << "key " << KeyOf(writer, key) << " lost:\n" << Contents(path) << '\n';
@@ -125,7 +126,7 @@ bool KeptEveryKey(const std::string& path) {
       }
     }
   }
-  zt::platform::ReadProfileString(path.c_str(), "Mine", "keep", "", value);
+  zt::settings::ReadProfileString(path.c_str(), "Mine", "keep", "", value);
   return std::string(value) == "this";
 }
 
@@ -201,8 +202,8 @@ int main(int argc, char** argv) {
     }
     for (const Write& write : kGuardWrites) {
       WritePrivateProfileStringA(write.section, write.key, write.value, service.c_str());
-      const zt::platform::ProfileEntry entry{write.key, write.value};
-      zt::platform::WriteProfileStrings(ours.c_str(), write.section, &entry, 1);
+      const zt::settings::ProfileEntry entry{write.key, write.value};
+      zt::settings::WriteProfileStrings(ours.c_str(), write.section, &entry, 1);
       if (Contents(service) != Contents(ours)) {
         std::cerr << "case " << seedNumber << ", after " << write.section << "/" << write.key
                   << ":\n--- service\n"

@@ -1,9 +1,9 @@
-#include "platform/ini_text.h"
+#include "settings/ini_text.h"
 
 #include <cstdint>
 #include <cstring>
 
-namespace zt::platform::ini {
+namespace zt::settings::ini {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -327,9 +327,9 @@ WriteOutcome ApplyWritesAcross(WorkBuffers buffers, std::size_t fileLength,
   return WriteOutcome::changed;
 }
 
-}  // namespace zt::platform::ini
+}  // namespace zt::settings::ini
 
-namespace zt::platform {
+namespace zt::settings {
 
 int ReadBackValue(std::string_view value, char* out) {
   const std::string_view read = ini::Unquote(ini::Trim(value));
@@ -342,4 +342,4 @@ int ReadBackValue(std::string_view value, char* out) {
 
 int IntegerOfValue(std::string_view text, int fallback) { return ini::IntegerOf(text, fallback); }
 
-}  // namespace zt::platform
+}  // namespace zt::settings

@@ -1,6 +1,6 @@
 // The text of an INI file, as the Windows private-profile service reads and rewrites it, over
-// plain strings: the platform files only load a file into memory, hand it here, and store what
-// comes back. Tests feed it strings.
+// plain strings: the store (profile_store.cpp) only loads a file into memory, hands it here, and
+// stores what comes back. Tests feed it strings.
 //
 // How a file is read: lines end at CR LF, LF or a lone CR; every line is trimmed of blanks; a
 // line "[name]" opens the section name (text after the last ']' is dropped); a line "key=value"
@@ -19,9 +19,9 @@
 #include <cstddef>
 #include <string_view>
 
-#include "platform/platform.h"
+#include "settings/profile_store.h"
 
-namespace zt::platform::ini {
+namespace zt::settings::ini {
 
 // ---- Lines --------------------------------------------------------------------------------------
 
@@ -89,4 +89,4 @@ WriteOutcome ApplyWrites(WorkBuffers buffers, std::size_t fileLength, std::strin
 WriteOutcome ApplyWritesAcross(WorkBuffers buffers, std::size_t fileLength,
                                const ProfileWrite* writes, int count, std::string_view& rewritten);
 
-}  // namespace zt::platform::ini
+}  // namespace zt::settings::ini

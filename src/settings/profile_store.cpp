@@ -1,9 +1,10 @@
 // Our private-profile (INI) store, the same on every platform: byte for byte what the Windows
 // service writes (the text logic is in ini_text.cpp), but replacing a file in one step and keeping
-// two writers apart, which the service cannot. This file holds the store's rules: where a path
-// really lies, what a read gives, how a read-modify-write takes the lock and starts from the file
-// as it is. The operating system's part (file_system.h) is in platform_posix.cpp and
-// platform_win32.cpp.
+// two writers apart, which the service cannot. This file holds the store's rules: what a read
+// gives, how a read-modify-write takes the lock and starts from the file as it is, how long it
+// keeps trying. The operating system's part (platform/file_system.h, each call one attempt) is in
+// file_system_posix.cpp and file_system_win32.cpp; where a path really lies is the platform's
+// ResolvePath.
 //
 // The library allocates nothing: the file images live in fixed static buffers, which also makes
 // the store non-reentrant (the guard runs on one host thread). A file larger than the buffer is
@@ -14,11 +15,16 @@
 #include <cstring>
 
 #include "platform/file_system.h"
-#include "platform/ini_text.h"
 #include "platform/platform.h"
+#include "settings/ini_text.h"
+#include "settings/profile_store.h"
 
-namespace zt::platform {
+namespace zt::settings {
 namespace {
+
+namespace os = platform::os;
+using platform::kPathCapacity;
+using platform::ResolvePath;
 
 // Copies text into out (capacity bytes, > 0), cut to fit, always terminated. Returns the number
 // of characters copied: less than text.size() when the text was cut.
@@ -31,15 +37,6 @@ std::size_t CopyText(std::string_view text, char* out, std::size_t capacity) {
 
 // Where a caller does not ask why, the answer goes here.
 FileProblem unasked = FileProblem::none;
-
-// ---- Paths ----
-
-// The location KeepFullLocation remembers, and the path a file service opens.
-char keptShortForm[kPathCapacity];
-char keptFullForm[kPathCapacity];
-char resolvedPath[kPathCapacity];
-
-// ---- Files ----
 
 // Largest settings file we read or write. The guard's own file is under 200 bytes; this leaves
 // room for hand-edited files with very long lines while keeping the static footprint modest.
@@ -297,30 +294,6 @@ void RemoveIfAbandoned(std::string_view name, void* context) {
 
 }  // namespace
 
-const char* ResolvePath(const char* path) {
-  const std::string_view given(path);
-  const std::string_view shortForm(keptShortForm);
-  if (shortForm.empty() || !given.starts_with(shortForm)) return path;
-  const std::string_view fullForm(keptFullForm);
-  const std::string_view rest = given.substr(shortForm.size());
-  if (fullForm.size() + rest.size() >= kPathCapacity) return nullptr;
-  std::memcpy(resolvedPath, fullForm.data(), fullForm.size());
-  std::memcpy(resolvedPath + fullForm.size(), rest.data(), rest.size());
-  resolvedPath[fullForm.size() + rest.size()] = '\0';
-  return resolvedPath;
-}
-
-bool KeepFullLocation(std::string_view shortForm, std::string_view fullForm) {
-  keptShortForm[0] = '\0';
-  keptFullForm[0] = '\0';
-  if (shortForm.empty() || fullForm.size() >= kPathCapacity || shortForm.size() >= kPathCapacity) {
-    return shortForm.empty();
-  }
-  CopyText(fullForm, keptFullForm, kPathCapacity);
-  CopyText(shortForm, keptShortForm, kPathCapacity);
-  return true;
-}
-
 int ReadProfileString(const char* path, std::string_view section, std::string_view key,
                       std::string_view fallback, char* out, FileProblem* problem, int waitMs) {
   FileProblem& result = problem != nullptr ? *problem : unasked;
@@ -396,4 +369,4 @@ void RemoveAbandonedWrites(const char* path) {
   os::VisitFolder(lockPath, RemoveIfAbandoned, &search);
 }
 
-}  // namespace zt::platform
+}  // namespace zt::settings
