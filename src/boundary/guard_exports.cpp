@@ -29,7 +29,7 @@ extern "C" ZT_EXPORT double ZT_CALL InitZT(int chartHandle, const char* hostTag,
                                            double freeMargin, const char* takeProfits,
                                            const char* drawdownTargets,
                                            const char* increaseTargets, const char* stopLosses) {
-  const double snapshot = zt::engine::GuardStart(
+  const double snapshot = zt::engine::StartGuard(
       TextIn(hostTag), initialEquity, equity, margin, freeMargin, TextIn(takeProfits),
       TextIn(drawdownTargets), TextIn(increaseTargets), TextIn(stopLosses));
   if (snapshot > 0.0) zt::boundary::TerminalIdentity(chartHandle);

@@ -95,7 +95,7 @@ void KeepUnreadFile() {
 
 }  // namespace
 
-double GuardStart(std::string_view hostTag, double* initialEquity, double equity, double margin,
+double StartGuard(std::string_view hostTag, double* initialEquity, double equity, double margin,
                   double freeMargin, std::string_view takeProfits, std::string_view drawdownTargets,
                   std::string_view increaseTargets, std::string_view stopLosses) {
   CopyHostTag(hostTag);

@@ -15,7 +15,7 @@ namespace zt::engine {
 // Returns the snapshot, or 0.0 when neither the stored snapshot nor equity is usable; then only
 // hostTag has changed and the settings file is untouched. initialEquity may be null: it then reads
 // as 0 and receives nothing. The terminal identity is read by the caller afterwards.
-double GuardStart(std::string_view hostTag, double* initialEquity, double equity, double margin,
+double StartGuard(std::string_view hostTag, double* initialEquity, double equity, double margin,
                   double freeMargin, std::string_view takeProfits, std::string_view drawdownTargets,
                   std::string_view increaseTargets, std::string_view stopLosses);
 
