@@ -78,6 +78,19 @@ FileProblem ReadWhole(int file, char* buffer, std::size_t capacity, std::size_t&
   return FileProblem::none;
 }
 
+// Closes a file just written; written says whether writing and flushing it went through. A file
+// not written whole, or one that would not close, is removed: cut short, it would read as complete.
+FileProblem CloseWritten(int file, const char* path, bool written) {
+  int error = written ? 0 : errno;
+  if (close(file) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (written) return FileProblem::none;
+  unlink(path);
+  return ProblemOf(error);
+}
+
 // Creates a new file at path holding text with the permission bits mode (less the umask),
 // flushed to the disk before it is closed; exists when path is taken. A file cut short (a full
 // disk) is worse than none, since it would read as complete: a failed write removes what it wrote
@@ -85,15 +98,8 @@ FileProblem ReadWhole(int file, char* buffer, std::size_t capacity, std::size_t&
 FileProblem CreateNewFile(const char* path, std::string_view text, mode_t mode) {
   const int file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (file < 0) return ProblemOf(errno);
-  bool complete = WriteAll(file, text) && fsync(file) == 0;
-  int error = complete ? 0 : errno;
-  if (close(file) != 0 && complete) {
-    complete = false;
-    error = errno;
-  }
-  if (complete) return FileProblem::none;
-  unlink(path);
-  return ProblemOf(error) == FileProblem::exists ? FileProblem::failed : ProblemOf(error);
+  const FileProblem problem = CloseWritten(file, path, WriteAll(file, text) && fsync(file) == 0);
+  return problem == FileProblem::exists ? FileProblem::failed : problem;
 }
 
 }  // namespace
@@ -127,16 +133,9 @@ FileProblem WriteTemporaryFile(const char* temporaryPath, std::string_view text,
   const int file =
       open(temporaryPath, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
   if (file < 0) return ProblemOf(errno);
-  bool written = (!facts.exists || fchmod(file, static_cast<mode_t>(facts.mode)) == 0) &&
-                 WriteAll(file, text) && fsync(file) == 0;
-  int error = written ? 0 : errno;
-  if (close(file) != 0 && written) {
-    written = false;
-    error = errno;
-  }
-  if (written) return FileProblem::none;
-  unlink(temporaryPath);
-  return ProblemOf(error);
+  return CloseWritten(file, temporaryPath,
+                      (!facts.exists || fchmod(file, static_cast<mode_t>(facts.mode)) == 0) &&
+                          WriteAll(file, text) && fsync(file) == 0);
 }
 
 FileProblem WriteNewFile(const char* path, std::string_view bytes) {

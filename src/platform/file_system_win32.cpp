@@ -142,6 +142,19 @@ bool WriteTextMode(HANDLE file, std::string_view text) {
   return WriteAll(file, std::string_view(chunk, used));
 }
 
+// Closes a file just written; written says whether writing and flushing it went through. A file
+// not written whole, or one that would not close, is removed: cut short, it would read as complete.
+FileProblem CloseWritten(HANDLE file, const wchar_t* path, bool written) {
+  DWORD error = written ? ERROR_SUCCESS : GetLastError();
+  if (CloseHandle(file) == FALSE && written) {
+    written = false;
+    error = GetLastError();
+  }
+  if (written) return FileProblem::none;
+  DeleteFileW(path);
+  return ProblemOf(error);
+}
+
 // Creates a new file at the wide path holding text, CR LF line ends when textMode, flushed to the
 // disk before it is closed; exists when path is taken. A file cut short (a full disk) is worse
 // than none, since it would read as complete: a failed write removes what it wrote (and is never
@@ -150,17 +163,10 @@ FileProblem CreateNewFile(const wchar_t* path, std::string_view text, bool textM
   const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return ProblemOf(GetLastError());
-  bool complete =
-      (textMode ? WriteTextMode(file, text) : WriteAll(file, text)) && FlushFileBuffers(file) != FALSE;
-  DWORD error = complete ? ERROR_SUCCESS : GetLastError();
-  if (CloseHandle(file) == FALSE && complete) {
-    complete = false;
-    error = GetLastError();
-  }
-  if (complete) return FileProblem::none;
-  DeleteFileW(path);
-  const FileProblem why = ProblemOf(error);
-  return why == FileProblem::exists ? FileProblem::failed : why;
+  const FileProblem problem = CloseWritten(
+      file, path,
+      (textMode ? WriteTextMode(file, text) : WriteAll(file, text)) && FlushFileBuffers(file) != FALSE);
+  return problem == FileProblem::exists ? FileProblem::failed : problem;
 }
 
 }  // namespace
@@ -202,15 +208,7 @@ FileProblem WriteTemporaryFile(const char* temporaryPath, std::string_view text,
   const HANDLE file = CreateFileW(widePaths[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return ProblemOf(GetLastError());
-  bool written = WriteAll(file, text) && FlushFileBuffers(file) != FALSE;
-  DWORD error = written ? ERROR_SUCCESS : GetLastError();
-  if (CloseHandle(file) == FALSE && written) {
-    written = false;
-    error = GetLastError();
-  }
-  if (written) return FileProblem::none;
-  DeleteFileW(widePaths[1]);
-  return ProblemOf(error);
+  return CloseWritten(file, widePaths[1], WriteAll(file, text) && FlushFileBuffers(file) != FALSE);
 }
 
 FileProblem WriteNewFile(const char* path, std::string_view bytes) {

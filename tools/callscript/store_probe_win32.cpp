@@ -202,6 +202,15 @@ bool MakePlace(Place& place, const std::wstring& work, const std::wstring& name,
          CopyFileW(library.c_str(), place.dll.c_str(), TRUE) != FALSE;
 }
 
+// A guard started afresh on 1000 in a new place of its own (take profit 50, drawdown 20, increase
+// 5000, stop loss 100), for the probes of writes.
+bool StartFresh(Place& place, Guard& guard, const std::wstring& work, const std::wstring& name,
+                const std::wstring& library) {
+  double initial = 0.0;
+  return MakePlace(place, work, name, library) && Load(guard, place.dll) &&
+         guard.api.InitZT(0, "probe", &initial, 1000, 0, 1000, "50", "20", "5000", "100") == 1000.0;
+}
+
 int failures = 0;
 void Check(bool held, const std::string& what) {
   if (!held) ++failures;
@@ -225,11 +234,7 @@ bool ReaderDuringWrites(const std::wstring& work, const std::wstring& library) {
   std::printf("1. a reader sharing everything holds zentravo.ini for 5 ms as a roll is written\n");
   Place place;
   Guard guard;
-  double initial = 0.0;
-  if (!MakePlace(place, work, L"reader", library) || !Load(guard, place.dll) ||
-      guard.api.InitZT(0, "probe", &initial, 1000, 0, 1000, "50", "20", "5000", "100") != 1000.0) {
-    return false;
-  }
+  if (!StartFresh(place, guard, work, L"reader", library)) return false;
   int made = 0;
   for (int round = 1; made < kRounds && round <= 4 * kRounds; ++round) {
     const double equity = 1000.0 + round;
@@ -261,11 +266,7 @@ bool ReaderAtUnload(const std::wstring& work, const std::wstring& library) {
   std::printf("2. the reader holds zentravo.ini past a write's 20 ms and into the unload, letting go 10 ms into it\n");
   Place place;
   Guard guard;
-  double initial = 0.0;
-  if (!MakePlace(place, work, L"unload", library) || !Load(guard, place.dll) ||
-      guard.api.InitZT(0, "probe", &initial, 1000, 0, 1000, "50", "20", "5000", "100") != 1000.0) {
-    return false;
-  }
+  if (!StartFresh(place, guard, work, L"unload", library)) return false;
   Holder reader;
   if (!StartHolder(reader, place.settings, true, true, 10)) return false;
   const double began = NowMs();
