@@ -113,6 +113,35 @@ void SubjectEnd(TextBuilder& text) {
   Append(text, ", Zentravo_EA alert");
 }
 
+// Part 0, by the e-mail's kind: "Reason: Equity Target $%0.2f reached.\n" (0),
+// "Reason: Margin Target %0.0f%% ($%0.2f) reached.\n" (1), "Reason: Drawdown Target $%0.2f
+// reached.\n" (2).
+void ReasonLine(TextBuilder& text, int kind) {
+  if (kind == 0) {
+    Append(text, "Reason: Equity Target $");
+    Amount(text, guard.emailEquityTarget);
+  } else if (kind == 1) {
+    Append(text, "Reason: Margin Target ");
+    Whole(text, guard.emailMarginPercent);
+    Append(text, "% ($");
+    Amount(text, guard.margin);
+    Append(text, ")");
+  } else {
+    Append(text, "Reason: Drawdown Target $");
+    Amount(text, guard.emailDrawdown);
+  }
+  Append(text, " reached.\n");
+}
+
+// ", -$%0.2f ($%0.2f).\n": an amount below the snapshot and the equity level it lies at.
+void BelowSnapshot(TextBuilder& text, double amount) {
+  Append(text, ", -$");
+  Amount(text, amount);
+  Append(text, " ($");
+  Amount(text, guard.snapshot - amount);
+  Append(text, ").\n");
+}
+
 }  // namespace
 
 void WriteAlert(int kind, char* out, int capacity) {
@@ -162,20 +191,7 @@ void WriteEmailLine(int part, int kind, double increaseTarget, char* out, int ca
   TextBuilder text = StartText(out, capacity);
   switch (part) {
     case 0:
-      if (kind == 0) {  // "Reason: Equity Target $%0.2f reached.\n"
-        Append(text, "Reason: Equity Target $");
-        Amount(text, guard.emailEquityTarget);
-      } else if (kind == 1) {  // "Reason: Margin Target %0.0f%% ($%0.2f) reached.\n"
-        Append(text, "Reason: Margin Target ");
-        Whole(text, guard.emailMarginPercent);
-        Append(text, "% ($");
-        Amount(text, guard.margin);
-        Append(text, ")");
-      } else {  // "Reason: Drawdown Target $%0.2f reached.\n"
-        Append(text, "Reason: Drawdown Target $");
-        Amount(text, guard.emailDrawdown);
-      }
-      Append(text, " reached.\n");
+      ReasonLine(text, kind);
       break;
     case 1:  // "Snapshot Eq, Current Eq: $%0.2f, $%0.2f (%0.2f).\n"
       Append(text, "Snapshot Eq, Current Eq: $");
@@ -186,30 +202,18 @@ void WriteEmailLine(int part, int kind, double increaseTarget, char* out, int ca
       Amount(text, guard.equity - guard.snapshot);
       Append(text, ").\n");
       break;
-    case 2: {  // "Equity DD; Current TP, DDT -$%0.2f; $%0.2f, -$%0.2f ($%0.2f).\n"
-      const double drawdownTarget = core::CurrentDrawdownTarget();
+    case 2:  // "Equity DD; Current TP, DDT -$%0.2f; $%0.2f, -$%0.2f ($%0.2f).\n"
       Append(text, "Equity DD; Current TP, DDT -$");
       Amount(text, std::fabs(guard.periodDrawdown));
       Append(text, "; $");
       Amount(text, core::CurrentTakeProfit());
-      Append(text, ", -$");
-      Amount(text, drawdownTarget);
-      Append(text, " ($");
-      Amount(text, guard.snapshot - drawdownTarget);
-      Append(text, ").\n");
+      BelowSnapshot(text, core::CurrentDrawdownTarget());
       break;
-    }
-    case 3: {  // "Current EIT, Stop Loss: $%0.2f, -$%0.2f ($%0.2f).\n"
-      const double stopLoss = core::CurrentStopLoss();
+    case 3:  // "Current EIT, Stop Loss: $%0.2f, -$%0.2f ($%0.2f).\n"
       Append(text, "Current EIT, Stop Loss: $");
       Amount(text, increaseTarget);
-      Append(text, ", -$");
-      Amount(text, stopLoss);
-      Append(text, " ($");
-      Amount(text, guard.snapshot - stopLoss);
-      Append(text, ").\n");
+      BelowSnapshot(text, core::CurrentStopLoss());
       break;
-    }
     case 4: {  // "Margin used: $%0.2f ($%0.2f).\n"
       const double divisor =
           guard.freeMargin >= kSmallestFreeMargin ? guard.freeMargin : kSmallestFreeMargin;

@@ -154,93 +154,123 @@ void IncreaseTargetRow(TextBuilder& text, double target) {
   AppendChar(text, ')');
 }
 
-void FirstColumnValue(int row, char* out, int capacity) {
-  if (row < 3 || row > 13 || row == 8) return;
-  TextBuilder text = StartText(out, capacity);
-  switch (row) {
-    case 3: {  // "%0.2f, %0.2f %%, %0.2f": take profit, as % of the snapshot, the level it fires at
-      const double takeProfit = core::CurrentTakeProfit();
-      Amount(text, takeProfit);
-      Append(text, ", ");
-      Percent(text, takeProfit, guard.snapshot);
-      Append(text, ", ");
-      Amount(text, guard.snapshot + takeProfit);
-      break;
-    }
-    case 4:  // "%0.2f / %0.2f [%s]"
-      Amount(text, guard.initialEquity);
-      Append(text, " / ");
-      Amount(text, guard.snapshot);
-      AppendChar(text, ' ');
-      BracketedTime(text, guard.snapshotTime);
-      break;
-    case 5:  // "%0.2f, %0.2f"
-      Amount(text, guard.equity);
-      Append(text, ", ");
-      Amount(text, guard.equity - guard.snapshot);
-      break;
-    case 6:  // "%0.2f / %0.2f %% [%s]", against the snapshot
-      Amount(text, guard.periodDrawdown);
-      Append(text, " / ");
-      Percent(text, guard.periodDrawdown, guard.snapshot);
-      AppendChar(text, ' ');
-      BracketedTime(text, guard.periodDrawdownTime);
-      break;
-    case 7:  // "%0.2f [%s] / %0.2f [%s]" once a roll has passed a drawdown on; "- / -" before
-      if (guard.previousPeriodDrawdownTime > 0) {
-        Amount(text, guard.previousSnapshot);
-        AppendChar(text, ' ');
-        BracketedTime(text, guard.previousSnapshotTime);
-        Append(text, " / ");
-        Amount(text, guard.previousPeriodDrawdown);
-        AppendChar(text, ' ');
-        BracketedTime(text, guard.previousPeriodDrawdownTime);
-      } else {
-        Append(text, "- / -");
-      }
-      break;
-    case 9:  // "%d / %0.2f / %0.2f / %0.2f" once a cycle is complete
-      if (guard.cycleIndex > 0) {
-        AppendInt(text, guard.cycleIndex);
-        Append(text, " / ");
-        Amount(text, guard.averageDrawdown);
-        Append(text, " / ");
-        Amount(text, guard.medianDrawdown);
-        Append(text, " / ");
-        Amount(text, guard.lowestDrawdown);
-      } else {
-        Append(text, "0 / - / - / -");
-      }
-      break;
-    case 10:  // "%0.2f / %0.2f %% [%s]", against the initial equity
-      Amount(text, guard.lowestVsInitial);
-      Append(text, " / ");
-      Percent(text, guard.lowestVsInitial, guard.initialEquity);
-      AppendChar(text, ' ');
-      BracketedTime(text, guard.lowestVsInitialTime);
-      break;
-    case 11:  // "%0.2f, %0.2f %%", against the current equity
-      Amount(text, guard.freeMargin);
-      Append(text, ", ");
-      Percent(text, guard.freeMargin, guard.equity);
-      break;
-    case 12:  // "%0.2f, %0.2f %% [%s]", against the snapshot
-      Amount(text, guard.lowestFreeMargin);
-      Append(text, ", ");
-      Percent(text, guard.lowestFreeMargin, guard.snapshot);
-      AppendChar(text, ' ');
-      BracketedTime(text, guard.lowestFreeMarginTime);
-      break;
-    default:  // 13: "%0.2f; %0.2f" once a cycle is complete
-      if (guard.cycleIndex > 0) {
-        Amount(text, guard.lastCloseMargin);
-        Append(text, "; ");
-        Amount(text, guard.averageCloseMargin);
-      } else {
-        Append(text, "- ; -");
-      }
-      break;
+// The first column's values, one writer a row; each comment gives the row's format.
+
+// "%0.2f, %0.2f %%, %0.2f": take profit, as % of the snapshot, the level it fires at
+void TakeProfitValue(TextBuilder& text) {
+  const double takeProfit = core::CurrentTakeProfit();
+  Amount(text, takeProfit);
+  Append(text, ", ");
+  Percent(text, takeProfit, guard.snapshot);
+  Append(text, ", ");
+  Amount(text, guard.snapshot + takeProfit);
+}
+
+// "%0.2f / %0.2f [%s]"
+void SnapshotValue(TextBuilder& text) {
+  Amount(text, guard.initialEquity);
+  Append(text, " / ");
+  Amount(text, guard.snapshot);
+  AppendChar(text, ' ');
+  BracketedTime(text, guard.snapshotTime);
+}
+
+// "%0.2f, %0.2f"
+void EquityValue(TextBuilder& text) {
+  Amount(text, guard.equity);
+  Append(text, ", ");
+  Amount(text, guard.equity - guard.snapshot);
+}
+
+// "%0.2f / %0.2f %% [%s]": amount, as % of whole, when
+void AmountPercentTime(TextBuilder& text, double amount, double whole, std::int64_t time) {
+  Amount(text, amount);
+  Append(text, " / ");
+  Percent(text, amount, whole);
+  AppendChar(text, ' ');
+  BracketedTime(text, time);
+}
+
+// Against the snapshot.
+void PeriodDrawdownValue(TextBuilder& text) {
+  AmountPercentTime(text, guard.periodDrawdown, guard.snapshot, guard.periodDrawdownTime);
+}
+
+// "%0.2f [%s] / %0.2f [%s]" once a roll has passed a drawdown on; "- / -" before.
+void PreviousCycleValue(TextBuilder& text) {
+  if (guard.previousPeriodDrawdownTime <= 0) {
+    Append(text, "- / -");
+    return;
   }
+  Amount(text, guard.previousSnapshot);
+  AppendChar(text, ' ');
+  BracketedTime(text, guard.previousSnapshotTime);
+  Append(text, " / ");
+  Amount(text, guard.previousPeriodDrawdown);
+  AppendChar(text, ' ');
+  BracketedTime(text, guard.previousPeriodDrawdownTime);
+}
+
+// "%d / %0.2f / %0.2f / %0.2f" once a cycle is complete.
+void CycleStatisticsValue(TextBuilder& text) {
+  if (guard.cycleIndex <= 0) {
+    Append(text, "0 / - / - / -");
+    return;
+  }
+  AppendInt(text, guard.cycleIndex);
+  for (const double drawdown : {guard.averageDrawdown, guard.medianDrawdown, guard.lowestDrawdown}) {
+    Append(text, " / ");
+    Amount(text, drawdown);
+  }
+}
+
+// Against the initial equity.
+void LowestVsInitialValue(TextBuilder& text) {
+  AmountPercentTime(text, guard.lowestVsInitial, guard.initialEquity, guard.lowestVsInitialTime);
+}
+
+// "%0.2f, %0.2f %%", against the current equity.
+void FreeMarginValue(TextBuilder& text) {
+  Amount(text, guard.freeMargin);
+  Append(text, ", ");
+  Percent(text, guard.freeMargin, guard.equity);
+}
+
+// "%0.2f, %0.2f %% [%s]", against the snapshot.
+void LowestFreeMarginValue(TextBuilder& text) {
+  Amount(text, guard.lowestFreeMargin);
+  Append(text, ", ");
+  Percent(text, guard.lowestFreeMargin, guard.snapshot);
+  AppendChar(text, ' ');
+  BracketedTime(text, guard.lowestFreeMarginTime);
+}
+
+// "%0.2f; %0.2f" once a cycle is complete.
+void CloseMarginValue(TextBuilder& text) {
+  if (guard.cycleIndex <= 0) {
+    Append(text, "- ; -");
+    return;
+  }
+  Amount(text, guard.lastCloseMargin);
+  Append(text, "; ");
+  Amount(text, guard.averageCloseMargin);
+}
+
+// The writers by row; null where the row has no value (the title, the blank row 8, the notice).
+using ValueWriter = void (*)(TextBuilder&);
+constexpr std::array<ValueWriter, kFirstColumnRows> kFirstColumnValues = {
+    nullptr,              nullptr,          nullptr,         TakeProfitValue,
+    SnapshotValue,        EquityValue,      PeriodDrawdownValue, PreviousCycleValue,
+    nullptr,              CycleStatisticsValue, LowestVsInitialValue, FreeMarginValue,
+    LowestFreeMarginValue, CloseMarginValue, nullptr,         nullptr,
+};
+
+void FirstColumnValue(int row, char* out, int capacity) {
+  if (row < 0 || row >= kFirstColumnRows) return;
+  const ValueWriter write = kFirstColumnValues[static_cast<std::size_t>(row)];
+  if (write == nullptr) return;
+  TextBuilder text = StartText(out, capacity);
+  write(text);
 }
 
 // The take profit beside a drawdown target is one position further on than the target: it is
