@@ -56,7 +56,10 @@ bool ZhTakeBase(bool forced)
       ZhHold(ZH_HOLD_BASE, "no base yet: " + why);
       return(false);
      }
-   double dropped = GetEquitySnap();
+   // What is dropped is the guard's history as the EA last saw it, and the library's if it differs.
+   string dropped = DoubleToString(GetEquitySnap(), 2);
+   if(gMemorySnapshot > 0 && MathAbs(gMemorySnapshot - GetEquitySnap()) >= ZH_CENT)
+      dropped = DoubleToString(gMemorySnapshot, 2) + " the EA last saw (the library held " + dropped + ")";
    bool closing = ZhClosePending();
    int n = ZhReadHistory(0);
    gBaseTime = TimeCurrent();
@@ -85,7 +88,7 @@ bool ZhTakeBase(bool forced)
    // was hit; its cycle is reported, and the snapshot rolls, once the account is flat.
    if(forced)
       Alert("ZentravoGuard: started over on the present equity ", DoubleToString(HostEquity(), 2),
-            " as asked (StartOver); the snapshot ", DoubleToString(dropped, 2), " is dropped",
+            " as asked (StartOver); the snapshot ", dropped, " is dropped",
             closing ? "; the close-all under way goes on" : "", ". Set StartOver back to false now");
    if(!closing)
      {

@@ -330,10 +330,33 @@ TYPED_TEST(Scenario, NothingReBasesTheGuardButTheTraderNorAFileTheLibraryCouldNo
 // A file another program holds neither re-bases the guard nor drops a close it decided. A stop loss
 // whose close the market refused when the terminal stopped goes on at the restart although the
 // library cannot read its settings file yet: its trades close, every warning says the close-all is
-// pending, StartOver waits, and the cycle is reported once the library has read the file. A memory
-// file a virus scanner reads as well is no reason to hold; one a backup keeps to itself holds until
-// it lets go, by itself.
+// pending, StartOver waits, and the cycle is reported once the library has read the file. After a
+// settings file lost for good, StartOver re-bases the books and the close goes on. A memory file a
+// virus scanner reads as well is no reason to hold; one a backup keeps to itself holds until it
+// lets go, by itself.
 TYPED_TEST(Scenario, AHeldFileNeitherReBasesNorDropsAClose) {
+    {
+        Run<TypeParam> run;
+        ASSERT_EQ(run.term.attach(run.ea), mql::INIT_SUCCEEDED);
+        run.term.openOrder("USDJPY", mql::OP_BUY, 1.0, -110.0);
+        run.term.closedMarkets = {"USDJPY"};
+        run.timer();
+        run.term.restart(run.ea);
+        std::filesystem::remove(run.term.settingsFile());
+        TypeParam restarted;
+        ASSERT_EQ(run.term.attach(restarted), mql::INIT_SUCCEEDED);
+        EXPECT_NE(run.state().find("stop loss reached - close-all pending: holding: the library's settings file was lost"),
+                  std::string::npos) << run.state();
+        run.term.changeInputs(restarted, [](TypeParam& ea) { ea.StartOver = true; });
+        EXPECT_TRUE(run.alerted("as asked (StartOver); the snapshot 1000.00 the EA last saw (the library held 890.00) is "
+                                "dropped; the close-all under way goes on"));
+        run.term.closedMarkets.clear();
+        run.term.tickCount += 250;
+        restarted.OnTimer();
+        EXPECT_TRUE(run.term.orders.empty());
+        EXPECT_EQ(run.term.callsOf("SetTTC"), 1);
+        EXPECT_EQ(run.state(), "Guard: running");
+    }
     {
         Run<TypeParam> run;
         ASSERT_EQ(run.term.attach(run.ea), mql::INIT_SUCCEEDED);
