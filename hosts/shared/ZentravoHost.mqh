@@ -336,7 +336,7 @@ bool ZhTakeLock()
    int chart = HostChartHandle();
    if(GlobalVariableCheck(ZH_LOCK) && (int)GlobalVariableGet(ZH_LOCK) != chart)
      {
-      uint stale = GlobalVariableCheck(ZH_STALE) ? (uint)GlobalVariableGet(ZH_STALE) : ZH_STALE_MS;
+      uint stale = GlobalVariableCheck(ZH_STALE) ? (uint)GlobalVariableGet(ZH_STALE) : (uint)ZH_STALE_MS;
       if(stale == 0 || GetTickCount() - (uint)GlobalVariableGet(ZH_BEAT) < stale)
          return(false);
      }
@@ -351,7 +351,7 @@ bool ZhTakeLock()
 
 void ZhNoteStale()
   {
-   GlobalVariableSet(ZH_STALE, gTimerOn ? MathMax(ZH_STALE_MS, 3.0 * TimerMs) : 0);
+   GlobalVariableSet(ZH_STALE, gTimerOn ? MathMax(ZH_STALE_MS, 3.0 * TimerMs) : 0.0);
   }
 
 // Another chart took the lock while this one was silent (a frozen terminal): this one stops, lets
