@@ -102,6 +102,11 @@ void ZhResume(double snapshot)
    string other = ZhOtherHolder(gAccount);
    if(other != "")
      {
+      // A close this terminal decided before is no longer its to finish: the other guard judged
+      // the account since.
+      gCloseKind = 0;
+      if(gState == ZH_CLOSING)
+         gState = ZH_WAITING;
       ZhHold(ZH_HOLD_BOOKS, "account " + gAccount + " was guarded by the terminal in " + other +
              " since this one last ran for it, so what was closed and rolled there is not known here");
       return;
