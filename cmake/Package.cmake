@@ -24,7 +24,8 @@ endforeach()
 
 set(hosts ${PROJECT_SOURCE_DIR}/hosts)
 set(shared ${hosts}/shared/ZentravoHost.mqh ${hosts}/shared/ZentravoMemory.mqh ${hosts}/shared/ZentravoBooks.mqh
-  ${hosts}/shared/ZentravoClose.mqh ${hosts}/shared/ZentravoMessages.mqh ${hosts}/shared/ZentravoPanel.mqh)
+  ${hosts}/shared/ZentravoStart.mqh ${hosts}/shared/ZentravoClose.mqh ${hosts}/shared/ZentravoMessages.mqh
+  ${hosts}/shared/ZentravoPanel.mqh)
 install(FILES ${ZT_WIN32_BUILD_DIR}/zentravo.dll DESTINATION MQL4/Libraries)
 install(FILES ${hosts}/mql4/ZentravoGuard.mq4 DESTINATION MQL4/Experts)
 install(FILES ${hosts}/mql4/Zentravo.mqh ${shared} DESTINATION MQL4/Include)

@@ -30,6 +30,7 @@ MQL4/Include/ZentravoHost.mqh
 MQL4/Include/ZentravoMemory.mqh
 MQL4/Include/ZentravoMessages.mqh
 MQL4/Include/ZentravoPanel.mqh
+MQL4/Include/ZentravoStart.mqh
 MQL4/Libraries/zentravo.dll
 MQL5/Experts/ZentravoGuard.mq5
 MQL5/Include/Zentravo.mqh
@@ -39,6 +40,7 @@ MQL5/Include/ZentravoHost.mqh
 MQL5/Include/ZentravoMemory.mqh
 MQL5/Include/ZentravoMessages.mqh
 MQL5/Include/ZentravoPanel.mqh
+MQL5/Include/ZentravoStart.mqh
 MQL5/Libraries/zentravo.dll
 Zentravo/LICENSE
 Zentravo/QUICKSTART.txt

@@ -88,13 +88,31 @@ int HostChartHandle()
   }
 
 // Whether the account holds no trade the close must end: no market order, and no pending order
-// unless they are kept. Counted afresh, so a trade opened during a pass is not missed.
+// unless they are kept (of a resumed close, its own only). Counted afresh, so a trade opened
+// during a pass is not missed.
 bool HostCountsFlat()
   {
    for(int i = OrdersTotal() - 1; i >= 0; i--)
-      if(OrderSelect(i, SELECT_BY_POS, MODE_TRADES) && (OrderType() <= OP_SELL || !KeepPendingOrders))
+      if(OrderSelect(i, SELECT_BY_POS, MODE_TRADES) && (OrderType() <= OP_SELL || !KeepPendingOrders) &&
+         ZhCloseOwns(OrderTicket(), ZhRemainderOf(OrderComment())))
          return(false);
    return(true);
+  }
+
+// Every order of the trade pool now, market and pending.
+int HostOpenTickets(long &tickets[])
+  {
+   int n = 0;
+   ArrayResize(tickets, 0);
+   for(int i = 0; i < OrdersTotal(); i++)
+     {
+      if(!OrderSelect(i, SELECT_BY_POS, MODE_TRADES))
+         continue;
+      ArrayResize(tickets, n + 1);
+      tickets[n] = OrderTicket();
+      n++;
+     }
+   return(n);
   }
 
 // One pass over the trade pool: pending orders first (a stop order cannot fill while its
@@ -122,9 +140,9 @@ bool HostCloseAll()
    if(!KeepPendingOrders)
       for(int i = OrdersTotal() - 1; i >= 0; i--)
         {
-         if(!OrderSelect(i, SELECT_BY_POS, MODE_TRADES) || OrderType() <= OP_SELL)
+         if(!OrderSelect(i, SELECT_BY_POS, MODE_TRADES) || OrderType() <= OP_SELL ||
+            !ZhNoteTicket(OrderTicket(), OrderSymbol(), 0))
             continue;
-         ZhNoteTicket(OrderTicket(), OrderSymbol(), 0);
          if(!OrderDelete(OrderTicket(), clrNONE))
             ZhNoteRefusal(GetLastError(), OrderSymbol());
         }
@@ -168,7 +186,8 @@ void HostCloseOrder(int ticket)
       if(!OrderSelect(ticket, SELECT_BY_TICKET) || OrderCloseTime() != 0)
          return;
       string symbol = OrderSymbol();
-      ZhNoteTicket(OrderTicket(), symbol, ZhRemainderOf(OrderComment()));
+      if(!ZhNoteTicket(OrderTicket(), symbol, ZhRemainderOf(OrderComment())))
+         return;
       double lots = ZhClosePiece(symbol, OrderLots());
       double price = MarketInfo(symbol, OrderType() == OP_BUY ? MODE_BID : MODE_ASK);
       if(!OrderClose(ticket, lots, price, ZhSlippagePoints(symbol), clrNONE))

@@ -12,7 +12,7 @@
 #include <ZentravoHost.mqh>
 
 #define ZH_HISTORY_END 4102444800  // 2100.01.01: the deal history is read to here, past any quote
-#define ZH_SENT_WAIT_MS 5000       // a close placed (10008) is not sent again for this long
+#define ZH_SENT_WAIT_MS 5000       // a close placed (10008) and not listed yet is not sent again for this long
 
 CTrade gTrade;
 ulong  gSentTickets[];  // positions whose close was placed and not filled yet
@@ -50,9 +50,7 @@ int    HostChartHandle() { return((int)ChartGetInteger(0, CHART_WINDOW_HANDLE));
 
 // The deals booked at or after since, as the terminal has them now. The range runs to 2100, not
 // to TimeCurrent(): that is the last quote's time, 0 before the first quote, and an operation
-// booked since (a deposit on a Saturday) lies after it. Balance, bonus and corrections are
-// operations, credit its own kind; every other deal (trades, commission, swaps, charges) a
-// trading result.
+// booked since (a deposit on a Saturday) lies after it. Each deal's kind is HostDealKind's.
 int HostHistory(datetime since, datetime &times[], long &tickets[], double &amounts[], int &kinds[])
   {
    if(!HistorySelect(since, (datetime)ZH_HISTORY_END))
@@ -63,12 +61,7 @@ int HostHistory(datetime since, datetime &times[], long &tickets[], double &amou
       ulong deal = HistoryDealGetTicket(i);
       if(deal == 0)
          continue;
-      long type = HistoryDealGetInteger(deal, DEAL_TYPE);
-      int kind = 0;
-      if(type == DEAL_TYPE_CREDIT)
-         kind = 2;
-      else if(type == DEAL_TYPE_BALANCE || type == DEAL_TYPE_BONUS || type == DEAL_TYPE_CORRECTION)
-         kind = 1;
+      int kind = HostDealKind(HistoryDealGetInteger(deal, DEAL_TYPE));
       ArrayResize(times, n + 1);
       ArrayResize(tickets, n + 1);
       ArrayResize(amounts, n + 1);
@@ -81,6 +74,28 @@ int HostHistory(datetime since, datetime &times[], long &tickets[], double &amou
       n++;
      }
    return(n);
+  }
+
+// What a deal did to the account, by its type as the reference lists them: a trading result (0) -
+// trades, commission, charges, dividends and tax, and a canceled deal (whose result a balance
+// operation of its own takes back); money from outside the trading (1) - deposits and withdrawals,
+// bonus, corrections, the agent commission an introducing broker receives, interest on the
+// balance; credit (2). A type the reference did not list (a later terminal's) is
+// ZH_UNKNOWN_KIND: the guard holds rather than guess which it is.
+int HostDealKind(long type)
+  {
+   if(type == DEAL_TYPE_CREDIT)
+      return(2);
+   if(type == DEAL_TYPE_BALANCE || type == DEAL_TYPE_BONUS || type == DEAL_TYPE_CORRECTION ||
+      type == DEAL_TYPE_COMMISSION_AGENT_DAILY || type == DEAL_TYPE_COMMISSION_AGENT_MONTHLY ||
+      type == DEAL_TYPE_INTEREST)
+      return(1);
+   if(type == DEAL_TYPE_BUY || type == DEAL_TYPE_SELL || type == DEAL_TYPE_CHARGE || type == DEAL_TYPE_COMMISSION ||
+      type == DEAL_TYPE_COMMISSION_DAILY || type == DEAL_TYPE_COMMISSION_MONTHLY ||
+      type == DEAL_TYPE_BUY_CANCELED || type == DEAL_TYPE_SELL_CANCELED || type == DEAL_DIVIDEND ||
+      type == DEAL_DIVIDEND_FRANKED || type == DEAL_TAX)
+      return(0);
+   return(ZH_UNKNOWN_KIND);
   }
 
 string HostHistoryHint()
@@ -101,15 +116,41 @@ string HostCannotAct()
   }
 
 // Whether the account holds no trade the close must end: no position, and no pending order
-// unless they are kept. Counted afresh, so a trade opened during a pass is not missed.
+// unless they are kept (of a resumed close, its own only). Counted afresh, so a trade opened
+// during a pass is not missed.
 bool HostCountsFlat()
   {
-   if(PositionsTotal() != 0)
-      return(false);
-   for(int i = OrdersTotal() - 1; i >= 0 && !KeepPendingOrders; i--)
-      if(OrderGetTicket(i) != 0 && OrderGetInteger(ORDER_TYPE) > ORDER_TYPE_SELL)
+   for(int i = PositionsTotal() - 1; i >= 0; i--)
+     {
+      ulong position = PositionGetTicket(i);
+      if(position != 0 && ZhCloseOwns((long)position, 0))
          return(false);
+     }
+   for(int i = OrdersTotal() - 1; i >= 0 && !KeepPendingOrders; i--)
+     {
+      ulong order = OrderGetTicket(i);
+      if(order != 0 && OrderGetInteger(ORDER_TYPE) > ORDER_TYPE_SELL && ZhCloseOwns((long)order, 0))
+         return(false);
+     }
    return(true);
+  }
+
+// Every position and pending order now (a market order in flight is neither).
+int HostOpenTickets(long &tickets[])
+  {
+   int n = 0;
+   ArrayResize(tickets, 0);
+   for(int i = 0; i < PositionsTotal() + OrdersTotal(); i++)
+     {
+      bool position = i < PositionsTotal();
+      ulong ticket = position ? PositionGetTicket(i) : OrderGetTicket(i - PositionsTotal());
+      if(ticket == 0 || (!position && OrderGetInteger(ORDER_TYPE) <= ORDER_TYPE_SELL))
+         continue;
+      ArrayResize(tickets, n + 1);
+      tickets[n] = (long)ticket;
+      n++;
+     }
+   return(n);
   }
 
 // One pass: pending orders first unless kept (a stop order cannot fill while its positions
@@ -134,9 +175,9 @@ bool HostCloseAll()
         {
          // A market order among the orders is a close in flight: it is left to fill.
          ulong ticket = OrderGetTicket(i);
-         if(ticket == 0 || OrderGetInteger(ORDER_TYPE) <= ORDER_TYPE_SELL)
+         if(ticket == 0 || OrderGetInteger(ORDER_TYPE) <= ORDER_TYPE_SELL ||
+            !ZhNoteTicket((long)ticket, OrderGetString(ORDER_SYMBOL), 0))
             continue;
-         ZhNoteTicket((long)ticket, OrderGetString(ORDER_SYMBOL), 0);
          bool sent = gTrade.OrderDelete(ticket);
          HostNoteResult(sent, "");
         }
@@ -168,8 +209,7 @@ bool HostCloseAll()
       if(!PositionSelectByTicket(tickets[k]))
          continue;
       string symbol = PositionGetString(POSITION_SYMBOL);
-      ZhNoteTicket((long)tickets[k], symbol, 0);
-      if(HostCloseInFlight(tickets[k]))
+      if(!ZhNoteTicket((long)tickets[k], symbol, 0) || HostCloseInFlight(tickets[k], symbol))
          continue;
       gTrade.SetDeviationInPoints((ulong)ZhSlippagePoints(symbol));
       // Instant and Request execution fill a market order Fill or Kill; otherwise FOK or IOC as
@@ -185,8 +225,8 @@ bool HostCloseAll()
   }
 
 // Closes one position in pieces the symbol takes: a hedging position by partial closes, a
-// netting one by deals against it. A close placed (10008) waits for its fill and is not sent
-// again meanwhile.
+// netting one by deals against it. A close placed (10008) waits for its fill: nothing more is
+// sent for the symbol meanwhile.
 void HostClosePosition(ulong ticket, string symbol)
   {
    bool hedging = AccountInfoInteger(ACCOUNT_MARGIN_MODE) == ACCOUNT_MARGIN_MODE_RETAIL_HEDGING;
@@ -216,12 +256,16 @@ void HostClosePosition(ulong ticket, string symbol)
      }
   }
 
-// Whether a close of the position is in flight: an order that closes it is among the orders, or
-// one was placed moments ago (the terminal may list it a little later).
-bool HostCloseInFlight(ulong ticket)
+// Whether a close of the position may be in flight: a market order on its symbol is among the
+// orders (an order names its position only once it is executed, so a close placed and not filled
+// is known by its symbol), or one was placed moments ago (the terminal may list it a little
+// later). Sending more then could close more than the position holds: on a netting or exchange
+// account, a reversed position.
+bool HostCloseInFlight(ulong ticket, string symbol)
   {
    for(int i = OrdersTotal() - 1; i >= 0; i--)
-      if(OrderGetTicket(i) != 0 && OrderGetInteger(ORDER_POSITION_ID) == (long)ticket)
+      if(OrderGetTicket(i) != 0 && OrderGetInteger(ORDER_TYPE) <= ORDER_TYPE_SELL &&
+         OrderGetString(ORDER_SYMBOL) == symbol)
          return(true);
    for(int k = 0; k < ArraySize(gSentTickets); k++)
       if(gSentTickets[k] == ticket && GetTickCount() - gSentAt[k] < ZH_SENT_WAIT_MS)

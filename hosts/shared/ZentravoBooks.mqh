@@ -1,6 +1,6 @@
 //+------------------------------------------------------------------+
 //| ZentravoBooks.mqh - the guard's bookkeeping: the base, the        |
-//| balance as a witness, the holds and StartOver                     |
+//| balance as a witness, the holds                                   |
 //+------------------------------------------------------------------+
 // The guard judges the equity against a snapshot; deposits, withdrawals, credit and bonus since
 // the base are taken out of it (ZhEquity), so they never look like profit or loss. The base is
@@ -13,13 +13,9 @@
 //
 // The balance is the witness. Whatever the history records after the last point where it
 // explained the balance (closed trades' results, operations) must add up to the balance's move
-// since; while it does not, the equity is not judged (a record may come a check or two after its
-// balance change), and after ZH_WITNESS_GRACE checks the guard holds with an alert naming the
-// amount. Bookkeeping never closes a trade.
-//
-// Nothing re-bases the guard but a first start and the trader's StartOver: a lost settings file,
-// another account, a login not known yet, a terminal that another one replaced, all hold and say
-// why.
+// since; while it does not, the equity is not judged (a record may come seconds after its balance
+// change), and after ZH_WITNESS_GRACE_MS the guard holds with an alert naming the amount. A deal
+// of a type the EA does not know holds as well. Bookkeeping never closes a trade.
 
 #define ZH_HOLD_LOGIN    1  // the terminal has not logged in yet: the guard starts once it has
 #define ZH_HOLD_TERMINAL 2  // another terminal on this computer guards the account: until it stops
@@ -27,9 +23,15 @@
 #define ZH_HOLD_BOOKS    4  // the EA cannot tell what the account did: until StartOver
 #define ZH_HOLD_BALANCE  5  // the balance moved beyond what the history shows: until it does, or StartOver
 #define ZH_HOLD_ACCOUNT  6  // the terminal switched accounts under the guard: until the EA restarts
+#define ZH_HOLD_UNREAD   7  // the library has not read its settings file: until it has
+#define ZH_HOLD_MEMORY   8  // another program keeps a memory file from the EA: until it lets go, or StartOver
 
-#define ZH_WITNESS_GRACE 3    // checks an unexplained move of the balance may last before the guard holds
+// How long an unexplained move of the balance may last before the guard holds: an MT5 terminal
+// that reconnects gets the balance with the account and the deals a second or more later, and a
+// count of checks would be a few milliseconds on a busy tick stream.
+#define ZH_WITNESS_GRACE_MS 10000
 #define ZH_CENT          0.005  // amounts closer than half a cent are the same
+#define ZH_UNKNOWN_KIND  3      // HostHistory: a deal of a type the EA does not know
 
 // The equity the guard judges: the balance operations since the base are taken out.
 double ZhEquity()
@@ -40,146 +42,6 @@ double ZhEquity()
 double ZhBalanceAndCredit()
   {
    return(AccountInfoDouble(ACCOUNT_BALANCE) + AccountInfoDouble(ACCOUNT_CREDIT));
-  }
-
-// Starts the guard for the account the terminal is logged in to, once it reports an equity (a
-// terminal that starts without a connection reports 0): resumes what the EA remembers of it,
-// takes the first base, or holds.
-void ZhStart()
-  {
-   gAccount = "";
-   if(HostEquity() <= 0)
-     {
-      gState = ZH_WAITING;
-      return;
-     }
-   string account = HostAccount();
-   if(AccountInfoInteger(ACCOUNT_LOGIN) == 0 || AccountInfoString(ACCOUNT_SERVER) == "")
-     {
-      ZhHold(ZH_HOLD_LOGIN,
-             "the terminal has not logged in to the account yet (login 0 or no server name); the guard starts once it has");
-      return;
-     }
-   if(!ZhTakeAccountLock(account))
-     {
-      ZhHold(ZH_HOLD_TERMINAL, "another terminal on this computer guards account " + account +
-             "; this one starts when that one stops");
-      return;
-     }
-   gAccount = account;
-   string memory = ZhRecall(account);
-   ZhRecallLibrary();
-   gInitialEquity = 0;
-   double snapshot = ZtInit(HostChartHandle(), "ZentravoGuard", gInitialEquity, ZhEquity(), HostMargin(),
-                            HostFreeMargin(), TakeProfits, DrawdownTargets, IncreaseTargets, StopLosses);
-   if(snapshot <= 0)
-     {
-      gState = ZH_WAITING;
-      return;
-     }
-   ZhReadIncreaseTargets();
-   SetEmailProp(EmailEquityTarget, EmailMarginPercent, EmailDrawdown);
-   if(memory == "")
-      ZhResume(snapshot);
-   else if(memory == ZH_NO_MEMORY)
-      ZhStartWithoutMemory(snapshot);
-   else
-      ZhHold(ZH_HOLD_BOOKS, "the EA's " + memory + ", so the deposits and withdrawals since the snapshot " +
-             DoubleToString(snapshot, 2) + " are not known");
-  }
-
-// The EA remembers the account: the library's snapshot must be the one it last saw, or the
-// library must have guarded another account since (then the memory restores it).
-void ZhResume(double snapshot)
-  {
-   string other = ZhOtherHolder(gAccount);
-   if(other != "")
-     {
-      ZhHold(ZH_HOLD_BOOKS, "account " + gAccount + " was guarded by the terminal in " + other +
-             " since this one last ran for it, so what was closed and rolled there is not known here");
-      return;
-     }
-   bool same = MathAbs(snapshot - gMemorySnapshot) < ZH_CENT && MathAbs(gInitialEquity - gMemoryInitial) < ZH_CENT;
-   if(!same && gLibraryAccount != "" && gLibraryAccount != gAccount)
-      ZhRestore();
-   else if(!same && gCloseKind != 0 && MathAbs(gInitialEquity - gMemoryInitial) < ZH_CENT)
-     {
-      // The memory says a close was under way, the library has rolled since: the cycle was
-      // reported before the end of the close reached the memory file.
-      gCloseKind = 0;
-      ZhNewMessageCycle();
-      Alert("ZentravoGuard: the close-all under way when the EA stopped had ended and was reported;",
-            " the guard goes on from the snapshot ", DoubleToString(snapshot, 2));
-     }
-   else if(!same)
-     {
-      ZhHoldOnLibrary(snapshot);
-      return;
-     }
-   gState = ZH_RUNNING;
-   if(gCloseKind != 0)
-      ZhResumeClose(gCloseKind);
-   ZhRemember();
-   gLibraryAccount = gAccount;
-   ZhRememberLibrary();
-   ZhNoteHolder();
-  }
-
-// The library's snapshot is not the one the EA last saw for this account.
-void ZhHoldOnLibrary(double snapshot)
-  {
-   if(MathAbs(gInitialEquity - gMemoryInitial) >= ZH_CENT && MathAbs(snapshot - ZhEquity()) < ZH_CENT)
-      ZhHold(ZH_HOLD_BOOKS, "the library's settings file was lost: it started afresh on the present equity " +
-             DoubleToString(snapshot, 2) + ", while the EA last saw the snapshot " + DoubleToString(gMemorySnapshot, 2));
-   else
-      ZhHold(ZH_HOLD_BOOKS, "the library's settings file holds the snapshot " + DoubleToString(snapshot, 2) +
-             ", the EA last saw " + DoubleToString(gMemorySnapshot, 2) +
-             " (a settings file copied or restored from elsewhere?)");
-  }
-
-// The library's settings file holds another account's guard: this account's snapshot, initial
-// equity and ladder positions come back from the EA's memory.
-void ZhRestore()
-  {
-   SetLastValues(gMemorySnapshot, gMemoryLadder[0], gMemoryLadder[1], gMemoryLadder[2], gMemoryLadder[3]);
-   gInitialEquity = gMemoryInitial;
-   ZtInit(HostChartHandle(), "ZentravoGuard", gInitialEquity, ZhEquity(), HostMargin(), HostFreeMargin(),
-          TakeProfits, DrawdownTargets, IncreaseTargets, StopLosses);
-   Alert("ZentravoGuard: account ", gAccount, " resumed from the EA's memory (snapshot ",
-         DoubleToString(gMemorySnapshot, 2), "); the library had guarded ", gLibraryAccount, " since");
-  }
-
-// No memory of this account: a first start takes the base; anything else holds.
-void ZhStartWithoutMemory(double snapshot)
-  {
-   string other = ZhOtherHolder(gAccount);
-   if(other == "" && gLibraryAccount == "" && MathAbs(snapshot - HostEquity()) < ZH_CENT)
-     {
-      ZhTakeBase(false);
-      return;
-     }
-   string why;
-   if(other != "")
-      why = "account " + gAccount + " was guarded by the terminal in " + other +
-            ", and this terminal has no memory of it";
-   else if(gLibraryAccount == "" && FileIsExist(ZH_OLD_MEMORY))
-      why = "the EA's memory is in the file " + HostFilesFolder() + "\\" + ZH_OLD_MEMORY +
-            " of an older version, which keeps no base time, so the deposits and withdrawals since the snapshot " +
-            DoubleToString(snapshot, 2) + " cannot be told from older ones";
-   else if(gLibraryAccount == "")
-      why = "the library's settings file holds the snapshot " + DoubleToString(snapshot, 2) +
-            ", which the EA has no memory of (a Libraries folder copied from another terminal?)";
-   else if(gLibraryAccount == gAccount)
-      why = "the EA has no memory file for account " + gAccount + " (" + HostFilesFolder() + "\\" +
-            ZhMemoryName(gAccount) + "), so the deposits and withdrawals since the snapshot " +
-            DoubleToString(snapshot, 2) + " are not known";
-   else
-     {
-      why = "account " + gAccount + " is new to the guard, which last guarded " + gLibraryAccount;
-      if(StringFind(gLibraryAccount, IntegerToString(AccountInfoInteger(ACCOUNT_LOGIN)) + "@") == 0)
-         why = why + " (the same login: did the broker rename its server?)";
-     }
-   ZhHold(ZH_HOLD_BOOKS, why);
   }
 
 // Takes the base on the present equity, or holds until it can be taken: connected, a quote in
@@ -194,7 +56,11 @@ bool ZhTakeBase(bool forced)
       ZhHold(ZH_HOLD_BASE, "no base yet: " + why);
       return(false);
      }
-   double dropped = GetEquitySnap();
+   // What is dropped is the guard's history as the EA last saw it, and the library's if it differs.
+   string dropped = DoubleToString(GetEquitySnap(), 2);
+   if(gMemorySnapshot > 0 && MathAbs(gMemorySnapshot - GetEquitySnap()) >= ZH_CENT)
+      dropped = DoubleToString(gMemorySnapshot, 2) + " the EA last saw (the library held " + dropped + ")";
+   bool closing = ZhClosePending();
    int n = ZhReadHistory(0);
    gBaseTime = TimeCurrent();
    gOpsFloor = 0;
@@ -210,7 +76,7 @@ bool ZhTakeBase(bool forced)
    gWitnessTime = gBaseTime;
    ArrayResize(gWitnessTickets, 0);
    ZhNoteWitnessSecond(n);
-   gWitnessMisses = 0;
+   gWitnessMissSince = 0;
    if(forced || MathAbs(GetEquitySnap() - HostEquity()) >= ZH_CENT)
      {
       SetLastValues(HostEquity(), 0, 0, 0, 0);
@@ -218,17 +84,21 @@ bool ZhTakeBase(bool forced)
       ZtInit(HostChartHandle(), "ZentravoGuard", gInitialEquity, HostEquity(), HostMargin(), HostFreeMargin(),
              TakeProfits, DrawdownTargets, IncreaseTargets, StopLosses);
      }
+   // A close-all decided before goes on: starting over re-bases the books, not the stop loss that
+   // was hit; its cycle is reported, and the snapshot rolls, once the account is flat.
    if(forced)
       Alert("ZentravoGuard: started over on the present equity ", DoubleToString(HostEquity(), 2),
-            " as asked (StartOver); the snapshot ", DoubleToString(dropped, 2),
-            " is dropped. Set StartOver back to false now");
-   gCloseKind = 0;
+            " as asked (StartOver); the snapshot ", dropped, " is dropped",
+            closing ? "; the close-all under way goes on" : "", ". Set StartOver back to false now");
+   if(!closing)
+     {
+      gCloseKind = 0;
+      ZhNewMessageCycle();
+     }
    gIncreasesPassed = 0;
-   ZhNewMessageCycle();
-   ZhLift(ZH_RUNNING);
-   ZhRemember();
+   ZhLift(closing ? ZH_CLOSING : ZH_RUNNING);
    gLibraryAccount = gAccount;
-   ZhRememberLibrary();
+   ZhRemember();
    ZhNoteHolder();
    return(true);
   }
@@ -285,7 +155,7 @@ void ZhNoteWitnessSecond(int n)
 
 // Whether the history explains the balance's move since the witness last agreed. When it does,
 // the operations among the new records are counted and the witness moves on to them; when it
-// has not for ZH_WITNESS_GRACE checks, the guard holds. Never closes anything.
+// has not for ZH_WITNESS_GRACE_MS, the guard holds. Never closes anything.
 bool ZhBalanceExplained()
   {
    int n = ZhReadHistory(gWitnessTime);
@@ -296,6 +166,13 @@ bool ZhBalanceExplained()
      {
       if(!ZhAfterWitness(i) || (gRecordKinds[i] != 0 && gRecordTickets[i] <= gOpsFloor))
          continue;
+      if(gRecordKinds[i] == ZH_UNKNOWN_KIND)
+        {
+         ZhHold(ZH_HOLD_BOOKS, "the account history holds deal #" + IntegerToString(gRecordTickets[i]) + " of " +
+                DoubleToString(gRecordAmounts[i], 2) + " of a type the EA does not know, so it cannot tell a" +
+                " trading result from money paid in or out");
+         return(false);
+        }
       found = true;
       moved += gRecordAmounts[i];
       if(gRecordKinds[i] != 0)
@@ -307,7 +184,7 @@ bool ZhBalanceExplained()
    double unexplained = amount - gWitnessAmount - moved;
    if(MathAbs(unexplained) < ZH_CENT)
      {
-      gWitnessMisses = 0;
+      gWitnessMissSince = 0;
       if(!found)
          return(true);
       gOpsSince += operations;
@@ -319,8 +196,9 @@ bool ZhBalanceExplained()
       ZhRemember();
       return(true);
      }
-   gWitnessMisses++;
-   if(gWitnessMisses >= ZH_WITNESS_GRACE)
+   if(gWitnessMissSince == 0)
+      gWitnessMissSince = MathMax(GetTickCount(), 1);
+   if(GetTickCount() - gWitnessMissSince >= ZH_WITNESS_GRACE_MS)
       ZhHold(ZH_HOLD_BALANCE, "the balance moved by " + DoubleToString(unexplained, 2) +
              " more than the account history shows (" + HostHistoryHint() + ")");
    return(false);
@@ -349,10 +227,15 @@ void ZhLift(int state)
    gHolding = "";
   }
 
-// Each check tries again what lifts a hold by itself.
+// Each check tries again what lifts a hold by itself: a start once the login, the account's
+// lock, the library's settings file or the memory files are there.
 void ZhRetryHold()
   {
-   if(gHoldKind == ZH_HOLD_LOGIN || gHoldKind == ZH_HOLD_TERMINAL)
+   string memory = gHoldKind == ZH_HOLD_MEMORY ? ZhMemoryHeld(gAccount) : "";
+   if(gHoldKind == ZH_HOLD_MEMORY && memory != "")
+      ZhHoldOnMemory(memory);
+   else if(gHoldKind == ZH_HOLD_LOGIN || gHoldKind == ZH_HOLD_TERMINAL || gHoldKind == ZH_HOLD_MEMORY ||
+           (gHoldKind == ZH_HOLD_UNREAD && !ZhLibraryUnread()))
      {
       gState = ZH_WAITING;
       ZhStart();
@@ -376,27 +259,4 @@ void ZhCheckAccount()
           gAccount + "; the guard goes on once the EA restarts for it");
   }
 
-// StartOver is the trader's explicit step out of a bookkeeping hold. Inputs stay with the chart,
-// so it acts once: the memory notes that the StartOver now set was seen, until it is false again.
-void ZhNoteStartOver()
-  {
-   if(!StartOver)
-     {
-      if(gStartOverSeen)
-        {
-         gStartOverSeen = false;
-         ZhRememberLibrary();
-        }
-      return;
-     }
-   if(gStartOverSeen)
-      return;
-   gStartOverSeen = true;
-   ZhRememberLibrary();
-   if(gState == ZH_HOLDING && (gHoldKind == ZH_HOLD_BOOKS || gHoldKind == ZH_HOLD_BALANCE || gHoldKind == ZH_HOLD_BASE))
-      ZhTakeBase(true);
-   else
-      Alert("ZentravoGuard: StartOver had nothing to do (it acts only while the guard holds because it cannot",
-            " tell what the account did); set it back to false");
-  }
 //+------------------------------------------------------------------+

@@ -8,41 +8,66 @@
 #define ZH_PIECES 100          // deals one pass sends for one position at most
 #define ZH_VOLUME_EPSILON 0.00000001  // lots closer than this are the same volume
 
+// A stop loss or take profit was hit: the close decides on the trades open now.
 void ZhBeginClose(int kind)
   {
    gState = ZH_CLOSING;
    gCloseKind = kind;
    gCloseStarted = GetTickCount();
    gCloseSince = TimeLocal();
-   gBlockedAlerted = false;
+   HostOpenTickets(gCloseTickets);
+   gCloseResumed = false;
+   ZhStartPasses();
+  }
+
+void ZhStartPasses()
+  {
    gBlockedReason = "";
-   ArrayResize(gCloseTickets, 0);
+   ArrayResize(gNewTickets, 0);
+   gLeftSymbols = "";
    gClosePasses = 0;
    gNewTradePasses = 0;
    gNewSymbols = "";
    gCloseHeld = false;
   }
 
-// A close-all was under way when the EA stopped (a restart, a crash, a reboot between two passes):
-// it is finished before the guard monitors again, and the cycle is reported once, when flat.
-void ZhResumeClose(int kind)
+// A close-all is decided and not reported yet: under way, or held by a hold.
+bool ZhClosePending()
   {
-   datetime since = gCloseSince;
-   ZhBeginClose(kind);
-   gCloseSince = since;
-   gCloseStarted = GetTickCount() - (uint)MathMin(MathMax(TimeLocal() - gCloseSince, 0), 86400) * 1000;
-   Alert("ZentravoGuard: a close-all was under way when the EA stopped; it is finished first");
+   return(gCloseKind != 0 && (gState == ZH_CLOSING || (gState == ZH_HOLDING && gHeldState == ZH_CLOSING)));
   }
 
-// One close pass. The cycle is reported (SetTTC, alert, snapshot roll) only once the account
-// is flat and its history explains the balance: a roll onto an equity that still holds open
-// trades would start the next cycle on a floating result, one onto a balance the history does
-// not explain yet could count a late deposit as profit. Monitoring SetEquity is not called
-// meanwhile, so no cycle is counted twice.
-void ZhContinueClose()
+// A close-all was under way when the EA stopped (a restart, a crash, a reboot between two passes):
+// it goes on before the guard monitors again, with the trades it decided on, which the memory
+// names (and what remains of them): a trade opened while the EA was off is no part of it. A
+// memory that names none closes everything, as a close does. The cycle is reported once, when
+// its trades are closed.
+void ZhResumeClose()
+  {
+   gState = ZH_CLOSING;
+   gCloseStarted = GetTickCount() - (uint)MathMin(MathMax(TimeLocal() - gCloseSince, 0), 86400) * 1000;
+   gCloseResumed = ArraySize(gCloseTickets) > 0;
+   ZhStartPasses();
+  }
+
+// A close decided before a hold goes on while the guard holds: the decision is made, and closing
+// its own trades needs nothing of the library. Not while the hold is about whose account this is
+// (a login not known yet, another terminal guarding it, another account in the terminal).
+bool ZhCloseGoesOn()
+  {
+   return(gState == ZH_HOLDING && ZhClosePending() && gHoldKind != ZH_HOLD_LOGIN &&
+          gHoldKind != ZH_HOLD_TERMINAL && gHoldKind != ZH_HOLD_ACCOUNT);
+  }
+
+// One close pass; true when nothing the close must end is left. What a partial close leaves of a
+// trade reaches the memory at once: a restart must know it as the close's own.
+bool ZhClosePass()
   {
    gNewThisPass = false;
+   int known = ArraySize(gCloseTickets);
    bool flat = gCloseHeld ? HostCountsFlat() : HostCloseAll();
+   if(ArraySize(gCloseTickets) != known)
+      ZhRemember();
    if(!gCloseHeld)
      {
       gClosePasses++;
@@ -55,27 +80,29 @@ void ZhContinueClose()
          gCloseHeld = true;
          gBlockedReason = "new trades keep opening on " + gNewSymbols + "; held, close them by hand";
          gBlockedPassing = false;
-         gBlockedAlerted = false;
         }
      }
-   if(!flat)
-     {
-      // Again every interval while the close stays blocked (the "NOT PROTECTING" warning says
-      // it instead while the EA cannot trade at all).
-      if(ZhBlockShown() && ZhCannotAct() == "" &&
-         (!gBlockedAlerted || GetTickCount() - gBlockedAlertAt >= (uint)BlockedAlertSeconds * 1000))
-        {
-         Alert("ZentravoGuard: cannot close the trades yet: ", gBlockedReason);
-         gBlockedAlerted = true;
-         gBlockedAlertAt = GetTickCount();
-        }
+   return(flat);
+  }
+
+// The close under way. The cycle is reported (SetTTC, alert, snapshot roll) only once the close's
+// trades are closed and the history explains the balance: a roll onto an equity that still holds
+// open trades would start the next cycle on a floating result, one onto a balance the history does
+// not explain yet could count a late deposit as profit. Monitoring SetEquity is not called
+// meanwhile, so no cycle is counted twice. While the close cannot go through, ZhWatchAbility warns.
+void ZhContinueClose()
+  {
+   if(!ZhClosePass() || !ZhBalanceExplained())
       return;
-     }
-   if(!ZhBalanceExplained())
-      return;
-   double equityLeft = ZhEquity();
+   // The equity the closed trades left: balance and credit, less the operations. A resumed close
+   // may leave trades opened while the EA was off; their floating result is not this cycle's.
+   double equityLeft = ZhBalanceAndCredit() - gOpsSince;
    SetTTC((int)(GetTickCount() - gCloseStarted), equityLeft);
-   Alert(ZtAlert(gCloseKind));
+   string report = ZtAlert(gCloseKind);
+   ZhTell("ZentravoGuard: " + report, report);
+   if(gLeftSymbols != "")
+      Alert("ZentravoGuard: trades on ", gLeftSymbols, " opened while the EA was off are no part of the close-all",
+            " and stay open; the guard judges them from the new snapshot");
    if(SetEquity(equityLeft, 0, 0, 1) == ZT_INCREASE_REACHED)
      {
       gIncreasesPassed++;
@@ -86,31 +113,62 @@ void ZhContinueClose()
    gBlockedPassing = false;
    gCloseHeld = false;
    gCloseKind = 0;
+   gCloseResumed = false;
    gState = ZH_RUNNING;
    ZhRemember();
   }
 
-// A close pass met this ticket. One the close had not met before, after its first pass, is a
-// trade opened meanwhile (by another EA, or a kept order that filled): it is closed too, and
-// counted - unless it is what a partial close left of a trade the close has met (MT4 reopens it
-// under a new ticket, "from #" the old one: sameAs), which is the same trade.
-void ZhNoteTicket(long ticket, string symbol, long sameAs)
+bool ZhListed(long &list[], long ticket)
   {
-   int n = ArraySize(gCloseTickets);
-   bool known = false;
-   for(int i = 0; i < n; i++)
+   for(int i = 0; i < ArraySize(list); i++)
+      if(list[i] == ticket)
+         return(true);
+   return(false);
+  }
+
+void ZhAddTicket(long &list[], long ticket)
+  {
+   int n = ArraySize(list);
+   ArrayResize(list, n + 1);
+   list[n] = ticket;
+  }
+
+// A close pass met this ticket: whether the close ends it. The trades the close decided on are its
+// own, and so is what a partial close leaves of one (MT4 reopens it under a new ticket "from #" the
+// old one: sameAs). One opened since, after the first pass, is a trade opened meanwhile (by another
+// EA, or a kept order that filled): it is closed too, and counted - unless the close was resumed
+// after a restart: a trade opened while the EA was off is no part of the decision, and stays.
+bool ZhNoteTicket(long ticket, string symbol, long sameAs)
+  {
+   if(ZhListed(gCloseTickets, ticket))
+      return(true);
+   if(sameAs != 0 && ZhListed(gCloseTickets, sameAs))
      {
-      if(gCloseTickets[i] == ticket)
-         return;
-      known = known || (sameAs != 0 && gCloseTickets[i] == sameAs);
+      ZhAddTicket(gCloseTickets, ticket);
+      return(true);
      }
-   ArrayResize(gCloseTickets, n + 1);
-   gCloseTickets[n] = ticket;
-   if(gClosePasses == 0 || known)
-      return;
+   if(gCloseResumed)
+     {
+      if(StringFind(gLeftSymbols, symbol) < 0)
+         gLeftSymbols = gLeftSymbols == "" ? symbol : gLeftSymbols + ", " + symbol;
+      return(false);
+     }
+   if(ZhListed(gNewTickets, ticket))
+      return(true);
+   ZhAddTicket(gNewTickets, ticket);
+   if(gClosePasses == 0 || (sameAs != 0 && ZhListed(gNewTickets, sameAs)))
+      return(true);
    gNewThisPass = true;
    if(StringFind(gNewSymbols, symbol) < 0)
       gNewSymbols = gNewSymbols == "" ? symbol : gNewSymbols + ", " + symbol;
+   return(true);
+  }
+
+// Whether the close must end this trade before it counts as done: every trade, unless the close
+// was resumed after a restart (then its own only).
+bool ZhCloseOwns(long ticket, long sameAs)
+  {
+   return(!gCloseResumed || ZhListed(gCloseTickets, ticket) || (sameAs != 0 && ZhListed(gCloseTickets, sameAs)));
   }
 
 // The order an MT4 order comment "from #N" says this one remains of: N, or 0.
@@ -137,10 +195,25 @@ double ZhClosePiece(string symbol, double volume)
    double piece = MathFloor(most / step + ZH_VOLUME_EPSILON) * step;
    if(volume - piece < least - ZH_VOLUME_EPSILON)
       piece = MathFloor((volume - least) / step + ZH_VOLUME_EPSILON) * step;
-   return(MathRound(piece / step) * step);
+   // Three steps of 0.1 are 0.30000000000000004 in binary: the volume sent is the one the step's
+   // decimals write.
+   return(NormalizeDouble(MathRound(piece / step) * step, ZhDecimalsOf(step)));
   }
 
-// Whether the close is shown as blocked (on the panel and in an alert): a refusal that the next
+// The decimals a volume step is written with (0.01: 2, 0.1: 1, 1: 0), at most 8.
+int ZhDecimalsOf(double step)
+  {
+   int decimals = 0;
+   double scaled = step;
+   while(decimals < 8 && MathAbs(scaled - MathRound(scaled)) > 0.000001)
+     {
+      scaled = scaled * 10;
+      decimals++;
+     }
+   return(decimals);
+  }
+
+// Whether the close is shown as blocked (on the panel and in the warnings): a refusal that the next
 // try usually overcomes once it has lasted BlockedAlertSeconds, any other at once.
 bool ZhBlockShown()
   {
@@ -208,6 +281,7 @@ string ZhRefusalMeaning(int code)
       case 10034: return("volume limit reached");
       case 10036: return("position already closed");
       case 10038: return("close volume exceeds the position");
+      case 10039: return("a close of the position is already under way");
       case 10044: return("only closing allowed");
      }
    return("");
@@ -218,11 +292,11 @@ bool ZhRefusalPasses(int code)
   {
    return(code == 4 || code == 8 || code == 128 || code == 129 || code == 135 || code == 136 ||
           code == 137 || code == 138 || code == 141 || code == 146 || code == 10004 ||
-          code == 10012 || code == 10020 || code == 10021 || code == 10024 || code == 10028);
+          code == 10012 || code == 10020 || code == 10021 || code == 10024 || code == 10028 || code == 10039);
   }
 
-// Names a refused close on the panel and in the next "cannot close" alert: its meaning, its number,
-// and the symbol where there is one ("market closed (132) for USDJPY").
+// Names a refused close on the panel and in the warnings: its meaning, its number, and the symbol
+// where there is one ("market closed (132) for USDJPY").
 void ZhNoteRefusal(int code, string symbol)
   {
    string meaning = ZhRefusalMeaning(code);

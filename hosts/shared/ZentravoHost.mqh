@@ -19,15 +19,21 @@
 //   long   HostLeverage()                                 the account's leverage (1:N)
 //   string HostCannotAct()                                why this terminal cannot trade now, "" when
 //          it can (AutoTrading, the EA's live trading, the connection)
+//   int    HostOpenTickets(long &tickets[])               the tickets of every open position and
+//          pending order now; returns how many
 //   bool   HostCloseAll()                                 one pass: delete pending orders unless
 //          KeepPendingOrders, then close every position oldest first in pieces the symbol takes
-//          (ZhClosePiece), each noted with ZhNoteTicket; true when a count of the account after
-//          the pass finds it flat; on a refusal it names it with ZhNoteRefusal
-//   bool   HostCountsFlat()                               the account holds nothing to close
+//          (ZhClosePiece); each is first offered to ZhNoteTicket, and one it refuses (not part of
+//          a close resumed after a restart) is left alone; true when HostCountsFlat after the
+//          pass; on a refusal it names it with ZhNoteRefusal
+//   bool   HostCountsFlat()                               nothing the close must end is left:
+//          no position or pending order (unless kept) that ZhCloseOwns
 // Everything else - the bookkeeping, when to check, the close-all cycle, warnings and e-mails, the
 // panel - lives in the shared files, so the two terminals behave the same:
 //   ZentravoMemory.mqh    what the EA remembers per account, and the account's lock
-//   ZentravoBooks.mqh     the base, the balance as a witness, the holds and StartOver
+//   ZentravoStart.mqh     starting for an account: resume, restore, first base, the holds of a
+//                         start, and StartOver
+//   ZentravoBooks.mqh     the base, the balance as a witness, the holds
 //   ZentravoClose.mqh     the close-all cycle and the terminal's refusals
 //   ZentravoMessages.mqh  warnings, e-mails and pushes
 //   ZentravoPanel.mqh     the panel on the chart
@@ -48,8 +54,9 @@ input int    BlockedAlertSeconds = 60;   // while the guard cannot protect, warn
 input bool   StartOver          = false; // while the guard holds, start over on the present equity (acts once; set it back to false)
 
 #define ZH_LOCK        "ZentravoGuard.chart"      // terminal global: the chart running the guard
-#define ZH_BEAT        "ZentravoGuard.heartbeat"  // its last sign of life, TimeLocal()
-#define ZH_BEAT_STALE  10                         // seconds after which a lock counts as abandoned
+#define ZH_BEAT        "ZentravoGuard.heartbeat"  // its last sign of life, GetTickCount()
+#define ZH_STALE       "ZentravoGuard.stale"      // ms of silence after which the lock counts as abandoned; 0 never
+#define ZH_STALE_MS    10000                      // at least; and three of the guard's timer intervals
 
 #define ZH_WAITING 0   // no usable equity yet (no connection): the timer tries again
 #define ZH_RUNNING 1   // monitoring: SetEquity on every tick and timer event
@@ -65,15 +72,21 @@ string   gTargetsKey = "";         // the target inputs the running guard was st
 string   gAccount = "";            // the account the running guard was started for ("" while it is not)
 double   gInitialEquity = 0;       // InitZT reads it (0: the guard's stored value) and writes it
 bool     gChartLock = false;       // this instance runs the guard: only it calls the library
+bool     gRanGuard = false;        // ... and did before this OnInit (refused inputs then stop a guard)
+bool     gInitSeen = false;        // this program ran OnInit before: StartOver's earlier value is known
+bool     gStartOverBefore = false; // StartOver as the last OnInit saw it
 bool     gTimerOn = false;         // the terminal gave the EA its timer
 bool     gTimerFailed = false;     // ... refused it, and the trader was told
 uint     gTimerTriedAt = 0;        // GetTickCount() of the last try to get it
 // ZentravoMemory.mqh
 string   gLibraryAccount = "";     // the account whose guard the library's settings file holds
-bool     gStartOverSeen = false;   // the StartOver now set on the chart was acted on or refused
 double   gMemorySnapshot = 0;      // the library's snapshot as the EA last saw it
 double   gMemoryInitial = 0;       // ... its initial equity
 int      gMemoryLadder[4];         // ... and its positions: take-profit set and position, drawdown set and position
+string   gMemoryTargets = "";      // ... under these target inputs
+bool     gLibraryUnsaved = false;  // the library's notice said its settings were not saved
+bool     gMemoryBusy = false;      // a memory file is there but another program keeps it from the EA
+uint     gMemoryBusySince = 0;     // GetTickCount() when that began, 0: it does not
 bool     gMemoryFailed = false;    // the last write of the memory failed (said once); tried again
 uint     gMemoryFailedAt = 0;      // GetTickCount() of that write
 int      gAccountLock = INVALID_HANDLE;  // the account's lock in the common folder, held open
@@ -89,7 +102,7 @@ datetime gBaseTime = 0;            // server time of the base
 double   gWitnessAmount = 0;       // balance + credit when the history last explained them
 datetime gWitnessTime = 0;         // the newest record explained then (server time)
 long     gWitnessTickets[];        // the records of that second explained then
-int      gWitnessMisses = 0;       // checks in a row the history has not explained the balance
+uint     gWitnessMissSince = 0;    // GetTickCount() since the history has not explained the balance, 0: it has
 datetime gRecordTimes[];           // the history records ZhReadHistory last read (HostHistory):
 long     gRecordTickets[];         //   their times, tickets,
 double   gRecordAmounts[];         //   what each did to the balance or the credit
@@ -98,11 +111,12 @@ int      gRecordKinds[];           //   and their kinds
 int      gCloseKind = 0;           // 1 stop loss, 2 take profit
 uint     gCloseStarted = 0;        // GetTickCount() at the first close attempt
 datetime gCloseSince = 0;          // TimeLocal() when the close under way began
-uint     gBlockedAlertAt = 0;      // GetTickCount() of the last "cannot close" alert
-bool     gBlockedAlerted = false;  // ... and whether one went out in this close
 string   gBlockedReason = "";      // why the last close pass could not go through
 bool     gBlockedPassing = false;  // ... and a later try usually gets through (a requote, a busy server)
-long     gCloseTickets[];          // every ticket the close under way has met
+long     gCloseTickets[];          // what the close decided on: the trades open then, what remains of them
+long     gNewTickets[];            // trades opened since that a close under way met (and closes too)
+bool     gCloseResumed = false;    // the close was resumed after a restart: it ends only its own trades
+string   gLeftSymbols = "";        // ... and left these, opened while the EA was off
 int      gClosePasses = 0;         // passes of the close under way
 int      gNewTradePasses = 0;      // ... in a row that met a trade opened after the close began
 bool     gNewThisPass = false;     // this pass met one
@@ -115,9 +129,13 @@ uint     gMailFailedAt[3];         // GetTickCount() of a failed e-mail of the k
 uint     gPushFailedAt[3];         // the same for the push
 uint     gPushTimes[8];            // GetTickCount() of the last pushes tried, oldest overwritten
 int      gPushNext = 0;            // where the next push's time goes in gPushTimes
+string   gPushWaiting = "";        // a warning's push the limits kept back, sent at the next check
 bool     gNoMetaQuotesIdAlerted = false;  // the missing MetaQuotes ID was said
 string   gNotProtecting = "";      // why the EA cannot protect the account now; "" while it can
+string   gNotProtectingKind = "";  // ... what kind of reason (a changed figure is no new reason)
 uint     gNotProtectingAt = 0;     // GetTickCount() of the last "NOT PROTECTING" warning
+string   gNotice = "";             // the library's notice line (dashboard row 15) as last drawn
+string   gNoticeSaid = "";         // ... the trouble in it last passed on to the trader
 int      gIncreasesPassed = 0;     // ZT_INCREASE_REACHED results so far
 double   gIncreaseTargets[];       // the increase targets, read as the library reads them
 
@@ -126,6 +144,14 @@ double   gIncreaseTargets[];       // the increase targets, read as the library 
 // never calls the library, in OnDeinit neither.
 int ZhInit()
   {
+   // StartOver acts only when the trader sets it to true on the running EA: a program that starts
+   // with it true (a terminal start, a profile or template that kept it) never acts on it.
+   bool asked = gInitSeen && StartOver && !gStartOverBefore;
+   bool fresh = !gInitSeen;
+   gInitSeen = true;
+   gStartOverBefore = StartOver;
+   bool ran = gRanGuard;
+   gRanGuard = false;
    gChartLock = false;
    if(HostIsTester())
      {
@@ -136,7 +162,11 @@ int ZhInit()
    string wrong = ZhWrongInput();
    if(wrong != "")
      {
-      Alert("ZentravoGuard: not started: ", wrong);
+      // The terminal removes the EA: a guard that ran until now says so on every channel.
+      if(ran)
+         ZhSayStopped("its new inputs are refused: " + wrong);
+      else
+         Alert("ZentravoGuard: not started: ", wrong);
       return(INIT_PARAMETERS_INCORRECT);
      }
    // Every chart of a terminal shares the one loaded library: one chart runs the guard.
@@ -146,8 +176,10 @@ int ZhInit()
       return(INIT_FAILED);
      }
    gChartLock = true;
+   gRanGuard = true;
    ZhStartTimer();
-   ZhRecallLibrary();
+   if(fresh)
+      ZhSayWhereWarningsGo();
    if(!HostDllsAllowed())
      {
       // Loaded all the same: the warnings say what is missing, without a call to the library.
@@ -162,7 +194,7 @@ int ZhInit()
    if((gState == ZH_RUNNING || gState == ZH_CLOSING) && key == gTargetsKey && gAccount == HostAccount() &&
       GetEquitySnap() > 0 && ZhTakeAccountLock(gAccount))
      {
-      ZhNoteStartOver();
+      ZhNoteStartOver(asked, fresh);
       ZhDraw();
       return(INIT_SUCCEEDED);
      }
@@ -171,18 +203,23 @@ int ZhInit()
    gTargetsKey = key;
    gState = ZH_WAITING;
    ZhStart();
-   ZhNoteStartOver();
+   ZhNoteStartOver(asked, fresh);
    ZhWatchAbility();
    ZhDraw();
    return(INIT_SUCCEEDED);
   }
 
+// The guard stops with the EA: unless the terminal starts it again at once (a new timeframe or
+// symbol, new inputs, a recompile, another account), the trader learns it on every channel.
 void ZhDeinit(int reason)
   {
    EventKillTimer();
    gTimerOn = false;
    if(!gChartLock)
       return;
+   if(reason != REASON_CHARTCHANGE && reason != REASON_PARAMETERS && reason != REASON_RECOMPILE &&
+      reason != REASON_ACCOUNT)
+      ZhSayStopped(ZhStopReason(reason));
    // Any export puts the settings writes a held file kept back into it: asked here, the last of
    // them land before the terminal unloads the library, rather than in its short last try at
    // unload (which the loader waits for).
@@ -193,6 +230,7 @@ void ZhDeinit(int reason)
      {
       GlobalVariableDel(ZH_LOCK);
       GlobalVariableDel(ZH_BEAT);
+      GlobalVariableDel(ZH_STALE);
      }
    gChartLock = false;
    ZhErasePanel();
@@ -231,15 +269,16 @@ void ZhStartTimer()
       Alert("ZentravoGuard: the terminal gave the EA no timer (error ", GetLastError(),
             "); the guard checks on ticks only and tries again every second");
    gTimerFailed = !gTimerOn;
+   ZhNoteStale();
   }
 
 // The same check on every tick and every timer event: equity moves on any symbol show up
 // even while the chart's own symbol is quiet.
 void ZhCheck()
   {
-   if(!gChartLock)
+   if(!gChartLock || !ZhStillHoldsLock())
       return;
-   GlobalVariableSet(ZH_BEAT, (double)TimeLocal());
+   GlobalVariableSet(ZH_BEAT, (double)GetTickCount());
    if(!gTimerOn && GetTickCount() - gTimerTriedAt >= 1000)
       ZhStartTimer();
    if(!HostDllsAllowed())
@@ -258,15 +297,19 @@ void ZhCheck()
       ZhMonitor();
    else if(gState == ZH_CLOSING)
       ZhContinueClose();
+   else if(ZhCloseGoesOn())
+      ZhClosePass();
    ZhRetryMemory();
    ZhWatchAbility();
    ZhDraw();
+   ZhWatchNotice();
   }
 
-// One monitoring check: only while the history explains the balance is the equity judged.
+// One monitoring check: only while the library holds what the EA last saw and the history
+// explains the balance is the equity judged.
 void ZhMonitor()
   {
-   if(!ZhBalanceExplained())
+   if(!ZhLibraryAsSeen() || !ZhBalanceExplained())
       return;
    int result = SetEquity(ZhEquity(), HostMargin(), HostFreeMargin(), 0);
    if(result == ZT_STOP_LOSS_HIT || result == ZT_TAKE_PROFIT_HIT)
@@ -284,24 +327,55 @@ void ZhMonitor()
    ZhSendDueMessages();
   }
 
-// The lock is free, ours, or abandoned (no heartbeat for ZH_BEAT_STALE seconds). Temporary
-// globals end with the terminal's session, so a crash leaves no lock behind.
+// The lock is free, ours, or abandoned: silent for longer than its holder said it may be (three
+// of its timer intervals, at least ZH_STALE_MS; never while it has no timer, as its ticks may be
+// hours apart), measured on GetTickCount, which no clock change moves. Temporary globals end
+// with the terminal's session, so a crash leaves no lock behind.
 bool ZhTakeLock()
   {
    int chart = HostChartHandle();
-   if(GlobalVariableCheck(ZH_LOCK) && (int)GlobalVariableGet(ZH_LOCK) != chart &&
-      TimeLocal() - (datetime)GlobalVariableGet(ZH_BEAT) < ZH_BEAT_STALE)
-      return(false);
+   if(GlobalVariableCheck(ZH_LOCK) && (int)GlobalVariableGet(ZH_LOCK) != chart)
+     {
+      uint stale = GlobalVariableCheck(ZH_STALE) ? (uint)GlobalVariableGet(ZH_STALE) : (uint)ZH_STALE_MS;
+      if(stale == 0 || GetTickCount() - (uint)GlobalVariableGet(ZH_BEAT) < stale)
+         return(false);
+     }
    GlobalVariableTemp(ZH_LOCK);
    GlobalVariableTemp(ZH_BEAT);
+   GlobalVariableTemp(ZH_STALE);
    GlobalVariableSet(ZH_LOCK, chart);
-   GlobalVariableSet(ZH_BEAT, (double)TimeLocal());
+   GlobalVariableSet(ZH_BEAT, (double)GetTickCount());
+   ZhNoteStale();
    return(true);
+  }
+
+void ZhNoteStale()
+  {
+   GlobalVariableSet(ZH_STALE, gTimerOn ? MathMax(ZH_STALE_MS, 3.0 * TimerMs) : 0.0);
+  }
+
+// Another chart took the lock while this one was silent (a frozen terminal): this one stops, lets
+// the account's lock go to it, and makes no further call to the library.
+bool ZhStillHoldsLock()
+  {
+   if(!GlobalVariableCheck(ZH_LOCK))
+      return(ZhTakeLock());
+   if((int)GlobalVariableGet(ZH_LOCK) == HostChartHandle())
+      return(true);
+   gChartLock = false;
+   gRanGuard = false;
+   ZhReleaseAccountLock();
+   EventKillTimer();
+   gTimerOn = false;
+   ZhErasePanel();
+   Alert("ZentravoGuard: another chart of this terminal took the guard over while this one was silent; this chart stops");
+   return(false);
   }
 
 // Each part's #defines come before the parts that use them.
 #include <ZentravoMemory.mqh>
 #include <ZentravoBooks.mqh>
+#include <ZentravoStart.mqh>
 #include <ZentravoClose.mqh>
 #include <ZentravoMessages.mqh>
 #include <ZentravoPanel.mqh>

@@ -7,11 +7,13 @@
 // shutdown), in a folder of its own:
 //   ZentravoGuard\<login>@<server>.state  one account's base, witness, operations counted, the
 //                                         library's snapshot, initial equity and ladder positions
-//                                         as last seen, a close under way and the message marks
-//   ZentravoGuard\library.state           which account's guard the library's settings file
-//                                         holds, and whether the StartOver now set was seen
+//                                         as last seen (and under which targets), whether the
+//                                         library could save them, a close under way with the
+//                                         trades it decided on, and the message marks
+//   ZentravoGuard\library.state           which account's guard the library's settings file holds
 // Every file is written to a temporary file and moved over the old one, so a crash leaves the old
-// memory or the new one, never half of either; its last line marks it complete.
+// memory or the new one, never half of either; its last line marks it complete. Every file is
+// opened sharing reads: a backup or a virus scanner that reads it as well is no reason to hold.
 //
 // Two terminals on one computer share the common files folder (Terminal\Common\Files): the one
 // that guards an account keeps ZentravoGuard\<account>.lock open there without sharing it, so a
@@ -57,24 +59,33 @@ string ZhList(long a, long b, long c, long d, int count)
    return(count == 4 ? text + "," + IntegerToString(d) : text);
   }
 
-// Writes this account's memory. A failure is said once; the guard goes on, and ZhRetryMemory
-// tries again every minute.
+// Writes this account's memory and the library memory. A failure is said once; the guard goes
+// on, and ZhRetryMemory tries again every minute. The library's snapshot, initial equity and
+// positions are taken only while the guard runs or closes: during a hold the library may hold
+// anything (the present equity of a start that could not read its file, another account's
+// guard), and the memory keeps what the EA last saw.
 void ZhRemember()
   {
    if(gAccount == "")
       return;
-   int tpSet = 0, tp = 0, ddSet = 0, dd = 0;
-   GetIndex(tpSet, tp, ddSet, dd);
-   gMemorySnapshot = GetEquitySnap();
-   gMemoryInitial = gInitialEquity;
-   gMemoryLadder[0] = tpSet;
-   gMemoryLadder[1] = tp;
-   gMemoryLadder[2] = ddSet;
-   gMemoryLadder[3] = dd;
+   if(gState == ZH_RUNNING || gState == ZH_CLOSING)
+     {
+      int tpSet = 0, tp = 0, ddSet = 0, dd = 0;
+      GetIndex(tpSet, tp, ddSet, dd);
+      gMemoryLadder[0] = tpSet;
+      gMemoryLadder[1] = tp;
+      gMemoryLadder[2] = ddSet;
+      gMemoryLadder[3] = dd;
+      gMemorySnapshot = GetEquitySnap();
+      gMemoryInitial = gInitialEquity;
+     }
    string seen = "";
    for(int k = 0; k < ArraySize(gWitnessTickets); k++)
       seen = seen + (k > 0 ? "," : "") + IntegerToString(gWitnessTickets[k]);
-   bool closing = gState == ZH_CLOSING || (gState == ZH_HOLDING && gHeldState == ZH_CLOSING);
+   bool closing = ZhClosePending();
+   string tickets = "";
+   for(int t = 0; closing && t < ArraySize(gCloseTickets); t++)
+      tickets = tickets + (t > 0 ? "," : "") + IntegerToString(gCloseTickets[t]);
    string text = "account=" + gAccount + "\n" +
                  "base_time=" + IntegerToString(gBaseTime) + "\n" +
                  "ops_floor=" + IntegerToString(gOpsFloor) + "\n" +
@@ -84,18 +95,28 @@ void ZhRemember()
                  "witness_tickets=" + seen + "\n" +
                  "snapshot=" + DoubleToString(gMemorySnapshot, 2) + "\n" +
                  "initial=" + DoubleToString(gMemoryInitial, 2) + "\n" +
-                 "ladder=" + ZhList(tpSet, tp, ddSet, dd, 4) + "\n" +
+                 "ladder=" + ZhList(gMemoryLadder[0], gMemoryLadder[1], gMemoryLadder[2], gMemoryLadder[3], 4) + "\n" +
+                 "targets=" + gTargetsKey + "\n" +
+                 "library_unsaved=" + (gLibraryUnsaved ? "1" : "0") + "\n" +
                  "closing=" + IntegerToString(closing ? gCloseKind : 0) + "\n" +
                  "close_since=" + IntegerToString(gCloseSince) + "\n" +
+                 "close_tickets=" + tickets + "\n" +
                  "increases=" + IntegerToString(gIncreasesPassed) + "\n" +
                  "mail_sent=" + ZhList(gMailSent[0], gMailSent[1], gMailSent[2], 0, 3) + "\n" +
                  "push_sent=" + ZhList(gPushSent[0], gPushSent[1], gPushSent[2], 0, 3) + "\n" +
                  "end=1\n";
+   gMemoryTargets = gTargetsKey;
    string name = ZhMemoryName(gAccount);
-   if(ZhWriteFile(name, text))
+   bool written = ZhWriteFile(name, text);
+   if(written)
+     {
+      name = ZH_LIBRARY_MEMORY;
+      written = ZhWriteFile(name, "library_account=" + gLibraryAccount + "\nend=1\n");
+     }
+   if(written)
      {
       if(gMemoryFailed)
-         Alert("ZentravoGuard: its memory file ", HostFilesFolder(), "\\", name, " is written again");
+         Alert("ZentravoGuard: its memory files in ", HostFilesFolder(), "\\", ZH_MEMORY_FOLDER, " are written again");
       gMemoryFailed = false;
       return;
      }
@@ -119,7 +140,7 @@ bool ZhWriteFile(string name, string text)
   {
    string temporary = name + ".tmp";
    ResetLastError();
-   int file = FileOpen(temporary, FILE_WRITE | FILE_TXT | FILE_ANSI);
+   int file = FileOpen(temporary, FILE_WRITE | FILE_TXT | FILE_ANSI | FILE_SHARE_READ);
    if(file == INVALID_HANDLE)
       return(false);
    bool written = FileWriteString(file, text) > 0;
@@ -128,18 +149,54 @@ bool ZhWriteFile(string name, string text)
    return(written && FileMove(temporary, 0, name, FILE_REWRITE));
   }
 
+int ZhOpenToRead(string name, int common)
+  {
+   ResetLastError();
+   return(FileOpen(name, FILE_READ | FILE_TXT | FILE_ANSI | FILE_SHARE_READ | common));
+  }
+
+// A memory file that is there but does not open: another program keeps it from the EA (gMemoryBusy).
+string ZhHeldText(string name)
+  {
+   gMemoryBusy = true;
+   return("memory file " + HostFilesFolder() + "\\" + name + " cannot be opened now (error " +
+          IntegerToString(GetLastError()) + "; a backup or a virus scanner may have it open alone)");
+  }
+
+// Why a memory file of the account cannot be opened now, "" when both open (or are not there).
+string ZhMemoryHeld(string account)
+  {
+   string why = "";
+   for(int k = 0; k < 2 && why == ""; k++)
+     {
+      string name = k == 0 ? ZhMemoryName(account) : ZH_LIBRARY_MEMORY;
+      if(!FileIsExist(name))
+         continue;
+      int file = ZhOpenToRead(name, 0);
+      if(file == INVALID_HANDLE)
+         why = ZhHeldText(name);
+      else
+         FileClose(file);
+     }
+   return(why);
+  }
+
 // Reads this account's memory into the globals it describes. Returns "" when it is there and
-// whole, ZH_NO_MEMORY when there is none, or what is wrong with it. What it does not set starts
-// from nothing.
+// whole, ZH_NO_MEMORY when there is none, or what is wrong with it (gMemoryBusy: it is there but
+// cannot be opened now). What it does not set starts from nothing.
 string ZhRecall(string account)
   {
+   gMemoryBusy = false;
+   gMemoryTargets = "";
+   gLibraryUnsaved = false;
+   ArrayResize(gCloseTickets, 0);
    gOpsSince = 0;
    gOpsFloor = 0;
    gBaseTime = 0;
    gWitnessAmount = 0;
    gWitnessTime = 0;
    ArrayResize(gWitnessTickets, 0);
-   gWitnessMisses = 0;
+   gWitnessMissSince = 0;
    gMemorySnapshot = 0;
    gMemoryInitial = 0;
    ArrayFill(gMemoryLadder, 0, 4, 0);
@@ -150,10 +207,9 @@ string ZhRecall(string account)
    string name = ZhMemoryName(account);
    if(!FileIsExist(name))
       return(ZH_NO_MEMORY);
-   ResetLastError();
-   int file = FileOpen(name, FILE_READ | FILE_TXT | FILE_ANSI);
+   int file = ZhOpenToRead(name, 0);
    if(file == INVALID_HANDLE)
-      return("memory file " + name + " cannot be read (error " + IntegerToString(GetLastError()) + ")");
+      return(ZhHeldText(name));
    string owner = "";
    bool complete = false;
    while(!FileIsEnding(file))
@@ -186,6 +242,8 @@ bool ZhRecallLine(string key, string value, string &owner)
    else if(key == "closing") gCloseKind = (int)StringToInteger(value);
    else if(key == "close_since") gCloseSince = (datetime)StringToInteger(value);
    else if(key == "increases") gIncreasesPassed = (int)StringToInteger(value);
+   else if(key == "targets") gMemoryTargets = value;
+   else if(key == "library_unsaved") gLibraryUnsaved = value == "1";
    else if(key == "end") return(true);
    else
      {
@@ -197,6 +255,11 @@ bool ZhRecallLine(string key, string value, string &owner)
             ArrayResize(gWitnessTickets, i + 1);
             gWitnessTickets[i] = StringToInteger(parts[i]);
            }
+         else if(key == "close_tickets" && parts[i] != "")
+           {
+            ArrayResize(gCloseTickets, i + 1);
+            gCloseTickets[i] = StringToInteger(parts[i]);
+           }
          else if(key == "ladder" && i < 4) gMemoryLadder[i] = (int)StringToInteger(parts[i]);
          else if(key == "mail_sent" && i < 3) gMailSent[i] = StringToInteger(parts[i]) != 0;
          else if(key == "push_sent" && i < 3) gPushSent[i] = StringToInteger(parts[i]) != 0;
@@ -205,29 +268,24 @@ bool ZhRecallLine(string key, string value, string &owner)
    return(false);
   }
 
-// The library memory: whose guard the library's settings file holds, and StartOver's mark.
-void ZhRecallLibrary()
+// The library memory: whose guard the library's settings file holds. Returns "" or, when the
+// file is there but cannot be opened now, why (gMemoryBusy).
+string ZhRecallLibrary()
   {
    gLibraryAccount = "";
-   gStartOverSeen = false;
-   int file = FileOpen(ZH_LIBRARY_MEMORY, FILE_READ | FILE_TXT | FILE_ANSI);
+   if(!FileIsExist(ZH_LIBRARY_MEMORY))
+      return("");
+   int file = ZhOpenToRead(ZH_LIBRARY_MEMORY, 0);
    if(file == INVALID_HANDLE)
-      return;
+      return(ZhHeldText(ZH_LIBRARY_MEMORY));
    while(!FileIsEnding(file))
      {
       string line = FileReadString(file);
       if(StringFind(line, "library_account=") == 0)
          gLibraryAccount = StringSubstr(line, 16);
-      if(StringFind(line, "start_over_seen=") == 0)
-         gStartOverSeen = StringSubstr(line, 16) == "1";
      }
    FileClose(file);
-  }
-
-void ZhRememberLibrary()
-  {
-   ZhWriteFile(ZH_LIBRARY_MEMORY, "library_account=" + gLibraryAccount + "\n" +
-               "start_over_seen=" + (gStartOverSeen ? "1" : "0") + "\nend=1\n");
+   return("");
   }
 
 // Takes the account's lock in the common folder; false while another terminal holds it.
@@ -255,7 +313,7 @@ void ZhReleaseAccountLock()
 // The data folder of another terminal that guarded the account after this one, "" when none did.
 string ZhOtherHolder(string account)
   {
-   int file = FileOpen(ZhFolderFile(ZhFileName(account) + ".holder"), FILE_READ | FILE_TXT | FILE_ANSI | FILE_COMMON);
+   int file = ZhOpenToRead(ZhFolderFile(ZhFileName(account) + ".holder"), FILE_COMMON);
    if(file == INVALID_HANDLE)
       return("");
    string holder = FileReadString(file);

@@ -23,49 +23,141 @@ string ZhCannotAct()
    return("");
   }
 
-// Never silently unprotected: on every event the EA asks whether it could close trades, and
-// whether it holds. While it cannot or does, the panel says "NOT PROTECTING" with the reason, and
-// a warning goes out at once and then every BlockedAlertSeconds: an alert, and an e-mail and a
-// push when those are on. None of it calls the library. A close-all that the EA cannot carry out
-// says so in every warning: "stop loss reached - close-all pending: <reason>".
+#define ZH_BLOCKED_KIND "blocked"  // the kind of warning of a close the terminal refuses
+#define ZH_PUSH_CHARACTERS 255     // the most a push carries
+
+// Never silently unprotected: on every event the EA asks whether it could close trades, whether
+// it holds, and whether a close goes through. While it cannot, holds or is refused, the panel says
+// so with the reason, and a warning goes out at once and then every BlockedAlertSeconds: an alert,
+// an e-mail and a push where those are on. A reason that keeps its kind and only changes its
+// figures (an amount, the symbol refusing) is no new warning. None of it calls the library.
 void ZhWatchAbility()
   {
    ZhCheckPushSetup();
-   string why = ZhCannotAct();
-   bool pending = gState == ZH_CLOSING || (gState == ZH_HOLDING && gHeldState == ZH_CLOSING && gHoldKind == ZH_HOLD_BALANCE);
-   if(why != "" && pending)
-     {
-      string hit = gCloseKind == 1 ? "stop loss" : "take profit";
-      why = hit + " reached - close-all pending: " + why;
-     }
-   if(why == "" && gState == ZH_HOLDING)
-      why = gHolding;
+   ZhSendWaitingPush();
+   string kind = "";
+   string why = ZhWarning(kind);
    if(why == "")
      {
-      if(gNotProtecting != "")
+      // A close that was refused and then went through says so with its cycle's report.
+      if(gNotProtecting != "" && gNotProtectingKind != ZH_BLOCKED_KIND)
          Alert("ZentravoGuard: protecting again (", gNotProtecting, " no longer)");
       gNotProtecting = "";
+      gNotProtectingKind = "";
       return;
      }
-   bool news = why != gNotProtecting;
+   bool news = kind != gNotProtectingKind;
    gNotProtecting = why;
+   gNotProtectingKind = kind;
    if(!news && GetTickCount() - gNotProtectingAt < (uint)BlockedAlertSeconds * 1000)
       return;
    gNotProtectingAt = GetTickCount();
    string warning = "ZentravoGuard NOT PROTECTING: " + why;
-   Alert(warning);
-   // MQL5's GetLastError keeps an older error until it is reset: reset before each call whose
-   // error is printed.
+   ZhTell(warning, warning);
+  }
+
+// Why the EA cannot protect the account now, "" while it can, and the kind of that reason. A stop
+// loss or take profit hit that is not carried out yet leads every reason: "stop loss reached -
+// close-all pending: <reason>"; a close the terminal refuses is "... - close-all blocked: <reason>".
+string ZhWarning(string &kind)
+  {
+   string hit = gCloseKind == 1 ? "stop loss" : "take profit";
+   bool pending = ZhClosePending();
+   string why = ZhCannotAct();
+   if(why != "")
+     {
+      kind = (pending ? "pending " : "") + why;
+      return(pending ? hit + " reached - close-all pending: " + why : why);
+     }
+   if(gState == ZH_HOLDING)
+     {
+      kind = "hold " + IntegerToString(gHoldKind) + (pending ? " pending" : "");
+      return(pending ? hit + " reached - close-all pending: " + gHolding : gHolding);
+     }
+   if(gState == ZH_CLOSING && (gCloseHeld || ZhBlockShown()))
+     {
+      kind = ZH_BLOCKED_KIND;
+      return(hit + " reached - close-all " + (gCloseHeld ? "held: " : "blocked: ") + gBlockedReason);
+     }
+   return("");
+  }
+
+// An alert, and the same by e-mail and push where those are on (cut to what a push carries). A
+// push the terminal's limits keep back waits for the next check (the newest one waiting). MQL5's
+// GetLastError keeps an older error until it is reset: reset before each call whose error is
+// printed.
+void ZhTell(string subject, string text)
+  {
+   Alert(text);
    ResetLastError();
-   if(TerminalInfoInteger(TERMINAL_EMAIL_ENABLED) != 0 && !SendMail(warning, warning + "\n"))
+   if(TerminalInfoInteger(TERMINAL_EMAIL_ENABLED) != 0 && !SendMail(subject, text + "\n"))
       Print("ZentravoGuard: e-mail not sent, error ", GetLastError());
    if(PushNotifications && TerminalInfoInteger(TERMINAL_NOTIFICATIONS_ENABLED) != 0 &&
-      TerminalInfoInteger(TERMINAL_MQID) != 0 && ZhPushAllowed())
+      TerminalInfoInteger(TERMINAL_MQID) != 0)
      {
-      ZhPushTried();
-      ResetLastError();
-      if(!SendNotification(warning))
-         Print("ZentravoGuard: push not sent, error ", GetLastError());
+      gPushWaiting = StringSubstr(text, 0, ZH_PUSH_CHARACTERS);
+      ZhSendWaitingPush();
+     }
+  }
+
+void ZhSendWaitingPush()
+  {
+   if(gPushWaiting == "" || !ZhPushAllowed())
+      return;
+   ZhPushTried();
+   ResetLastError();
+   if(!SendNotification(gPushWaiting))
+      Print("ZentravoGuard: push not sent, error ", GetLastError());
+   gPushWaiting = "";
+  }
+
+// The guard stops with the EA (ZhDeinit) or with inputs the terminal refuses: said on every
+// channel, with a close-all it leaves undone.
+void ZhSayStopped(string why)
+  {
+   string text = "ZentravoGuard stopped (" + why + "): the account is not protected";
+   if(ZhClosePending())
+      text = text + "; " + (gCloseKind == 1 ? "stop loss" : "take profit") + " reached - a close-all is pending";
+   ZhTell(text, text);
+  }
+
+string ZhStopReason(int reason)
+  {
+   switch(reason)
+     {
+      case REASON_PROGRAM: return("it removed itself");
+      case REASON_REMOVE: return("removed from the chart");
+      case REASON_CHARTCLOSE: return("its chart was closed");
+      case REASON_TEMPLATE: return("a template was applied to its chart");
+      case REASON_CLOSE: return("the terminal closes");
+     }
+   return("reason " + IntegerToString(reason));
+  }
+
+// Said once as the EA is loaded: with e-mail off and no pushes, no warning leaves this screen.
+void ZhSayWhereWarningsGo()
+  {
+   if(TerminalInfoInteger(TERMINAL_EMAIL_ENABLED) == 0 &&
+      !(PushNotifications && TerminalInfoInteger(TERMINAL_NOTIFICATIONS_ENABLED) != 0))
+      Alert("ZentravoGuard: e-mail is off in the terminal (Tools - Options - Email) and PushNotifications is",
+            " false: its warnings reach this screen only");
+  }
+
+// The library's notice line (dashboard row 15) says when its files are not being saved, or where
+// it kept a settings file it could not read: passed on once on every channel. Whether it saves is
+// kept in the memory too, so a restart restores from the memory what the library could not save.
+void ZhWatchNotice()
+  {
+   bool unsaved = StringFind(gNotice, "Settings not saved") == 0 || StringFind(gNotice, "Settings pending") == 0;
+   bool trouble = StringFind(gNotice, "Settings not saved") == 0 || StringFind(gNotice, "Unread settings kept") == 0 ||
+                  StringFind(gNotice, "Statistics file not written") == 0;
+   if(trouble && gNotice != gNoticeSaid)
+      ZhTell("ZentravoGuard: " + gNotice, "ZentravoGuard: the library's notice says: " + gNotice);
+   gNoticeSaid = trouble ? gNotice : "";
+   if(unsaved != gLibraryUnsaved && gAccount != "" && (gState == ZH_RUNNING || gState == ZH_CLOSING))
+     {
+      gLibraryUnsaved = unsaved;
+      ZhRemember();
      }
   }
 

@@ -12,7 +12,7 @@
 
 string ZhStateText()
   {
-   if(gNotProtecting != "")
+   if(gNotProtecting != "" && gNotProtectingKind != ZH_BLOCKED_KIND)
       return("NOT PROTECTING - " + gNotProtecting);
    if(gState == ZH_WAITING)
       return("waiting for the account's equity");
@@ -38,7 +38,10 @@ void ZhDraw()
      {
       for(int row = 0; row < 16; row++)
         {
-         ZhPut("ZT_L0_" + IntegerToString(row), 10, 20 + row * 14, ZtLabel(row, 0), clrSilver);
+         string label = ZtLabel(row, 0);
+         if(row == 15)
+            gNotice = label;  // the library's notice line (ZhWatchNotice)
+         ZhPut("ZT_L0_" + IntegerToString(row), 10, 20 + row * 14, label, clrSilver);
          ZhPut("ZT_V0_" + IntegerToString(row), 200, 20 + row * 14, ZtValue(row, 0), clrWhite);
         }
       for(int row = 0; row < 14; row++)

@@ -36,13 +36,13 @@ inline std::vector<int> loadedHistory() {
 inline bool tradeCall(const char* function, int ticket, double lots, double price, int slippage, bool close) {
     Terminal& t = T();
     auto it = std::find_if(t.orders.begin(), t.orders.end(),
-                           [&](const Order& o) { return o.ticket == ticket && o.closes == 0; });
+                           [&](const Order& o) { return o.ticket == ticket && !o.placed; });
     int error = ERR_INVALID_TICKET;
     if (it != t.orders.end() && (close ? it->type <= OP_SELL : it->type > OP_SELL))
         error = t.tradeError(*it, price, slippage, close);
     if (error == 0 && close && (lots > it->lots + 1e-9 || !t.quotes.at(it->symbol).takes(lots)))
         error = ERR_INVALID_TRADE_VOLUME;
-    t.trades.push_back({function, ticket, price, slippage, error});
+    t.trades.push_back({function, ticket, price, slippage, error, lots});
     t.lastError = error;
     if (error != 0) return false;
     double filled = close ? lots : 0.0;

@@ -16,7 +16,7 @@ namespace mql {
 inline std::vector<Order*> ofKind(bool market) {
     std::vector<Order*> found;
     for (auto& o : T().orders)
-        if ((o.type <= OP_SELL && o.closes == 0) == market) found.push_back(&o);
+        if ((o.type <= OP_SELL && !o.placed) == market) found.push_back(&o);
     return found;
 }
 inline Order* selectedPosition = nullptr;
@@ -91,10 +91,17 @@ inline string OrderGetString(ENUM_ORDER_PROPERTY_STRING property_id) {
     return selectedOrder5 ? selectedOrder5->symbol : string();
 }
 // www.mql5.com/en/docs/trading/ordergetinteger: ORDER_TYPE (the OP_* numbers are ENUM_ORDER_TYPE's
-// first six), ORDER_POSITION_ID (the position a closing order closes)
+// first six); ORDER_POSITION_ID is set "as soon as it is executed"
+// (www.mql5.com/en/docs/constants/tradingconstants/orderproperties), so an order still listed -
+// pending, or placed and not filled - has none yet: 0
 inline long long OrderGetInteger(ENUM_ORDER_PROPERTY_INTEGER property_id) {
     if (!selectedOrder5) return 0;
-    return property_id == ORDER_TYPE ? selectedOrder5->type : selectedOrder5->closes;
+    return property_id == ORDER_TYPE ? selectedOrder5->type : 0;
+}
+// www.mql5.com/en/docs/trading/ordergetdouble (ORDER_VOLUME_CURRENT: what is left to fill)
+inline double OrderGetDouble(ENUM_ORDER_PROPERTY_DOUBLE property_id) {
+    (void)property_id;
+    return selectedOrder5 ? selectedOrder5->lots : 0.0;
 }
 
 // www.mql5.com/en/docs/trading/historyselect: the deals booked from from_date to to_date
@@ -112,17 +119,24 @@ inline ulong HistoryDealGetTicket(int index) {
     if (index < 0 || index >= HistoryDealsTotal()) return 0;
     return static_cast<ulong>(T().history[T().selectedDeals[static_cast<size_t>(index)]].ticket);
 }
-// www.mql5.com/en/docs/trading/historydealgetinteger (DEAL_TYPE: the booking's kind; DEAL_TIME)
+// www.mql5.com/en/docs/trading/historydealgetinteger (DEAL_TYPE: the booking's kind, a canceled
+// deal's own type; DEAL_TIME). An unlisted booking answers a type beyond the reference's list.
 inline long long HistoryDealGetInteger(ulong ticket_number, ENUM_DEAL_PROPERTY_INTEGER property_id) {
     const Order* d = deal(ticket_number);
     if (!d) return property_id == DEAL_TYPE ? -1 : 0;
     if (property_id == DEAL_TIME) return d->closeTime;
+    if (d->canceled) return d->type == OP_BUY ? DEAL_TYPE_BUY_CANCELED : DEAL_TYPE_SELL_CANCELED;
     switch (d->type) {
         case BOOK_BALANCE: return DEAL_TYPE_BALANCE;
         case BOOK_CREDIT: return DEAL_TYPE_CREDIT;
         case BOOK_BONUS: return DEAL_TYPE_BONUS;
         case BOOK_CORRECTION: return DEAL_TYPE_CORRECTION;
         case BOOK_CHARGE: return DEAL_TYPE_CHARGE;
+        case BOOK_AGENT_COMMISSION: return DEAL_TYPE_COMMISSION_AGENT_MONTHLY;
+        case BOOK_INTEREST: return DEAL_TYPE_INTEREST;
+        case BOOK_DIVIDEND: return DEAL_DIVIDEND;
+        case BOOK_TAX: return DEAL_TAX;
+        case BOOK_UNLISTED: return DEAL_TAX + 20;
         default: return d->type;
     }
 }
@@ -170,7 +184,8 @@ public:
         return close("PositionClosePartial", ticket, volume, deviation);
     }
     // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradebuy and ctradesell: a market
-    // deal; on a netting account one against the position reduces it
+    // deal; on a netting account one against the position reduces it; an exchange places it
+    // (10008) and fills it later
     bool Buy(const double volume, const string symbol) { return deal("Buy", OP_BUY, volume, symbol); }
     bool Sell(const double volume, const string symbol) { return deal("Sell", OP_SELL, volume, symbol); }
     // www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradeorderdelete: pending orders
@@ -197,13 +212,17 @@ private:
             if (static_cast<ulong>(o->ticket) == ticket) return o;
         return nullptr;
     }
-    // Closes volume of the position: refused as the market or the symbol refuses it; placed
-    // (10008) where the exchange fills closes later; part of it where the market fills only part
-    // (partialFills, 10010).
+    // Closes volume of the position: refused as the market or the symbol refuses it, or while a
+    // close of it is in flight (10039); placed (10008) where the exchange fills closes later; part
+    // of it where the market fills only part (partialFills, 10010).
     bool close(const char* function, ulong ticket, double volume, ulong deviation) {
         Terminal& t = T();
         Order* position = find(ticket);
         if (!position) return finish(function, ticket, TRADE_RETCODE_INVALID);
+        volume_ = volume;
+        for (const Order& o : t.orders)
+            if (o.placed && static_cast<ulong>(o.closes) == ticket)
+                return finish(function, ticket, TRADE_RETCODE_CLOSE_ORDER_EXIST);
         const Quote& q = t.quotes.at(position->symbol);
         if (!q.allows(filling_)) return finish(function, ticket, TRADE_RETCODE_INVALID_FILL);
         volume = std::min(volume, position->lots);
@@ -215,6 +234,7 @@ private:
         if (q.placesCloses) {
             Order order{t.newTicket(), position->symbol, position->type == OP_BUY ? OP_SELL : OP_BUY, volume, 0.0,
                         t.newOpenTime()};
+            order.placed = true;
             order.closes = position->ticket;
             t.orders.push_back(order);
             return finish(function, ticket, TRADE_RETCODE_PLACED);
@@ -230,12 +250,13 @@ private:
         const bool whole = volume >= position->lots - 1e-9;
         t.reduce(*position, volume);
         if (whole)
-            std::erase_if(t.orders, [&](const Order& o) { return static_cast<ulong>(o.ticket) == ticket && o.closes == 0; });
+            std::erase_if(t.orders, [&](const Order& o) { return static_cast<ulong>(o.ticket) == ticket && !o.placed; });
         t.traded();
         return finish(function, ticket, code);
     }
     bool deal(const char* function, int type, double volume, const string& symbol) {
         Terminal& t = T();
+        volume_ = volume;
         auto quote = t.quotes.find(symbol);
         if (quote == t.quotes.end()) return finish(function, 0, TRADE_RETCODE_INVALID);
         if (!quote->second.allows(filling_)) return finish(function, 0, TRADE_RETCODE_INVALID_FILL);
@@ -243,6 +264,12 @@ private:
         const Order probe{0, symbol, type, volume, 0.0, 0};
         const int error = t.tradeError(probe, 0.0, 0, false);
         if (error != 0) return finish(function, 0, retcode(error));
+        if (quote->second.placesCloses) {
+            Order order{t.newTicket(), symbol, type, volume, 0.0, t.newOpenTime()};
+            order.placed = true;
+            t.orders.push_back(order);
+            return finish(function, 0, TRADE_RETCODE_PLACED);
+        }
         t.openOrder(symbol, type, volume, 0.0);
         t.traded();
         return finish(function, 0, TRADE_RETCODE_DONE);
@@ -266,12 +293,14 @@ private:
     bool finish(const char* function, ulong ticket, uint code) {
         retcode_ = code;
         T().trades.push_back({function, static_cast<int>(ticket), 0.0, static_cast<int>(deviation_),
-                              code == TRADE_RETCODE_DONE ? 0 : static_cast<int>(code)});
+                              code == TRADE_RETCODE_DONE ? 0 : static_cast<int>(code), volume_});
+        volume_ = 0.0;
         return code != TRADE_RETCODE_INVALID;
     }
     ulong deviation_ = 10;
     ENUM_ORDER_TYPE_FILLING filling_ = ORDER_FILLING_FOK;  // the standard library's default
     uint retcode_ = 0;
+    double volume_ = 0.0;  // the volume of the request under way, for the record
 };
 
 }  // namespace mql5

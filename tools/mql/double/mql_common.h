@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <iterator>
 
 #include "mql_strings.h"
@@ -340,6 +341,12 @@ inline double MathMax(double value1, double value2) { return std::max(value1, va
 inline double MathMin(double value1, double value2) { return std::min(value1, value2); }
 // docs.mql4.com/math/mathabs
 inline double MathAbs(double value) { return std::fabs(value); }
+// docs.mql4.com/convert/normalizedouble: rounded to digits decimals (0 to 8), the double nearest
+// to the decimal text
+inline double NormalizeDouble(double value, int digits) {
+    digits = std::clamp(digits, 0, 8);
+    return std::strtod(DoubleToString(value, digits).c_str(), nullptr);
+}
 
 }  // namespace shared
 }  // namespace mql

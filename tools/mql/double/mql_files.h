@@ -51,6 +51,22 @@ inline OpenFile* openFile(int handle) {
     if (it == T().openFiles.end()) { T().lastError = ERR_INVALID_FILEHANDLE; return nullptr; }
     return &it->second;
 }
+// Another program of the computer (a virus scanner, a backup or sync tool) opens one of the EA's
+// files with these flags (FILE_READ, FILE_SHARE_READ, ...; common: in the common folder) and
+// keeps it open until outsideRelease.
+inline const int outsideProgram = 0;
+inline void outsideHold(const string& name, int flags, bool common = false) {
+    filesInUse()[sandboxPath(name, common ? shared::FILE_COMMON : 0)].push_back({&outsideProgram, 0, flags});
+}
+inline void outsideRelease(const string& name, bool common = false) {
+    std::erase_if(filesInUse()[sandboxPath(name, common ? shared::FILE_COMMON : 0)],
+                  [](const FileUse& use) { return use.terminal == &outsideProgram; });
+}
+// Whether any program has the file open.
+inline bool fileOpen(const string& path) {
+    auto it = filesInUse().find(path);
+    return it != filesInUse().end() && !it->second.empty();
+}
 // The disk takes a file's bytes unless the script says it is full or read-only.
 inline bool store(const OpenFile& file) {
     if (!T().filesWritable) return false;
@@ -137,11 +153,13 @@ inline void FileClose(int file_handle) {
                   [&](const FileUse& use) { return use.terminal == &T() && use.handle == file_handle; });
     T().openFiles.erase(file_handle);
 }
-// docs.mql4.com/files/filemove: an existing destination is replaced only with FILE_REWRITE
+// docs.mql4.com/files/filemove: an existing destination is replaced only with FILE_REWRITE; as
+// Windows renames, neither file may be open in any program (the MQL share flags share reading
+// and writing, never the file's replacement: docs.mql4.com/constants/io_constants/fileflags)
 inline bool FileMove(const string src_file_name, int common_flag, const string dst_file_name, int mode_flags) {
     const string from = sandboxPath(src_file_name, common_flag), to = sandboxPath(dst_file_name, mode_flags);
     std::error_code error;
-    if (!T().filesWritable || !std::filesystem::is_regular_file(from) ||
+    if (!T().filesWritable || !std::filesystem::is_regular_file(from) || fileOpen(from) || fileOpen(to) ||
         (std::filesystem::exists(to) && (mode_flags & FILE_REWRITE) == 0)) {
         T().lastError = ERR_FILE_CANNOT_REWRITE;
         return false;

@@ -39,14 +39,23 @@ struct Order {
     long long closeTime = 0;  // in the history: when it closed or was booked (seconds since 1970)
     string comment = "";      // MQL4's "from #N" on what a partial close left open, "to #N" on the part closed
     double swap = 0.0, commission = 0.0;  // charged to the trade; the balance takes them at the close
-    int closes = 0;  // MQL5: a market order in flight that closes this position (0: not one)
+    // MQL5: a market order placed and not filled yet (an exchange's "placed", 10008), listed among
+    // the orders; closes names the position a close of it closes (0: a deal on its symbol).
+    bool placed = false;
+    int closes = 0;
+    bool canceled = false;  // MQL5: a deal in the history the broker canceled (its result zeroed)
     // What the trade adds to the equity while open, and to the balance and the history once closed.
     double result() const { return profit + swap + commission; }
 };
 
 // Kinds of history records beside the trade types: MQL4 files balance operations as 6 and credit
-// as 7; the 64-bit terminal also books bonus, corrections and charges (the double's own numbers).
-enum BookingKind { BOOK_BALANCE = 6, BOOK_CREDIT = 7, BOOK_BONUS = 8, BOOK_CORRECTION = 9, BOOK_CHARGE = 10 };
+// as 7; the 64-bit terminal also books bonus, corrections, charges, the agent commission an
+// introducing broker receives, interest, dividends and tax (the double's own numbers), and may
+// book a type a later terminal adds (BOOK_UNLISTED, a deal type no EA knows).
+enum BookingKind {
+    BOOK_BALANCE = 6, BOOK_CREDIT = 7, BOOK_BONUS = 8, BOOK_CORRECTION = 9, BOOK_CHARGE = 10,
+    BOOK_AGENT_COMMISSION = 11, BOOK_INTEREST = 12, BOOK_DIVIDEND = 13, BOOK_TAX = 14, BOOK_UNLISTED = 99
+};
 
 struct Quote {
     double bid, ask, point;
@@ -57,7 +66,8 @@ struct Quote {
     uint fillings = mql5::SYMBOL_FILLING_FOK;
     // The volumes a deal may have, in lots: from the least to the most, on the step.
     double volumeMin = 0.01, volumeMax = 100.0, volumeStep = 0.01;
-    // An exchange that answers a close with "placed" (10008) and fills it later (executePlaced).
+    // An exchange that answers a market order - a close, or a deal against a netting position -
+    // with "placed" (10008) and fills it later (executePlaced).
     bool placesCloses = false;
     // Instant and Request execution fill a market order Fill or Kill only; Market execution as the
     // symbol's flags allow; Exchange execution also with Return.
@@ -94,6 +104,7 @@ struct TradeCall {  // every OrderClose / OrderDelete the EA made, in order
     double price;
     int slippage;
     int error;  // 0 when it went through
+    double lots = 0.0;  // the volume asked for, exactly as the EA passed it
 };
 
 struct Mail {
@@ -239,7 +250,7 @@ public:
         if (!accountKnown) return 0.0;
         double e = balance + credit;
         for (const auto& o : orders)
-            if (o.type <= OP_SELL && o.closes == 0) e += o.result();
+            if (o.type <= OP_SELL && !o.placed) e += o.result();
         return e;
     }
     // A deposit (positive) or withdrawal (negative): the balance moves, the history records it.
@@ -284,6 +295,25 @@ public:
         shutDownGlobals();
         unload();
     }
+    // The trader closes the EA's chart (or loads a profile without it): OnDeinit(REASON_CHARTCLOSE),
+    // and the chart's objects go with it.
+    template <class Program>
+    void closeChart(Program& ea) {
+        ea.OnDeinit(REASON_CHARTCLOSE);
+        objects.clear();
+    }
+    // A template is applied to the EA's chart: OnDeinit(REASON_TEMPLATE); an EA the template holds
+    // starts again as a new program (the test makes it).
+    template <class Program>
+    void applyTemplate(Program& ea) { ea.OnDeinit(REASON_TEMPLATE); }
+    // The trader changes the EA's inputs and presses OK: OnDeinit(REASON_PARAMETERS), the new values,
+    // OnInit on the same program, and OnDeinit(REASON_INITFAILED) when it refuses them.
+    template <class Program, class Change>
+    int changeInputs(Program& ea, Change change) {
+        ea.OnDeinit(REASON_PARAMETERS);
+        change(ea);
+        return attach(ea);
+    }
     // The library unloaded, the EA's files closed and the charts gone, as the terminal process
     // ends; a terminal started again makes its chart windows anew.
     void unload() {
@@ -301,6 +331,18 @@ public:
         for (auto& [path, uses] : filesInUse())
             std::erase_if(uses, [this](const FileUse& use) { return use.terminal == this; });
         openFiles.clear();
+    }
+    // Another program holds the library's settings file so that it cannot be read (on Windows a
+    // sync tool or scanner that opens it without sharing; here, where nothing holds a file against
+    // readers, a folder stands in its place), until releaseSettings gives it back as it was.
+    string settingsFile() const { return dataFolder + "/MQL4/Libraries/zentravo.ini"; }
+    void holdSettings() {
+        if (std::filesystem::exists(settingsFile())) std::filesystem::rename(settingsFile(), settingsFile() + ".held");
+        std::filesystem::create_directory(settingsFile());
+    }
+    void releaseSettings() {
+        std::filesystem::remove(settingsFile());
+        if (std::filesystem::exists(settingsFile() + ".held")) std::filesystem::rename(settingsFile() + ".held", settingsFile());
     }
     // A second terminal on this computer: it shares this one's common files folder.
     void shareCommonFolderWith(const Terminal& other) { commonFolder = other.commonFolder; }
@@ -321,7 +363,7 @@ public:
     void openOrder(const string& symbol, int type, double lots, double profit) {
         if (netting && type <= OP_SELL) {
             auto it = std::find_if(orders.begin(), orders.end(), [&](const Order& o) {
-                return o.symbol == symbol && o.type <= OP_SELL && o.closes == 0;
+                return o.symbol == symbol && o.type <= OP_SELL && !o.placed;
             });
             if (it != orders.end() && it->type == type) {
                 it->lots += lots;
@@ -374,21 +416,37 @@ public:
         order.comment = "from #" + std::to_string(order.ticket);
         order.ticket = rest;
     }
-    // The exchange fills every close it placed: each order's volume of its position closes and
-    // the order goes.
+    // The exchange fills every order it placed: a close takes its volume of its position, a deal
+    // on a symbol trades as a new one would (on a netting account against the position); the
+    // order goes.
     void executePlaced() {
         for (size_t i = orders.size(); i-- > 0;) {
-            if (orders[i].closes == 0) continue;
-            const int position = orders[i].closes;
-            const double volume = orders[i].lots;
+            if (!orders[i].placed) continue;
+            const Order order = orders[i];
             orders.erase(orders.begin() + static_cast<std::ptrdiff_t>(i));
-            auto it = std::find_if(orders.begin(), orders.end(),
-                                   [&](const Order& o) { return o.ticket == position && o.closes == 0; });
-            if (it != orders.end()) {
-                reduce(*it, std::min(volume, it->lots));
-                if (it->lots <= 1e-9) orders.erase(it);
+            if (order.closes == 0) {
+                openOrder(order.symbol, order.type, order.lots, 0.0);
+            } else {
+                auto it = std::find_if(orders.begin(), orders.end(),
+                                       [&](const Order& o) { return o.ticket == order.closes && !o.placed; });
+                if (it != orders.end()) {
+                    reduce(*it, std::min(order.lots, it->lots));
+                    if (it->lots <= 1e-9) orders.erase(it);
+                }
             }
             i = orders.size();
+        }
+    }
+    // The broker cancels a deal of the history (MQL5): its type becomes the canceled one, its
+    // result is zeroed, and a balance operation of its own takes the result back.
+    void cancelDeal(int ticket) {
+        for (Order& deal : history) {
+            if (deal.ticket != ticket || deal.type > OP_SELL) continue;
+            const double result = deal.result();
+            deal.canceled = true;
+            deal.profit = deal.swap = deal.commission = 0.0;
+            balanceOperation(-result);
+            return;
         }
     }
     // A new ticket and opening moment, for an order the double makes outside openOrder.

@@ -290,7 +290,9 @@ TEST_F(TerminalDouble, Mql4ClosesWithinTheVolumeLimitsAndReopensTheRest) {
 
 // www.mql5.com/en/docs/constants/errorswarnings/enum_trade_return_codes: more than the symbol's
 // largest deal is an invalid volume (10014); an exchange answers "placed" (10008) and fills the
-// close later, while the order in flight stays among the orders with the position it closes.
+// close later, while the order in flight stays among the orders, with no position yet
+// (www.mql5.com/en/docs/constants/tradingconstants/orderproperties: ORDER_POSITION_ID is set "as
+// soon as it is executed"), and a second close of the position meanwhile is refused (10039).
 TEST_F(TerminalDouble, Mql5ClosesWithinTheVolumeLimitsAndPlacesOnAnExchange) {
     using namespace mql::mql5;
     CTrade trade;
@@ -309,8 +311,11 @@ TEST_F(TerminalDouble, Mql5ClosesWithinTheVolumeLimitsAndPlacesOnAnExchange) {
     ASSERT_EQ(OrdersTotal(), 1);
     ASSERT_NE(OrderGetTicket(0), 0u);
     EXPECT_EQ(OrderGetInteger(ORDER_TYPE), ORDER_TYPE_SELL);
-    EXPECT_EQ(OrderGetInteger(ORDER_POSITION_ID), static_cast<long long>(ticket));
+    EXPECT_EQ(OrderGetInteger(ORDER_POSITION_ID), 0);
+    EXPECT_DOUBLE_EQ(OrderGetDouble(ORDER_VOLUME_CURRENT), 100.0);
     EXPECT_EQ(PositionsTotal(), 1);
+    EXPECT_TRUE(trade.PositionClosePartial(ticket, 50.0));
+    EXPECT_EQ(trade.ResultRetcode(), TRADE_RETCODE_CLOSE_ORDER_EXIST);
     term.executePlaced();
     EXPECT_EQ(OrdersTotal(), 0);
     ASSERT_TRUE(PositionSelectByTicket(ticket));
@@ -330,6 +335,59 @@ TEST_F(TerminalDouble, Mql5ClosesWithinTheVolumeLimitsAndPlacesOnAnExchange) {
     EXPECT_EQ(trade.ResultRetcode(), TRADE_RETCODE_DONE);
     ASSERT_TRUE(PositionSelectByTicket(netted));
     EXPECT_DOUBLE_EQ(PositionGetDouble(POSITION_VOLUME), 50.0);
+}
+
+// www.mql5.com/en/docs/standardlibrary/tradeclasses/ctrade/ctradebuy: on an exchange a deal is
+// placed (10008) and listed as a market order until it fills; a second one meanwhile is taken
+// too, so both may fill: against a 50-lot netting position, two 50-lot deals reverse it.
+TEST_F(TerminalDouble, Mql5PlacesDealsOnAnExchangeAndFillsThemAll) {
+    using namespace mql::mql5;
+    CTrade trade;
+    term.netting = true;
+    term.quotes["EURUSD"].placesCloses = true;
+    term.openOrder("EURUSD", mql::OP_SELL, 50.0, 0.0);
+    EXPECT_TRUE(trade.Buy(50.0, "EURUSD"));
+    EXPECT_EQ(trade.ResultRetcode(), TRADE_RETCODE_PLACED);
+    ASSERT_EQ(OrdersTotal(), 1);
+    ASSERT_NE(OrderGetTicket(0), 0u);
+    EXPECT_EQ(OrderGetInteger(ORDER_TYPE), ORDER_TYPE_BUY);
+    EXPECT_EQ(PositionsTotal(), 1);
+    EXPECT_TRUE(trade.Buy(50.0, "EURUSD"));
+    EXPECT_EQ(trade.ResultRetcode(), TRADE_RETCODE_PLACED);
+    term.executePlaced();
+    EXPECT_EQ(OrdersTotal(), 0);
+    ASSERT_EQ(PositionsTotal(), 1);
+    ASSERT_NE(PositionGetTicket(0), 0u);
+    EXPECT_EQ(PositionGetInteger(POSITION_TYPE), POSITION_TYPE_BUY);
+}
+
+// www.mql5.com/en/docs/constants/tradingconstants/dealproperties: the agent commission, interest,
+// dividends and tax are deal types of their own; a canceled deal keeps its place with the
+// canceled type and no result, and a balance operation takes the result back; a type the
+// reference does not list (a later terminal's) is answered as it is.
+TEST_F(TerminalDouble, Mql5BooksEveryDealTypeAndCancelsDeals) {
+    using namespace mql::mql5;
+    term.balanceOperation(60.0, mql::BOOK_AGENT_COMMISSION);
+    term.balanceOperation(2.0, mql::BOOK_INTEREST);
+    term.balanceOperation(5.0, mql::BOOK_UNLISTED);
+    term.openOrder("EURUSD", mql::OP_BUY, 1.0, 40.0);
+    term.history.push_back(term.orders.back());
+    term.history.back().closeTime = term.now();
+    term.orders.clear();
+    term.balance += 40.0;
+    term.cancelDeal(term.history.back().ticket);
+    ASSERT_TRUE(HistorySelect(term.now() - 1, term.now() + 1));
+    std::vector<long long> types;
+    double booked = 0.0;
+    for (int i = 0; i < HistoryDealsTotal(); ++i) {
+        const ulong deal = HistoryDealGetTicket(i);
+        types.push_back(HistoryDealGetInteger(deal, DEAL_TYPE));
+        booked += HistoryDealGetDouble(deal, DEAL_PROFIT);
+    }
+    EXPECT_EQ(types, (std::vector<long long>{DEAL_TYPE_COMMISSION_AGENT_MONTHLY, DEAL_TYPE_INTEREST, DEAL_TAX + 20,
+                                             DEAL_TYPE_BUY_CANCELED, DEAL_TYPE_BALANCE}));
+    EXPECT_DOUBLE_EQ(booked, 60.0 + 2.0 + 5.0 + 0.0 - 40.0);
+    EXPECT_DOUBLE_EQ(AccountInfoDouble(ACCOUNT_BALANCE), 10000.0 + 67.0);
 }
 
 // docs.mql4.com/eventfunctions/eventsetmillisecondtimer: false, with the error set, when the
@@ -359,8 +417,8 @@ TEST_F(TerminalDouble, ADllCallWithDllImportsOffStopsTheEa) {
 }
 
 // docs.mql4.com/constants/namedconstants/uninit: an OnInit that returns anything but success is
-// followed by OnDeinit(REASON_INITFAILED); a terminal that closes calls OnDeinit(REASON_CLOSE),
-// and its chart comes back as a new window.
+// followed by OnDeinit(REASON_INITFAILED), also after new inputs (REASON_PARAMETERS); a closed
+// chart, a template and a closing terminal each say so; the chart comes back as a new window.
 TEST_F(TerminalDouble, TheTerminalDeinitialisesWhatItStarted) {
     struct Program {
         int answer = INIT_SUCCEEDED;
@@ -374,12 +432,21 @@ TEST_F(TerminalDouble, TheTerminalDeinitialisesWhatItStarted) {
     EXPECT_EQ(term.attach(ea), INIT_PARAMETERS_INCORRECT);
     const int window = term.chartHandle;
     term.restart(ea);
-    EXPECT_EQ(ea.reasons, (std::vector<int>{REASON_INITFAILED, REASON_CLOSE}));
     EXPECT_NE(term.chartHandle, window);
+    EXPECT_EQ(term.changeInputs(ea, [](auto& program) { program.answer = INIT_PARAMETERS_INCORRECT; }),
+              INIT_PARAMETERS_INCORRECT);
+    term.objects["label"];
+    term.closeChart(ea);
+    EXPECT_TRUE(term.objects.empty());
+    term.applyTemplate(ea);
+    EXPECT_EQ(ea.reasons, (std::vector<int>{REASON_INITFAILED, REASON_CLOSE, REASON_PARAMETERS, REASON_INITFAILED,
+                                            REASON_CHARTCLOSE, REASON_TEMPLATE}));
 }
 
 // docs.mql4.com/files/fileopen, filewritestring, filemove: a missing file does not open to read,
-// text lines end in CR LF, a move replaces a file only with FILE_REWRITE, a full disk refuses.
+// text lines end in CR LF, a move replaces a file only with FILE_REWRITE and none that another
+// program has open, a reader sharing it lets a shared open in and one that does not keeps it out
+// (docs.mql4.com/constants/io_constants/fileflags), a full disk refuses.
 TEST_F(TerminalDouble, FilesStayInTheSandboxAndAreReplacedOnlyWhenAsked) {
     using namespace mql::mql4;
     EXPECT_EQ(FileOpen("memo.txt", FILE_READ | FILE_TXT), INVALID_HANDLE);
@@ -391,6 +458,15 @@ TEST_F(TerminalDouble, FilesStayInTheSandboxAndAreReplacedOnlyWhenAsked) {
         FileClose(file);
     }
     EXPECT_FALSE(FileMove("memo.new", 0, "memo.txt", 0));
+    mql::outsideHold("memo.txt", FILE_READ | FILE_SHARE_READ | FILE_SHARE_WRITE);  // a scanner reading it
+    EXPECT_FALSE(FileMove("memo.new", 0, "memo.txt", FILE_REWRITE));
+    const int shared = FileOpen("memo.txt", FILE_READ | FILE_TXT | FILE_SHARE_READ);
+    EXPECT_NE(shared, INVALID_HANDLE);
+    FileClose(shared);
+    mql::outsideRelease("memo.txt");
+    mql::outsideHold("memo.txt", FILE_READ);  // a backup reading it alone
+    EXPECT_EQ(FileOpen("memo.txt", FILE_READ | FILE_TXT | FILE_SHARE_READ), INVALID_HANDLE);
+    mql::outsideRelease("memo.txt");
     ASSERT_TRUE(FileMove("memo.new", 0, "memo.txt", FILE_REWRITE));
     const int file = FileOpen("memo.txt", FILE_READ | FILE_TXT | FILE_ANSI);
     EXPECT_EQ(FileReadString(file), "memo.new");
@@ -423,6 +499,25 @@ TEST_F(TerminalDouble, ACommonFileOpenedWithoutSharingIsTheOpenersAlone) {
     other.crash();  // the process ends: the file is let go
     term.activate();
     EXPECT_NE(FileOpen("Guard\\account.lock", FILE_READ | FILE_BIN | FILE_COMMON | FILE_SHARE_READ), INVALID_HANDLE);
+}
+
+// docs.mql4.com/constants/io_constants/fileflags: another program may hold the library's settings
+// file against readers; the library then starts without it and resumes it at a later call once it
+// can be read, which its notice line says.
+TEST_F(TerminalDouble, AnotherProgramCanHoldTheSettingsFileFromTheLibrary) {
+    auto& zt = term.library();
+    double initial = 0.0;
+    ASSERT_GT(zt.InitZT(term.chartHandle, "t", &initial, 1500.0, 0, 1500.0, "50", "20", "2000", "100"), 0.0);
+    term.holdSettings();
+    initial = 0.0;
+    EXPECT_DOUBLE_EQ(zt.InitZT(term.chartHandle, "t", &initial, 1000.0, 0, 1000.0, "50", "20", "2000", "100"), 1000.0);
+    char notice[ZT_TEXT_CAPACITY] = {};
+    zt.GetLabel(15, 0, notice);
+    EXPECT_EQ(std::string(notice).rfind("Started without saved settings", 0), 0u) << notice;
+    term.releaseSettings();
+    EXPECT_DOUBLE_EQ(zt.GetEquitySnap(), 1500.0);
+    zt.GetLabel(15, 0, notice);
+    EXPECT_EQ(std::string(notice), "Saved settings resumed late, once the file could be read");
 }
 
 }  // namespace
