@@ -60,8 +60,9 @@ struct Persistence {
                              // (none: it read it, there was none, or a later call has read
                              // it); the guard runs from the host's equity and the first
                              // entries meanwhile, and writes are held until the file is read
-  bool decidedUnread;        // a close-all, a drawdown step or a roll came while startRead was
-                             // not none: the file's values can no longer be taken, only kept
+  bool decidedUnread;        // a close-all, a drawdown step, a roll or the host's SetLastValues
+                             // came while startRead was not none: the file's values can no
+                             // longer be taken, only kept
   LateRead lateRead;         // what the later read did, until the next start
   bool statisticsUnwritten;  // the last statistics file due could not be created
   char unreadCopy[kSideFilePathSize];  // the file the unread settings were copied into

@@ -286,6 +286,10 @@ void WriteIndices() {
 }
 
 void WriteLastValues(double snapshot, int tpSet, int tpIndex, int ddSet, int ddIndex) {
+  // Over a file the start could not read, the host's values would replace values nobody has
+  // read: like a decision of the guard's, they have the file kept whole beside it first.
+  core::Persistence& persistence = core::guard.persistence;
+  if (persistence.startRead != core::SettingsTrouble::none) persistence.decidedUnread = true;
   if (core::IsUsableEquity(snapshot)) WriteAmount(kEquitySnapKey, snapshot);
   const IndexText tpSetText = FormatIndex(tpSet);
   const IndexText tpIndexText = FormatIndex(tpIndex);

@@ -133,6 +133,17 @@ TEST_F(Seam, AStartThatCannotReadTheFileKeepsItWholeOnceTheGuardDecidedFirst) {
   EXPECT_EQ(TheDisk().files["/terminal/MQL4/Libraries/zentravo-unread-2011.07.13 09-39-2.ini"],
             decided);
   EXPECT_NE(File().find("Equity Snap=970.00\r\n"), std::string::npos) << File();
+
+  // The host's own values over an unread file (a restore, then a start) keep it whole too.
+  const std::string restarted = File();
+  TheDisk().readsRefusedUntil = TheDisk().now + 5000;
+  Start(900);
+  SetLastValues(1234, 1, 0, 1, 0);
+  TheDisk().now += 6000;
+  Start(900);
+  EXPECT_EQ(TheDisk().files["/terminal/MQL4/Libraries/zentravo-unread-2011.07.13 09-39-3.ini"],
+            restarted);
+  EXPECT_NE(File().find("Equity Snap=1234.00\r\n"), std::string::npos) << File();
 }
 
 // The guard's state a restart must resume, and what the start keeps of the history before.
