@@ -23,15 +23,15 @@ foreach(dll ${ZT_WIN32_BUILD_DIR}/zentravo.dll ${ZT_WIN64_BUILD_DIR}/zentravo.dl
 endforeach()
 
 set(hosts ${PROJECT_SOURCE_DIR}/hosts)
-set(shared ${hosts}/shared/ZentravoHost.mqh ${hosts}/shared/ZentravoMemory.mqh ${hosts}/shared/ZentravoBooks.mqh
+set(shared ${hosts}/shared/Zentravo.mqh ${hosts}/shared/ZentravoHost.mqh ${hosts}/shared/ZentravoMemory.mqh ${hosts}/shared/ZentravoBooks.mqh
   ${hosts}/shared/ZentravoStart.mqh ${hosts}/shared/ZentravoClose.mqh ${hosts}/shared/ZentravoMessages.mqh
   ${hosts}/shared/ZentravoPanel.mqh)
 install(FILES ${ZT_WIN32_BUILD_DIR}/zentravo.dll DESTINATION MQL4/Libraries)
 install(FILES ${hosts}/mql4/ZentravoGuard.mq4 DESTINATION MQL4/Experts)
-install(FILES ${hosts}/mql4/Zentravo.mqh ${shared} DESTINATION MQL4/Include)
+install(FILES ${shared} DESTINATION MQL4/Include)
 install(FILES ${ZT_WIN64_BUILD_DIR}/zentravo.dll DESTINATION MQL5/Libraries)
 install(FILES ${hosts}/mql5/ZentravoGuard.mq5 DESTINATION MQL5/Experts)
-install(FILES ${hosts}/mql5/Zentravo.mqh ${shared} DESTINATION MQL5/Include)
+install(FILES ${shared} DESTINATION MQL5/Include)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/host-guide.md ${PROJECT_SOURCE_DIR}/LICENSE
   DESTINATION Zentravo)
 

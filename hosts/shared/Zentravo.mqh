@@ -1,15 +1,23 @@
 //+------------------------------------------------------------------+
-//| Zentravo.mqh - the Zentravo equity guard's exports for MQL4      |
+//| Zentravo.mqh - the Zentravo equity guard's exports, MQL4 and MQL5 |
 //+------------------------------------------------------------------+
-// Written against include/zentravo.h and reviewed line by line against it. It could not be
-// compiled where it was written (there is no MetaEditor there), so it keeps to the documented
-// MQL4 language only. Put zentravo.dll (the 32-bit build) into <data folder>\MQL4\Libraries and
-// allow DLL imports; the library keeps zentravo.ini and its statistics files beside itself there.
+// Written against include/zentravo.h and reviewed line by line against it. One file for both
+// terminals: it keeps to what MQL4 and MQL5 share (#import, int, double, uchar arrays), and each
+// terminal's package puts it in its own Include folder, where `#include <Zentravo.mqh>` finds it.
+// It could not be compiled where it was written (there is no MetaEditor there). Put zentravo.dll
+// into <data folder>\MQL4\Libraries (the 32-bit build) or <data folder>\MQL5\Libraries (the
+// 64-bit build) and allow DLL imports; the library keeps zentravo.ini and its statistics files
+// beside itself there.
 //
 // Types, as the header fixes them: int is a 32-bit signed integer, double an 8-byte IEEE value.
-// Texts cross the boundary as single-byte, NUL-terminated strings: MQL4 strings are Unicode, so
+// Texts cross the boundary as single-byte, NUL-terminated strings: MQL strings are Unicode, so
 // every text goes in or out through a uchar array (StringToCharArray / CharArrayToString), and
 // every text-out array must hold ZT_TEXT_CAPACITY bytes. The helpers below do both.
+//
+// The exports are the same in the 64-bit library: int stays 32 bits wide. The chart handle a
+// 64-bit terminal reports is a long; window handles fit in 32 bits, so pass
+// (int)ChartGetInteger(0, CHART_WINDOW_HANDLE). Account figures come from
+// AccountInfoDouble(ACCOUNT_EQUITY), (ACCOUNT_MARGIN) and (ACCOUNT_MARGIN_FREE).
 
 #define ZT_TEXT_CAPACITY 512      // bytes of every text buffer, terminating zero included
 
