@@ -18,15 +18,15 @@ namespace mqlx {
 
 // A construct the translator does not know, or a file it cannot read. what() is "file:line: ...".
 class Refused : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 struct Options {
-    std::string source;                    // the .mq4 / .mq5 file
-    std::vector<std::string> includeDirs;  // searched for #include <...>
-    std::string programName;               // C++ namespace of the translated program
-    std::vector<std::string> provided;     // includes the double itself supplies (Trade\Trade.mqh)
+  std::string source;                    // the .mq4 / .mq5 file
+  std::vector<std::string> includeDirs;  // searched for #include <...>
+  std::string programName;               // C++ namespace of the translated program
+  std::vector<std::string> provided;     // includes the double itself supplies (Trade\Trade.mqh)
 };
 
 // Returns the whole generated header. Throws Refused.

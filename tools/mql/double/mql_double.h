@@ -15,6 +15,6 @@
 //   mql5_api.h      what only MQL5 has, CTrade among it
 #pragma once
 
-#include "mql_files.h"
 #include "mql4_api.h"
 #include "mql5_api.h"
+#include "mql_files.h"

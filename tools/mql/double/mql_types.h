@@ -40,9 +40,16 @@ using string = std::string;
 enum ENUM_INIT_RETCODE { INIT_SUCCEEDED = 0, INIT_FAILED = 1, INIT_PARAMETERS_INCORRECT = 2 };
 // docs.mql4.com/constants/namedconstants/uninit (the reason OnDeinit receives)
 enum {
-    REASON_PROGRAM = 0, REASON_REMOVE = 1, REASON_RECOMPILE = 2, REASON_CHARTCHANGE = 3,
-    REASON_CHARTCLOSE = 4, REASON_PARAMETERS = 5, REASON_ACCOUNT = 6, REASON_TEMPLATE = 7,
-    REASON_INITFAILED = 8, REASON_CLOSE = 9
+  REASON_PROGRAM = 0,
+  REASON_REMOVE = 1,
+  REASON_RECOMPILE = 2,
+  REASON_CHARTCHANGE = 3,
+  REASON_CHARTCLOSE = 4,
+  REASON_PARAMETERS = 5,
+  REASON_ACCOUNT = 6,
+  REASON_TEMPLATE = 7,
+  REASON_INITFAILED = 8,
+  REASON_CLOSE = 9
 };
 // docs.mql4.com/constants/objectconstants/webcolors
 constexpr color clrNONE = 0xFFFFFFFFu, CLR_NONE = 0xFFFFFFFFu, clrSilver = 0xC0C0C0u,
@@ -51,12 +58,21 @@ constexpr color clrNONE = 0xFFFFFFFFu, CLR_NONE = 0xFFFFFFFFu, clrSilver = 0xC0C
 enum ENUM_OBJECT { OBJ_LABEL = 23 };
 // docs.mql4.com/constants/objectconstants/enum_object_property
 enum ENUM_OBJECT_PROPERTY_INTEGER {
-    OBJPROP_COLOR = 6, OBJPROP_FONTSIZE = 100, OBJPROP_XDISTANCE = 102, OBJPROP_YDISTANCE = 103,
-    OBJPROP_CORNER = 101, OBJPROP_SELECTABLE = 1000
+  OBJPROP_COLOR = 6,
+  OBJPROP_FONTSIZE = 100,
+  OBJPROP_XDISTANCE = 102,
+  OBJPROP_YDISTANCE = 103,
+  OBJPROP_CORNER = 101,
+  OBJPROP_SELECTABLE = 1000
 };
 enum ENUM_OBJECT_PROPERTY_STRING { OBJPROP_TEXT = 999, OBJPROP_FONT = 1001 };
 // docs.mql4.com/constants/objectconstants/enum_basecorner
-enum ENUM_BASE_CORNER { CORNER_LEFT_UPPER = 0, CORNER_LEFT_LOWER, CORNER_RIGHT_LOWER, CORNER_RIGHT_UPPER };
+enum ENUM_BASE_CORNER {
+  CORNER_LEFT_UPPER = 0,
+  CORNER_LEFT_LOWER,
+  CORNER_RIGHT_LOWER,
+  CORNER_RIGHT_UPPER
+};
 // docs.mql4.com/constants/chartconstants/enum_chart_property
 enum ENUM_CHART_PROPERTY_INTEGER { CHART_WINDOW_HANDLE = 0x100 };
 constexpr int EMPTY = -1;
@@ -65,27 +81,47 @@ constexpr int EMPTY = -1;
 constexpr uint CP_ACP = 0, CP_UTF8 = 65001;
 // docs.mql4.com/constants/environment_state/terminalstatus
 enum ENUM_TERMINAL_INFO_INTEGER {
-    TERMINAL_CONNECTED = 1, TERMINAL_DLLS_ALLOWED = 2, TERMINAL_TRADE_ALLOWED = 8, TERMINAL_EMAIL_ENABLED = 6,
-    TERMINAL_NOTIFICATIONS_ENABLED = 26, TERMINAL_SCREEN_DPI = 27, TERMINAL_MQID = 22
+  TERMINAL_CONNECTED = 1,
+  TERMINAL_DLLS_ALLOWED = 2,
+  TERMINAL_TRADE_ALLOWED = 8,
+  TERMINAL_EMAIL_ENABLED = 6,
+  TERMINAL_NOTIFICATIONS_ENABLED = 26,
+  TERMINAL_SCREEN_DPI = 27,
+  TERMINAL_MQID = 22
 };
 // docs.mql4.com/constants/environment_state/marketinfoconstants
 // www.mql5.com/en/docs/constants/environment_state/marketinfoconstants: the execution mode and
 // the flags of the filling modes the symbol allows
-enum ENUM_SYMBOL_INFO_INTEGER { SYMBOL_DIGITS = 17, SYMBOL_TRADE_EXEMODE = 33, SYMBOL_FILLING_MODE = 35 };
+enum ENUM_SYMBOL_INFO_INTEGER {
+  SYMBOL_DIGITS = 17,
+  SYMBOL_TRADE_EXEMODE = 33,
+  SYMBOL_FILLING_MODE = 35
+};
 // The volume limits of a deal in lots: the least, the most and the step between volumes.
 enum ENUM_SYMBOL_INFO_DOUBLE {
-    SYMBOL_BID = 1, SYMBOL_ASK = 4, SYMBOL_POINT = 16, SYMBOL_VOLUME_MIN = 50, SYMBOL_VOLUME_MAX = 51,
-    SYMBOL_VOLUME_STEP = 52
+  SYMBOL_BID = 1,
+  SYMBOL_ASK = 4,
+  SYMBOL_POINT = 16,
+  SYMBOL_VOLUME_MIN = 50,
+  SYMBOL_VOLUME_MAX = 51,
+  SYMBOL_VOLUME_STEP = 52
 };
 // docs.mql4.com/constants/environment_state/terminalstatus: the terminal's data folder
 enum ENUM_TERMINAL_INFO_STRING { TERMINAL_DATA_PATH = 3 };
 // docs.mql4.com/constants/environment_state/accountinformation: both languages read the account
 // through AccountInfo*; MQL4 keeps its older AccountNumber() and the rest beside them.
 enum ENUM_ACCOUNT_INFO_DOUBLE {
-    ACCOUNT_BALANCE = 10, ACCOUNT_CREDIT = 11, ACCOUNT_EQUITY = 13, ACCOUNT_MARGIN = 14, ACCOUNT_MARGIN_FREE = 15
+  ACCOUNT_BALANCE = 10,
+  ACCOUNT_CREDIT = 11,
+  ACCOUNT_EQUITY = 13,
+  ACCOUNT_MARGIN = 14,
+  ACCOUNT_MARGIN_FREE = 15
 };
 enum ENUM_ACCOUNT_INFO_INTEGER {
-    ACCOUNT_LOGIN = 0, ACCOUNT_TRADE_ALLOWED = 32, ACCOUNT_TRADE_EXPERT = 33, ACCOUNT_LEVERAGE = 35
+  ACCOUNT_LOGIN = 0,
+  ACCOUNT_TRADE_ALLOWED = 32,
+  ACCOUNT_TRADE_EXPERT = 33,
+  ACCOUNT_LEVERAGE = 35
 };
 enum ENUM_ACCOUNT_INFO_STRING { ACCOUNT_SERVER = 3 };
 // docs.mql4.com/constants/environment_state/mql4_programm_info
@@ -96,29 +132,29 @@ enum ENUM_MQL_INFO_INTEGER { MQL_DLLS_ALLOWED = 5, MQL_TRADE_ALLOWED = 6, MQL_TE
 using namespace shared;
 
 struct CriticalError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+  using std::runtime_error::runtime_error;
 };
 
 // An MQL array: dynamic ("T a[]") or fixed ("T a[N]"). bool is stored as char so that the bytes
 // of every array are addressable, as the terminal's are.
 template <class T>
 class array {
-public:
-    using stored = std::conditional_t<std::is_same_v<T, bool>, char, T>;
-    array() = default;
-    explicit array(int size) : values_(static_cast<size_t>(size)), fixed_(true) {}
-    stored& operator[](int index) {
-        if (index < 0 || index >= size()) throw CriticalError("array out of range");
-        return values_[static_cast<size_t>(index)];
-    }
-    int size() const { return static_cast<int>(values_.size()); }
-    bool fixed() const { return fixed_; }
-    std::vector<stored>& values() { return values_; }
-    stored* data() { return values_.data(); }
+ public:
+  using stored = std::conditional_t<std::is_same_v<T, bool>, char, T>;
+  array() = default;
+  explicit array(int size) : values_(static_cast<size_t>(size)), fixed_(true) {}
+  stored& operator[](int index) {
+    if (index < 0 || index >= size()) throw CriticalError("array out of range");
+    return values_[static_cast<size_t>(index)];
+  }
+  int size() const { return static_cast<int>(values_.size()); }
+  bool fixed() const { return fixed_; }
+  std::vector<stored>& values() { return values_; }
+  stored* data() { return values_.data(); }
 
-private:
-    std::vector<stored> values_;
-    bool fixed_ = false;
+ private:
+  std::vector<stored> values_;
+  bool fixed_ = false;
 };
 
 // The bytes a DLL receives for a "uchar &text[]" parameter.
@@ -136,10 +172,17 @@ enum { SELECT_BY_POS = 0, SELECT_BY_TICKET = 1, MODE_TRADES = 0, MODE_HISTORY = 
 enum { MODE_POINT = 11, MODE_DIGITS = 12, MODE_BID = 9, MODE_ASK = 10 };
 // docs.mql4.com/constants/errorswarnings/errorcodes
 enum {
-    ERR_NO_ERROR = 0, ERR_NO_CONNECTION = 6, ERR_INVALID_PRICE = 129, ERR_INVALID_TRADE_VOLUME = 131,
-    ERR_MARKET_CLOSED = 132,
-    ERR_TRADE_DISABLED = 133, ERR_REQUOTE = 138, ERR_TRADE_PROHIBITED_BY_FIFO = 150,
-    ERR_INVALID_TICKET = 4108, ERR_TRADE_NOT_ALLOWED = 4109, ERR_TRADE_EXPERT_DISABLED_BY_SERVER = 4112
+  ERR_NO_ERROR = 0,
+  ERR_NO_CONNECTION = 6,
+  ERR_INVALID_PRICE = 129,
+  ERR_INVALID_TRADE_VOLUME = 131,
+  ERR_MARKET_CLOSED = 132,
+  ERR_TRADE_DISABLED = 133,
+  ERR_REQUOTE = 138,
+  ERR_TRADE_PROHIBITED_BY_FIFO = 150,
+  ERR_INVALID_TICKET = 4108,
+  ERR_TRADE_NOT_ALLOWED = 4109,
+  ERR_TRADE_EXPERT_DISABLED_BY_SERVER = 4112
 };
 
 }  // namespace mql4
@@ -150,10 +193,12 @@ using namespace shared;
 
 // www.mql5.com/en/docs/constants/environment_state/accountinformation: only the 64-bit terminal
 // knows netting and hedging accounts
-constexpr ENUM_ACCOUNT_INFO_INTEGER ACCOUNT_MARGIN_MODE = static_cast<ENUM_ACCOUNT_INFO_INTEGER>(37);
+constexpr ENUM_ACCOUNT_INFO_INTEGER ACCOUNT_MARGIN_MODE =
+    static_cast<ENUM_ACCOUNT_INFO_INTEGER>(37);
 enum ENUM_ACCOUNT_MARGIN_MODE {
-    ACCOUNT_MARGIN_MODE_RETAIL_NETTING = 0, ACCOUNT_MARGIN_MODE_EXCHANGE = 1,
-    ACCOUNT_MARGIN_MODE_RETAIL_HEDGING = 2
+  ACCOUNT_MARGIN_MODE_RETAIL_NETTING = 0,
+  ACCOUNT_MARGIN_MODE_EXCHANGE = 1,
+  ACCOUNT_MARGIN_MODE_RETAIL_HEDGING = 2
 };
 // www.mql5.com/en/docs/constants/tradingconstants/positionproperties
 enum ENUM_POSITION_PROPERTY_INTEGER { POSITION_TIME_MSC = 1, POSITION_TYPE = 2 };
@@ -168,32 +213,61 @@ enum ENUM_ORDER_TYPE { ORDER_TYPE_BUY = 0, ORDER_TYPE_SELL = 1 };
 enum ENUM_ORDER_PROPERTY_STRING { ORDER_SYMBOL = 0 };
 // www.mql5.com/en/docs/constants/errorswarnings/enum_trade_return_codes
 enum : uint {
-    TRADE_RETCODE_REQUOTE = 10004, TRADE_RETCODE_PLACED = 10008, TRADE_RETCODE_DONE = 10009,
-    TRADE_RETCODE_DONE_PARTIAL = 10010, TRADE_RETCODE_INVALID_VOLUME = 10014,
-    TRADE_RETCODE_TRADE_DISABLED = 10017, TRADE_RETCODE_MARKET_CLOSED = 10018,
-    TRADE_RETCODE_SERVER_DISABLES_AT = 10026, TRADE_RETCODE_CLIENT_DISABLES_AT = 10027, TRADE_RETCODE_CONNECTION = 10031,
-    TRADE_RETCODE_INVALID = 10013, TRADE_RETCODE_INVALID_FILL = 10030, TRADE_RETCODE_CLOSE_ORDER_EXIST = 10039,
-    TRADE_RETCODE_FIFO_CLOSE = 10045
+  TRADE_RETCODE_REQUOTE = 10004,
+  TRADE_RETCODE_PLACED = 10008,
+  TRADE_RETCODE_DONE = 10009,
+  TRADE_RETCODE_DONE_PARTIAL = 10010,
+  TRADE_RETCODE_INVALID_VOLUME = 10014,
+  TRADE_RETCODE_TRADE_DISABLED = 10017,
+  TRADE_RETCODE_MARKET_CLOSED = 10018,
+  TRADE_RETCODE_SERVER_DISABLES_AT = 10026,
+  TRADE_RETCODE_CLIENT_DISABLES_AT = 10027,
+  TRADE_RETCODE_CONNECTION = 10031,
+  TRADE_RETCODE_INVALID = 10013,
+  TRADE_RETCODE_INVALID_FILL = 10030,
+  TRADE_RETCODE_CLOSE_ORDER_EXIST = 10039,
+  TRADE_RETCODE_FIFO_CLOSE = 10045
 };
 // www.mql5.com/en/docs/constants/environment_state/marketinfoconstants (SYMBOL_FILLING_MODE is a
 // combination of these flags; a Return order needs no flag, only an execution other than Market)
 enum : uint { SYMBOL_FILLING_FOK = 1, SYMBOL_FILLING_IOC = 2 };
 enum ENUM_SYMBOL_TRADE_EXECUTION {
-    SYMBOL_TRADE_EXECUTION_REQUEST, SYMBOL_TRADE_EXECUTION_INSTANT, SYMBOL_TRADE_EXECUTION_MARKET,
-    SYMBOL_TRADE_EXECUTION_EXCHANGE
+  SYMBOL_TRADE_EXECUTION_REQUEST,
+  SYMBOL_TRADE_EXECUTION_INSTANT,
+  SYMBOL_TRADE_EXECUTION_MARKET,
+  SYMBOL_TRADE_EXECUTION_EXCHANGE
 };
 // www.mql5.com/en/docs/constants/tradingconstants/orderproperties
 enum ENUM_ORDER_TYPE_FILLING { ORDER_FILLING_FOK, ORDER_FILLING_IOC, ORDER_FILLING_RETURN };
 
 // www.mql5.com/en/docs/constants/tradingconstants/dealproperties
 enum ENUM_DEAL_PROPERTY_INTEGER { DEAL_TIME = 2, DEAL_TYPE = 5 };
-enum ENUM_DEAL_PROPERTY_DOUBLE { DEAL_COMMISSION = 8, DEAL_SWAP = 9, DEAL_PROFIT = 10, DEAL_FEE = 11 };
+enum ENUM_DEAL_PROPERTY_DOUBLE {
+  DEAL_COMMISSION = 8,
+  DEAL_SWAP = 9,
+  DEAL_PROFIT = 10,
+  DEAL_FEE = 11
+};
 // (every type the reference lists, in its order)
 enum ENUM_DEAL_TYPE {
-    DEAL_TYPE_BUY, DEAL_TYPE_SELL, DEAL_TYPE_BALANCE, DEAL_TYPE_CREDIT, DEAL_TYPE_CHARGE, DEAL_TYPE_CORRECTION,
-    DEAL_TYPE_BONUS, DEAL_TYPE_COMMISSION, DEAL_TYPE_COMMISSION_DAILY, DEAL_TYPE_COMMISSION_MONTHLY,
-    DEAL_TYPE_COMMISSION_AGENT_DAILY, DEAL_TYPE_COMMISSION_AGENT_MONTHLY, DEAL_TYPE_INTEREST,
-    DEAL_TYPE_BUY_CANCELED, DEAL_TYPE_SELL_CANCELED, DEAL_DIVIDEND, DEAL_DIVIDEND_FRANKED, DEAL_TAX
+  DEAL_TYPE_BUY,
+  DEAL_TYPE_SELL,
+  DEAL_TYPE_BALANCE,
+  DEAL_TYPE_CREDIT,
+  DEAL_TYPE_CHARGE,
+  DEAL_TYPE_CORRECTION,
+  DEAL_TYPE_BONUS,
+  DEAL_TYPE_COMMISSION,
+  DEAL_TYPE_COMMISSION_DAILY,
+  DEAL_TYPE_COMMISSION_MONTHLY,
+  DEAL_TYPE_COMMISSION_AGENT_DAILY,
+  DEAL_TYPE_COMMISSION_AGENT_MONTHLY,
+  DEAL_TYPE_INTEREST,
+  DEAL_TYPE_BUY_CANCELED,
+  DEAL_TYPE_SELL_CANCELED,
+  DEAL_DIVIDEND,
+  DEAL_DIVIDEND_FRANKED,
+  DEAL_TAX
 };
 
 }  // namespace mql5
@@ -201,11 +275,11 @@ enum ENUM_DEAL_TYPE {
 // The scripted terminal files orders under MQL4's order types and refuses trades with MQL4's
 // error codes (CTrade turns them into the 64-bit terminal's return codes): the scenarios of both
 // EAs script it with these names.
+using mql4::ERR_NO_ERROR, mql4::ERR_NO_CONNECTION, mql4::ERR_INVALID_PRICE,
+    mql4::ERR_INVALID_TRADE_VOLUME, mql4::ERR_MARKET_CLOSED, mql4::ERR_TRADE_DISABLED,
+    mql4::ERR_REQUOTE, mql4::ERR_TRADE_PROHIBITED_BY_FIFO, mql4::ERR_INVALID_TICKET,
+    mql4::ERR_TRADE_NOT_ALLOWED, mql4::ERR_TRADE_EXPERT_DISABLED_BY_SERVER;
 using mql4::OP_BUY, mql4::OP_SELL, mql4::OP_BUYLIMIT, mql4::OP_SELLLIMIT, mql4::OP_BUYSTOP,
     mql4::OP_SELLSTOP, mql4::OP_BALANCE;
-using mql4::ERR_NO_ERROR, mql4::ERR_NO_CONNECTION, mql4::ERR_INVALID_PRICE, mql4::ERR_INVALID_TRADE_VOLUME,
-    mql4::ERR_MARKET_CLOSED,
-    mql4::ERR_TRADE_DISABLED, mql4::ERR_REQUOTE, mql4::ERR_TRADE_PROHIBITED_BY_FIFO,
-    mql4::ERR_INVALID_TICKET, mql4::ERR_TRADE_NOT_ALLOWED, mql4::ERR_TRADE_EXPERT_DISABLED_BY_SERVER;
 
 }  // namespace mql

@@ -11,10 +11,13 @@
 extern "C" {
 
 time_t time(time_t* out) noexcept {
-    const mql::Terminal* terminal = mql::Terminal::current;
-    return zt::tools::ClockAnswer(out, terminal != nullptr, terminal != nullptr ? terminal->now() : 0);
+  const mql::Terminal* terminal = mql::Terminal::current;
+  return zt::tools::ClockAnswer(out, terminal != nullptr,
+                                terminal != nullptr ? terminal->now() : 0);
 }
 
-struct tm* localtime_r(const time_t* time, struct tm* out) noexcept { return gmtime_r(time, out); }
+struct tm* localtime_r(const time_t* time, struct tm* out) noexcept {
+  return gmtime_r(time, out);
+}
 
 }  // extern "C"
