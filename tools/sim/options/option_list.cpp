@@ -151,7 +151,7 @@ void AddPriceOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
       .Check(CLI::IsMember({"walk", "model"}))
       .In(Scope::Model)
       .Identity(kModelIdentity)
-      .Recorded([&o](const std::string&) { return std::optional<std::string>("model"); })
+      .Recorded([](const std::string&) { return std::optional<std::string>("model"); })
       .IdentityText([] { return std::optional<std::string>("model"); });
   PriceModelOptions& p = o.positions.prices;
   // One entry of the identity, "--prices": "1.1 point 1e-05 spread 8 vol 0.08 0.5 12 tails 4 gaps
