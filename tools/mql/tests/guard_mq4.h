@@ -11,6 +11,7 @@
 #include <iterator>
 #include <string>
 
+#include "guard_steps.h"
 #include "zentravo_guard_mq4.h"
 
 namespace guard_mq4 {

@@ -171,18 +171,8 @@ TEST_F(Mq4Guard, ARequoteStormOnGoldIsRiddenOutAndNamedOnlyWhenItLasts) {
 // Flat means flat, as on the 64-bit terminal: a trade another EA opens during the pass and a kept
 // stop order that fills are closed too before the snapshot rolls.
 TEST_F(Mq4Guard, TradesOpenedDuringTheCloseAreClosedTooBeforeTheRoll) {
-  ea.KeepPendingOrders = true;
-  term.quotes["GBPUSD"] = {1.25000, 1.25012, 0.00001, 5};
-  ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
-  term.openOrder("EURUSD", mql::OP_BUY, 1.0, -60.0);
-  term.openOrder("EURUSD", mql::OP_SELL, 1.0, -50.0);
-  term.openOrder("EURUSD", mql::OP_SELLSTOP, 1.0, 0.0);
-  const int stop = term.orders.back().ticket;
-  term.duringClose.push_back(
-      [](mql::Terminal& t) { t.openOrder("GBPUSD", mql::OP_BUY, 0.5, -5.0); });
-  term.duringClose.push_back([stop](mql::Terminal& t) { t.fill(stop); });
-  ea.OnTick();
-  for (int event = 0; event < 3; ++event) timer();
+  ASSERT_NO_FATAL_FAILURE(guard_steps::closeWhileTradesOpen(
+      term, ea, [this] { timer(); }, "EURUSD", mql::OP_SELLSTOP));
   EXPECT_TRUE(term.orders.empty());
   EXPECT_EQ(state(), "Guard: running");
   EXPECT_EQ(term.callsOf("SetTTC"), 1);

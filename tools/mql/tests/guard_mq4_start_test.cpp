@@ -134,11 +134,8 @@ TEST_F(Mq4Guard, ReadsIncreaseTargetsAsTheLibraryDoes) {
 }
 
 TEST_F(Mq4Guard, OneChartRunsTheGuardASecondIsRefusedUntilTheFirstFallsSilent) {
-  ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
-  term.chartHandle = 0x2002;
   ea_mq4::Program second;
-  term.tickCount += 5000;
-  EXPECT_EQ(second.OnInit(), mql::INIT_FAILED);
+  ASSERT_NO_FATAL_FAILURE(guard_steps::startASecondChart(term, ea, second));
   EXPECT_TRUE(alerted("already runs on another chart"));
   EXPECT_EQ(term.callsOf("InitZT"), 1);
   term.tickCount += 11000;  // no heartbeat from the first chart for 16 s
