@@ -205,71 +205,70 @@ extern "C" void ZtBaselineLabel(int row, int column, char* out) {
   }
 }
 
-extern "C" void ZtBaselineValue(int row, int column, char* out) {
-  if (guard.snapshot == 0.0 || guard.equity == 0.0 || guard.initialEquity == 0.0) return;
-  const core::GuardState& g = guard;
-  Cell cell{out, 0};
-  if (column == 0) {
-    if (row < 3 || row > 13 || row == 8) return;
-    out[0] = '\0';
-    switch (row) {
-      case 3: {
-        const double takeProfit = core::CurrentTakeProfit();
-        Put(cell, "%0.2f, %0.2f %%, %0.2f", takeProfit, 100.0 * takeProfit / g.snapshot,
-            g.snapshot + takeProfit);
-        break;
-      }
-      case 4:
-        Put(cell, "%0.2f / %0.2f ", g.initialEquity, g.snapshot);
-        PutTime(cell, g.snapshotTime);
-        break;
-      case 5:
-        Put(cell, "%0.2f, %0.2f", g.equity, g.equity - g.snapshot);
-        break;
-      case 6:
-        PutShareAt(cell, "%0.2f / %0.2f %% ", g.periodDrawdown, g.snapshot, g.periodDrawdownTime);
-        break;
-      case 7:
-        if (g.previousPeriodDrawdownTime > 0) {
-          Put(cell, "%0.2f ", g.previousSnapshot);
-          PutTime(cell, g.previousSnapshotTime);
-          Put(cell, " / %0.2f ", g.previousPeriodDrawdown);
-          PutTime(cell, g.previousPeriodDrawdownTime);
-        } else {
-          Put(cell, "- / -");
-        }
-        break;
-      case 9:
-        if (g.cycleIndex > 0) {
-          Put(cell, "%d / %0.2f / %0.2f / %0.2f", g.cycleIndex, g.averageDrawdown,
-              g.medianDrawdown, g.lowestDrawdown);
-        } else {
-          Put(cell, "0 / - / - / -");
-        }
-        break;
-      case 10:
-        PutShareAt(cell, "%0.2f / %0.2f %% ", g.lowestVsInitial, g.initialEquity,
-                   g.lowestVsInitialTime);
-        break;
-      case 11:
-        Put(cell, "%0.2f, %0.2f %%", g.freeMargin, 100.0 * g.freeMargin / g.equity);
-        break;
-      case 12:
-        PutShareAt(cell, "%0.2f, %0.2f %% ", g.lowestFreeMargin, g.snapshot,
-                   g.lowestFreeMarginTime);
-        break;
-      default:
-        if (g.cycleIndex > 0) {
-          Put(cell, "%0.2f; %0.2f", g.lastCloseMargin, g.averageCloseMargin);
-        } else {
-          Put(cell, "- ; -");
-        }
-        break;
+namespace {
+
+// The dashboard's first column, rows 3 to 13 but 8: the take profit, snapshots, equity,
+// drawdowns, statistics, free margin and close margins.
+void PutFirstColumnValue(Cell& cell, int row, const core::GuardState& g) {
+  switch (row) {
+    case 3: {
+      const double takeProfit = core::CurrentTakeProfit();
+      Put(cell, "%0.2f, %0.2f %%, %0.2f", takeProfit, 100.0 * takeProfit / g.snapshot,
+          g.snapshot + takeProfit);
+      break;
     }
-    return;
+    case 4:
+      Put(cell, "%0.2f / %0.2f ", g.initialEquity, g.snapshot);
+      PutTime(cell, g.snapshotTime);
+      break;
+    case 5:
+      Put(cell, "%0.2f, %0.2f", g.equity, g.equity - g.snapshot);
+      break;
+    case 6:
+      PutShareAt(cell, "%0.2f / %0.2f %% ", g.periodDrawdown, g.snapshot, g.periodDrawdownTime);
+      break;
+    case 7:
+      if (g.previousPeriodDrawdownTime > 0) {
+        Put(cell, "%0.2f ", g.previousSnapshot);
+        PutTime(cell, g.previousSnapshotTime);
+        Put(cell, " / %0.2f ", g.previousPeriodDrawdown);
+        PutTime(cell, g.previousPeriodDrawdownTime);
+      } else {
+        Put(cell, "- / -");
+      }
+      break;
+    case 9:
+      if (g.cycleIndex > 0) {
+        Put(cell, "%d / %0.2f / %0.2f / %0.2f", g.cycleIndex, g.averageDrawdown,
+            g.medianDrawdown, g.lowestDrawdown);
+      } else {
+        Put(cell, "0 / - / - / -");
+      }
+      break;
+    case 10:
+      PutShareAt(cell, "%0.2f / %0.2f %% ", g.lowestVsInitial, g.initialEquity,
+                 g.lowestVsInitialTime);
+      break;
+    case 11:
+      Put(cell, "%0.2f, %0.2f %%", g.freeMargin, 100.0 * g.freeMargin / g.equity);
+      break;
+    case 12:
+      PutShareAt(cell, "%0.2f, %0.2f %% ", g.lowestFreeMargin, g.snapshot,
+                 g.lowestFreeMarginTime);
+      break;
+    default:
+      if (g.cycleIndex > 0) {
+        Put(cell, "%0.2f; %0.2f", g.lastCloseMargin, g.averageCloseMargin);
+      } else {
+        Put(cell, "- ; -");
+      }
+      break;
   }
-  if (row != 2 && row != 3 && row != 4 && row != 5 && row != 8 && row != 11) return;
-  out[0] = '\0';
+}
+
+// The dashboard's second column, rows 2 to 5, 8 and 11: the drawdown and increase targets, the
+// stop loss and the e-mail drawdown.
+void PutSecondColumnValue(Cell& cell, int row, const core::GuardState& g) {
   switch (row) {
     case 2:  // the drawdown target in hand (0.00 when the set holds none), and the next one
     case 3: {
@@ -296,6 +295,22 @@ extern "C" void ZtBaselineValue(int row, int column, char* out) {
       Put(cell, "%0.2f; %0.2f", g.emailDrawdown, g.snapshot - g.emailDrawdown);
       break;
   }
+}
+
+}  // namespace
+
+extern "C" void ZtBaselineValue(int row, int column, char* out) {
+  if (guard.snapshot == 0.0 || guard.equity == 0.0 || guard.initialEquity == 0.0) return;
+  Cell cell{out, 0};
+  if (column == 0) {
+    if (row < 3 || row > 13 || row == 8) return;
+    out[0] = '\0';
+    PutFirstColumnValue(cell, row, guard);
+    return;
+  }
+  if (row != 2 && row != 3 && row != 4 && row != 5 && row != 8 && row != 11) return;
+  out[0] = '\0';
+  PutSecondColumnValue(cell, row, guard);
 }
 
 std::string CompareWithBaseline() {

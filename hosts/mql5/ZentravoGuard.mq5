@@ -158,30 +158,63 @@ int HostOpenTickets(long &tickets[])
 bool HostCloseAll()
   {
    gBlockedReason = "";
+   if(HostTradingBlocked())
+      return(false);
+   if(!KeepPendingOrders)
+      HostDeletePendingOrders();
+   ulong tickets[];
+   HostPositionsOldestFirst(tickets);
+   for(int k = 0; k < ArraySize(tickets); k++)
+     {
+      if(!PositionSelectByTicket(tickets[k]))
+         continue;
+      string symbol = PositionGetString(POSITION_SYMBOL);
+      if(!ZhNoteTicket((long)tickets[k], symbol, 0) || HostCloseInFlight(tickets[k], symbol))
+         continue;
+      gTrade.SetDeviationInPoints((ulong)ZhSlippagePoints(symbol));
+      HostSetFilling(symbol);
+      HostClosePosition(tickets[k], symbol);
+     }
+   return(HostCountsFlat());
+  }
+
+// Whether the terminal lets no trade through now: no connection, or trading disabled (the
+// terminal's AutoTrading or the EA's own box). Says why in gBlockedReason.
+bool HostTradingBlocked()
+  {
    if(TerminalInfoInteger(TERMINAL_CONNECTED) == 0)
      {
       gBlockedReason = "no connection";
       gBlockedPassing = false;
-      return(false);
+      return(true);
      }
    if(TerminalInfoInteger(TERMINAL_TRADE_ALLOWED) == 0 || MQLInfoInteger(MQL_TRADE_ALLOWED) == 0)
      {
       gBlockedReason = "trading is disabled";
       gBlockedPassing = false;
-      return(false);
+      return(true);
      }
-   if(!KeepPendingOrders)
-      for(int i = OrdersTotal() - 1; i >= 0; i--)
-        {
-         // A market order among the orders is a close in flight: it is left to fill.
-         ulong ticket = OrderGetTicket(i);
-         if(ticket == 0 || OrderGetInteger(ORDER_TYPE) <= ORDER_TYPE_SELL ||
-            !ZhNoteTicket((long)ticket, OrderGetString(ORDER_SYMBOL), 0))
-            continue;
-         bool sent = gTrade.OrderDelete(ticket);
-         HostNoteResult(sent, "");
-        }
-   ulong tickets[];
+   return(false);
+  }
+
+// Deletes every pending order the pass has not seen yet.
+void HostDeletePendingOrders()
+  {
+   for(int i = OrdersTotal() - 1; i >= 0; i--)
+     {
+      // A market order among the orders is a close in flight: it is left to fill.
+      ulong ticket = OrderGetTicket(i);
+      if(ticket == 0 || OrderGetInteger(ORDER_TYPE) <= ORDER_TYPE_SELL ||
+         !ZhNoteTicket((long)ticket, OrderGetString(ORDER_SYMBOL), 0))
+         continue;
+      bool sent = gTrade.OrderDelete(ticket);
+      HostNoteResult(sent, "");
+     }
+  }
+
+// The open positions' tickets, oldest first (by the millisecond they opened, then by ticket).
+void HostPositionsOldestFirst(ulong &tickets[])
+  {
    long opened[];
    ArrayResize(tickets, 0);
    ArrayResize(opened, 0);
@@ -204,24 +237,17 @@ bool HostCloseAll()
       tickets[at] = ticket;
       opened[at] = time;
      }
-   for(int k = 0; k < ArraySize(tickets); k++)
-     {
-      if(!PositionSelectByTicket(tickets[k]))
-         continue;
-      string symbol = PositionGetString(POSITION_SYMBOL);
-      if(!ZhNoteTicket((long)tickets[k], symbol, 0) || HostCloseInFlight(tickets[k], symbol))
-         continue;
-      gTrade.SetDeviationInPoints((ulong)ZhSlippagePoints(symbol));
-      // Instant and Request execution fill a market order Fill or Kill; otherwise FOK or IOC as
-      // the symbol's flags allow, and an exchange symbol that allows neither takes Return.
-      long execution = SymbolInfoInteger(symbol, SYMBOL_TRADE_EXEMODE);
-      if(execution == SYMBOL_TRADE_EXECUTION_INSTANT || execution == SYMBOL_TRADE_EXECUTION_REQUEST)
-         gTrade.SetTypeFilling(ORDER_FILLING_FOK);
-      else if(!gTrade.SetTypeFillingBySymbol(symbol))
-         gTrade.SetTypeFilling(ORDER_FILLING_RETURN);
-      HostClosePosition(tickets[k], symbol);
-     }
-   return(HostCountsFlat());
+  }
+
+// Instant and Request execution fill a market order Fill or Kill; otherwise FOK or IOC as the
+// symbol's flags allow, and an exchange symbol that allows neither takes Return.
+void HostSetFilling(string symbol)
+  {
+   long execution = SymbolInfoInteger(symbol, SYMBOL_TRADE_EXEMODE);
+   if(execution == SYMBOL_TRADE_EXECUTION_INSTANT || execution == SYMBOL_TRADE_EXECUTION_REQUEST)
+      gTrade.SetTypeFilling(ORDER_FILLING_FOK);
+   else if(!gTrade.SetTypeFillingBySymbol(symbol))
+      gTrade.SetTypeFilling(ORDER_FILLING_RETURN);
   }
 
 // Closes one position in pieces the symbol takes: a hedging position by partial closes, a

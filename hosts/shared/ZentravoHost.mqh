@@ -153,6 +153,30 @@ int ZhInit()
    bool ran = gRanGuard;
    gRanGuard = false;
    gChartLock = false;
+   int refused = ZhRefuseStart(ran);
+   if(refused != INIT_SUCCEEDED)
+      return(refused);
+   gChartLock = true;
+   gRanGuard = true;
+   ZhStartTimer();
+   if(fresh)
+      ZhSayWhereWarningsGo();
+   if(!HostDllsAllowed())
+     {
+      // Loaded all the same: the warnings say what is missing, without a call to the library.
+      gState = ZH_WAITING;
+      ZhWatchAbility();
+      ZhDraw();
+      return(INIT_SUCCEEDED);
+     }
+   ZhStartOrCarryOn(asked, fresh);
+   return(INIT_SUCCEEDED);
+  }
+
+// Whether this instance may not start, said by alert: the code OnInit returns (INIT_SUCCEEDED
+// when it may start). ran: the instance ran the guard until now (new inputs refused stop it).
+int ZhRefuseStart(bool ran)
+  {
    if(HostIsTester())
      {
       // A 32-bit tester runs inside the terminal and would share the live guard's library.
@@ -175,19 +199,13 @@ int ZhInit()
       Alert("ZentravoGuard: the guard already runs on another chart of this terminal; not started here");
       return(INIT_FAILED);
      }
-   gChartLock = true;
-   gRanGuard = true;
-   ZhStartTimer();
-   if(fresh)
-      ZhSayWhereWarningsGo();
-   if(!HostDllsAllowed())
-     {
-      // Loaded all the same: the warnings say what is missing, without a call to the library.
-      gState = ZH_WAITING;
-      ZhWatchAbility();
-      ZhDraw();
-      return(INIT_SUCCEEDED);
-     }
+   return(INIT_SUCCEEDED);
+  }
+
+// The guard with the library: the running guard carries on where the library stayed loaded with
+// the same targets and account, anything else starts it (again).
+void ZhStartOrCarryOn(bool asked, bool fresh)
+  {
    string key = TakeProfits + "|" + DrawdownTargets + "|" + IncreaseTargets + "|" + StopLosses;
    // A timeframe, symbol or template change re-initialises the EA but the library stays loaded:
    // the running guard (and a close under way) carries on.
@@ -196,7 +214,7 @@ int ZhInit()
      {
       ZhNoteStartOver(asked, fresh);
       ZhDraw();
-      return(INIT_SUCCEEDED);
+      return;
      }
    if(gState != ZH_WAITING && gTargetsKey != "" && key != gTargetsKey)
       Alert("ZentravoGuard: the targets changed; the guard starts again with the new ones");
@@ -206,7 +224,6 @@ int ZhInit()
    ZhNoteStartOver(asked, fresh);
    ZhWatchAbility();
    ZhDraw();
-   return(INIT_SUCCEEDED);
   }
 
 // The guard stops with the EA: unless the terminal starts it again at once (a new timeframe or

@@ -69,16 +69,35 @@ void ZhRemember()
    if(gAccount == "")
       return;
    if(gState == ZH_RUNNING || gState == ZH_CLOSING)
+      ZhNoteLibraryFigures();
+   string text = ZhMemoryText();
+   gMemoryTargets = gTargetsKey;
+   string name = ZhMemoryName(gAccount);
+   bool written = ZhWriteFile(name, text);
+   if(written)
      {
-      int tpSet = 0, tp = 0, ddSet = 0, dd = 0;
-      GetIndex(tpSet, tp, ddSet, dd);
-      gMemoryLadder[0] = tpSet;
-      gMemoryLadder[1] = tp;
-      gMemoryLadder[2] = ddSet;
-      gMemoryLadder[3] = dd;
-      gMemorySnapshot = GetEquitySnap();
-      gMemoryInitial = gInitialEquity;
+      name = ZH_LIBRARY_MEMORY;
+      written = ZhWriteFile(name, "library_account=" + gLibraryAccount + "\nend=1\n");
      }
+   ZhNoteMemoryWrite(written, name);
+  }
+
+// The library's ladder position, snapshot and initial equity, as the memory keeps them.
+void ZhNoteLibraryFigures()
+  {
+   int tpSet = 0, tp = 0, ddSet = 0, dd = 0;
+   GetIndex(tpSet, tp, ddSet, dd);
+   gMemoryLadder[0] = tpSet;
+   gMemoryLadder[1] = tp;
+   gMemoryLadder[2] = ddSet;
+   gMemoryLadder[3] = dd;
+   gMemorySnapshot = GetEquitySnap();
+   gMemoryInitial = gInitialEquity;
+  }
+
+// This account's memory file: one "key=value" line each, "end=1" last.
+string ZhMemoryText()
+  {
    string seen = "";
    for(int k = 0; k < ArraySize(gWitnessTickets); k++)
       seen = seen + (k > 0 ? "," : "") + IntegerToString(gWitnessTickets[k]);
@@ -105,14 +124,13 @@ void ZhRemember()
                  "mail_sent=" + ZhList(gMailSent[0], gMailSent[1], gMailSent[2], 0, 3) + "\n" +
                  "push_sent=" + ZhList(gPushSent[0], gPushSent[1], gPushSent[2], 0, 3) + "\n" +
                  "end=1\n";
-   gMemoryTargets = gTargetsKey;
-   string name = ZhMemoryName(gAccount);
-   bool written = ZhWriteFile(name, text);
-   if(written)
-     {
-      name = ZH_LIBRARY_MEMORY;
-      written = ZhWriteFile(name, "library_account=" + gLibraryAccount + "\nend=1\n");
-     }
+   return(text);
+  }
+
+// Says a memory the disk refused (name, the file that failed) once, and that it is written again
+// once it is; a failure is tried again every minute (ZhRetryMemory).
+void ZhNoteMemoryWrite(bool written, string name)
+  {
    if(written)
      {
       if(gMemoryFailed)

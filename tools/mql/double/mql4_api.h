@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mql_common.h"
+#include "mql_market.h"
 
 namespace mql {
 

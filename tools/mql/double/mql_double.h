@@ -7,7 +7,9 @@
 // (www.mql5.com/en/docs); each function names its page. This is the one header the generated code
 // and the tests include; the double itself is kept in parts:
 //   mql_types.h     types and named constants, and which namespace each language sees
+//   mql_records.h   what the terminal keeps: orders, quotes, trade calls, mails, globals, files
 //   mql_terminal.h  the scripted terminal a scenario sets and reads
+//   mql_market.h    the terminal's market: orders and deals, the exchange, refused trade calls
 //   mql_strings.h   strings and conversions
 //   mql_common.h    the functions both languages share
 //   mql_files.h     the EA's files in the terminal's sandbox

@@ -1,7 +1,8 @@
 // mql_terminal.h - the scripted terminal: the account, quotes, order pool, trade refusals, clock,
 // chart objects and the messages an EA sends, all of it state a scenario test sets and reads.
 // Every MQL function of the double works on Terminal::current through T(). It also loads a
-// private copy of the real zentravo.so for the EA's #import block (library()).
+// private copy of the real zentravo.so for the EA's #import block (library()). What it keeps is
+// in mql_records.h; its market (orders, deals, refusals) in mql_market.h.
 #pragma once
 
 #include <dlfcn.h>
@@ -18,133 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "exports.h"
-#include "mql_types.h"
-#include "zentravo.h"
+#include "mql_records.h"
 
 namespace mql {
-
-// The exports of zentravo.so are the shared table of tools/common/exports.h, typed from
-// include/zentravo.h: an #import line whose parameters differ from the library's does not compile
-// against it.
-using ZentravoExports = zt::tools::Exports;
-
-struct Order {
-  int ticket;
-  string symbol;
-  int type;  // OP_*
-  double lots;
-  double profit;  // floating result in the account currency
-  long long openTime;
-  long long closeTime = 0;  // in the history: when it closed or was booked (seconds since 1970)
-  string comment =
-      "";  // MQL4's "from #N" on what a partial close left open, "to #N" on the part closed
-  double swap = 0.0, commission = 0.0;  // charged to the trade; the balance takes them at the close
-  // MQL5: a market order placed and not filled yet (an exchange's "placed", 10008), listed among
-  // the orders; closes names the position a close of it closes (0: a deal on its symbol).
-  bool placed = false;
-  int closes = 0;
-  bool canceled = false;  // MQL5: a deal in the history the broker canceled (its result zeroed)
-  // What the trade adds to the equity while open, and to the balance and the history once closed.
-  double result() const { return profit + swap + commission; }
-};
-
-// Kinds of history records beside the trade types: MQL4 files balance operations as 6 and credit
-// as 7; the 64-bit terminal also books bonus, corrections, charges, the agent commission an
-// introducing broker receives, interest, dividends and tax (the double's own numbers), and may
-// book a type a later terminal adds (BOOK_UNLISTED, a deal type no EA knows).
-enum BookingKind {
-  BOOK_BALANCE = 6,
-  BOOK_CREDIT = 7,
-  BOOK_BONUS = 8,
-  BOOK_CORRECTION = 9,
-  BOOK_CHARGE = 10,
-  BOOK_AGENT_COMMISSION = 11,
-  BOOK_INTEREST = 12,
-  BOOK_DIVIDEND = 13,
-  BOOK_TAX = 14,
-  BOOK_UNLISTED = 99
-};
-
-struct Quote {
-  double bid, ask, point;
-  int digits;
-  // How the broker executes the symbol and which filling modes (SYMBOL_FILLING_* flags) it
-  // takes: a request in another mode is refused. Most market-execution symbols take FOK.
-  mql5::ENUM_SYMBOL_TRADE_EXECUTION execution = mql5::SYMBOL_TRADE_EXECUTION_MARKET;
-  uint fillings = mql5::SYMBOL_FILLING_FOK;
-  // The volumes a deal may have, in lots: from the least to the most, on the step.
-  double volumeMin = 0.01, volumeMax = 100.0, volumeStep = 0.01;
-  // An exchange that answers a market order - a close, or a deal against a netting position -
-  // with "placed" (10008) and fills it later (executePlaced).
-  bool placesCloses = false;
-  // Instant and Request execution fill a market order Fill or Kill only; Market execution as the
-  // symbol's flags allow; Exchange execution also with Return.
-  bool allows(mql5::ENUM_ORDER_TYPE_FILLING filling) const {
-    if (execution == mql5::SYMBOL_TRADE_EXECUTION_INSTANT ||
-        execution == mql5::SYMBOL_TRADE_EXECUTION_REQUEST)
-      return filling == mql5::ORDER_FILLING_FOK;
-    if (filling == mql5::ORDER_FILLING_FOK) return (fillings & mql5::SYMBOL_FILLING_FOK) != 0;
-    if (filling == mql5::ORDER_FILLING_IOC) return (fillings & mql5::SYMBOL_FILLING_IOC) != 0;
-    return execution == mql5::SYMBOL_TRADE_EXECUTION_EXCHANGE;  // Return
-  }
-  // A volume the symbol takes: within its limits and on its step.
-  bool takes(double volume) const {
-    const double steps = volume / volumeStep;
-    return volume >= volumeMin - 1e-9 && volume <= volumeMax + 1e-9 &&
-           std::fabs(steps - std::round(steps)) < 1e-6;
-  }
-};
-
-// Who has a file open, process-wide as the operating system keeps it: two terminals on one
-// computer meet in the common files folder, and a file opened without the share flags is theirs
-// alone until it is closed.
-struct FileUse {
-  const void* terminal;
-  int handle;
-  int flags;  // FILE_READ, FILE_WRITE, FILE_SHARE_READ, FILE_SHARE_WRITE as opened
-};
-inline std::map<string, std::vector<FileUse>>& filesInUse() {
-  static std::map<string, std::vector<FileUse>> uses;
-  return uses;
-}
-
-struct TradeCall {  // every OrderClose / OrderDelete the EA made, in order
-  string function;
-  int ticket;
-  double price;
-  int slippage;
-  int error;          // 0 when it went through
-  double lots = 0.0;  // the volume asked for, exactly as the EA passed it
-};
-
-struct Mail {
-  string subject, body;
-};
-
-// A terminal global variable (F3): its value, when a program last set, read or checked it (the
-// terminal deletes it four weeks later), and whether it lives only while the terminal runs
-// (GlobalVariableTemp). It reads as its value.
-struct Global {
-  double value = 0.0;
-  long long accessed = 0;  // TimeLocal() of the last access
-  bool temporary = false;
-  operator double() const { return value; }
-};
-
-// A file an EA has open in the sandbox: read whole at opening, written whole at a flush or close.
-struct OpenFile {
-  string path;
-  bool writing = false;
-  string text;
-  size_t at = 0;  // where the next read starts
-};
-
-struct ChartObject {
-  int type = 0;
-  std::map<int, long long> integers;
-  std::map<int, string> strings;
-};
 
 class Terminal {
  public:
@@ -381,97 +258,24 @@ class Terminal {
   // adds to it in the same direction; the other way it closes that much of it first (its share
   // of the floating result goes to the balance), and what is left of the deal opens the
   // reversed position.
-  void openOrder(const string& symbol, int type, double lots, double profit) {
-    if (netting && type <= OP_SELL) {
-      auto it = std::find_if(orders.begin(), orders.end(), [&](const Order& o) {
-        return o.symbol == symbol && o.type <= OP_SELL && !o.placed;
-      });
-      if (it != orders.end() && it->type == type) {
-        it->lots += lots;
-        it->profit += profit;
-        return;
-      }
-      if (it != orders.end()) {
-        const double closed = std::min(lots, it->lots);
-        reduce(*it, closed);
-        lots -= closed;
-        if (it->lots <= 1e-9) orders.erase(it);
-        if (lots <= 1e-9) return;
-      }
-    }
-    orders.push_back({nextTicket_++, symbol, type, lots, profit, ++clock_});
-  }
+  void openOrder(const string& symbol, int type, double lots, double profit);
   // Closes volume of a position (MQL5): that share of its floating result goes to the balance,
   // and a deal of its own records it in the history.
-  void reduce(Order& position, double volume) {
-    const double share = volume / position.lots;
-    Order deal{nextTicket_++, position.symbol,         position.type == OP_BUY ? OP_SELL : OP_BUY,
-               volume,        position.profit * share, ++clock_,
-               now()};
-    deal.swap = position.swap * share;
-    deal.commission = position.commission * share;
-    balance += deal.result();
-    history.push_back(deal);
-    position.profit -= deal.profit;
-    position.swap -= deal.swap;
-    position.commission -= deal.commission;
-    position.lots -= volume;
-  }
+  void reduce(Order& position, double volume);
   // MQL4's partial close: the part closed goes to the history under the order's ticket, and what
   // is left reopens under a new ticket, as old as the order, with the comment "from #ticket".
-  void closePart(Order& order, double volume) {
-    const int rest = nextTicket_++;
-    const double share = volume / order.lots;
-    Order closed = order;
-    closed.lots = volume;
-    closed.profit = order.profit * share;
-    closed.swap = order.swap * share;
-    closed.commission = order.commission * share;
-    closed.closeTime = now();
-    closed.comment = "to #" + std::to_string(rest);
-    balance += closed.result();
-    history.push_back(closed);
-    order.profit -= closed.profit;
-    order.swap -= closed.swap;
-    order.commission -= closed.commission;
-    order.lots -= volume;
-    order.comment = "from #" + std::to_string(order.ticket);
-    order.ticket = rest;
-  }
+  void closePart(Order& order, double volume);
   // The exchange fills every order it placed: a close takes its volume of its position, a deal
   // on a symbol trades as a new one would (on a netting account against the position); the
   // order goes.
-  void executePlaced() {
-    for (size_t i = orders.size(); i-- > 0;) {
-      if (!orders[i].placed) continue;
-      const Order order = orders[i];
-      orders.erase(orders.begin() + static_cast<std::ptrdiff_t>(i));
-      if (order.closes == 0) {
-        openOrder(order.symbol, order.type, order.lots, 0.0);
-      } else {
-        auto it = std::find_if(orders.begin(), orders.end(), [&](const Order& o) {
-          return o.ticket == order.closes && !o.placed;
-        });
-        if (it != orders.end()) {
-          reduce(*it, std::min(order.lots, it->lots));
-          if (it->lots <= 1e-9) orders.erase(it);
-        }
-      }
-      i = orders.size();
-    }
-  }
+  void executePlaced();
   // The broker cancels a deal of the history (MQL5): its type becomes the canceled one, its
   // result is zeroed, and a balance operation of its own takes the result back.
-  void cancelDeal(int ticket) {
-    for (Order& deal : history) {
-      if (deal.ticket != ticket || deal.type > OP_SELL) continue;
-      const double result = deal.result();
-      deal.canceled = true;
-      deal.profit = deal.swap = deal.commission = 0.0;
-      balanceOperation(-result);
-      return;
-    }
-  }
+  void cancelDeal(int ticket);
+  // A pending order is triggered: it becomes a market order of its direction, same ticket.
+  void fill(int ticket);
+  // Refuses the next trade call when the script or the market says so; 0 when it goes through.
+  int tradeError(const Order& order, double price, int slippage, bool close);
   // A new ticket and opening moment, for an order the double makes outside openOrder.
   int newTicket() { return nextTicket_++; }
   long long newOpenTime() { return ++clock_; }
@@ -481,11 +285,6 @@ class Terminal {
     auto next = std::move(duringClose.front());
     duringClose.pop_front();
     next(*this);
-  }
-  // A pending order is triggered: it becomes a market order of its direction, same ticket.
-  void fill(int ticket) {
-    for (Order& o : orders)
-      if (o.ticket == ticket && o.type > OP_SELL) o.type = (o.type % 2 == 0) ? OP_BUY : OP_SELL;
   }
   // Whole days go by on the calendar (a weekend, a holiday, the trader away): TimeLocal moves
   // on by them, GetTickCount does not.
@@ -545,33 +344,12 @@ class Terminal {
   // The library as the test sees it (the same instance the EA calls).
   ZentravoExports& library() { return load("zentravo.dll"); }
 
-  // Refuses the next trade call when the script or the market says so; 0 when it goes through.
-  int tradeError(const Order& order, double price, int slippage, bool close) {
-    if (!connected) return ERR_NO_CONNECTION;
-    if (!tradeAllowed || !autoTrading) return ERR_TRADE_NOT_ALLOWED;
-    if (!accountTradeAllowed) return ERR_TRADE_DISABLED;
-    if (!expertTradeAllowed) return ERR_TRADE_EXPERT_DISABLED_BY_SERVER;
-    if (!closeErrors.empty()) {
-      int e = closeErrors.front();
-      closeErrors.pop_front();
-      return e;
-    }
-    if (std::find(closedMarkets.begin(), closedMarkets.end(), order.symbol) != closedMarkets.end())
-      return ERR_MARKET_CLOSED;
-    if (close && fifo) {
-      for (const auto& o : orders)
-        if (o.symbol == order.symbol && o.type <= OP_SELL && o.openTime < order.openTime)
-          return ERR_TRADE_PROHIBITED_BY_FIFO;
-    }
-    if (close) {
-      const Quote& q = quotes.at(order.symbol);
-      const double market = (order.type == OP_BUY ? q.bid : q.ask) - priceJump;
-      if (std::fabs(price - market) > slippage * q.point + 1e-12) return ERR_REQUOTE;
-    }
-    return 0;
-  }
-
  private:
+  // Books the part of a position a close takes (part, with the volume closed): its share of the
+  // floating result, swap and commission goes to the balance and, as part, into the history, and
+  // leaves the position.
+  void bookPart(Order& position, Order part, double volume);
+
   void* handle_ = nullptr;
   ZentravoExports exports_{};
   int nextTicket_ = 1001;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "guard_steps.h"
 #include "zentravo_guard_mq5.h"
 
 namespace {
@@ -116,18 +117,8 @@ TEST_F(Mq5Guard, AutoTradingOffAtTheStartIsSaidAtOnce) {
 // Flat means flat: a trade another EA opens during the pass, and a kept stop order that fills,
 // are closed too before the cycle is reported; trades that keep opening make the EA hold.
 TEST_F(Mq5Guard, TradesOpenedDuringTheCloseAreClosedTooOrTheEaHolds) {
-  ea.KeepPendingOrders = true;
-  term.quotes["GBPUSD"] = {1.25000, 1.25012, 0.00001, 5};
-  ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
-  term.openOrder("EURUSD", mql::OP_BUY, 1.0, -60.0);
-  term.openOrder("USDJPY", mql::OP_SELL, 1.0, -50.0);
-  term.openOrder("EURUSD", mql::OP_BUYSTOP, 1.0, 0.0);
-  const int stop = term.orders.back().ticket;
-  term.duringClose.push_back(
-      [](mql::Terminal& t) { t.openOrder("GBPUSD", mql::OP_BUY, 0.5, -5.0); });
-  term.duringClose.push_back([stop](mql::Terminal& t) { t.fill(stop); });
-  ea.OnTick();
-  for (int event = 0; event < 3; ++event) timer();
+  ASSERT_NO_FATAL_FAILURE(guard_steps::closeWhileTradesOpen(
+      term, ea, [this] { timer(); }, "USDJPY", mql::OP_BUYSTOP));
   ASSERT_EQ(term.orders.size(), 0u);
   EXPECT_EQ(term.label("ZT_STATE"), "Guard: running");
   EXPECT_EQ(term.callsOf("SetTTC"), 1);  // the cycle reported once, when flat
@@ -222,11 +213,8 @@ TEST_F(Mq5Guard, AnotherAccountIsHeldNotJudged) {
 // The chart handle comes from CHART_WINDOW_HANDLE; a second chart is refused while the first
 // one's heartbeat is fresh and takes over once it has been silent for over 10 s.
 TEST_F(Mq5Guard, OneChartRunsTheGuardASecondIsRefusedUntilTheFirstFallsSilent) {
-  ASSERT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
-  term.chartHandle = 0x2002;
   ea_mq5::Program second;
-  term.tickCount += 5000;
-  EXPECT_EQ(second.OnInit(), mql::INIT_FAILED);
+  ASSERT_NO_FATAL_FAILURE(guard_steps::startASecondChart(term, ea, second));
   ASSERT_EQ(term.alerts.size(), 1u);
   EXPECT_NE(term.alerts[0].find("already runs on another chart"), std::string::npos);
   EXPECT_EQ(term.callsOf("InitZT"), 1);

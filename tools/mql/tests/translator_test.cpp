@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
 
 #include "translator.h"
 
@@ -60,22 +62,22 @@ class Translator : public ::testing::Test {
 };
 
 TEST_F(Translator, RefusesUnknownConstructsNamingFileAndLine) {
-  EXPECT_EQ(refusal("int a;\nclass Box { };\n"),
-            "Ea.mq4:3: construct not known to the terminal double: class");
-  EXPECT_EQ(refusal("#property strict\n#ifdef X\n"), "Ea.mq4:3: unknown preprocessor line: #ifdef");
-  EXPECT_EQ(refusal("#define TWICE(x) (2*(x))\n"), "Ea.mq4:2: only object-like #define is known");
-  EXPECT_EQ(refusal("\n\n#include <Missing.mqh>\n"),
-            "Ea.mq4:4: include file not found: Missing.mqh");
-  EXPECT_EQ(refusal("void f()\n  {\n   static int calls = 0;\n  }\n"),
-            "Ea.mq4:4: construct not known to the terminal double: static");
-  EXPECT_EQ(refusal("int table[2] = {1, 2};\n"), "Ea.mq4:2: array initialisers are not known");
-  EXPECT_EQ(refusal("int grid[2][3];\n"), "Ea.mq4:2: multi-dimensional arrays are not known");
-  EXPECT_EQ(refusal("datetime start = D'2020.01.01';\n"),
-            "Ea.mq4:2: date and colour literals are not known");
-  EXPECT_EQ(refusal("#import \"x.dll\"\n   int F(int a);\n"),
-            "Ea.mq4:3: #import block is not closed");
-  EXPECT_EQ(refusal("#import \"x.dll\"\n   int F(int a[]);\n#import\n"),
-            "Ea.mq4:3: arrays go to a DLL by reference");
+  // Each source after the test's #property strict line, and the refusal it gets.
+  const std::pair<std::string, std::string> cases[] = {
+      {"int a;\nclass Box { };\n", "Ea.mq4:3: construct not known to the terminal double: class"},
+      {"#property strict\n#ifdef X\n", "Ea.mq4:3: unknown preprocessor line: #ifdef"},
+      {"#define TWICE(x) (2*(x))\n", "Ea.mq4:2: only object-like #define is known"},
+      {"\n\n#include <Missing.mqh>\n", "Ea.mq4:4: include file not found: Missing.mqh"},
+      {"void f()\n  {\n   static int calls = 0;\n  }\n",
+       "Ea.mq4:4: construct not known to the terminal double: static"},
+      {"int table[2] = {1, 2};\n", "Ea.mq4:2: array initialisers are not known"},
+      {"int grid[2][3];\n", "Ea.mq4:2: multi-dimensional arrays are not known"},
+      {"datetime start = D'2020.01.01';\n", "Ea.mq4:2: date and colour literals are not known"},
+      {"#import \"x.dll\"\n   int F(int a);\n", "Ea.mq4:3: #import block is not closed"},
+      {"#import \"x.dll\"\n   int F(int a[]);\n#import\n",
+       "Ea.mq4:3: arrays go to a DLL by reference"},
+  };
+  for (const auto& [source, message] : cases) EXPECT_EQ(refusal(source), message) << source;
 }
 
 TEST_F(Translator, FollowsIncludesAndReportsLinesOfTheIncludedFile) {
