@@ -332,8 +332,10 @@ int RunMany(const SimOptions& options, std::ostream& out, std::ostream& err) {
     names.push_back(ladders[i].name);
   }
   const bool bars = !options.positions.history.path.empty();
-  const RunsInput input{bars ? NameSeededMarket(options) + " over the " + DescribeHistories(options)
-                             : NameSeededMarket(options),
+  const std::string strategy = options.positions.dealsPath.empty()
+                                   ? options.positions.strategy.name + " strategy over the "
+                                   : "the ";
+  const RunsInput input{bars ? strategy + DescribeHistories(options) : NameSeededMarket(options),
                         options.market == MarketKind::Walk,
                         options.start.seed,
                         static_cast<std::size_t>(options.runs),
