@@ -18,7 +18,8 @@ echo "to continue the same account like a restarted terminal."
 # Where a guard matters: a martingale grid (lots doubled every 100 points against it, up to ten
 # levels) that its broker stops out now and then, on 200 seeded markets, under three ladders and
 # with no guard; then the same three ladders side by side on the same grid over the bundled bar
-# history, and on a recorded deal list replayed over it.
+# history (the price model's, each bar walked like ticks), and on a recorded deal list replayed
+# over it.
 grid=(--market model --strategy grid --grid-lots 0.1 --grid-multiplier 2 --grid-levels 10 --grid-step 100)
 ladders=(--ladder 'tight=60,40|30,60||100' --ladder 'mid=120,80|60,120||250' --ladder 'wide=300,200|150,300||600')
 echo

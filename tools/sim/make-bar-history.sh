@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Makes the bundled bar history, tools/sim/samples/EURUSD_H1.csv: a year of hourly EURUSD-like bars
 # from the lab's price model (seed 7, a tick a minute), as the 32-bit terminal's history centre
-# exports them. A test checks that the committed file is what this script makes now.
+# exports them, under a first line (a comment) that says the price model made them: no market's
+# record, and every run on them says so. A test checks that the committed file is what this script
+# makes now.
 # Usage: make-bar-history.sh [ZT_SIM [OUT]]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"

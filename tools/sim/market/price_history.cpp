@@ -181,7 +181,8 @@ bool PriceHistoryReader::NextLine(std::string& line) {
   }
   while (file_.NextLine(line)) {
     ++line_;
-    if (!Trimmed(line).empty()) return true;
+    if (line.starts_with(kModelBarsComment)) madeByModel_ = true;
+    if (!Trimmed(line).empty() && line.front() != '#') return true;
   }
   return false;
 }
@@ -223,6 +224,12 @@ bool PriceHistoryReader::ReadBar(Bar& bar) {
   if (bar.high < std::max(bar.open, bar.close) || bar.low > std::min(bar.open, bar.close)) {
     Refuse("a high at or above the open and close and a low at or below them");
   }
+  double volume = 0.0;
+  if (!ReadAmount(fields[6], options_.decimal, volume).empty() ||
+      !(volume >= 0.0 && volume < 1e15)) {
+    Refuse("as the tick volume a count of 0 or more, not \"" + fields[6] + "\"");
+  }
+  bar.volume = std::llround(volume);
   bar.spreadPoints = options_.spreadPoints;
   if (format_ == HistoryFormat::BarsTab) {
     if (!ReadAmount(fields[8], options_.decimal, bar.spreadPoints).empty() ||
@@ -266,7 +273,7 @@ bool PriceHistoryReader::ReadTick(Quote& quote) {
   return true;
 }
 
-// The bar in hand's four ticks, one by one; the bar after it is read ahead for the bar's length.
+// The bar in hand's ticks, one by one; the bar after it is read ahead for the bar's length.
 bool PriceHistoryReader::NextBarQuote(Quote& quote) {
   if (barQuote_ < barQuotes_.size()) {
     quote = barQuotes_[barQuote_++];
@@ -286,23 +293,25 @@ bool PriceHistoryReader::NextBarQuote(Quote& quote) {
     const std::int64_t step = bars_[1].time - now.time;
     shortestStep_ = shortestStep_ == 0 ? step : std::min(shortestStep_, step);
   }
-  const std::int64_t quarter =
-      std::max<std::int64_t>(shortestStep_ == 0 ? 60 : shortestStep_, 4) / 4;
-  const bool highFirst = now.high - now.open <= now.open - now.low;
-  const double path[4] = {now.open, highFirst ? now.high : now.low, highFirst ? now.low : now.high,
-                          now.close};
-  const double spread = now.spreadPoints * options_.point;
-  barQuotes_.clear();
-  for (int i = 0; i < 4; ++i)
-    barQuotes_.push_back(Quote{now.time + i * quarter, path[i], path[i] + spread});
+  const std::int64_t length = shortestStep_ == 0 ? 60 : shortestStep_;
+  const BarPrices prices{
+      now.time,  length, now.open, now.high, now.low, now.close, now.spreadPoints * options_.point,
+      now.volume};
+  BarWalkOptions walk = options_.walk;
+  walk.point = options_.point;
+  WalkBar(prices, walk, netLots_, barQuotes_);
+  ++barsRead_;
   barQuote_ = 0;
   quote = barQuotes_[barQuote_++];
   return true;
 }
 
+bool PriceHistoryReader::bars() const {
+  return format_ == HistoryFormat::BarsCsv || format_ == HistoryFormat::BarsTab;
+}
+
 bool PriceHistoryReader::Next(Quote& quote) {
-  if (format_ == HistoryFormat::BarsCsv || format_ == HistoryFormat::BarsTab)
-    return NextBarQuote(quote);
+  if (bars()) return NextBarQuote(quote);
   return ReadTick(quote);
 }
 
@@ -311,6 +320,26 @@ std::int64_t CountHistoryQuotes(const PriceHistoryOptions& options) {
   std::int64_t quotes = 0;
   for (Quote quote{}; reader.Next(quote);) ++quotes;
   return quotes;
+}
+
+BarSizes MeasureBars(const PriceHistoryOptions& options) {
+  PriceHistoryReader reader(options);
+  BarSizes sizes;
+  if (!reader.bars()) return sizes;
+  std::vector<double> ranges;
+  for (Quote quote{}; reader.Next(quote);) {
+    ++sizes.ticks;
+    if (reader.barsRead() > sizes.bars) {
+      sizes.bars = reader.barsRead();
+      ranges.push_back(reader.barRange());
+    }
+  }
+  if (!ranges.empty()) {
+    const auto middle = ranges.begin() + static_cast<std::ptrdiff_t>(ranges.size() / 2);
+    std::nth_element(ranges.begin(), middle, ranges.end());
+    sizes.typicalRange = *middle;
+  }
+  return sizes;
 }
 
 namespace {
@@ -331,6 +360,7 @@ void WriteModelBars(const MarketStart& start, const PriceModelOptions& model, st
                     int barMinutes, std::ostream& out) {
   const int digits = std::max(0, static_cast<int>(std::lround(-std::log10(model.point))));
   const std::int64_t length = static_cast<std::int64_t>(barMinutes) * 60;
+  out << kModelBarsComment << " (seed " << start.seed << "), not a market's record\n";
   PriceModel prices = NewPriceModel(start, model);
   std::int64_t barTime = prices.quote.time - prices.quote.time % length, count = 1;
   double bar[4] = {prices.quote.bid, prices.quote.bid, prices.quote.bid,

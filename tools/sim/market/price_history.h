@@ -14,16 +14,18 @@
 //              that changed only one side leaves the other empty, and keeps its last value
 //   ticks-csv  a plain tick list, no header: 2024.01.02 00:00:00,1.10432,1.10440 (time, bid, ask;
 //              seconds and milliseconds may be left out)
+// A line that starts with '#' is a comment, in every shape: the lab's own bars (WriteModelBars)
+// say on their first line that the price model made them.
 // Either separator reads in every shape (a tab file is the comma file with tabs), and an empty
 // last field (a separator at the end of each line) is no field. UTF-8 and UTF-16 (with its
 // byte-order mark, as the 64-bit terminal saves its exports) both read: text_file.h.
 //
-// A bar (bid prices, as terminals keep them) becomes four ticks at a quarter of the bar's length
-// apart: the open, then whichever of high and low is nearer the open (the high on a tie), the other
-// one, the close. A bar's length is the shortest step between two bars read so far, so a weekend
-// or a missing hour does not stretch a bar. The ask is the bid plus the bar's <SPREAD> where the
-// file has that column, else the spread given. Times are the file's, read as UTC; the lab's clock
-// counts whole seconds, so ticks within one second keep their order and share its time.
+// A bar (bid prices, as terminals keep them) becomes a path of ticks through its open, high, low
+// and close, as many as its tick volume (bar_walk.h). A bar's length is the shortest step between
+// two bars read so far, so a weekend or a missing hour does not stretch a bar. The ask is the bid
+// plus the bar's <SPREAD> where the file has that column, else the spread given. Times are the
+// file's, read as UTC; the lab's clock counts whole seconds, so ticks within one second keep their
+// order and share its time.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +33,7 @@
 #include <string_view>
 #include <vector>
 
+#include "market/bar_walk.h"
 #include "market/csv_input.h"
 #include "market/price_model.h"
 #include "market/text_file.h"
@@ -45,6 +48,7 @@ struct PriceHistoryOptions {
   DecimalMark decimal = DecimalMark::Auto;  // Comma: "1,10432" is a price; else only "1.10432"
   double point = 0.00001;                   // the symbol's point, in which spreads are given
   double spreadPoints = 8.0;                // ask - bid where the file gives none
+  BarWalkOptions walk;                      // how a bar's ticks are made (its point is point's)
 };
 
 // "bars-csv" and back; Auto is "auto".
@@ -68,11 +72,20 @@ class PriceHistoryReader {
   // The next quote; false after the last.
   bool Next(Quote& quote);
   HistoryFormat format() const { return format_; }
+  bool bars() const;
+  // The file says, in a comment, that the price model made it: no market's record.
+  bool madeByModel() const { return madeByModel_; }
+  // The account's buys less its sells now, which the worst order walks the next bar against.
+  void SetNetLots(double netLots) { netLots_ = netLots; }
+  // Bars begun so far; the high less the low of the bar in hand.
+  std::int64_t barsRead() const { return barsRead_; }
+  double barRange() const { return bars_.empty() ? 0.0 : bars_.front().high - bars_.front().low; }
 
  private:
   struct Bar {
     std::int64_t time;
     double open, high, low, close, spreadPoints;
+    std::int64_t volume;  // ticks; 0: none given
   };
   bool NextLine(std::string& line);
   bool ReadBar(Bar& bar);
@@ -95,6 +108,9 @@ class PriceHistoryReader {
   std::vector<Quote> barQuotes_;
   std::size_t barQuote_ = 0;
   std::int64_t shortestStep_ = 0;
+  double netLots_ = 0.0;
+  bool madeByModel_ = false;
+  std::int64_t barsRead_ = 0;
   // Ticks: the last of each side, for a row that leaves one empty, and the last time with ms.
   double bid_ = 0.0, ask_ = 0.0;
   std::int64_t lastMillis_ = -1;
@@ -104,8 +120,22 @@ class PriceHistoryReader {
 // how many quotes it holds.
 std::int64_t CountHistoryQuotes(const PriceHistoryOptions& options);
 
+// The start of the first line of bars the price model wrote.
+inline constexpr std::string_view kModelBarsComment = "# made by zt-sim's price model";
+
+// A bar history's bars as the walk replays them: how many, their ticks in all, and the median of
+// their ranges (high less low), the size of a typical bar. Zeros for a tick history.
+struct BarSizes {
+  std::int64_t bars = 0;
+  std::int64_t ticks = 0;
+  double typicalRange = 0.0;
+};
+// Reads the whole history once (throws as CountHistoryQuotes does).
+BarSizes MeasureBars(const PriceHistoryOptions& options);
+
 // Bars of the price model, as the 32-bit terminal's history centre exports them: the model's bids
-// from its first quote over `ticks` ticks, one line per bar of barMinutes that saw a tick.
+// from its first quote over `ticks` ticks, one line per bar of barMinutes that saw a tick, under a
+// comment that says the model made them (kModelBarsComment and the seed).
 void WriteModelBars(const MarketStart& start, const PriceModelOptions& model, std::int64_t ticks,
                     int barMinutes, std::ostream& out);
 

@@ -40,6 +40,7 @@ class HistorySource final : public PriceSource {
     ++tick_;
     return true;
   }
+  void SetNetLots(double netLots) override { reader_.SetNetLots(netLots); }
   std::string Format() const override {
     std::string out(kHistoryTag);
     PutField(out, "tick", tick_);

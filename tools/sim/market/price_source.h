@@ -21,6 +21,8 @@ class PriceSource {
   virtual std::int64_t tick() const = 0;
   // Moves to the next quote; false (the quote unchanged) when a history has none left.
   virtual bool Next() = 0;
+  // The account's buys less its sells, for a bar history walked in the worst order; else unread.
+  virtual void SetNetLots(double) {}
   // Where the source stands as " name=value" fields after a tag, and back (false, unchanged, when
   // text holds none, or a history no longer reaches that far).
   virtual std::string Format() const = 0;

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "host/ladder.h"
 
 namespace zt::sim {
 
@@ -21,5 +24,17 @@ std::string DescribeHistories(const SimOptions& options);
 // history EURUSD_H1.csv (24963 ticks)" or "the equity history history.csv (120 rows)". A recorded
 // history is named by its file, not a seed: a seed changes nothing of what it holds.
 std::string NameRunInput(const SimOptions& options, std::int64_t ticks, bool resumed);
+
+// How the run's prices were made, for the text, the JSON and the report: "price model ticks",
+// "recorded ticks", "bars walked with 60 ticks a bar" (with "on average" where the bars' tick
+// volumes say how many) or "bars in the worst order ..."; empty where no prices move the account
+// (the account model's walk, an equity history).
+std::string NameModelling(const SimOptions& options);
+
+// For bars, one line of caution where a typical bar's range moves the trades more than the
+// smallest target of the ladders (the options' own ladder when ladders is empty): such a target
+// is hit or missed inside a bar, which bars alone cannot tell. Empty otherwise. The trades are the
+// strategy's first (its lots option) or the deal list's typical one (its median lots).
+std::string CautionOfBars(const SimOptions& options, const std::vector<NamedLadder>& ladders);
 
 }  // namespace zt::sim

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "host/ladder.h"
+#include "market/price_history.h"
 #include "market/utc_time.h"
 #include "options/option_list.h"
 #include "options/option_table.h"
@@ -62,9 +63,11 @@ Recorded histories (--history, --deals): a bar or tick file a terminal exported 
 place, told by its first line or named by --format: bars-csv (history centre, no header:
 2024.01.02,00:00,O,H,L,C,VOL), bars-tab (<DATE> <TIME> <OPEN> <HIGH> <LOW> <CLOSE> <TICKVOL> <VOL>
 <SPREAD>), ticks-tab (<DATE> <TIME> <BID> <ASK> <LAST> <VOLUME> <FLAGS>, a side left empty keeps its
-last value) or ticks-csv (2024.01.02 00:00:00,BID,ASK). A bar becomes four ticks a quarter of a bar
-apart: open, the nearer of high and low (high on a tie), the other, close; ask = bid + the bar's
-<SPREAD> points, else --spread. The file is read through once (a bad line stops the run with its
+last value) or ticks-csv (2024.01.02 00:00:00,BID,ASK). A bar is walked as ticks: a path seeded by
+--seed through its open, high, low and close (the low first more often the higher it closed), in
+moves sized by its range, as many ticks as its tick volume (--bar-ticks N: N a bar); --bar-path worst
+walks each bar against the positions open at its open instead (a bound, not an estimate); ask =
+bid + the bar's <SPREAD> points, else --spread. Lines that start with # are comments. The file is read through once (a bad line stops the run with its
 number) and the run ends with it. --deals replays a closed-trade list (header: open time,close time,
 symbol,type,lots,open price,close price,profit) over it: each trade opens at its recorded price when
 its time comes, floats with the prices and books its recorded profit at its close time. A close-all
@@ -147,9 +150,19 @@ std::string ManyRunsMistake(const CLI::App& app, const SimOptions& o) {
   if (app.count("--runs") == 0) return {};
   // Every seed of a recorded history would replay the same market: the ladders compare on it
   // side by side instead.
-  if (!o.csvPath.empty() || !o.positions.history.path.empty()) {
-    return "--runs needs seeded markets: a recorded history is one market; compare ladders on it "
-           "with --ladder";
+  // A bar history is one market walked as many ways as there are seeds; recorded ticks and a
+  // recorded equity curve are one path, which every seed would replay the same.
+  bool bars = false;
+  if (!o.positions.history.path.empty()) {
+    try {
+      bars = PriceHistoryReader(o.positions.history).bars();
+    } catch (const std::runtime_error&) {
+      bars = true;  // the run says what is wrong with the file
+    }
+  }
+  if (!o.csvPath.empty() || (!o.positions.history.path.empty() && !bars)) {
+    return "--runs needs seeded markets or bars to walk: a recorded tick or equity history is one "
+           "path; compare ladders on it with --ladder";
   }
   for (const char* option : {"--state", "--chart", "--log"}) {
     if (app.count(option) > 0)
@@ -173,8 +186,10 @@ std::string HistoryMistake(const CLI::App& app, SimOptions& o) {
     return "--deals needs the symbol's prices over the same time: --history FILE";
   }
   if (m.history.path.empty()) {
-    if (app.count("--format") > 0)
-      return "--format names the shape of a --history file, and none is given";
+    for (const char* option : {"--format", "--bar-ticks", "--bar-path"}) {
+      if (app.count(option) > 0)
+        return std::string(option) + " tells how a --history file is read, and none is given";
+    }
     return {};
   }
   if (!o.csvPath.empty()) return "--history and --csv are two inputs; give one";

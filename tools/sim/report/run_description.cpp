@@ -1,5 +1,6 @@
 #include "report/run_description.h"
 
+#include "options/run_input.h"
 #include "options/sim_options.h"
 
 namespace zt::sim {
@@ -20,6 +21,9 @@ RunDescription DescribeRun(const SimOptions& options, const std::string& title,
   d.title = title;
   d.input = input;
   d.record = options.record;
+  d.prices = NameModelling(options);
+  if (const std::string caution = CautionOfBars(options, ladders); !caution.empty())
+    d.notes.push_back(caution);
   const bool recordedCurve = !options.csvPath.empty();
   const bool deals = !options.positions.dealsPath.empty();
   d.strategy = !recordedCurve && !deals &&

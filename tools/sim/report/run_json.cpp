@@ -148,8 +148,15 @@ Json GuardJson(const HostRun& run, const Dashboard& panel) {
 
 }  // namespace
 
+std::string ModellingJson(const Modelling& modelling) {
+  Json json = {{"prices", modelling.prices}};
+  if (!modelling.caution.empty()) json["caution"] = modelling.caution;
+  return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Dashboard& panel,
-               const Ladder& ladder, const Inputs& inputs, bool brief, const RunRisk* risk) {
+               const Ladder& ladder, const Inputs& inputs, bool brief, const RunRisk* risk,
+               const Modelling& modelling) {
   // Texts from a CSV file may hold bytes that are not UTF-8; they are replaced, never a failure.
   const auto text = [](const Json& value) {
     return value.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -175,6 +182,10 @@ void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Da
   for (const auto& [option, value] : inputs) inputsJson[option] = value;
   member("inputs");
   out << text(inputsJson);
+  if (!modelling.prices.empty()) {
+    member("modelling");
+    out << ModellingJson(modelling);
+  }
   member("ladder");
   out << text(LadderJson(ladder));
   if (!brief) {
@@ -203,10 +214,10 @@ void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Da
 }
 
 std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel,
-                       const Ladder& ladder, const Inputs& inputs, bool brief,
-                       const RunRisk* risk) {
+                       const Ladder& ladder, const Inputs& inputs, bool brief, const RunRisk* risk,
+                       const Modelling& modelling) {
   std::ostringstream out;
-  WriteJson(out, run, s, panel, ladder, inputs, brief, risk);
+  WriteJson(out, run, s, panel, ladder, inputs, brief, risk, modelling);
   return out.str();
 }
 

@@ -19,6 +19,15 @@ struct RunRisk;
 // The whole run as one JSON object: the units, every input (option, value), the ladder, events,
 // cycles, summary, the guard's statistics, dashboard. Amounts are whole cents.
 using Inputs = std::vector<std::pair<std::string, std::string>>;
+// How the run's prices were made (options/run_input.h NameModelling) and, for bars, the caution
+// that a target smaller than a typical bar cannot be judged on them; a "modelling" member after
+// the inputs when prices is set.
+struct Modelling {
+  std::string prices;
+  std::string caution;
+};
+// The "modelling" member's value.
+std::string ModellingJson(const Modelling& modelling);
 // A brief JSON has no "events" and no "cycles"; the comparison gives the realised result per
 // cycle (equity left less the snapshot, in whole cents each) by its median, lowest and highest too.
 // It carries the run's equity curves too, at a few hundred moments ("curve", see
@@ -26,10 +35,10 @@ using Inputs = std::vector<std::pair<std::string, std::string>>;
 // figures a trader decides on (see risk_figures.h).
 std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel,
                        const Ladder& ladder, const Inputs& inputs, bool brief = false,
-                       const RunRisk* risk = nullptr);
+                       const RunRisk* risk = nullptr, const Modelling& modelling = {});
 // The same document written to out as it is made, without holding all of it.
 void WriteJson(std::ostream& out, const HostRun& run, const Summary& summary,
                const Dashboard& panel, const Ladder& ladder, const Inputs& inputs,
-               bool brief = false, const RunRisk* risk = nullptr);
+               bool brief = false, const RunRisk* risk = nullptr, const Modelling& modelling = {});
 
 }  // namespace zt::sim

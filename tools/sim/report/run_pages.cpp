@@ -133,6 +133,7 @@ std::vector<PageFact> ListRunFacts(const RunDescription& d) {
     return [fact](const RecordedOption& o) { return o.fact == fact; };
   };
   std::vector<PageFact> facts = {{"input", d.input}};
+  if (!d.prices.empty()) facts.push_back({"prices", d.prices});
   if (!strategy.empty())
     facts.push_back({"strategy", strategy + ": " + SettingsText(record, ofStrategy)});
   facts.push_back({"account and costs", SettingsText(record, is(Fact::Costs))});

@@ -203,10 +203,11 @@ std::string FormatLadderTable(const std::vector<LadderFigures>& ladders) {
   return out;
 }
 
-std::string FormatLadderJson(const std::vector<LadderFigures>& ladders,
+std::string FormatLadderJson(const std::vector<LadderFigures>& ladders, const Modelling& modelling,
                              const std::vector<NamedLadder>& named) {
   Json all;
   all["units"] = {{"amounts", "cents"}};
+  if (!modelling.prices.empty()) all["modelling"] = Json::parse(ModellingJson(modelling));
   // Once when every ladder shares it; otherwise only in each ladder's entry.
   if (SharedBaseline(ladders)) {
     all["withoutGuard"] = {{"endEquity", ladders.front().unguardedEndEquity},
@@ -268,10 +269,15 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
   }
   if (outcome.failed) return 1;
   const bool wantJson = !options.jsonPath.empty() || !options.reportPath.empty();
-  const std::string json = wantJson ? FormatLadderJson(figures, ladders) : std::string();
+  const Modelling modelling{NameModelling(options), CautionOfBars(options, ladders)};
+  const std::string json = wantJson ? FormatLadderJson(figures, modelling, ladders) : std::string();
   const std::string input = NameRunInput(options, figures.front().ticks, false);
   const std::string heading = std::to_string(ladders.size()) + " ladders on " + input;
-  const std::string table = Folded(heading, kPageWidth, "  ") + "\n\n" + FormatLadderTable(figures);
+  std::string table = Folded(heading, kPageWidth, "  ") + "\n";
+  if (!modelling.prices.empty())
+    table += Folded("prices: " + modelling.prices, kPageWidth, "  ") + "\n";
+  if (!modelling.caution.empty()) table += Folded(modelling.caution, kPageWidth, "  ") + "\n";
+  table += "\n" + FormatLadderTable(figures);
   const int shown = ShowPoolResults(
       options.jsonPath, options.jsonPath.empty() ? std::string() : json, table, out, err);
   if (shown != 0 || options.reportPath.empty()) return shown;

@@ -13,6 +13,7 @@
 
 #include "host/host_driver.h"
 #include "host/ladder.h"
+#include "report/run_json.h"
 #include "runs/run_pool.h"
 
 namespace zt::sim {
@@ -54,7 +55,7 @@ LadderFigures ReadLadderFigures(const std::string& name, const std::string& json
 // the guard differ, each ladder's own follows its row.
 std::string FormatLadderTable(const std::vector<LadderFigures>& ladders);
 // The same as a JSON document: the baseline and one entry per ladder.
-std::string FormatLadderJson(const std::vector<LadderFigures>& ladders,
+std::string FormatLadderJson(const std::vector<LadderFigures>& ladders, const Modelling& modelling,
                              const std::vector<NamedLadder>& named);
 
 // Runs every ladder of options.ladders, at most options.jobs at a time, and prints the table (or

@@ -11,8 +11,10 @@
 
 #include "figures/sampled_curves.h"
 #include "number_text.h"
+#include "options/run_input.h"
 #include "options/sim_options.h"
 #include "report/run_description.h"
+#include "report/run_json.h"
 #include "report/run_text.h"
 #include "runs/ladder_runs.h"
 #include "runs/stop_signal.h"
@@ -125,14 +127,19 @@ std::string RiskTable(const std::vector<LadderRisk>& ranked) {
 
 std::string FormatRunsTable(const RunsInput& input, const std::vector<LadderRisk>& ranked) {
   const std::size_t ladders = ranked.size() - 1;  // beside no guard
-  const std::string heading =
-      std::to_string(input.runs) + " runs of " + std::to_string(ladders) +
-      (ladders == 1 ? " ladder" : " ladders") + " and no guard on a seeded " + input.market +
-      " (seeds " + std::to_string(input.firstSeed) + " to " +
-      std::to_string(input.firstSeed + input.runs - 1) + ", " + std::to_string(input.ticks) +
-      " ticks each), ranked by " + NameRanking(input.rankBy);
-  std::string out =
-      Folded(heading, kPageWidth, "  ") + "\n\n" + ResultsTable(ranked) + "\n" + RiskTable(ranked);
+  const std::string seeds = "seeds " + std::to_string(input.firstSeed) + " to " +
+                            std::to_string(input.firstSeed + input.runs - 1);
+  // A bar history is one market: what the seeds change is only how its bars are walked.
+  const std::string on = input.bars ? input.market + ", one market whose bars are walked " +
+                                          std::to_string(input.runs) + " ways (" + seeds + ")"
+                                    : "a seeded " + input.market + " (" + seeds + ", " +
+                                          std::to_string(input.ticks) + " ticks each)";
+  const std::string heading = std::to_string(input.runs) + " runs of " + std::to_string(ladders) +
+                              (ladders == 1 ? " ladder" : " ladders") + " and no guard on " + on +
+                              ", ranked by " + NameRanking(input.rankBy);
+  std::string out = Folded(heading, kPageWidth, "  ") + "\n";
+  if (!input.prices.empty()) out += Folded("prices: " + input.prices, kPageWidth, "  ") + "\n";
+  out += "\n" + ResultsTable(ranked) + "\n" + RiskTable(ranked);
   if (input.walk) {
     out +=
         "\n" +
@@ -208,12 +215,14 @@ std::string FormatRunsJson(const RunsInput& input, const std::vector<LadderRisk>
     }
     list.push_back(LadderRiskJson(ranked[i], i + 1, std::move(runs)));
   }
-  const Json all = {{"units", {{"amounts", "cents"}, {"times", "days"}}},
-                    {"market", input.market},
-                    {"seeds", {{"first", input.firstSeed}, {"count", input.runs}}},
-                    {"ticks", input.ticks},
-                    {"rankBy", input.rankBy},
-                    {"ladders", std::move(list)}};
+  Json all = {{"units", {{"amounts", "cents"}, {"times", "days"}}},
+              {"market", input.market},
+              {"seeds", {{"first", input.firstSeed}, {"count", input.runs}}},
+              {"ticks", input.ticks},
+              {"rankBy", input.rankBy},
+              {"ladders", std::move(list)}};
+  if (!input.prices.empty())
+    all["modelling"] = Json::parse(ModellingJson(Modelling{input.prices, {}}));
   return all.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
@@ -322,12 +331,18 @@ int RunMany(const SimOptions& options, std::ostream& out, std::ostream& err) {
     all.push_back(SumUpRuns(ladders[i].name, false, outcome.guarded[i]));
     names.push_back(ladders[i].name);
   }
-  const RunsInput input{NameSeededMarket(options),
+  const bool bars = !options.positions.history.path.empty();
+  const std::string strategy = options.positions.dealsPath.empty()
+                                   ? options.positions.strategy.name + " strategy over the "
+                                   : "the ";
+  const RunsInput input{bars ? strategy + DescribeHistories(options) : NameSeededMarket(options),
                         options.market == MarketKind::Walk,
                         options.start.seed,
                         static_cast<std::size_t>(options.runs),
                         options.ticks,
-                        options.rankBy};
+                        options.rankBy,
+                        NameModelling(options),
+                        bars};
   const std::vector<LadderRisk> ranked = RankLadders(all, options.rankBy);
   const bool wantJson = !options.jsonPath.empty() || !options.reportPath.empty();
   const std::string json = wantJson ? FormatRunsJson(input, ranked, perRun, names) : std::string();
@@ -337,12 +352,15 @@ int RunMany(const SimOptions& options, std::ostream& out, std::ostream& err) {
   if (shown != 0 || options.reportPath.empty()) return shown;
   const std::string title =
       std::to_string(options.runs) + " runs of " + std::to_string(ladders.size()) +
-      (ladders.size() == 1 ? " ladder" : " ladders") + " and no guard on a seeded " + input.market;
+      (ladders.size() == 1 ? " ladder" : " ladders") + " and no guard on " +
+      (bars ? input.market + ", its bars walked " + std::to_string(options.runs) + " ways"
+            : "a seeded " + input.market);
   return WriteReportAndSay(
       options.reportPath,
       [&] {
-        return BuildRunsPage(DescribeRun(options, title, "seeded " + input.market, ladders), json,
-                             names, outcome.curves, outcome.times);
+        return BuildRunsPage(
+            DescribeRun(options, title, (bars ? "" : "seeded ") + input.market, ladders), json,
+            names, outcome.curves, outcome.times);
       },
       out, err);
 }

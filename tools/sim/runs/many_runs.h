@@ -27,6 +27,8 @@ struct RunsInput {
   std::size_t runs = 0;
   std::int64_t ticks = 0;
   std::string rankBy;
+  std::string prices;  // how the prices were made (NameModelling); empty for the walk
+  bool bars = false;   // one bar history, its bars walked another way for each seed
 };
 
 // The ranked ladders as two tables that fit 100 columns (results and drawdowns; stop-outs, time

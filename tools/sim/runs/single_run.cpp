@@ -189,7 +189,7 @@ HostOptions HostOptionsFor(const SimOptions& options, const HostCarry& carry) {
 void Connect(PositionMarket& positions, std::int64_t& ticksLeft, Market& market) {
   market.start = positions.Figures();
   market.nextTick = [&]() -> std::optional<AccountFigures> {
-    if (ticksLeft-- <= 0 || StopRequested()) return std::nullopt;
+    if (ticksLeft-- <= 0 || StopRequested() || positions.Ended()) return std::nullopt;
     return positions.NextTick();
   };
   market.closeAll = [&](const AccountFigures&) { return positions.CloseAll(); };
@@ -269,9 +269,13 @@ void ConnectPositionMarket(Feed& feed, const SimOptions& options,
     result.resumed = true;
   }
   feed.total = options.ticks;
-  if (quotes > 0)
+  if (quotes > 0) {
     feed.total = feed.ticksLeft =
         std::min(options.ticks, quotes - 1 - feed.positions->prices().tick());
+    // The worst order's bars hold as many ticks as the account makes them (the count above is the
+    // walk's, an estimate for the progress bar): the run ends with the history.
+    if (history.walk.path == BarPath::Worst) feed.ticksLeft = options.ticks;
+  }
   Connect(*feed.positions, feed.ticksLeft, feed.market);
 }
 
@@ -381,12 +385,14 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
 // The report of a finished run: what ran on what, the log, the panel, the summary and the files
 // written.
 void PrintReport(const SimOptions& options, const SimResult& result, const std::string& title,
-                 std::ostream& out) {
+                 const Modelling& modelling, std::ostream& out) {
   // Paths of any length, folded so that the report fits a terminal kPageWidth columns wide.
   const auto line = [&out](const std::string& text) {
     out << Folded(text, kPageWidth, "  ") << "\n";
   };
   line(title);
+  if (!modelling.prices.empty()) line("prices: " + modelling.prices);
+  if (!modelling.caution.empty()) line(modelling.caution);
   const std::string engine =
       options.library.empty() ? "engine linked in" : "library " + result.libraryCopy;
   if (options.state.empty()) {
@@ -440,12 +446,18 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   }
   const std::string title =
       "Zentravo guard on " + NameRunInput(options, result.run.ticks, result.resumed);
+  Modelling modelling;
+  try {
+    modelling = Modelling{NameModelling(options), CautionOfBars(options, {})};
+  } catch (const std::exception&) {
+    // The history went since the run read it: the run's figures stand without the words.
+  }
   try {
     if (!options.logPath.empty()) tools::WriteWholeFile(options.logPath, FormatLog(result.run, 0));
     if (!options.chartPath.empty()) WriteChart(result.run, title, options.chartPath);
     const auto writeJson = [&](std::ostream& stream) {
       WriteJson(stream, result.run, result.summary, result.dashboard, ladder,
-                ListInputs(options.record), options.jsonBrief, &result.risk);
+                ListInputs(options.record), options.jsonBrief, &result.risk, modelling);
     };
     if (options.jsonPath == "-") {
       writeJson(out);
@@ -454,8 +466,9 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     if (!options.jsonPath.empty()) tools::WriteWholeFile(options.jsonPath, writeJson);
     if (!options.reportPath.empty()) {
       // The page reads its figures from the brief JSON, which the whole one only adds to.
-      const std::string json = FormatJson(result.run, result.summary, result.dashboard, ladder,
-                                          ListInputs(options.record), true, &result.risk);
+      const std::string json =
+          FormatJson(result.run, result.summary, result.dashboard, ladder,
+                     ListInputs(options.record), true, &result.risk, modelling);
       const RunDescription description =
           DescribeRun(options, title, NameRunInput(options, result.run.ticks, result.resumed), {});
       WriteReportPage(
@@ -467,7 +480,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     return 1;
   }
 
-  PrintReport(options, result, title, out);
+  PrintReport(options, result, title, modelling, out);
   return result.interrupted ? kInterruptedExit : 0;
 }
 

@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim_test_support.h"
+#include "text_helpers.h"
 
 namespace zt::sim {
 namespace {
@@ -130,17 +131,23 @@ TEST(Ladders, TheHeadingNamesTheRecordedHistoryNotASeed) {
   const std::string ladders = " --ticks 400 --ladder 'a=60|||100' --ladder 'b=120|||250'";
   const std::pair<std::string, std::string> headings[] = {
       {"--history " + samples + "EURUSD_H1.csv --strategy trend",
-       "2 ladders on a trend strategy on the bar history EURUSD_H1.csv (400 ticks)"},
+       "2 ladders on a trend strategy on the bar history EURUSD_H1.csv, made by the price model "
+       "and no market's record (400 ticks)"},
       {"--history " + samples + "EURUSD_H1.csv --deals " + samples + "EURUSD_deals.csv",
-       "2 ladders on the deal list EURUSD_deals.csv over the bar history EURUSD_H1.csv (400 "
-       "ticks)"},
+       "2 ladders on the deal list EURUSD_deals.csv over the bar history EURUSD_H1.csv, made by "
+       "the price model and no market's record (400 ticks)"},
       {"--csv " + std::string(ZT_SIM_SAMPLES) + "/equity-history.csv",
        "2 ladders on the equity history equity-history.csv (600 rows)"},
   };
   for (const auto& [input, heading] : headings) {
     ASSERT_EQ(RunProgram(input + ladders, folder), 0) << testing::ReadFile(folder.File("err.txt"));
     const std::string out = testing::ReadFile(folder.File("out.txt"));
-    EXPECT_EQ(out.substr(0, out.find('\n')), heading);
+    // The heading, unfolded: its first line and the indented lines that follow it.
+    const std::vector<std::string> lines = tools::SplitAt(out, '\n');
+    std::string unfolded = lines.front();
+    for (std::size_t i = 1; i < lines.size() && lines[i].starts_with("  "); ++i)
+      unfolded += " " + lines[i].substr(2);
+    EXPECT_EQ(unfolded, heading);
   }
 }
 

@@ -4,6 +4,7 @@
 // guard, whose stop loss cuts the trades open at that moment while a later trade happens as it did.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -49,18 +50,33 @@ void ExpectQuote(const Quote& quote, const std::string& time, double bid, double
 TEST(PriceHistory, EachShapeIsToldByItsFirstLineAndReadIntoQuotes) {
   testing::TempFolder folder;
   HistoryFormat format{};
-  // Two hourly bars: the first one's open lies nearer its low, so the low comes before the high.
+  // Two hourly bars, walked in as many ticks as their volumes: each from its open to its close
+  // through its high and low, never beyond them, on the bar's hour, at the given spread.
   const std::string barsCsv =
       "2024.01.02,00:00,1.10432,1.10511,1.10401,1.10477,1234\n"
       "2024.01.02,01:00,1.10477,1.10500,1.10300,1.10400,99\n";
   const std::vector<Quote> bars = ReadFileAs(folder, "a.csv", barsCsv, format);
   EXPECT_EQ(format, HistoryFormat::BarsCsv);
-  ASSERT_EQ(bars.size(), 8u);
+  ASSERT_EQ(bars.size(), 1234u + 99u);
   ExpectQuote(bars[0], "2024.01.02 00:00", 1.10432, 1.10442, "open");
-  ExpectQuote(bars[1], "2024.01.02 00:15", 1.10401, 1.10411, "the nearer low");
-  ExpectQuote(bars[2], "2024.01.02 00:30", 1.10511, 1.10521, "the high");
-  ExpectQuote(bars[3], "2024.01.02 00:45", 1.10477, 1.10487, "close");
-  ExpectQuote(bars[5], "2024.01.02 01:15", 1.10500, 1.10510, "the nearer high");
+  ExpectQuote(bars[1233], "2024.01.02 00:59", 1.10477, 1.10487, "close");
+  ExpectQuote(bars[1234], "2024.01.02 01:00", 1.10477, 1.10487, "the second open");
+  ExpectQuote(bars.back(), "2024.01.02 01:59", 1.10400, 1.10410, "the second close");
+  const auto inside = [&](std::size_t from, std::size_t to, double high, double low) {
+    double seenHigh = 0.0, seenLow = 1e9;
+    for (std::size_t i = from; i < to; ++i) {
+      seenHigh = std::max(seenHigh, bars[i].bid);
+      seenLow = std::min(seenLow, bars[i].bid);
+      EXPECT_NEAR(bars[i].ask - bars[i].bid, 0.0001, 1e-9);
+      if (i > from) {
+        EXPECT_GE(bars[i].time, bars[i - 1].time);
+      }
+    }
+    EXPECT_NEAR(seenHigh, high, 1e-9);
+    EXPECT_NEAR(seenLow, low, 1e-9);
+  };
+  inside(0, 1234, 1.10511, 1.10401);
+  inside(1234, bars.size(), 1.10500, 1.10300);
   // The same file with tabs and a tab at each line's end reads the same.
   std::string tabs = barsCsv;
   for (char& c : tabs) c = c == ',' ? '\t' : c;
@@ -100,11 +116,12 @@ TEST(PriceHistory, EachShapeIsToldByItsFirstLineAndReadIntoQuotes) {
       "2024.01.02 00:00:05,\"1,10432\",\"1,10440\"\n2024.01.02 00:00:09,\"1,1043\",\"1,1044\"\n";
   const Shape shapes[] = {
       {HistoryFormat::BarsTab,
-       8,
+       1234 + 4,
        DecimalMark::Auto,
        barsTab,
-       {{2, "2024.01.02 00:00", 30, 1.10511, 1.10514, "a minute bar's third tick, spread 3"},
-        {4, "2024.01.02 00:01", 0, 1.10477, 1.10482, "spread 5"}}},
+       {{0, "2024.01.02 00:00", 0, 1.10432, 1.10435, "a minute bar's open, spread 3"},
+        {1233, "2024.01.02 00:00", 59, 1.10477, 1.10480, "its close, 1234 ticks later"},
+        {1234, "2024.01.02 00:01", 0, 1.10477, 1.10482, "a bar of one tick: four, spread 5"}}},
       {HistoryFormat::TicksTab,
        3,
        DecimalMark::Auto,

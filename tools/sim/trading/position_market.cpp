@@ -16,6 +16,7 @@ PositionMarketOptions Settled(const MarketStart& start, PositionMarketOptions op
   options.strategy.seed = start.seed;
   options.history.point = options.prices.point;
   options.history.spreadPoints = options.prices.spreadPoints;
+  options.history.walk.seed = start.seed;
   if (!options.dealsPath.empty()) {
     options.terms.commissionPerLot = options.terms.swapLongPerLot = options.terms.swapShortPerLot =
         0.0;
@@ -56,7 +57,13 @@ void PositionMarket::Step(Trader& trader, const Quote& quote) {
 }
 
 AccountFigures PositionMarket::NextTick() {
-  prices_->Next();  // at a history's end the last quote stays
+  if (options_.history.walk.path == BarPath::Worst) {
+    double netLots = 0.0;
+    for (const Position& position : guarded_.account.positions)
+      netLots += position.side == Side::Buy ? position.lots : -position.lots;
+    prices_->SetNetLots(netLots);
+  }
+  if (!prices_->Next()) ended_ = true;  // at a history's end the last quote stays
   const Quote& quote = prices_->quote();
   Step(guarded_, quote);
   Step(unguarded_, quote);

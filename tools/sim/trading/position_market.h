@@ -43,6 +43,8 @@ class PositionMarket {
   // starts again. The duration is drawn from the seed and the tick alone, for as many positions.
   CloseOutcome CloseAll();
   double UnguardedEquity() const;
+  // The price history has no quote left (the last one stayed for the tick just taken).
+  bool Ended() const { return ended_; }
 
   const PriceSource& prices() const { return *prices_; }
   const TradingAccount& guarded() const { return guarded_.account; }
@@ -67,6 +69,7 @@ class PositionMarket {
   std::shared_ptr<const DealHistory> deals_;  // null without a deal history
   Trader guarded_;
   Trader unguarded_;
+  bool ended_ = false;
 };
 
 }  // namespace zt::sim
