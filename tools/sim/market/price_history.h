@@ -45,6 +45,9 @@ struct PriceHistoryOptions {
   DecimalMark decimal = DecimalMark::Auto;  // Comma: "1,10432" is a price; else only "1.10432"
   double point = 0.00001;                   // the symbol's point, in which spreads are given
   double spreadPoints = 8.0;                // ask - bid where the file gives none
+  // The decimals the prices must be written in, the point's (5 for 0.00001); -1: not checked. A
+  // history in other digits is another symbol's, or needs another point.
+  int digits = -1;
 };
 
 // "bars-csv" and back; Auto is "auto".
@@ -80,7 +83,8 @@ class PriceHistoryReader {
   bool NextBarQuote(Quote& quote);
   void Refuse(const std::string& expected) const;
   void Recognise(std::string_view first);
-  double Price(const std::string& field, const char* what) const;
+  double Price(const std::string& field, const char* what);
+  void CheckDigits(const std::string& field);
 
   PriceHistoryOptions options_;
   TextFileLines file_;
@@ -98,6 +102,10 @@ class PriceHistoryReader {
   // Ticks: the last of each side, for a row that leaves one empty, and the last time with ms.
   double bid_ = 0.0, ask_ = 0.0;
   std::int64_t lastMillis_ = -1;
+  // The most decimals a price has had, and the first price written with them.
+  int digitsSeen_ = 0;
+  std::string digitsExample_;
+  std::int64_t digitsLine_ = 0;
 };
 
 // Reads the whole history once, checking every line (throws on the first bad one), and returns

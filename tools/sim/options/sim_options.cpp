@@ -8,6 +8,7 @@
 #include "market/utc_time.h"
 #include "options/option_list.h"
 #include "options/option_table.h"
+#include "options/symbol_options.h"
 #include "trading/strategy_table.h"
 
 namespace zt::sim {
@@ -198,6 +199,7 @@ std::string CheckedValues(const CLI::App& app, const std::vector<std::string>& a
   o.market = given.market == "model" ? MarketKind::Model : MarketKind::Walk;
   ReadNewsTimes(given.news, o.positions.prices.newsTimes);
   std::string mistake = HistoryMistake(app, o);
+  if (mistake.empty()) mistake = SettleSymbol(app, given, o);
   if (mistake.empty()) mistake = StrategyMistake(o.positions.strategy);
   if (mistake.empty()) mistake = FindLadderMistake(o.host.targets);
   if (mistake.empty())
