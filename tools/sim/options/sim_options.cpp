@@ -70,7 +70,10 @@ number) and the run ends with it. --deals replays a closed-trade list (header: o
 symbol,type,lots,open price,close price,profit) over it: each trade opens at its recorded price when
 its time comes, floats with the prices and books its recorded profit at its close time. A close-all
 of the guard closes the trades open then at that price; they are not reopened, and later trades
-happen as recorded (an approximation: the trader might have traded otherwise). --write-bars FILE
+happen as recorded (an approximation: the trader might have traded otherwise). Each deal is held to
+the prices first: another symbol's, one outside the history's dates, or a price beyond its bar's
+bid low and ask high (by more than --deal-tolerance points) is refused with its line (the bundled
+list is made over the bundled bars by tools/sim/make-deal-list.sh). --write-bars FILE
 writes the price model's bars (tools/sim/make-bar-history.sh makes the bundled sample). Every
 history, deal and CSV file reads in UTF-8 or in UTF-16 (little- or big-endian) with a byte-order
 mark, as the 64-bit terminal saves its exports; broken UTF-16 is refused with its line.)"[1];

@@ -43,7 +43,7 @@ void TakeKind(const CLI::App& app, const SymbolKind& kind, SimOptions& o) {
 
 }  // namespace
 
-void AddSymbolOptions(OptionTable& t, SimOptions&, GivenTexts& given) {
+void AddSymbolOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
   const std::string group = "Symbol (--market model)";
   CLI::App& app = t.app();
   const auto add = [&](const std::string& name, std::string& text, const std::string& help) {
@@ -74,6 +74,11 @@ void AddSymbolOptions(OptionTable& t, SimOptions&, GivenTexts& given) {
                    ? std::string()
                    : "\"" + text + "\" is no rate above 0";
       }));
+  t.Add(group, "--deal-tolerance", o.positions.dealTolerancePoints,
+        "Points a --deals price may lie outside its bar's range (the bid's low to the ask's high)")
+      .Number(0.0, 1e9)
+      .In(Scope::Model)
+      .Recorded(WhenGiven(app, "--deal-tolerance"));
 }
 
 std::string SettleSymbol(const CLI::App& app, const GivenTexts& given, SimOptions& o) {

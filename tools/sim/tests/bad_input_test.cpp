@@ -40,6 +40,13 @@ constexpr const char* kYenBars =
     "2024.01.02,00:00,147.000,147.100,146.900,147.050,1\n"
     "2024.01.02,01:00,147.050,147.150,146.950,147.100,1\n";
 
+// Two hourly euro bars, and the header of a deal list.
+constexpr const char* kEuroBars =
+    "2024.01.02,00:00,1.10000,1.10100,1.09900,1.10050,1\n"
+    "2024.01.02,01:00,1.10050,1.10100,1.09900,1.10000,1\n";
+const std::string kDealHeader =
+    "open time,close time,symbol,type,lots,open price,close price,profit\n";
+
 TEST(BadInput, EachIsRefusedWithWhatIsWrongAndWhere) {
   testing::TempFolder folder;
   struct Case {
@@ -68,6 +75,29 @@ TEST(BadInput, EachIsRefusedWithWhatIsWrongAndWhere) {
        {"--market", "model", "--symbol", "USDJPY", "--profit-rate", "0.0068"},
        "--profit-rate converts a result in another currency"},
       {{}, {"--market", "model", "--account-currency", "usd"}, "is no currency code like USD"},
+      // Deals of another symbol, outside the history's dates, or at prices their bar never had.
+      {{{"EURUSD_H1.csv", kEuroBars},
+        {"deals.csv", kDealHeader + "2024.01.02 00:00,2024.01.02 "
+                                    "01:00,GBPUSD,buy,0.1,1.10010,1.10010,0\n"}},
+       {"--history", "@EURUSD_H1.csv", "--deals", "@deals.csv"},
+       "deals.csv line 2: the deals are of GBPUSD, the price history of EURUSD"},
+      {{{"EURUSD_H1.csv", kEuroBars},
+        {"deals.csv", kDealHeader + "2024.01.01 23:00,2024.01.02 "
+                                    "01:00,EURUSD,buy,0.1,1.10010,1.10010,0\n"}},
+       {"--history", "@EURUSD_H1.csv", "--deals", "@deals.csv"},
+       "deals.csv line 2: the deal's open time 2024.01.01 23:00 lies outside the price history "
+       "(2024.01.02 00:00 to 2024.01.02 02:00)"},
+      {{{"EURUSD_H1.csv", kEuroBars},
+        {"deals.csv", kDealHeader + "2024.01.02 00:00,2024.01.02 "
+                                    "02:00,EURUSD,buy,0.1,1.10010,1.10010,0\n"}},
+       {"--history", "@EURUSD_H1.csv", "--deals", "@deals.csv"},
+       "deals.csv line 2: the deal's close time 2024.01.02 02:00 lies outside the price history"},
+      {{{"EURUSD_H1.csv", kEuroBars},
+        {"deals.csv", kDealHeader + "2024.01.02 00:00,2024.01.02 "
+                                    "01:00,EURUSD,sell,0.1,1.10000,1.09000,0\n"}},
+       {"--history", "@EURUSD_H1.csv", "--deals", "@deals.csv"},
+       "deals.csv line 2: the close price 1.09 lies outside the prices of 2024.01.02 01:00 (bid "
+       "low 1.09900, ask high 1.10108, tolerance 0 points)"},
   };
   for (const Case& c : cases) {
     const std::string said = Refusal(folder, c.files, c.arguments);

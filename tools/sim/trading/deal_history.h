@@ -9,6 +9,9 @@
 // Times as 2024.01.03 09:00 or 09:00:00, UTC; type buy or sell; profit in the account's currency,
 // what the trade booked in all (commission and swap included). One symbol a file.
 //
+// Before the replay the list is held to the prices (deal_check.h): a deal of another symbol, outside
+// the history's dates or at a price its bar never had is refused with its line.
+//
 // The replay: a trade opens at the first quote at or after its open time, at its recorded open
 // price, and floats with the quotes; at the first quote at or after its close time it closes and
 // books its recorded profit. The account charges no commission or swap of its own. A guard's
