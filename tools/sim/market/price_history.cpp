@@ -229,6 +229,7 @@ bool PriceHistoryReader::ReadBar(Bar& bar) {
     Refuse("a date and time such as 2024.01.02 and 00:00, not \"" + fields[0] + "\" and \"" +
            fields[1] + "\"");
   }
+  bar.time = ServerToUtc(bar.time, options_.serverOffset);
   if (!bars_.empty() && bar.time <= bars_.back().time) {
     Refuse("a bar later than the one before (" + FormatTime(bars_.back().time) + "), not " +
            FormatTime(bar.time));
@@ -270,6 +271,7 @@ bool PriceHistoryReader::ReadTick(Quote& quote) {
     Refuse("a date and time such as 2024.01.02 00:00:00.123, not \"" + fields[0] + " " + fields[1] +
            "\"");
   }
+  quote.time = ServerToUtc(quote.time, options_.serverOffset);
   const std::int64_t at = quote.time * 1000 + millis;
   if (at < lastMillis_)
     Refuse("a tick no earlier than the one before, not " + FormatTime(quote.time));

@@ -22,7 +22,8 @@
 // apart: the open, then whichever of high and low is nearer the open (the high on a tie), the other
 // one, the close. A bar's length is the shortest step between two bars read so far, so a weekend
 // or a missing hour does not stretch a bar. The ask is the bid plus the bar's <SPREAD> where the
-// file has that column, else the spread given. Times are the file's, read as UTC; the lab's clock
+// file has that column, else the spread given. Times are the file's, moved to UTC by the server
+// offset given (server_time.h); the lab's clock
 // counts whole seconds, so ticks within one second keep their order and share its time.
 #pragma once
 
@@ -33,6 +34,7 @@
 
 #include "market/csv_input.h"
 #include "market/price_model.h"
+#include "market/server_time.h"
 #include "market/text_file.h"
 
 namespace zt::sim {
@@ -48,6 +50,7 @@ struct PriceHistoryOptions {
   // The decimals the prices must be written in, the point's (5 for 0.00001); -1: not checked. A
   // history in other digits is another symbol's, or needs another point.
   int digits = -1;
+  ServerOffset serverOffset;  // the file's times are the broker's server's, this far from UTC
 };
 
 // "bars-csv" and back; Auto is "auto".

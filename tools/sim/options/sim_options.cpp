@@ -31,7 +31,8 @@ The library keeps its settings and statistics files in the state folder; run aga
 with the same --state to resume like a restarted terminal.)"[1];
 
 constexpr const char* kFooter = &R"(
-Times (--start, the CSV's time column) are read as UTC: 2024.01.02 10:30, 2024-01-02 10:30:15,
+Times (--start, the CSV's time column) are read as UTC (a --history's and --deals' times less
+--server-offset, for exports in the broker's server time): 2024.01.02 10:30, 2024-01-02 10:30:15,
 2024-01-02T10:30:15Z, 2024-01-02T12:30:15+02:00, 2024/01/02, whole seconds since 1970, or
 milliseconds (12 digits or more); day-first and month-first dates with --date-order. A date
 column and a time column are read together. The guard's own times (title,

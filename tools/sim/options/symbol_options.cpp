@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "market/csv_fields.h"
+#include "market/server_time.h"
 #include "market/symbol_kinds.h"
 #include "number_text.h"
 #include "options/option_list.h"
@@ -74,6 +75,13 @@ void AddSymbolOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
                    ? std::string()
                    : "\"" + text + "\" is no rate above 0";
       }));
+  add("--server-offset", given.serverOffset,
+      "Hours the --history and --deals times run ahead of UTC (the broker's server time), or "
+      "eet: UTC+2, UTC+3 in Europe's summer time")
+      .Check(TextCheck([](const std::string& text) {
+        return ParseServerOffset(text) ? std::string()
+                                       : "\"" + text + "\" is neither hours from -14 to 14 nor eet";
+      }));
   t.Add(group, "--deal-tolerance", o.positions.dealTolerancePoints,
         "Points a --deals price may lie outside its bar's range (the bid's low to the ask's high)")
       .Number(0.0, 1e9)
@@ -83,6 +91,7 @@ void AddSymbolOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
 
 std::string SettleSymbol(const CLI::App& app, const GivenTexts& given, SimOptions& o) {
   PositionMarketOptions& m = o.positions;
+  m.history.serverOffset = *ParseServerOffset(given.serverOffset);
   double rate = 0.0;
   if (!given.profitRate.empty()) ReadNumber(given.profitRate, rate);
   std::optional<SymbolKind> kind = FindSymbolKind(given.symbol);

@@ -112,6 +112,10 @@ TEST(SymbolOptions, TheSymbolSettlesPointContractAndConversionUnlessTheCommandLi
   EXPECT_EQ(yen.positions.history.digits, 3);
   EXPECT_EQ(yen.positions.terms.profit.rule, ProfitRule::OverPrice);
   EXPECT_EQ(yen.record.TextOf("point"), "0.001");  // the record says what ran
+  const SimOptions server =
+      Parsed({"--history", folder.File("USDJPY60.csv"), "--server-offset", "eet"});
+  EXPECT_TRUE(server.positions.history.serverOffset.eet);
+  EXPECT_EQ(server.record.TextOf("server-offset"), "eet");
 
   const SimOptions gold =
       Parsed({"--market", "model", "--symbol", "XAUUSD", "--contract-size", "10"});

@@ -38,6 +38,7 @@ bool ReadRow(const std::vector<std::string>& fields, HistoryFormat format,
   }
   int millis = 0;
   if (f.size() < 4 || !ReadDateTime(f[0], f[1], time, millis)) return false;
+  time = ServerToUtc(time, history.serverOffset);
   const bool bars = format == HistoryFormat::BarsCsv || format == HistoryFormat::BarsTab;
   double spread = history.spreadPoints;
   if (bars) {

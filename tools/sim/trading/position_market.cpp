@@ -29,7 +29,7 @@ PositionMarketOptions Settled(const MarketStart& start, PositionMarketOptions op
 std::shared_ptr<const DealHistory> DealsOf(const PositionMarketOptions& options) {
   if (options.dealsPath.empty()) return nullptr;
   auto deals = std::make_shared<const DealHistory>(
-      ReadDealHistory(options.dealsPath, options.history.decimal));
+      ReadDealHistory(options.dealsPath, options.history.decimal, options.history.serverOffset));
   CheckDealsAgainstPrices(*deals, options.history,
                           DealTerms{options.symbol, options.dealTolerancePoints});
   return deals;
