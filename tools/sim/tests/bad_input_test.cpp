@@ -75,6 +75,17 @@ TEST(BadInput, EachIsRefusedWithWhatIsWrongAndWhere) {
        {"--market", "model", "--symbol", "USDJPY", "--profit-rate", "0.0068"},
        "--profit-rate converts a result in another currency"},
       {{}, {"--market", "model", "--account-currency", "usd"}, "is no currency code like USD"},
+      // A day its month does not have, once read as the 1st of the next.
+      {{{"EURUSD_H1.csv", "2024.02.30,00:00,1.10000,1.10100,1.09900,1.10050,1\n"}},
+       {"--history", "@EURUSD_H1.csv"},
+       "EURUSD_H1.csv line 1: expected a date and time such as 2024.01.02 and 00:00, not "
+       "\"2024.02.30\""},
+      {{{"deals.csv", kDealHeader + "2023.02.29 00:00,2024.01.02 01:00,EURUSD,buy,0.1,1.1,1.1,0\n"},
+        {"EURUSD_H1.csv", kEuroBars}},
+       {"--history", "@EURUSD_H1.csv", "--deals", "@deals.csv"},
+       "deals.csv line 2: expected as the open time a time such as 2024.01.03 09:00, not "
+       "\"2023.02.29 00:00\""},
+      {{}, {"--start", "2024.04.31 00:00"}, "\"2024.04.31 00:00\" is not a time"},
       // Deals of another symbol, outside the history's dates, or at prices their bar never had.
       {{{"EURUSD_H1.csv", kEuroBars},
         {"deals.csv", kDealHeader + "2024.01.02 00:00,2024.01.02 "
@@ -99,6 +110,11 @@ TEST(BadInput, EachIsRefusedWithWhatIsWrongAndWhere) {
        "deals.csv line 2: the close price 1.09 lies outside the prices of 2024.01.02 01:00 (bid "
        "low 1.09900, ask high 1.10108, tolerance 0 points)"},
   };
+  // The 29th of February of a leap year is a day.
+  EXPECT_EQ(
+      Refusal(folder, {{"EURUSD_H1.csv", "2024.02.29,00:00,1.10000,1.10100,1.09900,1.10050,1\n"}},
+              {"--history", "@EURUSD_H1.csv"}),
+      "");
   for (const Case& c : cases) {
     const std::string said = Refusal(folder, c.files, c.arguments);
     EXPECT_NE(said.find(c.said), std::string::npos)
