@@ -187,7 +187,23 @@ bool PriceHistoryReader::NextLine(std::string& line) {
   return false;
 }
 
-double PriceHistoryReader::Price(const std::string& field, const char* what) const {
+// A price in more decimals than the point is refused at once; the history's digits (the most any
+// price has: an export may drop a last 0) are held to the point's at its end.
+void PriceHistoryReader::CheckDigits(const std::string& field) {
+  const std::size_t mark = field.find_first_of(".,");
+  const int decimals = mark == std::string::npos ? 0 : static_cast<int>(field.size() - mark - 1);
+  if (decimals > digitsSeen_) {
+    digitsSeen_ = decimals;
+    digitsExample_ = field;
+    digitsLine_ = line_;
+  }
+  if (options_.digits < 0 || decimals <= options_.digits) return;
+  Refuse("prices in " + std::to_string(options_.digits) + " digits, as the point " +
+         tools::Number(options_.point) + " says, not " + field + " in " + std::to_string(decimals) +
+         " (give the symbol with --symbol, or its point with --point)");
+}
+
+double PriceHistoryReader::Price(const std::string& field, const char* what) {
   double value = 0.0;
   if (std::string mistake = ReadAmount(field, options_.decimal, value); !mistake.empty()) {
     Refuse(std::string("as the ") + what + " " + mistake);
@@ -195,6 +211,7 @@ double PriceHistoryReader::Price(const std::string& field, const char* what) con
   if (!(value > 0.0 && value < kHighestPrice)) {
     Refuse(std::string("as the ") + what + " a price above 0 and below 1e9, not " + field);
   }
+  CheckDigits(field);
   return value;
 }
 
@@ -213,6 +230,7 @@ bool PriceHistoryReader::ReadBar(Bar& bar) {
     Refuse("a date and time such as 2024.01.02 and 00:00, not \"" + fields[0] + "\" and \"" +
            fields[1] + "\"");
   }
+  bar.time = ServerToUtc(bar.time, options_.serverOffset);
   if (!bars_.empty() && bar.time <= bars_.back().time) {
     Refuse("a bar later than the one before (" + FormatTime(bars_.back().time) + "), not " +
            FormatTime(bar.time));
@@ -260,6 +278,7 @@ bool PriceHistoryReader::ReadTick(Quote& quote) {
     Refuse("a date and time such as 2024.01.02 00:00:00.123, not \"" + fields[0] + " " + fields[1] +
            "\"");
   }
+  quote.time = ServerToUtc(quote.time, options_.serverOffset);
   const std::int64_t at = quote.time * 1000 + millis;
   if (at < lastMillis_)
     Refuse("a tick no earlier than the one before, not " + FormatTime(quote.time));
@@ -311,8 +330,15 @@ bool PriceHistoryReader::bars() const {
 }
 
 bool PriceHistoryReader::Next(Quote& quote) {
-  if (bars()) return NextBarQuote(quote);
-  return ReadTick(quote);
+  const bool more = bars() ? NextBarQuote(quote) : ReadTick(quote);
+  if (!more && options_.digits >= 0 && digitsSeen_ < options_.digits) {
+    throw std::runtime_error(
+        options_.path + ": the prices are in " + std::to_string(digitsSeen_) + " digits (" +
+        digitsExample_ + ", line " + std::to_string(digitsLine_) + "), the point " +
+        tools::Number(options_.point) + " is " + std::to_string(options_.digits) +
+        " digits: give the symbol with --symbol, or its point with --point");
+  }
+  return more;
 }
 
 std::int64_t CountHistoryQuotes(const PriceHistoryOptions& options) {

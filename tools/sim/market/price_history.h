@@ -24,8 +24,8 @@
 // and close, as many as its tick volume (bar_walk.h). A bar's length is the shortest step between
 // two bars read so far, so a weekend or a missing hour does not stretch a bar. The ask is the bid
 // plus the bar's <SPREAD> where the file has that column, else the spread given. Times are the
-// file's, read as UTC; the lab's clock counts whole seconds, so ticks within one second keep their
-// order and share its time.
+// file's, moved to UTC by the server offset given (server_time.h); the lab's clock counts whole
+// seconds, so ticks within one second keep their order and share its time.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +36,7 @@
 #include "market/bar_walk.h"
 #include "market/csv_input.h"
 #include "market/price_model.h"
+#include "market/server_time.h"
 #include "market/text_file.h"
 
 namespace zt::sim {
@@ -49,6 +50,10 @@ struct PriceHistoryOptions {
   double point = 0.00001;                   // the symbol's point, in which spreads are given
   double spreadPoints = 8.0;                // ask - bid where the file gives none
   BarWalkOptions walk;                      // how a bar's ticks are made (its point is point's)
+  // The decimals the prices must be written in, the point's (5 for 0.00001); -1: not checked. A
+  // history in other digits is another symbol's, or needs another point.
+  int digits = -1;
+  ServerOffset serverOffset;  // the file's times are the broker's server's, this far from UTC
 };
 
 // "bars-csv" and back; Auto is "auto".
@@ -93,7 +98,8 @@ class PriceHistoryReader {
   bool NextBarQuote(Quote& quote);
   void Refuse(const std::string& expected) const;
   void Recognise(std::string_view first);
-  double Price(const std::string& field, const char* what) const;
+  double Price(const std::string& field, const char* what);
+  void CheckDigits(const std::string& field);
 
   PriceHistoryOptions options_;
   TextFileLines file_;
@@ -114,6 +120,10 @@ class PriceHistoryReader {
   // Ticks: the last of each side, for a row that leaves one empty, and the last time with ms.
   double bid_ = 0.0, ask_ = 0.0;
   std::int64_t lastMillis_ = -1;
+  // The most decimals a price has had, and the first price written with them.
+  int digitsSeen_ = 0;
+  std::string digitsExample_;
+  std::int64_t digitsLine_ = 0;
 };
 
 // Reads the whole history once, checking every line (throws on the first bad one), and returns

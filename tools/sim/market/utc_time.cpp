@@ -15,6 +15,13 @@ using tools::Unquoted;
 
 constexpr std::size_t kMillisecondDigits = 12;  // 12 digits of seconds would be after the year 5000
 
+// The days of a month: February's 29 in a leap year of the Gregorian calendar.
+unsigned DaysInMonth(std::int64_t year, unsigned month) {
+  constexpr unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 // A time as typed or as a CSV field holds it: blanks around it and quotes around that dropped.
 std::string_view TypedValue(std::string_view text) { return Unquoted(Trimmed(text)); }
 
@@ -112,7 +119,9 @@ std::optional<std::int64_t> ParseTime(std::string_view text, DateOrder order) {
     }
     if (!ReadOffset(text, at, offset)) return std::nullopt;
   }
-  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+  // A day past its month's end (2024.02.30) is no date: it would count on into the next month.
+  if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 ||
+      minute > 59 || second > 60) {
     return std::nullopt;
   }
   return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offset;

@@ -17,7 +17,7 @@ enum class DateOrder { Auto, YearFirst, DayFirst, MonthFirst };
 // "2024.01.02 10:30", "2024-01-02 10:30:15", "2024-01-02T10:30:15Z", "2024-01-02T12:30:15+02:00",
 // "2024/01/02", whole seconds since 1970 or milliseconds (12 digits or more); read as UTC unless
 // an offset is given. With order DayFirst or MonthFirst the date is "02.01.2024" or "01/02/2024".
-// Empty when the text is none of these.
+// Empty when the text is none of these, or names a day its month does not have (2024.02.30).
 std::optional<std::int64_t> ParseTime(std::string_view text,
                                       DateOrder order = DateOrder::YearFirst);
 // "2024.01.02 10:30", the terminal's way of writing a time (UTC here).

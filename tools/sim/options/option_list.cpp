@@ -9,8 +9,10 @@
 
 #include "figures/risk_ranking.h"
 #include "host/ladder.h"
+#include "market/csv_fields.h"
 #include "market/utc_time.h"
 #include "options/run_input.h"
+#include "options/symbol_options.h"
 #include "text_helpers.h"
 #include "trading/strategy_table.h"
 
@@ -56,7 +58,13 @@ OptionRow AddMarketNumber(OptionTable& t, const std::string& group, const std::s
       .Number(lowest, highest)
       .In(Scope::Model)
       .Identity(kModelIdentity, key, label)
-      .IdentityText(Exact(value));
+      .IdentityText(Exact(value))
+      // The value the run used: a symbol's kind settles the ones the command line left.
+      .Recorded([&value](const std::string& text) -> std::optional<std::string> {
+        double given = 0.0;
+        if (ReadNumber(text, given) && given == value) return text;
+        return tools::Number(value);
+      });
 }
 
 void AddInputOptions(OptionTable& t, SimOptions& o) {
@@ -489,6 +497,7 @@ void AddOptions(OptionTable& table, SimOptions& o, GivenTexts& given) {
   AddPriceOptions(table, o, given);
   AddHistoryOptions(table, o);
   AddAccountOptions(table, o);
+  AddSymbolOptions(table, o, given);
   AddStrategyOptions(table, o);
   AddTargetOptions(table, o);
   AddTerminalOptions(table, o);

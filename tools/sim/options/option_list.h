@@ -20,6 +20,10 @@ struct GivenTexts {
   bool noProgress = false;
   std::string news = "13:30";
   std::string market = "walk";
+  std::string symbol;  // --symbol as given; the symbol settled is in the position market's options
+  std::string accountCurrency = "USD";
+  std::string profitRate;  // empty: none given
+  std::string serverOffset = "0";
 };
 
 // Registers every option into table, filling o and given.

@@ -9,6 +9,7 @@
 #include "market/utc_time.h"
 #include "options/option_list.h"
 #include "options/option_table.h"
+#include "options/symbol_options.h"
 #include "trading/strategy_table.h"
 
 namespace zt::sim {
@@ -31,7 +32,8 @@ The library keeps its settings and statistics files in the state folder; run aga
 with the same --state to resume like a restarted terminal.)"[1];
 
 constexpr const char* kFooter = &R"(
-Times (--start, the CSV's time column) are read as UTC: 2024.01.02 10:30, 2024-01-02 10:30:15,
+Times (--start, the CSV's time column) are read as UTC (a --history's and --deals' times less
+--server-offset, for exports in the broker's server time): 2024.01.02 10:30, 2024-01-02 10:30:15,
 2024-01-02T10:30:15Z, 2024-01-02T12:30:15+02:00, 2024/01/02, whole seconds since 1970, or
 milliseconds (12 digits or more); day-first and month-first dates with --date-order. A date
 column and a time column are read together. The guard's own times (title,
@@ -72,7 +74,10 @@ number) and the run ends with it. --deals replays a closed-trade list (header: o
 symbol,type,lots,open price,close price,profit) over it: each trade opens at its recorded price when
 its time comes, floats with the prices and books its recorded profit at its close time. A close-all
 of the guard closes the trades open then at that price; they are not reopened, and later trades
-happen as recorded (an approximation: the trader might have traded otherwise). --write-bars FILE
+happen as recorded (an approximation: the trader might have traded otherwise). Each deal is held to
+the prices first: another symbol's, one outside the history's dates, or a price beyond its bar's
+bid low and ask high (by more than --deal-tolerance points) is refused with its line (the bundled
+list is made over the bundled bars by tools/sim/make-deal-list.sh). --write-bars FILE
 writes the price model's bars (tools/sim/make-bar-history.sh makes the bundled sample). Every
 history, deal and CSV file reads in UTF-8 or in UTF-16 (little- or big-endian) with a byte-order
 mark, as the 64-bit terminal saves its exports; broken UTF-16 is refused with its line.)"[1];
@@ -213,6 +218,7 @@ std::string CheckedValues(const CLI::App& app, const std::vector<std::string>& a
   o.market = given.market == "model" ? MarketKind::Model : MarketKind::Walk;
   ReadNewsTimes(given.news, o.positions.prices.newsTimes);
   std::string mistake = HistoryMistake(app, o);
+  if (mistake.empty()) mistake = SettleSymbol(app, given, o);
   if (mistake.empty()) mistake = StrategyMistake(o.positions.strategy);
   if (mistake.empty()) mistake = FindLadderMistake(o.host.targets);
   if (mistake.empty())

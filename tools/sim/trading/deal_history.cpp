@@ -30,7 +30,8 @@ struct DealLine {
 };
 
 // "2024.01.03 09:00" or "2024.01.03 09:00:00".
-std::int64_t DealTime(const DealLine& at, const std::string& field, const char* what) {
+std::int64_t DealTime(const DealLine& at, const std::string& field, const char* what,
+                      const ServerOffset& offset) {
   const std::size_t space = field.find(' ');
   std::int64_t seconds = 0;
   int millis = 0;
@@ -39,7 +40,7 @@ std::int64_t DealTime(const DealLine& at, const std::string& field, const char* 
     at.Refuse(std::string("as the ") + what + " a time such as 2024.01.03 09:00, not \"" + field +
               "\"");
   }
-  return seconds;
+  return ServerToUtc(seconds, offset);
 }
 
 double DealAmount(const DealLine& at, const std::string& field, DecimalMark decimal,
@@ -55,13 +56,14 @@ double DealAmount(const DealLine& at, const std::string& field, DecimalMark deci
   return value;
 }
 
-Deal ReadDeal(const DealLine& at, const std::vector<std::string>& fields, DecimalMark decimal) {
+Deal ReadDeal(const DealLine& at, const std::vector<std::string>& fields, DecimalMark decimal,
+              const ServerOffset& offset) {
   if (fields.size() != 8)
     at.Refuse("8 fields: " + std::string(kHeader) + "; found " + std::to_string(fields.size()));
   Deal deal{};
   deal.line = at.line;
-  deal.openTime = DealTime(at, fields[0], "open time");
-  deal.closeTime = DealTime(at, fields[1], "close time");
+  deal.openTime = DealTime(at, fields[0], "open time", offset);
+  deal.closeTime = DealTime(at, fields[1], "close time", offset);
   if (deal.closeTime < deal.openTime) at.Refuse("a close time no earlier than the open time");
   std::string type = fields[3];
   std::transform(type.begin(), type.end(), type.begin(),
@@ -89,7 +91,8 @@ std::string HeaderText(const std::vector<std::string>& fields) {
 
 }  // namespace
 
-DealHistory ReadDealHistory(const std::string& path, DecimalMark decimal) {
+DealHistory ReadDealHistory(const std::string& path, DecimalMark decimal,
+                            const ServerOffset& offset) {
   TextFileLines file(path);
   if (!file.is_open()) throw std::runtime_error("cannot read the deal history " + path);
   DealHistory history{path, {}, {}};
@@ -106,7 +109,7 @@ DealHistory ReadDealHistory(const std::string& path, DecimalMark decimal) {
       continue;
     }
     const std::vector<std::string> fields = HistoryFields(line, separator);
-    history.deals.push_back(ReadDeal(at, fields, decimal));
+    history.deals.push_back(ReadDeal(at, fields, decimal, offset));
     if (history.symbol.empty()) history.symbol = fields[2];
     if (fields[2] != history.symbol) {
       at.Refuse("the symbol " + history.symbol + " of the trades above, not " + fields[2] +

@@ -6,8 +6,12 @@
 // The file: a header line, then one trade a line, separated by commas (or tabs):
 //   open time,close time,symbol,type,lots,open price,close price,profit
 //   2024.01.03 09:00,2024.01.04 15:30,EURUSD,buy,0.10,1.09412,1.09655,24.30
-// Times as 2024.01.03 09:00 or 09:00:00, UTC; type buy or sell; profit in the account's currency,
-// what the trade booked in all (commission and swap included). One symbol a file.
+// Times as 2024.01.03 09:00 or 09:00:00, UTC unless a server offset says otherwise; type buy or
+// sell; profit in the account's currency, what the trade booked in all (commission and swap
+// included). One symbol a file.
+//
+// Before the replay the list is held to the prices (deal_check.h): a deal of another symbol,
+// outside the history's dates or at a price its bar never had is refused with its line.
 //
 // The replay: a trade opens at the first quote at or after its open time, at its recorded open
 // price, and floats with the quotes; at the first quote at or after its close time it closes and
@@ -24,6 +28,7 @@
 #include <vector>
 
 #include "market/csv_input.h"
+#include "market/server_time.h"
 #include "trading/strategies.h"
 
 namespace zt::sim {
@@ -47,7 +52,9 @@ struct DealHistory {
 
 // Reads the whole file (a deal list is short); throws std::runtime_error naming the line and what
 // was expected there.
-DealHistory ReadDealHistory(const std::string& path, DecimalMark decimal);
+// The times are the broker's server's, offset from UTC (as the price history's).
+DealHistory ReadDealHistory(const std::string& path, DecimalMark decimal,
+                            const ServerOffset& offset = {});
 
 // The replay of deals on an account, as a Strategy. MakeStrategy's strategies otherwise.
 std::unique_ptr<Strategy> MakeDealReplay(std::shared_ptr<const DealHistory> deals);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "trading/deal_check.h"
+
 namespace zt::sim {
 namespace {
 
@@ -24,10 +26,14 @@ PositionMarketOptions Settled(const MarketStart& start, PositionMarketOptions op
   return options;
 }
 
+// The deal list, held to the prices it replays over before any of it is booked.
 std::shared_ptr<const DealHistory> DealsOf(const PositionMarketOptions& options) {
   if (options.dealsPath.empty()) return nullptr;
-  return std::make_shared<const DealHistory>(
-      ReadDealHistory(options.dealsPath, options.history.decimal));
+  auto deals = std::make_shared<const DealHistory>(
+      ReadDealHistory(options.dealsPath, options.history.decimal, options.history.serverOffset));
+  CheckDealsAgainstPrices(*deals, options.history,
+                          DealTerms{options.symbol, options.dealTolerancePoints});
+  return deals;
 }
 
 }  // namespace

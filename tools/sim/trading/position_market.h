@@ -27,6 +27,8 @@ struct PositionMarketOptions {
   PriceHistoryOptions history;
   // A recorded deal list in place of the strategy (empty: the strategy), replayed over history.
   std::string dealsPath;
+  std::string symbol;                // the symbol traded, when known ("USDJPY"): the deals' too
+  double dealTolerancePoints = 0.0;  // how far past its bar's prices a deal's price may lie
 };
 
 class PositionMarket {

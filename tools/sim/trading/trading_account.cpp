@@ -14,7 +14,9 @@ namespace {
 double Sign(Side side) { return side == Side::Buy ? 1.0 : -1.0; }
 
 double MarginOf(const AccountTerms& terms, const Position& position) {
-  return position.lots * terms.contractSize * position.openPrice / terms.leverage;
+  return ToAccountMoney(terms.profit, position.lots * terms.contractSize * position.openPrice,
+                        position.openPrice) /
+         terms.leverage;
 }
 
 // Equity over margin in percent; infinite without margin, when there is nothing to stop out.
@@ -58,8 +60,10 @@ TradingAccount NewTradingAccount(const AccountTerms& terms, double balance, cons
 
 double PositionResult(const TradingAccount& account, const Position& position) {
   const double closePrice = position.side == Side::Buy ? account.quote.bid : account.quote.ask;
-  return Sign(position.side) * (closePrice - position.openPrice) * position.lots *
-             account.terms.contractSize +
+  return ToAccountMoney(account.terms.profit,
+                        Sign(position.side) * (closePrice - position.openPrice) * position.lots *
+                            account.terms.contractSize,
+                        closePrice) +
          position.swap;
 }
 
@@ -93,7 +97,9 @@ bool OpenPosition(TradingAccount& account, Side side, double lots) {
   account.positions.push_back(position);
   account.costs.commission += commission;
   account.costs.spread +=
-      (account.quote.ask - account.quote.bid) * lots * account.terms.contractSize;
+      ToAccountMoney(account.terms.profit,
+                     (account.quote.ask - account.quote.bid) * lots * account.terms.contractSize,
+                     account.quote.bid);
   return true;
 }
 

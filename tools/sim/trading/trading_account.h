@@ -2,8 +2,9 @@
 // direction, lots and open price, and from the current quote the floating result, the margin the
 // positions hold, equity and free margin. The broker books commission on every open and close and
 // swap at every rollover, and closes positions itself (a stop-out) when equity falls too far
-// below the margin they hold. The account's currency is the symbol's quote currency (USD for
-// EURUSD), so a price difference times lots times the contract size is the result.
+// below the margin they hold. A price difference times lots times the contract size is a result in
+// the symbol's profit currency (USD of EURUSD, JPY of USDJPY), which the terms' conversion makes
+// the account's money; margin is the position's value in that currency, converted the same way.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +15,7 @@
 
 #include "market/account_model.h"
 #include "market/price_model.h"
+#include "market/symbol_kinds.h"
 
 namespace zt::sim {
 
@@ -34,6 +36,7 @@ struct AccountTerms {
   double swapLongPerLot = -7.0;    // per lot and night, a buy's (usually a charge)
   double swapShortPerLot = 2.0;    // per lot and night, a sell's
   double stopOutLevel = 50.0;      // equity as a percentage of margin at which the broker closes
+  ProfitConversion profit;         // a result in the profit currency into the account's money
 };
 
 // What trading has cost the account since it opened: the spread (a position opens at the far side
@@ -58,7 +61,8 @@ struct TradingAccount {
 TradingAccount NewTradingAccount(const AccountTerms& terms, double balance, const Quote& quote);
 
 // What closing the position at the current quote would realise before the closing commission:
-// the price difference times lots times the contract size, plus its swap.
+// the price difference times lots times the contract size in the account's money (at the closing
+// price where the conversion needs one), plus its swap.
 double PositionResult(const TradingAccount& account, const Position& position);
 double Floating(const TradingAccount& account);
 double UsedMargin(const TradingAccount& account);
