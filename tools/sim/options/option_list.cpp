@@ -1,7 +1,5 @@
 #include "options/option_list.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cstdio>

@@ -5,11 +5,12 @@
 
 #include "market/price_history.h"
 #include "options/sim_options.h"
+#include "system/paths.h"
 
 namespace zt::sim {
 
 std::string FileName(const std::string& path) {
-  return std::filesystem::path(path).filename().string();
+  return system::Utf8Of(system::PathOf(path).filename());
 }
 
 namespace {

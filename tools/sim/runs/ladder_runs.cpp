@@ -13,7 +13,7 @@
 #include "options/sim_options.h"
 #include "report/run_description.h"
 #include "report/run_text.h"
-#include "runs/stop_signal.h"
+#include "system/stop_request.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -261,7 +261,7 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
   const PoolOutcome outcome = RunPooled(options, pool);
   if (!outcome.notes.empty()) err << outcome.notes;
   err << outcome.failures;
-  if (StopRequested()) {
+  if (system::StopRequested()) {
     err << "zt-sim: interrupted; " << outcome.finished << " of " << ladders.size()
         << " ladders had finished\n";
     return kInterruptedExit;

@@ -7,9 +7,10 @@
 #include "runs/many_runs.h"
 #include "runs/single_run.h"
 #include "runs/write_bars.h"
+#include "system/console.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv, argv + argc);
+  const std::vector<std::string> arguments = zt::sim::system::ProgramArguments(argc, argv);
   const zt::sim::ParsedCommandLine parsed =
       zt::sim::ParseCommandLine(arguments, std::cout, std::cerr);
   if (!parsed.options) return parsed.exitCode;
