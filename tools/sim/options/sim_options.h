@@ -15,6 +15,7 @@
 #include "market/account_model.h"
 #include "market/csv_input.h"
 #include "options/run_record.h"
+#include "system/processes.h"
 #include "trading/position_market.h"
 
 namespace zt::sim {
@@ -55,9 +56,9 @@ struct SimOptions {
 
   // Several ladders side by side (--ladder, --ladders): each runs in a process of its own.
   std::vector<NamedLadder> ladders;
-  int jobs = 1;                            // runs at a time
-  std::vector<std::string> arguments;      // the command line without the program's name
-  std::string program = "/proc/self/exe";  // what runs each ladder
+  int jobs = 1;                                 // runs at a time
+  std::vector<std::string> arguments;           // the command line without the program's name
+  std::string program = system::ThisProgram();  // what runs each ladder
 
   // Many seeded markets (--runs): every ladder, and no guard, on seeds seed, seed + 1, ...
   int runs = 0;                // 0: one market

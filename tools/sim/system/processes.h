@@ -41,6 +41,10 @@ class ChildProcess {
   std::intptr_t stop_ = 0;  // Windows: the event it watches for a stop request
 };
 
+// This program's own file, to start its runs with: "/proc/self/exe" on Linux, the module's path
+// on Windows (UTF-8).
+std::string ThisProgram();
+
 // A new empty folder whose name starts with prefix, in the system's temporary folder, or in
 // memory-backed storage when inMemory and the system has it. Returns its path (UTF-8); throws
 // std::runtime_error when none can be made.

@@ -13,10 +13,12 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "system/chart_windows.h"
 #include "system/console.h"
 #include "system/processes.h"
 #include "system/shared_library.h"
 #include "system/stop_request.h"
+#include "zentravo.h"
 
 extern char** environ;
 
@@ -85,6 +87,8 @@ std::optional<ChildEnd> ChildProcess::Ended() {
 void ChildProcess::AskToStop() {
   if (id_ != 0) kill(static_cast<pid_t>(id_), SIGINT);
 }
+
+std::string ThisProgram() { return "/proc/self/exe"; }
 
 std::string MakeScratchFolder(const std::string& prefix, bool inMemory) {
   namespace fs = std::filesystem;
@@ -160,6 +164,16 @@ std::string OpenWithDefaultProgram(const std::string& path) {
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "xdg-open found no browser";
   return "";
 }
+
+// ---- Chart windows ----
+
+int NameChartWindows(const tools::Exports& api, int chart, const std::string& frameTitle,
+                     const std::string& mainTitle) {
+  api.SetWindowTitles(chart, frameTitle.c_str(), mainTitle.c_str());
+  return chart;
+}
+
+void BindWindowTitles(tools::Exports& exports) { exports.SetWindowTitles = &::SetWindowTitles; }
 
 // ---- Libraries ----
 

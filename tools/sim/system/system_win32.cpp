@@ -13,6 +13,7 @@
 #include <cwchar>
 #include <stdexcept>
 
+#include "system/chart_windows.h"
 #include "system/console.h"
 #include "system/processes.h"
 #include "system/shared_library.h"
@@ -195,6 +196,15 @@ void ChildProcess::AskToStop() {
   if (stop_ != 0) SetEvent(reinterpret_cast<HANDLE>(stop_));
 }
 
+std::string ThisProgram() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) return Narrow(path.data(), length);
+    path.resize(path.size() * 2);  // a long path (\\?\ names run to 32,767 units)
+  }
+}
+
 std::string MakeScratchFolder(const std::string& prefix, bool /*inMemory*/) {
   // Windows has no memory-backed folder to choose; its file cache keeps a run's small writes.
   wchar_t base[MAX_PATH + 1];
@@ -291,6 +301,35 @@ std::string OpenWithDefaultProgram(const std::string& path) {
   if (result > 32) return "";
   return "no program opens " + path + ": " + SystemMessage(GetLastError());
 }
+
+// ---- Chart windows ----
+
+int NameChartWindows(const tools::Exports& /*api*/, int /*chart*/, const std::string& frameTitle,
+                     const std::string& mainTitle) {
+  // One terminal per process: made once, renamed when a later run names them again. Never shown.
+  static HWND main = nullptr, frame = nullptr, chart = nullptr;
+  if (main == nullptr) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"ZentravoLabWindow";
+    RegisterClassW(&windowClass);
+    main = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                           nullptr, nullptr, windowClass.hInstance, nullptr);
+    frame = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_CHILD, 0, 0, 320, 240, main,
+                            nullptr, windowClass.hInstance, nullptr);
+    chart = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_CHILD, 0, 0, 320, 240, frame,
+                            nullptr, windowClass.hInstance, nullptr);
+    if (chart == nullptr)
+      throw std::runtime_error("cannot make the chart's windows: " + SystemMessage(GetLastError()));
+  }
+  SetWindowTextW(main, Wide(mainTitle).c_str());
+  SetWindowTextW(frame, Wide(frameTitle).c_str());
+  // Window handles are 32-bit values on every Windows, as a terminal passes them to a library.
+  return static_cast<int>(reinterpret_cast<std::intptr_t>(chart));
+}
+
+void BindWindowTitles(tools::Exports& /*exports*/) {}
 
 // ---- Libraries ----
 
