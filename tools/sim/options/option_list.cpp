@@ -438,6 +438,9 @@ void AddOutputOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
         "Write the whole answer as one HTML page: what was run, the ladders' figures, their curves "
         "(one ladder, several, or --runs)")
       .In(Scope::Output);
+  t.AddFlag(group, "--open", o.openReport,
+            "Open the --report page with the default browser once it is written")
+      .In(Scope::Output);
   t.AddFlag(group, "--no-progress", given.noProgress, "Never draw the progress bar")
       .In(Scope::Output);
 }

@@ -49,10 +49,11 @@ struct SimOptions {
   std::string jsonPath;    // "-" writes JSON to standard output instead of the report
   bool jsonBrief = false;  // the JSON without its events and cycles (the run keeps none for it)
   std::string chartPath;
-  std::string reportPath;  // the HTML page of the run, or of the ladders or runs compared
-  std::string logPath;     // the whole log, whatever tail says
-  bool progress = true;    // a progress bar when standard error is a terminal
-  RunRecord record;        // what the run was told: its inputs, as given or by default
+  std::string reportPath;   // the HTML page of the run, or of the ladders or runs compared
+  bool openReport = false;  // --open: the page shown in the default browser when written
+  std::string logPath;      // the whole log, whatever tail says
+  bool progress = true;     // a progress bar when standard error is a terminal
+  RunRecord record;         // what the run was told: its inputs, as given or by default
 
   // Several ladders side by side (--ladder, --ladders): each runs in a process of its own.
   std::vector<NamedLadder> ladders;

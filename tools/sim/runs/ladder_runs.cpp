@@ -62,7 +62,7 @@ std::vector<std::string> BuildLadderArguments(const std::vector<std::string>& ar
       arguments,
       {"--ladder", "--ladders", "--jobs", "--json", "--chart", "--report", "--log", "--tail",
        "--take-profits", "--drawdown-targets", "--increase-targets", "--stop-losses"},
-      {"--quiet", "--no-progress", "--json-brief"});
+      {"--quiet", "--no-progress", "--json-brief", "--open"});
   // Given on the command line, these win over a settings file.
   // Each value in an argument of its own: CLI11 reads "--option=" with nothing after the '=' as
   // an option whose value is the next argument.
