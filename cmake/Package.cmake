@@ -7,6 +7,7 @@
 #   MQL5/Experts/ZentravoGuard.mq5
 #   MQL5/Include/Zentravo.mqh, ZentravoHost.mqh and its parts
 #   Zentravo/QUICKSTART.txt              the trader's first page (CR LF, for Notepad)
+#   Zentravo/zt-sim.exe, Zentravo/lab.cmd the lab (preset win64) and a console to run it in
 #   Zentravo/panel.html, Zentravo/panel/ the panel's pictures, SVG and PNG
 #   Zentravo/host-guide.md, Zentravo/LICENSE, Zentravo/SHA256SUMS (sha256sum -c reads it from the
 #   data folder)
@@ -16,7 +17,8 @@
 set(ZT_WIN32_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/win32 CACHE PATH "Build folder of the 32-bit DLL")
 set(ZT_WIN64_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/win64 CACHE PATH "Build folder of the 64-bit DLL")
 
-foreach(dll ${ZT_WIN32_BUILD_DIR}/zentravo.dll ${ZT_WIN64_BUILD_DIR}/zentravo.dll)
+foreach(dll ${ZT_WIN32_BUILD_DIR}/zentravo.dll ${ZT_WIN64_BUILD_DIR}/zentravo.dll
+    ${ZT_WIN64_BUILD_DIR}/zt-sim.exe)
   if(NOT EXISTS ${dll})
     message(FATAL_ERROR "${dll} is not built: make win32 win64 (or the presets) first")
   endif()
@@ -40,6 +42,12 @@ configure_file(${PROJECT_SOURCE_DIR}/docs/QUICKSTART.txt ${PROJECT_BINARY_DIR}/Q
   NEWLINE_STYLE CRLF)
 install(FILES ${PROJECT_BINARY_DIR}/QUICKSTART.txt ${PROJECT_SOURCE_DIR}/docs/panel.html
   DESTINATION Zentravo)
+
+# The lab: zt-sim.exe and lab.cmd, which opens a console in this folder (a double-click on the
+# program itself would flash a window that closes when it has printed its usage).
+configure_file(${PROJECT_SOURCE_DIR}/docs/lab/lab.cmd ${PROJECT_BINARY_DIR}/lab.cmd @ONLY
+  NEWLINE_STYLE CRLF)
+install(FILES ${ZT_WIN64_BUILD_DIR}/zt-sim.exe ${PROJECT_BINARY_DIR}/lab.cmd DESTINATION Zentravo)
 
 # The panel's pictures: the SVGs the native tests draw and hold docs/panel to, and a PNG of each
 # for an image viewer, converted here (make dist configures anew every time).

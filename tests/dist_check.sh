@@ -46,6 +46,7 @@ Zentravo/LICENSE
 Zentravo/QUICKSTART.txt
 Zentravo/SHA256SUMS
 Zentravo/host-guide.md
+Zentravo/lab.cmd
 Zentravo/panel.html
 Zentravo/panel/closing-100.png
 Zentravo/panel/closing-100.svg
@@ -58,7 +59,8 @@ Zentravo/panel/not-protecting-150.svg
 Zentravo/panel/running-100.png
 Zentravo/panel/running-100.svg
 Zentravo/panel/running-150.png
-Zentravo/panel/running-150.svg"
+Zentravo/panel/running-150.svg
+Zentravo/zt-sim.exe"
 found=$(cd "$data" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 [[ $found == "$expected" ]] || fail "the zip's files are not the data folder's layout:
 $(diff <(echo "$expected") <(echo "$found"))"
@@ -76,9 +78,23 @@ for picture in $(grep -o 'panel/[a-z0-9-]*\.\(svg\|png\)' "$data/Zentravo/panel.
 done
 [[ $(zt_pe_bits "$data/MQL4/Libraries/zentravo.dll") == 32 ]] || fail "MQL4 holds no 32-bit DLL"
 [[ $(zt_pe_bits "$data/MQL5/Libraries/zentravo.dll") == 64 ]] || fail "MQL5 holds no 64-bit DLL"
+# The lab: a 64-bit program (PE32+) that starts from its place in the zip, and its console's
+# script in CR LF, as cmd.exe reads it.
+lab=$data/Zentravo/zt-sim.exe
+file -b "$lab" | grep -q '^PE32+ executable (console) x86-64' ||
+  fail "Zentravo/zt-sim.exe is not a 64-bit console program: $(file -b "$lab")"
+[[ $(grep -c $'\r$' "$data/Zentravo/lab.cmd") -eq $(wc -l <"$data/Zentravo/lab.cmd") ]] ||
+  fail "lab.cmd: not every line ends in CR LF"
 
 export TZ=UTC WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
+if lab_loader=$(zt_wine_ready "$prefix" "$lab"); then
+  version=$(WINEPREFIX=$prefix "$lab_loader" "$lab" --version) || fail "zt-sim.exe --version failed"
+  [[ $version == "zt-sim "[0-9]* ]] || fail "zt-sim.exe --version said: $version"
+  echo "the lab starts: $version"
+else
+  echo "note: zt-sim.exe not started: $lab_loader"
+fi
 ran=0
 for run in "MQL4 $win32 $prefix32" "MQL5 $win64 $prefix"; do
   read -r terminal build its_prefix <<<"$run"

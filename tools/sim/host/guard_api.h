@@ -2,6 +2,7 @@
 // its own folder, and the host's way of reading the library's texts.
 #pragma once
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -9,6 +10,10 @@
 #include "host_text.h"
 
 namespace zt::sim {
+
+namespace system {
+class SharedLibrary;
+}
 
 // The table every host-side program fills (tools/common/exports.h), SetWindowTitles included.
 using tools::Exports;
@@ -34,7 +39,7 @@ class LoadedGuard {
 
  private:
   std::string folder_;
-  void* handle_ = nullptr;
+  std::unique_ptr<system::SharedLibrary> library_;
   Exports api_{};
   std::string path_;
 };

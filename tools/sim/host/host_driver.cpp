@@ -9,6 +9,7 @@
 #include "core/amount_tokens.h"
 #include "core/limits.h"
 #include "host/simulated_clock.h"
+#include "system/chart_windows.h"
 
 namespace zt::sim {
 namespace {
@@ -213,12 +214,13 @@ void StartGuard(Host& host, const AccountFigures& start) {
   const HostOptions& options = host.options;
   // Every call into the library happens at the time of the figures it is given.
   SetSimulatedTime(start.time);
-  api.SetWindowTitles(options.chartHandle, options.frameTitle.c_str(), options.mainTitle.c_str());
+  const int chart =
+      system::NameChartWindows(api, options.chartHandle, options.frameTitle, options.mainTitle);
   double initialEquity = options.initialEquity;
   const TargetTexts& t = options.targets;
   host.run.startSnapshot =
-      api.InitZT(options.chartHandle, options.hostTag.c_str(), &initialEquity, start.equity,
-                 start.margin, start.freeMargin, t.takeProfits.c_str(), t.drawdownTargets.c_str(),
+      api.InitZT(chart, options.hostTag.c_str(), &initialEquity, start.equity, start.margin,
+                 start.freeMargin, t.takeProfits.c_str(), t.drawdownTargets.c_str(),
                  t.increaseTargets.c_str(), t.stopLosses.c_str());
   if (!(host.run.startSnapshot > 0.0)) {
     throw std::runtime_error("InitZT did not start the guard: no usable equity (start equity " +

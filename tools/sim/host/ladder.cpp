@@ -7,6 +7,7 @@
 
 #include "core/amount_tokens.h"
 #include "number_text.h"
+#include "system/paths.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -213,7 +214,7 @@ std::optional<NamedLadder> ParseNamedLadder(const std::string& text, std::string
 }
 
 std::string ReadLadderFile(const std::string& path, std::vector<NamedLadder>& ladders) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(system::PathOf(path), std::ios::binary);
   if (!in) return path + ": cannot be read";
   int number = 0;
   for (std::string line; std::getline(in, line);) {

@@ -4,27 +4,29 @@
 
 #include "boundary/test_hooks.h"
 #include "host/memory_disk.h"
+#include "system/chart_windows.h"
 #include "zentravo.h"
 
 namespace zt::sim {
 
-// Each slot named beside the function it takes, in the table's order (the compiler holds the
-// two to it): bound by name, as a loaded library's table is, so that two exports of the same type
-// (GetLabel, GetValue) cannot trade places unseen.
+// Each slot named beside the function it takes: bound by name, as a loaded library's table is, so
+// that two exports of the same type (GetLabel, GetValue) cannot trade places unseen.
 tools::Exports BindLinkedExports() {
-  return tools::Exports{.InitZT = &::InitZT,
-                        .SetEquity = &::SetEquity,
-                        .SetLastValues = &::SetLastValues,
-                        .SetTTC = &::SetTTC,
-                        .SetEmailProp = &::SetEmailProp,
-                        .GetEquitySnap = &::GetEquitySnap,
-                        .GetIndex = &::GetIndex,
-                        .GetAlert = &::GetAlert,
-                        .GetEmailSubject = &::GetEmailSubject,
-                        .GetEmailText = &::GetEmailText,
-                        .GetLabel = &::GetLabel,
-                        .GetValue = &::GetValue,
-                        .SetWindowTitles = &::SetWindowTitles};
+  tools::Exports exports{};
+  exports.InitZT = &::InitZT;
+  exports.SetEquity = &::SetEquity;
+  exports.SetLastValues = &::SetLastValues;
+  exports.SetTTC = &::SetTTC;
+  exports.SetEmailProp = &::SetEmailProp;
+  exports.GetEquitySnap = &::GetEquitySnap;
+  exports.GetIndex = &::GetIndex;
+  exports.GetAlert = &::GetAlert;
+  exports.GetEmailSubject = &::GetEmailSubject;
+  exports.GetEmailText = &::GetEmailText;
+  exports.GetLabel = &::GetLabel;
+  exports.GetValue = &::GetValue;
+  system::BindWindowTitles(exports);
+  return exports;
 }
 
 void OpenLinkedEngine(const std::string& folder) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "system/paths.h"
 #include "text_helpers.h"
 
 namespace zt::sim::memory {
@@ -24,7 +25,7 @@ std::map<std::string, std::string>& Files() {
 }
 
 bool IsGuardFile(const fs::path& path) {
-  const std::string name = path.filename().string();
+  const std::string name = system::Utf8Of(path.filename());
   return name.starts_with("zentravo") && path.extension() != ".so" && path.extension() != ".dll";
 }
 
@@ -34,21 +35,21 @@ void Clear() { Files().clear(); }
 
 std::string LoadFolder(const std::string& folder) {
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
+  for (const auto& entry : fs::directory_iterator(system::PathOf(folder), error)) {
     if (!entry.is_regular_file() || !IsGuardFile(entry.path())) continue;
     std::string text;
-    if (!tools::ReadWholeFile(entry.path().string(), text))
-      return "cannot read " + entry.path().string();
-    Files()[entry.path().string()] = std::move(text);
+    const std::string path = folder + "/" + system::Utf8Of(entry.path().filename());
+    if (!tools::ReadWholeFile(entry.path(), text)) return "cannot read " + path;
+    Files()[path] = std::move(text);
   }
   return error ? "cannot read the folder " + folder + ": " + error.message() : "";
 }
 
 std::string SaveFolder(const std::string& folder) {
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
+  for (const auto& entry : fs::directory_iterator(system::PathOf(folder), error)) {
     if (entry.is_regular_file() && IsGuardFile(entry.path()) &&
-        Files().count(entry.path().string()) == 0) {
+        Files().count(folder + "/" + system::Utf8Of(entry.path().filename())) == 0) {
       fs::remove(entry.path(), error);
     }
   }

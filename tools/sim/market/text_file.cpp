@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "system/paths.h"
+
 namespace zt::sim {
 namespace {
 
@@ -26,7 +28,7 @@ std::uint64_t Digest(std::string_view text, std::uint64_t from) {
   return hash;
 }
 
-TextFileLines::TextFileLines(const std::string& path) : path_(path), in_(path, std::ios::binary) {
+TextFileLines::TextFileLines(const std::string& path) : path_(path), in_(system::PathOf(path), std::ios::binary) {
   if (!in_) return;
   char mark[3] = {};
   in_.read(mark, 3);

@@ -1,11 +1,11 @@
 #include "options/option_list.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <map>
+#include <thread>
 
 #include "figures/risk_ranking.h"
 #include "host/ladder.h"
@@ -13,6 +13,7 @@
 #include "market/utc_time.h"
 #include "options/run_input.h"
 #include "options/symbol_options.h"
+#include "system/paths.h"
 #include "text_helpers.h"
 #include "trading/strategy_table.h"
 
@@ -36,6 +37,19 @@ std::int64_t DailyTime(std::string_view text) {
   }
   return hours * 3600 + minutes * 60;
 }
+
+// CLI::ExistingFile, with its words, but asking by the path's UTF-8 name: CLI11's own check asks
+// by the narrow name, which on Windows cannot reach C:\Users\Zoë\....
+const CLI::Validator kExistingFile(
+    [](std::string& path) {
+      std::error_code error;
+      const std::filesystem::file_status status =
+          std::filesystem::status(system::PathOf(path), error);
+      if (!std::filesystem::exists(status)) return "File does not exist: " + path;
+      if (std::filesystem::is_directory(status)) return "File is actually a directory: " + path;
+      return std::string();
+    },
+    "FILE");
 
 // A check of a text's form: the mistake in words after the option's name, or empty.
 CLI::Validator FormCheck(std::function<std::string(const std::string&)> mistake) {
@@ -75,7 +89,7 @@ void AddInputOptions(OptionTable& t, SimOptions& o) {
       // The file's name, not its folder: a history moved elsewhere is the same history. Its rows
       // are compared by their fingerprint.
       .IdentityText([&o] { return std::optional<std::string>(FileName(o.csvPath)); })
-      ->check(CLI::ExistingFile);
+      ->check(kExistingFile);
   t.Add(
        group, "--columns", o.columns,
        "Map CSV columns: date=NAME,time=NAME,equity=NAME,margin=NAME,free=NAME (or #N for the Nth)")
@@ -238,7 +252,7 @@ void AddHistoryOptions(OptionTable& t, SimOptions& o) {
         if (o.positions.history.path.empty()) return std::nullopt;
         return DescribeHistories(o);
       })
-      ->check(CLI::ExistingFile);
+      ->check(kExistingFile);
   std::map<std::string, HistoryFormat> formats;
   for (const HistoryFormat format :
        {HistoryFormat::Auto, HistoryFormat::BarsCsv, HistoryFormat::BarsTab,
@@ -253,7 +267,7 @@ void AddHistoryOptions(OptionTable& t, SimOptions& o) {
   AddBarWalkOptions(t, group, h);
   t.Add(group, "--deals", o.positions.dealsPath,
         "Replay a closed-trade list (see below) over the --history prices in place of the strategy")
-      ->check(CLI::ExistingFile);
+      ->check(kExistingFile);
   t.Add(group, "--write-bars", o.writeBarsPath,
         "Write --ticks ticks of the price model as history-centre bars (bars-csv) to FILE and stop")
       .CommandLineOnly()
@@ -411,7 +425,7 @@ void AddTerminalOptions(OptionTable& t, SimOptions& o) {
 
 void AddSideBySideOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
   const std::string group = "Ladders side by side (command line only)";
-  o.jobs = std::max(1, static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)));
+  o.jobs = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   t.Add(group, "--ladder", given.ladderTexts,
         "A ladder NAME=TP|DD|INC|SL to compare (repeat the option)")
       .CommandLineOnly()
@@ -422,7 +436,7 @@ void AddSideBySideOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
       .CommandLineOnly()
       .In(Scope::Output)
       ->allow_extra_args(false)
-      ->check(CLI::ExistingFile);
+      ->check(kExistingFile);
   t.Add(group, "--jobs", o.jobs, "Ladders run at once, a process each (default: the cores)")
       .CommandLineOnly()
       .In(Scope::Output)
@@ -460,6 +474,9 @@ void AddOutputOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
   t.Add(group, "--report", o.reportPath,
         "Write the whole answer as one HTML page: what was run, the ladders' figures, their curves "
         "(one ladder, several, or --runs)")
+      .In(Scope::Output);
+  t.AddFlag(group, "--open", o.openReport,
+            "Open the --report page with the default browser once it is written")
       .In(Scope::Output);
   t.AddFlag(group, "--no-progress", given.noProgress, "Never draw the progress bar")
       .In(Scope::Output);

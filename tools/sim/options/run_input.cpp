@@ -9,11 +9,12 @@
 #include "options/sim_options.h"
 #include "trading/deal_history.h"
 #include "trading/strategy_table.h"
+#include "system/paths.h"
 
 namespace zt::sim {
 
 std::string FileName(const std::string& path) {
-  return std::filesystem::path(path).filename().string();
+  return system::Utf8Of(system::PathOf(path).filename());
 }
 
 namespace {

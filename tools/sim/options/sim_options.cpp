@@ -249,6 +249,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   app.allow_config_extras(CLI::config_extras_mode::error);
   app.get_formatter()->column_width(36);
   app.footer(kFooter);
+  // What a packed zt-sim.exe is asked first: that it starts, and which build it is.
+  app.set_version_flag("--version", std::string("zt-sim ") + ZT_SIM_VERSION);
   OptionTable table(app);
   AddOptions(table, o, given);
 
@@ -263,6 +265,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
     o.record = table.Record(o.market == MarketKind::Model, IdentityInput(o));
   } catch (const CLI::CallForHelp&) {
     out << app.help();
+    return {std::nullopt, 0};
+  } catch (const CLI::CallForVersion& version) {
+    out << version.what() << "\n";
     return {std::nullopt, 0};
   } catch (const OutOfRange& outside) {
     err << "zt-sim: " << outside.what() << "\n";

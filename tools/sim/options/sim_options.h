@@ -15,6 +15,7 @@
 #include "market/account_model.h"
 #include "market/csv_input.h"
 #include "options/run_record.h"
+#include "system/processes.h"
 #include "trading/position_market.h"
 
 namespace zt::sim {
@@ -48,16 +49,17 @@ struct SimOptions {
   std::string jsonPath;    // "-" writes JSON to standard output instead of the report
   bool jsonBrief = false;  // the JSON without its events and cycles (the run keeps none for it)
   std::string chartPath;
-  std::string reportPath;  // the HTML page of the run, or of the ladders or runs compared
-  std::string logPath;     // the whole log, whatever tail says
-  bool progress = true;    // a progress bar when standard error is a terminal
-  RunRecord record;        // what the run was told: its inputs, as given or by default
+  std::string reportPath;   // the HTML page of the run, or of the ladders or runs compared
+  bool openReport = false;  // --open: the page shown in the default browser when written
+  std::string logPath;      // the whole log, whatever tail says
+  bool progress = true;     // a progress bar when standard error is a terminal
+  RunRecord record;         // what the run was told: its inputs, as given or by default
 
   // Several ladders side by side (--ladder, --ladders): each runs in a process of its own.
   std::vector<NamedLadder> ladders;
-  int jobs = 1;                            // runs at a time
-  std::vector<std::string> arguments;      // the command line without the program's name
-  std::string program = "/proc/self/exe";  // what runs each ladder
+  int jobs = 1;                                 // runs at a time
+  std::vector<std::string> arguments;           // the command line without the program's name
+  std::string program = system::ThisProgram();  // what runs each ladder
 
   // Many seeded markets (--runs): every ladder, and no guard, on seeds seed, seed + 1, ...
   int runs = 0;                // 0: one market

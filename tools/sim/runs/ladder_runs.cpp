@@ -13,7 +13,7 @@
 #include "options/sim_options.h"
 #include "report/run_description.h"
 #include "report/run_text.h"
-#include "runs/stop_signal.h"
+#include "system/stop_request.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -62,7 +62,7 @@ std::vector<std::string> BuildLadderArguments(const std::vector<std::string>& ar
       arguments,
       {"--ladder", "--ladders", "--jobs", "--json", "--chart", "--report", "--log", "--tail",
        "--take-profits", "--drawdown-targets", "--increase-targets", "--stop-losses"},
-      {"--quiet", "--no-progress", "--json-brief"});
+      {"--quiet", "--no-progress", "--json-brief", "--open"});
   // Given on the command line, these win over a settings file.
   // Each value in an argument of its own: CLI11 reads "--option=" with nothing after the '=' as
   // an option whose value is the next argument.
@@ -262,7 +262,7 @@ int RunLadders(const SimOptions& options, std::ostream& out, std::ostream& err) 
   const PoolOutcome outcome = RunPooled(options, pool);
   if (!outcome.notes.empty()) err << outcome.notes;
   err << outcome.failures;
-  if (StopRequested()) {
+  if (system::StopRequested()) {
     err << "zt-sim: interrupted; " << outcome.finished << " of " << ladders.size()
         << " ladders had finished\n";
     return kInterruptedExit;

@@ -17,7 +17,7 @@
 #include "report/run_json.h"
 #include "report/run_text.h"
 #include "runs/ladder_runs.h"
-#include "runs/stop_signal.h"
+#include "system/stop_request.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -311,7 +311,7 @@ int RunMany(const SimOptions& options, std::ostream& out, std::ostream& err) {
   const ManyOutcome outcome = RunAllSeeds(options, ladders);
   if (!outcome.pool.notes.empty()) err << outcome.pool.notes;
   err << outcome.pool.failures;
-  if (StopRequested()) {
+  if (system::StopRequested()) {
     err << "zt-sim: interrupted; " << outcome.pool.finished << " of "
         << options.runs * static_cast<int>(ladders.size()) << " runs had finished\n";
     return kInterruptedExit;

@@ -1,14 +1,12 @@
 #include "runs/progress.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <utility>
 
 #include "number_text.h"
+#include "system/console.h"
 
 namespace zt::sim {
 namespace {
@@ -20,9 +18,8 @@ constexpr int kLadderLineColumns = 60;  // wider than any "N of M ladders done" 
 
 // Columns of the terminal on standard error; 80 when it does not say.
 int TerminalColumns() {
-  winsize size{};
-  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return kDefaultColumns;
+  const int columns = system::TerminalColumns();
+  return columns > 0 ? columns : kDefaultColumns;
 }
 
 // "850 k", "2.1 M": a count in three significant figures.
@@ -78,7 +75,7 @@ void StatusLine::Draw(const std::string& text) {
 }
 
 ProgressBar::ProgressBar(bool wanted, std::int64_t total)
-    : line_(wanted && total > 0 && isatty(STDERR_FILENO) == 1, StatusLine::kWholeTerminal),
+    : line_(wanted && total > 0 && system::ErrorsToTerminal(), StatusLine::kWholeTerminal),
       total_(total),
       start_(std::chrono::steady_clock::now()) {}
 
@@ -90,7 +87,7 @@ void ProgressBar::Update(std::int64_t done) {
 }
 
 LadderProgress::LadderProgress(bool wanted, std::size_t total, const char* noun)
-    : line_(wanted && isatty(STDERR_FILENO) == 1, kLadderLineColumns), total_(total), noun_(noun) {}
+    : line_(wanted && system::ErrorsToTerminal(), kLadderLineColumns), total_(total), noun_(noun) {}
 
 void LadderProgress::Update(std::size_t done, std::size_t running) {
   if (!line_.shown()) return;

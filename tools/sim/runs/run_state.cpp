@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "number_text.h"
+#include "system/paths.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -189,7 +190,7 @@ std::string CompareIdentities(const RunIdentity& stored, const RunIdentity& now)
 
 std::string ReadStateFile(const std::string& path) {
   std::string text, reason;
-  if (!tools::ReadWholeFile(path, text, &reason))
+  if (!tools::ReadWholeFile(system::PathOf(path), text, &reason))
     throw std::runtime_error("cannot read " + path + ": " + reason);
   return text;
 }
@@ -197,20 +198,20 @@ std::string ReadStateFile(const std::string& path) {
 void ReplaceFile(const std::string& path, const std::string& text) {
   const std::string temporary = path + ".tmp";
   {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    std::ofstream out(system::PathOf(temporary), std::ios::binary | std::ios::trunc);
     out << text;
     out.flush();
     if (!out) {
       const int error = errno;
       std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
+      std::filesystem::remove(system::PathOf(temporary), ignored);
       throw std::runtime_error("cannot write " + path + ": " + std::strerror(error));
     }
   }
   std::error_code error;
-  std::filesystem::rename(temporary, path, error);
+  std::filesystem::rename(system::PathOf(temporary), system::PathOf(path), error);
   if (error) {
-    std::filesystem::remove(temporary, error);
+    std::filesystem::remove(system::PathOf(temporary), error);
     throw std::runtime_error("cannot write " + path + ": " + error.message());
   }
 }

@@ -19,7 +19,9 @@
 #include "report/run_json.h"
 #include "runs/progress.h"
 #include "runs/run_state.h"
-#include "runs/stop_signal.h"
+#include "system/paths.h"
+#include "system/processes.h"
+#include "system/stop_request.h"
 #include "text_helpers.h"
 #include "trading/position_market.h"
 
@@ -36,16 +38,7 @@ constexpr int kInterruptedExit = 130;      // as a shell reports a program stopp
 // A folder for the library's files of a run that keeps none: in memory-backed storage where the
 // system has it, since the library flushes its settings file to disk on every close-all and a
 // tight ladder would spend the run waiting for the disk.
-std::string ThrowawayStateFolder() {
-  const fs::path base =
-      fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-  std::string pattern = (base / "zt-sim-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot make a folder in " + base.string() + ": " +
-                             std::strerror(errno));
-  }
-  return pattern;
-}
+std::string ThrowawayStateFolder() { return system::MakeScratchFolder("zt-sim-", true); }
 
 // The first few problems, one "line N: ..." per line, and how many more there are.
 std::string Problems(const std::vector<CsvProblem>& problems) {
@@ -61,22 +54,22 @@ std::string Problems(const std::vector<CsvProblem>& problems) {
 // The simulator's state kept in folder, when it may be continued by a run of options. Throws
 // with the reason when it may not.
 std::optional<SimState> StateToContinue(const std::string& folder, const SimOptions& options) {
-  const fs::path path = fs::path(folder) / kStateFile;
+  const fs::path path = system::PathOf(folder) / kStateFile;
   const std::string anyway = " (--resume-anyway continues it all the same)";
   std::error_code unlisted;
   const bool there = fs::exists(path, unlisted);
   if (unlisted)
     throw std::runtime_error("cannot read the folder " + folder + ": " + unlisted.message());
   if (!there) {
-    if (fs::exists(fs::path(folder) / "zentravo.ini") && !options.resumeAnyway) {
+    if (fs::exists(system::PathOf(folder) / "zentravo.ini") && !options.resumeAnyway) {
       throw std::runtime_error("the state folder " + folder +
                                " holds a guard's files but no simulator state, " +
                                "so its input cannot be continued" + anyway);
     }
     return std::nullopt;
   }
-  std::optional<SimState> state = ParseSimState(ReadStateFile(path.string()));
-  if (!state) throw std::runtime_error(path.string() + " is not a state this program wrote");
+  std::optional<SimState> state = ParseSimState(ReadStateFile(system::Utf8Of(path)));
+  if (!state) throw std::runtime_error(system::Utf8Of(path) + " is not a state this program wrote");
   if (options.resumeAnyway) return state;
   if (state->running) {
     throw std::runtime_error("the last run in " + folder +
@@ -100,15 +93,15 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options);
 SimResult Simulate(const SimOptions& options) {
   const bool keep = !options.state.empty();
   const std::string folder = keep ? options.state : ThrowawayStateFolder();
-  const bool made = !keep || !fs::exists(folder);
+  const bool made = !keep || !fs::exists(system::PathOf(folder));
   try {
     SimResult result = SimulateIn(folder, options);
-    if (!keep) fs::remove_all(folder);
+    if (!keep) fs::remove_all(system::PathOf(folder));
     return result;
   } catch (...) {
     // A run that failed leaves no folder it made behind (nor the library copied into it).
     std::error_code ignored;
-    if (made) fs::remove_all(folder, ignored);
+    if (made) fs::remove_all(system::PathOf(folder), ignored);
     throw;
   }
 }
@@ -189,7 +182,7 @@ HostOptions HostOptionsFor(const SimOptions& options, const HostCarry& carry) {
 void Connect(PositionMarket& positions, std::int64_t& ticksLeft, Market& market) {
   market.start = positions.Figures();
   market.nextTick = [&]() -> std::optional<AccountFigures> {
-    if (ticksLeft-- <= 0 || StopRequested() || positions.Ended()) return std::nullopt;
+    if (ticksLeft-- <= 0 || system::StopRequested() || positions.Ended()) return std::nullopt;
     return positions.NextTick();
   };
   market.closeAll = [&](const AccountFigures&) { return positions.CloseAll(); };
@@ -240,7 +233,8 @@ void ConnectHistory(Feed& feed, const SimOptions& options, const std::optional<S
     feed.csv->Next(feed.recorded, feed.recordedSource);
   feed.market.start = guarded(feed.recorded);
   feed.market.nextTick = [&feed, guarded]() -> std::optional<AccountFigures> {
-    if (StopRequested() || !feed.csv->Next(feed.recorded, feed.recordedSource)) return std::nullopt;
+    if (system::StopRequested() || !feed.csv->Next(feed.recorded, feed.recordedSource))
+      return std::nullopt;
     ++feed.row;
     return guarded(feed.recorded);
   };
@@ -295,7 +289,7 @@ void ConnectAccountModel(Feed& feed, const SimOptions& options,
   // The same account without the guard sees the same market moves and never closes.
   feed.unguarded = stored && result.resumed ? stored->unguarded : feed.market.start.equity;
   feed.market.nextTick = [&feed]() -> std::optional<AccountFigures> {
-    if (feed.ticksLeft-- <= 0 || StopRequested()) return std::nullopt;
+    if (feed.ticksLeft-- <= 0 || system::StopRequested()) return std::nullopt;
     const double before = feed.account->floating;
     const AccountFigures figures = NextTick(*feed.account);
     feed.unguarded += feed.account->floating - before;
@@ -330,7 +324,7 @@ void RunFeed(const LoadedGuard& guard, const SimOptions& options, Feed& feed, Ho
   // The library reads the simulated clock until the panel is read: its title shows the time of
   // the last tick.
   const SimulatedClockScope clock(feed.market.start.time);
-  const StopOnSignal stop;
+  const system::StopOnRequest stop;
   RiskWatch watch;
   watch.Watch(feed.market);
   {
@@ -341,7 +335,7 @@ void RunFeed(const LoadedGuard& guard, const SimOptions& options, Feed& feed, Ho
   }
   result.risk = watch.Figures(result.run, feed.positions.get(), feed.account.get(), feed.unguarded,
                               options.model.closeCost);
-  result.interrupted = StopRequested();
+  result.interrupted = system::StopRequested();
   result.dashboard = ReadDashboard(guard.api());
 }
 
@@ -351,7 +345,7 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
   const LoadedGuard guard(options.library, result.stateFolder);
   result.libraryCopy = guard.path();
   const std::optional<SimState> stored = StateToContinue(result.stateFolder, options);
-  const std::string statePath = (fs::path(result.stateFolder) / kStateFile).string();
+  const std::string statePath = system::Utf8Of(system::PathOf(result.stateFolder) / kStateFile);
 
   SimState state;
   state.identity = IdentifyRun(options.record);
