@@ -72,6 +72,7 @@ input bool   StartOver          = false; // StartOver: start over on today's equ
 // the part that keeps each group up to date is named above it.
 int      gState = ZH_WAITING;
 string   gTargetsKey = "";         // the target inputs the running guard was started with
+string   gTargetsWarned = "";      // ... the ones ZhWarnTargets last looked at
 string   gAccount = "";            // the account the running guard was started for ("" while it is not)
 double   gInitialEquity = 0;       // InitZT reads it (0: the guard's stored value) and writes it
 bool     gChartLock = false;       // this instance runs the guard: only it calls the library
