@@ -75,8 +75,10 @@ install(CODE [[
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME zentravo)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_FILE_NAME zentravo-${PROJECT_VERSION}-windows)
+# Named for the guard's release, the version the trader meets everywhere else (the panel's title,
+# the quick start, the EAs' About tab); the DLL's version resource keeps the project version.
+set(CPACK_PACKAGE_VERSION ${ZT_TITLE_VERSION})
+set(CPACK_PACKAGE_FILE_NAME zentravo-${ZT_TITLE_VERSION}-windows)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 # Unpacked over an existing data folder: no folder of the zip's own name around the files.

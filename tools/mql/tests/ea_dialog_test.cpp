@@ -1,4 +1,6 @@
-// The expert advisors' inputs as the terminal's Inputs tab shows them. The terminal shows an
+// The expert advisors' properties dialog: the Inputs tab and the About tab.
+//
+// The inputs as the terminal's Inputs tab shows them. The terminal shows an
 // input's comment (the `//` text on its line) in place of its name, and takes at most 63
 // characters of it (MQL reference, "Input Variables"). The quick start tells the trader to set
 // inputs by name, so every comment begins with its input's name and stays within the limit.
@@ -126,6 +128,29 @@ TEST(InputComments, TellsEachWayARowCanMisleadTheTrader) {
   EXPECT_EQ(inputs[3].where, "x.mqh:4");
   EXPECT_EQ(inputs[3].comment, "StopLosses: one a set");
   EXPECT_EQ(faultOf(inputs[3]), "");
+}
+
+// The About tab shows the EA's #property copyright, version and description: the version is the
+// guard's release, the one the panel's title and the quick start give (ZT_TITLE_VERSION).
+TEST(AboutTab, BothEasNameTheGuardsReleaseAndWhatTheyDo) {
+  const fs::path hosts = ZT_HOSTS_DIR;
+  const std::regex property(R"re(^#property\s+(\w+)\s+"([^"]*)")re");
+  for (const fs::path& ea : {hosts / "mql4/ZentravoGuard.mq4", hosts / "mql5/ZentravoGuard.mq5"}) {
+    std::istringstream lines(fileText(ea));
+    std::string version, copyright, description;
+    std::smatch m;
+    for (std::string line; std::getline(lines, line);) {
+      if (!std::regex_search(line, m, property)) continue;
+      if (m[1] == "version") version = m[2];
+      if (m[1] == "copyright") copyright = m[2];
+      if (m[1] == "description") description += m[2].str() + " ";
+    }
+    EXPECT_EQ(version, ZT_TITLE_VERSION) << ea;
+    EXPECT_NE(copyright.find("Zentravo"), std::string::npos) << ea;
+    EXPECT_NE(description.find("DLL imports"), std::string::npos) << ea;
+    // The terminal keeps 511 characters of the description lines.
+    EXPECT_LE(description.size(), 511u) << ea;
+  }
 }
 
 }  // namespace
