@@ -8,8 +8,9 @@
 #   MQL5/Include/Zentravo.mqh, ZentravoHost.mqh and its parts
 #   Zentravo/QUICKSTART.txt              the trader's first page (CR LF, for Notepad)
 #   Zentravo/panel.html, Zentravo/panel/ the panel's pictures, SVG and PNG
-#   Zentravo/host-guide.md, Zentravo/LICENSE, Zentravo/SHA256SUMS (sha256sum -c reads it from the
-#   data folder)
+#   Zentravo/LICENSE, Zentravo/SHA256SUMS (sha256sum -c reads it from the data folder)
+# The zip is for traders only: the developers' host guide stays in the repository (docs/), and
+# what a trader needs of it is in the quick start.
 # Included by the top-level CMakeLists.txt when ZT_PACKAGE is on; builds nothing itself, it packs
 # what the win32 and win64 presets built.
 
@@ -32,8 +33,7 @@ install(FILES ${shared} DESTINATION MQL4/Include)
 install(FILES ${ZT_WIN64_BUILD_DIR}/zentravo.dll DESTINATION MQL5/Libraries)
 install(FILES ${hosts}/mql5/ZentravoGuard.mq5 DESTINATION MQL5/Experts)
 install(FILES ${shared} DESTINATION MQL5/Include)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/host-guide.md ${PROJECT_SOURCE_DIR}/LICENSE
-  DESTINATION Zentravo)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION Zentravo)
 
 # The quick start with Windows line ends and the version filled in.
 configure_file(${PROJECT_SOURCE_DIR}/docs/QUICKSTART.txt ${PROJECT_BINARY_DIR}/QUICKSTART.txt @ONLY

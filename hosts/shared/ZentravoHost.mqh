@@ -198,6 +198,7 @@ int ZhInit()
    if((gState == ZH_RUNNING || gState == ZH_CLOSING) && key == gTargetsKey && gAccount == HostAccount() &&
       GetEquitySnap() > 0 && ZhTakeAccountLock(gAccount))
      {
+      SetEmailProp(EmailEquityTarget, EmailMarginPercent, EmailDrawdown);  // new e-mail inputs count at once
       ZhNoteStartOver(asked, fresh);
       ZhDraw();
       return(INIT_SUCCEEDED);
