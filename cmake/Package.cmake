@@ -9,8 +9,9 @@
 #   Zentravo/QUICKSTART.txt              the trader's first page (CR LF, for Notepad)
 #   Zentravo/zt-sim.exe, Zentravo/lab.cmd the lab (preset win64) and a console to run it in
 #   Zentravo/panel.html, Zentravo/panel/ the panel's pictures, SVG and PNG
-#   Zentravo/host-guide.md, Zentravo/LICENSE, Zentravo/SHA256SUMS (sha256sum -c reads it from the
-#   data folder)
+#   Zentravo/LICENSE, Zentravo/SHA256SUMS (sha256sum -c reads it from the data folder)
+# The zip is for traders only: the developers' host guide stays in the repository (docs/), and
+# what a trader needs of it is in the quick start.
 # Included by the top-level CMakeLists.txt when ZT_PACKAGE is on; builds nothing itself, it packs
 # what the win32 and win64 presets built.
 
@@ -34,8 +35,7 @@ install(FILES ${shared} DESTINATION MQL4/Include)
 install(FILES ${ZT_WIN64_BUILD_DIR}/zentravo.dll DESTINATION MQL5/Libraries)
 install(FILES ${hosts}/mql5/ZentravoGuard.mq5 DESTINATION MQL5/Experts)
 install(FILES ${shared} DESTINATION MQL5/Include)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/host-guide.md ${PROJECT_SOURCE_DIR}/LICENSE
-  DESTINATION Zentravo)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION Zentravo)
 
 # The quick start with Windows line ends and the version filled in.
 configure_file(${PROJECT_SOURCE_DIR}/docs/QUICKSTART.txt ${PROJECT_BINARY_DIR}/QUICKSTART.txt @ONLY
@@ -83,8 +83,10 @@ install(CODE [[
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME zentravo)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_FILE_NAME zentravo-${PROJECT_VERSION}-windows)
+# Named for the guard's release, the version the trader meets everywhere else (the panel's title,
+# the quick start, the EAs' About tab); the DLL's version resource keeps the project version.
+set(CPACK_PACKAGE_VERSION ${ZT_TITLE_VERSION})
+set(CPACK_PACKAGE_FILE_NAME zentravo-${ZT_TITLE_VERSION}-windows)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 # Unpacked over an existing data folder: no folder of the zip's own name around the files.

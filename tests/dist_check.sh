@@ -45,7 +45,6 @@ MQL5/Libraries/zentravo.dll
 Zentravo/LICENSE
 Zentravo/QUICKSTART.txt
 Zentravo/SHA256SUMS
-Zentravo/host-guide.md
 Zentravo/lab.cmd
 Zentravo/panel.html
 Zentravo/panel/closing-100.png

@@ -7,6 +7,14 @@
 // history and closes orders. Copy it to <data folder>\MQL4\Experts, Zentravo.mqh and the
 // Zentravo*.mqh files to <data folder>\MQL4\Include and zentravo.dll to
 // <data folder>\MQL4\Libraries; allow DLL imports.
+// What the EA's About tab shows. The version is the guard's release, the one the panel's title,
+// the quick start and the zip's name give; zentravo.dll's file properties show the library's
+// own version number (QUICKSTART.txt says why).
+#property copyright "Copyright (c) 2026 The Zentravo authors (MIT License)"
+#property version   "3.0"
+#property description "Zentravo equity guard: closes all trades of the account at a stop loss or a take"
+#property description "profit set in money. Needs DLL imports (zentravo.dll). One chart per terminal."
+#property description "Read Zentravo\\QUICKSTART.txt in the data folder first."
 #property strict
 #include <ZentravoHost.mqh>
 

@@ -4,7 +4,8 @@
 // Written against include/zentravo.h and reviewed line by line against it. One file for both
 // terminals: it keeps to what MQL4 and MQL5 share (#import, int, double, uchar arrays), and each
 // terminal's package puts it in its own Include folder, where `#include <Zentravo.mqh>` finds it.
-// It could not be compiled where it was written (there is no MetaEditor there). Put zentravo.dll
+// Its build checks it by translating it, with the EAs, into C++ that runs against the library;
+// MetaEditor compiles it on the trader's machine (F7 on the EA). Put zentravo.dll
 // into <data folder>\MQL4\Libraries (the 32-bit build) or <data folder>\MQL5\Libraries (the
 // 64-bit build) and allow DLL imports; the library keeps zentravo.ini and its statistics files
 // beside itself there.

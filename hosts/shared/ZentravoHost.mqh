@@ -39,19 +39,22 @@
 //   ZentravoPanel.mqh     the panel on the chart
 #include <Zentravo.mqh>
 
-input string TakeProfits        = "50,30;80,60";   // take-profit sets
-input string DrawdownTargets    = "20,40;25,50";   // drawdown-target sets
-input string IncreaseTargets    = "1100,1200";     // equity-increase targets (equity levels)
-input string StopLosses         = "100,150";       // stop losses
-input double EmailEquityTarget  = 0;     // e-mail when equity - snapshot reaches this; 0 off
-input double EmailMarginPercent = 0;     // e-mail when 100 x margin / free margin reaches this; 0 off
-input double EmailDrawdown      = 0;     // e-mail when snapshot - equity reaches this; 0 off
-input bool   PushNotifications  = false; // send the e-mail texts as push notifications too
-input int    TimerMs            = 250;   // the guard checks on this timer as well as on ticks (50-60000)
-input int    SlippagePoints     = 0;     // accepted slippage of a close, in points of the symbol; 0: about 0.03 % of the price
-input bool   KeepPendingOrders  = false; // a close-all leaves pending orders alone
-input int    BlockedAlertSeconds = 60;   // while the guard cannot protect, warn again this often (10-86400)
-input bool   StartOver          = false; // while the guard holds, start over on the present equity (acts once; set it back to false)
+// The Inputs tab shows each input's comment instead of its name (at most 63 characters, the
+// terminal's limit): each comment begins with the input's name, so the quick start's names are
+// what the trader finds there.
+input string TakeProfits        = "50,30;80,60"; // TakeProfits: close all this much above the snapshot (sets)
+input string DrawdownTargets    = "20,40;25,50"; // DrawdownTargets: below the snapshot; as many as TakeProfits
+input string IncreaseTargets    = "1100,1200";   // IncreaseTargets: equity levels that move on to the next sets
+input string StopLosses         = "100,150";     // StopLosses: close all this much below the snapshot; one a set
+input double EmailEquityTarget  = 0;     // EmailEquityTarget: mail at equity - snapshot >= this; 0 off
+input double EmailMarginPercent = 0;     // EmailMarginPercent: 100 x margin/free margin, not Margin Level
+input double EmailDrawdown      = 0;     // EmailDrawdown: mail at snapshot - equity >= this; 0 off
+input bool   PushNotifications  = false; // PushNotifications: send the e-mails as push notifications too
+input int    TimerMs            = 250;   // TimerMs: check this often (ms) besides ticks; 50 to 60000
+input int    SlippagePoints     = 0;     // SlippagePoints: a close's slippage in points; 0 about 0.03 %
+input bool   KeepPendingOrders  = false; // KeepPendingOrders: a close-all leaves pending orders
+input int    BlockedAlertSeconds = 60;   // BlockedAlertSeconds: repeat a warning this often (10-86400)
+input bool   StartOver          = false; // StartOver: start over on today's equity when holding
 
 #define ZH_LOCK        "ZentravoGuard.chart"      // terminal global: the chart running the guard
 #define ZH_BEAT        "ZentravoGuard.heartbeat"  // its last sign of life, GetTickCount()
@@ -69,6 +72,7 @@ input bool   StartOver          = false; // while the guard holds, start over on
 // the part that keeps each group up to date is named above it.
 int      gState = ZH_WAITING;
 string   gTargetsKey = "";         // the target inputs the running guard was started with
+string   gTargetsWarned = "";      // ... the ones ZhWarnTargets last looked at
 string   gAccount = "";            // the account the running guard was started for ("" while it is not)
 double   gInitialEquity = 0;       // InitZT reads it (0: the guard's stored value) and writes it
 bool     gChartLock = false;       // this instance runs the guard: only it calls the library
@@ -212,6 +216,7 @@ void ZhStartOrCarryOn(bool asked, bool fresh)
    if((gState == ZH_RUNNING || gState == ZH_CLOSING) && key == gTargetsKey && gAccount == HostAccount() &&
       GetEquitySnap() > 0 && ZhTakeAccountLock(gAccount))
      {
+      SetEmailProp(EmailEquityTarget, EmailMarginPercent, EmailDrawdown);  // new e-mail inputs count at once
       ZhNoteStartOver(asked, fresh);
       ZhDraw();
       return;

@@ -11,7 +11,7 @@ string ZhCannotAct()
   {
    if(!HostDllsAllowed())
       return(TerminalInfoInteger(TERMINAL_DLLS_ALLOWED) == 0 ?
-             "DLL imports are off in the terminal: allow them in Tools - Options - Expert Advisors" :
+             "DLL imports are off in the terminal: allow them in Tools - Options - Expert Advisors and in the EA's properties (Common tab; MetaTrader 5: Dependencies tab)" :
              "DLL imports are not allowed for the EA: allow them in its properties (Common tab; MetaTrader 5: Dependencies tab)");
    string why = HostCannotAct();
    if(why != "")

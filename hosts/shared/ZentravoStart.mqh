@@ -51,6 +51,7 @@ void ZhStart()
       return;
      }
    ZhReadIncreaseTargets();
+   ZhWarnTargets(snapshot);
    SetEmailProp(EmailEquityTarget, EmailMarginPercent, EmailDrawdown);
    if(memory == "" && gCloseKind != 0)
       ZhResumeClose();
@@ -275,5 +276,72 @@ void ZhNoteStartOver(bool asked, bool fresh)
    else
       Alert("ZentravoGuard: StartOver had nothing to do (it acts only while the guard holds because it cannot",
             " tell what the account did); set it back to false");
+  }
+
+// The target inputs as the library runs them, said once for each set of targets the guard starts
+// with. In a set, each drawdown target but the last moves the take profit on to the set's next
+// amount (the last target ends the steps), so a set needs as many take profits as drawdown
+// targets: fewer leave the later steps on the last take profit, more are never used. The sets
+// advance together, one at each increase target a close reaches: an increase target at or below
+// the snapshot is reached by the next close, a stop loss too.
+void ZhWarnTargets(double snapshot)
+  {
+   if(gTargetsWarned == gTargetsKey)
+      return;
+   gTargetsWarned = gTargetsKey;
+   int tp[];
+   int dd[];
+   int tpSets = ZhCountSets(TakeProfits, tp);
+   int ddSets = ZhCountSets(DrawdownTargets, dd);
+   string wrong = "";
+   for(int s = 0; s < tpSets && s < ddSets; s++)
+      if(dd[s] > 0 && tp[s] != dd[s])
+         wrong = wrong + "; set " + IntegerToString(s + 1) + " has " + IntegerToString(tp[s]) +
+                 " take profits for " + IntegerToString(dd[s]) + " drawdown targets";
+   if(tpSets != ddSets)
+      wrong = wrong + "; TakeProfits has " + IntegerToString(tpSets) + " sets, DrawdownTargets " +
+              IntegerToString(ddSets) + " (a list without a next set keeps its last)";
+   if(wrong != "")
+      Alert("ZentravoGuard: the targets do not pair up", wrong, ". Each drawdown target but the set's last moves the",
+            " take profit on to the set's next amount: give each set as many take profits as drawdown targets");
+   if(gIncreasesPassed < ArraySize(gIncreaseTargets) && gIncreaseTargets[gIncreasesPassed] <= snapshot)
+      Alert("ZentravoGuard: IncreaseTargets ", DoubleToString(gIncreaseTargets[gIncreasesPassed], 2),
+            " is not above the snapshot ", DoubleToString(snapshot, 2), ": the next close, a take profit or a",
+            " stop loss, moves the guard on to the next sets. Increase targets are equity levels: set them above",
+            " the equity");
+  }
+
+// How many positive amounts each set of a target text holds, as the library reads it (a ';'
+// right after an amount closes a set; any other character but a digit or '.' separates
+// amounts); returns the number of sets.
+int ZhCountSets(string text, int &counts[])
+  {
+   ArrayResize(counts, 1);
+   counts[0] = 0;
+   string number = "";
+   int length = StringLen(text);
+   for(int i = 0; i <= length; i++)
+     {
+      ushort c = (i < length) ? StringGetCharacter(text, i) : 0;
+      if((c >= '0' && c <= '9') || c == '.')
+        {
+         number = number + ShortToString(c);
+         continue;
+        }
+      if(number == "")
+         continue;
+      int set = ArraySize(counts) - 1;
+      if(StringToDouble(number) > 0)
+         counts[set]++;
+      number = "";
+      if(c == ';' && set + 1 < 8)
+        {
+         ArrayResize(counts, set + 2);
+         counts[set + 1] = 0;
+        }
+     }
+   while(ArraySize(counts) > 1 && counts[ArraySize(counts) - 1] == 0)
+      ArrayResize(counts, ArraySize(counts) - 1);  // a ';' at the end opens no set
+   return(ArraySize(counts));
   }
 //+------------------------------------------------------------------+
