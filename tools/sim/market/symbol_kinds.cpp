@@ -85,7 +85,13 @@ std::optional<SymbolKind> FindSymbolKind(std::string_view name) {
   return SymbolKind{upper.substr(0, 6), digits, kLotOfCurrency, std::string(base), quote, price};
 }
 
-double PointOfDigits(int digits) { return std::pow(10.0, -digits); }
+// One division of two exact powers of ten, so the point is the double nearest 10^-digits on every
+// C library (MinGW's pow(10, -5) is one unit in the last place off, which a JSON shows).
+double PointOfDigits(int digits) {
+  double scale = 1.0;
+  for (int i = 0; i < (digits < 0 ? -digits : digits); ++i) scale *= 10.0;
+  return digits < 0 ? scale : 1.0 / scale;
+}
 
 int DigitsOfPoint(double point) {
   return std::max(0, static_cast<int>(std::lround(-std::log10(point))));

@@ -2,7 +2,8 @@
 # zt-sim.exe under Wine against the Linux zt-sim on the same inputs: the JSON of each must be the
 # same bytes. A single run on a history the 64-bit terminal exported (UTF-16 LE with its byte-order
 # mark, CR LF) in a folder whose name is not ASCII, ladders side by side, --runs over several
-# processes, and a stop request mid-run that leaves every output whole.
+# processes, --library refused, and a stop request mid-run that leaves
+# every output whole.
 #   windows_lab.sh <zt-sim> <zt-sim.exe> <wine prefix> <bars.csv> <work folder>
 # Exit status 0 when all agree, 1 when one does not, 77 (skipped) without the program or Wine.
 set -uo pipefail
@@ -47,6 +48,15 @@ same() {
 same single --history "$files/EURUSD_H1.csv" "${grid[@]}"
 same ladders --history "$files/EURUSD_H1.csv" "${grid[@]}" "${ladders[@]}"
 same runs "${grid[@]}" --ticks 3000 --runs 8 --jobs 3 "${ladders[@]}"
+# A DLL loaded by zt-sim.exe would stamp its files with this machine's clock: refused, saying why.
+: >zentravo.dll
+if "$loader" "$windows" --library zentravo.dll --ticks 10 >library.out 2>library.err; then
+  fail "--library zentravo.dll was run"
+elif grep -q "would read this machine's clock" library.err; then
+  echo "refused: --library zentravo.dll"
+else
+  fail "--library zentravo.dll: $(head -n 2 library.err)"
+fi
 
 # stopped NAME ARGS...: zt-sim.exe started with ARGS, Ctrl-C (Wine hands SIGINT to the console's
 # handler) once it has run a while; it must end as a stopped run (130), its JSON whole or unwritten.
