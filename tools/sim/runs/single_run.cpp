@@ -397,7 +397,7 @@ void PrintReport(const SimOptions& options, const SimResult& result, const std::
   out << "\n";
   if (!options.quiet) out << FormatLog(result.run, options.tail) << "\n";
   out << "Dashboard\n" << FormatDashboard(result.dashboard) << "\n";
-  out << "Summary\n" << FormatSummary(result.summary, result.dashboard);
+  out << "Summary\n" << FormatSummary(result.summary, result.dashboard, &result.risk);
   if (!options.csvPath.empty() || options.market == MarketKind::Walk) {
     // Here the open trades' result moves the same whatever the guard did: the two columns can
     // differ only by what the closes cost. A trader must not read a ladder's worth from them.
