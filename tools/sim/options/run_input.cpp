@@ -7,14 +7,36 @@
 #include "market/price_history.h"
 #include "number_text.h"
 #include "options/sim_options.h"
+#include "system/paths.h"
 #include "trading/deal_history.h"
 #include "trading/strategy_table.h"
-#include "system/paths.h"
 
 namespace zt::sim {
 
 std::string FileName(const std::string& path) {
   return system::Utf8Of(system::PathOf(path).filename());
+}
+
+const BarSizes& MeasuredBars(const PriceHistoryOptions& history) {
+  static std::string measuredFor;  // what sizes are of: the file as it was and how it is read
+  static BarSizes sizes;
+  const std::filesystem::path file = system::PathOf(history.path);
+  std::error_code unknownSize, unknownTime;
+  const std::uintmax_t size = std::filesystem::file_size(file, unknownSize);
+  const auto time = std::filesystem::last_write_time(file, unknownTime).time_since_epoch().count();
+  std::string key = history.path;
+  for (const long long part :
+       {static_cast<long long>(size), static_cast<long long>(time),
+        static_cast<long long>(history.format), static_cast<long long>(history.decimal),
+        static_cast<long long>(history.walk.ticks), static_cast<long long>(history.digits)})
+    key += "\n" + std::to_string(part);
+  // A pipe or a file that cannot be looked at is measured each time.
+  if (unknownSize || unknownTime || key != measuredFor) {
+    measuredFor.clear();
+    sizes = MeasureBars(history);
+    if (!unknownSize && !unknownTime) measuredFor = key;
+  }
+  return sizes;
 }
 
 namespace {
@@ -85,7 +107,7 @@ std::string NameModelling(const SimOptions& options) {
   if (!options.csvPath.empty() || options.market == MarketKind::Walk) return {};
   const PriceHistoryOptions history = HistoryOf(options);
   if (history.path.empty()) return "price model ticks";
-  const BarSizes sizes = MeasureBars(history);
+  const BarSizes& sizes = MeasuredBars(history);
   if (sizes.bars == 0) return "recorded ticks";
   if (history.walk.path == BarPath::Worst) {
     return "bars in the worst order (against the positions open at each bar's open: a jump to the "
@@ -99,7 +121,7 @@ std::string NameModelling(const SimOptions& options) {
 std::string CautionOfBars(const SimOptions& options, const std::vector<NamedLadder>& ladders) {
   const PriceHistoryOptions history = HistoryOf(options);
   if (history.path.empty() || !options.csvPath.empty()) return {};
-  const BarSizes sizes = MeasureBars(history);
+  const BarSizes& sizes = MeasuredBars(history);
   const double lots = TypicalLots(options), smallest = SmallestTarget(options, ladders);
   const double worth = sizes.typicalRange * options.positions.terms.contractSize * lots;
   if (sizes.bars == 0 || smallest <= 0.0 || worth <= smallest) return {};

@@ -11,6 +11,14 @@
 namespace zt::sim {
 
 struct SimOptions;
+struct PriceHistoryOptions;
+struct BarSizes;
+
+// MeasureBars of history (market/price_history.h), measured once while the file stays as it was
+// (its size and time): a bar history's ticks are counted by walking every bar, which takes as
+// long as the run's own walk, and a run's count, its modelling and its caution all want them.
+// Throws as MeasureBars does.
+const BarSizes& MeasuredBars(const PriceHistoryOptions& history);
 
 // The file name of a path, without its folders.
 std::string FileName(const std::string& path);

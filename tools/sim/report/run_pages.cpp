@@ -76,12 +76,20 @@ std::vector<FigureColumn> ColumnsOf(Page page) {
        {"days under water", "longest", "/risk/{row}/underWater/longestDays", Days, Lower}},
       {SingleRun, {"days under water", "total", "/risk/{row}/underWater/totalDays", Days, Lower}},
       {SingleRun, {"", "longest SL run", "/risk/{row}/longestStopLossRun", Count, Lower}},
-      {SingleRun, {"", "costs", "/risk/{row}/costs/total", Cents, Lower}},
+      {SingleRun, {"costs", "spread", "/risk/{row}/costs/spread", Cents, Lower}},
+      {SingleRun, {"costs", "commission", "/risk/{row}/costs/commission", Cents, Lower}},
+      {SingleRun, {"costs", "swap", "/risk/{row}/costs/swap", Cents, Lower}},
+      {SingleRun, {"costs", "in all", "/risk/{row}/costs/total", Cents, Lower}},
       {SingleRun, {"", "open at end", "/risk/{row}/openResult", Cents, None}},
       {Ladders, {"", "end equity", "/endEquity", Cents, Higher}},
       {Ladders, {"", "deepest drawdown", "/deepestDrawdown", Cents, Higher}},
       {Ladders, {"closes", "TP", "/closes/takeProfit", Count, None}},
       {Ladders, {"closes", "SL", "/closes/stopLoss", Count, None}},
+      {Ladders, {"", "stopped out", "/stopOuts", Count, Lower}},
+      {Ladders, {"costs", "spread", "/costs/spread", Cents, Lower}},
+      {Ladders, {"costs", "commission", "/costs/commission", Cents, Lower}},
+      {Ladders, {"costs", "swap", "/costs/swap", Cents, Lower}},
+      {Ladders, {"costs", "in all", "/costs/total", Cents, Lower}},
       {Ladders, {"", "cycles", "/cycles", Count, None}},
       {Ladders, {"realised per cycle", "average", "/realisedPerCycle/average", Cents, Higher}},
       {Ladders, {"realised per cycle", "median", "/realisedPerCycle/median", Cents, Higher}},
@@ -95,7 +103,10 @@ std::vector<FigureColumn> ColumnsOf(Page page) {
       {ManyRuns, {"closes in all runs", "TP", "/closes/takeProfit", Count, None}},
       {ManyRuns, {"closes in all runs", "SL", "/closes/stopLoss", Count, None}},
       {ManyRuns, {"closes in all runs", "stop-out", "/closes/stopOut", Count, Lower}},
-      {ManyRuns, {"", "costs per run", "/costsPerRun/total", Cents, Lower}},
+      {ManyRuns, {"costs per run", "spread", "/costsPerRun/spread", Cents, Lower}},
+      {ManyRuns, {"costs per run", "commission", "/costsPerRun/commission", Cents, Lower}},
+      {ManyRuns, {"costs per run", "swap", "/costsPerRun/swap", Cents, Lower}},
+      {ManyRuns, {"costs per run", "in all", "/costsPerRun/total", Cents, Lower}},
       {ManyRuns, {"", "open at end", "/openResult/median", Cents, None}},
   };
   std::vector<FigureColumn> columns;
@@ -177,13 +188,18 @@ ReportPage BuildLaddersPage(const RunDescription& d, const std::string& laddersJ
                             const std::vector<SampledCurves>& curves) {
   const Json json = Parsed(laddersJson);
   const std::vector<FigureColumn> columns = ColumnsOf(Page::Ladders);
-  // A figure a ladder's row reads under "withGuard" there, no guard's under "withoutGuard"; the
+  // An account's figures (the end, the deepest fall, the broker's stop-outs, the costs) a
+  // ladder's row reads under "withGuard" there, no guard's under "withoutGuard"; the guard's own
   // counts stand in the ladder's entry itself.
   std::vector<FigureColumn> guarded = columns;
-  for (std::size_t i = 0; i < 2; ++i) guarded[i].pointer = "/withGuard" + guarded[i].pointer;
+  for (FigureColumn& column : guarded) {
+    for (const char* of : {"/endEquity", "/deepestDrawdown", "/stopOuts", "/costs/"}) {
+      if (column.pointer.starts_with(of)) column.pointer = "/withGuard" + column.pointer;
+    }
+  }
   const Json& ladders = json.at("ladders");
   const bool shared = json.contains("withoutGuard");
-  // No guard's row reads the same columns under "withoutGuard", where only the first two stand.
+  // No guard's row reads the same columns under "withoutGuard", where only the account's stand.
   PageTable table{"The ladders on one market", columns, {}};
   const auto add = [&](const FigureRow& row, const std::vector<FigureColumn>& set) {
     table.rows.push_back(BuildTable("", json, {row}, set).rows.front());

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/limits.h"
+#include "figures/risk_figures.h"
 #include "market/utc_time.h"
 #include "number_text.h"
 #include "text_helpers.h"
@@ -19,6 +20,32 @@ using tools::kPageWidth;
 using tools::Money;
 using tools::Padded;
 using tools::PaddedLeft;
+
+// The broker's stop-outs and each kind of cost the market knows, as rows of label, the account
+// with the guard and (compared) the one without it.
+std::string BrokerAndCosts(const RunRisk& risk, bool compared) {
+  std::string out;
+  const auto row = [&out, compared](const std::string& label, const std::string& with,
+                                    const std::string& without) {
+    out += "  " + Padded(label, 40) + (compared ? Padded(with, 16) + without : with) + "\n";
+  };
+  const AccountRisk &g = risk.guarded, &u = risk.unguarded;
+  if (g.stopOutCloses || u.stopOutCloses) {
+    const auto count = [](const std::optional<std::int64_t>& n) {
+      return n ? std::to_string(*n) : std::string("-");
+    };
+    row("positions the broker stopped out", count(g.stopOutCloses), count(u.stopOutCloses));
+  }
+  const auto amount = [](const std::optional<double>& a) { return a ? Money(*a) : "-"; };
+  for (const auto& [label, kind] : {std::pair{"costs: spread", &CostsPaid::spread},
+                                    {"costs: commission", &CostsPaid::commission},
+                                    {"costs: swap", &CostsPaid::swap},
+                                    {"costs: close-alls", &CostsPaid::closes}}) {
+    if (g.costs.*kind || u.costs.*kind) row(label, amount(g.costs.*kind), amount(u.costs.*kind));
+  }
+  row("costs in all", Money(g.costs.Total()), Money(u.costs.Total()));
+  return out;
+}
 
 }  // namespace
 
@@ -121,7 +148,7 @@ std::string FormatDashboard(const Dashboard& panel) {
   return below.empty() ? out : out + "\n" + below;
 }
 
-std::string FormatSummary(const Summary& s, const Dashboard& panel) {
+std::string FormatSummary(const Summary& s, const Dashboard& panel, const RunRisk* risk) {
   std::string out;
   const auto row = [&out](const std::string& label, const std::string& value) {
     out += "  " + Padded(label, 40) + value + "\n";
@@ -163,6 +190,7 @@ std::string FormatSummary(const Summary& s, const Dashboard& panel) {
          std::to_string(s.takeProfitCloses) + " / " + std::to_string(s.stopLossCloses), "0 / 0");
     pair("realised per cycle", s.cycles > 0 ? Money(s.realisedPerCycle) : "-", "-");
   }
+  if (risk != nullptr) out += (s.compared ? "" : "\n") + BrokerAndCosts(*risk, s.compared);
   return out;
 }
 

@@ -14,13 +14,18 @@
 
 namespace zt::sim {
 
+struct RunRisk;
+
 // One line of the event log (e-mail bodies follow on indented lines).
 std::string FormatEvent(const HostEvent& event);
 // The log's heading and its last `tail` events (all of them when tail is 0).
 std::string FormatLog(const HostRun& run, std::size_t tail);
 // The panel as two columns of label and value, the title line above them.
 std::string FormatDashboard(const Dashboard& panel);
-std::string FormatSummary(const Summary& summary, const Dashboard& panel);
+// The run's summary; with risk, the broker's stop-outs and what trading cost by kind (the kinds
+// the market knows) follow, with the guard and, when the run compared them, without it.
+std::string FormatSummary(const Summary& summary, const Dashboard& panel,
+                          const RunRisk* risk = nullptr);
 // The ladder as the library reads it, one line per table, under a "ladder" heading.
 std::string FormatLadder(const Ladder& ladder);
 // text broken at spaces into lines of at most width characters (a longer word stands alone).

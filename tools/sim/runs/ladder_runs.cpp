@@ -1,6 +1,7 @@
 #include "runs/ladder_runs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <ostream>
 #include <set>
 #include <stdexcept>
@@ -31,6 +32,16 @@ using tools::CentsText;
 
 std::string CentsText(const std::optional<long long>& cents) {
   return cents ? CentsText(*cents) : "-";
+}
+
+// An amount of money as whole cents, as the runs' JSON holds it.
+long long InCents(double amount) { return std::llround(amount * 100.0); }
+std::optional<long long> InCents(const std::optional<double>& amount) {
+  return amount ? std::optional(InCents(*amount)) : std::nullopt;
+}
+
+std::string CountText(const std::optional<long long>& count) {
+  return count ? std::to_string(*count) : "-";
 }
 
 }  // namespace
@@ -111,6 +122,38 @@ std::string LadderReadings(const std::vector<LadderFigures>& ladders) {
   return out;
 }
 
+// The broker's stop-outs and what trading cost by kind, in the rows of the table above: what an
+// end equity alone hides (a ladder that ends well because the spread was cheap, or an account the
+// broker closed).
+std::string BrokerAndCosts(const std::vector<LadderFigures>& ladders, bool shared) {
+  std::string out;
+  const auto row = [&out](const std::string& name, const std::vector<std::string>& cells) {
+    static constexpr std::size_t widths[] = {12, 13, 13, 13, 13, 13};
+    std::string line = name.size() > kNameColumn ? name + "\n" + std::string(kNameColumn, ' ')
+                                                 : Padded(name, kNameColumn);
+    for (std::size_t i = 0; i < cells.size(); ++i)
+      line += ' ' + PaddedLeft(cells[i], widths[i] - 1);
+    out += line + "\n";
+  };
+  // "costs" centred among dashes over its five columns, a space apart from "stopped".
+  const std::string costs = " costs ", dashes((5 * 13 - 1 - costs.size()) / 2, '-');
+  out += "\n" + Padded("", kNameColumn) + PaddedLeft("stopped", 12) + "  " + dashes + costs +
+         dashes + "\n";
+  row("ladder", {"out", "spread", "commission", "swap", "close-alls", "in all"});
+  const auto cells = [](const std::optional<long long>& stopOuts, const CostsPaid& c) {
+    return std::vector<std::string>{
+        CountText(stopOuts),        CentsText(InCents(c.spread)), CentsText(InCents(c.commission)),
+        CentsText(InCents(c.swap)), CentsText(InCents(c.closes)), CentsText(InCents(c.Total()))};
+  };
+  if (shared)
+    row("no guard", cells(ladders.front().unguardedStopOuts, ladders.front().unguardedCosts));
+  for (const LadderFigures& f : ladders) {
+    row(f.name, cells(f.stopOuts, f.costs));
+    if (!shared) row("  no guard", cells(f.unguardedStopOuts, f.unguardedCosts));
+  }
+  return out;
+}
+
 }  // namespace
 
 LadderFigures ReadLadderFigures(const std::string& name, const std::string& text) {
@@ -138,6 +181,13 @@ LadderFigures ReadLadderFigures(const std::string& name, const std::string& text
       f.realisedLowest = realised.at("realisedLowest").get<long long>();
       f.realisedHighest = realised.at("realisedHighest").get<long long>();
     }
+    if (json.contains("risk")) {
+      const RunRisk risk = ReadRunRisk(text);
+      f.stopOuts = risk.guarded.stopOutCloses;
+      f.unguardedStopOuts = risk.unguarded.stopOutCloses;
+      f.costs = risk.guarded.costs;
+      f.unguardedCosts = risk.unguarded.costs;
+    }
     const Json& ladder = json.at("ladder");
     const auto sets = [](const Json& list) {
       AmountSets out;
@@ -153,7 +203,7 @@ LadderFigures ReadLadderFigures(const std::string& name, const std::string& text
     f.ladderParts = {"TP " + FormatSets(sets(ladder.at("takeProfits"))),
                      "DD " + FormatSets(sets(ladder.at("drawdownTargets"))),
                      "INC " + FormatList(increases.at(0)), "SL " + FormatList(stops.at(0))};
-  } catch (const Json::exception& error) {
+  } catch (const std::exception& error) {
     throw std::runtime_error("its JSON cannot be read (" + std::string(error.what()) + ")");
   }
   return f;
@@ -199,8 +249,7 @@ std::string FormatLadderTable(const std::vector<LadderFigures>& ladders) {
         "\nThe runs did not meet the same market: each ladder is shown beside its own account\n"
         "without the guard.\n";
   }
-  return out + LadderReadings(ladders);
-  return out;
+  return out + BrokerAndCosts(ladders, shared) + LadderReadings(ladders);
 }
 
 std::string FormatLadderJson(const std::vector<LadderFigures>& ladders, const Modelling& modelling,
@@ -209,13 +258,27 @@ std::string FormatLadderJson(const std::vector<LadderFigures>& ladders, const Mo
   all["units"] = {{"amounts", "cents"}};
   if (!modelling.prices.empty()) all["modelling"] = Json::parse(ModellingJson(modelling));
   // Once when every ladder shares it; otherwise only in each ladder's entry.
-  if (SharedBaseline(ladders)) {
-    all["withoutGuard"] = {{"endEquity", ladders.front().unguardedEndEquity},
-                           {"deepestDrawdown", ladders.front().unguardedDeepestDrawdown}};
-  }
   const auto optional = [](const std::optional<long long>& value) {
     return value ? Json(*value) : Json(nullptr);
   };
+  // One account's figures: its end, its deepest fall, the broker's stop-outs and its costs.
+  const auto account = [&optional](long long end, long long drawdown,
+                                   const std::optional<long long>& stopOuts, const CostsPaid& c) {
+    return Json{{"endEquity", end},
+                {"deepestDrawdown", drawdown},
+                {"stopOuts", optional(stopOuts)},
+                {"costs",
+                 {{"spread", optional(InCents(c.spread))},
+                  {"commission", optional(InCents(c.commission))},
+                  {"swap", optional(InCents(c.swap))},
+                  {"closes", optional(InCents(c.closes))},
+                  {"total", InCents(c.Total())}}}};
+  };
+  const auto without = [&account](const LadderFigures& f) {
+    return account(f.unguardedEndEquity, f.unguardedDeepestDrawdown, f.unguardedStopOuts,
+                   f.unguardedCosts);
+  };
+  if (SharedBaseline(ladders)) all["withoutGuard"] = without(ladders.front());
   Json list = Json::array();
   for (std::size_t i = 0; i < ladders.size(); ++i) {
     const LadderFigures& f = ladders[i];
@@ -228,9 +291,8 @@ std::string FormatLadderJson(const std::vector<LadderFigures>& ladders, const Mo
            {"increaseTargets", t.increaseTargets},
            {"stopLosses", t.stopLosses}}},
          {"ticks", f.ticks},
-         {"withGuard", {{"endEquity", f.endEquity}, {"deepestDrawdown", f.deepestDrawdown}}},
-         {"withoutGuard",
-          {{"endEquity", f.unguardedEndEquity}, {"deepestDrawdown", f.unguardedDeepestDrawdown}}},
+         {"withGuard", account(f.endEquity, f.deepestDrawdown, f.stopOuts, f.costs)},
+         {"withoutGuard", without(f)},
          {"closes", {{"takeProfit", f.takeProfitCloses}, {"stopLoss", f.stopLossCloses}}},
          {"drawdownSteps", f.drawdownSteps},
          {"increasesPassed", f.increasesPassed},

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "figures/risk_figures.h"
 #include "host/host_driver.h"
 #include "host/ladder.h"
 #include "report/run_json.h"
@@ -45,16 +46,24 @@ struct LadderFigures {
   long long cycles = 0;
   // Realised result per closed cycle (equity left less the cycle's snapshot); unset without cycles.
   std::optional<long long> realisedAverage, realisedMedian, realisedLowest, realisedHighest;
+  // With the guard and without it: positions the broker stopped out (unset where no broker
+  // trades: the account model's walk, an equity history) and what trading cost, by kind.
+  std::optional<long long> stopOuts, unguardedStopOuts;
+  CostsPaid costs, unguardedCosts;
 };
-// Reads a run's brief JSON (--json-brief); throws std::runtime_error when it is not one.
+// Reads a run's brief JSON (--json-brief); throws std::runtime_error when it is not one. A JSON
+// without risk figures leaves the stop-outs and costs unset.
 LadderFigures ReadLadderFigures(const std::string& name, const std::string& json);
 
 // The comparison as a table that fits 100 columns: the account without the guard once, then one
-// row per ladder, then the ladders themselves. The account model's market depends on the closes
+// row per ladder; then the broker's stop-outs and the costs by kind in the same rows; then the
+// ladders themselves. The account model's market depends on the closes
 // (their durations come from the walk's random numbers), so when the ladders' accounts without
 // the guard differ, each ladder's own follows its row.
 std::string FormatLadderTable(const std::vector<LadderFigures>& ladders);
-// The same as a JSON document: the baseline and one entry per ladder.
+// The same as a JSON document: the baseline and one entry per ladder. Each account ("withGuard",
+// "withoutGuard") holds its end equity, deepest drawdown, "stopOuts" (null without a broker) and
+// "costs" in cents: spread, commission, swap, closes (--close-cost; null where unknown) and total.
 std::string FormatLadderJson(const std::vector<LadderFigures>& ladders, const Modelling& modelling,
                              const std::vector<NamedLadder>& named);
 

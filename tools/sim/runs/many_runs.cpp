@@ -123,6 +123,28 @@ std::string RiskTable(const std::vector<LadderRisk>& ranked) {
   return out;
 }
 
+// What the average run cost, by kind: shown where a broker's account knew the spread, the
+// commissions and the swaps (the walk and an equity history know only the close-alls' cost,
+// which the table above gives in all).
+std::string CostsTable(const std::vector<LadderRisk>& ranked) {
+  const bool known = std::any_of(ranked.begin(), ranked.end(), [](const LadderRisk& l) {
+    const CostsPaid& c = l.costsPerRun;
+    return c.spread || c.commission || c.swap;
+  });
+  if (!known) return "";
+  const std::vector<std::size_t> widths(5, 12);
+  std::string out = "\n" + Spanning(widths, {{0, 4, "costs of the average run"}});
+  out += Row("", "ladder", {"spread", "commission", "swap", "close-alls", "in all"}, widths);
+  for (std::size_t i = 0; i < ranked.size(); ++i) {
+    const CostsPaid& c = ranked[i].costsPerRun;
+    out += Row(std::to_string(i + 1), ranked[i].name,
+               {Amount(c.spread), Amount(c.commission), Amount(c.swap), Amount(c.closes),
+                Amount(c.Total())},
+               widths);
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string FormatRunsTable(const RunsInput& input, const std::vector<LadderRisk>& ranked) {
@@ -139,7 +161,7 @@ std::string FormatRunsTable(const RunsInput& input, const std::vector<LadderRisk
                               ", ranked by " + NameRanking(input.rankBy);
   std::string out = Folded(heading, kPageWidth, "  ") + "\n";
   if (!input.prices.empty()) out += Folded("prices: " + input.prices, kPageWidth, "  ") + "\n";
-  out += "\n" + ResultsTable(ranked) + "\n" + RiskTable(ranked);
+  out += "\n" + ResultsTable(ranked) + "\n" + RiskTable(ranked) + CostsTable(ranked);
   if (input.walk) {
     out +=
         "\n" +

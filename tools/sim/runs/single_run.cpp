@@ -254,7 +254,12 @@ void ConnectPositionMarket(Feed& feed, const SimOptions& options,
   // A price history is read through once before the guard sees a quote of it: a bad line stops
   // the run here, and the run ends with the history.
   const PriceHistoryOptions& history = options.positions.history;
-  const std::int64_t quotes = history.path.empty() ? 0 : CountHistoryQuotes(history);
+  // A bar history's ticks are those its words (the modelling, the caution) measure.
+  std::int64_t quotes = 0;
+  if (!history.path.empty()) {
+    const BarSizes& bars = MeasuredBars(history);
+    quotes = bars.bars > 0 ? bars.ticks : CountHistoryQuotes(history);
+  }
   feed.positions = std::make_unique<PositionMarket>(options.start, options.positions);
   if (stored && !stored->market.empty()) {
     if (!feed.positions->Parse(stored->market)) {
@@ -397,7 +402,7 @@ void PrintReport(const SimOptions& options, const SimResult& result, const std::
   out << "\n";
   if (!options.quiet) out << FormatLog(result.run, options.tail) << "\n";
   out << "Dashboard\n" << FormatDashboard(result.dashboard) << "\n";
-  out << "Summary\n" << FormatSummary(result.summary, result.dashboard);
+  out << "Summary\n" << FormatSummary(result.summary, result.dashboard, &result.risk);
   if (!options.csvPath.empty() || options.market == MarketKind::Walk) {
     // Here the open trades' result moves the same whatever the guard did: the two columns can
     // differ only by what the closes cost. A trader must not read a ladder's worth from them.

@@ -15,6 +15,7 @@
 
 #include "market/bar_walk.h"
 #include "market/price_history.h"
+#include "options/run_input.h"
 #include "report/run_description.h"
 #include "runs/single_run.h"
 #include "sim_test_support.h"
@@ -111,6 +112,23 @@ TEST(BarWalk, TheWorstOrderJumpsAgainstTheOpenPositionsAndClimbsBackAPointAtATim
   const std::vector<Quote> flat = Walk(bar, 5, 0.0, BarPath::Worst), walked = Walk(bar, 5);
   ASSERT_EQ(flat.size(), walked.size());
   for (std::size_t i = 0; i < flat.size(); ++i) EXPECT_EQ(flat[i].bid, walked[i].bid);
+}
+
+// A history's bars are measured once for the run's count and words, and again when the file is
+// written anew: a run never takes the ticks of the bars a file held before.
+TEST(BarWalk, AHistoryWrittenAgainIsMeasuredAgain) {
+  testing::TempFolder folder;
+  PriceHistoryOptions history;
+  history.path = folder.File("bars.csv");
+  const std::string bar = "2024.01.09,00:00,1.10000,1.10300,1.09800,1.10100,60\n";
+  const std::string next = "2024.01.09,01:00,1.10100,1.10200,1.10000,1.10150,30\n";
+  testing::WriteFile(history.path, bar);
+  EXPECT_EQ(MeasuredBars(history).ticks, 60);
+  testing::WriteFile(history.path, bar + next);
+  EXPECT_EQ(MeasuredBars(history).bars, 2);
+  EXPECT_EQ(MeasuredBars(history).ticks, 90);
+  history.walk.ticks = 10;  // read another way: its own count
+  EXPECT_EQ(MeasuredBars(history).ticks, 20);
 }
 
 // One buy of a lot held over four days of the price model's hourly bars, under one take profit and

@@ -18,6 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "number_text.h"
 #include "sim_test_support.h"
 #include "text_helpers.h"
 
@@ -72,11 +73,13 @@ TEST(Ladders, EachLadderGivesTheFiguresOfItsRunAlone) {
     const Json alone = Json::parse(testing::ReadFile(single));
     const Json& entry = all["ladders"][i];
     EXPECT_EQ(entry["name"], l.name);
-    EXPECT_EQ(entry["withGuard"],
-              (Json{{"endEquity", alone["comparison"]["withGuard"]["endEquity"]},
-                    {"deepestDrawdown", alone["comparison"]["withGuard"]["deepestDrawdown"]}}))
-        << l.name;
-    EXPECT_EQ(entry["withoutGuard"], alone["comparison"]["withoutGuard"]) << l.name;
+    for (const char* account : {"withGuard", "withoutGuard"}) {
+      for (const char* figure : {"endEquity", "deepestDrawdown"})
+        EXPECT_EQ(entry[account][figure], alone["comparison"][account][figure]) << l.name;
+      // The walk knows no broker; its costs are the close-alls' alone.
+      EXPECT_EQ(entry[account]["stopOuts"], alone["risk"][account]["closes"]["stopOut"]);
+      EXPECT_EQ(entry[account]["costs"], alone["risk"][account]["costs"]) << l.name;
+    }
     EXPECT_EQ(entry["closes"]["takeProfit"], alone["summary"]["takeProfitCloses"]) << l.name;
     EXPECT_EQ(entry["closes"]["stopLoss"], alone["summary"]["stopLossCloses"]) << l.name;
     EXPECT_EQ(entry["cycles"], alone["summary"]["cycles"]) << l.name;
@@ -112,13 +115,14 @@ TEST(Ladders, EachLadderGivesTheFiguresOfItsRunAlone) {
     }
     return std::make_pair(once, each);
   };
-  EXPECT_EQ(baselines(table), std::make_pair(1, 0)) << table;
+  // Once in the figures and once in the stop-outs and costs.
+  EXPECT_EQ(baselines(table), std::make_pair(2, 0)) << table;
   ASSERT_EQ(RunProgram("--csv " + std::string(ZT_SIM_SAMPLES) + "/equity-history.csv --json " +
                            folder.File("csv.json") + " --ladder 'a=20|||60' --ladder 'b=8|||30'",
                        folder),
             0)
       << testing::ReadFile(folder.File("err.txt"));
-  EXPECT_EQ(baselines(testing::ReadFile(folder.File("out.txt"))), std::make_pair(1, 0));
+  EXPECT_EQ(baselines(testing::ReadFile(folder.File("out.txt"))), std::make_pair(2, 0));
   const Json csv = Json::parse(testing::ReadFile(folder.File("csv.json")));
   EXPECT_NE(csv["ladders"][0]["cycles"], csv["ladders"][1]["cycles"]);
   EXPECT_EQ(csv["withoutGuard"], csv["ladders"][1]["withoutGuard"]);
@@ -149,6 +153,67 @@ TEST(Ladders, TheHeadingNamesTheRecordedHistoryNotASeed) {
       unfolded += " " + lines[i].substr(2);
     EXPECT_EQ(unfolded, heading);
   }
+}
+
+// Over a bar history the broker trades each account: the comparison's table, JSON and page show
+// its stop-outs and the costs by kind, as the run of one ladder alone books them, and that run's
+// text shows them too.
+TEST(Ladders, AHistoryComparisonShowsTheBrokersStopOutsAndCostsByKind) {
+  testing::TempFolder folder;
+  const std::string bars = std::string(ZT_SIM_SAMPLES) + "/../tools/sim/samples/EURUSD_H1.csv";
+  const std::string input =
+      "--history " + bars +
+      " --market model --strategy grid --grid-lots 0.1 --grid-multiplier 2 --grid-levels 10"
+      " --grid-step 100 --commission 3.5 --swap-long -7 --swap-short 2 --ticks 20000";
+  ASSERT_EQ(RunProgram(input + " --ladder 'a=60,40|30,60||100' --ladder 'b=300|||600' --json " +
+                           folder.File("all.json") + " --report " + folder.File("page.html"),
+                       folder),
+            0)
+      << testing::ReadFile(folder.File("err.txt"));
+  const std::string table = testing::ReadFile(folder.File("out.txt"));
+  ASSERT_EQ(RunProgram(input +
+                           " --take-profits 60,40 --drawdown-targets 30,60 --increase-targets"
+                           " '' --stop-losses 100 --quiet --json " +
+                           folder.File("a.json"),
+                       folder),
+            0)
+      << testing::ReadFile(folder.File("err.txt"));
+  const Json all = Json::parse(testing::ReadFile(folder.File("all.json")));
+  const Json alone = Json::parse(testing::ReadFile(folder.File("a.json")));
+  const Json& none = all["withoutGuard"];
+  for (const auto& [account, in] :
+       {std::pair{"withGuard", all["ladders"][0]["withGuard"]}, std::pair{"withoutGuard", none}}) {
+    EXPECT_EQ(in["stopOuts"], alone["risk"][account]["closes"]["stopOut"]) << account;
+    EXPECT_EQ(in["costs"], alone["risk"][account]["costs"]) << account;
+    const Json& c = in["costs"];
+    EXPECT_EQ(c["total"].get<long long>(), c["spread"].get<long long>() +
+                                               c["commission"].get<long long>() +
+                                               c["swap"].get<long long>());
+  }
+  ASSERT_GT(none["stopOuts"].get<long long>(), 0) << "no guard is never stopped out here";
+  EXPECT_NE(none["costs"]["swap"].get<long long>(), 0);
+
+  // The text table's row of no guard in the second table, and the page's columns, hold them.
+  const auto money = [](const Json& cents) { return tools::CentsText(cents.get<long long>()); };
+  const Json& c = none["costs"];
+  std::string row = "no guard " + std::to_string(none["stopOuts"].get<long long>());
+  for (const char* kind : {"spread", "commission", "swap"}) row += " " + money(c[kind]);
+  row += " - " + money(c["total"]);
+  bool found = false;
+  for (const std::string& line : tools::SplitAt(table, '\n')) {
+    std::istringstream words(line);
+    std::string joined;
+    for (std::string word; words >> word;) joined += (joined.empty() ? "" : " ") + word;
+    found = found || joined == row;
+  }
+  EXPECT_TRUE(found) << row << "\n" << table;
+  const std::string page = testing::ReadFile(folder.File("page.html"));
+  for (const char* figure : {"/withoutGuard/stopOuts", "/ladders/1/withGuard/costs/swap"})
+    EXPECT_NE(page.find(std::string("data-json=\"") + figure + "\""), std::string::npos) << figure;
+
+  const std::string text = testing::ReadFile(folder.File("out.txt"));
+  EXPECT_NE(text.find("positions the broker stopped out"), std::string::npos) << text;
+  EXPECT_NE(text.find("costs: swap"), std::string::npos) << text;
 }
 
 TEST(Ladders, MistakesAreNamedAndFailedRunsReported) {

@@ -213,11 +213,15 @@ TEST(ManyRuns, TheTablesFitAHundredColumnsAndTheWalkSaysWhatAGuardCanChange) {
   EXPECT_NE(grid.find("\n 1 tight "), std::string::npos) << grid;  // never stopped out: first
   EXPECT_NE(grid.find("a-ladder-with-a-long-name\n"), std::string::npos) << grid;
   EXPECT_EQ(grid.find("changes nothing here but"), std::string::npos);
+  // The broker's account knows its costs by kind; the walk knows only what its closes cost.
+  EXPECT_NE(grid.find("costs of the average run"), std::string::npos) << grid;
 
   ASSERT_EQ(
       RunProgram("--seed 2 --ticks 2000 --close-cost 2 --runs 3 --ladder 'tp=20|||20'", folder), 0)
       << testing::ReadFile(folder.File("err.txt"));
   checkWidth("walk");
+  EXPECT_EQ(testing::ReadFile(folder.File("out.txt")).find("costs of the average run"),
+            std::string::npos);
   EXPECT_NE(testing::ReadFile(folder.File("out.txt"))
                 .find("changes nothing here but what its closes cost"),
             std::string::npos);
