@@ -3,12 +3,19 @@
 //| columns and the EA's state line under them                        |
 //+------------------------------------------------------------------+
 
-// The panel, at 96 DPI (ZhScaled): the two columns and the state line under them fit this width.
-// Courier New 8 takes 6.4 px a character, so the state line holds ZH_STATE_COLUMNS characters;
-// a longer one (a "holding" reason runs to some 300) wraps onto up to ZH_STATE_LINES lines.
-#define ZH_PANEL_WIDTH   1000
-#define ZH_STATE_COLUMNS 150
-#define ZH_STATE_LINES   3
+// The panel, at 96 DPI (ZhScaled): one column of label and value cells under the other, then
+// the state line, all within this width. A tiled chart 800 px wide shows all of it at 100 % and
+// 125 % display scaling; at 150 % (900 px) it still shows every label and the stop loss, and
+// only the ends of the longest values and state lines pass 800 px. Courier New 8 takes 6.4 px a
+// character: a value cell at x 200 holds 61 characters, the longest the library writes for
+// 7-digit amounts, and the state line holds ZH_STATE_COLUMNS characters; a longer one (a
+// "holding" reason runs to some 300) wraps onto up to ZH_STATE_LINES lines.
+#define ZH_PANEL_WIDTH   600
+#define ZH_STATE_COLUMNS 90
+#define ZH_STATE_LINES   4
+// Rows of 14 px: the first column's 16 (0-15), the second column's 14 (16-29), the state line.
+#define ZH_SECOND_COLUMN_ROW 16
+#define ZH_STATE_ROW         30
 
 string ZhStateText()
   {
@@ -29,9 +36,10 @@ string ZhStateText()
    return("running");
   }
 
-// Two columns of label and value (column 0 rows 0-15, column 1 rows 0-13) and the EA's own
-// state line under them. Columns sit far enough apart for 7-digit amounts. With DLL imports off
-// only the state line is drawn: the columns' texts come from the library.
+// The library's two columns of label and value, the second (rows 0-13) under the first (rows
+// 0-15), and the EA's own state line under them. Labels at x 10, values at x 200, past the
+// longest label of either column, so both columns line up. With DLL imports off only the state
+// line is drawn: the columns' texts come from the library.
 void ZhDraw()
   {
    if(HostDllsAllowed())
@@ -46,8 +54,9 @@ void ZhDraw()
         }
       for(int row = 0; row < 14; row++)
         {
-         ZhPut("ZT_L1_" + IntegerToString(row), 620, 20 + row * 14, ZtLabel(row, 1), clrSilver);
-         ZhPut("ZT_V1_" + IntegerToString(row), 790, 20 + row * 14, ZhSecondColumnValue(row), clrWhite);
+         int y = 20 + (ZH_SECOND_COLUMN_ROW + row) * 14;
+         ZhPut("ZT_L1_" + IntegerToString(row), 10, y, ZtLabel(row, 1), clrSilver);
+         ZhPut("ZT_V1_" + IntegerToString(row), 200, y, ZhSecondColumnValue(row), clrWhite);
         }
      }
    bool alarm = gState == ZH_CLOSING || gNotProtecting != "";
@@ -107,7 +116,7 @@ void ZhPutState(string text, color colour)
          while(StringLen(text) > 0 && StringGetCharacter(text, 0) == ' ')
             text = StringSubstr(text, 1);
         }
-      ZhPut(name, 10, 20 + (16 + line) * 14, line == 0 ? part : indent + part, colour);
+      ZhPut(name, 10, 20 + (ZH_STATE_ROW + line) * 14, line == 0 ? part : indent + part, colour);
      }
   }
 

@@ -147,7 +147,9 @@ TEST_F(Mq4Guard, OneChartRunsTheGuardASecondIsRefusedUntilTheFirstFallsSilent) {
 // scales the display (fonts grow, pixel distances do not unless the EA scales them). The EA
 // places the labels in Courier New 8; the check takes that font's advance, 0.6 em (1229 of 2048
 // units), at 8 pt on the screen's DPI.
-TEST_F(Mq4Guard, PanelColumnsStayApartForSevenDigitAmountsAndShowTheNoticeLine) {
+// The second column sits below the first, so a tiled chart 800 px wide keeps the stop loss even
+// at 150 % display scaling, and every cell stays inside the panel's width for 7-digit amounts.
+TEST_F(Mq4Guard, PanelSecondColumnSitsBelowTheFirstWithinItsWidthForSevenDigitAmounts) {
   // 150 % display scaling: 144 DPI, 9.6 px a character.
   term.screenDpi = 144;
   constexpr double kCharPx = 8.0 * 144.0 / 72.0 * 1229.0 / 2048.0;
@@ -163,27 +165,36 @@ TEST_F(Mq4Guard, PanelColumnsStayApartForSevenDigitAmountsAndShowTheNoticeLine) 
   EXPECT_EQ(term.label("ZT_L0_15"), "Zentravo equity guard");
   EXPECT_EQ(state(), "Guard: running");
 
-  auto x = [&](const std::string& name) {
-    return static_cast<double>(term.objects.at(name).integers.at(mql::OBJPROP_XDISTANCE));
+  auto at = [&](const std::string& name, mql::ENUM_OBJECT_PROPERTY_INTEGER distance) {
+    return static_cast<double>(term.objects.at(name).integers.at(distance));
   };
+  auto x = [&](const std::string& name) { return at(name, mql::OBJPROP_XDISTANCE); };
+  auto y = [&](const std::string& name) { return at(name, mql::OBJPROP_YDISTANCE); };
   auto end = [&](const std::string& name) { return x(name) + kCharPx * term.label(name).size(); };
   auto blank = [&](const std::string& name) { return term.label(name) == " "; };
-  double column0End = 0, column1Start = 1e9;
+  double column0Bottom = 0, column1Top = 1e9, column1Bottom = 0;
   size_t widest = 0;
   for (int row = 0; row < 16; ++row) {
     const std::string r = std::to_string(row);
     // Row 0's title runs over its empty value cell.
     if (!blank("ZT_V0_" + r)) EXPECT_LE(end("ZT_L0_" + r), x("ZT_V0_" + r)) << row;
-    column0End = std::max({column0End, end("ZT_L0_" + r), end("ZT_V0_" + r)});
+    column0Bottom = std::max(column0Bottom, y("ZT_L0_" + r));
     widest = std::max(widest, term.label("ZT_V0_" + r).size());
     if (row < 14) {
       EXPECT_LE(end("ZT_L1_" + r), x("ZT_V1_" + r)) << row;
-      column1Start = std::min(column1Start, x("ZT_L1_" + r));
+      EXPECT_EQ(x("ZT_L1_" + r), x("ZT_L0_" + r)) << row;  // one column under the other
+      column1Top = std::min(column1Top, y("ZT_L1_" + r));
+      column1Bottom = std::max(column1Bottom, y("ZT_L1_" + r));
     }
   }
   EXPECT_EQ(term.label("ZT_V0_7").find("1234567.89 ["), 0u) << term.label("ZT_V0_7");
   EXPECT_GE(widest, 55u);  // the two amounts and both times really are on the panel
-  EXPECT_LE(column0End, column1Start);
+  EXPECT_LT(column0Bottom, column1Top);
+  EXPECT_LT(column1Bottom, y("ZT_STATE"));
+  for (const auto& [name, object] : term.objects)
+    EXPECT_LE(end(name), ZH_PANEL_WIDTH * 144 / 96) << name << ": " << term.label(name);
+  EXPECT_EQ(term.label("ZT_L1_8"), "Equity StopLoss");
+  EXPECT_LE(end("ZT_V1_8"), 800.0) << term.label("ZT_V1_8");
 }
 
 }  // namespace

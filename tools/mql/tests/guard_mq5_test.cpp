@@ -293,7 +293,10 @@ TEST_F(Mq5Guard, ACopiedLibrariesFolderHoldsUntilTheTraderStartsOver) {
   moved.openOrder("USDJPY", mql::OP_BUY, 1.0, 0.0);
   ea_mq5::Program fresh;
   ASSERT_EQ(fresh.OnInit(), mql::INIT_SUCCEEDED);
-  const std::string held = moved.label("ZT_STATE");
+  // The state line wraps onto ZT_STATE_1 and on, each indented under the text after "Guard: ".
+  std::string held = moved.label("ZT_STATE");
+  for (int line = 1; !moved.label("ZT_STATE_" + std::to_string(line)).empty(); ++line)
+    held += " " + moved.label("ZT_STATE_" + std::to_string(line)).substr(7);
   EXPECT_EQ(held.find("Guard: NOT PROTECTING - holding: the library's settings file holds the "
                       "snapshot 1000.00, "
                       "which the EA has no memory of"),

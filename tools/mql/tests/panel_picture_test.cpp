@@ -33,10 +33,10 @@ struct Label {
 // What ZhScaled makes of a position given for 96 DPI.
 int scaled(int pixels, int dpi) { return pixels * dpi / 96; }
 
-// The panel's box: the width the EA lays its columns and state line into, the height of its
-// sixteen rows and the most lines the state line wraps onto.
+// The panel's box: the width the EA lays its columns and state line into, the height of both
+// columns' rows, one under the other, and the most lines the state line wraps onto.
 double panelWidth(int dpi) { return scaled(ZH_PANEL_WIDTH, dpi); }
-double panelHeight(int dpi) { return scaled(20 + (16 + ZH_STATE_LINES) * 14, dpi); }
+double panelHeight(int dpi) { return scaled(20 + (ZH_STATE_ROW + ZH_STATE_LINES) * 14, dpi); }
 
 // Every label on the chart, measured as the terminal draws it: its top left corner at the
 // distances from the chart's upper left corner, the font's size in points at the screen's DPI.

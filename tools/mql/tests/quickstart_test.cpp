@@ -78,11 +78,13 @@ Example readExample() {
   return e;
 }
 
-// The EA on the example's account with its inputs, one open trade whose result moves the equity.
+// The EA on the example's account with its inputs (and the drawdown e-mail's threshold), one
+// open trade whose result moves the equity.
 class Guard {
  public:
-  explicit Guard(const Example& e) {
+  explicit Guard(const Example& e, double emailDrawdown = 0.0) {
     term.fund(e.account);
+    ea.EmailDrawdown = emailDrawdown;
     ea.TakeProfits = e.takeProfits;
     ea.DrawdownTargets = e.drawdownTargets;
     ea.IncreaseTargets = e.increaseTargets;
@@ -105,6 +107,8 @@ class Guard {
     term.library().GetIndex(&tpSet, &tp, &ddSet, &dd);
     return tpSet;
   }
+  const std::vector<std::string>& alerts() const { return term.alerts; }
+  const std::vector<mql::Mail>& mails() const { return term.mails; }
 
  private:
   mql::Terminal term{ZT_LIBRARY_FILE};
@@ -194,6 +198,33 @@ TEST(QuickStart, WorkedExampleIncreaseTargetMovesToTheSecondSets) {
     EXPECT_FALSE(run.closesAt(losing ? level + kCent : level - kCent)) << losing;
     EXPECT_TRUE(run.closesAt(level)) << losing;
   }
+}
+
+// The texts the quick start explains are the EA's own: the stop loss alert it quotes, the close's
+// duration aside, is the one shown at the worked example's stop loss, and the e-mail's "amount
+// below the snapshot (its level)" is how the drawdown e-mail gives that stop loss.
+TEST(QuickStart, AlertAndEmailItExplainsAreTheGuards) {
+  const std::string all = std::regex_replace(quickStart(), std::regex(R"(\s+)"), " ");
+  std::smatch alert, mailed;
+  ASSERT_TRUE(std::regex_search(all, alert, std::regex(R"#(alerts "(Prev Snap [^"]*)")#")))
+      << "the quick start no longer quotes the stop loss alert";
+  ASSERT_TRUE(std::regex_search(all, mailed, std::regex(R"#(in an e-mail "(-\$[^"]*)")#")))
+      << "the quick start no longer quotes an e-mail's amount";
+  const Example e = readExample();
+  const double stop = e.says("closes everything at # or less")[0];
+  Guard run(e, (e.account - stop) / 2);  // a drawdown e-mail halfway to the stop loss
+  EXPECT_FALSE(run.closesAt((e.account + stop) / 2));
+  ASSERT_EQ(run.mails().size(), 1u);
+  const std::string& body = run.mails()[0].body;  // "... Stop Loss: $<EIT>, -$<SL> ($<level>)."
+  const size_t stopLine = body.find("Stop Loss: $");
+  ASSERT_NE(stopLine, std::string::npos) << body;
+  EXPECT_EQ(body.substr(body.find(", ", stopLine) + 2, mailed[1].length()), mailed[1].str())
+      << body;
+  EXPECT_TRUE(run.closesAt(stop));
+  ASSERT_FALSE(run.alerts().empty());
+  const std::regex duration(R"(TTC [0-9]+\.[0-9]s)");
+  EXPECT_EQ(std::regex_replace(run.alerts().back(), duration, "TTC #s"),
+            std::regex_replace(alert[1].str(), duration, "TTC #s"));
 }
 
 }  // namespace
