@@ -26,9 +26,9 @@ constexpr double kNameGap = 18;           // least distance of two names' baseli
 constexpr std::size_t kLongestName = 24;  // glyphs of a name written on a chart
 constexpr double kLeader = 14;            // from a line's end to its name
 constexpr double kTop = 14;
-constexpr double kPlotHeight = 360;
+constexpr double kPlotHeight = 260;
 constexpr double kTimeAxisHeight = 58;    // time labels, their dates, the axis title
-constexpr double kRowHeight = 30;         // of one distribution row
+constexpr double kRowHeight = 26;         // of one distribution row
 constexpr double kAmountAxisHeight = 46;  // amount labels and the axis title
 constexpr double kPointsPerUnit = 2;      // beyond this a line is thinned per column
 const char* const kNoGuardColour = "#4D4D4D";
@@ -434,8 +434,12 @@ std::string RenderCurveChart(const CurveChart& chart) {
     names.push_back(line.name);
   }
   const auto [low, high] = amounts.Padded();
+  // A chart of one line (no guard on its own, under the ladders') has no names to keep apart and
+  // stands beside a full chart: it takes less height.
   const double plotHeight =
-      std::max(kPlotHeight, static_cast<double>(chart.lines.size()) * kNameGap + kNameGap);
+      chart.lines.size() == 1
+          ? kPlotHeight * 0.75
+          : std::max(kPlotHeight, static_cast<double>(chart.lines.size()) * kNameGap + kNameGap);
   const Scale y{low, high, kTop + plotHeight, kTop};
   const double step = NiceStep(high - low, std::max(3, static_cast<int>(plotHeight / 45)));
   const Box box{38 + WidestTick(y, step), kTop,

@@ -62,11 +62,13 @@ dl.definitions dd { margin: 0; }
   th, td { padding: 3px 4px; }
   .swatch { width: 18px; margin-right: 4px; }
 }
-@page { size: A4; margin: 12mm; }
+@page { size: A4; margin: 10mm 12mm; }
 @media print {
-  :root { font-size: 9pt; }
+  :root { font-size: 8pt; line-height: 1.3; }
+  h1 { font-size: 14pt; margin: 0 0 2px; }
+  h2 { font-size: 11pt; }
   body { max-width: none; padding: 0; }
-  h2 { margin: 12px 0 4px; }
+  h2 { margin: 10px 0 3px; }
   figure.chart, table { break-inside: avoid; }
   .hint { display: none; }
   .note, .marks, figcaption, dl.definitions { font-size: 7.5pt; line-height: 1.3; }
@@ -284,14 +286,15 @@ std::string WithCurrency(const std::string& title, const std::string& currency) 
 std::string ChartsHtml(const ReportPage& page) {
   std::string html;
   if (page.curves) {
-    html += "<section id=\"curves\"><h2>Equity over time</h2>\n" +
-            Figure(RenderCurveChart(*page.curves), page.curvesCaption) +
-            (page.noGuardCurves
-                 ? Figure(RenderCurveChart(*page.noGuardCurves),
-                          "No guard on its own scale: its runs spread so much wider than the "
-                          "ladders' that on one chart the ladders' bands would be flat lines.")
-                 : std::string()) +
-            "</section>\n";
+    html +=
+        "<section id=\"curves\"><h2>Equity over time</h2>\n" +
+        Figure(RenderCurveChart(*page.curves), page.curvesCaption) +
+        (page.noGuardCurves
+             ? Figure(RenderCurveChart(*page.noGuardCurves),
+                      "No guard's median equity and band on a scale of its own: its runs spread "
+                      "so much wider that beside it the ladders' bands would be flat.")
+             : std::string()) +
+        "</section>\n";
   }
   if (!page.endResults.empty()) {
     html +=

@@ -169,7 +169,9 @@ void SplitNoGuard(ReportPage& page) {
   }
   const auto [l0, h0] = ExtentOf(chart.lines.front());
   if (!(high > low) || std::max(h0, high) - std::min(l0, low) <= 2.0 * (high - low)) return;
-  page.noGuardCurves = CurveChart{chart.times, {chart.lines.front()}, chart.valueTitle, 0};
+  // Its panel is lower than the ladders' chart: a shorter title fits beside it.
+  page.noGuardCurves =
+      CurveChart{chart.times, {chart.lines.front()}, EquityTitle("equity", page.currency), 0};
   chart.lines.erase(chart.lines.begin());
   chart.firstSeries = 1;
 }
@@ -385,8 +387,7 @@ ReportPage BuildRunsPage(const RunDescription& d, const std::string& runsJson,
                                  " ticks, every ladder and no guard on each; ranked by " +
                                  NameRanking(json.at("rankBy").get<std::string>())});
   page.tables = RunsTables(json, rows);
-  const std::string runsTitle =
-      "median equity of " + std::to_string(curves.empty() ? 0 : curves.front().size()) + " runs";
+  const std::string runsTitle = "median equity";
   FindOverRuns(page, json, rows, DaysOf(times));
   page.curves = CurveChart{times, {}, EquityTitle(runsTitle, page.currency), 0};
   for (std::size_t i = 0; i < order.size() && i < curves.size(); ++i) {
@@ -395,8 +396,8 @@ ReportPage BuildRunsPage(const RunDescription& d, const std::string& runsJson,
   }
   SplitNoGuard(page);
   page.curvesCaption =
-      "At each moment, the median equity over the runs, and a band from the 5th to the 95th "
-      "percentile of the runs' equity then.";
+      "At each moment, the median equity over the " + std::to_string(count) +
+      " runs, and a band from the 5th to the 95th percentile of the runs' equity then.";
   page.endResults = SpreadsOf(ladders, order, "endResult");
   page.drawdowns = SpreadsOf(ladders, order, "deepestDrawdown");
   return page;
