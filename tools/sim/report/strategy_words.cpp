@@ -113,6 +113,7 @@ std::string SayStrategy(const RunRecord& record, const std::string& strategy) {
 }
 
 std::string WithUnit(const std::string& name, const std::string& text) {
+  if (name == "bar-ticks" && text == "0") return "0 (each bar's tick volume)";
   for (const auto& [key, unit] : Units()) {
     const bool own = name.size() > key.size() &&
                      name.compare(name.size() - key.size(), key.size(), key) == 0 &&
