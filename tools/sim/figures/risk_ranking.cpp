@@ -5,6 +5,8 @@
 #include <optional>
 #include <stdexcept>
 
+#include "figures/verdict.h"
+
 namespace zt::sim {
 namespace {
 
@@ -32,8 +34,13 @@ const std::vector<RankKey>& Keys() {
        [](const LadderRisk& l) {
          return l.stopOutShare ? std::optional(-*l.stopOutShare) : std::nullopt;
        }},
-      {"return-over-drawdown", "the median end result over the median deepest drawdown",
-       [](const LadderRisk& l) { return l.returnOverDrawdown; }},
+      // A ratio of two losses would rank the larger loser better: a loss ranks by its size.
+      {"return-over-drawdown",
+       "the recovery factor, the median end result over the median deepest drawdown (a loss by "
+       "its size)",
+       [](const LadderRisk& l) {
+         return std::optional(RankRecovery(l.endResult.median, l.deepestDrawdown.median));
+       }},
       {"under-water", "the median days under water, fewest first",
        [](const LadderRisk& l) { return std::optional(-l.totalUnderWaterDays.median); }},
       {"costs", "the costs of the average run, lowest first",

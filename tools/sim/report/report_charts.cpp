@@ -18,15 +18,17 @@ using tools::Money;
 // The page scales the picture to its width: 960 units read well on a 1280 px screen and, at
 // 800 px, still leave the 12 unit ticks at some 10 px.
 constexpr double kWidth = 960;
-constexpr double kNameSize = 13;          // series names, above the ticks' size
-constexpr double kNameAdvance = 8.6;      // of a bold 13 unit glyph, generously
-constexpr double kNameGap = 16;           // least distance of two names' baselines
+constexpr double kNameSize = 13;       // series names, above the ticks' size
+constexpr double kNameAdvance = 10.4;  // of a bold 15 unit glyph, generously
+// The page prints chart labels at 15 units (8 pt on A4): labels are spaced for that size.
+constexpr double kPrintScale = 15.0 / kFontSize;
+constexpr double kNameGap = 18;           // least distance of two names' baselines
 constexpr std::size_t kLongestName = 24;  // glyphs of a name written on a chart
 constexpr double kLeader = 14;            // from a line's end to its name
 constexpr double kTop = 14;
-constexpr double kPlotHeight = 360;
+constexpr double kPlotHeight = 260;
 constexpr double kTimeAxisHeight = 58;    // time labels, their dates, the axis title
-constexpr double kRowHeight = 30;         // of one distribution row
+constexpr double kRowHeight = 26;         // of one distribution row
 constexpr double kAmountAxisHeight = 46;  // amount labels and the axis title
 constexpr double kPointsPerUnit = 2;      // beyond this a line is thinned per column
 const char* const kNoGuardColour = "#4D4D4D";
@@ -112,7 +114,8 @@ double FittingStep(const Scale& scale, double pixels, int wanted) {
   for (; wanted > 1; --wanted) {
     const double step = NiceStep(range, wanted);
     const double widest = std::max(MeasureText(TickAmount(scale.from, step)),
-                                   MeasureText(TickAmount(scale.to, step)));
+                                   MeasureText(TickAmount(scale.to, step))) *
+                          kPrintScale;
     if (step / range * pixels >= widest + kLabelGap) return step;
   }
   return NiceStep(range, 1);
@@ -123,7 +126,7 @@ double WidestTick(const Scale& y, double step) {
   double widest = 0;
   const double first = std::ceil(y.from / step - 1e-9) * step;
   for (double value = first; value <= y.to + step * 1e-9; value += step) {
-    widest = std::max(widest, MeasureText(TickAmount(value, step)));
+    widest = std::max(widest, MeasureText(TickAmount(value, step)) * kPrintScale);
   }
   return widest;
 }
@@ -265,7 +268,7 @@ std::string EndLabels(const CurveChart& chart, std::vector<LineEnd> ends, const 
       "<g class=\"series-names\" font-size=\"" + Num(kNameSize) + "\" font-weight=\"bold\">\n";
   const double textX = box.right + kLeader;
   for (std::size_t k = 0; k < ends.size(); ++k) {
-    const SeriesStyle style = StyleSeries(ends[k].line);
+    const SeriesStyle style = StyleSeries(chart.firstSeries + ends[k].line);
     const Point& end = ends[k].end;
     if (std::abs(placed[k] - end.y) > 1 || end.x < box.right - 1) {
       out += Line(end.x + 2, end.y, textX - 3, placed[k],
@@ -284,11 +287,14 @@ std::string CurveSeries(const CurveChart& chart, const Scale& x, const Scale& y,
   std::vector<LineEnd> ends;
   for (std::size_t k = 0; k < chart.lines.size(); ++k) {
     const CurveLine& line = chart.lines[k];
-    const SeriesStyle style = StyleSeries(k);
+    const SeriesStyle style = StyleSeries(chart.firstSeries + k);
     const std::string series = "data-series=\"" + Escape(line.name) + "\"";
+    // A faint fill alone blends where bands overlap: each band's edges are drawn in its colour
+    // too, thin and dotted, so that every band can be followed through the others.
     if (const std::string d = BandData(chart, line, x, y); !d.empty()) {
       bands += "<path " + series + " class=\"band\" d=\"" + d + "\" fill=\"" + style.colour +
-               "\" fill-opacity=\"0.15\" stroke=\"none\"/>\n";
+               "\" fill-opacity=\"0.08\" stroke=\"" + style.colour +
+               "\" stroke-opacity=\"0.75\" stroke-width=\"1\" stroke-dasharray=\"2 2\"/>\n";
     }
     const std::size_t n = std::min(chart.times.size(), line.value.size());
     const std::vector<Point> points =
@@ -428,8 +434,12 @@ std::string RenderCurveChart(const CurveChart& chart) {
     names.push_back(line.name);
   }
   const auto [low, high] = amounts.Padded();
+  // A chart of one line (no guard on its own, under the ladders') has no names to keep apart and
+  // stands beside a full chart: it takes less height.
   const double plotHeight =
-      std::max(kPlotHeight, static_cast<double>(chart.lines.size()) * kNameGap + kNameGap);
+      chart.lines.size() == 1
+          ? kPlotHeight * 0.75
+          : std::max(kPlotHeight, static_cast<double>(chart.lines.size()) * kNameGap + kNameGap);
   const Scale y{low, high, kTop + plotHeight, kTop};
   const double step = NiceStep(high - low, std::max(3, static_cast<int>(plotHeight / 45)));
   const Box box{38 + WidestTick(y, step), kTop,
@@ -441,7 +451,7 @@ std::string RenderCurveChart(const CurveChart& chart) {
   std::string svg =
       SvgStart(box.bottom + kTimeAxisHeight, chart.valueTitle + " over time: " + AriaNames(names));
   svg += AmountAxis(y, box, step, chart.valueTitle, TickAmount);
-  if (!chart.times.empty()) svg += TimeAxis(x, box, kWidth);
+  if (!chart.times.empty()) svg += TimeAxis(x, box, kWidth, kPrintScale);
   svg += Text(box.right, box.bottom + 50, "time (UTC)", "end", "fill=\"#666\"");
   svg += CurveSeries(chart, x, y, box);
   if (chart.times.empty() || chart.lines.empty()) {
@@ -462,7 +472,7 @@ std::string RenderDistribution(const std::vector<Spread>& rows, const std::strin
   }
   const auto [low, high] = amounts.Padded();
   const double nameWidth =
-      std::max(static_cast<double>(longest) * kCharWidth, MeasureText("no guard"));
+      std::max(static_cast<double>(longest) * kCharWidth, MeasureText("no guard")) * kPrintScale;
   const Box box{12 + nameWidth + 14, kTop, kWidth - 30,
                 kTop + kRowHeight * static_cast<double>(std::max<std::size_t>(rows.size(), 1))};
   const Scale x{low, high, box.left, box.right};

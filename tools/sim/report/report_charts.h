@@ -35,6 +35,9 @@ struct CurveChart {
       times;  // seconds since 1970 (UTC), ascending; each line has one value per time
   std::vector<CurveLine> lines;  // in the report's order: no guard first
   std::string valueTitle;        // the y axis's title, e.g. "equity" or "median equity of 200 runs"
+  // The series index (StyleSeries) of the first line, the next lines' following it: 1 for a chart
+  // of the ladders alone, whose colours stay those of the tables.
+  std::size_t firstSeries = 0;
 };
 // The chart as an inline <svg> element (no XML declaration) that scales to the page's width: the
 // lines in their styles over their bands, each line's name at its right end (names pushed apart

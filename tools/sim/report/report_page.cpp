@@ -8,7 +8,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "figures/verdict.h"
 #include "number_text.h"
+#include "report/figure_definitions.h"
 #include "report/run_text.h"
 #include "report/svg_parts.h"
 #include "text_helpers.h"
@@ -47,19 +49,43 @@ table.ladders td { text-align: left; white-space: pre-wrap; overflow-wrap: anywh
 figure.chart { margin: 8px 0 16px; }
 figure.chart svg { display: block; width: 100%; height: auto; }
 figcaption { color: #555; font-size: 13px; margin-top: 4px; }
-.hint, .note { color: #555; font-size: 13px; }
+.hint, .note, .marks { color: #555; font-size: 13px; }
+p.verdict { font-size: 16px; margin: 6px 0 10px; max-width: 60em; }
+p.warning { border-left: 4px solid #b00020; padding: 2px 8px; max-width: 60em; }
+dl.definitions { display: grid; grid-template-columns: max-content 1fr; gap: 0 12px; margin: 2px 0 14px;
+  font-size: 12px; color: #444; max-width: 60em; }
+dl.definitions dt { font-weight: bold; }
+dl.definitions dd { margin: 0; }
 @media (max-width: 960px) {
   body { padding: 12px 10px 32px; }
   table.figures { font-size: 12px; }
   th, td { padding: 3px 4px; }
   .swatch { width: 18px; margin-right: 4px; }
 }
-@page { size: A4; margin: 12mm; }
+@page { size: A4; margin: 10mm 12mm; }
 @media print {
-  :root { font-size: 10pt; }
+  :root { font-size: 8pt; line-height: 1.3; }
+  h1 { font-size: 14pt; margin: 0 0 2px; }
+  h2 { font-size: 11pt; }
   body { max-width: none; padding: 0; }
-  section, figure.chart, table { break-inside: avoid; }
+  h2 { margin: 10px 0 3px; }
+  figure.chart, table { break-inside: avoid; }
   .hint { display: none; }
+  .note, .marks, figcaption, dl.definitions { font-size: 7.5pt; line-height: 1.3; }
+  /* Definitions run on in two columns, a term before its meaning, to keep two pages. */
+  dl.definitions { display: block; columns: 2; column-gap: 14px; max-width: none; }
+  dl.definitions dt { display: inline; }
+  dl.definitions dt::after { content: ": "; }
+  dl.definitions dd { display: inline; }
+  dl.definitions dd::after { content: ""; display: block; margin-bottom: 2px; }
+  th, td { padding: 1px 5px; }
+  figure.chart { margin: 4px 0 8px; }
+  p.verdict { font-size: 10pt; }
+  /* A chart 960 units wide prints 186 mm wide: a unit is 0.55 pt, so labels need 15 units to
+     stay at 8 pt or more. */
+  figure.chart svg text { font-size: 15px; }
+  /* The run's own chart is 1,100 units wide: 17 units print at 8 pt. */
+  #run figure.chart svg text { font-size: 17px; }
 }
 )";
 
@@ -107,24 +133,46 @@ std::optional<double> NumberAt(const Json& json, const std::string& pointer) {
   return value.get<double>();
 }
 
-// The rows holding the best figure of column (ties all), none where the column has no better side.
-std::vector<bool> BestOf(const PageTable& table, std::size_t column) {
+// The least difference that makes a figure better than another, in the column's unit: 1 % of the
+// deposit in money, 5 percentage points in a share, 0.1 in a ratio, a day, any count.
+double MatteringStep(FigureUnit unit, double deposit) {
+  switch (unit) {
+    case FigureUnit::Cents: return 100.0 * SmallestMatteringAmount(deposit);
+    case FigureUnit::Share: return 0.05;
+    case FigureUnit::Ratio: return 0.1;
+    case FigureUnit::Days: return 1.0;
+    case FigureUnit::Count: return 0.5;
+  }
+  return 0.0;
+}
+
+std::optional<double> RankOf(const PageCell& cell) {
+  return cell.sortKey ? cell.sortKey : cell.value;
+}
+
+// The rows holding the best figure of column (ties all), where it beats every other row's by more
+// than the column's mattering step; none where the column has no better side.
+std::vector<bool> BestOf(const PageTable& table, std::size_t column, double deposit) {
   std::vector<bool> best(table.rows.size(), false);
   const Better better = table.columns[column].better;
   if (better == Better::None) return best;
-  std::optional<double> top;
+  // Higher is better from here on.
+  const auto score = [&](const PageRow& row) -> std::optional<double> {
+    const std::optional<double> v = RankOf(row.cells[column]);
+    if (!v) return std::nullopt;
+    return better == Better::Higher ? *v : -*v;
+  };
+  std::optional<double> top, next;
   for (const PageRow& row : table.rows) {
-    const std::optional<double>& v = row.cells[column].value;
-    if (v && (!top || (better == Better::Higher ? *v > *top : *v < *top))) top = v;
+    if (const std::optional<double> v = score(row); v && (!top || *v > *top)) top = v;
   }
-  std::size_t marked = 0, valued = 0;
-  for (std::size_t i = 0; i < table.rows.size(); ++i) {
-    best[i] = top && table.rows[i].cells[column].value == top;
-    marked += best[i] ? 1U : 0U;
-    valued += table.rows[i].cells[column].value ? 1U : 0U;
+  for (const PageRow& row : table.rows) {
+    if (const std::optional<double> v = score(row); v && *v != *top && (!next || *v > *next))
+      next = v;
   }
-  // A figure stands out only beside a worse one.
-  if (marked == valued) std::fill(best.begin(), best.end(), false);
+  // A figure stands out only beside a worse one, and only by a difference that matters.
+  if (!next || *top - *next <= MatteringStep(table.columns[column].unit, deposit)) return best;
+  for (std::size_t i = 0; i < table.rows.size(); ++i) best[i] = score(table.rows[i]) == top;
   return best;
 }
 
@@ -163,9 +211,18 @@ std::string TableHead(const PageTable& table) {
   return "<thead>" + (anyGroup ? groups + "</tr>" : std::string()) + headings + "</tr></thead>";
 }
 
-std::string TableHtml(const PageTable& table) {
+std::string DefinitionsHtml(const std::vector<Definition>& definitions) {
+  if (definitions.empty()) return {};
+  std::string html = "<dl class=\"definitions\">\n";
+  for (const Definition& d : definitions) {
+    html += "<dt>" + svg::Escape(d.term) + "</dt><dd>" + svg::Escape(d.meaning) + "</dd>\n";
+  }
+  return html + "</dl>\n";
+}
+
+std::string TableHtml(const PageTable& table, double deposit) {
   std::vector<std::vector<bool>> best;
-  for (std::size_t c = 0; c < table.columns.size(); ++c) best.push_back(BestOf(table, c));
+  for (std::size_t c = 0; c < table.columns.size(); ++c) best.push_back(BestOf(table, c, deposit));
   std::string html = "<table class=\"figures\"><caption>" + svg::Escape(table.caption) +
                      "</caption>" + TableHead(table) + "<tbody>";
   for (std::size_t r = 0; r < table.rows.size(); ++r) {
@@ -177,12 +234,25 @@ std::string TableHtml(const PageTable& table) {
       const PageCell& cell = row.cells[c];
       html += std::string("<td") + (best[c][r] ? " class=\"best\"" : "") + " data-json=\"" +
               svg::Escape(cell.pointer) + "\" data-unit=\"" + UnitName(table.columns[c].unit) +
-              "\"" + (cell.value ? " data-sort=\"" + tools::Number(*cell.value) + "\"" : "") + ">" +
-              FormatFigure(cell.value, table.columns[c].unit) + "</td>";
+              "\"" + (RankOf(cell) ? " data-sort=\"" + tools::Number(*RankOf(cell)) + "\"" : "") +
+              ">" +
+              (cell.value || cell.text.empty() ? FormatFigure(cell.value, table.columns[c].unit)
+                                               : svg::Escape(cell.text)) +
+              "</td>";
     }
     html += "</tr>\n";
   }
-  return html + "</tbody></table>\n";
+  return html + "</tbody></table>\n" + DefinitionsHtml(DefineColumns(table.columns));
+}
+
+// What a bold figure means, and the currency: kept in print, where the sorting hint is not.
+std::string MarksHtml(double deposit, const std::string& currency) {
+  return "<p class=\"marks\">A figure is bold and underlined twice where it is the best of its "
+         "column by more than a difference that matters: 1 % of the deposit (" +
+         tools::Money(SmallestMatteringAmount(deposit)) +
+         ") in an amount, 5 percentage points in a share, 0.1 in a ratio, a day, one close; "
+         "closer figures are no better than each other. Amounts are in the account's currency" +
+         (currency.empty() ? std::string() : " (" + svg::Escape(currency) + ")") + ".</p>\n";
 }
 
 std::string FactsHtml(const std::vector<PageFact>& facts) {
@@ -201,7 +271,7 @@ std::string LaddersHtml(const std::vector<PageFact>& ladders) {
     html += "<tr><th scope=\"row\">" + svg::Escape(ladder.label) + "</th><td>" +
             svg::Escape(ladder.text) + "</td></tr>\n";
   }
-  return html + "</tbody></table>\n";
+  return html + "</tbody></table>\n" + DefinitionsHtml(DefineLadderTerms());
 }
 
 std::string Figure(const std::string& svg, const std::string& caption) {
@@ -209,19 +279,30 @@ std::string Figure(const std::string& svg, const std::string& caption) {
          "</figcaption></figure>\n";
 }
 
+std::string WithCurrency(const std::string& title, const std::string& currency) {
+  return title + (currency.empty() ? ", account's currency" : ", " + currency);
+}
+
 std::string ChartsHtml(const ReportPage& page) {
   std::string html;
   if (page.curves) {
-    html += "<section id=\"curves\"><h2>Equity over time</h2>\n" +
-            Figure(RenderCurveChart(*page.curves), page.curvesCaption) + "</section>\n";
+    html +=
+        "<section id=\"curves\"><h2>Equity over time</h2>\n" +
+        Figure(RenderCurveChart(*page.curves), page.curvesCaption) +
+        (page.noGuardCurves
+             ? Figure(RenderCurveChart(*page.noGuardCurves),
+                      "No guard's median equity and band on a scale of its own: its runs spread "
+                      "so much wider that beside it the ladders' bands would be flat.")
+             : std::string()) +
+        "</section>\n";
   }
   if (!page.endResults.empty()) {
     html +=
         "<section id=\"spread\"><h2>Outcomes over the runs</h2>\n" +
-        Figure(RenderDistribution(page.endResults, "end result"),
+        Figure(RenderDistribution(page.endResults, WithCurrency("end result", page.currency)),
                "Each dot is one run's end result (end equity less start equity); the box holds the "
                "middle 90 % of runs, the thick mark is the median, the ringed dot the worst run.") +
-        Figure(RenderDistribution(page.drawdowns, "deepest drawdown"),
+        Figure(RenderDistribution(page.drawdowns, WithCurrency("deepest drawdown", page.currency)),
                "Each dot is one run's deepest fall from a peak of equity; the box holds the middle "
                "90 % of runs, the ringed dot is the worst.") +
         "</section>\n";
@@ -280,7 +361,8 @@ PageTable BuildTable(const std::string& caption, const Json& json,
       // A figure the JSON does not hold (no guard has no closes) is shown as none, pointing
       // nowhere.
       if (!pointer.empty() && !json.contains(Json::json_pointer(pointer))) pointer.clear();
-      out.cells.push_back({pointer.empty() ? std::nullopt : NumberAt(json, pointer), pointer});
+      out.cells.push_back(
+          {pointer.empty() ? std::nullopt : NumberAt(json, pointer), pointer, std::nullopt, {}});
     }
     table.rows.push_back(std::move(out));
   }
@@ -293,18 +375,27 @@ std::string RenderReportPage(const ReportPage& page) {
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
       svg::Escape(page.title) + "</title>\n<style>" + kStyle + "</style></head>\n<body>\n<h1>" +
       svg::Escape(page.title) + "</h1>\n";
+  if (!page.verdict.empty())
+    html += "<p class=\"verdict\" id=\"verdict\">" + svg::Escape(page.verdict) + "</p>\n";
+  for (const std::string& warning : page.warnings)
+    html += "<p class=\"warning\">" + svg::Escape(warning) + "</p>\n";
   html += "<section id=\"input\"><h2>What was run</h2>\n" + FactsHtml(page.facts) +
           LaddersHtml(page.ladders) + "</section>\n";
   html += "<section id=\"figures\"><h2>Figures</h2>\n";
-  for (const PageTable& table : page.tables) html += TableHtml(table);
-  html +=
-      "<p class=\"hint\">A click on a heading sorts the ladders by it; the best figure of a column "
-      "is bold and underlined twice. Amounts are in the account's currency.</p>\n</section>\n";
+  for (const PageTable& table : page.tables) html += TableHtml(table, page.deposit);
+  html += "<p class=\"hint\">A click on a heading sorts the ladders by it.</p>\n" +
+          MarksHtml(page.deposit, page.currency) + "</section>\n";
   html += ChartsHtml(page);
-  if (!page.notes.empty()) {
+  if (!page.notes.empty() || page.explainAlerts) {
     html += "<section id=\"notes\"><h2>Read with care</h2>\n";
     for (const std::string& note : page.notes)
       html += "<p class=\"note\">" + svg::Escape(note) + "</p>\n";
+    if (page.explainAlerts) {
+      html +=
+          "<p class=\"note\">The run's alerts and e-mails are the library's own texts, as "
+          "the EA shows them:</p>\n" +
+          DefinitionsHtml(DefineAlertTexts());
+    }
     html += "</section>\n";
   }
   return html + "<script>" + kScript + "</script>\n</body></html>\n";

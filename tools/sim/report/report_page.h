@@ -42,6 +42,10 @@ struct FigureRow {
 struct PageCell {
   std::optional<double> value;  // in the JSON's unit; unset where the JSON holds null or nothing
   std::string pointer;          // the figure's JSON pointer from the document's root
+  // A figure the page computes: what sorts and ranks it when that is not its value (a recovery
+  // factor's loss), and a word shown in place of an unset value ("loss").
+  std::optional<double> sortKey;
+  std::string text;
 };
 struct PageRow {
   std::string name;
@@ -66,11 +70,19 @@ struct PageFact {
 
 struct ReportPage {
   std::string title;
-  std::vector<PageFact> facts;    // what was run: input, strategy, costs, seeds, version
-  std::vector<PageFact> ladders;  // each ladder (name) as the library reads it
+  std::string verdict;   // what the figures show, in one to three sentences under the title
+  double deposit = 0.0;  // the starting balance: 1 % of it is the least difference marked best
+  bool explainAlerts = false;         // the run's alert and e-mail texts are defined on the page
+  std::vector<std::string> warnings;  // under the verdict: what a trader must not miss
+  std::vector<PageFact> facts;        // what was run: input, strategy, costs, seeds, version
+  std::vector<PageFact> ladders;      // each ladder (name) as the library reads it
   std::vector<PageTable> tables;
   std::optional<CurveChart> curves;  // every ladder and no guard over time
   std::string curvesCaption;
+  // Over many runs where no guard's spread would flatten the ladders' on one scale: no guard on a
+  // chart of its own under the ladders'.
+  std::optional<CurveChart> noGuardCurves;
+  std::string currency;  // the account's, "USD"; empty where the run does not say
   std::vector<Spread> endResults, drawdowns;  // over many runs; empty for one market
   std::string runChart;                       // one ladder on one market: the run's SVG chart
   std::vector<std::string> notes;  // what the figures cannot say, as the text report says it

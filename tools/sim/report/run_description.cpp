@@ -1,7 +1,11 @@
 #include "report/run_description.h"
 
+#include <algorithm>
+#include <fstream>
+
 #include "options/run_input.h"
 #include "options/sim_options.h"
+#include "system/paths.h"
 
 namespace zt::sim {
 namespace {
@@ -13,6 +17,19 @@ std::string LadderText(const TargetTexts& texts) {
          "   INC " + FormatList(ladder.increaseTargets) + "   SL " + FormatList(ladder.stopLosses);
 }
 
+// What a history file says of itself on a first comment line ("# made by zt-sim's price model
+// (seed 7), not a market's record"), without the "#"; empty when its first line is data.
+std::string FirstComment(const std::string& path) {
+  std::ifstream file(system::PathOf(path), std::ios::binary);
+  std::string line;
+  if (!file || !std::getline(file, line) || line.empty() || line.front() != '#') return {};
+  const std::size_t start = line.find_first_not_of("# \t");
+  const std::size_t end = line.find_last_not_of(" \t\r");
+  if (start == std::string::npos) return {};
+  // A line too long for the page is cut: it is a note, not the file.
+  return line.substr(start, std::min<std::size_t>(end + 1 - start, 160));
+}
+
 }  // namespace
 
 RunDescription DescribeRun(const SimOptions& options, const std::string& title,
@@ -22,6 +39,14 @@ RunDescription DescribeRun(const SimOptions& options, const std::string& title,
   d.input = input;
   d.record = options.record;
   d.prices = NameModelling(options);
+  if (const std::string& path = options.positions.history.path; !path.empty()) {
+    if (const std::string says = FirstComment(path); !says.empty()) {
+      const bool made = says.find("price model") != std::string::npos;
+      d.history = (made ? "a synthetic sample, not a market's record: its first line says \""
+                        : "its first line says \"") +
+                  says + "\"";
+    }
+  }
   if (const std::string caution = CautionOfBars(options, ladders); !caution.empty())
     d.notes.push_back(caution);
   const bool recordedCurve = !options.csvPath.empty();

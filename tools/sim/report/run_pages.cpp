@@ -1,12 +1,17 @@
 #include "report/run_pages.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
+#include <limits>
+#include <set>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
 
 #include "figures/risk_ranking.h"
+#include "report/page_findings.h"
+#include "report/strategy_words.h"
 #include "report/svg_parts.h"
 
 namespace zt::sim {
@@ -26,7 +31,7 @@ std::string SettingsText(const RunRecord& record,
   std::string text;
   for (const RecordedOption& option : record.options) {
     if (option.text.empty() || !wanted(option)) continue;
-    text += (text.empty() ? "" : ", ") + option.name + " " + option.text;
+    text += (text.empty() ? "" : ", ") + option.name + " " + WithUnit(option.name, option.text);
   }
   return text;
 }
@@ -96,7 +101,7 @@ std::vector<FigureColumn> ColumnsOf(Page page) {
       {Ladders, {"realised per cycle", "lowest", "/realisedPerCycle/lowest", Cents, Higher}},
       {Ladders, {"realised per cycle", "highest", "/realisedPerCycle/highest", Cents, Higher}},
       {ManyRuns, {"", "stopped out", "/stopOutShare", Share, Lower}},
-      {ManyRuns, {"", "return / drawdown", "/returnOverDrawdown", Ratio, Higher}},
+      {ManyRuns, {"", "recovery factor", "", Ratio, Higher}},
       {ManyRuns, {"days under water", "longest", "/underWater/longestDays/worst", Days, Lower}},
       {ManyRuns, {"days under water", "median total", "/underWater/totalDays/median", Days, Lower}},
       {ManyRuns, {"", "longest SL run", "/longestStopLossRun", Count, Lower}},
@@ -120,6 +125,68 @@ constexpr const char* kOneMarket =
     "One market is one story: a ladder that looks good on it may lose most on the "
     "next. --runs N tries every ladder on N seeded markets.";
 
+// The starting balance the run was given; 0 where the record holds none.
+double DepositOf(const RunRecord& record) {
+  const std::string text = record.TextOf("balance");
+  try {
+    return text.empty() ? 0.0 : std::stod(text);
+  } catch (const std::exception&) {
+    return 0.0;
+  }
+}
+
+// The run's length in days from its sampled times; 0 for fewer than two.
+double DaysOf(const std::vector<std::int64_t>& times) {
+  return times.size() < 2 ? 0.0 : static_cast<double>(times.back() - times.front()) / 86400.0;
+}
+
+// The verdict and the warnings of a page on one market, from its table.
+void FindOnOneMarket(ReportPage& page) {
+  const std::vector<Outcome> outcomes = ReadOneMarketOutcomes(page.tables.front(), page.deposit);
+  page.verdict = WriteVerdict(outcomes, page.deposit);
+  std::vector<EndResults> ends;
+  for (const Outcome& o : outcomes) ends.push_back({o.name, {o.median}});
+  if (std::string w = WarnOfNegativeBalances(ends, page.deposit); !w.empty())
+    page.warnings.push_back(std::move(w));
+}
+
+std::string EquityTitle(const std::string& title, const std::string& currency) {
+  return title + (currency.empty() ? ", account's currency" : ", " + currency);
+}
+
+// The lowest and highest of a line's median and band.
+std::pair<double, double> ExtentOf(const CurveLine& line) {
+  double low = std::numeric_limits<double>::infinity(), high = -low;
+  for (const auto* values : {&line.value, &line.low, &line.high}) {
+    for (const double v : *values) {
+      if (!std::isfinite(v)) continue;
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+  }
+  return {low, high};
+}
+
+// No guard on a chart of its own where its band spans more than twice the ladders' together: on
+// one scale the ladders' bands would be squashed flat.
+void SplitNoGuard(ReportPage& page) {
+  CurveChart& chart = *page.curves;
+  if (chart.lines.size() < 2 || chart.lines.front().name != kNoGuard) return;
+  double low = std::numeric_limits<double>::infinity(), high = -low;
+  for (std::size_t i = 1; i < chart.lines.size(); ++i) {
+    const auto [l, h] = ExtentOf(chart.lines[i]);
+    low = std::min(low, l);
+    high = std::max(high, h);
+  }
+  const auto [l0, h0] = ExtentOf(chart.lines.front());
+  if (!(high > low) || std::max(h0, high) - std::min(l0, low) <= 2.0 * (high - low)) return;
+  // Its panel is lower than the ladders' chart: a shorter title fits beside it.
+  page.noGuardCurves =
+      CurveChart{chart.times, {chart.lines.front()}, EquityTitle("equity", page.currency), 0};
+  chart.lines.erase(chart.lines.begin());
+  chart.firstSeries = 1;
+}
+
 // How every kind of page begins: its heading, what was run, the ladders, and what the input
 // cannot say.
 ReportPage PageOf(const RunDescription& d) {
@@ -128,6 +195,8 @@ ReportPage PageOf(const RunDescription& d) {
   page.facts = ListRunFacts(d);
   page.ladders = d.ladders;
   page.notes = d.notes;
+  page.deposit = DepositOf(d.record);
+  page.currency = d.record.TextOf("account-currency");
   return page;
 }
 
@@ -136,24 +205,40 @@ ReportPage PageOf(const RunDescription& d) {
 std::vector<PageFact> ListRunFacts(const RunDescription& d) {
   const RunRecord& record = d.record;
   const std::string strategy = d.strategy ? record.TextOf("strategy") : std::string();
+  const bool history = !d.history.empty() || record.TextOf("history") != "";
   const auto ofStrategy = [&](const RecordedOption& o) {
     return !strategy.empty() && (o.fact == Fact::StrategyCommon ||
                                  (o.fact == Fact::StrategyOwn && o.strategy == strategy));
   };
-  const auto is = [](Fact fact) {
-    return [fact](const RecordedOption& o) { return o.fact == fact; };
+  // Only what decided the run: not the terminal's window handle or a state folder's override, and
+  // on a recorded price history none of the price model's terms but its point and spread (the
+  // bars give the prices and their times).
+  const auto applies = [&](const RecordedOption& o) {
+    if (o.identityKey.empty() && o.fact == Fact::Other) return false;
+    static const std::set<std::string> kOfTheModel = {"market", "start", "tick-seconds", "news"};
+    if (!history) return true;
+    return (o.identityKey != "--prices" || o.name == "point" || o.name == "spread") &&
+           kOfTheModel.count(o.name) == 0;
+  };
+  const auto is = [&](Fact fact) {
+    return [fact, &applies](const RecordedOption& o) { return o.fact == fact && applies(o); };
   };
   std::vector<PageFact> facts = {{"input", d.input}};
+  if (!d.history.empty()) facts.push_back({"price history", d.history});
   if (!d.prices.empty()) facts.push_back({"prices", d.prices});
-  if (!strategy.empty())
-    facts.push_back({"strategy", strategy + ": " + SettingsText(record, ofStrategy)});
+  if (!strategy.empty()) {
+    const std::string words = SayStrategy(record, strategy);
+    facts.push_back({"strategy", strategy + ": " + (words.empty() ? "" : words + " Settings: ") +
+                                     SettingsText(record, ofStrategy)});
+  }
   facts.push_back({"account and costs", SettingsText(record, is(Fact::Costs))});
   for (const RecordedOption& option : record.options) {
     if (option.fact == Fact::Seed && !option.text.empty()) facts.push_back({"seed", option.text});
   }
   // The options of a strategy that did not trade, or of none when nothing did, are left out; the
   // ladders stand in a table of their own, with each ladder's name.
-  facts.push_back({"other settings", SettingsText(record, is(Fact::Other))});
+  if (std::string other = SettingsText(record, is(Fact::Other)); !other.empty())
+    facts.push_back({"other settings", other});
   facts.push_back({"program", std::string("zt-sim ") + ZT_SIM_VERSION});
   return facts;
 }
@@ -170,8 +255,10 @@ ReportPage BuildSingleRunPage(const RunDescription& d, const std::string& runJso
   const SampledCurves curves = SampleCurves(run, 2 * kSampledMoments);
   // No guard's line stays first even when the market does not know it, so that colours match the
   // table.
-  page.curves = CurveChart{
-      curves.times, {Line(kNoGuard, curves.unguarded), Line(name, curves.guarded)}, "equity"};
+  page.curves = CurveChart{curves.times,
+                           {Line(kNoGuard, curves.unguarded), Line(name, curves.guarded)},
+                           EquityTitle("equity", page.currency),
+                           0};
   page.curvesCaption =
       "The account's equity with the guard and, where the market knows it, the same account "
       "with nothing closing it.";
@@ -180,6 +267,9 @@ ReportPage BuildSingleRunPage(const RunDescription& d, const std::string& runJso
   if (const std::size_t at = page.runChart.find("<path id=\"equity\""); at != std::string::npos) {
     page.runChart.insert(at + 5, " data-series=\"" + svg::Escape(name) + "\"");
   }
+  ShowDaysAsShares(page.tables.front(), DaysOf(curves.times));
+  FindOnOneMarket(page);
+  page.explainAlerts = true;
   page.notes.push_back(kOneMarket);
   return page;
 }
@@ -213,8 +303,10 @@ ReportPage BuildLaddersPage(const RunDescription& d, const std::string& laddersJ
   }
   ReportPage page = PageOf(d);
   page.tables.push_back(std::move(table));
-  CurveChart chart{
-      curves.empty() ? std::vector<std::int64_t>() : curves.front().times, {}, "equity"};
+  CurveChart chart{curves.empty() ? std::vector<std::int64_t>() : curves.front().times,
+                   {},
+                   EquityTitle("equity", page.currency),
+                   0};
   chart.lines.push_back(
       Line(kNoGuard, curves.empty() ? std::vector<double>() : curves.front().unguarded));
   for (std::size_t i = 0; i < curves.size() && i < ladders.size(); ++i) {
@@ -223,6 +315,7 @@ ReportPage BuildLaddersPage(const RunDescription& d, const std::string& laddersJ
   page.curves = std::move(chart);
   page.curvesCaption =
       "Each ladder's account and the same account with no guard, on the same market.";
+  FindOnOneMarket(page);
   page.notes.push_back(kOneMarket);
   return page;
 }
@@ -262,6 +355,26 @@ std::vector<Spread> SpreadsOf(const Json& ladders, const std::vector<std::string
   return rows;
 }
 
+// The verdict, the warnings and the computed figures of a page of many runs.
+void FindOverRuns(ReportPage& page, const Json& json, const std::vector<FigureRow>& rows,
+                  double runDays) {
+  std::vector<std::string> prefixes;
+  std::vector<EndResults> ends;
+  for (const FigureRow& row : rows) {
+    prefixes.push_back(row.prefix);
+    const Json& ladder = json.at(Json::json_pointer(row.prefix));
+    EndResults each{row.name, {}};
+    for (const Json& run : ladder.at("perRun"))
+      each.ends.push_back(run.at("endResult").get<double>() / 100.0);
+    ends.push_back(std::move(each));
+  }
+  FillRecoveryFactors(page.tables.back(), json, prefixes);
+  ShowDaysAsShares(page.tables.back(), runDays);
+  page.verdict = WriteVerdict(ReadRunsOutcomes(json), page.deposit);
+  if (std::string w = WarnOfNegativeBalances(ends, page.deposit); !w.empty())
+    page.warnings.push_back(std::move(w));
+}
+
 }  // namespace
 
 ReportPage BuildRunsPage(const RunDescription& d, const std::string& runsJson,
@@ -290,18 +403,17 @@ ReportPage BuildRunsPage(const RunDescription& d, const std::string& runsJson,
                                  " ticks, every ladder and no guard on each; ranked by " +
                                  NameRanking(json.at("rankBy").get<std::string>())});
   page.tables = RunsTables(json, rows);
-  CurveChart chart{
-      times,
-      {},
-      "median equity of " + std::to_string(curves.empty() ? 0 : curves.front().size()) + " runs"};
+  const std::string runsTitle = "median equity";
+  FindOverRuns(page, json, rows, DaysOf(times));
+  page.curves = CurveChart{times, {}, EquityTitle(runsTitle, page.currency), 0};
   for (std::size_t i = 0; i < order.size() && i < curves.size(); ++i) {
     const CurveBand band = MeasureBand(curves[i]);
-    chart.lines.push_back(CurveLine{order[i], band.median, band.low, band.high});
+    page.curves->lines.push_back(CurveLine{order[i], band.median, band.low, band.high});
   }
-  page.curves = std::move(chart);
+  SplitNoGuard(page);
   page.curvesCaption =
-      "At each moment, the median equity over the runs, and a band from the 5th to the 95th "
-      "percentile of the runs' equity then.";
+      "At each moment, the median equity over the " + std::to_string(count) +
+      " runs, and a band from the 5th to the 95th percentile of the runs' equity then.";
   page.endResults = SpreadsOf(ladders, order, "endResult");
   page.drawdowns = SpreadsOf(ladders, order, "deepestDrawdown");
   return page;

@@ -20,6 +20,7 @@ struct RunDescription {
   std::string title;               // the page's heading
   std::string input;               // "grid strategy on a price model (seed 1, ...)"
   std::string prices;              // how its prices were made: "bars walked with 60 ticks a bar"
+  std::string history;             // what the price history file says it is, where it says so
   RunRecord record;                // every input and its value
   bool strategy = false;           // a strategy trades the account (not a recorded curve)
   std::vector<PageFact> ladders;   // each ladder's name and how the library reads it

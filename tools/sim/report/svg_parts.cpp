@@ -1,9 +1,12 @@
 #include "report/svg_parts.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "market/utc_time.h"
 #include "number_text.h"
@@ -19,6 +22,41 @@ struct TimeStep {
 
 std::string DateText(std::int64_t time) { return FormatTime(time).substr(0, 10); }
 std::string ClockText(std::int64_t time) { return FormatTime(time).substr(11, 5); }
+
+constexpr std::int64_t kDay = 86400, kWeek = 7 * kDay, kMonth = 30 * kDay;
+
+// The first instant of the month `months` after January of year 0 ("2024.03.01 00:00").
+std::int64_t MonthStart(std::int64_t months) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%04lld.%02lld.01 00:00", static_cast<long long>(months / 12),
+                static_cast<long long>(months % 12 + 1));
+  return ParseTime(text).value_or(0);
+}
+
+// The ticks of a time axis from `from` to `to` every `step` seconds, at the boundaries a reader
+// counts by: steps of a month or more on the first of a month (every 1, 3, 12 or 120 months),
+// weeks on Mondays, shorter steps on their multiples since midnight.
+std::vector<std::int64_t> TickTimes(std::int64_t from, double to, std::int64_t step) {
+  std::vector<std::int64_t> ticks;
+  if (step >= kMonth && from >= 0) {
+    // An average month is 30.44 days: 30, 90, 365 and 3650 days are 1, 3, 12 and 120 months.
+    const std::int64_t every =
+        std::max<std::int64_t>(1, std::llround(static_cast<double>(step) / 2629800.0));
+    const std::string date = FormatTime(from);
+    std::int64_t month = std::stoll(date.substr(0, 4)) * 12 + std::stoll(date.substr(5, 2)) - 1;
+    month = (month + every - 1) / every * every;
+    if (MonthStart(month) < from) month += every;
+    for (; static_cast<double>(MonthStart(month)) <= to; month += every)
+      ticks.push_back(MonthStart(month));
+    return ticks;
+  }
+  // 1970.01.05 was a Monday: weeks are counted from it.
+  const std::int64_t origin = step % kWeek == 0 ? 4 * kDay : 0;
+  std::int64_t tick = from - origin;
+  tick = (tick >= 0 ? (tick + step - 1) / step : tick / step) * step + origin;
+  for (; static_cast<double>(tick) <= to; tick += step) ticks.push_back(tick);
+  return ticks;
+}
 
 }  // namespace
 
@@ -73,7 +111,7 @@ std::string AmountAxis(const Scale& y, const Box& box, double step, const std::s
   return out + "</g>\n";
 }
 
-std::string TimeAxis(const Scale& x, const Box& box, double pageWidth) {
+std::string TimeAxis(const Scale& x, const Box& box, double pageWidth, double labelScale) {
   static constexpr TimeStep kLadder[] = {
       {60, false},     {120, false},    {300, false},     {600, false},     {900, false},
       {1800, false},   {3600, false},   {7200, false},    {10800, false},   {21600, false},
@@ -84,24 +122,23 @@ std::string TimeAxis(const Scale& x, const Box& box, double pageWidth) {
   const bool manyDays = span > 86400;
   TimeStep chosen = kLadder[std::size(kLadder) - 1];
   for (const TimeStep& step : kLadder) {
-    const double labelWidth = MeasureText(step.dateOnly || manyDays ? "2024.01.02" : "00:00");
+    const double labelWidth =
+        MeasureText(step.dateOnly || manyDays ? "2024.01.02" : "00:00") * labelScale;
     if (static_cast<double>(step.seconds) / span * pixels >= labelWidth + kLabelGap) {
       chosen = step;
       break;
     }
   }
   std::string out = "<g class=\"axis\">\n";
-  const auto step = chosen.seconds;
-  const auto from = static_cast<std::int64_t>(std::ceil(x.from));
-  std::int64_t tick = (from + step - 1) / step * step;
-  if (from < 0) tick = from / step * step;
   std::string lastDate;
-  for (; static_cast<double>(tick) <= x.to; tick += step) {
+  for (const std::int64_t tick :
+       TickTimes(static_cast<std::int64_t>(std::ceil(x.from)), x.to, chosen.seconds)) {
     const double px = x(static_cast<double>(tick));
     out += Line(px, box.top, px, box.bottom, std::string("stroke=\"") + kGridColour + "\"");
     out += Line(px, box.bottom, px, box.bottom + kTickLength, "stroke=\"#333\"");
     // A label centred on a tick near the page edge would be cut off: the tick stays unlabelled.
-    const double halfLabel = MeasureText(chosen.dateOnly || manyDays ? "2024.01.02" : "00:00") / 2;
+    const double halfLabel =
+        MeasureText(chosen.dateOnly || manyDays ? "2024.01.02" : "00:00") * labelScale / 2;
     if (px - halfLabel < 0 || px + halfLabel > pageWidth) continue;
     if (chosen.dateOnly) {
       out += Text(px, box.bottom + 18, DateText(tick), "middle");

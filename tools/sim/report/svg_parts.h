@@ -54,7 +54,9 @@ std::string AmountAxis(const Scale& y, const Box& box, double step, const std::s
 // smallest round step whose labels do not collide; dates for a span of days, otherwise clock
 // times with the date under the first tick of each day. A label that would pass the page's edge
 // (0 to pageWidth) is left out.
-std::string TimeAxis(const Scale& x, const Box& box, double pageWidth);
+// labelScale: how much larger than kFontSize the labels may be drawn (a page that prints them
+// larger spaces them for that size).
+std::string TimeAxis(const Scale& x, const Box& box, double pageWidth, double labelScale = 1.0);
 // Round steps for an axis: the smallest of 1, 2 and 5 times a power of ten that is at least
 // range / wantedTicks. range > 0, wantedTicks >= 1.
 double NiceStep(double range, int wantedTicks);

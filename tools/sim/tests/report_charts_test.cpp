@@ -40,7 +40,7 @@ std::vector<double> PathYs(const std::string& d) {
 // Three ladders ending on the same amount must not write their names over each other; a spike
 // in a line of 20,000 values survives its thinning to the plot's columns.
 TEST(ReportCharts, CurveNamesStayApartAndLongLinesAreThinnedKeepingSpikes) {
-  CurveChart chart{{}, {}, "median equity of 200 runs"};
+  CurveChart chart{{}, {}, "median equity of 200 runs", 0};
   const std::size_t n = 20000;
   for (std::size_t i = 0; i < n; ++i)
     chart.times.push_back(1704153600 + static_cast<std::int64_t>(i) * 60);
@@ -84,11 +84,12 @@ TEST(ReportCharts, DegenerateInputsGiveValidCharts) {
   const double inf = std::numeric_limits<double>::infinity();
   const std::vector<CurveChart> charts = {
       {},
-      {{1704153600}, {{"no guard", {10000}, {9000}, {11000}}, {"a", {10000}, {}, {}}}, "equity"},
+      {{1704153600}, {{"no guard", {10000}, {9000}, {11000}}, {"a", {10000}, {}, {}}}, "equity", 0},
       {{1, 2, 3},
        {{"flat", {5, 5, 5}, {}, {}}, {"empty", {}, {}, {}}, {"short", {5}, {nan}, {inf}}},
-       "equity"},
-      {{1, 2, 3}, {{"odd", {nan, inf, -inf}, {nan, nan, nan}, {1, 2, 3}}}, "equity"},
+       "equity",
+       0},
+      {{1, 2, 3}, {{"odd", {nan, inf, -inf}, {nan, nan, nan}, {1, 2, 3}}}, "equity", 0},
   };
   for (const CurveChart& chart : charts) Parse(RenderCurveChart(chart));
 

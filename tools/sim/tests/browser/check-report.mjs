@@ -1,10 +1,13 @@
 #!/usr/bin/env node
 // Opens one of zt-sim's HTML reports in Chromium, as a trader would, and fails on what a trader
 // would see go wrong: script errors, anything fetched from outside the file (the report must open
-// on a machine with no network), anything drawn past the right or left edge of the window, and
-// charts with nothing drawn in them.
+// on a machine with no network), anything drawn past the right or left edge of the window, charts
+// with nothing drawn in them, a page without its verdict or a column without its definition, and
+// chart labels that print smaller than 8 pt on A4.
 //
 //   node check-report.mjs PAGE.html [--screenshot OUT.png] [--widths 1280,800] [--screenshot-only]
+//                         [--pdf OUT.pdf]
+// A screenshot is taken at every width: OUT.png at the first, OUT-800.png and so on at the others.
 //
 // Exit 0: no problem; 1: problems, one line each; 2: wrong usage; 77: Chromium or playwright-core
 // is missing (CTest reports the test as skipped). ZT_CHROMIUM names another Chromium binary.
@@ -23,7 +26,7 @@ const MAX_OVERFLOW_LINES = 10;
 function usage(message) {
   if (message) console.error(`check-report: ${message}`);
   console.error('usage: node check-report.mjs PAGE.html [--screenshot OUT.png] [--widths 1280,800]' +
-    ' [--screenshot-only]');
+    ' [--screenshot-only] [--pdf OUT.pdf]');
   process.exit(2);
 }
 
@@ -35,6 +38,7 @@ function readOptions() {
       options: {
         screenshot: { type: 'string' },
         'screenshot-only': { type: 'boolean' },
+        pdf: { type: 'string' },
         widths: { type: 'string', default: '1280,800' },
       },
     });
@@ -48,7 +52,7 @@ function readOptions() {
   if (values['screenshot-only'] && !values.screenshot) usage('--screenshot-only needs --screenshot');
   if (!existsSync(positionals[0])) usage(`no such page: ${positionals[0]}`);
   return { page: path.resolve(positionals[0]), screenshot: values.screenshot,
-    screenshotOnly: values['screenshot-only'], widths };
+    screenshotOnly: values['screenshot-only'], widths, pdf: values.pdf };
 }
 
 // Both the browser and its driver come from the machine's packages, not from a download at test
@@ -171,6 +175,81 @@ function inspectPage({ slack, maxOverflowLines }) {
   return problems;
 }
 
+// Runs inside the page: the verdict under the title (one to three sentences naming a ladder of the
+// tables, or saying the runs cannot tell them apart) and a definition under each table of every
+// column, by its group's name or its own. Returns one text per problem.
+function inspectReading() {
+  const problems = [];
+  const verdict = document.querySelector('h1 + p.verdict');
+  const words = verdict ? verdict.textContent.trim() : '';
+  if (!words) {
+    problems.push('no verdict: no <p class="verdict"> under the title');
+  } else {
+    const sentences = words.split(/[.!?](?:\s+|$)(?=[A-Z]|$)/).filter((s) => s.trim()).length;
+    if (sentences < 1 || sentences > 3) problems.push(`the verdict has ${sentences} sentences, not 1 to 3`);
+    const names = [...document.querySelectorAll('table.figures tbody tr')].map((r) => r.dataset.name);
+    if (!names.some((n) => words.includes(n)) && !words.includes('do not tell them apart')) {
+      problems.push('the verdict names no ladder of the tables');
+    }
+  }
+  for (const table of document.querySelectorAll('table.figures')) {
+    const list = table.nextElementSibling;
+    const caption = table.caption ? table.caption.textContent : 'a table';
+    if (!list || !list.matches('dl.definitions')) {
+      problems.push(`"${caption}" has no definitions under it`);
+      continue;
+    }
+    const terms = new Set([...list.querySelectorAll('dt')].map((dt) => dt.textContent.trim()));
+    const groups = [];
+    for (const th of table.tHead.rows[0].cells) {
+      for (let i = 0; i < th.colSpan; ++i) groups.push(th.textContent.trim());
+    }
+    for (const th of table.querySelectorAll('th[data-column]')) {
+      const group = table.tHead.rows.length > 1 ? groups[Number(th.dataset.column) + 1] : '';
+      const heading = th.textContent.trim();
+      if (!(group && terms.has(group)) && !terms.has(heading)) {
+        problems.push(`"${caption}": the column "${group ? `${group} ` : ''}${heading}" is not defined`);
+      }
+    }
+  }
+  return problems;
+}
+
+// Runs inside the page laid out for print at A4's printed width: every chart label's size on
+// paper, 1 CSS px being 0.75 pt. Returns one text per chart whose smallest label is under 8 pt.
+function inspectPrintedLabels({ smallestPoints }) {
+  const problems = [];
+  for (const svg of document.querySelectorAll('figure.chart svg')) {
+    const box = svg.viewBox.baseVal;
+    if (!box || box.width === 0) continue;
+    const scale = svg.getBoundingClientRect().width / box.width;
+    let smallest = Infinity;
+    let example = '';
+    for (const text of svg.querySelectorAll('text')) {
+      if (text.getBoundingClientRect().width === 0) continue;
+      const points = parseFloat(getComputedStyle(text).fontSize) * scale * 0.75;
+      if (points < smallest) { smallest = points; example = text.textContent.trim(); }
+    }
+    if (smallest < smallestPoints) {
+      const label = svg.getAttribute('aria-label') || 'a chart';
+      problems.push(`print: "${label.slice(0, 40)}" has labels of ${smallest.toFixed(1)} pt ("${example}"), under ${smallestPoints} pt`);
+    }
+  }
+  return problems;
+}
+
+// The page as printed on A4 (the page's own @page margins): its chart labels' size, and a PDF
+// where asked. A4 is 210 mm wide; less the page's 12 mm margins, 186 mm = 703 CSS px.
+async function checkPrint(browser, pageUrl, pdfPath) {
+  const seen = [];
+  const { context, page } = await openPage(browser, pageUrl, 703, seen);
+  await page.emulateMedia({ media: 'print' });
+  const found = await page.evaluate(inspectPrintedLabels, { smallestPoints: 8 });
+  if (pdfPath) await page.pdf({ path: pdfPath, format: 'A4', preferCSSPageSize: true });
+  await context.close();
+  return [...seen, ...found];
+}
+
 // Clicks every sortable heading once, as a reader comparing ladders would: the first click must
 // put the better figures first (the lower for a cost, the higher for a result) and leave the rows
 // without that figure last. Script errors a click raises are caught by openPage's listeners.
@@ -211,16 +290,22 @@ async function main() {
     for (const [index, width] of options.widths.entries()) {
       const seen = [];
       const { context, page } = await openPage(browser, pageUrl, width, seen);
-      if (index === 0 && options.screenshot) {
-        await page.screenshot({ path: options.screenshot, fullPage: true });
+      if (options.screenshot && (index === 0 || !options.screenshotOnly)) {
+        const shot = index === 0 ? options.screenshot
+          : options.screenshot.replace(/(\.png)?$/, `-${width}.png`);
+        await page.screenshot({ path: shot, fullPage: true });
       }
       if (options.screenshotOnly) { await context.close(); break; }
       const found = await page.evaluate(inspectPage, { slack: EDGE_SLACK, maxOverflowLines: MAX_OVERFLOW_LINES });
-      if (index === 0) found.push(...await sortEveryColumn(page));
+      if (index === 0) {
+        found.push(...await page.evaluate(inspectReading));
+        found.push(...await sortEveryColumn(page));
+      }
       for (const line of found) seen.push(`${width}px: ${line}`);
       await context.close();
       problems.push(...seen);
     }
+    if (!options.screenshotOnly || options.pdf) problems.push(...await checkPrint(browser, pageUrl, options.pdf));
   } finally {
     await browser.close();
   }
@@ -230,7 +315,8 @@ async function main() {
   }
   for (const line of problems) console.log(`${label} at ${line}`);
   if (problems.length > 0) return 1;
-  const shot = options.screenshot ? `; screenshot ${options.screenshot}` : '';
+  const shot = (options.screenshot ? `; screenshot ${options.screenshot}` : '') +
+    (options.pdf ? `; print ${options.pdf}` : '');
   console.log(`${label}: no problem at ${options.widths.join(', ')}px${shot}`);
   return 0;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # zt-sim's HTML reports as a trader opens them: one ladder on one market, the three ladders of the
 # demo side by side, and the demo's ladders over a dozen markets, each written by zt-sim and opened
-# in Chromium by check-report.mjs at a wide and a narrow window, with a screenshot of each.
+# in Chromium by check-report.mjs at a wide and a narrow window and printed on A4, with a
+# screenshot at each width and the print as a PDF.
 #
 #   check-reports.sh <zt-sim> <output folder>
 # Exit status: 0 pass, 1 fail, 77 skipped (Chromium or playwright-core missing).
@@ -31,7 +32,7 @@ report runs.html "${grid[@]}" --ticks 4000 --runs 12 "${ladders[@]}"
 
 status=0
 for page in single ladders runs; do
-  node "$here/check-report.mjs" "$out/$page.html" --screenshot "$out/$page.png"
+  node "$here/check-report.mjs" "$out/$page.html" --screenshot "$out/$page.png" --pdf "$out/$page.pdf"
   case $? in
     0) ;;
     77) exit 77 ;;  # the same for every page: no browser to check with
