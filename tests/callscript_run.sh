@@ -101,6 +101,11 @@ run() {
 rm -rf "$work" && mkdir -p "$work" || fail "cannot make $work"
 work=$(cd "$work" && pwd)
 script=$(cd "$(dirname "$script")" && pwd)/$(basename "$script")
+# That user must reach the runner, the script and the work folder: a checkout inside a folder
+# closed to others (mktemp -d makes one) hides them, and then root cannot show the refusal.
+if ((${#as_user[@]})) && ! "${as_user[@]}" test -x "$runner" -a -r "$script" -a -x "$(dirname "$work")"; then
+  skip "$(basename "$script") must run as the user nobody, who cannot reach $runner, the script or $work (a folder above them is closed to others)"
+fi
 if [[ -n $path_length ]]; then
   name=${as:-$(basename "$library")} drive=${prefix:+Z:}
   used=$(( ${#drive} + ${#work} + 1 + ${#folder} + 1 + ${#name} ))
