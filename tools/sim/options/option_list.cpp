@@ -11,6 +11,7 @@
 #include "host/ladder.h"
 #include "market/csv_fields.h"
 #include "market/utc_time.h"
+#include "options/bar_walk_options.h"
 #include "options/run_input.h"
 #include "options/symbol_options.h"
 #include "system/paths.h"
@@ -209,34 +210,6 @@ void AddPriceOptions(OptionTable& t, SimOptions& o, GivenTexts& given) {
       .IdentityText([&p] { return std::optional<std::string>(FormatNewsTimes(p.newsTimes)); });
   price("--news-gap", p.newsGap, " ", 0.0, 1e4, "Spread of the jump at a release, in tick moves");
   price("--news-vol-jump", p.newsVolJump, " ", 0.0, 5.0, "Rise of the log volatility at a release");
-}
-
-// How a bar becomes ticks: a run on bars names both in its record and its identity (the same bars
-// walked otherwise are another market); a run without a history neither.
-void AddBarWalkOptions(OptionTable& t, const std::string& group, PriceHistoryOptions& h) {
-  const auto onHistory = [&h](std::string text) -> std::optional<std::string> {
-    if (h.path.empty()) return std::nullopt;
-    return text;
-  };
-  t.Add(group, "--bar-ticks", h.walk.ticks,
-        "Ticks a bar of a --history is walked in (0: the bar's tick volume, or one a minute of "
-        "its length where the file gives none)")
-      .Shown()
-      .Whole(0, kMostBarTicks)
-      .Identity(kModelIdentity)
-      .IdentityText([&h, onHistory] { return onHistory(std::to_string(h.walk.ticks)); })
-      .Recorded(onHistory);
-  const std::map<std::string, BarPath> paths = {{NameBarPath(BarPath::Walk), BarPath::Walk},
-                                                {NameBarPath(BarPath::Worst), BarPath::Worst}};
-  t.Add(group, "--bar-path", h.walk.path,
-        "How a bar of a --history is walked: walk (a seeded path through its open, high, low and "
-        "close) or worst (against the open positions at each bar's open: a bound, not an "
-        "estimate)")
-      .Identity(kModelIdentity)
-      .IdentityText([&h, onHistory] { return onHistory(NameBarPath(h.walk.path)); })
-      .Recorded([&h, onHistory](const std::string&) { return onHistory(NameBarPath(h.walk.path)); })
-      ->transform(CLI::CheckedTransformer(paths))
-      ->option_text("PATH");
 }
 
 // The options that put recorded histories in place of the lab's models: a symbol's price history

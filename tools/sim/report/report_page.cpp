@@ -59,7 +59,7 @@ dl.definitions dd { margin: 0; }
 @media (max-width: 960px) {
   body { padding: 12px 10px 32px; }
   table.figures { font-size: 12px; }
-  th, td { padding: 3px 4px; }
+  th, td { padding: 3px 2px; }
   .swatch { width: 18px; margin-right: 4px; }
 }
 @page { size: A4; margin: 10mm 12mm; }
