@@ -38,7 +38,7 @@ class ChildProcess {
 
  private:
   std::intptr_t id_ = 0;    // the process id (POSIX) or handle (Windows); 0 once reaped
-  std::intptr_t stop_ = 0;  // Windows: the event it watches for a stop request
+  [[maybe_unused]] std::intptr_t stop_ = 0;  // Windows: the event it watches for a stop request
 };
 
 // This program's own file, to start its runs with: "/proc/self/exe" on Linux, the module's path
