@@ -41,4 +41,15 @@ void startASecondChart(mql::Terminal& term, Program& ea, Program& second) {
   EXPECT_EQ(second.OnInit(), mql::INIT_FAILED);
 }
 
+// The equity moves to equity (the one open EURUSD trade's result) and a tick comes: true when
+// the guard closed every trade; a new trade is opened then, for the next claim.
+template <class Program>
+bool closesAt(mql::Terminal& term, Program& ea, double equity) {
+  term.orders.at(0).profit = equity - term.balance;
+  ea.OnTick();
+  if (!term.orders.empty()) return false;
+  term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
+  return true;
+}
+
 }  // namespace guard_steps

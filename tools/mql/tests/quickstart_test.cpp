@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 
+#include "guard_steps.h"
 #include "zentravo_guard_mq4.h"
 
 namespace {
@@ -92,15 +93,7 @@ class Guard {
     EXPECT_EQ(ea.OnInit(), mql::INIT_SUCCEEDED);
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
   }
-  // The equity moves to this and a tick comes: true when the guard closed every trade (a new
-  // trade is opened then, for the next claim).
-  bool closesAt(double equity) {
-    term.orders.at(0).profit = equity - term.balance;
-    ea.OnTick();
-    if (!term.orders.empty()) return false;
-    term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
-    return true;
-  }
+  bool closesAt(double equity) { return guard_steps::closesAt(term, ea, equity); }
   double snapshot() { return term.library().GetEquitySnap(); }
   int takeProfitSet() {
     int tpSet = -1, tp = -1, ddSet = -1, dd = -1;

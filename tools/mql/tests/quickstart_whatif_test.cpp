@@ -7,6 +7,7 @@
 #include <regex>
 #include <string>
 
+#include "guard_steps.h"
 #include "zentravo_guard_mq4.h"
 #include "zentravo_guard_mq5.h"
 
@@ -28,13 +29,8 @@ struct Account {
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
   }
   void moveTo(double equity) { term.orders.at(0).profit = equity - term.balance; }
-  // The equity moves to this and a tick comes: true when the guard closed every trade.
   bool closesAt(double equity, Program& running) {
-    moveTo(equity);
-    running.OnTick();
-    if (!term.orders.empty()) return false;
-    term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
-    return true;
+    return guard_steps::closesAt(term, running, equity);
   }
   bool closesAt(double equity) { return closesAt(equity, ea); }
   double snapshot() { return term.library().GetEquitySnap(); }

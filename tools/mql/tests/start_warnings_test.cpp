@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "guard_steps.h"
 #include "zentravo_guard_mq4.h"
 #include "zentravo_guard_mq5.h"
 
@@ -26,14 +27,7 @@ class Guarded {
     term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
     return result;
   }
-  // The equity moves to this and a tick comes: true when the guard closed every trade.
-  bool closesAt(double equity) {
-    term.orders.at(0).profit = equity - term.balance;
-    ea.OnTick();
-    if (!term.orders.empty()) return false;
-    term.openOrder("EURUSD", mql::OP_BUY, 1.0, 0.0);
-    return true;
-  }
+  bool closesAt(double equity) { return guard_steps::closesAt(term, ea, equity); }
   int alertsWith(const std::string& part) const {
     int n = 0;
     for (const auto& a : term.alerts) n += a.find(part) != std::string::npos;
