@@ -170,19 +170,24 @@ std::string UnreachableByOrdinaryUser(const std::string& settings) {
          " (a folder above them is closed to others), so root cannot show a permission refusal";
 }
 
+// Permissions do not bind root: run as root, the folder is given to an ordinary user who then runs
+// the program (the command prefix returned). unreachable says why that user cannot run it here.
+std::string GivenToOrdinaryUser(const std::string& folder, std::string& unreachable) {
+  if (getuid() != 0) return "";
+  unreachable = UnreachableByOrdinaryUser(kDemo);
+  if (!unreachable.empty()) return "";
+  EXPECT_EQ(std::system(("chown -R nobody " + folder).c_str()), 0);
+  return kAsOrdinaryUser;
+}
+
 TEST(Program, AStateFolderThatCannotBeWrittenStopsTheRunBeforeTheFirstTick) {
   testing::TempFolder folder;
   const std::string state = folder.File("state");
   ASSERT_EQ(RunProgram("--config " + kDemo + " --state " + state + " --ticks 100", folder), 0);
   const std::string before = testing::ReadFile(state + "/zt-sim-state.txt");
-  // Permissions do not bind root: the folder then belongs to an ordinary user who runs the program.
-  std::string runAs;
-  if (getuid() == 0) {
-    const std::string unreachable = UnreachableByOrdinaryUser(kDemo);
-    if (!unreachable.empty()) GTEST_SKIP() << unreachable;
-    ASSERT_EQ(std::system(("chown -R nobody " + state).c_str()), 0);
-    runAs = kAsOrdinaryUser;
-  }
+  std::string unreachable;
+  const std::string runAs = GivenToOrdinaryUser(state, unreachable);
+  if (!unreachable.empty()) GTEST_SKIP() << unreachable;
   fs::permissions(state, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
                              fs::perms::others_exec);
   EXPECT_EQ(RunProgram(runAs + ZT_SIM_PROGRAM + " --config " + kDemo + " --state " + state +
@@ -218,14 +223,9 @@ TEST(Program, AStateThatCannotBeReadIsNamedWithTheSystemsReason) {
   refused("", "cannot read " + file + ": Is a directory");
   fs::remove(file);
   testing::WriteFile(file, saved);
-  // Permissions do not bind root: the folder then belongs to an ordinary user who runs the program.
-  std::string runAs;
-  if (getuid() == 0) {
-    const std::string unreachable = UnreachableByOrdinaryUser(kDemo);
-    if (!unreachable.empty()) GTEST_SKIP() << unreachable;
-    ASSERT_EQ(std::system(("chown -R nobody " + state).c_str()), 0);
-    runAs = kAsOrdinaryUser;
-  }
+  std::string unreachable;
+  const std::string runAs = GivenToOrdinaryUser(state, unreachable);
+  if (!unreachable.empty()) GTEST_SKIP() << unreachable;
   fs::permissions(file, fs::perms::none);
   refused(runAs, "cannot read " + file + ": Permission denied");
   fs::permissions(state, fs::perms::none);
