@@ -9,6 +9,7 @@
 #include "market/utc_time.h"
 #include "options/option_list.h"
 #include "options/option_table.h"
+#include "options/settings_file.h"
 #include "options/symbol_options.h"
 #include "trading/strategy_table.h"
 
@@ -244,9 +245,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
   given.start = FormatTime(o.start.startTime);
 
   CLI::App app{kAbout, "zt-sim"};
-  app.set_config("--config", "", "Read options from a settings file (lines of option = value)");
-  // A misspelt key in a settings file would otherwise leave its option at the default unseen.
-  app.allow_config_extras(CLI::config_extras_mode::error);
+  SettingsFile settings(app);  // before every option it gives values to
   app.get_formatter()->column_width(36);
   app.footer(kFooter);
   // What a packed zt-sim.exe is asked first: that it starts, and which build it is.
@@ -258,6 +257,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
                                     arguments.rend() - (arguments.empty() ? 0 : 1));
   try {
     app.parse(reversed);
+    settings.ThrowIfUnreadable();
     if (const std::string mistake = CheckedValues(app, arguments, given, o); !mistake.empty()) {
       err << "zt-sim: " << mistake << "\n";
       return {std::nullopt, 2};

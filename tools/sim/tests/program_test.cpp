@@ -322,14 +322,50 @@ TEST(Program, HelpAndBadOptions) {
       {"--take-profits 1e2", "zt-sim: --take-profits \"1e2\": \"1e2\" is not a plain amount"},
       {"--config " + folder.File("typo.ini"),
        "zt-sim: --config: \"volatilty\" in the settings file is no option\n"},
+      // zt-sim has no sections: CLI11 reads a section's opening as the key "NAME.++".
+      {"--config " + folder.File("section.ini"),
+       "zt-sim: --config: \"lab.++\" in the settings file is no option\n"},
+      {"--config " + folder.File("ladders.ini"),
+       "zt-sim: --config: ladder: This option is not allowed in a configuration file\n"},
+      {"--config " + folder.File("none.ini"),
+       "zt-sim: " + folder.File("none.ini") + " was not readable (missing?)\n"},
+      {"--config " + folder.path, "zt-sim: " + folder.path + " was not readable (missing?)\n"},
   };
   testing::WriteFile(folder.File("typo.ini"), "seed = 3\nvolatilty = 3\n");
+  testing::WriteFile(folder.File("section.ini"), "seed = 3\n[lab]\nticks = 3\n");
+  testing::WriteFile(folder.File("ladders.ini"), "ladder = \"tight=60,40|30,60||100\"\n");
   for (const auto& [arguments, message] : mistakes) {
     EXPECT_EQ(RunProgram(arguments, folder), 2) << arguments;
     EXPECT_EQ(testing::ReadFile(folder.File("err.txt")).rfind(message, 0), 0u)
         << testing::ReadFile(folder.File("err.txt"));
   }
   EXPECT_EQ(RunProgram("--columns equity", folder), 2);
+}
+
+// A settings file gives every option the command line leaves: a flag by its name alone or by a
+// word, a value checked as if typed; the command line's own values win. Read in one piece, CR LF
+// lines and all, whatever its name holds.
+TEST(Program, SettingsFileGivesWhatTheCommandLineLeaves) {
+  testing::TempFolder folder;
+  const std::string file = folder.File("lab settings Zo\u00eb.ini");
+  testing::WriteFile(
+      file,
+      "# a run\r\nquiet\r\nresume-anyway = yes\r\nno-progress = off\r\nseed = 9\r\n"
+      "ticks = 50\r\nstart = \"2024.03.01 00:00\"\r\ntake-profits = \"60,40;90,60\"\r\n");
+  // The command line (CommandLineOptions gives --no-progress) and its --ticks win.
+  const SimOptions o = testing::CommandLineOptions({"--config", file, "--ticks", "7"});
+  EXPECT_TRUE(o.quiet);
+  EXPECT_TRUE(o.resumeAnyway);
+  EXPECT_FALSE(o.progress);
+  EXPECT_EQ(o.start.seed, 9u);
+  EXPECT_EQ(o.ticks, 7);
+  EXPECT_EQ(o.start.startTime, 1709251200);
+  EXPECT_EQ(o.host.targets.takeProfits, "60,40;90,60");
+  // A value from the file is checked as one typed, before the command line's.
+  testing::WriteFile(file, "balance = -5\n");
+  EXPECT_EQ(RunProgram("--config '" + file + "' --ticks -1", folder), 2);
+  EXPECT_EQ(testing::ReadFile(folder.File("err.txt")),
+            "zt-sim: --balance must be a number from 0.01 to 1000000000000, not -5\n");
 }
 
 }  // namespace

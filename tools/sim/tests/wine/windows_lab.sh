@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # zt-sim.exe under Wine against the Linux zt-sim on the same inputs: the JSON of each must be the
 # same bytes. A single run on a history the 64-bit terminal exported (UTF-16 LE with its byte-order
-# mark, CR LF) in a folder whose name is not ASCII, ladders side by side, --runs over several
-# processes, --library refused, and a stop request mid-run that leaves
-# every output whole.
+# mark, CR LF) in a folder whose name is not ASCII, the same run from a settings file there,
+# ladders side by side, --runs over several processes, --library refused, and a stop request
+# mid-run that leaves every output whole.
 #   windows_lab.sh <zt-sim> <zt-sim.exe> <wine prefix> <bars.csv> <work folder>
 # Exit status 0 when all agree, 1 when one does not, 77 (skipped) without the program or Wine.
 set -uo pipefail
@@ -46,6 +46,20 @@ same() {
 
 "$loader" "$windows" --version | grep -q '^zt-sim [0-9]' || fail "zt-sim.exe --version"
 same single --history "$files/EURUSD_H1.csv" "${grid[@]}"
+# The same run from a settings file in that folder, named with a space too: the file is read by
+# its UTF-16 name, its history by the UTF-8 path it holds; the command line's --grid-levels wins.
+cat >"$files/lab settings.ini" <<EOF
+# The grid on the terminal's export.
+history = "$files/EURUSD_H1.csv"
+market = "model"
+strategy = "grid"
+grid-lots = 0.1
+grid-multiplier = 2
+grid-levels = 10
+grid-step = 100
+quiet
+EOF
+same settings --config "$files/lab settings.ini" --grid-levels 6
 same ladders --history "$files/EURUSD_H1.csv" "${grid[@]}" "${ladders[@]}"
 same runs "${grid[@]}" --ticks 3000 --runs 8 --jobs 3 "${ladders[@]}"
 # A DLL loaded by zt-sim.exe would stamp its files with this machine's clock: refused, saying why.
