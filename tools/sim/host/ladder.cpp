@@ -89,6 +89,21 @@ std::string Mistake(const std::string& option, const std::string& text, const st
   return {};
 }
 
+// An amount no account reaches: its cents would not be held exactly (a double holds every whole
+// count to 2^53, some 9e15 cents), and far above it, past 9.2e16, the library's 64-bit count of
+// cents wraps to a large negative amount. Ten trillion leaves every cent exact.
+constexpr double kLargestAmount = 1e13;
+
+// What is wrong with the largest of amounts when it is beyond kLargestAmount, else "".
+std::string TooLarge(const std::vector<double>& amounts) {
+  for (const double amount : amounts) {
+    if (amount > kLargestAmount)
+      return "an amount of " + tools::Significant(amount, 10) + ", beyond the largest a ladder " +
+             "takes (" + tools::Significant(kLargestAmount, 14) + " in the account's currency)";
+  }
+  return {};
+}
+
 std::string SetsMistake(const std::string& option, const std::string& text,
                         const std::string& kind) {
   AmountSets sets = ReadSets(text);
@@ -103,6 +118,9 @@ std::string SetsMistake(const std::string& option, const std::string& text,
                 std::to_string(kLadderPositions);
       set.resize(kLadderPositions);
     }
+  }
+  for (const std::vector<double>& set : sets) {
+    if (tooMany.empty()) tooMany = TooLarge(set);
   }
   const bool moved = WrittenSets(text) != sets.size();
   if (sets.size() > kLadderSets) {
@@ -125,6 +143,7 @@ std::string ListMistake(const std::string& option, const std::string& text,
               std::to_string(kLadderListEntries);
     list.resize(kLadderListEntries);
   }
+  if (tooMany.empty()) tooMany = TooLarge(list);
   return Mistake(option, text, kind, FormatList(list), amounts, zero, tooMany, false);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "system/output_files.h"
 #include "system/paths.h"
 #include "text_helpers.h"
 
@@ -56,7 +57,7 @@ std::string SaveFolder(const std::string& folder) {
   const std::string prefix = folder + "/";
   try {
     for (const auto& [path, text] : Files()) {
-      if (path.starts_with(prefix)) tools::WriteWholeFile(path, text);
+      if (path.starts_with(prefix)) system::WriteWholeFile(path, text);
     }
   } catch (const std::runtime_error& failure) {
     return failure.what();

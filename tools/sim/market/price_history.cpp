@@ -145,7 +145,11 @@ void PriceHistoryReader::Refuse(const std::string& expected) const {
 // of seven fields is the history centre's bars, of three fields a tick list. The first line of a
 // headerless file is a row, held to be read again.
 void PriceHistoryReader::Recognise(std::string_view first) {
-  separator_ = first.find('\t') != std::string_view::npos ? '\t' : ',';
+  // Tabs (the 64-bit terminal's exports), else semicolons (a spreadsheet saved where the comma is
+  // the decimal mark), else commas (the history centre's).
+  separator_ = first.find('\t') != std::string_view::npos  ? '\t'
+               : first.find(';') != std::string_view::npos ? ';'
+                                                           : ',';
   const std::string words = HeaderWords(first, separator_);
   const bool header = !words.empty() && words.front() == '<';
   HistoryFormat seen = HistoryFormat::Auto;
@@ -163,6 +167,12 @@ void PriceHistoryReader::Recognise(std::string_view first) {
                 ? std::string(kBarsTabHeader) + " or " + std::string(kTicksTabHeader)
                 : RowShape(HistoryFormat::BarsCsv) + ", or " + RowShape(HistoryFormat::TicksCsv)) +
            " (or name the shape with --format)");
+  }
+  // Told ticks, shown bars: the open and high would be read as a bid and an ask.
+  if (format_ == HistoryFormat::TicksCsv && seen == HistoryFormat::BarsCsv) {
+    Refuse(RowShape(format_) + " as --format ticks-csv says, not 7 fields: this looks like a bar " +
+           "file (" + RowShape(HistoryFormat::BarsCsv) +
+           "); give --format bars-csv or leave it out");
   }
   const bool wantsHeader = format_ == HistoryFormat::BarsTab || format_ == HistoryFormat::TicksTab;
   if (wantsHeader && seen != format_) {

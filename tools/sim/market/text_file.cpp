@@ -9,6 +9,11 @@ namespace zt::sim {
 namespace {
 
 constexpr std::size_t kPiece = std::size_t{1} << 18;  // bytes read at a time: even, for UTF-16
+// The longest line read. A bar or tick export's line is under a hundred characters, a deal list's
+// with its comment a few hundred, a header of many columns well under a thousand: a longer line is
+// no export (a binary file, one with no line breaks), refused before it is read whole. Counted
+// after decoding, so a UTF-16 file has the same limit as its UTF-8 copy.
+constexpr std::size_t kLongestLine = 4096;
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 std::string Hex(char32_t unit) {
@@ -28,7 +33,8 @@ std::uint64_t Digest(std::string_view text, std::uint64_t from) {
   return hash;
 }
 
-TextFileLines::TextFileLines(const std::string& path) : path_(path), in_(system::PathOf(path), std::ios::binary) {
+TextFileLines::TextFileLines(const std::string& path)
+    : path_(path), in_(system::PathOf(path), std::ios::binary) {
   if (!in_) return;
   char mark[3] = {};
   in_.read(mark, 3);
@@ -117,9 +123,16 @@ bool TextFileLines::Fill() {
 
 bool TextFileLines::Next(std::string_view& line) {
   std::size_t feed = buffer_.find('\n', at_);
-  while (feed == std::string::npos && Fill()) feed = buffer_.find('\n', at_);
+  while (feed == std::string::npos && buffer_.size() - at_ <= kLongestLine && Fill())
+    feed = buffer_.find('\n', at_);
   if (at_ >= buffer_.size()) return false;
   const std::size_t end = feed == std::string::npos ? buffer_.size() : feed + 1;
+  ++lines_;
+  if (end - at_ > kLongestLine + 2) {  // the line's own CR LF aside
+    throw std::runtime_error(path_ + " line " + std::to_string(lines_) + ": expected a line of " +
+                             "at most " + std::to_string(kLongestLine) +
+                             " characters, as an export writes, not one longer");
+  }
   line = std::string_view(buffer_).substr(at_, end - at_);
   at_ = end;
   return true;

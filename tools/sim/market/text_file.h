@@ -24,8 +24,10 @@ class TextFileLines {
   explicit TextFileLines(const std::string& path);
   bool is_open() const { return in_.is_open(); }
   // The next line with its feed ("\n", "\r\n", or none on a last line without one); false at the
-  // end. The view lasts until the next call. Broken UTF-16 (an odd number of bytes, a surrogate
-  // without its pair) throws std::runtime_error naming the file, the line and what was expected.
+  // end. The view lasts until the next call. A line longer than an export writes (4 KiB) throws
+  // std::runtime_error naming the file and the line, once that much of it is read. Broken UTF-16
+  // (an odd number of bytes, a surrogate without its pair) throws std::runtime_error naming the
+  // file, the line and what was expected.
   bool Next(std::string_view& line);
   // The next line without its feed and a carriage return before it; false at the end.
   bool NextLine(std::string& line);
@@ -45,6 +47,7 @@ class TextFileLines {
   std::string piece_;
   std::string odd_;         // a UTF-16 file's byte waiting for the other byte of its pair
   char32_t high_ = 0;       // a high surrogate waiting for its low one
+  std::int64_t lines_ = 0;  // lines handed out so far
   std::int64_t feeds_ = 0;  // line feeds decoded so far: the line a broken unit is on is one more
 };
 

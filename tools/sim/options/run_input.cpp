@@ -144,7 +144,8 @@ std::string NameRunInput(const SimOptions& options, std::int64_t ticks, bool res
     const std::string what = m.dealsPath.empty()
                                  ? "a " + m.strategy.name + " strategy on " + prices
                                  : "the deal list " + FileName(m.dealsPath) + " over " + prices;
-    return what + " (" + std::to_string(ticks) + " ticks" + more;
+    // The start quote is a tick of the history too: a file of N quotes runs N ticks.
+    return what + " (" + std::to_string(ticks + 1) + " ticks" + more;
   }
   return std::string(resumed ? "a resumed " : "a seeded ") + NameSeededMarket(options) + " (seed " +
          std::to_string(options.start.seed) + ", " + std::to_string(ticks) + " ticks)";

@@ -9,8 +9,10 @@
 #include "market/utc_time.h"
 #include "options/option_list.h"
 #include "options/option_table.h"
+#include "options/piped_inputs.h"
 #include "options/settings_file.h"
 #include "options/symbol_options.h"
+#include "system/output_files.h"
 #include "trading/strategy_table.h"
 
 namespace zt::sim {
@@ -210,6 +212,18 @@ std::string HistoryMistake(const CLI::App& app, SimOptions& o) {
   return {};
 }
 
+// The first output file the run could not write, asked before anything runs: a run of an hour
+// must not end on "cannot write" with nothing kept.
+std::string OutputMistake(const SimOptions& o) {
+  const std::string json = o.jsonPath == "-" ? std::string() : o.jsonPath;
+  for (const std::string* path :
+       {&o.writeBarsPath, &o.logPath, &json, &o.chartPath, &o.reportPath}) {
+    if (path->empty()) continue;
+    if (std::string problem = system::CheckWritable(*path); !problem.empty()) return problem;
+  }
+  return {};
+}
+
 // Whatever the parser cannot check alone, as one line naming the option, or empty; completes the
 // options read as text. Throws std::invalid_argument for a column mapping that cannot be read.
 std::string CheckedValues(const CLI::App& app, const std::vector<std::string>& arguments,
@@ -218,6 +232,15 @@ std::string CheckedValues(const CLI::App& app, const std::vector<std::string>& a
   if (!o.columns.empty()) ParseColumnMapping(o.columns);  // report a bad mapping before running
   o.market = given.market == "model" ? MarketKind::Model : MarketKind::Walk;
   ReadNewsTimes(given.news, o.positions.prices.newsTimes);
+  // The outputs first: reading a long history (or a pipe) is work a refusal should not wait for.
+  if (std::string mistake = OutputMistake(o); !mistake.empty()) return mistake;
+  for (std::string* input : {&o.csvPath, &o.positions.history.path, &o.positions.dealsPath}) {
+    try {
+      *input = ReadOnceIntoFile(*input, o.arguments);
+    } catch (const std::runtime_error& failure) {
+      return failure.what();
+    }
+  }
   std::string mistake = HistoryMistake(app, o);
   if (mistake.empty()) mistake = SettleSymbol(app, given, o);
   if (mistake.empty()) mistake = StrategyMistake(o.positions.strategy);
@@ -255,6 +278,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
 
   std::vector<std::string> reversed(arguments.rbegin(),
                                     arguments.rend() - (arguments.empty() ? 0 : 1));
+  if (!arguments.empty()) o.arguments.assign(arguments.begin() + 1, arguments.end());
   try {
     app.parse(reversed);
     settings.ThrowIfUnreadable();
@@ -290,7 +314,6 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments, st
     return {std::nullopt, 2};
   }
   o.progress = !given.noProgress;
-  if (!arguments.empty()) o.arguments.assign(arguments.begin() + 1, arguments.end());
   return {o, 0};
 }
 

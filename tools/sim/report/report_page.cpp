@@ -13,6 +13,7 @@
 #include "report/figure_definitions.h"
 #include "report/run_text.h"
 #include "report/svg_parts.h"
+#include "system/output_files.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -402,7 +403,7 @@ std::string RenderReportPage(const ReportPage& page) {
 }
 
 void WriteReportPage(const ReportPage& page, const std::string& path) {
-  tools::WriteWholeFile(path, RenderReportPage(page));
+  system::WriteWholeFile(path, RenderReportPage(page));
 }
 
 int WriteReportAndSay(const std::string& path, const std::function<ReportPage()>& make,

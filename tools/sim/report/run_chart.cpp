@@ -13,6 +13,7 @@
 #include "report/run_chart_colours.h"
 #include "report/run_text.h"
 #include "report/svg_parts.h"
+#include "system/output_files.h"
 #include "text_helpers.h"
 
 namespace zt::sim {
@@ -367,7 +368,7 @@ std::string RenderChart(const HostRun& run, const std::string& title) {
 }
 
 void WriteChart(const HostRun& run, const std::string& title, const std::string& path) {
-  tools::WriteWholeFile(path, RenderChart(run, title));
+  system::WriteWholeFile(path, RenderChart(run, title));
 }
 
 }  // namespace zt::sim

@@ -12,6 +12,7 @@
 #include "options/sim_options.h"
 #include "report/run_text.h"
 #include "runs/progress.h"
+#include "system/output_files.h"
 #include "system/paths.h"
 #include "system/processes.h"
 #include "system/stop_request.h"
@@ -152,7 +153,7 @@ int ShowPoolResults(const std::string& jsonPath, const std::string& json, const 
   out << table;
   if (!json.empty()) {
     try {
-      tools::WriteWholeFile(jsonPath, json);
+      system::WriteWholeFile(jsonPath, json);
     } catch (const std::exception& error) {
       err << "zt-sim: " << error.what() << "\n";
       return 1;

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "number_text.h"
+#include "system/output_files.h"
 #include "system/paths.h"
 #include "text_helpers.h"
 
@@ -196,24 +197,7 @@ std::string ReadStateFile(const std::string& path) {
 }
 
 void ReplaceFile(const std::string& path, const std::string& text) {
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(system::PathOf(temporary), std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) {
-      const int error = errno;
-      std::error_code ignored;
-      std::filesystem::remove(system::PathOf(temporary), ignored);
-      throw std::runtime_error("cannot write " + path + ": " + std::strerror(error));
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(system::PathOf(temporary), system::PathOf(path), error);
-  if (error) {
-    std::filesystem::remove(system::PathOf(temporary), error);
-    throw std::runtime_error("cannot write " + path + ": " + error.message());
-  }
+  system::WriteWholeFile(path, text);
 }
 
 }  // namespace zt::sim

@@ -19,6 +19,7 @@
 #include "report/run_json.h"
 #include "runs/progress.h"
 #include "runs/run_state.h"
+#include "system/output_files.h"
 #include "system/paths.h"
 #include "system/processes.h"
 #include "system/stop_request.h"
@@ -452,7 +453,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     // The history went since the run read it: the run's figures stand without the words.
   }
   try {
-    if (!options.logPath.empty()) tools::WriteWholeFile(options.logPath, FormatLog(result.run, 0));
+    if (!options.logPath.empty()) system::WriteWholeFile(options.logPath, FormatLog(result.run, 0));
     if (!options.chartPath.empty()) WriteChart(result.run, title, options.chartPath);
     const auto writeJson = [&](std::ostream& stream) {
       WriteJson(stream, result.run, result.summary, result.dashboard, ladder,
@@ -462,7 +463,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
       writeJson(out);
       return result.interrupted ? kInterruptedExit : 0;
     }
-    if (!options.jsonPath.empty()) tools::WriteWholeFile(options.jsonPath, writeJson);
+    if (!options.jsonPath.empty()) system::WriteWholeFile(options.jsonPath, writeJson);
     if (!options.reportPath.empty()) {
       // The page reads its figures from the brief JSON, which the whole one only adds to.
       const std::string json =

@@ -5,13 +5,13 @@
 
 #include "market/price_history.h"
 #include "options/sim_options.h"
-#include "text_helpers.h"
+#include "system/output_files.h"
 
 namespace zt::sim {
 
 int WriteBars(const SimOptions& options, std::ostream& out, std::ostream& err) {
   try {
-    tools::WriteWholeFile(options.writeBarsPath, [&](std::ostream& file) {
+    system::WriteWholeFile(options.writeBarsPath, [&](std::ostream& file) {
       WriteModelBars(options.start, options.positions.prices, options.ticks, options.barMinutes,
                      file);
     });

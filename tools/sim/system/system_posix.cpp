@@ -9,12 +9,14 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
 
 #include "system/chart_windows.h"
 #include "system/console.h"
+#include "system/output_files.h"
 #include "system/processes.h"
 #include "system/shared_library.h"
 #include "system/stop_request.h"
@@ -101,6 +103,16 @@ std::string MakeScratchFolder(const std::string& prefix, bool inMemory) {
   }
   return pattern;
 }
+
+// ---- Output files ----
+
+std::string MoveOver(const std::string& from, const std::string& to) {
+  // rename(2) replaces to in one step: a reader sees the old file or the new, never a part.
+  if (std::rename(from.c_str(), to.c_str()) == 0) return {};
+  return std::strerror(errno);
+}
+
+unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }
 
 // ---- Stop request ----
 

@@ -15,6 +15,7 @@
 
 #include "system/chart_windows.h"
 #include "system/console.h"
+#include "system/output_files.h"
 #include "system/processes.h"
 #include "system/shared_library.h"
 #include "system/stop_request.h"
@@ -223,6 +224,19 @@ std::string MakeScratchFolder(const std::string& prefix, bool /*inMemory*/) {
   }
   throw std::runtime_error("cannot make a folder in " + folder + ": every name was taken");
 }
+
+// ---- Output files ----
+
+std::string MoveOver(const std::string& from, const std::string& to) {
+  // By wide names; REPLACE_EXISTING, since a plain move refuses a target that exists, and
+  // WRITE_THROUGH, so that the call returns once the new file is the one on disk.
+  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return {};
+  return SystemMessage(GetLastError());
+}
+
+unsigned long ProcessNumber() { return GetCurrentProcessId(); }
 
 // ---- Stop request ----
 

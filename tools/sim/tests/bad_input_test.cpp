@@ -2,10 +2,13 @@
 // of the table below for each.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "end_to_end_support.h"
+#include "options/run_input.h"
 #include "options/sim_options.h"
 #include "runs/single_run.h"
 #include "sim_test_support.h"
@@ -120,6 +123,64 @@ TEST(BadInput, EachIsRefusedWithWhatIsWrongAndWhere) {
     EXPECT_NE(said.find(c.said), std::string::npos)
         << "said: " << said << "\nwanted: " << c.said << "\nfor: " << c.arguments.back();
   }
+}
+
+// Three ticks of a tick list.
+constexpr const char* kThreeTicks =
+    "2024.01.02 00:00:00,1.10432,1.10440\n2024.01.02 00:00:01,1.10434,1.10442\n"
+    "2024.01.02 00:00:02,1.10431,1.10439\n";
+
+TEST(BadInput, SmallerFaultsMended) {
+  testing::TempFolder folder;
+  const auto refused = [&folder](const std::vector<std::pair<std::string, std::string>>& files,
+                                 const std::vector<std::string>& arguments,
+                                 const std::string& said) {
+    const std::string refusal = Refusal(folder, files, arguments);
+    EXPECT_NE(refusal.find(said), std::string::npos) << "said: " << refusal << "\nwanted: " << said;
+  };
+  // Bars told to be ticks, once read with the open and high as a bid and an ask.
+  refused({{"EURUSD_H1.csv", kEuroBars}}, {"--history", "@EURUSD_H1.csv", "--format", "ticks-csv"},
+          "EURUSD_H1.csv line 1: expected time, bid, ask (2024.01.02 00:00:00,1.10432,1.10440) as "
+          "--format ticks-csv says, not 7 fields: this looks like a bar file");
+  // An amount whose cents a 64-bit count does not hold, once stored as a large negative one.
+  refused({}, {"--take-profits", "100000000000000000000"},
+          "--take-profits \"100000000000000000000\": an amount of 1e+20, beyond the largest a "
+          "ladder takes");
+  // A line no export writes, once read whole into memory however long.
+  refused({{"EURUSD_H1.csv", std::string(kEuroBars) + std::string(5000, '1') + "\n"}},
+          {"--history", "@EURUSD_H1.csv"},
+          "EURUSD_H1.csv line 3: expected a line of at most 4096 characters");
+  // An output the run could not write, once said only after the whole run.
+  refused({{"taken", "a file, not a folder"}}, {"--ticks", "100", "--json", "@taken/run.json"},
+          "cannot write " + folder.File("taken/run.json") + ": " + folder.File("taken") +
+              " is not a folder");
+  // Bars separated by semicolons, once refused without naming the separator.
+  std::string semicolons = kEuroBars;
+  std::replace(semicolons.begin(), semicolons.end(), ',', ';');
+  std::string deals = kDealHeader + "2024.01.02 00:10,2024.01.02 01:10,EURUSD,buy,0.1,1.1,1.1,0\n";
+  std::replace(deals.begin(), deals.end(), ',', ';');
+  EXPECT_EQ(Refusal(folder, {{"EURUSD_H1.csv", semicolons}, {"deals.csv", deals}},
+                    {"--history", "@EURUSD_H1.csv", "--deals", "@deals.csv"}),
+            "");
+  // ... and where the comma is their decimal mark too, it is asked for, not taken as a separator.
+  const std::string decimalCommas =
+      "2024.01.02;00:00;1,10000;1,10100;1,09900;1,10050;1\n"
+      "2024.01.02;01:00;1,10050;1,10100;1,09900;1,10000;1\n";
+  refused({{"EURUSD_H1.csv", decimalCommas}}, {"--history", "@EURUSD_H1.csv"},
+          "EURUSD_H1.csv line 1: expected as the open a number with a decimal point, not "
+          "\"1,10000\" (for a decimal comma: --decimal comma)");
+  EXPECT_EQ(Refusal(folder, {}, {"--history", "@EURUSD_H1.csv", "--decimal", "comma"}), "");
+  // Ticks from a pipe, once "holds no prices" (read to its end before the run read it again).
+  testing::WriteFile(folder.File("ticks.csv"), kThreeTicks);
+  EXPECT_EQ(testing::RunProgram("cat " + folder.File("ticks.csv") + " | " + ZT_SIM_PROGRAM +
+                                    " --history /dev/stdin --quiet --no-progress",
+                                folder, false),
+            0)
+      << testing::ReadFile(folder.File("err.txt"));
+  // The title counts every tick of the history, the first one too (once rows - 1).
+  const SimOptions options = testing::Options({"--history", folder.File("ticks.csv"), "--quiet"});
+  EXPECT_NE(NameRunInput(options, Simulate(options).run.ticks, false).find("(3 ticks)"),
+            std::string::npos);
 }
 
 }  // namespace

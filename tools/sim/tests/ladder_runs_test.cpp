@@ -129,6 +129,8 @@ TEST(Ladders, EachLadderGivesTheFiguresOfItsRunAlone) {
 }
 
 // The heading names the recorded history the ladders really ran on: no seed, the file and its kind.
+// Its count is of the history's ticks gone through: the first, where the account starts, and the
+// 400 run after it.
 TEST(Ladders, TheHeadingNamesTheRecordedHistoryNotASeed) {
   testing::TempFolder folder;
   const std::string samples = std::string(ZT_SIM_SAMPLES) + "/../tools/sim/samples/";
@@ -136,10 +138,10 @@ TEST(Ladders, TheHeadingNamesTheRecordedHistoryNotASeed) {
   const std::pair<std::string, std::string> headings[] = {
       {"--history " + samples + "EURUSD_H1.csv --strategy trend",
        "2 ladders on a trend strategy on the bar history EURUSD_H1.csv, made by the price model "
-       "and no market's record (400 ticks)"},
+       "and no market's record (401 ticks)"},
       {"--history " + samples + "EURUSD_H1.csv --deals " + samples + "EURUSD_deals.csv",
        "2 ladders on the deal list EURUSD_deals.csv over the bar history EURUSD_H1.csv, made by "
-       "the price model and no market's record (400 ticks)"},
+       "the price model and no market's record (401 ticks)"},
       {"--csv " + std::string(ZT_SIM_SAMPLES) + "/equity-history.csv",
        "2 ladders on the equity history equity-history.csv (600 rows)"},
   };

@@ -168,7 +168,7 @@ TEST(PriceHistory, ABadLineIsRefusedWithItsNumberAndWhatWasExpected) {
        "line 2: expected as the open a number with a decimal point, not \"1,1\" (for a decimal "
        "comma: --decimal comma)"},
       {good + "2024.01.02,01:00,1.1,1.2,1.0\n", "line 2: expected 7 fields"},
-      {"time;bid;ask\n", "line 1: expected a row of date, time, open"},
+      {"time|bid|ask\n", "line 1: expected a row of date, time, open"},
       {"<DATE>\t<TIME>\t<BID>\t<ASK>\t<LAST>\t<VOLUME>\t<FLAGS>\n2024.01.02\t00:00:00\t\t1."
        "1\t\t\t2\n",
        "line 2: expected a bid and an ask"},

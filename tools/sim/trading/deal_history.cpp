@@ -103,7 +103,10 @@ DealHistory ReadDealHistory(const std::string& path, DecimalMark decimal,
     if (tools::Trimmed(line).empty() || line.front() == '#') continue;
     const DealLine at{path, number};
     if (separator == 0) {
-      separator = line.find('\t') != std::string::npos ? '\t' : ',';
+      // Tabs, else semicolons (a spreadsheet's where the comma is the decimal mark), else commas.
+      separator = line.find('\t') != std::string::npos  ? '\t'
+                  : line.find(';') != std::string::npos ? ';'
+                                                        : ',';
       if (HeaderText(HistoryFields(line, separator)) != kHeader)
         at.Refuse("the header " + std::string(kHeader));
       continue;
