@@ -97,7 +97,7 @@ void UnderWater::Add(std::int64_t time, double equity) {
   lastTime_ = time;
 }
 
-void RiskWatch::Watch(Market& market) {
+void RiskWatch::Watch(Market& market, std::optional<double> opening) {
   guardedStart_ = guardedEnd_ = market.start.equity;
   guarded_.Add(market.start.time, market.start.equity);
   const std::function<double()> without = market.unguardedEquity;
@@ -105,6 +105,7 @@ void RiskWatch::Watch(Market& market) {
     unguardedStart_ = unguardedEnd_ = without();
     unguarded_.Add(market.start.time, unguardedStart_);
   }
+  if (opening) guardedStart_ = unguardedStart_ = *opening;
   market.nextTick = [this, inner = std::move(market.nextTick),
                      without]() -> std::optional<AccountFigures> {
     std::optional<AccountFigures> figures = inner();

@@ -72,8 +72,11 @@ struct RunRisk {
 // figures together from the host's record and the market's accounts at the end.
 class RiskWatch {
  public:
-  // market's ticks pass through the watch from now on; the watch must outlive the run.
-  void Watch(Market& market);
+  // market's ticks pass through the watch from now on; the watch must outlive the run. opening,
+  // when given, is what both accounts held before the start figures' trades (the deposit of a
+  // price model whose strategy trades at the first tick): the end results are measured from it, so
+  // that they hold every cost the costs count.
+  void Watch(Market& market, std::optional<double> opening = std::nullopt);
   // The figures of a finished run. positions or walk is the seeded market the run had (neither for
   // a CSV history); walkUnguarded the walk's equity without the guard; closeCost what a close-all
   // cost the walk and a CSV history.

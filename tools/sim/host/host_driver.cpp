@@ -34,31 +34,46 @@ struct Drawdown {
   }
 };
 
-// Keeps, per bucket of seconds from the curve's first point, the first, lowest, highest and
-// last point, in their order.
-void Thin(std::vector<EquityPoint>& curve, std::int64_t seconds) {
-  if (curve.empty()) return;
-  const std::int64_t origin = curve.front().time;
+// Keeps, per bucket of seconds from the first point, the first, lowest, highest and last point
+// in their order, as value measures them.
+template <typename Point, typename Value>
+void Thin(std::vector<Point>& points, std::int64_t seconds, const Value& value) {
+  if (points.empty()) return;
+  const std::int64_t origin = points.front().time;
   std::size_t out = 0;
   std::size_t i = 0;
-  while (i < curve.size()) {
-    const std::int64_t bucket = (curve[i].time - origin) / seconds;
+  while (i < points.size()) {
+    const std::int64_t bucket = (points[i].time - origin) / seconds;
     std::size_t low = i, high = i, j = i;
-    for (; j < curve.size() && (curve[j].time - origin) / seconds == bucket; ++j) {
-      if (curve[j].equity < curve[low].equity) low = j;
-      if (curve[j].equity > curve[high].equity) high = j;
+    for (; j < points.size() && (points[j].time - origin) / seconds == bucket; ++j) {
+      if (value(points[j]) < value(points[low])) low = j;
+      if (value(points[j]) > value(points[high])) high = j;
     }
     std::size_t keep[4] = {i, std::min(low, high), std::max(low, high), j - 1};
-    std::size_t last = curve.size();
+    std::size_t last = points.size();
     for (const std::size_t k : keep) {
       if (k == last) continue;
-      curve[out++] = curve[k];
+      points[out++] = points[k];
       last = k;
     }
     i = j;
   }
-  curve.resize(out);
+  points.resize(out);
 }
+
+// Thins points that reached kCurvePoints to buckets of seconds (doubled at least, so that a
+// curve is thinned a few times over a run, not at every point).
+template <typename Point, typename Value>
+bool ThinWhenFull(std::vector<Point>& points, std::int64_t& seconds, const Value& value) {
+  if (points.size() < kCurvePoints) return false;
+  const std::int64_t span = points.back().time - points.front().time;
+  seconds = std::max({seconds * 2, (span + kCurveBuckets - 1) / kCurveBuckets, std::int64_t{1}});
+  Thin(points, seconds, value);
+  return true;
+}
+
+double EquityOf(const EquityPoint& point) { return point.equity; }
+double SnapshotOf(const LevelPoint& point) { return point.levels.snapshot; }
 
 std::string Alert(const Exports& api, int kind) {
   return ReadText([&](char* out) { api.GetAlert(kind, out); });
@@ -77,13 +92,23 @@ struct Host {
   std::vector<double> increaseTargets;  // the host's own copy, for the e-mail body
   double snapshot = 0.0;                // GetEquitySnap after the start and every roll
   HostCarry carry;                      // the cycle in hand and the increase targets passed
+  bool pending = false;                 // the last event is not handed to the sink yet
 
   void Record(EventKind kind, std::int64_t tick, const AccountFigures& figures, std::string text) {
-    // Trimmed before the new event goes in: callers fill in the event they just recorded.
-    if (!options.keepEverything && run.events.size() >= 2 * options.lastEventsKept + kEventSlack) {
-      LeaveOut(run.events.size() - options.lastEventsKept);
+    // The event before is complete once the next one comes: callers fill in the one just recorded.
+    HandOn();
+    if (options.eventsKept != kKeepAll &&
+        run.events.size() >= 2 * options.eventsKept + kEventSlack) {
+      LeaveOut(run.events.size() - options.eventsKept);
     }
     run.events.push_back(HostEvent{kind, tick, figures, snapshot, std::move(text), {}, 0, 0.0, -1});
+    pending = true;
+  }
+
+  // The last event recorded, complete, to the event sink.
+  void HandOn() {
+    if (pending && options.eventSink) options.eventSink(run.events.back());
+    pending = false;
   }
 
   // The earliest count events go; the summary still counts them.
@@ -95,11 +120,12 @@ struct Host {
   }
 
   void RecordLevels(std::int64_t time) {
-    if (options.keepEverything) {
-      run.levels.push_back(LevelPoint{time, ReadLevels(api)});
-    } else {
+    if (!options.keepLevels) {
       run.finalSnapshot = snapshot;
+      return;
     }
+    run.levels.push_back(LevelPoint{time, ReadLevels(api)});
+    ThinWhenFull(run.levels, run.levelSeconds, SnapshotOf);
   }
 
   double CurrentIncreaseTarget() const {
@@ -142,7 +168,7 @@ struct Host {
     const bool stopLoss = result == ZT_STOP_LOSS_HIT;
     run.AddCycle(
         CycleRecord{snapshot, carry.cycleDrawdown, outcome.equityLeft, stopLoss, figures.time},
-        options.keepEverything);
+        options.cyclesKept);
 
     api.SetTTC(outcome.durationMs, outcome.equityLeft);
     Record(stopLoss ? EventKind::StopLossClose : EventKind::TakeProfitClose, tick, figures,
@@ -175,6 +201,21 @@ void CycleTally::Add(const CycleRecord& cycle) {
   ++realisedCents[std::llround(cycle.equityLeft * 100.0) - std::llround(cycle.snapshot * 100.0)];
   stopLossRun = cycle.stopLoss ? stopLossRun + 1 : 0;
   longestStopLossRun = std::max(longestStopLossRun, stopLossRun);
+}
+
+void HostRun::AddCycle(const CycleRecord& cycle, std::size_t kept) {
+  tally.Add(cycle);
+  if (kept == 0) {
+    ++cyclesLeftOut;
+    return;
+  }
+  // Trimmed now and then, not at every cycle, so that the list is not moved at every close.
+  if (kept != kKeepAll && cycles.size() >= 2 * kept + kEventSlack) {
+    const std::size_t count = cycles.size() - kept + 1;
+    cyclesLeftOut += static_cast<std::int64_t>(count);
+    cycles.erase(cycles.begin(), cycles.begin() + static_cast<std::ptrdiff_t>(count));
+  }
+  cycles.push_back(cycle);
 }
 
 std::pair<std::int64_t, std::int64_t> FindMiddleCents(
@@ -271,13 +312,9 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
       run.unguarded.push_back({time, without});
       unguarded.Add(without);
     }
-    if (run.equity.size() >= kCurvePoints) {
-      const std::int64_t span = time - run.equity.front().time;
-      run.curveSeconds = std::max(
-          {run.curveSeconds * 2, (span + kCurveBuckets - 1) / kCurveBuckets, std::int64_t{1}});
-      Thin(run.equity, run.curveSeconds);
-      Thin(run.unguarded, run.curveSeconds);
-    }
+    // The curve without the guard has its points at the same times: thinned in the same buckets.
+    if (ThinWhenFull(run.equity, run.curveSeconds, EquityOf))
+      Thin(run.unguarded, run.curveSeconds, EquityOf);
   };
   addPoint(start.time, start.equity);
   host.RecordLevels(start.time);
@@ -294,8 +331,15 @@ HostRun RunHost(const Exports& api, const HostOptions& options, const Market& ma
   host.run.carry = host.carry;
   host.run.deepestDrawdown = guarded.deepest;
   if (market.unguardedEquity) host.run.unguardedDeepestDrawdown = unguarded.deepest;
-  if (!options.keepEverything && host.run.events.size() > options.lastEventsKept) {
-    host.LeaveOut(host.run.events.size() - options.lastEventsKept);
+  host.HandOn();
+  if (host.run.events.size() > options.eventsKept) {
+    host.LeaveOut(host.run.events.size() - options.eventsKept);
+  }
+  if (host.run.cycles.size() > options.cyclesKept) {
+    const std::size_t count = host.run.cycles.size() - options.cyclesKept;
+    host.run.cyclesLeftOut += static_cast<std::int64_t>(count);
+    host.run.cycles.erase(host.run.cycles.begin(),
+                          host.run.cycles.begin() + static_cast<std::ptrdiff_t>(count));
   }
   if (progress) progress(tick);
   return std::move(host.run);

@@ -37,6 +37,11 @@ struct HostCarry {
   bool emailSent[3] = {};            // by kind, in the cycle in hand
 };
 
+struct HostEvent;
+
+// Records a run keeps however many there are.
+constexpr std::size_t kKeepAll = static_cast<std::size_t>(-1);
+
 struct HostOptions {
   int chartHandle = 1001;
   std::string hostTag = "zt-sim";                                // up to 19 characters
@@ -45,12 +50,15 @@ struct HostOptions {
   double initialEquity = 0.0;  // > 0 overrides the initial equity the guard keeps
   TargetTexts targets;
   EmailThresholds email;
-  // What the run keeps beyond the summary's figures. Everything (the default) serves the whole
-  // log, the JSON and the chart; a report of the summary and the log's last lines keeps only the
-  // last lastEventsKept events and no history of the levels or the cycles (their tally stays), so
-  // a long run's memory stays flat.
-  bool keepEverything = true;
-  std::size_t lastEventsKept = 0;
+  // What the run keeps beyond the summary's figures, so that its memory stays flat however long
+  // it runs: the latest eventsKept events and cyclesKept cycles (those before are counted, not
+  // kept; their tally stays), and the guard's levels when keepLevels, thinned as the curves are.
+  // eventSink, when set, is handed every event once it is complete, in order, kept or not: a log
+  // streams through it.
+  std::size_t eventsKept = kKeepAll;
+  std::size_t cyclesKept = kKeepAll;
+  bool keepLevels = true;
+  std::function<void(const HostEvent&)> eventSink;
   HostCarry carry;  // where the last run of a resumed guard left the host
 };
 
@@ -137,29 +145,32 @@ struct HostRun {
   std::vector<HostEvent> events;
   std::vector<EquityPoint> equity;     // the start figures and every tick
   std::vector<EquityPoint> unguarded;  // the same without the guard, when the market knows it
-  std::vector<LevelPoint> levels;      // at the start and after every event that moves a level
-  std::vector<CycleRecord> cycles;     // closed cycles, in order (see HostOptions::keepEverything)
-  CycleTally tally;                    // every closed cycle, kept or not
+  // At the start and after every event that moves a level; thinned as the curves are, the lowest
+  // and highest by the snapshot.
+  std::vector<LevelPoint> levels;
+  std::vector<CycleRecord> cycles;  // closed cycles, in order (see HostOptions::cyclesKept)
+  CycleTally tally;                 // every closed cycle, kept or not
 
-  void AddCycle(const CycleRecord& cycle, bool keep) {
-    tally.Add(cycle);
-    if (keep) cycles.push_back(cycle);
-  }
+  // Adds a closed cycle to the tally and the list, which keeps the latest kept of them.
+  void AddCycle(const CycleRecord& cycle, std::size_t kept);
   std::int64_t increasesPassed = 0;  // in this run
   HostCarry carry;                   // where this run left the host, for the next one
 
-  // Events before the first one kept (see HostOptions::keepEverything), by EventKind.
+  // Events before the first one kept (see HostOptions::eventsKept), by EventKind, and the cycles
+  // before the first one kept.
   std::int64_t eventsLeftOut = 0;
+  std::int64_t cyclesLeftOut = 0;
   std::int64_t leftOutByKind[6] = {};
   // Over every tick, whatever the curves keep; unset in a run put together by hand.
   std::optional<double> deepestDrawdown;
   std::optional<double> unguardedDeepestDrawdown;
   std::optional<double> finalSnapshot;  // the guard's snapshot at the end, when levels are not kept
-  // 0 while the curves hold every tick. A long run thins them as they grow: past kCurvePoints
-  // points they keep, per this many seconds, the first, lowest, highest and last point in their
-  // order, which is all a chart can show of so many ticks (its pixel columns are far wider) and
-  // keeps the first and last point and every spike.
+  // 0 while the curves hold every tick (and levelSeconds while the levels hold every point). A long
+  // run thins them as they grow: past kCurvePoints points they keep, per this many seconds, the
+  // first, lowest, highest and last point in their order, which is all a chart can show of so many
+  // ticks (its pixel columns are far wider) and keeps the first and last point and every spike.
   std::int64_t curveSeconds = 0;
+  std::int64_t levelSeconds = 0;
 };
 
 // The events of kind a run saw: those its log keeps and those it left out.

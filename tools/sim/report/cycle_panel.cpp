@@ -165,11 +165,17 @@ std::string DrawCyclePanel(const HostRun& run, const Box& box, double titleY, do
   svg += "<g class=\"axis\">\n";
   if (summary.count > 0) svg += CycleNumberTicks(summary.count, dx, box);
   const std::size_t per = CyclesPerGroup(summary.count);
-  svg +=
-      Text(box.right, box.bottom + 36,
-           per > 1 ? "cycle (each pair of bars: the deepest of " + std::to_string(per) + " cycles)"
-                   : "cycle",
-           "end", "fill=\"#666\"");
+  // A long run keeps its latest cycles: the axis says which they are.
+  const std::string which =
+      run.cyclesLeftOut > 0
+          ? "the latest " + std::to_string(summary.count) + " cycles of " +
+                std::to_string(run.cyclesLeftOut + static_cast<std::int64_t>(summary.count))
+          : "cycle";
+  svg += Text(
+      box.right, box.bottom + 36,
+      per > 1 ? which + " (each pair of bars: the deepest of " + std::to_string(per) + " cycles)"
+              : which,
+      "end", "fill=\"#666\"");
   svg += "</g>\n";
   svg += CycleBars(run, dx, dy, box);
   svg += CycleAverage(summary, dy, box);

@@ -202,8 +202,14 @@ UnmarkedCloses CrowdedCloses(const HostRun& run, const Scale& x) {
     ++counts[kind];
     columns[kind].insert(std::lround(x(static_cast<double>(event.figures.time))));
   }
-  return {columns[0].size() > kMostCloseColumns ? counts[0] : 0,
-          columns[1].size() > kMostCloseColumns ? counts[1] : 0};
+  // A long run keeps only its latest events: a kind of close some of which were left out cannot be
+  // marked where they were, so none of it is, and the legend counts them all.
+  const auto unmarked = [&run, &columns, &counts](int kind, EventKind close) -> std::size_t {
+    if (run.leftOutByKind[static_cast<int>(close)] > 0)
+      return static_cast<std::size_t>(CountEvents(run, close));
+    return columns[kind].size() > kMostCloseColumns ? counts[kind] : 0;
+  };
+  return {unmarked(0, EventKind::TakeProfitClose), unmarked(1, EventKind::StopLossClose)};
 }
 
 // "close on take profit", or with the closes left unmarked "close on take profit (4,301: too many

@@ -131,6 +131,12 @@ Json ComparisonJson(const HostRun& run, const Summary& s, bool brief) {
   return comparison;
 }
 
+// A long run keeps its latest events and cycles: after their list, a member that says how many
+// came before them, when any did (never the document's first member).
+void WriteLeftOut(std::ostream& out, const char* key, std::int64_t count) {
+  if (count > 0) out << ",\"" << key << "\":" << count;
+}
+
 // The guard's own figures: its statistics as the panel shows them, and how it started.
 Json GuardJson(const HostRun& run, const Dashboard& panel) {
   Json guard = Json::object();
@@ -190,7 +196,9 @@ void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Da
   out << text(LadderJson(ladder));
   if (!brief) {
     list("events", run.events.size(), [&](std::size_t i) { return EventJson(run.events[i]); });
+    WriteLeftOut(out, "eventsLeftOut", run.eventsLeftOut);
     list("cycles", run.cycles.size(), [&](std::size_t i) { return CycleJson(run.cycles[i]); });
+    WriteLeftOut(out, "cyclesLeftOut", run.cyclesLeftOut);
   }
   member("summary");
   out << text(SummaryJson(s));

@@ -28,6 +28,8 @@ struct Modelling {
 };
 // The "modelling" member's value.
 std::string ModellingJson(const Modelling& modelling);
+// A whole JSON lists the events and cycles the run kept: a long run keeps its latest ones and says
+// how many came before them in "eventsLeftOut" and "cyclesLeftOut" (absent when none).
 // A brief JSON has no "events" and no "cycles"; the comparison gives the realised result per
 // cycle (equity left less the snapshot, in whole cents each) by its median, lowest and highest too.
 // It carries the run's equity curves too, at a few hundred moments ("curve", see

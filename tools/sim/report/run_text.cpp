@@ -23,7 +23,7 @@ using tools::PaddedLeft;
 
 // The broker's stop-outs and each kind of cost the market knows, as rows of label, the account
 // with the guard and (compared) the one without it.
-std::string BrokerAndCosts(const RunRisk& risk, bool compared) {
+std::string BrokerAndCosts(const RunRisk& risk, bool compared, bool costsInDeals) {
   std::string out;
   const auto row = [&out, compared](const std::string& label, const std::string& with,
                                     const std::string& without) {
@@ -41,9 +41,14 @@ std::string BrokerAndCosts(const RunRisk& risk, bool compared) {
                                     {"costs: commission", &CostsPaid::commission},
                                     {"costs: swap", &CostsPaid::swap},
                                     {"costs: close-alls", &CostsPaid::closes}}) {
-    if (g.costs.*kind || u.costs.*kind) row(label, amount(g.costs.*kind), amount(u.costs.*kind));
+    const bool inDeals = costsInDeals && kind != &CostsPaid::spread && kind != &CostsPaid::closes;
+    if (inDeals)
+      row(label, "-", "-");
+    else if (g.costs.*kind || u.costs.*kind)
+      row(label, amount(g.costs.*kind), amount(u.costs.*kind));
   }
   row("costs in all", Money(g.costs.Total()), Money(u.costs.Total()));
+  if (costsInDeals) out += "  (a deal list's commission and swap are in its deals' profits)\n";
   return out;
 }
 
@@ -148,7 +153,8 @@ std::string FormatDashboard(const Dashboard& panel) {
   return below.empty() ? out : out + "\n" + below;
 }
 
-std::string FormatSummary(const Summary& s, const Dashboard& panel, const RunRisk* risk) {
+std::string FormatSummary(const Summary& s, const Dashboard& panel, const RunRisk* risk,
+                          bool costsInDeals) {
   std::string out;
   const auto row = [&out](const std::string& label, const std::string& value) {
     out += "  " + Padded(label, 40) + value + "\n";
@@ -190,7 +196,8 @@ std::string FormatSummary(const Summary& s, const Dashboard& panel, const RunRis
          std::to_string(s.takeProfitCloses) + " / " + std::to_string(s.stopLossCloses), "0 / 0");
     pair("realised per cycle", s.cycles > 0 ? Money(s.realisedPerCycle) : "-", "-");
   }
-  if (risk != nullptr) out += (s.compared ? "" : "\n") + BrokerAndCosts(*risk, s.compared);
+  if (risk != nullptr)
+    out += (s.compared ? "" : "\n") + BrokerAndCosts(*risk, s.compared, costsInDeals);
   return out;
 }
 

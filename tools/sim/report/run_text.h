@@ -23,9 +23,10 @@ std::string FormatLog(const HostRun& run, std::size_t tail);
 // The panel as two columns of label and value, the title line above them.
 std::string FormatDashboard(const Dashboard& panel);
 // The run's summary; with risk, the broker's stop-outs and what trading cost by kind (the kinds
-// the market knows) follow, with the guard and, when the run compared them, without it.
+// the market knows) follow, with the guard and, when the run compared them, without it. A deal
+// list's commission and swap are in its deals' recorded profits (costsInDeals): shown as "-".
 std::string FormatSummary(const Summary& summary, const Dashboard& panel,
-                          const RunRisk* risk = nullptr);
+                          const RunRisk* risk = nullptr, bool costsInDeals = false);
 // The ladder as the library reads it, one line per table, under a "ladder" heading.
 std::string FormatLadder(const Ladder& ladder);
 // text broken at spaces into lines of at most width characters (a longer word stands alone).

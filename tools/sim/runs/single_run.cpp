@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 
@@ -19,6 +20,7 @@
 #include "report/run_json.h"
 #include "runs/progress.h"
 #include "runs/run_state.h"
+#include "runs/streamed_log.h"
 #include "system/output_files.h"
 #include "system/paths.h"
 #include "system/processes.h"
@@ -88,15 +90,16 @@ std::optional<SimState> StateToContinue(const std::string& folder, const SimOpti
 }  // namespace
 
 namespace {
-SimResult SimulateIn(const std::string& folder, const SimOptions& options);
+using EventSink = std::function<void(const HostEvent&)>;
+SimResult SimulateIn(const std::string& folder, const SimOptions& options, const EventSink& sink);
 }  // namespace
 
-SimResult Simulate(const SimOptions& options) {
+SimResult Simulate(const SimOptions& options, const EventSink& eventSink) {
   const bool keep = !options.state.empty();
   const std::string folder = keep ? options.state : ThrowawayStateFolder();
   const bool made = !keep || !fs::exists(system::PathOf(folder));
   try {
-    SimResult result = SimulateIn(folder, options);
+    SimResult result = SimulateIn(folder, options, eventSink);
     if (!keep) fs::remove_all(system::PathOf(folder));
     return result;
   } catch (...) {
@@ -163,19 +166,6 @@ HistoryStart CheckHistory(CsvRows& csv, const SimOptions& options,
   }
   start.total = static_cast<std::int64_t>(rows - start.firstRow) - 1;
   return start;
-}
-
-// The host's options for a run of options, continuing carry. The whole log, the JSON and the
-// chart want every event and level; a report of the summary and the log's tail keeps only what it
-// prints, so that a long run's memory stays flat.
-HostOptions HostOptionsFor(const SimOptions& options, const HostCarry& carry) {
-  HostOptions host = options.host;
-  host.keepEverything =
-      !options.logPath.empty() || !options.chartPath.empty() || !options.reportPath.empty() ||
-      (!options.jsonPath.empty() && !options.jsonBrief) || (!options.quiet && options.tail == 0);
-  host.lastEventsKept = options.quiet ? 0 : options.tail;
-  host.carry = carry;
-  return host;
 }
 
 // The guard watches the strategy's account on the price model; the twin account that no guard
@@ -323,19 +313,26 @@ void SaveState(SimState& state, const Feed& feed, const HostCarry& carry, bool r
   ReplaceFile(statePath, FormatSimState(state));
 }
 
+// What the accounts held before the start figures' trades, when those cost something the run's
+// costs count: a fresh price model's strategy trades at the first tick, from the deposit.
+std::optional<double> OpeningEquity(const SimOptions& options, const Feed& feed, bool resumed) {
+  if (!feed.positions || resumed) return std::nullopt;
+  return RoundToCents(options.start.balance);
+}
+
 // The host's run over the feed, with the risk figures watched beside it and the panel read at
 // the end; carry becomes the host's memory when the run stopped.
-void RunFeed(const LoadedGuard& guard, const SimOptions& options, Feed& feed, HostCarry& carry,
-             SimResult& result) {
+void RunFeed(const LoadedGuard& guard, const SimOptions& options, const EventSink& sink, Feed& feed,
+             HostCarry& carry, SimResult& result) {
   // The library reads the simulated clock until the panel is read: its title shows the time of
   // the last tick.
   const SimulatedClockScope clock(feed.market.start.time);
   const system::StopOnRequest stop;
   RiskWatch watch;
-  watch.Watch(feed.market);
+  watch.Watch(feed.market, OpeningEquity(options, feed, result.resumed));
   {
     ProgressBar bar(options.progress, feed.total);
-    result.run = RunHost(guard.api(), HostOptionsFor(options, carry), feed.market,
+    result.run = RunHost(guard.api(), HostOptionsFor(options, carry, sink), feed.market,
                          [&bar](std::int64_t done) { bar.Update(done); });
     carry = result.run.carry;
   }
@@ -345,7 +342,7 @@ void RunFeed(const LoadedGuard& guard, const SimOptions& options, Feed& feed, Ho
   result.dashboard = ReadDashboard(guard.api());
 }
 
-SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
+SimResult SimulateIn(const std::string& folder, const SimOptions& options, const EventSink& sink) {
   SimResult result;
   result.stateFolder = folder;
   const LoadedGuard guard(options.library, result.stateFolder);
@@ -376,8 +373,11 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
     throw std::runtime_error("the state folder " + result.stateFolder + " cannot be written (" +
                              error.what() + "), so nothing was run");
   }
-  RunFeed(guard, options, feed, carry, result);
+  RunFeed(guard, options, sink, feed, carry, result);
   result.summary = Summarise(result.run);
+  // The summary's start and end agree with the end result.
+  if (const auto opening = OpeningEquity(options, feed, result.resumed))
+    result.summary.startEquity = *opening;
   SaveState(state, feed, carry, false, statePath);
   return result;
 }
@@ -385,7 +385,7 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options) {
 // The report of a finished run: what ran on what, the log, the panel, the summary and the files
 // written.
 void PrintReport(const SimOptions& options, const SimResult& result, const std::string& title,
-                 const Modelling& modelling, std::ostream& out) {
+                 const Modelling& modelling, const StreamedLog& log, std::ostream& out) {
   // Paths of any length, folded so that the report fits a terminal kPageWidth columns wide.
   const auto line = [&out](const std::string& text) {
     out << Folded(text, kPageWidth, "  ") << "\n";
@@ -401,9 +401,16 @@ void PrintReport(const SimOptions& options, const SimResult& result, const std::
     line(engine + ", state folder " + result.stateFolder);
   }
   out << "\n";
-  if (!options.quiet) out << FormatLog(result.run, options.tail) << "\n";
+  if (log.Printed()) {
+    log.CopyTo(out);
+    out << "\n";
+  } else if (!options.quiet) {
+    out << FormatLog(result.run, options.tail) << "\n";
+  }
   out << "Dashboard\n" << FormatDashboard(result.dashboard) << "\n";
-  out << "Summary\n" << FormatSummary(result.summary, result.dashboard, &result.risk);
+  out << "Summary\n"
+      << FormatSummary(result.summary, result.dashboard, &result.risk,
+                       !options.positions.dealsPath.empty());
   if (!options.csvPath.empty() || options.market == MarketKind::Walk) {
     // Here the open trades' result moves the same whatever the guard did: the two columns can
     // differ only by what the closes cost. A trader must not read a ladder's worth from them.
@@ -434,8 +441,12 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   const Ladder ladder = ReadLadder(options.host.targets);
   if (options.jsonPath != "-") out << FormatLadder(ladder) << "\n";
   SimResult result;
+  std::optional<StreamedLog> log;
   try {
-    result = Simulate(options);
+    // The log is written as the run goes, printed whole or into the --log file.
+    log.emplace(options.logPath, !options.quiet && options.tail == 0 && options.jsonPath != "-");
+    result = Simulate(options, [&log](const HostEvent& event) { log->Add(event); });
+    log->Commit();
   } catch (const std::exception& error) {
     err << "zt-sim: " << error.what() << "\n";
     return 1;
@@ -453,7 +464,6 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     // The history went since the run read it: the run's figures stand without the words.
   }
   try {
-    if (!options.logPath.empty()) system::WriteWholeFile(options.logPath, FormatLog(result.run, 0));
     if (!options.chartPath.empty()) WriteChart(result.run, title, options.chartPath);
     const auto writeJson = [&](std::ostream& stream) {
       WriteJson(stream, result.run, result.summary, result.dashboard, ladder,
@@ -480,7 +490,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     return 1;
   }
 
-  PrintReport(options, result, title, modelling, out);
+  PrintReport(options, result, title, modelling, *log, out);
   return result.interrupted ? kInterruptedExit : 0;
 }
 

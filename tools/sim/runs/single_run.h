@@ -2,6 +2,7 @@
 // the end-to-end tests.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -29,8 +30,11 @@ struct SimResult {
 };
 
 // Loads the library into the state folder, runs the host over the input and reads the panel.
-// Throws std::exception subclasses with a user-readable message.
-SimResult Simulate(const SimOptions& options);
+// eventSink, when set, is handed every event as the run goes (a log streamed as it grows): the
+// run then keeps no more of them than the tail, the chart and the JSON show. Throws
+// std::exception subclasses with a user-readable message.
+SimResult Simulate(const SimOptions& options,
+                   const std::function<void(const HostEvent&)>& eventSink = {});
 // Simulate, then prints the report (or JSON) to out and notes to err, writes the files the
 // options name. Returns the program's exit code.
 int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err);

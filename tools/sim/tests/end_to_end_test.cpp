@@ -148,6 +148,25 @@ TEST(GuardAgainstNoGuard, TheSameMarketWithoutTheGuardDiffersByWhatTheClosesCost
   }
 }
 
+TEST(GuardAgainstNoGuard, TheEndResultHoldsTheCostsOfTheFirstTicksTrades) {
+  // The grid opens its first trades at the first tick, paying the spread and the commission there.
+  // A run of one tick has lost about what they cost (the price moves a little), from the deposit;
+  // any run's end result is its end equity less the deposit, as its summary's start and end say.
+  for (const char* ticks : {"1", "300"}) {
+    const nlohmann::json json = testing::RunJson({"--market", "model", "--ticks", ticks});
+    const nlohmann::json& summary = json.at("summary");
+    const nlohmann::json& guarded = json.at("risk").at("withGuard");
+    const std::int64_t paid = guarded.at("costs").at("total").get<std::int64_t>();
+    const std::int64_t end = guarded.at("endResult").get<std::int64_t>();
+    ASSERT_GT(paid, 0) << ticks;
+    if (std::string(ticks) == "1") {
+      EXPECT_NEAR(static_cast<double>(end + paid), 0.0, 5.0);
+    }
+    EXPECT_EQ(summary.at("startEquity").get<std::int64_t>(), 1000000) << ticks;
+    EXPECT_EQ(end, summary.at("finalEquity").get<std::int64_t>() - 1000000) << ticks;
+  }
+}
+
 TEST(EndToEnd, TheRecordedHistoryReplaysWithoutBadRows) {
   testing::TempFolder folder;
   const SimResult result = Simulate(

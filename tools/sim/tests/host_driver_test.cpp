@@ -316,6 +316,42 @@ TEST_F(HostDriver, ALongRunThinsItsCurveButKeepsItsEndsExtremesAndDeepestDrawdow
   EXPECT_EQ(*run.deepestDrawdown, FindDeepestDrawdown(full));
 }
 
+TEST_F(HostDriver, ALongRunOfClosesHandsOnEveryEventButKeepsOnlyWhatItShows) {
+  // A close every other tick, far past what a chart or a log's tail shows: every event goes to the
+  // sink complete and in order, while the run keeps only the latest events and cycles and a
+  // thinned history of the levels; the counts still hold every one.
+  constexpr std::size_t kKept = 100;
+  const std::size_t ticks = 2 * kCurvePoints + 1000;
+  for (std::size_t i = 1; i <= ticks; ++i)
+    fake.monitoringResults.push_back(i % 2 == 0 ? ZT_TAKE_PROFIT_HIT : ZT_NO_ACTION);
+  HostOptions options = Options();
+  options.eventsKept = options.cyclesKept = kKept;
+  std::int64_t handed = 0, lastTick = -1, incomplete = 0;
+  options.eventSink = [&](const HostEvent& event) {
+    ++handed;
+    if (event.tick < lastTick) ++incomplete;
+    if (event.kind == EventKind::TakeProfitClose && event.closeDurationMs != 1500) ++incomplete;
+    lastTick = event.tick;
+  };
+  ScriptedMarket market{std::vector<double>(ticks + 1, 1000.0)};
+  const HostRun run = RunHost(kFakeApi, options, market.Make());
+  fake.calls.clear();
+
+  const auto closes = static_cast<std::int64_t>(ticks / 2);
+  EXPECT_EQ(CountEvents(run, EventKind::TakeProfitClose), closes);
+  EXPECT_EQ(handed, closes + 1);  // and the start
+  EXPECT_EQ(incomplete, 0);
+  EXPECT_EQ(run.events.size(), kKept);
+  EXPECT_EQ(run.eventsLeftOut + static_cast<std::int64_t>(kKept), handed);
+  EXPECT_EQ(run.events.back().tick, static_cast<std::int64_t>(ticks));
+  EXPECT_EQ(run.cycles.size(), kKept);
+  EXPECT_EQ(run.cyclesLeftOut + static_cast<std::int64_t>(kKept), run.tally.cycles);
+  EXPECT_GT(run.levelSeconds, 0);
+  EXPECT_LT(run.levels.size(), kCurvePoints);
+  EXPECT_EQ(run.levels.front().time, market.Figures(0).time);
+  EXPECT_EQ(run.levels.back().time, market.Figures(ticks).time);
+}
+
 TEST(ReadAmounts, ReadsListsAsTheGuardDoes) {
   struct Case {
     const char* text;
