@@ -166,9 +166,10 @@ struct Host {
                 const Market& market) {
     const CloseOutcome outcome = market.closeAll(figures);
     const bool stopLoss = result == ZT_STOP_LOSS_HIT;
-    run.AddCycle(
-        CycleRecord{snapshot, carry.cycleDrawdown, outcome.equityLeft, stopLoss, figures.time},
-        options.cyclesKept);
+    const CycleRecord cycle{snapshot, carry.cycleDrawdown, outcome.equityLeft, stopLoss,
+                            figures.time};
+    run.AddCycle(cycle, options.cyclesKept);
+    if (options.cycleSink) options.cycleSink(cycle);
 
     api.SetTTC(outcome.durationMs, outcome.equityLeft);
     Record(stopLoss ? EventKind::StopLossClose : EventKind::TakeProfitClose, tick, figures,

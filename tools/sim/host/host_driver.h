@@ -38,6 +38,7 @@ struct HostCarry {
 };
 
 struct HostEvent;
+struct CycleRecord;
 
 // Records a run keeps however many there are.
 constexpr std::size_t kKeepAll = static_cast<std::size_t>(-1);
@@ -54,11 +55,12 @@ struct HostOptions {
   // it runs: the latest eventsKept events and cyclesKept cycles (those before are counted, not
   // kept; their tally stays), and the guard's levels when keepLevels, thinned as the curves are.
   // eventSink, when set, is handed every event once it is complete, in order, kept or not: a log
-  // streams through it.
+  // streams through it; cycleSink likewise every cycle once it is closed.
   std::size_t eventsKept = kKeepAll;
   std::size_t cyclesKept = kKeepAll;
   bool keepLevels = true;
   std::function<void(const HostEvent&)> eventSink;
+  std::function<void(const CycleRecord&)> cycleSink;
   HostCarry carry;  // where the last run of a resumed guard left the host
 };
 

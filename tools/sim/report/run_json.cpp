@@ -131,10 +131,16 @@ Json ComparisonJson(const HostRun& run, const Summary& s, bool brief) {
   return comparison;
 }
 
+// Texts from a CSV file may hold bytes that are not UTF-8; they are replaced, never a failure.
+std::string Text(const Json& value) {
+  return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 // A long run keeps its latest events and cycles: after their list, a member that says how many
-// came before them, when any did (never the document's first member).
+// came before them, when any did (never the document's first member): key "events" gives
+// "eventsLeftOut".
 void WriteLeftOut(std::ostream& out, const char* key, std::int64_t count) {
-  if (count > 0) out << ",\"" << key << "\":" << count;
+  if (count > 0) out << ",\"" << key << "LeftOut\":" << count;
 }
 
 // The guard's own figures: its statistics as the panel shows them, and how it started.
@@ -157,16 +163,15 @@ Json GuardJson(const HostRun& run, const Dashboard& panel) {
 std::string ModellingJson(const Modelling& modelling) {
   Json json = {{"prices", modelling.prices}};
   if (!modelling.caution.empty()) json["caution"] = modelling.caution;
-  return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+  return Text(json);
 }
+
+std::string EventJsonText(const HostEvent& event) { return Text(EventJson(event)); }
+std::string CycleJsonText(const CycleRecord& cycle) { return Text(CycleJson(cycle)); }
 
 void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Dashboard& panel,
                const Ladder& ladder, const Inputs& inputs, bool brief, const RunRisk* risk,
-               const Modelling& modelling) {
-  // Texts from a CSV file may hold bytes that are not UTF-8; they are replaced, never a failure.
-  const auto text = [](const Json& value) {
-    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
-  };
+               const Modelling& modelling, const RecordLists* lists) {
   // The document is the compact dump of one object, written a member at a time: the events and
   // cycles of a long run, as one tree of library values, took many times the memory of their text.
   bool first = true;
@@ -174,37 +179,41 @@ void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Da
     out << (first ? "{\"" : ",\"") << key << "\":";
     first = false;
   };
-  // An array written an element at a time.
-  const auto list = [&](const char* key, std::size_t count, const auto& element) {
+  // An array of records written an element at a time, or copied from where the run wrote every one
+  // of them; then none is left out.
+  const auto list = [&](const char* key, const auto& records, const auto& text,
+                        const std::function<void(std::ostream&)>& written, std::int64_t leftOut) {
     member(key);
     out << '[';
-    for (std::size_t i = 0; i < count; ++i) out << (i > 0 ? "," : "") << text(element(i));
+    if (written) written(out);
+    for (std::size_t i = 0; i < records.size() && !written; ++i)
+      out << (i > 0 ? "," : "") << text(records[i]);
     out << ']';
+    WriteLeftOut(out, key, written ? 0 : leftOut);
   };
 
   member("units");
-  out << text({{"amounts", "cents"}, {"times", "seconds since 1970, UTC"}});
+  out << Text({{"amounts", "cents"}, {"times", "seconds since 1970, UTC"}});
   Json inputsJson = Json::object();
   for (const auto& [option, value] : inputs) inputsJson[option] = value;
   member("inputs");
-  out << text(inputsJson);
+  out << Text(inputsJson);
   if (!modelling.prices.empty()) {
     member("modelling");
     out << ModellingJson(modelling);
   }
   member("ladder");
-  out << text(LadderJson(ladder));
+  out << Text(LadderJson(ladder));
   if (!brief) {
-    list("events", run.events.size(), [&](std::size_t i) { return EventJson(run.events[i]); });
-    WriteLeftOut(out, "eventsLeftOut", run.eventsLeftOut);
-    list("cycles", run.cycles.size(), [&](std::size_t i) { return CycleJson(run.cycles[i]); });
-    WriteLeftOut(out, "cyclesLeftOut", run.cyclesLeftOut);
+    const RecordLists whole = lists != nullptr ? *lists : RecordLists{};
+    list("events", run.events, EventJsonText, whole.events, run.eventsLeftOut);
+    list("cycles", run.cycles, CycleJsonText, whole.cycles, run.cyclesLeftOut);
   }
   member("summary");
-  out << text(SummaryJson(s));
+  out << Text(SummaryJson(s));
   if (s.compared) {
     member("comparison");
-    out << text(ComparisonJson(run, s, brief));
+    out << Text(ComparisonJson(run, s, brief));
   }
   if (risk != nullptr) {
     member("risk");
@@ -213,12 +222,12 @@ void WriteJson(std::ostream& out, const HostRun& run, const Summary& s, const Da
   if (brief) {
     // What a page comparing runs draws of this one: its curves at a few hundred moments.
     member("curve");
-    out << text(CurvesToJson(SampleCurves(run)));
+    out << Text(CurvesToJson(SampleCurves(run)));
   }
   member("guard");
-  out << text(GuardJson(run, panel));
+  out << Text(GuardJson(run, panel));
   member("dashboard");
-  out << text(DashboardJson(panel)) << "}\n";
+  out << Text(DashboardJson(panel)) << "}\n";
 }
 
 std::string FormatJson(const HostRun& run, const Summary& s, const Dashboard& panel,

@@ -2,6 +2,7 @@
 // summary and the comparison with no guard, the risk figures, the guard's statistics and panel.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <utility>
@@ -28,8 +29,9 @@ struct Modelling {
 };
 // The "modelling" member's value.
 std::string ModellingJson(const Modelling& modelling);
-// A whole JSON lists the events and cycles the run kept: a long run keeps its latest ones and says
-// how many came before them in "eventsLeftOut" and "cyclesLeftOut" (absent when none).
+// A whole JSON lists every event and cycle from lists, when given, else those the run kept: a long
+// run keeps its latest ones, and then says how many came before them in "eventsLeftOut" and
+// "cyclesLeftOut" (absent when none).
 // A brief JSON has no "events" and no "cycles"; the comparison gives the realised result per
 // cycle (equity left less the snapshot, in whole cents each) by its median, lowest and highest too.
 // It carries the run's equity curves too, at a few hundred moments ("curve", see
@@ -38,9 +40,19 @@ std::string ModellingJson(const Modelling& modelling);
 std::string FormatJson(const HostRun& run, const Summary& summary, const Dashboard& panel,
                        const Ladder& ladder, const Inputs& inputs, bool brief = false,
                        const RunRisk* risk = nullptr, const Modelling& modelling = {});
+// A long run's events and cycles, written elsewhere as the run went: each copies the elements of
+// its list, as EventJsonText and CycleJsonText give them and separated by commas, to out.
+struct RecordLists {
+  std::function<void(std::ostream&)> events;
+  std::function<void(std::ostream&)> cycles;
+};
 // The same document written to out as it is made, without holding all of it.
 void WriteJson(std::ostream& out, const HostRun& run, const Summary& summary,
                const Dashboard& panel, const Ladder& ladder, const Inputs& inputs,
-               bool brief = false, const RunRisk* risk = nullptr, const Modelling& modelling = {});
+               bool brief = false, const RunRisk* risk = nullptr, const Modelling& modelling = {},
+               const RecordLists* lists = nullptr);
+// One event and one cycle as a whole JSON lists them.
+std::string EventJsonText(const HostEvent& event);
+std::string CycleJsonText(const CycleRecord& cycle);
 
 }  // namespace zt::sim

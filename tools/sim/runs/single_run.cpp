@@ -21,6 +21,7 @@
 #include "runs/progress.h"
 #include "runs/run_state.h"
 #include "runs/streamed_log.h"
+#include "runs/streamed_records.h"
 #include "system/output_files.h"
 #include "system/paths.h"
 #include "system/processes.h"
@@ -87,19 +88,16 @@ std::optional<SimState> StateToContinue(const std::string& folder, const SimOpti
   return state;
 }
 
+SimResult SimulateIn(const std::string& folder, const SimOptions& options, const RunSinks& sinks);
+
 }  // namespace
 
-namespace {
-using EventSink = std::function<void(const HostEvent&)>;
-SimResult SimulateIn(const std::string& folder, const SimOptions& options, const EventSink& sink);
-}  // namespace
-
-SimResult Simulate(const SimOptions& options, const EventSink& eventSink) {
+SimResult Simulate(const SimOptions& options, const RunSinks& sinks) {
   const bool keep = !options.state.empty();
   const std::string folder = keep ? options.state : ThrowawayStateFolder();
   const bool made = !keep || !fs::exists(system::PathOf(folder));
   try {
-    SimResult result = SimulateIn(folder, options, eventSink);
+    SimResult result = SimulateIn(folder, options, sinks);
     if (!keep) fs::remove_all(system::PathOf(folder));
     return result;
   } catch (...) {
@@ -322,7 +320,7 @@ std::optional<double> OpeningEquity(const SimOptions& options, const Feed& feed,
 
 // The host's run over the feed, with the risk figures watched beside it and the panel read at
 // the end; carry becomes the host's memory when the run stopped.
-void RunFeed(const LoadedGuard& guard, const SimOptions& options, const EventSink& sink, Feed& feed,
+void RunFeed(const LoadedGuard& guard, const SimOptions& options, const RunSinks& sinks, Feed& feed,
              HostCarry& carry, SimResult& result) {
   // The library reads the simulated clock until the panel is read: its title shows the time of
   // the last tick.
@@ -332,7 +330,7 @@ void RunFeed(const LoadedGuard& guard, const SimOptions& options, const EventSin
   watch.Watch(feed.market, OpeningEquity(options, feed, result.resumed));
   {
     ProgressBar bar(options.progress, feed.total);
-    result.run = RunHost(guard.api(), HostOptionsFor(options, carry, sink), feed.market,
+    result.run = RunHost(guard.api(), HostOptionsFor(options, carry, sinks), feed.market,
                          [&bar](std::int64_t done) { bar.Update(done); });
     carry = result.run.carry;
   }
@@ -342,7 +340,7 @@ void RunFeed(const LoadedGuard& guard, const SimOptions& options, const EventSin
   result.dashboard = ReadDashboard(guard.api());
 }
 
-SimResult SimulateIn(const std::string& folder, const SimOptions& options, const EventSink& sink) {
+SimResult SimulateIn(const std::string& folder, const SimOptions& options, const RunSinks& sinks) {
   SimResult result;
   result.stateFolder = folder;
   const LoadedGuard guard(options.library, result.stateFolder);
@@ -373,7 +371,7 @@ SimResult SimulateIn(const std::string& folder, const SimOptions& options, const
     throw std::runtime_error("the state folder " + result.stateFolder + " cannot be written (" +
                              error.what() + "), so nothing was run");
   }
-  RunFeed(guard, options, sink, feed, carry, result);
+  RunFeed(guard, options, sinks, feed, carry, result);
   result.summary = Summarise(result.run);
   // The summary's start and end agree with the end result.
   if (const auto opening = OpeningEquity(options, feed, result.resumed))
@@ -442,11 +440,14 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   if (options.jsonPath != "-") out << FormatLadder(ladder) << "\n";
   SimResult result;
   std::optional<StreamedLog> log;
+  std::optional<StreamedRecords> records;
   try {
-    // The log is written as the run goes, printed whole or into the --log file.
+    // The log (printed whole or the --log file) and a whole JSON's lists are written as they come.
     log.emplace(options.logPath, !options.quiet && options.tail == 0 && options.jsonPath != "-");
-    result = Simulate(options, [&log](const HostEvent& event) { log->Add(event); });
+    records.emplace(!options.jsonPath.empty() && !options.jsonBrief);
+    result = Simulate(options, SinksTo(*log, *records));
     log->Commit();
+    records->Finish();
   } catch (const std::exception& error) {
     err << "zt-sim: " << error.what() << "\n";
     return 1;
@@ -467,7 +468,8 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     if (!options.chartPath.empty()) WriteChart(result.run, title, options.chartPath);
     const auto writeJson = [&](std::ostream& stream) {
       WriteJson(stream, result.run, result.summary, result.dashboard, ladder,
-                ListInputs(options.record), options.jsonBrief, &result.risk, modelling);
+                ListInputs(options.record), options.jsonBrief, &result.risk, modelling,
+                records->Lists());
     };
     if (options.jsonPath == "-") {
       writeJson(out);

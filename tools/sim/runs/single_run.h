@@ -13,6 +13,7 @@
 #include "market/csv_input.h"
 #include "options/sim_options.h"
 #include "report/run_text.h"
+#include "runs/streamed_log.h"
 
 namespace zt::sim {
 
@@ -30,11 +31,10 @@ struct SimResult {
 };
 
 // Loads the library into the state folder, runs the host over the input and reads the panel.
-// eventSink, when set, is handed every event as the run goes (a log streamed as it grows): the
-// run then keeps no more of them than the tail, the chart and the JSON show. Throws
-// std::exception subclasses with a user-readable message.
-SimResult Simulate(const SimOptions& options,
-                   const std::function<void(const HostEvent&)>& eventSink = {});
+// sinks, when set, are handed every event and cycle as the run goes (a log and a whole JSON's lists
+// streamed as they grow): the run then keeps no more events than the tail, the chart and the JSON
+// show. Throws std::exception subclasses with a user-readable message.
+SimResult Simulate(const SimOptions& options, const RunSinks& sinks = {});
 // Simulate, then prints the report (or JSON) to out and notes to err, writes the files the
 // options name. Returns the program's exit code.
 int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err);

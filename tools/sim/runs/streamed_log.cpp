@@ -76,7 +76,8 @@ void StreamedLog::CopyTo(std::ostream& out) const {
 }
 
 HostOptions HostOptionsFor(const SimOptions& options, const HostCarry& carry,
-                           const std::function<void(const HostEvent&)>& sink) {
+                           const RunSinks& sinks) {
+  const bool sink = static_cast<bool>(sinks.events);
   HostOptions host = options.host;
   const bool charted = !options.chartPath.empty() || !options.reportPath.empty();
   const bool listed = !options.jsonPath.empty() && !options.jsonBrief;
@@ -86,7 +87,8 @@ HostOptions HostOptionsFor(const SimOptions& options, const HostCarry& carry,
       wholeLog && !sink ? kKeepAll : std::max(shown, options.quiet ? 0 : options.tail);
   host.cyclesKept = wholeLog && !sink ? kKeepAll : shown;
   host.keepLevels = charted || (wholeLog && !sink);
-  host.eventSink = sink;
+  host.eventSink = sinks.events;
+  host.cycleSink = sinks.cycles;
   host.carry = carry;
   return host;
 }

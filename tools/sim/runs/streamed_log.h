@@ -45,11 +45,19 @@ class StreamedLog {
 // Events and cycles a long run's chart and JSON show: the latest ones.
 constexpr std::size_t kRecordsKept = 10000;
 
-// The host's options for a run of options, continuing carry. A log streamed through sink keeps
+// What a run hands on as it goes: every event once complete and every cycle once closed, in order
+// (a log, a whole JSON's lists).
+struct RunSinks {
+  std::function<void(const HostEvent&)> events;
+  std::function<void(const CycleRecord&)> cycles;
+};
+
+// The host's options for a run of options, continuing carry. A log streamed through sinks keeps
 // no events in memory; the log's tail keeps what it prints; the chart and the JSON keep the latest
-// kRecordsKept events and cycles and the levels thinned, so that a long run's memory stays flat. A
-// log that is not streamed keeps every event, as its lines are written at the end.
+// kRecordsKept events and cycles and the levels thinned, so that a long run's memory stays flat (a
+// whole JSON lists every one from its own sinks). A log that is not streamed keeps every event, as
+// its lines are written at the end.
 HostOptions HostOptionsFor(const SimOptions& options, const HostCarry& carry,
-                           const std::function<void(const HostEvent&)>& sink);
+                           const RunSinks& sinks);
 
 }  // namespace zt::sim

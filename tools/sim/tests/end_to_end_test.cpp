@@ -10,6 +10,7 @@
 #include "number_text.h"
 #include "runs/progress.h"
 #include "runs/single_run.h"
+#include "runs/streamed_log.h"
 #include "sim_test_support.h"
 
 namespace zt::sim {
@@ -84,6 +85,38 @@ TEST(EndToEnd, AReportOfTheSummaryAndTheLogsTailKeepsOnlyWhatItPrints) {
     EXPECT_EQ(FormatSummary(kept->summary, kept->dashboard),
               FormatSummary(everything.summary, everything.dashboard));
   }
+}
+
+TEST(EndToEnd, AWholeJsonOfALongRunListsEveryEventAndCycle) {
+  // A tight ladder closes about every other tick: far more closes than the run keeps for its chart,
+  // and the whole JSON lists every one, in order, each close beside its cycle, none left out.
+  const nlohmann::json json = testing::RunJson(
+      {"--ticks", "30000", "--take-profits", "3", "--drawdown-targets", "6", "--stop-losses", "6"});
+  const nlohmann::json& summary = json.at("summary");
+  const nlohmann::json& events = json.at("events");
+  const nlohmann::json& cycles = json.at("cycles");
+  ASSERT_GT(cycles.size(), kRecordsKept);
+  EXPECT_EQ(cycles.size(), summary.at("cycles").get<std::size_t>());
+  EXPECT_FALSE(json.contains("eventsLeftOut"));
+  EXPECT_FALSE(json.contains("cyclesLeftOut"));
+  ASSERT_EQ(events.front().at("kind"), "start");
+  std::size_t closes = 0, misplaced = 0;
+  for (const nlohmann::json& event : events) {
+    const std::string kind = event.at("kind").get<std::string>();
+    if (kind != "take profit" && kind != "stop loss") continue;
+    if (closes >= cycles.size() || cycles[closes].at("close") != kind ||
+        cycles[closes].at("closeTime") != event.at("time"))
+      ++misplaced;
+    ++closes;
+  }
+  EXPECT_EQ(closes, cycles.size());
+  EXPECT_EQ(misplaced, 0u);
+  EXPECT_EQ(static_cast<std::int64_t>(events.size()),
+            1 + summary.at("takeProfitCloses").get<std::int64_t>() +
+                summary.at("stopLossCloses").get<std::int64_t>() +
+                summary.at("drawdownSteps").get<std::int64_t>() +
+                summary.at("increasesPassed").get<std::int64_t>() +
+                summary.at("emails").get<std::int64_t>());
 }
 
 TEST(EndToEnd, TheStatisticsFileHoldsTheHostsFirst512Cycles) {

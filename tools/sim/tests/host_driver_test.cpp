@@ -318,8 +318,8 @@ TEST_F(HostDriver, ALongRunThinsItsCurveButKeepsItsEndsExtremesAndDeepestDrawdow
 
 TEST_F(HostDriver, ALongRunOfClosesHandsOnEveryEventButKeepsOnlyWhatItShows) {
   // A close every other tick, far past what a chart or a log's tail shows: every event goes to the
-  // sink complete and in order, while the run keeps only the latest events and cycles and a
-  // thinned history of the levels; the counts still hold every one.
+  // sink complete and in order (every cycle to its own), while the run keeps only the latest events
+  // and cycles and a thinned history of the levels; the counts still hold every one.
   constexpr std::size_t kKept = 100;
   const std::size_t ticks = 2 * kCurvePoints + 1000;
   for (std::size_t i = 1; i <= ticks; ++i)
@@ -332,6 +332,11 @@ TEST_F(HostDriver, ALongRunOfClosesHandsOnEveryEventButKeepsOnlyWhatItShows) {
     if (event.tick < lastTick) ++incomplete;
     if (event.kind == EventKind::TakeProfitClose && event.closeDurationMs != 1500) ++incomplete;
     lastTick = event.tick;
+  };
+  std::int64_t cyclesHanded = 0, lastCloseTime = 0;
+  options.cycleSink = [&](const CycleRecord& cycle) {
+    ++cyclesHanded;
+    lastCloseTime = cycle.closeTime;
   };
   ScriptedMarket market{std::vector<double>(ticks + 1, 1000.0)};
   const HostRun run = RunHost(kFakeApi, options, market.Make());
@@ -346,6 +351,8 @@ TEST_F(HostDriver, ALongRunOfClosesHandsOnEveryEventButKeepsOnlyWhatItShows) {
   EXPECT_EQ(run.events.back().tick, static_cast<std::int64_t>(ticks));
   EXPECT_EQ(run.cycles.size(), kKept);
   EXPECT_EQ(run.cyclesLeftOut + static_cast<std::int64_t>(kKept), run.tally.cycles);
+  EXPECT_EQ(cyclesHanded, run.tally.cycles);
+  EXPECT_EQ(lastCloseTime, run.cycles.back().closeTime);
   EXPECT_GT(run.levelSeconds, 0);
   EXPECT_LT(run.levels.size(), kCurvePoints);
   EXPECT_EQ(run.levels.front().time, market.Figures(0).time);
