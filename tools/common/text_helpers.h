@@ -92,27 +92,4 @@ inline std::string ReadWholeFile(const std::filesystem::path& path) {
   return contents;
 }
 
-// Writes a file through write, making its folder first (an output named in a folder not made
-// yet is the usual case). The path is UTF-8 (on Windows it is opened by its wide name, whatever
-// the ANSI code page). Throws std::runtime_error "cannot write PATH" when it fails.
-inline void WriteWholeFile(const std::string& path,
-                           const std::function<void(std::ostream&)>& write) {
-  const std::filesystem::path file(
-      std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
-  if (const std::filesystem::path parent = file.parent_path(); !parent.empty()) {
-    std::error_code ignored;
-    std::filesystem::create_directories(parent, ignored);
-  }
-  std::ofstream out(file, std::ios::binary);
-  write(out);
-  if (!out) {
-    std::string message = "cannot write ";
-    message += path;
-    throw std::runtime_error(message);
-  }
-}
-inline void WriteWholeFile(const std::string& path, std::string_view text) {
-  WriteWholeFile(path, [text](std::ostream& out) { out << text; });
-}
-
 }  // namespace zt::tools
