@@ -86,8 +86,9 @@ for ((kill = 1; kill <= kills; ++kill)); do
   out=$work/host-$kill.txt
   "$loader" "$host" "Z:$work/terminal/zentravo.dll" "$kill" > "$out" 2> "$work/host-$kill.err" &
   pid=$!
-  # Wait for its start line (a start under Wine on a busy machine can take seconds).
-  for ((tick = 0; tick < 3000; ++tick)); do
+  # Wait for its start line: a start under emulated 32-bit Wine with both cores busy has taken
+  # more than 30 s, so up to two minutes (a host that died stops the wait at once).
+  for ((tick = 0; tick < 12000; ++tick)); do
     [[ -s $out ]] && break
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.01
